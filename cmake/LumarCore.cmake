@@ -1,0 +1,22 @@
+# The core: one static library per subsystem, plain C++20 and POSIX, no Qt.
+# A subsystem's sources are the .cpp files directly in its folder (not in ui/).
+function(lumar_core_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${folder}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_link_libraries(${name} PUBLIC lumar_options ${ARGN})
+    add_dependencies(${name} check_no_qt_in_core)
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE lumar_options ${ARGN})
+  endif()
+endfunction()
+
+lumar_core_library(lumar_shell shell)
+lumar_core_library(lumar_imagelist imagelist lumar_shell)
+lumar_core_library(lumar_upload upload lumar_shell lumar_imagelist)
+lumar_core_library(lumar_posting posting lumar_shell lumar_imagelist)
+
+# Everything the two programs share.
+add_library(lumar_core INTERFACE)
+target_link_libraries(lumar_core INTERFACE lumar_posting lumar_upload lumar_imagelist lumar_shell)

@@ -1,0 +1,77 @@
+// lumar-cli: Lumar's work without the window, for scripts, tests and the demo.
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "cli/cli_command.h"
+#include "shell/config_paths.h"
+
+namespace lumar::cli {
+
+const std::vector<Command>& Commands() {
+    static const std::vector<Command> commands = {
+        {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE",
+         "read or write one key of an INI file with Lumar's rules", RunIni},
+    };
+    return commands;
+}
+
+namespace {
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: lumar-cli [--config-dir DIR] COMMAND [ARGS...]\n"
+           "       lumar-cli --help | --version\n\n"
+           "Commands:\n";
+    for (const Command& c : Commands()) {
+        out << "  " << c.name << " " << c.synopsis << "\n      " << c.description << "\n";
+    }
+    out << "\nOptions:\n"
+           "  --config-dir DIR  folder holding Lumar.ini, language.ini and hosters.ini\n"
+           "                    (default: $LUMAR_CONFIG_DIR, the program folder when it is\n"
+           "                    writable, else ~/.config/lumar)\n"
+           "  --help            show this text\n"
+           "  --version         show the version\n";
+}
+
+}  // namespace
+
+int UsageError(const std::string& message) {
+    if (!message.empty()) std::cerr << "lumar-cli: " << message << "\n";
+    PrintUsage(std::cerr);
+    return 2;
+}
+
+}  // namespace lumar::cli
+
+int main(int argc, char** argv) {
+    using namespace lumar::cli;
+    std::string configDir;
+    Args rest;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            PrintUsage(std::cout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "lumar-cli " << LUMAR_VERSION << "\n";
+            return 0;
+        }
+        if (arg == "--config-dir") {
+            if (i + 1 >= argc) return UsageError("--config-dir needs a folder");
+            configDir = argv[++i];
+        } else if (arg.rfind("--config-dir=", 0) == 0) {
+            configDir = arg.substr(std::strlen("--config-dir="));
+        } else {
+            rest.push_back(arg);
+        }
+    }
+    if (rest.empty()) return UsageError("no command given");
+    for (const Command& c : Commands()) {
+        if (rest.front() == c.name) {
+            lumar::InitConfigFolder(configDir);
+            return c.run(Args(rest.begin() + 1, rest.end()));
+        }
+    }
+    return UsageError("unknown command '" + rest.front() + "'");
+}

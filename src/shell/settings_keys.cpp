@@ -1,0 +1,80 @@
+#include "shell/settings_keys.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "shell/file_io.h"
+#include "shell/settings_store.h"
+
+namespace lumar {
+
+const std::vector<SettingKey>& AllSettingKeys() {
+    static const std::vector<SettingKey> all = {
+        keys::Preview,   keys::Center,      keys::Anbieter,   keys::Timeout,   keys::Form,
+        keys::Werbung,   keys::Split,       keys::SplitSize,  keys::Code,      keys::SoundAn,
+        keys::Soundfile, keys::LastAddDir,  keys::SubDir,     keys::SoundDir,  keys::SavePath,
+        keys::Color,     keys::Font,        keys::Size,       keys::Ausrichtung, keys::SavePathCode,
+        keys::StatFiles, keys::StatSize,    keys::VersionUrl, keys::DownloadUrl};
+    return all;
+}
+
+std::string DefaultText(const SettingKey& key) {
+    if (key.defaultValue != "~") return std::string(key.defaultValue);
+    const char* home = std::getenv("HOME");
+    return WithTrailingSeparator(home && *home ? home : "/");
+}
+
+bool ParseInteger(std::string_view text, long long& out) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return false;
+    const auto* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, out);
+    return result.ec == std::errc() && result.ptr == end;
+}
+
+int ReadIntSetting(const std::string& file, const SettingKey& key) {
+    const std::string fallback = DefaultText(key);
+    long long value = 0;
+    if (ParseInteger(ReadValue(file, key.section, key.key, fallback), value) && value >= key.min &&
+        value <= key.max)
+        return static_cast<int>(value);
+    ParseInteger(fallback, value);
+    return static_cast<int>(value);
+}
+
+double ReadCountSetting(const std::string& file, const SettingKey& key) {
+    const std::string text = ReadValue(file, key.section, key.key, DefaultText(key));
+    if (text.empty()) return 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) return 0;
+    return value;
+}
+
+std::string ReadTextSetting(const std::string& file, const SettingKey& key) {
+    return ReadValue(file, key.section, key.key, DefaultText(key));
+}
+
+bool WriteSetting(const std::string& file, const SettingKey& key, std::string_view value) {
+    return WriteValue(file, key.section, key.key, value);
+}
+
+bool WriteSetting(const std::string& file, const SettingKey& key, long long value) {
+    return WriteValue(file, key.section, key.key, std::to_string(value));
+}
+
+std::string FormatCount(double value) {
+    if (value == std::floor(value) && std::fabs(value) < 1e15) {
+        return std::to_string(static_cast<long long>(value));
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.6f", value);
+    std::string text = buffer;
+    while (text.back() == '0') text.pop_back();
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
+}  // namespace lumar

@@ -1,0 +1,87 @@
+#pragma once
+// Every key Lumar keeps in Lumar.ini, with its type and default, in one place.
+//
+// Readers go through ReadIntSetting / ReadCountSetting / ReadTextSetting, which ask the file
+// anew at each call. A numeric key that holds no number, or a number outside the key's range,
+// reads as the key's default, so a hand-edited or damaged file never yields nonsense.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumar {
+
+enum class SettingType {
+    Flag,   // "0" or "1" from a check box
+    Int,    // decimal integer
+    Index,  // zero-based list or option index
+    Path,   // full folder or file path
+    Count,  // decimal number held as a double (upload totals)
+};
+
+struct SettingKey {
+    std::string_view section;
+    std::string_view key;
+    SettingType type;
+    std::string_view defaultValue;  // "~" stands for the user's home folder
+    long long min = 0;              // range of Flag, Int and Index values
+    long long max = 0;
+};
+
+namespace keys {
+inline constexpr SettingKey Preview{"Bilder", "Preview", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey Center{"Bilder", "Center", SettingType::Flag, "1", 0, 1};
+// Values above the last hoster select the last one; the caller clamps.
+inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::Index, "0", 0, 32767};
+inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 0, 2147483647};
+inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};
+inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, "20", 0, 32767};
+inline constexpr SettingKey Code{"Posting", "Code", SettingType::Index, "0", 0, 1};
+inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::Flag, "0", 0, 1};
+inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::Path, ""};
+inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::Path, "~"};
+inline constexpr SettingKey SubDir{"Verzeichnis", "SubDir", SettingType::Flag, "1", 0, 1};
+// Written as "Sounddir"; the same key, since names match without regard to case.
+inline constexpr SettingKey SoundDir{"Verzeichnis", "Sounddir", SettingType::Path, "~"};
+inline constexpr SettingKey SavePath{"VBCode", "SavePath", SettingType::Path, "~"};
+inline constexpr SettingKey Color{"VBCode", "Color", SettingType::Index, "0", 0, 39};
+inline constexpr SettingKey Font{"VBCode", "Font", SettingType::Index, "0", 0, 20};
+inline constexpr SettingKey Size{"VBCode", "Size", SettingType::Index, "2", 0, 6};
+inline constexpr SettingKey Ausrichtung{"VBCode", "Ausrichtung", SettingType::Index, "0", 0, 1};
+inline constexpr SettingKey SavePathCode{"VBCode", "SavePathCode", SettingType::Path, "~"};
+inline constexpr SettingKey StatFiles{"Stat", "Files", SettingType::Count, "0"};
+inline constexpr SettingKey StatSize{"Stat", "Size", SettingType::Count, "0"};
+// Where the update check looks; an empty VersionUrl switches the check off.
+inline constexpr SettingKey VersionUrl{"Update", "VersionUrl", SettingType::Path,
+                                       "http://www.lumar-tool.de/version.txt"};
+inline constexpr SettingKey DownloadUrl{"Update", "DownloadUrl", SettingType::Path,
+                                        "http://www.lumar-tool.de/download.html"};
+}  // namespace keys
+
+// All keys above, in table order.
+const std::vector<SettingKey>& AllSettingKeys();
+
+// The default as text, with "~" replaced by the home folder (with trailing separator).
+std::string DefaultText(const SettingKey& key);
+
+// Parses an optional sign followed by decimal digits and nothing else. False on anything
+// else, including empty text and overflow.
+bool ParseInteger(std::string_view text, long long& out);
+
+// Integer value of a Flag, Int or Index key; the default when the stored text is no number
+// or lies outside the key's range.
+int ReadIntSetting(const std::string& file, const SettingKey& key);
+// Numeric value of a Count key; 0 (the default) when the stored text is no number.
+double ReadCountSetting(const std::string& file, const SettingKey& key);
+// Text of any key (paths keep the store's rules; the default follows DefaultText).
+std::string ReadTextSetting(const std::string& file, const SettingKey& key);
+
+// Writes one key; see WriteValue for when nothing is written.
+bool WriteSetting(const std::string& file, const SettingKey& key, std::string_view value);
+bool WriteSetting(const std::string& file, const SettingKey& key, long long value);
+
+// A count as decimal text without exponent or trailing zeros ("3", "6000", "2.5").
+std::string FormatCount(double value);
+
+}  // namespace lumar
