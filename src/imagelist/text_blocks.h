@@ -1,0 +1,40 @@
+#pragma once
+// The user's own text blocks, numbered from 1 for the whole run of the program. A number is
+// handed out once and never again, also not after its row was removed or the list cleared;
+// blocks are never deleted. Text-block rows of the image list ("*VBCode_<n>*") refer to them.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumar {
+
+class TextBlocks {
+public:
+    // Stores a new block and returns its number (TextBlockCount after the call).
+    int Add(std::string text) {
+        blocks_.push_back(std::move(text));
+        return Count();
+    }
+    // Replaces block `number`; false when no such block exists.
+    bool Set(int number, std::string text) {
+        if (number < 1 || number > Count()) return false;
+        blocks_[number - 1] = std::move(text);
+        return true;
+    }
+    // The block, or nullopt when the number names none.
+    std::optional<std::string> Get(int number) const {
+        if (number < 1 || number > Count()) return std::nullopt;
+        return blocks_[number - 1];
+    }
+    // TextBlockCount: the number of the newest block, 0 before the first.
+    int Count() const { return static_cast<int>(blocks_.size()); }
+
+private:
+    std::vector<std::string> blocks_;
+};
+
+// The block number of a text-block row's text ("*VBCode_12*" -> 12), or nullopt for any
+// other text.
+std::optional<int> TextBlockNumber(const std::string& rowText);
+
+}  // namespace lumar
