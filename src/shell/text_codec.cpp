@@ -133,8 +133,12 @@ DecodedText DecodeFileText(std::string_view bytes) {
 
 EncodedText EncodeFileText(std::string_view utf8, TextEncoding preferred) {
     if (preferred == TextEncoding::Windows1252) {
-        if (auto ansi = Utf8ToWindows1252(utf8)) return {std::move(*ansi), preferred};
-        return {std::string(utf8), TextEncoding::Utf8};
+        // Windows-1252 bytes that happen to form valid UTF-8 (say "Ã¤") would be read back as
+        // UTF-8 and change; a BOM keeps such a file unambiguous.
+        if (auto ansi = Utf8ToWindows1252(utf8); ansi && DetectEncoding(*ansi) == preferred)
+            return {std::move(*ansi), preferred};
+        if (DetectEncoding(utf8) == TextEncoding::Utf8) return {std::string(utf8), TextEncoding::Utf8};
+        return {std::string(kBom) + std::string(utf8), TextEncoding::Utf8Bom};
     }
     if (preferred == TextEncoding::Utf8Bom) return {std::string(kBom) + std::string(utf8), preferred};
     return {std::string(utf8), TextEncoding::Utf8};

@@ -32,5 +32,13 @@ TEST(TextCodec, CharactersOutsideTheCodePageFallBackToUtf8) {
     EXPECT_EQ(EncodeFileText("\xC3\xA4", TextEncoding::Windows1252).bytes, "\xE4");
 }
 
+TEST(TextCodec, EncodedTextAlwaysDecodesToTheSameText) {
+    // "Ã¤" in Windows-1252 is C3 A4, which would read back as UTF-8 "ä".
+    const std::string mojibake = "\xC3\x83\xC2\xA4";
+    const EncodedText e = EncodeFileText(mojibake, TextEncoding::Windows1252);
+    EXPECT_EQ(DecodeFileText(e.bytes).text, mojibake);
+    EXPECT_EQ(DecodeFileText(EncodeFileText("plain", TextEncoding::Windows1252).bytes).text, "plain");
+}
+
 }  // namespace
 }  // namespace lumar
