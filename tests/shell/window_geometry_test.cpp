@@ -1,0 +1,69 @@
+#include "shell/window_geometry.h"
+
+#include <gtest/gtest.h>
+
+namespace lumar {
+namespace {
+
+// A 1024 x 768 pixel screen in twips, and the window's own size.
+constexpr long long kScreenW = 1024 * 15;
+constexpr long long kScreenH = 768 * 15;
+
+TEST(WindowGeometry, FixedSizeConvertsToTheWindowsPixelSize) {
+    EXPECT_EQ(TwipsToPixels(kWindowWidthTwips), 645);
+    EXPECT_EQ(TwipsToPixels(kWindowHeightTwips), 512);
+    EXPECT_EQ(TwipsToPixels(kPanelLeftTwips), 8);
+    EXPECT_EQ(TwipsToPixels(kPanelTopTwips), 56);
+    EXPECT_EQ(PixelsToTwips(23), 345);
+}
+
+TEST(WindowGeometry, EdgesWithinTheSnapDistanceJumpOntoTheScreenEdge) {
+    // Near edge: 200 twips is inside the distance, 349 too, 350 is not.
+    EXPECT_EQ(SnapAxis(200, kScreenW, kWindowWidthTwips), 0);
+    EXPECT_EQ(SnapAxis(349, kScreenW, kWindowWidthTwips), 0);
+    EXPECT_EQ(SnapAxis(350, kScreenW, kWindowWidthTwips), 350);
+    EXPECT_EQ(SnapAxis(-4000, kScreenW, kWindowWidthTwips), 0);
+    // Far edge: flush as soon as the right edge comes within 350 twips, and when dragged past.
+    const long long flush = kScreenW - kWindowWidthTwips;
+    EXPECT_EQ(SnapAxis(flush - 350, kScreenW, kWindowWidthTwips), flush - 350);
+    EXPECT_EQ(SnapAxis(flush - 349, kScreenW, kWindowWidthTwips), flush);
+    EXPECT_EQ(SnapAxis(flush + 3000, kScreenW, kWindowWidthTwips), flush);
+    // Anywhere in between nothing changes.
+    EXPECT_EQ(SnapAxis(2000, kScreenW, kWindowWidthTwips), 2000);
+}
+
+TEST(WindowGeometry, WindowLargerThanTheScreenKeepsItsTopLeftVisible) {
+    EXPECT_EQ(SnapAxis(100, 400 * 15, kWindowHeightTwips), 0);
+    EXPECT_EQ(SnapAxis(5000, 400 * 15, kWindowHeightTwips), 0);
+    // Exactly as large as the screen: flush is 0 on both sides.
+    EXPECT_EQ(SnapAxis(2000, kWindowHeightTwips, kWindowHeightTwips), 0);
+}
+
+TEST(WindowGeometry, DragMovesByTheMouseTravelAndSnapsEachAxis) {
+    const TwipPoint screen{kScreenW, kScreenH};
+    const TwipPoint window{kWindowWidthTwips, kWindowHeightTwips};
+    // Pressed at (300, 150) inside the window, mouse now at (450, 90): travel (150, -60).
+    TwipPoint to = DragWindowTo({3000, 3000}, {450, 90}, {300, 150}, screen, window);
+    EXPECT_EQ(to.x, 3150);
+    EXPECT_EQ(to.y, 2940);
+    // Left edge would land at 200: snaps to 0; top stays.
+    to = DragWindowTo({500, 3000}, {0, 150}, {300, 150}, screen, window);
+    EXPECT_EQ(to.x, 0);
+    EXPECT_EQ(to.y, 3000);
+    // Dragged past the bottom-right corner: flush with both far edges.
+    to = DragWindowTo({kScreenW - kWindowWidthTwips, 3000}, {9000, 9000}, {0, 0}, screen, window);
+    EXPECT_EQ(to.x, kScreenW - kWindowWidthTwips);
+    EXPECT_EQ(to.y, kScreenH - kWindowHeightTwips);
+}
+
+TEST(WindowGeometry, VersionLabelAppendsTheRevision) {
+    EXPECT_EQ(AppVersionText(10), "1.010");
+    EXPECT_EQ(AppVersionText(0), "1.00");
+    EXPECT_EQ(RevisionOf("1.1.7"), 7);
+    EXPECT_EQ(RevisionOf("12"), 12);
+    EXPECT_EQ(RevisionOf("1.1.x"), 0);
+    EXPECT_EQ(RevisionOf(""), 0);
+}
+
+}  // namespace
+}  // namespace lumar
