@@ -1,0 +1,223 @@
+#include "posting/posting_builder.h"
+
+#include <climits>
+
+#include "shell/settings_keys.h"
+
+namespace lumar {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::string_view kCenterOpen = "[CENTER]";
+constexpr std::string_view kCenterClose = "[/CENTER]";
+// Counts and part numbers have always been 16-bit; a larger split size cannot be meant.
+constexpr long kMaxSplitSize = 32767;
+
+// Value of the leading decimal digits of `text`, or -1 when it exceeds `limit`.
+long LeadingNumber(std::string_view text, long limit) {
+    long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') break;
+        value = value * 10 + (c - '0');
+        if (value > limit) return -1;
+    }
+    return value;
+}
+
+// The block a text-block row names: the leading digits after the first "_" ("*VBCode_3*" -> 3).
+const std::string* BlockOfRow(const ImageEntry& row, const TextBlocks& blocks,
+                              std::optional<std::string>& holder) {
+    const size_t underscore = row.text.find('_');
+    if (underscore == std::string::npos) return nullptr;
+    const long number = LeadingNumber(std::string_view(row.text).substr(underscore + 1), INT_MAX / 10);
+    holder = blocks.Get(static_cast<int>(number < 0 ? 0 : number));
+    return holder ? &*holder : nullptr;
+}
+
+bool IsBreakRow(const ImageEntry& row) { return row.text == kBreakRowText; }
+
+// What a marker row adds to the posting.
+void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blocks) {
+    if (IsBreakRow(row)) {
+        out += kCrLf;
+        return;
+    }
+    std::optional<std::string> holder;
+    if (const std::string* block = BlockOfRow(row, blocks, holder)) out += *block;
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
+        out.append(text, start, at - start);
+        out += to;
+        start = at + from.size();
+    }
+    out.append(text, start, std::string::npos);
+    text = std::move(out);
+}
+
+std::string Wrap(std::string_view open, const std::string& text, std::string_view close) {
+    std::string out;
+    out.reserve(open.size() + text.size() + close.size());
+    out += open;
+    out += text;
+    out += close;
+    return out;
+}
+
+// Centring and conversion, as applied to the whole posting and to every part.
+void Finish(std::string& text, const PostingOptions& options) {
+    if (options.center) text = Wrap(kCenterOpen, text, kCenterClose);
+    if (options.html) text = ConvertToHtml(text);
+}
+
+PostingView ShowWhole(const PostingState& state) { return PostingView{state.code, std::nullopt, std::nullopt}; }
+
+}  // namespace
+
+void CollectPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks) {
+    state.code.clear();
+    for (ImageEntry& row : rows) {
+        if (row.IsImage()) {
+            if (!row.upload.empty()) {
+                state.code += row.upload;
+                state.code += ' ';
+            }
+            continue;
+        }
+        AppendMarker(state.code, row, blocks);
+        row.checked = false;
+    }
+}
+
+PostingView FinishPosting(PostingState& state, std::span<const ImageEntry> rows,
+                          const TextBlocks& blocks, const PostingOptions& options,
+                          const PostingTexts& texts) {
+    Finish(state.code, options);
+    if (options.split) return BuildPostingParts(state, rows, blocks, options, texts);
+    return ShowWhole(state);
+}
+
+PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks,
+                         const PostingOptions& options, const PostingTexts& texts) {
+    CollectPosting(state, rows, blocks);
+    return FinishPosting(state, rows, blocks, options, texts);
+}
+
+std::string ConvertToHtml(std::string_view text) {
+    std::string out(text);
+    ReplaceAll(out, "[", "<");
+    ReplaceAll(out, "]", ">");
+    ReplaceAll(out, "/URL", "/a");
+    ReplaceAll(out, "URL=", "a href=");
+    ReplaceAll(out, "</IMG>", " border=0>");
+    ReplaceAll(out, "<IMG>", "<img src=");
+    return out;
+}
+
+int SplitSizeFromText(std::string_view text) {
+    const long size = LeadingNumber(text, kMaxSplitSize);
+    return size < 0 ? 0 : static_cast<int>(size);
+}
+
+PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> rows,
+                              const TextBlocks& blocks, const PostingOptions& options,
+                              const PostingTexts& texts) {
+    size_t count = 0;
+    for (const ImageEntry& row : rows)
+        if (row.IsImage() && !row.upload.empty()) ++count;
+    const size_t size = static_cast<size_t>(SplitSizeFromText(options.splitSizeText));
+    if (size == 0 || size >= count) {
+        state.isSplit = false;
+        return ShowWhole(state);
+    }
+
+    const size_t partCount = (count + size - 1) / size;
+    state.parts.assign(partCount, std::string());
+    state.isSplit = true;
+    std::vector<std::string> entries;
+    entries.reserve(partCount);
+    for (size_t n = 1; n <= partCount; ++n) entries.push_back(texts.partLabel + " #" + std::to_string(n));
+
+    // A marker row goes into the part of the image before it; markers above the first image
+    // into part 1.
+    size_t k = 0;
+    size_t part = 0;
+    for (const ImageEntry& row : rows) {
+        if (row.IsImage()) {
+            if (row.upload.empty()) continue;
+            if (++k > size) {
+                k = 1;
+                ++part;
+            }
+            state.parts[part] += row.upload;
+            state.parts[part] += ' ';
+            continue;
+        }
+        AppendMarker(state.parts[part], row, blocks);
+    }
+    for (std::string& text : state.parts) Finish(text, options);
+    return PostingView{state.parts.front(), std::move(entries), 0};
+}
+
+PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options) {
+    const std::string open = options.html ? ConvertToHtml(kCenterOpen) : std::string(kCenterOpen);
+    const std::string close = options.html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
+    auto apply = [&](std::string& text) {
+        if (on) {
+            text = Wrap(open, text, close);
+        } else if (text.size() >= open.size() + close.size() && text.starts_with(open) &&
+                   text.ends_with(close)) {
+            text = text.substr(open.size(), text.size() - open.size() - close.size());
+        }
+    };
+    if (state.isSplit) {
+        for (std::string& part : state.parts) apply(part);
+    } else {
+        apply(state.code);
+    }
+    return PostingView{SelectedText(state, options.selectedPart), std::nullopt, std::nullopt};
+}
+
+PostingView SwitchSplittingOff(PostingState& state) {
+    state.isSplit = false;
+    return ShowWhole(state);
+}
+
+const std::string& SelectedText(const PostingState& state, int selectedPart) {
+    if (state.isSplit && selectedPart >= 0 && static_cast<size_t>(selectedPart) < state.parts.size())
+        return state.parts[static_cast<size_t>(selectedPart)];
+    return state.code;
+}
+
+PostingView ShowSelectedPart(const PostingState& state, int selectedPart) {
+    return PostingView{SelectedText(state, selectedPart), std::nullopt, std::nullopt};
+}
+
+std::string AdvertisingLine(bool centred, std::string_view text) {
+    std::string line;
+    if (centred) line += kCenterOpen;
+    line += "[URL=";
+    line += kHomePageUrl;
+    line += "][SIZE=1][FONT=Tahoma]";
+    line += text;
+    line += "[/FONT][/SIZE][/URL]";
+    if (centred) line += kCenterClose;
+    return line;
+}
+
+std::string ExportText(const PostingState& state, const PostingOptions& options,
+                       const PostingTexts& texts, const std::string& settingsFile) {
+    std::string out = SelectedText(state, options.selectedPart);
+    if (ReadIntSetting(settingsFile, keys::Werbung) == 1) {
+        out += kCrLf;
+        out += kCrLf;
+        out += AdvertisingLine(options.center, texts.advertising);
+    }
+    return out;
+}
+
+}  // namespace lumar

@@ -1,0 +1,119 @@
+#pragma once
+// The posting builder: turns the rows of the image list into the text the user pastes into a
+// forum. The codes of the uploaded images in list order, each followed by one blank, with the
+// line breaks and own text blocks of the marker rows; optionally centred, converted to HTML
+// and split into parts of a fixed number of images. The advertising line is added only when
+// the text leaves the program (ExportText).
+//
+// The builder owns no controls. What the code panel's controls hold comes in as
+// PostingOptions; what would be written into them comes back as a PostingView. The posting
+// itself lives in a PostingState that the caller keeps for the whole run of the program.
+//
+// Texts are UTF-8; line breaks inside the posting are CR LF.
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imagelist/image_entry.h"
+#include "imagelist/text_blocks.h"
+
+namespace lumar {
+
+// The product's home page, linked by the advertising line.
+inline constexpr std::string_view kHomePageUrl = "http://www.lumar-tool.de";
+
+// Default texts of the two message entries the builder uses (entries 5 and 13 of the
+// language file's STRINGS section); callers pass the loaded ones in PostingTexts.
+inline constexpr std::string_view kDefaultPartLabel = "Postingteilstück";
+inline constexpr std::string_view kDefaultAdvertisingText = ">>Bilder wurden hochgeladen mit Lumar<<";
+
+struct PostingTexts {
+    std::string partLabel{kDefaultPartLabel};              // "Postingteilstück" -> "Postingteilstück #1"
+    std::string advertising{kDefaultAdvertisingText};      // the advertising line's text
+};
+
+// The state of the code panel's controls at the moment of the call.
+struct PostingOptions {
+    bool html = false;          // opCode: option 1 "HTMLCode" selected
+    bool center = false;        // ckCenter checked
+    bool split = false;         // ckSplit checked
+    std::string splitSizeText;  // text of txSplitSize (images per part)
+    int selectedPart = 0;       // selected entry index of cbSplit (0 = part 1)
+};
+
+// The posting as last built; lives for the whole run of the program.
+struct PostingState {
+    std::string code;                // PostingCode: the whole posting
+    std::vector<std::string> parts;  // PostingParts: part n at index n - 1
+    bool isSplit = false;            // PostingIsSplit: a part, not the whole posting, is shown
+};
+
+// What an operation puts into the code panel's controls.
+struct PostingView {
+    std::string shownText;  // new content of txcode
+    // New entries of cbSplit when the operation refilled it ("Postingteilstück #1", ...);
+    // nullopt leaves the selector as it is.
+    std::optional<std::vector<std::string>> partEntries;
+    // New selected entry index of cbSplit; nullopt leaves the selection as it is.
+    std::optional<int> selectedPart;
+};
+
+// Rebuilds state.code from the rows, without centring or conversion. Clears the check marks
+// of break and text-block rows; image rows keep theirs. A text-block row whose number names
+// no stored block contributes nothing.
+void CollectPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks);
+
+// Centres and converts state.code as the options say, then splits it (when splitting is on)
+// or shows it whole. Called after CollectPosting.
+PostingView FinishPosting(PostingState& state, std::span<const ImageEntry> rows,
+                          const TextBlocks& blocks, const PostingOptions& options,
+                          const PostingTexts& texts);
+
+// CollectPosting followed by FinishPosting (a click on an output-format option).
+PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks,
+                         const PostingOptions& options, const PostingTexts& texts);
+
+// The BBCode-to-HTML conversion: six plain, case-sensitive replacements in a fixed order
+// ("[" "<", "]" ">", "/URL" "/a", "URL=" "a href=", "</IMG>" " border=0>", "<IMG>" "<img src=").
+std::string ConvertToHtml(std::string_view text);
+
+// Images per part: the value of the leading digits of the size text; 0 when there are none
+// or the value does not fit a 16-bit count (both mean: do not split).
+int SplitSizeFromText(std::string_view text);
+
+// Splits the posting into parts of SplitSizeFromText(options.splitSizeText) images, built
+// from the rows (not cut from state.code), centred and converted like the whole posting.
+// When the size is 0 or at least the number of uploaded images, the whole posting is shown,
+// state.isSplit becomes false and state.parts and the selector are left as they were.
+// Otherwise the selector is refilled and part 1 selected and shown.
+PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> rows,
+                              const TextBlocks& blocks, const PostingOptions& options,
+                              const PostingTexts& texts);
+
+// Adds (on) or removes (off) the centring tags of the current output format, on every part
+// while split, else on the whole posting. Removing unwraps only a text that starts with the
+// opening and ends with the closing tag. Shows the selected part or the whole posting.
+PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options);
+
+// Splitting switched off: the whole posting is shown again (state.code unchanged).
+PostingView SwitchSplittingOff(PostingState& state);
+
+// The text shown for a selector entry: that part while split, the whole posting otherwise
+// (also for an entry index that names no part).
+const std::string& SelectedText(const PostingState& state, int selectedPart);
+
+// A click on the part selector.
+PostingView ShowSelectedPart(const PostingState& state, int selectedPart);
+
+// The advertising line as appended on export (without the two leading CR LF); always BBCode.
+std::string AdvertisingLine(bool centred, std::string_view text);
+
+// The shown text (selected part while split, else the whole posting) followed, when the
+// setting Bilder/Werbung of `settingsFile` is 1 (read anew at every call), by two CR LF and
+// the advertising line, centred when options.center is on.
+std::string ExportText(const PostingState& state, const PostingOptions& options,
+                       const PostingTexts& texts, const std::string& settingsFile);
+
+}  // namespace lumar
