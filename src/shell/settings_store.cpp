@@ -175,7 +175,8 @@ std::string SetValueInText(std::string_view text, std::string_view section, std:
             if (!Trim(LineText(text, loc.lines[i])).empty()) last = i;
         const Line& anchor = loc.lines[last];
         out.append(text.substr(0, anchor.next));
-        if (anchor.next == anchor.end) out.append(eol);  // last line had no line ending
+        const bool endsWithoutNewline = anchor.next == text.size() && !text.ends_with('\n');
+        if (endsWithoutNewline) out.append(eol);
         out.append(keyLine).append(eol);
         out.append(text.substr(anchor.next));
         return out;

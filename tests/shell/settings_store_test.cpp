@@ -67,6 +67,8 @@ TEST(SettingsWrite, AddsKeyAtTheEndOfItsSectionAndNewSectionsAtTheEnd) {
     EXPECT_EQ(SetValueInText("", "Bilder", "Anbieter", "3"), "[Bilder]\r\nAnbieter=3\r\n");
     EXPECT_EQ(SetValueInText("[S]\nk=1", "S", "j", "2"), "[S]\nk=1\nj=2\n");
     EXPECT_EQ(SetValueInText("x=1", "S", "j", "2"), "x=1\r\n[S]\r\nj=2\r\n");
+    // A last line ending in a lone CR is still one line: the new key goes below it.
+    EXPECT_EQ(SetValueInText("[S]\r\nw=1\r", "S", "j", "2"), "[S]\r\nw=1\r\r\nj=2\r\n");
 }
 
 TEST(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
@@ -85,6 +87,13 @@ TEST(SettingsFile, ValuesThatWouldBreakTheFileAreNotWritten) {
     EXPECT_FALSE(WriteValue(file, "S", "k=x", "v"));
     EXPECT_FALSE(WriteValue(file, "S]", "k", "v"));
     EXPECT_EQ(dir.read("Lumar.ini"), "[S]\r\nk=old\r\n");
+}
+
+TEST(SettingsFile, WriteIntoAFolderThatCannotExistFails) {
+    test::TempDir dir;
+    dir.write("plain", "not a folder");
+    EXPECT_FALSE(WriteValue(dir.file("plain/Lumar.ini"), "S", "k", "v"));
+    EXPECT_EQ(dir.read("plain"), "not a folder");
 }
 
 TEST(SettingsFile, FailedWriteIsSilentAndLosesNothing) {
