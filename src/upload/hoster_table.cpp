@@ -1,0 +1,234 @@
+#include "upload/hoster_table.h"
+
+#include <array>
+
+#include "shell/file_io.h"
+#include "shell/settings_keys.h"
+#include "shell/settings_store.h"
+#include "shell/text_codec.h"
+
+namespace lumar {
+namespace {
+
+HosterDef Row(std::string name, std::string home, std::string maxSize, std::string host,
+              std::string url, std::string formNames, std::string formValues, std::string fileField,
+              std::string startMarker, std::string codeMarker, std::string endMarker,
+              std::int16_t trim) {
+    HosterDef h;
+    h.Name = std::move(name);
+    h.HomeUrl = std::move(home);
+    h.MaxSizeText = std::move(maxSize);
+    h.ConnectHost = std::move(host);
+    h.UploadUrl = std::move(url);
+    h.FormNames = std::move(formNames);
+    h.FormValues = std::move(formValues);
+    h.FileField = std::move(fileField);
+    h.StartMarker = std::move(startMarker);
+    h.CodeMarker = std::move(codeMarker);
+    h.EndMarker = std::move(endMarker);
+    h.TrimCount = trim;
+    return h;
+}
+
+// Reading a key with this default tells a missing key from an empty value.
+constexpr std::string_view kMissing = "\x01missing";
+
+enum class Field {
+    Name, HomeUrl, MaxSizeText, ConnectHost, UploadUrl, FormNames, FormValues, FileField,
+    StartMarker, CodeMarker, EndMarker, TrimCount, Port
+};
+
+struct KeyInfo {
+    std::string_view key;
+    Field field;
+    bool required;
+};
+
+constexpr std::array<KeyInfo, 13> kKeys = {{
+    {"Name", Field::Name, true},
+    {"HomeUrl", Field::HomeUrl, false},
+    {"MaxSizeText", Field::MaxSizeText, false},
+    {"ConnectHost", Field::ConnectHost, true},
+    {"UploadUrl", Field::UploadUrl, true},
+    {"FormNames", Field::FormNames, false},
+    {"FormValues", Field::FormValues, false},
+    {"FileField", Field::FileField, true},
+    {"StartMarker", Field::StartMarker, true},
+    {"CodeMarker", Field::CodeMarker, false},
+    {"EndMarker", Field::EndMarker, true},
+    {"TrimCount", Field::TrimCount, false},
+    {"Port", Field::Port, false},
+}};
+
+std::string* TextField(HosterDef& h, Field f) {
+    switch (f) {
+        case Field::Name: return &h.Name;
+        case Field::HomeUrl: return &h.HomeUrl;
+        case Field::MaxSizeText: return &h.MaxSizeText;
+        case Field::ConnectHost: return &h.ConnectHost;
+        case Field::UploadUrl: return &h.UploadUrl;
+        case Field::FormNames: return &h.FormNames;
+        case Field::FormValues: return &h.FormValues;
+        case Field::FileField: return &h.FileField;
+        case Field::StartMarker: return &h.StartMarker;
+        case Field::CodeMarker: return &h.CodeMarker;
+        case Field::EndMarker: return &h.EndMarker;
+        case Field::TrimCount:
+        case Field::Port: return nullptr;
+    }
+    return nullptr;
+}
+
+// Applies one value to the row; returns a problem text, empty when the value was taken.
+std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
+    if (std::string* text = TextField(h, info.field)) {
+        if (info.required && value.empty()) return std::string(info.key) + " is empty";
+        *text = value;
+        return {};
+    }
+    long long number = 0;
+    if (!ParseInteger(value, number)) return std::string(info.key) + " is not a number";
+    if (info.field == Field::TrimCount) {
+        if (number < 0 || number > 32767) return "TrimCount is out of range";
+        h.TrimCount = static_cast<std::int16_t>(number);
+    } else {
+        // 65535 could never be connected to, and 0 is no port at all.
+        if (number < 1 || number > 65534) return "Port is out of range";
+        h.Port = static_cast<std::uint16_t>(number);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::vector<HosterDef> InitHosters() {
+    std::vector<HosterDef> rows(8);
+    rows[1] = Row("imagevenue", "http://www.imagevenue.com", "1536kB", "www.imagevenue.com",
+                  "http://www.imagevenue.com/upload.php", "MAX_FILE_SIZE|action|imgcontent",
+                  " |1|safe", "userfile[]", "<form name=\"form2\">", "[URL=", "</textarea>", 0);
+    rows[2] = rows[1];
+    rows[2].Name = "imagevenue (not safe for work - nudity)";
+    rows[2].FormValues = " |1|notsafe";
+    rows[3] = Row("imageshack", "http://www.imageshack.us", "1024kB", "www.imageshack.us",
+                  "http://www.imageshack.us/index.php",
+                  "uploadtype|MAX_FILE_SIZE|refer|brand|optimage|optsize|rembar",
+                  "1|3145728|||0|0|0", "fileupload", "[URL=", "", "\"", 0);
+    rows[4] = Row("dumpanimage", "http://www.dumpanimage.com", "3072kB", "www.dumpanimage.com",
+                  "http://www.dumpanimage.com/upload.php", "max|vsnr|ts|gal|snr|tos",
+                  "1|2940|200|no|2940|yes", "file[0]", "[URL=", "", "</textarea>", 1);
+    rows[5] = Row("keepmyfile", "http://www.keepmyfile.com", "20480kB", "www.keepmyfile.com",
+                  "http://www.keepmyfile.com/nav/save", "MAX_FILE_SIZE|fu_familysafe", "20971520|0",
+                  "fu_upfile", "[URL=", "[URL=", "<br>", 0);
+    rows[6] = Row("paintedover", "http://www.paintedover.com", "1536kB", "www.paintedover.com",
+                  "http://www.paintedover.com/upload.php", "max_f_size|ror|description[1]",
+                  "1936000|r27qd845kv|ORB", "userfile[1]", "[URL=", "", "</textarea>", 0);
+    rows[7] = Row("supload", "http://www.supload.com/", "???kB", "www.supload.com",
+                  "http://upload.supload.com/newupload.php",
+                  "smallthumbs|gallery|bottombar|thumbnails|width|height",
+                  "smallthumbs|||thumbnails|1600|3200", "file[]", "vBulletin Forum Codes", "[URL=",
+                  "\\n</textarea>", 0);
+    return rows;
+}
+
+const HosterDef& HosterTable::Row(int index) const {
+    static const HosterDef empty;
+    if (index < 1 || index > Count()) return Hosters.empty() ? empty : Hosters[0];
+    return Hosters[static_cast<size_t>(index)];
+}
+
+std::vector<std::string> SplitFormList(const std::string& text) {
+    std::vector<std::string> items;
+    if (text.empty()) return items;
+    size_t start = 0;
+    for (;;) {
+        const size_t bar = text.find('|', start);
+        if (bar == std::string::npos) {
+            items.push_back(text.substr(start));
+            return items;
+        }
+        items.push_back(text.substr(start, bar - start));
+        start = bar + 1;
+    }
+}
+
+std::vector<FormField> FormFields(const HosterDef& hoster, bool* ok) {
+    const std::vector<std::string> names = SplitFormList(hoster.FormNames);
+    std::vector<std::string> values = SplitFormList(hoster.FormValues);
+    if (names.size() == 1 && values.empty()) values.emplace_back();
+    std::vector<FormField> fields;
+    if (names.size() != values.size()) {
+        if (ok) *ok = false;
+        return fields;
+    }
+    for (size_t i = 0; i < names.size(); ++i) fields.push_back({names[i], values[i]});
+    if (ok) *ok = true;
+    return fields;
+}
+
+HosterTable LoadHostersFromText(std::string_view iniText) {
+    HosterTable table;
+    table.Hosters = InitHosters();
+    for (int number = 1;; ++number) {
+        const std::string section = "Hoster" + std::to_string(number);
+        const bool builtIn = number <= kBuiltInHosterCount;
+        HosterDef row = builtIn ? table.Hosters[static_cast<size_t>(number)] : HosterDef{};
+        bool present = false;
+        std::vector<std::string> rowProblems;
+        std::vector<std::string_view> missing;
+        for (const KeyInfo& info : kKeys) {
+            const std::string value = ReadValueFromText(iniText, section, info.key, kMissing);
+            if (value == kMissing) {
+                if (!builtIn && info.required) missing.push_back(info.key);
+                continue;
+            }
+            present = true;
+            const HosterDef before = row;
+            std::string problem = Apply(row, info, value);
+            if (!problem.empty()) {
+                row = before;
+                rowProblems.push_back(std::move(problem));
+            }
+        }
+        if (!present) {
+            if (builtIn) continue;
+            break;
+        }
+        bool countsMatch = true;
+        FormFields(row, &countsMatch);
+        if (!countsMatch) {
+            rowProblems.push_back("FormNames and FormValues have different counts");
+            if (builtIn) {
+                const HosterDef& original = table.Hosters[static_cast<size_t>(number)];
+                row.FormNames = original.FormNames;
+                row.FormValues = original.FormValues;
+            }
+        }
+        for (std::string_view key : missing) rowProblems.push_back(std::string(key) + " is missing");
+
+        if (builtIn) {
+            for (const std::string& p : rowProblems)
+                table.problems.push_back("[" + section + "] " + p + "; value ignored");
+            table.Hosters[static_cast<size_t>(number)] = std::move(row);
+        } else if (!rowProblems.empty()) {
+            std::string line = "[" + section + "] skipped:";
+            for (size_t i = 0; i < rowProblems.size(); ++i)
+                line += (i == 0 ? " " : "; ") + rowProblems[i];
+            table.problems.push_back(std::move(line));
+        } else {
+            table.Hosters.push_back(std::move(row));
+        }
+    }
+    return table;
+}
+
+HosterTable LoadHosters(const std::string& hostersFile) {
+    const std::optional<std::string> bytes = ReadFileBytes(hostersFile);
+    if (!bytes) {
+        HosterTable table;
+        table.Hosters = InitHosters();
+        return table;
+    }
+    return LoadHostersFromText(DecodeFileText(*bytes).text);
+}
+
+}  // namespace lumar

@@ -1,0 +1,73 @@
+#pragma once
+// The image hosters Lumar can upload to: seven built-in rows, optionally changed and extended
+// by hosters.ini in the settings folder.
+//
+// Row 0 exists but is empty; rows 1 to 7 are the built-in hosters in the order of the hoster
+// choice (list index k is row k + 1). hosters.ini may change any field of rows 1 to 7
+// (sections Hoster1..Hoster7) and add rows after them (Hoster8, Hoster9, ... numbered without
+// gaps; the first missing number ends the list).
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumar {
+
+struct HosterDef {
+    std::string Name;         // entry of the hoster choice
+    std::string HomeUrl;      // the service's home page, shown beside the choice
+    std::string MaxSizeText;  // size limit as display text ("1536kB"); display only
+    std::string ConnectHost;  // host the upload connects to and names in the Host header
+    std::string UploadUrl;    // form action; only its path is used
+    std::string FormNames;    // extra form fields, "|"-separated
+    std::string FormValues;   // their values, "|"-separated, same count; empty item = empty value
+    std::string FileField;    // form field the image is sent under
+    std::string StartMarker;  // must occur in the answer; the code search starts there
+    std::string CodeMarker;   // optional: where the code begins, searched from StartMarker on
+    std::string EndMarker;    // ends the code (not part of it)
+    std::int16_t TrimCount = 0;  // characters cut from the end of the code
+    std::uint16_t Port = 80;     // TCP port of ConnectHost
+};
+
+// The built-in table: index 0 empty, indexes 1 to 7 the seven hosters.
+std::vector<HosterDef> InitHosters();
+
+// Number of built-in rows (1 to 7).
+inline constexpr int kBuiltInHosterCount = 7;
+
+struct HosterTable {
+    std::vector<HosterDef> Hosters;     // index 0 empty, then rows 1..N
+    std::vector<std::string> problems;  // one line per skipped row or ignored value
+
+    // Rows 1..N; row 0 is not counted.
+    int Count() const { return static_cast<int>(Hosters.size()) - 1; }
+    // The row, or the empty row 0 for an index outside 1..Count().
+    const HosterDef& Row(int index) const;
+};
+
+// The built-in table changed and extended by the INI text of hosters.ini (UTF-8, as the
+// settings store decodes it). Values follow ReadValue's rules (quotes keep leading blanks).
+// A key present with an empty value sets the field empty.
+//
+// A value that would make a built-in row unusable (an empty required field, a bad number,
+// form names and values of different counts) is ignored and reported; the row keeps its
+// built-in value. An added row that lacks a required field (Name, ConnectHost, UploadUrl,
+// FileField, StartMarker, EndMarker) or holds a bad value is skipped and reported, and the
+// rows after it move up.
+HosterTable LoadHostersFromText(std::string_view iniText);
+
+// LoadHostersFromText over the file; a missing file gives the built-in table without problems.
+HosterTable LoadHosters(const std::string& hostersFile);
+
+// The items of a "|"-separated list; an empty text is no item at all.
+std::vector<std::string> SplitFormList(const std::string& text);
+
+struct FormField {
+    std::string name;
+    std::string value;
+};
+// The extra form fields of a row, names paired with values in order, or false in `ok` when
+// the counts differ. A single name with an empty value list is one field with an empty value.
+std::vector<FormField> FormFields(const HosterDef& hoster, bool* ok = nullptr);
+
+}  // namespace lumar
