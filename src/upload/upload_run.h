@@ -1,0 +1,133 @@
+#pragma once
+// The upload run: every checked image row of the list, one after the other, to one hoster;
+// each image's code goes into its row, and at the end the posting is built. The run works on
+// the calling thread; the window stays alive because the run calls `pump` between the
+// slices of every wait. Everything the user sees goes out through an UploadObserver, so the
+// desktop window and lumar-cli share one run.
+#include <atomic>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "imagelist/image_entry.h"
+#include "shell/event_pump.h"
+#include "shell/language_table.h"
+#include "upload/hoster_table.h"
+
+namespace lumar {
+
+// The four figures of the upload panel.
+struct UploadFigures {
+    int remainingCount = 0;        // images not yet processed
+    double remainingKB = 0;        // their size in kB
+    long long elapsedSeconds = 0;  // since the run started
+    // Estimated time still needed; nullopt keeps the figure shown before (no rate known yet).
+    std::optional<long long> remainingSeconds;
+};
+
+// What the run shows and asks of its front end. Every method has an empty default.
+class UploadObserver {
+public:
+    virtual ~UploadObserver() = default;
+
+    // The run begins: show the upload panel, clear the log, start the elapsed-time timer.
+    virtual void RunStarted(int /*imageCount*/) {}
+    // The current step (lblstatus).
+    virtual void StatusLine(const std::string& /*text*/) {}
+    // Appends to the log (txStatus), followed by a line end when `lineEnd`.
+    virtual void AppendLog(const std::string& /*text*/, bool /*lineEnd*/) {}
+    virtual void Figures(const UploadFigures& /*figures*/) {}
+    // The progress bar: `value` images done of `maximum` (see ProgressPercent).
+    virtual void Progress(int /*value*/, int /*maximum*/) {}
+    // Full path of the image being uploaded (lbfile).
+    virtual void CurrentFile(const std::string& /*path*/) {}
+    // A row's "upload" column and check mark changed (position from 1).
+    virtual void RowChanged(int /*position*/) {}
+    // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
+    virtual void StatsChanged(double /*files*/, double /*bytes*/) {}
+
+    // End of the run, in this order: CollectPosting, RunFinished, ShowMessage (only when rows
+    // are still checked), FinishPosting, PlaySound (only when the sound is on), BringToFront
+    // (only when Bilder/Form is 1).
+    //
+    // Rebuild the posting from all rows; clears the check marks of marker rows.
+    virtual void CollectPosting(std::span<ImageEntry> /*rows*/) {}
+    // Stop the timer, hide the upload panel, show the code panel.
+    virtual void RunFinished() {}
+    // An information message box with an OK button.
+    virtual void ShowMessage(const std::string& /*title*/, const std::string& /*text*/) {}
+    // Centre, convert and split the posting as the code panel's options say, and show it.
+    virtual void FinishPosting(std::span<const ImageEntry> /*rows*/) {}
+    // Play the notification sound (and show the button that stops it).
+    virtual void PlaySound(const std::string& /*soundFile*/) {}
+    // Take the window back from the notification area and raise it.
+    virtual void BringToFront() {}
+};
+
+struct UploadRunOptions {
+    int hosterIndex = 0;       // row of the hoster table: cbHoster's list index + 1
+    std::string settingsFile;  // Lumar.ini: Timeout, Form, Sound, Stat
+    PumpEvents pump;           // processes the window's pending events
+};
+
+// The message shown at the end when image rows are still checked.
+inline constexpr std::string_view kNotAllUploadedTitle = "Lumar V1 - Information";
+extern const std::string_view kNotAllUploadedText;
+
+class UploadRun {
+public:
+    UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer);
+
+    // Uploads every checked image row of `rows` (the click on cmUpload); returns when the
+    // run, posting and end-of-run requests included, is over.
+    void Run(std::span<ImageEntry> rows, const UploadRunOptions& options);
+
+    // cmAbbruch: the run stops after the current image; a wait in progress ends at its next
+    // slice. Safe to call from a signal handler (it only sets the flag).
+    void Abort() { abortFlag_.store(true); }
+    std::atomic<bool>& AbortFlag() { return abortFlag_; }
+
+    // The state of the run, readable while it runs (from the observer) and afterwards.
+    int HosterIndex() const { return hosterIndex_; }
+    int ImageCount() const { return imageCount_; }
+    int DoneCount() const { return doneCount_; }
+    int RemainingCount() const { return remainingCount_; }
+    double RemainingKB() const { return remainingKB_; }
+    double SpeedKB() const { return speedKB_; }  // kB per second of the last image
+    int FailedCount() const { return failedCount_; }
+
+private:
+    bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+
+    const HosterTable& hosters_;
+    const UiStrings& strings_;
+    UploadObserver& observer_;
+    std::atomic<bool> abortFlag_{false};
+    int hosterIndex_ = 0;
+    int imageCount_ = 0;
+    int doneCount_ = 0;
+    int remainingCount_ = 0;
+    double remainingKB_ = 0;
+    double speedKB_ = 0;
+    int failedCount_ = 0;
+};
+
+// "HH:MM:SS" of a number of seconds (fractions cut off, negative counts as 0); hours beyond
+// 23 keep counting ("25:00:00").
+std::string SecondsToClock(double seconds);
+
+// The percentage the progress bar shows: value clamped to minimum..maximum, then rounded
+// half up to a whole percent of maximum; 100 when maximum is below 1.
+int ProgressPercent(double value, double minimum, double maximum);
+
+// The kB column as a number: leading and trailing blanks ignored, "," read like "."; nullopt
+// for an empty or non-numeric text.
+std::optional<double> ParseKbText(const std::string& text);
+
+// The sum of the kB values of all checked rows with a kB value (TotalCheckedSize).
+double TotalCheckedSize(std::span<const ImageEntry> rows);
+
+// "12.5 KB": the remaining size as the upload panel shows it.
+std::string FormatRemainingKB(double kb);
+
+}  // namespace lumar
