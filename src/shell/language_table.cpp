@@ -1,0 +1,213 @@
+#include "shell/language_table.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "shell/settings_keys.h"
+#include "shell/settings_store.h"
+
+namespace lumar {
+namespace {
+
+// The defaults are the texts translators work from; keep them byte for byte, trailing
+// blanks included.
+constexpr LanguageEntry kTable[] = {
+    // Main window, image area.
+    {"Frame0", "001", "Frame_0", "-> Bilder "},
+    {"Frame0", "002", "ckBilder", "Vorschau "},
+    {"Frame0", "003", "cmBilder_0", "Bild(er) hinzufügen"},
+    {"Frame0", "004", "cmBilder_1", "Verzeichnis hinzufügen"},
+    {"Frame0", "005", "cmBilder_2", "Liste löschen"},
+    {"Frame0", "006", "cmBilder_3", "Bild(er) entfernen"},
+    {"Frame0", "007", "cmBilder_4", "VBCode einfügen"},
+    {"Frame0", "008", "cmBilder_5", "Umbruch einfügen"},
+    {"Frame0", "009", "lvBilder#1", "Bildname"},
+    {"Frame0", "010", "lvBilder#2", "Pfad des Bildes"},
+    {"Frame0", "011", "lvBilder#3", "Breite"},
+    {"Frame0", "012", "lvBilder#4", "Höhe"},
+    // Main window, upload choice.
+    {"Frame1", "001", "Frame_1", "-> Upload auf "},
+    {"Frame1", "002", "lbPic_0", "Maximale Filegrösse:"},
+    {"Frame1", "003", "lbPic_1", "URL des Hosters:"},
+    {"Frame1", "004", "cmConfig", "weitere Einstellungen..."},
+    {"Frame1", "005", "cmUpload", "Upload starten"},
+    // Main window, code panel.
+    {"Frame2", "001", "fSplit", "-> Optionen "},
+    {"Frame2", "002", "ckCenter", "Posting zentrieren"},
+    {"Frame2", "003", "ckSplit", "Posting aufteilen aktivieren/deaktivieren"},
+    {"Frame2", "004", "lbPic_2", "Anzahl Bilder pro Teil:"},
+    {"Frame2", "005", "lbPic_3", "Postingteilstück:"},
+    {"Frame2", "006", "cmCode_0", "Clipboard"},
+    {"Frame2", "007", "cmCode_1", "Speichern...."},
+    {"Frame2", "008", "cmCode_2", "Schliessen"},
+    // Main window, upload panel.
+    {"Frame3", "001", "labels_29", "Noch zu übertrage Dateien:"},
+    {"Frame3", "002", "labels_30", "Gesamtgrösse der Dateien:"},
+    {"Frame3", "003", "labels_31", "Übertragungszeit:"},
+    {"Frame3", "004", "labels_32", "Restdauer:"},
+    {"Frame3", "005", "cmAbbruch", "Uploads Abbrechen"},
+    // Folder browser.
+    {"Frame4", "001", "ckSubDir", "inklusive Unterverzeichnisse"},
+    {"Frame4", "002", "cmOK_0", "OK"},
+    {"Frame4", "003", "cmOK_1", "Abbrechen"},
+    {"Frame4", "004", "#title", "Bildverzeichnis suchen..."},
+    // Options dialog.
+    {"Frame5", "001", "Frame_0", " -> Wartezeit "},
+    {"Frame5", "002", "Label1", "Wie lange soll Lumar auf eine Antwort vom Bildhoster warten?"},
+    {"Frame5", "003", "Label2", "Sekunden"},
+    {"Frame5", "004", "Frame_2", " -> nach Upload... "},
+    {"Frame5", "005", "ckForm", "Lumar im Vordergrund öffnen"},
+    {"Frame5", "006", "ckSound", "Sound abspielen"},
+    {"Frame5", "007", "Label1000", "Sound (wav oder mp3):"},
+    {"Frame5", "008", "Frame_3", " -> Lumar Werbetext "},
+    {"Frame5", "009", "ckWerbung", "an VBCode anhängen"},
+    {"Frame5", "010", "Label3",
+     "wäre schön wenn diese Option aktiviert bleiben würde und ihr diesen Werbetext auch in "
+     "euren Postings drin lässt. Damit das Tool bekannter wird........:)"},
+    // BBCode editor.
+    {"Frame6", "001", "frames_13", "  -> Schrift "},
+    {"Frame6", "002", "labels_12", "Style"},
+    {"Frame6", "003", "labels_13", "Farbe"},
+    {"Frame6", "004", "labels_14", "Font"},
+    {"Frame6", "005", "cmdFont_3", "setze Schrift"},
+    {"Frame6", "006", "frames_14", " -> Einfügen ..."},
+    {"Frame6", "007", "cmdPaste_4", "Center"},
+    {"Frame6", "008", "cmdPaste_0", "Bild"},
+    {"Frame6", "009", "cmdPaste_1", "Link"},
+    {"Frame6", "010", "cmdPaste_2", "Linie"},
+    {"Frame6", "011", "cmdPaste_3", "Quote"},
+    {"Frame6", "012", "cmOK_0", "Speichern"},
+    {"Frame6", "013", "cmOK_1", "Laden"},
+    {"Frame6", "014", "opAusrichung_0", "davor"},
+    {"Frame6", "015", "opAusrichung_1", "danach"},
+    {"Frame6", "016", "cmOK_2", "Übernehmen"},
+    // Messages; the key number is the UiStrings entry.
+    {"STRINGS", "001", "", "Uploadgrösse:"},
+    {"STRINGS", "002", "", "Bilder:"},
+    {"STRINGS", "003", "", "Upload:"},
+    {"STRINGS", "004", "", "Size:"},
+    {"STRINGS", "005", "", "Postingteilstück"},
+    {"STRINGS", "006", "", "Warte auf Antwort von"},
+    {"STRINGS", "007", "", "Upload von Bild:"},
+    {"STRINGS", "008", "", "erfolgreich !"},
+    {"STRINGS", "009", "", "fehlgeschlagen !"},
+    {"STRINGS", "010", "", "Soundfile auswählen..."},
+    {"STRINGS", "011", "", "Liste löschen ?"},
+    {"STRINGS", "012", "", "Bild(er) auswählen..."},
+    {"STRINGS", "013", "", ">>Bilder wurden hochgeladen mit Lumar<<"},
+    {"STRINGS", "014", "", "VBCode speichern..."},
+    {"STRINGS", "015", "", "Verbinde zu "},
+    {"STRINGS", "016", "", "Verbindung zu "},
+    {"STRINGS", "017", "", "Sende Request..."},
+    {"STRINGS", "018", "", "Rückmeldung von "},
+    {"STRINGS", "020", "", "VBCode ändern"},
+    {"STRINGS", "021", "", " erhalten "},
+    {"STRINGS", "022", "", "VBCode speichern..."},
+    {"STRINGS", "023", "", "Die vorhandenen VBCode löschen ?"},
+    {"STRINGS", "024", "", "VBCode laden..."},
+    {"STRINGS", "030", "", "Status: Bereit"},
+    {"STRINGS", "031", "", "Datei nicht lesbar"},
+    {"STRINGS", "032", "", "Host nicht gefunden"},
+    {"STRINGS", "033", "", "Verbindung fehlgeschlagen"},
+    {"STRINGS", "034", "", "Senden fehlgeschlagen"},
+    {"STRINGS", "035", "", "Zeitüberschreitung"},
+    {"STRINGS", "036", "", "kein Code in der Antwort"},
+    {"STRINGS", "037", "", "abgebrochen"},
+};
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (fold(a[i]) != fold(b[i])) return false;
+    }
+    return true;
+}
+
+// "%03d" without the formatting machinery.
+std::string KeyOf(int number) {
+    std::string key = std::to_string(number);
+    while (key.size() < 3) key.insert(key.begin(), '0');
+    return key;
+}
+
+void LoadEntry(UiStrings& strings, const std::string& languageFile, int number) {
+    if (const LanguageEntry* entry = FindLanguageEntry(kStringsSection, KeyOf(number)))
+        strings.Set(number, LookupText(languageFile, *entry));
+}
+
+}  // namespace
+
+std::span<const LanguageEntry> LanguageTable() { return kTable; }
+
+std::span<const LanguageEntry> LanguageSection(std::string_view section) {
+    const std::span<const LanguageEntry> all = kTable;
+    size_t first = 0;
+    while (first < all.size() && !SameName(all[first].section, section)) ++first;
+    size_t last = first;
+    while (last < all.size() && SameName(all[last].section, section)) ++last;
+    return all.subspan(first, last - first);
+}
+
+const LanguageEntry* FindLanguageEntry(std::string_view section, std::string_view key) {
+    for (const LanguageEntry& entry : LanguageSection(section))
+        if (entry.key == key) return &entry;
+    return nullptr;
+}
+
+std::string LookupText(const std::string& languageFile, const LanguageEntry& entry) {
+    return ReadValue(languageFile, entry.section, entry.key, entry.defaultText);
+}
+
+const std::string& UiStrings::Get(int index) const {
+    static const std::string empty;
+    if (index < 0 || index >= kSize) return empty;
+    return entries_[static_cast<size_t>(index)];
+}
+
+void UiStrings::Set(int index, std::string text) {
+    if (index < 0 || index >= kSize) return;
+    entries_[static_cast<size_t>(index)] = std::move(text);
+}
+
+UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption) {
+    UiStrings strings;
+    for (int n = 1; n <= 18; ++n) LoadEntry(strings, languageFile, n);
+    for (int n = 21; n <= 24; ++n) LoadEntry(strings, languageFile, n);
+    strings.Set(kStrInsertTextBlock, std::string(cmBilder4Caption));
+    LoadEntry(strings, languageFile, kStrChangeTextBlock);
+    LoadEntry(strings, languageFile, kStrStatusReady);
+    for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
+    return strings;
+}
+
+std::string FormatMegabytes(double bytes, std::string_view decimalSeparator) {
+    const double megabytes = bytes / 1024.0 / 1024.0;
+    std::string text;
+    if (std::isfinite(megabytes) && std::fabs(megabytes) < 1e15) {
+        // Whole hundredths, so 2.675 MB becomes 2,68 as the user expects, not 2,67.
+        const long long hundredths = std::llround(megabytes * 100.0);
+        const unsigned long long magnitude =
+            hundredths < 0 ? 0ULL - static_cast<unsigned long long>(hundredths)
+                           : static_cast<unsigned long long>(hundredths);
+        const std::string cents = std::to_string(magnitude % 100);
+        text = (hundredths < 0 ? "-" : "") + std::to_string(magnitude / 100);
+        text += decimalSeparator;
+        text += (cents.size() < 2 ? "0" : "") + cents;
+        return text;
+    }
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "%.2f", megabytes);
+    text = buffer;
+    if (const size_t dot = text.find('.'); dot != std::string::npos)
+        text.replace(dot, 1, decimalSeparator);
+    return text;
+}
+
+std::string FormatStatsPanel(const UiStrings& strings, double files, double bytes,
+                             std::string_view decimalSeparator) {
+    return strings.Get(kStrUpload) + " " + FormatCount(files) + " - " + strings.Get(kStrSize) + " " +
+           FormatMegabytes(bytes, decimalSeparator) + " MB";
+}
+
+}  // namespace lumar

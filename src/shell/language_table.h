@@ -1,0 +1,110 @@
+#pragma once
+// Every interface text of Lumar with its German default, and the table of runtime messages.
+//
+// Each window looks up its own section of language.ini when it loads (captions of the main
+// window: Frame0 to Frame3; folder browser: Frame4; options dialog: Frame5; BBCode editor:
+// Frame6). Messages of section STRINGS go into `UiStrings` once at start-up. A missing file,
+// section or key gives the German default; the store's default rule removes the trailing
+// blanks that some defaults carry, so "-> Bilder " is shown as "-> Bilder".
+#include <array>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace lumar {
+
+// One caption or message of language.ini.
+//
+// `target` names the control the text goes to, by objectName:
+//  - a single control by its name ("ckBilder", "cmUpload");
+//  - an element of a control array as <name>_<index> ("Frame_0", "cmBilder_4", "lbPic_2");
+//  - a column header of a list as <list>#<column>, counted from 1 ("lvBilder#1");
+//  - the window's own title as "#title".
+// STRINGS entries have no target; their key number is the `UiStrings` entry.
+struct LanguageEntry {
+    std::string_view section;
+    std::string_view key;
+    std::string_view target;
+    std::string_view defaultText;  // German, trailing blanks included as the lookup gets them
+};
+
+inline constexpr std::string_view kStringsSection = "STRINGS";
+
+// The whole table, sections in file order (Frame0 .. Frame6, then STRINGS).
+std::span<const LanguageEntry> LanguageTable();
+
+// The entries of one section, in key order. Section names match without regard to case.
+std::span<const LanguageEntry> LanguageSection(std::string_view section);
+
+// The table entry of a section and key, or nullptr.
+const LanguageEntry* FindLanguageEntry(std::string_view section, std::string_view key);
+
+// The text of one entry from the language file (its German default when the file, the
+// section or the key is missing).
+std::string LookupText(const std::string& languageFile, const LanguageEntry& entry);
+
+// Entries of `UiStrings`; the number is the STRINGS key, except entry 19 (see LoadUiStrings).
+enum UiString : int {
+    kStrUploadSize = 1,        // total size of the list
+    kStrImages = 2,            // image count, status panel 2
+    kStrUpload = 3,            // upload totals, status panel 3
+    kStrSize = 4,              // upload totals, status panel 3
+    kStrPostingPart = 5,       // entries of the posting-part selector
+    kStrWaitingFor = 6,        // upload status lines ...
+    kStrUploadOf = 7,
+    kStrSucceeded = 8,
+    kStrFailed = 9,
+    kStrChooseSound = 10,      // title of the sound-file chooser
+    kStrClearList = 11,        // question before the list is cleared
+    kStrChooseImages = 12,     // title of the image-file chooser
+    kStrAdvertising = 13,      // advertising line of the posting
+    kStrSavePosting = 14,      // title of the dialog that saves the posting
+    kStrConnectingTo = 15,     // upload status lines ...
+    kStrConnectionTo = 16,
+    kStrSendingRequest = 17,
+    kStrAnswerFrom = 18,
+    kStrInsertTextBlock = 19,  // caption of cmBilder_4 while no text-block row is selected
+    kStrChangeTextBlock = 20,  // caption of cmBilder_4 while a text-block row is selected
+    kStrReceived = 21,
+    kStrSaveTextBlock = 22,    // BBCode editor: title of its save dialog
+    kStrClearEditor = 23,      // BBCode editor: question before loading
+    kStrLoadTextBlock = 24,    // BBCode editor: title of its load dialog
+    kStrStatusReady = 30,      // status panel 1 at start-up, after a leading blank
+    // Why one upload failed, for the upload log.
+    kReasonFileUnreadable = 31,
+    kReasonHostNotFound = 32,
+    kReasonConnectFailed = 33,
+    kReasonSendFailed = 34,
+    kReasonTimeout = 35,
+    kReasonNoCode = 36,
+    kReasonCancelled = 37,
+};
+
+// The runtime message texts, loaded once at start-up and read by every window.
+class UiStrings {
+public:
+    static constexpr int kSize = 41;  // entries 0 .. 40
+
+    // The text of an entry; "" for an entry that was never set or lies outside the table.
+    const std::string& Get(int index) const;
+    void Set(int index, std::string text);
+
+private:
+    std::array<std::string, kSize> entries_{};
+};
+
+// Fills the table from section STRINGS of the language file in this order: 001 to 018,
+// 021 to 024, then entry 19 = `cmBilder4Caption` (the caption the text-block button carries
+// after its own caption was applied, so a translated Frame0/007 comes back when the button
+// returns to "insert"), then 020, then 030, then the failure reasons 031 and following.
+UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption);
+
+// "0.00": the byte count in MB (1024 * 1024 bytes), rounded half away from zero to two
+// decimals, with the given decimal separator.
+std::string FormatMegabytes(double bytes, std::string_view decimalSeparator);
+
+// Status panel 3: "Upload: 12 - Size: 3,50 MB" with the texts of entries 3 and 4.
+std::string FormatStatsPanel(const UiStrings& strings, double files, double bytes,
+                             std::string_view decimalSeparator);
+
+}  // namespace lumar

@@ -1,0 +1,159 @@
+#include "shell/language_table.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <set>
+#include <string>
+
+#include "shell/file_io.h"
+#include "shell/settings_store.h"
+#include "shell/text_codec.h"
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+std::string WithoutTrailingBlanks(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+const std::string kShippedFile = std::string(LUMAR_SOURCE_DIR) + "/data/language.ini";
+
+TEST(LanguageTable, WithoutAFileEveryTextIsTheGermanDefaultWithoutTrailingBlanks) {
+    test::TempDir dir;
+    const std::string missing = dir.file("language.ini");
+    for (const LanguageEntry& entry : LanguageTable()) {
+        EXPECT_EQ(LookupText(missing, entry), WithoutTrailingBlanks(entry.defaultText))
+            << entry.section << "/" << entry.key;
+    }
+    EXPECT_EQ(LookupText(missing, *FindLanguageEntry("Frame0", "001")), "-> Bilder");
+    EXPECT_EQ(LookupText(missing, *FindLanguageEntry("STRINGS", "021")), " erhalten");
+    EXPECT_EQ(LookupText(missing, *FindLanguageEntry("Frame6", "001")), "  -> Schrift");
+    EXPECT_EQ(LookupText(missing, *FindLanguageEntry("Frame0", "012")), "Höhe");
+}
+
+TEST(LanguageTable, SectionsKeysAndTargetsAreWellFormed) {
+    const std::set<std::string> sections = {"Frame0", "Frame1", "Frame2", "Frame3",
+                                            "Frame4", "Frame5", "Frame6", "STRINGS"};
+    std::set<std::string> seenKeys, seenTargets, seenSections;
+    for (const LanguageEntry& entry : LanguageTable()) {
+        const std::string section(entry.section);
+        EXPECT_TRUE(sections.count(section)) << section;
+        seenSections.insert(section);
+        ASSERT_EQ(entry.key.size(), 3u);
+        EXPECT_TRUE(seenKeys.insert(section + "/" + std::string(entry.key)).second)
+            << "duplicate key " << section << "/" << entry.key;
+        EXPECT_EQ(entry.target.empty(), section == "STRINGS") << section << "/" << entry.key;
+        if (!entry.target.empty()) {
+            EXPECT_TRUE(seenTargets.insert(section + ":" + std::string(entry.target)).second)
+                << "two captions for " << section << ":" << entry.target;
+        }
+    }
+    EXPECT_EQ(seenSections, sections);
+    // Sections are contiguous, so LanguageSection sees every entry of its section.
+    size_t total = 0;
+    for (const std::string& s : sections) total += LanguageSection(s).size();
+    EXPECT_EQ(total, LanguageTable().size());
+    EXPECT_EQ(LanguageSection("frame5").size(), 10u);
+    EXPECT_TRUE(LanguageSection("Frame9").empty());
+    EXPECT_EQ(FindLanguageEntry("STRINGS", "019"), nullptr);
+    EXPECT_EQ(FindLanguageEntry("Frame0", "007")->target, "cmBilder_4");
+    EXPECT_EQ(FindLanguageEntry("Frame0", "009")->target, "lvBilder#1");
+    EXPECT_EQ(FindLanguageEntry("Frame4", "004")->target, "#title");
+}
+
+TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
+    const std::string missing = "\x01missing";
+    for (const LanguageEntry& entry : LanguageTable()) {
+        const std::string text = ReadValue(kShippedFile, entry.section, entry.key, missing);
+        EXPECT_NE(text, missing) << "no translation for " << entry.section << "/" << entry.key;
+        // Leading blanks are part of the look of frame titles; translations keep them.
+        EXPECT_EQ(text.find_first_not_of(' '), entry.defaultText.find_first_not_of(' '))
+            << entry.section << "/" << entry.key;
+    }
+    // Every key in the file is one the program asks for (catches typos such as "0010").
+    const std::optional<std::string> bytes = ReadFileBytes(kShippedFile);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(DetectEncoding(*bytes), TextEncoding::Windows1252);
+    std::string section;
+    size_t keysInFile = 0;
+    size_t pos = 0;
+    while (pos < bytes->size()) {
+        size_t end = bytes->find('\n', pos);
+        if (end == std::string::npos) end = bytes->size();
+        std::string line = bytes->substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == ';') continue;
+        if (line[0] == '[') {
+            section = line.substr(1, line.find(']') - 1);
+            continue;
+        }
+        const std::string key = line.substr(0, line.find('='));
+        EXPECT_NE(FindLanguageEntry(section, key), nullptr) << "unknown key " << section << "/" << key;
+        ++keysInFile;
+    }
+    EXPECT_EQ(keysInFile, LanguageTable().size());
+}
+
+TEST(UiStrings, LoadOrderAndEntry19) {
+    test::TempDir dir;
+    const UiStrings defaults = LoadUiStrings(dir.file("language.ini"), "VBCode einfügen");
+    EXPECT_EQ(defaults.Get(kStrUploadSize), "Uploadgrösse:");
+    EXPECT_EQ(defaults.Get(kStrAnswerFrom), "Rückmeldung von");
+    EXPECT_EQ(defaults.Get(kStrInsertTextBlock), "VBCode einfügen");
+    EXPECT_EQ(defaults.Get(kStrChangeTextBlock), "VBCode ändern");
+    EXPECT_EQ(defaults.Get(kStrReceived), " erhalten");
+    EXPECT_EQ(defaults.Get(kStrLoadTextBlock), "VBCode laden...");
+    EXPECT_EQ(defaults.Get(kStrStatusReady), "Status: Bereit");
+    EXPECT_EQ(defaults.Get(kReasonFileUnreadable), "Datei nicht lesbar");
+    EXPECT_EQ(defaults.Get(kReasonTimeout), "Zeitüberschreitung");
+    EXPECT_EQ(defaults.Get(kReasonCancelled), "abgebrochen");
+    // Unused and out-of-table entries are empty, never a crash.
+    for (int unused : {0, 25, 29, 38, 40, -1, 41, 1000}) EXPECT_EQ(defaults.Get(unused), "") << unused;
+    for (int used = 1; used <= 24; ++used) EXPECT_NE(defaults.Get(used), "") << used;
+
+    // Entry 19 is the button's caption as the caller applied it; a STRINGS/019 in the file is
+    // not read, and a translated 007 changes exactly one message.
+    const std::string file = dir.write("language.ini",
+                                       "[STRINGS]\r\n019=never read\r\n007=Uploading image:\r\n");
+    const UiStrings translated = LoadUiStrings(file, "Insert block");
+    EXPECT_EQ(translated.Get(kStrInsertTextBlock), "Insert block");
+    EXPECT_EQ(translated.Get(kStrUploadOf), "Uploading image:");
+    for (int n = 0; n < UiStrings::kSize; ++n) {
+        if (n == kStrUploadOf || n == kStrInsertTextBlock) continue;
+        EXPECT_EQ(translated.Get(n), defaults.Get(n)) << n;
+    }
+}
+
+TEST(UiStrings, ShippedEnglishFileFillsEveryEntry) {
+    const UiStrings english = LoadUiStrings(kShippedFile, "Insert VBCode");
+    EXPECT_EQ(english.Get(kStrReceived), " received");
+    EXPECT_EQ(english.Get(kStrStatusReady), "Status: Ready");
+    EXPECT_EQ(english.Get(kReasonNoCode), "no code in the answer");
+}
+
+TEST(StatsPanel, MegabytesUseTwoDecimalsAndTheGivenSeparator) {
+    EXPECT_EQ(FormatMegabytes(3670016, ","), "3,50");
+    EXPECT_EQ(FormatMegabytes(3670016, "."), "3.50");
+    EXPECT_EQ(FormatMegabytes(0, ","), "0,00");
+    EXPECT_EQ(FormatMegabytes(1024, ","), "0,00");            // 0.001 MB
+    EXPECT_EQ(FormatMegabytes(5243, ","), "0,01");            // 0.005 MB rounds up
+    EXPECT_EQ(FormatMegabytes(2.675 * 1048576, ","), "2,68");  // half away from zero
+    EXPECT_EQ(FormatMegabytes(1048576.0 * 123456, ","), "123456,00");
+    EXPECT_EQ(FormatMegabytes(1e300, ",").substr(0, 2), "95");  // no overflow on absurd totals
+    EXPECT_EQ(FormatMegabytes(1e300, ",").find('.'), std::string::npos);
+}
+
+TEST(StatsPanel, ReadsLikeTheStatusBar) {
+    test::TempDir dir;
+    const UiStrings strings = LoadUiStrings(dir.file("language.ini"), "VBCode einfügen");
+    EXPECT_EQ(FormatStatsPanel(strings, 12, 3670016, ","), "Upload: 12 - Size: 3,50 MB");
+    EXPECT_EQ(FormatStatsPanel(strings, 0, 0, ","), "Upload: 0 - Size: 0,00 MB");
+    EXPECT_EQ(FormatStatsPanel(strings, 100000, 5e9, "."), "Upload: 100000 - Size: 4768.37 MB");
+}
+
+}  // namespace
+}  // namespace lumar
