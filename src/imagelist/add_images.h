@@ -1,0 +1,60 @@
+#pragma once
+// Turning files and folders into image rows. Files are taken by content (a JPEG start marker
+// must be found); a folder scan also asks for a JPEG extension first. Files that fail are
+// skipped without a message.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imagelist/image_entry.h"
+#include "imagelist/image_list.h"
+#include "imagelist/jpeg_info.h"
+#include "shell/event_pump.h"
+
+namespace lumar {
+
+struct FoundFile {
+    std::string folder;  // ends in the separator
+    std::string name;    // without folder
+};
+
+// The files under `folder` (one trailing separator is ignored): the files of a folder first,
+// then its subfolders one by one, depth first when `recursive`. Names within a folder are in
+// byte order. "." and ".." are skipped, hidden entries are taken; a folder that cannot be
+// listed yields nothing. A folder reached twice (symbolic-link loop) is listed once. `pump` is
+// called before the listing and after every entry.
+std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump = {});
+
+// The scan's name rule: the text after the last "." is JPG, JPEG, JFIF or JPE in any case.
+bool HasJpegExtension(std::string_view name);
+
+struct AddOptions {
+    char decimalSeparator = '.';  // of the user's locale, for the kB column
+    PumpEvents pump;              // keeps the window alive during folder scans
+};
+
+// An image row for a file the reader accepted. Rows from folders carry the padded forms
+// (width and height to 4, kB to 6 characters), single files the plain ones.
+ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const JpegInfo& info,
+                        bool padded, char decimalSeparator = '.');
+
+// One file by its full path, judged by content only. Returns true when a row was appended.
+// The same file may be added any number of times.
+bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& options = {});
+
+// The JPEG files under a folder (given with or without trailing separator), with or without
+// subfolders, appended in scan order with padded fields. Returns the number of rows appended.
+int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
+                   const AddOptions& options = {});
+
+// Dropped paths in their order: an existing folder with all its subfolders, anything else as a
+// single file. Returns the number of rows appended.
+int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths,
+                    const AddOptions& options = {});
+
+// The folder the add dialogs open in (Verzeichnis/LastAddDir, home folder by default), and
+// storing it after a successful add.
+std::string ReadLastAddDir(const std::string& settingsFile);
+bool StoreLastAddDir(const std::string& settingsFile, const std::string& folder);
+
+}  // namespace lumar

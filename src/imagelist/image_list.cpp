@@ -1,0 +1,241 @@
+#include "imagelist/image_list.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+#include "imagelist/row_text.h"
+
+namespace lumar {
+
+namespace {
+
+const std::string kNoText;
+
+unsigned char Fold(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+}
+
+}  // namespace
+
+const std::string& ColumnText(const ImageEntry& row, int column) {
+    switch (column) {
+        case kColumnText: return row.text;
+        case kColumnFolder: return row.folder;
+        case kColumnWidth: return row.width;
+        case kColumnHeight: return row.height;
+        case kColumnKb: return row.kB;
+        case kColumnThumb: return row.thumb;
+        case kColumnCopy: return row.copy;
+        case kColumnUpload: return row.upload;
+        default: return kNoText;
+    }
+}
+
+int CompareColumnText(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char x = Fold(a[i]);
+        const unsigned char y = Fold(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+void ImageList::Append(ImageEntry row) {
+    std::vector<ImageEntry> one;
+    one.push_back(std::move(row));
+    AppendRows(std::move(one));
+}
+
+void ImageList::AppendRows(std::vector<ImageEntry> rows) {
+    if (rows.empty()) return;
+    const bool wasEmpty = rows_.empty();
+    rows_.reserve(rows_.size() + rows.size());
+    for (ImageEntry& row : rows) rows_.push_back(std::move(row));
+    selected_.resize(rows_.size(), 0);
+    if (wasEmpty) {
+        current_ = 1;
+        selected_[0] = 1;
+    }
+    // The rows before were in order already; a stable sort places the new ones after their
+    // equals, as sorting them in one at a time would.
+    if (sort_.on) ApplySort();
+    Changed();
+}
+
+bool ImageList::InsertMarkerRow(int position, std::string text) {
+    if (position < 1 || position > Count() + 1) return false;
+    sort_.on = false;
+    ImageEntry marker;
+    marker.text = std::move(text);
+    marker.checked = true;
+    // Rows move down; the selection flags stay where they are, like the current-row mark.
+    rows_.insert(rows_.begin() + (position - 1), std::move(marker));
+    selected_.push_back(0);
+    if (current_ == 0) {  // a list that had no rows now has one
+        current_ = 1;
+        selected_[0] = 1;
+    }
+    Changed();
+    return true;
+}
+
+int ImageList::RemoveSelected() {
+    std::size_t write = 0;
+    int newCurrent = 0;          // position of the surviving current row
+    int firstAfterCurrent = 0;   // position of the first survivor after a removed current row
+    for (std::size_t read = 0; read < rows_.size(); ++read) {
+        const int position = static_cast<int>(read) + 1;
+        if (selected_[read]) continue;
+        if (position == current_) newCurrent = static_cast<int>(write) + 1;
+        if (current_ != 0 && position > current_ && firstAfterCurrent == 0)
+            firstAfterCurrent = static_cast<int>(write) + 1;
+        if (write != read) rows_[write] = std::move(rows_[read]);
+        selected_[write] = 0;
+        ++write;
+    }
+    const int removed = static_cast<int>(rows_.size() - write);
+    rows_.resize(write);
+    selected_.resize(write);
+    if (removed == 0) return 0;
+    if (rows_.empty()) {
+        current_ = 0;
+    } else if (newCurrent != 0) {
+        current_ = newCurrent;
+    } else {
+        current_ = firstAfterCurrent != 0 ? firstAfterCurrent : Count();
+        selected_[Index(current_)] = 1;
+    }
+    Changed();
+    return removed;
+}
+
+void ImageList::Clear() {
+    rows_.clear();
+    selected_.clear();
+    current_ = 0;
+    Changed();
+}
+
+void ImageList::SetCurrentRow(int position) { current_ = (position >= 1 && position <= Count()) ? position : 0; }
+
+void ImageList::SelectOnly(int position) {
+    std::fill(selected_.begin(), selected_.end(), 0);
+    SetCurrentRow(position);
+    if (current_ != 0) selected_[Index(current_)] = 1;
+}
+
+bool ImageList::IsSelected(int position) const {
+    return position >= 1 && position <= Count() && selected_[Index(position)] != 0;
+}
+
+void ImageList::SetSelected(int position, bool selected) {
+    if (position >= 1 && position <= Count()) selected_[Index(position)] = selected ? 1 : 0;
+}
+
+void ImageList::SelectAll() { std::fill(selected_.begin(), selected_.end(), 1); }
+
+void ImageList::ClearSelection() { std::fill(selected_.begin(), selected_.end(), 0); }
+
+std::vector<int> ImageList::SelectedRows() const {
+    std::vector<int> out;
+    for (std::size_t i = 0; i < selected_.size(); ++i)
+        if (selected_[i]) out.push_back(static_cast<int>(i) + 1);
+    return out;
+}
+
+void ImageList::SortByColumn(int column) {
+    if (column < 0 || column >= kImageColumnCount) return;
+    if (sort_.column == column) {
+        sort_.descending = !sort_.descending;
+    } else {
+        sort_.column = column;
+        sort_.descending = false;
+    }
+    sort_.on = true;
+    ApplySort();
+    Changed();
+}
+
+void ImageList::SetSortState(const SortState& state) {
+    sort_ = state;
+    if (sort_.column < 0 || sort_.column >= kImageColumnCount) sort_.column = 0;
+    if (sort_.on) {
+        ApplySort();
+        Changed();
+    }
+}
+
+void ImageList::ApplySort() {
+    std::vector<std::size_t> order(rows_.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    const int column = sort_.column;
+    const bool descending = sort_.descending;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = CompareColumnText(ColumnText(rows_[a], column), ColumnText(rows_[b], column));
+        return descending ? c > 0 : c < 0;
+    });
+    std::vector<ImageEntry> rows;
+    std::vector<char> selected;
+    rows.reserve(rows_.size());
+    selected.reserve(rows_.size());
+    int current = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        rows.push_back(std::move(rows_[order[i]]));
+        selected.push_back(selected_[order[i]]);
+        if (static_cast<int>(order[i]) + 1 == current_) current = static_cast<int>(i) + 1;
+    }
+    rows_ = std::move(rows);
+    selected_ = std::move(selected);
+    current_ = current;
+}
+
+ListSummary SummarizeList(const std::vector<ImageEntry>& rows, char decimalSeparator) {
+    ListSummary summary;
+    for (const ImageEntry& row : rows) {
+        if (row.kB.empty()) continue;
+        ++summary.imageCount;
+        summary.totalKb += KilobyteValue(row.kB, decimalSeparator);
+    }
+    return summary;
+}
+
+std::string ListSummaryText(const ListSummary& summary, std::string_view imagesLabel,
+                            std::string_view sizeLabel, char decimalSeparator) {
+    char mb[64];
+    std::snprintf(mb, sizeof mb, "%.2f", summary.totalKb / 1024.0);
+    std::string mbText = mb;
+    if (const auto dot = mbText.find('.'); dot != std::string::npos) mbText[dot] = decimalSeparator;
+    std::string out(imagesLabel);
+    out += ' ';
+    out += std::to_string(summary.imageCount);
+    out += " - ";
+    out += sizeLabel;
+    out += ' ';
+    out += mbText;
+    out += " MB";
+    return out;
+}
+
+std::array<bool, 6> ListButtonsEnabled(int rowCount) {
+    const bool rows = rowCount > 0;
+    return {true, true, rows, rows, rows, rows};
+}
+
+bool IsTextBlockRow(const ImageEntry& row) { return row.text.find("*VBCode_") != std::string::npos; }
+
+int TextBlockEditIndexOf(std::string_view rowText) {
+    const std::size_t underscore = rowText.find('_');
+    if (underscore == std::string_view::npos) return 0;
+    long long value = 0;
+    for (std::size_t i = underscore + 1; i < rowText.size() && rowText[i] >= '0' && rowText[i] <= '9'; ++i) {
+        value = value * 10 + (rowText[i] - '0');
+        if (value > 2147483647) return 0;
+    }
+    return static_cast<int>(value);
+}
+
+}  // namespace lumar

@@ -1,0 +1,137 @@
+#pragma once
+// The work list of the main window without its widget: image rows and marker rows in posting
+// order, the current row, the selection and the sort state. The list widget shows this model;
+// every command of the list works on it, so the rules hold without a window (tests, lumar-cli).
+//
+// Row positions are 1-based, as the user counts them. 0 stands for "no row".
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "imagelist/image_entry.h"
+
+namespace lumar {
+
+// The eight columns: the row text and the seven fields in column order.
+enum ImageColumn : int {
+    kColumnText = 0,
+    kColumnFolder = 1,
+    kColumnWidth = 2,
+    kColumnHeight = 3,
+    kColumnKb = 4,
+    kColumnThumb = 5,
+    kColumnCopy = 6,
+    kColumnUpload = 7,
+};
+inline constexpr int kImageColumnCount = 8;
+
+// The text a row shows in a column (0..7); an empty text for any other column.
+const std::string& ColumnText(const ImageEntry& row, int column);
+
+struct SortState {
+    bool on = false;          // while on, appended rows are sorted in
+    int column = 0;           // 0..7
+    bool descending = false;
+
+    friend bool operator==(const SortState&, const SortState&) = default;
+};
+
+// The order of two texts under the list's column sort: character by character, letters without
+// regard to case, so " 800" (padded) < "1024" < "800" and "" comes first.
+int CompareColumnText(std::string_view a, std::string_view b);
+
+class ImageList {
+public:
+    // Called after every change of rows or their order (append, insert, remove, clear, sort), so
+    // a view can refresh. Not called for changes made through Row() or the selection calls.
+    using Observer = std::function<void()>;
+    void SetObserver(Observer observer) { observer_ = std::move(observer); }
+
+    int Count() const { return static_cast<int>(rows_.size()); }
+    bool Empty() const { return rows_.empty(); }
+    // position in 1..Count()
+    const ImageEntry& Row(int position) const { return rows_[Index(position)]; }
+    // Field edits in place (upload code, check mark). They do not re-sort the list.
+    ImageEntry& Row(int position) { return rows_[Index(position)]; }
+    const std::vector<ImageEntry>& Rows() const { return rows_; }
+
+    // Adds a row at the end, or at its sorted place while sorting is on (after rows with an
+    // equal sort text). When the list was empty, the first row becomes current.
+    void Append(ImageEntry row);
+    // The same for many rows at once, in their order, with a single sort.
+    void AppendRows(std::vector<ImageEntry> rows);
+
+    // Inserts a checked marker row with empty fields at `position` (1..Count()+1); the rows
+    // from there on move down by one. Sorting is switched off first so the order stays. The
+    // current-row mark and the selection stay at their positions: after inserting at the
+    // current position, the new row is the current one. False (nothing done) for a position
+    // outside the range.
+    bool InsertMarkerRow(int position, std::string text);
+
+    // Removes every selected row, image and marker rows alike, keeping the order of the rest.
+    // A current row that stays remains current; when it was removed, the row that moved into
+    // its position (else the last row) becomes current and selected. Returns how many went.
+    int RemoveSelected();
+
+    void Clear();
+
+    // The current row (the one with the focus), 0 when there is none.
+    int CurrentRow() const { return current_; }
+    // Makes `position` current without touching the selection; 0 or out of range clears it.
+    void SetCurrentRow(int position);
+    // Makes `position` current and the only selected row (a plain click).
+    void SelectOnly(int position);
+    bool IsSelected(int position) const;
+    void SetSelected(int position, bool selected);
+    void SelectAll();
+    void ClearSelection();
+    std::vector<int> SelectedRows() const;  // ascending positions
+
+    // The header click: the current sort column again reverses the direction, another column
+    // sorts ascending by it; sorting is switched on. Rows with equal text keep their order. The
+    // current row and the selection follow their rows.
+    void SortByColumn(int column);
+    const SortState& Sort() const { return sort_; }
+    // Sets the state without reordering (start-up state); switching on sorts the rows.
+    void SetSortState(const SortState& state);
+
+private:
+    std::size_t Index(int position) const { return static_cast<std::size_t>(position - 1); }
+    void ApplySort();
+    void Changed() const {
+        if (observer_) observer_();
+    }
+
+    std::vector<ImageEntry> rows_;
+    std::vector<char> selected_;  // parallel to rows_
+    int current_ = 0;
+    SortState sort_;
+    Observer observer_;
+};
+
+// Image rows are those whose kB field is not empty.
+struct ListSummary {
+    int imageCount = 0;
+    double totalKb = 0;
+};
+ListSummary SummarizeList(const std::vector<ImageEntry>& rows, char decimalSeparator = '.');
+
+// The status-bar text: imagesLabel + " " + count + " - " + sizeLabel + " " + MB + " MB", MB with
+// exactly two decimals, e.g. "Bilder: 12 - Uploadgrösse: 3.47 MB".
+std::string ListSummaryText(const ListSummary& summary, std::string_view imagesLabel,
+                            std::string_view sizeLabel, char decimalSeparator = '.');
+
+// Enabled state of the six list buttons (add files, add folder, clear, remove, text block,
+// break): the first two always, the others only while the list has rows.
+std::array<bool, 6> ListButtonsEnabled(int rowCount);
+
+// A row that switches the text-block button to "change": its text contains "*VBCode_".
+bool IsTextBlockRow(const ImageEntry& row);
+// The block number the text-block button edits for a row: the leading digits after the first
+// "_" ("*VBCode_3*" -> 3); 0 when there are none.
+int TextBlockEditIndexOf(std::string_view rowText);
+
+}  // namespace lumar

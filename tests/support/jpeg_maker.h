@@ -1,0 +1,27 @@
+#pragma once
+// Small JPEG files for tests: greyscale, every 8x8 block flat, so the data stays tiny
+// (two bits per block) while the file decodes with any JPEG library.
+#include <cstddef>
+#include <string>
+
+namespace lumar::test {
+
+enum class JpegFrame {
+    Baseline,     // FF C0: the header reader finds the size
+    Progressive,  // FF C2: the header reader finds no size
+};
+
+struct JpegOptions {
+    JpegFrame frame = JpegFrame::Baseline;
+    bool jfif = true;          // an APP0 "JFIF" segment after the start marker
+    std::size_t app1Bytes = 0; // when > 0, an APP1 "Exif" segment with this many body bytes
+                               // (at most 65533) before the frame header
+};
+
+// width and height in 1..65535.
+std::string MakeJpeg(int width, int height, const JpegOptions& options = {});
+
+// Writes MakeJpeg(...) to `path` (parent folders created); returns the byte count written.
+std::size_t WriteJpeg(const std::string& path, int width, int height, const JpegOptions& options = {});
+
+}  // namespace lumar::test
