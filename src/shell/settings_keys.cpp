@@ -27,7 +27,10 @@ std::string DefaultText(const SettingKey& key) {
 }
 
 bool ParseInteger(std::string_view text, long long& out) {
-    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (!text.empty() && text.front() == '+') {
+        text.remove_prefix(1);
+        if (!text.empty() && text.front() == '-') return false;  // "+-1" is no number
+    }
     if (text.empty()) return false;
     const auto* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, out);

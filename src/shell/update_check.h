@@ -1,0 +1,37 @@
+#pragma once
+// Whether the version document on the maker's server announces another version.
+//
+// The document holds the published version text in the same form as ours, nothing else.
+// Anything that is not such a text (an empty answer, an HTML page, an HTTP error, a huge
+// download) is ignored, so start-up never asks the user because of a broken server.
+#include <string_view>
+
+namespace lumar {
+
+// The version text this program compares against the document.
+inline constexpr std::string_view kCurrentVersionText = "V1.01.0010";
+// How the check identifies itself to the server.
+inline constexpr std::string_view kUpdateUserAgent = "Rambleton";
+// The question offered when another version is published (Yes / No).
+inline constexpr std::string_view kUpdateQuestionTitle = "Lumar V1";
+inline constexpr std::string_view kUpdateQuestionText =
+    "Es gibt eine neue Version von Lumar. Soll ich die Downloadseite öffnen ?";
+// How long start-up waits for the document before it goes on without it.
+inline constexpr int kUpdateTimeoutMs = 5000;
+// A version document is a few bytes; a longer answer is something else and is not read on.
+inline constexpr size_t kMaxVersionDocumentBytes = 4096;
+
+// True when the text may be a version: not empty and without "<" (never an HTML page).
+bool IsVersionText(std::string_view text);
+
+// True when the document text is a version and differs from `current`. The comparison is
+// exact: letter case counts and a trailing line break makes the texts differ.
+bool ShouldOfferUpdate(std::string_view documentText,
+                       std::string_view current = kCurrentVersionText);
+
+// The text the check works with for one HTTP answer: the body of a successful (2xx) answer
+// that is not longer than kMaxVersionDocumentBytes; otherwise empty, which offers nothing.
+// A status of 0 stands for "no answer at all".
+std::string_view VersionDocumentText(int httpStatus, std::string_view body);
+
+}  // namespace lumar

@@ -1,0 +1,101 @@
+// lumar-cli ini, run as a separate program the way scripts use it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Result RunCli(const std::vector<std::string>& args) {
+    test::TempDir dir;
+    std::string command = Quoted(LUMAR_CLI_PATH);
+    for (const std::string& a : args) command += " " + Quoted(a);
+    command += " >" + Quoted(dir.file("out")) + " 2>" + Quoted(dir.file("err"));
+    Result r;
+    const int status = std::system(command.c_str());
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = dir.read("out");
+    r.err = dir.read("err");
+    return r;
+}
+
+TEST(CliIni, GetPrintsTheValueOrTheDefaultFollowedByANewline) {
+    test::TempDir dir;
+    const std::string ini = dir.write("Lumar.ini", "[bilder]\r\ntimeout=  45  \r\n");
+    Result r = RunCli({"ini", "get", ini, "Bilder", "Timeout", "120"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "45\n");
+    r = RunCli({"ini", "get", ini, "Bilder", "Form", "1"});
+    EXPECT_EQ(r.out, "1\n");
+    r = RunCli({"ini", "get", dir.file("missing.ini"), "Frame0", "001", "-> Bilder "});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "-> Bilder\n");
+    r = RunCli({"ini", "get", ini, "Bilder", "Preview"});
+    EXPECT_EQ(r.out, "\n");
+}
+
+TEST(CliIni, SetChangesOneKeyAndKeepsTheRestOfTheFile) {
+    test::TempDir dir;
+    const std::string before = "; mine\r\n[Bilder]\r\nPreview=0\r\nTimeout=30\r\n[Stat]\r\nFiles=3\r\n";
+    const std::string ini = dir.write("Lumar.ini", before);
+    Result r = RunCli({"ini", "set", ini, "bilder", "TIMEOUT", "45"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(dir.read("Lumar.ini"),
+              "; mine\r\n[Bilder]\r\nPreview=0\r\nTimeout=45\r\n[Stat]\r\nFiles=3\r\n");
+    r = RunCli({"ini", "set", ini, "Sound", "Soundfile", "/a b/ding.mp3"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(RunCli({"ini", "get", ini, "Sound", "Soundfile"}).out, "/a b/ding.mp3\n");
+    // A value that would break the line structure is refused, and the file stays as it was.
+    const std::string kept = dir.read("Lumar.ini");
+    r = RunCli({"ini", "set", ini, "Bilder", "Timeout", "1\n[Evil]"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err, "");
+    EXPECT_EQ(dir.read("Lumar.ini"), kept);
+}
+
+TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"ini"},
+             {"ini", "get", "f.ini", "S"},
+             {"ini", "set", "f.ini", "S", "K"},
+             {"ini", "remove", "f.ini", "S", "K"},
+             {"no-such-command"},
+             {"--config-dir"}}) {
+        const Result r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back());
+        EXPECT_NE(r.err.find("Usage: lumar-cli"), std::string::npos);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(CliIni, HelpAndVersionGoToStandardOutput) {
+    Result r = RunCli({"--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Usage: lumar-cli"), std::string::npos);
+    EXPECT_NE(r.out.find("ini get FILE SECTION KEY"), std::string::npos);
+    r = RunCli({"--version"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::string("lumar-cli ") + LUMAR_VERSION + "\n");
+}
+
+}  // namespace
+}  // namespace lumar

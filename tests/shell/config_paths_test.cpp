@@ -1,0 +1,51 @@
+#include "shell/config_paths.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+TEST(ConfigFolder, ChoosesTheFirstSourceThatIsGiven) {
+    test::TempDir program;
+    ConfigSources s{"/cli/dir", "/env/dir", program.path(), "/xdg", "/home/u"};
+    EXPECT_EQ(ChooseConfigFolder(s), "/cli/dir/");
+    s.commandLineDir = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/env/dir/");
+    s.environmentDir = "";
+    // A writable program folder is used as it is on Windows, beside the program.
+    EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
+    s.programDir = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
+    s.xdgConfigHome = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/");
+    s.home = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/tmp/.config/lumar/");
+    // A trailing separator given by the user is not doubled.
+    s.commandLineDir = "/cli/dir/";
+    EXPECT_EQ(ChooseConfigFolder(s), "/cli/dir/");
+}
+
+TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write to every folder";
+    test::TempDir program;
+    ::chmod(program.path().c_str(), 0555);
+    const ConfigSources s{"", "", program.path(), "/xdg", "/home/u"};
+    EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
+    ::chmod(program.path().c_str(), 0755);
+    program.write("Lumar.ini", "[Bilder]\r\n");
+    ::chmod(program.path().c_str(), 0555);
+    EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
+    ::chmod(program.path().c_str(), 0755);
+}
+
+TEST(ConfigFolder, MissingProgramFolderFallsBackToTheUserFolder) {
+    const ConfigSources s{"", "", "/no/such/folder/anywhere", "", "/home/u"};
+    EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/");
+}
+
+}  // namespace
+}  // namespace lumar

@@ -1,0 +1,108 @@
+#include "shell/settings_keys.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shell/settings_store.h"
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+TEST(SettingKeys, MissingFileGivesTheTableDefaults) {
+    test::TempDir dir;
+    const std::string ini = dir.file("Lumar.ini");
+    EXPECT_EQ(ReadIntSetting(ini, keys::Preview), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Center), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Anbieter), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 120);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Form), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Werbung), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Split), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::SplitSize), 20);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Code), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::SoundAn), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Size), 2);
+    EXPECT_EQ(ReadTextSetting(ini, keys::Soundfile), "");
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles), 0);
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatSize), 0);
+    // Start folders default to the home folder, which stands in for "C:\".
+    const std::string folder = ReadTextSetting(ini, keys::LastAddDir);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(ReadTextSetting(ini, keys::SoundDir), folder);
+    EXPECT_EQ(dir.read("Lumar.ini"), "");  // reading never creates the file
+}
+
+TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
+    test::TempDir dir;
+    const std::string ini = dir.write("Lumar.ini",
+                                      "[Bilder]\r\nTimeout=abc\r\nPreview=\r\nAnbieter=-1\r\n"
+                                      "Center=2\r\nForm=1x\r\nWerbung=0\r\n"
+                                      "[Posting]\r\nCode=5\r\nSplitSize=99999999999999999999\r\n"
+                                      "Split=1\r\n[VBCode]\r\nColor=39\r\nFont=21\r\n"
+                                      "[Stat]\r\nFiles=drei\r\nSize=-5\r\n");
+    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 120);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Preview), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Anbieter), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Center), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Form), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Code), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::SplitSize), 20);
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles), 0);
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatSize), 0);
+    // Values in range are taken as they are, the boundaries included.
+    EXPECT_EQ(ReadIntSetting(ini, keys::Werbung), 0);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Split), 1);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Color), 39);
+    EXPECT_EQ(ReadIntSetting(ini, keys::Font), 0);
+}
+
+TEST(SettingKeys, StoredValuesFollowTheStoreRules) {
+    test::TempDir dir;
+    const std::string ini = dir.write("Lumar.ini",
+                                      "[bilder]\r\ntimeout=  45  \r\nAnbieter=9\r\n"
+                                      "[Sound]\r\nSoundfile=\"/home/u/My Sounds/ding.mp3\"\r\n"
+                                      "[Verzeichnis]\r\nSoundDir=/home/u/Musik/\r\n");
+    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 45);
+    // Above the last hoster: the reader passes it on, the hoster choice clamps to index 6.
+    EXPECT_EQ(ReadIntSetting(ini, keys::Anbieter), 9);
+    EXPECT_EQ(ReadTextSetting(ini, keys::Soundfile), "/home/u/My Sounds/ding.mp3");
+    EXPECT_EQ(ReadTextSetting(ini, keys::SoundDir), "/home/u/Musik/");
+    // Written under the name "Sounddir", read back by either spelling.
+    ASSERT_TRUE(WriteSetting(ini, keys::SoundDir, "/srv/Klang/"));
+    EXPECT_EQ(ReadValue(ini, "Verzeichnis", "SoundDir", ""), "/srv/Klang/");
+    EXPECT_NE(dir.read("Lumar.ini").find("SoundDir=/srv/Klang/"), std::string::npos);
+}
+
+TEST(SettingKeys, UploadTotalsGrowAsDecimalText) {
+    test::TempDir dir;
+    const std::string ini = dir.file("Lumar.ini");
+    for (double bytes : {1000.0, 2000.0, 3000.0}) {
+        WriteSetting(ini, keys::StatFiles, FormatCount(ReadCountSetting(ini, keys::StatFiles) + 1));
+        WriteSetting(ini, keys::StatSize, FormatCount(ReadCountSetting(ini, keys::StatSize) + bytes));
+    }
+    EXPECT_EQ(ReadValue(ini, "Stat", "Files", ""), "3");
+    EXPECT_EQ(ReadValue(ini, "Stat", "Size", ""), "6000");
+    // Totals beyond 32 bits stay exact and never turn into exponent notation.
+    EXPECT_EQ(FormatCount(5e12), "5000000000000");
+    EXPECT_EQ(FormatCount(2.5), "2.5");
+    EXPECT_EQ(FormatCount(0), "0");
+}
+
+TEST(SettingKeys, ParseIntegerAcceptsOnlyWholeDecimalNumbers) {
+    long long v = 0;
+    EXPECT_TRUE(ParseInteger("45", v));
+    EXPECT_EQ(v, 45);
+    EXPECT_TRUE(ParseInteger("-1", v));
+    EXPECT_EQ(v, -1);
+    EXPECT_TRUE(ParseInteger("+7", v));
+    EXPECT_EQ(v, 7);
+    for (const char* bad : {"", "+", "-", "4 5", " 45", "45 ", "0x10", "1e3", "12abc",
+                            "99999999999999999999", "+-1"})
+        EXPECT_FALSE(ParseInteger(bad, v)) << bad;
+}
+
+}  // namespace
+}  // namespace lumar
