@@ -162,7 +162,10 @@ void ImageList::SortByColumn(int column) {
 
 void ImageList::SetSortState(const SortState& state) {
     sort_ = state;
-    if (sort_.column < 0 || sort_.column >= kImageColumnCount) sort_.column = 0;
+    if (sort_.column < 0 || sort_.column >= kImageColumnCount) {
+        sort_.column = -1;
+        sort_.on = false;
+    }
     if (sort_.on) {
         ApplySort();
         Changed();

@@ -33,7 +33,7 @@ const std::string& ColumnText(const ImageEntry& row, int column);
 
 struct SortState {
     bool on = false;          // while on, appended rows are sorted in
-    int column = 0;           // 0..7
+    int column = -1;          // 0..7; -1 before the first header click, so that click sorts ascending
     bool descending = false;
 
     friend bool operator==(const SortState&, const SortState&) = default;
