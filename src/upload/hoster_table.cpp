@@ -1,5 +1,6 @@
 #include "upload/hoster_table.h"
 
+#include <algorithm>
 #include <array>
 
 #include "shell/file_io.h"
@@ -201,6 +202,15 @@ HosterTable LoadHostersFromText(std::string_view iniText) {
                 const HosterDef& original = table.Hosters[static_cast<size_t>(number)];
                 row.FormNames = original.FormNames;
                 row.FormValues = original.FormValues;
+            }
+        }
+        {
+            std::vector<std::string> names = SplitFormList(row.FormNames);
+            std::sort(names.begin(), names.end());
+            if (std::adjacent_find(names.begin(), names.end()) != names.end()) {
+                rowProblems.push_back("FormNames repeats a name");
+                if (builtIn) row.FormNames = table.Hosters[static_cast<size_t>(number)].FormNames,
+                             row.FormValues = table.Hosters[static_cast<size_t>(number)].FormValues;
             }
         }
         for (std::string_view key : missing) rowProblems.push_back(std::string(key) + " is missing");

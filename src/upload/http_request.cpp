@@ -1,0 +1,138 @@
+#include "upload/http_request.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "shell/file_io.h"
+
+namespace lumar {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+}  // namespace
+
+bool CHTTPRequest::AddFormData(std::string name, std::string value) {
+    for (const Field& f : fields_)
+        if (f.name == name) return false;
+    fields_.push_back({std::move(name), std::move(value)});
+    return true;
+}
+
+bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::string strContent,
+                           std::string strContentType) {
+    for (const FilePart& f : files_)
+        if (f.name == strName) return false;
+    files_.push_back(
+        {std::move(strName), std::move(strFilename), std::move(strContent), std::move(strContentType)});
+    return true;
+}
+
+// Writes the body into `out`, which either appends bytes or only counts them, so the
+// Content-Length is known before the body exists and the file is copied only once.
+template <typename Out>
+void CHTTPRequest::WriteBody(Out& out) const {
+    const std::string delimiter = "--" + boundary_;
+    out(delimiter), out(kCrLf);
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        out("Content-Disposition: form-data; name=\""), out(fields_[i].name), out("\""), out(kCrLf),
+            out(kCrLf);
+        out(fields_[i].value);
+        out(kCrLf), out(delimiter);
+        if (i + 1 < fields_.size()) out(kCrLf);
+    }
+    if (!files_.empty() && !fields_.empty()) {
+        out(kCrLf);
+    } else if (files_.empty() && !fields_.empty()) {
+        out("--"), out(kCrLf);
+    } else if (files_.empty() && fields_.empty()) {
+        out(delimiter), out("--"), out(kCrLf);
+    }
+    for (size_t i = 0; i < files_.size(); ++i) {
+        const FilePart& f = files_[i];
+        out("Content-Disposition: attachment; name=\""), out(f.name), out("\"; filename=\""),
+            out(f.filename), out("\""), out(kCrLf);
+        out("Content-Type: "), out(f.contentType), out(kCrLf), out(kCrLf);
+        out(f.content);
+        out(kCrLf), out(delimiter);
+        if (i + 1 < files_.size()) out(kCrLf);
+    }
+    if (!files_.empty()) out("--"), out(kCrLf);
+}
+
+size_t CHTTPRequest::BodySize() const {
+    size_t size = 0;
+    auto count = [&size](std::string_view piece) { size += piece.size(); };
+    WriteBody(count);
+    return size;
+}
+
+std::string CHTTPRequest::GetPOSTQuery() const {
+    const size_t bodySize = BodySize();
+    std::string request;
+    request += "POST " + proxy_ + path_ + " HTTP/1.0" + kCrLf;
+    request += std::string("Accept: */*") + kCrLf;
+    request += "User-Agent: " + userAgent_ + kCrLf;
+    request += "Host: " + host_ + kCrLf;
+    request += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
+    request += "Content-Length: " + std::to_string(bodySize) + kCrLf;
+    request += kCrLf;
+    request.reserve(request.size() + bodySize);
+    auto append = [&request](std::string_view piece) { request.append(piece); };
+    WriteBody(append);
+    return request;
+}
+
+std::string CHTTPRequest::GetGETQuery() const {
+    std::string query;
+    for (size_t i = 0; i < fields_.size(); ++i) {
+        query += i == 0 ? "?" : "&";
+        query += fields_[i].name + "=";
+        for (char c : fields_[i].value) {
+            if (c == ' ')
+                query += "%20";
+            else
+                query += c;
+        }
+    }
+    std::string request = "GET " + proxy_ + path_ + query + " HTTP/1.0" + kCrLf;
+    request += std::string("Accept: */*") + kCrLf;
+    request += "User-Agent: " + userAgent_ + kCrLf;
+    request += "Host: " + host_ + kCrLf;
+    request += kCrLf;
+    return request;
+}
+
+std::string GetFileExtension(const std::string& fileName) {
+    if (fileName.size() < 3) return {};
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos) return {};
+    return fileName.substr(dot + 1);
+}
+
+std::string GetMimeType(const std::string& fileName) {
+    std::string ext = GetFileExtension(fileName);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (ext == "bmp") return "image/bmp";
+    if (ext == "gif") return "image/gif";
+    if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
+    if (ext == "swf") return "application/x-shockwave-flash";
+    if (ext == "mpg" || ext == "mpeg") return "video/mpeg";
+    if (ext == "wmv") return "video/x-ms-wmv";
+    if (ext == "avi") return "video/avi";
+    return "text/plain";
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    if (st.st_size <= 0 || st.st_size >= 0x80000000LL) return std::nullopt;
+    std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes || bytes->empty()) return std::nullopt;
+    return bytes;
+}
+
+}  // namespace lumar

@@ -1,0 +1,72 @@
+#pragma once
+// The HTTP/1.0 requests of an upload, built as bytes: form fields and files in a multipart
+// POST, or the fields as a query string in a GET. File bytes pass unchanged; every length is
+// a length in bytes.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumar {
+
+inline constexpr const char* kDefaultMimeBoundary = "ZoBaRmInTeRiX";
+inline constexpr const char* kUploadUserAgent =
+    "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11";
+
+class CHTTPRequest {
+public:
+    void Host(std::string value) { host_ = std::move(value); }
+    void Proxy(std::string value) { proxy_ = std::move(value); }
+    void Path(std::string value) { path_ = std::move(value); }
+    void UserAgent(std::string value) { userAgent_ = std::move(value); }
+    void MimeBoundary(std::string value) { boundary_ = std::move(value); }
+
+    // Adds one form field. False (nothing added) when a field of that name exists already.
+    [[nodiscard]] bool AddFormData(std::string name, std::string value);
+    // Adds one file part. False (nothing added) when a part of that name exists already.
+    [[nodiscard]] bool AddFile(std::string strName, std::string strFilename, std::string strContent,
+                               std::string strContentType);
+
+    // The multipart POST: header, then the body (fields, then files, in the order added).
+    std::string GetPOSTQuery() const;
+    // The size of the POST body alone, as the Content-Length line states it.
+    size_t BodySize() const;
+    // A GET carrying the form fields as a query string (blanks in values as %20); files are
+    // ignored.
+    std::string GetGETQuery() const;
+
+private:
+    struct Field {
+        std::string name;
+        std::string value;
+    };
+    struct FilePart {
+        std::string name;
+        std::string filename;
+        std::string content;
+        std::string contentType;
+    };
+    template <typename Out>
+    void WriteBody(Out& out) const;
+
+    std::string host_;
+    std::string proxy_;
+    std::string path_;
+    std::string userAgent_;
+    std::string boundary_ = kDefaultMimeBoundary;
+    std::vector<Field> fields_;
+    std::vector<FilePart> files_;
+};
+
+// The text after the last "." of the name (folders included) when the name has at least
+// 3 characters and a "."; otherwise empty.
+std::string GetFileExtension(const std::string& fileName);
+
+// The content type for the lower-cased extension; "text/plain" for any other.
+std::string GetMimeType(const std::string& fileName);
+
+// The whole file as bytes, or nullopt when it cannot be opened or read, is empty, or is
+// 2 GiB or larger.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+}  // namespace lumar

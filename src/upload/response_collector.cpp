@@ -1,0 +1,60 @@
+#include "upload/response_collector.h"
+
+#include <algorithm>
+
+namespace lumar {
+namespace {
+
+constexpr std::string_view kStatusStart = "HTTP/1.";
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+
+}  // namespace
+
+bool ResponseCollector::Append(std::string_view piece) {
+    if (Full()) return false;
+    if (piece.size() > maxBytes_ - received_) piece = piece.substr(0, maxBytes_ - received_);
+    received_ += piece.size();
+
+    if (state_ == State::Body) {
+        body_.append(piece);
+        return !Full();
+    }
+    pending_.append(piece);
+    if (state_ == State::Start) {
+        const size_t n = std::min(pending_.size(), kStatusStart.size());
+        if (pending_.compare(0, n, kStatusStart.substr(0, n)) != 0) {
+            // No status line: the whole answer is body.
+            body_ = std::move(pending_);
+            pending_.clear();
+            state_ = State::Body;
+            return !Full();
+        }
+        if (pending_.size() < kStatusStart.size()) return !Full();
+        state_ = State::Header;
+    }
+    // Search only where a new end of header can be; the last three bytes of the previous
+    // pending text may begin it.
+    const size_t searchFrom = pending_.size() - piece.size() >= 3 ? pending_.size() - piece.size() - 3 : 0;
+    const size_t end = pending_.find(kHeaderEnd, searchFrom);
+    if (end != std::string::npos) {
+        body_ = pending_.substr(end + kHeaderEnd.size());
+        pending_.clear();
+        pending_.shrink_to_fit();
+        state_ = State::Body;
+    }
+    return !Full();
+}
+
+std::string ResponseCollector::Answer() const {
+    if (state_ == State::Body) return body_;
+    return pending_;
+}
+
+void ResponseCollector::Clear() {
+    state_ = State::Start;
+    pending_.clear();
+    body_.clear();
+    received_ = 0;
+}
+
+}  // namespace lumar

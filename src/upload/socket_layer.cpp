@@ -1,0 +1,199 @@
+#include "upload/socket_layer.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace lumar {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool g_socketStarted = false;
+
+// Milliseconds of the next slice: at most one slice, never past the deadline.
+int SliceMs(const WaitControl& control) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(control.deadline - Clock::now());
+    if (left.count() <= 0) return 0;
+    return static_cast<int>(std::min(left, kWaitSlice).count());
+}
+
+// Polls one socket for `events` in slices, pumping between them. Returns the revents seen,
+// 0 on time-out, -1 when cancelled.
+int WaitFor(int fd, short events, const WaitControl& control) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int n = ::poll(&p, 1, SliceMs(control));
+        if (n > 0) return p.revents;
+        if (n < 0 && errno != EINTR) return POLLERR;
+        Pump(control.pump);
+        if (control.Aborted()) return -1;
+        if (Clock::now() >= control.deadline) return 0;
+    }
+}
+
+void CloseFd(int fd) {
+    if (fd > 0) ::close(fd);
+}
+
+}  // namespace
+
+bool StartWinsock() {
+    g_socketStarted = true;
+    return g_socketStarted;
+}
+
+void EndBlocking() { g_socketStarted = false; }
+
+bool SocketStarted() { return g_socketStarted; }
+
+std::uint32_t GetHostAddress(const std::string& host) {
+    const in_addr_t dotted = ::inet_addr(host.c_str());
+    if (dotted != INADDR_NONE) return dotted;
+    if (host.empty()) return kAddressNone;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return kAddressNone;
+    std::uint32_t address = kAddressNone;
+    for (addrinfo* a = found; a; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addr) {
+            address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+            break;
+        }
+    }
+    ::freeaddrinfo(found);
+    return address;
+}
+
+int SetLinger(int socket, bool on, int seconds) {
+    linger value{on ? 1 : 0, seconds};
+    if (::setsockopt(socket, SOL_SOCKET, SO_LINGER, &value, sizeof value) != 0) return -1;
+    linger back{};
+    socklen_t size = sizeof back;
+    if (::getsockopt(socket, SOL_SOCKET, SO_LINGER, &back, &size) != 0) return -1;
+    return 0;
+}
+
+UploadConnection::~UploadConnection() { Close(); }
+
+void UploadConnection::Close() {
+    if (socket_ > 0) {
+        CloseFd(socket_);
+        EndBlocking();
+    }
+    socket_ = 0;
+}
+
+bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
+                                 SocketFailure* why) {
+    Close();
+    auto fail = [&](SocketFailure reason, int fd) {
+        CloseFd(fd);
+        EndBlocking();
+        socket_ = -1;
+        if (why) *why = reason;
+        return false;
+    };
+    StartWinsock();
+    if (port == 0 || port == 0xFFFF) return fail(SocketFailure::ConnectFailed, -1);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = GetHostAddress(host);
+    if (address.sin_addr.s_addr == kAddressNone) return fail(SocketFailure::HostNotFound, -1);
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return fail(SocketFailure::ConnectFailed, -1);
+    if (SetLinger(fd, true, 0) != 0) return fail(SocketFailure::ConnectFailed, fd);
+
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (errno != EINPROGRESS && errno != EINTR) return fail(SocketFailure::ConnectFailed, fd);
+        const int revents = WaitFor(fd, POLLOUT, control);
+        if (revents < 0) return fail(SocketFailure::Cancelled, fd);
+        if (revents == 0) return fail(SocketFailure::Timeout, fd);
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
+            return fail(SocketFailure::ConnectFailed, fd);
+    }
+    socket_ = fd;
+    if (why) *why = SocketFailure::None;
+    return true;
+}
+
+long long UploadConnection::SendData(std::string_view data, const WaitControl& control, SocketFailure* why) {
+    auto fail = [&](SocketFailure reason) -> long long {
+        Close();
+        if (why) *why = reason;
+        return -1;
+    };
+    if (socket_ <= 0) return fail(SocketFailure::SendFailed);
+    size_t sent = 0;
+    while (sent < data.size()) {
+        const ssize_t n = ::send(socket_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const int revents = WaitFor(socket_, POLLOUT, control);
+            if (revents < 0) return fail(SocketFailure::Cancelled);
+            if (revents == 0) return fail(SocketFailure::Timeout);
+            if (revents & (POLLERR | POLLNVAL)) return fail(SocketFailure::SendFailed);
+            continue;
+        }
+        return fail(SocketFailure::SendFailed);
+    }
+    if (why) *why = SocketFailure::None;
+    return static_cast<long long>(sent);
+}
+
+void UploadConnection::OnReadable() {
+    if (socket_ <= 0) return;
+    char buffer[kReceiveBufferBytes];
+    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
+    if (n < 1) {
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
+        Close();
+        return;
+    }
+    if (!response_.Append(std::string_view(buffer, static_cast<size_t>(n)))) Close();
+}
+
+WaitEnd UploadConnection::WaitForAnswer(const WaitControl& control) {
+    // Reads per slice are bounded so the pump still runs while a fast peer keeps sending.
+    constexpr int kReadsPerSlice = 256;
+    for (;;) {
+        if (socket_ <= 0) return WaitEnd::Closed;
+        if (Clock::now() >= control.deadline) {
+            Close();
+            return WaitEnd::Timeout;
+        }
+        pollfd p{socket_, POLLIN, 0};
+        int n = ::poll(&p, 1, SliceMs(control));
+        for (int reads = 0; n > 0 && socket_ > 0 && reads < kReadsPerSlice; ++reads) {
+            OnReadable();
+            if (socket_ <= 0) break;
+            p = {socket_, POLLIN, 0};
+            n = ::poll(&p, 1, 0);
+        }
+        if (socket_ <= 0) return WaitEnd::Closed;
+        Pump(control.pump);
+        if (control.Aborted()) {
+            Close();
+            return WaitEnd::Cancelled;
+        }
+    }
+}
+
+}  // namespace lumar

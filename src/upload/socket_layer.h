@@ -1,0 +1,104 @@
+#pragma once
+// One plain TCP connection per image over POSIX sockets. The socket is non-blocking from the
+// start: connecting, sending and waiting for the answer all poll in slices of at most 200 ms
+// and call the front end's PumpEvents between the slices, so the window stays alive and a
+// cancel takes effect within one slice. The answer is read on the calling thread, up to
+// 8192 bytes per readiness, into a ResponseCollector.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "shell/event_pump.h"
+#include "upload/response_collector.h"
+
+namespace lumar {
+
+// The failure value of GetHostAddress (all bits set).
+inline constexpr std::uint32_t kAddressNone = 0xFFFFFFFFu;
+// One read takes at most this many bytes.
+inline constexpr size_t kReceiveBufferBytes = 8192;
+// Longest single wait between two calls of the pump.
+inline constexpr std::chrono::milliseconds kWaitSlice{200};
+
+// An IPv4 address in network order: a dotted address as it is, else the first address the
+// name lookup gives; kAddressNone when neither works (so 255.255.255.255 never connects).
+std::uint32_t GetHostAddress(const std::string& host);
+
+// Sets SO_LINGER to (on, seconds) and reads it back; 0, or -1 when either call fails.
+int SetLinger(int socket, bool on, int seconds);
+
+// POSIX sockets need no start-up; these keep the start flag of the classic socket library,
+// which every connect sets and every failure or close clears.
+bool StartWinsock();
+void EndBlocking();
+bool SocketStarted();
+
+enum class SocketFailure {
+    None,
+    HostNotFound,   // no address for the host name
+    ConnectFailed,  // refused, unreachable, bad port, no socket
+    SendFailed,     // the peer reset or closed while the request was going out
+    Timeout,        // the time-out passed
+    Cancelled,      // the abort flag was set
+};
+
+// Limits of one blocking step: until `deadline`, or until `abortFlag` is set.
+struct WaitControl {
+    std::chrono::steady_clock::time_point deadline;
+    PumpEvents pump;
+    const std::atomic<bool>* abortFlag = nullptr;
+
+    bool Aborted() const { return abortFlag && abortFlag->load(); }
+};
+
+// How a wait for the answer ended.
+enum class WaitEnd {
+    Closed,     // the server closed the connection (or it failed, or the answer hit the cap)
+    Timeout,
+    Cancelled,
+};
+
+// The connection of one image and the answer collected from it. Closing happens in the
+// destructor at the latest, so nothing of one image's connection reaches the next.
+class UploadConnection {
+public:
+    UploadConnection() = default;
+    ~UploadConnection();
+    UploadConnection(const UploadConnection&) = delete;
+    UploadConnection& operator=(const UploadConnection&) = delete;
+
+    // 0 = no connection, -1 = the last connect failed, > 0 = open.
+    int Socket() const { return socket_; }
+
+    // ConnectTo: resolves, connects without blocking the caller beyond one slice, with
+    // SO_LINGER (1, 0) so a close resets at once. False (Socket() -1) on failure.
+    bool ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
+                   SocketFailure* why = nullptr);
+
+    // SendData: sends every byte, waiting for the socket to take more when it is full. A
+    // failed send closes the connection (Socket() 0), so the image fails at once. Returns the
+    // number of bytes sent, or -1.
+    long long SendData(std::string_view data, const WaitControl& control, SocketFailure* why = nullptr);
+
+    // Waits until the server closes the connection, the deadline passes or the abort flag is
+    // set, reading whatever arrives; the handler runs between the slices, the pump after
+    // each. A wait that ends other than by the close gives the connection up (closes it).
+    WaitEnd WaitForAnswer(const WaitControl& control);
+
+    // The handler of one readiness: one read of up to 8192 bytes, appended to the answer.
+    // End of stream, a read error or a full answer close the connection (Socket() 0).
+    void OnReadable();
+
+    void Close();
+
+    const ResponseCollector& Response() const { return response_; }
+    void ClearResponse() { response_.Clear(); }
+
+private:
+    int socket_ = 0;
+    ResponseCollector response_;
+};
+
+}  // namespace lumar

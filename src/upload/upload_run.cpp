@@ -1,0 +1,266 @@
+#include "upload/upload_run.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "shell/settings_keys.h"
+#include "shell/text_codec.h"
+#include "upload/http_request.h"
+#include "upload/response_parser.h"
+#include "upload/socket_layer.h"
+#include "upload/url.h"
+
+namespace lumar {
+
+const std::string_view kNotAllUploadedText =
+    "Es wurden nicht alle Bilder erfolgreich hochgeladen....\r\n\r\n"
+    "Du kannst diese nachträglich hochladen ohne den Code der bisher hochgeladenen Bildern "
+    "zuverlieren. Schliesse dazu das Codefenster und starte den Upload erneut !";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Status texts end in a blank in the language file, but the lookup drops trailing blanks;
+// put one back so the host name does not stick to the word before it.
+std::string JoinWords(const std::string& text, const std::string& word) {
+    if (text.empty() || text.back() == ' ') return text + word;
+    return text + " " + word;
+}
+
+// Names, values and the file name go out in the classic 8-bit code page when they fit it;
+// anything else goes out as the UTF-8 it is.
+std::string ToRequestBytes(const std::string& utf8) {
+    if (std::optional<std::string> bytes = Utf8ToWindows1252(utf8)) return *bytes;
+    return utf8;
+}
+
+int ReasonFor(SocketFailure failure) {
+    switch (failure) {
+        case SocketFailure::HostNotFound: return kReasonHostNotFound;
+        case SocketFailure::SendFailed: return kReasonSendFailed;
+        case SocketFailure::Timeout: return kReasonTimeout;
+        case SocketFailure::Cancelled: return kReasonCancelled;
+        case SocketFailure::ConnectFailed:
+        case SocketFailure::None: break;
+    }
+    return kReasonConnectFailed;
+}
+
+bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
+
+}  // namespace
+
+std::string SecondsToClock(double seconds) {
+    if (!(seconds > 0)) seconds = 0;
+    const long long total = static_cast<long long>(std::floor(std::min(seconds, 9.0e15)));
+    const long long hours = total / 3600;
+    const long long minutes = (total / 60) % 60;
+    const long long secs = total % 60;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", hours, minutes, secs);
+    return text;
+}
+
+int ProgressPercent(double value, double minimum, double maximum) {
+    if (value < minimum) value = minimum;
+    if (value > maximum) value = maximum;
+    if (!(maximum >= 1)) return 100;
+    return static_cast<int>(std::floor(value / maximum * 100 + 0.5));
+}
+
+std::optional<double> ParseKbText(const std::string& text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::nullopt;
+    std::string number = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    for (char& c : number)
+        if (c == ',') c = '.';
+    if (number.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
+    if (number.find_first_of("0123456789") == std::string::npos) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(number.c_str(), &end);
+    if (end != number.c_str() + number.size()) return std::nullopt;
+    return value;
+}
+
+double TotalCheckedSize(std::span<const ImageEntry> rows) {
+    double total = 0;
+    for (const ImageEntry& row : rows) {
+        if (!row.checked) continue;
+        if (std::optional<double> kb = ParseKbText(row.kB)) total += *kb;
+    }
+    return total;
+}
+
+std::string FormatRemainingKB(double kb) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f KB", kb);
+    return text;
+}
+
+UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer)
+    : hosters_(hosters), strings_(strings), observer_(observer) {}
+
+void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    const Clock::time_point runStart = Clock::now();
+    hosterIndex_ = options.hosterIndex;
+    imageCount_ = 0;
+    for (const ImageEntry& row : rows)
+        if (IsCheckedImage(row)) ++imageCount_;
+    observer_.RunStarted(imageCount_);
+    observer_.Progress(0, imageCount_);
+
+    abortFlag_.store(false);
+    doneCount_ = 0;
+    failedCount_ = 0;
+    remainingCount_ = imageCount_;
+    remainingKB_ = TotalCheckedSize(rows);
+    speedKB_ = 0;
+    std::optional<long long> remainingSeconds;
+    auto figures = [&] {
+        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - runStart);
+        observer_.Figures({remainingCount_, remainingKB_, elapsed.count(), remainingSeconds});
+    };
+
+    const int rowCount = static_cast<int>(rows.size());
+    for (int position = 1; position <= rowCount; ++position) {
+        const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+        if (!IsCheckedImage(row)) continue;
+        figures();
+        observer_.CurrentFile(row.FullPath());
+        const Clock::time_point imageStart = Clock::now();
+        if (!UploadImage(rows, position, options)) ++failedCount_;
+        ++doneCount_;
+        observer_.Progress(doneCount_, imageCount_);
+        if (abortFlag_.load()) break;
+
+        --remainingCount_;
+        if (std::optional<double> kb = ParseKbText(row.kB)) {
+            remainingKB_ -= *kb;
+            const double seconds = std::chrono::duration<double>(Clock::now() - imageStart).count();
+            if (seconds > 0) {
+                // kB per second to one decimal, as the rate is shown.
+                const double rate = std::floor(*kb * 1024 / seconds) / 1024;
+                speedKB_ = std::round(rate * 10) / 10;
+                if (speedKB_ > 0) remainingSeconds = static_cast<long long>(remainingKB_ / speedKB_);
+            }
+        }
+        figures();
+    }
+    figures();
+
+    observer_.CollectPosting(rows);
+    observer_.RunFinished();
+    bool anyLeft = false;
+    for (const ImageEntry& row : rows) anyLeft = anyLeft || IsCheckedImage(row);
+    if (anyLeft) observer_.ShowMessage(std::string(kNotAllUploadedTitle), std::string(kNotAllUploadedText));
+    observer_.FinishPosting(rows);
+
+    if (!options.settingsFile.empty()) {
+        const std::string sound = ReadTextSetting(options.settingsFile, keys::Soundfile);
+        if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty())
+            observer_.PlaySound(sound);
+        if (ReadIntSetting(options.settingsFile, keys::Form) == 1) observer_.BringToFront();
+    } else {
+        observer_.BringToFront();
+    }
+}
+
+bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options) {
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    const std::string path = row.FullPath();
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    CURL url;
+    url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
+    const std::string& host = url.Host();
+
+    const int timeoutSeconds = options.settingsFile.empty()
+                                   ? std::atoi(std::string(keys::Timeout.defaultValue).c_str())
+                                   : ReadIntSetting(options.settingsFile, keys::Timeout);
+    auto control = [&] {
+        return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump, &abortFlag_};
+    };
+    const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
+    auto failed = [&](int reason) {
+        return strings_.Get(kStrFailed) + " (" + strings_.Get(reason) + ")";
+    };
+
+    observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
+    Pump(options.pump);
+    UploadConnection connection;
+    SocketFailure failure = SocketFailure::None;
+    if (!connection.ConnectTo(host, hoster.Port, control(), &failure)) {
+        observer_.AppendLog(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
+                            true);
+        return false;
+    }
+
+    std::string request;
+    size_t fileBytes = 0;
+    {
+        std::optional<std::string> content = ReadWholeFile(path);
+        if (!content) {
+            observer_.AppendLog(imageLine + failed(kReasonFileUnreadable), true);
+            return false;
+        }
+        CHTTPRequest builder;
+        builder.Host(url.Host());
+        builder.Proxy(url.Proxy());
+        builder.Path(url.Path());
+        builder.UserAgent(kUploadUserAgent);
+        builder.MimeBoundary(kDefaultMimeBoundary);
+        bool ok = true;
+        const std::vector<FormField> fields = FormFields(hoster, &ok);
+        for (const FormField& field : fields)
+            ok = builder.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
+        fileBytes = content->size();
+        ok = builder.AddFile(ToRequestBytes(hoster.FileField), ToRequestBytes(path), std::move(*content),
+                             GetMimeType(path)) && ok;
+        if (!ok) {
+            // A hoster row whose form names repeat or do not pair with its values.
+            observer_.AppendLog(imageLine + strings_.Get(kStrFailed), true);
+            return false;
+        }
+        request = builder.GetPOSTQuery();
+    }
+
+    observer_.StatusLine(strings_.Get(kStrSendingRequest));
+    Pump(options.pump);
+    if (connection.SendData(request, control(), &failure) < 0) {
+        observer_.AppendLog(imageLine + failed(ReasonFor(failure)), true);
+        return false;
+    }
+    request.clear();
+    request.shrink_to_fit();
+    observer_.AppendLog(imageLine, false);
+
+    observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
+    const WaitEnd end = connection.WaitForAnswer(control());
+    observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) + strings_.Get(kStrReceived));
+
+    const std::optional<std::string> code = ExtractCode(connection.Response().Answer(), hoster);
+    connection.ClearResponse();
+    if (!code) {
+        const int reason = end == WaitEnd::Timeout     ? kReasonTimeout
+                           : end == WaitEnd::Cancelled ? kReasonCancelled
+                                                       : kReasonNoCode;
+        observer_.AppendLog(failed(reason), true);
+        return false;
+    }
+    row.upload = DecodeFileText(*code).text;
+    observer_.AppendLog(strings_.Get(kStrSucceeded), true);
+    row.checked = false;
+    observer_.RowChanged(position);
+
+    if (!options.settingsFile.empty()) {
+        const double files = ReadCountSetting(options.settingsFile, keys::StatFiles) + 1;
+        const double bytes = ReadCountSetting(options.settingsFile, keys::StatSize) + static_cast<double>(fileBytes);
+        WriteSetting(options.settingsFile, keys::StatFiles, FormatCount(files));
+        WriteSetting(options.settingsFile, keys::StatSize, FormatCount(bytes));
+        observer_.StatsChanged(files, bytes);
+    }
+    return true;
+}
+
+}  // namespace lumar
