@@ -22,5 +22,7 @@ const std::vector<Command>& Commands();
 int UsageError(const std::string& message);
 
 int RunIni(const Args& args);
+int RunJpegInfo(const Args& args);
+int RunList(const Args& args);
 
 }  // namespace lumar::cli

@@ -1,0 +1,26 @@
+#include <iostream>
+
+#include "cli/cli_command.h"
+#include "imagelist/add_images.h"
+
+namespace lumar::cli {
+
+// Adds the paths as a drop onto the list would and prints the rows in list order:
+// text, folder, width, height, kB; tab-separated, padding kept.
+int RunList(const Args& args) {
+    if (args.empty()) return UsageError("list takes one or more files or folders");
+    ImageList list;
+    AddDroppedPaths(list, args);
+    std::string out;
+    for (const ImageEntry& row : list.Rows()) {
+        out += row.text + '\t' + row.folder + '\t' + row.width + '\t' + row.height + '\t' + row.kB + '\n';
+        if (out.size() > 1 << 16) {
+            std::cout << out;
+            out.clear();
+        }
+    }
+    std::cout << out << std::flush;
+    return std::cout ? 0 : 1;
+}
+
+}  // namespace lumar::cli
