@@ -1,0 +1,166 @@
+#include "shell/ui/options_dialog.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "shell/config_paths.h"
+#include "shell/file_io.h"
+#include "shell/settings_keys.h"
+#include "shell/ui/captions.h"
+#include "shell/ui/qt_text.h"
+#include "shell/ui/sound.h"
+
+namespace lumar::ui {
+namespace {
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// Nine digits always fit the stored time-out's integer range.
+constexpr int kTimeoutDigits = 9;
+
+}  // namespace
+
+QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
+                                          const QString& startFolder, const QString& filter) {
+    return QFileDialog::getOpenFileName(owner, title, startFolder, filter);
+}
+
+OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
+                             UiStrings strings, SoundPlayer& sound, FileChooser* chooser,
+                             QWidget* parent)
+    : QDialog(parent),
+      settingsFile_(std::move(settingsFile)),
+      strings_(std::move(strings)),
+      sound_(sound),
+      chooser_(chooser ? chooser : &platformChooser_) {
+    setObjectName("frmTemp");
+    setWindowTitle("Lumar");
+    setModal(true);
+
+    auto* waitFrame = Named(new QGroupBox(this), "Frame_0");
+    auto* label1 = Named(new QLabel(waitFrame), "Label1");
+    label1->setWordWrap(true);
+    txtimeout_ = Named(new QLineEdit(waitFrame), "txtimeout");
+    txtimeout_->setMaxLength(kTimeoutDigits);
+    txtimeout_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QString("[0-9]{0,%1}").arg(kTimeoutDigits)), txtimeout_));
+    txtimeout_->setMaximumWidth(80);
+    auto* label2 = Named(new QLabel(waitFrame), "Label2");
+    auto* waitLayout = new QGridLayout(waitFrame);
+    waitLayout->addWidget(label1, 0, 0, 1, 3);
+    waitLayout->addWidget(txtimeout_, 1, 0);
+    waitLayout->addWidget(label2, 1, 1);
+    waitLayout->setColumnStretch(2, 1);
+
+    auto* afterFrame = Named(new QGroupBox(this), "Frame_2");
+    ckForm_ = Named(new QCheckBox(afterFrame), "ckForm");
+    ckSound_ = Named(new QCheckBox(afterFrame), "ckSound");
+    auto* label1000 = Named(new QLabel(afterFrame), "Label1000");
+    txSound_ = Named(new QLineEdit(afterFrame), "txSound");
+    cmSound_ = Named(new QPushButton("...", afterFrame), "cmSound");
+    cmPlay_ = Named(new QPushButton(QString::fromUtf8("\u25B6"), afterFrame), "cmPlay");
+    cmStop_ = Named(new QPushButton(QString::fromUtf8("\u25A0"), afterFrame), "cmStop");
+    for (QPushButton* button : {cmSound_, cmPlay_, cmStop_}) button->setFixedWidth(32);
+    auto* soundRow = new QHBoxLayout;
+    soundRow->addWidget(txSound_, 1);
+    soundRow->addWidget(cmSound_);
+    soundRow->addWidget(cmPlay_);
+    soundRow->addWidget(cmStop_);
+    auto* afterLayout = new QVBoxLayout(afterFrame);
+    afterLayout->addWidget(ckForm_);
+    afterLayout->addWidget(ckSound_);
+    afterLayout->addWidget(label1000);
+    afterLayout->addLayout(soundRow);
+
+    auto* adFrame = Named(new QGroupBox(this), "Frame_3");
+    ckWerbung_ = Named(new QCheckBox(adFrame), "ckWerbung");
+    auto* label3 = Named(new QLabel(adFrame), "Label3");
+    label3->setWordWrap(true);
+    auto* adLayout = new QVBoxLayout(adFrame);
+    adLayout->addWidget(ckWerbung_);
+    adLayout->addWidget(label3);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(waitFrame);
+    layout->addWidget(afterFrame);
+    layout->addWidget(adFrame);
+    setMinimumWidth(420);
+
+    Load();
+    ApplyCaptions(this, "Frame5", languageFile);
+
+    connect(ckSound_, &QCheckBox::toggled, this, &OptionsDialog::OnSoundToggled);
+    connect(cmSound_, &QPushButton::clicked, this, &OptionsDialog::OnChooseSound);
+    connect(cmPlay_, &QPushButton::clicked, this,
+            [this] { sound_.PlaySoundFile(FromQ(txSound_->text())); });
+    connect(cmStop_, &QPushButton::clicked, this, [this] { sound_.StopSound(); });
+}
+
+void OptionsDialog::Load() {
+    txtimeout_->setText(QString::number(ReadIntSetting(settingsFile_, keys::Timeout)));
+    ckForm_->setChecked(ReadIntSetting(settingsFile_, keys::Form) == 1);
+    ckSound_->setChecked(ReadIntSetting(settingsFile_, keys::SoundAn) == 1);
+    ckWerbung_->setChecked(ReadIntSetting(settingsFile_, keys::Werbung) == 1);
+    txSound_->setText(ToQ(ReadTextSetting(settingsFile_, keys::Soundfile)));
+    EnableSoundControls(ckSound_->isChecked());
+}
+
+void OptionsDialog::EnableSoundControls(bool on) {
+    for (QWidget* control : {static_cast<QWidget*>(txSound_), static_cast<QWidget*>(cmSound_),
+                             static_cast<QWidget*>(cmPlay_), static_cast<QWidget*>(cmStop_)})
+        control->setEnabled(on);
+}
+
+void OptionsDialog::OnSoundToggled(bool on) {
+    sound_.StopSound();
+    EnableSoundControls(on);
+}
+
+void OptionsDialog::OnChooseSound() {
+    sound_.StopSound();
+    const QString path =
+        chooser_->ChooseOpenFile(this, ToQ(strings_.Get(kStrChooseSound)),
+                                 ToQ(ReadTextSetting(settingsFile_, keys::SoundDir)),
+                                 "Sound (*.mp3 *.wav)");
+    if (path.isEmpty()) return;
+    const std::string file = FromQ(path);
+    WriteSetting(settingsFile_, keys::SoundDir, FolderOf(file));
+    WriteSetting(settingsFile_, keys::Soundfile, file);
+    txSound_->setText(path);
+}
+
+void OptionsDialog::Save() {
+    // The field takes digits only, so the one text that is no number is an emptied field;
+    // the stored time-out stays a number of seconds.
+    const QString timeout = txtimeout_->text();
+    WriteSetting(settingsFile_, keys::Timeout,
+                 timeout.isEmpty() ? DefaultText(keys::Timeout) : FromQ(timeout));
+    WriteSetting(settingsFile_, keys::Form, ckForm_->isChecked() ? 1 : 0);
+    WriteSetting(settingsFile_, keys::SoundAn, ckSound_->isChecked() ? 1 : 0);
+    WriteSetting(settingsFile_, keys::Werbung, ckWerbung_->isChecked() ? 1 : 0);
+}
+
+void OptionsDialog::done(int result) {
+    Save();
+    sound_.StopSound();
+    QDialog::done(result);
+}
+
+void ShowOptionsDialog(QWidget* owner, const UiStrings& strings) {
+    OptionsDialog dialog(SettingsFile(), LanguageFile(), strings, ProgramSoundPlayer(), nullptr, owner);
+    dialog.exec();
+}
+
+}  // namespace lumar::ui

@@ -1,0 +1,72 @@
+#pragma once
+// frmTemp: the options dialog behind "weitere Einstellungen...". It edits the upload
+// time-out, the bring-to-front option, the end-of-upload sound and the advertising line.
+// There is no OK or Cancel: every way of closing it saves.
+#include <QDialog>
+#include <QString>
+#include <string>
+
+#include "shell/language_table.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace lumar::ui {
+
+class SoundPlayer;
+
+// Asks for one existing file to open; tests choose without a real dialog.
+class FileChooser {
+public:
+    virtual ~FileChooser() = default;
+    // The chosen path, or "" when the user cancelled.
+    virtual QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,
+                                   const QString& filter) = 0;
+};
+
+// The platform's open dialog.
+class DialogFileChooser : public FileChooser {
+public:
+    QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,
+                           const QString& filter) override;
+};
+
+class OptionsDialog : public QDialog {
+    Q_OBJECT
+public:
+    // `chooser` may be nullptr for the platform's dialog. The sound player and the chooser
+    // must outlive the dialog.
+    OptionsDialog(std::string settingsFile, const std::string& languageFile, UiStrings strings,
+                  SoundPlayer& sound, FileChooser* chooser = nullptr, QWidget* parent = nullptr);
+
+    // Saves the four options and stops the sound, then closes as usual.
+    void done(int result) override;
+
+private:
+    void Load();
+    void EnableSoundControls(bool on);
+    void OnSoundToggled(bool on);
+    void OnChooseSound();
+    void Save();
+
+    std::string settingsFile_;
+    UiStrings strings_;
+    SoundPlayer& sound_;
+    FileChooser* chooser_;
+    DialogFileChooser platformChooser_;
+
+    QLineEdit* txtimeout_;
+    QCheckBox* ckForm_;
+    QCheckBox* ckSound_;
+    QLineEdit* txSound_;
+    QPushButton* cmSound_;
+    QPushButton* cmPlay_;
+    QPushButton* cmStop_;
+    QCheckBox* ckWerbung_;
+};
+
+// Shows the dialog modally over `owner` with the program's settings, language file and sound.
+void ShowOptionsDialog(QWidget* owner, const UiStrings& strings);
+
+}  // namespace lumar::ui

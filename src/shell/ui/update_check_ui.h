@@ -1,0 +1,50 @@
+#pragma once
+// The update check at start-up: fetch the version document, offer the download page.
+#include <QString>
+#include <QUrl>
+#include <functional>
+#include <string>
+
+#include "shell/update_check.h"
+
+class QWidget;
+
+namespace lumar::ui {
+
+// A Yes/No question; tests answer it without a real message box.
+class QuestionBox {
+public:
+    virtual ~QuestionBox() = default;
+    // True for Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& title, const QString& text) = 0;
+};
+
+// The platform's message box with a question icon, Yes and No.
+class MessageBoxQuestion : public QuestionBox {
+public:
+    bool AskYesNo(QWidget* owner, const QString& title, const QString& text) override;
+};
+
+struct UpdateCheckHooks {
+    QuestionBox* question = nullptr;                   // nullptr: MessageBoxQuestion
+    std::function<void(const QString& url)> openPage;  // empty: the desktop's web browser
+    int timeoutMs = kUpdateTimeoutMs;
+};
+
+// The body of the answer at `url` when it is a version document (see VersionDocumentText),
+// else "". Fetched fresh (no cache) as "Rambleton"; window events are processed while it
+// waits, and it gives up after `timeoutMs`.
+std::string FetchVersionDocument(const QUrl& url, int timeoutMs = kUpdateTimeoutMs);
+
+enum class UpdateCheckOutcome {
+    Continue,    // no offer, offer declined, check off or failed: start-up goes on
+    EndProgram,  // the user accepted; the download page was opened
+};
+
+// Start-up step: fetches the document at Update/VersionUrl of the settings file (an empty
+// address switches the check off), asks the user when another version is published and, on
+// Yes, opens Update/DownloadUrl. Failures are silent.
+UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFile,
+                                  const UpdateCheckHooks& hooks = {});
+
+}  // namespace lumar::ui
