@@ -78,6 +78,12 @@ Span Clamped(const EditorText& box) {
     return {start, length};
 }
 
+// The box with its selection clamped to the text, for operations that change no text.
+EditorText Unchanged(const EditorText& box) {
+    const Span s = Clamped(box);
+    return EditorText{box.text, s.start, s.length};
+}
+
 EditorText Wrap(const EditorText& box, std::string_view open, std::string_view close) {
     const Span s = Clamped(box);
     if (s.length == 0) {
@@ -162,14 +168,14 @@ EditorText ApplyStyleButton(const EditorText& box, int index, const FontChoice& 
                 "[FONT=" + choice.font + "][SIZE=" + choice.size + "][COLOR=" + choice.color + "]";
             return Wrap(box, open, "[/COLOR][/SIZE][/FONT]");
         }
-        default: return box;
+        default: return Unchanged(box);
     }
 }
 
 EditorText ApplyInsertButton(const EditorText& box, int index) {
-    if (index < 0 || index >= static_cast<int>(kInsertButtons.size())) return box;
+    if (index < 0 || index >= static_cast<int>(kInsertButtons.size())) return Unchanged(box);
     const InsertButton& button = kInsertButtons[static_cast<size_t>(index)];
-    if (Clamped(box).length > 0) return button.open.empty() ? box : Wrap(box, button.open, button.close);
+    if (Clamped(box).length > 0) return button.open.empty() ? Unchanged(box) : Wrap(box, button.open, button.close);
     int position = 0;
     EditorText out = InsertAtCaret(box, button.text, &position);
     out.selectionStart = position + button.caretOffset;
