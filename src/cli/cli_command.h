@@ -22,6 +22,8 @@ const std::vector<Command>& Commands();
 int UsageError(const std::string& message);
 
 int RunIni(const Args& args);
+int RunRequest(const Args& args);
+int RunUpload(const Args& args);
 int RunJpegInfo(const Args& args);
 int RunList(const Args& args);
 

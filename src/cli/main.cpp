@@ -12,6 +12,8 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE",
          "read or write one key of an INI file with Lumar's rules", RunIni},
+        {"request", "--hoster N FILE", "print the exact upload request for FILE to hoster row N", RunRequest},
+        {"upload", "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] PATH...", "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...", "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
         {"list", "PATH...", "add files and folders as a drop would; print text, folder, width, height, kB of each row", RunList},
     };

@@ -6,7 +6,7 @@
 
 #include "shell/settings_keys.h"
 #include "shell/text_codec.h"
-#include "upload/http_request.h"
+#include "upload/upload_request.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
 #include "upload/url.h"
@@ -27,13 +27,6 @@ using Clock = std::chrono::steady_clock;
 std::string JoinWords(const std::string& text, const std::string& word) {
     if (text.empty() || text.back() == ' ') return text + word;
     return text + " " + word;
-}
-
-// Names, values and the file name go out in the classic 8-bit code page when they fit it;
-// anything else goes out as the UTF-8 it is.
-std::string ToRequestBytes(const std::string& utf8) {
-    if (std::optional<std::string> bytes = Utf8ToWindows1252(utf8)) return *bytes;
-    return utf8;
 }
 
 int ReasonFor(SocketFailure failure) {
@@ -175,9 +168,10 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
     const std::string& host = url.Host();
 
-    const int timeoutSeconds = options.settingsFile.empty()
-                                   ? std::atoi(std::string(keys::Timeout.defaultValue).c_str())
-                                   : ReadIntSetting(options.settingsFile, keys::Timeout);
+    // Read anew for every image, so a change in the options dialog applies to the next one.
+    const int timeoutSeconds = options.timeoutSeconds     ? *options.timeoutSeconds
+                               : options.settingsFile.empty() ? std::atoi(std::string(keys::Timeout.defaultValue).c_str())
+                                                              : ReadIntSetting(options.settingsFile, keys::Timeout);
     auto control = [&] {
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump, &abortFlag_};
     };
@@ -196,43 +190,25 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
         return false;
     }
 
-    std::string request;
-    size_t fileBytes = 0;
-    {
-        std::optional<std::string> content = ReadWholeFile(path);
-        if (!content) {
+    UploadRequest request;
+    switch (BuildUploadRequest(hoster, path, request)) {
+        case RequestProblem::None: break;
+        case RequestProblem::FileUnreadable:
             observer_.AppendLog(imageLine + failed(kReasonFileUnreadable), true);
             return false;
-        }
-        CHTTPRequest builder;
-        builder.Host(url.Host());
-        builder.Proxy(url.Proxy());
-        builder.Path(url.Path());
-        builder.UserAgent(kUploadUserAgent);
-        builder.MimeBoundary(kDefaultMimeBoundary);
-        bool ok = true;
-        const std::vector<FormField> fields = FormFields(hoster, &ok);
-        for (const FormField& field : fields)
-            ok = builder.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
-        fileBytes = content->size();
-        ok = builder.AddFile(ToRequestBytes(hoster.FileField), ToRequestBytes(path), std::move(*content),
-                             GetMimeType(path)) && ok;
-        if (!ok) {
-            // A hoster row whose form names repeat or do not pair with its values.
+        case RequestProblem::BadForm:
             observer_.AppendLog(imageLine + strings_.Get(kStrFailed), true);
             return false;
-        }
-        request = builder.GetPOSTQuery();
     }
 
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
     Pump(options.pump);
-    if (connection.SendData(request, control(), &failure) < 0) {
+    if (connection.SendData(request.bytes, control(), &failure) < 0) {
         observer_.AppendLog(imageLine + failed(ReasonFor(failure)), true);
         return false;
     }
-    request.clear();
-    request.shrink_to_fit();
+    request.bytes.clear();
+    request.bytes.shrink_to_fit();
     observer_.AppendLog(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
@@ -255,7 +231,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
 
     if (!options.settingsFile.empty()) {
         const double files = ReadCountSetting(options.settingsFile, keys::StatFiles) + 1;
-        const double bytes = ReadCountSetting(options.settingsFile, keys::StatSize) + static_cast<double>(fileBytes);
+        const double bytes = ReadCountSetting(options.settingsFile, keys::StatSize) + static_cast<double>(request.fileBytes);
         WriteSetting(options.settingsFile, keys::StatFiles, FormatCount(files));
         WriteSetting(options.settingsFile, keys::StatSize, FormatCount(bytes));
         observer_.StatsChanged(files, bytes);

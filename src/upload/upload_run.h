@@ -68,6 +68,8 @@ struct UploadRunOptions {
     int hosterIndex = 0;       // row of the hoster table: cbHoster's list index + 1
     std::string settingsFile;  // Lumar.ini: Timeout, Form, Sound, Stat
     PumpEvents pump;           // processes the window's pending events
+    // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
+    std::optional<int> timeoutSeconds;
 };
 
 // The message shown at the end when image rows are still checked.

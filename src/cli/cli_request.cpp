@@ -1,0 +1,49 @@
+// lumar-cli request: the exact bytes an upload of one file would send, for checking a hoster
+// row without a network.
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "cli/cli_command.h"
+#include "cli/cli_upload_support.h"
+#include "shell/config_paths.h"
+#include "upload/hoster_table.h"
+#include "upload/upload_request.h"
+
+namespace lumar::cli {
+
+int RunRequest(const Args& args) {
+    std::string hosterText;
+    std::string file;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--hoster" && i + 1 < args.size()) {
+            hosterText = args[++i];
+        } else if (file.empty() && !args[i].empty() && args[i][0] != '-') {
+            file = args[i];
+        } else {
+            return UsageError("request takes: --hoster N FILE");
+        }
+    }
+    if (hosterText.empty() || file.empty()) return UsageError("request takes: --hoster N FILE");
+    const HosterTable table = LoadHosters(HostersFile());
+    PrintHosterProblems(table);
+    const int hoster = ParseHosterNumber(hosterText, table);
+    if (hoster < 1) return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+
+    UploadRequest request;
+    const std::string path = AbsolutePath(file);
+    switch (BuildUploadRequest(table.Row(hoster), path, request)) {
+        case RequestProblem::None: break;
+        case RequestProblem::FileUnreadable:
+            std::cerr << "lumar-cli: cannot read " << path << " (missing, empty or not a file)\n";
+            return 1;
+        case RequestProblem::BadForm:
+            std::cerr << "lumar-cli: hoster " << hoster << " has repeated or unpaired form names\n";
+            return 1;
+    }
+    std::fwrite(request.bytes.data(), 1, request.bytes.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+}  // namespace lumar::cli

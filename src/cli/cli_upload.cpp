@@ -1,0 +1,181 @@
+// lumar-cli upload: the upload run of the window, without the window. Paths are added as a
+// drop would add them; the log goes to stderr one line per image, the posting to stdout.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <iostream>
+
+#include "cli/cli_command.h"
+#include "cli/cli_upload_support.h"
+#include "imagelist/add_images.h"
+#include "imagelist/image_list.h"
+#include "imagelist/text_blocks.h"
+#include "shell/config_paths.h"
+#include "shell/language_table.h"
+#include "shell/settings_keys.h"
+#include "upload/posting_hand_over.h"
+#include "upload/upload_run.h"
+
+namespace lumar::cli {
+namespace {
+
+std::atomic<bool>* g_abortFlag = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (g_abortFlag) g_abortFlag->store(true);
+}
+
+constexpr const char* kUploadUsage =
+    "upload takes: [--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] PATH...";
+
+bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
+    return ParseInteger(text, out) && out >= min && out <= max;
+}
+
+// Log lines on stderr; below them a progress bar, redrawn only on a terminal.
+class CliObserver : public PostingHandOver {
+public:
+    using PostingHandOver::PostingHandOver;
+
+    void AppendLog(const std::string& text, bool lineEnd) override {
+        line_ += text;
+        if (!lineEnd) return;
+        ClearBar();
+        std::cerr << line_ << "\n";
+        line_.clear();
+        DrawBar();
+    }
+    void Progress(int value, int maximum) override {
+        value_ = value;
+        maximum_ = maximum;
+        DrawBar();
+    }
+    void RunFinished() override {
+        ClearBar();
+        terminal_ = false;
+    }
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        std::cerr << title << ": " << text.substr(0, text.find('\r')) << "\n";
+    }
+
+private:
+    void DrawBar() {
+        if (!terminal_) return;
+        const int percent = ProgressPercent(value_, 0, maximum_);
+        const int filled = percent * 30 / 100;
+        std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
+                  << std::string(static_cast<size_t>(30 - filled), '.') << "] " << percent << " % (" << value_
+                  << "/" << maximum_ << ")" << std::flush;
+        drawn_ = true;
+    }
+    void ClearBar() {
+        if (drawn_) std::cerr << "\r\033[K" << std::flush;
+        drawn_ = false;
+    }
+
+    std::string line_;
+    bool terminal_ = ::isatty(STDERR_FILENO) == 1;
+    bool drawn_ = false;
+    int value_ = 0;
+    int maximum_ = 0;
+};
+
+}  // namespace
+
+int RunUpload(const Args& args) {
+    const std::string settings = SettingsFile();
+    const HosterTable table = LoadHosters(HostersFile());
+    PrintHosterProblems(table);
+
+    std::optional<int> hoster;
+    std::optional<bool> html, center;
+    std::optional<long long> split, part, timeout;
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        long long n = 0;
+        if (a == "--hoster" && hasValue) {
+            const int row = ParseHosterNumber(args[++i], table);
+            if (row < 1) return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+            hoster = row;
+        } else if (a == "--html") {
+            html = true;
+        } else if (a == "--center") {
+            center = true;
+        } else if (a == "--no-center") {
+            center = false;
+        } else if (a == "--split" && hasValue) {
+            if (!ParseCount(args[++i], 1, 32767, n)) return UsageError("--split takes a number of images from 1");
+            split = n;
+        } else if (a == "--part" && hasValue) {
+            if (!ParseCount(args[++i], 1, 32767, n)) return UsageError("--part takes a part number from 1");
+            part = n;
+        } else if (a == "--timeout" && hasValue) {
+            if (!ParseCount(args[++i], 0, 2147483647, n)) return UsageError("--timeout takes seconds");
+            timeout = n;
+        } else if (a == "--") {
+            paths.insert(paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        } else if (!a.empty() && a[0] == '-') {
+            return UsageError(kUploadUsage);
+        } else {
+            paths.push_back(a);
+        }
+    }
+    if (paths.empty()) return UsageError(kUploadUsage);
+    if (part && !split && ReadIntSetting(settings, keys::Split) != 1) return UsageError("--part needs --split");
+
+    // What the window would take from its controls comes from Lumar.ini; nothing is written.
+    if (!hoster) hoster = std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count());
+    PostingOptions posting;
+    posting.html = html.value_or(ReadIntSetting(settings, keys::Code) == 1);
+    posting.center = center.value_or(ReadIntSetting(settings, keys::Center) == 1);
+    posting.split = split ? true : ReadIntSetting(settings, keys::Split) == 1;
+    posting.splitSizeText = std::to_string(split ? *split : ReadIntSetting(settings, keys::SplitSize));
+    posting.selectedPart = part ? static_cast<int>(*part - 1) : 0;
+
+    const UiStrings strings = LoadUiStrings(LanguageFile(), "");
+    PostingTexts texts;
+    texts.partLabel = strings.Get(kStrPostingPart);
+    texts.advertising = strings.Get(kStrAdvertising);
+
+    ImageList list;
+    std::vector<std::string> absolute;
+    for (const std::string& p : paths) absolute.push_back(AbsolutePath(p));
+    AddDroppedPaths(list, absolute);
+    if (list.Empty()) {
+        std::cerr << "lumar-cli: no JPEG image among the paths\n";
+        return 1;
+    }
+
+    PostingState state;
+    TextBlocks blocks;
+    CliObserver observer(state, blocks, posting, texts);
+    UploadRun run(table, strings, observer);
+    UploadRunOptions options;
+    options.hosterIndex = *hoster;
+    options.settingsFile = settings;
+    if (timeout) options.timeoutSeconds = static_cast<int>(*timeout);
+
+    g_abortFlag = &run.AbortFlag();
+    struct sigaction action {}, previous {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+    std::span<ImageEntry> rows(&list.Row(1), static_cast<size_t>(list.Count()));
+    run.Run(rows, options);
+    sigaction(SIGINT, &previous, nullptr);
+    g_abortFlag = nullptr;
+
+    if (part && state.isSplit && *part > static_cast<long long>(state.parts.size()))
+        std::cerr << "lumar-cli: the posting has " << state.parts.size() << " parts; printing the whole posting\n";
+    std::cout << ExportText(state, posting, texts, settings) << std::flush;
+
+    bool left = false;
+    for (const ImageEntry& row : list.Rows()) left = left || (row.checked && row.IsImage());
+    return left ? 1 : 0;
+}
+
+}  // namespace lumar::cli
