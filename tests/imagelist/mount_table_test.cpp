@@ -1,0 +1,65 @@
+#include "imagelist/mount_table.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+const char* const kTable =
+    "overlay / overlay rw,relatime 0 0\n"
+    "proc /proc proc rw 0 0\n"
+    "tmpfs /run tmpfs rw 0 0\n"
+    "/dev/sda2 /home ext4 rw 0 0\n"
+    "/dev/sdb1 /media/u/MY\\040STICK vfat rw 0 0\n"
+    "/dev/sdc1 /mnt/backup ext4 rw 0 0\n"
+    "nas:/export/fotos /net/fotos nfs4 rw 0 0\n"
+    "//nas/bilder /srv/bilder cifs rw 0 0\n"
+    "tmpfs /media/u/ram tmpfs rw 0 0\n"
+    "/dev/sdc2 /mnt/backup ext4 rw 0 0\n"
+    "broken-line\n";
+
+TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {
+    const std::vector<MountedDrive> drives = ParseMountTable(kTable, {{"/dev/sdb1", "MY STICK"}, {"/dev/sdc2", "Backup"}});
+    std::vector<std::string> points;
+    for (const MountedDrive& d : drives) points.push_back(d.mountPoint);
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/media/u/MY STICK/", "/net/fotos/", "/srv/bilder/", "/mnt/backup/"}));
+    EXPECT_EQ(drives[0].kind, DriveKind::Fixed);
+    EXPECT_EQ(drives[1].kind, DriveKind::Removable);
+    EXPECT_EQ(drives[1].label, "MY STICK");
+    EXPECT_EQ(drives[2].kind, DriveKind::Network);
+    EXPECT_EQ(drives[2].label, "nas:/export/fotos");
+    // Mounted over: the last entry counts.
+    EXPECT_EQ(drives[4].device, "/dev/sdc2");
+    EXPECT_EQ(drives[4].label, "Backup");
+}
+
+TEST(MountTable, RootIsThereEvenWithoutATable) {
+    const std::vector<MountedDrive> drives = ParseMountTable("");
+    ASSERT_EQ(drives.size(), 1u);
+    EXPECT_EQ(drives[0].mountPoint, "/");
+    EXPECT_EQ(DriveCaption(drives[0]), "Lokaler Datenträger (/)");
+}
+
+TEST(MountTable, CaptionsNameLabelAndMountPoint) {
+    MountedDrive stick{"/media/u/STICK/", "/dev/sdb1", "vfat", DriveKind::Removable, ""};
+    EXPECT_EQ(DriveCaption(stick), "Wechseldatenträger (/media/u/STICK)");
+    stick.label = "Urlaub";
+    EXPECT_EQ(DriveCaption(stick), "Urlaub (/media/u/STICK)");
+}
+
+TEST(MountTable, LabelsComeFromTheLinkNames) {
+    test::TempDir dir;
+    const std::string device = dir.write("dev/sdz1", "");
+    dir.write("by-label/.keep", "");
+    ASSERT_EQ(::symlink(device.c_str(), dir.file("by-label/Meine\\x20Bilder").c_str()), 0);
+    const auto labels = ReadVolumeLabels(dir.file("by-label"));
+    ASSERT_TRUE(labels.count(device));
+    EXPECT_EQ(labels.at(device), "Meine Bilder");
+    EXPECT_TRUE(ReadVolumeLabels(dir.file("missing")).empty());
+}
+
+}  // namespace
+}  // namespace lumar
