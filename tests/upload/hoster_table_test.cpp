@@ -1,0 +1,131 @@
+#include "upload/hoster_table.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+TEST(HosterTable, BuiltInRowsCarryTheirExactMarkersAndValues) {
+    const std::vector<HosterDef> rows = InitHosters();
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_TRUE(rows[0].Name.empty());
+    EXPECT_TRUE(rows[0].StartMarker.empty());
+
+    EXPECT_EQ(rows[1].FormValues, " |1|safe");  // a single blank, not an empty value
+    EXPECT_EQ(rows[2].FormValues, " |1|notsafe");
+    EXPECT_EQ(rows[2].Name, "imagevenue (not safe for work - nudity)");
+    EXPECT_EQ(rows[1].StartMarker, "<form name=\"form2\">");
+    EXPECT_EQ(rows[3].EndMarker, "\"");
+    EXPECT_EQ(rows[4].TrimCount, 1);
+    EXPECT_EQ(rows[5].CodeMarker, "[URL=");
+    EXPECT_EQ(rows[6].FormValues, "1936000|r27qd845kv|ORB");
+    EXPECT_EQ(rows[7].EndMarker, "\\n</textarea>");
+    EXPECT_EQ(rows[7].EndMarker.size(), 13u);
+    EXPECT_EQ(rows[7].MaxSizeText, "???kB");
+    EXPECT_EQ(rows[7].HomeUrl.back(), '/');
+    for (int i = 1; i <= 7; ++i) {
+        if (i != 4) {
+            EXPECT_EQ(rows[static_cast<size_t>(i)].TrimCount, 0) << i;
+        }
+        EXPECT_EQ(rows[static_cast<size_t>(i)].Port, 80) << i;
+        bool ok = false;
+        FormFields(rows[static_cast<size_t>(i)], &ok);
+        EXPECT_TRUE(ok) << "row " << i << " pairs names with values";
+    }
+}
+
+TEST(HosterTable, FormFieldsKeepEmptyAndBlankValues) {
+    const std::vector<HosterDef> rows = InitHosters();
+    const std::vector<FormField> venue = FormFields(rows[1]);
+    ASSERT_EQ(venue.size(), 3u);
+    EXPECT_EQ(venue[0].name, "MAX_FILE_SIZE");
+    EXPECT_EQ(venue[0].value, " ");
+    const std::vector<FormField> shack = FormFields(rows[3]);
+    ASSERT_EQ(shack.size(), 7u);
+    EXPECT_EQ(shack[2].name, "refer");
+    EXPECT_EQ(shack[2].value, "");
+    EXPECT_EQ(shack[3].value, "");
+    EXPECT_EQ(SplitFormList(""), std::vector<std::string>{});
+    EXPECT_EQ(SplitFormList("a||"), (std::vector<std::string>{"a", "", ""}));
+
+    HosterDef one;
+    one.FormNames = "only";
+    ASSERT_EQ(FormFields(one).size(), 1u);
+    one.FormValues = "a|b";
+    bool ok = true;
+    EXPECT_TRUE(FormFields(one, &ok).empty());
+    EXPECT_FALSE(ok);
+}
+
+TEST(HosterTable, IniOverridesFieldsOfBuiltInRows) {
+    const HosterTable table = LoadHostersFromText(
+        "[Hoster3]\nConnectHost=127.0.0.1\nPort=8080\n"
+        "[hoster1]\nFormValues=\"  |2|x\"\nCodeMarker=\n");
+    EXPECT_TRUE(table.problems.empty());
+    ASSERT_EQ(table.Count(), 7);
+    EXPECT_EQ(table.Row(3).ConnectHost, "127.0.0.1");
+    EXPECT_EQ(table.Row(3).Port, 8080);
+    EXPECT_EQ(table.Row(3).Name, "imageshack");
+    EXPECT_EQ(table.Row(1).FormValues, "  |2|x");  // quotes keep the leading blanks
+    EXPECT_EQ(table.Row(1).CodeMarker, "");        // present but empty sets it empty
+    EXPECT_EQ(table.Row(2).CodeMarker, "[URL=");
+}
+
+TEST(HosterTable, BadOverridesAreReportedAndIgnored) {
+    const HosterTable table = LoadHostersFromText(
+        "[Hoster2]\nName=\nPort=65535\nTrimCount=x\n"
+        "[Hoster4]\nFormValues=1|2\n");
+    ASSERT_EQ(table.Count(), 7);
+    EXPECT_EQ(table.Row(2).Name, "imagevenue (not safe for work - nudity)");
+    EXPECT_EQ(table.Row(2).Port, 80);
+    EXPECT_EQ(table.Row(4).FormValues, "1|2940|200|no|2940|yes");
+    EXPECT_EQ(table.problems.size(), 4u);
+}
+
+TEST(HosterTable, AddedRowsFollowWithoutGapsAndIncompleteOnesAreSkipped) {
+    const std::string full =
+        "Name=%s\nConnectHost=h\nUploadUrl=http://h/up\nFileField=f\nStartMarker=[URL=\nEndMarker=[/URL]\n";
+    auto row = [&](const std::string& name) {
+        std::string text = full;
+        text.replace(text.find("%s"), 2, name);
+        return text;
+    };
+    const HosterTable table = LoadHostersFromText("[Hoster8]\n" + row("eight") +
+                                                  "[Hoster9]\nName=broken\nConnectHost=h\n"
+                                                  "[Hoster10]\n" + row("ten") + "TrimCount=2\nPort=81\n"
+                                                  "[Hoster12]\n" + row("after a gap"));
+    ASSERT_EQ(table.Count(), 9);
+    EXPECT_EQ(table.Row(8).Name, "eight");
+    EXPECT_EQ(table.Row(8).Port, 80);
+    EXPECT_EQ(table.Row(9).Name, "ten");
+    EXPECT_EQ(table.Row(9).TrimCount, 2);
+    EXPECT_EQ(table.Row(9).Port, 81);
+    ASSERT_EQ(table.problems.size(), 1u);
+    EXPECT_NE(table.problems[0].find("Hoster9"), std::string::npos);
+    EXPECT_NE(table.problems[0].find("UploadUrl is missing"), std::string::npos);
+
+    const HosterTable repeated = LoadHostersFromText("[Hoster8]\n" + row("dup") + "FormNames=a|a\nFormValues=1|2\n");
+    EXPECT_EQ(repeated.Count(), 7);
+    EXPECT_EQ(repeated.problems.size(), 1u);
+}
+
+TEST(HosterTable, RowOutsideTheTableIsTheEmptyRow) {
+    const HosterTable table = LoadHostersFromText("");
+    EXPECT_TRUE(table.Row(0).Name.empty());
+    EXPECT_TRUE(table.Row(8).Name.empty());
+    EXPECT_TRUE(table.Row(-1).StartMarker.empty());
+    EXPECT_EQ(table.Row(7).Name, "supload");
+}
+
+TEST(HosterTable, LoadsTheFileAndToleratesItsAbsence) {
+    test::TempDir dir;
+    EXPECT_EQ(LoadHosters(dir.file("missing.ini")).Count(), 7);
+    const std::string path = dir.write("hosters.ini", "[Hoster5]\r\nHomeUrl=http://k\xE4se/\r\n");
+    const HosterTable table = LoadHosters(path);
+    EXPECT_EQ(table.Row(5).HomeUrl, "http://k\xC3\xA4se/");  // Windows-1252 file read as UTF-8 text
+}
+
+}  // namespace
+}  // namespace lumar

@@ -1,0 +1,62 @@
+#include "upload/response_collector.h"
+
+#include <gtest/gtest.h>
+
+namespace lumar {
+namespace {
+
+const std::string kHeader = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+const std::string kBody = "<html>[URL=a]</textarea>\r\n\r\nHTTP/1.0 in the body</html>";
+
+TEST(ResponseCollector, DropsTheHeaderOnceWhereverTheReadsSplitIt) {
+    const std::string answer = kHeader + kBody;
+    for (size_t a = 0; a <= answer.size(); ++a) {
+        for (size_t b = a; b <= answer.size(); b += 3) {
+            ResponseCollector c;
+            c.Append(std::string_view(answer).substr(0, a));
+            c.Append(std::string_view(answer).substr(a, b - a));
+            c.Append(std::string_view(answer).substr(b));
+            ASSERT_EQ(c.Answer(), kBody) << "split at " << a << " and " << b;
+        }
+    }
+    ResponseCollector bytes;
+    for (char ch : answer) bytes.Append(std::string_view(&ch, 1));
+    EXPECT_EQ(bytes.Answer(), kBody);
+}
+
+TEST(ResponseCollector, KeepsAnswersWithoutHeaderAndLaterStatusLookalikes) {
+    ResponseCollector noHeader;
+    noHeader.Append("HTTP");
+    noHeader.Append("S is not a status line\r\n\r\nrest");
+    EXPECT_EQ(noHeader.Answer(), "HTTPS is not a status line\r\n\r\nrest");
+
+    ResponseCollector later;
+    later.Append(kHeader + "first ");
+    later.Append("HTTP/1.1 200 OK\r\n\r\nsecond");
+    EXPECT_EQ(later.Answer(), "first HTTP/1.1 200 OK\r\n\r\nsecond");
+
+    ResponseCollector shortAnswer;
+    shortAnswer.Append("HTT");
+    EXPECT_EQ(shortAnswer.Answer(), "HTT");
+
+    ResponseCollector headerOnly;  // ended before the empty line: nothing is thrown away
+    headerOnly.Append("HTTP/1.0 500 Oops\r\nX: [URL=");
+    EXPECT_EQ(headerOnly.Answer(), "HTTP/1.0 500 Oops\r\nX: [URL=");
+}
+
+TEST(ResponseCollector, StopsAtTheCap) {
+    ResponseCollector c(kHeader.size() + 10);
+    EXPECT_TRUE(c.Append(kHeader));
+    EXPECT_TRUE(c.Append("12345"));
+    EXPECT_FALSE(c.Append("67890abc"));
+    EXPECT_TRUE(c.Full());
+    EXPECT_FALSE(c.Append("more"));
+    EXPECT_EQ(c.Answer(), "1234567890");
+    c.Clear();
+    EXPECT_EQ(c.Received(), 0u);
+    EXPECT_TRUE(c.Append("x"));
+    EXPECT_EQ(c.Answer(), "x");
+}
+
+}  // namespace
+}  // namespace lumar
