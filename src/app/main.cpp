@@ -1,14 +1,17 @@
 // lumar: the desktop program.
 #include <QApplication>
+#include <QTimer>
 
 #include "shell/config_paths.h"
+#include "shell/settings_keys.h"
 #include "shell/ui/main_window.h"
+#include "shell/ui/update_check_ui.h"
 
 namespace {
 
-// --config-dir DIR chooses the settings folder, as for lumar-cli.
-QString ConfigDirArgument(const QStringList& args) {
-    const int at = args.indexOf("--config-dir");
+// The value after `name` on the command line, or an empty text.
+QString ArgumentValue(const QStringList& args, const QString& name) {
+    const int at = args.indexOf(name);
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
 }
 
@@ -18,8 +21,30 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lumar");
     QApplication::setApplicationVersion(LUMAR_VERSION);
-    lumar::InitConfigFolder(ConfigDirArgument(QApplication::arguments()).toStdString());
-    lumar::ui::MainWindow window;
+    // The window stays alive in the notification area; only the close image ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList args = QApplication::arguments();
+    // --config-dir DIR chooses the settings folder, as for lumar-cli.
+    lumar::InitConfigFolder(ArgumentValue(args, "--config-dir").toStdString());
+
+    lumar::ui::MainWindowHooks hooks;
+    // --no-update-check skips the version check (offline use, screenshots).
+    if (!args.contains("--no-update-check")) {
+        hooks.updateCheck = [](QWidget* owner) {
+            return lumar::ui::RunUpdateCheck(owner, lumar::SettingsFile()) ==
+                   lumar::ui::UpdateCheckOutcome::Continue;
+        };
+    }
+    lumar::ui::MainWindow window(hooks);
+    if (!window.Start()) return 0;
     window.show();
+    // --screenshot FILE saves a picture of the window once it is on screen and ends.
+    const QString screenshot = ArgumentValue(args, "--screenshot");
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(800, &window, [&window, screenshot] {
+            const bool saved = window.grab().save(screenshot);
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
     return QApplication::exec();
 }

@@ -1,11 +1,316 @@
 #include "shell/ui/main_window.h"
 
-namespace lumar::ui {
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QSvgRenderer>
+#include <QVBoxLayout>
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
+#include "imagelist/multi_file_name.h"
+#include "imagelist/ui/image_list_panel.h"
+#include "shell/config_paths.h"
+#include "shell/settings_keys.h"
+#include "shell/ui/captions.h"
+#include "shell/ui/main_code_area.h"
+#include "shell/ui/main_desktop.h"
+#include "shell/ui/main_hoster_frame.h"
+#include "shell/ui/main_link_label.h"
+#include "shell/ui/main_messages.h"
+#include "shell/ui/options_dialog.h"
+#include "shell/ui/qt_text.h"
+#include "shell/window_geometry.h"
+#include "upload/ui/upload_panel.h"
+
+// The resources live in a static library; they must be registered before the first use.
+static void InitLumarResources() { Q_INIT_RESOURCE(lumar); }
+
+namespace lumar::ui {
+namespace {
+
+constexpr char kCommunityUrl[] = "http://www.lumar-tool.de/forum";
+constexpr char kDonationUrl[] = "http://www.lumar-tool.de/spenden.html";
+
+// The shared area of the list, upload and code panels.
+QRect PanelArea() {
+    const int left = TwipsToPixels(kPanelLeftTwips);
+    const int top = TwipsToPixels(kPanelTopTwips);
+    const int width = TwipsToPixels(kWindowWidthTwips) - 2 * left;
+    const int height = TwipsToPixels(kWindowHeightTwips) - top - 26;
+    return QRect(left, top, width, height);
+}
+
+QPixmap LogoPixmap(int size) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(QStringLiteral(":/lumar/lumar.svg"));
+    QPainter painter(&pixmap);
+    renderer.render(&painter);
+    return pixmap;
+}
+
+// The minimise (0) and close (1) images: a light disc with a dash or a cross.
+QPixmap WindowButtonPixmap(int index) {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x2c, 0x3e, 0x5a), 1.2));
+    painter.setBrush(index == 1 ? QColor(0xe8, 0x6a, 0x5c) : QColor(0xf2, 0xc9, 0x4c));
+    painter.drawEllipse(QRectF(1, 1, 18, 18));
+    painter.setPen(QPen(Qt::white, 2.2, Qt::SolidLine, Qt::RoundCap));
+    if (index == 1) {
+        painter.drawLine(QPointF(6.5, 6.5), QPointF(13.5, 13.5));
+        painter.drawLine(QPointF(13.5, 6.5), QPointF(6.5, 13.5));
+    } else {
+        painter.drawLine(QPointF(6, 12.5), QPointF(14, 12.5));
+    }
+    return pixmap;
+}
+
+// The donation link: a small heart on a badge.
+QPixmap DonationPixmap() {
+    QPixmap pixmap(82, 22);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0xfb, 0xf3, 0xe0));
+    painter.drawRoundedRect(QRectF(0.5, 0.5, 81, 21), 10, 10);
+    QPainterPath heart;
+    heart.moveTo(14, 17);
+    heart.cubicTo(3, 10, 7, 3, 14, 8);
+    heart.cubicTo(21, 3, 25, 10, 14, 17);
+    painter.setBrush(QColor(0xd9, 0x43, 0x4f));
+    painter.drawPath(heart);
+    painter.setPen(QColor(0x6b, 0x3a, 0x1e));
+    QFont font = painter.font();
+    font.setPointSizeF(8);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(QRectF(26, 0, 54, 22), Qt::AlignVCenter | Qt::AlignLeft, "Spende");
+    return pixmap;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), hooks_(std::move(hooks)) {
+    InitLumarResources();
     setObjectName("frmMain");
     setWindowTitle("Lumar");
-    resize(645, 512);
+    setWindowIcon(QIcon(QPixmap::fromImage(LogoPixmap(64).toImage())));
+    if (!hooks_.messages) hooks_.messages = ModalMessageBoxes();
+    settingsFile_ = SettingsFile();
+    languageFile_ = LanguageFile();
+
+    BuildTitleArea();
+
+    pBilder_ = new QWidget(this);
+    pBilder_->setObjectName("pBilder");
+    ImageListPanelEnv env;
+    env.list = &list_;
+    env.blocks = &blocks_;
+    env.strings = &strings_;
+    env.settingsFile = settingsFile_;
+    env.decimalSeparator = DecimalSeparator();
+    env.messages = hooks_.messages;
+    env.chooseImageFiles = hooks_.chooseImageFiles;
+    if (!env.chooseImageFiles) {
+        env.chooseImageFiles = [](QWidget* owner, const std::string& initDir, const QString& title) {
+            const QStringList files = QFileDialog::getOpenFileNames(
+                owner, title, ToQ(initDir), QStringLiteral("JPEG (*.jpg *.jpeg)"));
+            if (files.isEmpty()) return std::string();
+            std::vector<std::string> names;
+            const std::string folder = FromQ(QFileInfo(files.first()).absolutePath());
+            for (const QString& f : files) names.push_back(FromQ(QFileInfo(f).fileName()));
+            return names.size() == 1 ? FromQ(files.first()) : BuildMultiFileName(folder, names);
+        };
+    }
+    env.browseFolder = hooks_.browseFolder;
+    listPanel_ = new ImageListPanel(std::move(env), pBilder_);
+    hosterFrame_ = new HosterFrame(pBilder_);
+    auto* listLayout = new QVBoxLayout(pBilder_);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(4);
+    listLayout->addWidget(listPanel_, 1);
+    listLayout->addWidget(hosterFrame_);
+
+    uploadPanel_ = new UploadPanel(this);
+    uploadPanel_->hide();
+    codeArea_ = new CodeArea(posting_, blocks_, this);
+    codeArea_->SetStrings(&strings_);
+    codeArea_->hide();
+
+    BuildStatusBar();
+
+    connect(listPanel_, &ImageListPanel::summaryChanged, this,
+            [this](const QString& text) { statusPanels_[1]->setText(text); });
+    connect(hosterFrame_, &HosterFrame::homePageClicked, this,
+            [this](const QString& url) { OpenInShell(this, url); });
+    connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
+    connect(hosterFrame_, &HosterFrame::uploadRequested, this, &MainWindow::StartUpload);
+    connect(uploadPanel_, &UploadPanel::cancelRequested, this, &MainWindow::CancelUpload);
+    connect(codeArea_, &CodeArea::closeRequested, this, &MainWindow::ShowListPanel);
+
+    const QRect area = PanelArea();
+    pBilder_->setGeometry(area);
 }
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildTitleArea() {
+    image1_ = new LinkLabel("Image1", this, true);
+    image1_->setPixmap(LogoPixmap(40));
+    image1_->setGeometry(14, 8, 40, 40);
+    image1_->setToolTip(kCommunityUrl);
+    connect(image1_, &LinkLabel::clicked, this, [this] { OpenInShell(this, kCommunityUrl); });
+
+    auto* title = new QLabel("Lumar", this);
+    title->setObjectName("Label1");
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(15);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    title->setStyleSheet("color: #1d2f4a;");
+    title->setGeometry(62, 8, 120, 26);
+    title->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    lbAppVersion_ = new QLabel(this);
+    lbAppVersion_->setObjectName("lbAppVersion");
+    lbAppVersion_->setStyleSheet("color: #4a5a72;");
+    lbAppVersion_->setGeometry(63, 33, 120, 16);
+    lbAppVersion_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    spende_ = new LinkLabel("Spende", this, true);
+    spende_->setPixmap(DonationPixmap());
+    spende_->setGeometry(484, 15, 82, 22);
+    spende_->setToolTip(kDonationUrl);
+    connect(spende_, &LinkLabel::clicked, this, [this] { OpenInShell(this, kDonationUrl); });
+
+    for (int i = 0; i < 2; ++i) {
+        imWin_[i] = new LinkLabel(QStringLiteral("imWin_%1").arg(i), this);
+        imWin_[i]->setPixmap(WindowButtonPixmap(i));
+        imWin_[i]->setGeometry(i == 0 ? 580 : 606, 16, 20, 20);
+        imWin_[i]->setCursor(Qt::ArrowCursor);
+    }
+    imWin_[0]->setToolTip(QString::fromUtf8("In den Infobereich"));
+    imWin_[1]->setToolTip(QString::fromUtf8("Beenden"));
+    connect(imWin_[0], &LinkLabel::clicked, this, &MainWindow::MinimizeToTray);
+    connect(imWin_[1], &LinkLabel::clicked, this, &MainWindow::Quit);
+}
+
+void MainWindow::BuildStatusBar() {
+    sBar_ = new QStatusBar(this);
+    sBar_->setObjectName("sBar");
+    sBar_->setSizeGripEnabled(false);
+    const int height = 22;
+    const int width = TwipsToPixels(kWindowWidthTwips);
+    sBar_->setGeometry(0, TwipsToPixels(kWindowHeightTwips) - height - 2, width, height);
+    const int stretch[3] = {2, 3, 3};
+    for (int i = 0; i < 3; ++i) {
+        statusPanels_[i] = new QLabel(sBar_);
+        statusPanels_[i]->setObjectName(QStringLiteral("sBar_panel_%1").arg(i + 1));
+        statusPanels_[i]->setTextFormat(Qt::PlainText);
+        sBar_->addPermanentWidget(statusPanels_[i], stretch[i]);
+    }
+}
+
+char MainWindow::DecimalSeparator() const {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point.at(0).unicode() < 0x80 ? static_cast<char>(point.at(0).unicode())
+                                                             : '.';
+}
+
+bool MainWindow::Start() {
+    // 1, 2: fixed size and the rounded outline.
+    setFixedSize(TwipsToPixels(kWindowWidthTwips), TwipsToPixels(kWindowHeightTwips));
+    ShapeWindow();
+    // 3: the status bar takes the window's own background.
+    sBar_->setAutoFillBackground(true);
+    QPalette barPalette = sBar_->palette();
+    barPalette.setColor(QPalette::Window, palette().color(QPalette::Window));
+    sBar_->setPalette(barPalette);
+    // 4: the three links carry the hand cursor (set when they were made; kept here in order).
+    for (QWidget* link : {static_cast<QWidget*>(hosterFrame_->findChild<LinkLabel*>("lbURL")),
+                          static_cast<QWidget*>(image1_), static_cast<QWidget*>(spende_)})
+        if (link) link->setCursor(Qt::PointingHandCursor);
+    // 5: the hoster table and the hoster choice (selects the first).
+    hosters_ = LoadHosters(HostersFile());
+    hosterFrame_->SetHosters(hosters_);
+    // 6: upload and code panel share the list's place.
+    uploadPanel_->setGeometry(PanelArea());
+    codeArea_->setGeometry(PanelArea());
+    // 7: version label.
+    lbAppVersion_->setText(ToQ(AppVersionText(RevisionOf(LUMAR_VERSION))));
+    // 8: the update check may end the program here.
+    if (hooks_.updateCheck && !hooks_.updateCheck(this)) return false;
+    // 9, 10: preview index, then the options as a user's clicks would set them.
+    listPanel_->ResetPreviewRowIndex();
+    listPanel_->RestorePreviewSetting();
+    codeArea_->RestoreSettings(settingsFile_);
+    const int rememberedHoster = ReadIntSetting(settingsFile_, keys::Anbieter);
+    // 11, 12: interface texts, message table, status panels 1 and 2.
+    ApplyInterfaceTexts();
+    // 13: the remembered hoster; an index beyond the list selects the last entry.
+    hosterFrame_->SelectHoster(rememberedHoster);
+    // 14, 15: upload totals.
+    statFiles_ = ReadCountSetting(settingsFile_, keys::StatFiles);
+    statBytes_ = ReadCountSetting(settingsFile_, keys::StatSize);
+    ShowStatsPanel();
+    listPanel_->StripeList();
+    return true;
+}
+
+void MainWindow::ApplyInterfaceTexts() {
+    for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
+        ApplyCaptions(this, section, languageFile_);
+    const QPushButton* textBlockButton = findChild<QPushButton*>("cmBilder_4");
+    strings_ = LoadUiStrings(languageFile_, textBlockButton ? FromQ(textBlockButton->text()) : "");
+    statusPanels_[0]->setText(" " + ToQ(strings_.Get(kStrStatusReady)));
+    statusPanels_[1]->setText(ToQ(strings_.Get(kStrImages)));
+}
+
+QString MainWindow::StatusPanelText(int panel) const {
+    return panel >= 1 && panel <= 3 ? statusPanels_[panel - 1]->text() : QString();
+}
+
+void MainWindow::ShowStatsPanel() {
+    statusPanels_[2]->setText(ToQ(FormatStatsPanel(strings_, statFiles_, statBytes_,
+                                                   std::string(1, DecimalSeparator()))));
+}
+
+void MainWindow::SetUploadStats(double files, double bytes) {
+    statFiles_ = files;
+    statBytes_ = bytes;
+    ShowStatsPanel();
+}
+
+void MainWindow::ShowListPanel() {
+    codeArea_->hide();
+    uploadPanel_->hide();
+    pBilder_->show();
+}
+
+void MainWindow::ShowUploadPanel() {
+    pBilder_->hide();
+    codeArea_->hide();
+    uploadPanel_->show();
+}
+
+void MainWindow::ShowCodePanel() {
+    pBilder_->hide();
+    uploadPanel_->hide();
+    codeArea_->show();
+}
+
+QWidget* MainWindow::codePanel() const { return codeArea_; }
+
+void MainWindow::OpenOptions() { ShowOptionsDialog(this, strings_); }
 
 }  // namespace lumar::ui

@@ -1,13 +1,151 @@
 #pragma once
+// The one window of Lumar, `frmMain`: a frameless 645 x 512 window with rounded corners that
+// is dragged by its background and snaps to the screen edges. It holds the image list panel
+// and the hoster choice (`pBilder`), the upload panel (`picTransfer`) and the code panel
+// (`picCode`), which take turns in the same area, and the status bar `sBar`.
+//
+// Construction builds the controls; Start() runs the start-up in its fixed order (restoring
+// the options, the interface texts, the remembered hoster, the upload totals).
+#include <QPoint>
+#include <QSystemTrayIcon>
 #include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imagelist/image_list.h"
+#include "imagelist/text_blocks.h"
+#include "posting/posting_builder.h"
+#include "shell/language_table.h"
+#include "upload/hoster_table.h"
+
+class QLabel;
+class QStatusBar;
+
+namespace lumar {
+class UploadRun;
+}
 
 namespace lumar::ui {
 
-// The one window of Lumar; its panels are added by the subsystems.
+class CodeArea;
+class HosterFrame;
+class ImageListPanel;
+class LinkLabel;
+class MessageBoxes;
+class UploadPanel;
+struct ImageListPanelEnv;
+
+// What the window asks of the outside world; tests replace these.
+struct MainWindowHooks {
+    // The update check of start-up; false ends the program (the user took the offer).
+    // Empty: no check.
+    std::function<bool(QWidget* owner)> updateCheck;
+    // Message boxes; empty: real modal boxes.
+    std::shared_ptr<MessageBoxes> messages;
+    // Dialog seams of the image list (empty members: the real dialogs).
+    std::function<std::string(QWidget*, const std::string&, const QString&)> chooseImageFiles;
+    std::function<void(QWidget*)> browseFolder;
+    // Whether the desktop has a notification area (empty: ask Qt).
+    std::function<bool()> trayAvailable;
+};
+
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(MainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The start-up steps. Returns false when the program is to end here (update accepted).
+    bool Start();
+
+    // The state other parts read.
+    const UiStrings& Strings() const { return strings_; }
+    ImageList& List() { return list_; }
+    TextBlocks& Blocks() { return blocks_; }
+    PostingState& Posting() { return posting_; }
+    const HosterTable& Hosters() const { return hosters_; }
+    double StatFiles() const { return statFiles_; }
+    double StatBytes() const { return statBytes_; }
+    ImageListPanel* listPanel() const { return listPanel_; }
+    UploadPanel* uploadPanel() const { return uploadPanel_; }
+    HosterFrame* hosterFrame() const { return hosterFrame_; }
+
+    // Status bar panel 1..3.
+    QString StatusPanelText(int panel) const;
+    // ShowStatsPanel: the upload totals into panel 3.
+    void ShowStatsPanel();
+    // Adds to the upload totals (after a successful upload), writes and shows them.
+    void SetUploadStats(double files, double bytes);
+
+    // MinimizeToTray: into the notification area, or minimised where there is none.
+    void MinimizeToTray();
+    // The notification-area icon's activation; a double click of either button restores.
+    void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
+    bool InTray() const { return inTray_; }
+    // Takes the window out of the notification area and raises it.
+    void BringToFront();
+
+    // The close image: stores the hoster, ends a running upload, removes the tray icon, quits.
+    void Quit();
+    bool Quitting() const { return quitting_; }
+
+    // Panels in the shared area.
+    void ShowListPanel();
+    void ShowUploadPanel();
+    void ShowCodePanel();
+    QWidget* codePanel() const;
+
+    // cmUpload: the whole upload run; returns when it is over.
+    void StartUpload();
+    // cmAbbruch.
+    void CancelUpload();
+    bool UploadRunning() const { return run_ != nullptr; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildTitleArea();
+    void BuildStatusBar();
+    void ShapeWindow();
+    void ApplyInterfaceTexts();
+    void OpenOptions();
+    char DecimalSeparator() const;
+
+    MainWindowHooks hooks_;
+    std::string settingsFile_;
+    std::string languageFile_;
+    HosterTable hosters_;
+    UiStrings strings_;
+    ImageList list_;
+    TextBlocks blocks_;
+    PostingState posting_;
+    double statFiles_ = 0;
+    double statBytes_ = 0;
+
+    LinkLabel* image1_ = nullptr;
+    LinkLabel* spende_ = nullptr;
+    LinkLabel* imWin_[2] = {};
+    QLabel* lbAppVersion_ = nullptr;
+    QWidget* pBilder_ = nullptr;
+    ImageListPanel* listPanel_ = nullptr;
+    HosterFrame* hosterFrame_ = nullptr;
+    UploadPanel* uploadPanel_ = nullptr;
+    CodeArea* codeArea_ = nullptr;
+    QStatusBar* sBar_ = nullptr;
+    QLabel* statusPanels_[3] = {};
+    QSystemTrayIcon* tray_ = nullptr;
+    bool inTray_ = false;
+    bool quitting_ = false;
+    QPoint pressedAt_;  // pixels, relative to the window
+    bool dragging_ = false;
+    lumar::UploadRun* run_ = nullptr;
+    qint64 lastTrayContextMs_ = -1;
 };
 
 }  // namespace lumar::ui

@@ -1,0 +1,51 @@
+#pragma once
+// The Qt model of the image list: eight columns over the core ImageList, a check box in the
+// first column. The model holds no rows of its own, so 10,000 rows cost nothing beyond the
+// list itself.
+//
+// Changes of the list's rows are announced by the list's observer; the model coalesces them
+// into one reset per turn of the event loop (a folder scan appends row by row while events are
+// pumped) and resets at once when Refresh() is called. Between a change and the reset, data()
+// reads the live list and answers nothing for rows that are gone.
+#include <QAbstractTableModel>
+
+#include "imagelist/image_list.h"
+
+namespace lumar::ui {
+
+class ImageListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit ImageListModel(ImageList& list, QObject* parent = nullptr);
+    ~ImageListModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    // Brings the model up to date with the list now (no-op when nothing changed).
+    void Refresh();
+    // Tells views that row fields changed in place (upload code, check marks).
+    void RowsEdited(int firstPosition, int lastPosition);
+
+    ImageList& list() { return list_; }
+
+signals:
+    // After every reset, so the view can restore the list's selection and current row.
+    void listReset();
+
+private:
+    void ListChanged();
+
+    ImageList& list_;
+    int shownRows_ = 0;
+    bool pending_ = false;
+    QString headers_[kImageColumnCount];
+};
+
+}  // namespace lumar::ui

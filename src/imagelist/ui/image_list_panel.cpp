@@ -1,0 +1,305 @@
+#include "imagelist/ui/image_list_panel.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+
+#include "imagelist/add_images.h"
+#include "imagelist/multi_file_name.h"
+#include "imagelist/ui/image_list_model.h"
+#include "imagelist/ui/image_list_view.h"
+#include "imagelist/ui/preview.h"
+#include "shell/settings_keys.h"
+#include "shell/ui/main_desktop.h"
+#include "shell/ui/main_messages.h"
+#include "shell/ui/qt_text.h"
+
+namespace lumar::ui {
+namespace {
+
+const char* const kButtonCaptions[6] = {"Bild(er) hinzufügen", "Verzeichnis hinzufügen",
+                                        "Liste löschen",       "Bild(er) entfernen",
+                                        "VBCode einfügen",     "Umbruch einfügen"};
+
+bool NoShiftCtrlAlt(Qt::KeyboardModifiers m) {
+    return !(m & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+}
+
+}  // namespace
+
+ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
+    : QGroupBox(parent), env_(std::move(env)), list_(*env_.list) {
+    setObjectName("Frame_0");
+    setTitle("-> Bilder");
+
+    model_ = new ImageListModel(list_, this);
+    lvBilder_ = new ImageListView(this);
+    lvBilder_->SetListModel(model_);
+    picPreview_ = new PreviewBox(this);
+    picPreview_->setFixedSize(200, 150);
+    ckBilder_ = new QCheckBox("Vorschau", this);
+    ckBilder_->setObjectName("ckBilder");
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 4, 8, 6);
+    grid->setSpacing(4);
+    grid->addWidget(lvBilder_, 0, 0, 3, 1);
+    grid->addWidget(ckBilder_, 0, 1);
+    grid->addWidget(picPreview_, 1, 1, Qt::AlignTop);
+    auto* buttons = new QGridLayout;
+    buttons->setSpacing(3);
+    for (int i = 0; i < 6; ++i) {
+        cmBilder_[i] = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), this);
+        cmBilder_[i]->setObjectName(QStringLiteral("cmBilder_%1").arg(i));
+        cmBilder_[i]->setAutoDefault(false);
+        buttons->addWidget(cmBilder_[i], i / 3, i % 3);
+        connect(cmBilder_[i], &QPushButton::clicked, this, [this, i] { Command(i); });
+    }
+    grid->addLayout(buttons, 3, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(2, 1);
+
+    connect(ckBilder_, &QCheckBox::clicked, this, &ImageListPanel::OnPreviewClicked);
+    connect(lvBilder_, &QAbstractItemView::clicked, this, &ImageListPanel::OnListClicked);
+    connect(lvBilder_, &ImageListView::keyAboutToBeHandled, this, &ImageListPanel::OnListKey);
+    connect(lvBilder_, &ImageListView::pathsDropped, this, &ImageListPanel::AddDroppedPaths);
+    connect(lvBilder_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &ImageListPanel::OnHeaderClicked);
+    connect(picPreview_, &PreviewBox::doubleClicked, this,
+            &ImageListPanel::OnPreviewDoubleClicked);
+
+    StripeList();
+    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+}
+
+ImageListPanel::~ImageListPanel() = default;
+
+QString ImageListPanel::Str(int entry) const {
+    return env_.strings ? ToQ(env_.strings->Get(entry)) : QString();
+}
+
+void ImageListPanel::Command(int index) {
+    switch (index) {
+        case 0: AddImages(); break;
+        case 1: AddFolder(); break;
+        case 2: ClearList(); break;
+        case 3: RemoveSelected(); break;
+        case 4: TextBlock(); break;
+        case 5: InsertBreak(); break;
+        default: break;
+    }
+}
+
+void ImageListPanel::RestorePreviewSetting() {
+    const bool on = ReadIntSetting(env_.settingsFile, keys::Preview) != 0;
+    if (ckBilder_->isChecked() == on) return;
+    ckBilder_->setChecked(on);
+    OnPreviewClicked();
+}
+
+void ImageListPanel::EnableListButtons() {
+    lvBilder_->SyncFromList();
+    const std::array<bool, 6> enabled = ListButtonsEnabled(list_.Count());
+    if (!list_.Empty()) UpdateListSummary();
+    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(enabled[i]);
+}
+
+void ImageListPanel::UpdateListSummary() {
+    const ListSummary summary = SummarizeList(list_.Rows(), env_.decimalSeparator);
+    emit summaryChanged(ToQ(ListSummaryText(summary, FromQ(Str(kStrImages)),
+                                            FromQ(Str(kStrUploadSize)), env_.decimalSeparator)));
+}
+
+void ImageListPanel::RowsEdited(int firstPosition, int lastPosition) {
+    model_->RowsEdited(firstPosition, lastPosition);
+}
+
+void ImageListPanel::StripeList() { StripeListBackground(lvBilder_, ListStripeColor()); }
+
+void ImageListPanel::ClearPreview() {
+    picPreview_->Clear();
+    previewRowIndex_ = -1;
+}
+
+void ImageListPanel::RefreshPreview(int position) {
+    if (position < 1 || position > list_.Count()) return;
+    if (list_.Row(position).IsMarker()) {
+        ClearPreview();
+        return;
+    }
+    if (position != previewRowIndex_) DrawRow(position);
+}
+
+void ImageListPanel::DrawRow(int position) {
+    const QString path = ToQ(list_.Row(position).FullPath());
+    // The position is taken even when drawing fails, so clicking the row again does not
+    // repeat the message.
+    previewRowIndex_ = position;
+    if (!picPreview_->ShowFile(path) && env_.messages) {
+        env_.messages->Warn(window(), QStringLiteral("-| BILDFEHLER |-"),
+                            QStringLiteral("Die Datei %1 ist kein gültiges Bild !").arg(path));
+    }
+}
+
+void ImageListPanel::AfterRowsAdded() {
+    lvBilder_->SyncFromList();
+    const int current = list_.CurrentRow();
+    if (ckBilder_->isChecked() && previewRowIndex_ == -1 && !list_.Empty() && current >= 1 &&
+        list_.Row(current).IsImage()) {
+        RefreshPreview(current);
+        previewRowIndex_ = current;
+        FocusList();
+    }
+    EnableListButtons();
+}
+
+void ImageListPanel::SetTextBlockCaption(bool changeMode) {
+    cmBilder_[4]->setText(Str(changeMode ? kStrChangeTextBlock : kStrInsertTextBlock));
+}
+
+void ImageListPanel::FocusList() { lvBilder_->setFocus(Qt::OtherFocusReason); }
+
+void ImageListPanel::OnPreviewClicked() {
+    if (ckBilder_->isChecked()) {
+        if (!list_.Empty()) RefreshPreview(list_.CurrentRow());
+    } else {
+        ClearPreview();
+    }
+    WriteSetting(env_.settingsFile, keys::Preview, ckBilder_->isChecked() ? 1LL : 0LL);
+}
+
+void ImageListPanel::OnListClicked() {
+    SetTextBlockCaption(false);
+    const int current = list_.CurrentRow();
+    if (ckBilder_->isChecked() && !list_.Empty()) RefreshPreview(current);
+    if (!list_.Empty() && current >= 1 && IsTextBlockRow(list_.Row(current)))
+        SetTextBlockCaption(true);
+}
+
+void ImageListPanel::OnListKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (!NoShiftCtrlAlt(modifiers)) return;
+    if (key == Qt::Key_Delete) {
+        Command(3);
+        return;
+    }
+    if (key != Qt::Key_Up && key != Qt::Key_Down) return;
+    const int target = list_.CurrentRow() + (key == Qt::Key_Up ? -1 : 1);
+    if (target < 1 || target > list_.Count()) return;
+    SetTextBlockCaption(false);
+    if (ckBilder_->isChecked()) {
+        if (list_.Row(target).IsMarker()) ClearPreview();
+        else DrawRow(target);
+    }
+    if (IsTextBlockRow(list_.Row(target))) SetTextBlockCaption(true);
+}
+
+void ImageListPanel::OnHeaderClicked(int column) {
+    list_.SortByColumn(column);
+    const SortState& sort = list_.Sort();
+    lvBilder_->horizontalHeader()->setSortIndicatorShown(true);
+    lvBilder_->horizontalHeader()->setSortIndicator(
+        sort.column, sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    lvBilder_->SyncFromList();
+}
+
+void ImageListPanel::OnPreviewDoubleClicked() {
+    const int current = list_.CurrentRow();
+    if (current < 1 || current > list_.Count()) return;
+    OpenWithChooser(ToQ(list_.Row(current).FullPath()));
+}
+
+void ImageListPanel::AddImages() {
+    if (!env_.chooseImageFiles) return;
+    const std::string initDir = ReadLastAddDir(env_.settingsFile);
+    const std::string chosen = env_.chooseImageFiles(window(), initDir, Str(kStrChooseImages));
+    if (chosen.empty()) return;
+    const MultiFileSelection selection = ParseMultiFileName(chosen);
+    AddOptions options;
+    options.decimalSeparator = env_.decimalSeparator;
+    for (const std::string& path : selection.FullPaths()) {
+        AddImageFile(list_, path, options);
+        AfterRowsAdded();
+    }
+    if (!selection.names.empty()) StoreLastAddDir(env_.settingsFile, selection.folder);
+}
+
+void ImageListPanel::AddFolder() {
+    if (env_.browseFolder) env_.browseFolder(window());
+    lvBilder_->SyncFromList();
+    StripeList();
+    if (ckBilder_->isChecked() && !list_.Empty()) RefreshPreview(list_.CurrentRow());
+    EnableListButtons();
+}
+
+void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
+    std::vector<std::string> dropped;
+    for (const QString& p : paths) dropped.push_back(FromQ(p));
+    if (dropped.empty()) return;
+    AddOptions options;
+    options.decimalSeparator = env_.decimalSeparator;
+    lumar::AddDroppedPaths(list_, dropped, options);
+    AfterRowsAdded();
+}
+
+void ImageListPanel::ClearList() {
+    if (env_.messages && !env_.messages->AskYesNo(window(), QStringLiteral("Lumar"),
+                                                  Str(kStrClearList)))
+        return;
+    list_.Clear();
+    lvBilder_->SyncFromList();
+    picPreview_->Clear();
+    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+    UpdateListSummary();
+    previewRowIndex_ = -1;
+}
+
+void ImageListPanel::RemoveSelected() {
+    list_.RemoveSelected();
+    lvBilder_->SyncFromList();
+    UpdateListSummary();
+    if (ckBilder_->isChecked() && !list_.Empty()) RefreshPreview(list_.CurrentRow());
+    if (list_.Empty()) {
+        for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+        previewRowIndex_ = -1;
+    } else {
+        for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(true);
+    }
+    FocusList();
+}
+
+void ImageListPanel::TextBlock() {
+    const int current = list_.CurrentRow();
+    if (current < 1 || current > list_.Count() || !env_.editTextBlock || !env_.blocks) return;
+    TextBlockPlacement placement = TextBlockPlacement::Before;
+    if (cmBilder_[4]->text() != Str(kStrInsertTextBlock)) {
+        const int editIndex = TextBlockEditIndexOf(list_.Row(current).text);
+        env_.editTextBlock(window(), TextBlockEditMode::Change, editIndex, &placement);
+        // Editing a block means its text must go into the next posting again.
+        if (current <= list_.Count()) {
+            list_.Row(current).checked = true;
+            model_->RowsEdited(current, current);
+        }
+        return;
+    }
+    const int countBefore = env_.blocks->Count();
+    env_.editTextBlock(window(), TextBlockEditMode::New, 0, &placement);
+    if (env_.blocks->Count() == countBefore) return;
+    const int position = placement == TextBlockPlacement::Before ? current : current + 1;
+    list_.InsertMarkerRow(position, TextBlockRowText(env_.blocks->Count()));
+    lvBilder_->SyncFromList();
+    SetTextBlockCaption(placement == TextBlockPlacement::Before);
+    FocusList();
+}
+
+void ImageListPanel::InsertBreak() {
+    const int current = list_.CurrentRow();
+    if (current < 1 || current > list_.Count()) return;
+    list_.InsertMarkerRow(current, std::string(kBreakRowText));
+    lvBilder_->SyncFromList();
+    ClearPreview();
+    FocusList();
+}
+
+}  // namespace lumar::ui

@@ -1,0 +1,115 @@
+#pragma once
+// The frame "-> Bilder" of the main window: the image list `lvBilder`, the six list commands
+// `cmBilder_0`..`cmBilder_5`, the preview switch `ckBilder` and the preview `picPreview`.
+//
+// The panel works on the core ImageList and TextBlocks of the main window. The dialogs it
+// opens (file choice, folder browser, text-block editor) and its message boxes come in as
+// functions, so the window wires the real ones and tests answer them directly.
+#include <QGroupBox>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "imagelist/image_list.h"
+#include "imagelist/text_blocks.h"
+#include "posting/text_block_editing.h"
+#include "shell/language_table.h"
+
+class QCheckBox;
+class QPushButton;
+
+namespace lumar::ui {
+
+class ImageListModel;
+class ImageListView;
+class MessageBoxes;
+class PreviewBox;
+
+struct ImageListPanelEnv {
+    ImageList* list = nullptr;
+    TextBlocks* blocks = nullptr;
+    const UiStrings* strings = nullptr;
+    std::string settingsFile;
+    char decimalSeparator = '.';
+    std::shared_ptr<MessageBoxes> messages;
+    // Command 0: the multi-selection file dialog. Gets the folder to open in and the title;
+    // returns the dialog's Filename in the multi-file format ("" when cancelled).
+    std::function<std::string(QWidget* owner, const std::string& initDir, const QString& title)>
+        chooseImageFiles;
+    // Command 1: the folder browser, modal; it appends the rows of the chosen folder itself.
+    std::function<void(QWidget* owner)> browseFolder;
+    // Command 4: the text-block editor, modal. Change mode edits block `editIndex`. Returns
+    // true when the user took the text over ("Übernehmen"); `placement` then holds the choice.
+    std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
+                       TextBlockPlacement* placement)>
+        editTextBlock;
+};
+
+class ImageListPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit ImageListPanel(ImageListPanelEnv env, QWidget* parent = nullptr);
+    ~ImageListPanel() override;
+
+    // The click handler of the button array `cmBilder` (0..5).
+    void Command(int index);
+
+    // Start-up: sets `ckBilder` from the Preview setting, running its click handler when the
+    // state changes, as a user's click would.
+    void RestorePreviewSetting();
+    // Start-up: the caption `cmBilder_4` carries now is the insert-mode caption (entry 19).
+    void SetStrings(const UiStrings* strings) { env_.strings = strings; }
+
+    int PreviewRowIndex() const { return previewRowIndex_; }
+    void ResetPreviewRowIndex() { previewRowIndex_ = -1; }
+
+    // Buttons 2 to 5 follow the row count; with rows the summary is refreshed.
+    void EnableListButtons();
+    // The status-bar summary of the list (emits summaryChanged).
+    void UpdateListSummary();
+    // Shows the rows' latest fields after the upload run edited them.
+    void RowsEdited(int firstPosition, int lastPosition);
+    // Adds the paths as a drop onto the list would.
+    void AddDroppedPaths(const QStringList& paths);
+    // Repaints the row bands (after the window was activated or the list changed).
+    void StripeList();
+
+    ImageListView* listView() const { return lvBilder_; }
+    PreviewBox* preview() const { return picPreview_; }
+
+signals:
+    void summaryChanged(const QString& text);
+
+private:
+    QString Str(int entry) const;
+    void RefreshPreview(int position);
+    void DrawRow(int position);
+    void ClearPreview();
+    void AfterRowsAdded();
+    void SetTextBlockCaption(bool changeMode);
+    void OnPreviewClicked();
+    void OnListClicked();
+    void OnListKey(int key, Qt::KeyboardModifiers modifiers);
+    void OnHeaderClicked(int column);
+    void OnPreviewDoubleClicked();
+    void AddImages();
+    void AddFolder();
+    void ClearList();
+    void RemoveSelected();
+    void TextBlock();
+    void InsertBreak();
+    void FocusList();
+
+    ImageListPanelEnv env_;
+    ImageList& list_;
+    ImageListModel* model_;
+    ImageListView* lvBilder_;
+    PreviewBox* picPreview_;
+    QCheckBox* ckBilder_;
+    std::array<QPushButton*, 6> cmBilder_{};
+    int previewRowIndex_ = -1;
+};
+
+}  // namespace lumar::ui

@@ -1,0 +1,138 @@
+#include "imagelist/ui/image_list_view.h"
+
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include "imagelist/ui/image_list_model.h"
+
+namespace lumar::ui {
+namespace {
+
+// Column widths at 96 dots per inch; the last three columns are never seen.
+constexpr int kColumnWidths[kImageColumnCount] = {120, 103, 47, 47, 47, 0, 0, 0};
+
+QStringList LocalPaths(const QMimeData* mime) {
+    QStringList paths;
+    if (!mime || !mime->hasUrls()) return paths;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile()) paths << url.toLocalFile();
+    return paths;
+}
+
+}  // namespace
+
+ImageListView::ImageListView(QWidget* parent) : QTableView(parent) {
+    setObjectName("lvBilder");
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setDropIndicatorShown(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    // Fixed row heights keep scrolling and resets cheap with many thousand rows.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setStretchLastSection(false);
+}
+
+void ImageListView::SetListModel(ImageListModel* model) {
+    model_ = model;
+    setModel(model);
+    for (int c = 0; c < kImageColumnCount; ++c) {
+        setColumnWidth(c, kColumnWidths[c]);
+        setColumnHidden(c, kColumnWidths[c] == 0);
+    }
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ImageListView::TakeSelection);
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) { TakeCurrent(current); });
+    connect(model, &ImageListModel::listReset, this, &ImageListView::ShowListSelection);
+}
+
+void ImageListView::SyncFromList() {
+    if (!model_) return;
+    model_->Refresh();
+    ShowListSelection();
+}
+
+void ImageListView::ShowListSelection() {
+    if (!model_) return;
+    ImageList& list = model_->list();
+    syncing_ = true;
+    QItemSelection selection;
+    const std::vector<int> rows = list.SelectedRows();
+    for (size_t i = 0; i < rows.size();) {
+        size_t j = i;
+        while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1) ++j;
+        selection.select(model_->index(rows[i] - 1, 0),
+                         model_->index(rows[j] - 1, kImageColumnCount - 1));
+        i = j + 1;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    const int current = list.CurrentRow();
+    if (current >= 1) {
+        selectionModel()->setCurrentIndex(model_->index(current - 1, 0),
+                                          QItemSelectionModel::NoUpdate);
+        scrollTo(model_->index(current - 1, 0));
+    } else {
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+    syncing_ = false;
+}
+
+void ImageListView::TakeSelection(const QItemSelection& selected,
+                                  const QItemSelection& deselected) {
+    if (syncing_ || !model_) return;
+    ImageList& list = model_->list();
+    auto apply = [&list](const QItemSelection& ranges, bool on) {
+        for (const QItemSelectionRange& range : ranges)
+            for (int r = range.top(); r <= range.bottom(); ++r)
+                if (r + 1 <= list.Count()) list.SetSelected(r + 1, on);
+    };
+    apply(deselected, false);
+    apply(selected, true);
+}
+
+void ImageListView::TakeCurrent(const QModelIndex& current) {
+    if (syncing_ || !model_) return;
+    ImageList& list = model_->list();
+    const int position = current.isValid() ? current.row() + 1 : 0;
+    list.SetCurrentRow(position <= list.Count() ? position : 0);
+}
+
+void ImageListView::keyPressEvent(QKeyEvent* event) {
+    emit keyAboutToBeHandled(event->key(), event->modifiers());
+    QTableView::keyPressEvent(event);
+}
+
+void ImageListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void ImageListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
+    else event->ignore();
+}
+
+void ImageListView::dropEvent(QDropEvent* event) {
+    const QStringList paths = LocalPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit pathsDropped(paths);
+}
+
+}  // namespace lumar::ui

@@ -1,0 +1,91 @@
+#include "shell/ui/main_desktop.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStyledItemDelegate>
+#include <QUrl>
+
+namespace lumar::ui {
+namespace {
+
+std::function<bool(const QUrl&)>& Opener() {
+    static std::function<bool(const QUrl&)> opener;
+    return opener;
+}
+
+std::function<void(const QString&)>& Chooser() {
+    static std::function<void(const QString&)> chooser;
+    return chooser;
+}
+
+// Paints the band behind rows 1, 3, 5, ... (counted from 1); the others keep the list's
+// background, and so does the empty space below the last row.
+class StripedRowDelegate : public QStyledItemDelegate {
+public:
+    StripedRowDelegate(const QColor& stripe, QObject* parent)
+        : QStyledItemDelegate(parent), stripe_(stripe) {}
+    void SetStripe(const QColor& stripe) { stripe_ = stripe; }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.row() % 2 == 0) option->backgroundBrush = stripe_;
+    }
+
+private:
+    QColor stripe_;
+};
+
+bool OpenUrl(const QUrl& url) {
+    if (Opener()) return Opener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+// The desktop has no program for this type: let the user pick one.
+void ChooseProgramFor(const QString& path) {
+    if (Chooser()) {
+        Chooser()(path);
+        return;
+    }
+    const QString program = QFileDialog::getOpenFileName(
+        nullptr, QStringLiteral("Öffnen mit - %1").arg(QFileInfo(path).fileName()),
+        QStringLiteral("/usr/bin"));
+    if (!program.isEmpty()) QProcess::startDetached(program, {path});
+}
+
+}  // namespace
+
+void OpenInShell(QWidget* owner, const QString& target) {
+    Q_UNUSED(owner);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    OpenUrl(QUrl::fromUserInput(target));
+    QApplication::restoreOverrideCursor();
+}
+
+void OpenWithChooser(const QString& path) {
+    if (path.isEmpty()) return;
+    if (!OpenUrl(QUrl::fromLocalFile(path))) ChooseProgramFor(path);
+}
+
+void StripeListBackground(QAbstractItemView* list, const QColor& stripe) {
+    if (!list) return;
+    if (auto* striped = dynamic_cast<StripedRowDelegate*>(list->itemDelegate()))
+        striped->SetStripe(stripe);
+    else
+        list->setItemDelegate(new StripedRowDelegate(stripe, list));
+    list->viewport()->update();
+}
+
+QColor ListStripeColor() { return QColor(0xEE, 0xF3, 0xFA); }
+
+void SetDesktopOpener(std::function<bool(const QUrl&)> opener) { Opener() = std::move(opener); }
+
+void SetOpenWithChooser(std::function<void(const QString&)> chooser) {
+    Chooser() = std::move(chooser);
+}
+
+}  // namespace lumar::ui

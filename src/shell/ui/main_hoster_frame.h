@@ -1,0 +1,49 @@
+#pragma once
+// The frame "-> Upload auf": the hoster choice with its size limit and home page, the options
+// button and the button that starts the upload.
+#include <QGroupBox>
+
+#include "upload/hoster_table.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace lumar::ui {
+
+class LinkLabel;
+
+class HosterFrame : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit HosterFrame(QWidget* parent = nullptr);
+
+    // Fills the choice with the names of rows 1..N, in row order, and selects the first.
+    void SetHosters(const HosterTable& table);
+    // Selects a list index, clamped to the last entry (a remembered index beyond the list
+    // selects the last hoster); runs the change handler like a user's choice.
+    void SelectHoster(int index);
+    // Selected list index, -1 when the choice is empty.
+    int SelectedIndex() const;
+    // Table row of the selection (list index + 1).
+    int SelectedRow() const { return SelectedIndex() + 1; }
+
+    QPushButton* uploadButton() const { return cmUpload_; }
+
+signals:
+    void configRequested();
+    void uploadRequested();
+    void homePageClicked(const QString& url);
+
+private:
+    void OnHosterChanged(int index);
+
+    HosterTable table_;
+    QComboBox* cbHoster_;
+    QLabel* lbSize_;
+    LinkLabel* lbURL_;
+    QPushButton* cmConfig_;
+    QPushButton* cmUpload_;
+};
+
+}  // namespace lumar::ui

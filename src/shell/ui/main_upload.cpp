@@ -1,0 +1,87 @@
+// The upload run as the main window drives it: the run reports through an observer that
+// feeds the upload panel, the list, the status bar and the code panel.
+#include <QApplication>
+
+#include "imagelist/ui/image_list_panel.h"
+#include "shell/ui/main_code_area.h"
+#include "shell/ui/main_hoster_frame.h"
+#include "shell/ui/main_messages.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/qt_text.h"
+#include "shell/ui/sound.h"
+#include "upload/ui/upload_panel.h"
+#include "upload/upload_run.h"
+
+namespace lumar::ui {
+namespace {
+
+class WindowUploadObserver final : public UploadObserver {
+public:
+    WindowUploadObserver(MainWindow& window, UploadPanel& panel, ImageListPanel& list,
+                         CodeArea& code, MessageBoxes& messages)
+        : window_(window), panel_(panel), list_(list), code_(code), messages_(messages) {}
+
+    void RunStarted(int imageCount) override {
+        code_.SetStopVisible(false);
+        window_.ShowUploadPanel();
+        panel_.RunStarted(imageCount);
+    }
+    void StatusLine(const std::string& text) override { panel_.StatusLine(text); }
+    void AppendLog(const std::string& text, bool lineEnd) override { panel_.AppendLog(text, lineEnd); }
+    void Figures(const UploadFigures& figures) override { panel_.Figures(figures); }
+    void Progress(int value, int maximum) override { panel_.Progress(value, maximum); }
+    void CurrentFile(const std::string& path) override { panel_.CurrentFile(path); }
+    void RowChanged(int position) override { list_.RowsEdited(position, position); }
+    void StatsChanged(double files, double bytes) override { window_.SetUploadStats(files, bytes); }
+    void CollectPosting(std::span<ImageEntry> rows) override {
+        lumar::CollectPosting(window_.Posting(), rows, window_.Blocks());
+        if (!rows.empty()) list_.RowsEdited(1, static_cast<int>(rows.size()));
+    }
+    void RunFinished() override {
+        panel_.RunFinished();
+        if (!window_.Quitting()) window_.ShowCodePanel();
+    }
+    void ShowMessage(const std::string& title, const std::string& text) override {
+        // After the close image nothing more may pop up: the program is ending.
+        if (!window_.Quitting()) messages_.Inform(&window_, ToQ(title), ToQ(text));
+    }
+    void FinishPosting(std::span<const ImageEntry> rows) override { code_.FinishPosting(rows); }
+    void PlaySound(const std::string& soundFile) override {
+        if (window_.Quitting()) return;
+        lumar::ui::PlaySoundFile(soundFile);
+        code_.SetStopVisible(true);
+    }
+    void BringToFront() override {
+        if (!window_.Quitting()) window_.BringToFront();
+    }
+
+private:
+    MainWindow& window_;
+    UploadPanel& panel_;
+    ImageListPanel& list_;
+    CodeArea& code_;
+    MessageBoxes& messages_;
+};
+
+}  // namespace
+
+void MainWindow::StartUpload() {
+    if (run_ || quitting_) return;
+    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codeArea_, *hooks_.messages);
+    UploadRun run(hosters_, strings_, observer);
+    run_ = &run;
+    UploadRunOptions options;
+    options.hosterIndex = hosterFrame_->SelectedRow();
+    options.settingsFile = settingsFile_;
+    options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    std::span<ImageEntry> rows;
+    if (!list_.Empty()) rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
+    run.Run(rows, options);
+    run_ = nullptr;
+}
+
+void MainWindow::CancelUpload() {
+    if (run_) run_->Abort();
+}
+
+}  // namespace lumar::ui

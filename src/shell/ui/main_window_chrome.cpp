@@ -1,0 +1,147 @@
+// The window's own behaviour: its rounded outline, dragging with edge snapping, the
+// notification-area icon and quitting.
+#include <QApplication>
+#include <QBitmap>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QStyleHints>
+
+#include "imagelist/ui/image_list_panel.h"
+#include "shell/settings_keys.h"
+#include "shell/ui/main_hoster_frame.h"
+#include "shell/ui/main_window.h"
+#include "shell/window_geometry.h"
+#include "upload/upload_run.h"
+
+namespace lumar::ui {
+
+void MainWindow::ShapeWindow() {
+    // Everything outside the rounded rectangle is cut off, as a region would cut it.
+    QBitmap mask(size());
+    mask.fill(Qt::color0);
+    QPainter painter(&mask);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::color1);
+    const qreal radius = kCornerEllipsePixels / 2.0;
+    painter.drawRoundedRect(QRectF(0, 0, width(), height()), radius, radius);
+    painter.end();
+    setMask(mask);
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal radius = kCornerEllipsePixels / 2.0;
+    QLinearGradient top(0, 0, 0, 60);
+    top.setColorAt(0, QColor(0xdc, 0xe6, 0xf4));
+    top.setColorAt(1, palette().color(QPalette::Window));
+    QPainterPath outline;
+    outline.addRoundedRect(QRectF(0.5, 0.5, width() - 1, height() - 1), radius, radius);
+    painter.fillPath(outline, palette().color(QPalette::Window));
+    painter.fillPath(outline.intersected([this] {
+        QPainterPath band;
+        band.addRect(0, 0, width(), 60);
+        return band;
+    }()), top);
+    painter.setPen(QPen(QColor(0x8a, 0x9b, 0xb5), 1));
+    painter.drawPath(outline);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    pressedAt_ = event->position().toPoint();
+    dragging_ = true;
+    event->accept();
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || event->buttons() == Qt::NoButton) return;
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect available = screen->availableGeometry();
+    const QPoint mouse = event->position().toPoint();
+    const QPoint corner = pos() - available.topLeft();
+    const TwipPoint to = DragWindowTo(
+        {PixelsToTwips(corner.x()), PixelsToTwips(corner.y())},
+        {PixelsToTwips(mouse.x()), PixelsToTwips(mouse.y())},
+        {PixelsToTwips(pressedAt_.x()), PixelsToTwips(pressedAt_.y())},
+        {PixelsToTwips(available.width()), PixelsToTwips(available.height())},
+        {PixelsToTwips(width()), PixelsToTwips(height())});
+    move(available.topLeft() + QPoint(TwipsToPixels(to.x), TwipsToPixels(to.y)));
+    event->accept();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) listPanel_->StripeList();
+    QWidget::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The desktop may close a frameless window too (session end, a window manager's
+    // shortcut); that goes the same way as the close image so nothing is left half done.
+    if (!quitting_) Quit();
+    event->accept();
+}
+
+void MainWindow::MinimizeToTray() {
+    const bool available =
+        hooks_.trayAvailable ? hooks_.trayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
+    if (!available) {
+        showMinimized();
+        return;
+    }
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(windowIcon(), this);
+        connect(tray_, &QSystemTrayIcon::activated, this, &MainWindow::OnTrayActivated);
+    }
+    tray_->setToolTip("Lumar");
+    tray_->show();
+    inTray_ = true;
+    hide();
+}
+
+void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (!inTray_) return;
+    if (reason == QSystemTrayIcon::DoubleClick) {
+        BringToFront();
+        return;
+    }
+    // Tray hosts report each right click as a context request; two within the desktop's
+    // double-click time are the right-button double click.
+    if (reason == QSystemTrayIcon::Context) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (lastTrayContextMs_ >= 0 &&
+            now - lastTrayContextMs_ <= QGuiApplication::styleHints()->mouseDoubleClickInterval()) {
+            lastTrayContextMs_ = -1;
+            BringToFront();
+            return;
+        }
+        lastTrayContextMs_ = now;
+    }
+}
+
+void MainWindow::BringToFront() {
+    if (tray_) tray_->hide();
+    inTray_ = false;
+    lastTrayContextMs_ = -1;
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::Quit() {
+    if (quitting_) return;
+    quitting_ = true;
+    WriteSetting(settingsFile_, keys::Anbieter, static_cast<long long>(hosterFrame_->SelectedIndex()));
+    // A running upload stops at its next wait slice; its end skips everything it would show.
+    if (run_) run_->Abort();
+    if (tray_) tray_->hide();
+    inTray_ = false;
+    hide();
+    QCoreApplication::quit();
+}
+
+}  // namespace lumar::ui

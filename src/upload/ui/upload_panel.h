@@ -1,0 +1,84 @@
+#pragma once
+// The upload panel `picTransfer`, shown instead of the image list while a run lasts: the four
+// figures `lbFTP_3`..`lbFTP_6` with their captions `labels_29`..`labels_32`, the current file
+// `lbfile`, the blinking status line `lblstatus`, the log `txStatus`, the progress bar
+// `picProgress` and the cancel button `cmAbbruch`. `Timer1` ticks once a second while a run
+// lasts: it advances the elapsed time and blinks the status line.
+#include <QColor>
+#include <QTimer>
+#include <QWidget>
+#include <string>
+
+#include "upload/upload_run.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace lumar::ui {
+
+// `picProgress`: a bar in the highlight colour over the part done, the percentage centred on
+// top, white where it starts inside the bar and black beside it.
+class ProgressBox : public QWidget {
+    Q_OBJECT
+public:
+    explicit ProgressBox(QWidget* parent = nullptr);
+    // DrawProgress: value of minimum..maximum, with or without the percentage label.
+    void DrawProgress(double value, double minimum, double maximum, bool withLabel = true);
+    int Percent() const { return percent_; }
+    int FilledWidth() const;
+    QString LabelText() const;
+    // The colour the label is drawn in (white over the bar, black beside it).
+    QColor LabelColor() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect LabelRect() const;
+
+    int percent_ = 0;
+    bool filled_ = false;
+    bool withLabel_ = false;
+};
+
+class UploadPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit UploadPanel(QWidget* parent = nullptr);
+
+    // Display side of the run.
+    void RunStarted(int imageCount);
+    void RunFinished();
+    void StatusLine(const std::string& text);
+    void AppendLog(const std::string& text, bool lineEnd);
+    void Figures(const UploadFigures& figures);
+    void Progress(int value, int maximum);
+    void CurrentFile(const std::string& path);
+
+    // One tick of Timer1 (public so that tests can tick without waiting).
+    void Tick();
+    QTimer* timer() { return &timer1_; }
+    long long ElapsedSeconds() const { return elapsed_; }
+    QColor StatusColor() const { return statusColor_; }
+    QString LogText() const;
+    ProgressBox* progress() const { return picProgress_; }
+
+signals:
+    void cancelRequested();
+
+private:
+    void SetStatusColor(const QColor& color);
+
+    QLabel* lbFTP_[4] = {};  // indexes 3..6
+    QLabel* lbfile_;
+    QLabel* lblstatus_;
+    QPlainTextEdit* txStatus_;
+    ProgressBox* picProgress_;
+    QPushButton* cmAbbruch_;
+    QTimer timer1_;
+    long long elapsed_ = 0;
+    QColor statusColor_ = Qt::black;
+};
+
+}  // namespace lumar::ui
