@@ -25,16 +25,18 @@ int SliceMs(const WaitControl& control) {
     return static_cast<int>(std::min(left, kWaitSlice).count());
 }
 
-// Polls one socket for `events` in slices, pumping between them. Returns the revents seen,
+// Polls one socket for `events` in slices, pumping after each. Returns the revents seen,
 // 0 on time-out, -1 when cancelled.
 int WaitFor(int fd, short events, const WaitControl& control) {
     for (;;) {
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, SliceMs(control));
-        if (n > 0) return p.revents;
         if (n < 0 && errno != EINTR) return POLLERR;
+        // Pump after every turn, ready or not: a long send to a slow peer is ready again and
+        // again within a slice and must not starve the window.
         Pump(control.pump);
         if (control.Aborted()) return -1;
+        if (n > 0) return p.revents;
         if (Clock::now() >= control.deadline) return 0;
     }
 }
