@@ -1,0 +1,122 @@
+#pragma once
+// picCode: the panel of the main window that shows the finished posting. It offers BBCode or
+// HTML output, centring and splitting into parts, copies the text to the clipboard or saves
+// it as a .vbc file, and closes again, storing its options. All text work is the posting
+// builder's; this panel wires its controls to it.
+//
+// The main window embeds the panel in the area the image list and the upload panel share,
+// calls RestoreSettings once at start-up and ShowFinishedPosting at the end of every upload
+// run, and shows the list again on closeRequested.
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "imagelist/image_entry.h"
+#include "imagelist/text_blocks.h"
+#include "posting/posting_builder.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace lumar {
+class ImageList;
+class UiStrings;
+}  // namespace lumar
+
+namespace lumar::ui {
+
+class MessageBoxes;
+class VbcFileDialogs;
+
+class CodePanel : public QWidget {
+    Q_OBJECT
+public:
+    // The state and the blocks must outlive the panel.
+    CodePanel(PostingState& posting, const TextBlocks& blocks, QWidget* parent = nullptr);
+    ~CodePanel() override;
+
+    // The image list whose rows a click on an output option rebuilds the posting from, and
+    // that the split controls split. Without a list the posting is built from no rows.
+    void SetImageList(ImageList* list) { list_ = list; }
+    // Message texts (part label, advertising line, save-dialog title); the German defaults
+    // while none are set. The table must outlive the panel.
+    void SetStrings(const UiStrings* strings) { strings_ = strings; }
+    void SetFileDialogs(std::shared_ptr<VbcFileDialogs> dialogs);
+    void SetMessageBoxes(std::shared_ptr<MessageBoxes> messages);
+    // Stops the end-of-upload sound ("Schliessen" and the stop button).
+    void SetStopSound(std::function<void()> stop) { stopSound_ = std::move(stop); }
+    void SetStopVisible(bool visible);
+    // Captions of section Frame2 of the language file.
+    void ApplyLanguage(const std::string& languageFile);
+
+    // Start-up: the options from the settings file (also the file the panel writes to and
+    // exports with), each assignment running the handler a user's click would run.
+    void RestoreSettings(const std::string& settingsFile);
+
+    // The end of an upload run, after CollectPosting: centre, convert and split the posting
+    // as the options say and show it.
+    void ShowFinishedPosting(std::span<const ImageEntry> rows);
+
+    // The state of the option controls, as the builder takes it.
+    PostingOptions Options() const;
+    QString ShownText() const;
+    // ExportText for the shown text, as "Clipboard" and "Speichern...." take it.
+    std::string ExportedText() const;
+
+signals:
+    // "Schliessen": the panel is hidden and the image list is to come back.
+    void closeRequested();
+    // A rebuild from the rows cleared the check marks of marker rows.
+    void rowChecksChanged();
+
+private:
+    void BuildControls();
+    void Show(const PostingView& view);
+    PostingTexts Texts() const;
+    std::span<const ImageEntry> RowsView();
+    void OnOutputFormat();
+    void OnCenterToggled(bool on);
+    void OnSplitToggled(bool on);
+    void OnSplitSizeEdited(const QString& text);
+    void OnSplitSizeEnter();
+    void OnPartActivated(int index);
+    void OnClipboard();
+    void OnSave();
+    void OnClose();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    PostingState& posting_;
+    const TextBlocks& blocks_;
+    ImageList* list_ = nullptr;
+    std::vector<ImageEntry> rowsCopy_;  // the list's rows while the builder walks them
+    const UiStrings* strings_ = nullptr;
+    std::shared_ptr<VbcFileDialogs> dialogs_;
+    std::shared_ptr<MessageBoxes> messages_;
+    std::function<void()> stopSound_;
+    std::string settingsFile_;
+
+    QGroupBox* fSplit_;
+    QRadioButton* opCode_[2];
+    QButtonGroup* opCodeGroup_;
+    QCheckBox* ckCenter_;
+    QCheckBox* ckSplit_;
+    QLabel* lbPic2_;
+    QLabel* lbPic3_;
+    QLineEdit* txSplitSize_;
+    QComboBox* cbSplit_;
+    QPlainTextEdit* txcode_;
+    QLineEdit* txdummy_;
+    QPushButton* cmCode_[3];
+    QPushButton* cmStop_;
+};
+
+}  // namespace lumar::ui
