@@ -1,0 +1,165 @@
+// lumar-cli upload and request, run as a script would, against the hoster emulator.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "hoster_emulator/hoster_emulator.h"
+#include "shell/settings_store.h"
+#include "support/jpeg_maker.h"
+#include "support/temp_dir.h"
+#include "upload/hoster_table.h"
+#include "upload/upload_request.h"
+
+extern char** environ;
+
+namespace lumar {
+namespace {
+
+using tools::HosterEmulator;
+using tools::Misbehaviour;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class UploadCliTest : public ::testing::Test {
+protected:
+    UploadCliTest() {
+        dir.write("cfg/hosters.ini", emulator.HostersIni());
+        WriteValue(Ini(), "Bilder", "Werbung", "0");
+        test::WriteJpeg(dir.file("pics/a.jpg"), 20, 10);
+        test::WriteJpeg(dir.file("pics/sub/b.jpg"), 30, 10);
+    }
+    std::string Ini() const { return dir.file("cfg/Lumar.ini"); }
+
+    // Runs lumar-cli from the temporary folder, so relative paths start there.
+    CliRun Run(const std::string& arguments) {
+        CliRun run;
+        const std::string command = "cd '" + dir.path() + "' && " + LUMAR_CLI_PATH + " --config-dir cfg " +
+                                    arguments + " 2>'" + dir.file("stderr.txt") + "'";
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (pipe == nullptr) return run;
+        char buffer[4096];
+        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
+        const int raw = ::pclose(pipe);
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.err = dir.read("stderr.txt");
+        return run;
+    }
+    std::vector<std::string> Codes() const {
+        std::vector<std::string> codes;
+        for (const tools::ReceivedUpload& u : emulator.Uploads()) codes.push_back(u.code);
+        return codes;
+    }
+
+    test::TempDir dir;
+    HosterEmulator emulator;
+};
+
+TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
+    const CliRun run = Run("upload --hoster 4 --no-center pics");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::string> codes = Codes();
+    ASSERT_EQ(codes.size(), 2u);
+    EXPECT_EQ(run.out, codes[0] + " " + codes[1] + " ");
+    EXPECT_EQ(run.err, "Upload von Bild: " + dir.path() + "/pics/a.jpg...erfolgreich !\n" +
+                           "Upload von Bild: " + dir.path() + "/pics/sub/b.jpg...erfolgreich !\n");
+    EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/pics/sub/b.jpg");  // the full path is sent
+
+    // Nothing but the totals is written to Lumar.ini.
+    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "2");
+    EXPECT_EQ(ReadValue(Ini(), "Bilder", "Anbieter", "unset"), "unset");
+    EXPECT_EQ(ReadValue(Ini(), "Posting", "Code", "unset"), "unset");
+}
+
+TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
+    WriteValue(Ini(), "Bilder", "Anbieter", "5");  // list index 5 = row 6, paintedover
+    WriteValue(Ini(), "Posting", "Code", "1");
+    WriteValue(Ini(), "Bilder", "Center", "1");
+    const CliRun run = Run("upload pics/a.jpg");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(emulator.Uploads().size(), 1u);
+    EXPECT_EQ(emulator.Uploads()[0].style, tools::HosterStyle::PaintedOver);
+    EXPECT_EQ(run.out.rfind("<CENTER><a href=", 0), 0u) << run.out;
+
+    WriteValue(Ini(), "Bilder", "Werbung", "1");
+    const CliRun split = Run("upload --hoster 1 --no-center --split 1 --part 2 pics");
+    ASSERT_EQ(split.status, 0) << split.err;
+    ASSERT_EQ(Codes().size(), 3u);
+    EXPECT_EQ(split.out.rfind("<a href=", 0), 0u);
+    EXPECT_NE(split.out.find("/i/3/b.jpg"), std::string::npos);  // part 2: the second image
+    EXPECT_EQ(split.out.find("/i/2/a.jpg"), std::string::npos);  // part 1 is not printed
+    EXPECT_NE(split.out.find("\r\n\r\n[URL="), std::string::npos);  // the advertising line stays BBCode
+}
+
+TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
+    emulator.SetMisbehaviour(Misbehaviour::NoMarkers);
+    const CliRun failed = Run("upload --hoster 3 pics/a.jpg");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_NE(failed.err.find("fehlgeschlagen ! (kein Code in der Antwort)"), std::string::npos);
+
+    EXPECT_EQ(Run("upload --hoster 8 pics").status, 2);
+    EXPECT_EQ(Run("upload --hoster 1").status, 2);
+    EXPECT_EQ(Run("upload --part 2 pics").status, 2);
+    EXPECT_EQ(Run("upload --split 0 pics").status, 2);
+    EXPECT_EQ(Run("upload --bogus pics").status, 2);
+    EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
+    EXPECT_EQ(Run("request pics/a.jpg").status, 2);
+
+    dir.write("cfg/hosters.ini", emulator.HostersIni() + "[Hoster8]\nName=incomplete\n");
+    const CliRun reported = Run("upload --hoster 8 pics");
+    EXPECT_EQ(reported.status, 2);
+    EXPECT_NE(reported.err.find("[Hoster8] skipped"), std::string::npos);
+}
+
+TEST_F(UploadCliTest, RequestPrintsTheExactBytesOfAnUpload) {
+    const CliRun run = Run("request --hoster 4 pics/a.jpg");
+    ASSERT_EQ(run.status, 0);
+    UploadRequest expected;
+    ASSERT_EQ(BuildUploadRequest(LoadHosters(dir.file("cfg/hosters.ini")).Row(4), dir.path() + "/pics/a.jpg", expected),
+              RequestProblem::None);
+    EXPECT_EQ(run.out, expected.bytes);
+    EXPECT_EQ(Run("request --hoster 4 pics/missing.jpg").status, 1);
+}
+
+TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
+    emulator.SetMisbehaviour(Misbehaviour::NeverCloseSilent);
+    const std::string out = dir.file("out.txt");
+    const std::string err = dir.file("err.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const std::string cfg = dir.file("cfg");
+    const std::string pics = dir.file("pics");
+    std::vector<std::string> args = {LUMAR_CLI_PATH, "--config-dir", cfg, "upload", "--hoster", "2", "--timeout", "60", pics};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, LUMAR_CLI_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Wait (bounded) until the first image's request has arrived, then interrupt.
+    for (int i = 0; i < 300 && emulator.Uploads().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_EQ(emulator.Uploads().size(), 1u);
+    ::kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(emulator.ConnectionCount(), 1);
+    EXPECT_NE(dir.read("err.txt").find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
+    EXPECT_EQ(dir.read("out.txt"), "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
+}
+
+}  // namespace
+}  // namespace lumar
