@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "imagelist/ui/image_list_panel.h"
-#include "shell/ui/main_code_area.h"
+#include "posting/ui/code_panel.h"
 #include "shell/ui/main_hoster_frame.h"
 #include "shell/ui/main_messages.h"
 #include "shell/ui/main_window.h"
@@ -18,7 +18,7 @@ namespace {
 class WindowUploadObserver final : public UploadObserver {
 public:
     WindowUploadObserver(MainWindow& window, UploadPanel& panel, ImageListPanel& list,
-                         CodeArea& code, MessageBoxes& messages)
+                         CodePanel& code, MessageBoxes& messages)
         : window_(window), panel_(panel), list_(list), code_(code), messages_(messages) {}
 
     void RunStarted(int imageCount) override {
@@ -45,7 +45,7 @@ public:
         // After the close image nothing more may pop up: the program is ending.
         if (!window_.Quitting()) messages_.Inform(&window_, ToQ(title), ToQ(text));
     }
-    void FinishPosting(std::span<const ImageEntry> rows) override { code_.FinishPosting(rows); }
+    void FinishPosting(std::span<const ImageEntry> rows) override { code_.ShowFinishedPosting(rows); }
     void PlaySound(const std::string& soundFile) override {
         if (window_.Quitting()) return;
         lumar::ui::PlaySoundFile(soundFile);
@@ -59,7 +59,7 @@ private:
     MainWindow& window_;
     UploadPanel& panel_;
     ImageListPanel& list_;
-    CodeArea& code_;
+    CodePanel& code_;
     MessageBoxes& messages_;
 };
 
@@ -67,7 +67,7 @@ private:
 
 void MainWindow::StartUpload() {
     if (run_ || quitting_) return;
-    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codeArea_, *hooks_.messages);
+    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.messages);
     UploadRun run(hosters_, strings_, observer);
     run_ = &run;
     UploadRunOptions options;

@@ -1,10 +1,8 @@
 #include "shell/ui/main_window.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
-#include <QFileInfo>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -12,17 +10,19 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "imagelist/multi_file_name.h"
+#include "imagelist/ui/file_dialog.h"
 #include "imagelist/ui/image_list_panel.h"
+#include "posting/ui/code_panel.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_code_area.h"
 #include "shell/ui/main_desktop.h"
+#include "shell/ui/main_dialogs.h"
 #include "shell/ui/main_hoster_frame.h"
 #include "shell/ui/main_link_label.h"
 #include "shell/ui/main_messages.h"
 #include "shell/ui/options_dialog.h"
+#include "shell/ui/sound.h"
 #include "shell/ui/qt_text.h"
 #include "shell/window_geometry.h"
 #include "upload/ui/upload_panel.h"
@@ -123,16 +123,23 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
     env.chooseImageFiles = hooks_.chooseImageFiles;
     if (!env.chooseImageFiles) {
         env.chooseImageFiles = [](QWidget* owner, const std::string& initDir, const QString& title) {
-            const QStringList files = QFileDialog::getOpenFileNames(
-                owner, title, ToQ(initDir), QStringLiteral("JPEG (*.jpg *.jpeg)"));
-            if (files.isEmpty()) return std::string();
-            std::vector<std::string> names;
-            const std::string folder = FromQ(QFileInfo(files.first()).absolutePath());
-            for (const QString& f : files) names.push_back(FromQ(QFileInfo(f).fileName()));
-            return names.size() == 1 ? FromQ(files.first()) : BuildMultiFileName(folder, names);
+            cFileDialog& dialog = SharedFileDialog();
+            dialog.SetFilename("");
+            dialog.setFlags(kFileMustExist);
+            dialog.setFlags(dialog.flags() | kAllowMultiSelect);
+            dialog.setHwnd(owner);
+            dialog.SetDialogTitle(FromQ(title));
+            dialog.SetFilter("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+            dialog.SetInitDir(initDir);
+            dialog.SetCancelError(false);
+            dialog.ShowOpen();
+            return dialog.Filename();
         };
     }
     env.browseFolder = hooks_.browseFolder;
+    if (!env.browseFolder) env.browseFolder = FolderBrowser(list_, settingsFile_, env.decimalSeparator);
+    env.editTextBlock = hooks_.editTextBlock;
+    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(blocks_, settingsFile_);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
     hosterFrame_ = new HosterFrame(pBilder_);
     auto* listLayout = new QVBoxLayout(pBilder_);
@@ -143,9 +150,12 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
 
     uploadPanel_ = new UploadPanel(this);
     uploadPanel_->hide();
-    codeArea_ = new CodeArea(posting_, blocks_, this);
-    codeArea_->SetStrings(&strings_);
-    codeArea_->hide();
+    codePanel_ = new CodePanel(posting_, blocks_, this);
+    codePanel_->SetImageList(&list_);
+    codePanel_->SetStrings(&strings_);
+    codePanel_->SetMessageBoxes(hooks_.messages);
+    codePanel_->SetStopSound([] { StopSound(); });
+    codePanel_->hide();
 
     BuildStatusBar();
 
@@ -156,7 +166,10 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
     connect(hosterFrame_, &HosterFrame::uploadRequested, this, &MainWindow::StartUpload);
     connect(uploadPanel_, &UploadPanel::cancelRequested, this, &MainWindow::CancelUpload);
-    connect(codeArea_, &CodeArea::closeRequested, this, &MainWindow::ShowListPanel);
+    connect(codePanel_, &CodePanel::closeRequested, this, &MainWindow::ShowListPanel);
+    connect(codePanel_, &CodePanel::rowChecksChanged, this, [this] {
+        if (!list_.Empty()) listPanel_->RowsEdited(1, list_.Count());
+    });
 
     const QRect area = PanelArea();
     pBilder_->setGeometry(area);
@@ -245,7 +258,7 @@ bool MainWindow::Start() {
     hosterFrame_->SetHosters(hosters_);
     // 6: upload and code panel share the list's place.
     uploadPanel_->setGeometry(PanelArea());
-    codeArea_->setGeometry(PanelArea());
+    codePanel_->setGeometry(PanelArea());
     // 7: version label.
     lbAppVersion_->setText(ToQ(AppVersionText(RevisionOf(LUMAR_VERSION))));
     // 8: the update check may end the program here.
@@ -253,7 +266,7 @@ bool MainWindow::Start() {
     // 9, 10: preview index, then the options as a user's clicks would set them.
     listPanel_->ResetPreviewRowIndex();
     listPanel_->RestorePreviewSetting();
-    codeArea_->RestoreSettings(settingsFile_);
+    codePanel_->RestoreSettings(settingsFile_);
     const int rememberedHoster = ReadIntSetting(settingsFile_, keys::Anbieter);
     // 11, 12: interface texts, message table, status panels 1 and 2.
     ApplyInterfaceTexts();
@@ -264,6 +277,8 @@ bool MainWindow::Start() {
     statBytes_ = ReadCountSetting(settingsFile_, keys::StatSize);
     ShowStatsPanel();
     listPanel_->StripeList();
+    // 16: the one file dialog of the program.
+    SharedFileDialog();
     return true;
 }
 
@@ -292,24 +307,22 @@ void MainWindow::SetUploadStats(double files, double bytes) {
 }
 
 void MainWindow::ShowListPanel() {
-    codeArea_->hide();
+    codePanel_->hide();
     uploadPanel_->hide();
     pBilder_->show();
 }
 
 void MainWindow::ShowUploadPanel() {
     pBilder_->hide();
-    codeArea_->hide();
+    codePanel_->hide();
     uploadPanel_->show();
 }
 
 void MainWindow::ShowCodePanel() {
     pBilder_->hide();
     uploadPanel_->hide();
-    codeArea_->show();
+    codePanel_->show();
 }
-
-QWidget* MainWindow::codePanel() const { return codeArea_; }
 
 void MainWindow::OpenOptions() { ShowOptionsDialog(this, strings_); }
 

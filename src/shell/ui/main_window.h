@@ -16,6 +16,7 @@
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "posting/posting_builder.h"
+#include "posting/text_block_editing.h"
 #include "shell/language_table.h"
 #include "upload/hoster_table.h"
 
@@ -28,7 +29,7 @@ class UploadRun;
 
 namespace lumar::ui {
 
-class CodeArea;
+class CodePanel;
 class HosterFrame;
 class ImageListPanel;
 class LinkLabel;
@@ -48,6 +49,8 @@ struct MainWindowHooks {
     std::function<void(QWidget*)> browseFolder;
     // Whether the desktop has a notification area (empty: ask Qt).
     std::function<bool()> trayAvailable;
+    // The text-block editor of command 4 (empty: the real editor).
+    std::function<bool(QWidget*, TextBlockEditMode, int, TextBlockPlacement*)> editTextBlock;
 };
 
 class MainWindow : public QWidget {
@@ -94,7 +97,7 @@ public:
     void ShowListPanel();
     void ShowUploadPanel();
     void ShowCodePanel();
-    QWidget* codePanel() const;
+    CodePanel* codePanel() const { return codePanel_; }
 
     // cmUpload: the whole upload run; returns when it is over.
     void StartUpload();
@@ -136,7 +139,7 @@ private:
     ImageListPanel* listPanel_ = nullptr;
     HosterFrame* hosterFrame_ = nullptr;
     UploadPanel* uploadPanel_ = nullptr;
-    CodeArea* codeArea_ = nullptr;
+    CodePanel* codePanel_ = nullptr;
     QStatusBar* sBar_ = nullptr;
     QLabel* statusPanels_[3] = {};
     QSystemTrayIcon* tray_ = nullptr;

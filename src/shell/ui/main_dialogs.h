@@ -1,0 +1,28 @@
+#pragma once
+// The modal dialogs the image list opens for the main window (text-block editor, folder
+// choice), as the functions the list panel takes.
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "imagelist/image_list.h"
+#include "imagelist/text_blocks.h"
+#include "posting/text_block_editing.h"
+
+class QWidget;
+
+namespace lumar::ui {
+
+using EditTextBlockFn =
+    std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
+                       TextBlockPlacement* placement)>;
+
+// The text-block editor over the program's blocks; stores the text itself on "Übernehmen".
+EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile);
+
+// The folder choice of command 1: appends the JPEG files of the chosen folder (with its
+// subfolders when Verzeichnis/SubDir is 1) and remembers the folder.
+std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
+                                                  char decimalSeparator);
+
+}  // namespace lumar::ui

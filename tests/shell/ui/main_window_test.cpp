@@ -1,0 +1,234 @@
+// The main window's start-up, its own behaviour (outline, drag, tray, quit, links) and the
+// status bar, driven through the real widgets.
+#include <QBitmap>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <QUrl>
+
+#include "imagelist/ui/image_list_panel.h"
+#include "imagelist/ui/preview.h"
+#include "main_window_fakes.h"
+#include "shell/settings_store.h"
+#include "shell/ui/main_desktop.h"
+#include "shell/window_geometry.h"
+#include "support/jpeg_maker.h"
+
+using namespace lumar;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private:
+    template <typename T>
+    static T* Find(QWidget* window, const char* name) {
+        T* widget = window->findChild<T*>(name);
+        if (!widget) qFatal("no control %s", name);
+        return widget;
+    }
+    static void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)),
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons,
+                          Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+    }
+
+private slots:
+    void cleanup() {
+        ui::SetDesktopOpener({});
+        ui::SetOpenWithChooser({});
+    }
+
+    void firstStartWithoutAnyFileGivesEveryDefault() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        QCOMPARE(w->size(), QSize(645, 512));
+        // Rounded outline: the very corner is cut off, the middle of an edge is not.
+        const QRegion mask = w->mask();
+        QVERIFY(!mask.isEmpty());
+        QVERIFY(!mask.contains(QPoint(0, 0)));
+        QVERIFY(!mask.contains(QPoint(644, 511)));
+        QVERIFY(mask.contains(QPoint(322, 0)));
+        QVERIFY(mask.contains(QPoint(0, 256)));
+        // German captions, trailing blanks of the defaults removed.
+        QCOMPARE(Find<QGroupBox>(w.get(), "Frame_0")->title(), QString("-> Bilder"));
+        QCOMPARE(Find<QGroupBox>(w.get(), "Frame_1")->title(), QString("-> Upload auf"));
+        QCOMPARE(Find<QCheckBox>(w.get(), "ckBilder")->text(), QString("Vorschau"));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmBilder_4")->text(), QString("VBCode einfügen"));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Upload starten"));
+        QCOMPARE(Find<QLabel>(w.get(), "labels_29")->text(), QString("Noch zu übertrage Dateien:"));
+        // Preview and centring on, split off with 20 images per part, first format, first hoster.
+        QVERIFY(Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
+        QVERIFY(Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
+        QVERIFY(!Find<QCheckBox>(w.get(), "ckSplit")->isChecked());
+        QCOMPARE(Find<QLineEdit>(w.get(), "txSplitSize")->text(), QString("20"));
+        QVERIFY(!Find<QLineEdit>(w.get(), "txSplitSize")->isEnabled());
+        QVERIFY(Find<QRadioButton>(w.get(), "opCode_0")->isChecked());
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 0);
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->count(), 7);
+        QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(), QString("1536kB"));
+        QVERIFY(!Find<QLabel>(w.get(), "lbURL")->text().isEmpty());
+        // Status bar.
+        QCOMPARE(w->StatusPanelText(1), QString(" Status: Bereit"));
+        QCOMPARE(w->StatusPanelText(2), QString("Bilder:"));
+        QCOMPARE(w->StatusPanelText(3), QString("Upload: 0 - Size: 0,00 MB"));
+        // Empty list: only the two add buttons work; the text-block caption is entry 19.
+        QVERIFY(Find<QPushButton>(w.get(), "cmBilder_0")->isEnabled());
+        QVERIFY(Find<QPushButton>(w.get(), "cmBilder_1")->isEnabled());
+        for (const char* name : {"cmBilder_2", "cmBilder_3", "cmBilder_4", "cmBilder_5"})
+            QVERIFY2(!Find<QPushButton>(w.get(), name)->isEnabled(), name);
+        QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)),
+                 QString("VBCode einfügen"));
+        QCOMPARE(w->listPanel()->PreviewRowIndex(), -1);
+        QCOMPARE(Find<QLabel>(w.get(), "lbAppVersion")->text(),
+                 QString::fromStdString(AppVersionText(RevisionOf(LUMAR_VERSION))));
+        // The list panel shows; the upload and code panels wait in the same place.
+        QVERIFY(!Find<QWidget>(w.get(), "picTransfer")->isVisibleTo(w.get()));
+        QVERIFY(!Find<QWidget>(w.get(), "picCode")->isVisibleTo(w.get()));
+        QCOMPARE(Find<QWidget>(w.get(), "picCode")->pos(), QPoint(8, 56));
+        QCOMPARE(Find<QWidget>(w.get(), "picTransfer")->pos(), QPoint(8, 56));
+        QCOMPARE(Find<QWidget>(w.get(), "pBilder")->pos(), QPoint(8, 56));
+    }
+
+    void storedOptionsAreRestoredAndATranslationReachesTheTextBlockButton() {
+        test::WindowFixture f;
+        f.dir.write("Lumar.ini",
+                    "[Bilder]\r\nPreview=0\r\nCenter=0\r\nAnbieter=12\r\n[Posting]\r\nSplit=1\r\n"
+                    "SplitSize=7\r\nCode=1\r\n[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
+        f.dir.write("language.ini", "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n");
+        auto w = f.Start();
+        QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
+        QVERIFY(!Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
+        QVERIFY(Find<QCheckBox>(w.get(), "ckSplit")->isChecked());
+        QCOMPARE(Find<QLineEdit>(w.get(), "txSplitSize")->text(), QString("7"));
+        QVERIFY(Find<QRadioButton>(w.get(), "opCode_1")->isChecked());
+        // A stored hoster index of 12 selects the seventh hoster.
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
+        QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(), QString("???kB"));
+        QCOMPARE(w->StatusPanelText(3), QString("Upload: 12 - Size: 3,50 MB"));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Start upload"));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmConfig")->text(), QString("weitere Einstellungen..."));
+        QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)), QString("Insert text"));
+    }
+
+    void choosingAHosterShowsItsLimitAndHomePage() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        auto* box = Find<QComboBox>(w.get(), "cbHoster");
+        box->setCurrentIndex(4);
+        QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(),
+                 QString::fromStdString(w->Hosters().Row(5).MaxSizeText));
+        QCOMPARE(Find<QLabel>(w.get(), "lbURL")->text(),
+                 QString::fromStdString(w->Hosters().Row(5).HomeUrl));
+        QStringList opened;
+        ui::SetDesktopOpener([&opened](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        });
+        QTest::mouseClick(Find<QLabel>(w.get(), "lbURL"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(QUrl(opened.first()), QUrl::fromUserInput(Find<QLabel>(w.get(), "lbURL")->text()));
+        QTest::mouseClick(Find<QLabel>(w.get(), "Spende"), Qt::LeftButton);
+        QTest::mouseClick(Find<QLabel>(w.get(), "Image1"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 3);
+        for (const char* link : {"lbURL", "Spende", "Image1"})
+            QCOMPARE(Find<QLabel>(w.get(), link)->cursor().shape(), Qt::PointingHandCursor);
+    }
+
+    void quittingStoresOnlyTheHosterIndex() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        Find<QComboBox>(w.get(), "cbHoster")->setCurrentIndex(3);
+        const std::string before = f.dir.read("Lumar.ini");
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_1"), Qt::LeftButton);
+        QVERIFY(w->Quitting());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(QString::fromStdString(f.dir.read("Lumar.ini")),
+                 QString::fromStdString(SetValueInText(before, "Bilder", "Anbieter", "3")));
+    }
+
+    void trayIconRestoresOnADoubleClickOfEitherButtonOnly() {
+        test::WindowFixture f;
+        f.hooks.trayAvailable = [] { return true; };
+        auto w = f.Start();
+        w->show();
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
+        QVERIFY(w->InTray());
+        QVERIFY(!w->isVisible());
+        w->OnTrayActivated(QSystemTrayIcon::Trigger);  // a single click does nothing
+        QVERIFY(!w->isVisible());
+        w->OnTrayActivated(QSystemTrayIcon::Context);  // one right click neither
+        QVERIFY(!w->isVisible());
+        w->OnTrayActivated(QSystemTrayIcon::Context);  // the second makes a double click
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->InTray());
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+        w->OnTrayActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w->isVisible());
+    }
+
+    void withoutANotificationAreaTheWindowMinimisesNormally() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
+        QVERIFY(!w->InTray());
+        QVERIFY(w->isMinimized());
+    }
+
+    void draggingSnapsToTheScreenEdges() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        const QRect screen = w->screen()->availableGeometry();
+        w->move(screen.topLeft() + QPoint(100, 100));
+        QTRY_COMPARE(w->pos(), screen.topLeft() + QPoint(100, 100));
+        // Press on the background, move 87 px left: the left edge would be 13 px = 195 twips
+        // from the screen edge, inside the snap distance, so it lands on the edge.
+        const QPoint press(300, 52);
+        SendMouse(w.get(), QEvent::MouseButtonPress, press, Qt::LeftButton);
+        SendMouse(w.get(), QEvent::MouseMove, press - QPoint(87, 0), Qt::LeftButton);
+        QTRY_COMPARE(w->pos(), screen.topLeft() + QPoint(0, 100));
+        // Dragged far past the bottom right corner: flush with both far edges.
+        SendMouse(w.get(), QEvent::MouseButtonPress, press, Qt::LeftButton);
+        SendMouse(w.get(), QEvent::MouseMove, press + QPoint(5000, 5000), Qt::LeftButton);
+        QTRY_COMPARE(w->pos(), screen.topLeft() + QPoint(screen.width() - 645, screen.height() - 512));
+        // Moving without a button held does not drag.
+        const QPoint at = w->pos();
+        SendMouse(w.get(), QEvent::MouseMove, press - QPoint(200, 200), Qt::NoButton);
+        QCOMPARE(w->pos(), at);
+    }
+
+    void previewDoubleClickFallsBackToTheOpenWithChooser() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        const std::string path = f.dir.file("pics/a.jpg");
+        test::WriteJpeg(path, 64, 48);
+        w->listPanel()->AddDroppedPaths({QString::fromStdString(path)});
+        QStringList opened, chosen;
+        ui::SetDesktopOpener([&opened](const QUrl& url) {
+            opened << url.toLocalFile();
+            return false;  // no program for this type
+        });
+        ui::SetOpenWithChooser([&chosen](const QString& p) { chosen << p; });
+        QTest::mouseDClick(Find<QWidget>(w.get(), "picPreview"), Qt::LeftButton);
+        QCOMPARE(opened, QStringList{QString::fromStdString(path)});
+        QCOMPARE(chosen, QStringList{QString::fromStdString(path)});
+        // With a program the chooser stays away.
+        ui::SetDesktopOpener([](const QUrl&) { return true; });
+        QTest::mouseDClick(Find<QWidget>(w.get(), "picPreview"), Qt::LeftButton);
+        QCOMPARE(chosen.size(), 1);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
