@@ -1,0 +1,250 @@
+// The code panel on real widgets, found by objectName, with a temporary settings file.
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+#include "imagelist/image_list.h"
+#include "posting/ui/code_panel.h"
+#include "posting_fakes.h"
+#include "shell/config_paths.h"
+#include "shell/settings_store.h"
+#include "support/temp_dir.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+
+namespace {
+
+ImageEntry Image(int n) {
+    ImageEntry row;
+    row.text = "p" + std::to_string(n) + ".jpg";
+    row.folder = "/pics/";
+    row.kB = "1.0";
+    row.upload = "C" + std::to_string(n);
+    row.checked = false;
+    return row;
+}
+
+}  // namespace
+
+class CodePanelTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::TempDir> dir_;
+    std::string ini_;
+    PostingState state_;
+    TextBlocks blocks_;
+    ImageList list_;
+    std::unique_ptr<CodePanel> panel_;
+    std::shared_ptr<test::FakeVbcDialogs> dialogs_;
+    std::shared_ptr<test::FakeMessages> messages_;
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* w = panel_->findChild<T*>(name);
+        if (!w) qFatal("no control %s", name);
+        return w;
+    }
+
+    // Ten uploaded images, as an upload run would leave them, and the posting it built.
+    void UploadTen() {
+        for (int i = 1; i <= 10; ++i) list_.Append(Image(i));
+        std::vector<ImageEntry> rows = list_.Rows();
+        CollectPosting(state_, rows, blocks_);
+        panel_->ShowFinishedPosting(rows);
+    }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<test::TempDir>();
+        InitConfigFolder(dir_->path());
+        ini_ = dir_->file("Lumar.ini");
+        QVERIFY(WriteValue(ini_, "Bilder", "Werbung", "0"));
+        state_ = PostingState{};
+        list_.Clear();
+        panel_ = std::make_unique<CodePanel>(state_, blocks_);
+        dialogs_ = std::make_shared<test::FakeVbcDialogs>();
+        messages_ = std::make_shared<test::FakeMessages>();
+        panel_->SetImageList(&list_);
+        panel_->SetFileDialogs(dialogs_);
+        panel_->SetMessageBoxes(messages_);
+        panel_->RestoreSettings(ini_);
+        panel_->show();
+    }
+    void cleanup() {
+        panel_.reset();
+        dir_.reset();
+    }
+
+    void firstStartDefaults() {
+        // No keys stored: centring on, splitting off with size 20, BBCode output.
+        QVERIFY(Find<QCheckBox>("ckCenter")->isChecked());
+        QVERIFY(!Find<QCheckBox>("ckSplit")->isChecked());
+        QCOMPARE(Find<QLineEdit>("txSplitSize")->text(), QString("20"));
+        QVERIFY(!Find<QLineEdit>("txSplitSize")->isEnabled());
+        QVERIFY(!Find<QComboBox>("cbSplit")->isEnabled());
+        QVERIFY(Find<QRadioButton>("opCode_0")->isChecked());
+        UploadTen();
+        QCOMPARE(panel_->ShownText(), QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]"));
+    }
+
+    void restoredSettingsRunTheClickHandlers() {
+        WriteValue(ini_, "Bilder", "Center", "0");
+        WriteValue(ini_, "Posting", "Split", "1");
+        WriteValue(ini_, "Posting", "SplitSize", "4");
+        WriteValue(ini_, "Posting", "Code", "1");
+        panel_->RestoreSettings(ini_);
+        QVERIFY(Find<QLineEdit>("txSplitSize")->isEnabled());
+        QVERIFY(Find<QComboBox>("cbSplit")->isEnabled());
+        QVERIFY(Find<QRadioButton>("opCode_1")->isChecked());
+        UploadTen();
+        QCOMPARE(Find<QComboBox>("cbSplit")->count(), 3);
+        QCOMPARE(Find<QComboBox>("cbSplit")->itemText(2), QString::fromUtf8("Postingteilstück #3"));
+        QCOMPARE(panel_->ShownText(), QString("C1 C2 C3 C4 "));
+    }
+
+    void splitSizeBox() {
+        UploadTen();
+        auto* split = Find<QCheckBox>("ckSplit");
+        auto* size = Find<QLineEdit>("txSplitSize");
+        auto* parts = Find<QComboBox>("cbSplit");
+        QTest::mouseClick(split, Qt::LeftButton, {}, QPoint(5, split->height() / 2));
+        QVERIFY(split->isChecked());
+        QVERIFY(size->isEnabled());
+        QCOMPARE(parts->count(), 0);  // 20 per part: ten images stay whole
+
+        size->setFocus();
+        size->selectAll();
+        QTest::keyClicks(size, "a4b");
+        QCOMPARE(size->text(), QString("4"));  // letters do not appear
+        QCOMPARE(parts->count(), 0);           // nothing happens before Enter
+        QTest::keyClick(size, Qt::Key_Return);
+        QCOMPARE(parts->count(), 3);
+        QCOMPARE(parts->currentIndex(), 0);
+        QCOMPARE(panel_->ShownText(), QString("[CENTER]C1 C2 C3 C4 [/CENTER]"));
+
+        // Choosing part 2 shows it; centring off unwraps the parts only.
+        parts->setCurrentIndex(1);
+        emit parts->activated(1);
+        QCOMPARE(panel_->ShownText(), QString("[CENTER]C5 C6 C7 C8 [/CENTER]"));
+        Find<QCheckBox>("ckCenter")->click();
+        QCOMPARE(panel_->ShownText(), QString("C5 C6 C7 C8 "));
+
+        // Emptying the box switches splitting off and shows the whole posting as it was.
+        size->selectAll();
+        QTest::keyClick(size, Qt::Key_Backspace);
+        QVERIFY(!split->isChecked());
+        QVERIFY(!size->isEnabled());
+        QVERIFY(!parts->isEnabled());
+        QCOMPARE(panel_->ShownText(), QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]"));
+        QVERIFY(!state_.isSplit);
+    }
+
+    void outputOptionRebuildsFromTheListAndClearsMarkerChecks() {
+        blocks_.Add("[B]Hallo[/B]");
+        list_.Append(Image(1));
+        list_.InsertMarkerRow(2, TextBlockRowText(1));
+        list_.InsertMarkerRow(2, std::string(kBreakRowText));
+        QVERIFY(list_.Row(2).checked && list_.Row(3).checked);
+        QSignalSpy changed(panel_.get(), &CodePanel::rowChecksChanged);
+        Find<QRadioButton>("opCode_1")->click();
+        QCOMPARE(panel_->ShownText(), QString("<CENTER>C1 \n<B>Hallo</B></CENTER>"));
+        QCOMPARE(state_.code, std::string("<CENTER>C1 \r\n<B>Hallo</B></CENTER>"));
+        QVERIFY(!list_.Row(2).checked && !list_.Row(3).checked);
+        QCOMPARE(changed.count(), 1);
+        Find<QRadioButton>("opCode_0")->click();
+        QCOMPARE(state_.code, std::string("[CENTER]C1 \r\n[B]Hallo[/B][/CENTER]"));
+    }
+
+    void codeBoxNeverKeepsTheFocus() {
+        auto* code = Find<QPlainTextEdit>("txcode");
+        panel_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(panel_.get()));
+        Find<QPushButton>("cmCode_0")->setFocus();
+        QVERIFY(Find<QPushButton>("cmCode_0")->hasFocus());
+        QTest::mouseClick(code->viewport(), Qt::LeftButton);
+        QVERIFY(!code->hasFocus());
+        code->setFocus();
+        QVERIFY(!code->hasFocus());
+        QVERIFY(Find<QLineEdit>("txdummy")->hasFocus());
+        QVERIFY(code->isReadOnly());
+    }
+
+    void clipboardCopiesSelectedPartWithAdvertising() {
+        WriteValue(ini_, "Bilder", "Werbung", "1");
+        UploadTen();
+        Find<QCheckBox>("ckSplit")->click();
+        auto* size = Find<QLineEdit>("txSplitSize");
+        size->setText("4");
+        QTest::keyClick(size, Qt::Key_Enter);
+        Find<QComboBox>("cbSplit")->setCurrentIndex(1);
+        Find<QPushButton>("cmCode_0")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QString("[CENTER]C5 C6 C7 C8 [/CENTER]\r\n\r\n[CENTER][URL=http://www.lumar-tool.de][SIZE=1]"
+                         "[FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE][/URL][/CENTER]"));
+    }
+
+    void saveWritesFileAndRemembersFolder() {
+        UploadTen();
+        dialogs_->answer = QString::fromStdString(dir_->file("out/posting.vbc"));
+        dir_->write("out/keep", "");
+        Find<QPushButton>("cmCode_1")->click();
+        QCOMPARE(dialogs_->titles.value(0), QString("VBCode speichern..."));
+        QCOMPARE(QString::fromStdString(dir_->read("out/posting.vbc")),
+                 QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]\r\n"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", ""), dir_->file("out/"));
+        Find<QPushButton>("cmCode_1")->click();
+        QCOMPARE(dialogs_->folders.value(1), QString::fromStdString(dir_->file("out/")));
+        QVERIFY(messages_->warnings.isEmpty());
+
+        // A cancelled dialog writes nothing and keeps the folder.
+        dialogs_->answer.clear();
+        Find<QPushButton>("cmCode_1")->click();
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", ""), dir_->file("out/"));
+    }
+
+    void failedSaveShowsFileAndReason() {
+        UploadTen();
+        dialogs_->answer = QString::fromStdString(dir_->file("missing/posting.vbc"));
+        Find<QPushButton>("cmCode_1")->click();
+        QCOMPARE(messages_->warnings.size(), 1);
+        QVERIFY(messages_->warnings[0].contains("missing/posting.vbc"));
+        QVERIFY(messages_->warnings[0].contains("No such file or directory"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", "none"), std::string("none"));
+    }
+
+    void closeStopsSoundAndWritesFourKeysInOrder() {
+        bool stopped = false;
+        panel_->SetStopSound([&] {
+            stopped = true;
+            QVERIFY(dir_->read("Lumar.ini").find("Split") == std::string::npos);
+        });
+        QSignalSpy closed(panel_.get(), &CodePanel::closeRequested);
+        Find<QCheckBox>("ckSplit")->click();
+        Find<QLineEdit>("txSplitSize")->setText("7");
+        Find<QCheckBox>("ckCenter")->click();
+        Find<QRadioButton>("opCode_1")->click();
+        Find<QPushButton>("cmCode_2")->click();
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(stopped);
+        QVERIFY(!panel_->isVisible());
+        QCOMPARE(ReadValue(ini_, "Posting", "Split", ""), std::string("1"));
+        QCOMPARE(ReadValue(ini_, "Posting", "SplitSize", ""), std::string("7"));
+        QCOMPARE(ReadValue(ini_, "Bilder", "Center", ""), std::string("0"));
+        QCOMPARE(ReadValue(ini_, "Posting", "Code", ""), std::string("1"));
+        const std::string file = dir_->read("Lumar.ini");
+        QVERIFY(file.find("Split=") < file.find("SplitSize="));
+        QVERIFY(file.find("SplitSize=") < file.find("Code="));
+        QVERIFY(file.find("Center=") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(CodePanelTest)
+#include "code_panel_test.moc"
