@@ -9,9 +9,31 @@
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
+namespace {
+
+// Qt's GStreamer back end crashes while creating a player on desktops that lack the
+// GStreamer base plugins, and a sound must never take the program down. The FFmpeg back end
+// carries its own decoders, so it is preferred whenever it is installed and the user has not
+// chosen a back end. Must run before the first player exists: the back end is chosen once.
+void PreferSelfContainedBackend() {
+    if (qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) return;
+    for (const QString& folder : QCoreApplication::libraryPaths()) {
+        if (QFileInfo::exists(folder + "/multimedia/libffmpegmediaplugin.so")) {
+            qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+            return;
+        }
+    }
+}
+
+QMediaPlayer* NewPlayer(QObject* parent) {
+    PreferSelfContainedBackend();
+    return new QMediaPlayer(parent);
+}
+
+}  // namespace
 
 MediaSoundPlayer::MediaSoundPlayer(QObject* parent)
-    : QObject(parent), player_(new QMediaPlayer(this)), output_(new QAudioOutput(this)) {
+    : QObject(parent), player_(NewPlayer(this)), output_(new QAudioOutput(this)) {
     player_->setAudioOutput(output_);
 }
 

@@ -1,0 +1,139 @@
+// The program's sound on the real Qt Multimedia player, with generated WAV files.
+#include "shell/ui/sound.h"
+
+#include <QMediaPlayer>
+#include <QtTest>
+#include <cmath>
+#include <string>
+
+#include "shell/ui/qt_text.h"
+#include "support/temp_dir.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+
+// Qt's FFmpeg back end keeps a few small FFmpeg allocations until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libavutil\nleak:libavformat\nleak:libavcodec\nleak:libffmpegmediaplugin\n";
+}
+
+namespace {
+
+void PutLE(std::string& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A short mono 16-bit PCM tone.
+std::string MakeWav(double seconds) {
+    const uint32_t rate = 8000;
+    const uint32_t samples = static_cast<uint32_t>(rate * seconds);
+    std::string data;
+    for (uint32_t i = 0; i < samples; ++i)
+        PutLE(data, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3))), 2);
+    std::string wav = "RIFF";
+    PutLE(wav, 36 + static_cast<uint32_t>(data.size()), 4);
+    wav += "WAVEfmt ";
+    PutLE(wav, 16, 4);
+    PutLE(wav, 1, 2);         // PCM
+    PutLE(wav, 1, 2);         // mono
+    PutLE(wav, rate, 4);
+    PutLE(wav, rate * 2, 4);  // bytes per second
+    PutLE(wav, 2, 2);         // block align
+    PutLE(wav, 16, 2);        // bits per sample
+    wav += "data";
+    PutLE(wav, static_cast<uint32_t>(data.size()), 4);
+    return wav + data;
+}
+
+QUrl FileUrl(const std::string& path) { return QUrl::fromLocalFile(ToQ(path)); }
+
+}  // namespace
+
+class SoundTest : public QObject {
+    Q_OBJECT
+private slots:
+    void playsAFileWhosePathHasBlanks();
+    void secondSoundReplacesTheFirst();
+    void missingFileStopsTheOldSoundAndPlaysNothing();
+    void unplayableFileIsSilent();
+    void stopIsHarmlessWhenNothingIsOpen();
+    void programPlayerIsOneObject();
+};
+
+void SoundTest::playsAFileWhosePathHasBlanks() {
+    test::TempDir dir;
+    const std::string path = dir.write("My Sounds/after upload/ding dong.wav", MakeWav(2));
+    MediaSoundPlayer player;
+    QVERIFY(!player.PlaySoundFile(dir.file("none.wav")));  // nothing ever started yet
+    QVERIFY(player.OpenFile().isEmpty());
+    QVERIFY(player.PlaySoundFile(path));
+    QCOMPARE(player.OpenFile(), FileUrl(path));
+    player.StopSound();
+    QVERIFY(player.OpenFile().isEmpty());
+    QCOMPARE(player.Player()->playbackState(), QMediaPlayer::StoppedState);
+}
+
+void SoundTest::secondSoundReplacesTheFirst() {
+    test::TempDir dir;
+    const std::string first = dir.write("a.wav", MakeWav(2));
+    const std::string second = dir.write("b.wav", MakeWav(2));
+    MediaSoundPlayer player;
+    player.PlaySoundFile(first);
+    QCOMPARE(player.OpenFile(), FileUrl(first));
+    player.PlaySoundFile(second);
+    QCOMPARE(player.OpenFile(), FileUrl(second));
+    // The same file again starts from the beginning.
+    player.PlaySoundFile(second);
+    QCOMPARE(player.OpenFile(), FileUrl(second));
+    QCOMPARE(player.Player()->position(), qint64(0));
+    player.StopSound();
+}
+
+void SoundTest::missingFileStopsTheOldSoundAndPlaysNothing() {
+    test::TempDir dir;
+    const std::string path = dir.write("a.wav", MakeWav(2));
+    MediaSoundPlayer player;
+    player.PlaySoundFile(path);
+    // Returns whether a sound was ever started, as before.
+    QVERIFY(player.PlaySoundFile(dir.file("gone.wav")));
+    QVERIFY(player.OpenFile().isEmpty());
+    QVERIFY(player.PlaySoundFile(""));
+    QVERIFY(player.OpenFile().isEmpty());
+    QVERIFY(player.PlaySoundFile(dir.path()));  // a folder is no sound file
+    QVERIFY(player.OpenFile().isEmpty());
+}
+
+void SoundTest::unplayableFileIsSilent() {
+    test::TempDir dir;
+    const std::string broken = dir.write("broken.mp3", std::string(4096, '\x5A'));
+    const std::string good = dir.write("good.wav", MakeWav(1));
+    MediaSoundPlayer player;
+    player.PlaySoundFile(broken);
+    // The back end reports the failure on its own time; nothing reaches the user, and the
+    // next sound plays as usual.
+    QTRY_VERIFY_WITH_TIMEOUT(player.Player()->mediaStatus() != QMediaPlayer::LoadingMedia, 5000);
+    player.PlaySoundFile(good);
+    QCOMPARE(player.OpenFile(), FileUrl(good));
+    player.StopSound();
+}
+
+void SoundTest::stopIsHarmlessWhenNothingIsOpen() {
+    MediaSoundPlayer player;
+    player.StopSound();
+    player.StopSound();
+    QVERIFY(player.OpenFile().isEmpty());
+}
+
+void SoundTest::programPlayerIsOneObject() {
+    test::TempDir dir;
+    const std::string path = dir.write("a.wav", MakeWav(1));
+    SoundPlayer& a = ProgramSoundPlayer();
+    QCOMPARE(&ProgramSoundPlayer(), &a);
+    PlaySoundFile(path);
+    QCOMPARE(static_cast<MediaSoundPlayer&>(a).OpenFile(), FileUrl(path));
+    StopSound();
+    QVERIFY(static_cast<MediaSoundPlayer&>(a).OpenFile().isEmpty());
+}
+
+QTEST_MAIN(SoundTest)
+#include "sound_test.moc"

@@ -1,0 +1,207 @@
+// The update check against a small HTTP server of ours on 127.0.0.1.
+#include "shell/ui/update_check_ui.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+#include <memory>
+
+#include "shell/settings_store.h"
+#include "shell/ui/qt_text.h"
+#include "support/temp_dir.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+
+namespace {
+
+// Answers every request with one fixed response and closes, as the maker's server does; or
+// never answers at all.
+class VersionServer : public QObject {
+public:
+    explicit VersionServer(QByteArray response, bool silent = false)
+        : response_(std::move(response)), silent_(silent) {
+        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
+        if (!server_.listen(QHostAddress::LocalHost, 0)) qFatal("cannot listen");
+    }
+    QString Url(const QString& path = "/version.txt") const {
+        return QString("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+    }
+    int connections = 0;
+    QByteArray request;
+
+private:
+    void Accept() {
+        while (QTcpSocket* socket = server_.nextPendingConnection()) {
+            ++connections;
+            socket->setParent(this);
+            QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+                request += socket->readAll();
+                if (silent_ || !request.contains("\r\n\r\n")) return;
+                socket->write(response_);
+                socket->disconnectFromHost();
+            });
+        }
+    }
+    QTcpServer server_;
+    QByteArray response_;
+    bool silent_;
+};
+
+QByteArray Http(const QByteArray& status, const QByteArray& body) {
+    return "HTTP/1.0 " + status + "\r\nContent-Type: text/plain\r\n\r\n" + body;
+}
+
+class RecordingQuestion : public QuestionBox {
+public:
+    explicit RecordingQuestion(bool yes) : yes_(yes) {}
+    bool AskYesNo(QWidget*, const QString& t, const QString& x) override {
+        ++asked;
+        title = t;
+        text = x;
+        return yes_;
+    }
+    int asked = 0;
+    QString title, text;
+
+private:
+    bool yes_;
+};
+
+struct Check {
+    test::TempDir dir;
+    std::string ini = dir.file("Lumar.ini");
+    RecordingQuestion question;
+    QStringList opened;
+
+    explicit Check(bool answerYes = false) : question(answerYes) {}
+
+    UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs) {
+        WriteValue(ini, "Update", "VersionUrl", FromQ(versionUrl));
+        WriteValue(ini, "Update", "DownloadUrl", "http://127.0.0.1:1/download.html");
+        UpdateCheckHooks hooks;
+        hooks.question = &question;
+        hooks.openPage = [this](const QString& url) { opened << url; };
+        hooks.timeoutMs = timeoutMs;
+        return RunUpdateCheck(nullptr, ini, hooks);
+    }
+};
+
+}  // namespace
+
+class UpdateCheckTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        // The check follows the desktop's proxy settings; the local server is reached directly.
+        qunsetenv("http_proxy");
+        qunsetenv("HTTP_PROXY");
+    }
+    void sameVersionAsksNothing();
+    void newerVersionAsksAndYesOpensTheDownloadPage();
+    void declinedOfferContinues();
+    void trailingLineBreakCountsAsAnotherVersion();
+    void errorPagesAndHtmlAreIgnored();
+    void requestIsFreshAndNamesItself();
+    void emptyAddressSwitchesTheCheckOff();
+    void refusedConnectionContinuesSilently();
+    void silentServerIsGivenUpOnAfterTheTimeOut();
+};
+
+void UpdateCheckTest::sameVersionAsksNothing() {
+    VersionServer server(Http("200 OK", "V1.01.0010"));
+    Check check;
+    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
+    QCOMPARE(server.connections, 1);
+    QCOMPARE(check.question.asked, 0);
+}
+
+void UpdateCheckTest::newerVersionAsksAndYesOpensTheDownloadPage() {
+    VersionServer server(Http("200 OK", "V1.01.0011"));
+    Check check(true);
+    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::EndProgram);
+    QCOMPARE(check.question.asked, 1);
+    QCOMPARE(check.question.title, QString("Lumar V1"));
+    QCOMPARE(check.question.text,
+             QString::fromUtf8("Es gibt eine neue Version von Lumar. Soll ich die Downloadseite öffnen ?"));
+    QCOMPARE(check.opened, QStringList{"http://127.0.0.1:1/download.html"});
+}
+
+void UpdateCheckTest::declinedOfferContinues() {
+    VersionServer server(Http("200 OK", "V1.02.0000"));
+    Check check(false);
+    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
+    QCOMPARE(check.question.asked, 1);
+    QVERIFY(check.opened.isEmpty());
+}
+
+void UpdateCheckTest::trailingLineBreakCountsAsAnotherVersion() {
+    VersionServer server(Http("200 OK", "V1.01.0010\r\n"));
+    Check check(false);
+    check.Run(server.Url());
+    QCOMPARE(check.question.asked, 1);
+}
+
+void UpdateCheckTest::errorPagesAndHtmlAreIgnored() {
+    for (const QByteArray& response :
+         {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"),
+          Http("404 Not Found", "Not Found"), Http("500 Internal Server Error", "oops"),
+          Http("200 OK", ""), Http("200 OK", QByteArray(100000, 'V')), QByteArray("garbage"),
+          QByteArray()}) {
+        VersionServer server(response);
+        Check check(true);
+        QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
+        QCOMPARE(check.question.asked, 0);
+        QVERIFY(server.connections >= 1);  // a connection closed without answer is retried once
+    }
+}
+
+void UpdateCheckTest::requestIsFreshAndNamesItself() {
+    VersionServer server(Http("200 OK", "V1.01.0010"));
+    Check check;
+    check.Run(server.Url("/lumar/version.txt"));
+    const QString request = QString::fromLatin1(server.request).toLower();
+    QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
+    QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
+    QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
+}
+
+void UpdateCheckTest::emptyAddressSwitchesTheCheckOff() {
+    VersionServer server(Http("200 OK", "V9"));
+    Check check(true);
+    QCOMPARE(check.Run(""), UpdateCheckOutcome::Continue);
+    QCOMPARE(check.question.asked, 0);
+    QCOMPARE(server.connections, 0);
+    // So does an address that is no web address.
+    QCOMPARE(check.Run("::not a url::"), UpdateCheckOutcome::Continue);
+    QCOMPARE(check.question.asked, 0);
+}
+
+void UpdateCheckTest::refusedConnectionContinuesSilently() {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    Check check(true);
+    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)),
+             UpdateCheckOutcome::Continue);
+    QCOMPARE(check.question.asked, 0);
+}
+
+void UpdateCheckTest::silentServerIsGivenUpOnAfterTheTimeOut() {
+    VersionServer server(QByteArray(), true);
+    Check check(true);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
+    // The bound of start-up, with room for a loaded machine; not a speed measurement.
+    QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(server.connections, 1);
+    QCOMPARE(check.question.asked, 0);
+}
+
+QTEST_MAIN(UpdateCheckTest)
+#include "update_check_ui_test.moc"
