@@ -1,0 +1,49 @@
+// Fields and files from arbitrary bytes: the Content-Length always equals the body that
+// follows the header, and the file bytes appear unchanged in the request.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "upload/http_request.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    // Items separated by NUL: name, value, name, value, ...; the last item is a file.
+    std::vector<std::string> items;
+    size_t at = 0;
+    for (;;) {
+        const size_t end = input.find('\0', at);
+        items.push_back(input.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos) break;
+        at = end + 1;
+    }
+    lumar::CHTTPRequest r;
+    r.Host("h");
+    r.Path("/p");
+    for (size_t i = 0; i + 2 < items.size(); i += 2) (void)r.AddFormData(items[i], items[i + 1]);
+    const std::string& content = items.back();
+    const bool withFile = size % 2 == 0;
+    if (withFile) Check(r.AddFile("file", "/x/a.jpg", content, lumar::GetMimeType("/x/a.jpg")));
+
+    const std::string request = r.GetPOSTQuery();
+    Check(request == r.GetPOSTQuery());
+    const size_t headerEnd = request.find("\r\n\r\n");
+    Check(headerEnd != std::string::npos);
+    const std::string lengthKey = "Content-Length: ";
+    const size_t lengthAt = request.find(lengthKey);
+    Check(lengthAt != std::string::npos && lengthAt < headerEnd);
+    const size_t length = std::strtoull(request.c_str() + lengthAt + lengthKey.size(), nullptr, 10);
+    Check(length == request.size() - headerEnd - 4);
+    Check(length == r.BodySize());
+    if (withFile) Check(request.find("\r\n\r\n" + content + "\r\n--ZoBaRmInTeRiX--\r\n") != std::string::npos);
+    return 0;
+}
