@@ -1,0 +1,241 @@
+// The BBCode editor on real widgets, found by objectName, with a temporary settings file.
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTextCursor>
+#include <QtTest>
+#include <memory>
+
+#include "posting/ui/vbcode_editor.h"
+#include "posting_fakes.h"
+#include "shell/settings_store.h"
+#include "shell/ui/qt_text.h"
+#include "support/temp_dir.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+
+class VbCodeEditorTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::TempDir> dir_;
+    std::string ini_;
+    TextBlocks blocks_;
+    std::shared_ptr<test::FakeVbcDialogs> dialogs_;
+    std::shared_ptr<test::FakeMessages> messages_;
+    std::unique_ptr<VbCodeEditor> editor_;
+
+    void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
+        VbCodeEditorEnv env;
+        env.settingsFile = ini_;
+        env.languageFile = dir_->file("language.ini");
+        env.dialogs = dialogs_;
+        env.messages = messages_;
+        editor_ = std::make_unique<VbCodeEditor>(blocks_, mode, index, env);
+        editor_->show();
+    }
+    template <typename T>
+    T* Find(const char* name) {
+        T* w = editor_->findChild<T*>(name);
+        if (!w) qFatal("no control %s", name);
+        return w;
+    }
+    QPlainTextEdit* Box() { return Find<QPlainTextEdit>("txInfo"); }
+    void Select(int start, int length) {
+        QTextCursor c = Box()->textCursor();
+        c.setPosition(start);
+        c.setPosition(start + length, QTextCursor::KeepAnchor);
+        Box()->setTextCursor(c);
+    }
+    void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<test::TempDir>();
+        ini_ = dir_->file("Lumar.ini");
+        blocks_ = TextBlocks{};
+        dialogs_ = std::make_shared<test::FakeVbcDialogs>();
+        messages_ = std::make_shared<test::FakeMessages>();
+    }
+    void cleanup() {
+        editor_.reset();
+        dir_.reset();
+    }
+
+    void listsAndDefaultsAtOpening() {
+        Open();
+        QCOMPARE(Find<QComboBox>("cbColor")->count(), 40);
+        QCOMPARE(Find<QComboBox>("cbFont")->count(), 21);
+        QCOMPARE(Find<QComboBox>("cbSize")->count(), 7);
+        QCOMPARE(Find<QComboBox>("cbColor")->currentText(), QString("Black"));
+        QCOMPARE(Find<QComboBox>("cbFont")->currentText(), QString("Arial"));
+        QCOMPARE(Find<QComboBox>("cbSize")->currentText(), QString("3"));
+        QVERIFY(Find<QRadioButton>("opAusrichung_0")->isChecked());
+        QCOMPARE(editor_->windowTitle(), QString::fromUtf8("VBCode einfügen"));
+        QCOMPARE(Find<QPushButton>("cmOK_2")->text(), QString::fromUtf8("Übernehmen"));
+    }
+
+    void captionsFromLanguageFile() {
+        dir_->write("language.ini", "[Frame6]\r\n005=set font\r\n014=before\r\n");
+        Open();
+        QCOMPARE(Find<QPushButton>("cmdFont_3")->text(), QString("set font"));
+        QCOMPARE(Find<QRadioButton>("opAusrichung_0")->text(), QString("before"));
+        QCOMPARE(Find<QPushButton>("cmdPaste_4")->text(), QString("Center"));
+    }
+
+    void boldThenItalicAroundSelection() {
+        Open();
+        Box()->setPlainText(QString::fromUtf8("Grüße Hallo"));
+        Select(6, 5);
+        Click("cmdFont_0");
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
+        QCOMPARE(Box()->textCursor().selectedText(), QString("Hallo"));
+        Click("cmdFont_1");
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße [B][I]Hallo[/I][/B]"));
+        QCOMPARE(Box()->textCursor().selectedText(), QString("Hallo"));
+        // The whole change is one undo step.
+        Box()->undo();
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
+    }
+
+    void setFontWithoutSelectionPutsCaretBetween() {
+        Open();
+        Box()->setPlainText("ab\ncd");
+        Select(3, 0);
+        Click("cmdFont_3");
+        const QString open = "[FONT=Arial][SIZE=3][COLOR=Black]";
+        QCOMPARE(Box()->toPlainText(), "ab\n" + open + "[/COLOR][/SIZE][/FONT]cd");
+        QCOMPARE(Box()->textCursor().position(), 3 + open.size());
+        QVERIFY(!Box()->textCursor().hasSelection());
+        // Another choice goes into the tags.
+        Find<QComboBox>("cbColor")->setCurrentIndex(16);
+        Box()->clear();
+        Click("cmdFont_3");
+        QVERIFY(Box()->toPlainText().startsWith("[FONT=Arial][SIZE=3][COLOR=Red]"));
+    }
+
+    void insertButtons() {
+        Open();
+        Click("cmdPaste_1");
+        QCOMPARE(Box()->toPlainText(), QString("[URL=http://][/URL]"));
+        QCOMPARE(Box()->textCursor().position(), 12);
+        QTest::keyClicks(Box(), "lumar.de");
+        QCOMPARE(Box()->toPlainText(), QString("[URL=http://lumar.de][/URL]"));
+
+        // "Bild" with a selection changes nothing; "Quote" wraps it.
+        Box()->setPlainText("Hallo");
+        Select(0, 5);
+        Click("cmdPaste_0");
+        QCOMPARE(Box()->toPlainText(), QString("Hallo"));
+        QCOMPARE(Box()->textCursor().selectedText(), QString("Hallo"));
+        Click("cmdPaste_3");
+        QCOMPARE(Box()->toPlainText(), QString("[QUOTE]Hallo[/QUOTE]"));
+        QCOMPARE(Box()->textCursor().selectionStart(), 7);
+    }
+
+    void ctrlASelectsAll() {
+        Open();
+        Box()->setPlainText("eins\nzwei");
+        Box()->setFocus();
+        QTest::keyClick(Box(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(Box()->textCursor().selectionStart(), 0);
+        QCOMPARE(Box()->textCursor().selectionEnd(), 9);
+    }
+
+    void takeOverNewBlocksAndChangeOne() {
+        Open();
+        QTest::keyClicks(Box(), "eins");
+        QTest::keyClick(Box(), Qt::Key_Return);
+        QTest::keyClicks(Box(), "zwei");
+        Find<QComboBox>("cbFont")->setCurrentIndex(17);
+        Find<QRadioButton>("opAusrichung_1")->click();
+        Click("cmOK_2");
+        QCOMPARE(editor_->result(), int(QDialog::Accepted));
+        QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
+        QCOMPARE(blocks_.Get(1), std::optional<std::string>("eins\r\nzwei"));
+        QCOMPARE(editor_->Placement(), TextBlockPlacement::After);
+        QCOMPARE(ReadValue(ini_, "VBCode", "Font", ""), std::string("17"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "Ausrichtung", ""), std::string("1"));
+
+        // The next opening preselects "danach" and the font; a second block gets number 2.
+        Open();
+        QVERIFY(Find<QRadioButton>("opAusrichung_1")->isChecked());
+        QCOMPARE(Find<QComboBox>("cbFont")->currentText(), QString("Tahoma"));
+        Click("cmOK_2");
+        QCOMPARE(editor_->StoredBlock(), std::optional<int>(2));
+        QCOMPARE(blocks_.Get(2), std::optional<std::string>(""));
+
+        // Changing block 1 shows its text and keeps its number and the count.
+        Open(TextBlockEditMode::Change, 1);
+        QCOMPARE(Box()->toPlainText(), QString("eins\nzwei"));
+        Box()->setPlainText("neu");
+        Click("cmOK_2");
+        QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
+        QCOMPARE(blocks_.Get(1), std::optional<std::string>("neu"));
+        QCOMPARE(blocks_.Count(), 2);
+    }
+
+    void closeBoxStoresNothing() {
+        Open();
+        QTest::keyClicks(Box(), "text");
+        editor_->close();
+        QCOMPARE(editor_->StoredBlock(), std::nullopt);
+        QCOMPARE(blocks_.Count(), 0);
+        QCOMPARE(dir_->read("Lumar.ini"), std::string());
+    }
+
+    void saveAndLoadKeepClosingCrLf() {
+        Open();
+        Box()->setPlainText(QString::fromUtf8("[B]Grüße[/B]\nZeile"));
+        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        dir_->write("blocks/keep", "");
+        Click("cmOK_0");
+        QCOMPARE(dialogs_->titles.value(0), QString("VBCode speichern..."));
+        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF" "e[/B]\r\nZeile\r\n"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
+
+        // "No" keeps the text and appends the file with its closing line break.
+        Box()->setPlainText("vorher ");
+        messages_->yes = false;
+        Click("cmOK_1");
+        QCOMPARE(messages_->asked.value(0), QString::fromUtf8("Lumar|Die vorhandenen VBCode löschen ?"));
+        QCOMPARE(dialogs_->titles.value(1), QString("VBCode laden..."));
+        QCOMPARE(dialogs_->folders.value(1), QString::fromStdString(dir_->file("blocks/")));
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
+
+        // "Yes" empties the box; a cancelled dialog then leaves it empty.
+        messages_->yes = true;
+        dialogs_->answer.clear();
+        Click("cmOK_1");
+        QCOMPARE(Box()->toPlainText(), QString());
+        QCOMPARE(messages_->asked.size(), 2);
+        // Loading never moves the remembered folder.
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
+    }
+
+    void fileFailuresAreReported() {
+        Open();
+        Box()->setPlainText("x");
+        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        Click("cmOK_0");
+        QCOMPARE(messages_->warnings.size(), 1);
+        QVERIFY(messages_->warnings[0].contains("missing/a.vbc"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
+        messages_->yes = false;
+        Click("cmOK_1");
+        QCOMPARE(messages_->warnings.size(), 2);
+        QCOMPARE(Box()->toPlainText(), QString("x"));
+    }
+
+    void outOfRangeStoredChoicesFallBack() {
+        dir_->write("Lumar.ini", "[VBCode]\r\nColor=77\r\nFont=3\r\nSize=9\r\nAusrichtung=5\r\n");
+        Open();
+        QCOMPARE(Find<QComboBox>("cbColor")->currentIndex(), 0);
+        QCOMPARE(Find<QComboBox>("cbFont")->currentIndex(), 3);
+        QCOMPARE(Find<QComboBox>("cbSize")->currentIndex(), 2);
+        QVERIFY(Find<QRadioButton>("opAusrichung_0")->isChecked());
+    }
+};
+
+QTEST_MAIN(VbCodeEditorTest)
+#include "vbcode_editor_test.moc"
