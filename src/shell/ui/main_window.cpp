@@ -139,7 +139,7 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
     env.browseFolder = hooks_.browseFolder;
     if (!env.browseFolder) env.browseFolder = FolderBrowser(list_, settingsFile_, env.decimalSeparator);
     env.editTextBlock = hooks_.editTextBlock;
-    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(blocks_, settingsFile_);
+    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(blocks_, settingsFile_, &strings_, hooks_.messages);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
     hosterFrame_ = new HosterFrame(pBilder_);
     auto* listLayout = new QVBoxLayout(pBilder_);
