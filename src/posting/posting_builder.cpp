@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "shell/language_table.h"
 #include "shell/settings_keys.h"
 
 namespace lumar {
@@ -77,6 +78,13 @@ void Finish(std::string& text, const PostingOptions& options) {
 PostingView ShowWhole(const PostingState& state) { return PostingView{state.code, std::nullopt, std::nullopt}; }
 
 }  // namespace
+
+PostingTexts PostingTextsFrom(const UiStrings& strings) {
+    PostingTexts texts;
+    texts.partLabel = strings.Get(kStrPostingPart);
+    texts.advertising = strings.Get(kStrAdvertising);
+    return texts;
+}
 
 void CollectPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks) {
     state.code.clear();

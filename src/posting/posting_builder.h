@@ -21,6 +21,8 @@
 
 namespace lumar {
 
+class UiStrings;
+
 // The product's home page, linked by the advertising line.
 inline constexpr std::string_view kHomePageUrl = "http://www.lumar-tool.de";
 
@@ -33,6 +35,9 @@ struct PostingTexts {
     std::string partLabel{kDefaultPartLabel};              // "Postingteilstück" -> "Postingteilstück #1"
     std::string advertising{kDefaultAdvertisingText};      // the advertising line's text
 };
+
+// The two texts as loaded into the program's message table.
+PostingTexts PostingTextsFrom(const UiStrings& strings);
 
 // The state of the code panel's controls at the moment of the call.
 struct PostingOptions {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "shell/language_table.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
 
@@ -244,6 +245,16 @@ TEST_F(ExportTextTest, ExportsSelectedPartOnlyWhileSplit) {
     o.splitSizeText = "20";
     BuildPosting(state, rows, TextBlocks{}, o, {});
     EXPECT_EQ(ExportText(state, o, {}, ini), "C1 C2 C3 C4 C5 ");
+}
+
+TEST_F(ExportTextTest, TextsComeFromTheLanguageFile) {
+    const std::string lang = dir.write("language.ini", "[STRINGS]\r\n005=Part\r\n013=made with Lumar\r\n");
+    const PostingTexts texts = PostingTextsFrom(LoadUiStrings(lang, "VBCode einfügen"));
+    EXPECT_EQ(texts.partLabel, "Part");
+    EXPECT_EQ(texts.advertising, "made with Lumar");
+    const PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
+    EXPECT_EQ(defaults.partLabel, kDefaultPartLabel);
+    EXPECT_EQ(defaults.advertising, kDefaultAdvertisingText);
 }
 
 }  // namespace

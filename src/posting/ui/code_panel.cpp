@@ -185,12 +185,7 @@ QString CodePanel::ShownText() const { return txcode_->toPlainText(); }
 std::string CodePanel::ExportedText() const { return ExportText(posting_, Options(), Texts(), settingsFile_); }
 
 PostingTexts CodePanel::Texts() const {
-    PostingTexts texts;
-    if (strings_) {
-        texts.partLabel = strings_->Get(kStrPostingPart);
-        texts.advertising = strings_->Get(kStrAdvertising);
-    }
-    return texts;
+    return strings_ ? PostingTextsFrom(*strings_) : PostingTexts{};
 }
 
 std::span<const ImageEntry> CodePanel::RowsView() {
