@@ -1,0 +1,229 @@
+// A whole upload from a click on cmUpload to the posting in the code panel, against the
+// hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's progress bar
+// and timer.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "hoster_emulator/hoster_emulator.h"
+#include "imagelist/ui/image_list_panel.h"
+#include "main_window_fakes.h"
+#include "shell/settings_store.h"
+#include "support/jpeg_maker.h"
+#include "upload/ui/upload_panel.h"
+
+using namespace lumar;
+
+class MainWindowUploadTest : public QObject {
+    Q_OBJECT
+private:
+    test::WindowFixture* f_ = nullptr;
+    tools::HosterEmulator* emulator_ = nullptr;
+    std::unique_ptr<ui::MainWindow> w_;
+
+    template <typename T>
+    T* Find(const char* name) {
+        T* widget = w_->findChild<T*>(name);
+        if (!widget) qFatal("no control %s", name);
+        return widget;
+    }
+    bool Showing(const char* name) { return Find<QWidget>(name)->isVisibleTo(w_.get()); }
+    void StartWindow(const std::string& extraIni = "") {
+        f_->dir.write("hosters.ini", emulator_->HostersIni());
+        f_->dir.write("Lumar.ini", "[Bilder]\r\nTimeout=10\r\n" + extraIni);
+        w_ = f_->Start();
+        w_->show();
+    }
+    void AddImages(const QStringList& names) {
+        QStringList paths;
+        for (const QString& n : names) {
+            const std::string p = f_->dir.file("pics/" + n.toStdString());
+            test::WriteJpeg(p, 120, 80);
+            paths << QString::fromStdString(p);
+        }
+        w_->listPanel()->AddDroppedPaths(paths);
+    }
+    // Saves a picture of the window for the documentation when LUMAR_SCREENSHOT_DIR is set.
+    void Screenshot(const char* name) {
+        const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR");
+        if (!dir.isEmpty()) w_->grab().save(QString::fromLocal8Bit(dir) + "/" + name);
+    }
+
+private slots:
+    void init() {
+        f_ = new test::WindowFixture;
+        emulator_ = new tools::HosterEmulator;
+        QVERIFY(emulator_->Listening());
+    }
+    void cleanup() {
+        w_.reset();
+        delete emulator_;
+        delete f_;
+    }
+
+    void aWholeRunEndsWithThePostingInTheCodePanel() {
+        StartWindow();
+        AddImages({"a.jpg", "b.jpg"});
+        w_->List().SelectOnly(2);
+        w_->listPanel()->Command(5);  // a break between the two images
+        Screenshot("main-window.png");
+        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+
+        // The code panel replaced the upload panel, which replaced the list.
+        QVERIFY(Showing("picCode"));
+        QVERIFY(!Showing("picTransfer"));
+        QVERIFY(!Showing("pBilder"));
+        QVERIFY(!w_->UploadRunning());
+        QVERIFY(f_->messages->shown.empty());
+        Screenshot("code-panel.png");
+
+        const std::vector<tools::ReceivedUpload> uploads = emulator_->Uploads();
+        QCOMPARE(uploads.size(), size_t(2));
+        QVERIFY(QString::fromStdString(uploads[0].fileName).endsWith("/a.jpg"));
+        // Each row holds its code and is no longer checked; the break row was collected too.
+        const ImageList& list = w_->List();
+        QCOMPARE(list.Row(1).upload, uploads[0].code);
+        QCOMPARE(list.Row(3).upload, uploads[1].code);
+        for (int p = 1; p <= 3; ++p) QVERIFY(!list.Row(p).checked);
+        const QString posting = Find<QPlainTextEdit>("txcode")->toPlainText();
+        const qsizetype first = posting.indexOf(QString::fromStdString(uploads[0].code));
+        const qsizetype second = posting.indexOf(QString::fromStdString(uploads[1].code));
+        QVERIFY2(first >= 0 && second > first, qPrintable(posting));
+        QVERIFY(posting.mid(first, second - first).contains('\n'));
+        QVERIFY(posting.startsWith("[CENTER]"));
+
+        // Log, totals and status bar.
+        const QStringList log = w_->uploadPanel()->LogText().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(log.size(), 2);
+        for (const QString& line : log) QVERIFY2(line.endsWith("erfolgreich !"), qPrintable(line));
+        QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", ""), std::string("2"));
+        QCOMPARE(w_->StatFiles(), 2.0);
+        QVERIFY(w_->StatusPanelText(3).startsWith("Upload: 2 - Size: 0,00 MB"));
+        QCOMPARE(w_->uploadPanel()->progress()->Percent(), 100);
+
+        // The split-size box takes digits only; "Schliessen" stores the four options.
+        Find<QCheckBox>("ckSplit")->click();
+        auto* size = Find<QLineEdit>("txSplitSize");
+        QVERIFY(size->isEnabled());
+        size->selectAll();
+        QTest::keyClicks(size, "x1y");
+        QCOMPARE(size->text(), QString("1"));
+        QTest::keyClick(size, Qt::Key_Return);
+        QTest::mouseClick(Find<QPushButton>("cmCode_2"), Qt::LeftButton);
+        QVERIFY(Showing("pBilder"));
+        QVERIFY(!Showing("picCode"));
+        QCOMPARE(ReadValue(f_->Settings(), "Posting", "Split", ""), std::string("1"));
+        QCOMPARE(ReadValue(f_->Settings(), "Posting", "SplitSize", ""), std::string("1"));
+        QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Center", ""), std::string("1"));
+        QCOMPARE(ReadValue(f_->Settings(), "Posting", "Code", ""), std::string("0"));
+        // A box emptied down to nothing switches splitting off again.
+        size->clear();
+        QVERIFY(!Find<QCheckBox>("ckSplit")->isChecked());
+    }
+
+    void aFailedImageStaysCheckedAndIsReportedOnceAtTheEnd() {
+        emulator_->SetMisbehaviour(tools::Misbehaviour::NoMarkers);
+        StartWindow();
+        AddImages({"a.jpg"});
+        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        QVERIFY(Showing("picCode"));
+        QVERIFY(w_->List().Row(1).checked);
+        QCOMPARE(f_->messages->shown.size(), size_t(1));
+        QCOMPARE(f_->messages->shown[0].kind, QString("inform"));
+        QCOMPARE(f_->messages->shown[0].title, QString("Lumar V1 - Information"));
+        QVERIFY2(w_->uploadPanel()->LogText().contains("fehlgeschlagen !"),
+                 qPrintable(w_->uploadPanel()->LogText()));
+        QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", "none"), std::string("none"));
+    }
+
+    void cancelEndsTheRunAfterTheCurrentImage() {
+        emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
+        StartWindow();
+        AddImages({"a.jpg", "b.jpg"});
+        // Cancel as soon as the run waits for the first answer.
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll] {
+            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
+                poll.stop();
+                Screenshot("upload-panel.png");
+                QTest::mouseClick(Find<QPushButton>("cmAbbruch"), Qt::LeftButton);
+            }
+        });
+        poll.start(50);
+        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        QVERIFY(!w_->UploadRunning());
+        QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
+        QVERIFY(w_->List().Row(1).checked);
+        QVERIFY(w_->List().Row(2).checked);
+        QVERIFY(Showing("picCode"));
+        QCOMPARE(f_->messages->shown.size(), size_t(1));
+    }
+
+    void quittingDuringARunEndsItWithoutFurtherQuestions() {
+        emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
+        StartWindow();
+        AddImages({"a.jpg", "b.jpg"});
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll] {
+            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
+                poll.stop();
+                QTest::mouseClick(Find<QLabel>("imWin_1"), Qt::LeftButton);
+            }
+        });
+        poll.start(50);
+        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        QVERIFY(w_->Quitting());
+        QVERIFY(!w_->UploadRunning());
+        QVERIFY(!w_->isVisible());
+        QCOMPARE(emulator_->ConnectionCount(), 1);
+        QVERIFY(f_->messages->shown.empty());
+        QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Anbieter", ""), std::string("0"));
+    }
+
+    void progressBarAndTimerOfTheUploadPanel() {
+        ui::UploadPanel panel;
+        panel.resize(500, 300);
+        ui::ProgressBox* bar = panel.progress();
+        bar->resize(300, 22);
+        // No images: no bar, the label reads 100 %.
+        bar->DrawProgress(0, 0, 0);
+        QCOMPARE(bar->Percent(), 100);
+        QCOMPARE(bar->FilledWidth(), 0);
+        QCOMPARE(bar->LabelText(), QString("100 %"));
+        QCOMPARE(bar->LabelColor(), QColor(Qt::black));
+        // Half done: the label starts inside the bar and is drawn white.
+        bar->DrawProgress(1, 0, 2);
+        QCOMPARE(bar->Percent(), 50);
+        QCOMPARE(bar->FilledWidth(), 150);
+        QCOMPARE(bar->LabelColor(), QColor(Qt::white));
+        // A tenth: the label stands beside the bar in black. Values beyond the maximum clamp.
+        bar->DrawProgress(1, 0, 10);
+        QCOMPARE(bar->FilledWidth(), 30);
+        QCOMPARE(bar->LabelColor(), QColor(Qt::black));
+        bar->DrawProgress(12, 0, 10);
+        QCOMPARE(bar->Percent(), 100);
+        QCOMPARE(bar->FilledWidth(), 300);
+
+        // Each tick advances the elapsed time and blinks the status line.
+        panel.RunStarted(3);
+        QVERIFY(panel.timer()->isActive());
+        QCOMPARE(panel.timer()->interval(), 1000);
+        const QColor start = panel.StatusColor();
+        panel.Tick();
+        QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("00:00:01"));
+        QVERIFY(panel.StatusColor() != start);
+        panel.Tick();
+        QCOMPARE(panel.StatusColor(), start);
+        for (int i = 0; i < 3723; ++i) panel.Tick();
+        QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("01:02:05"));
+        panel.RunFinished();
+        QVERIFY(!panel.timer()->isActive());
+    }
+};
+
+QTEST_MAIN(MainWindowUploadTest)
+#include "main_window_upload_test.moc"
