@@ -39,6 +39,8 @@ bool ApplyCaption(QWidget* window, std::string_view target, const QString& text)
         return true;
     }
     if (auto* label = qobject_cast<QLabel*>(control)) {
+        // A translator's "<" is a character, not markup.
+        label->setTextFormat(Qt::PlainText);
         label->setText(text);
         return true;
     }

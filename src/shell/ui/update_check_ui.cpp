@@ -10,6 +10,7 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
@@ -99,5 +100,7 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
         OpenInBrowser(page);
     return UpdateCheckOutcome::EndProgram;
 }
+
+UpdateCheckOutcome RunUpdateCheck(QWidget* owner) { return RunUpdateCheck(owner, SettingsFile()); }
 
 }  // namespace lumar::ui

@@ -87,7 +87,7 @@ class CaptionsTest : public QObject {
     Q_OBJECT
 private slots:
     void withoutFileEveryCaptionIsGermanWithoutTrailingBlanks();
-    void oneTranslatedKeyChangesExactlyOneCaption();
+    void translatedKeysChangeExactlyTheirCaptions();
     void translatedTextBlockButtonBecomesEntry19();
     void titlesTableHeadersAndMissingControls();
 };
@@ -116,17 +116,21 @@ void CaptionsTest::withoutFileEveryCaptionIsGermanWithoutTrailingBlanks() {
     QCOMPARE(list->headerItem()->text(4), QString("5"));
 }
 
-void CaptionsTest::oneTranslatedKeyChangesExactlyOneCaption() {
+void CaptionsTest::translatedKeysChangeExactlyTheirCaptions() {
     test::TempDir dir;
     auto german = MakeMainWindowControls();
     ApplyMainWindowSections(german.get(), dir.file("missing.ini"));
-    const std::string file = dir.write("language.ini", "[Frame1]\r\n005=Start upload\r\n");
+    const std::string file =
+        dir.write("language.ini", "[Frame1]\r\n005=Start upload\r\n002=<b>Max</b> size:\r\n");
     auto english = MakeMainWindowControls();
     ApplyMainWindowSections(english.get(), file);
 
     QMap<QString, QString> expected = AllCaptions(german.get());
     expected["cmUpload"] = "Start upload";
+    expected["lbPic_0"] = "<b>Max</b> size:";
     QCOMPARE(AllCaptions(english.get()), expected);
+    // Shown as typed, not as markup.
+    QCOMPARE(english->findChild<QLabel*>("lbPic_0")->textFormat(), Qt::PlainText);
 }
 
 void CaptionsTest::translatedTextBlockButtonBecomesEntry19() {
