@@ -68,9 +68,9 @@ private slots:
     void aWholeRunEndsWithThePostingInTheCodePanel() {
         StartWindow();
         AddImages({"a.jpg", "b.jpg"});
+        Screenshot("main-window.png");
         w_->List().SelectOnly(2);
         w_->listPanel()->Command(5);  // a break between the two images
-        Screenshot("main-window.png");
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
 
         // The code panel replaced the upload panel, which replaced the list.
