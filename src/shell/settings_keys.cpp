@@ -72,9 +72,11 @@ std::string FormatCount(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15) {
         return std::to_string(static_cast<long long>(value));
     }
-    char buffer[64];
+    // Room for every finite double: up to 309 integer digits, the point and six decimals.
+    char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.6f", value);
     std::string text = buffer;
+    if (text.find('.') == std::string::npos) return text;  // inf or nan
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();
     return text;

@@ -77,6 +77,11 @@ TEST(SettingKeys, UploadTotalsGrowAsDecimalText) {
     EXPECT_EQ(FormatCount(5e12), "5000000000000");
     EXPECT_EQ(FormatCount(2.5), "2.5");
     EXPECT_EQ(FormatCount(0), "0");
+    // Absurd totals from a hand-edited file are written back whole, not cut to a few digits.
+    EXPECT_EQ(FormatCount(2e15), "2000000000000000");
+    const std::string huge = FormatCount(1e300);
+    EXPECT_EQ(huge.size(), 301u);
+    EXPECT_EQ(huge.substr(0, 4), "1000");
 }
 
 TEST(SettingKeys, ParseIntegerAcceptsOnlyWholeDecimalNumbers) {
