@@ -8,7 +8,7 @@ namespace {
 using Names = std::vector<std::string>;
 
 TEST(MultiFileName, SeveralNamesFollowTheFolder) {
-    const MultiFileSelection s = ParseMultiFileName(std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 29));
+    const MultiFileSelection s = ParseMultiFileName(std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28));
     EXPECT_EQ(s.folder, "/home/u/Bilder");
     EXPECT_EQ(s.names, (Names{"a.jpg", "b.jpg"}));
     EXPECT_EQ(s.FullPaths(), (Names{"/home/u/Bilder/a.jpg", "/home/u/Bilder/b.jpg"}));

@@ -1,0 +1,158 @@
+#include "imagelist/ui/file_dialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
+#include <QtTest>
+
+#include "imagelist/multi_file_name.h"
+#include "support/temp_dir.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+
+namespace {
+
+// Answers with what the test put in and remembers what it was asked.
+class ScriptedBackend : public FileDialogBackend {
+public:
+    explicit ScriptedBackend(FileDialogAnswer answer, FileDialogRequest* asked) : answer_(std::move(answer)), asked_(asked) {}
+    FileDialogAnswer Run(const FileDialogRequest& request) override {
+        *asked_ = request;
+        return answer_;
+    }
+
+private:
+    FileDialogAnswer answer_;
+    FileDialogRequest* asked_;
+};
+
+FileDialogAnswer Accepted(QStringList files, int filterIndex = 0) { return {true, std::move(files), filterIndex}; }
+
+}  // namespace
+
+class FileDialogTest : public QObject {
+    Q_OBJECT
+
+private:
+    FileDialogRequest asked;
+    cFileDialog Answering(FileDialogAnswer answer) {
+        return cFileDialog(std::make_unique<ScriptedBackend>(std::move(answer), &asked));
+    }
+
+private slots:
+    void cancelLeavesFilenameAsItWas() {
+        cFileDialog dialog = Answering({});
+        dialog.SetFilename("");
+        QVERIFY(!dialog.ShowOpen());
+        QCOMPARE(dialog.Filename(), std::string());
+        dialog.SetFilename("/old/name.vbc");
+        dialog.SetFilterIndex(2);
+        QVERIFY(!dialog.ShowSave());
+        QCOMPARE(dialog.Filename(), std::string("/old/name.vbc"));
+        QCOMPARE(dialog.FilterIndex(), 2);
+
+        dialog.SetCancelError(true);
+        try {
+            dialog.ShowOpen();
+            QFAIL("no error on cancel");
+        } catch (const FileDialogCancelled& e) {
+            QCOMPARE(std::string(e.what()), std::string("User selected cancel."));
+            QVERIFY(e.Source().ends_with(".cFileDialog"));
+        }
+    }
+
+    void multiSelectionGivesTheFormatTheListReads() {
+        cFileDialog dialog = Answering(Accepted({"/home/u/Bilder/a.jpg", "/home/u/Bilder/b.jpg"}));
+        dialog.setFlags(kFileMustExist | kAllowMultiSelect);
+        dialog.SetFilter("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+        dialog.SetDialogTitle("Bild(er) auswählen...");
+        dialog.SetInitDir("/home/u/Bilder");
+        QVERIFY(dialog.ShowOpen());
+        QCOMPARE(dialog.Filename(), std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28));
+        QCOMPARE(asked.multiple, true);
+        QCOMPARE(asked.mustExist, true);
+        QCOMPARE(asked.save, false);
+        QCOMPARE(asked.title, QStringLiteral("Bild(er) auswählen..."));
+        QCOMPARE(asked.initialFolder, QStringLiteral("/home/u/Bilder"));
+        QCOMPARE(asked.nameFilters, QStringList{"JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"});
+
+        // One file in a multi-selection dialog: its full path.
+        dialog = Answering(Accepted({"/home/u/Bilder/a.jpg"}));
+        dialog.setFlags(kAllowMultiSelect);
+        QVERIFY(dialog.ShowOpen());
+        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(), std::vector<std::string>{"/home/u/Bilder/a.jpg"});
+
+        // Files from two folders still come back whole.
+        dialog = Answering(Accepted({"/a/x.jpg", "/b/y.jpg"}));
+        dialog.setFlags(kAllowMultiSelect);
+        QVERIFY(dialog.ShowOpen());
+        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(), (std::vector<std::string>{"/a/x.jpg", "/b/y.jpg"}));
+    }
+
+    void saveReportsPathAndChosenFilter() {
+        cFileDialog dialog = Answering(Accepted({"/tmp/posting.txt"}, 1));
+        dialog.SetFilter("VBCode (*.vbc)|*.vbc|Text (*.txt)|*.txt");
+        dialog.SetFilterIndex(1);
+        dialog.SetDefaultExt("vbc");
+        dialog.SetFilename(std::string("/x/a.jpg\0b.jpg\0\0", 17));
+        dialog.setFlags(kOverwritePrompt | kAllowMultiSelect);
+        QVERIFY(dialog.ShowSave());
+        QCOMPARE(dialog.Filename(), std::string("/tmp/posting.txt"));
+        QCOMPARE(dialog.FilterIndex(), 2);
+        QCOMPARE(asked.save, true);
+        QCOMPARE(asked.multiple, false);
+        QCOMPARE(asked.confirmOverwrite, true);
+        QCOMPARE(asked.filterIndex, 0);
+        QCOMPARE(asked.defaultSuffix, QStringLiteral("vbc"));
+        QCOMPARE(asked.fileName, QStringLiteral("/x/a.jpg"));
+    }
+
+    void filterTextConversions() {
+        QCOMPARE(PlatformFilterList("VBCode (*.vbc)|*.vbc"), std::string("VBCode (*.vbc)\0*.vbc\0\0", 22));
+        const auto pairs = SplitFilter("Sound:*.wav;*.mp3|Alle|*.*|dangling");
+        QCOMPARE(pairs.size(), std::size_t{2});
+        QCOMPARE(pairs[0].second, std::string("*.wav;*.mp3"));
+        QCOMPARE(pairs[1].first, std::string("Alle"));
+        QVERIFY(QtNameFilters("").isEmpty());
+    }
+
+    // The real dialog, answered by a timer as a user would.
+    void qtDialogRoundTrip() {
+        test::TempDir dir;
+        dir.write("a.jpg", "x");
+        dir.write("b.jpg", "x");
+        dir.write("c.png", "x");
+        FileDialogRequest request;
+        request.initialFolder = QString::fromStdString(dir.path());
+        request.nameFilters = QtNameFilters("PNG|*.png|JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+        request.filterIndex = 1;
+        request.multiple = true;
+        request.mustExist = true;
+        bool seen = false;
+        QFileDialog::FileMode mode = QFileDialog::AnyFile;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            seen = true;
+            mode = dialog->fileMode();
+            dialog->selectFile("\"a.jpg\" \"b.jpg\"");
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QtFileDialogBackend backend;
+        const FileDialogAnswer answer = backend.Run(request);
+        QVERIFY(seen);
+        QCOMPARE(mode, QFileDialog::ExistingFiles);
+        QVERIFY(answer.accepted);
+        QCOMPARE(answer.filterIndex, 1);
+        QStringList files = answer.files;
+        files.sort();
+        QCOMPARE(files, (QStringList{QString::fromStdString(dir.file("a.jpg")), QString::fromStdString(dir.file("b.jpg"))}));
+
+        QTimer::singleShot(0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
+        QVERIFY(!backend.Run(request).accepted);
+    }
+};
+
+QTEST_MAIN(FileDialogTest)
+#include "file_dialog_test.moc"
