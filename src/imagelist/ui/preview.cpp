@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "imagelist/ui/preview_placement.h"
+#include "imagelist/preview_geometry.h"
 
 namespace lumar::ui {
 
@@ -29,8 +29,7 @@ bool PreviewBox::ShowFile(const QString& path) {
     reader.setAutoTransform(false);
     const QSize natural = reader.size();
     if (!natural.isValid() || natural.isEmpty()) return false;
-    const PicturePlacement at =
-        PlacePicture(width(), height(), natural.width(), natural.height());
+    const lumar::PictureRect at = FitPictureInto(width(), height(), natural.width(), natural.height());
     if (at.width <= 0 || at.height <= 0) return false;
     // Decoding straight to the drawn size keeps large photos cheap to show.
     if (at.width != natural.width() || at.height != natural.height())

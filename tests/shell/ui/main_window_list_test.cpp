@@ -9,7 +9,7 @@
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
-#include "imagelist/ui/preview_placement.h"
+#include "imagelist/preview_geometry.h"
 #include "main_window_fakes.h"
 #include "shell/ui/main_dialogs.h"
 #include "shell/settings_store.h"
@@ -245,7 +245,7 @@ private slots:
             {201, 150, QRect(0, 0, 200, 149)},   // one pixel too wide: 149.25 -> 149, y 0
         };
         for (const Case& c : cases) {
-            const ui::PicturePlacement at = ui::PlacePicture(200, 150, c.pw, c.ph);
+            const PictureRect at = FitPictureInto(200, 150, c.pw, c.ph);
             QCOMPARE(QRect(at.x, at.y, at.width, at.height), c.expected);
         }
         // The box draws a real file where the arithmetic says.
