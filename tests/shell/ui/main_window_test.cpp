@@ -117,6 +117,39 @@ private slots:
         QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)), QString("Insert text"));
     }
 
+    void anAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
+        test::WindowFixture f;
+        int asked = 0;
+        f.hooks.updateCheck = [&asked](QWidget*) {
+            ++asked;
+            return false;
+        };
+        ui::MainWindow w(f.hooks);
+        QVERIFY(!w.Start());
+        QCOMPARE(asked, 1);
+        // The hoster list was filled before the check; the options were never restored.
+        QCOMPARE(Find<QComboBox>(&w, "cbHoster")->count(), 7);
+        QVERIFY(!Find<QCheckBox>(&w, "ckBilder")->isChecked());
+        QVERIFY(f.dir.read("Lumar.ini").empty());
+        QVERIFY(w.StatusPanelText(1).isEmpty());
+    }
+
+    void hostersFromHostersIniJoinTheChoice() {
+        test::WindowFixture f;
+        f.dir.write("hosters.ini",
+                    "[Hoster8]\nName=local\nHomeUrl=http://127.0.0.1/\nMaxSizeText=99kB\n"
+                    "ConnectHost=127.0.0.1\nUploadUrl=http://127.0.0.1/up\nFileField=f\n"
+                    "StartMarker=[URL=\nEndMarker=<\n");
+        f.dir.write("Lumar.ini", "[Bilder]\nAnbieter=12\n");
+        auto w = f.Start();
+        auto* box = Find<QComboBox>(w.get(), "cbHoster");
+        QCOMPARE(box->count(), 8);
+        QCOMPARE(box->itemText(7), QString("local"));
+        // A remembered index beyond the list selects the last entry, here the added one.
+        QCOMPARE(box->currentIndex(), 7);
+        QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(), QString("99kB"));
+    }
+
     void choosingAHosterShowsItsLimitAndHomePage() {
         test::WindowFixture f;
         auto w = f.Start();
