@@ -67,17 +67,6 @@ TEST(InsertAtCaret, InsertsAfterTheSelectionAndReportsPosition) {
     EXPECT_EQ(SelectAll(Box("äbc", 1)).selectionLength, 3);
 }
 
-TEST(EditorLists, EntriesExactlyAsTheyAre) {
-    ASSERT_EQ(EditorColorNames().size(), 40u);
-    EXPECT_EQ(EditorColorNames().front(), "Black");
-    EXPECT_EQ(EditorColorNames()[20], "MediumTurquoise");
-    EXPECT_EQ(EditorColorNames().back(), "White");
-    ASSERT_EQ(EditorFontNames().size(), 21u);
-    EXPECT_EQ(EditorFontNames()[8], "Franklin Gothic Medium");
-    EXPECT_EQ(EditorFontNames().back(), "Verdana");
-    EXPECT_EQ(EditorSizeNames(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "7"}));
-}
-
 class TakeOverTest : public ::testing::Test {
 protected:
     test::TempDir dir;
