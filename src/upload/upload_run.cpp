@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "shell/file_io.h"
 #include "shell/settings_keys.h"
+#include "shell/settings_store.h"
 #include "shell/text_codec.h"
 #include "upload/upload_request.h"
 #include "upload/response_parser.h"
@@ -42,6 +44,37 @@ int ReasonFor(SocketFailure failure) {
 }
 
 bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
+
+// A count as ReadCountSetting reads it: 0 for anything that is not a finite number >= 0.
+double CountFromText(const std::string& text) {
+    if (text.empty()) return 0;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) return 0;
+    return value;
+}
+
+// Adds one file to the totals in Lumar.ini and returns the new totals. The file is read
+// once and replaced once per image (not once per key), which keeps a long run from spending
+// its time flushing the settings to disk. Same rules as WriteValue: an unreadable file is
+// left alone.
+std::pair<double, double> AddToUploadTotals(const std::string& file, double addedBytes) {
+    DecodedText current{"", TextEncoding::Windows1252};
+    if (PathExists(file)) {
+        const std::optional<std::string> old = ReadFileBytes(file);
+        if (!old) return {0, 0};
+        current = DecodeFileText(*old);
+    }
+    auto read = [&](const SettingKey& key) {
+        return CountFromText(ReadValueFromText(current.text, key.section, key.key, key.defaultValue));
+    };
+    const double files = read(keys::StatFiles) + 1;
+    const double bytes = read(keys::StatSize) + addedBytes;
+    std::string text = SetValueInText(current.text, keys::StatFiles.section, keys::StatFiles.key, FormatCount(files));
+    text = SetValueInText(text, keys::StatSize.section, keys::StatSize.key, FormatCount(bytes));
+    WriteFileAtomically(file, EncodeFileText(text, current.encoding).bytes);
+    return {files, bytes};
+}
 
 }  // namespace
 
@@ -230,10 +263,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     observer_.RowChanged(position);
 
     if (!options.settingsFile.empty()) {
-        const double files = ReadCountSetting(options.settingsFile, keys::StatFiles) + 1;
-        const double bytes = ReadCountSetting(options.settingsFile, keys::StatSize) + static_cast<double>(request.fileBytes);
-        WriteSetting(options.settingsFile, keys::StatFiles, FormatCount(files));
-        WriteSetting(options.settingsFile, keys::StatSize, FormatCount(bytes));
+        const auto [files, bytes] = AddToUploadTotals(options.settingsFile, static_cast<double>(request.fileBytes));
         observer_.StatsChanged(files, bytes);
     }
     return true;

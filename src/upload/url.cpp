@@ -1,18 +1,19 @@
 #include "upload/url.h"
 
 #include <cctype>
+#include <string_view>
 
 namespace lumar {
 namespace {
 
-std::string TrimBlanks(const std::string& text) {
+std::string_view TrimBlanks(std::string_view text) {
     const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
+    if (first == std::string_view::npos) return {};
     const size_t last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }
 
-bool StartsWithHttp(const std::string& s) {
+bool StartsWithHttp(std::string_view s) {
     static constexpr char kHttp[] = "http";
     for (size_t i = 0; i < 4; ++i)
         if (std::tolower(static_cast<unsigned char>(s[i])) != kHttp[i]) return false;
@@ -22,19 +23,18 @@ bool StartsWithHttp(const std::string& s) {
 }  // namespace
 
 void CURL::ParseURL(std::string strURL, std::string strProxy) {
-    std::string s = TrimBlanks(strURL);
+    std::string_view s = TrimBlanks(strURL);
     if (s.size() < 6) return;
     if (StartsWithHttp(s)) {
         // The first "/" from the fifth character on ends the scheme; the text after the
         // slash that follows it is host and path. Without such a slash (position 0) only the
         // first character goes, as the position arithmetic has it.
         const size_t slash = s.find('/', 4);
-        const size_t p = slash == std::string::npos ? 0 : slash + 1;  // 1-based position
-        s = p + 1 <= s.size() ? s.substr(p + 1) : std::string();
+        const size_t p = slash == std::string_view::npos ? 0 : slash + 1;  // 1-based position
+        s = p + 1 <= s.size() ? s.substr(p + 1) : std::string_view();
     }
     const size_t q = s.find('/');
-    path_ = q == std::string::npos ? std::string() : s.substr(q);
-    if (path_.empty()) path_ = "/";
+    path_ = q == std::string_view::npos ? std::string("/") : std::string(s.substr(q));
     host_ = std::move(strProxy);
     port_ = 80;
 }

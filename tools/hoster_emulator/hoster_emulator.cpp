@@ -20,6 +20,8 @@ using namespace std::chrono_literals;
 constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 64u * 1024u * 1024u;
 constexpr auto kRequestTimeLimit = 30s;
+constexpr std::size_t kKeptBodyBytes = 1024 * 1024;
+constexpr std::size_t kKeptFileBytes = 256u * 1024u * 1024u;
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -374,7 +376,18 @@ void HosterEmulator::HandleConnection(int fd) {
             upload.code = CodeFor(upload.style, "http://127.0.0.1:" + std::to_string(port_), upload.id,
                                   SafeName(upload.fileName));
         page = upload.code.empty() ? PageFor(HosterStyle::Unknown, "") : PageFor(upload.style, upload.code);
-        uploads_.push_back(upload);
+        // Long benchmark runs must not pile up gigabytes: large bodies are not kept, and the
+        // oldest images are forgotten once the kept ones pass the budget.
+        if (upload.body.size() > kKeptBodyBytes) upload.body.clear();
+        for (FormPart& part : upload.parts)
+            if (part.content.size() > kKeptBodyBytes) part.content.clear();
+        keptFileBytes_ += upload.fileBytes.size();
+        for (size_t i = forgotten_; i < uploads_.size() && keptFileBytes_ > kKeptFileBytes; ++i, ++forgotten_) {
+            keptFileBytes_ -= uploads_[i].fileBytes.size();
+            uploads_[i].fileBytes.clear();
+            uploads_[i].fileBytes.shrink_to_fit();
+        }
+        uploads_.push_back(std::move(upload));
     }
     const std::string answer = HttpAnswer("text/html", page);
 

@@ -46,11 +46,11 @@ struct ReceivedUpload {
     int id = 0;                 // 1, 2, ... in arrival order
     std::string requestLine;    // "POST /upload.php HTTP/1.0"
     std::string header;         // the request header, status line included, without the empty line
-    std::string body;           // the body as received (Content-Length bytes)
+    std::string body;           // the body as received (Content-Length bytes); empty beyond 1 MiB
     std::vector<FormPart> parts;
     HosterStyle style = HosterStyle::Unknown;
     std::string fileName;       // of the file part, as sent
-    std::string fileBytes;      // its content
+    std::string fileBytes;      // its content; the oldest are dropped beyond 256 MiB in all
     std::string code;           // the code a client should cut out of the answer
 };
 
@@ -106,6 +106,8 @@ private:
     std::vector<std::size_t> rawPieces_;
     std::chrono::milliseconds holdLimit_{60000};
     std::vector<ReceivedUpload> uploads_;
+    std::size_t keptFileBytes_ = 0;
+    std::size_t forgotten_ = 0;  // uploads_[0 .. forgotten_) no longer hold their file
 };
 
 // Splits a multipart body at its boundary; lenient about the disposition ("form-data" or
