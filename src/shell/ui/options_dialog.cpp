@@ -1,7 +1,6 @@
 #include "shell/ui/options_dialog.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,6 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include "imagelist/ui/file_dialog.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
@@ -34,7 +34,18 @@ constexpr int kTimeoutDigits = 9;
 
 QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
                                           const QString& startFolder, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, title, startFolder, filter);
+    cFileDialog& dialog = SharedFileDialog();
+    dialog.SetFilename("");
+    dialog.SetCancelError(false);
+    dialog.setFlags(kFileMustExist);
+    dialog.setHwnd(owner);
+    dialog.SetFilter(FromQ(filter));
+    dialog.SetDialogTitle(FromQ(title));
+    dialog.SetInitDir(FromQ(startFolder));
+    dialog.ShowOpen();
+    // The shared object outlives this dialog; do not leave it pointing at it.
+    dialog.setHwnd(nullptr);
+    return ToQ(dialog.Filename());
 }
 
 OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
@@ -133,7 +144,7 @@ void OptionsDialog::OnChooseSound() {
     const QString path =
         chooser_->ChooseOpenFile(this, ToQ(strings_.Get(kStrChooseSound)),
                                  ToQ(ReadTextSetting(settingsFile_, keys::SoundDir)),
-                                 "Sound (*.mp3 *.wav)");
+                                 "Sound (*.mp3;*.wav)|*.mp3;*.wav");
     if (path.isEmpty()) return;
     const std::string file = FromQ(path);
     WriteSetting(settingsFile_, keys::SoundDir, FolderOf(file));

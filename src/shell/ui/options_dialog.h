@@ -25,7 +25,8 @@ public:
                                    const QString& filter) = 0;
 };
 
-// The platform's open dialog.
+// The program's shared file dialog (SharedFileDialog), set up for one existing file. The
+// filter is given as "text|patterns".
 class DialogFileChooser : public FileChooser {
 public:
     QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,

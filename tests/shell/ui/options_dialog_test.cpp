@@ -9,6 +9,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "imagelist/ui/file_dialog.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
@@ -66,6 +67,7 @@ private slots:
     void everyWayOfClosingSavesAndStopsTheSound();
     void timeoutTakesDigitsOnly();
     void captionsComeFromFrame5();
+    void soundChooserUsesTheSharedFileDialog();
 };
 
 void OptionsDialogTest::firstOpeningShowsDefaultsAndClosingWritesFourKeys() {
@@ -226,6 +228,64 @@ void OptionsDialogTest::captionsComeFromFrame5() {
     QCOMPARE(Get<QCheckBox>(d.get(), "ckSound")->text(), QString("Play sound"));
     QCOMPARE(Get<QLabel>(d.get(), "Label2")->text(), QString("seconds"));
     QCOMPARE(Get<QLabel>(d.get(), "Label1000")->text(), QString("Sound (wav oder mp3):"));
+}
+
+namespace {
+
+// Answers the shared file dialog and remembers what it was asked.
+class AnsweringBackend : public FileDialogBackend {
+public:
+    AnsweringBackend(FileDialogRequest& seen, QString answer) : seen_(seen), answer_(std::move(answer)) {}
+    FileDialogAnswer Run(const FileDialogRequest& request) override {
+        seen_ = request;
+        FileDialogAnswer a;
+        a.accepted = !answer_.isEmpty();
+        if (a.accepted) a.files << answer_;
+        return a;
+    }
+
+private:
+    FileDialogRequest& seen_;
+    QString answer_;
+};
+
+}  // namespace
+
+void OptionsDialogTest::soundChooserUsesTheSharedFileDialog() {
+    Fixture f;
+    WriteValue(f.ini, "Sound", "SoundAn", "1");
+    WriteValue(f.ini, "Verzeichnis", "SoundDir", f.dir.path() + "/");
+    const std::string path = f.dir.write("klang.wav", "RIFF");
+    FileDialogRequest seen;
+    SharedFileDialog().SetFilename("left over from another window");
+    SharedFileDialog().SetBackend(std::make_unique<AnsweringBackend>(seen, ToQ(path)));
+    {
+        OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound);
+        d.show();
+        QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
+        QCOMPARE(seen.save, false);
+        QVERIFY(seen.mustExist);
+        QVERIFY(!seen.multiple);
+        QCOMPARE(seen.owner, static_cast<QWidget*>(&d));
+        QCOMPARE(seen.fileName, QString());
+        QCOMPARE(seen.initialFolder, ToQ(f.dir.path() + "/"));
+        QCOMPARE(seen.title, QString::fromUtf8("Soundfile auswählen..."));
+        QCOMPARE(seen.nameFilters.size(), 1);
+        QVERIFY(seen.nameFilters[0].startsWith("Sound (*.mp3;*.wav)"));
+        QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), ToQ(path));
+    }
+    QCOMPARE(SharedFileDialog().hwnd(), nullptr);
+
+    // Cancel: the stale name of an earlier use is not taken for a choice.
+    SharedFileDialog().SetBackend(std::make_unique<AnsweringBackend>(seen, QString()));
+    seen = FileDialogRequest{};
+    OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound);
+    d.show();
+    Get<QLineEdit>(&d, "txSound")->setText("typed");
+    QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
+    QVERIFY(seen.mustExist);  // the dialog was asked
+    QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), QString("typed"));
+    QCOMPARE(ReadValue(f.ini, "Sound", "Soundfile", ""), path);
 }
 
 QTEST_MAIN(OptionsDialogTest)
