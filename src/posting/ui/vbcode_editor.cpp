@@ -216,9 +216,10 @@ void VbCodeEditor::OnStyle(int index) {
 
 void VbCodeEditor::OnInsert(int index) { Apply(ApplyInsertButton(Current(), index)); }
 
-void VbCodeEditor::ReportFileError(const QString& path, const std::string& reason) {
-    env_.messages->Warn(this, QStringLiteral("Lumar"),
-                        QStringLiteral("%1:\n%2").arg(QFileInfo(path).absoluteFilePath(), ToQ(reason)));
+void VbCodeEditor::ReportFileError(const QString& path, const std::string& reason, bool saving) {
+    const QString text = saving ? QString::fromUtf8("Die Datei %1 konnte nicht gespeichert werden:\n%2")
+                                : QString::fromUtf8("Die Datei %1 konnte nicht gelesen werden:\n%2");
+    env_.messages->Warn(this, QStringLiteral("Lumar"), text.arg(QFileInfo(path).absoluteFilePath(), ToQ(reason)));
 }
 
 void VbCodeEditor::OnSave() {
@@ -227,7 +228,7 @@ void VbCodeEditor::OnSave() {
     if (path.isEmpty()) return;
     const std::string error = SaveVbcFile(FromQ(path), TextFromBox(Current().text));
     if (!error.empty()) {
-        ReportFileError(path, error);
+        ReportFileError(path, error, true);
         return;
     }
     RememberSaveFolder(env_.settingsFile, keys::SavePath, FromQ(path));
@@ -245,7 +246,7 @@ void VbCodeEditor::OnLoad() {
     std::string error;
     const std::optional<std::string> text = LoadVbcFile(FromQ(path), &error);
     if (!text) {
-        ReportFileError(path, error);
+        ReportFileError(path, error, false);
         return;
     }
     QTextCursor end(txInfo_->document());

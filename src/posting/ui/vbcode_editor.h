@@ -64,7 +64,7 @@ private:
     void OnLoad();
     void OnTakeOver();
     QString String(int entry, const char* fallback) const;
-    void ReportFileError(const QString& path, const std::string& reason);
+    void ReportFileError(const QString& path, const std::string& reason, bool saving);
 
     TextBlocks& blocks_;
     TextBlockEditMode mode_;

@@ -220,10 +220,12 @@ private slots:
         Click("cmOK_0");
         QCOMPARE(messages_->warnings.size(), 1);
         QVERIFY(messages_->warnings[0].contains("missing/a.vbc"));
+        QVERIFY(messages_->warnings[0].contains("gespeichert"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
         messages_->yes = false;
         Click("cmOK_1");
         QCOMPARE(messages_->warnings.size(), 2);
+        QVERIFY(messages_->warnings[1].contains("gelesen"));
         QCOMPARE(Box()->toPlainText(), QString("x"));
     }
 
