@@ -8,6 +8,7 @@
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 #include "upload/posting_hand_over.h"
+#include "upload/socket_layer.h"
 
 namespace lumar {
 namespace {
@@ -260,6 +261,40 @@ TEST_F(UploadRunTest, HostThatNeverClosesIsGivenUpAfterTheTimeout) {
     EXPECT_EQ(recorder->log[0], "Upload von Bild: " + dir.path() + "/a.jpg...fehlgeschlagen ! (Zeitüberschreitung)");
     EXPECT_TRUE(rows[0].checked);
     EXPECT_EQ(rows[0].upload, Codes()[0]);  // the earlier code stays
+}
+
+TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImage) {
+    WriteValue(settings, "Bilder", "Timeout", "0");
+    emulator.SetMisbehaviour(Misbehaviour::NeverClose);
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg")};
+    onStatus = [&] {  // after the first image's wait, before the second image begins
+        if (recorder->statuses.back().rfind("Rückmeldung", 0) == 0) WriteValue(settings, "Bilder", "Timeout", "2");
+    };
+    Run(rows, 1);
+    ASSERT_EQ(recorder->log.size(), 2u);
+    EXPECT_NE(recorder->log[0].find("(Zeitüberschreitung)"), std::string::npos);
+    EXPECT_TRUE(rows[0].checked);
+    EXPECT_FALSE(rows[1].checked);  // waited 2 s, long enough for the answer
+    EXPECT_EQ(rows[1].upload, Codes().back());
+
+    WriteValue(settings, "Bilder", "Timeout", "soon");  // no number: the default of 120 s
+    emulator.SetMisbehaviour(Misbehaviour::None);
+    rows[0].checked = true;
+    Run(rows, 1);
+    EXPECT_FALSE(rows[0].checked);
+}
+
+TEST_F(UploadRunTest, EmulatorServesTheReceivedPictureBack) {
+    std::vector<ImageEntry> rows = {Image("a.jpg")};
+    Run(rows, 7);
+    const std::string url = "/i/1/a.jpg";
+    ASSERT_NE(rows[0].upload.find("http://127.0.0.1:" + std::to_string(emulator.Port()) + url), std::string::npos);
+    UploadConnection c;
+    const WaitControl within{std::chrono::steady_clock::now() + std::chrono::seconds(10), {}, nullptr};
+    ASSERT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), within));
+    ASSERT_GT(c.SendData("GET " + url + " HTTP/1.0\r\n\r\n", within), 0);
+    EXPECT_EQ(c.WaitForAnswer(within), WaitEnd::Closed);
+    EXPECT_EQ(c.Response().Answer(), dir.read("a.jpg"));
 }
 
 TEST_F(UploadRunTest, RefusedConnectionAnswerWithoutMarkersAndNoHosterFail) {
