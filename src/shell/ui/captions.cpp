@@ -13,13 +13,22 @@
 namespace lumar::ui {
 namespace {
 
+// The named control of this window. Dialogs opened from a window are its children too and
+// reuse names such as "Frame_0"; their controls are not this window's.
+template <typename T>
+T* FindControl(QWidget* window, const QString& name) {
+    for (T* control : window->findChildren<T*>(name))
+        if (control->window() == window->window()) return control;
+    return nullptr;
+}
+
 // "lvBilder#2" -> the view named lvBilder, column index 1.
 bool ApplyHeader(QWidget* window, std::string_view target, const QString& text) {
     const size_t hash = target.find('#');
     bool ok = false;
     const int column = ToQ(target.substr(hash + 1)).toInt(&ok) - 1;
     if (!ok || column < 0) return false;
-    auto* view = window->findChild<QAbstractItemView*>(ToQ(target.substr(0, hash)));
+    auto* view = FindControl<QAbstractItemView>(window, ToQ(target.substr(0, hash)));
     if (!view || !view->model() || column >= view->model()->columnCount()) return false;
     return view->model()->setHeaderData(column, Qt::Horizontal, text, Qt::DisplayRole);
 }
@@ -33,7 +42,7 @@ bool ApplyCaption(QWidget* window, std::string_view target, const QString& text)
         return true;
     }
     if (target.find('#') != std::string_view::npos) return ApplyHeader(window, target, text);
-    QWidget* control = window->findChild<QWidget*>(ToQ(target));
+    QWidget* control = FindControl<QWidget>(window, ToQ(target));
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
         button->setText(text);
         return true;

@@ -178,6 +178,15 @@ void CaptionsTest::titlesTableHeadersAndMissingControls() {
     QVERIFY(!ApplyCaption(&window, "nothing#1", "x"));
     QVERIFY(!ApplyCaption(nullptr, "ckBilder", "x"));
     QCOMPARE(ApplyCaptions(&window, "NoSuchSection", dir.file("none.ini")), 0);
+
+    // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
+    auto main = MakeMainWindowControls();
+    auto* options = new QDialog(main.get());
+    auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
+    optionsFrame->setTitle("Wartezeit");
+    delete main->findChild<QGroupBox*>("Frame_0", Qt::FindDirectChildrenOnly);
+    QVERIFY(!ApplyCaption(main.get(), "Frame_0", "-> Bilder"));
+    QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
 }
 
 QTEST_MAIN(CaptionsTest)
