@@ -222,11 +222,6 @@ TEST(ImageListSummary, CountsImageRowsAndAddsTheirSizes) {
     EXPECT_EQ(ListSummaryText(SummarizeList(comma, ','), "Images:", "Size:", ','), "Images: 2 - Size: 0,01 MB");
 }
 
-TEST(ImageListButtons, OnlyTheAddButtonsWorkOnAnEmptyList) {
-    EXPECT_EQ(ListButtonsEnabled(0), (std::array<bool, 6>{true, true, false, false, false, false}));
-    EXPECT_EQ(ListButtonsEnabled(1), (std::array<bool, 6>{true, true, true, true, true, true}));
-}
-
 TEST(ImageListTextBlocks, RowTextNamesTheBlockToChange) {
     ImageEntry row;
     row.text = TextBlockRowText(12);

@@ -43,13 +43,6 @@ TEST(MountTable, RootIsThereEvenWithoutATable) {
     EXPECT_EQ(DriveCaption(drives[0]), "Lokaler Datenträger (/)");
 }
 
-TEST(MountTable, CaptionsNameLabelAndMountPoint) {
-    MountedDrive stick{"/media/u/STICK/", "/dev/sdb1", "vfat", DriveKind::Removable, ""};
-    EXPECT_EQ(DriveCaption(stick), "Wechseldatenträger (/media/u/STICK)");
-    stick.label = "Urlaub";
-    EXPECT_EQ(DriveCaption(stick), "Urlaub (/media/u/STICK)");
-}
-
 TEST(MountTable, LabelsComeFromTheLinkNames) {
     test::TempDir dir;
     const std::string device = dir.write("dev/sdz1", "");
