@@ -209,8 +209,10 @@ HosterTable LoadHostersFromText(std::string_view iniText) {
             std::sort(names.begin(), names.end());
             if (std::adjacent_find(names.begin(), names.end()) != names.end()) {
                 rowProblems.push_back("FormNames repeats a name");
-                if (builtIn) row.FormNames = table.Hosters[static_cast<size_t>(number)].FormNames,
-                             row.FormValues = table.Hosters[static_cast<size_t>(number)].FormValues;
+                if (builtIn) {
+                    row.FormNames = table.Hosters[static_cast<size_t>(number)].FormNames;
+                    row.FormValues = table.Hosters[static_cast<size_t>(number)].FormValues;
+                }
             }
         }
         for (std::string_view key : missing) rowProblems.push_back(std::string(key) + " is missing");
