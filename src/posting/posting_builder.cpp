@@ -26,13 +26,12 @@ long LeadingNumber(std::string_view text, long limit) {
 }
 
 // The block a text-block row names: the leading digits after the first "_" ("*VBCode_3*" -> 3).
-const std::string* BlockOfRow(const ImageEntry& row, const TextBlocks& blocks,
-                              std::optional<std::string>& holder) {
+// Rows naming no stored block (no "_", block 0, a number too large) name nothing.
+std::optional<std::string> BlockOfRow(const ImageEntry& row, const TextBlocks& blocks) {
     const size_t underscore = row.text.find('_');
-    if (underscore == std::string::npos) return nullptr;
+    if (underscore == std::string::npos) return std::nullopt;
     const long number = LeadingNumber(std::string_view(row.text).substr(underscore + 1), INT_MAX / 10);
-    holder = blocks.Get(static_cast<int>(number < 0 ? 0 : number));
-    return holder ? &*holder : nullptr;
+    return number > 0 ? blocks.Get(static_cast<int>(number)) : std::nullopt;
 }
 
 bool IsBreakRow(const ImageEntry& row) { return row.text == kBreakRowText; }
@@ -43,8 +42,7 @@ void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blo
         out += kCrLf;
         return;
     }
-    std::optional<std::string> holder;
-    if (const std::string* block = BlockOfRow(row, blocks, holder)) out += *block;
+    if (const std::optional<std::string> block = BlockOfRow(row, blocks)) out += *block;
 }
 
 void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
