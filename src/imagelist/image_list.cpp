@@ -60,9 +60,9 @@ void ImageList::AppendRows(std::vector<ImageEntry> rows) {
         current_ = 1;
         selected_[0] = 1;
     }
-    // The rows before were in order already; a stable sort places the new ones after their
-    // equals, as sorting them in one at a time would.
-    if (sort_.on) ApplySort();
+    // The rows before were in order already; the new ones are merged in after their equals,
+    // as sorting them in one at a time would.
+    if (sort_.on) ApplySort(rows_.size() - rows.size());
     Changed();
 }
 
@@ -172,15 +172,19 @@ void ImageList::SetSortState(const SortState& state) {
     }
 }
 
-void ImageList::ApplySort() {
+void ImageList::ApplySort(std::size_t sortedPrefix) {
     std::vector<std::size_t> order(rows_.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
     const int column = sort_.column;
     const bool descending = sort_.descending;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    const auto before = [&](std::size_t a, std::size_t b) {
         const int c = CompareColumnText(ColumnText(rows_[a], column), ColumnText(rows_[b], column));
         return descending ? c > 0 : c < 0;
-    });
+    };
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sortedPrefix);
+    std::stable_sort(middle, order.end(), before);
+    // Merging keeps rows of the first part ahead of equal rows of the second.
+    if (sortedPrefix > 0) std::inplace_merge(order.begin(), middle, order.end(), before);
     std::vector<ImageEntry> rows;
     std::vector<char> selected;
     rows.reserve(rows_.size());

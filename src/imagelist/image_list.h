@@ -100,7 +100,8 @@ public:
 
 private:
     std::size_t Index(int position) const { return static_cast<std::size_t>(position - 1); }
-    void ApplySort();
+    // Sorts by the sort state; the first `sortedPrefix` rows are known to be in order already.
+    void ApplySort(std::size_t sortedPrefix = 0);
     void Changed() const {
         if (observer_) observer_();
     }

@@ -195,6 +195,24 @@ TEST(ImageListSort, NewRowsAreSortedInUntilAMarkerIsInserted) {
     EXPECT_EQ(Texts(list).back(), "z");
 }
 
+TEST(ImageListSort, SortingInBatchesEqualsSortingOnce) {
+    // Equal widths in many rows: equal rows must stay in the order they were added.
+    std::vector<ImageEntry> all;
+    for (int i = 0; i < 300; ++i) all.push_back(Image("r" + std::to_string(i), std::to_string((i * 37) % 11)));
+    ImageList batched;
+    batched.SortByColumn(kColumnWidth);
+    batched.SortByColumn(kColumnWidth);  // descending
+    for (std::size_t i = 0; i < all.size();) {
+        const std::size_t n = std::min<std::size_t>(1 + i % 7, all.size() - i);
+        batched.AppendRows(std::vector<ImageEntry>(all.begin() + static_cast<long>(i), all.begin() + static_cast<long>(i + n)));
+        i += n;
+    }
+    ImageList once;
+    once.AppendRows(all);
+    once.SetSortState({true, kColumnWidth, true});
+    EXPECT_EQ(Texts(batched), Texts(once));
+}
+
 TEST(ImageListSort, StartStateTakesEffectOnlyWhenOn) {
     EXPECT_EQ(ImageList().Sort(), (SortState{false, -1, false}));
     ImageList list = ListOf({"b", "a"});
