@@ -1,11 +1,13 @@
 #include "upload/http_request.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 
-#include "shell/file_io.h"
 
 namespace lumar {
 namespace {
@@ -69,6 +71,52 @@ size_t CHTTPRequest::BodySize() const {
     return size;
 }
 
+std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& storage) const {
+    // Positions into `storage` first, views at the end: appending may move its buffer.
+    struct Piece {
+        const std::string* content;  // a file's content, or null for storage[offset, +length)
+        size_t offset;
+        size_t length;
+    };
+    std::vector<Piece> pieces;
+    storage.clear();
+    const size_t bodySize = BodySize();
+    storage += "POST " + proxy_ + path_ + " HTTP/1.0" + kCrLf;
+    storage += std::string("Accept: */*") + kCrLf;
+    storage += "User-Agent: " + userAgent_ + kCrLf;
+    storage += "Host: " + host_ + kCrLf;
+    storage += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
+    storage += "Content-Length: " + std::to_string(bodySize) + kCrLf;
+    storage += kCrLf;
+    size_t start = 0;
+    auto append = [&](std::string_view piece) {
+        for (const FilePart& f : files_) {
+            if (piece.data() == f.content.data() && piece.size() == f.content.size() && !piece.empty()) {
+                pieces.push_back({nullptr, start, storage.size() - start});
+                pieces.push_back({&f.content, 0, f.content.size()});
+                start = storage.size();
+                return;
+            }
+        }
+        storage.append(piece);
+    };
+    WriteBody(append);
+    pieces.push_back({nullptr, start, storage.size() - start});
+
+    std::vector<std::string_view> views;
+    for (const Piece& p : pieces) {
+        if (p.content) views.emplace_back(*p.content);
+        else if (p.length > 0) views.emplace_back(storage.data() + p.offset, p.length);
+    }
+    return views;
+}
+
+std::string CHTTPRequest::TakeFileContent(const std::string& strName) {
+    for (FilePart& f : files_)
+        if (f.name == strName) return std::move(f.content);
+    return {};
+}
+
 std::string CHTTPRequest::GetPOSTQuery() const {
     const size_t bodySize = BodySize();
     std::string request;
@@ -126,12 +174,39 @@ std::string GetMimeType(const std::string& fileName) {
     return "text/plain";
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
+    buffer.clear();
+    if (path.empty()) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
     struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    if (st.st_size <= 0 || st.st_size >= 0x80000000LL) return std::nullopt;
-    std::optional<std::string> bytes = ReadFileBytes(path);
-    if (!bytes || bytes->empty()) return std::nullopt;
+    // The size decides how much is read, as it is taken when the file is opened; files of
+    // 2 GiB and more do not fit the request's counting.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL) {
+        ::close(fd);
+        return false;
+    }
+    buffer.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            buffer.clear();
+            return false;
+        }
+        if (n == 0) break;  // the file shrank meanwhile
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    buffer.resize(done);
+    return done > 0;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::string bytes;
+    if (!ReadWholeFileInto(path, bytes)) return std::nullopt;
     return bytes;
 }
 

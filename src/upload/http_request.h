@@ -31,6 +31,14 @@ public:
     std::string GetPOSTQuery() const;
     // The size of the POST body alone, as the Content-Length line states it.
     size_t BodySize() const;
+    // The same request as GetPOSTQuery, as pieces to be sent one after the other: the file
+    // contents are not copied but referred to where AddFile keeps them, everything else is
+    // written into `storage`. The views stay valid while this object and `storage` live
+    // unchanged.
+    std::vector<std::string_view> GetPOSTQueryPieces(std::string& storage) const;
+    // Hands back the content of a file part (empty when there is none), so a caller can
+    // reuse its buffer for the next file.
+    std::string TakeFileContent(const std::string& strName);
     // A GET carrying the form fields as a query string (blanks in values as %20); files are
     // ignored.
     std::string GetGETQuery() const;
@@ -68,5 +76,7 @@ std::string GetMimeType(const std::string& fileName);
 // The whole file as bytes, or nullopt when it cannot be opened or read, is empty, or is
 // 2 GiB or larger.
 std::optional<std::string> ReadWholeFile(const std::string& path);
+// The same into `buffer` (its capacity is reused); false, with `buffer` empty, on failure.
+bool ReadWholeFileInto(const std::string& path, std::string& buffer);
 
 }  // namespace lumar

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -133,17 +134,53 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
 }
 
 long long UploadConnection::SendData(std::string_view data, const WaitControl& control, SocketFailure* why) {
+    const std::string_view pieces[] = {data};
+    return SendData(std::span<const std::string_view>(pieces), control, why);
+}
+
+long long UploadConnection::SendData(std::span<const std::string_view> pieces, const WaitControl& control,
+                                     SocketFailure* why) {
     auto fail = [&](SocketFailure reason) -> long long {
         Close();
         if (why) *why = reason;
         return -1;
     };
     if (socket_ <= 0) return fail(SocketFailure::SendFailed);
-    size_t sent = 0;
-    while (sent < data.size()) {
-        const ssize_t n = ::send(socket_, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    constexpr size_t kMaxVectors = 64;
+    size_t piece = 0;   // first piece not yet sent completely
+    size_t offset = 0;  // bytes of it already sent
+    long long sent = 0;
+    while (piece < pieces.size()) {
+        if (offset == pieces[piece].size()) {
+            ++piece;
+            offset = 0;
+            continue;
+        }
+        iovec vectors[kMaxVectors];
+        size_t count = 0;
+        for (size_t i = piece; i < pieces.size() && count < kMaxVectors; ++i) {
+            const size_t skip = i == piece ? offset : 0;
+            if (pieces[i].size() == skip) continue;
+            vectors[count].iov_base = const_cast<char*>(pieces[i].data() + skip);
+            vectors[count].iov_len = pieces[i].size() - skip;
+            ++count;
+        }
+        msghdr message{};
+        message.msg_iov = vectors;
+        message.msg_iovlen = count;
+        const ssize_t n = ::sendmsg(socket_, &message, MSG_NOSIGNAL);
         if (n > 0) {
-            sent += static_cast<size_t>(n);
+            sent += n;
+            size_t left = static_cast<size_t>(n);
+            while (left > 0) {
+                const size_t take = std::min(left, pieces[piece].size() - offset);
+                offset += take;
+                left -= take;
+                if (offset == pieces[piece].size() && left > 0) {
+                    ++piece;
+                    offset = 0;
+                }
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -157,7 +194,7 @@ long long UploadConnection::SendData(std::string_view data, const WaitControl& c
         return fail(SocketFailure::SendFailed);
     }
     if (why) *why = SocketFailure::None;
-    return static_cast<long long>(sent);
+    return sent;
 }
 
 void UploadConnection::OnReadable() {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -81,6 +82,9 @@ public:
     // failed send closes the connection (Socket() 0), so the image fails at once. Returns the
     // number of bytes sent, or -1.
     long long SendData(std::string_view data, const WaitControl& control, SocketFailure* why = nullptr);
+    // The same for a request in pieces, sent in order as one stream.
+    long long SendData(std::span<const std::string_view> pieces, const WaitControl& control,
+                       SocketFailure* why = nullptr);
 
     // Waits until the server closes the connection, the deadline passes or the abort flag is
     // set, reading whatever arrives; the handler runs between the slices, the pump after

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "shell/text_codec.h"
-#include "upload/http_request.h"
 #include "upload/url.h"
 
 namespace lumar {
@@ -16,27 +15,48 @@ std::string ToRequestBytes(const std::string& utf8) {
 
 }  // namespace
 
-RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path, UploadRequest& out) {
-    std::optional<std::string> content = ReadWholeFile(path);
-    if (!content) return RequestProblem::FileUnreadable;
+RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const std::string& path) {
+    Release();
+    if (!ReadWholeFileInto(path, file_)) return RequestProblem::FileUnreadable;
     CURL url;
     url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
 
-    CHTTPRequest builder;
-    builder.Host(url.Host());
-    builder.Proxy(url.Proxy());
-    builder.Path(url.Path());
-    builder.UserAgent(kUploadUserAgent);
-    builder.MimeBoundary(kDefaultMimeBoundary);
+    request_ = CHTTPRequest();
+    request_.Host(url.Host());
+    request_.Proxy(url.Proxy());
+    request_.Path(url.Path());
+    request_.UserAgent(kUploadUserAgent);
+    request_.MimeBoundary(kDefaultMimeBoundary);
     bool ok = true;
     for (const FormField& field : FormFields(hoster, &ok))
-        ok = builder.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
-    out.fileBytes = content->size();
-    ok = builder.AddFile(ToRequestBytes(hoster.FileField), ToRequestBytes(path), std::move(*content),
-                         GetMimeType(path)) &&
-         ok;
-    if (!ok) return RequestProblem::BadForm;
-    out.bytes = builder.GetPOSTQuery();
+        ok = request_.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
+    fileBytes_ = file_.size();
+    fileField_ = ToRequestBytes(hoster.FileField);
+    ok = request_.AddFile(fileField_, ToRequestBytes(path), std::move(file_), GetMimeType(path)) && ok;
+    if (!ok) {
+        Release();
+        return RequestProblem::BadForm;
+    }
+    pieces_ = request_.GetPOSTQueryPieces(storage_);
+    return RequestProblem::None;
+}
+
+void PreparedUpload::Release() {
+    pieces_.clear();
+    std::string kept = request_.TakeFileContent(fileField_);
+    if (kept.capacity() > file_.capacity()) file_ = std::move(kept);
+    file_.clear();
+    request_ = CHTTPRequest();
+    fileBytes_ = 0;
+}
+
+RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path, UploadRequest& out) {
+    PreparedUpload prepared;
+    const RequestProblem problem = prepared.Prepare(hoster, path);
+    if (problem != RequestProblem::None) return problem;
+    out.bytes.clear();
+    for (std::string_view piece : prepared.Pieces()) out.bytes.append(piece);
+    out.fileBytes = prepared.FileBytes();
     return RequestProblem::None;
 }
 

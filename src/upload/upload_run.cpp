@@ -126,7 +126,9 @@ std::string FormatRemainingKB(double kb) {
 }
 
 UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer)
-    : hosters_(hosters), strings_(strings), observer_(observer) {}
+    : hosters_(hosters), strings_(strings), observer_(observer), prepared_(std::make_unique<PreparedUpload>()) {}
+
+UploadRun::~UploadRun() = default;
 
 void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     const Clock::time_point runStart = Clock::now();
@@ -223,8 +225,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
         return false;
     }
 
-    UploadRequest request;
-    switch (BuildUploadRequest(hoster, path, request)) {
+    switch (prepared_->Prepare(hoster, path)) {
         case RequestProblem::None: break;
         case RequestProblem::FileUnreadable:
             observer_.AppendLog(imageLine + failed(kReasonFileUnreadable), true);
@@ -233,15 +234,16 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
             observer_.AppendLog(imageLine + strings_.Get(kStrFailed), true);
             return false;
     }
+    const size_t fileBytes = prepared_->FileBytes();
 
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
     Pump(options.pump);
-    if (connection.SendData(request.bytes, control(), &failure) < 0) {
+    const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
+    prepared_->Release();
+    if (sent < 0) {
         observer_.AppendLog(imageLine + failed(ReasonFor(failure)), true);
         return false;
     }
-    request.bytes.clear();
-    request.bytes.shrink_to_fit();
     observer_.AppendLog(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
@@ -263,7 +265,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     observer_.RowChanged(position);
 
     if (!options.settingsFile.empty()) {
-        const auto [files, bytes] = AddToUploadTotals(options.settingsFile, static_cast<double>(request.fileBytes));
+        const auto [files, bytes] = AddToUploadTotals(options.settingsFile, static_cast<double>(fileBytes));
         observer_.StatsChanged(files, bytes);
     }
     return true;

@@ -5,6 +5,7 @@
 // slices of every wait. Everything the user sees goes out through an UploadObserver, so the
 // desktop window and lumar-cli share one run.
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,6 +16,8 @@
 #include "upload/hoster_table.h"
 
 namespace lumar {
+
+class PreparedUpload;
 
 // The four figures of the upload panel.
 struct UploadFigures {
@@ -79,6 +82,7 @@ extern const std::string_view kNotAllUploadedText;
 class UploadRun {
 public:
     UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer);
+    ~UploadRun();
 
     // Uploads every checked image row of `rows` (the click on cmUpload); returns when the
     // run, posting and end-of-run requests included, is over.
@@ -112,6 +116,7 @@ private:
     double remainingKB_ = 0;
     double speedKB_ = 0;
     int failedCount_ = 0;
+    std::unique_ptr<PreparedUpload> prepared_;  // buffers kept from image to image
 };
 
 // "HH:MM:SS" of a number of seconds (fractions cut off, negative counts as 0); hours beyond
