@@ -46,6 +46,19 @@ void CloseFd(int fd) {
     if (fd > 0) ::close(fd);
 }
 
+// Names under the reserved top-level domain "invalid" never resolve (RFC 6761); they are
+// refused here rather than sent to a name server, whose time-out would freeze the window.
+bool IsReservedInvalidName(std::string_view host) {
+    if (!host.empty() && host.back() == '.') host.remove_suffix(1);
+    constexpr std::string_view kInvalid = "invalid";
+    if (host.size() < kInvalid.size()) return false;
+    const std::string_view last = host.substr(host.size() - kInvalid.size());
+    if (host.size() > kInvalid.size() && host[host.size() - kInvalid.size() - 1] != '.') return false;
+    for (size_t i = 0; i < kInvalid.size(); ++i)
+        if ((last[i] | 0x20) != kInvalid[i]) return false;
+    return true;
+}
+
 }  // namespace
 
 bool StartWinsock() {
@@ -60,7 +73,7 @@ bool SocketStarted() { return g_socketStarted; }
 std::uint32_t GetHostAddress(const std::string& host) {
     const in_addr_t dotted = ::inet_addr(host.c_str());
     if (dotted != INADDR_NONE) return dotted;
-    if (host.empty()) return kAddressNone;
+    if (host.empty() || IsReservedInvalidName(host)) return kAddressNone;
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;

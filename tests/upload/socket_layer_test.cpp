@@ -194,6 +194,8 @@ TEST(SocketLayer, ConnectFailuresSayWhy) {
     EXPECT_EQ(c.Socket(), -1);
     EXPECT_FALSE(c.ConnectTo("255.255.255.255", 80, Within(10s), &why));
     EXPECT_EQ(why, SocketFailure::HostNotFound);
+    EXPECT_FALSE(c.ConnectTo("upload.example.INVALID.", 80, Within(10s), &why));  // never asks a name server
+    EXPECT_EQ(why, SocketFailure::HostNotFound);
     EXPECT_FALSE(c.ConnectTo("", 80, Within(10s), &why));
     EXPECT_EQ(why, SocketFailure::HostNotFound);
     EXPECT_FALSE(c.ConnectTo("127.0.0.1", 65535, Within(10s), &why));
