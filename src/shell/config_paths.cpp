@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 
 #include "shell/file_io.h"
 
@@ -30,6 +31,21 @@ void MakeFolders(const std::string& folder) {
     }
 }
 
+// The folders packages install programs into. A program there is never portable, even when
+// the folder happens to be writable (as it is for root): its settings belong to the user.
+bool IsSystemProgramFolder(const std::string& folder) {
+    static constexpr std::string_view kSystemFolders[] = {"/usr/bin/", "/usr/local/bin/", "/bin/",
+                                                          "/usr/sbin/", "/usr/games/", "/sbin/"};
+    for (std::string_view system : kSystemFolders)
+        if (folder == system) return true;
+    // <prefix>/bin/ of the prefix this build installs to (data folder <prefix>/share/lumar).
+    const std::string_view data = LUMAR_DATA_DIR;
+    constexpr std::string_view kDataTail = "/share/lumar";
+    if (data.ends_with(kDataTail))
+        return folder == std::string(data.substr(0, data.size() - kDataTail.size())) + "/bin/";
+    return false;
+}
+
 }  // namespace
 
 std::string ChooseConfigFolder(const ConfigSources& sources) {
@@ -37,7 +53,9 @@ std::string ChooseConfigFolder(const ConfigSources& sources) {
     if (!sources.environmentDir.empty()) return WithTrailingSeparator(sources.environmentDir);
     if (!sources.programDir.empty()) {
         const std::string program = WithTrailingSeparator(sources.programDir);
-        if (PathExists(program + "Lumar.ini") || ::access(program.c_str(), W_OK) == 0) return program;
+        if (!IsSystemProgramFolder(program) &&
+            (PathExists(program + "Lumar.ini") || ::access(program.c_str(), W_OK) == 0))
+            return program;
     }
     if (!sources.xdgConfigHome.empty()) return WithTrailingSeparator(JoinPath(sources.xdgConfigHome, "lumar"));
     const std::string home = sources.home.empty() ? "/tmp" : sources.home;
@@ -64,10 +82,12 @@ std::string SettingsFile() { return ConfigFolder() + "Lumar.ini"; }
 std::string HostersFile() { return ConfigFolder() + "hosters.ini"; }
 
 std::string LanguageFile() {
+    // Only a regular file counts: a folder or FIFO of that name must not hide the installed
+    // translation.
     const std::string local = ConfigFolder() + "language.ini";
-    if (PathExists(local)) return local;
+    if (IsRegularFile(local)) return local;
     const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
-    if (PathExists(installed)) return installed;
+    if (IsRegularFile(installed)) return installed;
     return local;
 }
 

@@ -4,7 +4,8 @@
 // The folder is chosen once at start-up, in this order:
 //  1. the folder given with --config-dir, then the environment variable LUMAR_CONFIG_DIR;
 //  2. the program's own folder when Lumar.ini already exists there or the folder is
-//     writable (portable use, as on Windows);
+//     writable (portable use, as on Windows) - never a system program folder such as
+//     /usr/bin or the install prefix's bin folder;
 //  3. $XDG_CONFIG_HOME/lumar, else ~/.config/lumar.
 // The folder is created when missing. language.ini is looked up in that folder first, then
 // in the installed data folder.

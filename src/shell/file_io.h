@@ -5,7 +5,8 @@
 
 namespace lumar {
 
-// The whole file as bytes, or nullopt when it cannot be opened or read.
+// The whole file as bytes, or nullopt when it cannot be opened or read or is no regular file
+// (folder, FIFO, device); never waits for a writer.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Writes the bytes to a temporary file beside `path` and renames it over `path`, so a reader
@@ -18,6 +19,8 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// True for a regular file (a symbolic link is followed).
+bool IsRegularFile(const std::string& path);
 
 // The folder part of a path including its trailing separator ("/a/b.ini" -> "/a/"),
 // or "" when the path has no separator.

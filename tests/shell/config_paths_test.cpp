@@ -47,5 +47,13 @@ TEST(ConfigFolder, MissingProgramFolderFallsBackToTheUserFolder) {
     EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/");
 }
 
+TEST(ConfigFolder, InstalledProgramKeepsSettingsInTheUserFolderEvenWhenItsFolderIsWritable) {
+    // Root may write to /usr/bin; an installed program must still not put Lumar.ini there.
+    for (const char* installed : {"/usr/bin", "/usr/local/bin/", "/bin"}) {
+        const ConfigSources s{"", "", installed, "", "/home/u"};
+        EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/") << installed;
+    }
+}
+
 }  // namespace
 }  // namespace lumar
