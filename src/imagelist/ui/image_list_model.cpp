@@ -84,6 +84,7 @@ Qt::ItemFlags ImageListModel::flags(const QModelIndex& index) const {
 void ImageListModel::Refresh() {
     if (!pending_ && shownRows_ == list_.Count()) return;
     pending_ = false;
+    sinceReset_.start();
     beginResetModel();
     shownRows_ = list_.Count();
     endResetModel();
@@ -98,7 +99,11 @@ void ImageListModel::RowsEdited(int firstPosition, int lastPosition) {
 void ImageListModel::ListChanged() {
     if (pending_) return;
     pending_ = true;
-    QTimer::singleShot(0, this, [this] {
+    // A folder scan appends a row and pumps events for every file; refreshing the view for
+    // each of them would cost a reset and a repaint per row. At most one reset per interval.
+    const qint64 sinceReset = sinceReset_.isValid() ? sinceReset_.elapsed() : kResetIntervalMs;
+    const int delay = sinceReset >= kResetIntervalMs ? 0 : int(kResetIntervalMs - sinceReset);
+    QTimer::singleShot(delay, this, [this] {
         if (pending_) Refresh();
     });
 }

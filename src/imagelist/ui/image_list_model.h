@@ -4,10 +4,11 @@
 // list itself.
 //
 // Changes of the list's rows are announced by the list's observer; the model coalesces them
-// into one reset per turn of the event loop (a folder scan appends row by row while events are
+// into at most one reset per 100 ms (a folder scan appends row by row while events are
 // pumped) and resets at once when Refresh() is called. Between a change and the reset, data()
 // reads the live list and answers nothing for rows that are gone.
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 
 #include "imagelist/image_list.h"
 
@@ -42,7 +43,10 @@ signals:
 private:
     void ListChanged();
 
+    static constexpr qint64 kResetIntervalMs = 100;
+
     ImageList& list_;
+    QElapsedTimer sinceReset_;
     int shownRows_ = 0;
     bool pending_ = false;
     QString headers_[kImageColumnCount];
