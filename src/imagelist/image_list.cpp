@@ -53,6 +53,12 @@ void ImageList::Append(ImageEntry row) {
 void ImageList::AppendRows(std::vector<ImageEntry> rows) {
     if (rows.empty()) return;
     const bool wasEmpty = rows_.empty();
+    if (sort_.on && !wasEmpty && rows.size() <= 4) {
+        // A few rows (single files, drops) go straight to their place after their equals.
+        for (ImageEntry& row : rows) SortIn(std::move(row));
+        Changed();
+        return;
+    }
     rows_.reserve(rows_.size() + rows.size());
     for (ImageEntry& row : rows) rows_.push_back(std::move(row));
     selected_.resize(rows_.size(), 0);
@@ -64,6 +70,19 @@ void ImageList::AppendRows(std::vector<ImageEntry> rows) {
     // as sorting them in one at a time would.
     if (sort_.on) ApplySort(rows_.size() - rows.size());
     Changed();
+}
+
+void ImageList::SortIn(ImageEntry row) {
+    const std::string key = ColumnText(row, sort_.column);
+    const bool descending = sort_.descending;
+    const auto at = std::upper_bound(rows_.begin(), rows_.end(), key, [&](const std::string& k, const ImageEntry& r) {
+        const int c = CompareColumnText(k, ColumnText(r, sort_.column));
+        return descending ? c > 0 : c < 0;
+    });
+    const auto index = at - rows_.begin();
+    rows_.insert(at, std::move(row));
+    selected_.insert(selected_.begin() + index, 0);
+    if (current_ > index) ++current_;
 }
 
 bool ImageList::InsertMarkerRow(int position, std::string text) {

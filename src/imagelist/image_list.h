@@ -102,6 +102,8 @@ private:
     std::size_t Index(int position) const { return static_cast<std::size_t>(position - 1); }
     // Sorts by the sort state; the first `sortedPrefix` rows are known to be in order already.
     void ApplySort(std::size_t sortedPrefix = 0);
+    // Inserts one row at its sorted place while sorting is on.
+    void SortIn(ImageEntry row);
     void Changed() const {
         if (observer_) observer_();
     }

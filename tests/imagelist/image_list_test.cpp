@@ -207,6 +207,8 @@ TEST(ImageListSort, SortingInBatchesEqualsSortingOnce) {
         batched.AppendRows(std::vector<ImageEntry>(all.begin() + static_cast<long>(i), all.begin() + static_cast<long>(i + n)));
         i += n;
     }
+    // The first row added stayed current through all the inserts.
+    EXPECT_EQ(batched.Row(batched.CurrentRow()).text, "r0");
     ImageList once;
     once.AppendRows(all);
     once.SetSortState({true, kColumnWidth, true});
