@@ -177,7 +177,8 @@ std::string GetMimeType(const std::string& fileName) {
 bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     buffer.clear();
     if (path.empty()) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO in place of the image would otherwise wait for a writer forever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return false;
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of

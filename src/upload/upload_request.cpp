@@ -13,6 +13,21 @@ std::string ToRequestBytes(const std::string& utf8) {
     return utf8;
 }
 
+// The file name inside the part header's quotes: a line break would end the header line and
+// a quote the value, letting a file name write header lines of its own. Escaped as browsers
+// escape them; every other byte goes out as it is.
+std::string QuotedFileName(const std::string& path) {
+    std::string out;
+    out.reserve(path.size());
+    for (char c : path) {
+        if (c == '\r') out += "%0D";
+        else if (c == '\n') out += "%0A";
+        else if (c == '"') out += "%22";
+        else out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const std::string& path) {
@@ -32,7 +47,7 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const std::strin
         ok = request_.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
     fileBytes_ = file_.size();
     fileField_ = ToRequestBytes(hoster.FileField);
-    ok = request_.AddFile(fileField_, ToRequestBytes(path), std::move(file_), GetMimeType(path)) && ok;
+    ok = request_.AddFile(fileField_, QuotedFileName(ToRequestBytes(path)), std::move(file_), GetMimeType(path)) && ok;
     if (!ok) {
         Release();
         return RequestProblem::BadForm;
