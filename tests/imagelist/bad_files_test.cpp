@@ -1,0 +1,113 @@
+// Adding files and folders that are not what they seem: special files, broken links, loops
+// and odd names must give a list of exactly the readable JPEGs, without waiting or looping.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <future>
+
+#include "imagelist/add_images.h"
+#include "support/jpeg_maker.h"
+#include "support/temp_dir.h"
+
+namespace lumar {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+Strings Paths(const ImageList& list) {
+    Strings out;
+    for (const ImageEntry& row : list.Rows()) out.push_back(row.FullPath());
+    return out;
+}
+
+// Runs the adding on a thread so that a reader stuck on a FIFO fails the test instead of
+// hanging it; opening the FIFO for writing releases such a reader.
+int AddWithoutHanging(ImageList& list, const Strings& paths, const std::string& fifo) {
+    auto added = std::async(std::launch::async, [&] { return AddDroppedPaths(list, paths); });
+    if (added.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "adding waits on " << fifo;
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) ::close(fd);
+    }
+    return added.get();
+}
+
+TEST(AddBadFiles, OnlyReadableJpegsAreTakenFromFilesAndFolders) {
+    test::TempDir dir;
+    test::WriteJpeg(dir.file("pics/good.jpg"), 10, 20);
+    dir.write("pics/empty.jpg", "");
+    dir.write("pics/text.jpg", "not a picture");
+    ASSERT_EQ(::mkfifo(dir.file("pics/fifo.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(dir.file("pics/gone.jpg").c_str(), dir.file("pics/dangling.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.file("pics/device.jpg").c_str()), 0);
+    // A folder named like a picture is scanned as a folder, not read as a file.
+    test::WriteJpeg(dir.file("pics/folder.jpg/inner.jpg"), 5, 5);
+
+    ImageList fromFolder;
+    EXPECT_EQ(AddWithoutHanging(fromFolder, {dir.file("pics")}, dir.file("pics/fifo.jpg")), 2);
+    EXPECT_EQ(Paths(fromFolder), (Strings{dir.file("pics/good.jpg"), dir.file("pics/folder.jpg/inner.jpg")}));
+
+    // The same entries dropped one by one, plus paths that are not there at all.
+    ImageList dropped;
+    const Strings paths = {dir.file("pics/empty.jpg"),    dir.file("pics/text.jpg"),   dir.file("pics/fifo.jpg"),
+                           dir.file("pics/dangling.jpg"), dir.file("pics/device.jpg"), dir.file("missing.jpg"),
+                           "",                            dir.file("pics/good.jpg")};
+    EXPECT_EQ(AddWithoutHanging(dropped, paths, dir.file("pics/fifo.jpg")), 1);
+    ASSERT_EQ(dropped.Count(), 1);
+    EXPECT_EQ(dropped.Row(1).width, "10");
+}
+
+TEST(AddBadFiles, SymbolicLinkLoopsAreListedOnce) {
+    test::TempDir dir;
+    test::WriteJpeg(dir.file("top/a.jpg"), 4, 4);
+    test::WriteJpeg(dir.file("top/sub/b.jpg"), 4, 4);
+    ASSERT_EQ(::symlink("..", dir.file("top/sub/up").c_str()), 0);              // back to top
+    ASSERT_EQ(::symlink(dir.file("top").c_str(), dir.file("top/self").c_str()), 0);  // to itself
+    ASSERT_EQ(::symlink("loop2", dir.file("top/loop1").c_str()), 0);           // a link to a link to it
+    ASSERT_EQ(::symlink("loop1", dir.file("top/loop2").c_str()), 0);
+
+    ImageList list;
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("top")}), 2);
+    EXPECT_EQ(Paths(list), (Strings{dir.file("top/a.jpg"), dir.file("top/sub/b.jpg")}));
+}
+
+TEST(AddBadFiles, OddNamesKeepEveryByte) {
+    test::TempDir dir;
+    const Strings names = {"with blanks .jpg", "B\xC3\xA4ume.jpg", "caf\xE9.jpg", "two\nlines.jpg", " lead.jpg"};
+    for (const std::string& name : names) test::WriteJpeg(dir.file("odd/" + name), 3, 3);
+    ImageList list;
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("odd")}), static_cast<int>(names.size()));
+    Strings texts;
+    for (const ImageEntry& row : list.Rows()) {
+        texts.push_back(row.text);
+        EXPECT_EQ(row.folder, dir.file("odd/"));
+    }
+    Strings sorted = names;
+    std::sort(sorted.begin(), sorted.end());  // the scan lists names in byte order
+    EXPECT_EQ(texts, sorted);
+
+    ImageList single;
+    EXPECT_TRUE(AddImageFile(single, dir.file("odd/two\nlines.jpg")));
+    EXPECT_EQ(single.Row(1).text, "two\nlines.jpg");
+}
+
+TEST(AddBadFiles, UnreadableFilesAndFoldersAreSkipped) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads and lists everything";
+    test::TempDir dir;
+    test::WriteJpeg(dir.file("d/locked.jpg"), 4, 4);
+    test::WriteJpeg(dir.file("d/closed/inner.jpg"), 4, 4);
+    test::WriteJpeg(dir.file("d/open.jpg"), 4, 4);
+    ::chmod(dir.file("d/locked.jpg").c_str(), 0);
+    ::chmod(dir.file("d/closed").c_str(), 0);
+    ImageList list;
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("d")}), 1);
+    ::chmod(dir.file("d/closed").c_str(), 0755);
+    EXPECT_EQ(Paths(list), (Strings{dir.file("d/open.jpg")}));
+}
+
+}  // namespace
+}  // namespace lumar
