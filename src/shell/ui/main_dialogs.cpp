@@ -1,10 +1,11 @@
 #include "shell/ui/main_dialogs.h"
 
 #include <QApplication>
-#include <QFileDialog>
 
 #include "imagelist/add_images.h"
+#include "imagelist/ui/folder_browser.h"
 #include "posting/ui/vbcode_editor.h"
+#include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
@@ -28,15 +29,11 @@ EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
 std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
                                                   char decimalSeparator) {
     return [&list, settingsFile, decimalSeparator](QWidget* owner) {
-        const QString folder = QFileDialog::getExistingDirectory(
-            owner, QStringLiteral("Bildverzeichnis suchen..."), ToQ(ReadLastAddDir(settingsFile)));
-        if (folder.isEmpty()) return;
         AddOptions options;
         options.decimalSeparator = decimalSeparator;
         options.pump = [] { QCoreApplication::processEvents(); };
-        const bool recursive = ReadIntSetting(settingsFile, keys::SubDir) != 0;
-        AddImageFolder(list, FromQ(folder), recursive, options);
-        StoreLastAddDir(settingsFile, FromQ(folder));
+        frmBrowseFolder dialog(list, settingsFile, options, LanguageFile(), owner);
+        dialog.exec();
     };
 }
 

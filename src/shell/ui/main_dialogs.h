@@ -25,8 +25,7 @@ using EditTextBlockFn =
 EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
                                 const UiStrings* strings, std::shared_ptr<MessageBoxes> messages);
 
-// The folder choice of command 1: appends the JPEG files of the chosen folder (with its
-// subfolders when Verzeichnis/SubDir is 1) and remembers the folder.
+// The folder browser of command 1: appends the JPEG files of the chosen folder itself.
 std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
                                                   char decimalSeparator);
 

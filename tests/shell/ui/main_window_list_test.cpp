@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "imagelist/add_images.h"
 #include "imagelist/multi_file_name.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
@@ -128,6 +129,22 @@ private slots:
         QTest::mouseClick(Button(0), Qt::LeftButton);
         QCOMPARE(List().Count(), 2);
         QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""), std::string("/elsewhere"));
+    }
+
+    void commandOneRefreshesPreviewButtonsAndSummaryAfterTheBrowser() {
+        test::WriteJpeg(f_->dir.file("tree/a.jpg"), 30, 20);
+        test::WriteJpeg(f_->dir.file("tree/b.jpg"), 30, 20);
+        w_.reset();
+        f_->hooks.browseFolder = [this](QWidget*) {
+            AddImageFolder(w_->List(), f_->dir.file("tree"), true);
+        };
+        w_ = f_->Start();
+        QTest::mouseClick(Button(1), Qt::LeftButton);
+        QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpg"}));
+        QCOMPARE(View()->model()->rowCount(), 2);
+        QCOMPARE(w_->listPanel()->PreviewRowIndex(), 1);
+        for (int i = 2; i < 6; ++i) QVERIFY(Button(i)->isEnabled());
+        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 2 -"));
     }
 
     void breakGoesBeforeTheCurrentRowAndBecomesCurrent() {
