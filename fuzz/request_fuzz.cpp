@@ -1,7 +1,9 @@
 // Fields and files from arbitrary bytes: the Content-Length always equals the body that
-// follows the header, and the file bytes appear unchanged in the request.
+// follows the header, the file bytes appear unchanged in the request, and the request sent
+// in pieces around the file is the same bytes.
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,5 +47,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(length == request.size() - headerEnd - 4);
     Check(length == r.BodySize());
     if (withFile) Check(request.find("\r\n\r\n" + content + "\r\n--ZoBaRmInTeRiX--\r\n") != std::string::npos);
+
+    // The pieces the upload sends add up to the same bytes, the file content not copied.
+    std::string storage;
+    std::string joined;
+    bool fileReferenced = false;
+    for (std::string_view piece : r.GetPOSTQueryPieces(storage)) {
+        joined.append(piece);
+        const std::less<const char*> before;
+        fileReferenced = fileReferenced || before(piece.data(), storage.data()) ||
+                         !before(piece.data(), storage.data() + storage.size());
+    }
+    Check(joined == request);
+    if (withFile && !content.empty()) Check(fileReferenced);
     return 0;
 }

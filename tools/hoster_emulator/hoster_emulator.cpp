@@ -21,7 +21,7 @@ constexpr std::size_t kMaxHeaderBytes = 64 * 1024;
 constexpr std::size_t kMaxBodyBytes = 64u * 1024u * 1024u;
 constexpr auto kRequestTimeLimit = 30s;
 constexpr std::size_t kKeptBodyBytes = 1024 * 1024;
-constexpr std::size_t kKeptFileBytes = 256u * 1024u * 1024u;
+constexpr std::size_t kKeptFileBytes = 64u * 1024u * 1024u;
 
 std::string Lower(std::string text) {
     for (char& c : text)

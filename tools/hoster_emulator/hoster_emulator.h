@@ -50,7 +50,7 @@ struct ReceivedUpload {
     std::vector<FormPart> parts;
     HosterStyle style = HosterStyle::Unknown;
     std::string fileName;       // of the file part, as sent
-    std::string fileBytes;      // its content; the oldest are dropped beyond 256 MiB in all
+    std::string fileBytes;      // its content; the oldest are dropped beyond 64 MiB in all
     std::string code;           // the code a client should cut out of the answer
 };
 
