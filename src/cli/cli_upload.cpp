@@ -12,6 +12,7 @@
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "shell/config_paths.h"
+#include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "upload/posting_hand_over.h"
@@ -144,7 +145,18 @@ int RunUpload(const Args& args) {
     ImageList list;
     std::vector<std::string> absolute;
     for (const std::string& p : paths) absolute.push_back(AbsolutePath(p));
-    AddDroppedPaths(list, absolute);
+    // As a drop would add them, except that a file named on the command line which is no
+    // readable JPEG is named on stderr and makes the exit code 1: a script must not take a
+    // skipped image for an uploaded one. Files inside folders are chosen by the scan as usual.
+    bool skipped = false;
+    for (const std::string& p : absolute) {
+        if (IsDirectory(p)) {
+            AddImageFolder(list, p, true);
+        } else if (!AddImageFile(list, p)) {
+            std::cerr << "lumar-cli: " << p << ": not a readable JPEG image\n";
+            skipped = true;
+        }
+    }
     if (list.Empty()) {
         std::cerr << "lumar-cli: no JPEG image among the paths\n";
         return 1;
@@ -175,7 +187,7 @@ int RunUpload(const Args& args) {
 
     bool left = false;
     for (const ImageEntry& row : list.Rows()) left = left || (row.checked && row.IsImage());
-    return left ? 1 : 0;
+    return left || skipped ? 1 : 0;
 }
 
 }  // namespace lumar::cli
