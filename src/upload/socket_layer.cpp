@@ -159,6 +159,10 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         return -1;
     };
     if (socket_ <= 0) return fail(SocketFailure::SendFailed);
+    // The time-out bounds a stall, not the whole send: a large image over a slow line goes on
+    // as long as the host keeps taking bytes, so every step forward grants the time anew.
+    const auto allowance = control.deadline - Clock::now();
+    WaitControl waiting = control;
     constexpr size_t kMaxVectors = 64;
     size_t piece = 0;   // first piece not yet sent completely
     size_t offset = 0;  // bytes of it already sent
@@ -184,6 +188,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         const ssize_t n = ::sendmsg(socket_, &message, MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
+            waiting.deadline = Clock::now() + allowance;
             size_t left = static_cast<size_t>(n);
             while (left > 0) {
                 const size_t take = std::min(left, pieces[piece].size() - offset);
@@ -198,7 +203,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int revents = WaitFor(socket_, POLLOUT, control);
+            const int revents = WaitFor(socket_, POLLOUT, waiting);
             if (revents < 0) return fail(SocketFailure::Cancelled);
             if (revents == 0) return fail(SocketFailure::Timeout);
             if (revents & (POLLERR | POLLNVAL)) return fail(SocketFailure::SendFailed);

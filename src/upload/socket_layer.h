@@ -78,7 +78,8 @@ public:
     bool ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
                    SocketFailure* why = nullptr);
 
-    // SendData: sends every byte, waiting for the socket to take more when it is full. A
+    // SendData: sends every byte, waiting for the socket to take more when it is full; the
+    // time the control allows counts again from every step forward, so only a stall ends it. A
     // failed send closes the connection (Socket() 0), so the image fails at once. Returns the
     // number of bytes sent, or -1.
     long long SendData(std::string_view data, const WaitControl& control, SocketFailure* why = nullptr);

@@ -4,6 +4,7 @@
 // image, and must count only successes in the totals of Lumar.ini.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "shell/settings_keys.h"
@@ -34,6 +37,9 @@ enum class Fault {
     SmallPieces,
     SplitHeader,
     NoHeader,
+    HeaderWithoutEnd,
+    DripPastTimeout,
+    CloseOnAccept,
     NeverCloseAfterAnswer,
     NeverCloseSilent,
     CloseAtOnce,
@@ -54,6 +60,7 @@ struct FaultCase {
     int reason = 0;              // kReason... of a failure
     bool failsOnConnect = false; // logged as "Verbindung zu <host> fehlgeschlagen !"
     size_t middlePadding = 0;    // bytes appended to the middle image
+    int otherReason = 0;         // a second reason a race between the two ends may give
 };
 
 void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
@@ -81,6 +88,81 @@ private:
     int fd_ = -1;
     std::uint16_t port_ = 0;
 };
+
+// A server of our own on 127.0.0.1 for what the emulator does not do: every accepted
+// connection goes to `handler`, then is closed. Serves at most 8 connections and 30 s.
+class ScriptedServer {
+public:
+    using Handler = std::function<void(int fd, const std::atomic<bool>& stop)>;
+
+    explicit ScriptedServer(Handler handler, int receiveBuffer = 0) : handler_(std::move(handler)) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) return;
+        // Set before listening, so accepted connections start with the small window.
+        if (receiveBuffer > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 4) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return;
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~ScriptedServer() {
+        stop_.store(true);
+        if (thread_.joinable()) thread_.join();
+        if (fd_ >= 0) ::close(fd_);
+    }
+    std::uint16_t Port() const { return port_; }
+
+private:
+    void Serve() {
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        for (int served = 0; served < 8 && !stop_.load() && Clock::now() < until;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            const int connection = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0) continue;
+            ++served;
+            handler_(connection, stop_);
+            ::close(connection);
+        }
+    }
+
+    Handler handler_;
+    int fd_ = -1;
+    std::uint16_t port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// Reads one request, its first `slowBytes` at `bytesPerTurn` bytes every 20 ms and the rest at
+// full speed (at most 20 s in all), then answers with the page of the first hoster style
+// carrying `code`.
+void ReadSlowlyThenAnswer(int fd, const std::atomic<bool>& stop, size_t bytesPerTurn, size_t slowBytes,
+                          const std::string& code) {
+    std::string request;
+    std::vector<char> buffer(bytesPerTurn);
+    size_t expected = std::string::npos;
+    const auto until = Clock::now() + std::chrono::seconds(20);
+    while (!stop.load() && Clock::now() < until && request.size() < expected) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) return;
+        if (n > 0) request.append(buffer.data(), static_cast<size_t>(n));
+        const size_t headerEnd = request.find("\r\n\r\n");
+        const size_t length = request.find("Content-Length: ");
+        if (expected == std::string::npos && headerEnd != std::string::npos && length < headerEnd)
+            expected = headerEnd + 4 + std::stoul(request.substr(length + 16));
+        if (request.size() < slowBytes) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const std::string answer =
+        "HTTP/1.0 200 OK\r\n\r\n" + HosterEmulator::PageFor(tools::HosterStyle::ImageVenue, code);
+    ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+}
 
 // Records the log lines and how long each image took, and lets the test act at the start
 // of every image.
@@ -146,6 +228,25 @@ protected:
             case Fault::SlowRead: faultMode = Misbehaviour::SlowRead; break;
             case Fault::OversizeAnswer: faultMode = Misbehaviour::OverCap; break;
             case Fault::NoMarkers: faultMode = Misbehaviour::NoMarkers; break;
+            case Fault::HeaderWithoutEnd:
+                // A status line and the page, but never the empty line that ends a header.
+                rawAnswer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n" +
+                            HosterEmulator::PageFor(tools::HosterStyle::ImageVenue, rawCode);
+                rawPieces = {};
+                break;
+            case Fault::DripPastTimeout: {
+                // The page padded in front, so its code would arrive only after the time-out:
+                // 400 pieces of 20 bytes, 10 ms apart.
+                rawAnswer = "HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, ' ') +
+                            HosterEmulator::PageFor(tools::HosterStyle::ImageVenue, rawCode);
+                rawPieces.assign(400, 20);
+                break;
+            }
+            case Fault::CloseOnAccept:
+                closing = std::make_unique<ScriptedServer>([](int, const std::atomic<bool>&) {});
+                faultHosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" +
+                                                   std::to_string(closing->Port()) + "\n");
+                break;
             case Fault::SplitHeader: {
                 // The header cut inside "HTTP/1." and again between the two line ends that
                 // close it.
@@ -178,6 +279,7 @@ protected:
     test::TempDir dir;
     HosterEmulator emulator;
     RefusingPort refusing;
+    std::unique_ptr<ScriptedServer> closing;
     HosterTable goodHosters;
     HosterTable hosters;  // the table the run reads, swapped per image
     std::optional<HosterTable> faultHosters;
@@ -223,13 +325,20 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     if (c.succeeds) {
         EXPECT_EQ(recorder.log[1], imageLine + "erfolgreich !");
         EXPECT_FALSE(rows[1].checked);
-        EXPECT_EQ(rows[1].upload, c.fault == Fault::SplitHeader ? rawCode : uploads[1].code);
+        EXPECT_EQ(rows[1].upload, rawAnswer.empty() ? uploads[1].code : rawCode);
         EXPECT_EQ(run.FailedCount(), 0);
         bytes += static_cast<double>(dir.read("b.jpg").size());
     } else {
-        const std::string failed = "fehlgeschlagen ! (" + strings.Get(c.reason) + ")";
         const std::string host = c.fault == Fault::Unresolvable ? kUnresolvableHost : "127.0.0.1";
-        EXPECT_EQ(recorder.log[1], c.failsOnConnect ? "Verbindung zu " + host + " " + failed : imageLine + failed);
+        auto line = [&](int reason) {
+            const std::string failed = "fehlgeschlagen ! (" + strings.Get(reason) + ")";
+            return c.failsOnConnect ? "Verbindung zu " + host + " " + failed : imageLine + failed;
+        };
+        if (c.otherReason != 0 && recorder.log[1] == line(c.otherReason)) {
+            SUCCEED();
+        } else {
+            EXPECT_EQ(recorder.log[1], line(c.reason));
+        }
         EXPECT_TRUE(rows[1].checked);
         EXPECT_EQ(rows[1].upload, "");
         EXPECT_EQ(run.FailedCount(), 1);
@@ -245,12 +354,17 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultCase{"SmallPieces", Fault::SmallPieces, true},
                       FaultCase{"SplitHeader", Fault::SplitHeader, true},
                       FaultCase{"NoHeader", Fault::NoHeader, true},
+                      FaultCase{"HeaderWithoutEnd", Fault::HeaderWithoutEnd, true},
                       FaultCase{"NeverCloseAfterAnswer", Fault::NeverCloseAfterAnswer, true},
                       FaultCase{"SlowDrip", Fault::SlowDrip, true},
                       FaultCase{"SlowRead", Fault::SlowRead, true, 0, false, 2u << 20},
                       FaultCase{"OversizeAnswer", Fault::OversizeAnswer, true},
                       FaultCase{"NeverCloseSilent", Fault::NeverCloseSilent, false, kReasonTimeout},
+                      FaultCase{"DripPastTimeout", Fault::DripPastTimeout, false, kReasonTimeout},
                       FaultCase{"CloseAtOnce", Fault::CloseAtOnce, false, kReasonNoCode},
+                      // Whether the close beats the request out depends on timing.
+                      FaultCase{"CloseOnAccept", Fault::CloseOnAccept, false, kReasonNoCode, false, 0,
+                                kReasonSendFailed},
                       FaultCase{"Reset", Fault::Reset, false, kReasonNoCode},
                       FaultCase{"ResetWhileSending", Fault::ResetWhileSending, false, kReasonSendFailed, false,
                                 24u << 20},
@@ -258,6 +372,33 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"Refused", Fault::Refused, false, kReasonConnectFailed, true},
                       FaultCase{"Unresolvable", Fault::Unresolvable, false, kReasonHostNotFound, true}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+// The time-out bounds a stall, not the whole request: a large image going out to a host that
+// keeps taking it, only slowly, is sent to the end even when that takes longer than the
+// time-out, and then uploads. (The socket buffers hold up to about 4 MiB, so the host reads
+// the first 4 MiB of 8 slowly; the request cannot have left before it did.)
+TEST_F(FaultMatrixTest, LargeImageOverASlowLineIsNotCutOffByTheTimeout) {
+    WriteValue(settings, "Bilder", "Timeout", "1");
+    const std::string code = "[URL=http://127.0.0.1/v/5][IMG]http://127.0.0.1/i/5/big.jpg[/IMG][/URL]";
+    ScriptedServer slow([&](int fd, const std::atomic<bool>& stop) { ReadSlowlyThenAnswer(fd, stop, 48 * 1024, 4u << 20, code); },
+                        64 * 1024);
+    ASSERT_NE(slow.Port(), 0);
+    hosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" + std::to_string(slow.Port()) + "\n");
+    std::vector<ImageEntry> rows = {Image("big.jpg", 8u << 20)};
+
+    UploadRun run(hosters, strings, recorder);
+    UploadRunOptions options;
+    options.hosterIndex = 1;
+    options.settingsFile = settings;
+    run.Run(rows, options);
+
+    ASSERT_EQ(recorder.seconds.size(), 1u);
+    EXPECT_GT(recorder.seconds[0], 1.0);  // the sending really outlasted the time-out
+    ASSERT_EQ(recorder.log.size(), 1u);
+    EXPECT_EQ(recorder.log[0], "Upload von Bild: " + dir.file("big.jpg") + "...erfolgreich !");
+    EXPECT_EQ(rows[0].upload, code);
+    EXPECT_FALSE(rows[0].checked);
+}
 
 // A name under the reserved .invalid domain never resolves, and the lookup is answered here
 // without asking a name server (which could stall the window for the resolver's time-out).
