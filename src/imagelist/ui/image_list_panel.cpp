@@ -1,5 +1,6 @@
 #include "imagelist/ui/image_list_panel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -219,8 +220,10 @@ void ImageListPanel::AddImages() {
     AddOptions options;
     options.decimalSeparator = env_.decimalSeparator;
     for (const std::string& path : selection.FullPaths()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
         AddImageFile(list_, path, options);
         AfterRowsAdded();
+        QApplication::restoreOverrideCursor();
     }
     if (!selection.names.empty()) StoreLastAddDir(env_.settingsFile, selection.folder);
 }
