@@ -85,7 +85,11 @@ for _ in 1 2 3 4 5; do
   fi
 done
 cfg=${shm:-$work/cfg}
-for _ in 1 2 3; do lumar_large=$(min "$lumar_large" "$(elapsed lumar_upload "$work/large")"); done
+curl_large=""
+for _ in 1 2 3; do
+  lumar_large=$(min "$lumar_large" "$(elapsed lumar_upload "$work/large")")
+  curl_large=$(min "$curl_large" "$(elapsed curl_upload "$work/large")")
+done
 echo "images of 200 KiB, hoster emulator on 127.0.0.1:$port, load average $(cut -d' ' -f1 /proc/loadavg)"
 printf 'curl --next,                       %5d images: %8.3f s\n' "$count" "$curl_small"
 printf 'lumar-cli upload, settings on disk, %5d images: %8.3f s  (%.2f x curl)\n' "$count" "$lumar_small" \
@@ -97,3 +101,6 @@ fi
 base=${lumar_mem:-$lumar_small}
 printf 'lumar-cli upload, settings in RAM,  %5d images: %8.3f s  (%.2f x the %d-image run; linear = 10)\n' \
   $((count * 10)) "$lumar_large" "$(echo "$lumar_large / $base" | bc -l)" "$count"
+printf 'curl --next,                       %5d images: %8.3f s  (%.2f x its %d-image run; lumar / curl %.2f)\n' \
+  $((count * 10)) "$curl_large" "$(echo "$curl_large / $curl_small" | bc -l)" "$count" \
+  "$(echo "$lumar_large / $curl_large" | bc -l)"
