@@ -40,6 +40,7 @@ enum class Fault {
     HeaderWithoutEnd,
     DripPastTimeout,
     CloseOnAccept,
+    AnswerThenReset,
     NeverCloseAfterAnswer,
     NeverCloseSilent,
     CloseAtOnce,
@@ -243,9 +244,19 @@ protected:
                 break;
             }
             case Fault::CloseOnAccept:
-                closing = std::make_unique<ScriptedServer>([](int, const std::atomic<bool>&) {});
+                own = std::make_unique<ScriptedServer>([](int, const std::atomic<bool>&) {});
                 faultHosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" +
-                                                   std::to_string(closing->Port()) + "\n");
+                                                   std::to_string(own->Port()) + "\n");
+                break;
+            case Fault::AnswerThenReset:
+                // The whole answer, then a reset instead of an orderly close.
+                own = std::make_unique<ScriptedServer>([this](int fd, const std::atomic<bool>& stop) {
+                    ReadSlowlyThenAnswer(fd, stop, 65536, 0, rawCode);
+                    const linger reset{1, 0};
+                    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                });
+                faultHosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" +
+                                                   std::to_string(own->Port()) + "\n");
                 break;
             case Fault::SplitHeader: {
                 // The header cut inside "HTTP/1." and again between the two line ends that
@@ -279,7 +290,7 @@ protected:
     test::TempDir dir;
     HosterEmulator emulator;
     RefusingPort refusing;
-    std::unique_ptr<ScriptedServer> closing;
+    std::unique_ptr<ScriptedServer> own;  // serves the middle image where the emulator cannot
     HosterTable goodHosters;
     HosterTable hosters;  // the table the run reads, swapped per image
     std::optional<HosterTable> faultHosters;
@@ -325,7 +336,7 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     if (c.succeeds) {
         EXPECT_EQ(recorder.log[1], imageLine + "erfolgreich !");
         EXPECT_FALSE(rows[1].checked);
-        EXPECT_EQ(rows[1].upload, rawAnswer.empty() ? uploads[1].code : rawCode);
+        EXPECT_EQ(rows[1].upload, rawAnswer.empty() && !own ? uploads[1].code : rawCode);
         EXPECT_EQ(run.FailedCount(), 0);
         bytes += static_cast<double>(dir.read("b.jpg").size());
     } else {
@@ -356,6 +367,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"NoHeader", Fault::NoHeader, true},
                       FaultCase{"HeaderWithoutEnd", Fault::HeaderWithoutEnd, true},
                       FaultCase{"NeverCloseAfterAnswer", Fault::NeverCloseAfterAnswer, true},
+                      FaultCase{"AnswerThenReset", Fault::AnswerThenReset, true},
                       FaultCase{"SlowDrip", Fault::SlowDrip, true},
                       FaultCase{"SlowRead", Fault::SlowRead, true, 0, false, 2u << 20},
                       FaultCase{"OversizeAnswer", Fault::OversizeAnswer, true},
