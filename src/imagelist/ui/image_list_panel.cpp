@@ -134,11 +134,12 @@ void ImageListPanel::RefreshPreview(int position) {
 }
 
 void ImageListPanel::DrawRow(int position) {
-    const QString path = ToQ(list_.Row(position).FullPath());
+    const std::string file = list_.Row(position).FullPath();
+    const QString path = ToQ(file);
     // The position is taken even when drawing fails, so clicking the row again does not
     // repeat the message.
     previewRowIndex_ = position;
-    if (!picPreview_->ShowFile(path) && env_.messages) {
+    if (!picPreview_->ShowFile(file) && env_.messages) {
         env_.messages->Warn(window(), QStringLiteral("-| BILDFEHLER |-"),
                             QStringLiteral("Die Datei %1 ist kein gültiges Bild !").arg(path));
     }

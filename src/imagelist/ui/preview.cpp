@@ -1,10 +1,12 @@
 #include "imagelist/ui/preview.h"
 
+#include <QBuffer>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include "imagelist/preview_geometry.h"
+#include "shell/file_io.h"
 
 namespace lumar::ui {
 
@@ -22,10 +24,17 @@ void PreviewBox::Clear() {
     update();
 }
 
-bool PreviewBox::ShowFile(const QString& path) {
+bool PreviewBox::ShowFile(const std::string& path) {
     Clear();
     ++loads_;
-    QImageReader reader(path);
+    // Read through the core rather than by a QString name: names that are no UTF-8 reach the
+    // file system unchanged, and a special file in the image's place reads as unreadable.
+    const std::optional<std::string> bytes = ReadFileBytes(path);
+    if (!bytes) return false;
+    QByteArray data = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QSize natural = reader.size();
     if (!natural.isValid() || natural.isEmpty()) return false;

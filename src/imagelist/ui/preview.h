@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QRect>
 #include <QWidget>
+#include <string>
 
 namespace lumar::ui {
 
@@ -13,8 +14,10 @@ public:
     explicit PreviewBox(QWidget* parent = nullptr);
 
     void Clear();
-    // Loads and draws the file. False when it cannot be loaded or drawn; the box is then empty.
-    bool ShowFile(const QString& path);
+    // Loads and draws the file (its path as the bytes the file system knows it by). False when
+    // it cannot be loaded or drawn - also for a FIFO or device in its place, which is never
+    // waited on; the box is then empty.
+    bool ShowFile(const std::string& path);
     bool IsEmpty() const { return picture_.isNull(); }
     // Where the picture was drawn inside the box, in pixels (empty when nothing is shown).
     QRect PictureRect() const { return placed_; }
