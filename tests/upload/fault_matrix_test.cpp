@@ -41,6 +41,7 @@ enum class Fault {
     DripPastTimeout,
     CloseOnAccept,
     AnswerThenReset,
+    StallWhileSending,
     NeverCloseAfterAnswer,
     NeverCloseSilent,
     CloseAtOnce,
@@ -248,6 +249,21 @@ protected:
                 faultHosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" +
                                                    std::to_string(own->Port()) + "\n");
                 break;
+            case Fault::StallWhileSending:
+                // Takes the first bytes of the request, then reads no more and never answers,
+                // until the client gives up (at most 10 s).
+                own = std::make_unique<ScriptedServer>([](int fd, const std::atomic<bool>& stop) {
+                    char buffer[65536];
+                    ::recv(fd, buffer, sizeof buffer, 0);
+                    const auto until = Clock::now() + std::chrono::seconds(10);
+                    while (!stop.load() && Clock::now() < until) {
+                        pollfd p{fd, 0, 0};  // only a hang-up or an error wakes it
+                        if (::poll(&p, 1, 100) > 0) break;
+                    }
+                });
+                faultHosters = LoadHostersFromText("[Hoster1]\nConnectHost=127.0.0.1\nPort=" +
+                                                   std::to_string(own->Port()) + "\n");
+                break;
             case Fault::AnswerThenReset:
                 // The whole answer, then a reset instead of an orderly close.
                 own = std::make_unique<ScriptedServer>([this](int fd, const std::atomic<bool>& stop) {
@@ -379,6 +395,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 kReasonSendFailed},
                       FaultCase{"Reset", Fault::Reset, false, kReasonNoCode},
                       FaultCase{"ResetWhileSending", Fault::ResetWhileSending, false, kReasonSendFailed, false,
+                                24u << 20},
+                      FaultCase{"StallWhileSending", Fault::StallWhileSending, false, kReasonTimeout, false,
                                 24u << 20},
                       FaultCase{"NoMarkers", Fault::NoMarkers, false, kReasonNoCode},
                       FaultCase{"Refused", Fault::Refused, false, kReasonConnectFailed, true},
