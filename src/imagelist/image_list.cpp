@@ -59,8 +59,9 @@ void ImageList::AppendRows(std::vector<ImageEntry> rows) {
         Changed();
         return;
     }
-    rows_.reserve(rows_.size() + rows.size());
-    for (ImageEntry& row : rows) rows_.push_back(std::move(row));
+    // insert() grows the storage geometrically; an exact reserve per call would reallocate the
+    // whole list for every single file added.
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     selected_.resize(rows_.size(), 0);
     if (wasEmpty) {
         current_ = 1;
