@@ -32,7 +32,8 @@ void PrintUsage(std::ostream& out) {
     out << "\nOptions:\n"
            "  --config-dir DIR  folder holding Lumar.ini, language.ini and hosters.ini\n"
            "                    (default: $LUMAR_CONFIG_DIR, the program folder when it is\n"
-           "                    writable, else ~/.config/lumar)\n"
+           "                    writable and no system folder like /usr/bin, else\n"
+           "                    ~/.config/lumar)\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }

@@ -3,9 +3,11 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "shell/file_io.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
@@ -95,6 +97,42 @@ TEST(CliIni, HelpAndVersionGoToStandardOutput) {
     r = RunCli({"--version"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, std::string("lumar-cli ") + LUMAR_VERSION + "\n");
+}
+
+// The manual page must keep up with the program: every command the help lists, and every
+// option of every command, has its entry there.
+TEST(CliHelp, ManualPageCoversEveryCommandAndOptionOfTheHelp) {
+    const Result help = RunCli({"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    const std::string man =
+        ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/packaging/lumar-cli.1").value_or(std::string());
+    ASSERT_FALSE(man.empty());
+    // groff writes a '-' in an option as "\-".
+    auto inMan = [&](std::string word) {
+        std::string escaped;
+        for (char c : word) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        return man.find(escaped) != std::string::npos;
+    };
+    int commands = 0;
+    std::istringstream lines(help.out.substr(help.out.find("Commands:")));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  ", 0) != 0 || line.rfind("   ", 0) == 0) continue;  // command lines only
+        std::istringstream words(line);
+        std::string name;
+        words >> name;
+        if (name.rfind("--", 0) == 0) continue;  // the global options block
+        ++commands;
+        EXPECT_TRUE(inMan("\\fB" + name)) << name;
+        for (std::string word; words >> word;) {
+            const size_t dash = word.find("--");
+            if (dash == std::string::npos) continue;
+            std::string option = word.substr(dash);
+            option = option.substr(0, option.find_first_of("]|="));
+            EXPECT_TRUE(inMan(option)) << name << " " << option;
+        }
+    }
+    EXPECT_GE(commands, 5);
+    for (const char* global : {"--config-dir", "--help", "--version"}) EXPECT_TRUE(inMan(global)) << global;
 }
 
 }  // namespace
