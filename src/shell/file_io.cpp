@@ -65,7 +65,7 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
     return bytes;
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes) {
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
     const std::string target = ResolveForWrite(path);
     std::random_device seed;
     const std::string temp = target + ".tmp" + std::to_string(seed() % 1000000);
@@ -76,7 +76,7 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
 
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) return ErrorText(errno);
-    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) {
+    if (!WriteAll(fd, bytes) || (flush == Flush::Yes && ::fsync(fd) != 0)) {
         const int error = errno;
         ::close(fd);
         ::unlink(temp.c_str());

@@ -14,7 +14,11 @@ std::optional<std::string> ReadFileBytes(const std::string& path);
 // the file it points to is replaced. An existing file keeps its permission bits.
 // Returns an empty string on success, else a short reason (errno text) and leaves the old
 // file untouched.
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes);
+// With Flush::Yes the data reaches the disk before the rename (user documents); settings,
+// rewritten after every upload, skip that wait: the rename still never exposes a torn file.
+enum class Flush { Yes, No };
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes,
+                                Flush flush = Flush::Yes);
 
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);

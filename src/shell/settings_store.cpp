@@ -211,7 +211,7 @@ bool WriteValue(const std::string& file, std::string_view section, std::string_v
     }
     const std::string updated = SetValueInText(current.text, section, key, value);
     const EncodedText encoded = EncodeFileText(updated, current.encoding);
-    return WriteFileAtomically(file, encoded.bytes).empty();
+    return WriteFileAtomically(file, encoded.bytes, Flush::No).empty();
 }
 
 }  // namespace lumar

@@ -45,34 +45,13 @@ int ReasonFor(SocketFailure failure) {
 
 bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
 
-// A count as ReadCountSetting reads it: 0 for anything that is not a finite number >= 0.
-double CountFromText(const std::string& text) {
-    if (text.empty()) return 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) return 0;
-    return value;
-}
-
-// Adds one file to the totals in Lumar.ini and returns the new totals. The file is read
-// once and replaced once per image (not once per key), which keeps a long run from spending
-// its time flushing the settings to disk. Same rules as WriteValue: an unreadable file is
-// left alone.
+// Adds one file to the totals in Lumar.ini, each key written by itself right away so an
+// interrupted run keeps what it uploaded, and returns the new totals.
 std::pair<double, double> AddToUploadTotals(const std::string& file, double addedBytes) {
-    DecodedText current{"", TextEncoding::Windows1252};
-    if (PathExists(file)) {
-        const std::optional<std::string> old = ReadFileBytes(file);
-        if (!old) return {0, 0};
-        current = DecodeFileText(*old);
-    }
-    auto read = [&](const SettingKey& key) {
-        return CountFromText(ReadValueFromText(current.text, key.section, key.key, key.defaultValue));
-    };
-    const double files = read(keys::StatFiles) + 1;
-    const double bytes = read(keys::StatSize) + addedBytes;
-    std::string text = SetValueInText(current.text, keys::StatFiles.section, keys::StatFiles.key, FormatCount(files));
-    text = SetValueInText(text, keys::StatSize.section, keys::StatSize.key, FormatCount(bytes));
-    WriteFileAtomically(file, EncodeFileText(text, current.encoding).bytes);
+    const double files = ReadCountSetting(file, keys::StatFiles) + 1;
+    WriteSetting(file, keys::StatFiles, FormatCount(files));
+    const double bytes = ReadCountSetting(file, keys::StatSize) + addedBytes;
+    WriteSetting(file, keys::StatSize, FormatCount(bytes));
     return {files, bytes};
 }
 
