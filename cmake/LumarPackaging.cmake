@@ -27,14 +27,14 @@ set(CPACK_PACKAGE_NAME lumar)
 set(CPACK_PACKAGE_VENDOR "Lumar developers")
 set(CPACK_PACKAGE_CONTACT "Lumar developers <lumar@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Upload JPEG images to image hosts and build forum postings")
+# The extended description below the summary line; CPack indents it and marks the empty line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "Upload JPEG images to image hosts and build forum postings
- Lumar gathers JPEG images in a list, uploads each one to an image host and
- assembles the hosts' codes into a BBCode or HTML posting, centred, split into
- parts and with text blocks between the images.
- .
- The package holds the desktop program lumar, the command-line program
- lumar-cli and lumar-demo-hoster, a local stand-in for the image hosts.")
+"Lumar gathers JPEG images in a list, uploads each one to an image host and
+assembles the hosts' codes into a BBCode or HTML posting, centred, split into
+parts and with text blocks between the images.
+
+The package holds the desktop program lumar, the command-line program
+lumar-cli and lumar-demo-hoster, a local stand-in for the image hosts.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
