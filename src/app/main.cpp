@@ -4,7 +4,9 @@
 
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
+#include "shell/ui/main_messages.h"
 #include "shell/ui/main_window.h"
+#include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
 
 namespace {
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
     lumar::ui::MainWindow window(hooks);
     if (!window.Start()) return 0;
     window.show();
+    lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalMessageBoxes(), window.Strings(),
+                                        lumar::ConfigFolder());
     // --screenshot FILE saves a picture of the window once it is on screen and ends.
     const QString screenshot = ArgumentValue(args, "--screenshot");
     if (!screenshot.isEmpty()) {

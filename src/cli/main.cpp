@@ -75,6 +75,11 @@ int main(int argc, char** argv) {
     for (const Command& c : Commands()) {
         if (rest.front() == c.name) {
             lumar::InitConfigFolder(configDir);
+            // Said once up front: otherwise the upload totals and other settings would be
+            // dropped without a word.
+            if (const std::string problem = lumar::SettingsFolderProblem(lumar::ConfigFolder()); !problem.empty())
+                std::cerr << "lumar-cli: settings cannot be saved in " << lumar::ConfigFolder() << " (" << problem
+                          << ")\n";
             return c.run(Args(rest.begin() + 1, rest.end()));
         }
     }

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -89,6 +91,14 @@ std::string LanguageFile() {
     const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
     if (IsRegularFile(installed)) return installed;
     return local;
+}
+
+std::string SettingsFolderProblem(const std::string& folder) {
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return std::strerror(errno);
+    if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
+    return "";
 }
 
 std::string ProgramFolder() {

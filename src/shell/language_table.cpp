@@ -113,6 +113,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "035", "", "Zeitüberschreitung"},
     {"STRINGS", "036", "", "kein Code in der Antwort"},
     {"STRINGS", "037", "", "abgebrochen"},
+    {"STRINGS", "038", "", "Die Einstellungen können nicht gespeichert werden. Ordner:"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -178,6 +179,7 @@ UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBild
     LoadEntry(strings, languageFile, kStrChangeTextBlock);
     LoadEntry(strings, languageFile, kStrStatusReady);
     for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
+    LoadEntry(strings, languageFile, kStrSettingsNotSaved);
     return strings;
 }
 

@@ -78,6 +78,8 @@ enum UiString : int {
     kReasonTimeout = 35,
     kReasonNoCode = 36,
     kReasonCancelled = 37,
+    // Start-up warning when the settings folder cannot be written, followed by the folder.
+    kStrSettingsNotSaved = 38,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
@@ -96,7 +98,7 @@ private:
 // Fills the table from section STRINGS of the language file in this order: 001 to 018,
 // 021 to 024, then entry 19 = `cmBilder4Caption` (the caption the text-block button carries
 // after its own caption was applied, so a translated Frame0/007 comes back when the button
-// returns to "insert"), then 020, then 030, then the failure reasons 031 and following.
+// returns to "insert"), then 020, then 030, then the failure reasons 031 to 037 and 038.
 UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption);
 
 // "0.00": the byte count in MB (1024 * 1024 bytes), rounded half away from zero to two

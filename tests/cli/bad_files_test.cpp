@@ -123,6 +123,11 @@ TEST_F(CliBadFilesTest, SettingsFolderThatCannotBeCreatedIsNamed) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("plain/cfg/Lumar.ini"), std::string::npos) << run.err;
     EXPECT_EQ(dir.read("plain"), "a file, not a folder");
+
+    // Any command says up front that settings will not be kept, naming the folder.
+    const CliRun list = Run("plain/cfg", "list pics");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(Lines(list.err), (std::vector<std::string>{"lumar-cli: settings cannot be saved in plain/cfg/ (Not a directory)"}));
 }
 
 }  // namespace

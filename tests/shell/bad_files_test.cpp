@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <random>
@@ -125,10 +127,16 @@ TEST(BadSettingsFolder, AFolderThatIsAFileFailsTheWriteAndChangesNothing) {
         EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 120) << folder;
     }
     EXPECT_EQ(dir.read("plain"), "not a folder");
+    // Start-up can tell, and name the reason, before any setting is lost.
+    EXPECT_EQ(SettingsFolderProblem(dir.path()), "");
+    EXPECT_EQ(SettingsFolderProblem(file), std::strerror(ENOTDIR));
+    EXPECT_EQ(SettingsFolderProblem(file + "/below/"), std::strerror(ENOTDIR));
+    EXPECT_EQ(SettingsFolderProblem(dir.file("missing/")), std::strerror(ENOENT));
     if (::geteuid() != 0) {
         ASSERT_EQ(::mkdir(dir.file("ro").c_str(), 0555), 0);
         EXPECT_FALSE(WriteSetting(dir.file("ro/Lumar.ini"), keys::Timeout, 5));
         EXPECT_FALSE(PathExists(dir.file("ro/Lumar.ini")));
+        EXPECT_EQ(SettingsFolderProblem(dir.file("ro")), std::strerror(EACCES));
     }
 }
 

@@ -16,7 +16,9 @@
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
 #include "main_window_fakes.h"
+#include "shell/config_paths.h"
 #include "shell/settings_store.h"
+#include "shell/ui/settings_warning.h"
 #include "support/jpeg_maker.h"
 
 using namespace lumar;
@@ -143,6 +145,21 @@ private slots:
         w_->findChild<QCheckBox*>("ckBilder")->click();
         QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Preview", ""), std::string("0"));
         QCOMPARE(f_->dir.read("Lumar.ini").substr(0, garbage.size()), garbage);
+    }
+
+    void aSettingsFolderThatCannotBeWrittenIsNamedAtStartUp() {
+        Start();
+        QVERIFY(!ui::WarnIfSettingsUnwritable(w_.get(), *f_->messages, w_->Strings(), ConfigFolder()));
+        QVERIFY(f_->messages->shown.empty());
+
+        const std::string file = f_->dir.write("plain", "a file");
+        const std::string folder = file + "/lumar/";
+        QVERIFY(ui::WarnIfSettingsUnwritable(w_.get(), *f_->messages, w_->Strings(), folder));
+        QCOMPARE(f_->messages->shown.size(), size_t(1));
+        QCOMPARE(f_->messages->shown[0].kind, QString("warn"));
+        QCOMPARE(f_->messages->shown[0].text,
+                 QString("Die Einstellungen können nicht gespeichert werden. Ordner:\n%1\n(Not a directory)")
+                     .arg(QString::fromStdString(folder)));
     }
 };
 
