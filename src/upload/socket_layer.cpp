@@ -1,7 +1,8 @@
 #include "upload/socket_layer.h"
 
+#include "upload/host_lookup.h"
+
 #include <arpa/inet.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -26,9 +27,13 @@ int SliceMs(const WaitControl& control) {
     return static_cast<int>(std::min(left, kWaitSlice).count());
 }
 
-// Polls one socket for `events` in slices, pumping after each. Returns the revents seen,
-// 0 on time-out, -1 when cancelled.
-int WaitFor(int fd, short events, const WaitControl& control) {
+void CloseFd(int fd) {
+    if (fd > 0) ::close(fd);
+}
+
+}  // namespace
+
+int WaitForReady(int fd, short events, const WaitControl& control) {
     for (;;) {
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, SliceMs(control));
@@ -41,25 +46,6 @@ int WaitFor(int fd, short events, const WaitControl& control) {
         if (Clock::now() >= control.deadline) return 0;
     }
 }
-
-void CloseFd(int fd) {
-    if (fd > 0) ::close(fd);
-}
-
-// Names under the reserved top-level domain "invalid" never resolve (RFC 6761); they are
-// refused here rather than sent to a name server, whose time-out would freeze the window.
-bool IsReservedInvalidName(std::string_view host) {
-    if (!host.empty() && host.back() == '.') host.remove_suffix(1);
-    constexpr std::string_view kInvalid = "invalid";
-    if (host.size() < kInvalid.size()) return false;
-    const std::string_view last = host.substr(host.size() - kInvalid.size());
-    if (host.size() > kInvalid.size() && host[host.size() - kInvalid.size() - 1] != '.') return false;
-    for (size_t i = 0; i < kInvalid.size(); ++i)
-        if ((last[i] | 0x20) != kInvalid[i]) return false;
-    return true;
-}
-
-}  // namespace
 
 bool StartWinsock() {
     g_socketStarted = true;
@@ -74,20 +60,7 @@ std::uint32_t GetHostAddress(const std::string& host) {
     const in_addr_t dotted = ::inet_addr(host.c_str());
     if (dotted != INADDR_NONE) return dotted;
     if (host.empty() || IsReservedInvalidName(host)) return kAddressNone;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) return kAddressNone;
-    std::uint32_t address = kAddressNone;
-    for (addrinfo* a = found; a; a = a->ai_next) {
-        if (a->ai_family == AF_INET && a->ai_addr) {
-            address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
-            break;
-        }
-    }
-    ::freeaddrinfo(found);
-    return address;
+    return ResolveWithSystem(host);
 }
 
 int SetLinger(int socket, bool on, int seconds) {
@@ -124,8 +97,10 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    address.sin_addr.s_addr = GetHostAddress(host);
-    if (address.sin_addr.s_addr == kAddressNone) return fail(SocketFailure::HostNotFound, -1);
+    SocketFailure lookup = SocketFailure::None;
+    address.sin_addr.s_addr = LookUpHost(host, control, resolver_, &lookup);
+    if (address.sin_addr.s_addr == kAddressNone)
+        return fail(lookup == SocketFailure::None ? SocketFailure::HostNotFound : lookup, -1);
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) return fail(SocketFailure::ConnectFailed, -1);
@@ -133,7 +108,7 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
 
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) return fail(SocketFailure::ConnectFailed, fd);
-        const int revents = WaitFor(fd, POLLOUT, control);
+        const int revents = WaitForReady(fd, POLLOUT, control);
         if (revents < 0) return fail(SocketFailure::Cancelled, fd);
         if (revents == 0) return fail(SocketFailure::Timeout, fd);
         int error = 0;
@@ -203,7 +178,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int revents = WaitFor(socket_, POLLOUT, waiting);
+            const int revents = WaitForReady(socket_, POLLOUT, waiting);
             if (revents < 0) return fail(SocketFailure::Cancelled);
             if (revents == 0) return fail(SocketFailure::Timeout);
             if (revents & (POLLERR | POLLNVAL)) return fail(SocketFailure::SendFailed);

@@ -7,9 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "shell/event_pump.h"
 #include "upload/response_collector.h"
@@ -26,6 +28,11 @@ inline constexpr std::chrono::milliseconds kWaitSlice{200};
 // An IPv4 address in network order: a dotted address as it is, else the first address the
 // name lookup gives; kAddressNone when neither works (so 255.255.255.255 never connects).
 std::uint32_t GetHostAddress(const std::string& host);
+
+// Turns a host name into an IPv4 address in network order, blocking as long as it takes;
+// kAddressNone when the name has none. It runs on a lookup thread of its own and is copied
+// there, so it must not refer to anything the caller may destroy while it runs.
+using HostResolver = std::function<std::uint32_t(const std::string& host)>;
 
 // Sets SO_LINGER to (on, seconds) and reads it back; 0, or -1 when either call fails.
 int SetLinger(int socket, bool on, int seconds);
@@ -54,6 +61,10 @@ struct WaitControl {
     bool Aborted() const { return abortFlag && abortFlag->load(); }
 };
 
+// Polls `fd` for `events` in slices, pumping after each. The revents seen, 0 when the
+// deadline passed, -1 when the abort flag was set.
+int WaitForReady(int fd, short events, const WaitControl& control);
+
 // How a wait for the answer ended.
 enum class WaitEnd {
     Closed,     // the server closed the connection (or it failed, or the answer hit the cap)
@@ -73,7 +84,10 @@ public:
     // 0 = no connection, -1 = the last connect failed, > 0 = open.
     int Socket() const { return socket_; }
 
-    // ConnectTo: resolves, connects without blocking the caller beyond one slice, with
+    // The name lookup of later connects; empty (the default) = the system's.
+    void SetResolver(HostResolver resolver) { resolver_ = std::move(resolver); }
+
+    // ConnectTo: resolves without blocking the caller beyond one slice, connects without blocking the caller beyond one slice, with
     // SO_LINGER (1, 0) so a close resets at once. False (Socket() -1) on failure.
     bool ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
                    SocketFailure* why = nullptr);
@@ -104,6 +118,7 @@ public:
 private:
     int socket_ = 0;
     ResponseCollector response_;
+    HostResolver resolver_;
 };
 
 }  // namespace lumar

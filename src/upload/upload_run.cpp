@@ -197,6 +197,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     Pump(options.pump);
     UploadConnection connection;
+    connection.SetResolver(options.resolver);
     SocketFailure failure = SocketFailure::None;
     if (!connection.ConnectTo(host, hoster.Port, control(), &failure)) {
         observer_.AppendLog(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),

@@ -14,6 +14,7 @@
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
 #include "upload/hoster_table.h"
+#include "upload/socket_layer.h"
 
 namespace lumar {
 
@@ -73,6 +74,8 @@ struct UploadRunOptions {
     PumpEvents pump;           // processes the window's pending events
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
+    // Turns host names into addresses on the lookup thread; empty = the system's lookup.
+    HostResolver resolver;
 };
 
 // The message shown at the end when image rows are still checked.

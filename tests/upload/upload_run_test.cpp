@@ -1,5 +1,10 @@
 #include "upload/upload_run.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "hoster_emulator/hoster_emulator.h"
@@ -92,6 +97,7 @@ protected:
         options.hosterIndex = hoster;
         options.settingsFile = settings;
         options.pump = pump;
+        options.resolver = resolver;
         run->Run(rows, options);
         return recorder->View().shownText;
     }
@@ -110,6 +116,7 @@ protected:
     PostingState state;
     TextBlocks blocks;
     PumpEvents pump;
+    HostResolver resolver;
     std::function<void()> onStatus;
     std::unique_ptr<Recorder> recorder;
     std::unique_ptr<UploadRun> run;
@@ -245,6 +252,45 @@ TEST_F(UploadRunTest, CancelDuringAWaitStopsAfterThatImage) {
     EXPECT_TRUE(rows[0].checked && rows[1].checked && rows[2].checked);
     EXPECT_EQ(recorder->messages.size(), 1u);
     EXPECT_EQ(recorder->events.back(), "front");
+}
+
+// Host names are looked up off the window's thread: a name server that does not answer keeps
+// the window pumping, and cancel ends the image at once with its own log line.
+TEST_F(UploadRunTest, NamedHostIsLookedUpAndAStalledLookupCanBeCancelled) {
+    std::string ini = emulator.HostersIni();
+    for (size_t at; (at = ini.find("127.0.0.1")) != std::string::npos;) ini.replace(at, 9, "pics.lumar-test");
+    hosters = LoadHostersFromText(ini);
+    auto asked = std::make_shared<std::atomic<int>>(0);
+    resolver = [asked](const std::string& host) {
+        ++*asked;
+        return host == "pics.lumar-test" ? htonl(INADDR_LOOPBACK) : kAddressNone;
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg")};
+    Run(rows, 2);
+    EXPECT_EQ(asked->load(), 1);
+    EXPECT_EQ(rows[0].upload, Codes().at(0));
+
+    // The stalled lookup holds only shared state, so the run may return before it does.
+    auto gate = std::make_shared<std::atomic<bool>>(false);
+    resolver = [gate](const std::string&) {
+        for (int i = 0; i < 300 && !gate->load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return htonl(INADDR_LOOPBACK);
+    };
+    rows.push_back(Image("b.jpg"));
+    rows[0].checked = true;
+    int pumps = 0;
+    bool connecting = false;
+    onStatus = [&] { connecting = recorder->statuses.back().rfind("Verbinde", 0) == 0; };
+    pump = [&] {
+        if (connecting && ++pumps == 3) run->Abort();
+    };
+    Run(rows, 2);
+    EXPECT_FALSE(gate->load());
+    ASSERT_EQ(recorder->log.size(), 1u);
+    EXPECT_EQ(recorder->log[0], "Verbindung zu pics.lumar-test fehlgeschlagen ! (abgebrochen)");
+    EXPECT_TRUE(rows[0].checked && rows[1].checked);
+    EXPECT_EQ(emulator.ConnectionCount(), 1);
+    gate->store(true);
 }
 
 TEST_F(UploadRunTest, HostThatNeverClosesIsGivenUpAfterTheTimeout) {
