@@ -9,142 +9,105 @@
 namespace lumar {
 namespace {
 
-ImageEntry Image(const std::string& name, const std::string& code) {
-    ImageEntry row;
-    row.text = name;
-    row.folder = "/pics/";
-    row.upload = code;
-    row.checked = code.empty();
-    return row;
-}
-ImageEntry Marker(const std::string& text) {
+// An image row: uploaded when it has a code, else failed and still checked.
+ImageEntry Row(const std::string& text, const std::string& code = "", bool image = true) {
     ImageEntry row;
     row.text = text;
+    row.folder = image ? "/pics/" : "";
+    row.upload = code;
+    row.checked = image && code.empty();
     return row;
 }
-ImageEntry Break() { return Marker(std::string(kBreakRowText)); }
+ImageEntry Marker(const std::string& text) { return Row(text, "", false); }
 
-// Ten uploaded images with codes C1..C10.
 std::vector<ImageEntry> TenImages() {
     std::vector<ImageEntry> rows;
-    for (int i = 1; i <= 10; ++i) rows.push_back(Image("p" + std::to_string(i) + ".jpg", "C" + std::to_string(i)));
+    for (int i = 1; i <= 10; ++i) rows.push_back(Row("p.jpg", "C" + std::to_string(i)));
     return rows;
 }
 
-PostingOptions Options(bool center, bool html = false, bool split = false, std::string size = "20") {
-    PostingOptions o;
-    o.center = center;
-    o.html = html;
-    o.split = split;
-    o.splitSizeText = std::move(size);
-    return o;
+PostingOptions Options(bool center, bool html = false, bool split = false, std::string size = "20",
+                       int part = 0) {
+    return PostingOptions{html, center, split, std::move(size), part};
 }
 
-TEST(CollectPosting, WorkedExampleCentredWithBreakAndTextBlock) {
+TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
     TextBlocks blocks;
     blocks.Add("Hallo");
-    std::vector<ImageEntry> rows = {Image("a.jpg", "A"), Image("b.jpg", ""), Break(),
-                                    Marker(TextBlockRowText(1)), Image("c.jpg", "C")};
+    std::vector<ImageEntry> rows = {Row("a.jpg", "A"), Row("b.jpg"), Marker(std::string(kBreakRowText)),
+                                    Marker(TextBlockRowText(1)), Row("c.jpg", "C")};
     PostingState state;
-    const PostingView view = BuildPosting(state, rows, blocks, Options(true), PostingTexts{});
-
+    const PostingView view = BuildPosting(state, rows, blocks, Options(true), {});
     EXPECT_EQ(state.code, "[CENTER]A \r\nHalloC [/CENTER]");
     EXPECT_EQ(view.shownText, state.code);
     EXPECT_FALSE(view.partEntries);
-    EXPECT_FALSE(rows[2].checked);
-    EXPECT_FALSE(rows[3].checked);
-    // Image rows keep their marks: the failed one is still to be uploaded.
-    EXPECT_TRUE(rows[1].checked);
-    EXPECT_FALSE(rows[0].checked);
-}
+    // Marker rows lose their marks; the failed image keeps its mark to be uploaded again.
+    EXPECT_EQ((std::vector<bool>{rows[0].checked, rows[1].checked, rows[2].checked, rows[3].checked}),
+              (std::vector<bool>{false, true, false, false}));
 
-TEST(CollectPosting, EmptyListAndUnknownBlocks) {
-    TextBlocks blocks;
-    blocks.Add("X");
     std::vector<ImageEntry> none;
-    PostingState state;
-    state.code = "old";
     EXPECT_EQ(BuildPosting(state, none, blocks, Options(false), {}).shownText, "");
     EXPECT_EQ(BuildPosting(state, none, blocks, Options(true), {}).shownText, "[CENTER][/CENTER]");
 
-    // Rows naming no stored block, block 0, or no number at all add nothing; only the
-    // leading digits after the first "_" count.
-    std::vector<ImageEntry> rows = {Marker("*VBCode_7*"), Marker("*VBCode_0*"), Marker("*frei*"),
-                                    Marker("*VBCode_1x*"), Marker("*VBCode_99999999999999999999*"),
-                                    Image("a.jpg", "A")};
+    // Rows naming no stored block, block 0, or no number add nothing; only the leading digits
+    // after the first "_" count.
+    rows = {Marker("*VBCode_7*"), Marker("*VBCode_0*"), Marker("*frei*"), Marker("*VBCode_1x*"),
+            Marker("*VBCode_99999999999999999999*"), Row("a.jpg", "A")};
     CollectPosting(state, rows, blocks);
-    EXPECT_EQ(state.code, "XA ");
+    EXPECT_EQ(state.code, "HalloA ");
     for (size_t i = 0; i + 1 < rows.size(); ++i) EXPECT_FALSE(rows[i].checked) << i;
 }
 
-TEST(ConvertToHtml, HostCodeCentringAndPlainText) {
-    EXPECT_EQ(ConvertToHtml("[URL=http://h/p][IMG]http://h/i.jpg[/IMG][/URL] "),
-              "<a href=http://h/p><img src=http://h/i.jpg border=0></a> ");
-    EXPECT_EQ(ConvertToHtml("[CENTER]x[/CENTER]"), "<CENTER>x</CENTER>");
-    // Lower-case tags only get their brackets turned.
-    EXPECT_EQ(ConvertToHtml("[url=x][img]y[/img][/url]"), "<url=x><img>y</img></url>");
-    // Plain text is converted too, in the fixed order.
-    EXPECT_EQ(ConvertToHtml("a/URLb URL=c [d]"), "a/ab a href=c <d>");
+TEST(ConvertToHtml, FixedOrderCaseSensitive) {
+    for (const auto& [bb, html] : std::vector<std::pair<std::string, std::string>>{
+             {"[URL=http://h/p][IMG]http://h/i.jpg[/IMG][/URL] ",
+              "<a href=http://h/p><img src=http://h/i.jpg border=0></a> "},
+             {"[CENTER]x[/CENTER]", "<CENTER>x</CENTER>"},
+             {"[url=x][img]y[/img][/url]", "<url=x><img>y</img></url>"},  // upper-case tags only
+             {"a/URLb URL=c [d]", "a/ab a href=c <d>"}})                  // plain text too
+        EXPECT_EQ(ConvertToHtml(bb), html) << bb;
 }
 
-TEST(FinishPosting, HtmlCarriesConvertedCentring) {
-    std::vector<ImageEntry> rows = {Image("a.jpg", "[URL=p][IMG]i[/IMG][/URL]")};
-    PostingState state;
-    BuildPosting(state, rows, TextBlocks{}, Options(true, true), {});
-    EXPECT_EQ(state.code, "<CENTER><a href=p><img src=i border=0></a> </CENTER>");
-}
-
-TEST(BuildPostingParts, TenImagesBySizeFour) {
+TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
     std::vector<ImageEntry> rows = TenImages();
-    // A break between image 4 and 5 ends part 1; a marker above the first image goes to part 1.
-    rows.insert(rows.begin() + 4, Break());
+    // A break after image 4 ends part 1; a marker above the first image goes to part 1.
+    rows.insert(rows.begin() + 4, Marker(std::string(kBreakRowText)));
+    rows.insert(rows.begin(), Marker(TextBlockRowText(1)));
+    rows.insert(rows.begin() + 3, Row("failed.jpg"));
     TextBlocks blocks;
     blocks.Add("T");
-    rows.insert(rows.begin(), Marker(TextBlockRowText(1)));
-    rows.insert(rows.begin() + 3, Image("failed.jpg", ""));
-
     PostingState state;
     const PostingView view = BuildPosting(state, rows, blocks, Options(false, false, true, "4 Bilder"), {});
     ASSERT_TRUE(state.isSplit);
-    ASSERT_EQ(state.parts.size(), 3u);
-    EXPECT_EQ(state.parts[0], "TC1 C2 C3 C4 \r\n");
-    EXPECT_EQ(state.parts[1], "C5 C6 C7 C8 ");
-    EXPECT_EQ(state.parts[2], "C9 C10 ");
+    EXPECT_EQ(state.parts, (std::vector<std::string>{"TC1 C2 C3 C4 \r\n", "C5 C6 C7 C8 ", "C9 C10 "}));
     EXPECT_EQ(state.code, "TC1 C2 C3 C4 \r\nC5 C6 C7 C8 C9 C10 ");
-    ASSERT_TRUE(view.partEntries);
     EXPECT_EQ(*view.partEntries,
               (std::vector<std::string>{"Postingteilstück #1", "Postingteilstück #2", "Postingteilstück #3"}));
     EXPECT_EQ(view.selectedPart, 0);
     EXPECT_EQ(view.shownText, state.parts[0]);
-}
 
-TEST(BuildPostingParts, PartsCentredAndConvertedWithOwnLabel) {
-    std::vector<ImageEntry> rows = TenImages();
-    PostingState state;
+    // Parts are centred and converted like the whole posting and carry the loaded label.
+    rows = TenImages();
     PostingTexts texts;
     texts.partLabel = "Part";
-    const PostingView view = BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, "6"), texts);
-    ASSERT_EQ(state.parts.size(), 2u);
-    EXPECT_EQ(state.parts[0], "<CENTER>C1 C2 C3 C4 C5 C6 </CENTER>");
-    EXPECT_EQ(state.parts[1], "<CENTER>C7 C8 C9 C10 </CENTER>");
-    EXPECT_EQ((*view.partEntries)[1], "Part #2");
+    const PostingView html = BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, "6"), texts);
+    EXPECT_EQ(state.parts, (std::vector<std::string>{"<CENTER>C1 C2 C3 C4 C5 C6 </CENTER>",
+                                                     "<CENTER>C7 C8 C9 C10 </CENTER>"}));
+    EXPECT_EQ((*html.partEntries)[1], "Part #2");
 }
 
 TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
     std::vector<ImageEntry> rows = TenImages();
     PostingState state;
     BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "5"), {});
-    ASSERT_TRUE(state.isSplit);
     const std::vector<std::string> earlier = state.parts;
-
     // Size equal to the count, larger, zero, no digits, and too large for a 16-bit count.
     for (const char* size : {"10", "20", "0", "", "x4", "40000", "99999999999999999999"}) {
         state.isSplit = true;
         const PostingView view = BuildPostingParts(state, rows, TextBlocks{}, Options(false, false, true, size), {});
         EXPECT_FALSE(state.isSplit) << size;
         EXPECT_EQ(view.shownText, state.code) << size;
-        EXPECT_FALSE(view.partEntries) << size;
-        EXPECT_FALSE(view.selectedPart) << size;
+        EXPECT_FALSE(view.partEntries || view.selectedPart) << size;
         EXPECT_EQ(state.parts, earlier) << size;
     }
     EXPECT_EQ(SplitSizeFromText("32767"), 32767);
@@ -152,109 +115,68 @@ TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
 }
 
 TEST(ApplyCentring, OnAndOffRestoreExactly) {
-    PostingState state;
-    state.code = "A B ";
-    PostingOptions bb = Options(false);
-    EXPECT_EQ(ApplyCentring(state, true, bb).shownText, "[CENTER]A B [/CENTER]");
-    EXPECT_EQ(ApplyCentring(state, false, bb).shownText, "A B ");
-    // Only an exactly wrapped text is unwrapped.
-    state.code = "[CENTER]A B ";
-    EXPECT_EQ(ApplyCentring(state, false, bb).shownText, "[CENTER]A B ");
-    state.code = "[CENTER][/CENTER]";
-    EXPECT_EQ(ApplyCentring(state, false, bb).shownText, "");
-    state.code = "[CENTER]/CENTER]";
-    EXPECT_EQ(ApplyCentring(state, false, bb).shownText, "[CENTER]/CENTER]");
-
-    // HTML output uses the converted tags; a BBCode-wrapped text is then left alone.
-    PostingOptions html = Options(false, true);
-    state.code = "x";
-    EXPECT_EQ(ApplyCentring(state, true, html).shownText, "<CENTER>x</CENTER>");
-    EXPECT_EQ(ApplyCentring(state, false, html).shownText, "x");
-    state.code = "[CENTER]x[/CENTER]";
-    EXPECT_EQ(ApplyCentring(state, false, html).shownText, "[CENTER]x[/CENTER]");
+    struct Case { std::string code; bool html, on; std::string shown; };
+    for (const Case& c : std::vector<Case>{{"A B ", false, true, "[CENTER]A B [/CENTER]"},
+                                          {"[CENTER]A B [/CENTER]", false, false, "A B "},
+                                          {"[CENTER]A B ", false, false, "[CENTER]A B "},  // not exactly wrapped
+                                          {"[CENTER][/CENTER]", false, false, ""},
+                                          {"[CENTER]/CENTER]", false, false, "[CENTER]/CENTER]"},
+                                          {"x", true, true, "<CENTER>x</CENTER>"},
+                                          {"<CENTER>x</CENTER>", true, false, "x"},
+                                          {"[CENTER]x[/CENTER]", true, false, "[CENTER]x[/CENTER]"}}) {
+        PostingState state;
+        state.code = c.code;
+        EXPECT_EQ(ApplyCentring(state, c.on, Options(false, c.html)).shownText, c.shown) << c.code;
+        if (c.on) {
+            EXPECT_EQ(ApplyCentring(state, false, Options(false, c.html)).shownText, c.code) << c.code;
+        }
+    }
 }
 
-TEST(ApplyCentring, WhileSplitChangesOnlyThePartsAndShowsTheSelectedOne) {
+TEST(ApplyCentring, WhileSplitOnlyThePartsAndSelectionShowsPartOrWhole) {
     std::vector<ImageEntry> rows = TenImages();
     PostingState state;
     BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
     const std::string whole = state.code;
-    PostingOptions o = Options(false, false, true, "4");
-    o.selectedPart = 1;
-    const PostingView view = ApplyCentring(state, true, o);
-    EXPECT_EQ(view.shownText, "[CENTER]C5 C6 C7 C8 [/CENTER]");
+    EXPECT_EQ(ApplyCentring(state, true, Options(false, false, true, "4", 1)).shownText,
+              "[CENTER]C5 C6 C7 C8 [/CENTER]");
     EXPECT_EQ(state.parts[2], "[CENTER]C9 C10 [/CENTER]");
     EXPECT_EQ(state.code, whole);
-    // Switching splitting off shows the whole posting in its own centring state.
+    // An index naming no part shows the whole posting rather than failing.
+    for (int index : {3, -1}) EXPECT_EQ(ShowSelectedPart(state, index).shownText, whole);
     EXPECT_EQ(SwitchSplittingOff(state).shownText, whole);
     EXPECT_FALSE(state.isSplit);
+    EXPECT_EQ(ShowSelectedPart(state, 1).shownText, whole);
 }
 
-TEST(ShowSelectedPart, PartWhileSplitWholeOtherwise) {
-    std::vector<ImageEntry> rows = TenImages();
-    PostingState state;
-    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
-    EXPECT_EQ(ShowSelectedPart(state, 2).shownText, "C9 C10 ");
-    // An index naming no part shows the whole posting rather than failing.
-    EXPECT_EQ(ShowSelectedPart(state, 3).shownText, state.code);
-    EXPECT_EQ(ShowSelectedPart(state, -1).shownText, state.code);
-    SwitchSplittingOff(state);
-    EXPECT_EQ(ShowSelectedPart(state, 1).shownText, state.code);
-}
-
-class ExportTextTest : public ::testing::Test {
-protected:
+TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     test::TempDir dir;
-    std::string ini = dir.file("Lumar.ini");
-};
-
-TEST_F(ExportTextTest, AdvertisingLineFollowsSettingAndCentring) {
+    const std::string ini = dir.file("Lumar.ini");
     PostingState state;
     state.code = "A ";
-    PostingOptions o = Options(false);
-    const std::string plain = "[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE][/URL]";
-
-    // No settings file: Werbung defaults to 1.
-    EXPECT_EQ(ExportText(state, o, {}, ini), "A \r\n\r\n" + plain);
-    o.center = true;
-    EXPECT_EQ(ExportText(state, o, {}, ini), "A \r\n\r\n[CENTER]" + plain + "[/CENTER]");
-
-    // Read anew at every call.
+    const std::string plain =
+        "[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE][/URL]";
+    // No settings file: Werbung defaults to 1; no language file: the built-in texts.
+    const PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
+    EXPECT_EQ(ExportText(state, Options(false), defaults, ini), "A \r\n\r\n" + plain);
+    EXPECT_EQ(ExportText(state, Options(true), defaults, ini), "A \r\n\r\n[CENTER]" + plain + "[/CENTER]");
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
-    EXPECT_EQ(ExportText(state, o, {}, ini), "A ");
-    ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "1"));
+    EXPECT_EQ(ExportText(state, Options(true), {}, ini), "A ");
     // The line stays BBCode while HTML output is selected, and carries the loaded text.
-    o.html = true;
-    o.center = false;
-    PostingTexts texts;
-    texts.advertising = "uploaded with Lumar";
-    EXPECT_EQ(ExportText(state, o, texts, ini),
-              "A \r\n\r\n[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]uploaded with Lumar[/FONT][/SIZE][/URL]");
-}
+    ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "1"));
+    dir.write("language.ini", "[STRINGS]\r\n005=Part\r\n013=made with Lumar\r\n");
+    const PostingTexts texts = PostingTextsFrom(LoadUiStrings(dir.file("language.ini"), ""));
+    EXPECT_EQ(texts.partLabel, "Part");
+    EXPECT_EQ(ExportText(state, Options(false, true), texts, ini),
+              "A \r\n\r\n[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]made with Lumar[/FONT][/SIZE][/URL]");
 
-TEST_F(ExportTextTest, ExportsSelectedPartOnlyWhileSplit) {
+    // Split on with room for all exports the whole posting, whatever part was selected.
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
     std::vector<ImageEntry> rows = TenImages();
-    PostingState state;
-    PostingOptions o = Options(false, false, true, "4");
-    BuildPosting(state, rows, TextBlocks{}, o, {});
-    o.selectedPart = 1;
-    EXPECT_EQ(ExportText(state, o, {}, ini), "C5 C6 C7 C8 ");
-    // Split size 20 with five images shows and exports the whole posting.
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
     rows.resize(5);
-    o.splitSizeText = "20";
-    BuildPosting(state, rows, TextBlocks{}, o, {});
-    EXPECT_EQ(ExportText(state, o, {}, ini), "C1 C2 C3 C4 C5 ");
-}
-
-TEST_F(ExportTextTest, TextsComeFromTheLanguageFile) {
-    const std::string lang = dir.write("language.ini", "[STRINGS]\r\n005=Part\r\n013=made with Lumar\r\n");
-    const PostingTexts texts = PostingTextsFrom(LoadUiStrings(lang, "VBCode einfügen"));
-    EXPECT_EQ(texts.partLabel, "Part");
-    EXPECT_EQ(texts.advertising, "made with Lumar");
-    const PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
-    EXPECT_EQ(defaults.partLabel, kDefaultPartLabel);
-    EXPECT_EQ(defaults.advertising, kDefaultAdvertisingText);
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "20"), {});
+    EXPECT_EQ(ExportText(state, Options(false, false, true, "20", 1), {}, ini), "C1 C2 C3 C4 C5 ");
 }
 
 }  // namespace

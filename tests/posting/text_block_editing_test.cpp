@@ -2,117 +2,88 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
 namespace {
 
-EditorText Box(std::string text, int start, int length = 0) { return EditorText{std::move(text), start, length}; }
+std::tuple<std::string, int, int> Tie(const EditorText& b) { return {b.text, b.selectionStart, b.selectionLength}; }
 
-void ExpectBox(const EditorText& box, const std::string& text, int start, int length) {
-    EXPECT_EQ(box.text, text);
-    EXPECT_EQ(box.selectionStart, start);
-    EXPECT_EQ(box.selectionLength, length);
+EditorText Style(const EditorText& box, int index) {
+    return ApplyStyleButton(box, index, FontChoice{"Arial", "3", "Black"});
 }
 
-const FontChoice kArial3Black{"Arial", "3", "Black"};
+// Positions are UTF-16 units, as the text box counts them.
+TEST(EditorButtons, StyleAndInsertButtonsOnSelectionOrCaret) {
+    struct Case { EditorText in; EditorText (*button)(const EditorText&, int); int index; EditorText out; };
+    const std::string font = "[FONT=Arial][SIZE=3][COLOR=Black]";
+    const std::vector<Case> cases = {
+        // Style tags wrap the selection and reselect inside; nested B then I.
+        {{"Hallo", 0, 5}, Style, 0, {"[B]Hallo[/B]", 3, 5}},
+        {{"[B]Hallo[/B]", 3, 5}, Style, 1, {"[B][I]Hallo[/I][/B]", 6, 5}},
+        {{"x Hallo y", 2, 5}, Style, 3, {"x " + font + "Hallo[/COLOR][/SIZE][/FONT] y", 35, 5}},
+        // Without a selection the pair goes in with the caret between ("setze Schrift" too).
+        {{"ab", 1, 0}, Style, 2, {"a[U][/U]b", 4, 0}},
+        {{"", 0, 0}, Style, 3, {font + "[/COLOR][/SIZE][/FONT]", 33, 0}},
+        // "ä" is two bytes but one unit; the emoji four bytes and two units.
+        {{"äö\xF0\x9F\x98\x80x", 1, 3}, Style, 0, {"ä[B]ö\xF0\x9F\x98\x80[/B]x", 4, 3}},
+        {{"äb", 1, 99}, Style, 0, {"ä[B]b[/B]", 4, 1}},  // clamped to the text
+        // Insert buttons: caret offsets ("Link" inside the address).
+        {{"ab", 1, 0}, ApplyInsertButton, 0, {"a[IMG]http://[/IMG]b", 13, 0}},
+        {{"ab", 2, 0}, ApplyInsertButton, 1, {"ab[URL=http://][/URL]", 14, 0}},
+        {{"", 0, 0}, ApplyInsertButton, 2, {"[HR][/HR]", 4, 0}},
+        {{"", 0, 0}, ApplyInsertButton, 3, {"[QUOTE][/QUOTE]", 7, 0}},
+        {{"", 0, 0}, ApplyInsertButton, 4, {"[CENTER][/CENTER]", 8, 0}},
+        // Only "Quote" and "Center" wrap a selection; "Bild", "Link", "Linie" leave it alone.
+        {{"Hallo", 1, 3}, ApplyInsertButton, 0, {"Hallo", 1, 3}},
+        {{"Hallo", 1, 3}, ApplyInsertButton, 1, {"Hallo", 1, 3}},
+        {{"Hallo", 1, 3}, ApplyInsertButton, 2, {"Hallo", 1, 3}},
+        {{"ab", 1, 9}, ApplyInsertButton, 0, {"ab", 1, 1}},  // handed back inside the text
+        {{"Hallo", 1, 3}, ApplyInsertButton, 3, {"H[QUOTE]all[/QUOTE]o", 8, 3}},
+        {{"Hallo", 1, 3}, ApplyInsertButton, 4, {"H[CENTER]all[/CENTER]o", 9, 3}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Tie(c.button(c.in, c.index)), Tie(c.out)) << c.in.text << " button " << c.index;
 
-TEST(StyleButtons, WrapSelectionAndReselectInside) {
-    EditorText box = Box("Hallo", 0, 5);
-    box = ApplyStyleButton(box, 0, kArial3Black);
-    ExpectBox(box, "[B]Hallo[/B]", 3, 5);
-    box = ApplyStyleButton(box, 1, kArial3Black);
-    ExpectBox(box, "[B][I]Hallo[/I][/B]", 6, 5);
-    box = ApplyStyleButton(Box("x Hallo y", 2, 5), 3, kArial3Black);
-    ExpectBox(box, "x [FONT=Arial][SIZE=3][COLOR=Black]Hallo[/COLOR][/SIZE][/FONT] y", 35, 5);
-}
-
-TEST(StyleButtons, WithoutSelectionInsertPairWithCaretBetween) {
-    ExpectBox(ApplyStyleButton(Box("ab", 1), 2, kArial3Black), "a[U][/U]b", 4, 0);
-    ExpectBox(ApplyStyleButton(Box("", 0), 3, kArial3Black),
-              "[FONT=Arial][SIZE=3][COLOR=Black][/COLOR][/SIZE][/FONT]", 33, 0);
-}
-
-TEST(StyleButtons, PositionsCountUtf16UnitsNotBytes) {
-    // "ä" is two bytes but one unit; the emoji is four bytes and two units.
-    ExpectBox(ApplyStyleButton(Box("äö\xF0\x9F\x98\x80x", 1, 3), 0, kArial3Black),
-              "ä[B]ö\xF0\x9F\x98\x80[/B]x", 4, 3);
-    // A selection running past the end is clamped to the text.
-    ExpectBox(ApplyStyleButton(Box("äb", 1, 99), 0, kArial3Black), "ä[B]b[/B]", 4, 1);
-    EXPECT_EQ(Utf16Length("ä\xF0\x9F\x98\x80"), 3);
-}
-
-TEST(InsertButtons, CaretOffsetsWithoutSelection) {
-    ExpectBox(ApplyInsertButton(Box("ab", 1), 0), "a[IMG]http://[/IMG]b", 13, 0);
-    ExpectBox(ApplyInsertButton(Box("ab", 2), 1), "ab[URL=http://][/URL]", 14, 0);
-    ExpectBox(ApplyInsertButton(Box("", 0), 2), "[HR][/HR]", 4, 0);
-    ExpectBox(ApplyInsertButton(Box("", 0), 3), "[QUOTE][/QUOTE]", 7, 0);
-    ExpectBox(ApplyInsertButton(Box("", 0), 4), "[CENTER][/CENTER]", 8, 0);
-}
-
-TEST(InsertButtons, SelectionWrappedOnlyByQuoteAndCenter) {
-    for (int index : {0, 1, 2}) ExpectBox(ApplyInsertButton(Box("Hallo", 1, 3), index), "Hallo", 1, 3);
-    // The selection handed back always lies inside the text.
-    ExpectBox(ApplyInsertButton(Box("ab", 1, 9), 0), "ab", 1, 1);
-    ExpectBox(ApplyInsertButton(Box("Hallo", 1, 3), 3), "H[QUOTE]all[/QUOTE]o", 8, 3);
-    ExpectBox(ApplyInsertButton(Box("Hallo", 1, 3), 4), "H[CENTER]all[/CENTER]o", 9, 3);
-}
-
-TEST(InsertAtCaret, InsertsAfterTheSelectionAndReportsPosition) {
     int position = -1;
-    EditorText box = InsertAtCaret(Box("abcd", 1, 2), "X", &position);
+    EXPECT_EQ(Tie(InsertAtCaret({"abcd", 1, 2}, "X", &position)), Tie({"abcXd", 1, 2}));
     EXPECT_EQ(position, 3);
-    ExpectBox(box, "abcXd", 1, 2);
-    EXPECT_EQ(SelectAll(Box("äbc", 1)).selectionLength, 3);
+    EXPECT_EQ(SelectAll({"äbc", 1, 0}).selectionLength, 3);
 }
 
-class TakeOverTest : public ::testing::Test {
-protected:
-    test::TempDir dir;
-    std::string ini = dir.file("Lumar.ini");
-};
+void ExpectChoices(const EditorChoices& c, int color, int font, int size, TextBlockPlacement placement) {
+    EXPECT_EQ(std::tuple(c.color, c.font, c.size, c.placement), std::tuple(color, font, size, placement));
+}
 
-TEST_F(TakeOverTest, NewBlocksNumberedAndChangeKeepsNumber) {
+TEST(TakeOverTextBlock, NewNumbersChangeKeepsNumberAndChoicesAreRemembered) {
+    test::TempDir dir;
+    const std::string ini = dir.file("Lumar.ini");
+    ExpectChoices(ReadEditorChoices(ini), 0, 0, 2, TextBlockPlacement::Before);
+
     TextBlocks blocks;
-    EditorChoices choices{5, 17, 0, TextBlockPlacement::After};
+    const EditorChoices choices{5, 17, 0, TextBlockPlacement::After};
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::New, 0, "eins", choices), 1);
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::New, 0, "", choices), 2);
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 1, "EINS", choices), 1);
-    EXPECT_EQ(blocks.Count(), 2);
-    EXPECT_EQ(blocks.Get(1), "EINS");
-    EXPECT_EQ(blocks.Get(2), "");
     // Changing a block that was never stored stores nothing.
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 7, "x", choices), std::nullopt);
     EXPECT_EQ(blocks.Count(), 2);
+    EXPECT_EQ(blocks.Get(1), "EINS");
+    EXPECT_EQ(blocks.Get(2), "");
 
-    // The choices are remembered for the next opening, written in their order.
-    EXPECT_EQ(ReadValue(ini, "VBCode", "Color", ""), "5");
-    EXPECT_EQ(ReadValue(ini, "VBCode", "Font", ""), "17");
-    EXPECT_EQ(ReadValue(ini, "VBCode", "Size", ""), "0");
-    EXPECT_EQ(ReadValue(ini, "VBCode", "Ausrichtung", ""), "1");
-    const std::string file = dir.read("Lumar.ini");
-    EXPECT_LT(file.find("Color"), file.find("Font"));
-    EXPECT_LT(file.find("Size"), file.find("Ausrichtung"));
-    const EditorChoices read = ReadEditorChoices(ini);
-    EXPECT_EQ(read.color, 5);
-    EXPECT_EQ(read.font, 17);
-    EXPECT_EQ(read.size, 0);
-    EXPECT_EQ(read.placement, TextBlockPlacement::After);
-}
-
-TEST_F(TakeOverTest, ChoicesDefaultWhenMissingOrOutsideTheLists) {
-    EditorChoices d = ReadEditorChoices(ini);
-    EXPECT_EQ(d.color, 0);
-    EXPECT_EQ(d.font, 0);
-    EXPECT_EQ(d.size, 2);
-    EXPECT_EQ(d.placement, TextBlockPlacement::Before);
-    dir.write("Lumar.ini", "[VBCode]\r\nColor=40\r\nFont=-1\r\nSize=abc\r\nAusrichtung=7\r\n");
-    d = ReadEditorChoices(ini);
-    EXPECT_EQ(d.color, 0);
-    EXPECT_EQ(d.font, 0);
-    EXPECT_EQ(d.size, 2);
-    EXPECT_EQ(d.placement, TextBlockPlacement::Before);
+    // Written in their order, read back at the next opening.
+    EXPECT_EQ(dir.read("Lumar.ini"), "[VBCode]\r\nColor=5\r\nFont=17\r\nSize=0\r\nAusrichtung=1\r\n");
+    ExpectChoices(ReadEditorChoices(ini), 5, 17, 0, TextBlockPlacement::After);
+    // A value outside its list (a hand-edited file) gives that key's default; the others stay.
+    for (const auto& [keys, font] : std::vector<std::pair<std::string, int>>{
+             {"Color=40\r\nFont=21\r\nSize=7\r\nAusrichtung=2", 0},
+             {"Color=-1\r\nFont=3\r\nSize=abc\r\nAusrichtung=-1", 3}}) {
+        dir.write("Lumar.ini", "[VBCode]\r\n" + keys + "\r\n");
+        ExpectChoices(ReadEditorChoices(ini), 0, font, 2, TextBlockPlacement::Before);
+    }
 }
 
 }  // namespace

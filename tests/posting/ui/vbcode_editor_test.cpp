@@ -62,28 +62,21 @@ private slots:
         dir_.reset();
     }
 
-    void listsAndDefaultsAtOpening() {
+    void listsDefaultsAndCaptionsAtOpening() {
+        dir_->write("language.ini", "[Frame6]\r\n005=set font\r\n014=before\r\n");
         Open();
         QCOMPARE(Find<QComboBox>("cbColor")->count(), 40);
         QCOMPARE(Find<QComboBox>("cbFont")->count(), 21);
         QCOMPARE(Find<QComboBox>("cbSize")->count(), 7);
-        QCOMPARE(Find<QComboBox>("cbColor")->currentText(), QString("Black"));
-        QCOMPARE(Find<QComboBox>("cbFont")->currentText(), QString("Arial"));
-        QCOMPARE(Find<QComboBox>("cbSize")->currentText(), QString("3"));
+        // Black, Arial, 3 are preselected (the font button shows them).
         QVERIFY(Find<QRadioButton>("opAusrichung_0")->isChecked());
-        QCOMPARE(editor_->windowTitle(), QString::fromUtf8("VBCode einfügen"));
-        QCOMPARE(Find<QPushButton>("cmOK_2")->text(), QString::fromUtf8("Übernehmen"));
-    }
-
-    void captionsFromLanguageFile() {
-        dir_->write("language.ini", "[Frame6]\r\n005=set font\r\n014=before\r\n");
-        Open();
+        // Captions the file names replace the built-in ones; the others stay.
         QCOMPARE(Find<QPushButton>("cmdFont_3")->text(), QString("set font"));
         QCOMPARE(Find<QRadioButton>("opAusrichung_0")->text(), QString("before"));
         QCOMPARE(Find<QPushButton>("cmdPaste_4")->text(), QString("Center"));
     }
 
-    void boldThenItalicAroundSelection() {
+    void buttonsOnTheTextBox() {
         Open();
         Box()->setPlainText(QString::fromUtf8("Grüße Hallo"));
         Select(6, 5);
@@ -96,10 +89,12 @@ private slots:
         // The whole change is one undo step.
         Box()->undo();
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
-    }
+        // Ctrl+A selects all of it.
+        Box()->setFocus();
+        QTest::keyClick(Box(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(Box()->textCursor().selectedText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
 
-    void setFontWithoutSelectionPutsCaretBetween() {
-        Open();
+        // "setze Schrift" without a selection: the chosen tags with the caret between.
         Box()->setPlainText("ab\ncd");
         Select(3, 0);
         Click("cmdFont_3");
@@ -112,10 +107,9 @@ private slots:
         Box()->clear();
         Click("cmdFont_3");
         QVERIFY(Box()->toPlainText().startsWith("[FONT=Arial][SIZE=3][COLOR=Red]"));
-    }
 
-    void insertButtons() {
-        Open();
+        // "Link" puts the caret after "http://".
+        Box()->clear();
         Click("cmdPaste_1");
         QCOMPARE(Box()->toPlainText(), QString("[URL=http://][/URL]"));
         QCOMPARE(Box()->textCursor().position(), 12);
@@ -133,16 +127,7 @@ private slots:
         QCOMPARE(Box()->textCursor().selectionStart(), 7);
     }
 
-    void ctrlASelectsAll() {
-        Open();
-        Box()->setPlainText("eins\nzwei");
-        Box()->setFocus();
-        QTest::keyClick(Box(), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(Box()->textCursor().selectionStart(), 0);
-        QCOMPARE(Box()->textCursor().selectionEnd(), 9);
-    }
-
-    void takeOverNewBlocksAndChangeOne() {
+    void takeOverNewBlocksChangeOneCloseBoxNone() {
         Open();
         QTest::keyClicks(Box(), "eins");
         QTest::keyClick(Box(), Qt::Key_Return);
@@ -154,8 +139,6 @@ private slots:
         QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
         QCOMPARE(blocks_.Get(1), std::optional<std::string>("eins\r\nzwei"));
         QCOMPARE(editor_->Placement(), TextBlockPlacement::After);
-        QCOMPARE(ReadValue(ini_, "VBCode", "Font", ""), std::string("17"));
-        QCOMPARE(ReadValue(ini_, "VBCode", "Ausrichtung", ""), std::string("1"));
 
         // The next opening preselects "danach" and the font; a second block gets number 2.
         Open();
@@ -173,24 +156,30 @@ private slots:
         QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
         QCOMPARE(blocks_.Get(1), std::optional<std::string>("neu"));
         QCOMPARE(blocks_.Count(), 2);
-    }
 
-    void closeBoxStoresNothing() {
+        // The close box stores nothing, not even the choices.
+        const std::string settings = dir_->read("Lumar.ini");
         Open();
         QTest::keyClicks(Box(), "text");
+        Find<QComboBox>("cbFont")->setCurrentIndex(3);
         editor_->close();
         QCOMPARE(editor_->StoredBlock(), std::nullopt);
-        QCOMPARE(blocks_.Count(), 0);
-        QCOMPARE(dir_->read("Lumar.ini"), std::string());
+        QCOMPARE(blocks_.Count(), 2);
+        QCOMPARE(dir_->read("Lumar.ini"), settings);
     }
 
-    void saveAndLoadKeepClosingCrLf() {
+    void saveAndLoadKeepClosingCrLfAndReportFailures() {
         Open();
         Box()->setPlainText(QString::fromUtf8("[B]Grüße[/B]\nZeile"));
+        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        Click("cmOK_0");
+        QCOMPARE(messages_->warnings.size(), 1);
+        QVERIFY(messages_->warnings[0].contains("missing/a.vbc") && messages_->warnings[0].contains("gespeichert"));
+        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
+
         dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
         dir_->write("blocks/keep", "");
         Click("cmOK_0");
-        QCOMPARE(dialogs_->titles.value(0), QString("VBCode speichern..."));
         QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF" "e[/B]\r\nZeile\r\n"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
 
@@ -199,8 +188,14 @@ private slots:
         messages_->yes = false;
         Click("cmOK_1");
         QCOMPARE(messages_->asked.value(0), QString::fromUtf8("Lumar|Die vorhandenen VBCode löschen ?"));
-        QCOMPARE(dialogs_->titles.value(1), QString("VBCode laden..."));
-        QCOMPARE(dialogs_->folders.value(1), QString::fromStdString(dir_->file("blocks/")));
+        QCOMPARE(dialogs_->folders.value(2), QString::fromStdString(dir_->file("blocks/")));
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
+
+        // A file that cannot be read is reported and changes nothing.
+        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        Click("cmOK_1");
+        QCOMPARE(messages_->warnings.size(), 2);
+        QVERIFY(messages_->warnings[1].contains("gelesen"));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
         // "Yes" empties the box; a cancelled dialog then leaves it empty.
@@ -208,34 +203,9 @@ private slots:
         dialogs_->answer.clear();
         Click("cmOK_1");
         QCOMPARE(Box()->toPlainText(), QString());
-        QCOMPARE(messages_->asked.size(), 2);
+        QCOMPARE(messages_->asked.size(), 3);
         // Loading never moves the remembered folder.
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
-    }
-
-    void fileFailuresAreReported() {
-        Open();
-        Box()->setPlainText("x");
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
-        Click("cmOK_0");
-        QCOMPARE(messages_->warnings.size(), 1);
-        QVERIFY(messages_->warnings[0].contains("missing/a.vbc"));
-        QVERIFY(messages_->warnings[0].contains("gespeichert"));
-        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
-        messages_->yes = false;
-        Click("cmOK_1");
-        QCOMPARE(messages_->warnings.size(), 2);
-        QVERIFY(messages_->warnings[1].contains("gelesen"));
-        QCOMPARE(Box()->toPlainText(), QString("x"));
-    }
-
-    void outOfRangeStoredChoicesFallBack() {
-        dir_->write("Lumar.ini", "[VBCode]\r\nColor=77\r\nFont=3\r\nSize=9\r\nAusrichtung=5\r\n");
-        Open();
-        QCOMPARE(Find<QComboBox>("cbColor")->currentIndex(), 0);
-        QCOMPARE(Find<QComboBox>("cbFont")->currentIndex(), 3);
-        QCOMPARE(Find<QComboBox>("cbSize")->currentIndex(), 2);
-        QVERIFY(Find<QRadioButton>("opAusrichung_0")->isChecked());
     }
 };
 
