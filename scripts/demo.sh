@@ -33,4 +33,10 @@ status=0
 echo
 echo "== upload totals" >&2
 "$build/bin/lumar-cli" ini get "$settings/Lumar.ini" Stat Files >&2
+# At a terminal the demo hoster stays up until Enter, so the links of the posting can be
+# followed in a browser; run from a script, it ends at once.
+if [ -t 0 ] && [ -t 2 ]; then
+  echo "== the links above work in a browser until you press Enter" >&2
+  read -r _ || true
+fi
 exit $status

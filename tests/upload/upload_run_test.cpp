@@ -330,17 +330,37 @@ TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImage) {
     EXPECT_FALSE(rows[0].checked);
 }
 
-TEST_F(UploadRunTest, EmulatorServesTheReceivedPictureBack) {
-    std::vector<ImageEntry> rows = {Image("a.jpg")};
-    Run(rows, 7);
-    const std::string url = "/i/1/a.jpg";
-    ASSERT_NE(rows[0].upload.find("http://127.0.0.1:" + std::to_string(emulator.Port()) + url), std::string::npos);
-    UploadConnection c;
-    const WaitControl within{std::chrono::steady_clock::now() + std::chrono::seconds(10), {}, nullptr};
-    ASSERT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), within));
-    ASSERT_GT(c.SendData("GET " + url + " HTTP/1.0\r\n\r\n", within), 0);
-    EXPECT_EQ(c.WaitForAnswer(within), WaitEnd::Closed);
-    EXPECT_EQ(c.Response().Answer(), dir.read("a.jpg"));
+// Every link a demo posting holds leads somewhere: the thumbnail's page link to a page showing
+// the picture, and the picture to the bytes uploaded.
+TEST_F(UploadRunTest, EmulatorServesEveryLinkItHandsOut) {
+    const std::string base = "http://127.0.0.1:" + std::to_string(emulator.Port());
+    auto get = [&](const std::string& path) {
+        UploadConnection c;
+        const WaitControl within{std::chrono::steady_clock::now() + std::chrono::seconds(10), {}, nullptr};
+        EXPECT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), within));
+        EXPECT_GT(c.SendData("GET " + path + " HTTP/1.0\r\n\r\n", within), 0);
+        EXPECT_EQ(c.WaitForAnswer(within), WaitEnd::Closed);
+        return c.Response().Answer();
+    };
+    // The address in `code` that starts with `prefix`, up to the next bracket or quote.
+    auto link = [&](const std::string& code, const std::string& prefix) {
+        const size_t at = code.find(prefix);
+        if (at == std::string::npos) return std::string("(no link)");
+        return code.substr(at + base.size(), code.find_first_of("[]\"", at) - at - base.size());
+    };
+    for (int hoster = 1; hoster <= 7; ++hoster) {
+        std::vector<ImageEntry> rows = {Image("pic " + std::to_string(hoster) + ".jpg")};
+        Run(rows, hoster);
+        const std::string code = rows[0].upload;
+        const std::string page = get(link(code, base + "/v/"));
+        const std::string picture = link(code, base + "/i/");
+        EXPECT_NE(page.find("<img src=\"" + picture + "\""), std::string::npos) << hoster << ": " << page;
+        EXPECT_EQ(get(picture), dir.read("pic " + std::to_string(hoster) + ".jpg")) << hoster;
+    }
+    EXPECT_NE(get("/v/7").find("pic_7.jpg"), std::string::npos);
+    EXPECT_EQ(get("/v/8"), "<html><body>not found</body></html>\n");  // no such image
+    EXPECT_EQ(get("/v/x1"), "<html><body>not found</body></html>\n");
+    EXPECT_EQ(emulator.Uploads().size(), 7u);  // looking is not uploading
 }
 
 TEST_F(UploadRunTest, RefusedConnectionAnswerWithoutMarkersAndNoHosterFail) {

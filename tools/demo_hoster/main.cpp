@@ -1,6 +1,6 @@
 // lumar-demo-hoster: the hoster emulator as a program, for trying Lumar without the internet.
 // It answers uploads in the style of each of the seven hosters and serves the received images
-// back, on 127.0.0.1 only.
+// back with the page each thumbnail links to, on 127.0.0.1 only.
 #include <signal.h>
 
 #include <cstdio>

@@ -135,9 +135,33 @@ std::string CodeFor(HosterStyle style, const std::string& base, int id, const st
     }
 }
 
-std::string HttpAnswer(const std::string& contentType, const std::string& body) {
-    return "HTTP/1.1 200 OK\r\nContent-Type: " + contentType + "\r\nContent-Length: " +
+std::string HttpAnswer(const std::string& contentType, const std::string& body,
+                       const std::string& status = "200 OK") {
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType + "\r\nContent-Length: " +
            std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+// The image number of a page link as CodeFor hands them out: "GET /v/<n> ..." or
+// "GET /v/?id=<n>&..."; 0 when the request asks for no page.
+int ViewedImage(const std::string& requestLine) {
+    constexpr std::string_view kPage = "GET /v/";
+    if (requestLine.rfind(kPage, 0) != 0) return 0;
+    std::size_t at = kPage.size();
+    if (requestLine.compare(at, 4, "?id=") == 0) at += 4;
+    int id = 0;
+    for (; at < requestLine.size() && requestLine[at] >= '0' && requestLine[at] <= '9' && id < 100000000; ++at)
+        id = id * 10 + (requestLine[at] - '0');
+    const bool ended = at == requestLine.size() || requestLine[at] == ' ' || requestLine[at] == '&' ||
+                       requestLine[at] == '?' || requestLine[at] == '/';
+    return ended ? id : 0;
+}
+
+// The page a forum reader lands on from the thumbnail: the picture itself. SafeName keeps the
+// name free of anything HTML would read.
+std::string ViewPage(int id, const std::string& fileName) {
+    const std::string name = SafeName(fileName);
+    return "<html><head><title>" + name + "</title></head><body>\n<p><img src=\"/i/" + std::to_string(id) + "/" +
+           name + "\" alt=\"" + name + "\"></p>\n</body></html>\n";
 }
 
 }  // namespace
@@ -349,6 +373,19 @@ void HosterEmulator::HandleConnection(int fd) {
             std::lock_guard lock(mutex_);
             for (const ReceivedUpload& u : uploads_)
                 if (u.id == id) answer = HttpAnswer("image/jpeg", u.fileBytes);
+        }
+        SendAll(fd, answer, stop_);
+        ::close(fd);
+        return;
+    }
+
+    // A GET of a page link shows that image on a page of its own.
+    if (const int id = ViewedImage(upload.requestLine); id > 0 || upload.requestLine.rfind("GET /v/", 0) == 0) {
+        std::string answer = HttpAnswer("text/html", "<html><body>not found</body></html>\n", "404 Not Found");
+        {
+            std::lock_guard lock(mutex_);
+            if (id > 0 && static_cast<std::size_t>(id) <= uploads_.size() && !uploads_[id - 1].code.empty())
+                answer = HttpAnswer("text/html", ViewPage(id, uploads_[id - 1].fileName));
         }
         SendAll(fd, answer, stop_);
         ::close(fd);
