@@ -29,7 +29,7 @@ CliRun RunCli(const std::string& arguments) {
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-TEST(CliJpegInfo, OneLinePerFileInArgumentOrder) {
+TEST(Cli, JpegInfoGivesOneLinePerFileInArgumentOrder) {
     test::TempDir dir;
     const std::size_t size = test::WriteJpeg(dir.file("a b.jpg"), 640, 480);
     const std::string png = dir.write("x.jpg", "\x89PNG....");
@@ -40,34 +40,23 @@ TEST(CliJpegInfo, OneLinePerFileInArgumentOrder) {
     EXPECT_EQ(RunCli("jpeg-info").status, 2);
 }
 
-TEST(CliList, PathsAreAddedAsADrop) {
+TEST(Cli, ListAddsPathsAsADrop) {
     test::TempDir dir;
-    std::string single = test::MakeJpeg(800, 600);
-    single.resize(512, '\0');
-    dir.write("single.dat", single);  // a single file is judged by content only
-    test::WriteJpeg(dir.file("f/a.jpg"), 1024, 768);
-    test::WriteJpeg(dir.file("f/sub/b.JPEG"), 64, 48);
-    dir.write("f/c.dat", single);  // the scan also wants an extension
-
+    const auto sized = [&](const std::string& name, int width, int height, std::size_t bytes) {
+        std::string data = test::MakeJpeg(width, height);
+        data.resize(bytes, '\0');
+        dir.write(name, data);
+    };
+    sized("single.dat", 800, 600, 512);  // a single file is judged by content only
+    sized("f/a.jpg", 1024, 768, 153600);
+    sized("f/sub/b.JPEG", 64, 48, 2662);
+    sized("f/c.dat", 64, 48, 512);  // the scan also wants an extension
     const CliRun run = RunCli("list " + Quoted(dir.file("single.dat")) + " " + Quoted(dir.file("f")));
-    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, 0);
+    // Folder rows are right-aligned: width and height to four characters, kB to six.
     const std::string folder = dir.file("f") + "/";
-    // The kB column of the folder rows is right-aligned to six characters.
-    const auto lines = [&] {
-        std::vector<std::string> out;
-        std::size_t start = 0;
-        while (start < run.out.size()) {
-            const std::size_t end = run.out.find('\n', start);
-            out.push_back(run.out.substr(start, end - start));
-            start = end + 1;
-        }
-        return out;
-    }();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "single.dat\t" + dir.path() + "/\t800\t600\t.5");
-    EXPECT_EQ(lines[1].substr(0, lines[1].rfind('\t')), "a.jpg\t" + folder + "\t1024\t 768");
-    EXPECT_EQ(lines[1].size() - lines[1].rfind('\t') - 1, 6u);
-    EXPECT_EQ(lines[2].substr(0, lines[2].rfind('\t')), "b.JPEG\t" + folder + "sub/\t  64\t  48");
+    EXPECT_EQ(run.out, "single.dat\t" + dir.path() + "/\t800\t600\t.5\n" + "a.jpg\t" + folder + "\t1024\t 768\t 150.0\n" +
+                           "b.JPEG\t" + folder + "sub/\t  64\t  48\t   2.6\n");
     EXPECT_EQ(RunCli("list").status, 2);
 }
 

@@ -1,6 +1,5 @@
 #include "imagelist/jpeg_info.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,131 +18,82 @@ std::string Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-JpegInfo Info(bool isJpeg, int width, int height, std::int64_t size) {
-    return JpegInfo{isJpeg, width, height, size};
+JpegInfo Info(bool isJpeg, int width, int height, std::size_t size) {
+    return JpegInfo{isJpeg, width, height, static_cast<std::int64_t>(size)};
 }
 
-TEST(JpegWalk, FrameHeaderAfterApp0GivesTheSize) {
-    std::string file = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10});
-    file += std::string(14, 'j');
-    file += Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0xE0, 0x02, 0x80, 0x03});
-    file += std::string(12, '\0');
-    EXPECT_EQ(ReadJpegInfoFromBytes(file), Info(true, 640, 480, static_cast<std::int64_t>(file.size())));
-}
-
-TEST(JpegWalk, StartMarkerAloneOrLateMakesAJpegWithoutSize) {
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8})), Info(true, 0, 0, 2));
-    EXPECT_EQ(ReadJpegInfoFromBytes(std::string("GIF89a\x01\x00\x01\x00", 10)), Info(false, 0, 0, 10));
-    // A start marker in marker position after another segment still counts.
-    EXPECT_TRUE(ReadJpegInfoFromBytes(Bytes({0x12, 0x34, 0x00, 0x04, 0xAA, 0xBB, 0xFF, 0xD8})).IsJpeg);
-    // ... but not one hidden inside a segment body.
-    EXPECT_FALSE(ReadJpegInfoFromBytes(Bytes({0x12, 0x34, 0x00, 0x04, 0xFF, 0xD8})).IsJpeg);
-    EXPECT_EQ(ReadJpegInfoFromBytes(""), Info(false, 0, 0, 0));
-}
-
-TEST(JpegWalk, OnlyBaselineFramesGiveASize) {
+TEST(JpegWalk, MarkerWalkCases) {
+    const std::string sof = Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x20});  // 32x16
+    const std::string worked = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}) + std::string(14, 'j') +
+                               Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0xE0, 0x02, 0x80, 0x03}) + std::string(12, '\0');
     test::JpegOptions progressive;
     progressive.frame = test::JpegFrame::Progressive;
-    const JpegInfo info = ReadJpegInfoFromBytes(test::MakeJpeg(800, 600, progressive));
-    EXPECT_TRUE(info.IsJpeg);
-    EXPECT_EQ(info.Width, 0);
-    EXPECT_EQ(info.Height, 0);
-
-    const JpegInfo baseline = ReadJpegInfoFromBytes(test::MakeJpeg(65535, 1));
-    EXPECT_EQ(baseline.Width, 65535);
-    EXPECT_EQ(baseline.Height, 1);
-}
-
-TEST(JpegWalk, LargeApp1IsSkippedByItsLength) {
     test::JpegOptions exif;
     exif.app1Bytes = 65533;
-    const std::string file = test::MakeJpeg(1024, 768, exif);
-    EXPECT_EQ(ReadJpegInfoFromBytes(file), Info(true, 1024, 768, static_cast<std::int64_t>(file.size())));
-}
-
-TEST(JpegWalk, OddLengthsEndTheWalk) {
-    const std::string sof = Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x20});
-    // Length 0: nothing taken from that segment and nothing after it.
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00}) + sof).Width, 0);
-    // Length 1 would mean a body of -1 bytes.
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}) + sof).Width, 0);
-    // A frame header too short to hold the size.
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00}) + sof),
-              Info(true, 0, 0, 17));
-    // End of image stops before a later frame header.
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8, 0xFF, 0xD9}) + sof).Width, 0);
-    // Fill bytes are read as a marker with a length, which jumps over the frame header.
-    EXPECT_EQ(ReadJpegInfoFromBytes(Bytes({0xFF, 0xD8, 0xFF, 0xFF}) + sof).Width, 0);
-}
-
-TEST(JpegWalk, WalkGoesOnThroughScanData) {
-    // After the scan header the data is read as markers too; a chance FF C0 there gives the size.
-    const std::string file = Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02, 0xFF, 0xC0, 0x00, 0x11, 0x08,
-                                    0x00, 0x10, 0x00, 0x20});
-    EXPECT_EQ(ReadJpegInfoFromBytes(file), Info(true, 32, 16, 15));
-}
-
-TEST(JpegWalk, TruncationKeepsWhatWasFound) {
+    const std::string prog = test::MakeJpeg(800, 600, progressive);
+    const std::string wide = test::MakeJpeg(65535, 1);
+    const std::string big = test::MakeJpeg(1024, 768, exif);
     const std::string whole = test::MakeJpeg(640, 480);
-    const std::size_t sof = whole.find("\xFF\xC0");
-    ASSERT_NE(sof, std::string::npos);
-    // Cut inside an earlier segment: the walk reads zeros and ends at the next length.
-    EXPECT_EQ(ReadJpegInfoFromBytes(whole.substr(0, sof - 3)), Info(true, 0, 0, static_cast<std::int64_t>(sof - 3)));
-    // Cut after the height: the missing width reads as zeros.
-    const std::string cut = whole.substr(0, sof + 7);
-    EXPECT_EQ(ReadJpegInfoFromBytes(cut), Info(true, 0, 480, static_cast<std::int64_t>(cut.size())));
+    const std::size_t at = whole.find("\xFF\xC0");
+    struct Case {
+        const char* what;
+        std::string bytes;
+        JpegInfo expected;
+    };
+    const std::vector<Case> cases = {
+        {"frame header after APP0", worked, Info(true, 640, 480, worked.size())},
+        {"start marker alone", Bytes({0xFF, 0xD8}), Info(true, 0, 0, 2)},
+        {"GIF header", std::string("GIF89a\x01\x00\x01\x00", 10), Info(false, 0, 0, 10)},
+        {"empty", "", Info(false, 0, 0, 0)},
+        {"start marker in marker position after a segment", Bytes({0x12, 0x34, 0x00, 0x04, 0xAA, 0xBB, 0xFF, 0xD8}), Info(true, 0, 0, 8)},
+        {"start marker inside a segment body", Bytes({0x12, 0x34, 0x00, 0x04, 0xFF, 0xD8}), Info(false, 0, 0, 6)},
+        {"progressive frame gives no size", prog, Info(true, 0, 0, prog.size())},
+        {"largest width", wide, Info(true, 65535, 1, wide.size())},
+        {"large APP1 skipped by its length", big, Info(true, 1024, 768, big.size())},
+        {"zero length ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00}) + sof, Info(true, 0, 0, 15)},
+        {"length 1 ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}) + sof, Info(true, 0, 0, 15)},
+        {"frame header too short for the size", Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00}) + sof, Info(true, 0, 0, 17)},
+        {"end of image before a frame header", Bytes({0xFF, 0xD8, 0xFF, 0xD9}) + sof, Info(true, 0, 0, 13)},
+        {"fill bytes read with a length jump the frame header", Bytes({0xFF, 0xD8, 0xFF, 0xFF}) + sof, Info(true, 0, 0, 13)},
+        // After the scan header the data is read as markers too; a chance FF C0 gives the size.
+        {"walk goes on through scan data", Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02}) + sof, Info(true, 32, 16, 15)},
+        {"cut inside an earlier segment reads zeros", whole.substr(0, at - 3), Info(true, 0, 0, at - 3)},
+        {"cut after the height: the width reads as zero", whole.substr(0, at + 7), Info(true, 0, 480, at + 7)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadJpegInfoFromBytes(c.bytes), c.expected) << c.what;
 }
 
-class JpegFile : public ::testing::Test {
-protected:
+TEST(JpegFile, DamagedFilesGiveTheSameAnswerFromDiskAsFromMemory) {
+    // The file reader buffers and jumps over bodies larger than its buffer; the memory reader
+    // walks byte by byte. Any difference between them is a bug in one of the two.
     test::TempDir dir;
-};
-
-TEST_F(JpegFile, ReadsTheSameAsFromBytes) {
-    test::JpegOptions exif;
-    exif.app1Bytes = 40000;  // larger than the read buffer
-    const std::string path = dir.file("a.jpg");
-    const std::size_t size = test::WriteJpeg(path, 300, 170, exif);
-    EXPECT_EQ(ReadJpegInfo(path), Info(true, 300, 170, static_cast<std::int64_t>(size)));
-}
-
-TEST_F(JpegFile, DamagedFilesGiveTheSameAnswerFromDiskAsFromMemory) {
-    // The file reader buffers and jumps over bodies; the memory reader walks byte by byte.
-    // Any difference between them on damaged input is a bug in one of the two.
     std::mt19937 random(7);
     test::JpegOptions exif;
-    exif.app1Bytes = 5000;
+    exif.app1Bytes = 40000;
     const std::string clean = test::MakeJpeg(320, 200, exif);
+    EXPECT_EQ(ReadJpegInfo(dir.write("clean.jpg", clean)), Info(true, 320, 200, clean.size()));
     for (int round = 0; round < 300; ++round) {
         std::string bytes = clean.substr(0, random() % (clean.size() + 1));
         for (int flips = static_cast<int>(random() % 4); flips > 0 && !bytes.empty(); --flips)
             bytes[random() % bytes.size()] = static_cast<char>(random() % 256);
-        const std::string path = dir.write("damaged.jpg", bytes);
-        ASSERT_EQ(ReadJpegInfo(path), ReadJpegInfoFromBytes(bytes)) << "round " << round;
+        ASSERT_EQ(ReadJpegInfo(dir.write("damaged.jpg", bytes)), ReadJpegInfoFromBytes(bytes)) << "round " << round;
     }
 }
 
-TEST_F(JpegFile, NothingButRegularFilesIsRead) {
-    EXPECT_EQ(ReadJpegInfo(dir.file("missing.jpg")), Info(false, 0, 0, 0));
-    EXPECT_EQ(ReadJpegInfo(dir.write("empty.jpg", "")), Info(false, 0, 0, 0));
-    EXPECT_EQ(ReadJpegInfo(dir.path()), Info(false, 0, 0, 0));
-    // A FIFO named like a picture must not block the reader.
-    const std::string fifo = dir.file("pipe.jpg");
+TEST(JpegFile, NothingButRegularFilesIsRead) {
+    test::TempDir dir;
+    const std::string fifo = dir.file("pipe.jpg");  // must not block the reader
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(ReadJpegInfo(fifo), Info(false, 0, 0, 0));
+    for (const std::string& path : {dir.file("missing.jpg"), dir.write("empty.jpg", ""), dir.path(), fifo})
+        EXPECT_EQ(ReadJpegInfo(path), Info(false, 0, 0, 0)) << path;
     // A link is followed to its file.
-    const std::string target = dir.file("real.jpg");
-    test::WriteJpeg(target, 10, 20);
-    ASSERT_EQ(::symlink(target.c_str(), dir.file("link.jpg").c_str()), 0);
+    test::WriteJpeg(dir.file("real.jpg"), 10, 20);
+    ASSERT_EQ(::symlink(dir.file("real.jpg").c_str(), dir.file("link.jpg").c_str()), 0);
     EXPECT_EQ(ReadJpegInfo(dir.file("link.jpg")).Height, 20);
-}
-
-TEST_F(JpegFile, SizesPastTwoGibibytesStayRight) {
-    // A sparse file: costs no disk space. Its zeros end the walk at once.
-    const std::string path = dir.write("huge.jpg", "");
-    const std::int64_t size = 3LL * 1024 * 1024 * 1024;
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
-    EXPECT_EQ(ReadJpegInfo(path), Info(false, 0, 0, size));
+    // Sizes past 2 GiB stay right (a sparse file; its zeros end the walk at once).
+    const std::string huge = dir.write("huge.jpg", "");
+    ASSERT_EQ(::truncate(huge.c_str(), off_t{3} << 30), 0);
+    EXPECT_EQ(ReadJpegInfo(huge), Info(false, 0, 0, std::size_t{3} << 30));
 }
 
 }  // namespace

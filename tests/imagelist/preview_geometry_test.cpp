@@ -5,29 +5,20 @@
 namespace lumar {
 namespace {
 
-TEST(PreviewGeometry, LargePicturesShrinkAlongTheTighterSide) {
+TEST(PreviewGeometry, FitsCentresAndNeverEnlarges) {
     EXPECT_EQ(FitPictureInto(200, 150, 800, 600), (PictureRect{0, 0, 200, 150}));
     EXPECT_EQ(FitPictureInto(200, 150, 600, 900), (PictureRect{50, 0, 100, 150}));
     EXPECT_EQ(FitPictureInto(200, 150, 300, 170), (PictureRect{0, 18, 200, 113}));
     EXPECT_EQ(FitPictureInto(200, 150, 400, 100), (PictureRect{0, 50, 200, 50}));
-    // Only one side too large is enough to scale.
-    EXPECT_EQ(FitPictureInto(200, 150, 100, 300), (PictureRect{75, 0, 50, 150}));
-}
-
-TEST(PreviewGeometry, SmallPicturesAreCentredNeverEnlarged) {
+    EXPECT_EQ(FitPictureInto(200, 150, 100, 300), (PictureRect{75, 0, 50, 150}));  // one side too large
+    // Small pictures are centred, never enlarged.
     EXPECT_EQ(FitPictureInto(200, 150, 100, 50), (PictureRect{50, 50, 100, 50}));
     EXPECT_EQ(FitPictureInto(200, 150, 199, 149), (PictureRect{0, 0, 199, 149}));
     EXPECT_EQ(FitPictureInto(200, 150, 200, 150), (PictureRect{0, 0, 200, 150}));
-}
-
-TEST(PreviewGeometry, HalvesRoundToEven) {
-    // 150 * 3 / 4 = 112.5 -> 112; 150 * 5 / 4 = 187.5 -> 188.
-    EXPECT_EQ(FitPictureInto(300, 150, 300, 400).width, 112);
-    EXPECT_EQ(FitPictureInto(300, 150, 500, 400).width, 188);
-    EXPECT_EQ(FitPictureInto(300, 150, 500, 400).x, 56);
-}
-
-TEST(PreviewGeometry, NothingToDrawWithoutArea) {
+    // Halves round to even: 112.5 -> 112, 187.5 -> 188.
+    EXPECT_EQ(FitPictureInto(300, 150, 300, 400), (PictureRect{94, 0, 112, 150}));
+    EXPECT_EQ(FitPictureInto(300, 150, 500, 400), (PictureRect{56, 0, 188, 150}));
+    // Nothing to draw without area.
     EXPECT_EQ(FitPictureInto(200, 150, 0, 100), PictureRect{});
     EXPECT_EQ(FitPictureInto(200, 150, 100, 0), PictureRect{});
     EXPECT_EQ(FitPictureInto(0, 150, 100, 100), PictureRect{});

@@ -70,9 +70,7 @@ private slots:
         dialog.SetInitDir("/home/u/Bilder");
         QVERIFY(dialog.ShowOpen());
         QCOMPARE(dialog.Filename(), std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28));
-        QCOMPARE(asked.multiple, true);
-        QCOMPARE(asked.mustExist, true);
-        QCOMPARE(asked.save, false);
+        QVERIFY(asked.multiple && asked.mustExist && !asked.save);
         QCOMPARE(asked.title, QStringLiteral("Bild(er) auswählen..."));
         QCOMPARE(asked.initialFolder, QStringLiteral("/home/u/Bilder"));
         QCOMPARE(asked.nameFilters, QStringList{"JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"});
@@ -100,9 +98,7 @@ private slots:
         QVERIFY(dialog.ShowSave());
         QCOMPARE(dialog.Filename(), std::string("/tmp/posting.txt"));
         QCOMPARE(dialog.FilterIndex(), 2);
-        QCOMPARE(asked.save, true);
-        QCOMPARE(asked.multiple, false);
-        QCOMPARE(asked.confirmOverwrite, true);
+        QVERIFY(asked.save && !asked.multiple && asked.confirmOverwrite);
         QCOMPARE(asked.filterIndex, 0);
         QCOMPARE(asked.defaultSuffix, QStringLiteral("vbc"));
         QCOMPARE(asked.fileName, QStringLiteral("/x/a.jpg"));
@@ -120,9 +116,7 @@ private slots:
     // The real dialog, answered by a timer as a user would.
     void qtDialogRoundTrip() {
         test::TempDir dir;
-        dir.write("a.jpg", "x");
-        dir.write("b.jpg", "x");
-        dir.write("c.png", "x");
+        for (const char* name : {"a.jpg", "b.jpg", "c.png"}) dir.write(name, "x");
         FileDialogRequest request;
         request.initialFolder = QString::fromStdString(dir.path());
         request.nameFilters = QtNameFilters("PNG|*.png|JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
