@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <utility>
 
 #include "imagelist/add_images.h"
 #include "imagelist/multi_file_name.h"
@@ -27,6 +28,8 @@ const char* const kButtonCaptions[6] = {"Bild(er) hinzufügen", "Verzeichnis hin
 bool NoShiftCtrlAlt(Qt::KeyboardModifiers m) {
     return !(m & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
 }
+
+void PumpWindowEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace
 
@@ -65,7 +68,10 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     connect(ckBilder_, &QCheckBox::clicked, this, &ImageListPanel::OnPreviewClicked);
     connect(lvBilder_, &QAbstractItemView::clicked, this, &ImageListPanel::OnListClicked);
     connect(lvBilder_, &ImageListView::keyAboutToBeHandled, this, &ImageListPanel::OnListKey);
-    connect(lvBilder_, &ImageListView::pathsDropped, this, &ImageListPanel::AddDroppedPaths);
+    // Queued: the rows are added once the drop has been answered, so the program the files
+    // came from is not kept waiting while a large folder is read.
+    connect(lvBilder_, &ImageListView::pathsDropped, this, &ImageListPanel::AddDroppedPaths,
+            Qt::QueuedConnection);
     connect(lvBilder_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &ImageListPanel::OnHeaderClicked);
     connect(picPreview_, &PreviewBox::doubleClicked, this,
@@ -82,6 +88,8 @@ QString ImageListPanel::Str(int entry) const {
 }
 
 void ImageListPanel::Command(int index) {
+    // Adding many files lets the window handle events; the list commands wait until it ends.
+    if (adding_) return;
     switch (index) {
         case 0: AddImages(); break;
         case 1: AddFolder(); break;
@@ -102,8 +110,12 @@ void ImageListPanel::RestorePreviewSetting() {
 
 void ImageListPanel::EnableListButtons() {
     lvBilder_->SyncFromList();
-    const std::array<bool, 6> enabled = ListButtonsEnabled(list_.Count());
     if (!list_.Empty()) UpdateListSummary();
+    EnableButtonsForRowCount();
+}
+
+void ImageListPanel::EnableButtonsForRowCount() {
+    const std::array<bool, 6> enabled = ListButtonsEnabled(list_.Count());
     for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(enabled[i]);
 }
 
@@ -147,6 +159,11 @@ void ImageListPanel::DrawRow(int position) {
 
 void ImageListPanel::AfterRowsAdded() {
     lvBilder_->SyncFromList();
+    PreviewFirstImage();
+    EnableListButtons();
+}
+
+void ImageListPanel::PreviewFirstImage() {
     const int current = list_.CurrentRow();
     if (ckBilder_->isChecked() && previewRowIndex_ == -1 && !list_.Empty() && current >= 1 &&
         list_.Row(current).IsImage()) {
@@ -154,7 +171,6 @@ void ImageListPanel::AfterRowsAdded() {
         previewRowIndex_ = current;
         FocusList();
     }
-    EnableListButtons();
 }
 
 void ImageListPanel::SetTextBlockCaption(bool changeMode) {
@@ -220,13 +236,22 @@ void ImageListPanel::AddImages() {
     const MultiFileSelection selection = ParseMultiFileName(chosen);
     AddOptions options;
     options.decimalSeparator = env_.decimalSeparator;
-    for (const std::string& path : selection.FullPaths()) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        AddImageFile(list_, path, options);
-        AfterRowsAdded();
-        QApplication::restoreOverrideCursor();
+    {
+        // Thousands of chosen files: the view follows the list by itself at a few refreshes a
+        // second and the window keeps handling events between files; the summary, which reads
+        // every row, is made once at the end rather than after each file.
+        AddingRows adding(*this);
+        for (const std::string& path : selection.FullPaths()) {
+            if (AddImageFile(list_, path, options)) {
+                PreviewFirstImage();
+                EnableButtonsForRowCount();
+            }
+            PumpWindowEvents();
+        }
     }
+    AfterRowsAdded();
     if (!selection.names.empty()) StoreLastAddDir(env_.settingsFile, selection.folder);
+    AddDroppedPaths({});
 }
 
 void ImageListPanel::AddFolder() {
@@ -238,13 +263,32 @@ void ImageListPanel::AddFolder() {
 }
 
 void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
-    std::vector<std::string> dropped;
-    for (const QString& p : paths) dropped.push_back(FromQ(p));
-    if (dropped.empty()) return;
+    // A drop that arrives while files are being added is taken once they are in.
+    pendingDrops_ << paths;
+    if (adding_ || pendingDrops_.isEmpty()) return;
     AddOptions options;
     options.decimalSeparator = env_.decimalSeparator;
-    lumar::AddDroppedPaths(list_, dropped, options);
+    // A dropped folder may hold thousands of files; the window stays alive while it is read.
+    options.pump = PumpWindowEvents;
+    {
+        AddingRows adding(*this);
+        while (!pendingDrops_.isEmpty()) {
+            std::vector<std::string> dropped;
+            for (const QString& p : std::exchange(pendingDrops_, {})) dropped.push_back(FromQ(p));
+            lumar::AddDroppedPaths(list_, dropped, options);
+        }
+    }
     AfterRowsAdded();
+}
+
+ImageListPanel::AddingRows::AddingRows(ImageListPanel& panel) : panel_(panel) {
+    panel_.adding_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+ImageListPanel::AddingRows::~AddingRows() {
+    QApplication::restoreOverrideCursor();
+    panel_.adding_ = false;
 }
 
 void ImageListPanel::ClearList() {

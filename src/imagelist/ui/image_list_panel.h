@@ -88,6 +88,10 @@ private:
     void DrawRow(int position);
     void ClearPreview();
     void AfterRowsAdded();
+    // With the preview on and nothing shown yet, shows the current row when it is an image.
+    void PreviewFirstImage();
+    // Buttons 2 to 5 by the row count alone (no summary, no view refresh).
+    void EnableButtonsForRowCount();
     void SetTextBlockCaption(bool changeMode);
     void OnPreviewClicked();
     void OnListClicked();
@@ -110,6 +114,20 @@ private:
     QCheckBox* ckBilder_;
     std::array<QPushButton*, 6> cmBilder_{};
     int previewRowIndex_ = -1;
+    // While files are added with events pumped: list commands and further drops wait, and
+    // the cursor shows the window is busy.
+    bool adding_ = false;
+    QStringList pendingDrops_;
+    class AddingRows {
+    public:
+        explicit AddingRows(ImageListPanel& panel);
+        ~AddingRows();
+        AddingRows(const AddingRows&) = delete;
+        AddingRows& operator=(const AddingRows&) = delete;
+
+    private:
+        ImageListPanel& panel_;
+    };
 };
 
 }  // namespace lumar::ui

@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 
 #include "imagelist/add_images.h"
 #include "imagelist/multi_file_name.h"
@@ -129,6 +131,53 @@ private slots:
         QTest::mouseClick(Button(0), Qt::LeftButton);
         QCOMPARE(List().Count(), 2);
         QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""), std::string("/elsewhere"));
+    }
+
+    // Thousands of files may be chosen or dropped at once. The window keeps handling events
+    // while they are read; meanwhile the list commands wait and a further drop is taken after
+    // the files in hand, and the summary at the end counts every row.
+    void largeAddsKeepTheWindowAliveWithoutInterference() {
+        const int count = 30;
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i) {
+            names.push_back("p" + std::to_string(i) + ".jpg");
+            test::WriteJpeg(f_->dir.file("many/" + names.back()), 16, 12);
+        }
+        test::WriteJpeg(f_->dir.file("late/z.jpg"), 16, 12);
+        w_.reset();
+        f_->hooks.chooseImageFiles = [&](QWidget*, const std::string&, const QString&) {
+            return BuildMultiFileName(f_->dir.file("many"), names);
+        };
+        w_ = f_->Start();
+        std::vector<int> countsSeen;
+        bool interfered = false;
+        QTimer tick;
+        tick.setInterval(0);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            countsSeen.push_back(List().Count());
+            if (interfered || countsSeen.size() < 3) return;
+            interfered = true;
+            f_->messages->answers.push_back(true);
+            w_->listPanel()->Command(2);  // would ask and clear
+            w_->listPanel()->Command(3);
+            w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("late"))});
+        });
+        tick.start();
+        QTest::mouseClick(Button(0), Qt::LeftButton);
+        QVERIFY(std::any_of(countsSeen.begin(), countsSeen.end(),
+                            [&](int n) { return n > 0 && n < count; }));
+        QCOMPARE(List().Count(), count + 1);
+        QCOMPARE(List().Row(count + 1).text, std::string("z.jpg"));
+        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 31 - "));
+
+        // A dropped folder: read with the window alive, rows and summary complete afterwards.
+        countsSeen.clear();
+        w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("many"))});
+        tick.stop();
+        QVERIFY(countsSeen.size() >= size_t(count));
+        QCOMPARE(List().Count(), 2 * count + 1);
+        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 61 - "));
     }
 
     void commandOneRefreshesPreviewButtonsAndSummaryAfterTheBrowser() {
