@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "imagelist/ui/image_list_panel.h"
@@ -46,6 +47,19 @@ private:
             paths << QString::fromStdString(p);
         }
         w_->listPanel()->AddDroppedPaths(paths);
+    }
+    // Clicks cmUpload and runs `action` once the run waits for the host's first answer;
+    // returns when the run is over.
+    void UploadWhileWaitingForTheFirstAnswer(const std::function<void()>& action) {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll, &action] {
+            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
+                poll.stop();
+                action();
+            }
+        });
+        poll.start(50);
+        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
     }
     // Saves a picture of the window for the documentation when LUMAR_SCREENSHOT_DIR is set.
     void Screenshot(const char* name) {
@@ -144,17 +158,10 @@ private slots:
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWindow();
         AddImages({"a.jpg", "b.jpg"});
-        // Cancel as soon as the run waits for the first answer.
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll] {
-            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
-                poll.stop();
-                Screenshot("upload-panel.png");
-                QTest::mouseClick(Find<QPushButton>("cmAbbruch"), Qt::LeftButton);
-            }
+        UploadWhileWaitingForTheFirstAnswer([this] {
+            Screenshot("upload-panel.png");
+            QTest::mouseClick(Find<QPushButton>("cmAbbruch"), Qt::LeftButton);
         });
-        poll.start(50);
-        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
         QVERIFY(!w_->UploadRunning());
         QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
         QVERIFY(w_->List().Row(1).checked);
@@ -167,15 +174,8 @@ private slots:
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWindow();
         AddImages({"a.jpg", "b.jpg"});
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll] {
-            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
-                poll.stop();
-                QTest::mouseClick(Find<QLabel>("imWin_1"), Qt::LeftButton);
-            }
-        });
-        poll.start(50);
-        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        UploadWhileWaitingForTheFirstAnswer(
+            [this] { QTest::mouseClick(Find<QLabel>("imWin_1"), Qt::LeftButton); });
         QVERIFY(w_->Quitting());
         QVERIFY(!w_->UploadRunning());
         QVERIFY(!w_->isVisible());
