@@ -1,10 +1,13 @@
 // The image list of the main window: its six commands, marker rows, the preview and the
 // list's keys, dropping and sorting, driven through the real widgets.
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 #include "imagelist/add_images.h"
@@ -381,8 +384,18 @@ private slots:
         test::WriteJpeg(f_->dir.file("drop/sub/b.jpeg"), 1000, 20);
         f_->dir.write("drop/c.dat", test::MakeJpeg(5, 5));  // judged by extension in a folder
         const QString folder = QString::fromStdString(f_->dir.file("drop"));
-        w_->listPanel()->AddDroppedPaths({folder});
-        QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpeg"}));
+        // A real drop onto the list is answered at once; its files are read afterwards, so
+        // the program they came from is not kept waiting.
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(folder)});
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(View()->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(View()->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(List().Count(), 0);
+        QTRY_COMPARE(Texts(), (QStringList{"a.jpg", "b.jpeg"}));
         QCOMPARE(QString::fromStdString(List().Row(1).folder), folder + "/");
         QCOMPARE(QString::fromStdString(List().Row(2).folder), folder + "/sub/");
         QCOMPARE(QString::fromStdString(List().Row(1).width), QString(" 640"));
