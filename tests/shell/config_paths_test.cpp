@@ -29,6 +29,14 @@ TEST(ConfigFolder, ChoosesTheFirstSourceThatIsGiven) {
     EXPECT_EQ(ChooseConfigFolder(s), "/cli/dir/");
 }
 
+TEST(ConfigFolder, MissingOrInstalledProgramFolderFallsBackToTheUserFolder) {
+    // Root may write to /usr/bin; an installed program must still not put Lumar.ini there.
+    for (const char* program : {"/no/such/folder/anywhere", "/usr/bin", "/usr/local/bin/", "/bin"}) {
+        const ConfigSources s{"", "", program, "", "/home/u"};
+        EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/") << program;
+    }
+}
+
 TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may write to every folder";
     test::TempDir program;
@@ -40,19 +48,6 @@ TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
     ::chmod(program.path().c_str(), 0555);
     EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
     ::chmod(program.path().c_str(), 0755);
-}
-
-TEST(ConfigFolder, MissingProgramFolderFallsBackToTheUserFolder) {
-    const ConfigSources s{"", "", "/no/such/folder/anywhere", "", "/home/u"};
-    EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/");
-}
-
-TEST(ConfigFolder, InstalledProgramKeepsSettingsInTheUserFolderEvenWhenItsFolderIsWritable) {
-    // Root may write to /usr/bin; an installed program must still not put Lumar.ini there.
-    for (const char* installed : {"/usr/bin", "/usr/local/bin/", "/bin"}) {
-        const ConfigSources s{"", "", installed, "", "/home/u"};
-        EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/") << installed;
-    }
 }
 
 }  // namespace

@@ -59,27 +59,24 @@ class OptionsDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void firstOpeningShowsDefaultsAndClosingWritesFourKeys();
-    void storedValuesAreLoaded();
-    void soundCheckBoxSwitchesTheFourSoundControls();
-    void choosingASoundFileStoresFolderAndPath();
-    void cancellingTheChooserChangesNothing();
-    void playUsesTheTypedPathWithoutSavingIt();
+    void storedValuesAndFrame5CaptionsAreLoaded();
+    void soundCheckBoxSwitchesTheSoundControlsAndPlayUsesTheTypedPath();
+    void choosingASoundFileStoresFolderAndPathAndCancelChangesNothing();
     void everyWayOfClosingSavesAndStopsTheSound();
     void timeoutTakesDigitsOnly();
-    void captionsComeFromFrame5();
     void soundChooserUsesTheSharedFileDialog();
 };
 
 void OptionsDialogTest::firstOpeningShowsDefaultsAndClosingWritesFourKeys() {
     Fixture f;
     auto d = f.Open();
-    QCOMPARE(d->objectName(), QString("frmTemp"));
     QCOMPARE(Get<QLineEdit>(d.get(), "txtimeout")->text(), QString("120"));
     QVERIFY(Get<QCheckBox>(d.get(), "ckForm")->isChecked());
     QVERIFY(!Get<QCheckBox>(d.get(), "ckSound")->isChecked());
     QVERIFY(Get<QCheckBox>(d.get(), "ckWerbung")->isChecked());
-    QCOMPARE(Get<QLineEdit>(d.get(), "txSound")->text(), QString());
     QVERIFY(SoundControlsEnabled(d.get(), false));
+    QCOMPARE(Get<QGroupBox>(d.get(), "Frame_0")->title(), QString(" -> Wartezeit"));
+    QCOMPARE(Get<QCheckBox>(d.get(), "ckForm")->text(), QString::fromUtf8("Lumar im Vordergrund öffnen"));
     QCOMPARE(f.dir.read("Lumar.ini"), std::string());  // opening writes nothing
 
     d->close();
@@ -90,11 +87,12 @@ void OptionsDialogTest::firstOpeningShowsDefaultsAndClosingWritesFourKeys() {
     QCOMPARE(f.sound.calls.back(), std::string("stop"));
 }
 
-void OptionsDialogTest::storedValuesAreLoaded() {
+void OptionsDialogTest::storedValuesAndFrame5CaptionsAreLoaded() {
     Fixture f;
     f.dir.write("Lumar.ini",
                 "[Bilder]\r\nTimeout= 45 \r\nForm=0\r\nWerbung=0\r\n"
                 "[Sound]\r\nSoundAn=1\r\nSoundfile=\"/a b/ding.wav\"\r\n");
+    f.dir.write("language.ini", "[Frame5]\r\n006=Play sound\r\n003=seconds\r\n");
     auto d = f.Open();
     QCOMPARE(Get<QLineEdit>(d.get(), "txtimeout")->text(), QString("45"));
     QVERIFY(!Get<QCheckBox>(d.get(), "ckForm")->isChecked());
@@ -102,6 +100,9 @@ void OptionsDialogTest::storedValuesAreLoaded() {
     QVERIFY(!Get<QCheckBox>(d.get(), "ckWerbung")->isChecked());
     QCOMPARE(Get<QLineEdit>(d.get(), "txSound")->text(), QString("/a b/ding.wav"));
     QVERIFY(SoundControlsEnabled(d.get(), true));
+    QCOMPARE(Get<QCheckBox>(d.get(), "ckSound")->text(), QString("Play sound"));
+    QCOMPARE(Get<QLabel>(d.get(), "Label2")->text(), QString("seconds"));
+    QCOMPARE(Get<QLabel>(d.get(), "Label1000")->text(), QString("Sound (wav oder mp3):"));
     d->close();
 
     // A time-out that is no number shows, and is saved as, the default.
@@ -110,23 +111,31 @@ void OptionsDialogTest::storedValuesAreLoaded() {
     QCOMPARE(Get<QLineEdit>(d.get(), "txtimeout")->text(), QString("120"));
 }
 
-void OptionsDialogTest::soundCheckBoxSwitchesTheFourSoundControls() {
+void OptionsDialogTest::soundCheckBoxSwitchesTheSoundControlsAndPlayUsesTheTypedPath() {
     Fixture f;
     auto d = f.Open();
     auto* ck = Get<QCheckBox>(d.get(), "ckSound");
     Click(ck);
     QVERIFY(ck->isChecked());
     QVERIFY(SoundControlsEnabled(d.get(), true));
+    Get<QLineEdit>(d.get(), "txSound")->setText("/typed by hand/a.wav");
+    f.sound.calls.clear();
     QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
-    QVERIFY(f.sound.playing);
+    QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
+    QCOMPARE(f.sound.calls, (std::vector<std::string>{"play /typed by hand/a.wav",
+                                                       "play /typed by hand/a.wav"}));
+    QTest::mouseClick(Get<QPushButton>(d.get(), "cmStop"), Qt::LeftButton);
+    QVERIFY(!f.sound.playing);
+    QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
     Click(ck);
     QVERIFY(SoundControlsEnabled(d.get(), false));
     QVERIFY(!f.sound.playing);
-    // Nothing is stored before the dialog closes.
-    QCOMPARE(f.dir.read("Lumar.ini"), std::string());
+    QCOMPARE(f.dir.read("Lumar.ini"), std::string());  // nothing is stored before the dialog closes
+    d->close();
+    QCOMPARE(ReadValue(f.ini, "Sound", "Soundfile", "unset"), std::string("unset"));
 }
 
-void OptionsDialogTest::choosingASoundFileStoresFolderAndPath() {
+void OptionsDialogTest::choosingASoundFileStoresFolderAndPathAndCancelChangesNothing() {
     Fixture f;
     WriteValue(f.ini, "Sound", "SoundAn", "1");
     const std::string path = f.dir.path() + "/My Music/ding.mp3";
@@ -139,41 +148,22 @@ void OptionsDialogTest::choosingASoundFileStoresFolderAndPath() {
     QVERIFY(!f.sound.playing);  // the chooser stops a playing sound first
     QCOMPARE(chooser.lastTitle, QString::fromUtf8("Soundfile auswählen..."));
     QVERIFY(chooser.lastFilter.contains("*.mp3") && chooser.lastFilter.contains("*.wav"));
+    // Without a stored folder the chooser starts in the home folder, standing in for "C:\".
+    QVERIFY(chooser.lastStartFolder.endsWith('/'));
     QCOMPARE(ReadValue(f.ini, "Verzeichnis", "SoundDir", ""), f.dir.path() + "/My Music/");
     QCOMPARE(ReadValue(f.ini, "Sound", "Soundfile", ""), path);
     QCOMPARE(Get<QLineEdit>(d.get(), "txSound")->text(), ToQ(path));
     QVERIFY(f.dir.read("Lumar.ini").find("Sounddir=") != std::string::npos);
-    // Without a stored folder the chooser starts in the home folder, standing in for "C:\".
-    QVERIFY(chooser.lastStartFolder.endsWith('/'));
-}
+    d->close();
 
-void OptionsDialogTest::cancellingTheChooserChangesNothing() {
-    Fixture f;
-    f.dir.write("Lumar.ini", "[Sound]\r\nSoundAn=1\r\nSoundfile=/x/old.wav\r\n"
-                             "[Verzeichnis]\r\nSoundDir=/srv/old/\r\n");
+    // Cancel (the fixture's chooser answers ""): nothing changes, and the stored folder is used.
     const std::string before = f.dir.read("Lumar.ini");
-    auto d = f.Open();  // the fixture's chooser answers "" (cancel)
+    d = f.Open();
     QTest::mouseClick(Get<QPushButton>(d.get(), "cmSound"), Qt::LeftButton);
     QCOMPARE(f.chooser.asked, 1);
-    QCOMPARE(Get<QLineEdit>(d.get(), "txSound")->text(), QString("/x/old.wav"));
+    QCOMPARE(f.chooser.lastStartFolder, ToQ(f.dir.path() + "/My Music/"));
+    QCOMPARE(Get<QLineEdit>(d.get(), "txSound")->text(), ToQ(path));
     QCOMPARE(f.dir.read("Lumar.ini"), before);
-    QCOMPARE(f.chooser.lastStartFolder, QString("/srv/old/"));
-}
-
-void OptionsDialogTest::playUsesTheTypedPathWithoutSavingIt() {
-    Fixture f;
-    WriteValue(f.ini, "Sound", "SoundAn", "1");
-    auto d = f.Open();
-    auto* path = Get<QLineEdit>(d.get(), "txSound");
-    path->setText("/typed by hand/a.wav");
-    QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
-    QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
-    QCOMPARE(f.sound.calls, (std::vector<std::string>{"play /typed by hand/a.wav",
-                                                       "play /typed by hand/a.wav"}));
-    QTest::mouseClick(Get<QPushButton>(d.get(), "cmStop"), Qt::LeftButton);
-    QVERIFY(!f.sound.playing);
-    d->close();
-    QCOMPARE(ReadValue(f.ini, "Sound", "Soundfile", "unset"), std::string("unset"));
 }
 
 void OptionsDialogTest::everyWayOfClosingSavesAndStopsTheSound() {
@@ -182,8 +172,7 @@ void OptionsDialogTest::everyWayOfClosingSavesAndStopsTheSound() {
     // Escape, the window's close button, and accept all end in the same save.
     for (int way = 0; way < 3; ++way) {
         auto d = f.Open();
-        auto* timeout = Get<QLineEdit>(d.get(), "txtimeout");
-        timeout->setText(QString::number(30 + way));
+        Get<QLineEdit>(d.get(), "txtimeout")->setText(QString::number(30 + way));
         Click(Get<QCheckBox>(d.get(), "ckForm"));
         QTest::mouseClick(Get<QPushButton>(d.get(), "cmPlay"), Qt::LeftButton);
         QVERIFY(f.sound.playing);
@@ -212,22 +201,6 @@ void OptionsDialogTest::timeoutTakesDigitsOnly() {
     timeout->clear();
     d->close();
     QCOMPARE(ReadValue(f.ini, "Bilder", "Timeout", ""), std::string("120"));
-}
-
-void OptionsDialogTest::captionsComeFromFrame5() {
-    Fixture f;
-    auto d = f.Open();
-    QCOMPARE(Get<QGroupBox>(d.get(), "Frame_0")->title(), QString(" -> Wartezeit"));
-    QCOMPARE(Get<QGroupBox>(d.get(), "Frame_3")->title(), QString(" -> Lumar Werbetext"));
-    QCOMPARE(Get<QCheckBox>(d.get(), "ckForm")->text(), QString::fromUtf8("Lumar im Vordergrund öffnen"));
-    QCOMPARE(Get<QLabel>(d.get(), "Label2")->text(), QString("Sekunden"));
-    d->close();
-
-    f.dir.write("language.ini", "[Frame5]\r\n006=Play sound\r\n003=seconds\r\n");
-    d = f.Open();
-    QCOMPARE(Get<QCheckBox>(d.get(), "ckSound")->text(), QString("Play sound"));
-    QCOMPARE(Get<QLabel>(d.get(), "Label2")->text(), QString("seconds"));
-    QCOMPARE(Get<QLabel>(d.get(), "Label1000")->text(), QString("Sound (wav oder mp3):"));
 }
 
 namespace {
@@ -263,15 +236,9 @@ void OptionsDialogTest::soundChooserUsesTheSharedFileDialog() {
         OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound);
         d.show();
         QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
-        QCOMPARE(seen.save, false);
-        QVERIFY(seen.mustExist);
-        QVERIFY(!seen.multiple);
-        QCOMPARE(seen.owner, static_cast<QWidget*>(&d));
-        QCOMPARE(seen.fileName, QString());
+        QVERIFY(seen.mustExist && !seen.save && !seen.multiple);
+        QCOMPARE(seen.fileName, QString());  // the name left by another window is not offered
         QCOMPARE(seen.initialFolder, ToQ(f.dir.path() + "/"));
-        QCOMPARE(seen.title, QString::fromUtf8("Soundfile auswählen..."));
-        QCOMPARE(seen.nameFilters.size(), 1);
-        QVERIFY(seen.nameFilters[0].startsWith("Sound (*.mp3;*.wav)"));
         QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), ToQ(path));
     }
     QCOMPARE(SharedFileDialog().hwnd(), nullptr);

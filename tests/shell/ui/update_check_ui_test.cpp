@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 #include <memory>
+#include <vector>
 
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
@@ -98,26 +99,46 @@ private slots:
         qunsetenv("http_proxy");
         qunsetenv("HTTP_PROXY");
     }
-    void sameVersionAsksNothing();
-    void newerVersionAsksAndYesOpensTheDownloadPage();
-    void declinedOfferContinues();
-    void trailingLineBreakCountsAsAnotherVersion();
-    void errorPagesAndHtmlAreIgnored();
-    void requestIsFreshAndNamesItself();
-    void emptyAddressSwitchesTheCheckOff();
-    void refusedConnectionContinuesSilently();
+    void onlyAnotherPlainVersionIsOffered();
+    void yesOpensTheDownloadPageAndEndsTheProgram();
+    void noAddressOrNoServerContinuesSilently();
     void silentServerIsGivenUpOnAfterTheTimeOut();
 };
 
-void UpdateCheckTest::sameVersionAsksNothing() {
-    VersionServer server(Http("200 OK", "V1.01.0010"));
-    Check check;
-    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
-    QVERIFY(server.connections >= 1);  // Qt's HTTP client may open a spare connection
-    QCOMPARE(check.question.asked, 0);
+void UpdateCheckTest::onlyAnotherPlainVersionIsOffered() {
+    struct Row {
+        QByteArray response;
+        int asked;
+    };
+    const std::vector<Row> rows = {
+        {Http("200 OK", "V1.01.0010"), 0},
+        {Http("200 OK", "V1.02.0000"), 1},
+        {Http("200 OK", "V1.01.0010\r\n"), 1},  // exact comparison: a line break is another version
+        {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"), 0},
+        {Http("404 Not Found", "Not Found"), 0},
+        {Http("500 Internal Server Error", "oops"), 0},
+        {Http("200 OK", ""), 0},
+        {Http("200 OK", QByteArray(100000, 'V')), 0},
+        {QByteArray("garbage"), 0},
+        {QByteArray(), 0},
+    };
+    for (const Row& row : rows) {
+        VersionServer server(row.response);
+        Check check(false);  // a declined offer goes on with start-up
+        QCOMPARE(check.Run(server.Url("/lumar/version.txt")), UpdateCheckOutcome::Continue);
+        QVERIFY2(check.question.asked == row.asked, row.response.left(40).constData());
+        QVERIFY(check.opened.isEmpty());
+        QVERIFY(server.connections >= 1);  // Qt may open a spare connection or retry once
+        if (&row == &rows.front()) {
+            const QString request = QString::fromLatin1(server.request).toLower();
+            QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
+            QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
+            QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
+        }
+    }
 }
 
-void UpdateCheckTest::newerVersionAsksAndYesOpensTheDownloadPage() {
+void UpdateCheckTest::yesOpensTheDownloadPageAndEndsTheProgram() {
     VersionServer server(Http("200 OK", "V1.01.0011"));
     Check check(true);
     QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::EndProgram);
@@ -128,66 +149,19 @@ void UpdateCheckTest::newerVersionAsksAndYesOpensTheDownloadPage() {
     QCOMPARE(check.opened, QStringList{"http://127.0.0.1:1/download.html"});
 }
 
-void UpdateCheckTest::declinedOfferContinues() {
-    VersionServer server(Http("200 OK", "V1.02.0000"));
-    Check check(false);
-    QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
-    QCOMPARE(check.question.asked, 1);
-    QVERIFY(check.opened.isEmpty());
-}
-
-void UpdateCheckTest::trailingLineBreakCountsAsAnotherVersion() {
-    VersionServer server(Http("200 OK", "V1.01.0010\r\n"));
-    Check check(false);
-    check.Run(server.Url());
-    QCOMPARE(check.question.asked, 1);
-}
-
-void UpdateCheckTest::errorPagesAndHtmlAreIgnored() {
-    for (const QByteArray& response :
-         {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"),
-          Http("404 Not Found", "Not Found"), Http("500 Internal Server Error", "oops"),
-          Http("200 OK", ""), Http("200 OK", QByteArray(100000, 'V')), QByteArray("garbage"),
-          QByteArray()}) {
-        VersionServer server(response);
-        Check check(true);
-        QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
-        QCOMPARE(check.question.asked, 0);
-        QVERIFY(server.connections >= 1);  // Qt retries an answerless close once
-    }
-}
-
-void UpdateCheckTest::requestIsFreshAndNamesItself() {
-    VersionServer server(Http("200 OK", "V1.01.0010"));
-    Check check;
-    check.Run(server.Url("/lumar/version.txt"));
-    const QString request = QString::fromLatin1(server.request).toLower();
-    QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
-    QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
-    QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
-}
-
-void UpdateCheckTest::emptyAddressSwitchesTheCheckOff() {
+void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
     VersionServer server(Http("200 OK", "V9"));
     Check check(true);
-    QCOMPARE(check.Run(""), UpdateCheckOutcome::Continue);
-    QCOMPARE(check.question.asked, 0);
-    QCOMPARE(server.connections, 0);
-    // So does an address that is no web address.
+    QCOMPARE(check.Run(""), UpdateCheckOutcome::Continue);  // empty address: the check is off
     QCOMPARE(check.Run("::not a url::"), UpdateCheckOutcome::Continue);
-    QCOMPARE(check.question.asked, 0);
-}
-
-void UpdateCheckTest::refusedConnectionContinuesSilently() {
+    QCOMPARE(server.connections, 0);
     quint16 port = 0;
     {
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
     }
-    Check check(true);
-    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)),
-             UpdateCheckOutcome::Continue);
+    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)), UpdateCheckOutcome::Continue);
     QCOMPARE(check.question.asked, 0);
 }
 
@@ -199,7 +173,6 @@ void UpdateCheckTest::silentServerIsGivenUpOnAfterTheTimeOut() {
     QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
     // The bound of start-up, with room for a loaded machine; not a speed measurement.
     QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs, qPrintable(QString::number(clock.elapsed())));
-    QVERIFY(server.connections >= 1);
     QCOMPARE(check.question.asked, 0);
 }
 
