@@ -9,17 +9,14 @@
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "shell/settings_store.h"
+#include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
@@ -44,18 +41,10 @@ protected:
 
     // Runs lumar-cli from the temporary folder; `timeout` ends a run that hangs.
     CliRun Run(const std::string& configDir, const std::string& arguments) {
-        CliRun run;
         const std::string command = "cd '" + dir.path() + "' && timeout -s KILL 60 " + LUMAR_CLI_PATH +
                                     " --config-dir '" + configDir + "' " + arguments + " 2>'" +
                                     dir.file("stderr.txt") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) return run;
-        char buffer[4096];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
-        const int raw = ::pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.err = dir.read("stderr.txt");
-        return run;
+        return test::RunShell(command, dir.file("stderr.txt"));
     }
 
     test::TempDir dir;

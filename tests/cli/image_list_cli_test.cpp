@@ -1,30 +1,18 @@
 // lumar-cli jpeg-info and list, run as a script would.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 
+#include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-};
+using test::CliRun;
 
 CliRun RunCli(const std::string& arguments) {
-    CliRun run;
-    const std::string command = std::string(LUMAR_CLI_PATH) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+    return test::RunShell(std::string(LUMAR_CLI_PATH) + " " + arguments + " 2>/dev/null");
 }
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }

@@ -11,6 +11,7 @@
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "shell/settings_store.h"
+#include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 #include "upload/hoster_table.h"
@@ -24,11 +25,7 @@ namespace {
 using tools::HosterEmulator;
 using tools::Misbehaviour;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 class UploadCliTest : public ::testing::Test {
 protected:
@@ -42,17 +39,9 @@ protected:
 
     // Runs lumar-cli from the temporary folder, so relative paths start there.
     CliRun Run(const std::string& arguments) {
-        CliRun run;
         const std::string command = "cd '" + dir.path() + "' && " + LUMAR_CLI_PATH + " --config-dir cfg " +
                                     arguments + " 2>'" + dir.file("stderr.txt") + "'";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (pipe == nullptr) return run;
-        char buffer[4096];
-        while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
-        const int raw = ::pclose(pipe);
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        run.err = dir.read("stderr.txt");
-        return run;
+        return test::RunShell(command, dir.file("stderr.txt"));
     }
     std::vector<std::string> Codes() const {
         std::vector<std::string> codes;
