@@ -81,13 +81,7 @@ std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& stor
     std::vector<Piece> pieces;
     storage.clear();
     const size_t bodySize = BodySize();
-    storage += "POST " + proxy_ + path_ + " HTTP/1.0" + kCrLf;
-    storage += std::string("Accept: */*") + kCrLf;
-    storage += "User-Agent: " + userAgent_ + kCrLf;
-    storage += "Host: " + host_ + kCrLf;
-    storage += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
-    storage += "Content-Length: " + std::to_string(bodySize) + kCrLf;
-    storage += kCrLf;
+    storage += Header(bodySize);
     size_t start = 0;
     auto append = [&](std::string_view piece) {
         for (const FilePart& f : files_) {
@@ -117,16 +111,21 @@ std::string CHTTPRequest::TakeFileContent(const std::string& strName) {
     return {};
 }
 
+std::string CHTTPRequest::Header(size_t bodySize) const {
+    std::string header;
+    header += "POST " + proxy_ + path_ + " HTTP/1.0" + kCrLf;
+    header += std::string("Accept: */*") + kCrLf;
+    header += "User-Agent: " + userAgent_ + kCrLf;
+    header += "Host: " + host_ + kCrLf;
+    header += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
+    header += "Content-Length: " + std::to_string(bodySize) + kCrLf;
+    header += kCrLf;
+    return header;
+}
+
 std::string CHTTPRequest::GetPOSTQuery() const {
     const size_t bodySize = BodySize();
-    std::string request;
-    request += "POST " + proxy_ + path_ + " HTTP/1.0" + kCrLf;
-    request += std::string("Accept: */*") + kCrLf;
-    request += "User-Agent: " + userAgent_ + kCrLf;
-    request += "Host: " + host_ + kCrLf;
-    request += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
-    request += "Content-Length: " + std::to_string(bodySize) + kCrLf;
-    request += kCrLf;
+    std::string request = Header(bodySize);
     request.reserve(request.size() + bodySize);
     auto append = [&request](std::string_view piece) { request.append(piece); };
     WriteBody(append);

@@ -56,6 +56,8 @@ private:
     };
     template <typename Out>
     void WriteBody(Out& out) const;
+    // The request line and headers, ending in the blank line that opens the body.
+    std::string Header(size_t bodySize) const;
 
     std::string host_;
     std::string proxy_;
