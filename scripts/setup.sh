@@ -9,7 +9,7 @@ packages=(
   libgl-dev libglx-dev libegl-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  fonts-dejavu-core xvfb xauth curl
+  fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins
 )
 
