@@ -43,8 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lumar::ImageEntry row;
         switch (line.empty() ? '\0' : line[0]) {
             case 'b': blocks.Add(rest); continue;
-            case 'r': row.text = std::string(lumar::kBreakRowText); break;
-            case 'm': row.text = "*" + rest; break;
+            case 'r': row = lumar::MarkerRow(std::string(lumar::kBreakRowText)); break;
+            case 'm': row = lumar::MarkerRow("*" + rest); break;
+            case 'n': row.text = "*" + rest; row.upload = rest; break;  // an image named like a marker
             case 'i': row.text = "x.jpg"; row.upload = rest; break;
             default: row.text = "y.jpg"; break;
         }

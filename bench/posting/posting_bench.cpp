@@ -24,9 +24,9 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         lumar::ImageEntry row;
         if (i % 10 == 9) {
-            row.text = std::string(lumar::kBreakRowText);
+            row = lumar::MarkerRow(std::string(lumar::kBreakRowText));
         } else if (i % 25 == 24) {
-            row.text = lumar::TextBlockRowText(1 + i % 50);
+            row = lumar::MarkerRow(lumar::TextBlockRowText(1 + i % 50));
         } else {
             row.text = "img" + std::to_string(i) + ".jpg";
             row.folder = "/home/user/Bilder/";

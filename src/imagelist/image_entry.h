@@ -8,6 +8,10 @@ namespace lumar {
 
 inline constexpr std::string_view kBreakRowText = "*UMBRUCH*";
 
+// What a row is, fixed when the row is made. A file name may hold any character, "*" included,
+// so the text cannot tell an image from a marker.
+enum class RowKind { Image, Marker };
+
 struct ImageEntry {
     std::string text;    // column 0: file name, or the marker text
     std::string folder;  // column 1: folder of the file, ending in the separator; empty for markers
@@ -18,13 +22,21 @@ struct ImageEntry {
     std::string copy;    // column 6: never filled, carried along
     std::string upload;  // column 7: the posting code once the upload succeeded
     bool checked = true; // still to be uploaded (image rows); marker rows start checked too
+    RowKind kind = RowKind::Image;
 
-    // The one test every part of the program uses: a marker row's text contains "*".
-    bool IsMarker() const { return text.find('*') != std::string::npos; }
-    bool IsImage() const { return !IsMarker(); }
+    bool IsMarker() const { return kind == RowKind::Marker; }
+    bool IsImage() const { return kind == RowKind::Image; }
     // Folder followed by text, nothing in between.
     std::string FullPath() const { return folder + text; }
 };
+
+// A checked marker row with empty fields.
+inline ImageEntry MarkerRow(std::string text) {
+    ImageEntry row;
+    row.kind = RowKind::Marker;
+    row.text = std::move(text);
+    return row;
+}
 
 // "*VBCode_" + number + "*"
 inline std::string TextBlockRowText(int number) { return "*VBCode_" + std::to_string(number) + "*"; }

@@ -89,9 +89,7 @@ void ImageList::SortIn(ImageEntry row) {
 bool ImageList::InsertMarkerRow(int position, std::string text) {
     if (position < 1 || position > Count() + 1) return false;
     sort_.on = false;
-    ImageEntry marker;
-    marker.text = std::move(text);
-    marker.checked = true;
+    ImageEntry marker = MarkerRow(std::move(text));
     // Rows move down; the selection flags stay where they are, like the current-row mark.
     rows_.insert(rows_.begin() + (position - 1), std::move(marker));
     selected_.push_back(0);
@@ -252,7 +250,9 @@ std::array<bool, 6> ListButtonsEnabled(int rowCount) {
     return {true, true, rows, rows, rows, rows};
 }
 
-bool IsTextBlockRow(const ImageEntry& row) { return row.text.find("*VBCode_") != std::string::npos; }
+bool IsTextBlockRow(const ImageEntry& row) {
+    return row.IsMarker() && row.text.find("*VBCode_") != std::string::npos;
+}
 
 int TextBlockEditIndexOf(std::string_view rowText) {
     const std::size_t underscore = rowText.find('_');

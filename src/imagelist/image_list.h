@@ -131,7 +131,8 @@ std::string ListSummaryText(const ListSummary& summary, std::string_view imagesL
 // break): the first two always, the others only while the list has rows.
 std::array<bool, 6> ListButtonsEnabled(int rowCount);
 
-// A row that switches the text-block button to "change": its text contains "*VBCode_".
+// A row that switches the text-block button to "change": a marker row whose text contains
+// "*VBCode_".
 bool IsTextBlockRow(const ImageEntry& row);
 // The block number the text-block button edits for a row: the leading digits after the first
 // "_" ("*VBCode_3*" -> 3); 0 when there are none.

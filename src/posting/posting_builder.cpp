@@ -34,7 +34,7 @@ std::optional<std::string> BlockOfRow(const ImageEntry& row, const TextBlocks& b
     return number > 0 ? blocks.Get(static_cast<int>(number)) : std::nullopt;
 }
 
-bool IsBreakRow(const ImageEntry& row) { return row.text == kBreakRowText; }
+bool IsBreakRow(const ImageEntry& row) { return row.IsMarker() && row.text == kBreakRowText; }
 
 // What a marker row adds to the posting.
 void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blocks) {

@@ -54,17 +54,19 @@ protected:
 };
 
 TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
+    test::WriteJpeg(dir.file("pics/sub/x*y.jpg"), 30, 10);  // a file name may hold a "*"
     const CliRun run = Run("upload --hoster 4 --no-center pics");
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<std::string> codes = Codes();
-    ASSERT_EQ(codes.size(), 2u);
-    EXPECT_EQ(run.out, codes[0] + " " + codes[1] + " ");
+    ASSERT_EQ(codes.size(), 3u);
+    EXPECT_EQ(run.out, codes[0] + " " + codes[1] + " " + codes[2] + " ");
     EXPECT_EQ(run.err, "Upload von Bild: " + dir.path() + "/pics/a.jpg...erfolgreich !\n" +
-                           "Upload von Bild: " + dir.path() + "/pics/sub/b.jpg...erfolgreich !\n");
+                           "Upload von Bild: " + dir.path() + "/pics/sub/b.jpg...erfolgreich !\n" +
+                           "Upload von Bild: " + dir.path() + "/pics/sub/x*y.jpg...erfolgreich !\n");
     EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/pics/sub/b.jpg");  // the full path is sent
 
     // Nothing but the totals is written to Lumar.ini.
-    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "2");
+    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "3");
     EXPECT_EQ(ReadValue(Ini(), "Bilder", "Anbieter", "unset"), "unset");
     EXPECT_EQ(ReadValue(Ini(), "Posting", "Code", "unset"), "unset");
 }

@@ -172,8 +172,7 @@ TEST(ImageListSort, StartStateTakesEffectOnlyWhenOn) {
 }
 
 TEST(ImageListSummary, CountsImageRowsAndAddsTheirSizes) {
-    ImageEntry marker;
-    marker.text = "*UMBRUCH*";
+    const ImageEntry marker = MarkerRow("*UMBRUCH*");
     const std::vector<ImageEntry> rows{Image("a", "1", "  1024.0"), Image("b", "1", ".5"), Image("c", "1", "1535.5"), marker};
     EXPECT_EQ(ListSummaryText(SummarizeList(rows), "Bilder:", "Uploadgrösse:"), "Bilder: 3 - Uploadgrösse: 2.50 MB");
     EXPECT_EQ(ListSummaryText({}, "Bilder:", "Uploadgrösse:", ','), "Bilder: 0 - Uploadgrösse: 0,00 MB");
@@ -184,11 +183,13 @@ TEST(ImageListSummary, CountsImageRowsAndAddsTheirSizes) {
 }
 
 TEST(ImageListTextBlocks, RowTextNamesTheBlockToChange) {
-    ImageEntry row;
-    row.text = TextBlockRowText(12);
+    ImageEntry row = MarkerRow(TextBlockRowText(12));
     EXPECT_TRUE(IsTextBlockRow(row));
     EXPECT_EQ(TextBlockEditIndexOf(row.text), 12);
     row.text = "*vbcode_1*";
+    EXPECT_FALSE(IsTextBlockRow(row));
+    row.text = TextBlockRowText(1);
+    row.kind = RowKind::Image;  // a file may be named like a marker
     EXPECT_FALSE(IsTextBlockRow(row));
     EXPECT_EQ(TextBlockEditIndexOf("*UMBRUCH*") + TextBlockEditIndexOf("*VBCode_*"), 0);
 }

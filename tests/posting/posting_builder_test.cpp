@@ -18,7 +18,11 @@ ImageEntry Row(const std::string& text, const std::string& code = "", bool image
     row.checked = image && code.empty();
     return row;
 }
-ImageEntry Marker(const std::string& text) { return Row(text, "", false); }
+ImageEntry Marker(const std::string& text) {
+    ImageEntry row = Row(text, "", false);
+    row.kind = RowKind::Marker;
+    return row;
+}
 
 std::vector<ImageEntry> TenImages() {
     std::vector<ImageEntry> rows;
@@ -52,9 +56,9 @@ TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
     // Rows naming no stored block, block 0, or no number add nothing; only the leading digits
     // after the first "_" count.
     rows = {Marker("*VBCode_7*"), Marker("*VBCode_0*"), Marker("*frei*"), Marker("*VBCode_1x*"),
-            Marker("*VBCode_99999999999999999999*"), Row("a.jpg", "A")};
+            Marker("*VBCode_99999999999999999999*"), Row("a.jpg", "A"), Row("*UMBRUCH*", "U")};
     CollectPosting(state, rows, blocks);
-    EXPECT_EQ(state.code, "HalloA ");
+    EXPECT_EQ(state.code, "HalloA U ");  // an image named like a marker is an image
     for (size_t i = 0; i + 1 < rows.size(); ++i) EXPECT_FALSE(rows[i].checked) << i;
 }
 

@@ -83,11 +83,7 @@ protected:
         test::WriteJpeg(dir.file(name), 16, 16);
         return row;
     }
-    static ImageEntry Marker(const std::string& text) {
-        ImageEntry row;
-        row.text = text;
-        return row;
-    }
+    static ImageEntry Marker(const std::string& text) { return MarkerRow(text); }
 
     std::string Run(std::vector<ImageEntry>& rows, int hoster, PostingOptions posting = {}) {
         recorder = std::make_unique<Recorder>(state, blocks, posting, PostingTexts{});
