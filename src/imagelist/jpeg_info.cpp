@@ -95,7 +95,9 @@ void Walk(Source& source, JpegInfo& info) {
             info.IsJpeg = true;
             continue;
         }
-        if (marker == 0xFFD9) return;
+        // After the start of scan come compressed data, not markers: a chance FF C0 there
+        // would give a made-up size.
+        if (marker == 0xFFD9 || marker == 0xFFDA) return;
         source.Get(two, 2);
         const unsigned length = Word(two);
         // 0 ends the walk; 1 would give a body of -1 bytes, which no segment has.

@@ -18,6 +18,9 @@ int RoundHalfEven(double value) {
 
 int HalfDown(int value) { return static_cast<int>(std::floor(value / 2.0)); }
 
+// A very thin picture must still show as a line rather than vanish.
+int AtLeastOne(int value) { return value < 1 ? 1 : value; }
+
 }  // namespace
 
 PictureRect FitPictureInto(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight) {
@@ -29,12 +32,12 @@ PictureRect FitPictureInto(int boxWidth, int boxHeight, int pictureWidth, int pi
         const float pictureRatio = static_cast<float>(pictureWidth) / static_cast<float>(pictureHeight);
         const float boxRatio = static_cast<float>(boxWidth) / static_cast<float>(boxHeight);
         if (pictureRatio <= boxRatio) {
-            r.width = RoundHalfEven(static_cast<double>(pictureWidth) * boxHeight / pictureHeight);
+            r.width = AtLeastOne(RoundHalfEven(static_cast<double>(pictureWidth) * boxHeight / pictureHeight));
             r.height = boxHeight;
             r.x = HalfDown(boxWidth - r.width);
         } else {
             r.width = boxWidth;
-            r.height = RoundHalfEven(static_cast<double>(pictureHeight) * boxWidth / pictureWidth);
+            r.height = AtLeastOne(RoundHalfEven(static_cast<double>(pictureHeight) * boxWidth / pictureWidth));
             r.y = HalfDown(boxHeight - r.height);
         }
     } else {

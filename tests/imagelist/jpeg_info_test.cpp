@@ -55,8 +55,7 @@ TEST(JpegWalk, MarkerWalkCases) {
         {"frame header too short for the size", Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00}) + sof, Info(true, 0, 0, 17)},
         {"end of image before a frame header", Bytes({0xFF, 0xD8, 0xFF, 0xD9}) + sof, Info(true, 0, 0, 13)},
         {"fill bytes read with a length jump the frame header", Bytes({0xFF, 0xD8, 0xFF, 0xFF}) + sof, Info(true, 0, 0, 13)},
-        // After the scan header the data is read as markers too; a chance FF C0 gives the size.
-        {"walk goes on through scan data", Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02}) + sof, Info(true, 32, 16, 15)},
+        {"walk ends at the scan header", Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02}) + sof, Info(true, 0, 0, 15)},
         {"cut inside an earlier segment reads zeros", whole.substr(0, at - 3), Info(true, 0, 0, at - 3)},
         {"cut after the height: the width reads as zero", whole.substr(0, at + 7), Info(true, 0, 480, at + 7)},
     };

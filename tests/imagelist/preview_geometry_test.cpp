@@ -18,6 +18,9 @@ TEST(PreviewGeometry, FitsCentresAndNeverEnlarges) {
     // Halves round to even: 112.5 -> 112, 187.5 -> 188.
     EXPECT_EQ(FitPictureInto(300, 150, 300, 400), (PictureRect{94, 0, 112, 150}));
     EXPECT_EQ(FitPictureInto(300, 150, 500, 400), (PictureRect{56, 0, 188, 150}));
+    // A very thin picture keeps one pixel across.
+    EXPECT_EQ(FitPictureInto(200, 150, 1, 1000), (PictureRect{99, 0, 1, 150}));
+    EXPECT_EQ(FitPictureInto(200, 150, 1000, 1), (PictureRect{0, 74, 200, 1}));
     // Nothing to draw without area.
     EXPECT_EQ(FitPictureInto(200, 150, 0, 100), PictureRect{});
     EXPECT_EQ(FitPictureInto(200, 150, 100, 0), PictureRect{});
