@@ -135,6 +135,8 @@ void ImageList::Clear() {
     rows_.clear();
     selected_.clear();
     current_ = 0;
+    // An empty list has no order to keep up; rows added next come in as they are added.
+    sort_.on = false;
     Changed();
 }
 

@@ -76,6 +76,7 @@ public:
     // its position (else the last row) becomes current and selected. Returns how many went.
     int RemoveSelected();
 
+    // Removes every row and switches sorting off.
     void Clear();
 
     // The current row (the one with the focus), 0 when there is none.

@@ -215,16 +215,13 @@ void ImageListPanel::OnListKey(int key, Qt::KeyboardModifiers modifiers) {
 
 void ImageListPanel::OnHeaderClicked(int column) {
     list_.SortByColumn(column);
-    const SortState& sort = list_.Sort();
-    lvBilder_->horizontalHeader()->setSortIndicatorShown(true);
-    lvBilder_->horizontalHeader()->setSortIndicator(
-        sort.column, sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     lvBilder_->SyncFromList();
 }
 
 void ImageListPanel::OnPreviewDoubleClicked() {
     const int current = list_.CurrentRow();
-    if (current < 1 || current > list_.Count()) return;
+    // A marker row names no file; its text would only reach the program chooser as a title.
+    if (current < 1 || current > list_.Count() || list_.Row(current).IsMarker()) return;
     OpenWithChooser(ToQ(list_.Row(current).FullPath()));
 }
 

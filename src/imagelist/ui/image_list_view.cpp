@@ -79,6 +79,12 @@ void ImageListView::ShowListSelection() {
         i = j + 1;
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    // The arrow shows whether new rows are sorted in; inserting a marker row or clearing the
+    // list switches that off.
+    const SortState& sort = list.Sort();
+    horizontalHeader()->setSortIndicatorShown(sort.on);
+    if (sort.on)
+        horizontalHeader()->setSortIndicator(sort.column, sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     const int current = list.CurrentRow();
     if (current >= 1) {
         selectionModel()->setCurrentIndex(model_->index(current - 1, 0),
@@ -112,7 +118,25 @@ void ImageListView::TakeCurrent(const QModelIndex& current) {
 
 void ImageListView::keyPressEvent(QKeyEvent* event) {
     emit keyAboutToBeHandled(event->key(), event->modifiers());
+    if (MoveToEnd(event)) return;
     QTableView::keyPressEvent(event);
+}
+
+bool ImageListView::MoveToEnd(QKeyEvent* event) {
+    // A table moves only the focus frame on Home and End (to another column of the same row,
+    // or with Ctrl to another row without selecting it). The list has rows, not cells, and
+    // its commands act where the highlight is, so both keys select the first or last row.
+    const int key = event->key();
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((key != Qt::Key_Home && key != Qt::Key_End) || (mods != Qt::NoModifier && mods != Qt::ControlModifier))
+        return false;
+    if (!model_ || model_->rowCount() == 0) return false;
+    const int row = key == Qt::Key_Home ? 0 : model_->rowCount() - 1;
+    const QModelIndex target = model_->index(row, currentIndex().isValid() ? currentIndex().column() : 0);
+    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(target);
+    event->accept();
+    return true;
 }
 
 void ImageListView::dragEnterEvent(QDragEnterEvent* event) {

@@ -34,6 +34,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    bool MoveToEnd(QKeyEvent* event);
     void TakeSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void TakeCurrent(const QModelIndex& current);
 

@@ -420,6 +420,31 @@ private slots:
         QTest::mouseClick(Button(5), Qt::LeftButton);
         QCOMPARE(Texts(), (QStringList{"c.jpg", "*UMBRUCH*", "b.jpg", "a.jpg"}));
         QVERIFY(!List().Sort().on);
+        QVERIFY(!header->isSortIndicatorShown());
+        // Clearing the list switches sorting off with its arrow.
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x0, header->height() / 2));
+        QVERIFY(header->isSortIndicatorShown());
+        f_->messages->answers = {true};
+        QTest::mouseClick(Button(2), Qt::LeftButton);
+        QVERIFY(!header->isSortIndicatorShown());
+        QVERIFY(!List().Sort().on);
+    }
+
+    void homeAndEndMoveTheCurrentRow() {
+        Drop({"a", "b", "c"});
+        ClickRow(2);
+        struct Case { int key; Qt::KeyboardModifiers mods; int row; };
+        const Case cases[] = {{Qt::Key_End, Qt::NoModifier, 3},
+                              {Qt::Key_Home, Qt::NoModifier, 1},
+                              {Qt::Key_End, Qt::ControlModifier, 3},
+                              {Qt::Key_Home, Qt::ControlModifier, 1}};
+        for (const Case& c : cases) {
+            Key(c.key, c.mods);
+            QCOMPARE(List().CurrentRow(), c.row);
+            QCOMPARE(List().SelectedRows(), std::vector<int>{c.row});
+        }
+        QTest::mouseClick(Button(5), Qt::LeftButton);  // the break goes where the highlight is
+        QCOMPARE(Texts(), (QStringList{"*UMBRUCH*", "a.jpg", "b.jpg", "c.jpg"}));
     }
 
     void checkBoxesEditTheRowsCheckMark() {

@@ -260,6 +260,15 @@ private slots:
         ui::SetDesktopOpener([](const QUrl&) { return true; });
         QTest::mouseDClick(Find<QWidget>(w.get(), "picPreview"), Qt::LeftButton);
         QCOMPARE(chosen.size(), 1);
+        // A marker row names no file: nothing is opened.
+        w->listPanel()->Command(5);
+        ui::SetDesktopOpener([&opened](const QUrl& url) {
+            opened << url.toLocalFile();
+            return false;
+        });
+        QTest::mouseDClick(Find<QWidget>(w.get(), "picPreview"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(chosen.size(), 1);
     }
 };
 
