@@ -180,11 +180,11 @@ PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& op
             text = text.substr(open.size(), text.size() - open.size() - close.size());
         }
     };
-    if (state.isSplit) {
+    // The whole posting follows the box while a part is shown too, or switching splitting
+    // off would show it centred under an unchecked box.
+    if (state.isSplit)
         for (std::string& part : state.parts) apply(part);
-    } else {
-        apply(state.code);
-    }
+    apply(state.code);
     return PostingView{SelectedText(state, options.selectedPart), std::nullopt, std::nullopt};
 }
 

@@ -97,8 +97,8 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
                               const TextBlocks& blocks, const PostingOptions& options,
                               const PostingTexts& texts);
 
-// Adds (on) or removes (off) the centring tags of the current output format, on every part
-// while split, else on the whole posting. Removing unwraps only a text that starts with the
+// Adds (on) or removes (off) the centring tags of the current output format, on the whole
+// posting and, while split, on every part. Removing unwraps only a text that starts with the
 // opening and ends with the closing tag. Shows the selected part or the whole posting.
 PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options);
 

@@ -137,20 +137,24 @@ TEST(ApplyCentring, OnAndOffRestoreExactly) {
     }
 }
 
-TEST(ApplyCentring, WhileSplitOnlyThePartsAndSelectionShowsPartOrWhole) {
+TEST(ApplyCentring, WhileSplitPartsAndWholeFollowAndSelectionShowsPartOrWhole) {
     std::vector<ImageEntry> rows = TenImages();
     PostingState state;
     BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
-    const std::string whole = state.code;
+    const std::string plain = state.code;
     EXPECT_EQ(ApplyCentring(state, true, Options(false, false, true, "4", 1)).shownText,
               "[CENTER]C5 C6 C7 C8 [/CENTER]");
     EXPECT_EQ(state.parts[2], "[CENTER]C9 C10 [/CENTER]");
+    const std::string whole = "[CENTER]" + plain + "[/CENTER]";
     EXPECT_EQ(state.code, whole);
     // An index naming no part shows the whole posting rather than failing.
     for (int index : {3, -1}) EXPECT_EQ(ShowSelectedPart(state, index).shownText, whole);
     EXPECT_EQ(SwitchSplittingOff(state).shownText, whole);
     EXPECT_FALSE(state.isSplit);
     EXPECT_EQ(ShowSelectedPart(state, 1).shownText, whole);
+    state.isSplit = true;
+    EXPECT_EQ(ApplyCentring(state, false, Options(false)).shownText, "C1 C2 C3 C4 ");
+    EXPECT_EQ(SwitchSplittingOff(state).shownText, plain);
 }
 
 TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {

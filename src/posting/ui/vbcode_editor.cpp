@@ -235,11 +235,11 @@ void VbCodeEditor::OnSave() {
 }
 
 void VbCodeEditor::OnLoad() {
-    if (!txInfo_->document()->isEmpty() &&
-        env_.messages->AskYesNo(this, QStringLiteral("Lumar"),
-                                String(kStrClearEditor, "Die vorhandenen VBCode löschen ?"))) {
-        txInfo_->clear();
-    }
+    // "Yes" replaces the text with the file's; the text goes only once a file has been read,
+    // so a cancelled dialog or an unreadable file loses nothing.
+    const bool replace = !txInfo_->document()->isEmpty() &&
+                         env_.messages->AskYesNo(this, QStringLiteral("Lumar"),
+                                                 String(kStrClearEditor, "Die vorhandenen VBCode löschen ?"));
     const QString folder = ToQ(ReadTextSetting(env_.settingsFile, keys::SavePath));
     const QString path = env_.dialogs->ChooseOpenFile(this, String(kStrLoadTextBlock, "VBCode laden..."), folder);
     if (path.isEmpty()) return;
@@ -249,6 +249,7 @@ void VbCodeEditor::OnLoad() {
         ReportFileError(path, error, false);
         return;
     }
+    if (replace) txInfo_->clear();
     QTextCursor end(txInfo_->document());
     end.movePosition(QTextCursor::End);
     end.insertText(ToQ(TextForBox(*text)));

@@ -198,12 +198,15 @@ private slots:
         QVERIFY(messages_->warnings[1].contains("gelesen"));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
-        // "Yes" empties the box; a cancelled dialog then leaves it empty.
+        // "Yes" then a cancelled dialog keeps the text; "Yes" and a file replace it.
         messages_->yes = true;
         dialogs_->answer.clear();
         Click("cmOK_1");
-        QCOMPARE(Box()->toPlainText(), QString());
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
         QCOMPARE(messages_->asked.size(), 3);
+        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        Click("cmOK_1");
+        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("[B]Grüße[/B]\nZeile\n"));
         // Loading never moves the remembered folder.
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
     }
