@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli/cli_command.h"
+#include "cli/cli_scan_report.h"
 #include "imagelist/add_images.h"
 
 namespace lumar::cli {
@@ -10,7 +11,10 @@ namespace lumar::cli {
 int RunList(const Args& args) {
     if (args.empty()) return UsageError("list takes one or more files or folders");
     ImageList list;
-    AddDroppedPaths(list, args);
+    bool leftOut = false;
+    AddOptions options;
+    options.report = StderrScanReporter(leftOut);
+    AddDroppedPaths(list, args, options);
     std::string out;
     for (const ImageEntry& row : list.Rows()) {
         out += row.text + '\t' + row.folder + '\t' + row.width + '\t' + row.height + '\t' + row.kB + '\n';
@@ -20,7 +24,7 @@ int RunList(const Args& args) {
         }
     }
     std::cout << out << std::flush;
-    return std::cout ? 0 : 1;
+    return std::cout && !leftOut ? 0 : 1;
 }
 
 }  // namespace lumar::cli

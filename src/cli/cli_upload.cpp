@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "cli/cli_command.h"
+#include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
 #include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
@@ -149,9 +150,11 @@ int RunUpload(const Args& args) {
     // readable JPEG is named on stderr and makes the exit code 1: a script must not take a
     // skipped image for an uploaded one. Files inside folders are chosen by the scan as usual.
     bool skipped = false;
+    AddOptions scanOptions;
+    scanOptions.report = StderrScanReporter(skipped);
     for (const std::string& p : absolute) {
         if (IsDirectory(p)) {
-            AddImageFolder(list, p, true);
+            AddImageFolder(list, p, true, scanOptions);
         } else if (!AddImageFile(list, p)) {
             std::cerr << "lumar-cli: " << p << ": not a readable JPEG image\n";
             skipped = true;

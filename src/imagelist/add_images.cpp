@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -15,58 +18,105 @@ namespace lumar {
 
 namespace {
 
-using DirId = std::pair<dev_t, ino_t>;
+using FileId = std::pair<dev_t, ino_t>;
 
 struct Scan {
     bool recursive;
     const PumpEvents& pump;
-    std::set<DirId> visited;
+    const ReportScanProblem& report;
+    std::vector<FileId> ancestors;  // the folders on the path being listed
+    std::set<FileId> complete;      // folders whose whole tree was listed without a problem
+    std::set<FileId> files;         // each file once, whichever path reaches it first
     std::vector<FoundFile> found;
+
+    void Report(ScanProblem::Kind kind, const std::string& path, int error = 0) const {
+        if (report) report(ScanProblem{kind, path, error});
+    }
 };
 
-bool IsDirectoryEntry(const std::string& path, unsigned char type) {
-    if (type == DT_DIR) return true;
-    if (type != DT_LNK && type != DT_UNKNOWN) return false;
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);  // links are followed
-}
+bool TooLongToOpen(const std::string& path) { return path.size() + 1 > PATH_MAX; }
 
-// `folder` has no trailing separator ("" for the root folder).
-void ScanFolder(const std::string& folder, Scan& scan) {
+// Lists one folder's files and then its subfolders. `folder` has no trailing separator (""
+// for the root folder). Returns false when something under it was left out, so that another
+// path to the same folder is listed again and may reach what this one could not.
+bool ScanFolder(const std::string& folder, Scan& scan) {
     Pump(scan.pump);
     const std::string listed = folder.empty() ? std::string(1, kPathSeparator) : folder;
-    struct stat st {};
-    if (::stat(listed.c_str(), &st) != 0 || !scan.visited.insert({st.st_dev, st.st_ino}).second) return;
     DIR* dir = ::opendir(listed.c_str());
-    if (dir == nullptr) return;
-    std::vector<std::string> files;
+    if (dir == nullptr) {
+        const int error = errno;
+        scan.Report(error == ENAMETOOLONG ? ScanProblem::Kind::PathTooLong : ScanProblem::Kind::FolderUnreadable,
+                    listed, error);
+        return false;
+    }
+    const int fd = ::dirfd(dir);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        scan.Report(ScanProblem::Kind::FolderUnreadable, listed, errno);
+        ::closedir(dir);
+        return false;
+    }
+    const FileId id{st.st_dev, st.st_ino};
+    // A link back to an ancestor would list forever; a folder already listed whole by another
+    // path has nothing new to give.
+    if (std::find(scan.ancestors.begin(), scan.ancestors.end(), id) != scan.ancestors.end() ||
+        scan.complete.count(id) != 0) {
+        ::closedir(dir);
+        return true;
+    }
+    bool whole = true;
+    std::vector<std::pair<std::string, std::optional<FileId>>> files;
     std::vector<std::string> folders;
     const std::string prefix = folder + kPathSeparator;
+    errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") {
-            if (!IsDirectoryEntry(prefix + name, entry->d_type))
-                files.push_back(name);
-            else if (scan.recursive)
-                folders.push_back(name);
+            struct stat target {};
+            // Links are followed; a dangling one counts as a file, which the reader then skips.
+            const bool known = entry->d_type != DT_DIR && ::fstatat(fd, entry->d_name, &target, 0) == 0;
+            if (entry->d_type == DT_DIR || (known && S_ISDIR(target.st_mode))) {
+                if (scan.recursive) folders.push_back(name);
+            } else {
+                files.emplace_back(name, known ? std::optional<FileId>(FileId{target.st_dev, target.st_ino})
+                                               : std::nullopt);
+            }
         }
         Pump(scan.pump);
+        errno = 0;
+    }
+    if (errno != 0) {
+        scan.Report(ScanProblem::Kind::FolderUnreadable, listed, errno);
+        whole = false;
     }
     ::closedir(dir);
     // A stable order independent of how the file system happens to store the entries.
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
-    for (std::string& name : files) scan.found.push_back({prefix, std::move(name)});
-    for (const std::string& name : folders) ScanFolder(prefix + name, scan);
+    for (auto& [name, fileId] : files) {
+        if (TooLongToOpen(prefix + name)) {
+            scan.Report(ScanProblem::Kind::PathTooLong, prefix + name);
+            whole = false;
+            continue;
+        }
+        if (fileId && !scan.files.insert(*fileId).second) continue;
+        scan.found.push_back({prefix, std::move(name)});
+    }
+    scan.ancestors.push_back(id);
+    for (const std::string& name : folders) whole = ScanFolder(prefix + name, scan) && whole;
+    scan.ancestors.pop_back();
+    if (whole) scan.complete.insert(id);
+    return whole;
 }
 
 }  // namespace
 
-std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump) {
+std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump,
+                                 const ReportScanProblem& report) {
     std::string start = folder;
     if (!start.empty() && start.back() == kPathSeparator) start.pop_back();
     if (start.empty() && folder.empty()) return {};  // no folder given
-    Scan scan{recursive, pump, {}, {}};
+    Scan scan{recursive, pump, report, {}, {}, {}, {}};
     ScanFolder(start, scan);
     return std::move(scan.found);
 }
@@ -109,7 +159,7 @@ bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& op
 }
 
 int AddImageFolder(ImageList& list, const std::string& folder, bool recursive, const AddOptions& options) {
-    const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump);
+    const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump, options.report);
     std::vector<ImageEntry> rows;
     for (const FoundFile& file : files) {
         if (!HasJpegExtension(file.name)) continue;

@@ -2,6 +2,7 @@
 // Turning files and folders into image rows. Files are taken by content (a JPEG start marker
 // must be found); a folder scan also asks for a JPEG extension first. Files that fail are
 // skipped without a message.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +19,27 @@ struct FoundFile {
     std::string name;    // without folder
 };
 
+// What a scan had to leave out, so the user learns that images may be missing.
+struct ScanProblem {
+    enum class Kind {
+        FolderUnreadable,  // the folder could not be listed; `error` says why
+        PathTooLong,       // the path is too long to be opened (PATH_MAX)
+    };
+    Kind kind = Kind::FolderUnreadable;
+    std::string path;
+    int error = 0;  // errno
+};
+using ReportScanProblem = std::function<void(const ScanProblem&)>;
+
 // The files under `folder` (one trailing separator is ignored): the files of a folder first,
 // then its subfolders one by one, depth first when `recursive`. Names within a folder are in
-// byte order. "." and ".." are skipped, hidden entries are taken; a folder that cannot be
-// listed yields nothing. A folder reached twice (symbolic-link loop) is listed once. `pump` is
-// called before the listing and after every entry.
-std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump = {});
+// byte order. "." and ".." are skipped, hidden entries are taken. Every file is listed once,
+// also when links or hard links reach it by several paths; a link back to a folder's own
+// ancestor is not followed. A folder that cannot be listed and a file whose path is too long
+// to be opened are left out and passed to `report`. `pump` is called before the listing and
+// after every entry.
+std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump = {},
+                                 const ReportScanProblem& report = {});
 
 // The scan's name rule: the text after the last "." is JPG, JPEG, JFIF or JPE in any case.
 bool HasJpegExtension(std::string_view name);
@@ -31,6 +47,7 @@ bool HasJpegExtension(std::string_view name);
 struct AddOptions {
     char decimalSeparator = '.';  // of the user's locale, for the kB column
     PumpEvents pump;              // keeps the window alive during folder scans
+    ReportScanProblem report;     // what folder scans had to leave out
 };
 
 // An image row for a file the reader accepted. Rows from folders carry the padded forms

@@ -114,6 +114,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "036", "", "kein Code in der Antwort"},
     {"STRINGS", "037", "", "abgebrochen"},
     {"STRINGS", "038", "", "Die Einstellungen können nicht gespeichert werden. Ordner:"},
+    {"STRINGS", "070", "", "Ordner nicht lesbar:"},
+    {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -180,6 +182,8 @@ UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBild
     LoadEntry(strings, languageFile, kStrStatusReady);
     for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
+    LoadEntry(strings, languageFile, kStrFolderUnreadable);
+    LoadEntry(strings, languageFile, kStrPathTooLong);
     return strings;
 }
 

@@ -1,5 +1,7 @@
 // lumar-cli jpeg-info and list, run as a script would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 
 #include "support/cli_runner.h"
@@ -46,6 +48,26 @@ TEST(Cli, ListAddsPathsAsADrop) {
     EXPECT_EQ(run.out, "single.dat\t" + dir.path() + "/\t800\t600\t.5\n" + "a.jpg\t" + folder + "\t1024\t 768\t 150.0\n" +
                            "b.JPEG\t" + folder + "sub/\t  64\t  48\t   2.6\n");
     EXPECT_EQ(RunCli("list").status, 2);
+}
+
+TEST(Cli, ListNamesWhatItsScanLeavesOut) {
+    // Permission bits do not bind root, so the scan runs as a plain user.
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    test::WriteJpeg(dir.file("d/open.jpg"), 4, 4);
+    test::WriteJpeg(dir.file("d/closed/inner.jpg"), 4, 4);
+    const std::string deep = test::WriteTooDeepJpeg(dir.file("d/deep"));
+    ASSERT_EQ(::chmod(dir.file("d/closed").c_str(), 0), 0);
+    const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const CliRun run = test::RunShell(user + LUMAR_CLI_PATH + " --config-dir " + Quoted(dir.file("cfg")) + " list " +
+                                          Quoted(dir.file("d")) + " 2>" + Quoted(dir.file("err.txt")),
+                                      dir.file("err.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "open.jpg\t" + dir.file("d/") + "\t   4\t   4\t    .2\n");
+    EXPECT_NE(run.err.find("lumar-cli: " + dir.file("d/closed") + ": folder cannot be read (Permission denied)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("lumar-cli: " + deep + ": path too long to open"), std::string::npos) << run.err;
 }
 
 }  // namespace

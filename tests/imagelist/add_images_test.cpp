@@ -82,7 +82,7 @@ TEST_F(Adding, FolderRowsArePaddedSingleFileRowsAreNot) {
     EXPECT_EQ(list.Row(2).folder + list.Row(2).text + "|" + list.Row(2).height, b + "|  48");
     EXPECT_TRUE(list.Row(2).checked);
 
-    ASSERT_TRUE(AddImageFile(list, b, {',', {}}));
+    ASSERT_TRUE(AddImageFile(list, b, {',', {}, {}}));
     const ImageEntry& single = list.Row(3);
     EXPECT_EQ(single.width + "|" + single.height + "|" + single.kB, "640|48|2,6");
     EXPECT_EQ(single.FullPath(), b);

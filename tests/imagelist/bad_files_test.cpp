@@ -71,10 +71,14 @@ TEST(AddBadFiles, SymbolicLinkLoopsAreListedOnceAndOutsideLinksFollowed) {
     ASSERT_EQ(::symlink("loop2", dir.file("top/loop1").c_str()), 0);                 // a link to a link to it
     ASSERT_EQ(::symlink("loop1", dir.file("top/loop2").c_str()), 0);
     ASSERT_EQ(::symlink(dir.file("other").c_str(), dir.file("top/zlink").c_str()), 0);  // outside the tree
+    // Other paths to the same files: a link beside its folder, a hard link, a link to a file.
+    ASSERT_EQ(::symlink("sub", dir.file("top/lnk").c_str()), 0);
+    ASSERT_EQ(::link(dir.file("top/a.jpg").c_str(), dir.file("top/sub/hard.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("../a.jpg", dir.file("top/sub/soft.jpg").c_str()), 0);
 
     ImageList list;
     EXPECT_EQ(AddDroppedPaths(list, {dir.file("top")}), 3);
-    EXPECT_EQ(Paths(list), (Strings{dir.file("top/a.jpg"), dir.file("top/sub/b.jpg"), dir.file("top/zlink/c.jpg")}));
+    EXPECT_EQ(Paths(list), (Strings{dir.file("top/a.jpg"), dir.file("top/lnk/b.jpg"), dir.file("top/zlink/c.jpg")}));
 }
 
 TEST(AddBadFiles, OddNamesKeepEveryByte) {
@@ -93,18 +97,20 @@ TEST(AddBadFiles, OddNamesKeepEveryByte) {
     EXPECT_EQ(texts, names);
 }
 
-TEST(AddBadFiles, UnreadableFilesAndFoldersAreSkipped) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads and lists everything";
+TEST(AddBadFiles, FilesTooDeepToOpenAreNamed) {
+    // Folders that cannot be read are named too; lumar-cli's test shows that as a plain user.
     test::TempDir dir;
-    test::WriteJpeg(dir.file("d/locked.jpg"), 4, 4);
-    test::WriteJpeg(dir.file("d/closed/inner.jpg"), 4, 4);
     test::WriteJpeg(dir.file("d/open.jpg"), 4, 4);
-    ::chmod(dir.file("d/locked.jpg").c_str(), 0);
-    ::chmod(dir.file("d/closed").c_str(), 0);
+    const std::string deep = test::WriteTooDeepJpeg(dir.file("d/deep"));
+    std::vector<ScanProblem> problems;
+    AddOptions options;
+    options.report = [&](const ScanProblem& p) { problems.push_back(p); };
     ImageList list;
-    EXPECT_EQ(AddDroppedPaths(list, {dir.file("d")}), 1);
-    ::chmod(dir.file("d/closed").c_str(), 0755);
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("d")}, options), 1);
     EXPECT_EQ(Paths(list), (Strings{dir.file("d/open.jpg")}));
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].kind, ScanProblem::Kind::PathTooLong);
+    EXPECT_EQ(problems[0].path, deep);
 }
 
 }  // namespace

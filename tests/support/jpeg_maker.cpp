@@ -1,5 +1,9 @@
 #include "support/jpeg_maker.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -86,6 +90,21 @@ std::size_t WriteJpeg(const std::string& path, int width, int height, const Jpeg
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("WriteJpeg: cannot write " + path);
     return bytes.size();
+}
+
+std::string WriteTooDeepJpeg(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() + 101 < PATH_MAX - 100) path += "/" + std::string(100, 'd');
+    std::filesystem::create_directories(path);
+    const std::string name = std::string(PATH_MAX - path.size() - 4, 'f') + ".jpg";  // one past the limit
+    const int dir = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = dir < 0 ? -1 : ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const std::string bytes = MakeJpeg(4, 4);
+    const bool written = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    if (fd >= 0) ::close(fd);
+    if (dir >= 0) ::close(dir);
+    if (!written) throw std::runtime_error("WriteTooDeepJpeg: cannot write under " + path);
+    return path + "/" + name;
 }
 
 }  // namespace lumar::test

@@ -24,4 +24,8 @@ std::string MakeJpeg(int width, int height, const JpegOptions& options = {});
 // Writes MakeJpeg(...) to `path` (parent folders created); returns the byte count written.
 std::size_t WriteJpeg(const std::string& path, int width, int height, const JpegOptions& options = {});
 
+// A small JPEG in folders under `folder` whose own path can be opened while the file's path is
+// longer than PATH_MAX; returns that path.
+std::string WriteTooDeepJpeg(const std::string& folder);
+
 }  // namespace lumar::test

@@ -257,6 +257,17 @@ void ImageListPanel::AddFolder() {
     StripeList();
     if (ckBilder_->isChecked() && !list_.Empty()) RefreshPreview(list_.CurrentRow());
     EnableListButtons();
+    ShowScanProblems();
+}
+
+void ImageListPanel::ShowScanProblems() {
+    if (scanProblems_.empty()) return;
+    QStringList named;
+    for (const ScanProblem& problem : std::exchange(scanProblems_, {})) {
+        const bool tooLong = problem.kind == ScanProblem::Kind::PathTooLong;
+        named << Str(tooLong ? kStrPathTooLong : kStrFolderUnreadable) + " " + ToQ(problem.path);
+    }
+    emit scanProblemsFound(named.join(QStringLiteral("; ")));
 }
 
 void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
@@ -267,6 +278,7 @@ void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
     options.decimalSeparator = env_.decimalSeparator;
     // A dropped folder may hold thousands of files; the window stays alive while it is read.
     options.pump = PumpWindowEvents;
+    options.report = [this](const ScanProblem& problem) { NoteScanProblem(problem); };
     {
         AddingRows adding(*this);
         while (!pendingDrops_.isEmpty()) {
@@ -276,6 +288,7 @@ void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
         }
     }
     AfterRowsAdded();
+    ShowScanProblems();
 }
 
 ImageListPanel::AddingRows::AddingRows(ImageListPanel& panel) : panel_(panel) {

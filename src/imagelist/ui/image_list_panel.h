@@ -11,7 +11,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "posting/text_block_editing.h"
@@ -76,11 +78,16 @@ public:
     // Repaints the row bands (after the window was activated or the list changed).
     void StripeList();
 
+    // Remembers what a folder scan left out; named on the status line once the rows are in.
+    void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
+
     ImageListView* listView() const { return lvBilder_; }
     PreviewBox* preview() const { return picPreview_; }
 
 signals:
     void summaryChanged(const QString& text);
+    // The folders and files the last scan left out, for the status line.
+    void scanProblemsFound(const QString& text);
 
 private:
     QString Str(int entry) const;
@@ -105,6 +112,7 @@ private:
     void TextBlock();
     void InsertBreak();
     void FocusList();
+    void ShowScanProblems();
 
     ImageListPanelEnv env_;
     ImageList& list_;
@@ -118,6 +126,7 @@ private:
     // the cursor shows the window is busy.
     bool adding_ = false;
     QStringList pendingDrops_;
+    std::vector<ScanProblem> scanProblems_;
     class AddingRows {
     public:
         explicit AddingRows(ImageListPanel& panel);

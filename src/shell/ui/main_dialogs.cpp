@@ -27,10 +27,11 @@ EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
 }
 
 std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
-                                                  char decimalSeparator) {
-    return [&list, settingsFile, decimalSeparator](QWidget* owner) {
+                                                  char decimalSeparator, ReportScanProblem report) {
+    return [&list, settingsFile, decimalSeparator, report](QWidget* owner) {
         AddOptions options;
         options.decimalSeparator = decimalSeparator;
+        options.report = report;
         options.pump = [] { QCoreApplication::processEvents(); };
         frmBrowseFolder dialog(list, settingsFile, options, LanguageFile(), owner);
         dialog.exec();

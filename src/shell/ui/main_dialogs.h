@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "posting/text_block_editing.h"
@@ -25,8 +26,9 @@ using EditTextBlockFn =
 EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
                                 const UiStrings* strings, std::shared_ptr<MessageBoxes> messages);
 
-// The folder browser of command 1: appends the JPEG files of the chosen folder itself.
+// The folder browser of command 1: appends the JPEG files of the chosen folder itself and
+// passes what its scan left out to `report`.
 std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
-                                                  char decimalSeparator);
+                                                  char decimalSeparator, ReportScanProblem report = {});
 
 }  // namespace lumar::ui

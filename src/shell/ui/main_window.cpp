@@ -137,7 +137,9 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
         };
     }
     env.browseFolder = hooks_.browseFolder;
-    if (!env.browseFolder) env.browseFolder = FolderBrowser(list_, settingsFile_, env.decimalSeparator);
+    if (!env.browseFolder)
+        env.browseFolder = FolderBrowser(list_, settingsFile_, env.decimalSeparator,
+                                         [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
     env.editTextBlock = hooks_.editTextBlock;
     if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(blocks_, settingsFile_, &strings_, hooks_.messages);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
@@ -161,6 +163,8 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
 
     connect(listPanel_, &ImageListPanel::summaryChanged, this,
             [this](const QString& text) { statusPanels_[1]->setText(text); });
+    connect(listPanel_, &ImageListPanel::scanProblemsFound, this,
+            [this](const QString& text) { statusPanels_[0]->setText(text); });
     connect(hosterFrame_, &HosterFrame::homePageClicked, this,
             [this](const QString& url) { OpenInShell(this, url); });
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);

@@ -383,6 +383,7 @@ private slots:
         test::WriteJpeg(f_->dir.file("drop/a.jpg"), 640, 480);
         test::WriteJpeg(f_->dir.file("drop/sub/b.jpeg"), 1000, 20);
         f_->dir.write("drop/c.dat", test::MakeJpeg(5, 5));  // judged by extension in a folder
+        const std::string deep = test::WriteTooDeepJpeg(f_->dir.file("drop/deep"));
         const QString folder = QString::fromStdString(f_->dir.file("drop"));
         // A real drop onto the list is answered at once; its files are read afterwards, so
         // the program they came from is not kept waiting.
@@ -396,6 +397,7 @@ private slots:
         QVERIFY(drop.isAccepted());
         QCOMPARE(List().Count(), 0);
         QTRY_COMPARE(Texts(), (QStringList{"a.jpg", "b.jpeg"}));
+        QCOMPARE(w_->StatusPanelText(1), QString::fromUtf8("Pfad zu lang zum Öffnen: ") + QString::fromStdString(deep));
         QCOMPARE(QString::fromStdString(List().Row(1).folder), folder + "/");
         QCOMPARE(QString::fromStdString(List().Row(2).folder), folder + "/sub/");
         QCOMPARE(QString::fromStdString(List().Row(1).width), QString(" 640"));
