@@ -60,6 +60,12 @@ public:
     void ShowMessage(const std::string& title, const std::string& text) override {
         std::cerr << title << ": " << text.substr(0, text.find('\r')) << "\n";
     }
+    void TotalsNotSaved(const std::string& settingsFile, const std::string& reason) override {
+        ClearBar();
+        std::cerr << "lumar-cli: the upload totals cannot be saved in " << settingsFile << " ("
+                  << reason << ")\n";
+        DrawBar();
+    }
 
 private:
     void DrawBar() {
@@ -190,7 +196,8 @@ int RunUpload(const Args& args) {
 
     bool left = false;
     for (const ImageEntry& row : list.Rows()) left = left || (row.checked && row.IsImage());
-    return left || skipped ? 1 : 0;
+    // A script must learn that the totals were lost, as it learns of a failed image.
+    return left || skipped || !run.TotalsProblem().empty() ? 1 : 0;
 }
 
 }  // namespace lumar::cli

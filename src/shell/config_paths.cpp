@@ -97,8 +97,13 @@ std::string SettingsFolderProblem(const std::string& folder) {
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) return std::strerror(errno);
     if (!S_ISDIR(st.st_mode)) return std::strerror(ENOTDIR);
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) return std::strerror(errno);
-    return "";
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return "";
+    const int error = errno;
+    // A folder that takes no new files still keeps settings when Lumar.ini itself may be
+    // written: it is then rewritten in place.
+    const std::string settings = WithTrailingSeparator(folder) + "Lumar.ini";
+    if (IsRegularFile(settings) && ::access(settings.c_str(), W_OK) == 0) return "";
+    return std::strerror(error);
 }
 
 std::string ProgramFolder() {

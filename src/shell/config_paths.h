@@ -38,8 +38,9 @@ std::string HostersFile();   // <folder>/hosters.ini
 std::string LanguageFile();  // <folder>/language.ini, else the installed one, else the former
 
 // "" when settings can be kept in `folder` (an existing folder this process may create files
-// in), else the reason they cannot (the system's error text), so start-up can name the folder
-// instead of losing every change silently.
+// in, or one holding a Lumar.ini this process may write), else the reason they cannot (the
+// system's error text), so start-up can name the folder instead of losing every change
+// silently.
 std::string SettingsFolderProblem(const std::string& folder);
 
 // The folder of the running program, with a trailing separator.

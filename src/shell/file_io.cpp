@@ -8,86 +8,55 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <random>
+#include <limits>
 
 namespace lumar {
-namespace {
-
-std::string ErrorText(int error) { return std::strerror(error); }
-
-// The path a write must replace: the target of a symbolic link, else the path itself.
-std::string ResolveForWrite(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), resolved))
-        return resolved;
-    return path;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
+    return ReadFileBytesUpTo(path, std::numeric_limits<size_t>::max(), nullptr);
+}
+
+std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t maxBytes,
+                                             bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever. Only
     // regular files are read; a FIFO or device in place of a settings file reads as missing.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return std::nullopt;
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
+    std::optional<std::string> bytes = ReadDescriptorUpTo(fd, maxBytes, tooLarge);
+    const int error = errno;
     ::close(fd);
+    errno = error;
     return bytes;
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
-    const std::string target = ResolveForWrite(path);
-    std::random_device seed;
-    const std::string temp = target + ".tmp" + std::to_string(seed() % 1000000);
-
-    mode_t mode = 0644;
+std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     struct stat st {};
-    if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0) return ErrorText(errno);
-    if (!WriteAll(fd, bytes) || (flush == Flush::Yes && ::fsync(fd) != 0)) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return ErrorText(error);
+    if (fstat(fd, &st) != 0) return std::nullopt;
+    if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return std::nullopt;
     }
-    if (::close(fd) != 0 || ::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return ErrorText(error);
+    std::string bytes;
+    if (static_cast<unsigned long long>(st.st_size) <= maxBytes)
+        bytes.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) return bytes;
+        if (static_cast<size_t>(n) > maxBytes - bytes.size()) {
+            if (tooLarge) *tooLarge = true;
+            errno = EFBIG;
+            return std::nullopt;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+        at += n;
     }
-    return "";
 }
 
 bool PathExists(const std::string& path) {

@@ -8,12 +8,16 @@ namespace lumar {
 // The whole file as bytes, or nullopt when it cannot be opened or read or is no regular file
 // (folder, FIFO, device); never waits for a writer.
 std::optional<std::string> ReadFileBytes(const std::string& path);
+// The same, reading no more than `maxBytes`: a longer file, or one that grows past the limit
+// while it is read, gives nullopt with *tooLarge set.
+std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t maxBytes,
+                                             bool* tooLarge);
+// The same on an open descriptor, from its start.
+std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge);
 
-// Writes the bytes to a temporary file beside `path` and renames it over `path`, so a reader
-// sees either the old or the new content, never a torn file. A symbolic link is followed and
-// the file it points to is replaced. An existing file keeps its permission bits.
-// Returns an empty string on success, else a short reason (errno text) and leaves the old
-// file untouched.
+// Replaces the file with the bytes as one step under the file's lock; see UpdateFileLocked
+// (locked_file.h) for how. Returns an empty string on success, else a short reason, and
+// leaves the old file untouched.
 // With Flush::Yes the data reaches the disk before the rename (user documents); settings,
 // rewritten after every upload, skip that wait: the rename still never exposes a torn file.
 enum class Flush { Yes, No };

@@ -134,7 +134,7 @@ std::string KeyOf(int number) {
     return key;
 }
 
-void LoadEntry(UiStrings& strings, const std::string& languageFile, int number) {
+void LoadEntry(UiStrings& strings, const IniDocument& languageFile, int number) {
     if (const LanguageEntry* entry = FindLanguageEntry(kStringsSection, KeyOf(number)))
         strings.Set(number, LookupText(languageFile, *entry));
 }
@@ -162,6 +162,10 @@ std::string LookupText(const std::string& languageFile, const LanguageEntry& ent
     return ReadValue(languageFile, entry.section, entry.key, entry.defaultText);
 }
 
+std::string LookupText(const IniDocument& language, const LanguageEntry& entry) {
+    return language.Read(entry.section, entry.key, entry.defaultText);
+}
+
 const std::string& UiStrings::Get(int index) const {
     static const std::string empty;
     if (index < 0 || index >= kSize) return empty;
@@ -173,8 +177,9 @@ void UiStrings::Set(int index, std::string text) {
     entries_[static_cast<size_t>(index)] = std::move(text);
 }
 
-UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption) {
+UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cmBilder4Caption) {
     UiStrings strings;
+    const IniDocument languageFile = LoadIniFile(languageFilePath).document;
     for (int n = 1; n <= 18; ++n) LoadEntry(strings, languageFile, n);
     for (int n = 21; n <= 24; ++n) LoadEntry(strings, languageFile, n);
     strings.Set(kStrInsertTextBlock, std::string(cmBilder4Caption));

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "shell/ini_document.h"
+
 namespace lumar {
 
 // One caption or message of language.ini.
@@ -42,6 +44,8 @@ const LanguageEntry* FindLanguageEntry(std::string_view section, std::string_vie
 // The text of one entry from the language file (its German default when the file, the
 // section or the key is missing).
 std::string LookupText(const std::string& languageFile, const LanguageEntry& entry);
+// The same in a language file already parsed (LoadIniFile), for loading many texts at once.
+std::string LookupText(const IniDocument& language, const LanguageEntry& entry);
 
 // Entries of `UiStrings`; the number is the STRINGS key, except entry 19 (see LoadUiStrings).
 enum UiString : int {

@@ -48,7 +48,10 @@ int ReadIntSetting(const std::string& file, const SettingKey& key) {
 }
 
 double ReadCountSetting(const std::string& file, const SettingKey& key) {
-    const std::string text = ReadValue(file, key.section, key.key, DefaultText(key));
+    return CountFromText(ReadValue(file, key.section, key.key, DefaultText(key)));
+}
+
+double CountFromText(const std::string& text) {
     if (text.empty()) return 0;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);

@@ -74,6 +74,8 @@ bool ParseInteger(std::string_view text, long long& out);
 int ReadIntSetting(const std::string& file, const SettingKey& key);
 // Numeric value of a Count key; 0 (the default) when the stored text is no number.
 double ReadCountSetting(const std::string& file, const SettingKey& key);
+// A count's stored text as ReadCountSetting reads it.
+double CountFromText(const std::string& text);
 // Text of any key (paths keep the store's rules; the default follows DefaultText).
 std::string ReadTextSetting(const std::string& file, const SettingKey& key);
 

@@ -4,7 +4,9 @@
 // Every read asks the file at the moment of the call and every write rewrites one key, so
 // there is no cache to go stale and no save phase. Text inside the program is UTF-8; on disk
 // the files are Windows-1252 or UTF-8 (see text_codec.h), and a write keeps the file's
-// encoding whenever the new value fits it.
+// encoding whenever the new value fits it. A caller that needs many keys at once (the hoster
+// table, the language table) parses the file once with LoadIniFile and looks them up there.
+// Files larger than kMaxIniFileBytes are neither read (they read as empty) nor written.
 //
 // Read rules (those of the classic profile-string read):
 //  1. section and key names match without regard to case;
@@ -14,12 +16,27 @@
 //  4. the result is at most 1023 characters and ends before the first NUL.
 // The first section of a name and the first key of a name within it win. Lines starting with
 // ';' or '#' are comments.
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "shell/ini_document.h"
+#include "shell/text_codec.h"
 
 namespace lumar {
 
 inline constexpr size_t kMaxValueChars = 1023;
+// Far beyond any real settings, language or hosters file; a larger one is damaged or hostile.
+inline constexpr size_t kMaxIniFileBytes = 4 * 1024 * 1024;
+
+// A file parsed once. A missing or unreadable file is an empty document without problem; a
+// file over the size limit is an empty document and `problem` names the limit.
+struct IniFile {
+    IniDocument document;
+    TextEncoding encoding = TextEncoding::Windows1252;
+    std::string problem;
+};
+IniFile LoadIniFile(const std::string& file);
 
 // Reads a value from the file at `file`. A missing or unreadable file, section or key gives
 // the default (rule 3). Never fails.
@@ -31,11 +48,22 @@ std::string ReadValue(const std::string& file, std::string_view section, std::st
 
 // Writes one key: replaces the value of an existing key or adds the key (and its section,
 // and the file) when missing; every other line of the file stays as it was. The file is
-// replaced atomically. Returns false when nothing was written: the folder or file is not
-// writable, or a name or the value holds a line break or NUL (which would corrupt the file).
+// replaced atomically under its lock (see UpdateIniFile). Returns false when nothing was
+// written: the file is write-protected, the folder and the file are not writable, the file is
+// over the size limit, or a name or the value holds a line break or NUL (which would corrupt
+// the file).
 // Callers that follow the classic silent-write rule ignore the result.
 bool WriteValue(const std::string& file, std::string_view section, std::string_view key,
                 std::string_view value);
+// The same, returning "" when written, else why not.
+std::string WriteValueOrReason(const std::string& file, std::string_view section,
+                               std::string_view key, std::string_view value);
+
+// Reads, changes and writes the file as one step under its lock (see locked_file.h), so a
+// second program writing at the same time loses nothing: `change` gets the file's current
+// text and returns the new text (UTF-8). Returns "" when written, else why not.
+std::string UpdateIniFile(const std::string& file,
+                          const std::function<std::string(const IniDocument&)>& change);
 
 // The same rules on INI text already in memory (UTF-8), so tests and fuzzers can feed
 // strings. ReadValueFromText applies rules 1 to 4; SetValueInText returns the text with the

@@ -167,6 +167,10 @@ std::vector<FormField> FormFields(const HosterDef& hoster, bool* ok) {
 }
 
 HosterTable LoadHostersFromText(std::string_view iniText) {
+    return LoadHostersFromDocument(IniDocument(std::string(iniText)));
+}
+
+HosterTable LoadHostersFromDocument(const IniDocument& ini) {
     HosterTable table;
     table.Hosters = InitHosters();
     for (int number = 1;; ++number) {
@@ -177,7 +181,7 @@ HosterTable LoadHostersFromText(std::string_view iniText) {
         std::vector<std::string> rowProblems;
         std::vector<std::string_view> missing;
         for (const KeyInfo& info : kKeys) {
-            const std::string value = ReadValueFromText(iniText, section, info.key, kMissing);
+            const std::string value = ini.Read(section, info.key, kMissing);
             if (value == kMissing) {
                 if (!builtIn && info.required) missing.push_back(info.key);
                 continue;
@@ -234,13 +238,11 @@ HosterTable LoadHostersFromText(std::string_view iniText) {
 }
 
 HosterTable LoadHosters(const std::string& hostersFile) {
-    const std::optional<std::string> bytes = ReadFileBytes(hostersFile);
-    if (!bytes) {
-        HosterTable table;
-        table.Hosters = InitHosters();
-        return table;
-    }
-    return LoadHostersFromText(DecodeFileText(*bytes).text);
+    IniFile ini = LoadIniFile(hostersFile);
+    HosterTable table = LoadHostersFromDocument(ini.document);
+    if (!ini.problem.empty())
+        table.problems.insert(table.problems.begin(), ini.problem + "; built-in hosters used");
+    return table;
 }
 
 }  // namespace lumar

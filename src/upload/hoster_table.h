@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/ini_document.h"
+
 namespace lumar {
 
 struct HosterDef {
@@ -55,8 +57,10 @@ struct HosterTable {
 // FileField, StartMarker, EndMarker) or holds a bad value is skipped and reported, and the
 // rows after it move up.
 HosterTable LoadHostersFromText(std::string_view iniText);
+HosterTable LoadHostersFromDocument(const IniDocument& ini);
 
-// LoadHostersFromText over the file; a missing file gives the built-in table without problems.
+// LoadHostersFromText over the file, parsed once; a missing file gives the built-in table
+// without problems, a file over the size limit the built-in table with that problem.
 HosterTable LoadHosters(const std::string& hostersFile);
 
 // The items of a "|"-separated list; an empty text is no item at all.

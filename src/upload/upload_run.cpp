@@ -45,16 +45,6 @@ int ReasonFor(SocketFailure failure) {
 
 bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
 
-// Adds one file to the totals in Lumar.ini, each key written by itself right away so an
-// interrupted run keeps what it uploaded, and returns the new totals.
-std::pair<double, double> AddToUploadTotals(const std::string& file, double addedBytes) {
-    const double files = ReadCountSetting(file, keys::StatFiles) + 1;
-    WriteSetting(file, keys::StatFiles, FormatCount(files));
-    const double bytes = ReadCountSetting(file, keys::StatSize) + addedBytes;
-    WriteSetting(file, keys::StatSize, FormatCount(bytes));
-    return {files, bytes};
-}
-
 }  // namespace
 
 std::string SecondsToClock(double seconds) {
@@ -112,6 +102,8 @@ UploadRun::~UploadRun() = default;
 void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     const Clock::time_point runStart = Clock::now();
     hosterIndex_ = options.hosterIndex;
+    totals_ = options.shownTotals;
+    totalsProblem_.clear();
     imageCount_ = 0;
     for (const ImageEntry& row : rows)
         if (IsCheckedImage(row)) ++imageCount_;
@@ -245,8 +237,14 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     observer_.RowChanged(position);
 
     if (!options.settingsFile.empty()) {
-        const auto [files, bytes] = AddToUploadTotals(options.settingsFile, static_cast<double>(fileBytes));
-        observer_.StatsChanged(files, bytes);
+        const TotalsUpdate update =
+            AddUploadToTotals(options.settingsFile, totals_, static_cast<double>(fileBytes));
+        totals_ = update.totals;
+        if (!update.problem.empty() && totalsProblem_.empty()) {
+            totalsProblem_ = update.problem;
+            observer_.TotalsNotSaved(options.settingsFile, update.problem);
+        }
+        observer_.StatsChanged(totals_.files, totals_.bytes);
     }
     return true;
 }

@@ -13,6 +13,7 @@
 #include "imagelist/image_entry.h"
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
+#include "shell/upload_totals.h"
 #include "upload/hoster_table.h"
 #include "upload/socket_layer.h"
 
@@ -49,6 +50,9 @@ public:
     virtual void RowChanged(int /*position*/) {}
     // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
     virtual void StatsChanged(double /*files*/, double /*bytes*/) {}
+    // The totals could not be written to the settings file; said once per run.
+    virtual void TotalsNotSaved(const std::string& /*settingsFile*/,
+                                const std::string& /*reason*/) {}
 
     // End of the run, in this order: CollectPosting, RunFinished, ShowMessage (only when rows
     // are still checked), FinishPosting, PlaySound (only when the sound is on), BringToFront
@@ -71,6 +75,9 @@ public:
 struct UploadRunOptions {
     int hosterIndex = 0;       // row of the hoster table: cbHoster's list index + 1
     std::string settingsFile;  // Lumar.ini: Timeout, Form, Sound, Stat
+    // The totals on display when the run starts; they grow from here while the settings file
+    // cannot be written.
+    UploadTotals shownTotals;
     PumpEvents pump;           // processes the window's pending events
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
@@ -104,8 +111,10 @@ public:
     double RemainingKB() const { return remainingKB_; }
     double SpeedKB() const { return speedKB_; }  // kB per second of the last image
     int FailedCount() const { return failedCount_; }
+    // Why the totals could not be written during the run; "" when every write went through.
+    const std::string& TotalsProblem() const { return totalsProblem_; }
 
-private:
+  private:
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
 
     const HosterTable& hosters_;
@@ -119,6 +128,8 @@ private:
     double remainingKB_ = 0;
     double speedKB_ = 0;
     int failedCount_ = 0;
+    UploadTotals totals_;
+    std::string totalsProblem_;
     std::unique_ptr<PreparedUpload> prepared_;  // buffers kept from image to image
 };
 

@@ -92,6 +92,19 @@ TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
 }
 
 TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
+    // A disk too full for the totals (a file size limit below Lumar.ini's size) is said once
+    // and fails the command, though every image went up.
+    WriteValue(Ini(), "Pad", "x", std::string(1000, 'x'));
+    const CliRun full =
+        test::RunShell("cd '" + dir.path() + "' && (trap '' XFSZ; ulimit -f 1; exec " +
+                       LUMAR_CLI_PATH + " --config-dir cfg upload --hoster 3 pics) 2>&1");
+    EXPECT_EQ(full.status, 1) << full.out;
+    const size_t said = full.out.find(
+        "lumar-cli: the upload totals cannot be saved in cfg/Lumar.ini (File too large)");
+    EXPECT_NE(said, std::string::npos) << full.out;
+    EXPECT_EQ(full.out.find("lumar-cli: the upload totals", said + 1), std::string::npos);
+    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", "none"), "none");
+
     emulator.SetMisbehaviour(Misbehaviour::NoMarkers);
     const CliRun failed = Run("upload --hoster 3 pics/a.jpg");
     EXPECT_EQ(failed.status, 1);

@@ -1,10 +1,15 @@
 #include "shell/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 namespace lumar {
 namespace {
@@ -96,14 +101,66 @@ TEST(SettingsFile, WriteIntoAFolderThatCannotExistFails) {
     EXPECT_EQ(dir.read("plain"), "not a folder");
 }
 
-TEST(SettingsFile, FailedWriteIsSilentAndLosesNothing) {
-    if (geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+// As an ordinary user: a write-protected file is refused (a rename would replace it), a
+// writable file in a folder that takes no new files is rewritten in place, and when neither
+// may be written nothing changes.
+TEST(SettingsFile, WritesFollowThePermissionsOfFileAndFolder) {
+    struct Case {
+        mode_t folderMode, fileMode;
+        bool written;
+    };
+    for (const Case c :
+         {Case{0777, 0444, false}, Case{0555, 0666, true}, Case{0555, 0644, false}}) {
+        test::TempDir dir;
+        const std::string file = dir.write("cfg/Lumar.ini", "[S]\r\nk=old\r\n");
+        chmod(dir.path().c_str(), 0755);
+        chmod(file.c_str(), c.fileMode);
+        chmod(dir.file("cfg").c_str(), c.folderMode);
+        const int status =
+            test::RunUnprivileged([&] { return WriteValue(file, "S", "k", "new") ? 0 : 1; });
+        ASSERT_EQ(status, c.written ? 0 : 1) << std::oct << c.folderMode << " " << c.fileMode;
+        EXPECT_EQ(dir.read("cfg/Lumar.ini"), c.written ? "[S]\r\nk=new\r\n" : "[S]\r\nk=old\r\n");
+        struct stat st {};
+        stat(file.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, c.fileMode);
+    }
+}
+
+// A writer killed at any moment leaves no temporary file behind once the next write is done.
+TEST(SettingsFile, KilledWritersLeaveNoTemporaryFiles) {
     test::TempDir dir;
-    const std::string file = dir.write("ro/Lumar.ini", "[S]\r\nk=old\r\n");
-    chmod(dir.file("ro").c_str(), 0555);
-    EXPECT_FALSE(WriteValue(file, "S", "k", "new"));
-    EXPECT_EQ(ReadValue(file, "S", "k", ""), "old");
-    chmod(dir.file("ro").c_str(), 0755);
+    const std::string file = dir.file("Lumar.ini");
+    const std::string big(256 * 1024, 'x');
+    dir.write("Lumar.ini.tmp4711", "left by a writer killed before locks were taken");
+    for (int kill = 0; kill < 40; ++kill) {
+        const pid_t writer = fork();
+        if (writer == 0) {
+            for (int i = 0;; ++i) WriteValue(file, "S", "k", big + std::to_string(i));
+        }
+        usleep(static_cast<useconds_t>(500 + kill * 97 % 3000));
+        ::kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+    }
+    ASSERT_TRUE(WriteValue(file, "S", "k", "last"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_TRUE(entry.path().filename() == "Lumar.ini" ||
+                    entry.path().filename() == "Lumar.ini.lock")
+            << entry.path();
+    EXPECT_EQ(ReadValue(file, "S", "k", ""), "last");
+}
+
+// Files over the limit read as empty and are not rewritten; a file at the limit is read.
+TEST(SettingsFile, FilesOverTheSizeLimitAreNeitherReadNorWritten) {
+    test::TempDir dir;
+    const std::string header = "[S]\nk=v\n";
+    const std::string atLimit =
+        dir.write("at.ini", header + std::string(kMaxIniFileBytes - header.size(), '\n'));
+    EXPECT_EQ(ReadValue(atLimit, "S", "k", "d"), "v");
+    const std::string over = dir.write("over.ini", header + std::string(kMaxIniFileBytes, '\n'));
+    EXPECT_EQ(ReadValue(over, "S", "k", "d"), "d");
+    EXPECT_EQ(LoadIniFile(over).problem, "file larger than 4 MiB, not read");
+    EXPECT_NE(WriteValueOrReason(over, "S", "k", "w").find("4 MiB"), std::string::npos);
+    EXPECT_EQ(dir.read("over.ini").size(), header.size() + kMaxIniFileBytes);
 }
 
 TEST(SettingsFile, EncodingIsKeptWhileCharactersFit) {

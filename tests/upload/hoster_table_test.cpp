@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "shell/settings_store.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
@@ -109,6 +112,15 @@ TEST(HosterTable, AddedRowsFollowWithoutGapsAndIncompleteOnesAreSkipped) {
     const HosterTable repeated = LoadHostersFromText("[Hoster8]\n" + row("dup") + "FormNames=a|a\nFormValues=1|2\n");
     EXPECT_EQ(repeated.Count(), 7);
     EXPECT_EQ(repeated.problems.size(), 1u);
+
+    // 2,000 added rows load at once, not in the minute a reader splitting the text anew for
+    // every key takes (the limit leaves room for slow sanitizer builds).
+    std::string many;
+    for (int n = 8; n < 2008; ++n)
+        many += "[Hoster" + std::to_string(n) + "]\n" + row("r" + std::to_string(n));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LoadHostersFromText(many).Count(), 2007);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
 TEST(HosterTable, RowOutsideTheTableIsTheEmptyRow) {
@@ -125,6 +137,12 @@ TEST(HosterTable, LoadsTheFileAndToleratesItsAbsence) {
     const std::string path = dir.write("hosters.ini", "[Hoster5]\r\nHomeUrl=http://k\xE4se/\r\n");
     const HosterTable table = LoadHosters(path);
     EXPECT_EQ(table.Row(5).HomeUrl, "http://k\xC3\xA4se/");  // Windows-1252 file read as UTF-8 text
+    const std::string huge =
+        dir.write("huge.ini", "[Hoster5]\nName=big\n" + std::string(kMaxIniFileBytes, ';'));
+    const HosterTable refused = LoadHosters(huge);
+    EXPECT_EQ(refused.Row(5).Name, "keepmyfile");
+    ASSERT_EQ(refused.problems.size(), 1u);
+    EXPECT_EQ(refused.problems[0], "file larger than 4 MiB, not read; built-in hosters used");
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ public:
     void Progress(int value, int maximum) override { progress.emplace_back(value, maximum); }
     void RowChanged(int position) override { changedRows.push_back(position); }
     void StatsChanged(double files, double bytes) override { stats = {files, bytes}; }
+    void TotalsNotSaved(const std::string&, const std::string&) override { ++totalsNotSaved; }
     void CollectPosting(std::span<ImageEntry> rows) override {
         events.push_back("collect");
         PostingHandOver::CollectPosting(rows);
@@ -64,6 +65,7 @@ public:
     std::vector<std::pair<int, int>> progress;
     std::vector<int> changedRows;
     std::pair<double, double> stats{0, 0};
+    int totalsNotSaved = 0;
     std::vector<std::pair<std::string, std::string>> messages;
 };
 
@@ -146,6 +148,15 @@ TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "14");
     EXPECT_EQ(ReadValue(settings, "Stat", "Size", ""), FormatCount(bytes));
     EXPECT_EQ(recorder->stats.first, 14);
+    EXPECT_EQ(recorder->totalsNotSaved, 0);
+
+    // When the settings cannot be written the shown totals still grow with every image, and
+    // the run says so once.
+    settings = dir.file("one.jpg/Lumar.ini");
+    std::vector<ImageEntry> rows = {Image("three.jpg"), Image("four.jpg")};
+    Run(rows, 1);
+    EXPECT_EQ(recorder->stats.first, 2);
+    EXPECT_EQ(recorder->totalsNotSaved, 1);
 }
 
 TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "shell/language_table.h"
+#include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -62,9 +63,10 @@ bool ApplyCaption(QWidget* window, std::string_view target, const QString& text)
 
 int ApplyCaptions(QWidget* window, std::string_view section, const std::string& languageFile) {
     int applied = 0;
+    const IniDocument language = LoadIniFile(languageFile).document;
     for (const LanguageEntry& entry : LanguageSection(section)) {
         if (entry.target.empty()) continue;
-        if (ApplyCaption(window, entry.target, ToQ(LookupText(languageFile, entry)))) ++applied;
+        if (ApplyCaption(window, entry.target, ToQ(LookupText(language, entry)))) ++applied;
     }
     return applied;
 }

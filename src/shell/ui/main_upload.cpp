@@ -33,6 +33,9 @@ public:
     void CurrentFile(const std::string& path) override { panel_.CurrentFile(path); }
     void RowChanged(int position) override { list_.RowsEdited(position, position); }
     void StatsChanged(double files, double bytes) override { window_.SetUploadStats(files, bytes); }
+    void TotalsNotSaved(const std::string& settingsFile, const std::string& reason) override {
+        window_.ShowSettingsNotSaved(settingsFile, reason);
+    }
     void CollectPosting(std::span<ImageEntry> rows) override {
         lumar::CollectPosting(window_.Posting(), rows, window_.Blocks());
         if (!rows.empty()) list_.RowsEdited(1, static_cast<int>(rows.size()));
@@ -73,6 +76,7 @@ void MainWindow::StartUpload() {
     UploadRunOptions options;
     options.hosterIndex = hosterFrame_->SelectedRow();
     options.settingsFile = settingsFile_;
+    options.shownTotals = {statFiles_, statBytes_};
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     std::span<ImageEntry> rows;
     if (!list_.Empty()) rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));

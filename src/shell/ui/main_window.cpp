@@ -14,6 +14,7 @@
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "shell/config_paths.h"
+#include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/main_desktop.h"
@@ -308,6 +309,11 @@ void MainWindow::SetUploadStats(double files, double bytes) {
     statFiles_ = files;
     statBytes_ = bytes;
     ShowStatsPanel();
+}
+
+void MainWindow::ShowSettingsNotSaved(const std::string& settingsFile, const std::string& reason) {
+    statusPanels_[0]->setText(ToQ(" " + strings_.Get(kStrSettingsNotSaved) + " " +
+                                  FolderOf(settingsFile) + " (" + reason + ")"));
 }
 
 void MainWindow::ShowListPanel() {

@@ -80,6 +80,8 @@ public:
     void ShowStatsPanel();
     // Adds to the upload totals (after a successful upload), writes and shows them.
     void SetUploadStats(double files, double bytes);
+    // Panel 1 warns that the settings in `settingsFile` cannot be saved, and why.
+    void ShowSettingsNotSaved(const std::string& settingsFile, const std::string& reason);
 
     // MinimizeToTray: into the notification area, or minimised where there is none.
     void MinimizeToTray();

@@ -1,0 +1,300 @@
+#include "shell/locked_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+namespace lumar {
+namespace {
+
+constexpr std::string_view kTempInfix = ".tmp";
+constexpr size_t kTempDigits = 6;
+constexpr mode_t kNewFileMode = 0644;
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+class Descriptor {
+  public:
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes now, reporting a failed close (a delayed write error) as errno.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// The path a write must replace: the target of a symbolic link, else the path itself.
+std::string ResolveForWrite(const std::string& path) {
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), resolved))
+        return resolved;
+    return path;
+}
+
+std::string FolderOrDot(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    return folder.empty() ? std::string(".") : folder;
+}
+
+std::string BaseName(const std::string& path) {
+    return path.substr(FolderOf(path).size());
+}
+
+void LockExclusive(int fd) {
+    while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+// The state of the file before a write, and why it must not be written ("" when it may).
+struct Target {
+    bool exists = false;
+    mode_t mode = kNewFileMode;
+    std::string refusal;
+};
+
+Target Inspect(const std::string& target) {
+    Target t;
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        if (errno != ENOENT) t.refusal = ErrorText(errno);
+        return t;
+    }
+    t.exists = true;
+    t.mode = st.st_mode & 07777;
+    if (!S_ISREG(st.st_mode)) {
+        t.refusal = ErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    } else if ((st.st_mode & 0222) == 0) {
+        t.refusal =
+            ErrorText(EACCES);  // write-protected: kept even from a user who may override it
+    } else if (::access(target.c_str(), W_OK) != 0) {
+        t.refusal = ErrorText(errno);
+    }
+    return t;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool IsOurTempName(std::string_view name, std::string_view base) {
+    if (!name.starts_with(base) || !name.substr(base.size()).starts_with(kTempInfix)) return false;
+    const std::string_view digits = name.substr(base.size() + kTempInfix.size());
+    return !digits.empty() && digits.size() <= kTempDigits &&
+           digits.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// Called with the lock held: no writer is between creating and renaming a temporary file, so
+// every one of our pattern was left by a writer that was killed.
+void RemoveStaleTemps(const std::string& target) {
+    const std::string folder = FolderOrDot(target);
+    const std::string base = BaseName(target);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir))
+        if (IsOurTempName(entry->d_name, base)) ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    ::closedir(dir);
+}
+
+std::string TempName(const std::string& target) {
+    std::random_device random;
+    std::string digits = std::to_string(random() % 1000000);
+    digits.insert(0, kTempDigits - digits.size(), '0');
+    return target + std::string(kTempInfix) + digits;
+}
+
+bool IsPermissionError(int error) {
+    return error == EACCES || error == EPERM;
+}
+
+// An unnamed file in the target's folder, or an invalid descriptor with errno set.
+Descriptor OpenUnnamedTemp(const std::string& target) {
+    return Descriptor(
+        ::open(FolderOrDot(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode));
+}
+
+bool UnnamedTempsUnsupported(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
+}
+
+// Fills `fd` with the bytes and gives it the target's permission bits.
+std::string FillTemp(int fd, const std::string& bytes, const Target& target, Flush flush) {
+    if (!WriteAll(fd, bytes)) return ErrorText(errno);
+    if (target.exists && ::fchmod(fd, target.mode) != 0) return ErrorText(errno);
+    if (flush == Flush::Yes && ::fsync(fd) != 0) return ErrorText(errno);
+    return "";
+}
+
+// Gives the unnamed file a fresh name beside the target; returns that name or "".
+std::string NameUnnamedTemp(int fd, const std::string& target) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = TempName(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return name;
+        if (errno != EEXIST) return "";
+    }
+    return "";
+}
+
+// A named temporary file with the bytes; returns its name, or "" with `problem` set.
+std::string WriteNamedTemp(const std::string& target, const std::string& bytes, const Target& state,
+                           Flush flush, std::string& problem, int& openError) {
+    openError = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = TempName(target);
+        Descriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
+        if (!fd) {
+            if (errno == EEXIST) continue;
+            openError = errno;
+            problem = ErrorText(errno);
+            return "";
+        }
+        problem = FillTemp(fd.get(), bytes, state, flush);
+        if (problem.empty() && !fd.Close()) problem = ErrorText(errno);
+        if (problem.empty()) return name;
+        ::unlink(name.c_str());
+        return "";
+    }
+    problem = ErrorText(EEXIST);
+    return "";
+}
+
+// The folder refuses new files but the file itself may be written: overwrite it where it
+// is, under a lock on the file itself. The space is claimed before the first byte changes,
+// so a full disk leaves the old content whole.
+std::string WriteInPlace(const std::string& target, const FileChange& change,
+                         const LockedWriteOptions& options) {
+    Descriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd) return ErrorText(errno);
+    LockExclusive(fd.get());
+    std::optional<std::string> current;
+    if (options.readCurrent) {
+        bool tooLarge = false;
+        current = ReadDescriptorUpTo(fd.get(), options.maxCurrentBytes, &tooLarge);
+        if (!current) return tooLarge ? TooLargeReason(options.maxCurrentBytes) : ErrorText(errno);
+    }
+    std::string bytes;
+    if (std::string problem = change(current, bytes); !problem.empty()) return problem;
+    if (!bytes.empty()) {
+        const int error = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+        if (error != 0 && error != EOPNOTSUPP && error != EINVAL) return ErrorText(error);
+    }
+    if (!WriteAll(fd.get(), bytes) || ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
+        return ErrorText(errno);
+    if (options.flush == Flush::Yes && ::fsync(fd.get()) != 0) return ErrorText(errno);
+    return fd.Close() ? "" : ErrorText(errno);
+}
+
+// The lock beside the target, or an invalid descriptor when it can be neither made nor
+// opened (then the write goes on without it, as before there were locks).
+Descriptor LockBeside(const std::string& target) {
+    const std::string path = target + ".lock";
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
+    if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd >= 0) LockExclusive(fd);
+    return Descriptor(fd);
+}
+
+}  // namespace
+
+std::string TooLargeReason(size_t maxBytes) {
+    return "file larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
+}
+
+std::string UpdateFileLocked(const std::string& path, const FileChange& change,
+                             const LockedWriteOptions& options) {
+    const std::string target = ResolveForWrite(path);
+    if (std::string refusal = Inspect(target).refusal; !refusal.empty()) return refusal;
+
+    Descriptor unnamed = OpenUnnamedTemp(target);
+    const int unnamedError = unnamed ? 0 : errno;
+    if (!unnamed && !UnnamedTempsUnsupported(unnamedError)) {
+        if (IsPermissionError(unnamedError) && Inspect(target).exists)
+            return WriteInPlace(target, change, options);
+        return ErrorText(unnamedError);
+    }
+
+    const Descriptor lock = LockBeside(target);  // held to the end of this function
+    // Looked at again under the lock: another writer may have changed the file meanwhile.
+    const Target state = Inspect(target);
+    if (!state.refusal.empty()) return state.refusal;
+    RemoveStaleTemps(target);
+
+    std::optional<std::string> current;
+    if (options.readCurrent && state.exists) {
+        bool tooLarge = false;
+        current = ReadFileBytesUpTo(target, options.maxCurrentBytes, &tooLarge);
+        if (!current) return tooLarge ? TooLargeReason(options.maxCurrentBytes) : ErrorText(errno);
+    }
+    std::string bytes;
+    if (std::string problem = change(current, bytes); !problem.empty()) return problem;
+
+    std::string name;
+    std::string problem;
+    if (unnamed) {
+        problem = FillTemp(unnamed.get(), bytes, state, options.flush);
+        if (!problem.empty()) return problem;
+        name = NameUnnamedTemp(unnamed.get(), target);
+    }
+    if (name.empty()) {  // no unnamed files here, or no way to name one: a named file instead
+        int openError = 0;
+        name = WriteNamedTemp(target, bytes, state, options.flush, problem, openError);
+        if (name.empty() && IsPermissionError(openError) && state.exists)
+            return WriteInPlace(target, change, options);
+        if (name.empty()) return problem;
+    }
+    if (::rename(name.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(name.c_str());
+        return ErrorText(error);
+    }
+    return "";
+}
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
+    LockedWriteOptions options;
+    options.readCurrent = false;
+    options.flush = flush;
+    return UpdateFileLocked(
+        path,
+        [&bytes](const std::optional<std::string>&, std::string& replacement) {
+            replacement = bytes;
+            return std::string();
+        },
+        options);
+}
+
+}  // namespace lumar
