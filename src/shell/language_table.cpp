@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "shell/number_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 
@@ -200,12 +201,7 @@ std::string FormatMegabytes(double bytes, std::string_view decimalSeparator) {
         text.append(whole).append(decimalSeparator).append(cents);
         return text;
     }
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "%.2f", megabytes);
-    text = buffer;
-    if (const size_t dot = text.find('.'); dot != std::string::npos)
-        text.replace(dot, 1, decimalSeparator);
-    return text;
+    return FormatFixed(megabytes, 2, decimalSeparator);
 }
 
 std::string FormatStatsPanel(const UiStrings& strings, double files, double bytes,

@@ -2,15 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "shell/file_io.h"
+#include "shell/number_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
-#include "upload/upload_request.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
+#include "upload/upload_request.h"
 #include "upload/url.h"
 
 namespace lumar {
@@ -83,10 +83,7 @@ std::optional<double> ParseKbText(const std::string& text) {
         if (c == ',') c = '.';
     if (number.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
     if (number.find_first_of("0123456789") == std::string::npos) return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(number.c_str(), &end);
-    if (end != number.c_str() + number.size()) return std::nullopt;
-    return value;
+    return ParseNumber(number);
 }
 
 double TotalCheckedSize(std::span<const ImageEntry> rows) {
@@ -98,10 +95,8 @@ double TotalCheckedSize(std::span<const ImageEntry> rows) {
     return total;
 }
 
-std::string FormatRemainingKB(double kb) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f KB", kb);
-    return text;
+std::string FormatRemainingKB(double kb, std::string_view decimalSeparator) {
+    return FormatFixed(kb, 1, decimalSeparator) + " KB";
 }
 
 UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer)
@@ -183,9 +178,12 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     const std::string& host = url.Host();
 
     // Read anew for every image, so a change in the options dialog applies to the next one.
-    const int timeoutSeconds = options.timeoutSeconds     ? *options.timeoutSeconds
-                               : options.settingsFile.empty() ? std::atoi(std::string(keys::Timeout.defaultValue).c_str())
-                                                              : ReadIntSetting(options.settingsFile, keys::Timeout);
+    long long defaultTimeout = 0;
+    ParseInteger(keys::Timeout.defaultValue, defaultTimeout);
+    const int timeoutSeconds = options.timeoutSeconds ? *options.timeoutSeconds
+                               : options.settingsFile.empty()
+                                   ? static_cast<int>(defaultTimeout)
+                                   : ReadIntSetting(options.settingsFile, keys::Timeout);
     auto control = [&] {
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump, &abortFlag_};
     };

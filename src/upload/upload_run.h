@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "imagelist/image_entry.h"
 #include "shell/event_pump.h"
@@ -137,7 +138,7 @@ std::optional<double> ParseKbText(const std::string& text);
 // The sum of the kB values of all checked rows with a kB value (TotalCheckedSize).
 double TotalCheckedSize(std::span<const ImageEntry> rows);
 
-// "12.5 KB": the remaining size as the upload panel shows it.
-std::string FormatRemainingKB(double kb);
+// "12.5 KB": the remaining size as the upload panel shows it, with the user's decimal separator.
+std::string FormatRemainingKB(double kb, std::string_view decimalSeparator = ".");
 
 }  // namespace lumar
