@@ -63,8 +63,14 @@ TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
                            "Upload von Bild: " + dir.path() + "/pics/sub/b.jpg...erfolgreich !\n");
     EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/pics/sub/b.jpg");  // the full path is sent
 
+    // Started with standard input closed, the connection may get descriptor 0.
+    const CliRun noStdin = Run("upload --hoster 4 --no-center pics <&-");
+    ASSERT_EQ(noStdin.status, 0) << noStdin.err;
+    ASSERT_EQ(Codes().size(), 4u);
+    EXPECT_EQ(noStdin.out, Codes()[2] + " " + Codes()[3] + " ");
+
     // Nothing but the totals is written to Lumar.ini.
-    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "2");
+    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "4");
     EXPECT_EQ(ReadValue(Ini(), "Bilder", "Anbieter", "unset"), "unset");
     EXPECT_EQ(ReadValue(Ini(), "Posting", "Code", "unset"), "unset");
 }
