@@ -70,9 +70,8 @@ void EndBlocking() { g_socketStarted = false; }
 bool SocketStarted() { return g_socketStarted; }
 
 std::uint32_t GetHostAddress(const std::string& host) {
-    const in_addr_t dotted = ::inet_addr(host.c_str());
-    if (dotted != INADDR_NONE) return dotted;
-    if (host.empty() || IsReservedInvalidName(host)) return kAddressNone;
+    if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host)) return *dotted;
+    if (!IsHostName(host) || IsReservedInvalidName(host)) return kAddressNone;
     return ResolveWithSystem(host);
 }
 
