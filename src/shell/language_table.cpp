@@ -115,6 +115,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "036", "", "kein Code in der Antwort"},
     {"STRINGS", "037", "", "abgebrochen"},
     {"STRINGS", "038", "", "Die Einstellungen können nicht gespeichert werden. Ordner:"},
+    {"STRINGS", "060", "", "leerer Code"},
+    {"STRINGS", "061", "", "Code zu lang"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -181,6 +183,8 @@ UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBild
     LoadEntry(strings, languageFile, kStrStatusReady);
     for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
+    for (int n = kReasonEmptyCode; n <= kReasonCodeTooLong; ++n)
+        LoadEntry(strings, languageFile, n);
     return strings;
 }
 

@@ -43,6 +43,32 @@ int ReasonFor(SocketFailure failure) {
     return kReasonConnectFailed;
 }
 
+// A log line as the user may see it in a terminal or a text box: control characters written
+// out, so a file name with a line break cannot start a line of its own (nor ESC drive the
+// terminal).
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
 bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
 
 // Adds one file to the totals in Lumar.ini, each key written by itself right away so an
@@ -169,6 +195,10 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     }
 }
 
+void UploadRun::Log(const std::string& text, bool lineEnd) {
+    observer_.AppendLog(Printable(text), lineEnd);
+}
+
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     const std::string path = row.FullPath();
@@ -198,18 +228,18 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     connection.SetResolver(options.resolver);
     SocketFailure failure = SocketFailure::None;
     if (!connection.ConnectTo(host, hoster.Port, control(), &failure)) {
-        observer_.AppendLog(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
-                            true);
+        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
+            true);
         return false;
     }
 
     switch (prepared_->Prepare(hoster, path)) {
         case RequestProblem::None: break;
         case RequestProblem::FileUnreadable:
-            observer_.AppendLog(imageLine + failed(kReasonFileUnreadable), true);
+            Log(imageLine + failed(kReasonFileUnreadable), true);
             return false;
         case RequestProblem::BadForm:
-            observer_.AppendLog(imageLine + strings_.Get(kStrFailed), true);
+            Log(imageLine + strings_.Get(kStrFailed), true);
             return false;
     }
     const size_t fileBytes = prepared_->FileBytes();
@@ -219,26 +249,28 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
     if (sent < 0) {
-        observer_.AppendLog(imageLine + failed(ReasonFor(failure)), true);
+        Log(imageLine + failed(ReasonFor(failure)), true);
         return false;
     }
-    observer_.AppendLog(imageLine, false);
+    Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     const WaitEnd end = connection.WaitForAnswer(control());
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) + strings_.Get(kStrReceived));
 
-    const std::optional<std::string> code = ExtractCode(connection.Response().Answer(), hoster);
+    CodeCut cut = CutCode(connection.Response().Answer(), hoster);
     connection.ClearResponse();
-    if (!code) {
-        const int reason = end == WaitEnd::Timeout     ? kReasonTimeout
-                           : end == WaitEnd::Cancelled ? kReasonCancelled
-                                                       : kReasonNoCode;
-        observer_.AppendLog(failed(reason), true);
+    if (cut.problem != CutProblem::None) {
+        const int reason = cut.problem == CutProblem::Empty     ? kReasonEmptyCode
+                           : cut.problem == CutProblem::TooLong ? kReasonCodeTooLong
+                           : end == WaitEnd::Timeout            ? kReasonTimeout
+                           : end == WaitEnd::Cancelled          ? kReasonCancelled
+                                                                : kReasonNoCode;
+        Log(failed(reason), true);
         return false;
     }
-    row.upload = DecodeFileText(*code).text;
-    observer_.AppendLog(strings_.Get(kStrSucceeded), true);
+    row.upload = DecodeFileText(cut.code).text;
+    Log(strings_.Get(kStrSucceeded), true);
     row.checked = false;
     observer_.RowChanged(position);
 

@@ -108,6 +108,8 @@ public:
 
 private:
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    // Appends to the log with control characters written out.
+    void Log(const std::string& text, bool lineEnd);
 
     const HosterTable& hosters_;
     const UiStrings& strings_;
