@@ -67,9 +67,11 @@ CodeCut CutCode(std::string_view answer, const HosterDef& hoster) {
         p = FindNoCase(answer, hoster.CodeMarker, p);
         if (p == std::string_view::npos) return cut;
     }
+    // Without an end marker, more than the cap after the start is a code too long as well: the
+    // answer may have been cut off at its own cap before the end marker came.
     const size_t e = FindNoCase(answer, hoster.EndMarker, p);
-    if (e == std::string_view::npos) return cut;
-    if (e - p > kMaxCodeBytes) {
+    if (e == std::string_view::npos && answer.size() - p <= kMaxCodeBytes) return cut;
+    if (e == std::string_view::npos || e - p > kMaxCodeBytes) {
         cut.problem = CutProblem::TooLong;
         return cut;
     }

@@ -17,7 +17,7 @@ enum class CutProblem {
     None,
     NoCode,   // the start marker is missing, or the cut cannot be made
     Empty,    // the markers meet: nothing between them (after the trim)
-    TooLong,  // more than kMaxCodeBytes between the markers
+    TooLong,  // more than kMaxCodeBytes between the markers, or after the start without an end
 };
 
 struct CodeCut {

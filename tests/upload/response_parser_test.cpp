@@ -73,6 +73,8 @@ TEST(CutCode, EmptyAndOverlongCodesFailWithTheirReasonAndControlCharactersGo) {
          "[URL=a[2J\tbc]"},
         {kRows[6], longest + "</textarea>", CutProblem::None, longest},
         {kRows[6], longest + "y</textarea>", CutProblem::TooLong, ""},
+        // Without an end marker: it may lie past the answer's cap.
+        {kRows[6], longest + "y", CutProblem::TooLong, ""},
     };
     for (const auto& c : cases) {
         const CodeCut cut = CutCode(c.answer, c.row);
