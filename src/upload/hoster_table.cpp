@@ -7,6 +7,7 @@
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
+#include "upload/host_lookup.h"
 
 namespace lumar {
 namespace {
@@ -94,22 +95,13 @@ bool HasControlCharacter(std::string_view value) {
     });
 }
 
-// Letters, digits, dots, hyphens and underscores: what a host name or a dotted address is
-// made of. Anything else ("127.0.0.1 /x") is no host to connect to or to name in the header.
-bool IsHostText(std::string_view value) {
-    return std::all_of(value.begin(), value.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '.' || c == '-' || c == '_';
-    });
-}
-
 // Applies one value to the row; returns a problem text, empty when the value was taken.
 std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
     if (std::string* text = TextField(h, info.field)) {
         if (info.required && value.empty()) return std::string(info.key) + " is empty";
         if (GoesOnTheWire(info.field) && HasControlCharacter(value))
             return std::string(info.key) + " holds a control character";
-        if (info.field == Field::ConnectHost && !IsHostText(value))
+        if (info.field == Field::ConnectHost && !IsHostName(value) && !ParseDottedAddress(value))
             return "ConnectHost is no host name or address";
         *text = value;
         return {};
