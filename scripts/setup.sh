@@ -11,7 +11,11 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins
+  locales
 )
+
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,9 +24,13 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The window's number formats are tested under a German locale (decimal comma).
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "setup: generating the locale de_DE.UTF-8"
+  $sudo_cmd localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -8,6 +8,7 @@
 #include "shell/ui/main_window.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
+#include "upload/socket_layer.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ QString ArgumentValue(const QStringList& args, const QString& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    lumar::ReserveStandardDescriptors();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Lumar");
     QApplication::setApplicationVersion(LUMAR_VERSION);

@@ -5,6 +5,7 @@
 
 #include "cli/cli_command.h"
 #include "shell/config_paths.h"
+#include "upload/socket_layer.h"
 
 namespace lumar::cli {
 
@@ -50,6 +51,7 @@ int UsageError(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace lumar::cli;
+    lumar::ReserveStandardDescriptors();
     std::string configDir;
     Args rest;
     for (int i = 1; i < argc; ++i) {

@@ -1,10 +1,10 @@
 #include "imagelist/image_list.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <numeric>
 
 #include "imagelist/row_text.h"
+#include "shell/number_text.h"
 
 namespace lumar {
 
@@ -232,10 +232,8 @@ ListSummary SummarizeList(const std::vector<ImageEntry>& rows, char decimalSepar
 
 std::string ListSummaryText(const ListSummary& summary, std::string_view imagesLabel,
                             std::string_view sizeLabel, char decimalSeparator) {
-    char mb[64];
-    std::snprintf(mb, sizeof mb, "%.2f", summary.totalKb / 1024.0);
-    std::string mbText = mb;
-    if (const auto dot = mbText.find('.'); dot != std::string::npos) mbText[dot] = decimalSeparator;
+    const std::string mbText =
+        FormatFixed(summary.totalKb / 1024.0, 2, std::string(1, decimalSeparator));
     std::string out(imagesLabel);
     out += ' ';
     out += std::to_string(summary.imageCount);

@@ -1,6 +1,6 @@
 #include "imagelist/row_text.h"
 
-#include <cstdlib>
+#include <charconv>
 
 namespace lumar {
 
@@ -28,10 +28,10 @@ double KilobyteValue(std::string_view text, char decimalSeparator) {
         if (c == ' ') continue;
         s += (c == decimalSeparator) ? '.' : c;
     }
-    if (s.empty()) return 0;
-    char* end = nullptr;
-    const double value = std::strtod(s.c_str(), &end);
-    return end == s.c_str() ? 0 : value;
+    // The number at the start counts, whatever follows it.
+    double value = 0;
+    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
+    return result.ec == std::errc() ? value : 0;
 }
 
 }  // namespace lumar

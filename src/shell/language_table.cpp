@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "shell/number_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 
@@ -114,6 +115,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "036", "", "kein Code in der Antwort"},
     {"STRINGS", "037", "", "abgebrochen"},
     {"STRINGS", "038", "", "Die Einstellungen können nicht gespeichert werden. Ordner:"},
+    {"STRINGS", "060", "", "leerer Code"},
+    {"STRINGS", "061", "", "Code zu lang"},
     {"STRINGS", "070", "", "Ordner nicht lesbar:"},
     {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
 };
@@ -187,6 +190,8 @@ UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cm
     LoadEntry(strings, languageFile, kStrStatusReady);
     for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
+    for (int n = kReasonEmptyCode; n <= kReasonCodeTooLong; ++n)
+        LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrFolderUnreadable);
     LoadEntry(strings, languageFile, kStrPathTooLong);
     return strings;
@@ -209,12 +214,7 @@ std::string FormatMegabytes(double bytes, std::string_view decimalSeparator) {
         text.append(whole).append(decimalSeparator).append(cents);
         return text;
     }
-    char buffer[512];
-    std::snprintf(buffer, sizeof buffer, "%.2f", megabytes);
-    text = buffer;
-    if (const size_t dot = text.find('.'); dot != std::string::npos)
-        text.replace(dot, 1, decimalSeparator);
-    return text;
+    return FormatFixed(megabytes, 2, decimalSeparator);
 }
 
 std::string FormatStatsPanel(const UiStrings& strings, double files, double bytes,

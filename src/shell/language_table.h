@@ -84,6 +84,9 @@ enum UiString : int {
     kReasonCancelled = 37,
     // Start-up warning when the settings folder cannot be written, followed by the folder.
     kStrSettingsNotSaved = 38,
+    // Why a cut out of the answer is no code.
+    kReasonEmptyCode = 60,
+    kReasonCodeTooLong = 61,
     // Status line after a folder scan left something out, each followed by the path.
     kStrFolderUnreadable = 70,
     kStrPathTooLong = 71,
@@ -92,7 +95,7 @@ enum UiString : int {
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
 public:
-    static constexpr int kSize = 80;  // entries 0 .. 79
+    static constexpr int kSize = 100;  // entries 0 .. 99
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
@@ -106,7 +109,7 @@ private:
 // 021 to 024, then entry 19 = `cmBilder4Caption` (the caption the text-block button carries
 // after its own caption was applied, so a translated Frame0/007 comes back when the button
 // returns to "insert"), then 020, then 030, then the failure reasons 031 to 037 and 038, then
-// the folder-scan texts 070 and 071.
+// the reasons 060 and 061, and the folder-scan texts 070 and 071.
 UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption);
 
 // "0.00": the byte count in MB (1024 * 1024 bytes), rounded half away from zero to two

@@ -2,10 +2,10 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include "shell/file_io.h"
+#include "shell/number_text.h"
 #include "shell/settings_store.h"
 
 namespace lumar {
@@ -53,10 +53,9 @@ double ReadCountSetting(const std::string& file, const SettingKey& key) {
 
 double CountFromText(const std::string& text) {
     if (text.empty()) return 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) return 0;
-    return value;
+    const std::optional<double> value = ParseNumber(text);
+    if (!value || !std::isfinite(*value) || *value < 0) return 0;
+    return *value;
 }
 
 std::string ReadTextSetting(const std::string& file, const SettingKey& key) {
@@ -75,10 +74,7 @@ std::string FormatCount(double value) {
     if (value == std::floor(value) && std::fabs(value) < 1e15) {
         return std::to_string(static_cast<long long>(value));
     }
-    // Room for every finite double: up to 309 integer digits, the point and six decimals.
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.6f", value);
-    std::string text = buffer;
+    std::string text = FormatFixed(value, 6);
     if (text.find('.') == std::string::npos) return text;  // inf or nan
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();

@@ -77,6 +77,24 @@ bool IsReservedInvalidName(std::string_view host) {
     return true;
 }
 
+std::optional<std::uint32_t> ParseDottedAddress(const std::string& host) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) return std::nullopt;
+    return address.s_addr;
+}
+
+bool IsHostName(std::string_view host) {
+    bool letters = false;
+    for (char c : host) {
+        const bool digit = c >= '0' && c <= '9';
+        const bool letter =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
+        if (!digit && !letter && c != '.') return false;
+        letters = letters || letter;
+    }
+    return letters;
+}
+
 std::uint32_t ResolveWithSystem(const std::string& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -97,10 +115,13 @@ std::uint32_t ResolveWithSystem(const std::string& host) {
 std::uint32_t LookUpHost(const std::string& host, const WaitControl& control, const HostResolver& resolver,
                          SocketFailure* why) {
     if (why) *why = SocketFailure::None;
-    const in_addr_t dotted = ::inet_addr(host.c_str());
-    if (dotted != INADDR_NONE) return dotted;
+    // All bits set (255.255.255.255) stays the failure value, as it always was.
+    if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host);
+        dotted && *dotted != kAddressNone)
+        return *dotted;
     // Refused here rather than sent to a name server, whose time-out would only delay the failure.
-    if (host.empty() || IsReservedInvalidName(host)) return Fail(SocketFailure::HostNotFound, why);
+    if (!IsHostName(host) || IsReservedInvalidName(host))
+        return Fail(SocketFailure::HostNotFound, why);
     if (control.Aborted()) return Fail(SocketFailure::Cancelled, why);
 
     auto channel = std::make_shared<LookupChannel>();

@@ -7,6 +7,7 @@
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
+#include "upload/host_lookup.h"
 
 namespace lumar {
 namespace {
@@ -80,10 +81,28 @@ std::string* TextField(HosterDef& h, Field f) {
     return nullptr;
 }
 
+// Fields that go into the request line, its headers or the part headers, where a line break
+// would end the line and let the file write lines of its own.
+bool GoesOnTheWire(Field f) {
+    return f == Field::ConnectHost || f == Field::UploadUrl || f == Field::FormNames ||
+           f == Field::FormValues || f == Field::FileField;
+}
+
+bool HasControlCharacter(std::string_view value) {
+    return std::any_of(value.begin(), value.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
 // Applies one value to the row; returns a problem text, empty when the value was taken.
 std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
     if (std::string* text = TextField(h, info.field)) {
         if (info.required && value.empty()) return std::string(info.key) + " is empty";
+        if (GoesOnTheWire(info.field) && HasControlCharacter(value))
+            return std::string(info.key) + " holds a control character";
+        if (info.field == Field::ConnectHost && !IsHostName(value) && !ParseDottedAddress(value))
+            return "ConnectHost is no host name or address";
         *text = value;
         return {};
     }

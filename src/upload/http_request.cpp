@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-
+#include <cstdint>
+#include <functional>
+#include <random>
 
 namespace lumar {
 namespace {
@@ -20,6 +22,7 @@ bool CHTTPRequest::AddFormData(std::string name, std::string value) {
     for (const Field& f : fields_)
         if (f.name == name) return false;
     fields_.push_back({std::move(name), std::move(value)});
+    chosenBoundary_.clear();
     return true;
 }
 
@@ -29,14 +32,47 @@ bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::st
         if (f.name == strName) return false;
     files_.push_back(
         {std::move(strName), std::move(strFilename), std::move(strContent), std::move(strContentType)});
+    chosenBoundary_.clear();
     return true;
+}
+
+bool CHTTPRequest::AnyPartHolds(std::string_view text) const {
+    // Skips ahead by the boundary's length where a plain find stops at every byte that begins
+    // it (a file of 'Z' bytes would cost seconds).
+    const std::boyer_moore_horspool_searcher searcher(text.begin(), text.end());
+    auto holds = [&searcher](std::string_view part) {
+        return std::search(part.begin(), part.end(), searcher) != part.end();
+    };
+    for (const Field& f : fields_)
+        if (holds(f.name) || holds(f.value)) return true;
+    for (const FilePart& f : files_)
+        if (holds(f.name) || holds(f.filename) || holds(f.contentType) || holds(f.content))
+            return true;
+    return false;
+}
+
+const std::string& CHTTPRequest::Boundary() const {
+    if (!chosenBoundary_.empty()) return chosenBoundary_;
+    if (!AnyPartHolds(boundary_)) return chosenBoundary_ = boundary_;
+    // A part that holds the boundary would end early at the host, and what follows in it
+    // would be read as parts of their own. A random suffix cannot be prepared for by a file.
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string candidate;
+    do {
+        candidate = boundary_ + "_";
+        for (std::uint64_t bits = random(), i = 0; i < 16; ++i, bits >>= 4)
+            candidate += kHex[bits & 15];
+    } while (AnyPartHolds(candidate));
+    return chosenBoundary_ = candidate;
 }
 
 // Writes the body into `out`, which either appends bytes or only counts them, so the
 // Content-Length is known before the body exists and the file is copied only once.
 template <typename Out>
 void CHTTPRequest::WriteBody(Out& out) const {
-    const std::string delimiter = "--" + boundary_;
+    const std::string delimiter = "--" + Boundary();
     out(delimiter), out(kCrLf);
     for (size_t i = 0; i < fields_.size(); ++i) {
         out("Content-Disposition: form-data; name=\""), out(fields_[i].name), out("\""), out(kCrLf),
@@ -106,6 +142,7 @@ std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& stor
 }
 
 std::string CHTTPRequest::TakeFileContent(const std::string& strName) {
+    chosenBoundary_.clear();
     for (FilePart& f : files_)
         if (f.name == strName) return std::move(f.content);
     return {};
@@ -117,7 +154,7 @@ std::string CHTTPRequest::Header(size_t bodySize) const {
     header += std::string("Accept: */*") + kCrLf;
     header += "User-Agent: " + userAgent_ + kCrLf;
     header += "Host: " + host_ + kCrLf;
-    header += "Content-Type: multipart/form-data, boundary=" + boundary_ + kCrLf;
+    header += "Content-Type: multipart/form-data, boundary=" + Boundary() + kCrLf;
     header += "Content-Length: " + std::to_string(bodySize) + kCrLf;
     header += kCrLf;
     return header;

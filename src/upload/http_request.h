@@ -19,7 +19,12 @@ public:
     void Proxy(std::string value) { proxy_ = std::move(value); }
     void Path(std::string value) { path_ = std::move(value); }
     void UserAgent(std::string value) { userAgent_ = std::move(value); }
-    void MimeBoundary(std::string value) { boundary_ = std::move(value); }
+    // The boundary the body is written with, unless a part holds that text (a file's bytes
+    // may): then the body is written with one that no part holds.
+    void MimeBoundary(std::string value) {
+        boundary_ = std::move(value);
+        chosenBoundary_.clear();
+    }
 
     // Adds one form field. False (nothing added) when a field of that name exists already.
     [[nodiscard]] bool AddFormData(std::string name, std::string value);
@@ -56,6 +61,9 @@ private:
     };
     template <typename Out>
     void WriteBody(Out& out) const;
+    // The boundary used: MimeBoundary when no part holds it, else one chosen once that none holds.
+    const std::string& Boundary() const;
+    bool AnyPartHolds(std::string_view text) const;
     // The request line and headers, ending in the blank line that opens the body.
     std::string Header(size_t bodySize) const;
 
@@ -64,6 +72,7 @@ private:
     std::string path_;
     std::string userAgent_;
     std::string boundary_ = kDefaultMimeBoundary;
+    mutable std::string chosenBoundary_;  // empty until the body is first written
     std::vector<Field> fields_;
     std::vector<FilePart> files_;
 };

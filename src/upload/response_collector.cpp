@@ -45,7 +45,7 @@ bool ResponseCollector::Append(std::string_view piece) {
     return !Full();
 }
 
-std::string ResponseCollector::Answer() const {
+const std::string& ResponseCollector::Answer() const {
     if (state_ == State::Body) return body_;
     return pending_;
 }

@@ -21,7 +21,7 @@ public:
 
     // The answer so far without its header. A header still waiting for its empty line when
     // the answer ends is kept as it is (there is no body to tell it from).
-    std::string Answer() const;
+    const std::string& Answer() const;
 
     // Bytes taken so far (header included).
     size_t Received() const { return received_; }

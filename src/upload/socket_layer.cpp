@@ -1,8 +1,7 @@
 #include "upload/socket_layer.h"
 
-#include "upload/host_lookup.h"
-
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -12,6 +11,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "upload/host_lookup.h"
 
 namespace lumar {
 namespace {
@@ -28,7 +29,7 @@ int SliceMs(const WaitControl& control) {
 }
 
 void CloseFd(int fd) {
-    if (fd > 0) ::close(fd);
+    if (fd >= 0) ::close(fd);
 }
 
 }  // namespace
@@ -47,6 +48,18 @@ int WaitForReady(int fd, short events, const WaitControl& control) {
     }
 }
 
+void ReserveStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free number comes back, and every lower one is taken by now.
+        const int opened = ::open("/dev/null", O_RDWR);
+        if (opened > fd) {
+            ::dup2(opened, fd);
+            ::close(opened);
+        }
+    }
+}
+
 bool StartWinsock() {
     g_socketStarted = true;
     return g_socketStarted;
@@ -57,9 +70,8 @@ void EndBlocking() { g_socketStarted = false; }
 bool SocketStarted() { return g_socketStarted; }
 
 std::uint32_t GetHostAddress(const std::string& host) {
-    const in_addr_t dotted = ::inet_addr(host.c_str());
-    if (dotted != INADDR_NONE) return dotted;
-    if (host.empty() || IsReservedInvalidName(host)) return kAddressNone;
+    if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host)) return *dotted;
+    if (!IsHostName(host) || IsReservedInvalidName(host)) return kAddressNone;
     return ResolveWithSystem(host);
 }
 
@@ -75,11 +87,12 @@ int SetLinger(int socket, bool on, int seconds) {
 UploadConnection::~UploadConnection() { Close(); }
 
 void UploadConnection::Close() {
-    if (socket_ > 0) {
-        CloseFd(socket_);
+    if (fd_ >= 0) {
+        CloseFd(fd_);
         EndBlocking();
     }
-    socket_ = 0;
+    fd_ = -1;
+    connectFailed_ = false;
 }
 
 bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
@@ -88,7 +101,7 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
     auto fail = [&](SocketFailure reason, int fd) {
         CloseFd(fd);
         EndBlocking();
-        socket_ = -1;
+        connectFailed_ = true;
         if (why) *why = reason;
         return false;
     };
@@ -116,7 +129,7 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
         if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0)
             return fail(SocketFailure::ConnectFailed, fd);
     }
-    socket_ = fd;
+    fd_ = fd;
     if (why) *why = SocketFailure::None;
     return true;
 }
@@ -133,7 +146,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         if (why) *why = reason;
         return -1;
     };
-    if (socket_ <= 0) return fail(SocketFailure::SendFailed);
+    if (fd_ < 0) return fail(SocketFailure::SendFailed);
     // The time-out bounds a stall, not the whole send: a large image over a slow line goes on
     // as long as the host keeps taking bytes, so every step forward grants the time anew.
     const auto allowance = control.deadline - Clock::now();
@@ -160,7 +173,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         msghdr message{};
         message.msg_iov = vectors;
         message.msg_iovlen = count;
-        const ssize_t n = ::sendmsg(socket_, &message, MSG_NOSIGNAL);
+        const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
             waiting.deadline = Clock::now() + allowance;
@@ -178,7 +191,7 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const int revents = WaitForReady(socket_, POLLOUT, waiting);
+            const int revents = WaitForReady(fd_, POLLOUT, waiting);
             if (revents < 0) return fail(SocketFailure::Cancelled);
             if (revents == 0) return fail(SocketFailure::Timeout);
             if (revents & (POLLERR | POLLNVAL)) return fail(SocketFailure::SendFailed);
@@ -191,9 +204,9 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
 }
 
 void UploadConnection::OnReadable() {
-    if (socket_ <= 0) return;
+    if (fd_ < 0) return;
     char buffer[kReceiveBufferBytes];
-    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
     if (n < 1) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return;
         Close();
@@ -206,20 +219,20 @@ WaitEnd UploadConnection::WaitForAnswer(const WaitControl& control) {
     // Reads per slice are bounded so the pump still runs while a fast peer keeps sending.
     constexpr int kReadsPerSlice = 256;
     for (;;) {
-        if (socket_ <= 0) return WaitEnd::Closed;
+        if (fd_ < 0) return WaitEnd::Closed;
         if (Clock::now() >= control.deadline) {
             Close();
             return WaitEnd::Timeout;
         }
-        pollfd p{socket_, POLLIN, 0};
+        pollfd p{fd_, POLLIN, 0};
         int n = ::poll(&p, 1, SliceMs(control));
-        for (int reads = 0; n > 0 && socket_ > 0 && reads < kReadsPerSlice; ++reads) {
+        for (int reads = 0; n > 0 && fd_ >= 0 && reads < kReadsPerSlice; ++reads) {
             OnReadable();
-            if (socket_ <= 0) break;
-            p = {socket_, POLLIN, 0};
+            if (fd_ < 0) break;
+            p = {fd_, POLLIN, 0};
             n = ::poll(&p, 1, 0);
         }
-        if (socket_ <= 0) return WaitEnd::Closed;
+        if (fd_ < 0) return WaitEnd::Closed;
         Pump(control.pump);
         if (control.Aborted()) {
             Close();

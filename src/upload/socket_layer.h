@@ -61,6 +61,11 @@ struct WaitControl {
     bool Aborted() const { return abortFlag && abortFlag->load(); }
 };
 
+// Opens /dev/null on each of the descriptors 0 to 2 that is closed, so a program started with
+// standard input (or output) closed never hands such a number to a connection or a file that
+// something else then takes for the standard stream. Called first thing in main.
+void ReserveStandardDescriptors();
+
 // Polls `fd` for `events` in slices, pumping after each. The revents seen, 0 when the
 // deadline passed, -1 when the abort flag was set.
 int WaitForReady(int fd, short events, const WaitControl& control);
@@ -81,8 +86,9 @@ public:
     UploadConnection(const UploadConnection&) = delete;
     UploadConnection& operator=(const UploadConnection&) = delete;
 
-    // 0 = no connection, -1 = the last connect failed, > 0 = open.
-    int Socket() const { return socket_; }
+    // 0 = no connection, -1 = the last connect failed, > 0 = open (a connection never gets
+    // descriptor 0 once ReserveStandardDescriptors has run).
+    int Socket() const { return fd_ >= 0 ? fd_ : connectFailed_ ? -1 : 0; }
 
     // The name lookup of later connects; empty (the default) = the system's.
     void SetResolver(HostResolver resolver) { resolver_ = std::move(resolver); }
@@ -116,7 +122,8 @@ public:
     void ClearResponse() { response_.Clear(); }
 
 private:
-    int socket_ = 0;
+    int fd_ = -1;  // -1 = none: 0 is a descriptor like any other
+    bool connectFailed_ = false;
     ResponseCollector response_;
     HostResolver resolver_;
 };

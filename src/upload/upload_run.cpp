@@ -2,15 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 
 #include "shell/file_io.h"
+#include "shell/number_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
-#include "upload/upload_request.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
+#include "upload/upload_request.h"
 #include "upload/url.h"
 
 namespace lumar {
@@ -43,6 +43,32 @@ int ReasonFor(SocketFailure failure) {
     return kReasonConnectFailed;
 }
 
+// A log line as the user may see it in a terminal or a text box: control characters written
+// out, so a file name with a line break cannot start a line of its own (nor ESC drive the
+// terminal).
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
 bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
 
 }  // namespace
@@ -73,10 +99,7 @@ std::optional<double> ParseKbText(const std::string& text) {
         if (c == ',') c = '.';
     if (number.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
     if (number.find_first_of("0123456789") == std::string::npos) return std::nullopt;
-    char* end = nullptr;
-    const double value = std::strtod(number.c_str(), &end);
-    if (end != number.c_str() + number.size()) return std::nullopt;
-    return value;
+    return ParseNumber(number);
 }
 
 double TotalCheckedSize(std::span<const ImageEntry> rows) {
@@ -88,10 +111,8 @@ double TotalCheckedSize(std::span<const ImageEntry> rows) {
     return total;
 }
 
-std::string FormatRemainingKB(double kb) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f KB", kb);
-    return text;
+std::string FormatRemainingKB(double kb, std::string_view decimalSeparator) {
+    return FormatFixed(kb, 1, decimalSeparator) + " KB";
 }
 
 UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer)
@@ -166,6 +187,10 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     }
 }
 
+void UploadRun::Log(const std::string& text, bool lineEnd) {
+    observer_.AppendLog(Printable(text), lineEnd);
+}
+
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     const std::string path = row.FullPath();
@@ -175,9 +200,12 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     const std::string& host = url.Host();
 
     // Read anew for every image, so a change in the options dialog applies to the next one.
-    const int timeoutSeconds = options.timeoutSeconds     ? *options.timeoutSeconds
-                               : options.settingsFile.empty() ? std::atoi(std::string(keys::Timeout.defaultValue).c_str())
-                                                              : ReadIntSetting(options.settingsFile, keys::Timeout);
+    long long defaultTimeout = 0;
+    ParseInteger(keys::Timeout.defaultValue, defaultTimeout);
+    const int timeoutSeconds = options.timeoutSeconds ? *options.timeoutSeconds
+                               : options.settingsFile.empty()
+                                   ? static_cast<int>(defaultTimeout)
+                                   : ReadIntSetting(options.settingsFile, keys::Timeout);
     auto control = [&] {
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump, &abortFlag_};
     };
@@ -192,18 +220,18 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     connection.SetResolver(options.resolver);
     SocketFailure failure = SocketFailure::None;
     if (!connection.ConnectTo(host, hoster.Port, control(), &failure)) {
-        observer_.AppendLog(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
-                            true);
+        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
+            true);
         return false;
     }
 
     switch (prepared_->Prepare(hoster, path)) {
         case RequestProblem::None: break;
         case RequestProblem::FileUnreadable:
-            observer_.AppendLog(imageLine + failed(kReasonFileUnreadable), true);
+            Log(imageLine + failed(kReasonFileUnreadable), true);
             return false;
         case RequestProblem::BadForm:
-            observer_.AppendLog(imageLine + strings_.Get(kStrFailed), true);
+            Log(imageLine + strings_.Get(kStrFailed), true);
             return false;
     }
     const size_t fileBytes = prepared_->FileBytes();
@@ -213,26 +241,28 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
     if (sent < 0) {
-        observer_.AppendLog(imageLine + failed(ReasonFor(failure)), true);
+        Log(imageLine + failed(ReasonFor(failure)), true);
         return false;
     }
-    observer_.AppendLog(imageLine, false);
+    Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     const WaitEnd end = connection.WaitForAnswer(control());
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) + strings_.Get(kStrReceived));
 
-    const std::optional<std::string> code = ExtractCode(connection.Response().Answer(), hoster);
+    CodeCut cut = CutCode(connection.Response().Answer(), hoster);
     connection.ClearResponse();
-    if (!code) {
-        const int reason = end == WaitEnd::Timeout     ? kReasonTimeout
-                           : end == WaitEnd::Cancelled ? kReasonCancelled
-                                                       : kReasonNoCode;
-        observer_.AppendLog(failed(reason), true);
+    if (cut.problem != CutProblem::None) {
+        const int reason = cut.problem == CutProblem::Empty     ? kReasonEmptyCode
+                           : cut.problem == CutProblem::TooLong ? kReasonCodeTooLong
+                           : end == WaitEnd::Timeout            ? kReasonTimeout
+                           : end == WaitEnd::Cancelled          ? kReasonCancelled
+                                                                : kReasonNoCode;
+        Log(failed(reason), true);
         return false;
     }
-    row.upload = DecodeFileText(*code).text;
-    observer_.AppendLog(strings_.Get(kStrSucceeded), true);
+    row.upload = DecodeFileText(cut.code).text;
+    Log(strings_.Get(kStrSucceeded), true);
     row.checked = false;
     observer_.RowChanged(position);
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "imagelist/image_entry.h"
 #include "shell/event_pump.h"
@@ -116,6 +117,8 @@ public:
 
   private:
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    // Appends to the log with control characters written out.
+    void Log(const std::string& text, bool lineEnd);
 
     const HosterTable& hosters_;
     const UiStrings& strings_;
@@ -148,7 +151,7 @@ std::optional<double> ParseKbText(const std::string& text);
 // The sum of the kB values of all checked rows with a kB value (TotalCheckedSize).
 double TotalCheckedSize(std::span<const ImageEntry> rows);
 
-// "12.5 KB": the remaining size as the upload panel shows it.
-std::string FormatRemainingKB(double kb);
+// "12.5 KB": the remaining size as the upload panel shows it, with the user's decimal separator.
+std::string FormatRemainingKB(double kb, std::string_view decimalSeparator = ".");
 
 }  // namespace lumar

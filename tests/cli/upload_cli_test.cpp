@@ -65,8 +65,14 @@ TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
                            "Upload von Bild: " + dir.path() + "/pics/sub/x*y.jpg...erfolgreich !\n");
     EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/pics/sub/b.jpg");  // the full path is sent
 
+    // Started with standard input closed, the connection may get descriptor 0.
+    const CliRun noStdin = Run("upload --hoster 4 --no-center pics <&-");
+    ASSERT_EQ(noStdin.status, 0) << noStdin.err;
+    ASSERT_EQ(Codes().size(), 6u);
+    EXPECT_EQ(noStdin.out, Codes()[3] + " " + Codes()[4] + " " + Codes()[5] + " ");
+
     // Nothing but the totals is written to Lumar.ini.
-    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "3");
+    EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", ""), "6");
     EXPECT_EQ(ReadValue(Ini(), "Bilder", "Anbieter", "unset"), "unset");
     EXPECT_EQ(ReadValue(Ini(), "Posting", "Code", "unset"), "unset");
 }

@@ -79,7 +79,9 @@ TEST(HostLookup, AddressesAndReservedNamesNeverReachTheResolver) {
     SocketFailure why = SocketFailure::Timeout;
     EXPECT_EQ(LookUpHost("127.0.0.1", Within(5s), resolver, &why), kLoopback);
     EXPECT_EQ(why, SocketFailure::None);
-    for (const char* name : {"", "upload.Example.INVALID.", "lumar.invalid", "invalid"}) {
+    // Dotted addresses are read strictly: trailing junk or short forms are no address and no name.
+    for (const char* name : {"", "upload.Example.INVALID.", "lumar.invalid", "invalid",
+                             "127.0.0.1 /x", "127.1", "127.0.0.1\r", "255.255.255.255"}) {
         EXPECT_EQ(LookUpHost(name, Within(5s), resolver, &why), kAddressNone) << name;
         EXPECT_EQ(why, SocketFailure::HostNotFound) << name;
     }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "hoster_emulator/hoster_emulator.h"
 #include "support/temp_dir.h"
 #include "upload/hoster_table.h"
 #include "upload/upload_request.h"
@@ -24,8 +25,8 @@ std::string Field(const std::string& name, const std::string& value) {
 
 TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
     test::TempDir dir;
-    // File bytes with NUL, CR LF, a boundary look-alike and high bytes must pass unchanged.
-    const std::string image = std::string("\xFF\xD8\x00\r\n--ZoBaRmInTeRiX\xE4\xFF\xD9", 22);
+    // File bytes with NUL, CR LF, a cut-off boundary and high bytes must pass unchanged.
+    const std::string image = std::string("\xFF\xD8\x00\r\n--ZoBaRmInTeRi\xE4\xFF\xD9", 21);
     const std::string path = dir.write("My Pics/b\xC3\xA4r.jpg", image);
 
     UploadRequest request;
@@ -39,6 +40,27 @@ TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
                              "\"\r\nContent-Type: image/jpeg\r\n\r\n" + image + "\r\n--ZoBaRmInTeRiX--\r\n";
     EXPECT_EQ(request.bytes, Header("/upload.php", "www.dumpanimage.com", body.size()) + body);
     EXPECT_EQ(request.fileBytes, image.size());
+}
+
+// A file holding the boundary line would end its part early and inject a field of its own.
+TEST(UploadRequest, FileHoldingTheBoundaryGetsABoundaryItDoesNotHold) {
+    test::TempDir dir;
+    const std::string image =
+        "\xFF\xD8\r\n--ZoBaRmInTeRiX\r\nContent-Disposition: form-data; "
+        "name=\"tos\"\r\n\r\nno\xFF\xD9";
+    UploadRequest request;
+    ASSERT_EQ(BuildUploadRequest(InitHosters()[4], dir.write("b.jpg", image), request),
+              RequestProblem::None);
+    const std::string marker = "boundary=";
+    const size_t at = request.bytes.find(marker) + marker.size();
+    const std::string boundary = request.bytes.substr(at, request.bytes.find("\r\n", at) - at);
+    EXPECT_EQ(boundary.rfind("ZoBaRmInTeRiX_", 0), 0u);
+    EXPECT_EQ(image.find(boundary), std::string::npos);
+    const std::vector<tools::FormPart> parts =
+        tools::ParseMultipart(request.bytes.substr(request.bytes.find("\r\n\r\n") + 4), boundary);
+    ASSERT_EQ(parts.size(), 7u);
+    EXPECT_EQ(parts[5].content, "yes");
+    EXPECT_EQ(parts[6].content, image);
 }
 
 TEST(UploadRequest, BlankFirstValueOfImagevenueIsSentAsABlank) {

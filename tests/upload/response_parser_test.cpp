@@ -58,7 +58,34 @@ TEST(ExtractCode, FirstOccurrencesWinAndAnHttpErrorPageCountsByItsMarkers) {
     EXPECT_EQ(Cut(4, "<h1>404</h1><textarea>[URL=e]x</textarea>"), "[URL=e]");
 }
 
+TEST(CutCode, EmptyAndOverlongCodesFailWithTheirReasonAndControlCharactersGo) {
+    HosterDef meeting = kRows[6];
+    meeting.EndMarker = "[URL=";  // found where the code begins
+    const std::string longest = "[URL=" + std::string(kMaxCodeBytes - 5, 'x');
+    const struct {
+        const HosterDef& row;
+        std::string answer;
+        CutProblem problem;
+        std::string code;
+    } cases[] = {
+        {meeting, "<textarea>[URL=a]</textarea>", CutProblem::Empty, ""},
+        {kRows[6], std::string("\r\n[URL=a\x1B[2J\r\n\tb\0c\x7F]</textarea>", 31), CutProblem::None,
+         "[URL=a[2J\tbc]"},
+        {kRows[6], longest + "</textarea>", CutProblem::None, longest},
+        {kRows[6], longest + "y</textarea>", CutProblem::TooLong, ""},
+        // Without an end marker: it may lie past the answer's cap.
+        {kRows[6], longest + "y", CutProblem::TooLong, ""},
+    };
+    for (const auto& c : cases) {
+        const CodeCut cut = CutCode(c.answer, c.row);
+        EXPECT_EQ(cut.problem, c.problem) << c.answer.substr(0, 40);
+        EXPECT_EQ(cut.code, c.code) << c.answer.substr(0, 40);
+    }
+}
+
 TEST(FindNoCase, IgnoresCaseOfAsciiLettersOnly) {
+    EXPECT_EQ(FindNoCase("aAaAab", "AAAB"), 2u);  // a partial match overlaps the real one
+    EXPECT_EQ(FindNoCase("abababc", "ABABC", 1), 2u);
     EXPECT_EQ(FindNoCase("abcABC", "Bc", 2), 4u);
     EXPECT_EQ(FindNoCase("\xC4", "\xE4"), std::string_view::npos);
     EXPECT_EQ(FindNoCase("ab", "abc"), std::string_view::npos);

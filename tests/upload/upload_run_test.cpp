@@ -387,6 +387,26 @@ TEST_F(UploadRunTest, RefusedConnectionAnswerWithoutMarkersAndNoHosterFail) {
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", "none"), "none");
 }
 
+// A cut that is no code (too long, or empty because the markers meet) fails with its reason
+// and counts nowhere.
+TEST_F(UploadRunTest, OverlongOrEmptyCodesFailWithTheirReason) {
+    std::vector<ImageEntry> rows = {Image("a.jpg")};
+    const std::string line = "Upload von Bild: " + dir.path() + "/a.jpg...";
+    emulator.SetMisbehaviour(Misbehaviour::Raw);
+    emulator.SetRawAnswer(
+        "HTTP/1.0 200 OK\r\n\r\n<textarea>[URL=" + std::string(70000, 'x') + "</textarea>", {});
+    Run(rows, 6);
+    EXPECT_EQ(recorder->log[0], line + "fehlgeschlagen ! (Code zu lang)");
+
+    emulator.SetMisbehaviour(Misbehaviour::None);
+    hosters.Hosters[6].EndMarker = "[URL=";
+    Run(rows, 6);
+    EXPECT_EQ(recorder->log[0], line + "fehlgeschlagen ! (leerer Code)");
+    EXPECT_TRUE(rows[0].checked);
+    EXPECT_EQ(recorder->messages.size(), 1u);
+    EXPECT_EQ(ReadValue(settings, "Stat", "Files", "none"), "none");
+}
+
 TEST(UploadFigures, ClockPercentAndSizes) {
     EXPECT_EQ(SecondsToClock(59), "00:00:59");
     EXPECT_EQ(SecondsToClock(59.9), "00:00:59");

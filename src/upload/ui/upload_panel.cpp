@@ -140,7 +140,7 @@ void UploadPanel::AppendLog(const std::string& text, bool lineEnd) {
 
 void UploadPanel::Figures(const UploadFigures& figures) {
     lbFTP_[0]->setText(QString::number(figures.remainingCount));
-    lbFTP_[1]->setText(ToQ(FormatRemainingKB(figures.remainingKB)));
+    lbFTP_[1]->setText(ToQ(FormatRemainingKB(figures.remainingKB, DecimalSeparator())));
     if (figures.remainingSeconds)
         lbFTP_[3]->setText(ToQ(SecondsToClock(static_cast<double>(*figures.remainingSeconds))));
 }

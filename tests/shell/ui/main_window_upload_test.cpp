@@ -1,6 +1,8 @@
 // A whole upload from a click on cmUpload to the posting in the code panel, against the
 // hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's progress bar
-// and timer.
+// and timer. The program runs under a German locale, as a German desktop session starts it, so
+// the C library reads and writes numbers with a decimal comma.
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +10,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "hoster_emulator/hoster_emulator.h"
@@ -68,6 +73,11 @@ private:
     }
 
 private slots:
+    void initTestCase() {
+        // Fails rather than skips: without the German locale the figures below prove nothing.
+        QVERIFY2(std::strcmp(std::localeconv()->decimal_point, ",") == 0,
+                 "de_DE.UTF-8 is missing; scripts/setup.sh generates it");
+    }
     void init() {
         f_ = new test::WindowFixture;
         emulator_ = new tools::HosterEmulator;
@@ -80,12 +90,15 @@ private slots:
     }
 
     void aWholeRunEndsWithThePostingInTheCodePanel() {
-        StartWindow();
+        StartWindow("[Stat]\r\nFiles=10\r\nSize=1572864.0\r\n");
+        QCOMPARE(w_->StatusPanelText(3), QString("Upload: 10 - Size: 1,50 MB"));
         AddImages({"a.jpg", "b.jpg"});
         Screenshot("main-window.png");
         w_->List().SelectOnly(2);
         w_->listPanel()->Command(5);  // a break between the two images
+        Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
 
         // The code panel replaced the upload panel, which replaced the list.
         QVERIFY(Showing("picCode"));
@@ -114,9 +127,9 @@ private slots:
         const QStringList log = w_->uploadPanel()->LogText().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(log.size(), 2);
         for (const QString& line : log) QVERIFY2(line.endsWith("erfolgreich !"), qPrintable(line));
-        QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", ""), std::string("2"));
-        QCOMPARE(w_->StatFiles(), 2.0);
-        QVERIFY(w_->StatusPanelText(3).startsWith("Upload: 2 - Size: 0,00 MB"));
+        QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", ""), std::string("12"));
+        QCOMPARE(w_->StatFiles(), 12.0);
+        QCOMPARE(w_->StatusPanelText(3), QString("Upload: 12 - Size: 1,50 MB"));
         QCOMPARE(w_->uploadPanel()->progress()->Percent(), 100);
 
         // The split-size box takes digits only; "Schliessen" stores the four options.
@@ -158,10 +171,17 @@ private slots:
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWindow();
         AddImages({"a.jpg", "b.jpg"});
-        UploadWhileWaitingForTheFirstAnswer([this] {
+        double kb = 0;
+        for (int p = 1; p <= 2; ++p)
+            kb += QLocale().toDouble(QString::fromStdString(w_->List().Row(p).kB).trimmed());
+        QVERIFY(kb > 0);
+        QString remaining;
+        UploadWhileWaitingForTheFirstAnswer([this, &remaining] {
             Screenshot("upload-panel.png");
+            remaining = Find<QLabel>("lbFTP_4")->text();
             QTest::mouseClick(Find<QPushButton>("cmAbbruch"), Qt::LeftButton);
         });
+        QCOMPARE(remaining, QLocale().toString(kb, 'f', 1) + " KB");
         QVERIFY(!w_->UploadRunning());
         QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
         QVERIFY(w_->List().Row(1).checked);
@@ -225,5 +245,10 @@ private slots:
     }
 };
 
-QTEST_MAIN(MainWindowUploadTest)
+int main(int argc, char** argv) {
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
+    QApplication app(argc, argv);  // takes the C library's locale from the environment
+    MainWindowUploadTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "main_window_upload_test.moc"
