@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
