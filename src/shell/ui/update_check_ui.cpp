@@ -85,7 +85,9 @@ std::string FetchVersionDocument(const QUrl& url, int timeoutMs) {
 UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFile,
                                   const UpdateCheckHooks& hooks) {
     const std::string address = ReadTextSetting(settingsFile, keys::VersionUrl);
-    if (address.empty()) return UpdateCheckOutcome::Continue;
+    const QString page = ToQ(ReadTextSetting(settingsFile, keys::DownloadUrl));
+    // Without a page to offer, a question would only end the program for nothing.
+    if (address.empty() || page.isEmpty()) return UpdateCheckOutcome::Continue;
     const std::string document = FetchVersionDocument(QUrl(ToQ(address)), hooks.timeoutMs);
     if (!ShouldOfferUpdate(document)) return UpdateCheckOutcome::Continue;
 
@@ -93,7 +95,6 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
     QuestionBox& question = hooks.question ? *hooks.question : messageBox;
     if (!question.AskYesNo(owner, ToQ(kUpdateQuestionTitle), ToQ(kUpdateQuestionText)))
         return UpdateCheckOutcome::Continue;
-    const QString page = ToQ(ReadTextSetting(settingsFile, keys::DownloadUrl));
     if (hooks.openPage)
         hooks.openPage(page);
     else

@@ -152,6 +152,8 @@ private slots:
 
     void choosingAHosterShowsItsLimitAndHomePage() {
         test::WindowFixture f;
+        f.hooks.addresses.forum = "http://lumar.example/forum";
+        f.hooks.addresses.donation = "http://lumar.example/give";
         auto w = f.Start();
         auto* box = Find<QComboBox>(w.get(), "cbHoster");
         box->setCurrentIndex(4);
@@ -169,9 +171,20 @@ private slots:
         QCOMPARE(QUrl(opened.first()), QUrl::fromUserInput(Find<QLabel>(w.get(), "lbURL")->text()));
         QTest::mouseClick(Find<QLabel>(w.get(), "Spende"), Qt::LeftButton);
         QTest::mouseClick(Find<QLabel>(w.get(), "Image1"), Qt::LeftButton);
-        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened, QStringList({opened.first(), "http://lumar.example/give",
+                                      "http://lumar.example/forum"}));
         for (const char* link : {"lbURL", "Spende", "Image1"})
             QCOMPARE(Find<QLabel>(w.get(), link)->cursor().shape(), Qt::PointingHandCursor);
+
+        // A build without the project's addresses shows neither link.
+        test::WindowFixture bare;
+        bare.hooks.addresses = {};
+        auto plain = bare.Start();
+        plain->show();
+        QVERIFY(!Find<QLabel>(plain.get(), "Spende")->isVisible());
+        QTest::mouseClick(Find<QLabel>(plain.get(), "Image1"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(Find<QLabel>(plain.get(), "Image1")->cursor().shape(), Qt::ArrowCursor);
     }
 
     void quittingStoresOnlyTheHosterIndex() {

@@ -78,9 +78,10 @@ struct Check {
 
     explicit Check(bool answerYes = false) : question(answerYes) {}
 
-    UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs) {
+    UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs,
+                           const std::string& downloadUrl = "http://127.0.0.1:1/download.html") {
         WriteValue(ini, "Update", "VersionUrl", FromQ(versionUrl));
-        WriteValue(ini, "Update", "DownloadUrl", "http://127.0.0.1:1/download.html");
+        WriteValue(ini, "Update", "DownloadUrl", downloadUrl);
         UpdateCheckHooks hooks;
         hooks.question = &question;
         hooks.openPage = [this](const QString& url) { opened << url; };
@@ -154,6 +155,8 @@ void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
     Check check(true);
     QCOMPARE(check.Run(""), UpdateCheckOutcome::Continue);  // empty address: the check is off
     QCOMPARE(check.Run("::not a url::"), UpdateCheckOutcome::Continue);
+    // No download page to offer: the check is off as well.
+    QCOMPARE(check.Run(server.Url(), kUpdateTimeoutMs, ""), UpdateCheckOutcome::Continue);
     QCOMPARE(server.connections, 0);
     quint16 port = 0;
     {
