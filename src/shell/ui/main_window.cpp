@@ -215,8 +215,6 @@ void MainWindow::BuildTitleArea() {
         imWin_[i]->setGeometry(i == 0 ? 580 : 606, 16, 20, 20);
         imWin_[i]->setCursor(Qt::ArrowCursor);
     }
-    imWin_[0]->setToolTip(QString::fromUtf8("In den Infobereich"));
-    imWin_[1]->setToolTip(QString::fromUtf8("Beenden"));
     connect(imWin_[0], &LinkLabel::clicked, this, &MainWindow::MinimizeToTray);
     connect(imWin_[1], &LinkLabel::clicked, this, &MainWindow::Quit);
 }
@@ -294,6 +292,12 @@ void MainWindow::ApplyInterfaceTexts() {
     strings_ = LoadUiStrings(languageFile_, textBlockButton ? FromQ(textBlockButton->text()) : "");
     statusPanels_[0]->setText(" " + ToQ(strings_.Get(kStrStatusReady)));
     statusPanels_[1]->setText(ToQ(strings_.Get(kStrImages)));
+    const QString donation = ToQ(strings_.Get(kStrDonation));
+    spende_->setPixmap(DonationPixmap(donation));
+    spende_->setAccessibleName(donation);
+    imWin_[0]->setToolTip(ToQ(strings_.Get(kStrToTrayTip)));
+    imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
+    codePanel_->ApplyMessageTexts(strings_);
 }
 
 QString MainWindow::StatusPanelText(int panel) const {

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "shell/config_paths.h"
+#include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
@@ -93,7 +94,10 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
 
     MessageBoxQuestion messageBox;
     QuestionBox& question = hooks.question ? *hooks.question : messageBox;
-    if (!question.AskYesNo(owner, ToQ(kUpdateQuestionTitle), ToQ(kUpdateQuestionText)))
+    if (!question.AskYesNo(
+            owner, ToQ(kUpdateQuestionTitle),
+            ToQ(LookupString(hooks.languageFile.empty() ? LanguageFile() : hooks.languageFile,
+                             kStrUpdateQuestion))))
         return UpdateCheckOutcome::Continue;
     if (hooks.openPage)
         hooks.openPage(page);

@@ -101,7 +101,9 @@ private slots:
         f.dir.write("Lumar.ini",
                     "[Bilder]\r\nPreview=0\r\nCenter=0\r\nAnbieter=12\r\n[Posting]\r\nSplit=1\r\n"
                     "SplitSize=7\r\nCode=1\r\n[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
-        f.dir.write("language.ini", "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n");
+        f.dir.write("language.ini",
+                    "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n"
+                    "[STRINGS]\r\n039=Donate\r\n040=To the tray\r\n042=Links as\r\n");
         auto w = f.Start();
         QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
         QVERIFY(!Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
@@ -115,6 +117,10 @@ private slots:
         QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Start upload"));
         QCOMPARE(Find<QPushButton>(w.get(), "cmConfig")->text(), QString("weitere Einstellungen..."));
         QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)), QString("Insert text"));
+        QCOMPARE(Find<QLabel>(w.get(), "Spende")->accessibleName(), QString("Donate"));
+        QCOMPARE(Find<QLabel>(w.get(), "imWin_0")->toolTip(), QString("To the tray"));
+        QCOMPARE(Find<QLabel>(Find<QWidget>(w.get(), "picCode"), "Label1")->text(),
+                 QString("Links as"));
     }
 
     void anAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
