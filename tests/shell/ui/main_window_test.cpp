@@ -23,6 +23,12 @@
 
 using namespace lumar;
 
+// Stands in for the widget Qt's XEmbed tray icon shows (its class is private to Qt, and this
+// test has no X11 notification area); the window knows it by its class name.
+class QSystemTrayIconSys : public QWidget {
+    Q_OBJECT
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 private:
@@ -223,6 +229,16 @@ private slots:
         QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
         QVERIFY(!w->isVisible());
         w->OnTrayActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w->isVisible());
+
+        // What an XEmbed notification area delivers for a right double click: one context
+        // activation for the first press, then the double click on the icon's widget only.
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
+        QSystemTrayIconSys icon;
+        w->OnTrayActivated(QSystemTrayIcon::Context);
+        QTest::mouseDClick(&icon, Qt::LeftButton);  // the left one comes as its own activation
+        QVERIFY(!w->isVisible());
+        QTest::mouseDClick(&icon, Qt::RightButton);
         QVERIFY(w->isVisible());
     }
 
