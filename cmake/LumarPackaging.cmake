@@ -45,5 +45,5 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # offscreen). The JPEG reader comes with libqt6gui6 and the FFmpeg sound plugin with
 # libqt6multimedia6, both found by shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, qt6-translations-l10n")
 include(CPack)

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth curl time
-  qt6-qpa-plugins
+  qt6-qpa-plugins qt6-translations-l10n
   locales
 )
 

@@ -6,6 +6,7 @@
 #include "shell/settings_keys.h"
 #include "shell/ui/main_messages.h"
 #include "shell/ui/main_window.h"
+#include "shell/ui/qt_translations.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
 #include "upload/socket_layer.h"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     // --config-dir DIR chooses the settings folder, as for lumar-cli.
     lumar::InitConfigFolder(ArgumentValue(args, "--config-dir").toStdString());
+    lumar::ui::LoadQtTranslations(lumar::LanguageFile());
 
     lumar::ui::MainWindowHooks hooks;
     // --no-update-check skips the version check (offline use, screenshots).

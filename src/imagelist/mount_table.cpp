@@ -146,13 +146,13 @@ std::vector<MountedDrive> MountedDrives() {
     return ParseMountTable(table, ReadVolumeLabels());
 }
 
-std::string DriveCaption(const MountedDrive& drive) {
+std::string DriveCaption(const MountedDrive& drive, const DriveKindCaptions& captions) {
     std::string label = drive.label;
     if (label.empty()) {
         switch (drive.kind) {
-            case DriveKind::Fixed: label = "Lokaler Datenträger"; break;
-            case DriveKind::Removable: label = "Wechseldatenträger"; break;
-            case DriveKind::Network: label = "Netzlaufwerk"; break;
+            case DriveKind::Fixed: label = captions.fixed; break;
+            case DriveKind::Removable: label = captions.removable; break;
+            case DriveKind::Network: label = captions.network; break;
         }
     }
     std::string shown = drive.mountPoint;

@@ -32,8 +32,16 @@ std::map<std::string, std::string> ReadVolumeLabels(const std::string& byLabelFo
 // The drives of this machine.
 std::vector<MountedDrive> MountedDrives();
 
-// The tree caption: the label (or the generic text of the kind when there is none) followed by
+// What the tree calls a drive without a volume label, by kind; the interface's language
+// replaces these German defaults.
+struct DriveKindCaptions {
+    std::string fixed = "Lokaler Datenträger";
+    std::string removable = "Wechseldatenträger";
+    std::string network = "Netzlaufwerk";
+};
+
+// The tree caption: the label (or the caption of the kind when there is none) followed by
 // the mount point in parentheses, e.g. "STICK (/media/u/STICK)".
-std::string DriveCaption(const MountedDrive& drive);
+std::string DriveCaption(const MountedDrive& drive, const DriveKindCaptions& captions = {});
 
 }  // namespace lumar

@@ -203,14 +203,28 @@ PostingView ShowSelectedPart(const PostingState& state, int selectedPart) {
     return PostingView{SelectedText(state, selectedPart), std::nullopt, std::nullopt};
 }
 
-std::string AdvertisingLine(bool centred, std::string_view text) {
+std::string AdvertisingLine(bool centred, bool html, std::string_view text,
+                            std::string_view homePageUrl) {
     std::string line;
+    if (html) {
+        const bool link = !homePageUrl.empty();
+        std::string escaped(text);
+        ReplaceAll(escaped, "&", "&amp;");
+        ReplaceAll(escaped, "<", "&lt;");
+        ReplaceAll(escaped, ">", "&gt;");
+        if (centred) line += "<CENTER>";
+        if (link) line.append("<a href=").append(homePageUrl).append(">");
+        line += "<font size=1 face=Tahoma>" + escaped + "</font>";
+        if (link) line += "</a>";
+        if (centred) line += "</CENTER>";
+        return line;
+    }
     if (centred) line += kCenterOpen;
-    line += "[URL=";
-    line += kHomePageUrl;
-    line += "][SIZE=1][FONT=Tahoma]";
+    if (!homePageUrl.empty()) line.append("[URL=").append(homePageUrl).append("]");
+    line += "[SIZE=1][FONT=Tahoma]";
     line += text;
-    line += "[/FONT][/SIZE][/URL]";
+    line += "[/FONT][/SIZE]";
+    if (!homePageUrl.empty()) line += "[/URL]";
     if (centred) line += kCenterClose;
     return line;
 }
@@ -221,7 +235,7 @@ std::string ExportText(const PostingState& state, const PostingOptions& options,
     if (ReadIntSetting(settingsFile, keys::Werbung) == 1) {
         out += kCrLf;
         out += kCrLf;
-        out += AdvertisingLine(options.center, texts.advertising);
+        out += AdvertisingLine(options.center, options.html, texts.advertising, texts.homePageUrl);
     }
     return out;
 }

@@ -18,13 +18,11 @@
 
 #include "imagelist/image_entry.h"
 #include "imagelist/text_blocks.h"
+#include "shell/project_addresses.h"
 
 namespace lumar {
 
 class UiStrings;
-
-// The product's home page, linked by the advertising line.
-inline constexpr std::string_view kHomePageUrl = "http://www.lumar-tool.de";
 
 // Default texts of the two message entries the builder uses (entries 5 and 13 of the
 // language file's STRINGS section); callers pass the loaded ones in PostingTexts.
@@ -34,6 +32,8 @@ inline constexpr std::string_view kDefaultAdvertisingText = ">>Bilder wurden hoc
 struct PostingTexts {
     std::string partLabel{kDefaultPartLabel};              // "Postingteilstück" -> "Postingteilstück #1"
     std::string advertising{kDefaultAdvertisingText};      // the advertising line's text
+    // The page the advertising line links to; empty: the line carries no link.
+    std::string homePageUrl{kBuiltInAddresses.homePage};
 };
 
 // The two texts as loaded into the program's message table.
@@ -112,12 +112,15 @@ const std::string& SelectedText(const PostingState& state, int selectedPart);
 // A click on the part selector.
 PostingView ShowSelectedPart(const PostingState& state, int selectedPart);
 
-// The advertising line as appended on export (without the two leading CR LF); always BBCode.
-std::string AdvertisingLine(bool centred, std::string_view text);
+// The advertising line as appended on export (without the two leading CR LF), in the
+// posting's format: small Tahoma text linked to the home page ([URL] or <a>), without the link
+// when there is no address. In HTML the text is escaped, so a text like ">>...<<" stays text.
+std::string AdvertisingLine(bool centred, bool html, std::string_view text,
+                            std::string_view homePageUrl);
 
 // The shown text (selected part while split, else the whole posting) followed, when the
 // setting Bilder/Werbung of `settingsFile` is 1 (read anew at every call), by two CR LF and
-// the advertising line, centred when options.center is on.
+// the advertising line, centred when options.center is on and in HTML when options.html is.
 std::string ExportText(const PostingState& state, const PostingOptions& options,
                        const PostingTexts& texts, const std::string& settingsFile);
 

@@ -115,6 +115,25 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "036", "", "kein Code in der Antwort"},
     {"STRINGS", "037", "", "abgebrochen"},
     {"STRINGS", "038", "", "Die Einstellungen können nicht gespeichert werden. Ordner:"},
+    {"STRINGS", "039", "", "Spende"},
+    {"STRINGS", "040", "", "In den Infobereich"},
+    {"STRINGS", "041", "", "Beenden"},
+    {"STRINGS", "042", "", "Links ausgeben als"},
+    {"STRINGS", "043", "", "-| BILDFEHLER |-"},
+    {"STRINGS", "044", "", "Die Datei"},
+    {"STRINGS", "045", "", "ist kein gültiges Bild !"},
+    {"STRINGS", "046", "", "Es wurden nicht alle Bilder erfolgreich hochgeladen...."},
+    {"STRINGS", "047", "",
+     "Du kannst diese nachträglich hochladen ohne den Code der bisher hochgeladenen Bildern "
+     "zuverlieren. Schliesse dazu das Codefenster und starte den Upload erneut !"},
+    {"STRINGS", "048", "",
+     "Es gibt eine neue Version von Lumar. Soll ich die Downloadseite öffnen ?"},
+    {"STRINGS", "049", "", "Lokaler Datenträger"},
+    {"STRINGS", "050", "", "Wechseldatenträger"},
+    {"STRINGS", "051", "", "Netzlaufwerk"},
+    {"STRINGS", "052", "", "Sound anhalten"},
+    // Not shown: the language of the texts, as a code such as "en"; Qt's own texts follow it.
+    {"STRINGS", "053", "", "de"},
     {"STRINGS", "060", "", "leerer Code"},
     {"STRINGS", "061", "", "Code zu lang"},
     {"STRINGS", "070", "", "Ordner nicht lesbar:"},
@@ -169,6 +188,11 @@ std::string LookupText(const IniDocument& language, const LanguageEntry& entry) 
     return language.Read(entry.section, entry.key, entry.defaultText);
 }
 
+std::string LookupString(const std::string& languageFile, int number) {
+    const LanguageEntry* entry = FindLanguageEntry(kStringsSection, KeyOf(number));
+    return entry ? LookupText(languageFile, *entry) : std::string();
+}
+
 const std::string& UiStrings::Get(int index) const {
     static const std::string empty;
     if (index < 0 || index >= kSize) return empty;
@@ -190,10 +214,7 @@ UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cm
     LoadEntry(strings, languageFile, kStrStatusReady);
     for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
-    for (int n = kReasonEmptyCode; n <= kReasonCodeTooLong; ++n)
-        LoadEntry(strings, languageFile, n);
-    LoadEntry(strings, languageFile, kStrFolderUnreadable);
-    LoadEntry(strings, languageFile, kStrPathTooLong);
+    for (int n = kStrDonation; n < UiStrings::kSize; ++n) LoadEntry(strings, languageFile, n);
     return strings;
 }
 

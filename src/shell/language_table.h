@@ -46,6 +46,9 @@ const LanguageEntry* FindLanguageEntry(std::string_view section, std::string_vie
 std::string LookupText(const std::string& languageFile, const LanguageEntry& entry);
 // The same in a language file already parsed (LoadIniFile), for loading many texts at once.
 std::string LookupText(const IniDocument& language, const LanguageEntry& entry);
+// The same for STRINGS entry `number`, for windows that need a message before or without the
+// program's UiStrings; "" for a number the table does not hold.
+std::string LookupString(const std::string& languageFile, int number);
 
 // Entries of `UiStrings`; the number is the STRINGS key, except entry 19 (see LoadUiStrings).
 enum UiString : int {
@@ -84,6 +87,21 @@ enum UiString : int {
     kReasonCancelled = 37,
     // Start-up warning when the settings folder cannot be written, followed by the folder.
     kStrSettingsNotSaved = 38,
+    kStrDonation = 39,             // the donation badge
+    kStrToTrayTip = 40,            // tool tips of the minimise and close images
+    kStrQuitTip = 41,
+    kStrLinksAs = 42,              // code panel: label before the output formats
+    kStrNotAnImageTitle = 43,      // message when an added file is no image:
+    kStrNotAnImageBefore = 44,     //   "Die Datei" + path + "ist kein gültiges Bild !"
+    kStrNotAnImageAfter = 45,
+    kStrNotAllUploaded = 46,       // after a run with images left: first paragraph, then the
+    kStrNotAllUploadedHint = 47,   //   hint how to upload the rest
+    kStrUpdateQuestion = 48,       // the update check's question
+    kStrFixedDrive = 49,           // folder tree: captions of drives without a volume label
+    kStrRemovableDrive = 50,
+    kStrNetworkDrive = 51,
+    kStrStopSoundTip = 52,         // tool tip of the stop-sound button
+    kStrLanguageCode = 53,         // the language of the texts ("de", "en", ...)
     // Why a cut out of the answer is no code.
     kReasonEmptyCode = 60,
     kReasonCodeTooLong = 61,
@@ -109,7 +127,7 @@ private:
 // 021 to 024, then entry 19 = `cmBilder4Caption` (the caption the text-block button carries
 // after its own caption was applied, so a translated Frame0/007 comes back when the button
 // returns to "insert"), then 020, then 030, then the failure reasons 031 to 037 and 038, then
-// the reasons 060 and 061, and the folder-scan texts 070 and 071.
+// the entries from 039 on.
 UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption);
 
 // "0.00": the byte count in MB (1024 * 1024 bytes), rounded half away from zero to two

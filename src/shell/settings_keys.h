@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shell/project_addresses.h"
+
 namespace lumar {
 
 enum class SettingType {
@@ -52,11 +54,12 @@ inline constexpr SettingKey Ausrichtung{"VBCode", "Ausrichtung", SettingType::In
 inline constexpr SettingKey SavePathCode{"VBCode", "SavePathCode", SettingType::Path, "~"};
 inline constexpr SettingKey StatFiles{"Stat", "Files", SettingType::Count, "0"};
 inline constexpr SettingKey StatSize{"Stat", "Size", SettingType::Count, "0"};
-// Where the update check looks; an empty VersionUrl switches the check off.
+// Where the update check looks; an empty VersionUrl switches the check off. The defaults are
+// the build's addresses, empty unless the build sets them.
 inline constexpr SettingKey VersionUrl{"Update", "VersionUrl", SettingType::Path,
-                                       "http://www.lumar-tool.de/version.txt"};
+                                       kBuiltInAddresses.versionDocument};
 inline constexpr SettingKey DownloadUrl{"Update", "DownloadUrl", SettingType::Path,
-                                        "http://www.lumar-tool.de/download.html"};
+                                        kBuiltInAddresses.downloadPage};
 }  // namespace keys
 
 // All keys above, in table order.

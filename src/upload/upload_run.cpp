@@ -31,6 +31,13 @@ std::string JoinWords(const std::string& text, const std::string& word) {
     return text + " " + word;
 }
 
+// The message in the interface's language; a table that was never loaded gives the German.
+std::string NotAllUploadedText(const UiStrings& strings) {
+    const std::string& first = strings.Get(kStrNotAllUploaded);
+    if (first.empty()) return std::string(kNotAllUploadedText);
+    return first + "\r\n\r\n" + strings.Get(kStrNotAllUploadedHint);
+}
+
 int ReasonFor(SocketFailure failure) {
     switch (failure) {
         case SocketFailure::HostNotFound: return kReasonHostNotFound;
@@ -174,7 +181,8 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     observer_.RunFinished();
     bool anyLeft = false;
     for (const ImageEntry& row : rows) anyLeft = anyLeft || IsCheckedImage(row);
-    if (anyLeft) observer_.ShowMessage(std::string(kNotAllUploadedTitle), std::string(kNotAllUploadedText));
+    if (anyLeft)
+        observer_.ShowMessage(std::string(kNotAllUploadedTitle), NotAllUploadedText(strings_));
     observer_.FinishPosting(rows);
 
     if (!options.settingsFile.empty()) {

@@ -94,7 +94,9 @@ TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
     EXPECT_EQ(split.out.rfind("<a href=", 0), 0u);
     EXPECT_NE(split.out.find("/i/3/b.jpg"), std::string::npos);  // part 2: the second image
     EXPECT_EQ(split.out.find("/i/2/a.jpg"), std::string::npos);  // part 1 is not printed
-    EXPECT_NE(split.out.find("\r\n\r\n[URL="), std::string::npos);  // the advertising line stays BBCode
+    // The advertising line follows the posting's format.
+    EXPECT_NE(split.out.find("<font size=1 face=Tahoma>"), std::string::npos);
+    EXPECT_EQ(split.out.find("[SIZE="), std::string::npos);
 }
 
 TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {

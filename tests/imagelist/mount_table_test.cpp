@@ -37,6 +37,7 @@ TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {
     const std::vector<MountedDrive> bare = ParseMountTable("");
     ASSERT_EQ(bare.size(), 1u);
     EXPECT_EQ(DriveCaption(bare[0]), "Lokaler Datenträger (/)");
+    EXPECT_EQ(DriveCaption(bare[0], {"Local disk", "", ""}), "Local disk (/)");
 }
 
 TEST(MountTable, LabelsComeFromTheLinkNames) {

@@ -163,20 +163,30 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     PostingState state;
     state.code = "A ";
     const std::string plain =
-        "[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE][/URL]";
-    // No settings file: Werbung defaults to 1; no language file: the built-in texts.
-    const PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
+        "[SIZE=1][FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE]";
+    // No settings file: Werbung defaults to 1; no language file: the built-in texts; no
+    // address built in: the line carries no link.
+    PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
+    defaults.homePageUrl = "";
     EXPECT_EQ(ExportText(state, Options(false), defaults, ini), "A \r\n\r\n" + plain);
     EXPECT_EQ(ExportText(state, Options(true), defaults, ini), "A \r\n\r\n[CENTER]" + plain + "[/CENTER]");
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
     EXPECT_EQ(ExportText(state, Options(true), {}, ini), "A ");
-    // The line stays BBCode while HTML output is selected, and carries the loaded text.
+    // The line follows the posting's format and carries the loaded text and the address.
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "1"));
-    dir.write("language.ini", "[STRINGS]\r\n005=Part\r\n013=made with Lumar\r\n");
-    const PostingTexts texts = PostingTextsFrom(LoadUiStrings(dir.file("language.ini"), ""));
+    dir.write("language.ini", "[STRINGS]\r\n005=Part\r\n013=made with Lumar & <Qt>\r\n");
+    PostingTexts texts = PostingTextsFrom(LoadUiStrings(dir.file("language.ini"), ""));
+    texts.homePageUrl = "http://lumar.example";
     EXPECT_EQ(texts.partLabel, "Part");
+    EXPECT_EQ(ExportText(state, Options(false), texts, ini),
+              "A \r\n\r\n[URL=http://lumar.example][SIZE=1][FONT=Tahoma]made with Lumar & "
+              "<Qt>[/FONT][/SIZE][/URL]");
+    EXPECT_EQ(ExportText(state, Options(true, true), texts, ini),
+              "A \r\n\r\n<CENTER><a href=http://lumar.example><font size=1 face=Tahoma>"
+              "made with Lumar &amp; &lt;Qt&gt;</font></a></CENTER>");
+    texts.homePageUrl = "";
     EXPECT_EQ(ExportText(state, Options(false, true), texts, ini),
-              "A \r\n\r\n[URL=http://www.lumar-tool.de][SIZE=1][FONT=Tahoma]made with Lumar[/FONT][/SIZE][/URL]");
+              "A \r\n\r\n<font size=1 face=Tahoma>made with Lumar &amp; &lt;Qt&gt;</font>");
 
     // Split on with room for all exports the whole posting, whatever part was selected.
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));

@@ -12,9 +12,15 @@ namespace {
 TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
     for (const char* offered : {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
         EXPECT_TRUE(ShouldOfferUpdate(offered)) << offered;
+    for (const char* same : {"V1.01.0010\r\n", "V1.01.0010\n", "V1.01.0010 \t\r\n", "\r\n"})
+        EXPECT_FALSE(ShouldOfferUpdate(same)) << same;
     EXPECT_FALSE(ShouldOfferUpdate("V1.02.0000 <br>"));
     EXPECT_TRUE(ShouldOfferUpdate("V2", "V1"));
     EXPECT_FALSE(ShouldOfferUpdate("V1", "V1"));
+
+    EXPECT_EQ(CurrentVersionText(), "V1.01.0010");  // the project version the label shows too
+    EXPECT_EQ(UpdateVersionText("2.12.345"), "V2.12.0345");
+    EXPECT_EQ(UpdateVersionText("1.x"), "V1.00.0000");
 
     EXPECT_EQ(VersionDocumentText(200, "V1.01.0011"), "V1.01.0011");
     for (int status : {0, 301}) EXPECT_EQ(VersionDocumentText(status, "Moved"), "") << status;

@@ -8,6 +8,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "shell/config_paths.h"
+#include "shell/language_table.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -167,6 +169,10 @@ void DirTree::Rebuild() {
                                     ThemeIcon(QStringLiteral("user-desktop"), QAbstractFileIconProvider::Desktop));
     QTreeWidgetItem* computer = AddNode(root, tr("Computer"), kComputerKey,
                                         ThemeIcon(QStringLiteral("computer"), QAbstractFileIconProvider::Computer));
+    const std::string languageFile = LanguageFile();
+    const DriveKindCaptions captions{LookupString(languageFile, kStrFixedDrive),
+                                     LookupString(languageFile, kStrRemovableDrive),
+                                     LookupString(languageFile, kStrNetworkDrive)};
     for (const MountedDrive& drive : drives_) {
         QString icon = QStringLiteral("drive-harddisk");
         auto fallback = QAbstractFileIconProvider::Drive;
@@ -176,7 +182,8 @@ void DirTree::Rebuild() {
             fallback = QAbstractFileIconProvider::Network;
         }
         const QString key = ToQ(drive.mountPoint);
-        QTreeWidgetItem* node = AddNode(computer, ToQ(DriveCaption(drive)), key, ThemeIcon(icon, fallback));
+        QTreeWidgetItem* node =
+            AddNode(computer, ToQ(DriveCaption(drive, captions)), key, ThemeIcon(icon, fallback));
         AddPlaceholder(node, key + QStringLiteral("_empty_child"));
     }
     root->setExpanded(true);

@@ -13,6 +13,7 @@
 #include "imagelist/ui/image_list_model.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
+#include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/main_desktop.h"
 #include "shell/ui/main_messages.h"
@@ -152,8 +153,11 @@ void ImageListPanel::DrawRow(int position) {
     // repeat the message.
     previewRowIndex_ = position;
     if (!picPreview_->ShowFile(file) && env_.messages) {
-        env_.messages->Warn(window(), QStringLiteral("-| BILDFEHLER |-"),
-                            QStringLiteral("Die Datei %1 ist kein gültiges Bild !").arg(path));
+        const UiStrings german = LoadUiStrings("", "");
+        const UiStrings& strings = env_.strings ? *env_.strings : german;
+        env_.messages->Warn(window(), ToQ(strings.Get(kStrNotAnImageTitle)),
+                            ToQ(strings.Get(kStrNotAnImageBefore)) + " " + path + " " +
+                                ToQ(strings.Get(kStrNotAnImageAfter)));
     }
 }
 

@@ -157,6 +157,11 @@ void CodePanel::SetStopVisible(bool visible) { cmStop_->setVisible(visible); }
 
 void CodePanel::ApplyLanguage(const std::string& languageFile) { ApplyCaptions(this, "Frame2", languageFile); }
 
+void CodePanel::ApplyMessageTexts(const UiStrings& strings) {
+    if (auto* label1 = findChild<QLabel*>("Label1")) label1->setText(ToQ(strings.Get(kStrLinksAs)));
+    cmStop_->setToolTip(ToQ(strings.Get(kStrStopSoundTip)));
+}
+
 void CodePanel::RestoreSettings(const std::string& settingsFile) {
     settingsFile_ = settingsFile;
     // setChecked and setText run the handlers exactly when the state changes, as a click would.

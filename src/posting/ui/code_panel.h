@@ -57,6 +57,9 @@ public:
     void SetStopVisible(bool visible);
     // Captions of section Frame2 of the language file.
     void ApplyLanguage(const std::string& languageFile);
+    // The two texts of the panel that are messages, not Frame2 captions: the label before the
+    // output formats and the stop button's tool tip.
+    void ApplyMessageTexts(const UiStrings& strings);
 
     // Start-up: the options from the settings file (also the file the panel writes to and
     // exports with), each assignment running the handler a user's click would run.

@@ -34,9 +34,6 @@ static void InitLumarResources() { Q_INIT_RESOURCE(lumar); }
 namespace lumar::ui {
 namespace {
 
-constexpr char kCommunityUrl[] = "http://www.lumar-tool.de/forum";
-constexpr char kDonationUrl[] = "http://www.lumar-tool.de/spenden.html";
-
 // The shared area of the list, upload and code panels.
 QRect PanelArea() {
     const int left = TwipsToPixels(kPanelLeftTwips);
@@ -75,7 +72,7 @@ QPixmap WindowButtonPixmap(int index) {
 }
 
 // The donation link: a small heart on a badge.
-QPixmap DonationPixmap() {
+QPixmap DonationPixmap(const QString& caption) {
     QPixmap pixmap(82, 22);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -94,7 +91,7 @@ QPixmap DonationPixmap() {
     font.setPointSizeF(8);
     font.setBold(true);
     painter.setFont(font);
-    painter.drawText(QRectF(26, 0, 54, 22), Qt::AlignVCenter | Qt::AlignLeft, "Spende");
+    painter.drawText(QRectF(26, 0, 54, 22), Qt::AlignVCenter | Qt::AlignLeft, caption);
     return pixmap;
 }
 
@@ -183,11 +180,15 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildTitleArea() {
-    image1_ = new LinkLabel("Image1", this, true);
+    // Without a forum address the logo is only a picture.
+    const QString forum = ToQ(hooks_.addresses.forum);
+    image1_ = new LinkLabel("Image1", this, !forum.isEmpty());
     image1_->setPixmap(LogoPixmap(40));
     image1_->setGeometry(14, 8, 40, 40);
-    image1_->setToolTip(kCommunityUrl);
-    connect(image1_, &LinkLabel::clicked, this, [this] { OpenInShell(this, kCommunityUrl); });
+    if (!forum.isEmpty()) {
+        image1_->setToolTip(forum);
+        connect(image1_, &LinkLabel::clicked, this, [this, forum] { OpenInShell(this, forum); });
+    }
 
     auto* title = new QLabel("Lumar", this);
     title->setObjectName("Label1");
@@ -205,11 +206,13 @@ void MainWindow::BuildTitleArea() {
     lbAppVersion_->setGeometry(63, 33, 120, 16);
     lbAppVersion_->setAttribute(Qt::WA_TransparentForMouseEvents);
 
+    const QString donation = ToQ(hooks_.addresses.donation);
     spende_ = new LinkLabel("Spende", this, true);
-    spende_->setPixmap(DonationPixmap());
+    spende_->setPixmap(DonationPixmap(QStringLiteral("Spende")));
     spende_->setGeometry(484, 15, 82, 22);
-    spende_->setToolTip(kDonationUrl);
-    connect(spende_, &LinkLabel::clicked, this, [this] { OpenInShell(this, kDonationUrl); });
+    spende_->setToolTip(donation);
+    spende_->setVisible(!donation.isEmpty());
+    connect(spende_, &LinkLabel::clicked, this, [this, donation] { OpenInShell(this, donation); });
 
     for (int i = 0; i < 2; ++i) {
         imWin_[i] = new LinkLabel(QStringLiteral("imWin_%1").arg(i), this);
@@ -217,8 +220,6 @@ void MainWindow::BuildTitleArea() {
         imWin_[i]->setGeometry(i == 0 ? 580 : 606, 16, 20, 20);
         imWin_[i]->setCursor(Qt::ArrowCursor);
     }
-    imWin_[0]->setToolTip(QString::fromUtf8("In den Infobereich"));
-    imWin_[1]->setToolTip(QString::fromUtf8("Beenden"));
     connect(imWin_[0], &LinkLabel::clicked, this, &MainWindow::MinimizeToTray);
     connect(imWin_[1], &LinkLabel::clicked, this, &MainWindow::Quit);
 }
@@ -255,9 +256,11 @@ bool MainWindow::Start() {
     barPalette.setColor(QPalette::Window, palette().color(QPalette::Window));
     sBar_->setPalette(barPalette);
     // 4: the three links carry the hand cursor (set when they were made; kept here in order).
-    for (QWidget* link : {static_cast<QWidget*>(hosterFrame_->findChild<LinkLabel*>("lbURL")),
-                          static_cast<QWidget*>(image1_), static_cast<QWidget*>(spende_)})
-        if (link) link->setCursor(Qt::PointingHandCursor);
+    // (A logo without a forum address is no link and keeps the arrow.)
+    if (auto* lbURL = hosterFrame_->findChild<LinkLabel*>("lbURL"))
+        lbURL->setCursor(Qt::PointingHandCursor);
+    if (!hooks_.addresses.forum.empty()) image1_->setCursor(Qt::PointingHandCursor);
+    spende_->setCursor(Qt::PointingHandCursor);
     // 5: the hoster table and the hoster choice (selects the first).
     hosters_ = LoadHosters(HostersFile());
     hosterFrame_->SetHosters(hosters_);
@@ -294,6 +297,12 @@ void MainWindow::ApplyInterfaceTexts() {
     strings_ = LoadUiStrings(languageFile_, textBlockButton ? FromQ(textBlockButton->text()) : "");
     statusPanels_[0]->setText(" " + ToQ(strings_.Get(kStrStatusReady)));
     statusPanels_[1]->setText(ToQ(strings_.Get(kStrImages)));
+    const QString donation = ToQ(strings_.Get(kStrDonation));
+    spende_->setPixmap(DonationPixmap(donation));
+    spende_->setAccessibleName(donation);
+    imWin_[0]->setToolTip(ToQ(strings_.Get(kStrToTrayTip)));
+    imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
+    codePanel_->ApplyMessageTexts(strings_);
 }
 
 QString MainWindow::StatusPanelText(int panel) const {

@@ -18,6 +18,7 @@
 #include "posting/posting_builder.h"
 #include "posting/text_block_editing.h"
 #include "shell/language_table.h"
+#include "shell/project_addresses.h"
 #include "upload/hoster_table.h"
 
 class QLabel;
@@ -51,6 +52,8 @@ struct MainWindowHooks {
     std::function<bool()> trayAvailable;
     // The text-block editor of command 4 (empty: the real editor).
     std::function<bool(QWidget*, TextBlockEditMode, int, TextBlockPlacement*)> editTextBlock;
+    // The forum and donation links; an empty address shows no link.
+    ProjectAddresses addresses = kBuiltInAddresses;
 };
 
 class MainWindow : public QWidget {
@@ -113,6 +116,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildTitleArea();

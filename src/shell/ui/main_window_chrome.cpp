@@ -100,7 +100,31 @@ void MainWindow::MinimizeToTray() {
     tray_->setToolTip("Lumar");
     tray_->show();
     inTray_ = true;
+    // See eventFilter: the right-button double click reaches only the icon's own widget.
+    qApp->installEventFilter(this);
     hide();
+}
+
+namespace {
+
+// The widget Qt shows in an XEmbed notification area (X11 without a StatusNotifierItem host).
+bool IsXEmbedTrayIcon(const QObject* object) {
+    return object->isWidgetType() &&
+           qstrcmp(object->metaObject()->className(), "QSystemTrayIconSys") == 0;
+}
+
+}  // namespace
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Qt's XEmbed icon turns the first press of a right double click into a context
+    // activation and drops the double click itself, so the activations alone cannot tell it
+    // from a single right click; its mouse events can.
+    if (inTray_ && event->type() == QEvent::MouseButtonDblClick && IsXEmbedTrayIcon(watched) &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::RightButton) {
+        BringToFront();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
@@ -125,6 +149,7 @@ void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
 
 void MainWindow::BringToFront() {
     if (tray_) tray_->hide();
+    qApp->removeEventFilter(this);
     inTray_ = false;
     lastTrayContextMs_ = -1;
     showNormal();
@@ -139,6 +164,7 @@ void MainWindow::Quit() {
     // A running upload stops at its next wait slice; its end skips everything it would show.
     if (run_) run_->Abort();
     if (tray_) tray_->hide();
+    qApp->removeEventFilter(this);
     inTray_ = false;
     hide();
     QCoreApplication::quit();

@@ -1,8 +1,11 @@
 #include "shell/ui/sound.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
+#include <QAudioSink>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPointer>
 
@@ -25,19 +28,26 @@ void PreferSelfContainedBackend() {
     }
 }
 
-QMediaPlayer* NewPlayer(QObject* parent) {
-    PreferSelfContainedBackend();
-    return new QMediaPlayer(parent);
-}
-
 }  // namespace
 
-MediaSoundPlayer::MediaSoundPlayer(QObject* parent)
-    : QObject(parent), player_(NewPlayer(this)), output_(new QAudioOutput(this)) {
-    player_->setAudioOutput(output_);
+bool AudioOutputAvailable() {
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) return false;
+    // A listed device may still refuse to open (a sound server that went away, a device held
+    // by another program). The FFmpeg back end does not check that and writes into the sink it
+    // never got, so open it once here and let the player have it only when that works.
+    QAudioSink probe(device, device.preferredFormat());
+    QIODevice* sink = probe.start();
+    const bool opened = sink != nullptr && probe.error() == QAudio::NoError;
+    probe.stop();
+    return opened;
 }
 
-MediaSoundPlayer::~MediaSoundPlayer() { player_->stop(); }
+MediaSoundPlayer::MediaSoundPlayer(QObject* parent) : QObject(parent) {}
+
+MediaSoundPlayer::~MediaSoundPlayer() {
+    if (player_) player_->stop();
+}
 
 bool MediaSoundPlayer::PlaySoundFile(const std::string& path) {
     if (started_) StopSound();
@@ -45,6 +55,16 @@ bool MediaSoundPlayer::PlaySoundFile(const std::string& path) {
     // Checked here rather than left to the back end, which would report the failure only
     // later and asynchronously.
     if (path.empty() || !file.isFile() || !file.isReadable()) return started_;
+    if (!AudioOutputAvailable()) return started_;
+    if (!player_) {
+        PreferSelfContainedBackend();
+        player_ = new QMediaPlayer(this);
+        output_ = new QAudioOutput(this);
+        player_->setAudioOutput(output_);
+    }
+    // The output follows the desktop's current default device, which may have changed since
+    // the player was made.
+    output_->setDevice(QMediaDevices::defaultAudioOutput());
     player_->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
     player_->setPosition(0);
     player_->play();
@@ -53,11 +73,12 @@ bool MediaSoundPlayer::PlaySoundFile(const std::string& path) {
 }
 
 void MediaSoundPlayer::StopSound() {
+    if (!player_) return;
     player_->stop();
     player_->setSource(QUrl());
 }
 
-QUrl MediaSoundPlayer::OpenFile() const { return player_->source(); }
+QUrl MediaSoundPlayer::OpenFile() const { return player_ ? player_->source() : QUrl(); }
 
 SoundPlayer& ProgramSoundPlayer() {
     // Owned by the application object, so it goes away before the audio back end does.

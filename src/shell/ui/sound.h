@@ -22,7 +22,12 @@ public:
     virtual void StopSound() = 0;
 };
 
-// WAV and MP3 through Qt Multimedia.
+// Whether the desktop offers an audio output that can be opened now. Without one the
+// multimedia back end would write into an audio sink it never got and crash.
+bool AudioOutputAvailable();
+
+// WAV and MP3 through Qt Multimedia. The player is made at the first sound that has an output
+// to go to; without an output nothing is opened and nothing plays.
 class MediaSoundPlayer : public QObject, public SoundPlayer {
     Q_OBJECT
 public:
@@ -34,11 +39,12 @@ public:
 
     // The file that is open, empty when none is.
     QUrl OpenFile() const;
+    // nullptr until a sound found an output.
     QMediaPlayer* Player() const { return player_; }
 
 private:
-    QMediaPlayer* player_;
-    QAudioOutput* output_;
+    QMediaPlayer* player_ = nullptr;
+    QAudioOutput* output_ = nullptr;
     bool started_ = false;
 };
 

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "shell/config_paths.h"
+#include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
@@ -85,15 +86,19 @@ std::string FetchVersionDocument(const QUrl& url, int timeoutMs) {
 UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFile,
                                   const UpdateCheckHooks& hooks) {
     const std::string address = ReadTextSetting(settingsFile, keys::VersionUrl);
-    if (address.empty()) return UpdateCheckOutcome::Continue;
+    const QString page = ToQ(ReadTextSetting(settingsFile, keys::DownloadUrl));
+    // Without a page to offer, a question would only end the program for nothing.
+    if (address.empty() || page.isEmpty()) return UpdateCheckOutcome::Continue;
     const std::string document = FetchVersionDocument(QUrl(ToQ(address)), hooks.timeoutMs);
     if (!ShouldOfferUpdate(document)) return UpdateCheckOutcome::Continue;
 
     MessageBoxQuestion messageBox;
     QuestionBox& question = hooks.question ? *hooks.question : messageBox;
-    if (!question.AskYesNo(owner, ToQ(kUpdateQuestionTitle), ToQ(kUpdateQuestionText)))
+    if (!question.AskYesNo(
+            owner, ToQ(kUpdateQuestionTitle),
+            ToQ(LookupString(hooks.languageFile.empty() ? LanguageFile() : hooks.languageFile,
+                             kStrUpdateQuestion))))
         return UpdateCheckOutcome::Continue;
-    const QString page = ToQ(ReadTextSetting(settingsFile, keys::DownloadUrl));
     if (hooks.openPage)
         hooks.openPage(page);
     else

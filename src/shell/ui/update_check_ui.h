@@ -29,6 +29,7 @@ struct UpdateCheckHooks {
     QuestionBox* question = nullptr;                   // nullptr: MessageBoxQuestion
     std::function<void(const QString& url)> openPage;  // empty: the desktop's web browser
     int timeoutMs = kUpdateTimeoutMs;
+    std::string languageFile;  // the question's text; empty: the program's language.ini
 };
 
 // The body of the answer at `url` when it is a version document (see VersionDocumentText),

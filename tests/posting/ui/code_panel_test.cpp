@@ -104,8 +104,9 @@ private slots:
         WriteValue(ini_, "Bilder", "Werbung", "1");
         Find<QPushButton>("cmCode_0")->click();
         QCOMPARE(QGuiApplication::clipboard()->text(),
-                 QString("[CENTER]C5 C6 C7 C8 [/CENTER]\r\n\r\n[CENTER][URL=http://www.lumar-tool.de][SIZE=1]"
-                         "[FONT=Tahoma]>>Bilder wurden hochgeladen mit Lumar<<[/FONT][/SIZE][/URL][/CENTER]"));
+                 QString("[CENTER]C5 C6 C7 C8 [/CENTER]\r\n\r\n") +
+                     QString::fromStdString(AdvertisingLine(true, false, kDefaultAdvertisingText,
+                                                            kBuiltInAddresses.homePage)));
         Find<QCheckBox>("ckCenter")->click();
         QCOMPARE(panel_->ShownText(), QString("C5 C6 C7 C8 "));
 

@@ -15,6 +15,7 @@
 #include "shell/language_table.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/qt_translations.h"
 #include "support/temp_dir.h"
 
 using namespace lumar;
@@ -89,6 +90,7 @@ private slots:
     void withoutFileEveryCaptionIsGermanWithoutTrailingBlanks();
     void oneTranslatedKeyChangesExactlyOneCaptionAndEntry19FollowsTheButton();
     void titlesTableHeadersAndMissingControls();
+    void qtsOwnTextsFollowTheInterfaceLanguage();
 };
 
 void CaptionsTest::withoutFileEveryCaptionIsGermanWithoutTrailingBlanks() {
@@ -180,6 +182,18 @@ void CaptionsTest::titlesTableHeadersAndMissingControls() {
     delete main->findChild<QGroupBox*>("Frame_0", Qt::FindDirectChildrenOnly);
     QVERIFY(!ApplyCaption(main.get(), "Frame_0", "-> Bilder"));
     QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
+}
+
+// The message boxes' Yes button as Qt words it in the installed language.
+void CaptionsTest::qtsOwnTextsFollowTheInterfaceLanguage() {
+    test::TempDir dir;
+    const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
+    QVERIFY(LoadQtTranslations(dir.file("language.ini")));  // no file: German
+    QCOMPARE(yes(), QString("&Ja"));
+    QVERIFY(LoadQtTranslations(dir.write("fr.ini", "[STRINGS]\r\n053=fr\r\n")));
+    QCOMPARE(yes(), QString("&Oui"));
+    LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
+    QCOMPARE(yes(), QString("&Yes"));
 }
 
 QTEST_MAIN(CaptionsTest)

@@ -23,6 +23,12 @@
 
 using namespace lumar;
 
+// Stands in for the widget Qt's XEmbed tray icon shows (its class is private to Qt, and this
+// test has no X11 notification area); the window knows it by its class name.
+class QSystemTrayIconSys : public QWidget {
+    Q_OBJECT
+};
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 private:
@@ -101,7 +107,9 @@ private slots:
         f.dir.write("Lumar.ini",
                     "[Bilder]\r\nPreview=0\r\nCenter=0\r\nAnbieter=12\r\n[Posting]\r\nSplit=1\r\n"
                     "SplitSize=7\r\nCode=1\r\n[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
-        f.dir.write("language.ini", "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n");
+        f.dir.write("language.ini",
+                    "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n"
+                    "[STRINGS]\r\n039=Donate\r\n040=To the tray\r\n042=Links as\r\n");
         auto w = f.Start();
         QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
         QVERIFY(!Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
@@ -115,6 +123,10 @@ private slots:
         QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Start upload"));
         QCOMPARE(Find<QPushButton>(w.get(), "cmConfig")->text(), QString("weitere Einstellungen..."));
         QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)), QString("Insert text"));
+        QCOMPARE(Find<QLabel>(w.get(), "Spende")->accessibleName(), QString("Donate"));
+        QCOMPARE(Find<QLabel>(w.get(), "imWin_0")->toolTip(), QString("To the tray"));
+        QCOMPARE(Find<QLabel>(Find<QWidget>(w.get(), "picCode"), "Label1")->text(),
+                 QString("Links as"));
     }
 
     void anAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
@@ -152,6 +164,8 @@ private slots:
 
     void choosingAHosterShowsItsLimitAndHomePage() {
         test::WindowFixture f;
+        f.hooks.addresses.forum = "http://lumar.example/forum";
+        f.hooks.addresses.donation = "http://lumar.example/give";
         auto w = f.Start();
         auto* box = Find<QComboBox>(w.get(), "cbHoster");
         box->setCurrentIndex(4);
@@ -169,9 +183,20 @@ private slots:
         QCOMPARE(QUrl(opened.first()), QUrl::fromUserInput(Find<QLabel>(w.get(), "lbURL")->text()));
         QTest::mouseClick(Find<QLabel>(w.get(), "Spende"), Qt::LeftButton);
         QTest::mouseClick(Find<QLabel>(w.get(), "Image1"), Qt::LeftButton);
-        QCOMPARE(opened.size(), 3);
+        QCOMPARE(opened, QStringList({opened.first(), "http://lumar.example/give",
+                                      "http://lumar.example/forum"}));
         for (const char* link : {"lbURL", "Spende", "Image1"})
             QCOMPARE(Find<QLabel>(w.get(), link)->cursor().shape(), Qt::PointingHandCursor);
+
+        // A build without the project's addresses shows neither link.
+        test::WindowFixture bare;
+        bare.hooks.addresses = {};
+        auto plain = bare.Start();
+        plain->show();
+        QVERIFY(!Find<QLabel>(plain.get(), "Spende")->isVisible());
+        QTest::mouseClick(Find<QLabel>(plain.get(), "Image1"), Qt::LeftButton);
+        QCOMPARE(opened.size(), 3);
+        QCOMPARE(Find<QLabel>(plain.get(), "Image1")->cursor().shape(), Qt::ArrowCursor);
     }
 
     void quittingStoresOnlyTheHosterIndex() {
@@ -204,6 +229,16 @@ private slots:
         QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
         QVERIFY(!w->isVisible());
         w->OnTrayActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w->isVisible());
+
+        // What an XEmbed notification area delivers for a right double click: one context
+        // activation for the first press, then the double click on the icon's widget only.
+        QTest::mouseClick(Find<QLabel>(w.get(), "imWin_0"), Qt::LeftButton);
+        QSystemTrayIconSys icon;
+        w->OnTrayActivated(QSystemTrayIcon::Context);
+        QTest::mouseDClick(&icon, Qt::LeftButton);  // the left one comes as its own activation
+        QVERIFY(!w->isVisible());
+        QTest::mouseDClick(&icon, Qt::RightButton);
         QVERIFY(w->isVisible());
     }
 

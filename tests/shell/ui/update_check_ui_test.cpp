@@ -78,9 +78,10 @@ struct Check {
 
     explicit Check(bool answerYes = false) : question(answerYes) {}
 
-    UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs) {
+    UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs,
+                           const std::string& downloadUrl = "http://127.0.0.1:1/download.html") {
         WriteValue(ini, "Update", "VersionUrl", FromQ(versionUrl));
-        WriteValue(ini, "Update", "DownloadUrl", "http://127.0.0.1:1/download.html");
+        WriteValue(ini, "Update", "DownloadUrl", downloadUrl);
         UpdateCheckHooks hooks;
         hooks.question = &question;
         hooks.openPage = [this](const QString& url) { opened << url; };
@@ -113,7 +114,7 @@ void UpdateCheckTest::onlyAnotherPlainVersionIsOffered() {
     const std::vector<Row> rows = {
         {Http("200 OK", "V1.01.0010"), 0},
         {Http("200 OK", "V1.02.0000"), 1},
-        {Http("200 OK", "V1.01.0010\r\n"), 1},  // exact comparison: a line break is another version
+        {Http("200 OK", "V1.01.0010\r\n"), 0},  // a saved line end makes no new version
         {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"), 0},
         {Http("404 Not Found", "Not Found"), 0},
         {Http("500 Internal Server Error", "oops"), 0},
@@ -154,6 +155,8 @@ void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
     Check check(true);
     QCOMPARE(check.Run(""), UpdateCheckOutcome::Continue);  // empty address: the check is off
     QCOMPARE(check.Run("::not a url::"), UpdateCheckOutcome::Continue);
+    // No download page to offer: the check is off as well.
+    QCOMPARE(check.Run(server.Url(), kUpdateTimeoutMs, ""), UpdateCheckOutcome::Continue);
     QCOMPARE(server.connections, 0);
     quint16 port = 0;
     {
