@@ -4,8 +4,8 @@
 
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "shell/ui/message_boxes.h"
+#include "app/ui/main_window.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
 

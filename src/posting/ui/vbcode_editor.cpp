@@ -21,7 +21,7 @@
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {

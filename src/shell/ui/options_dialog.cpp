@@ -10,7 +10,7 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"

@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"

@@ -1,10 +1,10 @@
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {

@@ -1,4 +1,4 @@
-#include "shell/ui/main_dialogs.h"
+#include "app/ui/main_dialogs.h"
 
 #include <QApplication>
 

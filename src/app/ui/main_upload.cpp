@@ -4,9 +4,9 @@
 
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
-#include "shell/ui/main_hoster_frame.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "upload/ui/hoster_frame.h"
+#include "shell/ui/message_boxes.h"
+#include "app/ui/main_window.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "upload/ui/upload_panel.h"

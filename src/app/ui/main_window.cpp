@@ -1,4 +1,4 @@
-#include "shell/ui/main_window.h"
+#include "app/ui/main_window.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,17 +10,17 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_desktop.h"
-#include "shell/ui/main_dialogs.h"
-#include "shell/ui/main_hoster_frame.h"
-#include "shell/ui/main_link_label.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/desktop_services.h"
+#include "app/ui/main_dialogs.h"
+#include "upload/ui/hoster_frame.h"
+#include "shell/ui/link_label.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/options_dialog.h"
 #include "shell/ui/sound.h"
 #include "shell/ui/qt_text.h"

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "shell/config_paths.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "shell/ui/message_boxes.h"
+#include "app/ui/main_window.h"
 #include "support/temp_dir.h"
 
 namespace lumar::test {
