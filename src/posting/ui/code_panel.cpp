@@ -166,9 +166,7 @@ void CodePanel::RestoreSettings(const std::string& settingsFile) {
     opCode_[ReadIntSetting(settingsFile_, keys::Code) == 1 ? 1 : 0]->setChecked(true);
 }
 
-void CodePanel::ShowFinishedPosting(std::span<const ImageEntry> rows) {
-    Show(FinishPosting(posting_, rows, blocks_, Options(), Texts()));
-}
+void CodePanel::ShowFinishedPosting(const PostingView& view) { Show(view); }
 
 PostingOptions CodePanel::Options() const {
     PostingOptions options;

@@ -62,9 +62,8 @@ public:
     // exports with), each assignment running the handler a user's click would run.
     void RestoreSettings(const std::string& settingsFile);
 
-    // The end of an upload run, after CollectPosting: centre, convert and split the posting
-    // as the options say and show it.
-    void ShowFinishedPosting(std::span<const ImageEntry> rows);
+    // The end of an upload run: the posting FinishPosting built with this panel's Options().
+    void ShowFinishedPosting(const PostingView& view);
 
     // The state of the option controls, as the builder takes it.
     PostingOptions Options() const;

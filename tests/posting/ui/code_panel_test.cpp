@@ -51,7 +51,7 @@ class CodePanelTest : public QObject {
         for (int i = 1; i <= 10; ++i) list_.Append(Image(i));
         std::vector<ImageEntry> rows = list_.Rows();
         CollectPosting(state_, rows, blocks_);
-        panel_->ShowFinishedPosting(rows);
+        panel_->ShowFinishedPosting(FinishPosting(state_, rows, blocks_, panel_->Options(), PostingTexts{}));
     }
 
 private slots:
