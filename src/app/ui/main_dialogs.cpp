@@ -5,34 +5,34 @@
 #include "imagelist/add_images.h"
 #include "imagelist/ui/folder_browser.h"
 #include "posting/ui/vbcode_editor.h"
-#include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
 
-EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
-                                const UiStrings* strings, std::shared_ptr<MessageBoxes> messages) {
-    return [&blocks, settingsFile, strings, messages](QWidget* owner, TextBlockEditMode mode,
-                                                      int editIndex, TextBlockPlacement* placement) {
+EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<MessageBoxes> messages) {
+    return [&session, messages](QWidget* owner, TextBlockEditMode mode, int editIndex,
+                                TextBlockPlacement* placement) {
         VbCodeEditorEnv env;
-        env.settingsFile = settingsFile;
-        env.strings = strings;
+        env.settingsFile = session.SettingsFile();
+        env.languageFile = session.LanguageFile();
+        env.strings = &session.Strings();
         env.messages = messages;
-        const TextBlockEditOutcome outcome = EditTextBlock(owner, blocks, mode, editIndex, env);
+        const TextBlockEditOutcome outcome =
+            EditTextBlock(owner, session.Blocks(), mode, editIndex, env);
         if (!outcome.storedBlock) return false;
         if (placement) *placement = outcome.placement;
         return true;
     };
 }
 
-std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
-                                                  char decimalSeparator) {
-    return [&list, settingsFile, decimalSeparator](QWidget* owner) {
+std::function<void(QWidget* owner)> FolderBrowser(Session& session, char decimalSeparator) {
+    return [&session, decimalSeparator](QWidget* owner) {
         AddOptions options;
         options.decimalSeparator = decimalSeparator;
         options.pump = [] { QCoreApplication::processEvents(); };
-        frmBrowseFolder dialog(list, settingsFile, options, LanguageFile(), owner);
+        frmBrowseFolder dialog(session.List(), session.SettingsFile(), options,
+                               session.LanguageFile(), owner);
         dialog.exec();
     };
 }

@@ -13,12 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "imagelist/image_list.h"
-#include "imagelist/text_blocks.h"
-#include "posting/posting_builder.h"
-#include "posting/text_block_editing.h"
-#include "shell/language_table.h"
-#include "upload/hoster_table.h"
+#include "session/session.h"
 
 class QLabel;
 class QStatusBar;
@@ -56,7 +51,7 @@ struct MainWindowHooks {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(MainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    explicit MainWindow(Session& session, MainWindowHooks hooks = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The start-up steps. Returns false when the program is to end here (update accepted).
@@ -121,13 +116,14 @@ private:
     char DecimalSeparator() const;
 
     MainWindowHooks hooks_;
-    std::string settingsFile_;
-    std::string languageFile_;
-    HosterTable hosters_;
-    UiStrings strings_;
-    ImageList list_;
-    TextBlocks blocks_;
-    PostingState posting_;
+    Session& session_;
+    const std::string& settingsFile_;
+    const std::string& languageFile_;
+    HosterTable& hosters_;
+    UiStrings& strings_;
+    ImageList& list_;
+    TextBlocks& blocks_;
+    PostingState& posting_;
     double statFiles_ = 0;
     double statBytes_ = 0;
 

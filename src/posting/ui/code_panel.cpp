@@ -22,7 +22,6 @@
 #include "imagelist/image_list.h"
 #include "posting/ui/vbc_file_dialogs.h"
 #include "posting/vbc_file.h"
-#include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
@@ -43,8 +42,9 @@ bool SizeTextIsZero(const QString& text) {
 
 }  // namespace
 
-CodePanel::CodePanel(PostingState& posting, const TextBlocks& blocks, QWidget* parent)
-    : QWidget(parent), posting_(posting), blocks_(blocks), settingsFile_(SettingsFile()) {
+CodePanel::CodePanel(PostingState& posting, const TextBlocks& blocks, std::string settingsFile,
+                     QWidget* parent)
+    : QWidget(parent), posting_(posting), blocks_(blocks), settingsFile_(std::move(settingsFile)) {
     setObjectName("picCode");
     BuildControls();
 }

@@ -41,7 +41,9 @@ class CodePanel : public QWidget {
     Q_OBJECT
 public:
     // The state and the blocks must outlive the panel.
-    CodePanel(PostingState& posting, const TextBlocks& blocks, QWidget* parent = nullptr);
+    // `settingsFile` holds the panel's options until RestoreSettings names it again.
+    CodePanel(PostingState& posting, const TextBlocks& blocks, std::string settingsFile,
+              QWidget* parent = nullptr);
     ~CodePanel() override;
 
     // The image list whose rows a click on an output option rebuilds the posting from, and

@@ -10,11 +10,10 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "shell/ui/file_dialog.h"
-#include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
+#include "shell/ui/file_dialog.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 
@@ -169,8 +168,9 @@ void OptionsDialog::done(int result) {
     QDialog::done(result);
 }
 
-void ShowOptionsDialog(QWidget* owner, const UiStrings& strings) {
-    OptionsDialog dialog(SettingsFile(), LanguageFile(), strings, ProgramSoundPlayer(), nullptr, owner);
+void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
+                       const std::string& languageFile, const UiStrings& strings) {
+    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), nullptr, owner);
     dialog.exec();
 }
 

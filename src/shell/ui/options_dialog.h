@@ -68,6 +68,7 @@ private:
 };
 
 // Shows the dialog modally over `owner` with the program's settings, language file and sound.
-void ShowOptionsDialog(QWidget* owner, const UiStrings& strings);
+void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
+                       const std::string& languageFile, const UiStrings& strings);
 
 }  // namespace lumar::ui

@@ -10,7 +10,6 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include "shell/config_paths.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
 
@@ -100,7 +99,5 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
         OpenInBrowser(page);
     return UpdateCheckOutcome::EndProgram;
 }
-
-UpdateCheckOutcome RunUpdateCheck(QWidget* owner) { return RunUpdateCheck(owner, SettingsFile()); }
 
 }  // namespace lumar::ui

@@ -46,7 +46,5 @@ enum class UpdateCheckOutcome {
 // Yes, opens Update/DownloadUrl. Failures are silent.
 UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFile,
                                   const UpdateCheckHooks& hooks = {});
-// The same with the program's Lumar.ini, the message box and the desktop's browser.
-UpdateCheckOutcome RunUpdateCheck(QWidget* owner);
 
 }  // namespace lumar::ui

@@ -124,7 +124,7 @@ private slots:
             ++asked;
             return false;
         };
-        ui::MainWindow w(f.hooks);
+        ui::MainWindow w(f.NewSession(), f.hooks);
         QVERIFY(!w.Start());
         QCOMPARE(asked, 1);
         // The hoster list was filled before the check; the options were never restored.
