@@ -128,8 +128,9 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     env.messages = hooks_.messages;
     env.chooseImageFiles = hooks_.chooseImageFiles;
     if (!env.chooseImageFiles) {
-        env.chooseImageFiles = [](QWidget* owner, const std::string& initDir, const QString& title) {
-            cFileDialog& dialog = SharedFileDialog();
+        env.chooseImageFiles = [this](QWidget* owner, const std::string& initDir,
+                                      const QString& title) {
+            cFileDialog& dialog = fileDialog_;
             dialog.SetFilename("");
             dialog.setFlags(kFileMustExist);
             dialog.setFlags(dialog.flags() | kAllowMultiSelect);
@@ -283,8 +284,7 @@ bool MainWindow::Start() {
     statBytes_ = ReadCountSetting(settingsFile_, keys::StatSize);
     ShowStatsPanel();
     listPanel_->StripeList();
-    // 16: the one file dialog of the program.
-    SharedFileDialog();
+    // 16: the one file dialog of the program exists since the window was made.
     return true;
 }
 
@@ -331,7 +331,7 @@ void MainWindow::ShowCodePanel() {
 }
 
 void MainWindow::OpenOptions() {
-    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_);
+    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, fileDialog_);
 }
 
 }  // namespace lumar::ui

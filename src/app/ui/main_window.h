@@ -14,6 +14,7 @@
 #include <string>
 
 #include "session/session.h"
+#include "shell/ui/file_dialog.h"
 
 class QLabel;
 class QStatusBar;
@@ -124,6 +125,8 @@ private:
     ImageList& list_;
     TextBlocks& blocks_;
     PostingState& posting_;
+    // The program's one file dialog, shared by the image chooser and the options dialog.
+    cFileDialog fileDialog_;
     double statFiles_ = 0;
     double statBytes_ = 0;
 

@@ -150,9 +150,4 @@ bool cFileDialog::ShowOpen() {
 
 bool cFileDialog::ShowSave() { return Finish(backend_->Run(Request(true)), false); }
 
-cFileDialog& SharedFileDialog() {
-    static cFileDialog dialog;
-    return dialog;
-}
-
 }  // namespace lumar::ui

@@ -33,7 +33,7 @@ constexpr int kTimeoutDigits = 9;
 
 QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
                                           const QString& startFolder, const QString& filter) {
-    cFileDialog& dialog = SharedFileDialog();
+    cFileDialog& dialog = dialog_;
     dialog.SetFilename("");
     dialog.SetCancelError(false);
     dialog.setFlags(kFileMustExist);
@@ -48,13 +48,13 @@ QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
 }
 
 OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
-                             UiStrings strings, SoundPlayer& sound, FileChooser* chooser,
+                             UiStrings strings, SoundPlayer& sound, FileChooser& chooser,
                              QWidget* parent)
     : QDialog(parent),
       settingsFile_(std::move(settingsFile)),
       strings_(std::move(strings)),
       sound_(sound),
-      chooser_(chooser ? chooser : &platformChooser_) {
+      chooser_(&chooser) {
     setObjectName("frmTemp");
     setWindowTitle("Lumar");
     setModal(true);
@@ -169,8 +169,10 @@ void OptionsDialog::done(int result) {
 }
 
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
-                       const std::string& languageFile, const UiStrings& strings) {
-    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), nullptr, owner);
+                       const std::string& languageFile, const UiStrings& strings,
+                       cFileDialog& fileDialog) {
+    DialogFileChooser chooser(fileDialog);
+    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), chooser, owner);
     dialog.exec();
 }
 
