@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -24,11 +24,11 @@
 #include <vector>
 
 #include "imagelist/add_images.h"
-#include "imagelist/multi_file_name.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
 #include "shell/language_table.h"
+#include "shell/multi_file_name.h"
 
 namespace {
 

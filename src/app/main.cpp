@@ -2,10 +2,11 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/ui/main_window.h"
+#include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_translations.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
@@ -31,21 +32,26 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     // --config-dir DIR chooses the settings folder, as for lumar-cli.
     lumar::InitConfigFolder(ArgumentValue(args, "--config-dir").toStdString());
-    lumar::ui::LoadQtTranslations(lumar::LanguageFile());
+
+    // What this run works on; the window and its panels are handed it, none reaches for it.
+    lumar::Session session(lumar::SessionPaths::FromConfigFolder());
+    lumar::ui::LoadQtTranslations(session.LanguageFile());
 
     lumar::ui::MainWindowHooks hooks;
     // --no-update-check skips the version check (offline use, screenshots).
     if (!args.contains("--no-update-check")) {
-        hooks.updateCheck = [](QWidget* owner) {
-            return lumar::ui::RunUpdateCheck(owner, lumar::SettingsFile()) ==
+        hooks.updateCheck = [&session](QWidget* owner) {
+            lumar::ui::UpdateCheckHooks check;
+            check.languageFile = session.LanguageFile();
+            return lumar::ui::RunUpdateCheck(owner, session.SettingsFile(), check) ==
                    lumar::ui::UpdateCheckOutcome::Continue;
         };
     }
-    lumar::ui::MainWindow window(hooks);
+    lumar::ui::MainWindow window(session, hooks);
     if (!window.Start()) return 0;
     window.show();
     lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalMessageBoxes(), window.Strings(),
-                                        lumar::ConfigFolder());
+                                        session.Paths().configFolder);
     // --screenshot FILE saves a picture of the window once it is on screen and ends.
     const QString screenshot = ArgumentValue(args, "--screenshot");
     if (!screenshot.isEmpty()) {

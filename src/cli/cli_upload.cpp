@@ -16,7 +16,7 @@
 #include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
-#include "upload/posting_hand_over.h"
+#include "session/posting_hand_over.h"
 #include "upload/upload_run.h"
 
 namespace lumar::cli {

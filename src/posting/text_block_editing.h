@@ -53,12 +53,6 @@ EditorText SelectAll(const EditorText& box);
 // Number of UTF-16 code units of a UTF-8 text (bytes that are no valid UTF-8 count one each).
 int Utf16Length(std::string_view utf8);
 
-// How the editor was opened by the image list.
-enum class TextBlockEditMode { New = 1, Change = 2 };
-
-// Where a new text-block row goes relative to the current row of the list.
-enum class TextBlockPlacement { Before = 0, After = 1 };  // "davor", "danach"
-
 // The editor's remembered choices (section VBCode): list indexes and the placement option.
 struct EditorChoices {
     int color = 0;  // Black

@@ -12,7 +12,7 @@
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
-#include "upload/posting_hand_over.h"
+#include "session/posting_hand_over.h"
 #include "upload/upload_request.h"
 #include "upload/upload_run.h"
 

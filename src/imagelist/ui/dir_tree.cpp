@@ -8,7 +8,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/ui/qt_text.h"
 
@@ -169,10 +168,9 @@ void DirTree::Rebuild() {
                                     ThemeIcon(QStringLiteral("user-desktop"), QAbstractFileIconProvider::Desktop));
     QTreeWidgetItem* computer = AddNode(root, tr("Computer"), kComputerKey,
                                         ThemeIcon(QStringLiteral("computer"), QAbstractFileIconProvider::Computer));
-    const std::string languageFile = LanguageFile();
-    const DriveKindCaptions captions{LookupString(languageFile, kStrFixedDrive),
-                                     LookupString(languageFile, kStrRemovableDrive),
-                                     LookupString(languageFile, kStrNetworkDrive)};
+    const DriveKindCaptions captions{LookupString(languageFile_, kStrFixedDrive),
+                                     LookupString(languageFile_, kStrRemovableDrive),
+                                     LookupString(languageFile_, kStrNetworkDrive)};
     for (const MountedDrive& drive : drives_) {
         QString icon = QStringLiteral("drive-harddisk");
         auto fallback = QAbstractFileIconProvider::Drive;

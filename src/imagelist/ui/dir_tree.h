@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 #include <QWidget>
+#include <string>
 #include <vector>
 
 #include "imagelist/mount_table.h"
@@ -38,6 +39,8 @@ public:
     // documents and desktop folders. Takes effect with the next rebuild.
     void SetDrives(std::vector<MountedDrive> drives);
     void SetSpecialFolders(std::vector<SpecialFolder> folders);
+    // The language file the drive captions come from. Takes effect with the next rebuild.
+    void SetLanguageFile(std::string file) { languageFile_ = std::move(file); }
 
     QString Path() const;
     // Stores the path (with a trailing separator added), rebuilds the tree, opens the nodes
@@ -76,6 +79,7 @@ private:
     QTreeWidget* tree_;
     QString stored_;
     std::vector<MountedDrive> drives_;
+    std::string languageFile_;
     std::vector<SpecialFolder> specialFolders_;
     bool drivesSet_ = false;
     bool specialSet_ = false;

@@ -27,6 +27,7 @@ frmBrowseFolder::frmBrowseFolder(ImageList& list, std::string settingsFile, AddO
     setWindowTitle(QStringLiteral("Bildverzeichnis suchen..."));
     setModal(true);
     tree_->setObjectName(QStringLiteral("DirTree1"));
+    tree_->SetLanguageFile(languageFile);
     subDirs_->setObjectName(QStringLiteral("ckSubDir"));
     ok_->setObjectName(QStringLiteral("cmOK_0"));
     cancel_->setObjectName(QStringLiteral("cmOK_1"));

@@ -9,14 +9,14 @@
 #include <utility>
 
 #include "imagelist/add_images.h"
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 #include "imagelist/ui/image_list_model.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
-#include "shell/ui/main_desktop.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/desktop_services.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {

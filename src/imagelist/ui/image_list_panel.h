@@ -16,7 +16,6 @@
 #include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
-#include "posting/text_block_editing.h"
 #include "shell/language_table.h"
 
 class QCheckBox;

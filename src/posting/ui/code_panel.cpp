@@ -22,11 +22,10 @@
 #include "imagelist/image_list.h"
 #include "posting/ui/vbc_file_dialogs.h"
 #include "posting/vbc_file.h"
-#include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -43,8 +42,9 @@ bool SizeTextIsZero(const QString& text) {
 
 }  // namespace
 
-CodePanel::CodePanel(PostingState& posting, const TextBlocks& blocks, QWidget* parent)
-    : QWidget(parent), posting_(posting), blocks_(blocks), settingsFile_(SettingsFile()) {
+CodePanel::CodePanel(PostingState& posting, const TextBlocks& blocks, std::string settingsFile,
+                     QWidget* parent)
+    : QWidget(parent), posting_(posting), blocks_(blocks), settingsFile_(std::move(settingsFile)) {
     setObjectName("picCode");
     BuildControls();
 }
@@ -171,9 +171,7 @@ void CodePanel::RestoreSettings(const std::string& settingsFile) {
     opCode_[ReadIntSetting(settingsFile_, keys::Code) == 1 ? 1 : 0]->setChecked(true);
 }
 
-void CodePanel::ShowFinishedPosting(std::span<const ImageEntry> rows) {
-    Show(FinishPosting(posting_, rows, blocks_, Options(), Texts()));
-}
+void CodePanel::ShowFinishedPosting(const PostingView& view) { Show(view); }
 
 PostingOptions CodePanel::Options() const {
     PostingOptions options;

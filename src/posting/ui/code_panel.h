@@ -41,7 +41,9 @@ class CodePanel : public QWidget {
     Q_OBJECT
 public:
     // The state and the blocks must outlive the panel.
-    CodePanel(PostingState& posting, const TextBlocks& blocks, QWidget* parent = nullptr);
+    // `settingsFile` holds the panel's options until RestoreSettings names it again.
+    CodePanel(PostingState& posting, const TextBlocks& blocks, std::string settingsFile,
+              QWidget* parent = nullptr);
     ~CodePanel() override;
 
     // The image list whose rows a click on an output option rebuilds the posting from, and
@@ -65,9 +67,8 @@ public:
     // exports with), each assignment running the handler a user's click would run.
     void RestoreSettings(const std::string& settingsFile);
 
-    // The end of an upload run, after CollectPosting: centre, convert and split the posting
-    // as the options say and show it.
-    void ShowFinishedPosting(std::span<const ImageEntry> rows);
+    // The end of an upload run: the posting FinishPosting built with this panel's Options().
+    void ShowFinishedPosting(const PostingView& view);
 
     // The state of the option controls, as the builder takes it.
     PostingOptions Options() const;

@@ -17,11 +17,10 @@
 
 #include "posting/ui/vbc_file_dialogs.h"
 #include "posting/vbc_file.h"
-#include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -57,11 +56,9 @@ QLabel* Label(const QString& text, const char* name, QWidget* parent) {
 std::string TextForBox(std::string_view stored) { return ReplaceAll(stored, "\r\n", "\n"); }
 std::string TextFromBox(std::string_view boxText) { return ReplaceAll(boxText, "\n", "\r\n"); }
 
-VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editIndex, VbCodeEditorEnv env,
-                           QWidget* parent)
+VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editIndex,
+                           VbCodeEditorEnv env, QWidget* parent)
     : QDialog(parent), blocks_(blocks), mode_(mode), editIndex_(editIndex), env_(std::move(env)) {
-    if (env_.settingsFile.empty()) env_.settingsFile = SettingsFile();
-    if (env_.languageFile.empty()) env_.languageFile = LanguageFile();
     if (!env_.dialogs) env_.dialogs = PlatformVbcFileDialogs();
     if (!env_.messages) env_.messages = ModalMessageBoxes();
     setObjectName("frmVBCode");

@@ -29,8 +29,8 @@ namespace lumar::ui {
 class MessageBoxes;
 class VbcFileDialogs;
 
-// What the editor needs from the program; empty members fall back to the program's own
-// settings file, language file, German texts, platform dialogs and modal message boxes.
+// What the editor needs from the program: the session's settings and language files; empty
+// further members fall back to German texts, platform dialogs and modal message boxes.
 struct VbCodeEditorEnv {
     std::string settingsFile;
     std::string languageFile;

@@ -10,11 +10,10 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
-#include "imagelist/ui/file_dialog.h"
-#include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
+#include "shell/ui/file_dialog.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 
@@ -34,7 +33,7 @@ constexpr int kTimeoutDigits = 9;
 
 QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
                                           const QString& startFolder, const QString& filter) {
-    cFileDialog& dialog = SharedFileDialog();
+    cFileDialog& dialog = dialog_;
     dialog.SetFilename("");
     dialog.SetCancelError(false);
     dialog.setFlags(kFileMustExist);
@@ -49,13 +48,13 @@ QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
 }
 
 OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
-                             UiStrings strings, SoundPlayer& sound, FileChooser* chooser,
+                             UiStrings strings, SoundPlayer& sound, FileChooser& chooser,
                              QWidget* parent)
     : QDialog(parent),
       settingsFile_(std::move(settingsFile)),
       strings_(std::move(strings)),
       sound_(sound),
-      chooser_(chooser ? chooser : &platformChooser_) {
+      chooser_(&chooser) {
     setObjectName("frmTemp");
     setWindowTitle("Lumar");
     setModal(true);
@@ -169,8 +168,11 @@ void OptionsDialog::done(int result) {
     QDialog::done(result);
 }
 
-void ShowOptionsDialog(QWidget* owner, const UiStrings& strings) {
-    OptionsDialog dialog(SettingsFile(), LanguageFile(), strings, ProgramSoundPlayer(), nullptr, owner);
+void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
+                       const std::string& languageFile, const UiStrings& strings,
+                       cFileDialog& fileDialog) {
+    DialogFileChooser chooser(fileDialog);
+    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), chooser, owner);
     dialog.exec();
 }
 

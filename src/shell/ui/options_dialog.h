@@ -15,6 +15,7 @@ class QPushButton;
 namespace lumar::ui {
 
 class SoundPlayer;
+class cFileDialog;
 
 // Asks for one existing file to open; tests choose without a real dialog.
 class FileChooser {
@@ -25,21 +26,25 @@ public:
                                    const QString& filter) = 0;
 };
 
-// The program's shared file dialog (SharedFileDialog), set up for one existing file. The
-// filter is given as "text|patterns".
+// The program's one file dialog, set up for one existing file. The filter is given as
+// "text|patterns".
 class DialogFileChooser : public FileChooser {
 public:
+    // `dialog` is the program's one dialog object and must outlive the chooser.
+    explicit DialogFileChooser(cFileDialog& dialog) : dialog_(dialog) {}
     QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,
                            const QString& filter) override;
+
+private:
+    cFileDialog& dialog_;
 };
 
 class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
-    // `chooser` may be nullptr for the platform's dialog. The sound player and the chooser
-    // must outlive the dialog.
+    // The sound player and the chooser must outlive the dialog.
     OptionsDialog(std::string settingsFile, const std::string& languageFile, UiStrings strings,
-                  SoundPlayer& sound, FileChooser* chooser = nullptr, QWidget* parent = nullptr);
+                  SoundPlayer& sound, FileChooser& chooser, QWidget* parent = nullptr);
 
     // Saves the four options and stops the sound, then closes as usual.
     void done(int result) override;
@@ -55,7 +60,6 @@ private:
     UiStrings strings_;
     SoundPlayer& sound_;
     FileChooser* chooser_;
-    DialogFileChooser platformChooser_;
 
     QLineEdit* txtimeout_;
     QCheckBox* ckForm_;
@@ -68,6 +72,8 @@ private:
 };
 
 // Shows the dialog modally over `owner` with the program's settings, language file and sound.
-void ShowOptionsDialog(QWidget* owner, const UiStrings& strings);
+void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
+                       const std::string& languageFile, const UiStrings& strings,
+                       cFileDialog& fileDialog);
 
 }  // namespace lumar::ui

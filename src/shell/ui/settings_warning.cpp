@@ -2,7 +2,7 @@
 
 #include "shell/config_paths.h"
 #include "shell/language_table.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {

@@ -10,7 +10,6 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-#include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/qt_text.h"
@@ -96,8 +95,7 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
     QuestionBox& question = hooks.question ? *hooks.question : messageBox;
     if (!question.AskYesNo(
             owner, ToQ(kUpdateQuestionTitle),
-            ToQ(LookupString(hooks.languageFile.empty() ? LanguageFile() : hooks.languageFile,
-                             kStrUpdateQuestion))))
+            ToQ(LookupString(hooks.languageFile, kStrUpdateQuestion))))
         return UpdateCheckOutcome::Continue;
     if (hooks.openPage)
         hooks.openPage(page);
@@ -105,7 +103,5 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
         OpenInBrowser(page);
     return UpdateCheckOutcome::EndProgram;
 }
-
-UpdateCheckOutcome RunUpdateCheck(QWidget* owner) { return RunUpdateCheck(owner, SettingsFile()); }
 
 }  // namespace lumar::ui

@@ -29,7 +29,7 @@ struct UpdateCheckHooks {
     QuestionBox* question = nullptr;                   // nullptr: MessageBoxQuestion
     std::function<void(const QString& url)> openPage;  // empty: the desktop's web browser
     int timeoutMs = kUpdateTimeoutMs;
-    std::string languageFile;  // the question's text; empty: the program's language.ini
+    std::string languageFile;  // where the question's text is looked up
 };
 
 // The body of the answer at `url` when it is a version document (see VersionDocumentText),
@@ -47,7 +47,5 @@ enum class UpdateCheckOutcome {
 // Yes, opens Update/DownloadUrl. Failures are silent.
 UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFile,
                                   const UpdateCheckHooks& hooks = {});
-// The same with the program's Lumar.ini, the message box and the desktop's browser.
-UpdateCheckOutcome RunUpdateCheck(QWidget* owner);
 
 }  // namespace lumar::ui

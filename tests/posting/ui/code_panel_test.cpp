@@ -51,7 +51,7 @@ class CodePanelTest : public QObject {
         for (int i = 1; i <= 10; ++i) list_.Append(Image(i));
         std::vector<ImageEntry> rows = list_.Rows();
         CollectPosting(state_, rows, blocks_);
-        panel_->ShowFinishedPosting(rows);
+        panel_->ShowFinishedPosting(FinishPosting(state_, rows, blocks_, panel_->Options(), PostingTexts{}));
     }
 
 private slots:
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(WriteValue(ini_, "Bilder", "Werbung", "0"));
         state_ = PostingState{};
         list_.Clear();
-        panel_ = std::make_unique<CodePanel>(state_, blocks_);
+        panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
         dialogs_ = std::make_shared<test::FakeVbcDialogs>();
         messages_ = std::make_shared<test::FakeMessages>();
         panel_->SetImageList(&list_);
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(file.find("Center=") != std::string::npos);
 
         // The next start runs the same handlers a click would.
-        panel_ = std::make_unique<CodePanel>(state_, blocks_);
+        panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
         panel_->RestoreSettings(ini_);
         QVERIFY(Find<QLineEdit>("txSplitSize")->isEnabled() && Find<QComboBox>("cbSplit")->isEnabled());
         QVERIFY(Find<QRadioButton>("opCode_1")->isChecked());

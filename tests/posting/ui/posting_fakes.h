@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include "posting/ui/vbc_file_dialogs.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 
 namespace lumar::test {
 

@@ -9,7 +9,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
@@ -31,7 +31,7 @@ struct Fixture {
     std::unique_ptr<OptionsDialog> Open(test::ScriptedChooser* otherChooser = nullptr) {
         auto dialog = std::make_unique<OptionsDialog>(
             ini, language, LoadUiStrings(language, "VBCode einfügen"), sound,
-            otherChooser ? otherChooser : &chooser);
+            otherChooser ? *otherChooser : chooser);
         dialog->show();
         return dialog;
     }
@@ -230,10 +230,12 @@ void OptionsDialogTest::soundChooserUsesTheSharedFileDialog() {
     WriteValue(f.ini, "Verzeichnis", "SoundDir", f.dir.path() + "/");
     const std::string path = f.dir.write("klang.wav", "RIFF");
     FileDialogRequest seen;
-    SharedFileDialog().SetFilename("left over from another window");
-    SharedFileDialog().SetBackend(std::make_unique<AnsweringBackend>(seen, ToQ(path)));
+    cFileDialog fileDialog;
+    DialogFileChooser chooser(fileDialog);
+    fileDialog.SetFilename("left over from another window");
+    fileDialog.SetBackend(std::make_unique<AnsweringBackend>(seen, ToQ(path)));
     {
-        OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound);
+        OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound, chooser);
         d.show();
         QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
         QVERIFY(seen.mustExist && !seen.save && !seen.multiple);
@@ -241,12 +243,12 @@ void OptionsDialogTest::soundChooserUsesTheSharedFileDialog() {
         QCOMPARE(seen.initialFolder, ToQ(f.dir.path() + "/"));
         QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), ToQ(path));
     }
-    QCOMPARE(SharedFileDialog().hwnd(), nullptr);
+    QCOMPARE(fileDialog.hwnd(), nullptr);
 
     // Cancel: the stale name of an earlier use is not taken for a choice.
-    SharedFileDialog().SetBackend(std::make_unique<AnsweringBackend>(seen, QString()));
+    fileDialog.SetBackend(std::make_unique<AnsweringBackend>(seen, QString()));
     seen = FileDialogRequest{};
-    OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound);
+    OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound, chooser);
     d.show();
     Get<QLineEdit>(&d, "txSound")->setText("typed");
     QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);

@@ -12,8 +12,8 @@
 
 #include "imagelist/ui/image_list_panel.h"
 #include "shell/settings_keys.h"
-#include "shell/ui/main_hoster_frame.h"
-#include "shell/ui/main_window.h"
+#include "upload/ui/hoster_frame.h"
+#include "app/ui/main_window.h"
 #include "shell/window_geometry.h"
 #include "upload/upload_run.h"
 

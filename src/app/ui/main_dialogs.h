@@ -7,10 +7,7 @@
 #include <string>
 
 #include "imagelist/add_images.h"
-#include "imagelist/image_list.h"
-#include "imagelist/text_blocks.h"
-#include "posting/text_block_editing.h"
-#include "shell/language_table.h"
+#include "session/session.h"
 
 class QWidget;
 
@@ -22,13 +19,12 @@ using EditTextBlockFn =
     std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
                        TextBlockPlacement* placement)>;
 
-// The text-block editor over the program's blocks; stores the text itself on "Übernehmen".
-EditTextBlockFn TextBlockEditor(TextBlocks& blocks, std::string settingsFile,
-                                const UiStrings* strings, std::shared_ptr<MessageBoxes> messages);
+// The text-block editor over the session's blocks; stores the text itself on "Übernehmen".
+EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<MessageBoxes> messages);
 
 // The folder browser of command 1: appends the JPEG files of the chosen folder itself and
 // passes what its scan left out to `report`.
-std::function<void(QWidget* owner)> FolderBrowser(ImageList& list, std::string settingsFile,
-                                                  char decimalSeparator, ReportScanProblem report = {});
+std::function<void(QWidget* owner)> FolderBrowser(Session& session, char decimalSeparator,
+                                                  ReportScanProblem report = {});
 
 }  // namespace lumar::ui

@@ -13,13 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "imagelist/image_list.h"
-#include "imagelist/text_blocks.h"
-#include "posting/posting_builder.h"
-#include "posting/text_block_editing.h"
-#include "shell/language_table.h"
+#include "session/session.h"
 #include "shell/project_addresses.h"
-#include "upload/hoster_table.h"
+#include "shell/ui/file_dialog.h"
 
 class QLabel;
 class QStatusBar;
@@ -59,7 +55,7 @@ struct MainWindowHooks {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MainWindow(MainWindowHooks hooks = {}, QWidget* parent = nullptr);
+    explicit MainWindow(Session& session, MainWindowHooks hooks = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The start-up steps. Returns false when the program is to end here (update accepted).
@@ -127,13 +123,16 @@ private:
     char DecimalSeparator() const;
 
     MainWindowHooks hooks_;
-    std::string settingsFile_;
-    std::string languageFile_;
-    HosterTable hosters_;
-    UiStrings strings_;
-    ImageList list_;
-    TextBlocks blocks_;
-    PostingState posting_;
+    Session& session_;
+    const std::string& settingsFile_;
+    const std::string& languageFile_;
+    HosterTable& hosters_;
+    UiStrings& strings_;
+    ImageList& list_;
+    TextBlocks& blocks_;
+    PostingState& posting_;
+    // The program's one file dialog, shared by the image chooser and the options dialog.
+    cFileDialog fileDialog_;
     double statFiles_ = 0;
     double statBytes_ = 0;
 

@@ -1,4 +1,4 @@
-#include "shell/ui/main_messages.h"
+#include "shell/ui/message_boxes.h"
 
 #include <QMessageBox>
 

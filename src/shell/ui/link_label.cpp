@@ -1,4 +1,4 @@
-#include "shell/ui/main_link_label.h"
+#include "shell/ui/link_label.h"
 
 #include <QMouseEvent>
 

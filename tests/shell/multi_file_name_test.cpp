@@ -1,4 +1,4 @@
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,10 @@
 
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
-#include "shell/ui/main_hoster_frame.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "session/posting_hand_over.h"
+#include "upload/ui/hoster_frame.h"
+#include "shell/ui/message_boxes.h"
+#include "app/ui/main_window.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "upload/ui/upload_panel.h"
@@ -15,11 +16,12 @@
 namespace lumar::ui {
 namespace {
 
-class WindowUploadObserver final : public UploadObserver {
+class WindowUploadObserver final : public PostingHandOver {
 public:
     WindowUploadObserver(MainWindow& window, UploadPanel& panel, ImageListPanel& list,
                          CodePanel& code, MessageBoxes& messages)
-        : window_(window), panel_(panel), list_(list), code_(code), messages_(messages) {}
+        : PostingHandOver(window.Posting(), window.Blocks(), code.Options(), PostingTextsFrom(window.Strings())),
+          window_(window), panel_(panel), list_(list), code_(code), messages_(messages) {}
 
     void RunStarted(int imageCount) override {
         code_.SetStopVisible(false);
@@ -37,7 +39,7 @@ public:
         window_.ShowSettingsNotSaved(settingsFile, reason);
     }
     void CollectPosting(std::span<ImageEntry> rows) override {
-        lumar::CollectPosting(window_.Posting(), rows, window_.Blocks());
+        PostingHandOver::CollectPosting(rows);
         if (!rows.empty()) list_.RowsEdited(1, static_cast<int>(rows.size()));
     }
     void RunFinished() override {
@@ -48,7 +50,10 @@ public:
         // After the close image nothing more may pop up: the program is ending.
         if (!window_.Quitting()) messages_.Inform(&window_, ToQ(title), ToQ(text));
     }
-    void FinishPosting(std::span<const ImageEntry> rows) override { code_.ShowFinishedPosting(rows); }
+    void FinishPosting(std::span<const ImageEntry> rows) override {
+        PostingHandOver::FinishPosting(rows);
+        code_.ShowFinishedPosting(View());
+    }
     void PlaySound(const std::string& soundFile) override {
         if (window_.Quitting()) return;
         lumar::ui::PlaySoundFile(soundFile);

@@ -17,7 +17,7 @@
 #include "imagelist/ui/preview.h"
 #include "main_window_fakes.h"
 #include "shell/settings_store.h"
-#include "shell/ui/main_desktop.h"
+#include "shell/ui/desktop_services.h"
 #include "shell/window_geometry.h"
 #include "support/jpeg_maker.h"
 
@@ -136,7 +136,7 @@ private slots:
             ++asked;
             return false;
         };
-        ui::MainWindow w(f.hooks);
+        ui::MainWindow w(f.NewSession(), f.hooks);
         QVERIFY(!w.Start());
         QCOMPARE(asked, 1);
         // The hoster list was filled before the check; the options were never restored.

@@ -132,7 +132,4 @@ private:
     std::string initDir_;
 };
 
-// The program's one dialog object.
-cFileDialog& SharedFileDialog();
-
 }  // namespace lumar::ui

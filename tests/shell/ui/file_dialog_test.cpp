@@ -1,11 +1,11 @@
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QTimer>
 #include <QtTest>
 
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 #include "support/temp_dir.h"
 
 using namespace lumar;

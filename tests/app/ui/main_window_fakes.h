@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "shell/config_paths.h"
-#include "shell/ui/main_messages.h"
-#include "shell/ui/main_window.h"
+#include "shell/ui/message_boxes.h"
+#include "app/ui/main_window.h"
 #include "support/temp_dir.h"
 
 namespace lumar::test {
@@ -52,8 +52,13 @@ struct WindowFixture {
         hooks.trayAvailable = [] { return false; };
     }
     std::string Settings() const { return dir.file("Lumar.ini"); }
+    // Each window works on a session of its own, as each start of the program does.
+    Session& NewSession() {
+        return *sessions.emplace_back(std::make_unique<Session>(SessionPaths::FromConfigFolder()));
+    }
+    std::vector<std::unique_ptr<Session>> sessions;
     std::unique_ptr<ui::MainWindow> Start() {
-        auto window = std::make_unique<ui::MainWindow>(hooks);
+        auto window = std::make_unique<ui::MainWindow>(NewSession(), hooks);
         window->Start();
         return window;
     }

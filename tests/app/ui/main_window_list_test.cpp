@@ -11,13 +11,13 @@
 #include <algorithm>
 
 #include "imagelist/add_images.h"
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
 #include "imagelist/preview_geometry.h"
 #include "main_window_fakes.h"
-#include "shell/ui/main_dialogs.h"
+#include "app/ui/main_dialogs.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
 

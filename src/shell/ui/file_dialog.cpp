@@ -1,10 +1,10 @@
-#include "imagelist/ui/file_dialog.h"
+#include "shell/ui/file_dialog.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 
-#include "imagelist/multi_file_name.h"
+#include "shell/multi_file_name.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -149,10 +149,5 @@ bool cFileDialog::ShowOpen() {
 }
 
 bool cFileDialog::ShowSave() { return Finish(backend_->Run(Request(true)), false); }
-
-cFileDialog& SharedFileDialog() {
-    static cFileDialog dialog;
-    return dialog;
-}
 
 }  // namespace lumar::ui

@@ -1,4 +1,4 @@
-#include "shell/ui/main_window.h"
+#include "app/ui/main_window.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,22 +10,22 @@
 #include <QSvgRenderer>
 #include <QVBoxLayout>
 
-#include "imagelist/ui/file_dialog.h"
+#include "app/ui/main_dialogs.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/main_desktop.h"
-#include "shell/ui/main_dialogs.h"
-#include "shell/ui/main_hoster_frame.h"
-#include "shell/ui/main_link_label.h"
-#include "shell/ui/main_messages.h"
+#include "shell/ui/desktop_services.h"
+#include "shell/ui/file_dialog.h"
+#include "shell/ui/link_label.h"
+#include "shell/ui/message_boxes.h"
 #include "shell/ui/options_dialog.h"
-#include "shell/ui/sound.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/sound.h"
 #include "shell/window_geometry.h"
+#include "upload/ui/hoster_frame.h"
 #include "upload/ui/upload_panel.h"
 
 // The resources live in a static library; they must be registered before the first use.
@@ -97,15 +97,22 @@ QPixmap DonationPixmap(const QString& caption) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), hooks_(std::move(hooks)) {
+MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      hooks_(std::move(hooks)),
+      session_(session),
+      settingsFile_(session.SettingsFile()),
+      languageFile_(session.LanguageFile()),
+      hosters_(session.Hosters()),
+      strings_(session.Strings()),
+      list_(session.List()),
+      blocks_(session.Blocks()),
+      posting_(session.Posting()) {
     InitLumarResources();
     setObjectName("frmMain");
     setWindowTitle("Lumar");
     setWindowIcon(QIcon(QPixmap::fromImage(LogoPixmap(64).toImage())));
     if (!hooks_.messages) hooks_.messages = ModalMessageBoxes();
-    settingsFile_ = SettingsFile();
-    languageFile_ = LanguageFile();
 
     BuildTitleArea();
 
@@ -120,8 +127,9 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
     env.messages = hooks_.messages;
     env.chooseImageFiles = hooks_.chooseImageFiles;
     if (!env.chooseImageFiles) {
-        env.chooseImageFiles = [](QWidget* owner, const std::string& initDir, const QString& title) {
-            cFileDialog& dialog = SharedFileDialog();
+        env.chooseImageFiles = [this](QWidget* owner, const std::string& initDir,
+                                      const QString& title) {
+            cFileDialog& dialog = fileDialog_;
             dialog.SetFilename("");
             dialog.setFlags(kFileMustExist);
             dialog.setFlags(dialog.flags() | kAllowMultiSelect);
@@ -136,10 +144,11 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
     }
     env.browseFolder = hooks_.browseFolder;
     if (!env.browseFolder)
-        env.browseFolder = FolderBrowser(list_, settingsFile_, env.decimalSeparator,
-                                         [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
+        env.browseFolder = FolderBrowser(session_, env.decimalSeparator, [this](const ScanProblem& problem) {
+            listPanel_->NoteScanProblem(problem);
+        });
     env.editTextBlock = hooks_.editTextBlock;
-    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(blocks_, settingsFile_, &strings_, hooks_.messages);
+    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(session_, hooks_.messages);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
     hosterFrame_ = new HosterFrame(pBilder_);
     auto* listLayout = new QVBoxLayout(pBilder_);
@@ -150,7 +159,7 @@ MainWindow::MainWindow(MainWindowHooks hooks, QWidget* parent)
 
     uploadPanel_ = new UploadPanel(this);
     uploadPanel_->hide();
-    codePanel_ = new CodePanel(posting_, blocks_, this);
+    codePanel_ = new CodePanel(posting_, blocks_, settingsFile_, this);
     codePanel_->SetImageList(&list_);
     codePanel_->SetStrings(&strings_);
     codePanel_->SetMessageBoxes(hooks_.messages);
@@ -262,7 +271,7 @@ bool MainWindow::Start() {
     if (!hooks_.addresses.forum.empty()) image1_->setCursor(Qt::PointingHandCursor);
     spende_->setCursor(Qt::PointingHandCursor);
     // 5: the hoster table and the hoster choice (selects the first).
-    hosters_ = LoadHosters(HostersFile());
+    hosters_ = LoadHosters(session_.Paths().hostersFile);
     hosterFrame_->SetHosters(hosters_);
     // 6: upload and code panel share the list's place.
     uploadPanel_->setGeometry(PanelArea());
@@ -285,8 +294,7 @@ bool MainWindow::Start() {
     statBytes_ = ReadCountSetting(settingsFile_, keys::StatSize);
     ShowStatsPanel();
     listPanel_->StripeList();
-    // 16: the one file dialog of the program.
-    SharedFileDialog();
+    // 16: the one file dialog of the program exists since the window was made.
     return true;
 }
 
@@ -343,6 +351,8 @@ void MainWindow::ShowCodePanel() {
     codePanel_->show();
 }
 
-void MainWindow::OpenOptions() { ShowOptionsDialog(this, strings_); }
+void MainWindow::OpenOptions() {
+    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, fileDialog_);
+}
 
 }  // namespace lumar::ui

@@ -1,10 +1,10 @@
-#include "shell/ui/main_hoster_frame.h"
+#include "upload/ui/hoster_frame.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QPushButton>
 
-#include "shell/ui/main_link_label.h"
+#include "shell/ui/link_label.h"
 
 namespace lumar::ui {
 

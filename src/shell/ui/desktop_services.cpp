@@ -1,4 +1,4 @@
-#include "shell/ui/main_desktop.h"
+#include "shell/ui/desktop_services.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

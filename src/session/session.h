@@ -1,0 +1,54 @@
+#pragma once
+// What one session of Lumar works on: the image list, the text blocks, the posting state, the
+// hoster table, the interface texts and the settings paths. The entry point owns it and hands
+// it to the window and the panels, which work on it rather than keep copies or read the
+// settings folder from globals; lumar-cli's upload works on one as well.
+#include <string>
+
+#include "imagelist/image_list.h"
+#include "imagelist/text_blocks.h"
+#include "posting/posting_builder.h"
+#include "shell/language_table.h"
+#include "upload/hoster_table.h"
+
+namespace lumar {
+
+// Where the session's settings live.
+struct SessionPaths {
+    std::string configFolder;
+    std::string settingsFile;  // Lumar.ini
+    std::string languageFile;  // language.ini as found (the folder's, else the installed one)
+    std::string hostersFile;   // hosters.ini
+
+    // The folder chosen at start-up (InitConfigFolder).
+    static SessionPaths FromConfigFolder();
+};
+
+class Session {
+public:
+    explicit Session(SessionPaths paths) : paths_(std::move(paths)) {}
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const SessionPaths& Paths() const { return paths_; }
+    const std::string& SettingsFile() const { return paths_.settingsFile; }
+    const std::string& LanguageFile() const { return paths_.languageFile; }
+
+    ImageList& List() { return list_; }
+    TextBlocks& Blocks() { return blocks_; }
+    PostingState& Posting() { return posting_; }
+    HosterTable& Hosters() { return hosters_; }
+    const HosterTable& Hosters() const { return hosters_; }
+    UiStrings& Strings() { return strings_; }
+    const UiStrings& Strings() const { return strings_; }
+
+private:
+    SessionPaths paths_;
+    ImageList list_;
+    TextBlocks blocks_;
+    PostingState posting_;
+    HosterTable hosters_;
+    UiStrings strings_;
+};
+
+}  // namespace lumar
