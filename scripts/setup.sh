@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev
   libgl-dev libglx-dev libegl-dev
   libgtest-dev libgmock-dev
+  libssl-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins
