@@ -4,17 +4,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "support/temp_dir.h"
+#include "support/test_http_server.h"
 #include "support/tls_test_pki.h"
 
 namespace lumar::net {
@@ -31,77 +29,19 @@ struct ServerOptions {
     int maxVersion = 0;  // 0: any
 };
 
-// A TLS server on 127.0.0.1 that answers every request with kAnswer, one connection at a
-// time, on a thread of its own until it is destroyed.
+// A TLS server on 127.0.0.1 that answers every request with kAnswer.
 class TestTlsServer {
   public:
-    TestTlsServer(const TestCertificate& certificate, ServerOptions options) : options_(options) {
-        ctx_ = SSL_CTX_new(TLS_server_method());
-        BIO* bio = BIO_new_mem_buf(certificate.certificatePem.data(), -1);
-        X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-        BIO_free(bio);
-        bio = BIO_new_mem_buf(certificate.keyPem.data(), -1);
-        EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
-        BIO_free(bio);
-        SSL_CTX_use_certificate(ctx_, cert);
-        SSL_CTX_use_PrivateKey(ctx_, key);
-        X509_free(cert);
-        EVP_PKEY_free(key);
-        if (options.maxVersion) {
-            SSL_CTX_set_security_level(ctx_, 0);
-            SSL_CTX_set_min_proto_version(ctx_, options.maxVersion);
-            SSL_CTX_set_max_proto_version(ctx_, options.maxVersion);
-        }
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(listener_, 4);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~TestTlsServer() {
-        stop_ = true;
-        thread_.join();
-        ::close(listener_);
-        SSL_CTX_free(ctx_);
-    }
-    int Port() const { return port_; }
+    TestTlsServer(const TestCertificate& certificate, ServerOptions options)
+        : server_(
+              [options](const std::string&) {
+                  return test::TestAnswer{kAnswer, options.closeNotify};
+              },
+              {&certificate, options.maxVersion}) {}
+    int Port() const { return server_.Port(); }
 
   private:
-    void Serve() {
-        while (!stop_) {
-            pollfd p{listener_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            const int fd = ::accept(listener_, nullptr, nullptr);
-            timeval limit{5, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-            SSL* ssl = SSL_new(ctx_);
-            SSL_set_fd(ssl, fd);
-            if (SSL_accept(ssl) == 1) {
-                std::string request;
-                char buffer[4096];
-                int n = 0;
-                while (request.find("\r\n\r\n") == std::string::npos &&
-                       (n = SSL_read(ssl, buffer, sizeof buffer)) > 0)
-                    request.append(buffer, static_cast<size_t>(n));
-                SSL_write(ssl, kAnswer.data(), static_cast<int>(kAnswer.size()));
-                if (options_.closeNotify) SSL_shutdown(ssl);
-            }
-            SSL_free(ssl);
-            ::close(fd);
-        }
-    }
-
-    ServerOptions options_;
-    SSL_CTX* ctx_ = nullptr;
-    int listener_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    test::TestHttpServer server_;
 };
 
 struct Fetched {
