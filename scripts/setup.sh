@@ -12,7 +12,13 @@ packages=(
   clang libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins
+  # the multipart parsers the tests post to (run with Debian's own /usr/bin/python3)
+  php-cli python3-werkzeug python3-multipart
 )
+# Node and npm for the Node parsers; a machine may carry its own build of Node, which brings
+# npm along and must not be replaced by Debian's.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -26,4 +32,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Node parsers, pinned by their lockfile, installed with the machine's own npm.
+parsers="$(cd "$(dirname "$0")/.." && pwd)/tests/net/parsers"
+if [ ! -f "$parsers/node_modules/.package-lock.json" ] ||
+   [ "$parsers/package-lock.json" -nt "$parsers/node_modules/.package-lock.json" ]; then
+  echo "setup: installing the Node multipart parsers"
+  (cd "$parsers" && npm ci --no-audit --no-fund --loglevel=error)
 fi
