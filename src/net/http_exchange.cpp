@@ -217,6 +217,7 @@ void HttpExchange::StartHandshake() {
 void HttpExchange::OnHandshake() {
     switch (tls_->Handshake()) {
         case TlsStatus::Done:
+            resumedTls_ = tls_->Resumed();
             if (PrepareRequest()) OnSendReady();
             return;
         case TlsStatus::WantRead:

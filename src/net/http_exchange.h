@@ -96,6 +96,8 @@ class HttpExchange {
     // Of the request head and body, for progress.
     size_t BytesSent() const { return sentTotal_; }
     size_t BytesToSend() const { return sendSize_; }
+    // Whether the TLS handshake resumed an earlier session with the server.
+    bool ResumedTls() const { return resumedTls_; }
 
   private:
     void StartResolve();
@@ -151,6 +153,7 @@ class HttpExchange {
     size_t sentTotal_ = 0;
     size_t sendSize_ = 0;
     bool tunnelAsked_ = false;
+    bool resumedTls_ = false;
 
     HttpResponseReader tunnelAnswer_;
     HttpResponseReader response_;

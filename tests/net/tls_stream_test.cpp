@@ -1,16 +1,9 @@
 #include "net/tls_stream.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <openssl/ssl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
-
+#include "net/exchange_runner.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 #include "support/tls_test_pki.h"
@@ -21,7 +14,6 @@ namespace {
 using test::TestCertificate;
 using test::TestPki;
 
-const std::string kRequest = "GET / HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
 const std::string kAnswer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
 struct ServerOptions {
@@ -29,72 +21,22 @@ struct ServerOptions {
     int maxVersion = 0;  // 0: any
 };
 
-// A TLS server on 127.0.0.1 that answers every request with kAnswer.
-class TestTlsServer {
-  public:
-    TestTlsServer(const TestCertificate& certificate, ServerOptions options)
-        : server_(
-              [options](const std::string&) {
-                  return test::TestAnswer{kAnswer, options.closeNotify};
-              },
-              {&certificate, options.maxVersion}) {}
-    int Port() const { return server_.Port(); }
-
-  private:
-    test::TestHttpServer server_;
-};
-
 struct Fetched {
-    TlsStatus end = TlsStatus::Failed;
-    std::string answer;
     std::string error;
+    std::string answer;
     bool resumed = false;
 };
 
-// The client side as a transport drives it: a non-blocking socket and one poll per want.
+// The stream as the transport drives it, inside an exchange.
 Fetched Fetch(int port, const std::string& serverName, const std::string& caFile) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-
-    Fetched out;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    const auto waited = [&](TlsStatus status) {
-        if (status != TlsStatus::WantRead && status != TlsStatus::WantWrite) return false;
-        pollfd p{fd, static_cast<short>(status == TlsStatus::WantRead ? POLLIN : POLLOUT), 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        return left.count() > 0 && ::poll(&p, 1, static_cast<int>(left.count())) > 0;
-    };
-    {
-        TlsStream tls(fd, serverName, caFile);
-        TlsStatus status;
-        while (waited(status = tls.Handshake())) {
-        }
-        if (status == TlsStatus::Done) {
-            size_t sent = 0;
-            while (sent < kRequest.size()) {
-                size_t n = 0;
-                status = tls.Write(std::span(kRequest).subspan(sent), n);
-                sent += n;
-                if (status != TlsStatus::Done && !waited(status)) break;
-            }
-            char buffer[64];
-            size_t n = 0;
-            while ((status = tls.Read(buffer, n)) == TlsStatus::Done || waited(status))
-                out.answer.append(buffer, n);
-        }
-        if (status == TlsStatus::Closed) tls.Shutdown();
-        out.end = status;
-        out.error = tls.Error();
-        out.resumed = tls.Resumed();
-    }
-    ::close(fd);
-    return out;
+    ExchangeRequest request;
+    request.url = *ParseHttpUrl("https://" + serverName + ":" + std::to_string(port) + "/").url;
+    ExchangeOptions options;
+    options.caFile = caFile;
+    options.connectHost = "127.0.0.1";
+    HttpExchange exchange(request, options);
+    RunExchange(exchange);
+    return {exchange.Reason(), exchange.Response().Body(), exchange.ResumedTls()};
 }
 
 TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
@@ -108,62 +50,43 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
         ServerOptions options;
         const char* serverName;
         std::string caFile;
-        TlsStatus end;
         const char* error;
     } cases[] = {
-        {"valid", valid, {}, "localhost", caFile, TlsStatus::Closed, ""},
-        {"valid address", valid, {}, "127.0.0.1", caFile, TlsStatus::Closed, ""},
-        {"no close-notify",
-         valid,
-         {false, 0},
-         "localhost",
-         caFile,
-         TlsStatus::EofWithoutNotify,
-         "unexpected eof"},
+        {"valid", valid, {}, "localhost", caFile, ""},
+        {"valid address", valid, {}, "127.0.0.1", caFile, ""},
+        {"no close-notify after the whole length", valid, {false, 0}, "localhost", caFile, ""},
         {"expired",
          pki.Leaf({"localhost"}, -86400 * 2, -86400),
          {},
          "localhost",
          caFile,
-         TlsStatus::Failed,
          "certificate has expired"},
-        {"wrong name",
-         pki.Leaf({"other.example"}),
-         {},
-         "localhost",
-         caFile,
-         TlsStatus::Failed,
-         "hostname mismatch"},
-        {"wrong address", valid, {}, "127.0.0.2", caFile, TlsStatus::Failed, "IP address mismatch"},
+        {"wrong name", pki.Leaf({"other.example"}), {}, "localhost", caFile, "hostname mismatch"},
+        {"wrong address", valid, {}, "127.0.0.2", caFile, "IP address mismatch"},
         {"self-signed",
          pki.Leaf({"localhost"}, -3600, 86400, true),
          {},
          "localhost",
          caFile,
-         TlsStatus::Failed,
          "self-signed certificate"},
-        {"untrusted CA",
-         valid,
-         {},
-         "localhost",
-         "",
-         TlsStatus::Failed,
-         "unable to get local issuer certificate"},
+        {"untrusted CA", valid, {}, "localhost", "", "unable to get local issuer certificate"},
         {"TLS 1.0 only",
          valid,
          {true, TLS1_VERSION},
          "localhost",
          caFile,
-         TlsStatus::Failed,
          "tlsv1 alert protocol version"},
     };
     for (const auto& c : cases) {
-        const TestTlsServer server(c.certificate, c.options);
+        const test::TestHttpServer server(
+            [&](const std::string&) {
+                return test::TestAnswer{kAnswer, c.options.closeNotify};
+            },
+            {&c.certificate, c.options.maxVersion});
         const Fetched fetched = Fetch(server.Port(), c.serverName, c.caFile);
-        EXPECT_EQ(fetched.end, c.end) << c.name << ": " << fetched.error;
         EXPECT_EQ(fetched.error, c.error) << c.name;
-        EXPECT_EQ(fetched.answer, c.end == TlsStatus::Failed ? "" : kAnswer) << c.name;
-        if (c.end == TlsStatus::Closed) {
+        EXPECT_EQ(fetched.answer, *c.error ? "" : "ok") << c.name;
+        if (!*c.error && c.options.closeNotify) {
             EXPECT_TRUE(Fetch(server.Port(), c.serverName, c.caFile).resumed) << c.name;
         }
     }
