@@ -166,7 +166,7 @@ ProxyChoice ParseProxy(const std::string& rawText) {
         if (scheme != "http") return {std::nullopt, "proxy scheme not supported: " + scheme};
         text.remove_prefix(schemeEnd + 3);
     }
-    text = text.substr(0, text.find('/'));
+    text = text.substr(0, text.find_first_of("/?#"));
     std::string authorization;
     if (const size_t at = text.rfind('@'); at != std::string_view::npos) {
         const std::string_view user = text.substr(0, at);

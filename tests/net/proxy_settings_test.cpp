@@ -46,6 +46,7 @@ TEST(ProxySettings, ChoosesAsCurlDoes) {
     EXPECT_EQ(ChooseProxy(*ParseHttpUrl("https://a/").url, {}, upper).error,
               "proxy scheme not supported: socks5");
     EXPECT_EQ(ParseProxy("http://[::1]:8080").proxy->host, "::1");
+    EXPECT_EQ(ParseProxy("proxy.lan?x").proxy->port, 1080);
     EXPECT_EQ(ParseProxy("bad host:1").error, "bad proxy: bad host:1");
 }
 
