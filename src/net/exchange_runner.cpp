@@ -11,18 +11,38 @@
 namespace lumar::net {
 
 void RunExchange(HttpExchange& exchange, const RunControl& control) {
+    HttpExchange* const one[] = {&exchange};
+    RunExchanges(one, control);
+}
+
+void RunExchanges(std::span<HttpExchange* const> exchanges, const RunControl& control) {
     using Clock = std::chrono::steady_clock;
-    while (!exchange.Finished()) {
-        if (control.abortFlag && control.abortFlag->load()) return exchange.Cancel();
-        const auto untilDeadline =
-            std::chrono::ceil<std::chrono::milliseconds>(exchange.Deadline() - Clock::now());
-        const auto wait = std::clamp(untilDeadline, std::chrono::milliseconds(0), control.slice);
-        pollfd p{exchange.Fd(), exchange.Events(), 0};
-        const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
-        if (ready > 0) {
-            exchange.Step(p.revents);
-        } else if (Clock::now() >= exchange.Deadline()) {
-            exchange.Step(0);
+    std::vector<pollfd> waits;
+    std::vector<HttpExchange*> waiting;
+    while (true) {
+        waits.clear();
+        waiting.clear();
+        Clock::time_point next = Clock::now() + control.slice;
+        for (HttpExchange* exchange : exchanges) {
+            if (exchange->Finished()) continue;
+            if (control.abortFlag && control.abortFlag->load()) {
+                exchange->Cancel();
+                continue;
+            }
+            waits.push_back({exchange->Fd(), exchange->Events(), 0});
+            waiting.push_back(exchange);
+            next = std::min(next, exchange->Deadline());
+        }
+        if (waiting.empty()) return;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+        ::poll(waits.data(), waits.size(), static_cast<int>(std::max<long long>(wait.count(), 0)));
+        const Clock::time_point now = Clock::now();
+        for (size_t i = 0; i < waiting.size(); ++i) {
+            if (waits[i].revents) {
+                waiting[i]->Step(waits[i].revents);
+            } else if (now >= waiting[i]->Deadline()) {
+                waiting[i]->Step(0);
+            }
         }
         Pump(control.pump);
     }

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct RunControl {
 
 // Returns when the exchange is finished.
 void RunExchange(HttpExchange& exchange, const RunControl& control = {});
+// Drives several in one poll loop; returns when all are finished.
+void RunExchanges(std::span<HttpExchange* const> exchanges, const RunControl& control = {});
 
 struct FollowedExchange {
     // The last exchange made; its Request().url is where the answer came from.

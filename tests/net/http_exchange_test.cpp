@@ -79,7 +79,7 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
     const test::TestProxy proxy;
     const test::TestProxy refusing("403 Forbidden");
     const auto viaProxy = [&](const test::TestProxy& p) {
-        return ProxyServer{"127.0.0.1", static_cast<std::uint16_t>(p.Port()), ""};
+        return ProxyServer{"localhost", static_cast<std::uint16_t>(p.Port()), ""};
     };
     const std::uint16_t tlsPort = static_cast<std::uint16_t>(tls.Port());
     const auto lookupGiving = [](std::vector<std::string> hosts) {
@@ -171,6 +171,24 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         (std::vector<std::string>{"POST " + plain.Url("/r/0") + " HTTP/1.1",
                                   "CONNECT 127.0.0.1:" + std::to_string(tlsPort) + " HTTP/1.1"}));
     EXPECT_EQ(refusing.RequestLines().size(), 1u);
+}
+
+TEST_F(HttpExchangeTest, OnePollLoopDrivesSeveralAtOnce) {
+    ExchangeOptions options;
+    options.caFile = caFile;
+    std::vector<std::unique_ptr<HttpExchange>> exchanges;
+    std::vector<HttpExchange*> all;
+    for (const std::string& url : {tls.Url("/ok"), plain.Url("/chunked"), tls6.Url("/ok"),
+                                   plain.Url("/ok"), tls.Url("/chunked")}) {
+        exchanges.push_back(std::make_unique<HttpExchange>(
+            ExchangeRequest{"GET", *ParseHttpUrl(url).url, {}, nullptr}, options));
+        all.push_back(exchanges.back().get());
+    }
+    RunExchanges(all);
+    for (const auto& exchange : exchanges) {
+        EXPECT_EQ(exchange->Reason(), "") << exchange->Request().url.ToString();
+        EXPECT_EQ(exchange->Response().Body(), "hello") << exchange->Request().url.ToString();
+    }
 }
 
 TEST(Redirect, DecidesTheNextRequest) {
