@@ -90,7 +90,10 @@ void HttpExchange::Step(short revents) {
         case State::Handshake:
             return OnHandshake();
         case State::Send:
-            return OnSendReady();
+            // A server that refuses the request (413) may answer before it has all of it.
+            if (!tls_ && (revents & POLLIN)) OnReceiveReady();
+            if (state_ == State::Send) OnSendReady();
+            return;
         case State::Receive:
             return OnReceiveReady();
         default:
@@ -289,11 +292,10 @@ void HttpExchange::OnSendReady() {
             case Io::Progress:
                 break;
             case Io::Wait:
-                return WaitIdle(waitFor);
+                return WaitIdle(
+                    tls_ || state_ != State::Send ? waitFor : static_cast<short>(waitFor | POLLIN));
             default:
-                return Fail(
-                    tls_ && state_ == State::Send ? ExchangeError::Tls : ExchangeError::SendFailed,
-                    ioError_);
+                return OnSendFailed();
         }
         offset_ += written;
         sentTotal_ += written;
@@ -308,6 +310,19 @@ void HttpExchange::OnSendReady() {
         state_ = State::Receive;
     }
     OnReceiveReady();
+}
+
+void HttpExchange::OnSendFailed() {
+    if (tls_ || state_ != State::Send)
+        return Fail(tls_ ? ExchangeError::Tls : ExchangeError::SendFailed, ioError_);
+    // The peer stopped taking the request; what it said before that is the better reason.
+    const std::string sendError = ioError_;
+    state_ = State::Receive;
+    OnReceiveReady();
+    if (state_ == State::Failed && response_.Status() == 0) {
+        error_ = ExchangeError::SendFailed;
+        reason_ = sendError;
+    }
 }
 
 void HttpExchange::OnReceiveReady() {

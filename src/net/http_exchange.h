@@ -111,6 +111,7 @@ class HttpExchange {
     bool PrepareRequest();
     void QueueForSending(std::vector<std::string_view> pieces);
     void OnSendReady();
+    void OnSendFailed();
     void OnReceiveReady();
     void OnTunnelAnswer(std::string_view bytes);
     void FeedAnswer(std::string_view bytes);

@@ -191,6 +191,20 @@ TEST_F(HttpExchangeTest, OnePollLoopDrivesSeveralAtOnce) {
     }
 }
 
+TEST_F(HttpExchangeTest, ReadsARefusalThatComesBeforeTheWholeRequest) {
+    const test::TestHttpServer refusing(
+        [](const std::string&) {
+            return TestAnswer{Answer("413 Too Large\r\nContent-Length: 3", "big")};
+        },
+        {.answerAfterHead = true});
+    const std::string image(8 * 1024 * 1024, 'x');
+    const RequestBody body = *BuildRawBody(image, "image/jpeg").body;
+    HttpExchange exchange({"POST", *ParseHttpUrl(refusing.Url()).url, {}, &body}, {});
+    RunExchange(exchange);
+    EXPECT_EQ(exchange.Reason(), "");
+    EXPECT_EQ(exchange.Response().Status(), 413);
+}
+
 TEST(Redirect, DecidesTheNextRequest) {
     const RequestBody body = *BuildRawBody("x", "").body;
     ExchangeRequest sent;

@@ -127,7 +127,7 @@ void TestHttpServer::Answer(int fd) {
     while ((headEnd = request.find("\r\n\r\n")) == std::string::npos &&
            (n = read(buffer, sizeof buffer)) > 0)
         request.append(buffer, static_cast<size_t>(n));
-    if (headEnd != std::string::npos) {
+    if (headEnd != std::string::npos && !options_.answerAfterHead) {
         const size_t total = headEnd + 4 + ContentLength(request.substr(0, headEnd + 2));
         while (request.size() < total && (n = read(buffer, sizeof buffer)) > 0)
             request.append(buffer, static_cast<size_t>(n));

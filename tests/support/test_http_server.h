@@ -27,6 +27,8 @@ struct TestServerOptions {
     const TestCertificate* certificate = nullptr;  // TLS when set
     int tlsVersion = 0;                            // the only version offered; 0: any
     bool ipv6 = false;
+    // Answer as soon as the head is in, leaving the body unread (the close then resets).
+    bool answerAfterHead = false;
 };
 
 class TestHttpServer {
