@@ -1,6 +1,8 @@
 #include "net/http_exchange.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "net/exchange_runner.h"
 #include "net/proxy_settings.h"
@@ -43,6 +45,27 @@ TestAnswer Route(const std::string& request, const std::string& plainUrl) {
     }
     return {Answer("404 Not Found\r\nContent-Length: 0", "")};
 }
+
+// A listener on 127.0.0.2 whose one-place queue is taken, so a further connect to it is never
+// answered.
+struct SilentAddress {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    explicit SilentAddress(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        ::inet_pton(AF_INET, "127.0.0.2", &address.sin_addr);
+        const auto* a = reinterpret_cast<const sockaddr*>(&address);
+        EXPECT_EQ(::bind(listener, a, sizeof address) | ::listen(listener, 0) |
+                      ::connect(filler, a, sizeof address),
+                  0);
+    }
+    ~SilentAddress() {
+        ::close(filler);
+        ::close(listener);
+    }
+};
 
 class HttpExchangeTest : public ::testing::Test {
   protected:
@@ -92,6 +115,7 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
     // no_proxy exempts the server from a proxy that would refuse.
     const Environment env = {{"https_proxy", "127.0.0.1:" + std::to_string(refusing.Port())},
                              {"no_proxy", "example.org, 127.0.0.0/8"}};
+    const SilentAddress silent(tls.Port());
     const ProxyChoice exempt = ChooseProxy(*ParseHttpUrl(tls.Url()).url, {}, env);
 
     ExchangeOptions base;
@@ -124,6 +148,12 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         {"the first of two addresses refuses",
          "https://localhost:" + std::to_string(tlsPort) + "/ok", with([&](ExchangeOptions& o) {
              o.lookup = lookupGiving({"::1", "127.0.0.1"});
+         }),
+         ExchangeError::None, "", "hello"},
+        {"an address that never answers gets its share of the time",
+         "https://localhost:" + std::to_string(tlsPort) + "/ok", with([&](ExchangeOptions& o) {
+             o.lookup = lookupGiving({"127.0.0.2", "127.0.0.1"});
+             o.connectTimeout = std::chrono::seconds(2);
          }),
          ExchangeError::None, "", "hello"},
         {"every address refuses", "http://localhost:" + std::to_string(tlsPort) + "/ok",
