@@ -43,7 +43,8 @@ struct ExchangeOptions {
     std::string caFile;  // trusted in addition to the system's store
     std::optional<ProxyServer> proxy;
     // Where the connection goes instead of the URL's host and port (empty, 0: the URL's);
-    // the Host header and the TLS name stay the URL's.
+    // the Host header and the TLS name stay the URL's. Through a proxy, the tunnel asked for
+    // goes there; a plain request through a proxy names the URL as it is.
     std::string connectHost;
     std::uint16_t connectPort = 0;
     NameLookup lookup;  // empty: the system's

@@ -73,13 +73,13 @@ class HttpExchangeTest : public ::testing::Test {
     const test::TempDir dir;
     const std::string caFile = dir.write("ca.pem", pki.Ca().certificatePem);
     const test::TestCertificate certificate = pki.Leaf({"localhost", "127.0.0.1", "::1"});
-    std::string plainUrl;
-    const test::TestHttpServer plain{[this](const std::string& r) { return Route(r, plainUrl); }};
-    const test::TestHttpServer tls{[this](const std::string& r) { return Route(r, plainUrl); },
-                                   {&certificate}};
-    const test::TestHttpServer tls6{[this](const std::string& r) { return Route(r, plainUrl); },
-                                    {&certificate, 0, true}};
-    HttpExchangeTest() { plainUrl = plain.Url("/ok"); }
+    const test::TestHttpServer plain{
+        [this](const std::string& r) { return Route(r, plain.Url("/ok")); }};
+    const test::TestHttpServer tls{
+        [this](const std::string& r) { return Route(r, plain.Url("/ok")); }, {&certificate}};
+    const test::TestHttpServer tls6{
+        [this](const std::string& r) { return Route(r, plain.Url("/ok")); },
+        {&certificate, 0, true}};
 };
 
 struct Outcome {
