@@ -102,7 +102,7 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
     const test::TestProxy proxy;
     const test::TestProxy refusing("403 Forbidden");
     const auto viaProxy = [&](const test::TestProxy& p) {
-        return ProxyServer{"localhost", static_cast<std::uint16_t>(p.Port()), ""};
+        return ProxyServer{"localhost", static_cast<std::uint16_t>(p.Port()), "Basic dTpw"};
     };
     const std::uint16_t tlsPort = static_cast<std::uint16_t>(tls.Port());
     const auto lookupGiving = [](std::vector<std::string> hosts) {
@@ -196,11 +196,15 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         EXPECT_EQ(out.reason, c.reason) << c.name;
         EXPECT_EQ(out.body, c.body) << c.name;
     }
-    EXPECT_EQ(
-        proxy.RequestLines(),
-        (std::vector<std::string>{"POST " + plain.Url("/r/0") + " HTTP/1.1",
-                                  "CONNECT 127.0.0.1:" + std::to_string(tlsPort) + " HTTP/1.1"}));
-    EXPECT_EQ(refusing.RequestLines().size(), 1u);
+    const std::vector<std::string> heads = proxy.RequestHeads();
+    const std::string lines[] = {"POST " + plain.Url("/r/0") + " HTTP/1.1\r\n",
+                                 "CONNECT 127.0.0.1:" + std::to_string(tlsPort) + " HTTP/1.1\r\n"};
+    ASSERT_EQ(heads.size(), 2u);
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_TRUE(heads[i].starts_with(lines[i])) << heads[i];
+        EXPECT_NE(heads[i].find("\r\nProxy-Authorization: Basic dTpw\r\n"), std::string::npos);
+    }
+    EXPECT_EQ(refusing.RequestHeads().size(), 1u);
 }
 
 TEST_F(HttpExchangeTest, OnePollLoopDrivesSeveralAtOnce) {

@@ -68,9 +68,9 @@ TestProxy::~TestProxy() {
     ::close(listener_);
 }
 
-std::vector<std::string> TestProxy::RequestLines() const {
+std::vector<std::string> TestProxy::RequestHeads() const {
     const std::lock_guard lock(mutex_);
-    return lines_;
+    return heads_;
 }
 
 void TestProxy::Serve() {
@@ -98,7 +98,7 @@ void TestProxy::Handle(int client) {
     const std::string line = head.substr(0, head.find("\r\n"));
     {
         const std::lock_guard lock(mutex_);
-        lines_.push_back(line);
+        heads_.push_back(head.substr(0, end + 4));
     }
     if (!refusal_.empty())
         return SendAll(client, "HTTP/1.1 " + refusal_ + "\r\nContent-Length: 0\r\n\r\n");

@@ -1,7 +1,7 @@
 #pragma once
 // A forward proxy on 127.0.0.1 for the transport's tests: CONNECT tunnels and plain requests
-// with an absolute URL, one connection at a time on a thread of its own. It records each
-// request line it was sent; with a refusal status it answers every request with that instead.
+// with an absolute URL, one connection at a time on a thread of its own. It records the head of
+// each request it was sent; with a refusal status it answers every request with that instead.
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -19,7 +19,7 @@ class TestProxy {
     TestProxy& operator=(const TestProxy&) = delete;
 
     int Port() const { return port_; }
-    std::vector<std::string> RequestLines() const;
+    std::vector<std::string> RequestHeads() const;
 
   private:
     void Serve();
@@ -29,7 +29,7 @@ class TestProxy {
     int listener_ = -1;
     int port_ = 0;
     mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> heads_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
