@@ -44,7 +44,8 @@ HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
         dialHost_ = options_.connectHost.empty() ? request_.url.host : options_.connectHost;
         dialPort_ = options_.connectPort ? options_.connectPort : request_.url.port;
     }
-    StartResolve();
+    // A request that cannot be sent fails before any connection is made for it.
+    if (BuildHead()) StartResolve();
 }
 
 HttpExchange::~HttpExchange() {
@@ -178,7 +179,7 @@ void HttpExchange::AfterConnect() {
     ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (options_.proxy && request_.url.https) return StartTunnel();
     if (request_.url.https) return StartHandshake();
-    if (PrepareRequest()) OnSendReady();
+    SendRequest();
 }
 
 void HttpExchange::StartTunnel() {
@@ -221,8 +222,7 @@ void HttpExchange::OnHandshake() {
     switch (tls_->Handshake()) {
         case TlsStatus::Done:
             resumedTls_ = tls_->Resumed();
-            if (PrepareRequest()) OnSendReady();
-            return;
+            return SendRequest();
         case TlsStatus::WantRead:
             return WaitIdle(POLLIN);
         case TlsStatus::WantWrite:
@@ -232,8 +232,7 @@ void HttpExchange::OnHandshake() {
     }
 }
 
-bool HttpExchange::PrepareRequest() {
-    state_ = State::Send;
+bool HttpExchange::BuildHead() {
     const bool absoluteTarget = options_.proxy && !request_.url.https;
     RequestHeadParts parts;
     parts.method = request_.method;
@@ -248,9 +247,15 @@ bool HttpExchange::PrepareRequest() {
         Fail(ExchangeError::BadRequest, head.error);
         return false;
     }
-    ownedSegments_.push_back(std::move(*head.head));
-    QueueForSending(request_.body ? request_.body->Pieces() : std::vector<std::string_view>{});
+    requestHead_ = std::move(*head.head);
     return true;
+}
+
+void HttpExchange::SendRequest() {
+    state_ = State::Send;
+    ownedSegments_.push_back(std::move(requestHead_));
+    QueueForSending(request_.body ? request_.body->Pieces() : std::vector<std::string_view>{});
+    OnSendReady();
 }
 
 // Queues the last owned segment followed by `pieces`, joining the small ones.

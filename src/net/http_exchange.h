@@ -109,7 +109,8 @@ class HttpExchange {
     void StartTunnel();
     void StartHandshake();
     void OnHandshake();
-    bool PrepareRequest();
+    bool BuildHead();
+    void SendRequest();
     void QueueForSending(std::vector<std::string_view> pieces);
     void OnSendReady();
     void OnSendFailed();
@@ -147,6 +148,7 @@ class HttpExchange {
     int socket_ = -1;
     std::unique_ptr<TlsStream> tls_;
 
+    std::string requestHead_;
     // What is sent, in order: owned text (the head, small parts joined) and the caller's bytes.
     std::vector<std::string> ownedSegments_;
     std::vector<std::string_view> segments_;

@@ -237,6 +237,11 @@ TEST_F(HttpExchangeTest, ReadsARefusalThatComesBeforeTheWholeRequest) {
     RunExchange(exchange);
     EXPECT_EQ(exchange.Reason(), "");
     EXPECT_EQ(exchange.Response().Status(), 413);
+
+    // A request that would break its own head fails before it connects anywhere.
+    const HttpExchange bad(
+        {"GET", *ParseHttpUrl(refusing.Url()).url, {{"X-Key", "a\r\nb"}}, nullptr}, {});
+    EXPECT_EQ(bad.Reason(), "bad value of header X-Key");
 }
 
 TEST(Redirect, DecidesTheNextRequest) {
