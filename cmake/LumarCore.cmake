@@ -13,12 +13,15 @@ function(lumar_core_library name folder)
 endfunction()
 
 lumar_core_library(lumar_shell shell)
+# The transport talks TLS through the system's OpenSSL (the same library Qt loads).
+find_package(OpenSSL 3 REQUIRED)
+lumar_core_library(lumar_net net lumar_shell OpenSSL::SSL OpenSSL::Crypto)
 lumar_core_library(lumar_imagelist imagelist lumar_shell)
-lumar_core_library(lumar_upload upload lumar_shell lumar_imagelist)
+lumar_core_library(lumar_upload upload lumar_shell lumar_net lumar_imagelist)
 lumar_core_library(lumar_posting posting lumar_shell lumar_imagelist)
 # What a session works on, above the rooms it joins (the upload's end handed to the posting).
 lumar_core_library(lumar_session session lumar_upload lumar_posting)
 
 # Everything the two programs share.
 add_library(lumar_core INTERFACE)
-target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_imagelist lumar_shell)
+target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_net lumar_imagelist lumar_shell)

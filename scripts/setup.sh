@@ -8,11 +8,18 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev
   libgl-dev libglx-dev libegl-dev
   libgtest-dev libgmock-dev
+  libssl-dev
   clang libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins qt6-translations-l10n
   locales
+  # the multipart parsers the tests post to (run with Debian's own /usr/bin/python3)
+  php-cli python3-werkzeug python3-multipart
 )
+# Node and npm for the Node parsers; a machine may carry its own build of Node, which brings
+# npm along and must not be replaced by Debian's.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
@@ -33,4 +40,12 @@ fi
 if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
   echo "setup: generating the locale de_DE.UTF-8"
   $sudo_cmd localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
+
+# The Node parsers, pinned by their lockfile, installed with the machine's own npm.
+parsers="$(cd "$(dirname "$0")/.." && pwd)/tests/net/parsers"
+if [ ! -f "$parsers/node_modules/.package-lock.json" ] ||
+   [ "$parsers/package-lock.json" -nt "$parsers/node_modules/.package-lock.json" ]; then
+  echo "setup: installing the Node multipart parsers"
+  (cd "$parsers" && npm ci --no-audit --no-fund --loglevel=error)
 fi

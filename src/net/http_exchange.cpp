@@ -1,0 +1,470 @@
+#include "net/http_exchange.h"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "net/tls_stream.h"
+
+namespace lumar::net {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Pieces smaller than this are joined into one buffer, so a request does not leave as a train
+// of small segments (or TLS records) that each wait for the peer.
+constexpr size_t kJoinBelowBytes = 16 * 1024;
+constexpr size_t kReadBufferBytes = 16 * 1024;
+
+std::string Authority(const std::string& host, std::uint16_t port) {
+    const bool ipv6 = host.find(':') != std::string::npos;
+    return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+}  // namespace
+
+HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
+    : request_(std::move(request)),
+      options_(std::move(options)),
+      tunnelAnswer_({}, true),
+      response_(options_.limits, request_.method == "HEAD") {
+    if (options_.proxy) {
+        dialHost_ = options_.proxy->host;
+        dialPort_ = options_.proxy->port;
+    } else {
+        dialHost_ = options_.connectHost.empty() ? request_.url.host : options_.connectHost;
+        dialPort_ = options_.connectPort ? options_.connectPort : request_.url.port;
+    }
+    // A request that cannot be sent fails before any connection is made for it.
+    if (BuildHead()) StartResolve();
+}
+
+HttpExchange::~HttpExchange() {
+    CloseSocket();
+}
+
+int HttpExchange::Fd() const {
+    if (Finished()) return -1;
+    if (state_ == State::Resolve) return lookup_ ? lookup_->Fd() : -1;
+    return socket_;
+}
+
+void HttpExchange::Step(short revents) {
+    if (Finished()) return;
+    if (revents == 0) {
+        if (Clock::now() < deadline_) return;
+        switch (state_) {
+            case State::Resolve:
+                return Fail(ExchangeError::Timeout, "host name lookup timed out: " + dialHost_);
+            case State::Connect:
+                connectError_ = "no answer from " + addresses_[nextAddress_ - 1].ToString();
+                if (nextAddress_ < addresses_.size() && Clock::now() < connectDeadline_)
+                    return ConnectNext();
+                return Fail(ExchangeError::Timeout,
+                            "no connection to " + dialHost_ + " within the time-out");
+            case State::ProxyTunnel:
+                return Fail(ExchangeError::Timeout, "timed out waiting for the proxy");
+            case State::Handshake:
+                return Fail(ExchangeError::Timeout, "timed out during the TLS handshake");
+            case State::Send:
+                return Fail(ExchangeError::Timeout, "timed out while sending");
+            default:
+                return Fail(ExchangeError::Timeout, "timed out waiting for the answer");
+        }
+    }
+    switch (state_) {
+        case State::Resolve:
+            return OnResolved();
+        case State::Connect:
+            return OnConnectReady(revents);
+        case State::ProxyTunnel:
+            return tunnelAsked_ ? OnReceiveReady() : OnSendReady();
+        case State::Handshake:
+            return OnHandshake();
+        case State::Send:
+            // A server that refuses the request (413) may answer before it has all of it.
+            if (!tls_ && (revents & POLLIN)) OnReceiveReady();
+            if (state_ == State::Send) OnSendReady();
+            return;
+        case State::Receive:
+            return OnReceiveReady();
+        default:
+            return;
+    }
+}
+
+void HttpExchange::Cancel() {
+    if (!Finished()) Fail(ExchangeError::Cancelled, "cancelled");
+}
+
+void HttpExchange::StartResolve() {
+    state_ = State::Resolve;
+    connectDeadline_ = Clock::now() + options_.connectTimeout;
+    if (std::optional<SocketAddress> address = NumericAddress(dialHost_, dialPort_)) {
+        addresses_.push_back(*address);
+        return ConnectNext();
+    }
+    lookup_ = std::make_unique<PendingLookup>(options_.lookup, dialHost_, dialPort_);
+    deadline_ = connectDeadline_;
+    events_ = POLLIN;
+    if (lookup_->Fd() < 0) OnResolved();
+}
+
+void HttpExchange::OnResolved() {
+    std::optional<std::vector<SocketAddress>> found = lookup_->Take();
+    if (!found) return;  // woken early; the answer is still coming
+    lookup_.reset();
+    addresses_ = std::move(*found);
+    if (addresses_.empty())
+        return Fail(ExchangeError::HostNotFound, "host not found: " + dialHost_);
+    ConnectNext();
+}
+
+void HttpExchange::ConnectNext() {
+    CloseSocket();
+    state_ = State::Connect;
+    while (nextAddress_ < addresses_.size()) {
+        const Clock::time_point now = Clock::now();
+        if (now >= connectDeadline_) break;
+        const SocketAddress& address = addresses_[nextAddress_++];
+        socket_ = ::socket(address.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (socket_ < 0) {
+            connectError_ = "no socket for " + address.ToString() + ": " + ErrnoText(errno);
+            continue;
+        }
+        if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address.storage),
+                      address.length) == 0)
+            return AfterConnect();
+        if (errno == EINPROGRESS) {
+            // Each address left gets an equal share of the time that is left.
+            const auto left = static_cast<long>(addresses_.size() - nextAddress_ + 1);
+            deadline_ = now + (connectDeadline_ - now) / left;
+            events_ = POLLOUT;
+            return;
+        }
+        connectError_ = "could not connect to " + address.ToString() + ": " + ErrnoText(errno);
+        CloseSocket();
+    }
+    if (nextAddress_ < addresses_.size() || connectError_.empty())
+        return Fail(ExchangeError::Timeout,
+                    "no connection to " + dialHost_ + " within the time-out");
+    Fail(ExchangeError::ConnectFailed, connectError_);
+}
+
+void HttpExchange::OnConnectReady(short) {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (error != 0) {
+        connectError_ = "could not connect to " + addresses_[nextAddress_ - 1].ToString() + ": " +
+                        ErrnoText(error);
+        return ConnectNext();
+    }
+    AfterConnect();
+}
+
+void HttpExchange::AfterConnect() {
+    // Every write is large or the last of the request (see kJoinBelowBytes), so waiting for
+    // more to fill a segment only delays it.
+    const int on = 1;
+    ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (options_.proxy && request_.url.https) return StartTunnel();
+    if (request_.url.https) return StartHandshake();
+    SendRequest();
+}
+
+void HttpExchange::StartTunnel() {
+    state_ = State::ProxyTunnel;
+    const std::string target =
+        Authority(options_.connectHost.empty() ? request_.url.host : options_.connectHost,
+                  options_.connectPort ? options_.connectPort : request_.url.port);
+    std::string head = "CONNECT " + target + " HTTP/1.1\r\nHost: " + target +
+                       "\r\nUser-Agent: Lumar/" LUMAR_VERSION "\r\n";
+    if (!options_.proxy->authorization.empty())
+        head += "Proxy-Authorization: " + options_.proxy->authorization + "\r\n";
+    ownedSegments_.push_back(head + "\r\n");
+    QueueForSending({});
+    OnSendReady();
+}
+
+void HttpExchange::OnTunnelAnswer(std::string_view bytes) {
+    switch (tunnelAnswer_.Feed(bytes)) {
+        case HttpResponseReader::State::Done:
+            break;
+        case HttpResponseReader::State::Failed:
+            return Fail(ExchangeError::ProxyRefused,
+                        "bad answer from the proxy: " + tunnelAnswer_.Error());
+        default:
+            return;
+    }
+    if (tunnelAnswer_.Status() / 100 == 2) return StartHandshake();
+    Fail(ExchangeError::ProxyRefused, "proxy refused the tunnel: HTTP " +
+                                          std::to_string(tunnelAnswer_.Status()) + " " +
+                                          tunnelAnswer_.Reason());
+}
+
+void HttpExchange::StartHandshake() {
+    state_ = State::Handshake;
+    tls_ = std::make_unique<TlsStream>(socket_, request_.url.host, options_.caFile);
+    OnHandshake();
+}
+
+void HttpExchange::OnHandshake() {
+    switch (tls_->Handshake()) {
+        case TlsStatus::Done:
+            resumedTls_ = tls_->Resumed();
+            return SendRequest();
+        case TlsStatus::WantRead:
+            return WaitIdle(POLLIN);
+        case TlsStatus::WantWrite:
+            return WaitIdle(POLLOUT);
+        default:
+            return Fail(ExchangeError::Tls, tls_->Error());
+    }
+}
+
+bool HttpExchange::BuildHead() {
+    const bool absoluteTarget = options_.proxy && !request_.url.https;
+    RequestHeadParts parts;
+    parts.method = request_.method;
+    parts.target = absoluteTarget ? request_.url.ToString() : request_.url.target;
+    parts.hostHeader = request_.url.HostHeader();
+    parts.body = request_.body;
+    parts.extraHeaders = request_.headers;
+    if (absoluteTarget && !options_.proxy->authorization.empty())
+        parts.extraHeaders.emplace_back("Proxy-Authorization", options_.proxy->authorization);
+    HeadResult head = BuildRequestHead(parts);
+    if (!head.head) {
+        Fail(ExchangeError::BadRequest, head.error);
+        return false;
+    }
+    requestHead_ = std::move(*head.head);
+    return true;
+}
+
+void HttpExchange::SendRequest() {
+    state_ = State::Send;
+    ownedSegments_.push_back(std::move(requestHead_));
+    QueueForSending(request_.body ? request_.body->Pieces() : std::vector<std::string_view>{});
+    OnSendReady();
+}
+
+// Queues the last owned segment followed by `pieces`, joining the small ones.
+void HttpExchange::QueueForSending(std::vector<std::string_view> pieces) {
+    std::vector<std::string> owned{std::move(ownedSegments_.back())};
+    std::vector<bool> isOwned{true};
+    std::vector<std::string_view> external{{}};
+    for (std::string_view piece : pieces) {
+        if (piece.size() < kJoinBelowBytes && isOwned.back()) {
+            owned.back().append(piece);
+        } else if (piece.size() < kJoinBelowBytes) {
+            owned.emplace_back(piece);
+            isOwned.push_back(true);
+            external.emplace_back();
+        } else {
+            isOwned.push_back(false);
+            external.push_back(piece);
+        }
+    }
+    ownedSegments_ = std::move(owned);
+    segments_.clear();
+    size_t nextOwned = 0;
+    sendSize_ = 0;
+    for (size_t i = 0; i < isOwned.size(); ++i) {
+        segments_.push_back(isOwned[i] ? std::string_view(ownedSegments_[nextOwned++])
+                                       : external[i]);
+        sendSize_ += segments_.back().size();
+    }
+    segment_ = 0;
+    offset_ = 0;
+    sentTotal_ = 0;
+}
+
+void HttpExchange::OnSendReady() {
+    while (segment_ < segments_.size()) {
+        size_t written = 0;
+        short waitFor = 0;
+        switch (Write(segments_[segment_].substr(offset_), written, waitFor)) {
+            case Io::Progress:
+                break;
+            case Io::Wait:
+                return WaitIdle(
+                    tls_ || state_ != State::Send ? waitFor : static_cast<short>(waitFor | POLLIN));
+            default:
+                return OnSendFailed();
+        }
+        offset_ += written;
+        sentTotal_ += written;
+        if (offset_ == segments_[segment_].size()) {
+            ++segment_;
+            offset_ = 0;
+        }
+    }
+    if (state_ == State::ProxyTunnel) {
+        tunnelAsked_ = true;
+    } else {
+        state_ = State::Receive;
+    }
+    OnReceiveReady();
+}
+
+void HttpExchange::OnSendFailed() {
+    if (tls_ || state_ != State::Send)
+        return Fail(tls_ ? ExchangeError::Tls : ExchangeError::SendFailed, ioError_);
+    // The peer stopped taking the request; what it said before that is the better reason.
+    const std::string sendError = ioError_;
+    state_ = State::Receive;
+    OnReceiveReady();
+    if (state_ == State::Failed && response_.Status() == 0) {
+        error_ = ExchangeError::SendFailed;
+        reason_ = sendError;
+    }
+}
+
+void HttpExchange::OnReceiveReady() {
+    char buffer[kReadBufferBytes];
+    // TLS may hold decrypted bytes the socket no longer signals, so read until it has to wait.
+    while (!Finished()) {
+        size_t received = 0;
+        short waitFor = 0;
+        switch (Read(buffer, sizeof buffer, received, waitFor)) {
+            case Io::Progress:
+                if (state_ == State::ProxyTunnel) {
+                    OnTunnelAnswer({buffer, received});
+                    if (state_ != State::ProxyTunnel) return;
+                } else {
+                    FeedAnswer({buffer, received});
+                }
+                break;
+            case Io::Wait:
+                return WaitIdle(waitFor);
+            case Io::Eof:
+                return OnEndOfStream(false);
+            case Io::EofWithoutNotify:
+                return OnEndOfStream(true);
+            case Io::Failed:
+                return Fail(tls_ ? ExchangeError::Tls : ExchangeError::BadAnswer, ioError_);
+        }
+    }
+}
+
+void HttpExchange::FeedAnswer(std::string_view bytes) {
+    const HttpResponseReader::State state = response_.Feed(bytes);
+    if (state == HttpResponseReader::State::Done) return Finish();
+    if (state == HttpResponseReader::State::Failed)
+        Fail(ExchangeError::BadAnswer, response_.Error());
+}
+
+void HttpExchange::OnEndOfStream(bool withoutCloseNotify) {
+    if (state_ == State::ProxyTunnel)
+        return Fail(ExchangeError::ProxyRefused, "the proxy closed the connection");
+    // Without close-notify, a body that runs until the close may have been cut by anyone on
+    // the way.
+    const bool closeDelimited = response_.GetState() == HttpResponseReader::State::Body &&
+                                !response_.Header("Content-Length") &&
+                                !response_.Header("Transfer-Encoding");
+    if (withoutCloseNotify && closeDelimited)
+        return Fail(ExchangeError::BadAnswer, "answer cut off (no TLS close-notify)");
+    if (response_.Finish() == HttpResponseReader::State::Done) return Finish();
+    Fail(ExchangeError::BadAnswer, response_.Error());
+}
+
+HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, short& waitFor) {
+    if (tls_) {
+        switch (tls_->Write(bytes, written)) {
+            case TlsStatus::Done:
+                return Io::Progress;
+            case TlsStatus::WantRead:
+                waitFor = POLLIN;
+                return Io::Wait;
+            case TlsStatus::WantWrite:
+                waitFor = POLLOUT;
+                return Io::Wait;
+            default:
+                ioError_ = tls_->Error();
+                return Io::Failed;
+        }
+    }
+    const ssize_t n = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n >= 0) {
+        written = static_cast<size_t>(n);
+        return Io::Progress;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        waitFor = POLLOUT;
+        return Io::Wait;
+    }
+    ioError_ = "sending failed: " + ErrnoText(errno);
+    return Io::Failed;
+}
+
+HttpExchange::Io HttpExchange::Read(char* buffer, size_t size, size_t& received, short& waitFor) {
+    // The tunnel's answer is read unencrypted even when TLS follows it.
+    if (tls_ && state_ != State::ProxyTunnel) {
+        switch (tls_->Read({buffer, size}, received)) {
+            case TlsStatus::Done:
+                return Io::Progress;
+            case TlsStatus::WantRead:
+                waitFor = POLLIN;
+                return Io::Wait;
+            case TlsStatus::WantWrite:
+                waitFor = POLLOUT;
+                return Io::Wait;
+            case TlsStatus::Closed:
+                return Io::Eof;
+            case TlsStatus::EofWithoutNotify:
+                return Io::EofWithoutNotify;
+            case TlsStatus::Failed:
+                ioError_ = tls_->Error();
+                return Io::Failed;
+        }
+    }
+    const ssize_t n = ::recv(socket_, buffer, size, 0);
+    if (n > 0) {
+        received = static_cast<size_t>(n);
+        return Io::Progress;
+    }
+    if (n == 0) return Io::Eof;
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
+        waitFor = POLLIN;
+        return Io::Wait;
+    }
+    ioError_ = "receiving failed: " + ErrnoText(errno);
+    return Io::Failed;
+}
+
+void HttpExchange::WaitIdle(short events) {
+    events_ = events;
+    deadline_ = Clock::now() + options_.idleTimeout;
+}
+
+void HttpExchange::Fail(ExchangeError error, std::string reason) {
+    CloseSocket();
+    lookup_.reset();
+    state_ = State::Failed;
+    error_ = error;
+    reason_ = std::move(reason);
+}
+
+void HttpExchange::Finish() {
+    if (tls_) tls_->Shutdown();
+    CloseSocket();
+    state_ = State::Done;
+}
+
+void HttpExchange::CloseSocket() {
+    tls_.reset();
+    if (socket_ >= 0) ::close(socket_);
+    socket_ = -1;
+}
+
+}  // namespace lumar::net

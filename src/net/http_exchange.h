@@ -1,0 +1,166 @@
+#pragma once
+// One HTTP(S) request and its answer as a state machine that a poll loop drives; it has no
+// thread of its own (a name lookup runs on a short-lived one, see address_lookup.h).
+//
+//   Resolve -> Connect -> [ProxyTunnel] -> [Handshake] -> Send -> Receive -> Done | Failed
+//
+// Every address of the host is tried in order within the connect time-out, each getting an
+// equal share of what is left of it, so one address that never answers does not use it all up.
+// An https request through a proxy first asks it for a tunnel with CONNECT; a plain one goes to
+// the proxy with the whole URL as its target. The answer is complete when the reader says so,
+// or when the server closes a body that runs until the close; over TLS, a close without
+// close-notify counts only when the answer's length was known and complete.
+//
+// The driver asks Fd(), Events() and Deadline(), waits (poll, a socket notifier) and calls
+// Step() with what it saw, 0 when the deadline passed. Every step forward restarts the
+// idle time-out, so a slow but moving upload is never cut off.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/address_lookup.h"
+#include "net/http_response_reader.h"
+#include "net/http_url.h"
+#include "net/multipart_body.h"
+#include "net/proxy_settings.h"
+
+namespace lumar::net {
+
+class TlsStream;
+
+struct ExchangeRequest {
+    std::string method = "GET";
+    HttpUrl url;
+    HeaderList headers;                 // sent after Lumar's own
+    const RequestBody* body = nullptr;  // must outlive the exchange
+};
+
+struct ExchangeOptions {
+    std::string caFile;  // trusted in addition to the system's store
+    std::optional<ProxyServer> proxy;
+    // Where the connection goes instead of the URL's host and port (empty, 0: the URL's);
+    // the Host header and the TLS name stay the URL's. Through a proxy, the tunnel asked for
+    // goes there; a plain request through a proxy names the URL as it is.
+    std::string connectHost;
+    std::uint16_t connectPort = 0;
+    NameLookup lookup;  // empty: the system's
+    std::chrono::milliseconds connectTimeout{std::chrono::seconds(30)};
+    std::chrono::milliseconds idleTimeout{std::chrono::seconds(120)};
+    HttpReaderLimits limits;
+};
+
+enum class ExchangeError {
+    None,
+    HostNotFound,
+    ConnectFailed,
+    ProxyRefused,
+    Tls,
+    SendFailed,
+    Timeout,
+    BadAnswer,
+    BadRequest,  // the request itself cannot be sent (a header that would break it)
+    Cancelled,
+};
+
+class HttpExchange {
+  public:
+    enum class State { Resolve, Connect, ProxyTunnel, Handshake, Send, Receive, Done, Failed };
+
+    HttpExchange(ExchangeRequest request, ExchangeOptions options);
+    ~HttpExchange();
+    HttpExchange(const HttpExchange&) = delete;
+    HttpExchange& operator=(const HttpExchange&) = delete;
+
+    State GetState() const { return state_; }
+    bool Finished() const { return state_ == State::Done || state_ == State::Failed; }
+
+    // What to wait for: -1 and 0 when Finished().
+    int Fd() const;
+    short Events() const { return Finished() ? 0 : events_; }
+    std::chrono::steady_clock::time_point Deadline() const { return deadline_; }
+
+    // Advances with the readiness seen on Fd(); 0 checks the deadline.
+    void Step(short revents);
+    void Cancel();
+
+    ExchangeError Error() const { return error_; }
+    // Why it failed, for the log: "connection refused by 127.0.0.1:80", "certificate has
+    // expired", "answer cut off", "proxy refused the tunnel: HTTP 403 Forbidden", ...
+    const std::string& Reason() const { return reason_; }
+    const ExchangeRequest& Request() const { return request_; }
+    // Complete when Done.
+    const HttpResponseReader& Response() const { return response_; }
+    // Of the request head and body, for progress.
+    size_t BytesSent() const { return sentTotal_; }
+    size_t BytesToSend() const { return sendSize_; }
+    // Whether the TLS handshake resumed an earlier session with the server.
+    bool ResumedTls() const { return resumedTls_; }
+
+  private:
+    void StartResolve();
+    void OnResolved();
+    void ConnectNext();
+    void OnConnectReady(short revents);
+    void AfterConnect();
+    void StartTunnel();
+    void StartHandshake();
+    void OnHandshake();
+    bool BuildHead();
+    void SendRequest();
+    void QueueForSending(std::vector<std::string_view> pieces);
+    void OnSendReady();
+    void OnSendFailed();
+    void OnReceiveReady();
+    void OnTunnelAnswer(std::string_view bytes);
+    void FeedAnswer(std::string_view bytes);
+    void OnEndOfStream(bool withoutCloseNotify);
+
+    // Plain or TLS transfer on the connection. Wait sets `waitFor`; Failed sets ioError_.
+    enum class Io { Progress, Wait, Eof, EofWithoutNotify, Failed };
+    Io Write(std::string_view bytes, size_t& written, short& waitFor);
+    Io Read(char* buffer, size_t size, size_t& received, short& waitFor);
+
+    void WaitIdle(short events);
+    void Fail(ExchangeError error, std::string reason);
+    void Finish();
+    void CloseSocket();
+
+    ExchangeRequest request_;
+    ExchangeOptions options_;
+    State state_ = State::Resolve;
+    short events_ = 0;
+    std::chrono::steady_clock::time_point deadline_;
+    std::chrono::steady_clock::time_point connectDeadline_;
+    ExchangeError error_ = ExchangeError::None;
+    std::string reason_;
+
+    std::string dialHost_;
+    std::uint16_t dialPort_ = 0;
+    std::unique_ptr<PendingLookup> lookup_;
+    std::vector<SocketAddress> addresses_;
+    size_t nextAddress_ = 0;
+    std::string connectError_;
+    std::string ioError_;
+    int socket_ = -1;
+    std::unique_ptr<TlsStream> tls_;
+
+    std::string requestHead_;
+    // What is sent, in order: owned text (the head, small parts joined) and the caller's bytes.
+    std::vector<std::string> ownedSegments_;
+    std::vector<std::string_view> segments_;
+    size_t segment_ = 0;
+    size_t offset_ = 0;
+    size_t sentTotal_ = 0;
+    size_t sendSize_ = 0;
+    bool tunnelAsked_ = false;
+    bool resumedTls_ = false;
+
+    HttpResponseReader tunnelAnswer_;
+    HttpResponseReader response_;
+};
+
+}  // namespace lumar::net

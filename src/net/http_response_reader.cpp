@@ -1,0 +1,290 @@
+#include "net/http_response_reader.h"
+
+#include <algorithm>
+
+namespace lumar::net {
+namespace {
+
+// A chunk-size line with its extensions; real servers send a few bytes.
+constexpr size_t kMaxChunkLineBytes = 4096;
+constexpr const char* kCutOff = "answer cut off";
+constexpr const char* kBodyTooLarge = "answer too large";
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+// RFC 9110 token characters, as a header name must be made of.
+bool IsTokenChar(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u >= 0x7F) return false;
+    return std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
+}
+
+// Splits a comma-separated header value into its trimmed, non-empty members.
+std::vector<std::string_view> ListMembers(std::string_view value) {
+    std::vector<std::string_view> members;
+    while (true) {
+        const size_t comma = value.find(',');
+        const std::string_view member = TrimBlanks(value.substr(0, comma));
+        if (!member.empty()) members.push_back(member);
+        if (comma == std::string_view::npos) return members;
+        value.remove_prefix(comma + 1);
+    }
+}
+
+std::optional<size_t> ParseDecimal(std::string_view digits) {
+    if (digits.empty() || digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), IsDigit))
+        return std::nullopt;
+    size_t value = 0;
+    for (char c : digits) value = value * 10 + static_cast<size_t>(c - '0');
+    return value;
+}
+
+std::optional<size_t> ParseHex(std::string_view digits) {
+    if (digits.empty() || digits.size() > 15) return std::nullopt;
+    size_t value = 0;
+    for (char c : digits) {
+        const char l = Lower(c);
+        int digit = 0;
+        if (IsDigit(l)) {
+            digit = l - '0';
+        } else if (l >= 'a' && l <= 'f') {
+            digit = l - 'a' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<size_t>(digit);
+    }
+    return value;
+}
+
+}  // namespace
+
+HttpResponseReader::State HttpResponseReader::GetState() const {
+    switch (phase_) {
+        case Phase::StatusLine:
+        case Phase::HeaderLines:
+            return State::Head;
+        case Phase::Done:
+            return State::Done;
+        case Phase::Failed:
+            return State::Failed;
+        default:
+            return State::Body;
+    }
+}
+
+HttpResponseReader::State HttpResponseReader::Feed(std::string_view bytes) {
+    receivedAny_ = receivedAny_ || !bytes.empty();
+    while (!bytes.empty() && phase_ != Phase::Done && phase_ != Phase::Failed)
+        bytes.remove_prefix(Consume(bytes));
+    return GetState();
+}
+
+HttpResponseReader::State HttpResponseReader::Finish() {
+    if (phase_ == Phase::CloseBody) {
+        phase_ = Phase::Done;
+    } else if (phase_ != Phase::Done && phase_ != Phase::Failed) {
+        Fail(receivedAny_ ? kCutOff : "connection closed without an answer");
+    }
+    return GetState();
+}
+
+std::optional<std::string> HttpResponseReader::Header(std::string_view name) const {
+    std::optional<std::string> value;
+    for (const auto& [key, text] : headers_) {
+        if (!EqualNoCase(key, name)) continue;
+        value = value ? *value + ", " + text : text;
+    }
+    return value;
+}
+
+void HttpResponseReader::Fail(std::string why) {
+    phase_ = Phase::Failed;
+    error_ = std::move(why);
+}
+
+size_t HttpResponseReader::Consume(std::string_view bytes) {
+    switch (phase_) {
+        case Phase::StatusLine:
+        case Phase::HeaderLines:
+            return TakeLine(bytes, limits_.maxHeadBytes, "answer header too large");
+        case Phase::Trailers:
+            return TakeLine(bytes, limits_.maxHeadBytes, "answer trailer too large");
+        case Phase::ChunkSize:
+        case Phase::ChunkDataEnd:
+            return TakeLine(bytes, kMaxChunkLineBytes, "bad chunk size");
+        case Phase::LengthBody:
+        case Phase::ChunkData:
+            return TakeBody(bytes, remaining_);
+        case Phase::CloseBody:
+            return TakeBody(bytes, bytes.size());
+        case Phase::Done:
+        case Phase::Failed:
+            break;
+    }
+    return bytes.size();
+}
+
+size_t HttpResponseReader::TakeLine(std::string_view bytes, size_t limit, const char* tooLong) {
+    const size_t newline = bytes.find('\n');
+    const size_t take = newline == std::string_view::npos ? bytes.size() : newline + 1;
+    if (take > limit - lineBytes_) {
+        Fail(tooLong);
+        return bytes.size();
+    }
+    lineBytes_ += take;
+    line_.append(bytes.substr(0, take));
+    if (newline == std::string_view::npos) return take;
+    std::string_view line(line_);
+    line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    OnLine(line);
+    line_.clear();
+    return take;
+}
+
+size_t HttpResponseReader::TakeBody(std::string_view bytes, size_t wanted) {
+    const size_t take = std::min(wanted, bytes.size());
+    if (take > limits_.maxBodyBytes - body_.size()) {
+        Fail(kBodyTooLarge);
+        return bytes.size();
+    }
+    body_.append(bytes.substr(0, take));
+    if (phase_ == Phase::CloseBody) return take;
+    remaining_ -= take;
+    if (remaining_ == 0) {
+        phase_ = phase_ == Phase::LengthBody ? Phase::Done : Phase::ChunkDataEnd;
+        lineBytes_ = 0;
+    }
+    return take;
+}
+
+void HttpResponseReader::OnLine(std::string_view line) {
+    switch (phase_) {
+        case Phase::StatusLine:
+            // Stray blank lines before the status line are tolerated, as browsers do.
+            if (!line.empty()) OnStatusLine(line);
+            return;
+        case Phase::HeaderLines:
+            OnHeaderLine(line);
+            return;
+        case Phase::ChunkSize:
+            OnChunkSizeLine(line);
+            return;
+        case Phase::ChunkDataEnd:
+            if (!line.empty()) return Fail("bad chunk end");
+            phase_ = Phase::ChunkSize;
+            lineBytes_ = 0;
+            return;
+        case Phase::Trailers:
+            // Trailer fields carry nothing Lumar reads; the empty line ends the answer.
+            if (line.empty()) phase_ = Phase::Done;
+            return;
+        default:
+            return;
+    }
+}
+
+void HttpResponseReader::OnStatusLine(std::string_view line) {
+    // "HTTP/1.1 200 OK"; the reason may be missing, the version must be 1.x.
+    const bool versionOk =
+        line.size() >= 12 && line.substr(0, 7) == "HTTP/1." && IsDigit(line[7]) && line[8] == ' ';
+    const std::string_view code = versionOk ? line.substr(9, 3) : std::string_view{};
+    const bool codeOk = code.size() == 3 && code[0] >= '1' && code[0] <= '5' && IsDigit(code[1]) &&
+                        IsDigit(code[2]) && (line.size() == 12 || line[12] == ' ');
+    if (!versionOk || !codeOk) return Fail("no HTTP status line in the answer");
+    version_ = std::string(line.substr(0, 8));
+    status_ = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
+    reason_ = std::string(TrimBlanks(line.substr(12)));
+    phase_ = Phase::HeaderLines;
+}
+
+void HttpResponseReader::OnHeaderLine(std::string_view line) {
+    if (line.empty()) return OnHeadComplete();
+    if (line.front() == ' ' || line.front() == '\t') {
+        // An obsolete folded line continues the previous value, joined by one blank.
+        if (headers_.empty()) return Fail("bad header line in the answer");
+        std::string& value = headers_.back().second;
+        const std::string_view more = TrimBlanks(line);
+        if (!more.empty()) value.append(value.empty() ? "" : " ").append(more);
+        return;
+    }
+    const size_t colon = line.find(':');
+    const std::string_view name = line.substr(0, colon);
+    if (colon == std::string_view::npos || name.empty() ||
+        !std::all_of(name.begin(), name.end(), IsTokenChar))
+        return Fail("bad header line in the answer");
+    headers_.emplace_back(std::string(name), std::string(TrimBlanks(line.substr(colon + 1))));
+}
+
+void HttpResponseReader::OnHeadComplete() {
+    lineBytes_ = 0;
+    if (status_ == 101) return Fail("the server switched protocols");
+    if (status_ < 200) {
+        // An interim answer (100 Continue, 103 Early Hints): the real one follows.
+        headers_.clear();
+        phase_ = Phase::StatusLine;
+        return;
+    }
+    if (answersHead_ || status_ == 204 || status_ == 304) {
+        phase_ = Phase::Done;
+        return;
+    }
+    if (const std::optional<std::string> codings = Header("Transfer-Encoding")) {
+        std::vector<std::string_view> applied;
+        for (std::string_view coding : ListMembers(*codings))
+            if (!EqualNoCase(coding, "identity")) applied.push_back(coding);
+        if (applied.size() == 1 && EqualNoCase(applied.front(), "chunked")) {
+            phase_ = Phase::ChunkSize;
+            return;
+        }
+        if (!applied.empty()) return Fail("unsupported transfer coding: " + *codings);
+    }
+    if (const std::optional<std::string> lengths = Header("Content-Length")) {
+        // Repeated headers (or a list) are accepted only when they all say the same.
+        const std::vector<std::string_view> members = ListMembers(*lengths);
+        std::optional<size_t> length;
+        for (std::string_view member : members) {
+            const std::optional<size_t> value = ParseDecimal(member);
+            if (!value || (length && *length != *value)) return Fail("bad Content-Length");
+            length = value;
+        }
+        if (!length) return Fail("bad Content-Length");
+        if (*length > limits_.maxBodyBytes) return Fail(kBodyTooLarge);
+        remaining_ = *length;
+        phase_ = remaining_ == 0 ? Phase::Done : Phase::LengthBody;
+        return;
+    }
+    phase_ = Phase::CloseBody;
+}
+
+void HttpResponseReader::OnChunkSizeLine(std::string_view line) {
+    const std::optional<size_t> size = ParseHex(TrimBlanks(line.substr(0, line.find(';'))));
+    if (!size) return Fail("bad chunk size");
+    lineBytes_ = 0;
+    if (*size == 0) {
+        phase_ = Phase::Trailers;
+        return;
+    }
+    if (*size > limits_.maxBodyBytes - body_.size()) return Fail(kBodyTooLarge);
+    remaining_ = *size;
+    phase_ = Phase::ChunkData;
+}
+
+}  // namespace lumar::net

@@ -1,0 +1,113 @@
+#include "net/http_response_reader.h"
+
+#include <gtest/gtest.h>
+
+namespace lumar::net {
+namespace {
+
+using State = HttpResponseReader::State;
+
+struct Case {
+    const char* name;
+    std::string answer;
+    bool closed;  // the peer closes after the answer (Finish)
+    State state;
+    int status;
+    std::string bodyOrError;  // the body when Done, the error when Failed
+    const char* header = "";  // a header to look up, and its expected value
+    const char* value = "";
+    size_t maxBody = 16u * 1024u * 1024u;
+};
+
+struct Outcome {
+    State state;
+    int status;
+    std::string bodyOrError;
+    std::optional<std::string> value;
+};
+
+Outcome Read(const Case& c, const std::vector<std::string_view>& pieces) {
+    HttpResponseReader reader(HttpReaderLimits{64u * 1024u, c.maxBody});
+    for (std::string_view piece : pieces) reader.Feed(piece);
+    if (c.closed) reader.Finish();
+    const State state = reader.GetState();
+    return {state, reader.Status(), state == State::Failed ? reader.Error() : reader.Body(),
+            reader.Header(c.header)};
+}
+
+TEST(HttpResponseReader, ReadsEveryFramingWhereverTheReadsSplitIt) {
+    const std::string chunked =
+        "HTTP/1.1 201 Created\r\nTransfer-Encoding: chunked\r\n\r\n"
+        "5;name=\"x;y\"\r\nhello\r\n9\r\n world 12\r\n0\r\nX-Checksum: 1\r\n\r\n";
+    const Case cases[] = {
+        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhelloEXTRA", false, State::Done,
+         200, "hello"},
+        {"chunked", chunked, false, State::Done, 201, "hello world 12"},
+        {"close", "HTTP/1.0 200 OK\r\nServer: x\r\n\r\n<a>\r\n\r\n</a>", true, State::Done, 200,
+         "<a>\r\n\r\n</a>"},
+        {"bare LF, folded and repeated headers",
+         "HTTP/1.1 302 Found\nLocation: /a\n  /b\nset-cookie: a=1\nSet-Cookie: b=2\n\n", true,
+         State::Done, 302, "", "SET-COOKIE", "a=1, b=2"},
+        {"interim answer skipped",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", false,
+         State::Done, 200, "ok"},
+        {"no body on 204", "HTTP/1.1 204 No Content\r\nContent-Length: 9\r\n\r\n", false,
+         State::Done, 204, ""},
+        {"repeated equal lengths",
+         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 2, 2\r\n\r\nok", false,
+         State::Done, 200, "ok"},
+        {"length cut off", "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhello", true,
+         State::Failed, 200, "answer cut off"},
+        {"chunks cut off", chunked.substr(0, chunked.size() - 5), true, State::Failed, 201,
+         "answer cut off"},
+        {"head cut off", "HTTP/1.1 200 OK\r\nContent-Le", true, State::Failed, 200,
+         "answer cut off"},
+        {"nothing", "", true, State::Failed, 0, "connection closed without an answer"},
+        {"oversize header", "HTTP/1.1 200 OK\r\nX: " + std::string(70000, 'a') + "\r\n\r\n", false,
+         State::Failed, 200, "answer header too large"},
+        {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false,
+         State::Failed, 200, "bad chunk size"},
+        {"chunk without its end",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nokX\r\n", false, State::Failed,
+         200, "bad chunk end"},
+        {"conflicting lengths",
+         "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nok", false,
+         State::Failed, 200, "bad Content-Length"},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", false, State::Failed,
+         200, "bad Content-Length"},
+        {"unknown coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nxx", false,
+         State::Failed, 200, "unsupported transfer coding: gzip"},
+        {"space before colon", "HTTP/1.1 200 OK\r\nContent-Length : 2\r\n\r\nok", false,
+         State::Failed, 200, "bad header line in the answer"},
+        {"no status line", "<html>hello</html>\r\n", true, State::Failed, 0,
+         "no HTTP status line in the answer"},
+        {"body over the cap", "HTTP/1.1 200 OK\r\n\r\n0123456789", true, State::Failed, 200,
+         "answer too large", "", "", 8},
+        {"length over the cap", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\n", false,
+         State::Failed, 200, "answer too large", "", "", 8},
+    };
+    for (const Case& c : cases) {
+        const Outcome whole = Read(c, {c.answer});
+        EXPECT_EQ(whole.state, c.state) << c.name;
+        EXPECT_EQ(whole.status, c.status) << c.name;
+        EXPECT_EQ(whole.bodyOrError, c.bodyOrError) << c.name;
+        if (*c.header) {
+            EXPECT_EQ(whole.value.value_or("(none)"), c.value) << c.name;
+        }
+        const std::string_view all(c.answer);
+        std::vector<std::string_view> bytes;
+        for (size_t i = 0; i < all.size(); ++i) bytes.push_back(all.substr(i, 1));
+        const Outcome single = Read(c, bytes);
+        EXPECT_EQ(single.state, whole.state) << c.name << " byte by byte";
+        EXPECT_EQ(single.bodyOrError, whole.bodyOrError) << c.name << " byte by byte";
+        for (size_t at = 0; at <= all.size() && all.size() < 1000; ++at) {
+            const Outcome split = Read(c, {all.substr(0, at), all.substr(at)});
+            ASSERT_EQ(split.state, whole.state) << c.name << " split at " << at;
+            ASSERT_EQ(split.bodyOrError, whole.bodyOrError) << c.name << " split at " << at;
+            ASSERT_EQ(split.value, whole.value) << c.name << " split at " << at;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lumar::net

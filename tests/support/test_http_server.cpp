@@ -1,0 +1,149 @@
+#include "support/test_http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <openssl/pem.h>
+#include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace lumar::test {
+namespace {
+
+// Binds to port 0 of the loopback and returns the socket and the port it got.
+int Listen(bool ipv6, int& port) {
+    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    if (ipv6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
+        a->sin6_family = AF_INET6;
+        a->sin6_addr = in6addr_loopback;
+        length = sizeof *a;
+    } else {
+        auto* a = reinterpret_cast<sockaddr_in*>(&storage);
+        a->sin_family = AF_INET;
+        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        length = sizeof *a;
+    }
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 || ::listen(fd, 16) != 0)
+        throw std::runtime_error(std::string("test server: cannot listen on ") +
+                                 (ipv6 ? "[::1]" : "127.0.0.1"));
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+    return fd;
+}
+
+SSL_CTX* ServerContext(const TestCertificate& certificate, int version) {
+    SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
+    BIO* bio = BIO_new_mem_buf(certificate.certificatePem.data(), -1);
+    X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
+    BIO_free(bio);
+    bio = BIO_new_mem_buf(certificate.keyPem.data(), -1);
+    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
+    BIO_free(bio);
+    SSL_CTX_use_certificate(ctx, cert);
+    SSL_CTX_use_PrivateKey(ctx, key);
+    X509_free(cert);
+    EVP_PKEY_free(key);
+    if (version) {
+        SSL_CTX_set_security_level(ctx, 0);
+        SSL_CTX_set_min_proto_version(ctx, version);
+        SSL_CTX_set_max_proto_version(ctx, version);
+    }
+    return ctx;
+}
+
+size_t ContentLength(const std::string& head) {
+    for (const char* name : {"\r\nContent-Length:", "\r\ncontent-length:"}) {
+        const size_t at = head.find(name);
+        if (at != std::string::npos) return std::stoul(head.substr(at + 17));
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string RequestBody(const std::string& request) {
+    const size_t end = request.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : request.substr(end + 4);
+}
+
+TestHttpServer::TestHttpServer(TestHandler handler, TestServerOptions options)
+    : handler_(std::move(handler)), options_(options) {
+    if (options_.certificate) ctx_ = ServerContext(*options_.certificate, options_.tlsVersion);
+    listener_ = Listen(options_.ipv6, port_);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+TestHttpServer::~TestHttpServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+    if (ctx_) SSL_CTX_free(ctx_);
+}
+
+std::string TestHttpServer::Url(const std::string& path) const {
+    return std::string(ctx_ ? "https://" : "http://") + (options_.ipv6 ? "[::1]" : "127.0.0.1") +
+           ":" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> TestHttpServer::Requests() const {
+    const std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+void TestHttpServer::Serve() {
+    while (!stop_) {
+        pollfd p{listener_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const int fd = ::accept(listener_, nullptr, nullptr);
+        if (fd < 0) continue;
+        timeval limit{5, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        Answer(fd);
+        ::close(fd);
+    }
+}
+
+void TestHttpServer::Answer(int fd) {
+    SSL* ssl = nullptr;
+    if (ctx_) {
+        ssl = SSL_new(ctx_);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) != 1) return SSL_free(ssl);
+    }
+    const auto read = [&](char* buffer, int size) {
+        return ssl ? SSL_read(ssl, buffer, size) : static_cast<int>(::recv(fd, buffer, size, 0));
+    };
+    std::string request;
+    char buffer[16384];
+    int n = 0;
+    size_t headEnd = std::string::npos;
+    while ((headEnd = request.find("\r\n\r\n")) == std::string::npos &&
+           (n = read(buffer, sizeof buffer)) > 0)
+        request.append(buffer, static_cast<size_t>(n));
+    if (headEnd != std::string::npos && !options_.answerAfterHead) {
+        const size_t total = headEnd + 4 + ContentLength(request.substr(0, headEnd + 2));
+        while (request.size() < total && (n = read(buffer, sizeof buffer)) > 0)
+            request.append(buffer, static_cast<size_t>(n));
+    }
+    {
+        const std::lock_guard lock(mutex_);
+        requests_.push_back(request);
+    }
+    const TestAnswer answer = handler_(request);
+    if (ssl) {
+        SSL_write(ssl, answer.bytes.data(), static_cast<int>(answer.bytes.size()));
+        if (answer.closeNotify) SSL_shutdown(ssl);
+        SSL_free(ssl);
+    } else {
+        ::send(fd, answer.bytes.data(), answer.bytes.size(), MSG_NOSIGNAL);
+    }
+}
+
+}  // namespace lumar::test

@@ -1,0 +1,64 @@
+#pragma once
+// An HTTP or HTTPS server on the loopback (127.0.0.1 or [::1]) for the transport's tests: one
+// connection at a time on a thread of its own, each answered by the test's handler and then
+// closed, until the server is destroyed.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/tls_test_pki.h"
+
+typedef struct ssl_ctx_st SSL_CTX;
+
+namespace lumar::test {
+
+struct TestAnswer {
+    std::string bytes;
+    bool closeNotify = true;  // TLS: end with close-notify
+};
+
+// Gets the whole request (head and the Content-Length body) and returns the answer.
+using TestHandler = std::function<TestAnswer(const std::string& request)>;
+
+struct TestServerOptions {
+    const TestCertificate* certificate = nullptr;  // TLS when set
+    int tlsVersion = 0;                            // the only version offered; 0: any
+    bool ipv6 = false;
+    // Answer as soon as the head is in, leaving the body unread (the close then resets).
+    bool answerAfterHead = false;
+};
+
+class TestHttpServer {
+  public:
+    explicit TestHttpServer(TestHandler handler, TestServerOptions options = {});
+    ~TestHttpServer();
+    TestHttpServer(const TestHttpServer&) = delete;
+    TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+    int Port() const { return port_; }
+    // "https://127.0.0.1:PORT" + path, "http://[::1]:PORT" + path, ...
+    std::string Url(const std::string& path = "/") const;
+    std::vector<std::string> Requests() const;
+
+  private:
+    void Serve();
+    void Answer(int fd);
+
+    TestHandler handler_;
+    TestServerOptions options_;
+    SSL_CTX* ctx_ = nullptr;
+    int listener_ = -1;
+    int port_ = 0;
+    mutable std::mutex mutex_;
+    std::vector<std::string> requests_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// What follows the head of `request`.
+std::string RequestBody(const std::string& request);
+
+}  // namespace lumar::test

@@ -1,0 +1,123 @@
+#include "support/test_proxy.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "net/address_lookup.h"
+#include "net/http_url.h"
+
+namespace lumar::test {
+namespace {
+
+void SendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n <= 0) return;
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+}
+
+int ConnectTo(const net::HttpUrl& url) {
+    const std::vector<net::SocketAddress> addresses = net::LookUpWithSystem(url.host, url.port);
+    if (addresses.empty()) return -1;
+    const int fd = ::socket(addresses[0].Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&addresses[0].storage),
+                  addresses[0].length) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Copies bytes both ways until either side closes.
+void Relay(int a, int b) {
+    char buffer[16384];
+    while (true) {
+        pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+        if (::poll(p, 2, 5000) <= 0) return;
+        for (int i = 0; i < 2; ++i) {
+            if (!p[i].revents) continue;
+            const ssize_t n = ::recv(p[i].fd, buffer, sizeof buffer, 0);
+            if (n <= 0) return;
+            SendAll(p[1 - i].fd, {buffer, static_cast<size_t>(n)});
+        }
+    }
+}
+
+}  // namespace
+
+TestProxy::TestProxy(std::string refusal) : refusal_(std::move(refusal)) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 16);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+}
+
+TestProxy::~TestProxy() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+}
+
+std::vector<std::string> TestProxy::RequestHeads() const {
+    const std::lock_guard lock(mutex_);
+    return heads_;
+}
+
+void TestProxy::Serve() {
+    while (!stop_) {
+        pollfd p{listener_, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const int client = ::accept(listener_, nullptr, nullptr);
+        if (client < 0) continue;
+        timeval limit{5, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        Handle(client);
+        ::close(client);
+    }
+}
+
+void TestProxy::Handle(int client) {
+    std::string head;
+    char buffer[4096];
+    size_t end;
+    while ((end = head.find("\r\n\r\n")) == std::string::npos) {
+        const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        head.append(buffer, static_cast<size_t>(n));
+    }
+    const std::string line = head.substr(0, head.find("\r\n"));
+    {
+        const std::lock_guard lock(mutex_);
+        heads_.push_back(head.substr(0, end + 4));
+    }
+    if (!refusal_.empty())
+        return SendAll(client, "HTTP/1.1 " + refusal_ + "\r\nContent-Length: 0\r\n\r\n");
+
+    const size_t space = line.find(' ');
+    const std::string method = line.substr(0, space);
+    const std::string target = line.substr(space + 1, line.rfind(' ') - space - 1);
+    const bool tunnel = method == "CONNECT";
+    const net::HttpUrlResult url = net::ParseHttpUrl(tunnel ? "http://" + target + "/" : target);
+    const int server = url.url ? ConnectTo(*url.url) : -1;
+    if (server < 0) return SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
+    if (tunnel) {
+        SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n");
+    } else {
+        // The origin server gets the request as a client would have sent it directly.
+        SendAll(server, method + " " + url.url->target + head.substr(line.rfind(' ')));
+    }
+    Relay(client, server);
+    ::close(server);
+}
+
+}  // namespace lumar::test
