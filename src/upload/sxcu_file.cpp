@@ -1,5 +1,6 @@
 #include "upload/sxcu_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <nlohmann/json.hpp>
@@ -122,7 +123,20 @@ void MoveQueryToParameters(SxcuUploader& uploader) {
             PercentDecoded(pair.substr(0, equals)),
             equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1)));
     }
-    uploader.parameters.insert(uploader.parameters.begin(), from_query.begin(), from_query.end());
+    // A name can be sent once: the file's own parameters win over the query, the query's
+    // first value over its later ones.
+    NamedValues merged;
+    auto set = [&merged](const std::string& name, const std::string& value, bool replace) {
+        const auto same = std::find_if(merged.begin(), merged.end(),
+                                       [&](const auto& p) { return p.first == name; });
+        if (same == merged.end())
+            merged.emplace_back(name, value);
+        else if (replace)
+            same->second = value;
+    };
+    for (const auto& [name, value] : from_query) set(name, value, false);
+    for (const auto& [name, value] : uploader.parameters) set(name, value, true);
+    uploader.parameters = std::move(merged);
     url.resize(question);
 }
 

@@ -12,7 +12,8 @@ using ::testing::HasSubstr;
 
 const char* kMultipart = R"({
   "Version": "15.0.0", "Name": "", "DestinationType": "ImageUploader, FileUploader",
-  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=json&key=a%20b+c#top",
+  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2#top",
+  "Parameters": {"format": "json"},
   "Headers": {"X-API-Key": "s3cret", "Accept": "application/json"},
   "Body": "MultipartFormData", "Arguments": {"title": "{filename}", "album": 7}, "FileFormName": "source",
   "URL": "{json:image.url}", "ThumbnailURL": "{json:image.thumb.url}", "ErrorMessage": "{json:error.message}"})";
