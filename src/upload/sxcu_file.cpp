@@ -148,7 +148,8 @@ std::string HostOf(std::string_view url) {
     std::string_view rest = url.substr(scheme);
     rest = rest.substr(0, rest.find_first_of("/?#"));
     rest = rest.substr(rest.find('@') == std::string_view::npos ? 0 : rest.find('@') + 1);
-    if (!rest.starts_with('[')) rest = rest.substr(0, rest.find(':'));
+    rest =
+        rest.starts_with('[') ? rest.substr(0, rest.find(']') + 1) : rest.substr(0, rest.find(':'));
     return std::string(rest);
 }
 
@@ -206,7 +207,28 @@ void ReadBody(Reader& reader, SxcuUploader& uploader) {
         reader.Fail("a MultipartFormData body needs a FileFormName");
 }
 
+// Names and values end up in the request head and the multipart parts: a line break or a
+// quote there would let a file add headers or form fields of its own.
+void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
+    auto has_any = [](std::string_view text, std::string_view bad) {
+        return text.find_first_of(bad) != std::string_view::npos;
+    };
+    using namespace std::string_view_literals;
+    for (const auto& [name, value] : uploader.headers) {
+        if (name.empty() || has_any(name, " \t\r\n:\0\""sv))
+            reader.Fail("Headers: \"" + name + "\" is no header name");
+        if (has_any(value, "\r\n\0"sv))
+            reader.Fail("Headers: the value of " + name + " holds a line break");
+    }
+    for (const auto& [name, value] : uploader.arguments)
+        if (has_any(name, "\r\n\0\""sv) || has_any(value, "\0"sv))
+            reader.Fail("Arguments: \"" + name + "\" cannot be sent as a form field");
+    if (has_any(uploader.file_form_name, "\r\n\0\""sv))
+        reader.Fail("FileFormName cannot be sent as a form field name");
+}
+
 void CheckRequest(Reader& reader, SxcuUploader& uploader) {
+    CheckRequestText(reader, uploader);
     if (!IsImageUploader(uploader.destination_type))
         reader.Fail("DestinationType \"" + uploader.destination_type + "\" names no ImageUploader");
     for (char& c : uploader.request_method)

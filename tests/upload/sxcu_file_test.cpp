@@ -104,6 +104,12 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
          "URL: '{' at position 1 is never closed"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "Headers": ["x"]})",
          "Headers must be an object"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "Headers": {"X": "1\r\nCookie: a"}})",
+         "Headers: the value of X holds a line break"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "FileFormName": "f",
+             "Arguments": {"a\"; filename=\"x": "1"}})",
+         "cannot be sent as a form field"},
         {"[1, 2]", "no JSON object"},
         {"\xEF\xBB\xBF{\"Name\": \"\xFF\"}", "no JSON object"},
     };
