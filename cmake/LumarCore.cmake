@@ -25,3 +25,10 @@ lumar_core_library(lumar_session session lumar_upload lumar_posting)
 # Everything the two programs share.
 add_library(lumar_core INTERFACE)
 target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_net lumar_imagelist lumar_shell)
+
+# Reading hosts' answers: JSON, XML and bounded regular expressions, kept out of the headers.
+find_package(nlohmann_json 3 REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
+pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
+target_link_libraries(lumar_upload PRIVATE nlohmann_json::nlohmann_json PkgConfig::PCRE2 PkgConfig::PUGIXML)

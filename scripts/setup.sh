@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   libssl-dev
   clang libclang-rt-14-dev
+  nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins qt6-translations-l10n
   locales

@@ -1,0 +1,113 @@
+#include "upload/answer_code.h"
+
+#include <cctype>
+
+namespace lumar {
+namespace {
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+    return true;
+}
+
+// A link goes into the posting between BBCode tags: it must be a web address, and brackets
+// or blanks in it would end the tag early, so they are percent-encoded. Empty when unusable.
+std::string PostableLink(std::string_view link) {
+    if (!StartsWithNoCase(link, "http://") && !StartsWithNoCase(link, "https://")) return {};
+    std::string out;
+    for (char c : link) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return {};
+        if (c == '[')
+            out += "%5B";
+        else if (c == ']')
+            out += "%5D";
+        else if (c == ' ')
+            out += "%20";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string Shortened(std::string_view text) {
+    text = Trimmed(text);
+    return text.size() <= 200 ? std::string(text) : std::string(text.substr(0, 200)) + "...";
+}
+
+}  // namespace
+
+AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnail_url,
+                                    std::string_view deletion_url, std::string_view error_message) {
+    AnswerFieldsParse result;
+    const struct {
+        const char* name;
+        std::string_view source;
+        AnswerTemplate& target;
+    } fields[] = {{"URL", url, result.fields.url},
+                  {"ThumbnailURL", thumbnail_url, result.fields.thumbnail_url},
+                  {"DeletionURL", deletion_url, result.fields.deletion_url},
+                  {"ErrorMessage", error_message, result.fields.error_message}};
+    for (const auto& field : fields) {
+        TemplateParse parsed = AnswerTemplate::Parse(field.source);
+        if (!parsed.failure.empty()) return {{}, std::string(field.name) + ": " + parsed.failure};
+        field.target = std::move(parsed.parsed);
+    }
+    return result;
+}
+
+AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer) {
+    if (answer.status < 200 || answer.status > 299) {
+        std::string reason = "the host answered with status " + std::to_string(answer.status);
+        const TextResult message = fields.error_message.Evaluate(answer);
+        if (message.Ok() && !Trimmed(message.text).empty())
+            reason += ": " + Shortened(message.text);
+        return {{}, {}, {}, reason};
+    }
+    AnswerLinks links;
+    const struct {
+        const char* name;
+        const AnswerTemplate& source;
+        std::string& target;
+    } wanted[] = {{"URL", fields.url, links.url},
+                  {"ThumbnailURL", fields.thumbnail_url, links.thumbnail_url},
+                  {"DeletionURL", fields.deletion_url, links.deletion_url}};
+    for (const auto& field : wanted) {
+        const TextResult value = field.source.Evaluate(answer);
+        if (!value.Ok()) return {{}, {}, {}, std::string(field.name) + ": " + value.failure};
+        field.target = std::string(Trimmed(value.text));
+    }
+    if (fields.url.Empty()) links.url = std::string(Trimmed(answer.body));
+    if (links.url.empty()) return {{}, {}, {}, "the answer holds no URL"};
+    for (const auto& field : wanted) {
+        if (field.target.empty()) continue;
+        std::string postable = PostableLink(field.target);
+        if (postable.empty())
+            return {{},
+                    {},
+                    {},
+                    std::string(field.name) + " is no web address: " + Shortened(field.target)};
+        field.target = std::move(postable);
+    }
+    return links;
+}
+
+TextResult BuildCodeFromAnswer(const AnswerFields& fields, const AnswerContext& answer,
+                               CodeStyle style) {
+    const AnswerLinks links = ReadAnswerLinks(fields, answer);
+    if (!links.failure.empty()) return TextResult::Failure(links.failure);
+    if (style == CodeStyle::LinkOnly) return TextResult::Text("[URL]" + links.url + "[/URL]");
+    if (style == CodeStyle::LinkedThumbnail && !links.thumbnail_url.empty())
+        return TextResult::Text("[URL=" + links.url + "][IMG]" + links.thumbnail_url +
+                                "[/IMG][/URL]");
+    return TextResult::Text("[IMG]" + links.url + "[/IMG]");
+}
+
+}  // namespace lumar

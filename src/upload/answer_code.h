@@ -1,0 +1,44 @@
+#pragma once
+// Turning a host's answer into an image's forum code for rows that read their answer with
+// templates: the links are picked out of the answer, then the code is built from them.
+#include <string>
+
+#include "upload/answer_template.h"
+#include "upload/text_result.h"
+
+namespace lumar {
+
+// How a row's answer is read. An empty `url` takes the whole answer, trimmed, as the link.
+struct AnswerFields {
+    AnswerTemplate url, thumbnail_url, deletion_url;
+    AnswerTemplate error_message;  // read when the host answers with a failure status
+};
+
+// The four templates of a row, or the first that cannot be read, named in the failure.
+struct AnswerFieldsParse {
+    AnswerFields fields;
+    std::string failure;
+};
+AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnail_url,
+                                    std::string_view deletion_url, std::string_view error_message);
+
+struct AnswerLinks {
+    std::string url, thumbnail_url, deletion_url;
+    std::string failure;  // why the answer gave no usable link; empty on success
+};
+
+// The links of a 2xx answer. Any other status is a failure whose reason holds the row's
+// error message, as are an empty or non-web URL and a template that fails on this answer.
+AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer);
+
+enum class CodeStyle {
+    LinkedThumbnail,  // [URL=<url>][IMG]<thumbnail>[/IMG][/URL], or the full image without one
+    FullImage,        // [IMG]<url>[/IMG]
+    LinkOnly,         // [URL]<url>[/URL]
+};
+
+// The image's forum code from the answer, or the reason there is none.
+TextResult BuildCodeFromAnswer(const AnswerFields& fields, const AnswerContext& answer,
+                               CodeStyle style);
+
+}  // namespace lumar

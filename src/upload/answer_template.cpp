@@ -1,0 +1,281 @@
+#include "upload/answer_template.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <pugixml.hpp>
+#include <random>
+
+#include "upload/json_path.h"
+#include "upload/regex_match.h"
+
+namespace lumar {
+namespace {
+
+// Deeper nesting serves no answer and would only let a hostile file exhaust the stack.
+constexpr int kMaxNesting = 16;
+constexpr size_t kUnlimited = static_cast<size_t>(-1);
+
+struct FunctionSpec {
+    std::string_view name;
+    TemplateFunction function;
+    size_t min_arguments, max_arguments;
+};
+
+constexpr std::array<FunctionSpec, 9> kFunctions{{
+    {"response", TemplateFunction::Response, 0, 0},
+    {"responseurl", TemplateFunction::ResponseUrl, 0, 0},
+    {"header", TemplateFunction::Header, 1, 1},
+    {"json", TemplateFunction::Json, 1, 2},
+    {"xml", TemplateFunction::Xml, 1, 2},
+    {"regex", TemplateFunction::Regex, 1, 3},
+    {"filename", TemplateFunction::FileName, 0, 0},
+    {"random", TemplateFunction::Random, 1, kUnlimited},
+    {"base64", TemplateFunction::Base64, 1, 1},
+}};
+
+// Functions that stop an upload to ask the user; Lumar uploads whole batches unattended.
+constexpr std::array<std::string_view, 5> kInteractiveFunctions{"input", "select", "prompt",
+                                                                "inputbox", "outputbox"};
+
+bool IsSpecial(char c) {
+    return c == '{' || c == '}' || c == '|' || c == ':' || c == '\\';
+}
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// A literal argument ("" or one literal part) can be checked when the row is loaded.
+std::optional<std::string> LiteralOf(const TemplateText& text) {
+    if (text.empty()) return std::string();
+    if (text.size() == 1 && !text[0].function) return text[0].literal;
+    return std::nullopt;
+}
+
+std::string XPathProblem(const std::string& xpath) {
+    try {
+        pugi::xpath_query query(xpath.c_str());
+        return {};
+    } catch (const pugi::xpath_exception& e) {
+        return "bad XPath \"" + xpath + "\": " + e.what();
+    }
+}
+
+class Parser {
+  public:
+    explicit Parser(std::string_view source) : source_(source) {}
+
+    // The parts, or empty parts and the reason in `failure`.
+    TemplateText Run(std::string& failure) {
+        TemplateText text = ParseText(false, 0);
+        failure = failure_;
+        return failure.empty() ? text : TemplateText{};
+    }
+
+  private:
+    bool Fail(std::string reason) {
+        if (failure_.empty()) failure_ = std::move(reason);
+        return false;
+    }
+
+    std::string Here() const { return " at position " + std::to_string(pos_ + 1); }
+
+    // Literal text and calls up to the end; inside an argument up to its '|' or '}'.
+    TemplateText ParseText(bool in_argument, int depth) {
+        TemplateText text;
+        std::string literal;
+        auto flush = [&] {
+            if (!literal.empty()) text.push_back({std::move(literal), std::nullopt, {}});
+            literal.clear();
+        };
+        while (pos_ < source_.size() && failure_.empty()) {
+            const char c = source_[pos_];
+            if (c == '\\' && pos_ + 1 < source_.size() && IsSpecial(source_[pos_ + 1])) {
+                literal += source_[pos_ + 1];
+                pos_ += 2;
+            } else if (c == '{') {
+                flush();
+                if (auto call = ParseCall(depth + 1)) text.push_back(std::move(*call));
+            } else if (in_argument && (c == '|' || c == '}')) {
+                break;
+            } else if (c == '}') {
+                Fail("'}' without '{'" + Here());
+            } else {
+                literal += c;
+                ++pos_;
+            }
+        }
+        flush();
+        return text;
+    }
+
+    std::optional<TemplatePart> ParseCall(int depth) {
+        const size_t open = pos_++;
+        if (depth > kMaxNesting)
+            return Fail("functions nested deeper than 16 levels" + Here()), std::nullopt;
+        const size_t name_end = std::min(source_.find_first_of("{}|:\\", pos_), source_.size());
+        const std::string name = Lower(source_.substr(pos_, name_end - pos_));
+        pos_ = name_end;
+        const auto unclosed = "'{' at position " + std::to_string(open + 1) + " is never closed";
+        if (pos_ >= source_.size()) return Fail(unclosed), std::nullopt;
+        if (std::find(kInteractiveFunctions.begin(), kInteractiveFunctions.end(), name) !=
+            kInteractiveFunctions.end())
+            return Fail("{" + name + "} would ask a person at upload time; uploads run unattended"),
+                   std::nullopt;
+        const auto spec = std::find_if(kFunctions.begin(), kFunctions.end(),
+                                       [&](const FunctionSpec& s) { return s.name == name; });
+        if (spec == kFunctions.end())
+            return Fail("unknown function {" + name + "} at position " + std::to_string(open + 1)),
+                   std::nullopt;
+
+        TemplatePart call{{}, spec->function, {}};
+        if (source_[pos_] == ':') {
+            do {
+                ++pos_;
+                call.arguments.push_back(ParseText(true, depth));
+                if (!failure_.empty()) return std::nullopt;
+                if (pos_ >= source_.size()) return Fail(unclosed), std::nullopt;
+            } while (source_[pos_] == '|');
+        } else if (source_[pos_] != '}') {
+            return Fail("unexpected '" + std::string(1, source_[pos_]) + "' after {" + name +
+                        Here()),
+                   std::nullopt;
+        }
+        ++pos_;  // the closing brace
+        if (!CheckArguments(*spec, call)) return std::nullopt;
+        return call;
+    }
+
+    bool CheckArguments(const FunctionSpec& spec, const TemplatePart& call) {
+        const size_t count = call.arguments.size();
+        if (count < spec.min_arguments || count > spec.max_arguments)
+            return Fail("{" + std::string(spec.name) + "} cannot take " + std::to_string(count) +
+                        " argument" + (count == 1 ? "" : "s"));
+        if (spec.function == TemplateFunction::Regex) {
+            const auto pattern = LiteralOf(call.arguments[count == 3 ? 1 : 0]);
+            if (pattern) {
+                const std::string problem = RegexPatternProblem(*pattern);
+                if (!problem.empty()) return Fail(problem);
+            }
+        }
+        if (spec.function == TemplateFunction::Xml) {
+            const auto xpath = LiteralOf(call.arguments.back());
+            if (xpath) {
+                const std::string problem = XPathProblem(*xpath);
+                if (!problem.empty()) return Fail(problem);
+            }
+        }
+        return true;
+    }
+
+    std::string_view source_;
+    size_t pos_ = 0;
+    std::string failure_;
+};
+
+std::string Base64(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        const size_t n = std::min<size_t>(3, bytes.size() - i);
+        uint32_t chunk = 0;
+        for (size_t k = 0; k < 3; ++k)
+            chunk = chunk << 8 | (k < n ? static_cast<unsigned char>(bytes[i + k]) : 0u);
+        for (size_t k = 0; k < 4; ++k) out += k <= n ? kAlphabet[chunk >> (18 - 6 * k) & 63] : '=';
+    }
+    return out;
+}
+
+TextResult EvaluateXPath(const std::string& xml, const std::string& xpath) {
+    pugi::xml_document document;
+    const pugi::xml_parse_result parsed = document.load_buffer(xml.data(), xml.size());
+    if (!parsed)
+        return TextResult::Failure(std::string("the answer is not XML: ") + parsed.description());
+    try {
+        pugi::xpath_query query(xpath.c_str());
+        return TextResult::Text(query.evaluate_string(document));
+    } catch (const pugi::xpath_exception& e) {
+        return TextResult::Failure("bad XPath \"" + xpath + "\": " + e.what());
+    }
+}
+
+const std::string& PickRandom(const std::vector<std::string>& choices) {
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<size_t> pick(0, choices.size() - 1);
+    return choices[pick(engine)];
+}
+
+TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer);
+
+TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
+    std::vector<std::string> args;
+    for (const TemplateText& argument : call.arguments) {
+        TextResult value = EvaluateText(argument, answer);
+        if (!value.Ok()) return value;
+        args.push_back(std::move(value.text));
+    }
+    switch (*call.function) {
+        case TemplateFunction::Response:
+            return TextResult::Text(answer.body);
+        case TemplateFunction::ResponseUrl:
+            return TextResult::Text(answer.final_url);
+        case TemplateFunction::Header:
+            return TextResult::Text(answer.Header(args[0]));
+        case TemplateFunction::Json:
+            return args.size() == 1 ? EvaluateJsonPath(answer.body, args[0])
+                                    : EvaluateJsonPath(args[0], args[1]);
+        case TemplateFunction::Xml:
+            return args.size() == 1 ? EvaluateXPath(answer.body, args[0])
+                                    : EvaluateXPath(args[0], args[1]);
+        case TemplateFunction::Regex:
+            if (args.size() == 3) return MatchRegex(args[0], args[1], args[2]);
+            return MatchRegex(answer.body, args[0], args.size() == 2 ? args[1] : "");
+        case TemplateFunction::FileName:
+            return TextResult::Text(answer.file_name);
+        case TemplateFunction::Random:
+            return TextResult::Text(PickRandom(args));
+        case TemplateFunction::Base64:
+            return TextResult::Text(Base64(args[0]));
+    }
+    return TextResult::Failure("unknown function");
+}
+
+TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer) {
+    std::string out;
+    for (const TemplatePart& part : text) {
+        if (!part.function) {
+            out += part.literal;
+            continue;
+        }
+        TextResult value = Call(part, answer);
+        if (!value.Ok()) return value;
+        out += value.text;
+    }
+    return TextResult::Text(std::move(out));
+}
+
+}  // namespace
+
+std::string AnswerContext::Header(std::string_view name) const {
+    const std::string wanted = Lower(name);
+    for (const auto& [key, value] : headers)
+        if (Lower(key) == wanted) return value;
+    return {};
+}
+
+TemplateParse AnswerTemplate::Parse(std::string_view source) {
+    TemplateParse result;
+    result.parsed.parts_ = Parser(source).Run(result.failure);
+    return result;
+}
+
+TextResult AnswerTemplate::Evaluate(const AnswerContext& answer) const {
+    return EvaluateText(parts_, answer);
+}
+
+}  // namespace lumar

@@ -1,0 +1,72 @@
+#pragma once
+// The template language custom uploader files use to read a host's answer: literal text with
+// functions in braces, e.g. "{json:data.url}" or "https://host/{regex:id=(\d+)|1}.jpg".
+// Functions nest ("{base64:{filename}}"); a backslash makes any of { } | : \ literal;
+// function names ignore case. A template is read once, when its row is loaded, so a typo is
+// reported there, and evaluated for every answer.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "upload/text_result.h"
+
+namespace lumar {
+
+// What a template may look at: one answer of the host to one image.
+struct AnswerContext {
+    int status = 200;
+    std::string body;
+    std::string final_url;  // the URL after redirects
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string file_name;  // the uploaded image's name
+
+    // The first header of that name, ignoring case; empty when there is none.
+    std::string Header(std::string_view name) const;
+};
+
+enum class TemplateFunction {
+    Response,
+    ResponseUrl,
+    Header,
+    Json,
+    Xml,
+    Regex,
+    FileName,
+    Random,
+    Base64
+};
+
+struct TemplatePart;
+using TemplateText = std::vector<TemplatePart>;
+
+// Literal text, or a function call whose arguments are templates themselves.
+struct TemplatePart {
+    std::string literal;
+    std::optional<TemplateFunction> function;
+    std::vector<TemplateText> arguments;
+};
+
+struct TemplateParse;
+
+class AnswerTemplate {
+  public:
+    // The template, or why it cannot be read: an unknown function, one that would need a
+    // person at upload time ({prompt}, {input}, ...), a wrong number of arguments, a bad
+    // literal pattern, or an unbalanced brace, with its position.
+    static TemplateParse Parse(std::string_view source);
+
+    bool Empty() const { return parts_.empty(); }
+    TextResult Evaluate(const AnswerContext& answer) const;
+
+  private:
+    TemplateText parts_;
+};
+
+struct TemplateParse {
+    AnswerTemplate parsed;
+    std::string failure;  // empty when the source was read
+};
+
+}  // namespace lumar

@@ -1,0 +1,325 @@
+#include "upload/sxcu_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <nlohmann/json.hpp>
+
+#include "upload/answer_code.h"
+#include "upload/answer_template.h"
+#include "upload/json_depth.h"
+#include "upload/sxcu_legacy.h"
+
+namespace lumar {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Written into converted files and files without a version, so they read as current again.
+constexpr const char* kCurrentVersion = "14.0.0";
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+std::string Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+// Field names are matched without regard to case, as the format's own reader does.
+const Json* Field(const Json& object, std::string_view name) {
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (Lower(it.key()) == Lower(name)) return &it.value();
+    return nullptr;
+}
+
+class Reader {
+  public:
+    explicit Reader(const Json& object) : object_(object) {}
+
+    std::string failure;
+
+    std::string Text(std::string_view name) {
+        const Json* value = Field(object_, name);
+        if (value == nullptr || value->is_null()) return {};
+        if (value->is_string()) return value->get<std::string>();
+        if (value->is_number() || value->is_boolean()) return value->dump();
+        Fail(std::string(name) + " must be text");
+        return {};
+    }
+
+    NamedValues Values(std::string_view name) {
+        NamedValues values;
+        const Json* object = Field(object_, name);
+        if (object == nullptr || object->is_null()) return values;
+        if (!object->is_object())
+            return Fail(std::string(name) + " must be an object of names and values"), values;
+        for (auto it = object->begin(); it != object->end(); ++it) {
+            if (it.value().is_string())
+                values.emplace_back(it.key(), it.value().get<std::string>());
+            else if (it.value().is_number() || it.value().is_boolean())
+                values.emplace_back(it.key(), it.value().dump());
+            else
+                Fail(std::string(name) + ": the value of " + it.key() + " must be text");
+        }
+        return values;
+    }
+
+    std::vector<std::string> List(std::string_view name) {
+        std::vector<std::string> list;
+        const Json* array = Field(object_, name);
+        if (array == nullptr || !array->is_array()) return list;
+        for (const Json& item : *array)
+            list.push_back(item.is_string() ? item.get<std::string>() : item.dump());
+        return list;
+    }
+
+    bool Has(std::string_view name) const { return Field(object_, name) != nullptr; }
+
+    void Fail(std::string reason) {
+        if (failure.empty()) failure = std::move(reason);
+    }
+
+  private:
+    const Json& object_;
+};
+
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '+') {
+            out += ' ';
+        } else if (text[i] == '%' && i + 2 < text.size() &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+                   std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// "https://h/up?key=1&x" becomes "https://h/up" with parameters key=1 and x= (before the
+// file's own parameters); a fragment is no part of a request and is dropped.
+void MoveQueryToParameters(SxcuUploader& uploader) {
+    std::string& url = uploader.request_url;
+    url = url.substr(0, url.find('#'));
+    const size_t question = url.find('?');
+    if (question == std::string::npos) return;
+    NamedValues from_query;
+    std::string_view query = std::string_view(url).substr(question + 1);
+    while (!query.empty()) {
+        const std::string_view pair = query.substr(0, query.find('&'));
+        query.remove_prefix(std::min(query.size(), pair.size() + 1));
+        if (pair.empty()) continue;
+        const size_t equals = pair.find('=');
+        from_query.emplace_back(
+            PercentDecoded(pair.substr(0, equals)),
+            equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1)));
+    }
+    // A name can be sent once: the file's own parameters win over the query, the query's
+    // first value over its later ones.
+    NamedValues merged;
+    auto set = [&merged](const std::string& name, const std::string& value, bool replace) {
+        const auto same = std::find_if(merged.begin(), merged.end(),
+                                       [&](const auto& p) { return p.first == name; });
+        if (same == merged.end())
+            merged.emplace_back(name, value);
+        else if (replace)
+            same->second = value;
+    };
+    for (const auto& [name, value] : from_query) set(name, value, false);
+    for (const auto& [name, value] : uploader.parameters) set(name, value, true);
+    uploader.parameters = std::move(merged);
+    url.resize(question);
+}
+
+// The host name of an http(s) URL, or "" when it is none.
+std::string HostOf(std::string_view url) {
+    const std::string lower = Lower(url.substr(0, 8));
+    const size_t scheme = lower.starts_with("https://") ? 8 : lower.starts_with("http://") ? 7 : 0;
+    if (scheme == 0) return {};
+    std::string_view rest = url.substr(scheme);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    rest = rest.substr(rest.find('@') == std::string_view::npos ? 0 : rest.find('@') + 1);
+    rest =
+        rest.starts_with('[') ? rest.substr(0, rest.find(']') + 1) : rest.substr(0, rest.find(':'));
+    return std::string(rest);
+}
+
+bool IsImageUploader(std::string_view destination_type) {
+    while (!destination_type.empty()) {
+        const std::string_view item = destination_type.substr(0, destination_type.find(','));
+        if (Lower(Trimmed(item)) == "imageuploader") return true;
+        destination_type.remove_prefix(std::min(destination_type.size(), item.size() + 1));
+    }
+    return false;
+}
+
+// Every template-bearing string of the definition, named for the reason of a failure.
+std::vector<std::pair<std::string, std::string*>> Templates(SxcuUploader& u) {
+    std::vector<std::pair<std::string, std::string*>> all = {{"RequestURL", &u.request_url},
+                                                             {"URL", &u.url},
+                                                             {"ThumbnailURL", &u.thumbnail_url},
+                                                             {"DeletionURL", &u.deletion_url},
+                                                             {"ErrorMessage", &u.error_message}};
+    for (auto* list : {&u.parameters, &u.headers, &u.arguments})
+        for (auto& [name, value] : *list) all.emplace_back(name, &value);
+    return all;
+}
+
+void ConvertOlderGeneration(SxcuUploader& uploader, const std::vector<std::string>& regex_list,
+                            Reader& reader) {
+    for (auto& [name, text] : Templates(uploader)) {
+        const TextResult converted = ConvertOlderSyntax(*text, regex_list);
+        if (!converted.Ok()) return reader.Fail(name + ": " + converted.failure);
+        *text = converted.text;
+    }
+}
+
+bool OlderGeneration(const std::string& version, const Reader& reader, SxcuUploader& uploader) {
+    if (!version.empty()) return IsOlderGeneration(version);
+    if (reader.Has("RegexList")) return true;
+    for (auto& [name, text] : Templates(uploader))
+        if (HasOlderSyntax(*text)) return true;
+    return false;
+}
+
+void ReadBody(Reader& reader, SxcuUploader& uploader) {
+    const std::string body = reader.Text("Body");
+    if (body.empty() && !uploader.file_form_name.empty())
+        uploader.body = SxcuBody::MultipartFormData;
+    else if (Lower(body) == "multipartformdata")
+        uploader.body = SxcuBody::MultipartFormData;
+    else if (Lower(body) == "binary")
+        uploader.body = SxcuBody::Binary;
+    else if (body.empty())
+        reader.Fail("the file names no Body that carries the image");
+    else
+        reader.Fail("Body " + body + " cannot carry an image; MultipartFormData or Binary can");
+    if (uploader.body == SxcuBody::MultipartFormData && uploader.file_form_name.empty())
+        reader.Fail("a MultipartFormData body needs a FileFormName");
+}
+
+// Names and values end up in the request head and the multipart parts: a line break or a
+// quote there would let a file add headers or form fields of its own.
+void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
+    auto has_any = [](std::string_view text, std::string_view bad) {
+        return text.find_first_of(bad) != std::string_view::npos;
+    };
+    using namespace std::string_view_literals;
+    for (const auto& [name, value] : uploader.headers) {
+        if (name.empty() || has_any(name, " \t\r\n:\0\""sv))
+            reader.Fail("Headers: \"" + name + "\" is no header name");
+        if (has_any(value, "\r\n\0"sv))
+            reader.Fail("Headers: the value of " + name + " holds a line break");
+    }
+    for (const auto& [name, value] : uploader.arguments)
+        if (has_any(name, "\r\n\0\""sv) || has_any(value, "\0"sv))
+            reader.Fail("Arguments: \"" + name + "\" cannot be sent as a form field");
+    if (has_any(uploader.file_form_name, "\r\n\0\""sv))
+        reader.Fail("FileFormName cannot be sent as a form field name");
+}
+
+void CheckRequest(Reader& reader, SxcuUploader& uploader) {
+    CheckRequestText(reader, uploader);
+    if (!IsImageUploader(uploader.destination_type))
+        reader.Fail("DestinationType \"" + uploader.destination_type + "\" names no ImageUploader");
+    for (char& c : uploader.request_method)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (uploader.request_method.empty()) uploader.request_method = "POST";
+    if (uploader.request_method != "POST" && uploader.request_method != "PUT" &&
+        uploader.request_method != "PATCH")
+        reader.Fail("RequestMethod " + uploader.request_method + " cannot send an image");
+    if (HostOf(uploader.request_url).empty())
+        reader.Fail("RequestURL \"" + uploader.request_url + "\" is no http or https address");
+    MoveQueryToParameters(uploader);
+    if (uploader.name.empty()) uploader.name = HostOf(uploader.request_url);
+}
+
+void CheckTemplates(Reader& reader, SxcuUploader& uploader) {
+    for (auto& [name, text] : Templates(uploader)) {
+        const TemplateParse parsed = AnswerTemplate::Parse(*text);
+        if (!parsed.failure.empty()) return reader.Fail(name + ": " + parsed.failure);
+    }
+}
+
+}  // namespace
+
+SxcuRead ReadSxcu(std::string_view text) {
+    if (JsonNestingDepth(text) > kMaxJsonDepth) return {{}, "the file is nested too deeply"};
+    const Json document = Json::parse(text, nullptr, false);
+    if (document.is_discarded() || !document.is_object()) return {{}, "the file is no JSON object"};
+
+    Reader reader(document);
+    SxcuUploader uploader;
+    uploader.version = reader.Text("Version");
+    uploader.name = reader.Text("Name");
+    uploader.destination_type = reader.Text("DestinationType");
+    uploader.request_method =
+        reader.Text(reader.Has("RequestMethod") ? "RequestMethod" : "RequestType");
+    uploader.request_url = reader.Text("RequestURL");
+    uploader.parameters = reader.Values("Parameters");
+    uploader.headers = reader.Values("Headers");
+    uploader.arguments = reader.Values("Arguments");
+    uploader.file_form_name = reader.Text("FileFormName");
+    uploader.url = reader.Text("URL");
+    uploader.thumbnail_url = reader.Text("ThumbnailURL");
+    uploader.deletion_url = reader.Text("DeletionURL");
+    uploader.error_message = reader.Text("ErrorMessage");
+
+    if (OlderGeneration(uploader.version, reader, uploader)) {
+        ConvertOlderGeneration(uploader, reader.List("RegexList"), reader);
+        uploader.version = kCurrentVersion;
+    }
+    if (uploader.version.empty()) uploader.version = kCurrentVersion;
+    ReadBody(reader, uploader);
+    CheckRequest(reader, uploader);
+    CheckTemplates(reader, uploader);
+    if (!reader.failure.empty()) return {{}, reader.failure};
+    return {uploader, {}};
+}
+
+bool LooksLikeSecret(std::string_view name) {
+    static constexpr std::array<std::string_view, 7> kHints{"auth", "key", "token", "secret",
+                                                            "pass", "api", "cookie"};
+    const std::string lower = Lower(name);
+    for (std::string_view hint : kHints)
+        if (lower.find(hint) != std::string::npos) return true;
+    return false;
+}
+
+std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
+    auto values = [&](const NamedValues& list) {
+        Json object = Json::object();
+        for (const auto& [name, value] : list)
+            object[name] = secrets == Secrets::Omit && LooksLikeSecret(name) ? "" : value;
+        return object;
+    };
+    Json out;
+    out["Version"] = uploader.version.empty() ? kCurrentVersion : uploader.version;
+    out["Name"] = uploader.name;
+    out["DestinationType"] = uploader.destination_type;
+    out["RequestMethod"] = uploader.request_method;
+    out["RequestURL"] = uploader.request_url;
+    if (!uploader.parameters.empty()) out["Parameters"] = values(uploader.parameters);
+    if (!uploader.headers.empty()) out["Headers"] = values(uploader.headers);
+    out["Body"] = uploader.body == SxcuBody::Binary ? "Binary" : "MultipartFormData";
+    if (!uploader.arguments.empty()) out["Arguments"] = values(uploader.arguments);
+    if (!uploader.file_form_name.empty()) out["FileFormName"] = uploader.file_form_name;
+    for (const auto& [key, value] :
+         {std::pair<const char*, const std::string&>{"URL", uploader.url},
+          {"ThumbnailURL", uploader.thumbnail_url},
+          {"DeletionURL", uploader.deletion_url},
+          {"ErrorMessage", uploader.error_message}})
+        if (!value.empty()) out[key] = value;
+    return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace lumar

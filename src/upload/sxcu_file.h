@@ -1,0 +1,52 @@
+#pragma once
+// Custom uploader files (.sxcu): the JSON host definitions that hosts hand out and that
+// collections of host definitions are written in. Reading checks everything an upload will
+// need, so a file that cannot work is refused with its reason when it is imported, not when
+// the first image fails.
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace lumar {
+
+using NamedValues = std::vector<std::pair<std::string, std::string>>;
+
+enum class SxcuBody { MultipartFormData, Binary };
+
+// One definition, its templates always in the current brace syntax.
+struct SxcuUploader {
+    std::string version;
+    std::string name;
+    std::string destination_type = "ImageUploader";
+    std::string request_method = "POST";
+    std::string request_url;  // without query: its arguments are in `parameters`
+    NamedValues parameters, headers, arguments;
+    SxcuBody body = SxcuBody::MultipartFormData;
+    std::string file_form_name;
+    std::string url, thumbnail_url, deletion_url, error_message;
+
+    bool operator==(const SxcuUploader&) const = default;
+};
+
+struct SxcuRead {
+    SxcuUploader uploader;
+    std::string failure;  // why the file cannot be used; empty when it was read
+};
+
+// Reads a .sxcu text (UTF-8 JSON). Files of the older generation ($...$ templates with a
+// RegexList) are converted to the current syntax. Refused: no image uploader, a body other
+// than multipart or binary, a template that cannot be read or that would ask a person at
+// upload time, a request URL that is no web address.
+SxcuRead ReadSxcu(std::string_view text);
+
+// A current .sxcu text of the definition. With Secrets::Omit, values of headers, arguments
+// and parameters whose names suggest a key (Authorization, api_key, token, ...) are written
+// empty, so a shared file holds no one's credentials.
+enum class Secrets { Omit, Keep };
+std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets);
+
+// True for names such as "Authorization", "X-API-Key", "access_token", "password".
+bool LooksLikeSecret(std::string_view name);
+
+}  // namespace lumar

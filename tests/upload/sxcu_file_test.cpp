@@ -1,0 +1,134 @@
+#include "upload/sxcu_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "upload/answer_code.h"
+
+namespace lumar {
+namespace {
+
+using ::testing::HasSubstr;
+
+const char* kMultipart = R"({
+  "Version": "15.0.0", "Name": "", "DestinationType": "ImageUploader, FileUploader",
+  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2#top",
+  "Parameters": {"format": "json"},
+  "Headers": {"X-API-Key": "s3cret", "Accept": "application/json"},
+  "Body": "MultipartFormData", "Arguments": {"title": "{filename}", "album": 7}, "FileFormName": "source",
+  "URL": "{json:image.url}", "ThumbnailURL": "{json:image.thumb.url}", "ErrorMessage": "{json:error.message}"})";
+const char* kBinary =
+    R"({"Version": "14.1.0", "DestinationType": "ImageUploader", "RequestMethod": "PUT",
+  "RequestURL": "https://bin.example/up/{filename}", "Body": "Binary", "URL": "{responseurl}"})";
+const char* kOlderWithNamedGroups =
+    R"({"Version": "13.7.0", "Name": "Old host", "DestinationType": "ImageUploader",
+  "RequestType": "POST", "RequestURL": "http://old.example/upload.php", "FileFormName": "img",
+  "Arguments": {"mode": "$random:a|b$"}, "RegexList": ["href=\"(?<link>[^\"]+)\"", "src='([^']+)'"],
+  "URL": "$regex:1|link$", "ThumbnailURL": "$regex:2|1$", "DeletionURL": "{x} \\$$json:del$"})";
+const char* kPlainText =
+    R"({"DestinationType": "ImageUploader", "RequestURL": "https://files.example/api.php",
+  "Arguments": {"reqtype": "fileupload"}, "FileFormName": "fileToUpload"})";
+
+TEST(Sxcu, ReadsBothGenerations) {
+    const SxcuRead multipart = ReadSxcu(kMultipart);
+    ASSERT_EQ(multipart.failure, "");
+    SxcuUploader expected;
+    expected.version = "15.0.0";
+    expected.name = "img.example.org";
+    expected.destination_type = "ImageUploader, FileUploader";
+    expected.request_url = "https://img.example.org/api/1/upload";
+    expected.parameters = {{"format", "json"}, {"key", "a b c"}};
+    expected.headers = {{"X-API-Key", "s3cret"}, {"Accept", "application/json"}};
+    expected.arguments = {{"title", "{filename}"}, {"album", "7"}};
+    expected.file_form_name = "source";
+    expected.url = "{json:image.url}";
+    expected.thumbnail_url = "{json:image.thumb.url}";
+    expected.error_message = "{json:error.message}";
+    EXPECT_EQ(multipart.uploader, expected);
+
+    const SxcuRead binary = ReadSxcu(kBinary);
+    EXPECT_EQ(binary.failure, "");
+    EXPECT_EQ(binary.uploader.body, SxcuBody::Binary);
+    EXPECT_EQ(binary.uploader.name, "bin.example");
+
+    const SxcuRead older = ReadSxcu(kOlderWithNamedGroups);
+    ASSERT_EQ(older.failure, "");
+    EXPECT_EQ(older.uploader.version, "14.0.0");
+    EXPECT_EQ(older.uploader.arguments, (NamedValues{{"mode", "{random:a|b}"}}));
+    EXPECT_EQ(older.uploader.url, R"~({regex:href="(?<link>[^"]+)"|link})~");
+    EXPECT_EQ(older.uploader.deletion_url, R"(\{x\} ${json:del})");
+}
+
+TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {
+    const struct {
+        const char* file;
+        const char* answer;
+        const char* code;
+    } cases[] = {
+        {kOlderWithNamedGroups, "<a href=\"https://o/x.jpg\"><img src='https://o/t.jpg'></a>",
+         "[URL=https://o/x.jpg][IMG]https://o/t.jpg[/IMG][/URL]"},
+        {kPlainText, "https://files.example/abc.jpg\n", "[IMG]https://files.example/abc.jpg[/IMG]"},
+    };
+    for (const auto& c : cases) {
+        const SxcuUploader u = ReadSxcu(c.file).uploader;
+        const AnswerFieldsParse fields =
+            ParseAnswerFields(u.url, u.thumbnail_url, "", u.error_message);
+        ASSERT_EQ(fields.failure, "");
+        AnswerContext answer;
+        answer.body = c.answer;
+        EXPECT_EQ(BuildCodeFromAnswer(fields.fields, answer, CodeStyle::LinkedThumbnail).text,
+                  c.code);
+    }
+}
+
+TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
+    const struct {
+        const char* file;
+        const char* reason;
+    } cases[] = {
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "JSON"})",
+         "Body JSON cannot carry an image"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "MultipartFormData",
+             "FileFormName": "f", "Arguments": {"title": "{prompt:Title}"}})",
+         "title: {prompt} would ask a person"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "http://h/", "FileFormName": "f", "URL": "$input$"})",
+         "URL: {input} would ask"},
+        {R"({"DestinationType": "TextUploader", "RequestURL": "https://h/", "Body": "Binary"})",
+         "names no ImageUploader"},
+        {R"({"Version": "12.4.1", "DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "RegexList": ["a"], "URL": "$regex:2|1$"})",
+         "URL: $regex:2$ names no entry of the RegexList"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "ftp://h/", "Body": "Binary"})",
+         "no http or https"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "URL": "{json:a"})",
+         "URL: '{' at position 1 is never closed"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "Headers": ["x"]})",
+         "Headers must be an object"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "Headers": {"X": "1\r\nCookie: a"}})",
+         "Headers: the value of X holds a line break"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "FileFormName": "f",
+             "Arguments": {"a\"; filename=\"x": "1"}})",
+         "cannot be sent as a form field"},
+        {"[1, 2]", "no JSON object"},
+        {"\xEF\xBB\xBF{\"Name\": \"\xFF\"}", "no JSON object"},
+    };
+    for (const auto& c : cases)
+        EXPECT_THAT(ReadSxcu(c.file).failure, HasSubstr(c.reason)) << c.file;
+}
+
+TEST(Sxcu, WriteThenReadGivesTheSameDefinitionAndSecretsStayHome) {
+    for (const char* file : {kMultipart, kBinary, kOlderWithNamedGroups, kPlainText}) {
+        const SxcuUploader u = ReadSxcu(file).uploader;
+        const SxcuRead again = ReadSxcu(WriteSxcu(u, Secrets::Keep));
+        EXPECT_EQ(again.failure, "");
+        EXPECT_EQ(again.uploader, u) << WriteSxcu(u, Secrets::Keep);
+    }
+    const SxcuUploader shared =
+        ReadSxcu(WriteSxcu(ReadSxcu(kMultipart).uploader, Secrets::Omit)).uploader;
+    EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
+    EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}}));
+}
+
+}  // namespace
+}  // namespace lumar
