@@ -103,7 +103,7 @@ TEST(UiStrings, LoadOrderAndEntry19) {
     EXPECT_EQ(defaults.Get(kStrStatusReady), "Status: Bereit");
     EXPECT_EQ(defaults.Get(kReasonCancelled), "abgebrochen");
     // Unused and out-of-table entries are empty, never a crash.
-    for (int unused : {0, 25, 29, 54, 59, -1, 60, 1000})
+    for (int unused : {0, 25, 29, 54, 59, 62, 99, -1, 100, 1000})
         EXPECT_EQ(defaults.Get(unused), "") << unused;
     EXPECT_EQ(defaults.Get(kStrLanguageCode), "de");
     for (int used = 1; used <= 24; ++used) EXPECT_NE(defaults.Get(used), "") << used;
