@@ -10,8 +10,7 @@ namespace {
 // Same version, newer version, trailing line break, HTML and error pages are driven through a
 // real server in the window's update-check test; these are the remaining edges of the rule.
 TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
-    for (const char* offered :
-         {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
+    for (const char* offered : {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
         EXPECT_TRUE(ShouldOfferUpdate(offered)) << offered;
     for (const char* same : {"V1.01.0010\r\n", "V1.01.0010\n", "V1.01.0010 \t\r\n", "\r\n"})
         EXPECT_FALSE(ShouldOfferUpdate(same)) << same;
