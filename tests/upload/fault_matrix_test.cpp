@@ -15,6 +15,7 @@
 
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
+#include "support/test_http_server.h"
 #include "support/upload_fixture.h"
 #include "upload/socket_layer.h"
 
@@ -60,70 +61,31 @@ HosterTable LocalHoster(std::uint16_t port, const std::string& host = "127.0.0.1
                                "\n");
 }
 
-// A TCP socket bound to a free port on 127.0.0.1: until it listens it refuses connections,
-// and no one else takes the port while it lives.
-class LoopbackSocket {
-  public:
-    explicit LoopbackSocket(int receiveBuffer = 0) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        // Set before listening, so accepted connections start with the small window.
-        if (receiveBuffer > 0)
-            ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+// A port bound on 127.0.0.1 that does not listen: it refuses connections, and no one else
+// takes it while the socket lives.
+struct RefusingPort {
+    RefusingPort() {
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t size = sizeof address;
-        if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            port_ = ntohs(address.sin_port);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            port = ntohs(address.sin_port);
     }
-    ~LoopbackSocket() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Fd() const { return fd_; }
-    std::uint16_t Port() const { return port_; }
-
-  private:
-    int fd_ = -1;
-    std::uint16_t port_ = 0;
+    ~RefusingPort() { ::close(fd); }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    std::uint16_t port = 0;
 };
 
-// A server of our own on 127.0.0.1 for what the emulator does not do: every accepted
-// connection goes to `handler`, then is closed. Serves at most 8 connections and 30 s.
-class ScriptedServer {
-  public:
-    using Handler = std::function<void(int fd, const std::atomic<bool>& stop)>;
-
-    explicit ScriptedServer(Handler handler, int receiveBuffer = 0)
-        : handler_(std::move(handler)), socket_(receiveBuffer) {
-        if (socket_.Port() != 0 && ::listen(socket_.Fd(), 4) == 0)
-            thread_ = std::thread([this] { Serve(); });
-    }
-    ~ScriptedServer() {
-        stop_.store(true);
-        if (thread_.joinable()) thread_.join();
-    }
-    std::uint16_t Port() const { return thread_.joinable() ? socket_.Port() : 0; }
-
-  private:
-    void Serve() {
-        const auto until = Clock::now() + std::chrono::seconds(30);
-        for (int served = 0; served < 8 && !stop_.load() && Clock::now() < until;) {
-            pollfd p{socket_.Fd(), POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
-            const int connection = ::accept4(socket_.Fd(), nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection < 0) continue;
-            ++served;
-            handler_(connection, stop_);
-            ::close(connection);
-        }
-    }
-
-    Handler handler_;
-    LoopbackSocket socket_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
+// A server of our own on 127.0.0.1 for what the emulator does not do.
+std::unique_ptr<test::TestHttpServer> Scripted(std::function<void(int fd)> serve,
+                                               int receiveBuffer = 0) {
+    test::TestServerOptions options;
+    options.raw = std::move(serve);
+    options.receiveBuffer = receiveBuffer;
+    return std::make_unique<test::TestHttpServer>(nullptr, options);
+}
 
 // The page of the first hoster style carrying `code`.
 std::string Page(const std::string& code) {
@@ -132,13 +94,12 @@ std::string Page(const std::string& code) {
 
 // Reads one request, its first `slowBytes` at `bytesPerTurn` bytes every 20 ms and the rest at
 // full speed (at most 20 s in all), then answers with Page(code).
-void ReadSlowlyThenAnswer(int fd, const std::atomic<bool>& stop, size_t bytesPerTurn,
-                          size_t slowBytes, const std::string& code) {
+void ReadSlowlyThenAnswer(int fd, size_t bytesPerTurn, size_t slowBytes, const std::string& code) {
     std::string request;
     std::vector<char> buffer(bytesPerTurn);
     size_t expected = std::string::npos;
     const auto until = Clock::now() + std::chrono::seconds(20);
-    while (!stop.load() && Clock::now() < until && request.size() < expected) {
+    while (Clock::now() < until && request.size() < expected) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 100) <= 0) continue;
         const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
@@ -197,16 +158,16 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                 rawPieces = {3, rawAnswer.find("\r\n\r\n") + 2 - 3, 2, 10};
                 break;
             case Special::CloseOnAccept:
-                own = std::make_unique<ScriptedServer>([](int, const std::atomic<bool>&) {});
+                own = Scripted([](int) {});
                 break;
             case Special::StallWhileSending:
                 // Takes the first bytes of the request, then reads no more and never answers,
                 // until the client gives up (at most 10 s).
-                own = std::make_unique<ScriptedServer>([](int fd, const std::atomic<bool>& stop) {
+                own = Scripted([](int fd) {
                     char buffer[65536];
                     ::recv(fd, buffer, sizeof buffer, 0);
                     const auto until = Clock::now() + std::chrono::seconds(10);
-                    while (!stop.load() && Clock::now() < until) {
+                    while (Clock::now() < until) {
                         pollfd p{fd, 0, 0};  // only a hang-up or an error wakes it
                         if (::poll(&p, 1, 100) > 0) break;
                     }
@@ -214,26 +175,25 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                 break;
             case Special::AnswerThenReset:
                 // The whole answer, then a reset instead of an orderly close.
-                own =
-                    std::make_unique<ScriptedServer>([this](int fd, const std::atomic<bool>& stop) {
-                        ReadSlowlyThenAnswer(fd, stop, 65536, 0, rawCode);
-                        const linger reset{1, 0};
-                        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-                    });
+                own = Scripted([this](int fd) {
+                    ReadSlowlyThenAnswer(fd, 65536, 0, rawCode);
+                    const linger reset{1, 0};
+                    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+                });
                 break;
             case Special::Refused:
-                faultHosters = LocalHoster(refusing.Port());
+                faultHosters = LocalHoster(refusing.port);
                 break;
             case Special::Unresolvable:
                 faultHosters = LocalHoster(emulator.Port(), kUnresolvableHost);
                 break;
         }
-        if (own) faultHosters = LocalHoster(own->Port());
+        if (own) faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
         mode = c.mode;
     }
 
-    LoopbackSocket refusing;
-    std::unique_ptr<ScriptedServer> own;  // serves the middle image where the emulator cannot
+    RefusingPort refusing;
+    std::unique_ptr<test::TestHttpServer> own;  // serves the middle image where the emulator cannot
     HosterTable goodHosters;
     std::optional<HosterTable> faultHosters;
     Misbehaviour mode = Misbehaviour::None;
@@ -246,7 +206,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
 TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     const FaultCase& c = GetParam();
     ASSERT_TRUE(emulator.Listening());
-    ASSERT_NE(refusing.Port(), 0);
+    ASSERT_NE(refusing.port, 0);
     std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg", 1, c.middlePadding),
                                     Image("c.jpg")};
     Arm(c);
@@ -336,13 +296,9 @@ TEST_F(FaultMatrixTest, LargeImageOverASlowLineIsNotCutOffByTheTimeout) {
     WriteValue(settings, "Bilder", "Timeout", "1");
     const std::string code =
         "[URL=http://127.0.0.1/v/5][IMG]http://127.0.0.1/i/5/big.jpg[/IMG][/URL]";
-    ScriptedServer slow(
-        [&](int fd, const std::atomic<bool>& stop) {
-            ReadSlowlyThenAnswer(fd, stop, 48 * 1024, 4u << 20, code);
-        },
-        64 * 1024);
-    ASSERT_NE(slow.Port(), 0);
-    hosters = goodHosters = LocalHoster(slow.Port());
+    const auto slow =
+        Scripted([&](int fd) { ReadSlowlyThenAnswer(fd, 48 * 1024, 4u << 20, code); }, 64 * 1024);
+    hosters = goodHosters = LocalHoster(static_cast<std::uint16_t>(slow->Port()));
     std::vector<ImageEntry> rows = {Image("big.jpg", 1, 8u << 20)};
     EXPECT_EQ(Upload(rows), 0);
 
