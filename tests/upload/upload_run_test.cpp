@@ -93,33 +93,21 @@ TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {
     EXPECT_EQ(recorder->progress, (std::vector<std::pair<int, int>>{{0, 0}}));
 }
 
-TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsCentredConvertedOrSplit) {
+// The run builds the posting from all rows with the code panel's options (how each option
+// shapes it is the posting builder's to show).
+TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
     blocks.Add("Hallo");
     std::vector<ImageEntry> rows = {Image("a.jpg"), Marker("*UMBRUCH*"), Marker("*VBCode_1*"),
                                     Image("b.jpg"), Image("c.jpg")};
-    PostingOptions centred;
-    centred.center = true;
-    const std::string text = RunUpload(rows, 4, centred);
+    const std::string shown = RunUpload(rows, 4, PostingOptions{true, true, true, "2", 0});
     const std::vector<std::string> c = Codes();
-    EXPECT_EQ(text, "[CENTER]" + c[0] + " \r\nHallo" + c[1] + " " + c[2] + " [/CENTER]");
-
-    PostingOptions html;
-    html.html = true;
-    for (ImageEntry& row : rows) row.checked = row.IsImage();
-    RunUpload(rows, 5, html);
-    EXPECT_EQ(rows[0].upload.rfind("[URL=", 0), 0u);
-    EXPECT_EQ(recorder->View().shownText.rfind("<a href=", 0), 0u);
-    EXPECT_NE(recorder->View().shownText.find(" border=0></a> "), std::string::npos);
-
-    PostingOptions split;
-    split.split = true;
-    split.splitSizeText = "2";
-    for (ImageEntry& row : rows) row.checked = row.IsImage();
-    RunUpload(rows, 6, split);
     ASSERT_TRUE(state.isSplit);
-    ASSERT_EQ(state.parts.size(), 2u);
-    EXPECT_EQ(state.parts[1], rows[4].upload + " ");
-    EXPECT_EQ(recorder->View().shownText, state.parts[0]);
+    EXPECT_EQ(state.parts,
+              (std::vector<std::string>{
+                  "<CENTER>" + ConvertToHtml(c[0] + " \r\nHallo" + c[1] + " ") + "</CENTER>",
+                  "<CENTER>" + ConvertToHtml(c[2] + " ") + "</CENTER>"}));
+    EXPECT_EQ(shown, state.parts[0]);
+    EXPECT_EQ(rows[0].upload, c[0]);  // the rows keep the host's code as it came
 }
 
 // Files that went bad after they were added each fail with their own line and stay checked;
@@ -219,7 +207,8 @@ TEST_F(UploadRunTest, CancelDuringAWaitStopsAfterThatImage) {
 // where it lives).
 TEST_F(UploadRunTest, NamedHostIsLookedUpThroughTheResolver) {
     std::string ini = emulator.HostersIni();
-    for (size_t at; (at = ini.find("127.0.0.1")) != std::string::npos;) ini.replace(at, 9, "pics.lumar-test");
+    for (size_t at; (at = ini.find("127.0.0.1")) != std::string::npos;)
+        ini.replace(at, 9, "pics.lumar-test");
     hosters = LoadHostersFromText(ini);
     auto asked = std::make_shared<std::atomic<int>>(0);
     resolver = [asked](const std::string& host) {
