@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include "imagelist/row_text.h"
-#include "shell/settings_keys.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
@@ -179,13 +178,6 @@ TEST_F(Adding, DropsKeepTheirOrderAndDuplicatesStay) {
     EXPECT_EQ(Paths(),
               (Strings{single, dir.file("folder/one.jpg"), dir.file("folder/two.jpg"), single}));
     EXPECT_EQ(list.CurrentRow(), 1);
-}
-
-TEST_F(Adding, LastAddDirIsKeptInTheSettings) {
-    const std::string ini = dir.file("Lumar.ini");
-    EXPECT_EQ(ReadLastAddDir(ini), DefaultText(keys::LastAddDir));
-    ASSERT_TRUE(StoreLastAddDir(ini, "/srv/bilder"));
-    EXPECT_EQ(ReadLastAddDir(ini), "/srv/bilder");
 }
 
 }  // namespace

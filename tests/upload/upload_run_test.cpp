@@ -146,14 +146,16 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
         "Codefenster und starte den Upload erneut !");
     EXPECT_EQ(run->FailedCount(), lockedFails ? 6 : 5);
 
+    // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
     std::vector<ImageEntry> again = {rows[0], rows[1], rows[7]};
+    again[0].checked = true;
+    ::unlink(dir.file("first.jpg").c_str());
     test::WriteJpeg(dir.file("vanished.jpg"), 8, 8);
     const std::string posting = RunUpload(again, 1);
-    const std::vector<std::string> c = Codes();
-    EXPECT_EQ(recorder->log.size(), 1u);
-    EXPECT_TRUE(recorder->messages.empty());
-    EXPECT_EQ(posting, c[0] + " " + c.back() + " " + again[2].upload +
-                           " ");  // codes of both runs in row order
+    EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("first.jpg", unreadable),
+                                                       Line("vanished.jpg", "erfolgreich !")}));
+    EXPECT_EQ(again[0].upload, rows[0].upload);
+    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[7].upload + " ");
 }
 
 TEST_F(UploadRunTest, UnusualNamesArriveWholeAndCannotBreakTheRequest) {
