@@ -1,23 +1,18 @@
 // lumar-cli ini, run as a separate program the way scripts use it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "shell/file_io.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = test::CliRun;
 
 std::string Quoted(const std::string& arg) {
     std::string q = "'";
@@ -29,13 +24,7 @@ Result RunCli(const std::vector<std::string>& args) {
     test::TempDir dir;
     std::string command = Quoted(LUMAR_CLI_PATH);
     for (const std::string& a : args) command += " " + Quoted(a);
-    command += " >" + Quoted(dir.file("out")) + " 2>" + Quoted(dir.file("err"));
-    Result r;
-    const int status = std::system(command.c_str());
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = dir.read("out");
-    r.err = dir.read("err");
-    return r;
+    return test::RunShell(command + " 2>" + Quoted(dir.file("err")), dir.file("err"));
 }
 
 // get prints what Lumar reads (or the default) and a newline; set changes one key, keeping the
@@ -46,7 +35,7 @@ TEST(CliIni, GetAndSetAsLumarReadsAndWrites) {
         dir.write("Lumar.ini", "; mine\r\n[bilder]\r\ntimeout=  45  \r\n[Stat]\r\nFiles=3\r\n");
     const struct {
         std::vector<std::string> args;
-        int exitCode;
+        int status;
         const char* out;
     } steps[] = {
         {{"get", ini, "Bilder", "Timeout", "120"}, 0, "45\n"},
@@ -61,7 +50,7 @@ TEST(CliIni, GetAndSetAsLumarReadsAndWrites) {
         std::vector<std::string> args = {"ini"};
         args.insert(args.end(), step.args.begin(), step.args.end());
         const Result r = RunCli(args);
-        EXPECT_EQ(r.exitCode, step.exitCode) << step.args[0] << " " << step.args[3];
+        EXPECT_EQ(r.status, step.status) << step.args[0] << " " << step.args[3];
         EXPECT_EQ(r.out, step.out) << step.args[0] << " " << step.args[3];
     }
     EXPECT_EQ(dir.read("Lumar.ini"),
@@ -79,7 +68,7 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
                                                {"no-such-command"},
                                                {"--config-dir"}}) {
         const Result r = RunCli(args);
-        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back());
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back());
         EXPECT_NE(r.err.find("Usage: lumar-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
@@ -89,10 +78,10 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
 // command it lists, and every option of every command, has its entry there.
 TEST(CliHelp, HelpVersionAndTheManualPageAgree) {
     const Result version = RunCli({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("lumar-cli ") + LUMAR_VERSION + "\n");
     const Result help = RunCli({"--help"});
-    ASSERT_EQ(help.exitCode, 0);
+    ASSERT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("ini get FILE SECTION KEY"), std::string::npos);
     const std::string man = ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/packaging/lumar-cli.1")
                                 .value_or(std::string());
