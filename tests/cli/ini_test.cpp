@@ -1,23 +1,18 @@
 // lumar-cli ini, run as a separate program the way scripts use it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "shell/file_io.h"
+#include "support/cli_runner.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = test::CliRun;
 
 std::string Quoted(const std::string& arg) {
     std::string q = "'";
@@ -29,59 +24,51 @@ Result RunCli(const std::vector<std::string>& args) {
     test::TempDir dir;
     std::string command = Quoted(LUMAR_CLI_PATH);
     for (const std::string& a : args) command += " " + Quoted(a);
-    command += " >" + Quoted(dir.file("out")) + " 2>" + Quoted(dir.file("err"));
-    Result r;
-    const int status = std::system(command.c_str());
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = dir.read("out");
-    r.err = dir.read("err");
-    return r;
+    return test::RunShell(command + " 2>" + Quoted(dir.file("err")), dir.file("err"));
 }
 
-TEST(CliIni, GetPrintsTheValueOrTheDefaultFollowedByANewline) {
+// get prints what Lumar reads (or the default) and a newline; set changes one key, keeping the
+// rest of the file, and refuses a value that would break the line structure.
+TEST(CliIni, GetAndSetAsLumarReadsAndWrites) {
     test::TempDir dir;
-    const std::string ini = dir.write("Lumar.ini", "[bilder]\r\ntimeout=  45  \r\n");
-    Result r = RunCli({"ini", "get", ini, "Bilder", "Timeout", "120"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "45\n");
-    r = RunCli({"ini", "get", dir.file("missing.ini"), "Frame0", "001", "-> Bilder "});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "-> Bilder\n");
-    r = RunCli({"ini", "get", ini, "Bilder", "Preview"});
-    EXPECT_EQ(r.out, "\n");
-}
-
-TEST(CliIni, SetChangesOneKeyAndKeepsTheRestOfTheFile) {
-    test::TempDir dir;
-    const std::string before = "; mine\r\n[Bilder]\r\nPreview=0\r\nTimeout=30\r\n[Stat]\r\nFiles=3\r\n";
-    const std::string ini = dir.write("Lumar.ini", before);
-    Result r = RunCli({"ini", "set", ini, "bilder", "TIMEOUT", "45"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
+    const std::string ini =
+        dir.write("Lumar.ini", "; mine\r\n[bilder]\r\ntimeout=  45  \r\n[Stat]\r\nFiles=3\r\n");
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* out;
+    } steps[] = {
+        {{"get", ini, "Bilder", "Timeout", "120"}, 0, "45\n"},
+        {{"get", dir.file("missing.ini"), "Frame0", "001", "-> Bilder "}, 0, "-> Bilder\n"},
+        {{"get", ini, "Bilder", "Preview"}, 0, "\n"},
+        {{"set", ini, "Bilder", "TIMEOUT", "30"}, 0, ""},
+        {{"set", ini, "Sound", "Soundfile", "/a b/ding.mp3"}, 0, ""},
+        {{"get", ini, "Sound", "Soundfile"}, 0, "/a b/ding.mp3\n"},
+        {{"set", ini, "Bilder", "Timeout", "1\n[Evil]"}, 1, ""},
+    };
+    for (const auto& step : steps) {
+        std::vector<std::string> args = {"ini"};
+        args.insert(args.end(), step.args.begin(), step.args.end());
+        const Result r = RunCli(args);
+        EXPECT_EQ(r.status, step.status) << step.args[0] << " " << step.args[3];
+        EXPECT_EQ(r.out, step.out) << step.args[0] << " " << step.args[3];
+    }
     EXPECT_EQ(dir.read("Lumar.ini"),
-              "; mine\r\n[Bilder]\r\nPreview=0\r\nTimeout=45\r\n[Stat]\r\nFiles=3\r\n");
-    r = RunCli({"ini", "set", ini, "Sound", "Soundfile", "/a b/ding.mp3"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(RunCli({"ini", "get", ini, "Sound", "Soundfile"}).out, "/a b/ding.mp3\n");
-    // A value that would break the line structure is refused, and the file stays as it was.
-    const std::string kept = dir.read("Lumar.ini");
-    r = RunCli({"ini", "set", ini, "Bilder", "Timeout", "1\n[Evil]"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err, "");
-    EXPECT_EQ(dir.read("Lumar.ini"), kept);
+              "; mine\r\n[bilder]\r\ntimeout=30\r\n[Stat]\r\nFiles=3\r\n[Sound]\r\nSoundfile=/a "
+              "b/ding.mp3\r\n");
 }
 
 TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {},
-             {"ini"},
-             {"ini", "get", "f.ini", "S"},
-             {"ini", "set", "f.ini", "S", "K"},
-             {"ini", "remove", "f.ini", "S", "K"},
-             {"no-such-command"},
-             {"--config-dir"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"ini"},
+                                               {"ini", "get", "f.ini", "S"},
+                                               {"ini", "set", "f.ini", "S", "K"},
+                                               {"ini", "remove", "f.ini", "S", "K"},
+                                               {"no-such-command"},
+                                               {"--config-dir"}}) {
         const Result r = RunCli(args);
-        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args.back());
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args.back());
         EXPECT_NE(r.err.find("Usage: lumar-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
@@ -91,13 +78,13 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
 // command it lists, and every option of every command, has its entry there.
 TEST(CliHelp, HelpVersionAndTheManualPageAgree) {
     const Result version = RunCli({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("lumar-cli ") + LUMAR_VERSION + "\n");
     const Result help = RunCli({"--help"});
-    ASSERT_EQ(help.exitCode, 0);
+    ASSERT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("ini get FILE SECTION KEY"), std::string::npos);
-    const std::string man =
-        ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/packaging/lumar-cli.1").value_or(std::string());
+    const std::string man = ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/packaging/lumar-cli.1")
+                                .value_or(std::string());
     ASSERT_FALSE(man.empty());
     // groff writes a '-' in an option as "\-".
     auto inMan = [&](std::string word) {
@@ -124,7 +111,8 @@ TEST(CliHelp, HelpVersionAndTheManualPageAgree) {
         }
     }
     EXPECT_GE(commands, 5);
-    for (const char* global : {"--config-dir", "--help", "--version"}) EXPECT_TRUE(inMan(global)) << global;
+    for (const char* global : {"--config-dir", "--help", "--version"})
+        EXPECT_TRUE(inMan(global)) << global;
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 // lumar-cli upload and request, run as a script would, against the hoster emulator.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <sstream>
 #include <thread>
 
 #include "hoster_emulator/hoster_emulator.h"
@@ -14,6 +17,7 @@
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
+#include "support/upload_fixture.h"
 #include "upload/hoster_table.h"
 #include "upload/upload_request.h"
 
@@ -27,8 +31,15 @@ using tools::Misbehaviour;
 
 using test::CliRun;
 
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 class UploadCliTest : public ::testing::Test {
-protected:
+  protected:
     UploadCliTest() {
         dir.write("cfg/hosters.ini", emulator.HostersIni());
         WriteValue(Ini(), "Bilder", "Werbung", "0");
@@ -37,17 +48,15 @@ protected:
     }
     std::string Ini() const { return dir.file("cfg/Lumar.ini"); }
 
-    // Runs lumar-cli from the temporary folder, so relative paths start there.
-    CliRun Run(const std::string& arguments) {
-        const std::string command = "cd '" + dir.path() + "' && " + LUMAR_CLI_PATH + " --config-dir cfg " +
+    // Runs lumar-cli from the temporary folder, so relative paths start there; `timeout` ends
+    // a run that hangs.
+    CliRun Run(const std::string& arguments, const std::string& configDir = "cfg") {
+        const std::string command = "cd '" + dir.path() + "' && timeout -s KILL 60 " +
+                                    LUMAR_CLI_PATH + " --config-dir '" + configDir + "' " +
                                     arguments + " 2>'" + dir.file("stderr.txt") + "'";
         return test::RunShell(command, dir.file("stderr.txt"));
     }
-    std::vector<std::string> Codes() const {
-        std::vector<std::string> codes;
-        for (const tools::ReceivedUpload& u : emulator.Uploads()) codes.push_back(u.code);
-        return codes;
-    }
+    std::vector<std::string> Codes() const { return test::Codes(emulator); }
 
     test::TempDir dir;
     HosterEmulator emulator;
@@ -62,8 +71,10 @@ TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
     EXPECT_EQ(run.out, codes[0] + " " + codes[1] + " " + codes[2] + " ");
     EXPECT_EQ(run.err, "Upload von Bild: " + dir.path() + "/pics/a.jpg...erfolgreich !\n" +
                            "Upload von Bild: " + dir.path() + "/pics/sub/b.jpg...erfolgreich !\n" +
-                           "Upload von Bild: " + dir.path() + "/pics/sub/x*y.jpg...erfolgreich !\n");
-    EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/pics/sub/b.jpg");  // the full path is sent
+                           "Upload von Bild: " + dir.path() +
+                           "/pics/sub/x*y.jpg...erfolgreich !\n");
+    EXPECT_EQ(emulator.Uploads()[1].fileName,
+              dir.path() + "/pics/sub/b.jpg");  // the full path is sent
 
     // Started with standard input closed, the connection may get descriptor 0.
     const CliRun noStdin = Run("upload --hoster 4 --no-center pics <&-");
@@ -113,10 +124,17 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
     EXPECT_EQ(full.out.find("lumar-cli: the upload totals", said + 1), std::string::npos);
     EXPECT_EQ(ReadValue(Ini(), "Stat", "Files", "none"), "none");
 
+    // One line per image that fails at the host, then the notice that not everything arrived.
     emulator.SetMisbehaviour(Misbehaviour::NoMarkers);
-    const CliRun failed = Run("upload --hoster 3 pics/a.jpg");
+    const CliRun failed = Run("upload --hoster 3 pics");
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.err.find("fehlgeschlagen ! (kein Code in der Antwort)"), std::string::npos);
+    const std::string noCode = "...fehlgeschlagen ! (kein Code in der Antwort)";
+    EXPECT_EQ(
+        Lines(failed.err),
+        (std::vector<std::string>{
+            "Upload von Bild: " + dir.file("pics/a.jpg") + noCode,
+            "Upload von Bild: " + dir.file("pics/sub/b.jpg") + noCode,
+            "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen...."}));
 
     EXPECT_EQ(Run("upload --hoster 8 pics").status, 2);
     EXPECT_EQ(Run("upload --hoster 1").status, 2);
@@ -136,10 +154,52 @@ TEST_F(UploadCliTest, RequestPrintsTheExactBytesOfAnUpload) {
     const CliRun run = Run("request --hoster 4 pics/a.jpg");
     ASSERT_EQ(run.status, 0);
     UploadRequest expected;
-    ASSERT_EQ(BuildUploadRequest(LoadHosters(dir.file("cfg/hosters.ini")).Row(4), dir.path() + "/pics/a.jpg", expected),
+    ASSERT_EQ(BuildUploadRequest(LoadHosters(dir.file("cfg/hosters.ini")).Row(4),
+                                 dir.path() + "/pics/a.jpg", expected),
               RequestProblem::None);
     EXPECT_EQ(run.out, expected.bytes);
     EXPECT_EQ(Run("request --hoster 4 pics/missing.jpg").status, 1);
+}
+
+// Every file named that is no image is named on stderr and fails the run; inside a folder only
+// the scan decides, so there they are skipped without complaint.
+TEST_F(UploadCliTest, NamedFilesThatAreNoImageAreNamedAndFailTheRun) {
+    dir.write("bad/empty.jpg", "");
+    ::mkfifo(dir.file("bad/fifo.jpg").c_str(), 0644);
+    ::symlink(dir.file("bad/gone.jpg").c_str(), dir.file("bad/dangling.jpg").c_str());
+    ::mkdir(dir.file("bad/folder.jpg").c_str(), 0755);
+    test::WriteJpeg(dir.file("bad/good one.jpg"), 20, 10);
+    const CliRun run =
+        Run("upload --hoster 4 --no-center 'bad/good one.jpg' bad/empty.jpg bad/fifo.jpg "
+            "bad/dangling.jpg bad/missing.jpg");
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> expected;
+    for (const char* name : {"empty.jpg", "fifo.jpg", "dangling.jpg", "missing.jpg"})
+        expected.push_back("lumar-cli: " + dir.file("bad/") + name + ": not a readable JPEG image");
+    const std::string good =
+        "Upload von Bild: " + dir.file("bad/good one.jpg") + "...erfolgreich !";
+    expected.push_back(good);
+    EXPECT_EQ(Lines(run.err), expected);
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(run.out, Codes()[0] + " ");  // the posting of what did arrive
+
+    const CliRun scan = Run("upload --hoster 4 --no-center bad");
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(Lines(scan.err), std::vector<std::string>{good});
+}
+
+// Any command says up front that settings will not be kept, naming the folder.
+TEST_F(UploadCliTest, SettingsFolderThatCannotBeCreatedIsNamed) {
+    dir.write("plain", "a file, not a folder");
+    const CliRun set = Run("ini set plain/cfg/Lumar.ini Bilder Timeout 5", "plain/cfg");
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.err.find("plain/cfg/Lumar.ini"), std::string::npos) << set.err;
+    EXPECT_EQ(dir.read("plain"), "a file, not a folder");
+    const CliRun list = Run("list pics", "plain/cfg");
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(Lines(list.err),
+              std::vector<std::string>{
+                  "lumar-cli: settings cannot be saved in plain/cfg/ (Not a directory)"});
 }
 
 TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
@@ -152,7 +212,8 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const std::string cfg = dir.file("cfg");
     const std::string pics = dir.file("pics");
-    std::vector<std::string> args = {LUMAR_CLI_PATH, "--config-dir", cfg, "upload", "--hoster", "2", "--timeout", "60", pics};
+    std::vector<std::string> args = {LUMAR_CLI_PATH, "--config-dir", cfg, "upload", "--hoster", "2",
+                                     "--timeout",    "60",           pics};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -161,7 +222,8 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     posix_spawn_file_actions_destroy(&actions);
 
     // Wait (bounded) until the first image's request has arrived, then interrupt.
-    for (int i = 0; i < 300 && emulator.Uploads().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 300 && emulator.Uploads().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_EQ(emulator.Uploads().size(), 1u);
     ::kill(pid, SIGINT);
     int status = 0;
@@ -169,8 +231,10 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(emulator.ConnectionCount(), 1);
-    EXPECT_NE(dir.read("err.txt").find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
-    EXPECT_EQ(dir.read("out.txt"), "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
+    EXPECT_NE(dir.read("err.txt").find("a.jpg...fehlgeschlagen ! (abgebrochen)"),
+              std::string::npos);
+    EXPECT_EQ(dir.read("out.txt"),
+              "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
 }
 
 }  // namespace

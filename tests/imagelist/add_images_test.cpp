@@ -1,9 +1,12 @@
 #include "imagelist/add_images.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include "imagelist/row_text.h"
-#include "shell/settings_keys.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
@@ -13,26 +16,31 @@ namespace {
 using Strings = std::vector<std::string>;
 
 TEST(RowText, KilobytesAndPadding) {
-    const std::pair<std::int64_t, const char*> kB[] = {{512, ".5"},        {300, ".3"},           {1000, "1.0"},
-                                                       {153600, "150.0"}, {2 << 20, "2048.0"}, {5LL << 30, "5242880.0"}};
+    const std::pair<std::int64_t, const char*> kB[] = {
+        {512, ".5"},       {300, ".3"},         {1000, "1.0"},
+        {153600, "150.0"}, {2 << 20, "2048.0"}, {5LL << 30, "5242880.0"}};
     for (const auto& [bytes, text] : kB) EXPECT_EQ(KilobyteText(bytes), text) << bytes;
     EXPECT_EQ(KilobyteText(153600, ','), "150,0");
     EXPECT_DOUBLE_EQ(KilobyteValue("   ,5", ','), 0.5);
     EXPECT_DOUBLE_EQ(KilobyteValue("2048.0"), 2048.0);
     EXPECT_DOUBLE_EQ(KilobyteValue("x"), 0.0);
     // Padding never cuts.
-    EXPECT_EQ(AlignRight("640", 4) + "|" + AlignRight("1000", 4) + "|" + AlignRight("123456", 4) + "|" + AlignRight(".5", 6),
+    EXPECT_EQ(AlignRight("640", 4) + "|" + AlignRight("1000", 4) + "|" + AlignRight("123456", 4) +
+                  "|" + AlignRight(".5", 6),
               " 640|1000|123456|    .5");
 }
 
 TEST(RowText, ScanNamesAreJudgedByTheirLastExtension) {
-    for (const char* name : {"a.jpg", "a.JPEG", "a.JpE", "a.jfif", "x.png.jpg"}) EXPECT_TRUE(HasJpegExtension(name)) << name;
-    for (const char* name : {"jpg", "a.jpg.bak", "a.", "a.jp", ".jpgx", "a.dat"}) EXPECT_FALSE(HasJpegExtension(name)) << name;
+    for (const char* name : {"a.jpg", "a.JPEG", "a.JpE", "a.jfif", "x.png.jpg"})
+        EXPECT_TRUE(HasJpegExtension(name)) << name;
+    for (const char* name : {"jpg", "a.jpg.bak", "a.", "a.jp", ".jpgx", "a.dat"})
+        EXPECT_FALSE(HasJpegExtension(name)) << name;
 }
 
 class Adding : public ::testing::Test {
-protected:
-    std::string Jpeg(const std::string& name, int width = 640, int height = 480, test::JpegOptions options = {}) {
+  protected:
+    std::string Jpeg(const std::string& name, int width = 640, int height = 480,
+                     test::JpegOptions options = {}) {
         test::WriteJpeg(dir.file(name), width, height, options);
         return dir.file(name);
     }
@@ -59,7 +67,8 @@ TEST_F(Adding, FilesOfAFolderComeBeforeItsSubfoldersDepthFirst) {
     };
     int pumps = 0;  // the window breathes once before the listing and once per entry
     EXPECT_EQ(names(FindFiles(top, true, [&] { ++pumps; })),
-              (Strings{top + "/.hidden.jpg", top + "/z.jpg", top + "/a_sub/m.jpg", top + "/a_sub/deep/x.jpg", top + "/b_sub/y.jpg"}));
+              (Strings{top + "/.hidden.jpg", top + "/z.jpg", top + "/a_sub/m.jpg",
+                       top + "/a_sub/deep/x.jpg", top + "/b_sub/y.jpg"}));
     EXPECT_GE(pumps, 10);
     EXPECT_EQ(names(FindFiles(top + "/", false)), (Strings{top + "/.hidden.jpg", top + "/z.jpg"}));
     EXPECT_TRUE(FindFiles(dir.file("missing"), true).empty());
@@ -78,7 +87,8 @@ TEST_F(Adding, FolderRowsArePaddedSingleFileRowsAreNot) {
     EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 2);
     ASSERT_EQ(list.Count(), 2);
     const ImageEntry& a = list.Row(1);
-    EXPECT_EQ(a.folder + "|" + a.width + "|" + a.height + "|" + a.kB, dir.file("d/") + "|1000| 640| 150.0");
+    EXPECT_EQ(a.folder + "|" + a.width + "|" + a.height + "|" + a.kB,
+              dir.file("d/") + "|1000| 640| 150.0");
     EXPECT_EQ(list.Row(2).folder + list.Row(2).text + "|" + list.Row(2).height, b + "|  48");
     EXPECT_TRUE(list.Row(2).checked);
 
@@ -88,7 +98,10 @@ TEST_F(Adding, FolderRowsArePaddedSingleFileRowsAreNot) {
     EXPECT_EQ(single.FullPath(), b);
 }
 
-TEST_F(Adding, ContentDecidesAndTheScanAlsoWantsAnExtension) {
+// Content decides, and the scan also wants an extension: of files that are no readable JPEG,
+// special files, broken links and folders named like pictures only the readable JPEGs are
+// taken, without waiting on a FIFO.
+TEST_F(Adding, OnlyReadableJpegsAreTakenFromFilesAndFolders) {
     dir.write("d/photo.JPG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     const std::string dat = Jpeg("d/photo.dat");
     Jpeg("d/noext");
@@ -96,34 +109,75 @@ TEST_F(Adding, ContentDecidesAndTheScanAlsoWantsAnExtension) {
     progressive.frame = test::JpegFrame::Progressive;
     Jpeg("d/prog.JpE", 800, 600, progressive);
     dir.write("d/empty.jpg", "");
+    ASSERT_EQ(::mkfifo(dir.file("d/fifo.jpg").c_str(), 0644), 0);
+    ASSERT_EQ(::symlink(dir.file("d/gone.jpg").c_str(), dir.file("d/dangling.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/zero", dir.file("d/device.jpg").c_str()), 0);
+    Jpeg("d/folder.jpg/inner.jpg", 5, 5);  // scanned as a folder, not read as a file
     dir.write("e/readme.txt", "x");
 
     EXPECT_EQ(AddImageFolder(list, dir.file("e"), true), 0);
     EXPECT_EQ(list.CurrentRow(), 0);
-    EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 1);
-    EXPECT_EQ(list.Row(1).text, "prog.JpE");
+    EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 2);
+    EXPECT_EQ(Paths(), (Strings{dir.file("d/prog.JpE"), dir.file("d/folder.jpg/inner.jpg")}));
     EXPECT_EQ(list.Row(1).width, "   0");  // no baseline header: added with zero size
-    EXPECT_FALSE(AddImageFile(list, dir.file("d/photo.JPG")));
-    EXPECT_FALSE(AddImageFile(list, dir.file("d/empty.jpg")));
-    EXPECT_FALSE(AddImageFile(list, dir.file("d")));
-    EXPECT_TRUE(AddImageFile(list, dat));
-    EXPECT_EQ(list.Count(), 2);
+    for (const char* name :
+         {"photo.JPG", "empty.jpg", "fifo.jpg", "dangling.jpg", "device.jpg", "missing.jpg", ""})
+        EXPECT_FALSE(AddImageFile(list, dir.file("d/") + name)) << name;
+    EXPECT_EQ(AddDroppedPaths(list, {"", dir.file("d/fifo.jpg"), dat}), 1);
+    EXPECT_EQ(list.Count(), 3);
+}
+
+TEST_F(Adding, SymbolicLinkLoopsAreListedOnceAndOutsideLinksFollowed) {
+    Jpeg("top/a.jpg", 4, 4);
+    Jpeg("top/sub/b.jpg", 4, 4);
+    Jpeg("other/c.jpg", 4, 4);
+    ASSERT_EQ(::symlink("..", dir.file("top/sub/up").c_str()), 0);                   // back to top
+    ASSERT_EQ(::symlink(dir.file("top").c_str(), dir.file("top/self").c_str()), 0);  // to itself
+    ASSERT_EQ(::symlink("loop2", dir.file("top/loop1").c_str()), 0);  // a link to a link to it
+    ASSERT_EQ(::symlink("loop1", dir.file("top/loop2").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("other").c_str(), dir.file("top/zlink").c_str()),
+              0);  // outside the tree
+    // Other paths to the same files: a link beside its folder, a hard link, a link to a file.
+    ASSERT_EQ(::symlink("sub", dir.file("top/lnk").c_str()), 0);
+    ASSERT_EQ(::link(dir.file("top/a.jpg").c_str(), dir.file("top/sub/hard.jpg").c_str()), 0);
+    ASSERT_EQ(::symlink("../a.jpg", dir.file("top/sub/soft.jpg").c_str()), 0);
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("top")}), 3);
+    EXPECT_EQ(Paths(), (Strings{dir.file("top/a.jpg"), dir.file("top/lnk/b.jpg"),
+                                dir.file("top/zlink/c.jpg")}));
+}
+
+TEST_F(Adding, OddNamesKeepEveryByteAndTooDeepFilesAreNamed) {
+    Strings names = {"with blanks .jpg", "B\xC3\xA4ume.jpg", "caf\xE9.jpg", "two\nlines.jpg",
+                     " lead.jpg"};
+    for (const std::string& name : names) Jpeg("odd/" + name, 3, 3);
+    const std::string deep = test::WriteTooDeepJpeg(dir.file("odd/deep"));
+    std::vector<ScanProblem> problems;
+    AddOptions options;
+    options.report = [&](const ScanProblem& p) { problems.push_back(p); };
+    EXPECT_EQ(AddDroppedPaths(list, {dir.file("odd"), dir.file("odd/two\nlines.jpg")}, options),
+              static_cast<int>(names.size()) + 1);
+    std::sort(names.begin(), names.end());  // the scan lists names in byte order
+    names.push_back("two\nlines.jpg");      // then the single file
+    Strings texts;
+    for (const ImageEntry& row : list.Rows()) {
+        texts.push_back(row.text);
+        EXPECT_EQ(row.folder, dir.file("odd/"));
+    }
+    EXPECT_EQ(texts, names);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].kind, ScanProblem::Kind::PathTooLong);
+    EXPECT_EQ(problems[0].path, deep);
 }
 
 TEST_F(Adding, DropsKeepTheirOrderAndDuplicatesStay) {
     const std::string single = Jpeg("single.jpg");
     Jpeg("folder/one.jpg");
     Jpeg("folder/two.jpg");
-    EXPECT_EQ(AddDroppedPaths(list, {single, dir.file("folder"), dir.file("nothing.jpg"), single}), 4);
-    EXPECT_EQ(Paths(), (Strings{single, dir.file("folder/one.jpg"), dir.file("folder/two.jpg"), single}));
+    EXPECT_EQ(AddDroppedPaths(list, {single, dir.file("folder"), dir.file("nothing.jpg"), single}),
+              4);
+    EXPECT_EQ(Paths(),
+              (Strings{single, dir.file("folder/one.jpg"), dir.file("folder/two.jpg"), single}));
     EXPECT_EQ(list.CurrentRow(), 1);
-}
-
-TEST_F(Adding, LastAddDirIsKeptInTheSettings) {
-    const std::string ini = dir.file("Lumar.ini");
-    EXPECT_EQ(ReadLastAddDir(ini), DefaultText(keys::LastAddDir));
-    ASSERT_TRUE(StoreLastAddDir(ini, "/srv/bilder"));
-    EXPECT_EQ(ReadLastAddDir(ini), "/srv/bilder");
 }
 
 }  // namespace

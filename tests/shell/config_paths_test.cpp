@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "shell/file_io.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
@@ -31,7 +32,8 @@ TEST(ConfigFolder, ChoosesTheFirstSourceThatIsGiven) {
 
 TEST(ConfigFolder, MissingOrInstalledProgramFolderFallsBackToTheUserFolder) {
     // Root may write to /usr/bin; an installed program must still not put Lumar.ini there.
-    for (const char* program : {"/no/such/folder/anywhere", "/usr/bin", "/usr/local/bin/", "/bin"}) {
+    for (const char* program :
+         {"/no/such/folder/anywhere", "/usr/bin", "/usr/local/bin/", "/bin"}) {
         const ConfigSources s{"", "", program, "", "/home/u"};
         EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/") << program;
     }
@@ -48,6 +50,19 @@ TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
     ::chmod(program.path().c_str(), 0555);
     EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
     ::chmod(program.path().c_str(), 0755);
+}
+
+TEST(ConfigFolder, ANonFileLanguageIniDoesNotHideTheInstalledTranslation) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("language.ini").c_str(), 0755), 0);
+    InitConfigFolder(dir.path());
+    const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
+    if (IsRegularFile(installed)) {
+        EXPECT_EQ(LanguageFile(), installed);
+    }
+    ASSERT_EQ(::rmdir(dir.file("language.ini").c_str()), 0);
+    dir.write("language.ini", "[STRINGS]\r\n");
+    EXPECT_EQ(LanguageFile(), dir.file("language.ini"));
 }
 
 }  // namespace

@@ -14,8 +14,10 @@ namespace lumar::test {
 namespace {
 
 // Binds to port 0 of the loopback and returns the socket and the port it got.
-int Listen(bool ipv6, int& port) {
+int Listen(bool ipv6, int receiveBuffer, int& port) {
     const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_storage storage{};
     socklen_t length = 0;
     if (ipv6) {
@@ -76,7 +78,7 @@ std::string RequestBody(const std::string& request) {
 TestHttpServer::TestHttpServer(TestHandler handler, TestServerOptions options)
     : handler_(std::move(handler)), options_(options) {
     if (options_.certificate) ctx_ = ServerContext(*options_.certificate, options_.tlsVersion);
-    listener_ = Listen(options_.ipv6, port_);
+    listener_ = Listen(options_.ipv6, options_.receiveBuffer, port_);
     thread_ = std::thread([this] { Serve(); });
 }
 
@@ -105,7 +107,10 @@ void TestHttpServer::Serve() {
         if (fd < 0) continue;
         timeval limit{5, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        Answer(fd);
+        if (options_.raw)
+            options_.raw(fd);
+        else
+            Answer(fd);
         ::close(fd);
     }
 }

@@ -29,6 +29,10 @@ struct TestServerOptions {
     bool ipv6 = false;
     // Answer as soon as the head is in, leaving the body unread (the close then resets).
     bool answerAfterHead = false;
+    // Serves each connection instead of the handler, for what no HTTP server does; the
+    // connection is closed when it returns.
+    std::function<void(int fd)> raw = nullptr;
+    int receiveBuffer = 0;  // SO_RCVBUF, set before listening so connections start with it
 };
 
 class TestHttpServer {

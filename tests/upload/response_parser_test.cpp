@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "hoster_emulator/hoster_emulator.h"
+#include "upload/hoster_table.h"
 
 namespace lumar {
 namespace {
@@ -26,16 +26,6 @@ TEST(ExtractCode, HandWrittenAnswerOfEachHoster) {
               "[URL=v][IMG]i[/IMG][/URL]");
     // A real line break is not the two characters backslash and n.
     EXPECT_EQ(Cut(7, "vBulletin Forum Codes [URL=v]\n</textarea>"), std::nullopt);
-}
-
-TEST(ExtractCode, EmulatorPagesYieldTheEmulatorsCodes) {
-    const std::string code = "[URL=http://h/v/?id=1&s=1&t=2][IMG]http://h/i/1/a.jpg[/IMG][/URL]";
-    const tools::HosterStyle styles[] = {tools::HosterStyle::ImageVenue, tools::HosterStyle::ImageVenue,
-                                         tools::HosterStyle::ImageShack, tools::HosterStyle::DumpAnImage,
-                                         tools::HosterStyle::KeepMyFile,  tools::HosterStyle::PaintedOver,
-                                         tools::HosterStyle::SUpload};
-    for (int row = 1; row <= 7; ++row)
-        EXPECT_EQ(Cut(row, tools::HosterEmulator::PageFor(styles[row - 1], code)), code) << "row " << row;
 }
 
 TEST(ExtractCode, NoCodeWithoutStartMarkerOrWhenTheCutIsImpossible) {

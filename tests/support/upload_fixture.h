@@ -1,0 +1,82 @@
+#pragma once
+// The set-up every upload test shares: the hoster emulator on 127.0.0.1 with a hoster table
+// pointing at it, a temporary folder for the images and Lumar.ini, and a run whose every
+// report is recorded in order.
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hoster_emulator/hoster_emulator.h"
+#include "session/posting_hand_over.h"
+#include "support/temp_dir.h"
+#include "upload/upload_run.h"
+
+namespace lumar::test {
+
+class RunRecorder : public PostingHandOver {
+  public:
+    using PostingHandOver::PostingHandOver;
+    std::function<void()> onStatus;                  // runs after every status line
+    std::function<void(const std::string&)> onFile;  // runs before each image's upload
+
+    void RunStarted(int count) override;
+    void StatusLine(const std::string& text) override;
+    void AppendLog(const std::string& text, bool lineEnd) override;
+    void Figures(const UploadFigures& f) override { figures.push_back(f); }
+    void Progress(int value, int maximum) override;
+    void CurrentFile(const std::string& path) override;
+    void RowChanged(int position) override { changedRows.push_back(position); }
+    void StatsChanged(double files, double bytes) override { stats = {files, bytes}; }
+    void TotalsNotSaved(const std::string&, const std::string&) override { ++totalsNotSaved; }
+    void CollectPosting(std::span<ImageEntry> rows) override;
+    void RunFinished() override { events.push_back("finished"); }
+    void ShowMessage(const std::string& title, const std::string& text) override;
+    void FinishPosting(std::span<const ImageEntry> rows) override;
+    void PlaySound(const std::string& file) override { events.push_back("sound " + file); }
+    void BringToFront() override { events.push_back("front"); }
+
+    std::vector<std::string> events, statuses, log;
+    std::string pending;
+    std::vector<UploadFigures> figures;
+    std::vector<std::pair<int, int>> progress;
+    std::vector<double> seconds;  // how long each image took
+    std::chrono::steady_clock::time_point imageStart;
+    std::vector<int> changedRows;
+    std::pair<double, double> stats{0, 0};
+    int totalsNotSaved = 0;
+    std::vector<std::pair<std::string, std::string>> messages;
+};
+
+// The codes the emulator handed out, in the order of the uploads.
+std::vector<std::string> Codes(const tools::HosterEmulator& emulator);
+
+class UploadFixture {
+  public:
+    UploadFixture();
+
+    // A 16x16 JPEG below the folder (with `padding` bytes appended) and its checked row.
+    ImageEntry Image(const std::string& name, int kB = 1, size_t padding = 0);
+    // Uploads the checked rows to hoster row `hoster`; gives the posting shown at the end.
+    std::string RunUpload(std::vector<ImageEntry>& rows, int hoster, PostingOptions posting = {});
+    // The log line of an image below the folder.
+    std::string Line(const std::string& name, const std::string& outcome) const;
+    std::vector<std::string> Codes() const { return test::Codes(emulator); }
+
+    TempDir dir;
+    tools::HosterEmulator emulator;
+    HosterTable hosters;  // the table the run reads; a test may swap it between images
+    UiStrings strings;
+    std::string settings;
+    PostingState state;
+    TextBlocks blocks;
+    PumpEvents pump;
+    HostResolver resolver;
+    std::function<void()> onStatus;
+    std::function<void(const std::string&)> onFile;
+    std::unique_ptr<RunRecorder> recorder;
+    std::unique_ptr<UploadRun> run;
+};
+
+}  // namespace lumar::test
