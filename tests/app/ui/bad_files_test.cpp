@@ -28,7 +28,7 @@ namespace {
 // Opens a FIFO for writing once `limit` has passed, which releases a reader stuck in open();
 // so a test that would hang fails instead.
 class FifoWatchdog {
-public:
+  public:
     FifoWatchdog(std::string fifo, std::chrono::seconds limit)
         : thread_([this, fifo = std::move(fifo), limit] {
               const auto end = std::chrono::steady_clock::now() + limit;
@@ -45,7 +45,7 @@ public:
     }
     bool Fired() const { return fired_.load(); }
 
-private:
+  private:
     std::atomic<bool> done_{false};
     std::atomic<bool> fired_{false};
     std::thread thread_;
@@ -55,7 +55,7 @@ private:
 
 class BadFilesWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     test::WindowFixture* f_ = nullptr;
     std::unique_ptr<ui::MainWindow> w_;
 
@@ -79,7 +79,7 @@ private:
         return QString("Die Datei %1 ist kein gültiges Bild !").arg(QString::fromStdString(path));
     }
 
-private slots:
+  private slots:
     void init() { f_ = new test::WindowFixture; }
     void cleanup() {
         w_.reset();
@@ -93,7 +93,7 @@ private slots:
         const std::string fifo = Drop("fifo.jpg");
         const std::string folder = Drop("folder.jpg");
         ClickRow(1);
-        f_->messages->shown.clear();
+        f_->dialogs->shown.clear();
 
         ::unlink(fifo.c_str());
         QCOMPARE(::mkfifo(fifo.c_str(), 0644), 0);
@@ -102,15 +102,15 @@ private slots:
             ClickRow(2);
             QVERIFY2(!watchdog.Fired(), "the preview waited for a writer of the FIFO");
         }
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
-        QCOMPARE(f_->messages->shown[0].text, NotAPictureText(fifo));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].text, NotAPictureText(fifo));
         QVERIFY(w_->listPanel()->preview()->IsEmpty());
 
         ::unlink(folder.c_str());
         QCOMPARE(::mkdir(folder.c_str(), 0755), 0);
         ClickRow(3);
-        QCOMPARE(f_->messages->shown.size(), size_t(2));
-        QCOMPARE(f_->messages->shown[1].text, NotAPictureText(folder));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(2));
+        QCOMPARE(f_->dialogs->shown[1].text, NotAPictureText(folder));
     }
 
     void oddNamesAreShownAndPreviewedAsTheyAre() {
@@ -124,10 +124,10 @@ private slots:
         QCOMPARE(w_->List().Count(), 2);
         QCOMPARE(w_->List().Row(1).FullPath(), lines);
         QCOMPARE(w_->List().Row(2).FullPath(), latin1);
-        f_->messages->shown.clear();
+        f_->dialogs->shown.clear();
         for (int row : {1, 2}) {
             ClickRow(row);
-            QVERIFY(f_->messages->shown.empty());
+            QVERIFY(f_->dialogs->shown.empty());
             QVERIFY(!w_->listPanel()->preview()->IsEmpty());
         }
     }
@@ -149,17 +149,20 @@ private slots:
 
     void aSettingsFolderThatCannotBeWrittenIsNamedAtStartUp() {
         Start();
-        QVERIFY(!ui::WarnIfSettingsUnwritable(w_.get(), *f_->messages, w_->Strings(), ConfigFolder()));
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(
+            !ui::WarnIfSettingsUnwritable(w_.get(), *f_->dialogs, w_->Strings(), ConfigFolder()));
+        QVERIFY(f_->dialogs->shown.empty());
 
         const std::string file = f_->dir.write("plain", "a file");
         const std::string folder = file + "/lumar/";
-        QVERIFY(ui::WarnIfSettingsUnwritable(w_.get(), *f_->messages, w_->Strings(), folder));
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
-        QCOMPARE(f_->messages->shown[0].kind, QString("warn"));
-        QCOMPARE(f_->messages->shown[0].text,
-                 QString("Die Einstellungen können nicht gespeichert werden. Ordner:\n%1\n(Not a directory)")
-                     .arg(QString::fromStdString(folder)));
+        QVERIFY(ui::WarnIfSettingsUnwritable(w_.get(), *f_->dialogs, w_->Strings(), folder));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].kind, QString("warn"));
+        QCOMPARE(
+            f_->dialogs->shown[0].text,
+            QString(
+                "Die Einstellungen können nicht gespeichert werden. Ordner:\n%1\n(Not a directory)")
+                .arg(QString::fromStdString(folder)));
     }
 };
 

@@ -10,14 +10,14 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/ui/main_dialogs.h"
 #include "imagelist/add_images.h"
-#include "shell/multi_file_name.h"
+#include "imagelist/preview_geometry.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
-#include "imagelist/preview_geometry.h"
 #include "main_window_fakes.h"
-#include "app/ui/main_dialogs.h"
+#include "shell/multi_file_name.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
 
@@ -47,12 +47,14 @@ struct ScriptedEditor {
 
 class MainWindowListTest : public QObject {
     Q_OBJECT
-private:
+  private:
     test::WindowFixture* f_ = nullptr;
     std::unique_ptr<ui::MainWindow> w_;
     ScriptedEditor editor_;
 
-    QPushButton* Button(int i) { return w_->findChild<QPushButton*>(QStringLiteral("cmBilder_%1").arg(i)); }
+    QPushButton* Button(int i) {
+        return w_->findChild<QPushButton*>(QStringLiteral("cmBilder_%1").arg(i));
+    }
     ui::ImageListView* View() { return w_->listPanel()->listView(); }
     ui::PreviewBox* Preview() { return w_->listPanel()->preview(); }
     ImageList& List() { return w_->List(); }
@@ -80,7 +82,7 @@ private:
         QTest::keyClick(View(), static_cast<Qt::Key>(key), mods);
     }
 
-private slots:
+  private slots:
     void init() {
         f_ = new test::WindowFixture;
         f_->hooks.editTextBlock = editor_.Fn();
@@ -105,35 +107,30 @@ private slots:
         for (int i = 2; i < 6; ++i) QVERIFY(Button(i)->isEnabled());
         QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 2 - Uploadgrösse: 0,00 MB"));
         // A file that is no JPEG is skipped without a word.
-        w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.write("x.jpg", "\x89PNG"))});
+        w_->listPanel()->AddDroppedPaths(
+            {QString::fromStdString(f_->dir.write("x.jpg", "\x89PNG"))});
         QCOMPARE(List().Count(), 2);
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(f_->dialogs->shown.empty());
     }
 
     void commandZeroAddsTheChosenFilesAndRemembersTheirFolder() {
         const std::string a = f_->dir.file("pics/a.jpg"), b = f_->dir.file("pics/b.jpg");
         test::WriteJpeg(a, 10, 10);
         test::WriteJpeg(b, 10, 10);
-        std::string answer = BuildMultiFileName(f_->dir.file("pics"), {"a.jpg", "b.jpg"});
-        std::string askedTitle;
-        // Rebuild the window with a chooser hook that answers the dialog.
-        w_.reset();
-        f_->hooks.chooseImageFiles = [&](QWidget*, const std::string&, const QString& title) {
-            askedTitle = title.toStdString();
-            return answer;
-        };
-        w_ = f_->Start();
+        f_->dialogs->file =
+            QString::fromStdString(BuildMultiFileName(f_->dir.file("pics"), {"a.jpg", "b.jpg"}));
         QTest::mouseClick(Button(0), Qt::LeftButton);
         QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpg"}));
-        QCOMPARE(askedTitle, std::string("Bild(er) auswählen..."));
+        QCOMPARE(f_->dialogs->shown.back().title, QString("Bild(er) auswählen..."));
         QCOMPARE(QString::fromStdString(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", "")),
                  QString::fromStdString(f_->dir.file("pics")));
         // Cancel: no rows, no setting written.
         WriteValue(f_->Settings(), "Verzeichnis", "LastAddDir", "/elsewhere");
-        answer.clear();
+        f_->dialogs->file.clear();
         QTest::mouseClick(Button(0), Qt::LeftButton);
         QCOMPARE(List().Count(), 2);
-        QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""), std::string("/elsewhere"));
+        QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""),
+                 std::string("/elsewhere"));
     }
 
     // Thousands of files may be chosen or dropped at once. The window keeps handling events
@@ -147,11 +144,7 @@ private slots:
             test::WriteJpeg(f_->dir.file("many/" + names.back()), 16, 12);
         }
         test::WriteJpeg(f_->dir.file("late/z.jpg"), 16, 12);
-        w_.reset();
-        f_->hooks.chooseImageFiles = [&](QWidget*, const std::string&, const QString&) {
-            return BuildMultiFileName(f_->dir.file("many"), names);
-        };
-        w_ = f_->Start();
+        f_->dialogs->file = QString::fromStdString(BuildMultiFileName(f_->dir.file("many"), names));
         std::vector<int> countsSeen;
         bool interfered = false;
         QTimer tick;
@@ -160,7 +153,7 @@ private slots:
             countsSeen.push_back(List().Count());
             if (interfered || countsSeen.size() < 3) return;
             interfered = true;
-            f_->messages->answers.push_back(true);
+            f_->dialogs->answers.push_back(true);
             w_->listPanel()->Command(2);  // would ask and clear
             w_->listPanel()->Command(3);
             w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("late"))});
@@ -171,7 +164,7 @@ private slots:
                             [&](int n) { return n > 0 && n < count; }));
         QCOMPARE(List().Count(), count + 1);
         QCOMPARE(List().Row(count + 1).text, std::string("z.jpg"));
-        QVERIFY(f_->messages->shown.empty());
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));  // the file dialog
         QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 31 - "));
 
         // A dropped folder: read with the window alive, rows and summary complete afterwards.
@@ -256,7 +249,7 @@ private slots:
         editor_.placement = TextBlockPlacement::After;  // keeps the button in insert mode
         for (int i = 0; i < 3; ++i) QTest::mouseClick(Button(4), Qt::LeftButton);
         QCOMPARE(List().Count(), 4);
-        f_->messages->answers = {true};
+        f_->dialogs->answers = {true};
         QTest::mouseClick(Button(2), Qt::LeftButton);
         QCOMPARE(List().Count(), 0);
         Drop({"b"});
@@ -287,13 +280,15 @@ private slots:
 
     void clearingAsksFirstAndShowsAnEmptySummary() {
         Drop({"a", "b"});
-        f_->messages->answers = {false};
+        f_->dialogs->answers = {false};
         QTest::mouseClick(Button(2), Qt::LeftButton);
         QCOMPARE(List().Count(), 2);
-        QCOMPARE(f_->messages->shown.back().kind, QString("ask"));
-        QCOMPARE(f_->messages->shown.back().title, QString("Lumar"));
-        QCOMPARE(f_->messages->shown.back().text, QString("Liste löschen ?"));
-        f_->messages->answers = {true};
+        QCOMPARE(f_->dialogs->shown.back().kind, QString("ask"));
+        QCOMPARE(f_->dialogs->shown.back().title, QString("Lumar"));
+        QCOMPARE(f_->dialogs->shown.back().text, QString("Liste löschen ?"));
+        QCOMPARE(f_->dialogs->shown.back().preset,
+                 ui::Dialogs::Button::No);  // Enter keeps the list
+        f_->dialogs->answers = {true};
         QTest::mouseClick(Button(2), Qt::LeftButton);
         QCOMPARE(List().Count(), 0);
         QCOMPARE(View()->model()->rowCount(), 0);
@@ -304,7 +299,10 @@ private slots:
     }
 
     void previewPlacementFitsAndCentres() {
-        struct Case { int pw, ph; QRect expected; };
+        struct Case {
+            int pw, ph;
+            QRect expected;
+        };
         const Case cases[] = {
             {800, 600, QRect(0, 0, 200, 150)},   // same aspect: fills the box
             {600, 900, QRect(50, 0, 100, 150)},  // taller than the box
@@ -367,16 +365,16 @@ private slots:
         Drop({"a", "gone"});
         std::remove(f_->dir.file("pics/gone.jpg").c_str());
         ClickRow(2);
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
-        QCOMPARE(f_->messages->shown[0].kind, QString("warn"));
-        QCOMPARE(f_->messages->shown[0].title, QString("-| BILDFEHLER |-"));
-        QCOMPARE(f_->messages->shown[0].text,
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].kind, QString("warn"));
+        QCOMPARE(f_->dialogs->shown[0].title, QString("-| BILDFEHLER |-"));
+        QCOMPARE(f_->dialogs->shown[0].text,
                  QString("Die Datei %1 ist kein gültiges Bild !")
                      .arg(QString::fromStdString(f_->dir.file("pics/gone.jpg"))));
         QVERIFY(Preview()->IsEmpty());
         QCOMPARE(w_->listPanel()->PreviewRowIndex(), 2);
         ClickRow(2);
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
     }
 
     void droppedFoldersAddPaddedRowsInScanOrder() {
@@ -389,7 +387,8 @@ private slots:
         // the program they came from is not kept waiting.
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(folder)});
-        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton,
+                              Qt::NoModifier);
         QCoreApplication::sendEvent(View()->viewport(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -397,7 +396,8 @@ private slots:
         QVERIFY(drop.isAccepted());
         QCOMPARE(List().Count(), 0);
         QTRY_COMPARE(Texts(), (QStringList{"a.jpg", "b.jpeg"}));
-        QCOMPARE(w_->StatusPanelText(1), QString::fromUtf8("Pfad zu lang zum Öffnen: ") + QString::fromStdString(deep));
+        QCOMPARE(w_->StatusPanelText(1),
+                 QString::fromUtf8("Pfad zu lang zum Öffnen: ") + QString::fromStdString(deep));
         QCOMPARE(QString::fromStdString(List().Row(1).folder), folder + "/");
         QCOMPARE(QString::fromStdString(List().Row(2).folder), folder + "/sub/");
         QCOMPARE(QString::fromStdString(List().Row(1).width), QString(" 640"));
@@ -426,7 +426,7 @@ private slots:
         // Clearing the list switches sorting off with its arrow.
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x0, header->height() / 2));
         QVERIFY(header->isSortIndicatorShown());
-        f_->messages->answers = {true};
+        f_->dialogs->answers = {true};
         QTest::mouseClick(Button(2), Qt::LeftButton);
         QVERIFY(!header->isSortIndicatorShown());
         QVERIFY(!List().Sort().on);
@@ -435,7 +435,11 @@ private slots:
     void homeAndEndMoveTheCurrentRow() {
         Drop({"a", "b", "c"});
         ClickRow(2);
-        struct Case { int key; Qt::KeyboardModifiers mods; int row; };
+        struct Case {
+            int key;
+            Qt::KeyboardModifiers mods;
+            int row;
+        };
         const Case cases[] = {{Qt::Key_End, Qt::NoModifier, 3},
                               {Qt::Key_Home, Qt::NoModifier, 1},
                               {Qt::Key_End, Qt::ControlModifier, 3},

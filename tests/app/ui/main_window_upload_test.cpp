@@ -26,7 +26,7 @@ using namespace lumar;
 
 class MainWindowUploadTest : public QObject {
     Q_OBJECT
-private:
+  private:
     test::WindowFixture* f_ = nullptr;
     tools::HosterEmulator* emulator_ = nullptr;
     std::unique_ptr<ui::MainWindow> w_;
@@ -72,7 +72,7 @@ private:
         if (!dir.isEmpty()) w_->grab().save(QString::fromLocal8Bit(dir) + "/" + name);
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         // Fails rather than skips: without the German locale the figures below prove nothing.
         QVERIFY2(std::strcmp(std::localeconv()->decimal_point, ",") == 0,
@@ -95,7 +95,7 @@ private slots:
         AddImages({"a.jpg", "b.jpg"});
         Screenshot("main-window.png");
         w_->List().SelectOnly(2);
-        w_->listPanel()->Command(5);  // a break between the two images
+        w_->listPanel()->Command(5);            // a break between the two images
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
         QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
@@ -105,7 +105,7 @@ private slots:
         QVERIFY(!Showing("picTransfer"));
         QVERIFY(!Showing("pBilder"));
         QVERIFY(!w_->UploadRunning());
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(f_->dialogs->shown.empty());
         Screenshot("code-panel.png");
 
         const std::vector<tools::ReceivedUpload> uploads = emulator_->Uploads();
@@ -159,9 +159,9 @@ private slots:
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
         QVERIFY(Showing("picCode"));
         QVERIFY(w_->List().Row(1).checked);
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
-        QCOMPARE(f_->messages->shown[0].kind, QString("inform"));
-        QCOMPARE(f_->messages->shown[0].title, QString("Lumar V1 - Information"));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].kind, QString("inform"));
+        QCOMPARE(f_->dialogs->shown[0].title, QString("Lumar V1 - Information"));
         QVERIFY2(w_->uploadPanel()->LogText().contains("fehlgeschlagen !"),
                  qPrintable(w_->uploadPanel()->LogText()));
         QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", "none"), std::string("none"));
@@ -187,7 +187,7 @@ private slots:
         QVERIFY(w_->List().Row(1).checked);
         QVERIFY(w_->List().Row(2).checked);
         QVERIFY(Showing("picCode"));
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
     }
 
     void quittingDuringARunEndsItWithoutFurtherQuestions() {
@@ -200,7 +200,7 @@ private slots:
         QVERIFY(!w_->UploadRunning());
         QVERIFY(!w_->isVisible());
         QCOMPARE(emulator_->ConnectionCount(), 1);
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(f_->dialogs->shown.empty());
         QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Anbieter", ""), std::string("0"));
     }
 

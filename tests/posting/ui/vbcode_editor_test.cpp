@@ -1,4 +1,6 @@
 // The BBCode editor on real widgets, found by objectName, with a temporary settings file.
+#include "posting/ui/vbcode_editor.h"
+
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -7,11 +9,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "posting/ui/vbcode_editor.h"
-#include "posting_fakes.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 #include "support/temp_dir.h"
+#include "support/ui/fake_dialogs.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -21,8 +22,7 @@ class VbCodeEditorTest : public QObject {
     std::unique_ptr<test::TempDir> dir_;
     std::string ini_;
     TextBlocks blocks_;
-    std::shared_ptr<test::FakeVbcDialogs> dialogs_;
-    std::shared_ptr<test::FakeMessages> messages_;
+    std::shared_ptr<test::FakeDialogs> dialogs_;
     std::unique_ptr<VbCodeEditor> editor_;
 
     void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
@@ -30,7 +30,6 @@ class VbCodeEditorTest : public QObject {
         env.settingsFile = ini_;
         env.languageFile = dir_->file("language.ini");
         env.dialogs = dialogs_;
-        env.messages = messages_;
         editor_ = std::make_unique<VbCodeEditor>(blocks_, mode, index, env);
         editor_->show();
     }
@@ -49,13 +48,13 @@ class VbCodeEditorTest : public QObject {
     }
     void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
 
-private slots:
+  private slots:
     void init() {
         dir_ = std::make_unique<test::TempDir>();
         ini_ = dir_->file("Lumar.ini");
         blocks_ = TextBlocks{};
-        dialogs_ = std::make_shared<test::FakeVbcDialogs>();
-        messages_ = std::make_shared<test::FakeMessages>();
+        dialogs_ = std::make_shared<test::FakeDialogs>();
+        dialogs_->otherwise = true;
     }
     void cleanup() {
         editor_.reset();
@@ -171,40 +170,43 @@ private slots:
     void saveAndLoadKeepClosingCrLfAndReportFailures() {
         Open();
         Box()->setPlainText(QString::fromUtf8("[B]Grüße[/B]\nZeile"));
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
         Click("cmOK_0");
-        QCOMPARE(messages_->warnings.size(), 1);
-        QVERIFY(messages_->warnings[0].contains("missing/a.vbc") && messages_->warnings[0].contains("gespeichert"));
+        QCOMPARE(dialogs_->Texts("warn").size(), 1);
+        QVERIFY(dialogs_->Texts("warn")[0].contains("missing/a.vbc") &&
+                dialogs_->Texts("warn")[0].contains("gespeichert"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
 
-        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
         dir_->write("blocks/keep", "");
         Click("cmOK_0");
-        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF" "e[/B]\r\nZeile\r\n"));
+        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF"
+                                                         "e[/B]\r\nZeile\r\n"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
 
         // "No" keeps the text and appends the file with its closing line break.
         Box()->setPlainText("vorher ");
-        messages_->yes = false;
+        dialogs_->otherwise = false;
         Click("cmOK_1");
-        QCOMPARE(messages_->asked.value(0), QString::fromUtf8("Lumar|Die vorhandenen VBCode löschen ?"));
-        QCOMPARE(dialogs_->folders.value(2), QString::fromStdString(dir_->file("blocks/")));
+        QCOMPARE(dialogs_->Texts("ask").value(0),
+                 QString::fromUtf8("Die vorhandenen VBCode löschen ?"));
+        QCOMPARE(dialogs_->Texts("file").value(2), QString::fromStdString(dir_->file("blocks/")));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
         // A file that cannot be read is reported and changes nothing.
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
         Click("cmOK_1");
-        QCOMPARE(messages_->warnings.size(), 2);
-        QVERIFY(messages_->warnings[1].contains("gelesen"));
+        QCOMPARE(dialogs_->Texts("warn").size(), 2);
+        QVERIFY(dialogs_->Texts("warn")[1].contains("gelesen"));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
         // "Yes" then a cancelled dialog keeps the text; "Yes" and a file replace it.
-        messages_->yes = true;
-        dialogs_->answer.clear();
+        dialogs_->otherwise = true;
+        dialogs_->file.clear();
         Click("cmOK_1");
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
-        QCOMPARE(messages_->asked.size(), 3);
-        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        QCOMPARE(dialogs_->Texts("ask").size(), 3);
+        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
         Click("cmOK_1");
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("[B]Grüße[/B]\nZeile\n"));
         // Loading never moves the remembered folder.
