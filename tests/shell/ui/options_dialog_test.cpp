@@ -12,7 +12,6 @@
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/dialogs.h"
-#include "shell/ui/file_dialog.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "support/temp_dir.h"
@@ -82,7 +81,6 @@ class OptionsDialogTest : public QObject {
     void choosingASoundFileStoresFolderAndPathAndCancelChangesNothing();
     void everyWayOfClosingSavesAndStopsTheSound();
     void timeoutTakesDigitsOnly();
-    void soundChooserUsesTheSharedFileDialog();
 };
 
 void OptionsDialogTest::firstOpeningShowsDefaultsAndClosingWritesFourKeys() {
@@ -224,62 +222,6 @@ void OptionsDialogTest::timeoutTakesDigitsOnly() {
     timeout->clear();
     d->close();
     QCOMPARE(ReadValue(f.ini, "Bilder", "Timeout", ""), std::string("120"));
-}
-
-namespace {
-
-// Answers the shared file dialog and remembers what it was asked.
-class AnsweringBackend : public FileDialogBackend {
-  public:
-    AnsweringBackend(FileDialogRequest& seen, QString answer)
-        : seen_(seen), answer_(std::move(answer)) {}
-    FileDialogAnswer Run(const FileDialogRequest& request) override {
-        seen_ = request;
-        FileDialogAnswer a;
-        a.accepted = !answer_.isEmpty();
-        if (a.accepted) a.files << answer_;
-        return a;
-    }
-
-  private:
-    FileDialogRequest& seen_;
-    QString answer_;
-};
-
-}  // namespace
-
-void OptionsDialogTest::soundChooserUsesTheSharedFileDialog() {
-    Fixture f;
-    WriteValue(f.ini, "Sound", "SoundAn", "1");
-    WriteValue(f.ini, "Verzeichnis", "SoundDir", f.dir.path() + "/");
-    const std::string path = f.dir.write("klang.wav", "RIFF");
-    FileDialogRequest seen;
-    cFileDialog fileDialog;
-    const std::shared_ptr<Dialogs> modal = ModalDialogs(fileDialog);
-    Dialogs& chooser = *modal;
-    fileDialog.SetFilename("left over from another window");
-    fileDialog.SetBackend(std::make_unique<AnsweringBackend>(seen, ToQ(path)));
-    {
-        OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound, chooser);
-        d.show();
-        QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
-        QVERIFY(seen.mustExist && !seen.save && !seen.multiple);
-        QCOMPARE(seen.fileName, QString());  // the name left by another window is not offered
-        QCOMPARE(seen.initialFolder, ToQ(f.dir.path() + "/"));
-        QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), ToQ(path));
-    }
-    QCOMPARE(fileDialog.hwnd(), nullptr);
-
-    // Cancel: the stale name of an earlier use is not taken for a choice.
-    fileDialog.SetBackend(std::make_unique<AnsweringBackend>(seen, QString()));
-    seen = FileDialogRequest{};
-    OptionsDialog d(f.ini, f.language, LoadUiStrings(f.language, ""), f.sound, chooser);
-    d.show();
-    Get<QLineEdit>(&d, "txSound")->setText("typed");
-    QTest::mouseClick(Get<QPushButton>(&d, "cmSound"), Qt::LeftButton);
-    QVERIFY(seen.mustExist);  // the dialog was asked
-    QCOMPARE(Get<QLineEdit>(&d, "txSound")->text(), QString("typed"));
-    QCOMPARE(ReadValue(f.ini, "Sound", "Soundfile", ""), path);
 }
 
 QTEST_MAIN(OptionsDialogTest)
