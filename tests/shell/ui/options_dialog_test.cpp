@@ -122,11 +122,6 @@ void OptionsDialogTest::storedValuesAndFrame5CaptionsAreLoaded() {
     QCOMPARE(Get<QLabel>(d.get(), "Label2")->text(), QString("seconds"));
     QCOMPARE(Get<QLabel>(d.get(), "Label1000")->text(), QString("Sound (wav oder mp3):"));
     d->close();
-
-    // A time-out that is no number shows, and is saved as, the default.
-    WriteValue(f.ini, "Bilder", "Timeout", "zwei Minuten");
-    d = f.Open();
-    QCOMPARE(Get<QLineEdit>(d.get(), "txtimeout")->text(), QString("120"));
 }
 
 void OptionsDialogTest::soundCheckBoxSwitchesTheSoundControlsAndPlayUsesTheTypedPath() {
