@@ -6,7 +6,7 @@
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
-#include "shell/ui/message_boxes.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_translations.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/ui/update_check_ui.h"
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
     lumar::ui::MainWindow window(session, hooks);
     if (!window.Start()) return 0;
     window.show();
-    lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalMessageBoxes(), window.Strings(),
+    lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalDialogs(), window.Strings(),
                                         session.Paths().configFolder);
     // --screenshot FILE saves a picture of the window once it is on screen and ends.
     const QString screenshot = ArgumentValue(args, "--screenshot");

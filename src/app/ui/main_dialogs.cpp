@@ -10,14 +10,14 @@
 
 namespace lumar::ui {
 
-EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<MessageBoxes> messages) {
-    return [&session, messages](QWidget* owner, TextBlockEditMode mode, int editIndex,
-                                TextBlockPlacement* placement) {
+EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialogs) {
+    return [&session, dialogs](QWidget* owner, TextBlockEditMode mode, int editIndex,
+                               TextBlockPlacement* placement) {
         VbCodeEditorEnv env;
         env.settingsFile = session.SettingsFile();
         env.languageFile = session.LanguageFile();
         env.strings = &session.Strings();
-        env.messages = messages;
+        env.dialogs = dialogs;
         const TextBlockEditOutcome outcome =
             EditTextBlock(owner, session.Blocks(), mode, editIndex, env);
         if (!outcome.storedBlock) return false;

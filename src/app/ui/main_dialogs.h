@@ -13,14 +13,13 @@ class QWidget;
 
 namespace lumar::ui {
 
-class MessageBoxes;
+class Dialogs;
 
-using EditTextBlockFn =
-    std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
-                       TextBlockPlacement* placement)>;
+using EditTextBlockFn = std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
+                                           TextBlockPlacement* placement)>;
 
 // The text-block editor over the session's blocks; stores the text itself on "Übernehmen".
-EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<MessageBoxes> messages);
+EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialogs);
 
 // The folder browser of command 1: appends the JPEG files of the chosen folder itself and
 // passes what its scan left out to `report`.

@@ -2,14 +2,14 @@
 // feeds the upload panel, the list, the status bar and the code panel.
 #include <QApplication>
 
+#include "app/ui/main_window.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
-#include "upload/ui/hoster_frame.h"
-#include "shell/ui/message_boxes.h"
-#include "app/ui/main_window.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
+#include "upload/ui/hoster_frame.h"
 #include "upload/ui/upload_panel.h"
 #include "upload/upload_run.h"
 
@@ -17,11 +17,16 @@ namespace lumar::ui {
 namespace {
 
 class WindowUploadObserver final : public PostingHandOver {
-public:
+  public:
     WindowUploadObserver(MainWindow& window, UploadPanel& panel, ImageListPanel& list,
-                         CodePanel& code, MessageBoxes& messages)
-        : PostingHandOver(window.Posting(), window.Blocks(), code.Options(), PostingTextsFrom(window.Strings())),
-          window_(window), panel_(panel), list_(list), code_(code), messages_(messages) {}
+                         CodePanel& code, Dialogs& messages)
+        : PostingHandOver(window.Posting(), window.Blocks(), code.Options(),
+                          PostingTextsFrom(window.Strings())),
+          window_(window),
+          panel_(panel),
+          list_(list),
+          code_(code),
+          messages_(messages) {}
 
     void RunStarted(int imageCount) override {
         code_.SetStopVisible(false);
@@ -29,7 +34,9 @@ public:
         panel_.RunStarted(imageCount);
     }
     void StatusLine(const std::string& text) override { panel_.StatusLine(text); }
-    void AppendLog(const std::string& text, bool lineEnd) override { panel_.AppendLog(text, lineEnd); }
+    void AppendLog(const std::string& text, bool lineEnd) override {
+        panel_.AppendLog(text, lineEnd);
+    }
     void Figures(const UploadFigures& figures) override { panel_.Figures(figures); }
     void Progress(int value, int maximum) override { panel_.Progress(value, maximum); }
     void CurrentFile(const std::string& path) override { panel_.CurrentFile(path); }
@@ -63,19 +70,19 @@ public:
         if (!window_.Quitting()) window_.BringToFront();
     }
 
-private:
+  private:
     MainWindow& window_;
     UploadPanel& panel_;
     ImageListPanel& list_;
     CodePanel& code_;
-    MessageBoxes& messages_;
+    Dialogs& messages_;
 };
 
 }  // namespace
 
 void MainWindow::StartUpload() {
     if (run_ || quitting_) return;
-    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.messages);
+    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.dialogs);
     UploadRun run(hosters_, strings_, observer);
     run_ = &run;
     UploadRunOptions options;
@@ -84,7 +91,8 @@ void MainWindow::StartUpload() {
     options.shownTotals = {statFiles_, statBytes_};
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     std::span<ImageEntry> rows;
-    if (!list_.Empty()) rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
+    if (!list_.Empty())
+        rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
     run.Run(rows, options);
     run_ = nullptr;
 }

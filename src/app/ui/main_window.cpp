@@ -18,9 +18,9 @@
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/desktop_services.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/file_dialog.h"
 #include "shell/ui/link_label.h"
-#include "shell/ui/message_boxes.h"
 #include "shell/ui/options_dialog.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
@@ -29,7 +29,9 @@
 #include "upload/ui/upload_panel.h"
 
 // The resources live in a static library; they must be registered before the first use.
-static void InitLumarResources() { Q_INIT_RESOURCE(lumar); }
+static void InitLumarResources() {
+    Q_INIT_RESOURCE(lumar);
+}
 
 namespace lumar::ui {
 namespace {
@@ -112,7 +114,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     setObjectName("frmMain");
     setWindowTitle("Lumar");
     setWindowIcon(QIcon(QPixmap::fromImage(LogoPixmap(64).toImage())));
-    if (!hooks_.messages) hooks_.messages = ModalMessageBoxes();
+    if (!hooks_.dialogs) hooks_.dialogs = ModalDialogs(fileDialog_);
 
     BuildTitleArea();
 
@@ -124,31 +126,14 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     env.strings = &strings_;
     env.settingsFile = settingsFile_;
     env.decimalSeparator = DecimalSeparator();
-    env.messages = hooks_.messages;
-    env.chooseImageFiles = hooks_.chooseImageFiles;
-    if (!env.chooseImageFiles) {
-        env.chooseImageFiles = [this](QWidget* owner, const std::string& initDir,
-                                      const QString& title) {
-            cFileDialog& dialog = fileDialog_;
-            dialog.SetFilename("");
-            dialog.setFlags(kFileMustExist);
-            dialog.setFlags(dialog.flags() | kAllowMultiSelect);
-            dialog.setHwnd(owner);
-            dialog.SetDialogTitle(FromQ(title));
-            dialog.SetFilter("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
-            dialog.SetInitDir(initDir);
-            dialog.SetCancelError(false);
-            dialog.ShowOpen();
-            return dialog.Filename();
-        };
-    }
+    env.dialogs = hooks_.dialogs;
     env.browseFolder = hooks_.browseFolder;
     if (!env.browseFolder)
-        env.browseFolder = FolderBrowser(session_, env.decimalSeparator, [this](const ScanProblem& problem) {
-            listPanel_->NoteScanProblem(problem);
-        });
+        env.browseFolder = FolderBrowser(
+            session_, env.decimalSeparator,
+            [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
     env.editTextBlock = hooks_.editTextBlock;
-    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(session_, hooks_.messages);
+    if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(session_, hooks_.dialogs);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
     hosterFrame_ = new HosterFrame(pBilder_);
     auto* listLayout = new QVBoxLayout(pBilder_);
@@ -162,7 +147,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     codePanel_ = new CodePanel(posting_, blocks_, settingsFile_, this);
     codePanel_->SetImageList(&list_);
     codePanel_->SetStrings(&strings_);
-    codePanel_->SetMessageBoxes(hooks_.messages);
+    codePanel_->SetDialogs(hooks_.dialogs);
     codePanel_->SetStopSound([] { StopSound(); });
     codePanel_->hide();
 
@@ -251,8 +236,9 @@ void MainWindow::BuildStatusBar() {
 
 char MainWindow::DecimalSeparator() const {
     const QString point = QLocale().decimalPoint();
-    return point.size() == 1 && point.at(0).unicode() < 0x80 ? static_cast<char>(point.at(0).unicode())
-                                                             : '.';
+    return point.size() == 1 && point.at(0).unicode() < 0x80
+               ? static_cast<char>(point.at(0).unicode())
+               : '.';
 }
 
 bool MainWindow::Start() {
@@ -318,8 +304,8 @@ QString MainWindow::StatusPanelText(int panel) const {
 }
 
 void MainWindow::ShowStatsPanel() {
-    statusPanels_[2]->setText(ToQ(FormatStatsPanel(strings_, statFiles_, statBytes_,
-                                                   std::string(1, DecimalSeparator()))));
+    statusPanels_[2]->setText(ToQ(
+        FormatStatsPanel(strings_, statFiles_, statBytes_, std::string(1, DecimalSeparator()))));
 }
 
 void MainWindow::SetUploadStats(double files, double bytes) {
@@ -352,7 +338,7 @@ void MainWindow::ShowCodePanel() {
 }
 
 void MainWindow::OpenOptions() {
-    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, fileDialog_);
+    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, *hooks_.dialogs);
 }
 
 }  // namespace lumar::ui

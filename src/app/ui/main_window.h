@@ -30,7 +30,7 @@ class CodePanel;
 class HosterFrame;
 class ImageListPanel;
 class LinkLabel;
-class MessageBoxes;
+class Dialogs;
 class UploadPanel;
 struct ImageListPanelEnv;
 
@@ -39,10 +39,9 @@ struct MainWindowHooks {
     // The update check of start-up; false ends the program (the user took the offer).
     // Empty: no check.
     std::function<bool(QWidget* owner)> updateCheck;
-    // Message boxes; empty: real modal boxes.
-    std::shared_ptr<MessageBoxes> messages;
-    // Dialog seams of the image list (empty members: the real dialogs).
-    std::function<std::string(QWidget*, const std::string&, const QString&)> chooseImageFiles;
+    // Message boxes and file dialogs; empty: real modal ones.
+    std::shared_ptr<Dialogs> dialogs;
+    // The folder browser of the image list (empty: the real one).
     std::function<void(QWidget*)> browseFolder;
     // Whether the desktop has a notification area (empty: ask Qt).
     std::function<bool()> trayAvailable;
@@ -54,7 +53,7 @@ struct MainWindowHooks {
 
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(Session& session, MainWindowHooks hooks = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -106,7 +105,7 @@ public:
     void CancelUpload();
     bool UploadRunning() const { return run_ != nullptr; }
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -114,7 +113,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void BuildTitleArea();
     void BuildStatusBar();
     void ShapeWindow();
@@ -131,7 +130,7 @@ private:
     ImageList& list_;
     TextBlocks& blocks_;
     PostingState& posting_;
-    // The program's one file dialog, shared by the image chooser and the options dialog.
+    // The program's one file dialog; every file question of the window goes through it.
     cFileDialog fileDialog_;
     double statFiles_ = 0;
     double statBytes_ = 0;

@@ -9,14 +9,14 @@
 #include <utility>
 
 #include "imagelist/add_images.h"
-#include "shell/multi_file_name.h"
 #include "imagelist/ui/image_list_model.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
 #include "shell/language_table.h"
+#include "shell/multi_file_name.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/desktop_services.h"
-#include "shell/ui/message_boxes.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -30,7 +30,9 @@ bool NoShiftCtrlAlt(Qt::KeyboardModifiers m) {
     return !(m & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
 }
 
-void PumpWindowEvents() { QCoreApplication::processEvents(); }
+void PumpWindowEvents() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace
 
@@ -75,8 +77,7 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
             Qt::QueuedConnection);
     connect(lvBilder_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &ImageListPanel::OnHeaderClicked);
-    connect(picPreview_, &PreviewBox::doubleClicked, this,
-            &ImageListPanel::OnPreviewDoubleClicked);
+    connect(picPreview_, &PreviewBox::doubleClicked, this, &ImageListPanel::OnPreviewDoubleClicked);
 
     StripeList();
     for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
@@ -92,13 +93,26 @@ void ImageListPanel::Command(int index) {
     // Adding many files lets the window handle events; the list commands wait until it ends.
     if (adding_) return;
     switch (index) {
-        case 0: AddImages(); break;
-        case 1: AddFolder(); break;
-        case 2: ClearList(); break;
-        case 3: RemoveSelected(); break;
-        case 4: TextBlock(); break;
-        case 5: InsertBreak(); break;
-        default: break;
+        case 0:
+            AddImages();
+            break;
+        case 1:
+            AddFolder();
+            break;
+        case 2:
+            ClearList();
+            break;
+        case 3:
+            RemoveSelected();
+            break;
+        case 4:
+            TextBlock();
+            break;
+        case 5:
+            InsertBreak();
+            break;
+        default:
+            break;
     }
 }
 
@@ -130,7 +144,9 @@ void ImageListPanel::RowsEdited(int firstPosition, int lastPosition) {
     model_->RowsEdited(firstPosition, lastPosition);
 }
 
-void ImageListPanel::StripeList() { StripeListBackground(lvBilder_, ListStripeColor()); }
+void ImageListPanel::StripeList() {
+    StripeListBackground(lvBilder_, ListStripeColor());
+}
 
 void ImageListPanel::ClearPreview() {
     picPreview_->Clear();
@@ -152,12 +168,12 @@ void ImageListPanel::DrawRow(int position) {
     // The position is taken even when drawing fails, so clicking the row again does not
     // repeat the message.
     previewRowIndex_ = position;
-    if (!picPreview_->ShowFile(file) && env_.messages) {
+    if (!picPreview_->ShowFile(file) && env_.dialogs) {
         const UiStrings german = LoadUiStrings("", "");
         const UiStrings& strings = env_.strings ? *env_.strings : german;
-        env_.messages->Warn(window(), ToQ(strings.Get(kStrNotAnImageTitle)),
-                            ToQ(strings.Get(kStrNotAnImageBefore)) + " " + path + " " +
-                                ToQ(strings.Get(kStrNotAnImageAfter)));
+        env_.dialogs->Warn(window(), ToQ(strings.Get(kStrNotAnImageTitle)),
+                           ToQ(strings.Get(kStrNotAnImageBefore)) + " " + path + " " +
+                               ToQ(strings.Get(kStrNotAnImageAfter)));
     }
 }
 
@@ -181,7 +197,9 @@ void ImageListPanel::SetTextBlockCaption(bool changeMode) {
     cmBilder_[4]->setText(Str(changeMode ? kStrChangeTextBlock : kStrInsertTextBlock));
 }
 
-void ImageListPanel::FocusList() { lvBilder_->setFocus(Qt::OtherFocusReason); }
+void ImageListPanel::FocusList() {
+    lvBilder_->setFocus(Qt::OtherFocusReason);
+}
 
 void ImageListPanel::OnPreviewClicked() {
     if (ckBilder_->isChecked()) {
@@ -211,8 +229,10 @@ void ImageListPanel::OnListKey(int key, Qt::KeyboardModifiers modifiers) {
     if (target < 1 || target > list_.Count()) return;
     SetTextBlockCaption(false);
     if (ckBilder_->isChecked()) {
-        if (list_.Row(target).IsMarker()) ClearPreview();
-        else DrawRow(target);
+        if (list_.Row(target).IsMarker())
+            ClearPreview();
+        else
+            DrawRow(target);
     }
     if (IsTextBlockRow(list_.Row(target))) SetTextBlockCaption(true);
 }
@@ -230,9 +250,13 @@ void ImageListPanel::OnPreviewDoubleClicked() {
 }
 
 void ImageListPanel::AddImages() {
-    if (!env_.chooseImageFiles) return;
-    const std::string initDir = ReadLastAddDir(env_.settingsFile);
-    const std::string chosen = env_.chooseImageFiles(window(), initDir, Str(kStrChooseImages));
+    if (!env_.dialogs) return;
+    FileQuestion question;
+    question.title = Str(kStrChooseImages);
+    question.folder = ToQ(ReadLastAddDir(env_.settingsFile));
+    question.filter = QStringLiteral("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+    question.several = true;
+    const std::string chosen = FromQ(env_.dialogs->ChooseOpenFile(window(), question));
     if (chosen.empty()) return;
     const MultiFileSelection selection = ParseMultiFileName(chosen);
     AddOptions options;
@@ -306,8 +330,8 @@ ImageListPanel::AddingRows::~AddingRows() {
 }
 
 void ImageListPanel::ClearList() {
-    if (env_.messages && !env_.messages->AskYesNo(window(), QStringLiteral("Lumar"),
-                                                  Str(kStrClearList)))
+    if (env_.dialogs &&
+        !env_.dialogs->AskYesNo(window(), QStringLiteral("Lumar"), Str(kStrClearList)))
         return;
     list_.Clear();
     lvBilder_->SyncFromList();

@@ -25,7 +25,7 @@ namespace lumar::ui {
 
 class ImageListModel;
 class ImageListView;
-class MessageBoxes;
+class Dialogs;
 class PreviewBox;
 
 struct ImageListPanelEnv {
@@ -34,11 +34,8 @@ struct ImageListPanelEnv {
     const UiStrings* strings = nullptr;
     std::string settingsFile;
     char decimalSeparator = '.';
-    std::shared_ptr<MessageBoxes> messages;
-    // Command 0: the multi-selection file dialog. Gets the folder to open in and the title;
-    // returns the dialog's Filename in the multi-file format ("" when cancelled).
-    std::function<std::string(QWidget* owner, const std::string& initDir, const QString& title)>
-        chooseImageFiles;
+    // Message boxes and the file dialog of command 0.
+    std::shared_ptr<Dialogs> dialogs;
     // Command 1: the folder browser, modal; it appends the rows of the chosen folder itself.
     std::function<void(QWidget* owner)> browseFolder;
     // Command 4: the text-block editor, modal. Change mode edits block `editIndex`. Returns
@@ -50,7 +47,7 @@ struct ImageListPanelEnv {
 
 class ImageListPanel : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     explicit ImageListPanel(ImageListPanelEnv env, QWidget* parent = nullptr);
     ~ImageListPanel() override;
 
@@ -83,12 +80,12 @@ public:
     ImageListView* listView() const { return lvBilder_; }
     PreviewBox* preview() const { return picPreview_; }
 
-signals:
+  signals:
     void summaryChanged(const QString& text);
     // The folders and files the last scan left out, for the status line.
     void scanProblemsFound(const QString& text);
 
-private:
+  private:
     QString Str(int entry) const;
     void RefreshPreview(int position);
     void DrawRow(int position);
@@ -127,13 +124,13 @@ private:
     QStringList pendingDrops_;
     std::vector<ScanProblem> scanProblems_;
     class AddingRows {
-    public:
+      public:
         explicit AddingRows(ImageListPanel& panel);
         ~AddingRows();
         AddingRows(const AddingRows&) = delete;
         AddingRows& operator=(const AddingRows&) = delete;
 
-    private:
+      private:
         ImageListPanel& panel_;
     };
 };

@@ -20,12 +20,12 @@
 #include <QVBoxLayout>
 
 #include "imagelist/image_list.h"
-#include "posting/ui/vbc_file_dialogs.h"
+#include "posting/ui/vbc_file_question.h"
 #include "posting/vbc_file.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/message_boxes.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -79,7 +79,8 @@ void CodePanel::BuildControls() {
     txSplitSize_ = new QLineEdit(fSplit_);
     txSplitSize_->setObjectName("txSplitSize");
     // Digits only, typed or pasted.
-    txSplitSize_->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), txSplitSize_));
+    txSplitSize_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), txSplitSize_));
     txSplitSize_->setMaximumWidth(60);
     lbPic3_ = new QLabel(QString::fromUtf8("Postingteilstück:"), fSplit_);
     lbPic3_->setObjectName("lbPic_3");
@@ -151,11 +152,16 @@ void CodePanel::BuildControls() {
     });
 }
 
-void CodePanel::SetFileDialogs(std::shared_ptr<VbcFileDialogs> dialogs) { dialogs_ = std::move(dialogs); }
-void CodePanel::SetMessageBoxes(std::shared_ptr<MessageBoxes> messages) { messages_ = std::move(messages); }
-void CodePanel::SetStopVisible(bool visible) { cmStop_->setVisible(visible); }
+void CodePanel::SetDialogs(std::shared_ptr<Dialogs> dialogs) {
+    dialogs_ = std::move(dialogs);
+}
+void CodePanel::SetStopVisible(bool visible) {
+    cmStop_->setVisible(visible);
+}
 
-void CodePanel::ApplyLanguage(const std::string& languageFile) { ApplyCaptions(this, "Frame2", languageFile); }
+void CodePanel::ApplyLanguage(const std::string& languageFile) {
+    ApplyCaptions(this, "Frame2", languageFile);
+}
 
 void CodePanel::ApplyMessageTexts(const UiStrings& strings) {
     if (auto* label1 = findChild<QLabel*>("Label1")) label1->setText(ToQ(strings.Get(kStrLinksAs)));
@@ -171,7 +177,9 @@ void CodePanel::RestoreSettings(const std::string& settingsFile) {
     opCode_[ReadIntSetting(settingsFile_, keys::Code) == 1 ? 1 : 0]->setChecked(true);
 }
 
-void CodePanel::ShowFinishedPosting(const PostingView& view) { Show(view); }
+void CodePanel::ShowFinishedPosting(const PostingView& view) {
+    Show(view);
+}
 
 PostingOptions CodePanel::Options() const {
     PostingOptions options;
@@ -183,9 +191,13 @@ PostingOptions CodePanel::Options() const {
     return options;
 }
 
-QString CodePanel::ShownText() const { return txcode_->toPlainText(); }
+QString CodePanel::ShownText() const {
+    return txcode_->toPlainText();
+}
 
-std::string CodePanel::ExportedText() const { return ExportText(posting_, Options(), Texts(), settingsFile_); }
+std::string CodePanel::ExportedText() const {
+    return ExportText(posting_, Options(), Texts(), settingsFile_);
+}
 
 PostingTexts CodePanel::Texts() const {
     return strings_ ? PostingTextsFrom(*strings_) : PostingTexts{};
@@ -228,7 +240,9 @@ void CodePanel::OnOutputFormat() {
     if (changed) emit rowChecksChanged();
 }
 
-void CodePanel::OnCenterToggled(bool on) { Show(ApplyCentring(posting_, on, Options())); }
+void CodePanel::OnCenterToggled(bool on) {
+    Show(ApplyCentring(posting_, on, Options()));
+}
 
 void CodePanel::OnSplitToggled(bool on) {
     if (on) {
@@ -246,9 +260,13 @@ void CodePanel::OnSplitSizeEdited(const QString& text) {
     if (SizeTextIsZero(text)) ckSplit_->setChecked(false);
 }
 
-void CodePanel::OnSplitSizeEnter() { Show(BuildPostingParts(posting_, RowsView(), blocks_, Options(), Texts())); }
+void CodePanel::OnSplitSizeEnter() {
+    Show(BuildPostingParts(posting_, RowsView(), blocks_, Options(), Texts()));
+}
 
-void CodePanel::OnPartActivated(int index) { Show(ShowSelectedPart(posting_, index)); }
+void CodePanel::OnPartActivated(int index) {
+    Show(ShowSelectedPart(posting_, index));
+}
 
 void CodePanel::OnClipboard() {
     if (QClipboard* clipboard = QGuiApplication::clipboard()) {
@@ -260,16 +278,16 @@ void CodePanel::OnClipboard() {
 void CodePanel::OnSave() {
     const std::string text = ExportedText();
     const std::string folder = ReadTextSetting(settingsFile_, keys::SavePathCode);
-    const QString title = strings_ ? ToQ(strings_->Get(kStrSavePosting)) : QStringLiteral("VBCode speichern...");
-    if (!dialogs_) dialogs_ = PlatformVbcFileDialogs();
-    const QString path = dialogs_->ChooseSaveFile(window(), title, ToQ(folder));
+    const QString title =
+        strings_ ? ToQ(strings_->Get(kStrSavePosting)) : QStringLiteral("VBCode speichern...");
+    if (!dialogs_) dialogs_ = ModalDialogs();
+    const QString path = dialogs_->ChooseSaveFile(window(), VbcFileQuestion(title, ToQ(folder)));
     if (path.isEmpty()) return;
     const std::string error = SaveVbcFile(FromQ(path), text);
     if (!error.empty()) {
-        if (!messages_) messages_ = ModalMessageBoxes();
-        messages_->Warn(window(), QStringLiteral("Lumar"),
-                        QString::fromUtf8("Die Datei %1 konnte nicht gespeichert werden:\n%2")
-                            .arg(QFileInfo(path).absoluteFilePath(), ToQ(error)));
+        dialogs_->Warn(window(), QStringLiteral("Lumar"),
+                       QString::fromUtf8("Die Datei %1 konnte nicht gespeichert werden:\n%2")
+                           .arg(QFileInfo(path).absoluteFilePath(), ToQ(error)));
         return;
     }
     RememberSaveFolder(settingsFile_, keys::SavePathCode, FromQ(path));

@@ -34,12 +34,11 @@ class UiStrings;
 
 namespace lumar::ui {
 
-class MessageBoxes;
-class VbcFileDialogs;
+class Dialogs;
 
 class CodePanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     // The state and the blocks must outlive the panel.
     // `settingsFile` holds the panel's options until RestoreSettings names it again.
     CodePanel(PostingState& posting, const TextBlocks& blocks, std::string settingsFile,
@@ -52,8 +51,7 @@ public:
     // Message texts (part label, advertising line, save-dialog title); the German defaults
     // while none are set. The table must outlive the panel.
     void SetStrings(const UiStrings* strings) { strings_ = strings; }
-    void SetFileDialogs(std::shared_ptr<VbcFileDialogs> dialogs);
-    void SetMessageBoxes(std::shared_ptr<MessageBoxes> messages);
+    void SetDialogs(std::shared_ptr<Dialogs> dialogs);
     // Stops the end-of-upload sound ("Schliessen" and the stop button).
     void SetStopSound(std::function<void()> stop) { stopSound_ = std::move(stop); }
     void SetStopVisible(bool visible);
@@ -76,13 +74,13 @@ public:
     // ExportText for the shown text, as "Clipboard" and "Speichern...." take it.
     std::string ExportedText() const;
 
-signals:
+  signals:
     // "Schliessen": the panel is hidden and the image list is to come back.
     void closeRequested();
     // A rebuild from the rows cleared the check marks of marker rows.
     void rowChecksChanged();
 
-private:
+  private:
     void BuildControls();
     void Show(const PostingView& view);
     PostingTexts Texts() const;
@@ -103,8 +101,7 @@ private:
     ImageList* list_ = nullptr;
     std::vector<ImageEntry> rowsCopy_;  // the list's rows while the builder walks them
     const UiStrings* strings_ = nullptr;
-    std::shared_ptr<VbcFileDialogs> dialogs_;
-    std::shared_ptr<MessageBoxes> messages_;
+    std::shared_ptr<Dialogs> dialogs_;
     std::function<void()> stopSound_;
     std::string settingsFile_;
 

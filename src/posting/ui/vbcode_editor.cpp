@@ -15,12 +15,12 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "posting/ui/vbc_file_dialogs.h"
+#include "posting/ui/vbc_file_question.h"
 #include "posting/vbc_file.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/message_boxes.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -53,14 +53,17 @@ QLabel* Label(const QString& text, const char* name, QWidget* parent) {
 
 }  // namespace
 
-std::string TextForBox(std::string_view stored) { return ReplaceAll(stored, "\r\n", "\n"); }
-std::string TextFromBox(std::string_view boxText) { return ReplaceAll(boxText, "\n", "\r\n"); }
+std::string TextForBox(std::string_view stored) {
+    return ReplaceAll(stored, "\r\n", "\n");
+}
+std::string TextFromBox(std::string_view boxText) {
+    return ReplaceAll(boxText, "\n", "\r\n");
+}
 
 VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editIndex,
                            VbCodeEditorEnv env, QWidget* parent)
     : QDialog(parent), blocks_(blocks), mode_(mode), editIndex_(editIndex), env_(std::move(env)) {
-    if (!env_.dialogs) env_.dialogs = PlatformVbcFileDialogs();
-    if (!env_.messages) env_.messages = ModalMessageBoxes();
+    if (!env_.dialogs) env_.dialogs = ModalDialogs();
     setObjectName("frmVBCode");
     setWindowTitle(QString::fromUtf8("VBCode einfügen"));
     setModal(true);
@@ -68,7 +71,8 @@ VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editI
     FillLists();
     ApplyCaptions(this, "Frame6", env_.languageFile);
     if (mode_ == TextBlockEditMode::Change) {
-        if (std::optional<std::string> text = blocks_.Get(editIndex_)) txInfo_->setPlainText(ToQ(TextForBox(*text)));
+        if (std::optional<std::string> text = blocks_.Get(editIndex_))
+            txInfo_->setPlainText(ToQ(TextForBox(*text)));
     }
 }
 
@@ -186,7 +190,8 @@ EditorText VbCodeEditor::Current() const {
     raw.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     raw.replace(QChar::LineSeparator, QLatin1Char('\n'));
     const QTextCursor cursor = txInfo_->textCursor();
-    return EditorText{FromQ(raw), cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
+    return EditorText{FromQ(raw), cursor.selectionStart(),
+                      cursor.selectionEnd() - cursor.selectionStart()};
 }
 
 void VbCodeEditor::Apply(const EditorText& edit) {
@@ -211,17 +216,22 @@ void VbCodeEditor::OnStyle(int index) {
     Apply(ApplyStyleButton(Current(), index, choice));
 }
 
-void VbCodeEditor::OnInsert(int index) { Apply(ApplyInsertButton(Current(), index)); }
+void VbCodeEditor::OnInsert(int index) {
+    Apply(ApplyInsertButton(Current(), index));
+}
 
 void VbCodeEditor::ReportFileError(const QString& path, const std::string& reason, bool saving) {
-    const QString text = saving ? QString::fromUtf8("Die Datei %1 konnte nicht gespeichert werden:\n%2")
-                                : QString::fromUtf8("Die Datei %1 konnte nicht gelesen werden:\n%2");
-    env_.messages->Warn(this, QStringLiteral("Lumar"), text.arg(QFileInfo(path).absoluteFilePath(), ToQ(reason)));
+    const QString text =
+        saving ? QString::fromUtf8("Die Datei %1 konnte nicht gespeichert werden:\n%2")
+               : QString::fromUtf8("Die Datei %1 konnte nicht gelesen werden:\n%2");
+    env_.dialogs->Warn(this, QStringLiteral("Lumar"),
+                       text.arg(QFileInfo(path).absoluteFilePath(), ToQ(reason)));
 }
 
 void VbCodeEditor::OnSave() {
     const QString folder = ToQ(ReadTextSetting(env_.settingsFile, keys::SavePath));
-    const QString path = env_.dialogs->ChooseSaveFile(this, String(kStrSaveTextBlock, "VBCode speichern..."), folder);
+    const QString path = env_.dialogs->ChooseSaveFile(
+        this, VbcFileQuestion(String(kStrSaveTextBlock, "VBCode speichern..."), folder));
     if (path.isEmpty()) return;
     const std::string error = SaveVbcFile(FromQ(path), TextFromBox(Current().text));
     if (!error.empty()) {
@@ -234,11 +244,13 @@ void VbCodeEditor::OnSave() {
 void VbCodeEditor::OnLoad() {
     // "Yes" replaces the text with the file's; the text goes only once a file has been read,
     // so a cancelled dialog or an unreadable file loses nothing.
-    const bool replace = !txInfo_->document()->isEmpty() &&
-                         env_.messages->AskYesNo(this, QStringLiteral("Lumar"),
-                                                 String(kStrClearEditor, "Die vorhandenen VBCode löschen ?"));
+    const bool replace =
+        !txInfo_->document()->isEmpty() &&
+        env_.dialogs->AskYesNo(this, QStringLiteral("Lumar"),
+                               String(kStrClearEditor, "Die vorhandenen VBCode löschen ?"));
     const QString folder = ToQ(ReadTextSetting(env_.settingsFile, keys::SavePath));
-    const QString path = env_.dialogs->ChooseOpenFile(this, String(kStrLoadTextBlock, "VBCode laden..."), folder);
+    const QString path = env_.dialogs->ChooseOpenFile(
+        this, VbcFileQuestion(String(kStrLoadTextBlock, "VBCode laden..."), folder));
     if (path.isEmpty()) return;
     std::string error;
     const std::optional<std::string> text = LoadVbcFile(FromQ(path), &error);
@@ -255,15 +267,15 @@ void VbCodeEditor::OnLoad() {
 }
 
 void VbCodeEditor::OnTakeOver() {
-    const EditorChoices choices{cbColor_->currentIndex(), cbFont_->currentIndex(), cbSize_->currentIndex(),
-                                Placement()};
-    stored_ = TakeOverTextBlock(env_.settingsFile, blocks_, mode_, editIndex_, TextFromBox(Current().text),
-                                choices);
+    const EditorChoices choices{cbColor_->currentIndex(), cbFont_->currentIndex(),
+                                cbSize_->currentIndex(), Placement()};
+    stored_ = TakeOverTextBlock(env_.settingsFile, blocks_, mode_, editIndex_,
+                                TextFromBox(Current().text), choices);
     accept();
 }
 
-TextBlockEditOutcome EditTextBlock(QWidget* owner, TextBlocks& blocks, TextBlockEditMode mode, int editIndex,
-                                   VbCodeEditorEnv env) {
+TextBlockEditOutcome EditTextBlock(QWidget* owner, TextBlocks& blocks, TextBlockEditMode mode,
+                                   int editIndex, VbCodeEditorEnv env) {
     VbCodeEditor editor(blocks, mode, editIndex, std::move(env), owner);
     editor.exec();
     return TextBlockEditOutcome{editor.StoredBlock(), editor.Placement()};

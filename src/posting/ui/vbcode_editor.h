@@ -26,22 +26,20 @@ class UiStrings;
 
 namespace lumar::ui {
 
-class MessageBoxes;
-class VbcFileDialogs;
+class Dialogs;
 
 // What the editor needs from the program: the session's settings and language files; empty
-// further members fall back to German texts, platform dialogs and modal message boxes.
+// further members fall back to German texts and modal dialogs.
 struct VbCodeEditorEnv {
     std::string settingsFile;
     std::string languageFile;
     const UiStrings* strings = nullptr;
-    std::shared_ptr<VbcFileDialogs> dialogs;
-    std::shared_ptr<MessageBoxes> messages;
+    std::shared_ptr<Dialogs> dialogs;
 };
 
 class VbCodeEditor : public QDialog {
     Q_OBJECT
-public:
+  public:
     // New: an empty text becomes a new block. Change: the text of block `editIndex` is shown
     // and "Übernehmen" replaces it. The blocks must outlive the editor.
     VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editIndex, VbCodeEditorEnv env,
@@ -53,7 +51,7 @@ public:
     // The placement option as chosen ("davor" / "danach").
     TextBlockPlacement Placement() const;
 
-private:
+  private:
     void BuildControls();
     void FillLists();
     EditorText Current() const;

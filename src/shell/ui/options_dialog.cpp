@@ -13,7 +13,7 @@
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
-#include "shell/ui/file_dialog.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 
@@ -31,30 +31,14 @@ constexpr int kTimeoutDigits = 9;
 
 }  // namespace
 
-QString DialogFileChooser::ChooseOpenFile(QWidget* owner, const QString& title,
-                                          const QString& startFolder, const QString& filter) {
-    cFileDialog& dialog = dialog_;
-    dialog.SetFilename("");
-    dialog.SetCancelError(false);
-    dialog.setFlags(kFileMustExist);
-    dialog.setHwnd(owner);
-    dialog.SetFilter(FromQ(filter));
-    dialog.SetDialogTitle(FromQ(title));
-    dialog.SetInitDir(FromQ(startFolder));
-    dialog.ShowOpen();
-    // The shared object outlives this dialog; do not leave it pointing at it.
-    dialog.setHwnd(nullptr);
-    return ToQ(dialog.Filename());
-}
-
 OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
-                             UiStrings strings, SoundPlayer& sound, FileChooser& chooser,
+                             UiStrings strings, SoundPlayer& sound, Dialogs& dialogs,
                              QWidget* parent)
     : QDialog(parent),
       settingsFile_(std::move(settingsFile)),
       strings_(std::move(strings)),
       sound_(sound),
-      chooser_(&chooser) {
+      dialogs_(dialogs) {
     setObjectName("frmTemp");
     setWindowTitle("Lumar");
     setModal(true);
@@ -140,10 +124,11 @@ void OptionsDialog::OnSoundToggled(bool on) {
 
 void OptionsDialog::OnChooseSound() {
     sound_.StopSound();
-    const QString path =
-        chooser_->ChooseOpenFile(this, ToQ(strings_.Get(kStrChooseSound)),
-                                 ToQ(ReadTextSetting(settingsFile_, keys::SoundDir)),
-                                 "Sound (*.mp3;*.wav)|*.mp3;*.wav");
+    FileQuestion question;
+    question.title = ToQ(strings_.Get(kStrChooseSound));
+    question.folder = ToQ(ReadTextSetting(settingsFile_, keys::SoundDir));
+    question.filter = QStringLiteral("Sound (*.mp3;*.wav)|*.mp3;*.wav");
+    const QString path = dialogs_.ChooseOpenFile(this, question);
     if (path.isEmpty()) return;
     const std::string file = FromQ(path);
     WriteSetting(settingsFile_, keys::SoundDir, FolderOf(file));
@@ -170,9 +155,8 @@ void OptionsDialog::done(int result) {
 
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
                        const std::string& languageFile, const UiStrings& strings,
-                       cFileDialog& fileDialog) {
-    DialogFileChooser chooser(fileDialog);
-    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), chooser, owner);
+                       Dialogs& dialogs) {
+    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), dialogs, owner);
     dialog.exec();
 }
 

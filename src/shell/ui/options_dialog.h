@@ -15,41 +15,19 @@ class QPushButton;
 namespace lumar::ui {
 
 class SoundPlayer;
-class cFileDialog;
-
-// Asks for one existing file to open; tests choose without a real dialog.
-class FileChooser {
-public:
-    virtual ~FileChooser() = default;
-    // The chosen path, or "" when the user cancelled.
-    virtual QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,
-                                   const QString& filter) = 0;
-};
-
-// The program's one file dialog, set up for one existing file. The filter is given as
-// "text|patterns".
-class DialogFileChooser : public FileChooser {
-public:
-    // `dialog` is the program's one dialog object and must outlive the chooser.
-    explicit DialogFileChooser(cFileDialog& dialog) : dialog_(dialog) {}
-    QString ChooseOpenFile(QWidget* owner, const QString& title, const QString& startFolder,
-                           const QString& filter) override;
-
-private:
-    cFileDialog& dialog_;
-};
+class Dialogs;
 
 class OptionsDialog : public QDialog {
     Q_OBJECT
-public:
-    // The sound player and the chooser must outlive the dialog.
+  public:
+    // The sound player and the dialogs must outlive the dialog.
     OptionsDialog(std::string settingsFile, const std::string& languageFile, UiStrings strings,
-                  SoundPlayer& sound, FileChooser& chooser, QWidget* parent = nullptr);
+                  SoundPlayer& sound, Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Saves the four options and stops the sound, then closes as usual.
     void done(int result) override;
 
-private:
+  private:
     void Load();
     void EnableSoundControls(bool on);
     void OnSoundToggled(bool on);
@@ -59,7 +37,7 @@ private:
     std::string settingsFile_;
     UiStrings strings_;
     SoundPlayer& sound_;
-    FileChooser* chooser_;
+    Dialogs& dialogs_;
 
     QLineEdit* txtimeout_;
     QCheckBox* ckForm_;
@@ -73,7 +51,6 @@ private:
 
 // Shows the dialog modally over `owner` with the program's settings, language file and sound.
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
-                       const std::string& languageFile, const UiStrings& strings,
-                       cFileDialog& fileDialog);
+                       const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs);
 
 }  // namespace lumar::ui

@@ -2,12 +2,12 @@
 
 #include "shell/config_paths.h"
 #include "shell/language_table.h"
-#include "shell/ui/message_boxes.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
 
-bool WarnIfSettingsUnwritable(QWidget* owner, MessageBoxes& boxes, const UiStrings& strings,
+bool WarnIfSettingsUnwritable(QWidget* owner, Dialogs& boxes, const UiStrings& strings,
                               const std::string& folder) {
     const std::string problem = SettingsFolderProblem(folder);
     if (problem.empty()) return false;

@@ -11,11 +11,11 @@ class UiStrings;
 
 namespace lumar::ui {
 
-class MessageBoxes;
+class Dialogs;
 
 // Shows one warning naming `folder` and the reason when settings cannot be kept there.
 // Returns true when it warned.
-bool WarnIfSettingsUnwritable(QWidget* owner, MessageBoxes& boxes, const UiStrings& strings,
+bool WarnIfSettingsUnwritable(QWidget* owner, Dialogs& boxes, const UiStrings& strings,
                               const std::string& folder);
 
 }  // namespace lumar::ui

@@ -1,9 +1,9 @@
 #include "shell/ui/update_check_ui.h"
 
+#include <QCursor>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -12,6 +12,7 @@
 
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
+#include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -19,7 +20,7 @@ namespace {
 
 // The check follows the desktop's proxy settings, like the rest of the user's programs.
 class SystemProxies : public QNetworkProxyFactory {
-public:
+  public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
         return systemProxyForQuery(query);
     }
@@ -33,18 +34,14 @@ void OpenInBrowser(const QString& url) {
 
 }  // namespace
 
-bool MessageBoxQuestion::AskYesNo(QWidget* owner, const QString& title, const QString& text) {
-    return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
-}
-
 std::string FetchVersionDocument(const QUrl& url, int timeoutMs) {
     if (!url.isValid() || url.isEmpty()) return {};
     QNetworkAccessManager manager;
     manager.setProxyFactory(new SystemProxies);
     QNetworkRequest request(url);
     request.setHeader(QNetworkRequest::UserAgentHeader, ToQ(kUpdateUserAgent));
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                         QNetworkRequest::AlwaysNetwork);
     request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
     request.setRawHeader("Cache-Control", "no-cache");
     request.setRawHeader("Pragma", "no-cache");
@@ -91,11 +88,12 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
     const std::string document = FetchVersionDocument(QUrl(ToQ(address)), hooks.timeoutMs);
     if (!ShouldOfferUpdate(document)) return UpdateCheckOutcome::Continue;
 
-    MessageBoxQuestion messageBox;
-    QuestionBox& question = hooks.question ? *hooks.question : messageBox;
-    if (!question.AskYesNo(
-            owner, ToQ(kUpdateQuestionTitle),
-            ToQ(LookupString(hooks.languageFile, kStrUpdateQuestion))))
+    const std::shared_ptr<Dialogs> modal = hooks.dialogs ? nullptr : ModalDialogs();
+    Dialogs& dialogs = hooks.dialogs ? *hooks.dialogs : *modal;
+    // Taking the offer is what the check is for, so Enter takes it.
+    if (!dialogs.Ask(owner, ToQ(kUpdateQuestionTitle),
+                     ToQ(LookupString(hooks.languageFile, kStrUpdateQuestion)),
+                     Dialogs::Button::Yes))
         return UpdateCheckOutcome::Continue;
     if (hooks.openPage)
         hooks.openPage(page);

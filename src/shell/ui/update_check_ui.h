@@ -11,22 +11,10 @@ class QWidget;
 
 namespace lumar::ui {
 
-// A Yes/No question; tests answer it without a real message box.
-class QuestionBox {
-public:
-    virtual ~QuestionBox() = default;
-    // True for Yes.
-    virtual bool AskYesNo(QWidget* owner, const QString& title, const QString& text) = 0;
-};
-
-// The platform's message box with a question icon, Yes and No.
-class MessageBoxQuestion : public QuestionBox {
-public:
-    bool AskYesNo(QWidget* owner, const QString& title, const QString& text) override;
-};
+class Dialogs;
 
 struct UpdateCheckHooks {
-    QuestionBox* question = nullptr;                   // nullptr: MessageBoxQuestion
+    Dialogs* dialogs = nullptr;                        // nullptr: modal message boxes
     std::function<void(const QString& url)> openPage;  // empty: the desktop's web browser
     int timeoutMs = kUpdateTimeoutMs;
     std::string languageFile;  // where the question's text is looked up

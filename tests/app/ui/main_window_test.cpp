@@ -1,5 +1,8 @@
 // The main window's start-up, its own behaviour (outline, drag, tray, quit, links) and the
 // status bar, driven through the real widgets.
+#include <sys/stat.h>
+
+#include <QAbstractItemView>
 #include <QBitmap>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,8 +19,12 @@
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/preview.h"
 #include "main_window_fakes.h"
+#include "shell/config_paths.h"
+#include "shell/language_table.h"
 #include "shell/settings_store.h"
 #include "shell/ui/desktop_services.h"
+#include "shell/ui/qt_text.h"
+#include "shell/ui/settings_warning.h"
 #include "shell/window_geometry.h"
 #include "support/jpeg_maker.h"
 
@@ -31,12 +38,25 @@ class QSystemTrayIconSys : public QWidget {
 
 class MainWindowTest : public QObject {
     Q_OBJECT
-private:
+  private:
     template <typename T>
     static T* Find(QWidget* window, const char* name) {
         T* widget = window->findChild<T*>(name);
         if (!widget) qFatal("no control %s", name);
         return widget;
+    }
+    // What a caption target shows: a control's text or title, or a list column's header.
+    static QString Caption(QWidget* window, const QString& target) {
+        if (target.startsWith("lvBilder#"))
+            return Find<QAbstractItemView>(window, "lvBilder")
+                ->model()
+                ->headerData(target.mid(9).toInt() - 1, Qt::Horizontal)
+                .toString();
+        QWidget* w = Find<QWidget>(window, qPrintable(target));
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+        if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
+        return {};
     }
     static void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
         QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)),
@@ -45,7 +65,7 @@ private:
         QCoreApplication::sendEvent(target, &event);
     }
 
-private slots:
+  private slots:
     void cleanup() {
         ui::SetDesktopOpener({});
         ui::SetOpenWithChooser({});
@@ -62,24 +82,19 @@ private slots:
         QVERIFY(!mask.contains(QPoint(644, 511)));
         QVERIFY(mask.contains(QPoint(322, 0)));
         QVERIFY(mask.contains(QPoint(0, 256)));
-        // German captions, trailing blanks of the defaults removed.
-        QCOMPARE(Find<QGroupBox>(w.get(), "Frame_0")->title(), QString("-> Bilder"));
-        QCOMPARE(Find<QGroupBox>(w.get(), "Frame_1")->title(), QString("-> Upload auf"));
-        QCOMPARE(Find<QCheckBox>(w.get(), "ckBilder")->text(), QString("Vorschau"));
-        QCOMPARE(Find<QPushButton>(w.get(), "cmBilder_4")->text(), QString("VBCode einfügen"));
-        QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Upload starten"));
-        QCOMPARE(Find<QLabel>(w.get(), "labels_29")->text(), QString("Noch zu übertrage Dateien:"));
-        // Preview and centring on, split off with 20 images per part, first format, first hoster.
-        QVERIFY(Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
-        QVERIFY(Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
-        QVERIFY(!Find<QCheckBox>(w.get(), "ckSplit")->isChecked());
-        QCOMPARE(Find<QLineEdit>(w.get(), "txSplitSize")->text(), QString("20"));
+        // Every caption of the four frames in German, trailing blanks of the defaults removed.
+        for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
+            for (const LanguageEntry& e : LanguageSection(section)) {
+                const QString target = ui::ToQ(e.target);
+                QString expected = ui::ToQ(e.defaultText);
+                while (expected.endsWith(' ')) expected.chop(1);
+                QVERIFY2(!expected.isEmpty(), qPrintable(target));
+                QCOMPARE(Caption(w.get(), target), expected);
+            }
+        // The default options are the settings' (their own test); the controls follow them.
         QVERIFY(!Find<QLineEdit>(w.get(), "txSplitSize")->isEnabled());
-        QVERIFY(Find<QRadioButton>(w.get(), "opCode_0")->isChecked());
-        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 0);
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->count(), 7);
         QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(), QString("1536kB"));
-        QVERIFY(!Find<QLabel>(w.get(), "lbURL")->text().isEmpty());
         // Status bar.
         QCOMPARE(w->StatusPanelText(1), QString(" Status: Bereit"));
         QCOMPARE(w->StatusPanelText(2), QString("Bilder:"));
@@ -107,9 +122,10 @@ private slots:
         f.dir.write("Lumar.ini",
                     "[Bilder]\r\nPreview=0\r\nCenter=0\r\nAnbieter=12\r\n[Posting]\r\nSplit=1\r\n"
                     "SplitSize=7\r\nCode=1\r\n[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
-        f.dir.write("language.ini",
-                    "[Frame0]\r\n007=Insert text\r\n[Frame1]\r\n005=Start upload\r\n"
-                    "[STRINGS]\r\n039=Donate\r\n040=To the tray\r\n042=Links as\r\n");
+        f.dir.write(
+            "language.ini",
+            "[Frame0]\r\n007=Insert text  \r\n[Frame1]\r\n002=<b>Max</b>\r\n005=Start upload\r\n"
+            "[STRINGS]\r\n039=Donate\r\n040=To the tray\r\n042=Links as\r\n");
         auto w = f.Start();
         QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
         QVERIFY(!Find<QCheckBox>(w.get(), "ckCenter")->isChecked());
@@ -121,8 +137,14 @@ private slots:
         QCOMPARE(Find<QLabel>(w.get(), "lbSize")->text(), QString("???kB"));
         QCOMPARE(w->StatusPanelText(3), QString("Upload: 12 - Size: 3,50 MB"));
         QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Start upload"));
-        QCOMPARE(Find<QPushButton>(w.get(), "cmConfig")->text(), QString("weitere Einstellungen..."));
-        QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)), QString("Insert text"));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmConfig")->text(),
+                 QString("weitere Einstellungen..."));
+        // A label shows a translation as typed, not as markup.
+        QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->text(), QString("<b>Max</b>"));
+        QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
+        // Entry 19 is the text block button's caption as applied, trailing blanks removed.
+        QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)),
+                 QString("Insert text"));
         QCOMPARE(Find<QLabel>(w.get(), "Spende")->accessibleName(), QString("Donate"));
         QCOMPARE(Find<QLabel>(w.get(), "imWin_0")->toolTip(), QString("To the tray"));
         QCOMPARE(Find<QLabel>(Find<QWidget>(w.get(), "picCode"), "Label1")->text(),
@@ -266,10 +288,6 @@ private slots:
         SendMouse(w.get(), QEvent::MouseButtonPress, press, Qt::LeftButton);
         SendMouse(w.get(), QEvent::MouseMove, press - QPoint(87, 0), Qt::LeftButton);
         QTRY_COMPARE(w->pos(), screen.topLeft() + QPoint(0, 100));
-        // Dragged far past the bottom right corner: flush with both far edges.
-        SendMouse(w.get(), QEvent::MouseButtonPress, press, Qt::LeftButton);
-        SendMouse(w.get(), QEvent::MouseMove, press + QPoint(5000, 5000), Qt::LeftButton);
-        QTRY_COMPARE(w->pos(), screen.topLeft() + QPoint(screen.width() - 645, screen.height() - 512));
         // Moving without a button held does not drag.
         const QPoint at = w->pos();
         SendMouse(w.get(), QEvent::MouseMove, press - QPoint(200, 200), Qt::NoButton);
@@ -304,6 +322,43 @@ private slots:
         QTest::mouseDClick(Find<QWidget>(w.get(), "picPreview"), Qt::LeftButton);
         QCOMPARE(opened.size(), 1);
         QCOMPARE(chosen.size(), 1);
+    }
+
+    void damagedSettingsAndLanguageFilesGiveTheBuiltInTexts() {
+        test::WindowFixture f;
+        test::WindowFixture* f_ = &f;
+        std::string garbage;
+        for (int i = 0; i < 30000; ++i) garbage += static_cast<char>((i * 7919 + 13) & 0xFF);
+        f_->dir.write("Lumar.ini", garbage);
+        QCOMPARE(::mkdir(f_->dir.file("language.ini").c_str(), 0755), 0);
+        auto w_ = f_->Start();
+        QCOMPARE(w_->findChild<QPushButton*>("cmUpload")->text(), QString("Upload starten"));
+        QCOMPARE(w_->findChild<QCheckBox*>("ckBilder")->text(), QString("Vorschau"));
+        QCOMPARE(w_->findChild<QCheckBox*>("ckBilder")->isChecked(), true);  // Preview's default
+        // A setting changed in the window is stored without losing the damaged file's bytes.
+        w_->findChild<QCheckBox*>("ckBilder")->click();
+        QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Preview", ""), std::string("0"));
+        QCOMPARE(f_->dir.read("Lumar.ini").substr(0, garbage.size()), garbage);
+    }
+
+    void aSettingsFolderThatCannotBeWrittenIsNamedAtStartUp() {
+        test::WindowFixture f;
+        test::WindowFixture* f_ = &f;
+        auto w_ = f_->Start();
+        QVERIFY(
+            !ui::WarnIfSettingsUnwritable(w_.get(), *f_->dialogs, w_->Strings(), ConfigFolder()));
+        QVERIFY(f_->dialogs->shown.empty());
+
+        const std::string file = f_->dir.write("plain", "a file");
+        const std::string folder = file + "/lumar/";
+        QVERIFY(ui::WarnIfSettingsUnwritable(w_.get(), *f_->dialogs, w_->Strings(), folder));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].kind, QString("warn"));
+        QCOMPARE(
+            f_->dialogs->shown[0].text,
+            QString(
+                "Die Einstellungen können nicht gespeichert werden. Ordner:\n%1\n(Not a directory)")
+                .arg(QString::fromStdString(folder)));
     }
 };
 

@@ -3,9 +3,7 @@
 // and timer. The program runs under a German locale, as a German desktop session starts it, so
 // the C library reads and writes numbers with a decimal comma.
 #include <QApplication>
-#include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -26,7 +24,7 @@ using namespace lumar;
 
 class MainWindowUploadTest : public QObject {
     Q_OBJECT
-private:
+  private:
     test::WindowFixture* f_ = nullptr;
     tools::HosterEmulator* emulator_ = nullptr;
     std::unique_ptr<ui::MainWindow> w_;
@@ -72,7 +70,7 @@ private:
         if (!dir.isEmpty()) w_->grab().save(QString::fromLocal8Bit(dir) + "/" + name);
     }
 
-private slots:
+  private slots:
     void initTestCase() {
         // Fails rather than skips: without the German locale the figures below prove nothing.
         QVERIFY2(std::strcmp(std::localeconv()->decimal_point, ",") == 0,
@@ -95,7 +93,7 @@ private slots:
         AddImages({"a.jpg", "b.jpg"});
         Screenshot("main-window.png");
         w_->List().SelectOnly(2);
-        w_->listPanel()->Command(5);  // a break between the two images
+        w_->listPanel()->Command(5);            // a break between the two images
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
         QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
@@ -105,7 +103,7 @@ private slots:
         QVERIFY(!Showing("picTransfer"));
         QVERIFY(!Showing("pBilder"));
         QVERIFY(!w_->UploadRunning());
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(f_->dialogs->shown.empty());
         Screenshot("code-panel.png");
 
         const std::vector<tools::ReceivedUpload> uploads = emulator_->Uploads();
@@ -132,24 +130,10 @@ private slots:
         QCOMPARE(w_->StatusPanelText(3), QString("Upload: 12 - Size: 1,50 MB"));
         QCOMPARE(w_->uploadPanel()->progress()->Percent(), 100);
 
-        // The split-size box takes digits only; "Schliessen" stores the four options.
-        Find<QCheckBox>("ckSplit")->click();
-        auto* size = Find<QLineEdit>("txSplitSize");
-        QVERIFY(size->isEnabled());
-        size->selectAll();
-        QTest::keyClicks(size, "x1y");
-        QCOMPARE(size->text(), QString("1"));
-        QTest::keyClick(size, Qt::Key_Return);
+        // "Schliessen" brings the list back (the code panel's own test checks what it stores).
         QTest::mouseClick(Find<QPushButton>("cmCode_2"), Qt::LeftButton);
         QVERIFY(Showing("pBilder"));
         QVERIFY(!Showing("picCode"));
-        QCOMPARE(ReadValue(f_->Settings(), "Posting", "Split", ""), std::string("1"));
-        QCOMPARE(ReadValue(f_->Settings(), "Posting", "SplitSize", ""), std::string("1"));
-        QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Center", ""), std::string("1"));
-        QCOMPARE(ReadValue(f_->Settings(), "Posting", "Code", ""), std::string("0"));
-        // A box emptied down to nothing switches splitting off again.
-        size->clear();
-        QVERIFY(!Find<QCheckBox>("ckSplit")->isChecked());
     }
 
     void aFailedImageStaysCheckedAndIsReportedOnceAtTheEnd() {
@@ -159,9 +143,9 @@ private slots:
         QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
         QVERIFY(Showing("picCode"));
         QVERIFY(w_->List().Row(1).checked);
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
-        QCOMPARE(f_->messages->shown[0].kind, QString("inform"));
-        QCOMPARE(f_->messages->shown[0].title, QString("Lumar V1 - Information"));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown[0].kind, QString("inform"));
+        QCOMPARE(f_->dialogs->shown[0].title, QString("Lumar V1 - Information"));
         QVERIFY2(w_->uploadPanel()->LogText().contains("fehlgeschlagen !"),
                  qPrintable(w_->uploadPanel()->LogText()));
         QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", "none"), std::string("none"));
@@ -187,7 +171,7 @@ private slots:
         QVERIFY(w_->List().Row(1).checked);
         QVERIFY(w_->List().Row(2).checked);
         QVERIFY(Showing("picCode"));
-        QCOMPARE(f_->messages->shown.size(), size_t(1));
+        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
     }
 
     void quittingDuringARunEndsItWithoutFurtherQuestions() {
@@ -200,7 +184,7 @@ private slots:
         QVERIFY(!w_->UploadRunning());
         QVERIFY(!w_->isVisible());
         QCOMPARE(emulator_->ConnectionCount(), 1);
-        QVERIFY(f_->messages->shown.empty());
+        QVERIFY(f_->dialogs->shown.empty());
         QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Anbieter", ""), std::string("0"));
     }
 

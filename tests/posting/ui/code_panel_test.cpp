@@ -1,4 +1,6 @@
 // The code panel on real widgets, found by objectName, with a temporary settings file.
+#include "posting/ui/code_panel.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -12,11 +14,10 @@
 #include <memory>
 
 #include "imagelist/image_list.h"
-#include "posting/ui/code_panel.h"
-#include "posting_fakes.h"
 #include "shell/config_paths.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
+#include "support/ui/fake_dialogs.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -29,8 +30,7 @@ class CodePanelTest : public QObject {
     TextBlocks blocks_;
     ImageList list_;
     std::unique_ptr<CodePanel> panel_;
-    std::shared_ptr<test::FakeVbcDialogs> dialogs_;
-    std::shared_ptr<test::FakeMessages> messages_;
+    std::shared_ptr<test::FakeDialogs> dialogs_;
 
     static ImageEntry Image(int n) {
         ImageEntry row;
@@ -51,10 +51,11 @@ class CodePanelTest : public QObject {
         for (int i = 1; i <= 10; ++i) list_.Append(Image(i));
         std::vector<ImageEntry> rows = list_.Rows();
         CollectPosting(state_, rows, blocks_);
-        panel_->ShowFinishedPosting(FinishPosting(state_, rows, blocks_, panel_->Options(), PostingTexts{}));
+        panel_->ShowFinishedPosting(
+            FinishPosting(state_, rows, blocks_, panel_->Options(), PostingTexts{}));
     }
 
-private slots:
+  private slots:
     void init() {
         dir_ = std::make_unique<test::TempDir>();
         InitConfigFolder(dir_->path());
@@ -63,11 +64,10 @@ private slots:
         state_ = PostingState{};
         list_.Clear();
         panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
-        dialogs_ = std::make_shared<test::FakeVbcDialogs>();
-        messages_ = std::make_shared<test::FakeMessages>();
+        dialogs_ = std::make_shared<test::FakeDialogs>();
+        dialogs_->otherwise = true;
         panel_->SetImageList(&list_);
-        panel_->SetFileDialogs(dialogs_);
-        panel_->SetMessageBoxes(messages_);
+        panel_->SetDialogs(dialogs_);
         panel_->RestoreSettings(ini_);
         panel_->show();
     }
@@ -150,30 +150,31 @@ private slots:
 
     void saveWritesFileOrShowsFileAndReason() {
         UploadTen();
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/posting.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("missing/posting.vbc"));
         Find<QPushButton>("cmCode_1")->click();
-        QCOMPARE(messages_->warnings.size(), 1);
-        QVERIFY(messages_->warnings[0].contains("missing/posting.vbc"));
-        QVERIFY(messages_->warnings[0].contains("No such file or directory"));
+        QCOMPARE(dialogs_->Texts("warn").size(), 1);
+        QVERIFY(dialogs_->Texts("warn")[0].contains("missing/posting.vbc"));
+        QVERIFY(dialogs_->Texts("warn")[0].contains("No such file or directory"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", "none"), std::string("none"));
 
-        dialogs_->answer = QString::fromStdString(dir_->file("out/posting.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("out/posting.vbc"));
         dir_->write("out/keep", "");
         Find<QPushButton>("cmCode_1")->click();
         QCOMPARE(QString::fromStdString(dir_->read("out/posting.vbc")),
                  QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]\r\n"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", ""), dir_->file("out/"));
-        QCOMPARE(messages_->warnings.size(), 1);
+        QCOMPARE(dialogs_->Texts("warn").size(), 1);
         // The next dialog opens there; a cancelled one writes nothing and keeps the folder.
-        dialogs_->answer.clear();
+        dialogs_->file.clear();
         Find<QPushButton>("cmCode_1")->click();
-        QCOMPARE(dialogs_->folders.value(2), QString::fromStdString(dir_->file("out/")));
+        QCOMPARE(dialogs_->Texts("file").value(2), QString::fromStdString(dir_->file("out/")));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", ""), dir_->file("out/"));
     }
 
     void closeWritesFourKeysInOrderForTheNextStart() {
         // No keys stored: splitting off.
-        QVERIFY(!Find<QLineEdit>("txSplitSize")->isEnabled() && !Find<QComboBox>("cbSplit")->isEnabled());
+        QVERIFY(!Find<QLineEdit>("txSplitSize")->isEnabled() &&
+                !Find<QComboBox>("cbSplit")->isEnabled());
         bool stopped = false;
         panel_->SetStopSound([&] {
             stopped = true;
@@ -200,7 +201,8 @@ private slots:
         // The next start runs the same handlers a click would.
         panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
         panel_->RestoreSettings(ini_);
-        QVERIFY(Find<QLineEdit>("txSplitSize")->isEnabled() && Find<QComboBox>("cbSplit")->isEnabled());
+        QVERIFY(Find<QLineEdit>("txSplitSize")->isEnabled() &&
+                Find<QComboBox>("cbSplit")->isEnabled());
         QVERIFY(Find<QRadioButton>("opCode_1")->isChecked());
         UploadTen();
         QCOMPARE(Find<QComboBox>("cbSplit")->itemText(1), QString::fromUtf8("Postingteilstück #2"));

@@ -1,4 +1,6 @@
 // The BBCode editor on real widgets, found by objectName, with a temporary settings file.
+#include "posting/ui/vbcode_editor.h"
+
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -7,11 +9,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "posting/ui/vbcode_editor.h"
-#include "posting_fakes.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 #include "support/temp_dir.h"
+#include "support/ui/fake_dialogs.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -21,8 +22,7 @@ class VbCodeEditorTest : public QObject {
     std::unique_ptr<test::TempDir> dir_;
     std::string ini_;
     TextBlocks blocks_;
-    std::shared_ptr<test::FakeVbcDialogs> dialogs_;
-    std::shared_ptr<test::FakeMessages> messages_;
+    std::shared_ptr<test::FakeDialogs> dialogs_;
     std::unique_ptr<VbCodeEditor> editor_;
 
     void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
@@ -30,7 +30,6 @@ class VbCodeEditorTest : public QObject {
         env.settingsFile = ini_;
         env.languageFile = dir_->file("language.ini");
         env.dialogs = dialogs_;
-        env.messages = messages_;
         editor_ = std::make_unique<VbCodeEditor>(blocks_, mode, index, env);
         editor_->show();
     }
@@ -49,13 +48,13 @@ class VbCodeEditorTest : public QObject {
     }
     void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
 
-private slots:
+  private slots:
     void init() {
         dir_ = std::make_unique<test::TempDir>();
         ini_ = dir_->file("Lumar.ini");
         blocks_ = TextBlocks{};
-        dialogs_ = std::make_shared<test::FakeVbcDialogs>();
-        messages_ = std::make_shared<test::FakeMessages>();
+        dialogs_ = std::make_shared<test::FakeDialogs>();
+        dialogs_->otherwise = true;
     }
     void cleanup() {
         editor_.reset();
@@ -94,15 +93,7 @@ private slots:
         QTest::keyClick(Box(), Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(Box()->textCursor().selectedText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
 
-        // "setze Schrift" without a selection: the chosen tags with the caret between.
-        Box()->setPlainText("ab\ncd");
-        Select(3, 0);
-        Click("cmdFont_3");
-        const QString open = "[FONT=Arial][SIZE=3][COLOR=Black]";
-        QCOMPARE(Box()->toPlainText(), "ab\n" + open + "[/COLOR][/SIZE][/FONT]cd");
-        QCOMPARE(Box()->textCursor().position(), 3 + open.size());
-        QVERIFY(!Box()->textCursor().hasSelection());
-        // Another choice goes into the tags.
+        // The lists' choice goes into the tags (the tags themselves are the core's table).
         Find<QComboBox>("cbColor")->setCurrentIndex(16);
         Box()->clear();
         Click("cmdFont_3");
@@ -115,16 +106,6 @@ private slots:
         QCOMPARE(Box()->textCursor().position(), 12);
         QTest::keyClicks(Box(), "lumar.de");
         QCOMPARE(Box()->toPlainText(), QString("[URL=http://lumar.de][/URL]"));
-
-        // "Bild" with a selection changes nothing; "Quote" wraps it.
-        Box()->setPlainText("Hallo");
-        Select(0, 5);
-        Click("cmdPaste_0");
-        QCOMPARE(Box()->toPlainText(), QString("Hallo"));
-        QCOMPARE(Box()->textCursor().selectedText(), QString("Hallo"));
-        Click("cmdPaste_3");
-        QCOMPARE(Box()->toPlainText(), QString("[QUOTE]Hallo[/QUOTE]"));
-        QCOMPARE(Box()->textCursor().selectionStart(), 7);
     }
 
     void takeOverNewBlocksChangeOneCloseBoxNone() {
@@ -140,13 +121,10 @@ private slots:
         QCOMPARE(blocks_.Get(1), std::optional<std::string>("eins\r\nzwei"));
         QCOMPARE(editor_->Placement(), TextBlockPlacement::After);
 
-        // The next opening preselects "danach" and the font; a second block gets number 2.
+        // The next opening preselects "danach" and the font.
         Open();
         QVERIFY(Find<QRadioButton>("opAusrichung_1")->isChecked());
         QCOMPARE(Find<QComboBox>("cbFont")->currentText(), QString("Tahoma"));
-        Click("cmOK_2");
-        QCOMPARE(editor_->StoredBlock(), std::optional<int>(2));
-        QCOMPARE(blocks_.Get(2), std::optional<std::string>(""));
 
         // Changing block 1 shows its text and keeps its number and the count.
         Open(TextBlockEditMode::Change, 1);
@@ -155,7 +133,7 @@ private slots:
         Click("cmOK_2");
         QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
         QCOMPARE(blocks_.Get(1), std::optional<std::string>("neu"));
-        QCOMPARE(blocks_.Count(), 2);
+        QCOMPARE(blocks_.Count(), 1);
 
         // The close box stores nothing, not even the choices.
         const std::string settings = dir_->read("Lumar.ini");
@@ -164,47 +142,50 @@ private slots:
         Find<QComboBox>("cbFont")->setCurrentIndex(3);
         editor_->close();
         QCOMPARE(editor_->StoredBlock(), std::nullopt);
-        QCOMPARE(blocks_.Count(), 2);
+        QCOMPARE(blocks_.Count(), 1);
         QCOMPARE(dir_->read("Lumar.ini"), settings);
     }
 
     void saveAndLoadKeepClosingCrLfAndReportFailures() {
         Open();
         Box()->setPlainText(QString::fromUtf8("[B]Grüße[/B]\nZeile"));
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
         Click("cmOK_0");
-        QCOMPARE(messages_->warnings.size(), 1);
-        QVERIFY(messages_->warnings[0].contains("missing/a.vbc") && messages_->warnings[0].contains("gespeichert"));
+        QCOMPARE(dialogs_->Texts("warn").size(), 1);
+        QVERIFY(dialogs_->Texts("warn")[0].contains("missing/a.vbc") &&
+                dialogs_->Texts("warn")[0].contains("gespeichert"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", "none"), std::string("none"));
 
-        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
         dir_->write("blocks/keep", "");
         Click("cmOK_0");
-        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF" "e[/B]\r\nZeile\r\n"));
+        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("[B]Gr\xFC\xDF"
+                                                         "e[/B]\r\nZeile\r\n"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
 
         // "No" keeps the text and appends the file with its closing line break.
         Box()->setPlainText("vorher ");
-        messages_->yes = false;
+        dialogs_->otherwise = false;
         Click("cmOK_1");
-        QCOMPARE(messages_->asked.value(0), QString::fromUtf8("Lumar|Die vorhandenen VBCode löschen ?"));
-        QCOMPARE(dialogs_->folders.value(2), QString::fromStdString(dir_->file("blocks/")));
+        QCOMPARE(dialogs_->Texts("ask").value(0),
+                 QString::fromUtf8("Die vorhandenen VBCode löschen ?"));
+        QCOMPARE(dialogs_->Texts("file").value(2), QString::fromStdString(dir_->file("blocks/")));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
         // A file that cannot be read is reported and changes nothing.
-        dialogs_->answer = QString::fromStdString(dir_->file("missing/a.vbc"));
+        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
         Click("cmOK_1");
-        QCOMPARE(messages_->warnings.size(), 2);
-        QVERIFY(messages_->warnings[1].contains("gelesen"));
+        QCOMPARE(dialogs_->Texts("warn").size(), 2);
+        QVERIFY(dialogs_->Texts("warn")[1].contains("gelesen"));
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
 
         // "Yes" then a cancelled dialog keeps the text; "Yes" and a file replace it.
-        messages_->yes = true;
-        dialogs_->answer.clear();
+        dialogs_->otherwise = true;
+        dialogs_->file.clear();
         Click("cmOK_1");
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("vorher [B]Grüße[/B]\nZeile\n"));
-        QCOMPARE(messages_->asked.size(), 3);
-        dialogs_->answer = QString::fromStdString(dir_->file("blocks/a.vbc"));
+        QCOMPARE(dialogs_->Texts("ask").size(), 3);
+        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
         Click("cmOK_1");
         QCOMPARE(Box()->toPlainText(), QString::fromUtf8("[B]Grüße[/B]\nZeile\n"));
         // Loading never moves the remembered folder.

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "shell/multi_file_name.h"
+#include "shell/ui/dialogs.h"
 #include "support/temp_dir.h"
 
 using namespace lumar;
@@ -15,32 +16,35 @@ namespace {
 
 // Answers with what the test put in and remembers what it was asked.
 class ScriptedBackend : public FileDialogBackend {
-public:
-    explicit ScriptedBackend(FileDialogAnswer answer, FileDialogRequest* asked) : answer_(std::move(answer)), asked_(asked) {}
+  public:
+    explicit ScriptedBackend(FileDialogAnswer answer, FileDialogRequest* asked)
+        : answer_(std::move(answer)), asked_(asked) {}
     FileDialogAnswer Run(const FileDialogRequest& request) override {
         *asked_ = request;
         return answer_;
     }
 
-private:
+  private:
     FileDialogAnswer answer_;
     FileDialogRequest* asked_;
 };
 
-FileDialogAnswer Accepted(QStringList files, int filterIndex = 0) { return {true, std::move(files), filterIndex}; }
+FileDialogAnswer Accepted(QStringList files, int filterIndex = 0) {
+    return {true, std::move(files), filterIndex};
+}
 
 }  // namespace
 
 class FileDialogTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     FileDialogRequest asked;
     cFileDialog Answering(FileDialogAnswer answer) {
         return cFileDialog(std::make_unique<ScriptedBackend>(std::move(answer), &asked));
     }
 
-private slots:
+  private slots:
     void cancelLeavesFilenameAsItWas() {
         cFileDialog dialog = Answering({});
         dialog.SetFilename("");
@@ -79,13 +83,15 @@ private slots:
         dialog = Answering(Accepted({"/home/u/Bilder/a.jpg"}));
         dialog.setFlags(kAllowMultiSelect);
         QVERIFY(dialog.ShowOpen());
-        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(), std::vector<std::string>{"/home/u/Bilder/a.jpg"});
+        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(),
+                 std::vector<std::string>{"/home/u/Bilder/a.jpg"});
 
         // Files from two folders still come back whole.
         dialog = Answering(Accepted({"/a/x.jpg", "/b/y.jpg"}));
         dialog.setFlags(kAllowMultiSelect);
         QVERIFY(dialog.ShowOpen());
-        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(), (std::vector<std::string>{"/a/x.jpg", "/b/y.jpg"}));
+        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(),
+                 (std::vector<std::string>{"/a/x.jpg", "/b/y.jpg"}));
     }
 
     void saveReportsPathAndChosenFilter() {
@@ -104,8 +110,31 @@ private slots:
         QCOMPARE(asked.fileName, QStringLiteral("/x/a.jpg"));
     }
 
+    // Every file question of the program goes through the one object; each use sets what it
+    // needs, so a name left by another window is neither offered nor taken for a choice.
+    void dialogsServiceAsksThroughTheSharedObject() {
+        cFileDialog shared = Answering(Accepted({"/m/klang.wav"}));
+        const std::shared_ptr<Dialogs> dialogs = ModalDialogs(shared);
+        shared.SetFilename("left over from another window");
+        QWidget owner;
+        QCOMPARE(dialogs->ChooseOpenFile(&owner, {"Sound", "/m/", "Sound|*.wav", {}, false}),
+                 QString("/m/klang.wav"));
+        QVERIFY(asked.mustExist && !asked.save && !asked.multiple);
+        QCOMPARE(asked.fileName, QString());
+        QCOMPARE(asked.initialFolder, QString("/m/"));
+        QCOMPARE(asked.owner, &owner);
+        QCOMPARE(shared.hwnd(), nullptr);
+        // A name to save under is asked before replacing a file and gets the suffix.
+        dialogs->ChooseSaveFile(nullptr, {"Save", "/f/", "VBCode (*.vbc)|*.vbc", "vbc", false});
+        QVERIFY(asked.save && asked.confirmOverwrite);
+        QCOMPARE(asked.defaultSuffix, QString("vbc"));
+        shared.SetBackend(std::make_unique<ScriptedBackend>(FileDialogAnswer{}, &asked));
+        QCOMPARE(dialogs->ChooseOpenFile(nullptr, {}), QString());
+    }
+
     void filterTextConversions() {
-        QCOMPARE(PlatformFilterList("VBCode (*.vbc)|*.vbc"), std::string("VBCode (*.vbc)\0*.vbc\0\0", 22));
+        QCOMPARE(PlatformFilterList("VBCode (*.vbc)|*.vbc"),
+                 std::string("VBCode (*.vbc)\0*.vbc\0\0", 22));
         const auto pairs = SplitFilter("Sound:*.wav;*.mp3|Alle|*.*|dangling");
         QCOMPARE(pairs.size(), std::size_t{2});
         QCOMPARE(pairs[0].second, std::string("*.wav;*.mp3"));
@@ -141,9 +170,11 @@ private slots:
         QCOMPARE(answer.filterIndex, 1);
         QStringList files = answer.files;
         files.sort();
-        QCOMPARE(files, (QStringList{QString::fromStdString(dir.file("a.jpg")), QString::fromStdString(dir.file("b.jpg"))}));
+        QCOMPARE(files, (QStringList{QString::fromStdString(dir.file("a.jpg")),
+                                     QString::fromStdString(dir.file("b.jpg"))}));
 
-        QTimer::singleShot(0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
+        QTimer::singleShot(
+            0, [] { QMetaObject::invokeMethod(QApplication::activeModalWidget(), "reject"); });
         QVERIFY(!backend.Run(request).accepted);
     }
 };

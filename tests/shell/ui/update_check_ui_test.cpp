@@ -11,6 +11,7 @@
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 #include "support/temp_dir.h"
+#include "support/ui/fake_dialogs.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -20,7 +21,7 @@ namespace {
 // Answers every request with one fixed response and closes, as the maker's server does; or
 // never answers at all.
 class VersionServer : public QObject {
-public:
+  public:
     explicit VersionServer(QByteArray response, bool silent = false)
         : response_(std::move(response)), silent_(silent) {
         QObject::connect(&server_, &QTcpServer::newConnection, this, [this] { Accept(); });
@@ -32,7 +33,7 @@ public:
     int connections = 0;
     QByteArray request;
 
-private:
+  private:
     void Accept() {
         while (QTcpSocket* socket = server_.nextPendingConnection()) {
             ++connections;
@@ -54,36 +55,20 @@ QByteArray Http(const QByteArray& status, const QByteArray& body) {
     return "HTTP/1.0 " + status + "\r\nContent-Type: text/plain\r\n\r\n" + body;
 }
 
-class RecordingQuestion : public QuestionBox {
-public:
-    explicit RecordingQuestion(bool yes) : yes_(yes) {}
-    bool AskYesNo(QWidget*, const QString& t, const QString& x) override {
-        ++asked;
-        title = t;
-        text = x;
-        return yes_;
-    }
-    int asked = 0;
-    QString title, text;
-
-private:
-    bool yes_;
-};
-
 struct Check {
     test::TempDir dir;
     std::string ini = dir.file("Lumar.ini");
-    RecordingQuestion question;
+    test::FakeDialogs question;
     QStringList opened;
 
-    explicit Check(bool answerYes = false) : question(answerYes) {}
+    explicit Check(bool answerYes = false) { question.otherwise = answerYes; }
 
     UpdateCheckOutcome Run(const QString& versionUrl, int timeoutMs = kUpdateTimeoutMs,
                            const std::string& downloadUrl = "http://127.0.0.1:1/download.html") {
         WriteValue(ini, "Update", "VersionUrl", FromQ(versionUrl));
         WriteValue(ini, "Update", "DownloadUrl", downloadUrl);
         UpdateCheckHooks hooks;
-        hooks.question = &question;
+        hooks.dialogs = &question;
         hooks.openPage = [this](const QString& url) { opened << url; };
         hooks.timeoutMs = timeoutMs;
         return RunUpdateCheck(nullptr, ini, hooks);
@@ -94,7 +79,7 @@ struct Check {
 
 class UpdateCheckTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void initTestCase() {
         // The check follows the desktop's proxy settings; the local server is reached directly.
         qunsetenv("http_proxy");
@@ -127,12 +112,13 @@ void UpdateCheckTest::onlyAnotherPlainVersionIsOffered() {
         VersionServer server(row.response);
         Check check(false);  // a declined offer goes on with start-up
         QCOMPARE(check.Run(server.Url("/lumar/version.txt")), UpdateCheckOutcome::Continue);
-        QVERIFY2(check.question.asked == row.asked, row.response.left(40).constData());
+        QVERIFY2(int(check.question.shown.size()) == row.asked, row.response.left(40).constData());
         QVERIFY(check.opened.isEmpty());
         QVERIFY(server.connections >= 1);  // Qt may open a spare connection or retry once
         if (&row == &rows.front()) {
             const QString request = QString::fromLatin1(server.request).toLower();
-            QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
+            QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"),
+                     qPrintable(request));
             QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
             QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
         }
@@ -143,10 +129,12 @@ void UpdateCheckTest::yesOpensTheDownloadPageAndEndsTheProgram() {
     VersionServer server(Http("200 OK", "V1.01.0011"));
     Check check(true);
     QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::EndProgram);
-    QCOMPARE(check.question.asked, 1);
-    QCOMPARE(check.question.title, QString("Lumar V1"));
-    QCOMPARE(check.question.text,
-             QString::fromUtf8("Es gibt eine neue Version von Lumar. Soll ich die Downloadseite öffnen ?"));
+    QCOMPARE(check.question.shown.size(), size_t(1));
+    QCOMPARE(check.question.shown[0].preset, Dialogs::Button::Yes);  // Enter takes the offer
+    QCOMPARE(check.question.shown[0].title, QString("Lumar V1"));
+    QCOMPARE(check.question.shown[0].text,
+             QString::fromUtf8(
+                 "Es gibt eine neue Version von Lumar. Soll ich die Downloadseite öffnen ?"));
     QCOMPARE(check.opened, QStringList{"http://127.0.0.1:1/download.html"});
 }
 
@@ -164,8 +152,9 @@ void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
     }
-    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)), UpdateCheckOutcome::Continue);
-    QCOMPARE(check.question.asked, 0);
+    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)),
+             UpdateCheckOutcome::Continue);
+    QVERIFY(check.question.shown.empty());
 }
 
 void UpdateCheckTest::silentServerIsGivenUpOnAfterTheTimeOut() {
@@ -176,7 +165,7 @@ void UpdateCheckTest::silentServerIsGivenUpOnAfterTheTimeOut() {
     QCOMPARE(check.Run(server.Url()), UpdateCheckOutcome::Continue);
     // The bound of start-up, with room for a loaded machine; not a speed measurement.
     QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(check.question.asked, 0);
+    QVERIFY(check.question.shown.empty());
 }
 
 QTEST_MAIN(UpdateCheckTest)
