@@ -99,6 +99,11 @@ std::vector<std::string> TestHttpServer::Requests() const {
     return requests_;
 }
 
+void TestHttpServer::Record(std::string request) {
+    const std::lock_guard lock(mutex_);
+    requests_.push_back(std::move(request));
+}
+
 void TestHttpServer::Serve() {
     while (!stop_) {
         pollfd p{listener_, POLLIN, 0};
@@ -108,7 +113,7 @@ void TestHttpServer::Serve() {
         timeval limit{5, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         if (options_.raw)
-            options_.raw(fd);
+            options_.raw(fd, [this](std::string request) { Record(std::move(request)); });
         else
             Answer(fd);
         ::close(fd);
@@ -137,10 +142,7 @@ void TestHttpServer::Answer(int fd) {
         while (request.size() < total && (n = read(buffer, sizeof buffer)) > 0)
             request.append(buffer, static_cast<size_t>(n));
     }
-    {
-        const std::lock_guard lock(mutex_);
-        requests_.push_back(request);
-    }
+    Record(request);
     const TestAnswer answer = handler_(request);
     if (ssl) {
         SSL_write(ssl, answer.bytes.data(), static_cast<int>(answer.bytes.size()));

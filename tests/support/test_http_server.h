@@ -30,8 +30,8 @@ struct TestServerOptions {
     // Answer as soon as the head is in, leaving the body unread (the close then resets).
     bool answerAfterHead = false;
     // Serves each connection instead of the handler, for what no HTTP server does; the
-    // connection is closed when it returns.
-    std::function<void(int fd)> raw = nullptr;
+    // connection is closed when it returns. It may record what it was sent in Requests().
+    std::function<void(int fd, const std::function<void(std::string)>& record)> raw = nullptr;
     int receiveBuffer = 0;  // SO_RCVBUF, set before listening so connections start with it
 };
 
@@ -50,6 +50,7 @@ class TestHttpServer {
   private:
     void Serve();
     void Answer(int fd);
+    void Record(std::string request);
 
     TestHandler handler_;
     TestServerOptions options_;

@@ -1,7 +1,5 @@
 #include "support/test_proxy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -47,46 +45,7 @@ void Relay(int a, int b) {
     }
 }
 
-}  // namespace
-
-TestProxy::TestProxy(std::string refusal) : refusal_(std::move(refusal)) {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 16);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    thread_ = std::thread([this] { Serve(); });
-}
-
-TestProxy::~TestProxy() {
-    stop_ = true;
-    thread_.join();
-    ::close(listener_);
-}
-
-std::vector<std::string> TestProxy::RequestHeads() const {
-    const std::lock_guard lock(mutex_);
-    return heads_;
-}
-
-void TestProxy::Serve() {
-    while (!stop_) {
-        pollfd p{listener_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0) continue;
-        const int client = ::accept(listener_, nullptr, nullptr);
-        if (client < 0) continue;
-        timeval limit{5, 0};
-        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        Handle(client);
-        ::close(client);
-    }
-}
-
-void TestProxy::Handle(int client) {
+void Serve(int client, const std::function<void(std::string)>& record) {
     std::string head;
     char buffer[4096];
     size_t end;
@@ -95,14 +54,9 @@ void TestProxy::Handle(int client) {
         if (n <= 0) return;
         head.append(buffer, static_cast<size_t>(n));
     }
+    head.resize(end + 4);
+    record(head);
     const std::string line = head.substr(0, head.find("\r\n"));
-    {
-        const std::lock_guard lock(mutex_);
-        heads_.push_back(head.substr(0, end + 4));
-    }
-    if (!refusal_.empty())
-        return SendAll(client, "HTTP/1.1 " + refusal_ + "\r\nContent-Length: 0\r\n\r\n");
-
     const size_t space = line.find(' ');
     const std::string method = line.substr(0, space);
     const std::string target = line.substr(space + 1, line.rfind(' ') - space - 1);
@@ -110,14 +64,19 @@ void TestProxy::Handle(int client) {
     const net::HttpUrlResult url = net::ParseHttpUrl(tunnel ? "http://" + target + "/" : target);
     const int server = url.url ? ConnectTo(*url.url) : -1;
     if (server < 0) return SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
-    if (tunnel) {
-        SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n");
-    } else {
-        // The origin server gets the request as a client would have sent it directly.
-        SendAll(server, method + " " + url.url->target + head.substr(line.rfind(' ')));
-    }
+    // The origin server gets a plain request as a client would have sent it directly.
+    SendAll(client, tunnel ? "HTTP/1.1 200 Connection established\r\n\r\n" : "");
+    SendAll(server, tunnel ? "" : method + " " + url.url->target + head.substr(line.rfind(' ')));
     Relay(client, server);
     ::close(server);
+}
+
+}  // namespace
+
+TestServerOptions ProxyOptions() {
+    TestServerOptions options;
+    options.raw = Serve;
+    return options;
 }
 
 }  // namespace lumar::test
