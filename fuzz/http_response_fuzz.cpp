@@ -4,15 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "net/http_response_reader.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using lumar::net::HttpResponseReader;

@@ -8,15 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "posting/posting_builder.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -5,13 +5,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "net/proxy_settings.h"
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 std::string Field(const std::string& text, size_t index) {
     size_t start = 0;

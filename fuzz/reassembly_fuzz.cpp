@@ -4,15 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "upload/response_collector.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;

@@ -7,15 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "upload/http_request.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);

@@ -4,15 +4,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "upload/url.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

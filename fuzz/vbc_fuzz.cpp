@@ -5,16 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "posting/text_block_editing.h"
 #include "posting/vbc_file.h"
-
-namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
