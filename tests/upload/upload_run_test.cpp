@@ -17,10 +17,7 @@ namespace {
 
 using tools::Misbehaviour;
 
-class UploadRunTest : public ::testing::Test, protected test::UploadFixture {
-  protected:
-    static ImageEntry Marker(const std::string& text) { return MarkerRow(text); }
-};
+class UploadRunTest : public ::testing::Test, protected test::UploadFixture {};
 
 TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
     for (int hoster = 1; hoster <= 7; ++hoster) {
@@ -63,7 +60,7 @@ TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
 }
 
 TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {
-    std::vector<ImageEntry> rows = {Image("a.jpg", 3), Marker("*UMBRUCH*"), Image("b.jpg", 5)};
+    std::vector<ImageEntry> rows = {Image("a.jpg", 3), MarkerRow("*UMBRUCH*"), Image("b.jpg", 5)};
     WriteValue(settings, "Sound", "SoundAn", "1");
     WriteValue(settings, "Sound", "Soundfile", "/sounds/done.wav");
     WriteValue(settings, "Bilder", "Form", "1");
@@ -86,7 +83,7 @@ TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {
 
     WriteValue(settings, "Sound", "Soundfile", "");
     WriteValue(settings, "Bilder", "Form", "0");
-    std::vector<ImageEntry> none = {Marker("*UMBRUCH*")};
+    std::vector<ImageEntry> none = {MarkerRow("*UMBRUCH*")};
     RunUpload(none, 4);
     EXPECT_EQ(recorder->events,
               (std::vector<std::string>{"started 0", "collect", "finished", "finish"}));
@@ -97,7 +94,7 @@ TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {
 // shapes it is the posting builder's to show).
 TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
     blocks.Add("Hallo");
-    std::vector<ImageEntry> rows = {Image("a.jpg"), Marker("*UMBRUCH*"), Marker("*VBCode_1*"),
+    std::vector<ImageEntry> rows = {Image("a.jpg"), MarkerRow("*UMBRUCH*"), MarkerRow("*VBCode_1*"),
                                     Image("b.jpg"), Image("c.jpg")};
     const std::string shown = RunUpload(rows, 4, PostingOptions{true, true, true, "2", 0});
     const std::vector<std::string> c = Codes();
