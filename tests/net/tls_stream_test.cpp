@@ -16,11 +16,6 @@ using test::TestPki;
 
 const std::string kAnswer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
-struct ServerOptions {
-    bool closeNotify = true;
-    int maxVersion = 0;  // 0: any
-};
-
 struct Fetched {
     std::string error;
     std::string answer;
@@ -44,49 +39,38 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
     const test::TempDir dir;
     const std::string caFile = dir.write("ca.pem", pki.Ca().certificatePem);
     const TestCertificate valid = pki.Leaf({"localhost", "127.0.0.1"});
+    const TestCertificate expired = pki.Leaf({"localhost"}, -86400 * 2, -86400);
+    const TestCertificate selfSigned = pki.Leaf({"localhost"}, -3600, 86400, true);
+    const TestCertificate otherName = pki.Leaf({"other.example"});
     const struct {
         const char* name;
         TestCertificate certificate;
-        ServerOptions options;
+        bool closeNotify;
+        int onlyVersion;  // 0: any
         const char* serverName;
         std::string caFile;
         const char* error;
     } cases[] = {
-        {"valid", valid, {}, "localhost", caFile, ""},
-        {"valid address", valid, {}, "127.0.0.1", caFile, ""},
-        {"no close-notify after the whole length", valid, {false, 0}, "localhost", caFile, ""},
-        {"expired",
-         pki.Leaf({"localhost"}, -86400 * 2, -86400),
-         {},
-         "localhost",
-         caFile,
-         "certificate has expired"},
-        {"wrong name", pki.Leaf({"other.example"}), {}, "localhost", caFile, "hostname mismatch"},
-        {"wrong address", valid, {}, "127.0.0.2", caFile, "IP address mismatch"},
-        {"self-signed",
-         pki.Leaf({"localhost"}, -3600, 86400, true),
-         {},
-         "localhost",
-         caFile,
-         "self-signed certificate"},
-        {"untrusted CA", valid, {}, "localhost", "", "unable to get local issuer certificate"},
-        {"TLS 1.0 only",
-         valid,
-         {true, TLS1_VERSION},
-         "localhost",
-         caFile,
-         "tlsv1 alert protocol version"},
+        {"valid", valid, true, 0, "localhost", caFile, ""},
+        {"valid address", valid, true, 0, "127.0.0.1", caFile, ""},
+        {"no close-notify after the whole length", valid, false, 0, "localhost", caFile, ""},
+        {"expired", expired, true, 0, "localhost", caFile, "certificate has expired"},
+        {"wrong name", otherName, true, 0, "localhost", caFile, "hostname mismatch"},
+        {"wrong address", valid, true, 0, "127.0.0.2", caFile, "IP address mismatch"},
+        {"self-signed", selfSigned, true, 0, "localhost", caFile, "self-signed certificate"},
+        {"untrusted CA", valid, true, 0, "localhost", "", "unable to get local issuer certificate"},
+        {"TLS 1.0", valid, true, TLS1_VERSION, "localhost", caFile, "tlsv1 alert protocol version"},
     };
     for (const auto& c : cases) {
         const test::TestHttpServer server(
             [&](const std::string&) {
-                return test::TestAnswer{kAnswer, c.options.closeNotify};
+                return test::TestAnswer{kAnswer, c.closeNotify};
             },
-            {&c.certificate, c.options.maxVersion});
+            {&c.certificate, c.onlyVersion});
         const Fetched fetched = Fetch(server.Port(), c.serverName, c.caFile);
         EXPECT_EQ(fetched.error, c.error) << c.name;
         EXPECT_EQ(fetched.answer, *c.error ? "" : "ok") << c.name;
-        if (!*c.error && c.options.closeNotify) {
+        if (!*c.error && c.closeNotify) {
             EXPECT_TRUE(Fetch(server.Port(), c.serverName, c.caFile).resumed) << c.name;
         }
     }
