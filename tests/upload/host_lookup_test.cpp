@@ -129,14 +129,9 @@ TEST(HostLookup, CancelOrTimeoutEndsAStalledLookupAtOnce) {
     std::atomic<bool> abort{false};
     int pumps = 0;
     SocketFailure why = SocketFailure::None;
-    EXPECT_FALSE(c.ConnectTo("slow.example", emulator.Port(),
-                             Within(
-                                 60s,
-                                 [&] {
-                                     if (++pumps == 3) abort = true;
-                                 },
-                                 &abort),
-                             &why));
+    const PumpEvents cancelOnThirdPump = [&] { abort = ++pumps >= 3; };
+    EXPECT_FALSE(
+        c.ConnectTo("slow.example", emulator.Port(), Within(60s, cancelOnThirdPump, &abort), &why));
     EXPECT_EQ(why, SocketFailure::Cancelled);
     EXPECT_EQ(pumps, 3);
     EXPECT_EQ(c.Socket(), -1);
