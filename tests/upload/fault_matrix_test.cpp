@@ -232,7 +232,6 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NeverCloseAfterAnswer", M::NeverClose},
         FaultCase{"AnswerThenReset", M::None, 0, Special::AnswerThenReset},
         FaultCase{"SlowDrip", M::SlowDrip},
-        FaultCase{"SlowRead", M::SlowRead, 0, Special::None, 2u << 20},
         FaultCase{"OversizeAnswer", M::OverCap},
         FaultCase{"NeverCloseSilent", M::NeverCloseSilent, kReasonTimeout},
         FaultCase{"DripPastTimeout", M::None, kReasonTimeout, Special::DripPastTimeout},

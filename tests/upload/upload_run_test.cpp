@@ -159,8 +159,6 @@ TEST_F(UploadRunTest, UnusualNamesArriveWholeAndCannotBreakTheRequest) {
     struct Case {
         std::string name, logged, sent;  // sent in the host's code page where it fits
     } cases[] = {
-        {"with blanks .jpg", "with blanks .jpg", "with blanks .jpg"},
-        {"B\xC3\xA4ume \xC3\xBC.jpg", "B\xC3\xA4ume \xC3\xBC.jpg", "B\xE4ume \xFC.jpg"},
         {"caf\xE9.jpg", "caf\xE9.jpg", "caf\xE9.jpg"},
         // A line break or quote would end the part's header line or its quoted value early:
         // they go out escaped as browsers send them, and the log writes them out.
