@@ -91,37 +91,19 @@ class UpdateCheckTest : public QObject {
     void silentServerIsGivenUpOnAfterTheTimeOut();
 };
 
+// Which answers offer an update is the core's table; here the window's request and the status
+// it hands on.
 void UpdateCheckTest::onlyAnotherPlainVersionIsOffered() {
-    struct Row {
-        QByteArray response;
-        int asked;
-    };
-    const std::vector<Row> rows = {
-        {Http("200 OK", "V1.01.0010"), 0},
-        {Http("200 OK", "V1.02.0000"), 1},
-        {Http("200 OK", "V1.01.0010\r\n"), 0},  // a saved line end makes no new version
-        {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"), 0},
-        {Http("404 Not Found", "Not Found"), 0},
-        {Http("500 Internal Server Error", "oops"), 0},
-        {Http("200 OK", ""), 0},
-        {Http("200 OK", QByteArray(100000, 'V')), 0},
-        {QByteArray("garbage"), 0},
-        {QByteArray(), 0},
-    };
-    for (const Row& row : rows) {
-        VersionServer server(row.response);
+    for (const auto& [response, asked] : {std::pair{Http("200 OK", "V1.02.0000"), 1},
+                                          std::pair{Http("404 Not Found", "V1.02.0000"), 0}}) {
+        VersionServer server(response);
         Check check(false);  // a declined offer goes on with start-up
         QCOMPARE(check.Run(server.Url("/lumar/version.txt")), UpdateCheckOutcome::Continue);
-        QVERIFY2(int(check.question.shown.size()) == row.asked, row.response.left(40).constData());
-        QVERIFY(check.opened.isEmpty());
-        QVERIFY(server.connections >= 1);  // Qt may open a spare connection or retry once
-        if (&row == &rows.front()) {
-            const QString request = QString::fromLatin1(server.request).toLower();
-            QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"),
-                     qPrintable(request));
-            QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
-            QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
-        }
+        QCOMPARE(int(check.question.shown.size()), asked);
+        const QString request = QString::fromLatin1(server.request).toLower();
+        QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
+        QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
+        QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
     }
 }
 
