@@ -128,14 +128,8 @@ void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
     // No download page to offer: the check is off as well.
     QCOMPARE(check.Run(server.Url(), kUpdateTimeoutMs, ""), UpdateCheckOutcome::Continue);
     QCOMPARE(server.connections, 0);
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
-    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)),
-             UpdateCheckOutcome::Continue);
+    // Nothing listens on port 1 of the loopback.
+    QCOMPARE(check.Run("http://127.0.0.1:1/version.txt"), UpdateCheckOutcome::Continue);
     QVERIFY(check.question.shown.empty());
 }
 
