@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
@@ -31,20 +32,14 @@ TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
                                       "[Posting]\r\nCode=5\r\nSplitSize=99999999999999999999\r\n"
                                       "Split=1\r\n[VBCode]\r\nColor=39\r\nFont=21\r\n"
                                       "[Stat]\r\nFiles=drei\r\nSize=-5\r\n");
-    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 120);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Preview), 1);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Anbieter), 0);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Center), 1);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Form), 1);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Code), 0);
-    EXPECT_EQ(ReadIntSetting(ini, keys::SplitSize), 20);
-    EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles), 0);
-    EXPECT_EQ(ReadCountSetting(ini, keys::StatSize), 0);
-    // Values in range are taken as they are, the boundaries included.
-    EXPECT_EQ(ReadIntSetting(ini, keys::Werbung), 0);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Split), 1);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Color), 39);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Font), 0);
+    // Werbung, Split and Color are in range, the boundaries included, and taken as they are.
+    const SettingKey* ints[] = {&keys::Timeout, &keys::Preview, &keys::Anbieter,  &keys::Center,
+                                &keys::Form,    &keys::Code,    &keys::SplitSize, &keys::Werbung,
+                                &keys::Split,   &keys::Color,   &keys::Font};
+    std::vector<int> read;
+    for (const SettingKey* key : ints) read.push_back(ReadIntSetting(ini, *key));
+    EXPECT_EQ(read, (std::vector<int>{120, 1, 0, 1, 1, 0, 20, 0, 1, 39, 0}));
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles) + ReadCountSetting(ini, keys::StatSize), 0);
 }
 
 TEST(SettingKeys, HosterAboveTheTableAndTheSoundFolderSpelling) {

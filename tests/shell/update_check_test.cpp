@@ -7,14 +7,14 @@
 namespace lumar {
 namespace {
 
-// Same version, newer version, trailing line break, HTML and error pages are driven through a
-// real server in the window's update-check test; these are the remaining edges of the rule.
 TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
-    for (const char* offered : {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
+    for (const char* offered :
+         {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
         EXPECT_TRUE(ShouldOfferUpdate(offered)) << offered;
     for (const char* same : {"V1.01.0010\r\n", "V1.01.0010\n", "V1.01.0010 \t\r\n", "\r\n"})
         EXPECT_FALSE(ShouldOfferUpdate(same)) << same;
-    EXPECT_FALSE(ShouldOfferUpdate("V1.02.0000 <br>"));
+    for (const char* page : {"V1.02.0000 <br>", "<html><body>Wartungsarbeiten</body></html>", ""})
+        EXPECT_FALSE(ShouldOfferUpdate(page)) << page;
     EXPECT_TRUE(ShouldOfferUpdate("V2", "V1"));
     EXPECT_FALSE(ShouldOfferUpdate("V1", "V1"));
 
@@ -22,7 +22,8 @@ TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
     EXPECT_EQ(UpdateVersionText("1.x"), "V1.00.0000");
 
     EXPECT_EQ(VersionDocumentText(200, "V1.01.0011"), "V1.01.0011");
-    for (int status : {0, 301}) EXPECT_EQ(VersionDocumentText(status, "Moved"), "") << status;
+    for (int status : {0, 301, 404, 500})
+        EXPECT_EQ(VersionDocumentText(status, "Moved"), "") << status;
     const std::string largest(kMaxVersionDocumentBytes, 'V');
     EXPECT_EQ(VersionDocumentText(200, largest), largest);
     EXPECT_EQ(VersionDocumentText(200, largest + "V"), "");

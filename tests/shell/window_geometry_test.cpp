@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace lumar {
 namespace {
 
@@ -34,18 +36,17 @@ TEST(WindowGeometry, WindowLargerThanTheScreenKeepsItsTopLeftVisible) {
 TEST(WindowGeometry, DragMovesByTheMouseTravelAndSnapsEachAxis) {
     const TwipPoint screen{kScreenW, kScreenH};
     const TwipPoint window{kWindowWidthTwips, kWindowHeightTwips};
+    const auto drag = [&](TwipPoint from, TwipPoint mouse, TwipPoint pressed) {
+        const TwipPoint to = DragWindowTo(from, mouse, pressed, screen, window);
+        return std::pair(to.x, to.y);
+    };
     // Pressed at (300, 150) inside the window, mouse now at (450, 90): travel (150, -60).
-    TwipPoint to = DragWindowTo({3000, 3000}, {450, 90}, {300, 150}, screen, window);
-    EXPECT_EQ(to.x, 3150);
-    EXPECT_EQ(to.y, 2940);
+    EXPECT_EQ(drag({3000, 3000}, {450, 90}, {300, 150}), std::pair(3150LL, 2940LL));
     // Left edge would land at 200: snaps to 0; top stays.
-    to = DragWindowTo({500, 3000}, {0, 150}, {300, 150}, screen, window);
-    EXPECT_EQ(to.x, 0);
-    EXPECT_EQ(to.y, 3000);
+    EXPECT_EQ(drag({500, 3000}, {0, 150}, {300, 150}), std::pair(0LL, 3000LL));
     // Dragged past the bottom-right corner: flush with both far edges.
-    to = DragWindowTo({kScreenW - kWindowWidthTwips, 3000}, {9000, 9000}, {0, 0}, screen, window);
-    EXPECT_EQ(to.x, kScreenW - kWindowWidthTwips);
-    EXPECT_EQ(to.y, kScreenH - kWindowHeightTwips);
+    EXPECT_EQ(drag({kScreenW - kWindowWidthTwips, 3000}, {9000, 9000}, {0, 0}),
+              std::pair(kScreenW - kWindowWidthTwips, kScreenH - kWindowHeightTwips));
 }
 
 TEST(WindowGeometry, VersionLabelAppendsTheRevision) {

@@ -45,10 +45,8 @@ void CaptionsTest::tableHeadersAndMissingControls() {
     QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("Bildname"));
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("Pfad des Bildes"));
 
-    QVERIFY(!ApplyCaption(&window, "lvBilder#0", "x"));
-    QVERIFY(!ApplyCaption(&window, "lvBilder#x", "x"));
-    QVERIFY(!ApplyCaption(&window, "lvBilder#3", "x"));
-    QVERIFY(!ApplyCaption(&window, "nothing#1", "x"));
+    for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
+        QVERIFY2(!ApplyCaption(&window, target, "x"), target);
     QVERIFY(!ApplyCaption(nullptr, "ckBilder", "x"));
     QCOMPARE(ApplyCaptions(&window, "NoSuchSection", dir.file("none.ini")), 0);
 

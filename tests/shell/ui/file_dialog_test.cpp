@@ -55,15 +55,8 @@ class FileDialogTest : public QObject {
         QVERIFY(!dialog.ShowSave());
         QCOMPARE(dialog.Filename(), std::string("/old/name.vbc"));
         QCOMPARE(dialog.FilterIndex(), 2);
-
         dialog.SetCancelError(true);
-        try {
-            dialog.ShowOpen();
-            QFAIL("no error on cancel");
-        } catch (const FileDialogCancelled& e) {
-            QCOMPARE(std::string(e.what()), std::string("User selected cancel."));
-            QVERIFY(e.Source().ends_with(".cFileDialog"));
-        }
+        QVERIFY_THROWS_EXCEPTION(FileDialogCancelled, dialog.ShowOpen());
     }
 
     void multiSelectionGivesTheFormatTheListReads() {
@@ -79,19 +72,17 @@ class FileDialogTest : public QObject {
         QCOMPARE(asked.initialFolder, QStringLiteral("/home/u/Bilder"));
         QCOMPARE(asked.nameFilters, QStringList{"JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"});
 
-        // One file in a multi-selection dialog: its full path.
-        dialog = Answering(Accepted({"/home/u/Bilder/a.jpg"}));
-        dialog.setFlags(kAllowMultiSelect);
-        QVERIFY(dialog.ShowOpen());
-        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(),
-                 std::vector<std::string>{"/home/u/Bilder/a.jpg"});
-
-        // Files from two folders still come back whole.
-        dialog = Answering(Accepted({"/a/x.jpg", "/b/y.jpg"}));
-        dialog.setFlags(kAllowMultiSelect);
-        QVERIFY(dialog.ShowOpen());
-        QCOMPARE(ParseMultiFileName(dialog.Filename()).FullPaths(),
-                 (std::vector<std::string>{"/a/x.jpg", "/b/y.jpg"}));
+        // One file, and files from two folders, still come back whole.
+        for (const QStringList& files :
+             {QStringList{"/h/a.jpg"}, QStringList{"/a/x.jpg", "/b/y.jpg"}}) {
+            dialog = Answering(Accepted(files));
+            dialog.setFlags(kAllowMultiSelect);
+            QVERIFY(dialog.ShowOpen());
+            QStringList paths;
+            for (const std::string& path : ParseMultiFileName(dialog.Filename()).FullPaths())
+                paths << QString::fromStdString(path);
+            QCOMPARE(paths, files);
+        }
     }
 
     void saveReportsPathAndChosenFilter() {

@@ -19,39 +19,37 @@ extern "C" const char* __lsan_default_suppressions() {
 
 namespace {
 
-void PutLE(std::string& out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-// A short mono 16-bit PCM tone.
+// A short mono 16-bit PCM tone at 8 kHz.
 std::string MakeWav(double seconds) {
-    const uint32_t rate = 8000;
-    const uint32_t samples = static_cast<uint32_t>(rate * seconds);
     std::string data;
-    for (uint32_t i = 0; i < samples; ++i)
-        PutLE(data, static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3))), 2);
-    std::string wav = "RIFF";
-    PutLE(wav, 36 + static_cast<uint32_t>(data.size()), 4);
+    for (int i = 0; i < int(8000 * seconds); ++i) {
+        const auto sample = static_cast<uint16_t>(static_cast<int16_t>(8000 * std::sin(i * 0.3)));
+        data += {char(sample & 0xFF), char(sample >> 8)};
+    }
+    std::string wav;
+    const auto put = [&wav](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) wav.push_back(char((value >> (8 * i)) & 0xFF));
+    };
+    wav += "RIFF";
+    put(36 + uint32_t(data.size()), 4);
     wav += "WAVEfmt ";
-    PutLE(wav, 16, 4);
-    PutLE(wav, 1, 2);         // PCM
-    PutLE(wav, 1, 2);         // mono
-    PutLE(wav, rate, 4);
-    PutLE(wav, rate * 2, 4);  // bytes per second
-    PutLE(wav, 2, 2);         // block align
-    PutLE(wav, 16, 2);        // bits per sample
+    for (const auto& [value, bytes] :
+         {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {8000u, 4}, {16000u, 4}, {2u, 2}, {16u, 2}})
+        put(value, bytes);
     wav += "data";
-    PutLE(wav, static_cast<uint32_t>(data.size()), 4);
+    put(uint32_t(data.size()), 4);
     return wav + data;
 }
 
-QUrl FileUrl(const std::string& path) { return QUrl::fromLocalFile(ToQ(path)); }
+QUrl FileUrl(const std::string& path) {
+    return QUrl::fromLocalFile(ToQ(path));
+}
 
 }  // namespace
 
 class SoundTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void oneSoundAtATimeAndBadFilesAreSilent();
     void playAndStopSurviveWithoutAnOutput();
     void programPlayerIsOneObject();
@@ -66,7 +64,7 @@ void SoundTest::oneSoundAtATimeAndBadFilesAreSilent() {
     const std::string first = dir.write("My Sounds/after upload/ding dong.wav", MakeWav(2));
     const std::string second = dir.write("b.wav", MakeWav(2));
     MediaSoundPlayer player;
-    player.StopSound();  // harmless when nothing is open
+    player.StopSound();                                    // harmless when nothing is open
     QVERIFY(!player.PlaySoundFile(dir.file("none.wav")));  // nothing ever started yet
     QVERIFY(player.OpenFile().isEmpty());
     QCOMPARE(player.PlaySoundFile(first), output);  // a path with blanks

@@ -91,37 +91,19 @@ class UpdateCheckTest : public QObject {
     void silentServerIsGivenUpOnAfterTheTimeOut();
 };
 
+// Which answers offer an update is the core's table; here the window's request and the status
+// it hands on.
 void UpdateCheckTest::onlyAnotherPlainVersionIsOffered() {
-    struct Row {
-        QByteArray response;
-        int asked;
-    };
-    const std::vector<Row> rows = {
-        {Http("200 OK", "V1.01.0010"), 0},
-        {Http("200 OK", "V1.02.0000"), 1},
-        {Http("200 OK", "V1.01.0010\r\n"), 0},  // a saved line end makes no new version
-        {Http("200 OK", "<html><body>Wartungsarbeiten</body></html>"), 0},
-        {Http("404 Not Found", "Not Found"), 0},
-        {Http("500 Internal Server Error", "oops"), 0},
-        {Http("200 OK", ""), 0},
-        {Http("200 OK", QByteArray(100000, 'V')), 0},
-        {QByteArray("garbage"), 0},
-        {QByteArray(), 0},
-    };
-    for (const Row& row : rows) {
-        VersionServer server(row.response);
+    for (const auto& [response, asked] : {std::pair{Http("200 OK", "V1.02.0000"), 1},
+                                          std::pair{Http("404 Not Found", "V1.02.0000"), 0}}) {
+        VersionServer server(response);
         Check check(false);  // a declined offer goes on with start-up
         QCOMPARE(check.Run(server.Url("/lumar/version.txt")), UpdateCheckOutcome::Continue);
-        QVERIFY2(int(check.question.shown.size()) == row.asked, row.response.left(40).constData());
-        QVERIFY(check.opened.isEmpty());
-        QVERIFY(server.connections >= 1);  // Qt may open a spare connection or retry once
-        if (&row == &rows.front()) {
-            const QString request = QString::fromLatin1(server.request).toLower();
-            QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"),
-                     qPrintable(request));
-            QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
-            QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
-        }
+        QCOMPARE(int(check.question.shown.size()), asked);
+        const QString request = QString::fromLatin1(server.request).toLower();
+        QVERIFY2(request.startsWith("get /lumar/version.txt http/1.1\r\n"), qPrintable(request));
+        QVERIFY(request.contains("\r\nuser-agent: rambleton\r\n"));
+        QVERIFY(request.contains("\r\ncache-control: no-cache\r\n"));
     }
 }
 
@@ -146,14 +128,8 @@ void UpdateCheckTest::noAddressOrNoServerContinuesSilently() {
     // No download page to offer: the check is off as well.
     QCOMPARE(check.Run(server.Url(), kUpdateTimeoutMs, ""), UpdateCheckOutcome::Continue);
     QCOMPARE(server.connections, 0);
-    quint16 port = 0;
-    {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
-    }
-    QCOMPARE(check.Run(QString("http://127.0.0.1:%1/version.txt").arg(port)),
-             UpdateCheckOutcome::Continue);
+    // Nothing listens on port 1 of the loopback.
+    QCOMPARE(check.Run("http://127.0.0.1:1/version.txt"), UpdateCheckOutcome::Continue);
     QVERIFY(check.question.shown.empty());
 }
 
