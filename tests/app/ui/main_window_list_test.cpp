@@ -45,14 +45,10 @@ class MainWindowListTest : public QObject {
         return Button(2)->isEnabled();
     }
 
-    // Adds JPEG files named <name>.jpg by dropping them, in order.
     void Drop(const QStringList& names) {
-        QStringList paths;
-        for (const QString& n : names) {
-            paths << QString::fromStdString(f_->dir.file("pics/" + n.toStdString() + ".jpg"));
-            test::WriteJpeg(paths.back().toStdString(), 64, 48);
-        }
-        w_->listPanel()->AddDroppedPaths(paths);
+        QStringList files;
+        for (const QString& name : names) files << name + ".jpg";
+        f_->DropJpegs(*w_, files);
     }
     QStringList Texts() {
         QStringList out;

@@ -13,14 +13,12 @@
 #include <QTest>
 #include <QUrl>
 
-#include "imagelist/ui/image_list_panel.h"
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
 #include "shell/settings_store.h"
 #include "shell/ui/desktop_services.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/settings_warning.h"
-#include "support/jpeg_maker.h"
 
 using namespace lumar;
 
@@ -32,13 +30,10 @@ class QSystemTrayIconSys : public QWidget {
 
 namespace {
 
-template <typename T = QWidget>
-T* Find(QWidget* window, const char* name) {
-    T* widget = window->findChild<T*>(name);
-    if (!widget) qFatal("no control %s", name);
-    return widget;
-}
-QString Text(QWidget* window, const char* name) {
+using test::Click;
+using test::Find;
+
+QString Text(QWidget* window, const QString& name) {
     return Find<QLabel>(window, name)->text();
 }
 
@@ -49,7 +44,7 @@ QString Caption(QWidget* window, const QString& target) {
             ->model()
             ->headerData(target.mid(9).toInt() - 1, Qt::Horizontal)
             .toString();
-    QWidget* w = Find(window, qPrintable(target));
+    QWidget* w = Find(window, target);
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
     if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
@@ -97,7 +92,7 @@ class MainWindowTest : public QObject {
                  QStringList({" Status: Bereit", "Bilder:", "Upload: 0 - Size: 0,00 MB"}));
         // Empty list: only the two add buttons work.
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(Find(w.get(), qPrintable(QString("cmBilder_%1").arg(i)))->isEnabled(), i < 2);
+            QCOMPARE(Find(w.get(), QString("cmBilder_%1").arg(i))->isEnabled(), i < 2);
         QCOMPARE(Text(w.get(), "lbSize"), QString("1536kB"));
         // The list panel shows; the upload and code panels wait in the same place.
         for (const char* panel : {"pBilder", "picTransfer", "picCode"}) {
@@ -154,8 +149,7 @@ class MainWindowTest : public QObject {
         auto w = f.Start();
         Find<QComboBox>(w.get(), "cbHoster")->setCurrentIndex(4);
         QCOMPARE(Text(w.get(), "lbURL"), QString::fromStdString(w->Hosters().Row(5).HomeUrl));
-        for (const char* link : {"lbURL", "Spende", "Image1"})
-            QTest::mouseClick(Find(w.get(), link), Qt::LeftButton);
+        for (const char* link : {"lbURL", "Spende", "Image1"}) Click(w.get(), link);
         QCOMPARE(opened, QStringList({QUrl::fromUserInput(Text(w.get(), "lbURL")).toString(),
                                       "http://lumar.example/give", "http://lumar.example/forum"}));
         // A build without the project's addresses shows neither link.
@@ -164,7 +158,7 @@ class MainWindowTest : public QObject {
         auto plain = bare.Start();
         plain->show();
         QVERIFY(!Find(plain.get(), "Spende")->isVisible());
-        QTest::mouseClick(Find(plain.get(), "Image1"), Qt::LeftButton);
+        Click(plain.get(), "Image1");
         QCOMPARE(opened.size(), 3);
     }
 
@@ -173,7 +167,7 @@ class MainWindowTest : public QObject {
         auto w = f.Start();
         Find<QComboBox>(w.get(), "cbHoster")->setCurrentIndex(3);
         const std::string before = f.dir.read("Lumar.ini");
-        QTest::mouseClick(Find(w.get(), "imWin_1"), Qt::LeftButton);
+        Click(w.get(), "imWin_1");
         QVERIFY(w->Quitting() && !w->isVisible());
         QCOMPARE(f.dir.read("Lumar.ini"), SetValueInText(before, "Bilder", "Anbieter", "3"));
     }
@@ -183,7 +177,7 @@ class MainWindowTest : public QObject {
         f.hooks.trayAvailable = [] { return true; };
         auto w = f.Start();
         w->show();
-        QTest::mouseClick(Find(w.get(), "imWin_0"), Qt::LeftButton);
+        Click(w.get(), "imWin_0");
         QVERIFY(w->InTray() && !w->isVisible());
         w->OnTrayActivated(QSystemTrayIcon::Trigger);  // a single click does nothing
         w->OnTrayActivated(QSystemTrayIcon::Context);
@@ -192,7 +186,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w->isVisible() && !w->InTray());
         // What an XEmbed notification area delivers for a right double click: one context
         // activation for the first press, then the double click on the icon's widget only.
-        QTest::mouseClick(Find(w.get(), "imWin_0"), Qt::LeftButton);
+        Click(w.get(), "imWin_0");
         QSystemTrayIconSys icon;
         w->OnTrayActivated(QSystemTrayIcon::Context);
         QTest::mouseDClick(&icon, Qt::LeftButton);  // the left one comes as its own activation
@@ -204,7 +198,7 @@ class MainWindowTest : public QObject {
         auto plain = noTray.Start();
         plain->show();
         QVERIFY(QTest::qWaitForWindowExposed(plain.get()));
-        QTest::mouseClick(Find(plain.get(), "imWin_0"), Qt::LeftButton);
+        Click(plain.get(), "imWin_0");
         QVERIFY(!plain->InTray() && plain->isMinimized());
     }
 
@@ -227,9 +221,7 @@ class MainWindowTest : public QObject {
     void previewDoubleClickFallsBackToTheOpenWithChooser() {
         test::WindowFixture f;
         auto w = f.Start();
-        const QString path = QString::fromStdString(f.dir.file("pics/a.jpg"));
-        test::WriteJpeg(path.toStdString(), 64, 48);
-        w->listPanel()->AddDroppedPaths({path});
+        const QString path = f.DropJpegs(*w, {"a.jpg"}).first();
         QStringList chosen;
         ui::SetOpenWithChooser([&chosen](const QString& p) { chosen << p; });
         desktopHasAProgram = false;

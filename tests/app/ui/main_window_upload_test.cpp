@@ -5,19 +5,15 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 
 #include "hoster_emulator/hoster_emulator.h"
-#include "imagelist/ui/image_list_panel.h"
 #include "main_window_fakes.h"
 #include "shell/settings_store.h"
-#include "support/jpeg_maker.h"
 #include "upload/ui/upload_panel.h"
 
 using namespace lumar;
@@ -29,41 +25,18 @@ class MainWindowUploadTest : public QObject {
     tools::HosterEmulator* emulator_ = nullptr;
     std::unique_ptr<ui::MainWindow> w_;
 
-    template <typename T>
+    template <typename T = QWidget>
     T* Find(const char* name) {
-        T* widget = w_->findChild<T*>(name);
-        if (!widget) qFatal("no control %s", name);
-        return widget;
+        return test::Find<T>(w_.get(), name);
     }
-    bool Showing(const char* name) { return Find<QWidget>(name)->isVisibleTo(w_.get()); }
+    bool Showing(const char* name) { return Find(name)->isVisibleTo(w_.get()); }
     // A window on the emulator's hosters with the images a.jpg and b.jpg in its list.
     void StartWithTwoImages(const std::string& extraIni = "") {
         f_->dir.write("hosters.ini", emulator_->HostersIni());
         f_->dir.write("Lumar.ini", "[Bilder]\r\nTimeout=10\r\n" + extraIni);
         w_ = f_->Start();
         w_->show();
-        QStringList paths;
-        for (const char* n : {"a.jpg", "b.jpg"}) {
-            paths << QString::fromStdString(f_->dir.file(std::string("pics/") + n));
-            test::WriteJpeg(paths.back().toStdString(), 120, 80);
-        }
-        w_->listPanel()->AddDroppedPaths(paths);
-    }
-    // Clicks cmUpload and runs `action` once the run waits for the host's first answer;
-    // returns when the run is over.
-    void UploadWhileWaitingForTheFirstAnswer(const std::function<void()>& action) {
-        emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, this, [this, &poll, &action] {
-            if (w_->UploadRunning() && emulator_->ConnectionCount() >= 1) {
-                poll.stop();
-                action();
-            }
-        });
-        poll.start(50);
-        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
-        QVERIFY(!w_->UploadRunning());
-        QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
+        f_->DropJpegs(*w_, {"a.jpg", "b.jpg"});
     }
     // Saves a picture of the window for the documentation when LUMAR_SCREENSHOT_DIR is set.
     void Screenshot(const char* name) {
@@ -94,7 +67,7 @@ class MainWindowUploadTest : public QObject {
         w_->List().SelectOnly(2);
         w_->listPanel()->Command(5);            // a break between the two images
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
-        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        test::Click(w_.get(), "cmUpload");
         QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
         QVERIFY(Showing("picCode") && !Showing("picTransfer") && !Showing("pBilder"));
         QVERIFY(f_->dialogs->shown.empty());
@@ -115,44 +88,53 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(w_->StatusPanelText(3), QString("Upload: 12 - Size: 1,50 MB"));
 
         // "Schliessen" brings the list back (the code panel's own test checks what it stores).
-        QTest::mouseClick(Find<QPushButton>("cmCode_2"), Qt::LeftButton);
+        test::Click(w_.get(), "cmCode_2");
         QVERIFY(Showing("pBilder") && !Showing("picCode"));
     }
 
     void failedImagesStayCheckedAndAreReportedOnceAtTheEnd() {
         emulator_->SetMisbehaviour(tools::Misbehaviour::NoMarkers);
         StartWithTwoImages();
-        QTest::mouseClick(Find<QPushButton>("cmUpload"), Qt::LeftButton);
+        test::Click(w_.get(), "cmUpload");
         QVERIFY(Showing("picCode"));
         QVERIFY(w_->List().Row(1).checked);
         QCOMPARE(f_->dialogs->Texts("inform").size(), 1);
         QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", "none"), std::string("none"));
     }
 
-    void cancelEndsTheRunAfterTheCurrentImage() {
+    void stoppingARunWhileTheHostIsSilent_data() {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("cancel") << "cmAbbruch";
+        QTest::newRow("quit") << "imWin_1";
+    }
+    // Cancel ends the run after the current image, which shows the code panel and its report;
+    // quitting ends it without further questions.
+    void stoppingARunWhileTheHostIsSilent() {
+        QFETCH(QString, control);
+        emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWithTwoImages();
         double kb = 0;
         for (int p = 1; p <= 2; ++p)
             kb += QLocale().toDouble(QString::fromStdString(w_->List().Row(p).kB).trimmed());
         QString remaining;
-        UploadWhileWaitingForTheFirstAnswer([this, &remaining] {
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, this, [&] {
+            if (!w_->UploadRunning() || emulator_->ConnectionCount() < 1) return;
+            poll.stop();
             Screenshot("upload-panel.png");
             remaining = Find<QLabel>("lbFTP_4")->text();
-            QTest::mouseClick(Find<QPushButton>("cmAbbruch"), Qt::LeftButton);
+            test::Click(w_.get(), control);
         });
+        poll.start(50);
+        test::Click(w_.get(), "cmUpload");
         QCOMPARE(remaining, QLocale().toString(kb, 'f', 1) + " KB");
+        QVERIFY(!w_->UploadRunning());
+        QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
         QVERIFY(w_->List().Row(1).checked && w_->List().Row(2).checked);
-        QVERIFY(Showing("picCode"));
-        QCOMPARE(f_->dialogs->shown.size(), size_t(1));
-    }
-
-    void quittingDuringARunEndsItWithoutFurtherQuestions() {
-        StartWithTwoImages();
-        UploadWhileWaitingForTheFirstAnswer(
-            [this] { QTest::mouseClick(Find<QLabel>("imWin_1"), Qt::LeftButton); });
-        QVERIFY(w_->Quitting() && !w_->isVisible());
-        QVERIFY(f_->dialogs->shown.empty());
-        QCOMPARE(ReadValue(f_->Settings(), "Bilder", "Anbieter", ""), std::string("0"));
+        const bool quit = control == "imWin_1";
+        QCOMPARE(w_->Quitting(), quit);
+        QCOMPARE(w_->isVisible(), !quit);
+        QCOMPARE(f_->dialogs->shown.size(), size_t(quit ? 0 : 1));
     }
 
     void progressBar_data() {
