@@ -19,6 +19,7 @@
 #include "shell/ui/desktop_services.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/settings_warning.h"
+#include "shell/window_geometry.h"
 
 using namespace lumar;
 
@@ -94,10 +95,11 @@ class MainWindowTest : public QObject {
         for (int i = 0; i < 6; ++i)
             QCOMPARE(Find(w.get(), QString("cmBilder_%1").arg(i))->isEnabled(), i < 2);
         QCOMPARE(Text(w.get(), "lbSize"), QString("1536kB"));
+        QCOMPARE(Text(w.get(), "lbAppVersion"),
+                 QString::fromStdString(AppVersionText(RevisionOf(LUMAR_VERSION))));
         // The list panel shows; the upload and code panels wait in the same place.
         for (const char* panel : {"pBilder", "picTransfer", "picCode"}) {
-            QCOMPARE(Find(w.get(), panel)->isVisibleTo(w.get()),
-                     panel[0] == 'p' && panel[1] == 'B');
+            QCOMPARE(Find(w.get(), panel)->isVisibleTo(w.get()), QString(panel) == "pBilder");
             QCOMPARE(Find(w.get(), panel)->pos(), QPoint(8, 56));
         }
     }
@@ -184,6 +186,9 @@ class MainWindowTest : public QObject {
         QVERIFY(!w->isVisible());
         w->OnTrayActivated(QSystemTrayIcon::Context);  // the second makes a double click
         QVERIFY(w->isVisible() && !w->InTray());
+        Click(w.get(), "imWin_0");
+        w->OnTrayActivated(QSystemTrayIcon::DoubleClick);
+        QVERIFY(w->isVisible());
         // What an XEmbed notification area delivers for a right double click: one context
         // activation for the first press, then the double click on the icon's widget only.
         Click(w.get(), "imWin_0");
