@@ -62,6 +62,7 @@ class MainWindowListTest : public QObject {
     void init() {
         f_ = new test::WindowFixture;
         edits_.clear();
+        placement_ = TextBlockPlacement::Before;
         f_->hooks.browseFolder = [this](QWidget*) {
             AddImageFolder(w_->List(), f_->dir.file("tree"), true);
         };
@@ -101,16 +102,22 @@ class MainWindowListTest : public QObject {
         QVERIFY(!ListButtonsOn());
 
         f_->DropJpegs(*w_, {"a.jpg"});
+        placement_ = TextBlockPlacement::After;
+        Click(4);
         f_->dialogs->answers = {false};
         Click(2);
         QCOMPARE(f_->dialogs->shown.back().preset,
                  ui::Dialogs::Button::No);  // Enter keeps the list
-        QCOMPARE(List().Count(), 1);
+        QCOMPARE(List().Count(), 2);
         f_->dialogs->answers = {true};
         Click(2);
         QCOMPARE(View()->model()->rowCount(), 0);
         QCOMPARE(w_->StatusPanelText(2), QString("Bilder: 0 - Uploadgrösse: 0,00 MB"));
         QVERIFY(Preview()->IsEmpty() && !ListButtonsOn());
+        // The blocks outlive the list: a new one does not take an old one's number.
+        f_->DropJpegs(*w_, {"a.jpg"});
+        Click(4);
+        QVERIFY(Texts().contains("*VBCode_2*"));
     }
 
     void addCommandsRefreshTheWindowAndRememberTheFolder() {
@@ -127,6 +134,12 @@ class MainWindowListTest : public QObject {
         Click(0);
         QCOMPARE(Texts(), (QStringList{"a.jpg", "b.jpg", "c.jpg"}));
         QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""), f_->dir.file("pics"));
+        WriteValue(f_->Settings(), "Verzeichnis", "LastAddDir", "/elsewhere");
+        f_->dialogs->file.clear();  // cancelled: no rows, no folder written
+        Click(0);
+        QCOMPARE(List().Count(), 3);
+        QCOMPARE(ReadValue(f_->Settings(), "Verzeichnis", "LastAddDir", ""),
+                 std::string("/elsewhere"));
     }
 
     // Thousands of files may be chosen or dropped at once. The window keeps handling events
