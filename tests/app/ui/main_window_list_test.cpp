@@ -457,7 +457,7 @@ private slots:
     }
 
     void tenThousandRowsNeedNoWidgetPerRow() {
-        const int widgetsBefore = w_->findChildren<QWidget*>().size();
+        const qsizetype widgetsBefore = w_->findChildren<QWidget*>().size();
         std::vector<ImageEntry> rows(10000);
         for (size_t i = 0; i < rows.size(); ++i) {
             rows[i].text = "img" + std::to_string(i) + ".jpg";
