@@ -18,6 +18,7 @@
 #include "posting/ui/vbc_file_dialogs.h"
 #include "posting/vbc_file.h"
 #include "shell/language_table.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/message_boxes.h"
@@ -25,19 +26,6 @@
 
 namespace lumar::ui {
 namespace {
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    size_t start = 0;
-    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
-        out.append(text.substr(start, at - start));
-        out += to;
-        start = at + from.size();
-    }
-    out.append(text.substr(start));
-    return out;
-}
 
 void FillCombo(QComboBox* box, const std::vector<std::string>& entries, int selected) {
     box->clear();
