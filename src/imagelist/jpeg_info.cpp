@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "shell/file_io.h"
+
 namespace lumar {
 
 namespace {
@@ -133,16 +135,15 @@ JpegInfo ReadJpegInfo(const std::string& path) {
     struct stat st {};
     // Only regular files: opening a FIFO or a device could block or never end.
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return info;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return info;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) return info;
     struct stat opened {};
     // The path may have been replaced between the two looks.
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0) {
+    if (::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0) {
         info.FileSize = static_cast<std::int64_t>(opened.st_size);
-        FileSource source(fd);
+        FileSource source(fd.get());
         Walk(source, info);
     }
-    ::close(fd);
     return info;
 }
 

@@ -11,6 +11,8 @@
 #include <functional>
 #include <random>
 
+#include "shell/file_io.h"
+
 namespace lumar {
 namespace {
 
@@ -214,37 +216,27 @@ bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     buffer.clear();
     if (path.empty()) return false;
     // O_NONBLOCK: a FIFO in place of the image would otherwise wait for a writer forever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) return false;
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of
     // 2 GiB and more do not fit the request's counting.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL)
         return false;
-    }
     buffer.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+        const ssize_t n = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            ::close(fd);
             buffer.clear();
             return false;
         }
         if (n == 0) break;  // the file shrank meanwhile
         done += static_cast<size_t>(n);
     }
-    ::close(fd);
     buffer.resize(done);
     return done > 0;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::string bytes;
-    if (!ReadWholeFileInto(path, bytes)) return std::nullopt;
-    return bytes;
 }
 
 }  // namespace lumar

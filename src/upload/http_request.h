@@ -84,10 +84,8 @@ std::string GetFileExtension(const std::string& fileName);
 // The content type for the lower-cased extension; "text/plain" for any other.
 std::string GetMimeType(const std::string& fileName);
 
-// The whole file as bytes, or nullopt when it cannot be opened or read, is empty, or is
-// 2 GiB or larger.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-// The same into `buffer` (its capacity is reused); false, with `buffer` empty, on failure.
+// The whole file as bytes into `buffer` (its capacity is reused); false, with `buffer` empty,
+// when it cannot be opened or read, is empty, or is 2 GiB or larger.
 bool ReadWholeFileInto(const std::string& path, std::string& buffer);
 
 }  // namespace lumar
