@@ -82,6 +82,12 @@ private:
     bool failed_ = false;
 };
 
+// The markers the walk looks for.
+constexpr unsigned kStartOfImage = 0xFFD8;
+constexpr unsigned kEndOfImage = 0xFFD9;
+constexpr unsigned kStartOfScan = 0xFFDA;
+constexpr unsigned kStartOfFrameBaseline = 0xFFC0;  // the only frame whose size is read
+
 unsigned Word(const unsigned char* two) { return two[0] * 256u + two[1]; }
 
 template <class Source>
@@ -93,19 +99,19 @@ void Walk(Source& source, JpegInfo& info) {
         unsigned char two[2];
         source.Get(two, 2);
         const unsigned marker = Word(two);
-        if (marker == 0xFFD8) {
+        if (marker == kStartOfImage) {
             info.IsJpeg = true;
             continue;
         }
         // After the start of scan come compressed data, not markers: a chance FF C0 there
         // would give a made-up size.
-        if (marker == 0xFFD9 || marker == 0xFFDA) return;
+        if (marker == kEndOfImage || marker == kStartOfScan) return;
         source.Get(two, 2);
         const unsigned length = Word(two);
         // 0 ends the walk; 1 would give a body of -1 bytes, which no segment has.
         if (length < 2) return;
         const std::size_t bodyLength = length - 2;
-        if (marker == 0xFFC0) {
+        if (marker == kStartOfFrameBaseline) {
             // Precision, then lines and samples per line. A body too short to hold them gives
             // no size.
             if (bodyLength < 5) return;
