@@ -85,7 +85,6 @@ public:
     void SetCurrentRow(int position);
     // Makes `position` current and the only selected row (a plain click).
     void SelectOnly(int position);
-    bool IsSelected(int position) const;
     void SetSelected(int position, bool selected);
     void SelectAll();
     void ClearSelection();

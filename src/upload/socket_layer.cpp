@@ -19,8 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool g_socketStarted = false;
-
 // Milliseconds of the next slice: at most one slice, never past the deadline.
 int SliceMs(const WaitControl& control) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(control.deadline - Clock::now());
@@ -60,15 +58,6 @@ void ReserveStandardDescriptors() {
     }
 }
 
-bool StartWinsock() {
-    g_socketStarted = true;
-    return g_socketStarted;
-}
-
-void EndBlocking() { g_socketStarted = false; }
-
-bool SocketStarted() { return g_socketStarted; }
-
 std::uint32_t GetHostAddress(const std::string& host) {
     if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host)) return *dotted;
     if (!IsHostName(host) || IsReservedInvalidName(host)) return kAddressNone;
@@ -87,10 +76,7 @@ int SetLinger(int socket, bool on, int seconds) {
 UploadConnection::~UploadConnection() { Close(); }
 
 void UploadConnection::Close() {
-    if (fd_ >= 0) {
-        CloseFd(fd_);
-        EndBlocking();
-    }
+    CloseFd(fd_);
     fd_ = -1;
     connectFailed_ = false;
 }
@@ -100,12 +86,10 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
     Close();
     auto fail = [&](SocketFailure reason, int fd) {
         CloseFd(fd);
-        EndBlocking();
         connectFailed_ = true;
         if (why) *why = reason;
         return false;
     };
-    StartWinsock();
     if (port == 0 || port == 0xFFFF) return fail(SocketFailure::ConnectFailed, -1);
     sockaddr_in address{};
     address.sin_family = AF_INET;
