@@ -4,7 +4,13 @@
 // the calling thread; the window stays alive because the run calls `pump` between the
 // slices of every wait. Everything the user sees goes out through an UploadObserver, so the
 // desktop window and lumar-cli share one run.
+//
+// Errors in this room: nothing throws. Each step names what went wrong with an enum
+// (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
+// logs it; a file a user wrote (hosters.ini, .sxcu) comes back with its problems as text
+// (empty when it was sound).
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <span>
