@@ -122,7 +122,12 @@ public:
     const std::string& TotalsProblem() const { return totalsProblem_; }
 
   private:
+    void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
+    void ReportFigures();
+    // The end of the run: the posting, the message about rows left, the sound, the window.
+    void Finish(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // Appends to the log with control characters written out.
     void Log(const std::string& text, bool lineEnd);
 
@@ -136,6 +141,8 @@ public:
     int remainingCount_ = 0;
     double remainingKB_ = 0;
     double speedKB_ = 0;
+    std::optional<long long> remainingSeconds_;  // unknown until an image gave a rate
+    std::chrono::steady_clock::time_point runStart_;
     int failedCount_ = 0;
     UploadTotals totals_;
     std::string totalsProblem_;
