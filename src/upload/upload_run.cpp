@@ -208,8 +208,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     const std::string path = row.FullPath();
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    CURL url;
-    url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
+    const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 
     // Read anew for every image, so a change in the options dialog applies to the next one.
@@ -238,7 +237,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
         return false;
     }
 
-    switch (prepared_->Prepare(hoster, path)) {
+    switch (prepared_->Prepare(hoster, url, path)) {
         case RequestProblem::None: break;
         case RequestProblem::FileUnreadable:
             Log(imageLine + failed(kReasonFileUnreadable), true);
