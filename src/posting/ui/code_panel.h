@@ -21,6 +21,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -84,6 +85,10 @@ signals:
 
 private:
     void BuildControls();
+    void BuildOptionsBox();
+    void BuildCodeBox();
+    QHBoxLayout* BuildButtons();
+    void ConnectControls();
     void Show(const PostingView& view);
     PostingTexts Texts() const;
     std::span<const ImageEntry> RowsView();
