@@ -10,8 +10,7 @@ build=${LUMAR_BENCH_BUILD:-$root/build-bench}
 counts=("$@")
 [ ${#counts[@]} -eq 0 ] && counts=(10000 20000)
 
-# GCC 12 gives a false -Wrestrict report on std::string code at -O3.
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Wno-restrict \
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target lumar-cli lumar_imagelist | grep -E 'error|FAILED' && exit 1
 cli=$build/bin/lumar-cli

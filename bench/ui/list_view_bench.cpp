@@ -48,7 +48,7 @@ struct Watched {
 double ThreadCpuMs() {
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
 Watched Watch(const std::function<void()>& work) {
@@ -59,7 +59,7 @@ Watched Watch(const std::function<void()>& work) {
     qint64 last = 0;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        result.longestBlockMs = std::max(result.longestBlockMs, (now - last) / 1e6);
+        result.longestBlockMs = std::max(result.longestBlockMs, static_cast<double>(now - last) / 1e6);
         last = now;
         ++result.turns;
     });
@@ -70,8 +70,8 @@ Watched Watch(const std::function<void()>& work) {
     QApplication::processEvents();  // the repaint that shows the result belongs to the work
     const qint64 end = clock.nsecsElapsed();
     ticker.stop();
-    result.longestBlockMs = std::max(result.longestBlockMs, (end - last) / 1e6);
-    result.totalMs = end / 1e6;
+    result.longestBlockMs = std::max(result.longestBlockMs, static_cast<double>(end - last) / 1e6);
+    result.totalMs = static_cast<double>(end) / 1e6;
     result.cpuMs = ThreadCpuMs() - cpuBefore;
     return result;
 }
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
             step.start();
             PressKey(w.view(), Qt::Key_Down);
             QApplication::processEvents();
-            longestStep = std::max(longestStep, step.nsecsElapsed() / 1e6);
+            longestStep = std::max(longestStep, static_cast<double>(step.nsecsElapsed()) / 1e6);
         }
     });
     std::printf("  %-44s %8.1f ms per step, longest step %5.1f ms (%d steps, %d pictures drawn)\n",
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
     appendWindow.panel->EnableListButtons();
     QApplication::processEvents();
     std::printf("  %-44s %8.1f ms (%.1f us/row)\n", "Append() one by one, events pumped after each:",
-                clock.nsecsElapsed() / 1e6, clock.nsecsElapsed() / 1e3 / rows);
+                static_cast<double>(clock.nsecsElapsed()) / 1e6, static_cast<double>(clock.nsecsElapsed()) / 1e3 / rows);
 
     const std::string remove = "rm -rf '" + folder + "'";
     return std::system(remove.c_str()) == 0 ? 0 : 1;

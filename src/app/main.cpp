@@ -16,7 +16,7 @@ namespace {
 
 // The value after `name` on the command line, or an empty text.
 QString ArgumentValue(const QStringList& args, const QString& name) {
-    const int at = args.indexOf(name);
+    const qsizetype at = args.indexOf(name);
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <iostream>
+#include <optional>
 
 #include "cli/cli_command.h"
 #include "cli/cli_scan_report.h"
@@ -89,76 +90,88 @@ private:
     int maximum_ = 0;
 };
 
-}  // namespace
-
-int RunUpload(const Args& args) {
-    const std::string settings = SettingsFile();
-    const HosterTable table = LoadHosters(HostersFile());
-    PrintHosterProblems(table);
-
+// What the command line asked for; a missing option is taken from Lumar.ini later.
+struct UploadArgs {
     std::optional<int> hoster;
     std::optional<bool> html, center;
     std::optional<long long> split, part, timeout;
     std::vector<std::string> paths;
+};
+
+// Reads the options and paths; on bad usage it names the problem and gives back nothing.
+std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& table) {
+    UploadArgs out;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         long long n = 0;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
-            if (row < 1) return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
-            hoster = row;
+            if (row < 1) {
+                UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+                return std::nullopt;
+            }
+            out.hoster = row;
         } else if (a == "--html") {
-            html = true;
+            out.html = true;
         } else if (a == "--center") {
-            center = true;
+            out.center = true;
         } else if (a == "--no-center") {
-            center = false;
+            out.center = false;
         } else if (a == "--split" && hasValue) {
-            if (!ParseCount(args[++i], 1, 32767, n)) return UsageError("--split takes a number of images from 1");
-            split = n;
+            if (!ParseCount(args[++i], 1, 32767, n)) {
+                UsageError("--split takes a number of images from 1");
+                return std::nullopt;
+            }
+            out.split = n;
         } else if (a == "--part" && hasValue) {
-            if (!ParseCount(args[++i], 1, 32767, n)) return UsageError("--part takes a part number from 1");
-            part = n;
+            if (!ParseCount(args[++i], 1, 32767, n)) {
+                UsageError("--part takes a part number from 1");
+                return std::nullopt;
+            }
+            out.part = n;
         } else if (a == "--timeout" && hasValue) {
-            if (!ParseCount(args[++i], 0, 2147483647, n)) return UsageError("--timeout takes seconds");
-            timeout = n;
+            if (!ParseCount(args[++i], 0, 2147483647, n)) {
+                UsageError("--timeout takes seconds");
+                return std::nullopt;
+            }
+            out.timeout = n;
         } else if (a == "--") {
-            paths.insert(paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            out.paths.insert(out.paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
         } else if (!a.empty() && a[0] == '-') {
-            return UsageError(kUploadUsage);
+            UsageError(kUploadUsage);
+            return std::nullopt;
         } else {
-            paths.push_back(a);
+            out.paths.push_back(a);
         }
     }
-    if (paths.empty()) return UsageError(kUploadUsage);
-    if (part && !split && ReadIntSetting(settings, keys::Split) != 1) return UsageError("--part needs --split");
+    if (out.paths.empty()) {
+        UsageError(kUploadUsage);
+        return std::nullopt;
+    }
+    return out;
+}
 
-    // What the window would take from its controls comes from Lumar.ini; nothing is written.
-    if (!hoster) hoster = std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count());
+// What the window would take from its controls comes from Lumar.ini; nothing is written.
+PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& settings) {
     PostingOptions posting;
-    posting.html = html.value_or(ReadIntSetting(settings, keys::Code) == 1);
-    posting.center = center.value_or(ReadIntSetting(settings, keys::Center) == 1);
-    posting.split = split ? true : ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSizeText = std::to_string(split ? *split : ReadIntSetting(settings, keys::SplitSize));
-    posting.selectedPart = part ? static_cast<int>(*part - 1) : 0;
+    posting.html = args.html.value_or(ReadIntSetting(settings, keys::Code) == 1);
+    posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
+    posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
+    posting.splitSizeText = std::to_string(args.split ? *args.split : ReadIntSetting(settings, keys::SplitSize));
+    posting.selectedPart = args.part ? static_cast<int>(*args.part - 1) : 0;
+    return posting;
+}
 
-    const UiStrings strings = LoadUiStrings(LanguageFile(), "");
-    PostingTexts texts;
-    texts.partLabel = strings.Get(kStrPostingPart);
-    texts.advertising = strings.Get(kStrAdvertising);
-
-    ImageList list;
-    std::vector<std::string> absolute;
-    for (const std::string& p : paths) absolute.push_back(AbsolutePath(p));
-    // As a drop would add them, except that a file named on the command line which is no
-    // readable JPEG is named on stderr and makes the exit code 1: a script must not take a
-    // skipped image for an uploaded one. Files inside folders are chosen by the scan as usual.
-    bool skipped = false;
+// Adds the paths as a drop would, except that a file named on the command line which is no
+// readable JPEG is named on stderr and sets `skipped`: a script must not take a skipped image
+// for an uploaded one. Files inside folders are chosen by the scan as usual.
+void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skipped) {
     AddOptions scanOptions;
     scanOptions.report = StderrScanReporter(skipped);
-    for (const std::string& p : absolute) {
+    for (const std::string& relative : paths) {
+        const std::string p = AbsolutePath(relative);
         if (IsDirectory(p)) {
             AddImageFolder(list, p, true, scanOptions);
         } else if (!AddImageFile(list, p)) {
@@ -166,6 +179,49 @@ int RunUpload(const Args& args) {
             skipped = true;
         }
     }
+}
+
+// Ctrl+C asks the run to stop after the current image, so the posting so far is printed.
+void RunInterruptible(UploadRun& run, ImageList& list, const UploadRunOptions& options) {
+    g_abortFlag = &run.AbortFlag();
+    struct sigaction action {}, previous {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+    std::span<ImageEntry> rows(&list.Row(1), static_cast<size_t>(list.Count()));
+    run.Run(rows, options);
+    sigaction(SIGINT, &previous, nullptr);
+    g_abortFlag = nullptr;
+}
+
+bool ImagesLeft(const ImageList& list) {
+    for (const ImageEntry& row : list.Rows())
+        if (row.checked && row.IsImage()) return true;
+    return false;
+}
+
+}  // namespace
+
+int RunUpload(const Args& args) {
+    const std::string settings = SettingsFile();
+    const HosterTable table = LoadHosters(HostersFile());
+    PrintHosterProblems(table);
+
+    const std::optional<UploadArgs> parsed = ParseUploadArgs(args, table);
+    if (!parsed) return 2;
+    if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
+        return UsageError("--part needs --split");
+    const int hoster = parsed->hoster.value_or(std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
+    const PostingOptions posting = PostingOptionsFor(*parsed, settings);
+
+    const UiStrings strings = LoadUiStrings(LanguageFile(), "");
+    PostingTexts texts;
+    texts.partLabel = strings.Get(kStrPostingPart);
+    texts.advertising = strings.Get(kStrAdvertising);
+
+    ImageList list;
+    bool skipped = false;
+    AddPaths(list, parsed->paths, skipped);
     if (list.Empty()) {
         std::cerr << "lumar-cli: no JPEG image among the paths\n";
         return 1;
@@ -176,28 +232,16 @@ int RunUpload(const Args& args) {
     CliObserver observer(state, blocks, posting, texts);
     UploadRun run(table, strings, observer);
     UploadRunOptions options;
-    options.hosterIndex = *hoster;
+    options.hosterIndex = hoster;
     options.settingsFile = settings;
-    if (timeout) options.timeoutSeconds = static_cast<int>(*timeout);
+    if (parsed->timeout) options.timeoutSeconds = static_cast<int>(*parsed->timeout);
+    RunInterruptible(run, list, options);
 
-    g_abortFlag = &run.AbortFlag();
-    struct sigaction action {}, previous {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
-    std::span<ImageEntry> rows(&list.Row(1), static_cast<size_t>(list.Count()));
-    run.Run(rows, options);
-    sigaction(SIGINT, &previous, nullptr);
-    g_abortFlag = nullptr;
-
-    if (part && state.isSplit && *part > static_cast<long long>(state.parts.size()))
+    if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
         std::cerr << "lumar-cli: the posting has " << state.parts.size() << " parts; printing the whole posting\n";
     std::cout << ExportText(state, posting, texts, settings) << std::flush;
-
-    bool left = false;
-    for (const ImageEntry& row : list.Rows()) left = left || (row.checked && row.IsImage());
     // A script must learn that the totals were lost, as it learns of a failed image.
-    return left || skipped || !run.TotalsProblem().empty() ? 1 : 0;
+    return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() ? 1 : 0;
 }
 
 }  // namespace lumar::cli

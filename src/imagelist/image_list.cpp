@@ -148,10 +148,6 @@ void ImageList::SelectOnly(int position) {
     if (current_ != 0) selected_[Index(current_)] = 1;
 }
 
-bool ImageList::IsSelected(int position) const {
-    return position >= 1 && position <= Count() && selected_[Index(position)] != 0;
-}
-
 void ImageList::SetSelected(int position, bool selected) {
     if (position >= 1 && position <= Count()) selected_[Index(position)] = selected ? 1 : 0;
 }

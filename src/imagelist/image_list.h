@@ -4,6 +4,10 @@
 // every command of the list works on it, so the rules hold without a window (tests, lumar-cli).
 //
 // Row positions are 1-based, as the user counts them. 0 stands for "no row".
+//
+// Errors in this room: nothing throws. An operation says whether it did its work (false, or
+// the number of rows it added); a file that is no readable JPEG reads as a JpegInfo without
+// IsJpeg; what a user should hear of (an unreadable folder) goes to the scan's report hook.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -85,7 +89,6 @@ public:
     void SetCurrentRow(int position);
     // Makes `position` current and the only selected row (a plain click).
     void SelectOnly(int position);
-    bool IsSelected(int position) const;
     void SetSelected(int position, bool selected);
     void SelectAll();
     void ClearSelection();

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "shell/file_io.h"
+
 namespace lumar {
 
 namespace {
@@ -80,6 +82,12 @@ private:
     bool failed_ = false;
 };
 
+// The markers the walk looks for.
+constexpr unsigned kStartOfImage = 0xFFD8;
+constexpr unsigned kEndOfImage = 0xFFD9;
+constexpr unsigned kStartOfScan = 0xFFDA;
+constexpr unsigned kStartOfFrameBaseline = 0xFFC0;  // the only frame whose size is read
+
 unsigned Word(const unsigned char* two) { return two[0] * 256u + two[1]; }
 
 template <class Source>
@@ -91,19 +99,19 @@ void Walk(Source& source, JpegInfo& info) {
         unsigned char two[2];
         source.Get(two, 2);
         const unsigned marker = Word(two);
-        if (marker == 0xFFD8) {
+        if (marker == kStartOfImage) {
             info.IsJpeg = true;
             continue;
         }
         // After the start of scan come compressed data, not markers: a chance FF C0 there
         // would give a made-up size.
-        if (marker == 0xFFD9 || marker == 0xFFDA) return;
+        if (marker == kEndOfImage || marker == kStartOfScan) return;
         source.Get(two, 2);
         const unsigned length = Word(two);
         // 0 ends the walk; 1 would give a body of -1 bytes, which no segment has.
         if (length < 2) return;
         const std::size_t bodyLength = length - 2;
-        if (marker == 0xFFC0) {
+        if (marker == kStartOfFrameBaseline) {
             // Precision, then lines and samples per line. A body too short to hold them gives
             // no size.
             if (bodyLength < 5) return;
@@ -133,16 +141,15 @@ JpegInfo ReadJpegInfo(const std::string& path) {
     struct stat st {};
     // Only regular files: opening a FIFO or a device could block or never end.
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return info;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return info;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) return info;
     struct stat opened {};
     // The path may have been replaced between the two looks.
-    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0) {
+    if (::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0) {
         info.FileSize = static_cast<std::int64_t>(opened.st_size);
-        FileSource source(fd);
+        FileSource source(fd.get());
         Walk(source, info);
     }
-    ::close(fd);
     return info;
 }
 

@@ -54,10 +54,8 @@ bool IsNetworkType(std::string_view type) {
            type == "fuse.davfs2" || type == "9p";
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-
 bool IsRemovablePlace(std::string_view mountPoint) {
-    return StartsWith(mountPoint, "/media/") || StartsWith(mountPoint, "/run/media/") || StartsWith(mountPoint, "/mnt/");
+    return mountPoint.starts_with("/media/") || mountPoint.starts_with("/run/media/") || mountPoint.starts_with("/mnt/");
 }
 
 // File systems that hold no user files of their own.

@@ -39,8 +39,4 @@ enum class TextBlockEditMode { New = 1, Change = 2 };
 // Where a new text-block row goes relative to the current row of the list.
 enum class TextBlockPlacement { Before = 0, After = 1 };  // "davor", "danach"
 
-// The block number of a text-block row's text ("*VBCode_12*" -> 12), or nullopt for any
-// other text.
-std::optional<int> TextBlockNumber(const std::string& rowText);
-
 }  // namespace lumar

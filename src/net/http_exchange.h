@@ -14,6 +14,10 @@
 // The driver asks Fd(), Events() and Deadline(), waits (poll, a socket notifier) and calls
 // Step() with what it saw, 0 when the deadline passed. Every step forward restarts the
 // idle time-out, so a slow but moving upload is never cut off.
+//
+// Errors in this room: nothing throws. A step that can fail returns its result as
+// std::optional beside a readable `error` text (empty when the result is there); a machine
+// that fails ends in Failed with Error() saying why.
 #include <chrono>
 #include <cstdint>
 #include <memory>

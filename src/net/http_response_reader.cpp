@@ -1,4 +1,5 @@
 #include "net/http_response_reader.h"
+#include "shell/plain_text.h"
 
 #include <algorithm>
 
@@ -22,12 +23,6 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
                                               [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-std::string_view TrimBlanks(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
-
 // RFC 9110 token characters, as a header name must be made of.
 bool IsTokenChar(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -40,7 +35,7 @@ std::vector<std::string_view> ListMembers(std::string_view value) {
     std::vector<std::string_view> members;
     while (true) {
         const size_t comma = value.find(',');
-        const std::string_view member = TrimBlanks(value.substr(0, comma));
+        const std::string_view member = Trim(value.substr(0, comma));
         if (!member.empty()) members.push_back(member);
         if (comma == std::string_view::npos) return members;
         value.remove_prefix(comma + 1);
@@ -211,7 +206,7 @@ void HttpResponseReader::OnStatusLine(std::string_view line) {
     if (!versionOk || !codeOk) return Fail("no HTTP status line in the answer");
     version_ = std::string(line.substr(0, 8));
     status_ = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
-    reason_ = std::string(TrimBlanks(line.substr(12)));
+    reason_ = std::string(Trim(line.substr(12)));
     phase_ = Phase::HeaderLines;
 }
 
@@ -221,7 +216,7 @@ void HttpResponseReader::OnHeaderLine(std::string_view line) {
         // An obsolete folded line continues the previous value, joined by one blank.
         if (headers_.empty()) return Fail("bad header line in the answer");
         std::string& value = headers_.back().second;
-        const std::string_view more = TrimBlanks(line);
+        const std::string_view more = Trim(line);
         if (!more.empty()) value.append(value.empty() ? "" : " ").append(more);
         return;
     }
@@ -230,7 +225,7 @@ void HttpResponseReader::OnHeaderLine(std::string_view line) {
     if (colon == std::string_view::npos || name.empty() ||
         !std::all_of(name.begin(), name.end(), IsTokenChar))
         return Fail("bad header line in the answer");
-    headers_.emplace_back(std::string(name), std::string(TrimBlanks(line.substr(colon + 1))));
+    headers_.emplace_back(std::string(name), std::string(Trim(line.substr(colon + 1))));
 }
 
 void HttpResponseReader::OnHeadComplete() {
@@ -275,7 +270,7 @@ void HttpResponseReader::OnHeadComplete() {
 }
 
 void HttpResponseReader::OnChunkSizeLine(std::string_view line) {
-    const std::optional<size_t> size = ParseHex(TrimBlanks(line.substr(0, line.find(';'))));
+    const std::optional<size_t> size = ParseHex(Trim(line.substr(0, line.find(';'))));
     if (!size) return Fail("bad chunk size");
     lineBytes_ = 0;
     if (*size == 0) {

@@ -1,4 +1,5 @@
 #include "net/http_url.h"
+#include "shell/plain_text.h"
 
 #include <arpa/inet.h>
 
@@ -8,9 +9,6 @@
 namespace lumar::net {
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
@@ -21,11 +19,8 @@ char Lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
+// Blanks and line breaks around a URL are no part of it.
+std::string_view TrimUrl(std::string_view s) { return Trim(s, " \t\r\n"); }
 
 bool HasControlCharacter(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {
@@ -194,7 +189,7 @@ std::string HttpUrl::ToString() const {
 }
 
 HttpUrlResult ParseHttpUrl(std::string_view text) {
-    text = Trim(text);
+    text = TrimUrl(text);
     if (HasControlCharacter(text)) return Fail("control character in URL");
     std::string scheme(SchemeOf(text));
     std::transform(scheme.begin(), scheme.end(), scheme.begin(), Lower);
@@ -213,7 +208,7 @@ HttpUrlResult ParseHttpUrl(std::string_view text) {
 }
 
 HttpUrlResult ResolveHttpUrl(const HttpUrl& base, std::string_view location) {
-    location = Trim(location);
+    location = TrimUrl(location);
     if (HasControlCharacter(location)) return Fail("control character in URL");
     if (!SchemeOf(location).empty()) return ParseHttpUrl(location);
     if (location.substr(0, 2) == "//")

@@ -1,4 +1,5 @@
 #include "net/proxy_settings.h"
+#include "shell/plain_text.h"
 
 #include <arpa/inet.h>
 #include <openssl/evp.h>
@@ -21,12 +22,6 @@ std::string ToLower(std::string_view s) {
     std::string out(s);
     std::transform(out.begin(), out.end(), out.begin(), Lower);
     return out;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
 }
 
 // The value of the first variable of `names` that is set and not empty.

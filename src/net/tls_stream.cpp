@@ -155,7 +155,9 @@ TlsStream::TlsStream(int socket, std::string serverName, const std::string& caFi
         // An address is checked against the certificate's IP entries and never sent as SNI.
         named = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), serverName.c_str()) == 1;
     } else {
-        named = SSL_set_tlsext_host_name(ssl_, serverName.c_str()) == 1 &&
+        // The macro SSL_set_tlsext_host_name hides a C cast; the call it stands for does not.
+        void* hostName = const_cast<char*>(serverName.c_str());
+        named = SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name, hostName) == 1 &&
                 SSL_set1_host(ssl_, serverName.c_str()) == 1;
     }
     if (!named) {

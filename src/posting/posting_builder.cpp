@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "shell/language_table.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 
 namespace lumar {
@@ -43,19 +44,6 @@ void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blo
         return;
     }
     if (const std::optional<std::string> block = BlockOfRow(row, blocks)) out += *block;
-}
-
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    size_t start = 0;
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, start)) {
-        out.append(text, start, at - start);
-        out += to;
-        start = at + from.size();
-    }
-    out.append(text, start, std::string::npos);
-    text = std::move(out);
 }
 
 std::string Wrap(std::string_view open, const std::string& text, std::string_view close) {
@@ -115,12 +103,12 @@ PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const 
 
 std::string ConvertToHtml(std::string_view text) {
     std::string out(text);
-    ReplaceAll(out, "[", "<");
-    ReplaceAll(out, "]", ">");
-    ReplaceAll(out, "/URL", "/a");
-    ReplaceAll(out, "URL=", "a href=");
-    ReplaceAll(out, "</IMG>", " border=0>");
-    ReplaceAll(out, "<IMG>", "<img src=");
+    out = ReplaceAll(out, "[", "<");
+    out = ReplaceAll(out, "]", ">");
+    out = ReplaceAll(out, "/URL", "/a");
+    out = ReplaceAll(out, "URL=", "a href=");
+    out = ReplaceAll(out, "</IMG>", " border=0>");
+    out = ReplaceAll(out, "<IMG>", "<img src=");
     return out;
 }
 
@@ -209,9 +197,9 @@ std::string AdvertisingLine(bool centred, bool html, std::string_view text,
     if (html) {
         const bool link = !homePageUrl.empty();
         std::string escaped(text);
-        ReplaceAll(escaped, "&", "&amp;");
-        ReplaceAll(escaped, "<", "&lt;");
-        ReplaceAll(escaped, ">", "&gt;");
+        escaped = ReplaceAll(escaped, "&", "&amp;");
+        escaped = ReplaceAll(escaped, "<", "&lt;");
+        escaped = ReplaceAll(escaped, ">", "&gt;");
         if (centred) line += "<CENTER>";
         if (link) line.append("<a href=").append(homePageUrl).append(">");
         line += "<font size=1 face=Tahoma>" + escaped + "</font>";

@@ -10,6 +10,10 @@
 // itself lives in a PostingState that the caller keeps for the whole run of the program.
 //
 // Texts are UTF-8; line breaks inside the posting are CR LF.
+//
+// Errors in this room: the builder cannot fail, it builds from whatever the rows hold. File
+// work (.vbc) reports failure as a reason text for the user, empty on success, and nothing
+// throws.
 #include <optional>
 #include <span>
 #include <string>

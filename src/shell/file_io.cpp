@@ -12,6 +12,19 @@
 
 namespace lumar {
 
+FileDescriptor::~FileDescriptor() {
+    if (fd_ < 0) return;
+    const int error = errno;
+    ::close(fd_);
+    errno = error;
+}
+
+bool FileDescriptor::Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
     return ReadFileBytesUpTo(path, std::numeric_limits<size_t>::max(), nullptr);
 }
@@ -21,13 +34,9 @@ std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t max
     if (tooLarge) *tooLarge = false;
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever. Only
     // regular files are read; a FIFO or device in place of a settings file reads as missing.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return std::nullopt;
-    std::optional<std::string> bytes = ReadDescriptorUpTo(fd, maxBytes, tooLarge);
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    return bytes;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) return std::nullopt;
+    return ReadDescriptorUpTo(fd.get(), maxBytes, tooLarge);
 }
 
 std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge) {

@@ -5,6 +5,24 @@
 
 namespace lumar {
 
+// An open file descriptor, closed when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    // Keeps errno: a failure the caller is about to report must survive the close.
+    ~FileDescriptor();
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes now, reporting a failed close (a delayed write error) as errno.
+    bool Close();
+
+private:
+    int fd_;
+};
+
 // The whole file as bytes, or nullopt when it cannot be opened or read or is no regular file
 // (folder, FIFO, device); never waits for a writer.
 std::optional<std::string> ReadFileBytes(const std::string& path);

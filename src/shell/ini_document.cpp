@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "shell/plain_text.h"
 #include "shell/settings_store.h"
 
 namespace lumar {
@@ -12,11 +13,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (IsBlank(s.front()) || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
-    return s;
-}
+// A line's blanks, and the CR a Windows line end leaves behind.
+std::string_view TrimLine(std::string_view s) { return Trim(s, " \t\r"); }
 
 unsigned char FoldCase(char c) {
     const auto byte = static_cast<unsigned char>(c);
@@ -36,15 +34,15 @@ bool NameBefore(std::string_view a, std::string_view b) {
 }
 
 std::optional<std::string_view> SectionName(std::string_view line) {
-    line = Trim(line);
+    line = TrimLine(line);
     if (line.empty() || line.front() != '[') return std::nullopt;
     const size_t close = line.find(']');
     if (close == std::string_view::npos) return std::nullopt;
-    return Trim(line.substr(1, close - 1));
+    return TrimLine(line.substr(1, close - 1));
 }
 
 bool IsComment(std::string_view line) {
-    line = Trim(line);
+    line = TrimLine(line);
     return !line.empty() && (line.front() == ';' || line.front() == '#');
 }
 
@@ -61,7 +59,7 @@ std::string LimitValue(std::string_view value) {
 }
 
 std::string StoredValueRule(std::string_view raw) {
-    std::string_view value = Trim(raw);
+    std::string_view value = TrimLine(raw);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
@@ -105,10 +103,10 @@ IniDocument::IniDocument(std::string text) : text_(std::move(text)) {
                                  static_cast<uint32_t>(next)});
         } else if (current) {
             Section& section = sections_[*current];
-            if (!Trim(line).empty()) section.contentEnd = static_cast<uint32_t>(next);
+            if (!TrimLine(line).empty()) section.contentEnd = static_cast<uint32_t>(next);
             const size_t eq = line.find('=');
             if (eq != std::string_view::npos && !IsComment(line)) {
-                const std::string_view keyName = Trim(line.substr(0, eq));
+                const std::string_view keyName = TrimLine(line.substr(0, eq));
                 keys_.push_back({Offset(all, keyName), static_cast<uint32_t>(keyName.size()),
                                  static_cast<uint32_t>(pos + eq + 1), static_cast<uint32_t>(end)});
                 ++section.keyCount;

@@ -23,28 +23,6 @@ std::string ErrorText(int error) {
     return std::strerror(error);
 }
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd = -1) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    // Closes now, reporting a failed close (a delayed write error) as errno.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
 // The path a write must replace: the target of a symbolic link, else the path itself.
 std::string ResolveForWrite(const std::string& path) {
     char resolved[PATH_MAX];
@@ -140,8 +118,8 @@ bool IsPermissionError(int error) {
 }
 
 // An unnamed file in the target's folder, or an invalid descriptor with errno set.
-Descriptor OpenUnnamedTemp(const std::string& target) {
-    return Descriptor(
+FileDescriptor OpenUnnamedTemp(const std::string& target) {
+    return FileDescriptor(
         ::open(FolderOrDot(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kNewFileMode));
 }
 
@@ -175,7 +153,7 @@ std::string WriteNamedTemp(const std::string& target, const std::string& bytes, 
     openError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = TempName(target);
-        Descriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
+        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
         if (!fd) {
             if (errno == EEXIST) continue;
             openError = errno;
@@ -197,7 +175,7 @@ std::string WriteNamedTemp(const std::string& target, const std::string& bytes, 
 // so a full disk leaves the old content whole.
 std::string WriteInPlace(const std::string& target, const FileChange& change,
                          const LockedWriteOptions& options) {
-    Descriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return ErrorText(errno);
     LockExclusive(fd.get());
     std::optional<std::string> current;
@@ -220,12 +198,12 @@ std::string WriteInPlace(const std::string& target, const FileChange& change,
 
 // The lock beside the target, or an invalid descriptor when it can be neither made nor
 // opened (then the write goes on without it, as before there were locks).
-Descriptor LockBeside(const std::string& target) {
+FileDescriptor LockBeside(const std::string& target) {
     const std::string path = target + ".lock";
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
     if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
     if (fd >= 0) LockExclusive(fd);
-    return Descriptor(fd);
+    return FileDescriptor(fd);
 }
 
 }  // namespace
@@ -239,7 +217,7 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     const std::string target = ResolveForWrite(path);
     if (std::string refusal = Inspect(target).refusal; !refusal.empty()) return refusal;
 
-    Descriptor unnamed = OpenUnnamedTemp(target);
+    FileDescriptor unnamed = OpenUnnamedTemp(target);
     const int unnamedError = unnamed ? 0 : errno;
     if (!unnamed && !UnnamedTempsUnsupported(unnamedError)) {
         if (IsPermissionError(unnamedError) && Inspect(target).exists)
@@ -247,7 +225,7 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
         return ErrorText(unnamedError);
     }
 
-    const Descriptor lock = LockBeside(target);  // held to the end of this function
+    const FileDescriptor lock = LockBeside(target);  // held to the end of this function
     // Looked at again under the lock: another writer may have changed the file meanwhile.
     const Target state = Inspect(target);
     if (!state.refusal.empty()) return state.refusal;

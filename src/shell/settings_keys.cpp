@@ -10,16 +10,6 @@
 
 namespace lumar {
 
-const std::vector<SettingKey>& AllSettingKeys() {
-    static const std::vector<SettingKey> all = {
-        keys::Preview,   keys::Center,      keys::Anbieter,   keys::Timeout,   keys::Form,
-        keys::Werbung,   keys::Split,       keys::SplitSize,  keys::Code,      keys::SoundAn,
-        keys::Soundfile, keys::LastAddDir,  keys::SubDir,     keys::SoundDir,  keys::SavePath,
-        keys::Color,     keys::Font,        keys::Size,       keys::Ausrichtung, keys::SavePathCode,
-        keys::StatFiles, keys::StatSize,    keys::VersionUrl, keys::DownloadUrl};
-    return all;
-}
-
 std::string DefaultText(const SettingKey& key) {
     if (key.defaultValue != "~") return std::string(key.defaultValue);
     const char* home = std::getenv("HOME");

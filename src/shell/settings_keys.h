@@ -62,9 +62,6 @@ inline constexpr SettingKey DownloadUrl{"Update", "DownloadUrl", SettingType::Pa
                                         kBuiltInAddresses.downloadPage};
 }  // namespace keys
 
-// All keys above, in table order.
-const std::vector<SettingKey>& AllSettingKeys();
-
 // The default as text, with "~" replaced by the home folder (with trailing separator).
 std::string DefaultText(const SettingKey& key);
 

@@ -16,6 +16,11 @@
 //  4. the result is at most 1023 characters and ends before the first NUL.
 // The first section of a name and the first key of a name within it win. Lines starting with
 // ';' or '#' are comments.
+//
+// Errors in this room: nothing throws. A read that can find nothing returns std::optional,
+// except settings reads, which give the key's default (a bad file must never stop the
+// program). A write says whether it worked: false with errno set where the caller only
+// needs to know, a short reason text (empty on success) where a user is told why.
 #include <functional>
 #include <string>
 #include <string_view>

@@ -1,3 +1,4 @@
+#include "shell/plain_text.h"
 #include "upload/answer_code.h"
 
 #include <cctype>
@@ -5,18 +6,7 @@
 namespace lumar {
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-    return true;
-}
+std::string_view Trimmed(std::string_view text) { return Trim(text, " \t\r\n"); }
 
 // A link goes into the posting between BBCode tags: it must be a web address, and brackets
 // or blanks in it would end the tag early, so they are percent-encoded. Empty when unusable.

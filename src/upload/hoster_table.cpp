@@ -189,69 +189,97 @@ HosterTable LoadHostersFromText(std::string_view iniText) {
     return LoadHostersFromDocument(IniDocument(std::string(iniText)));
 }
 
+namespace {
+
+// What a hosters.ini section made of one row: the row and what was wrong with it.
+struct SectionResult {
+    bool present = false;  // the section sets at least one key
+    HosterDef row;
+    std::vector<std::string> problems;
+    std::vector<std::string> missing;  // required keys an added row lacks
+};
+
+// Applies every key the section sets to `row`; a bad value leaves the field as it was.
+SectionResult ApplySection(const IniDocument& ini, const std::string& section, bool builtIn, HosterDef row) {
+    SectionResult result;
+    for (const KeyInfo& info : kKeys) {
+        const std::string value = ini.Read(section, info.key, kMissing);
+        if (value == kMissing) continue;
+        result.present = true;
+        const HosterDef before = row;
+        std::string problem = Apply(row, info, value);
+        if (!problem.empty()) {
+            row = before;
+            result.problems.push_back(std::move(problem));
+        }
+    }
+    if (!builtIn) {
+        for (const KeyInfo& info : kKeys)
+            if (info.required && ini.Read(section, info.key, kMissing) == kMissing)
+                result.missing.push_back(std::string(info.key) + " is missing");
+    }
+    result.row = std::move(row);
+    return result;
+}
+
+bool RepeatsAName(const std::string& formNames) {
+    std::vector<std::string> names = SplitFormList(formNames);
+    std::sort(names.begin(), names.end());
+    return std::adjacent_find(names.begin(), names.end()) != names.end();
+}
+
+// The form lists are checked as a pair, after both are set; a built-in row gets its own back.
+void CheckFormLists(SectionResult& result, const HosterDef* original) {
+    const auto restore = [&] {
+        if (!original) return;
+        result.row.FormNames = original->FormNames;
+        result.row.FormValues = original->FormValues;
+    };
+    bool countsMatch = true;
+    FormFields(result.row, &countsMatch);
+    if (!countsMatch) {
+        result.problems.push_back("FormNames and FormValues have different counts");
+        restore();
+    }
+    if (RepeatsAName(result.row.FormNames)) {
+        result.problems.push_back("FormNames repeats a name");
+        restore();
+    }
+}
+
+// A built-in row takes what was sound; an added row is taken whole or skipped.
+void TakeRow(HosterTable& table, int number, const std::string& section, SectionResult result) {
+    if (number <= kBuiltInHosterCount) {
+        for (const std::string& p : result.problems)
+            table.problems.push_back("[" + section + "] " + p + "; value ignored");
+        table.Hosters[static_cast<size_t>(number)] = std::move(result.row);
+    } else if (!result.problems.empty()) {
+        std::string line = "[" + section + "] skipped:";
+        for (size_t i = 0; i < result.problems.size(); ++i)
+            line += (i == 0 ? " " : "; ") + result.problems[i];
+        table.problems.push_back(std::move(line));
+    } else {
+        table.Hosters.push_back(std::move(result.row));
+    }
+}
+
+}  // namespace
+
 HosterTable LoadHostersFromDocument(const IniDocument& ini) {
     HosterTable table;
     table.Hosters = InitHosters();
     for (int number = 1;; ++number) {
         const std::string section = "Hoster" + std::to_string(number);
         const bool builtIn = number <= kBuiltInHosterCount;
-        HosterDef row = builtIn ? table.Hosters[static_cast<size_t>(number)] : HosterDef{};
-        bool present = false;
-        std::vector<std::string> rowProblems;
-        std::vector<std::string_view> missing;
-        for (const KeyInfo& info : kKeys) {
-            const std::string value = ini.Read(section, info.key, kMissing);
-            if (value == kMissing) {
-                if (!builtIn && info.required) missing.push_back(info.key);
-                continue;
-            }
-            present = true;
-            const HosterDef before = row;
-            std::string problem = Apply(row, info, value);
-            if (!problem.empty()) {
-                row = before;
-                rowProblems.push_back(std::move(problem));
-            }
-        }
-        if (!present) {
+        const HosterDef* original = builtIn ? &table.Hosters[static_cast<size_t>(number)] : nullptr;
+        SectionResult result = ApplySection(ini, section, builtIn, original ? *original : HosterDef{});
+        if (!result.present) {
             if (builtIn) continue;
             break;
         }
-        bool countsMatch = true;
-        FormFields(row, &countsMatch);
-        if (!countsMatch) {
-            rowProblems.push_back("FormNames and FormValues have different counts");
-            if (builtIn) {
-                const HosterDef& original = table.Hosters[static_cast<size_t>(number)];
-                row.FormNames = original.FormNames;
-                row.FormValues = original.FormValues;
-            }
-        }
-        {
-            std::vector<std::string> names = SplitFormList(row.FormNames);
-            std::sort(names.begin(), names.end());
-            if (std::adjacent_find(names.begin(), names.end()) != names.end()) {
-                rowProblems.push_back("FormNames repeats a name");
-                if (builtIn) {
-                    row.FormNames = table.Hosters[static_cast<size_t>(number)].FormNames;
-                    row.FormValues = table.Hosters[static_cast<size_t>(number)].FormValues;
-                }
-            }
-        }
-        for (std::string_view key : missing) rowProblems.push_back(std::string(key) + " is missing");
-
-        if (builtIn) {
-            for (const std::string& p : rowProblems)
-                table.problems.push_back("[" + section + "] " + p + "; value ignored");
-            table.Hosters[static_cast<size_t>(number)] = std::move(row);
-        } else if (!rowProblems.empty()) {
-            std::string line = "[" + section + "] skipped:";
-            for (size_t i = 0; i < rowProblems.size(); ++i)
-                line += (i == 0 ? " " : "; ") + rowProblems[i];
-            table.problems.push_back(std::move(line));
-        } else {
-            table.Hosters.push_back(std::move(row));
-        }
+        CheckFormLists(result, original);
+        result.problems.insert(result.problems.end(), result.missing.begin(), result.missing.end());
+        TakeRow(table, number, section, std::move(result));
     }
     return table;
 }

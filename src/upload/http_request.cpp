@@ -11,6 +11,8 @@
 #include <functional>
 #include <random>
 
+#include "shell/file_io.h"
+
 namespace lumar {
 namespace {
 
@@ -93,7 +95,7 @@ void CHTTPRequest::WriteBody(Out& out) const {
         out("Content-Disposition: attachment; name=\""), out(f.name), out("\"; filename=\""),
             out(f.filename), out("\""), out(kCrLf);
         out("Content-Type: "), out(f.contentType), out(kCrLf), out(kCrLf);
-        out(f.content);
+        out(f.content, PieceKind::FileContent);
         out(kCrLf), out(delimiter);
         if (i + 1 < files_.size()) out(kCrLf);
     }
@@ -102,7 +104,7 @@ void CHTTPRequest::WriteBody(Out& out) const {
 
 size_t CHTTPRequest::BodySize() const {
     size_t size = 0;
-    auto count = [&size](std::string_view piece) { size += piece.size(); };
+    auto count = [&size](std::string_view piece, PieceKind = PieceKind::Text) { size += piece.size(); };
     WriteBody(count);
     return size;
 }
@@ -110,7 +112,7 @@ size_t CHTTPRequest::BodySize() const {
 std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& storage) const {
     // Positions into `storage` first, views at the end: appending may move its buffer.
     struct Piece {
-        const std::string* content;  // a file's content, or null for storage[offset, +length)
+        std::string_view content;  // a file's content, or empty for storage[offset, +length)
         size_t offset;
         size_t length;
     };
@@ -119,23 +121,21 @@ std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& stor
     const size_t bodySize = BodySize();
     storage += Header(bodySize);
     size_t start = 0;
-    auto append = [&](std::string_view piece) {
-        for (const FilePart& f : files_) {
-            if (piece.data() == f.content.data() && piece.size() == f.content.size() && !piece.empty()) {
-                pieces.push_back({nullptr, start, storage.size() - start});
-                pieces.push_back({&f.content, 0, f.content.size()});
-                start = storage.size();
-                return;
-            }
+    auto append = [&](std::string_view piece, PieceKind kind = PieceKind::Text) {
+        if (kind == PieceKind::Text || piece.empty()) {
+            storage.append(piece);
+            return;
         }
-        storage.append(piece);
+        pieces.push_back({{}, start, storage.size() - start});
+        pieces.push_back({piece, 0, piece.size()});
+        start = storage.size();
     };
     WriteBody(append);
-    pieces.push_back({nullptr, start, storage.size() - start});
+    pieces.push_back({{}, start, storage.size() - start});
 
     std::vector<std::string_view> views;
     for (const Piece& p : pieces) {
-        if (p.content) views.emplace_back(*p.content);
+        if (!p.content.empty()) views.emplace_back(p.content);
         else if (p.length > 0) views.emplace_back(storage.data() + p.offset, p.length);
     }
     return views;
@@ -164,7 +164,7 @@ std::string CHTTPRequest::GetPOSTQuery() const {
     const size_t bodySize = BodySize();
     std::string request = Header(bodySize);
     request.reserve(request.size() + bodySize);
-    auto append = [&request](std::string_view piece) { request.append(piece); };
+    auto append = [&request](std::string_view piece, PieceKind = PieceKind::Text) { request.append(piece); };
     WriteBody(append);
     return request;
 }
@@ -214,37 +214,27 @@ bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     buffer.clear();
     if (path.empty()) return false;
     // O_NONBLOCK: a FIFO in place of the image would otherwise wait for a writer forever.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd) return false;
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of
     // 2 GiB and more do not fit the request's counting.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL)
         return false;
-    }
     buffer.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + done, buffer.size() - done);
+        const ssize_t n = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            ::close(fd);
             buffer.clear();
             return false;
         }
         if (n == 0) break;  // the file shrank meanwhile
         done += static_cast<size_t>(n);
     }
-    ::close(fd);
     buffer.resize(done);
     return done > 0;
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::string bytes;
-    if (!ReadWholeFileInto(path, bytes)) return std::nullopt;
-    return bytes;
 }
 
 }  // namespace lumar

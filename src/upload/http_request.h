@@ -59,6 +59,10 @@ private:
         std::string content;
         std::string contentType;
     };
+    // What a piece of the body is: text written around the files, or a file's content, which
+    // a sender may pass on where it lies instead of copying it.
+    enum class PieceKind { Text, FileContent };
+    // Calls out(piece) for the text and out(content, PieceKind::FileContent) for each file.
     template <typename Out>
     void WriteBody(Out& out) const;
     // The boundary used: MimeBoundary when no part holds it, else one chosen once that none holds.
@@ -84,10 +88,8 @@ std::string GetFileExtension(const std::string& fileName);
 // The content type for the lower-cased extension; "text/plain" for any other.
 std::string GetMimeType(const std::string& fileName);
 
-// The whole file as bytes, or nullopt when it cannot be opened or read, is empty, or is
-// 2 GiB or larger.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-// The same into `buffer` (its capacity is reused); false, with `buffer` empty, on failure.
+// The whole file as bytes into `buffer` (its capacity is reused); false, with `buffer` empty,
+// when it cannot be opened or read, is empty, or is 2 GiB or larger.
 bool ReadWholeFileInto(const std::string& path, std::string& buffer);
 
 }  // namespace lumar

@@ -1,3 +1,4 @@
+#include "shell/plain_text.h"
 #include "upload/response_parser.h"
 
 #include <vector>
@@ -6,13 +7,6 @@ namespace lumar {
 namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (Lower(text[i]) != Lower(prefix[i])) return false;
-    return true;
-}
 
 std::string ReplaceAmpEntities(std::string_view code) {
     std::string out;

@@ -19,8 +19,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool g_socketStarted = false;
-
 // Milliseconds of the next slice: at most one slice, never past the deadline.
 int SliceMs(const WaitControl& control) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(control.deadline - Clock::now());
@@ -31,6 +29,49 @@ int SliceMs(const WaitControl& control) {
 void CloseFd(int fd) {
     if (fd >= 0) ::close(fd);
 }
+
+constexpr size_t kMaxVectors = 64;
+
+// Where a send stands in its pieces: the first byte not yet taken by the socket.
+class SendCursor {
+public:
+    bool AtEnd(std::span<const std::string_view> pieces) {
+        while (piece_ < pieces.size() && offset_ == pieces[piece_].size()) {
+            ++piece_;
+            offset_ = 0;
+        }
+        return piece_ == pieces.size();
+    }
+
+    // Points the vectors at the bytes still to send, up to kMaxVectors pieces; returns how many.
+    size_t Fill(std::span<const std::string_view> pieces, iovec (&vectors)[kMaxVectors]) const {
+        size_t count = 0;
+        for (size_t i = piece_; i < pieces.size() && count < kMaxVectors; ++i) {
+            const size_t skip = i == piece_ ? offset_ : 0;
+            if (pieces[i].size() == skip) continue;
+            vectors[count].iov_base = const_cast<char*>(pieces[i].data() + skip);
+            vectors[count].iov_len = pieces[i].size() - skip;
+            ++count;
+        }
+        return count;
+    }
+
+    void Advance(std::span<const std::string_view> pieces, size_t taken) {
+        while (taken > 0) {
+            const size_t step = std::min(taken, pieces[piece_].size() - offset_);
+            offset_ += step;
+            taken -= step;
+            if (offset_ == pieces[piece_].size() && taken > 0) {
+                ++piece_;
+                offset_ = 0;
+            }
+        }
+    }
+
+private:
+    size_t piece_ = 0;   // first piece not yet sent completely
+    size_t offset_ = 0;  // bytes of it already sent
+};
 
 }  // namespace
 
@@ -60,15 +101,6 @@ void ReserveStandardDescriptors() {
     }
 }
 
-bool StartWinsock() {
-    g_socketStarted = true;
-    return g_socketStarted;
-}
-
-void EndBlocking() { g_socketStarted = false; }
-
-bool SocketStarted() { return g_socketStarted; }
-
 std::uint32_t GetHostAddress(const std::string& host) {
     if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host)) return *dotted;
     if (!IsHostName(host) || IsReservedInvalidName(host)) return kAddressNone;
@@ -87,10 +119,7 @@ int SetLinger(int socket, bool on, int seconds) {
 UploadConnection::~UploadConnection() { Close(); }
 
 void UploadConnection::Close() {
-    if (fd_ >= 0) {
-        CloseFd(fd_);
-        EndBlocking();
-    }
+    CloseFd(fd_);
     fd_ = -1;
     connectFailed_ = false;
 }
@@ -100,12 +129,10 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
     Close();
     auto fail = [&](SocketFailure reason, int fd) {
         CloseFd(fd);
-        EndBlocking();
         connectFailed_ = true;
         if (why) *why = reason;
         return false;
     };
-    StartWinsock();
     if (port == 0 || port == 0xFFFF) return fail(SocketFailure::ConnectFailed, -1);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -151,42 +178,18 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces, c
     // as long as the host keeps taking bytes, so every step forward grants the time anew.
     const auto allowance = control.deadline - Clock::now();
     WaitControl waiting = control;
-    constexpr size_t kMaxVectors = 64;
-    size_t piece = 0;   // first piece not yet sent completely
-    size_t offset = 0;  // bytes of it already sent
+    SendCursor cursor;
     long long sent = 0;
-    while (piece < pieces.size()) {
-        if (offset == pieces[piece].size()) {
-            ++piece;
-            offset = 0;
-            continue;
-        }
+    while (!cursor.AtEnd(pieces)) {
         iovec vectors[kMaxVectors];
-        size_t count = 0;
-        for (size_t i = piece; i < pieces.size() && count < kMaxVectors; ++i) {
-            const size_t skip = i == piece ? offset : 0;
-            if (pieces[i].size() == skip) continue;
-            vectors[count].iov_base = const_cast<char*>(pieces[i].data() + skip);
-            vectors[count].iov_len = pieces[i].size() - skip;
-            ++count;
-        }
         msghdr message{};
         message.msg_iov = vectors;
-        message.msg_iovlen = count;
+        message.msg_iovlen = cursor.Fill(pieces, vectors);
         const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
             waiting.deadline = Clock::now() + allowance;
-            size_t left = static_cast<size_t>(n);
-            while (left > 0) {
-                const size_t take = std::min(left, pieces[piece].size() - offset);
-                offset += take;
-                left -= take;
-                if (offset == pieces[piece].size() && left > 0) {
-                    ++piece;
-                    offset = 0;
-                }
-            }
+            cursor.Advance(pieces, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

@@ -37,12 +37,6 @@ using HostResolver = std::function<std::uint32_t(const std::string& host)>;
 // Sets SO_LINGER to (on, seconds) and reads it back; 0, or -1 when either call fails.
 int SetLinger(int socket, bool on, int seconds);
 
-// POSIX sockets need no start-up; these keep the start flag of the classic socket library,
-// which every connect sets and every failure or close clears.
-bool StartWinsock();
-void EndBlocking();
-bool SocketStarted();
-
 enum class SocketFailure {
     None,
     HostNotFound,   // no address for the host name

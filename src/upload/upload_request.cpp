@@ -30,11 +30,15 @@ std::string QuotedFileName(const std::string& path) {
 
 }  // namespace
 
-RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const std::string& path) {
-    Release();
-    if (!ReadWholeFileInto(path, file_)) return RequestProblem::FileUnreadable;
+CURL UploadAddress(const HosterDef& hoster) {
     CURL url;
     url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
+    return url;
+}
+
+RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url, const std::string& path) {
+    Release();
+    if (!ReadWholeFileInto(path, file_)) return RequestProblem::FileUnreadable;
 
     request_ = CHTTPRequest();
     request_.Host(url.Host());
@@ -67,7 +71,7 @@ void PreparedUpload::Release() {
 
 RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path, UploadRequest& out) {
     PreparedUpload prepared;
-    const RequestProblem problem = prepared.Prepare(hoster, path);
+    const RequestProblem problem = prepared.Prepare(hoster, UploadAddress(hoster), path);
     if (problem != RequestProblem::None) return problem;
     out.bytes.clear();
     for (std::string_view piece : prepared.Pieces()) out.bytes.append(piece);

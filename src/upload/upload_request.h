@@ -7,6 +7,7 @@
 
 #include "upload/hoster_table.h"
 #include "upload/http_request.h"
+#include "upload/url.h"
 
 namespace lumar {
 
@@ -20,6 +21,9 @@ struct UploadRequest {
     std::string bytes;     // header and body, ready to send
     size_t fileBytes = 0;  // size of the image file inside it
 };
+
+// Where an upload to the hoster goes: its ConnectHost and the path of its UploadUrl.
+CURL UploadAddress(const HosterDef& hoster);
 
 // Builds the request for the image at `path` (the full path, sent as the file name). Names,
 // values and the file name go out in Windows-1252 when they fit it, else as UTF-8.
@@ -35,7 +39,8 @@ public:
     PreparedUpload(const PreparedUpload&) = delete;
     PreparedUpload& operator=(const PreparedUpload&) = delete;
 
-    RequestProblem Prepare(const HosterDef& hoster, const std::string& path);
+    // `url` is UploadAddress(hoster), parsed once per image by the caller.
+    RequestProblem Prepare(const HosterDef& hoster, const CURL& url, const std::string& path);
     // The request in order; valid until the next Prepare or Release.
     const std::vector<std::string_view>& Pieces() const { return pieces_; }
     size_t FileBytes() const { return fileBytes_; }

@@ -1,5 +1,6 @@
 #include "upload/upload_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -128,13 +129,30 @@ UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, Uploa
 UploadRun::~UploadRun() = default;
 
 void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
-    const Clock::time_point runStart = Clock::now();
+    Start(rows, options);
+    for (size_t index = 0; index < rows.size(); ++index) {
+        const ImageEntry& row = rows[index];
+        if (!IsCheckedImage(row)) continue;
+        ReportFigures();
+        observer_.CurrentFile(row.FullPath());
+        const Clock::time_point imageStart = Clock::now();
+        if (!UploadImage(rows, static_cast<int>(index) + 1, options)) ++failedCount_;
+        ++doneCount_;
+        observer_.Progress(doneCount_, imageCount_);
+        if (abortFlag_.load()) break;
+        CountImageDone(row, imageStart);
+        ReportFigures();
+    }
+    ReportFigures();
+    Finish(rows, options);
+}
+
+void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& options) {
+    runStart_ = Clock::now();
     hosterIndex_ = options.hosterIndex;
     totals_ = options.shownTotals;
     totalsProblem_.clear();
-    imageCount_ = 0;
-    for (const ImageEntry& row : rows)
-        if (IsCheckedImage(row)) ++imageCount_;
+    imageCount_ = static_cast<int>(std::count_if(rows.begin(), rows.end(), IsCheckedImage));
     observer_.RunStarted(imageCount_);
     observer_.Progress(0, imageCount_);
 
@@ -144,55 +162,42 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     remainingCount_ = imageCount_;
     remainingKB_ = TotalCheckedSize(rows);
     speedKB_ = 0;
-    std::optional<long long> remainingSeconds;
-    auto figures = [&] {
-        const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - runStart);
-        observer_.Figures({remainingCount_, remainingKB_, elapsed.count(), remainingSeconds});
-    };
+    remainingSeconds_.reset();
+}
 
-    const int rowCount = static_cast<int>(rows.size());
-    for (int position = 1; position <= rowCount; ++position) {
-        const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-        if (!IsCheckedImage(row)) continue;
-        figures();
-        observer_.CurrentFile(row.FullPath());
-        const Clock::time_point imageStart = Clock::now();
-        if (!UploadImage(rows, position, options)) ++failedCount_;
-        ++doneCount_;
-        observer_.Progress(doneCount_, imageCount_);
-        if (abortFlag_.load()) break;
+void UploadRun::ReportFigures() {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - runStart_);
+    observer_.Figures({remainingCount_, remainingKB_, elapsed.count(), remainingSeconds_});
+}
 
-        --remainingCount_;
-        if (std::optional<double> kb = ParseKbText(row.kB)) {
-            remainingKB_ -= *kb;
-            const double seconds = std::chrono::duration<double>(Clock::now() - imageStart).count();
-            if (seconds > 0) {
-                // kB per second to one decimal, as the rate is shown.
-                const double rate = std::floor(*kb * 1024 / seconds) / 1024;
-                speedKB_ = std::round(rate * 10) / 10;
-                if (speedKB_ > 0) remainingSeconds = static_cast<long long>(remainingKB_ / speedKB_);
-            }
-        }
-        figures();
-    }
-    figures();
+// The image is off the list of what is left; its size and time give the rate and the estimate.
+void UploadRun::CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart) {
+    --remainingCount_;
+    const std::optional<double> kb = ParseKbText(row.kB);
+    if (!kb) return;
+    remainingKB_ -= *kb;
+    const double seconds = std::chrono::duration<double>(Clock::now() - imageStart).count();
+    if (seconds <= 0) return;
+    // kB per second to one decimal, as the rate is shown.
+    const double rate = std::floor(*kb * 1024 / seconds) / 1024;
+    speedKB_ = std::round(rate * 10) / 10;
+    if (speedKB_ > 0) remainingSeconds_ = static_cast<long long>(remainingKB_ / speedKB_);
+}
 
+void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     observer_.CollectPosting(rows);
     observer_.RunFinished();
-    bool anyLeft = false;
-    for (const ImageEntry& row : rows) anyLeft = anyLeft || IsCheckedImage(row);
-    if (anyLeft)
+    if (std::any_of(rows.begin(), rows.end(), IsCheckedImage))
         observer_.ShowMessage(std::string(kNotAllUploadedTitle), NotAllUploadedText(strings_));
     observer_.FinishPosting(rows);
 
-    if (!options.settingsFile.empty()) {
-        const std::string sound = ReadTextSetting(options.settingsFile, keys::Soundfile);
-        if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty())
-            observer_.PlaySound(sound);
-        if (ReadIntSetting(options.settingsFile, keys::Form) == 1) observer_.BringToFront();
-    } else {
+    if (options.settingsFile.empty()) {
         observer_.BringToFront();
+        return;
     }
+    const std::string sound = ReadTextSetting(options.settingsFile, keys::Soundfile);
+    if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty()) observer_.PlaySound(sound);
+    if (ReadIntSetting(options.settingsFile, keys::Form) == 1) observer_.BringToFront();
 }
 
 void UploadRun::Log(const std::string& text, bool lineEnd) {
@@ -203,8 +208,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     const std::string path = row.FullPath();
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    CURL url;
-    url.ParseURL(hoster.UploadUrl, hoster.ConnectHost);
+    const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 
     // Read anew for every image, so a change in the options dialog applies to the next one.
@@ -233,7 +237,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
         return false;
     }
 
-    switch (prepared_->Prepare(hoster, path)) {
+    switch (prepared_->Prepare(hoster, url, path)) {
         case RequestProblem::None: break;
         case RequestProblem::FileUnreadable:
             Log(imageLine + failed(kReasonFileUnreadable), true);

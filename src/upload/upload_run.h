@@ -4,7 +4,13 @@
 // the calling thread; the window stays alive because the run calls `pump` between the
 // slices of every wait. Everything the user sees goes out through an UploadObserver, so the
 // desktop window and lumar-cli share one run.
+//
+// Errors in this room: nothing throws. Each step names what went wrong with an enum
+// (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
+// logs it; a file a user wrote (hosters.ini, .sxcu) comes back with its problems as text
+// (empty when it was sound).
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <span>
@@ -116,7 +122,12 @@ public:
     const std::string& TotalsProblem() const { return totalsProblem_; }
 
   private:
+    void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
+    void ReportFigures();
+    // The end of the run: the posting, the message about rows left, the sound, the window.
+    void Finish(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // Appends to the log with control characters written out.
     void Log(const std::string& text, bool lineEnd);
 
@@ -130,6 +141,8 @@ public:
     int remainingCount_ = 0;
     double remainingKB_ = 0;
     double speedKB_ = 0;
+    std::optional<long long> remainingSeconds_;  // unknown until an image gave a rate
+    std::chrono::steady_clock::time_point runStart_;
     int failedCount_ = 0;
     UploadTotals totals_;
     std::string totalsProblem_;

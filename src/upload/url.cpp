@@ -1,3 +1,4 @@
+#include "shell/plain_text.h"
 #include "upload/url.h"
 
 #include <cctype>
@@ -5,13 +6,6 @@
 
 namespace lumar {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
 
 bool StartsWithHttp(std::string_view s) {
     static constexpr char kHttp[] = "http";
@@ -23,7 +17,7 @@ bool StartsWithHttp(std::string_view s) {
 }  // namespace
 
 void CURL::ParseURL(std::string strURL, std::string strProxy) {
-    std::string_view s = TrimBlanks(strURL);
+    std::string_view s = Trim(strURL, " ");
     if (s.size() < 6) return;
     if (StartsWithHttp(s)) {
         // The first "/" from the fifth character on ends the scheme; the text after the

@@ -247,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"NoMarkers", M::NoMarkers, kReasonNoCode},
         FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
         FaultCase{"Unresolvable", M::None, kReasonHostNotFound, Special::Unresolvable}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });
 
 // The time-out bounds a stall, not the whole request: a large image going out to a host that
 // keeps taking it, only slowly, is sent to the end even when that takes longer than the

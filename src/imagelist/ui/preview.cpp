@@ -31,8 +31,8 @@ bool PreviewBox::ShowFile(const std::string& path) {
     // file system unchanged, and a special file in the image's place reads as unreadable.
     const std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) return false;
-    QByteArray data = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
-    QBuffer buffer(&data);
+    QByteArray encoded = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);

@@ -51,7 +51,21 @@ CodePanel::CodePanel(PostingState& posting, const TextBlocks& blocks, std::strin
 
 CodePanel::~CodePanel() = default;
 
+// Built in the order the focus should travel: options, code box, buttons.
 void CodePanel::BuildControls() {
+    BuildOptionsBox();
+    BuildCodeBox();
+    QHBoxLayout* buttons = BuildButtons();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(fSplit_);
+    layout->addWidget(txcode_, 1);
+    layout->addLayout(buttons);
+    ConnectControls();
+}
+
+void CodePanel::BuildOptionsBox() {
     fSplit_ = new QGroupBox("-> Optionen", this);
     fSplit_->setObjectName("fSplit");
     auto* label1 = new QLabel("Links ausgeben als", fSplit_);
@@ -103,7 +117,9 @@ void CodePanel::BuildControls() {
     options->addWidget(txSplitSize_, 2, 1);
     options->addWidget(lbPic3_, 2, 2);
     options->addWidget(cbSplit_, 2, 3);
+}
 
+void CodePanel::BuildCodeBox() {
     txcode_ = new QPlainTextEdit(this);
     txcode_->setObjectName("txcode");
     txcode_->setReadOnly(true);
@@ -116,7 +132,9 @@ void CodePanel::BuildControls() {
     txdummy_->setObjectName("txdummy");
     txdummy_->setFixedSize(0, 0);
     txdummy_->setReadOnly(true);
+}
 
+QHBoxLayout* CodePanel::BuildButtons() {
     const char* captions[3] = {"Clipboard", "Speichern....", "Schliessen"};
     auto* buttons = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
@@ -132,13 +150,10 @@ void CodePanel::BuildControls() {
     buttons->addStretch(1);
     buttons->addWidget(cmStop_);
     buttons->addWidget(txdummy_);
+    return buttons;
+}
 
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(fSplit_);
-    layout->addWidget(txcode_, 1);
-    layout->addLayout(buttons);
-
+void CodePanel::ConnectControls() {
     connect(ckCenter_, &QCheckBox::toggled, this, &CodePanel::OnCenterToggled);
     connect(ckSplit_, &QCheckBox::toggled, this, &CodePanel::OnSplitToggled);
     connect(txSplitSize_, &QLineEdit::textChanged, this, &CodePanel::OnSplitSizeEdited);

@@ -21,6 +21,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -82,6 +83,10 @@ class CodePanel : public QWidget {
 
   private:
     void BuildControls();
+    void BuildOptionsBox();
+    void BuildCodeBox();
+    QHBoxLayout* BuildButtons();
+    void ConnectControls();
     void Show(const PostingView& view);
     PostingTexts Texts() const;
     std::span<const ImageEntry> RowsView();

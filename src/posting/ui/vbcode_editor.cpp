@@ -18,6 +18,7 @@
 #include "posting/ui/vbc_file_question.h"
 #include "posting/vbc_file.h"
 #include "shell/language_table.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/dialogs.h"
@@ -25,19 +26,6 @@
 
 namespace lumar::ui {
 namespace {
-
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    std::string out;
-    out.reserve(text.size());
-    size_t start = 0;
-    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
-        out.append(text.substr(start, at - start));
-        out += to;
-        start = at + from.size();
-    }
-    out.append(text.substr(start));
-    return out;
-}
 
 void FillCombo(QComboBox* box, const std::vector<std::string>& entries, int selected) {
     box->clear();
@@ -78,13 +66,48 @@ VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editI
 
 VbCodeEditor::~VbCodeEditor() = default;
 
+// Built in the order the focus should travel: font, inserts, text, placement and commands.
 void VbCodeEditor::BuildControls() {
+    QGroupBox* frameFont = BuildFontBox();
+    QGroupBox* framePaste = BuildInsertBox();
+    BuildTextBox();
+    QHBoxLayout* bottom = BuildBottomRow();
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(frameFont, 3);
+    top->addWidget(framePaste, 2);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(txInfo_, 1);
+    layout->addLayout(bottom);
+}
+
+QGroupBox* VbCodeEditor::BuildFontBox() {
     auto* frameFont = new QGroupBox("  -> Schrift", this);
     frameFont->setObjectName("frames_13");
-    const char* styles[3] = {"B", "K", "U"};
     auto* fontGrid = new QGridLayout(frameFont);
     fontGrid->addWidget(Label("Style", "labels_12", frameFont), 0, 0);
-    auto* styleRow = new QHBoxLayout;
+    fontGrid->addLayout(BuildStyleRow(frameFont), 0, 1);
+    cbColor_ = new QComboBox(frameFont);
+    cbColor_->setObjectName("cbColor");
+    cbFont_ = new QComboBox(frameFont);
+    cbFont_->setObjectName("cbFont");
+    cbSize_ = new QComboBox(frameFont);
+    cbSize_->setObjectName("cbSize");
+    fontGrid->addWidget(Label("Farbe", "labels_13", frameFont), 1, 0);
+    fontGrid->addWidget(cbColor_, 1, 1);
+    fontGrid->addWidget(Label("Font", "labels_14", frameFont), 2, 0);
+    auto* fontRow = new QHBoxLayout;
+    fontRow->addWidget(cbFont_, 1);
+    fontRow->addWidget(cbSize_);
+    fontGrid->addLayout(fontRow, 2, 1);
+    fontGrid->addWidget(cmdFont_[3], 3, 1);
+    return frameFont;
+}
+
+// The B, K, U buttons, each in the style it sets, and "setze Schrift" (placed by the caller).
+QHBoxLayout* VbCodeEditor::BuildStyleRow(QGroupBox* frameFont) {
+    const char* styles[3] = {"B", "K", "U"};
     for (int i = 0; i < 4; ++i) {
         cmdFont_[i] = new QPushButton(i < 3 ? styles[i] : "setze Schrift", frameFont);
         cmdFont_[i]->setObjectName(QStringLiteral("cmdFont_%1").arg(i));
@@ -100,27 +123,16 @@ void VbCodeEditor::BuildControls() {
     QFont underline = cmdFont_[2]->font();
     underline.setUnderline(true);
     cmdFont_[2]->setFont(underline);
+    auto* styleRow = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
         cmdFont_[i]->setFixedWidth(30);
         styleRow->addWidget(cmdFont_[i]);
     }
     styleRow->addStretch(1);
-    fontGrid->addLayout(styleRow, 0, 1);
-    cbColor_ = new QComboBox(frameFont);
-    cbColor_->setObjectName("cbColor");
-    cbFont_ = new QComboBox(frameFont);
-    cbFont_->setObjectName("cbFont");
-    cbSize_ = new QComboBox(frameFont);
-    cbSize_->setObjectName("cbSize");
-    fontGrid->addWidget(Label("Farbe", "labels_13", frameFont), 1, 0);
-    fontGrid->addWidget(cbColor_, 1, 1);
-    fontGrid->addWidget(Label("Font", "labels_14", frameFont), 2, 0);
-    auto* fontRow = new QHBoxLayout;
-    fontRow->addWidget(cbFont_, 1);
-    fontRow->addWidget(cbSize_);
-    fontGrid->addLayout(fontRow, 2, 1);
-    fontGrid->addWidget(cmdFont_[3], 3, 1);
+    return styleRow;
+}
 
+QGroupBox* VbCodeEditor::BuildInsertBox() {
     auto* framePaste = new QGroupBox(" -> Einfügen ...", this);
     framePaste->setObjectName("frames_14");
     auto* pasteGrid = new QGridLayout(framePaste);
@@ -132,12 +144,17 @@ void VbCodeEditor::BuildControls() {
         pasteGrid->addWidget(cmdPaste_[i], i / 2, i % 2);
         connect(cmdPaste_[i], &QPushButton::clicked, this, [this, i] { OnInsert(i); });
     }
+    return framePaste;
+}
 
+void VbCodeEditor::BuildTextBox() {
     txInfo_ = new QPlainTextEdit(this);
     txInfo_->setObjectName("txInfo");
     txInfo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txInfo_->setMinimumSize(360, 180);
+}
 
+QHBoxLayout* VbCodeEditor::BuildBottomRow() {
     const char* placements[2] = {"davor", "danach"};
     auto* bottom = new QHBoxLayout;
     for (int i = 0; i < 2; ++i) {
@@ -156,14 +173,7 @@ void VbCodeEditor::BuildControls() {
     connect(cmOK_[0], &QPushButton::clicked, this, &VbCodeEditor::OnSave);
     connect(cmOK_[1], &QPushButton::clicked, this, &VbCodeEditor::OnLoad);
     connect(cmOK_[2], &QPushButton::clicked, this, &VbCodeEditor::OnTakeOver);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(frameFont, 3);
-    top->addWidget(framePaste, 2);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(txInfo_, 1);
-    layout->addLayout(bottom);
+    return bottom;
 }
 
 void VbCodeEditor::FillLists() {

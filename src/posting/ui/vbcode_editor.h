@@ -16,6 +16,8 @@
 #include "posting/text_block_editing.h"
 
 class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
@@ -53,6 +55,11 @@ class VbCodeEditor : public QDialog {
 
   private:
     void BuildControls();
+    QGroupBox* BuildFontBox();
+    QHBoxLayout* BuildStyleRow(QGroupBox* frameFont);
+    QGroupBox* BuildInsertBox();
+    void BuildTextBox();
+    QHBoxLayout* BuildBottomRow();
     void FillLists();
     EditorText Current() const;
     void Apply(const EditorText& edit);

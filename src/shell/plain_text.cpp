@@ -1,0 +1,39 @@
+#include "shell/plain_text.h"
+
+namespace lumar {
+namespace {
+
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+    const size_t first = text.find_first_not_of(blanks);
+    // Still a view into `text`: callers take offsets from where the result lies.
+    if (first == std::string_view::npos) return text.substr(text.size());
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
+    for (size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
+        out.append(text.substr(start, at - start));
+        out += to;
+        start = at + from.size();
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (Lower(text[i]) != Lower(prefix[i])) return false;
+    return true;
+}
+
+}  // namespace lumar
