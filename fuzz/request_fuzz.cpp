@@ -39,7 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = std::strtoull(request.c_str() + lengthAt + lengthKey.size(), nullptr, 10);
     Check(length == request.size() - headerEnd - 4);
     Check(length == r.BodySize());
-    if (withFile) Check(request.find("\r\n\r\n" + content + "\r\n--ZoBaRmInTeRiX--\r\n") != std::string::npos);
+    // The boundary is the fixed one unless a part holds it; a part never does.
+    const std::string boundaryKey = "boundary=";
+    const size_t boundaryAt = request.find(boundaryKey);
+    Check(boundaryAt != std::string::npos && boundaryAt < headerEnd);
+    const size_t boundaryStart = boundaryAt + boundaryKey.size();
+    const std::string boundary =
+        request.substr(boundaryStart, request.find("\r\n", boundaryStart) - boundaryStart);
+    if (withFile) Check(content.find(boundary) == std::string::npos);
+    if (withFile) Check(request.find("\r\n\r\n" + content + "\r\n--" + boundary + "--\r\n") != std::string::npos);
 
     // The pieces the upload sends add up to the same bytes, the file content not copied.
     std::string storage;
