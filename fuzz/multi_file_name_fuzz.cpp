@@ -1,8 +1,8 @@
 // Splitting a file dialog's multi-selection result: no crash on any text, no empty names,
 // and every joined path ends in its name (less the separators it may start with).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -21,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!paths[i].ends_with(tail)) std::abort();
     }
     // Rebuilding the result from what was parsed parses back to the same names.
-    if (selection.names.size() > 1 && !selection.folder.empty() && selection.folder.find('\0') == std::string::npos &&
-        lumar::ParseMultiFileName(lumar::BuildMultiFileName(selection.folder, selection.names)).names != selection.names)
+    if (selection.names.size() > 1 && !selection.folder.empty() &&
+        selection.folder.find('\0') == std::string::npos &&
+        lumar::ParseMultiFileName(lumar::BuildMultiFileName(selection.folder, selection.names))
+                .names != selection.names)
         std::abort();
     return 0;
 }

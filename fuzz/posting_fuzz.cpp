@@ -35,12 +35,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string rest(line.substr(line.empty() ? 0 : 1));
         lumar::ImageEntry row;
         switch (line.empty() ? '\0' : line[0]) {
-            case 'b': blocks.Add(rest); continue;
-            case 'r': row = lumar::MarkerRow(std::string(lumar::kBreakRowText)); break;
-            case 'm': row = lumar::MarkerRow("*" + rest); break;
-            case 'n': row.text = "*" + rest; row.upload = rest; break;  // an image named like a marker
-            case 'i': row.text = "x.jpg"; row.upload = rest; break;
-            default: row.text = "y.jpg"; break;
+            case 'b':
+                blocks.Add(rest);
+                continue;
+            case 'r':
+                row = lumar::MarkerRow(std::string(lumar::kBreakRowText));
+                break;
+            case 'm':
+                row = lumar::MarkerRow("*" + rest);
+                break;
+            case 'n':
+                row.text = "*" + rest;
+                row.upload = rest;
+                break;  // an image named like a marker
+            case 'i':
+                row.text = "x.jpg";
+                row.upload = rest;
+                break;
+            default:
+                row.text = "y.jpg";
+                break;
         }
         rows.push_back(std::move(row));
     }

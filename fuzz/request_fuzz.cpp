@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string boundary =
         request.substr(boundaryStart, request.find("\r\n", boundaryStart) - boundaryStart);
     if (withFile) Check(content.find(boundary) == std::string::npos);
-    if (withFile) Check(request.find("\r\n\r\n" + content + "\r\n--" + boundary + "--\r\n") != std::string::npos);
+    if (withFile)
+        Check(request.find("\r\n\r\n" + content + "\r\n--" + boundary + "--\r\n") !=
+              std::string::npos);
 
     // The pieces the upload sends add up to the same bytes, the file content not copied.
     std::string storage;

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::optional<std::string> code = lumar::ExtractCode(input, rows[i]);
         if (!code) continue;
         Check(code->size() <= input.size());
-        const std::string& first = rows[i].CodeMarker.empty() ? rows[i].StartMarker : rows[i].CodeMarker;
+        const std::string& first =
+            rows[i].CodeMarker.empty() ? rows[i].StartMarker : rows[i].CodeMarker;
         if (rows[i].TrimCount == 0 && code->size() >= first.size())
             Check(lumar::FindNoCase(*code, first) == 0 || first.find('&') != std::string::npos);
     }
@@ -30,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         at = end + 1;
     }
     custom.TrimCount = static_cast<int16_t>(size % 7);
-    const std::optional<std::string> code = lumar::ExtractCode(std::string_view(input).substr(at), custom);
+    const std::optional<std::string> code =
+        lumar::ExtractCode(std::string_view(input).substr(at), custom);
     if (code) Check(code->size() + static_cast<size_t>(custom.TrimCount) <= size - at);
     return 0;
 }

@@ -7,9 +7,11 @@
 #include "upload/sxcu_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const lumar::SxcuRead read = lumar::ReadSxcu(std::string(reinterpret_cast<const char*>(data), size));
+    const lumar::SxcuRead read =
+        lumar::ReadSxcu(std::string(reinterpret_cast<const char*>(data), size));
     if (!read.failure.empty()) return 0;
-    const lumar::SxcuRead again = lumar::ReadSxcu(lumar::WriteSxcu(read.uploader, lumar::Secrets::Keep));
+    const lumar::SxcuRead again =
+        lumar::ReadSxcu(lumar::WriteSxcu(read.uploader, lumar::Secrets::Keep));
     if (!again.failure.empty() || !(again.uploader == read.uploader)) std::abort();
     return 0;
 }

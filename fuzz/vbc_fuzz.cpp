@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const lumar::FontChoice font{"Arial", "3", "Black"};
     for (int i = 0; i < 9; ++i) {
         const lumar::EditorText box{text, start, selected};
-        const lumar::EditorText out = i < 4 ? lumar::ApplyStyleButton(box, i, font)
-                                            : lumar::ApplyInsertButton(box, i - 4);
+        const lumar::EditorText out =
+            i < 4 ? lumar::ApplyStyleButton(box, i, font) : lumar::ApplyInsertButton(box, i - 4);
         const int outLength = lumar::Utf16Length(out.text);
         Check(out.text.size() >= text.size());
         Check(outLength >= length);

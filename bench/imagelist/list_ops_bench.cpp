@@ -27,7 +27,9 @@ std::vector<lumar::ImageEntry> Rows(int count) {
     return rows;
 }
 
-double Ms(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double Ms(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 }  // namespace
 

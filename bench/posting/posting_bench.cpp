@@ -12,14 +12,17 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
+double Ms(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
     lumar::TextBlocks blocks;
-    for (int i = 0; i < 50; ++i) blocks.Add("[B]Block " + std::to_string(i) + "[/B] mit etwas Text\r\n");
+    for (int i = 0; i < 50; ++i)
+        blocks.Add("[B]Block " + std::to_string(i) + "[/B] mit etwas Text\r\n");
     std::vector<lumar::ImageEntry> rows;
     for (int i = 0; i < count; ++i) {
         lumar::ImageEntry row;
@@ -32,7 +35,8 @@ int main(int argc, char** argv) {
             row.folder = "/home/user/Bilder/";
             if (i % 13 != 0)
                 row.upload = "[URL=http://img.example.net/view/" + std::to_string(i) +
-                             "][IMG]http://img.example.net/thumbs/" + std::to_string(i) + ".jpg[/IMG][/URL]";
+                             "][IMG]http://img.example.net/thumbs/" + std::to_string(i) +
+                             ".jpg[/IMG][/URL]";
         }
         rows.push_back(std::move(row));
     }

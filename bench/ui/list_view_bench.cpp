@@ -59,7 +59,8 @@ Watched Watch(const std::function<void()>& work) {
     qint64 last = 0;
     QObject::connect(&ticker, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        result.longestBlockMs = std::max(result.longestBlockMs, static_cast<double>(now - last) / 1e6);
+        result.longestBlockMs =
+            std::max(result.longestBlockMs, static_cast<double>(now - last) / 1e6);
         last = now;
         ++result.turns;
     });
@@ -120,8 +121,9 @@ struct Window {
     lumar::UiStrings strings = lumar::LoadUiStrings("/nonexistent/language.ini", "VBCode einfügen");
     std::unique_ptr<lumar::ui::ImageListPanel> panel;
 
-    explicit Window(std::function<void(QWidget*)> browseFolder = {},
-                    std::function<std::string(QWidget*, const std::string&, const QString&)> choose = {}) {
+    explicit Window(
+        std::function<void(QWidget*)> browseFolder = {},
+        std::function<std::string(QWidget*, const std::string&, const QString&)> choose = {}) {
         lumar::ui::ImageListPanelEnv env;
         env.list = &list;
         env.blocks = &blocks;
@@ -170,7 +172,8 @@ int main(int argc, char** argv) {
     Window byFiles({}, [&](QWidget*, const std::string&, const QString&) {
         return lumar::BuildMultiFileName(folder, names);
     });
-    Print("choose all files (command 0, one at a time):", Watch([&] { byFiles.panel->Command(0); }));
+    Print("choose all files (command 0, one at a time):",
+          Watch([&] { byFiles.panel->Command(0); }));
     byFiles.panel.reset();
 
     Window& w = byFolder;
@@ -219,8 +222,10 @@ int main(int argc, char** argv) {
     }
     appendWindow.panel->EnableListButtons();
     QApplication::processEvents();
-    std::printf("  %-44s %8.1f ms (%.1f us/row)\n", "Append() one by one, events pumped after each:",
-                static_cast<double>(clock.nsecsElapsed()) / 1e6, static_cast<double>(clock.nsecsElapsed()) / 1e3 / rows);
+    std::printf("  %-44s %8.1f ms (%.1f us/row)\n",
+                "Append() one by one, events pumped after each:",
+                static_cast<double>(clock.nsecsElapsed()) / 1e6,
+                static_cast<double>(clock.nsecsElapsed()) / 1e3 / rows);
 
     const std::string remove = "rm -rf '" + folder + "'";
     return std::system(remove.c_str()) == 0 ? 0 : 1;

@@ -10,8 +10,8 @@ int RunJpegInfo(const Args& args) {
     if (args.empty()) return UsageError("jpeg-info takes one or more files");
     for (const std::string& path : args) {
         const JpegInfo info = ReadJpegInfo(path);
-        std::cout << (info.IsJpeg ? 1 : 0) << '\t' << info.Width << '\t' << info.Height << '\t' << info.FileSize
-                  << '\t' << path << '\n';
+        std::cout << (info.IsJpeg ? 1 : 0) << '\t' << info.Width << '\t' << info.Height << '\t'
+                  << info.FileSize << '\t' << path << '\n';
     }
     return 0;
 }

@@ -29,12 +29,14 @@ int RunRequest(const Args& args) {
     const HosterTable table = LoadHosters(HostersFile());
     PrintHosterProblems(table);
     const int hoster = ParseHosterNumber(hosterText, table);
-    if (hoster < 1) return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+    if (hoster < 1)
+        return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
 
     UploadRequest request;
     const std::string path = AbsolutePath(file);
     switch (BuildUploadRequest(table.Row(hoster), path, request)) {
-        case RequestProblem::None: break;
+        case RequestProblem::None:
+            break;
         case RequestProblem::FileUnreadable:
             std::cerr << "lumar-cli: cannot read " << path << " (missing, empty or not a file)\n";
             return 1;

@@ -13,11 +13,11 @@
 #include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
+#include "session/posting_hand_over.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
-#include "session/posting_hand_over.h"
 #include "upload/upload_run.h"
 
 namespace lumar::cli {
@@ -30,7 +30,8 @@ extern "C" void OnInterrupt(int) {
 }
 
 constexpr const char* kUploadUsage =
-    "upload takes: [--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] PATH...";
+    "upload takes: [--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout "
+    "S] PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -38,7 +39,7 @@ bool ParseCount(const std::string& text, long long min, long long max, long long
 
 // Log lines on stderr; below them a progress bar, redrawn only on a terminal.
 class CliObserver : public PostingHandOver {
-public:
+  public:
     using PostingHandOver::PostingHandOver;
 
     void AppendLog(const std::string& text, bool lineEnd) override {
@@ -68,14 +69,14 @@ public:
         DrawBar();
     }
 
-private:
+  private:
     void DrawBar() {
         if (!terminal_) return;
         const int percent = ProgressPercent(value_, 0, maximum_);
         const int filled = percent * 30 / 100;
         std::cerr << "\r[" << std::string(static_cast<size_t>(filled), '#')
-                  << std::string(static_cast<size_t>(30 - filled), '.') << "] " << percent << " % (" << value_
-                  << "/" << maximum_ << ")" << std::flush;
+                  << std::string(static_cast<size_t>(30 - filled), '.') << "] " << percent << " % ("
+                  << value_ << "/" << maximum_ << ")" << std::flush;
         drawn_ = true;
     }
     void ClearBar() {
@@ -108,7 +109,8 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
-                UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+                UsageError("--hoster takes a row number from 1 to " +
+                           std::to_string(table.Count()));
                 return std::nullopt;
             }
             out.hoster = row;
@@ -159,7 +161,8 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
     posting.html = args.html.value_or(ReadIntSetting(settings, keys::Code) == 1);
     posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
     posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSizeText = std::to_string(args.split ? *args.split : ReadIntSetting(settings, keys::SplitSize));
+    posting.splitSizeText =
+        std::to_string(args.split ? *args.split : ReadIntSetting(settings, keys::SplitSize));
     posting.selectedPart = args.part ? static_cast<int>(*args.part - 1) : 0;
     return posting;
 }
@@ -184,7 +187,8 @@ void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skip
 // Ctrl+C asks the run to stop after the current image, so the posting so far is printed.
 void RunInterruptible(UploadRun& run, ImageList& list, const UploadRunOptions& options) {
     g_abortFlag = &run.AbortFlag();
-    struct sigaction action {}, previous {};
+    struct sigaction action {
+    }, previous{};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, &previous);
@@ -211,7 +215,8 @@ int RunUpload(const Args& args) {
     if (!parsed) return 2;
     if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
         return UsageError("--part needs --split");
-    const int hoster = parsed->hoster.value_or(std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
+    const int hoster = parsed->hoster.value_or(
+        std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
     const PostingOptions posting = PostingOptionsFor(*parsed, settings);
 
     const UiStrings strings = LoadUiStrings(LanguageFile(), "");
@@ -238,7 +243,8 @@ int RunUpload(const Args& args) {
     RunInterruptible(run, list, options);
 
     if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
-        std::cerr << "lumar-cli: the posting has " << state.parts.size() << " parts; printing the whole posting\n";
+        std::cerr << "lumar-cli: the posting has " << state.parts.size()
+                  << " parts; printing the whole posting\n";
     std::cout << ExportText(state, posting, texts, settings) << std::flush;
     // A script must learn that the totals were lost, as it learns of a failed image.
     return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() ? 1 : 0;

@@ -13,10 +13,17 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE",
          "read or write one key of an INI file with Lumar's rules", RunIni},
-        {"request", "--hoster N FILE", "print the exact upload request for FILE to hoster row N", RunRequest},
-        {"upload", "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] PATH...", "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
-        {"jpeg-info", "FILE...", "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
-        {"list", "PATH...", "add files and folders as a drop would; print text, folder, width, height, kB of each row", RunList},
+        {"request", "--hoster N FILE", "print the exact upload request for FILE to hoster row N",
+         RunRequest},
+        {"upload",
+         "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] "
+         "PATH...",
+         "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
+        {"jpeg-info", "FILE...",
+         "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
+        {"list", "PATH...",
+         "add files and folders as a drop would; print text, folder, width, height, kB of each row",
+         RunList},
     };
     return commands;
 }
@@ -79,9 +86,10 @@ int main(int argc, char** argv) {
             lumar::InitConfigFolder(configDir);
             // Said once up front: otherwise the upload totals and other settings would be
             // dropped without a word.
-            if (const std::string problem = lumar::SettingsFolderProblem(lumar::ConfigFolder()); !problem.empty())
-                std::cerr << "lumar-cli: settings cannot be saved in " << lumar::ConfigFolder() << " (" << problem
-                          << ")\n";
+            if (const std::string problem = lumar::SettingsFolderProblem(lumar::ConfigFolder());
+                !problem.empty())
+                std::cerr << "lumar-cli: settings cannot be saved in " << lumar::ConfigFolder()
+                          << " (" << problem << ")\n";
             return c.run(Args(rest.begin() + 1, rest.end()));
         }
     }

@@ -34,7 +34,9 @@ struct Scan {
     }
 };
 
-bool TooLongToOpen(const std::string& path) { return path.size() + 1 > PATH_MAX; }
+bool TooLongToOpen(const std::string& path) {
+    return path.size() + 1 > PATH_MAX;
+}
 
 // Lists one folder's files and then its subfolders. `folder` has no trailing separator (""
 // for the root folder). Returns false when something under it was left out, so that another
@@ -45,7 +47,8 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
     DIR* dir = ::opendir(listed.c_str());
     if (dir == nullptr) {
         const int error = errno;
-        scan.Report(error == ENAMETOOLONG ? ScanProblem::Kind::PathTooLong : ScanProblem::Kind::FolderUnreadable,
+        scan.Report(error == ENAMETOOLONG ? ScanProblem::Kind::PathTooLong
+                                          : ScanProblem::Kind::FolderUnreadable,
                     listed, error);
         return false;
     }
@@ -74,12 +77,14 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
         if (name != "." && name != "..") {
             struct stat target {};
             // Links are followed; a dangling one counts as a file, which the reader then skips.
-            const bool known = entry->d_type != DT_DIR && ::fstatat(fd, entry->d_name, &target, 0) == 0;
+            const bool known =
+                entry->d_type != DT_DIR && ::fstatat(fd, entry->d_name, &target, 0) == 0;
             if (entry->d_type == DT_DIR || (known && S_ISDIR(target.st_mode))) {
                 if (scan.recursive) folders.push_back(name);
             } else {
-                files.emplace_back(name, known ? std::optional<FileId>(FileId{target.st_dev, target.st_ino})
-                                               : std::nullopt);
+                files.emplace_back(
+                    name, known ? std::optional<FileId>(FileId{target.st_dev, target.st_ino})
+                                : std::nullopt);
             }
         }
         Pump(scan.pump);
@@ -149,7 +154,8 @@ ImageEntry MakeImageRow(const std::string& folder, const std::string& name, cons
 
 bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& options) {
     const std::size_t slash = path.find_last_of(kPathSeparator);
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string folder =
+        slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty()) return false;
     const JpegInfo info = ReadJpegInfo(path);
@@ -158,13 +164,16 @@ bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& op
     return true;
 }
 
-int AddImageFolder(ImageList& list, const std::string& folder, bool recursive, const AddOptions& options) {
+int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
+                   const AddOptions& options) {
     const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump, options.report);
     std::vector<ImageEntry> rows;
     for (const FoundFile& file : files) {
         if (!HasJpegExtension(file.name)) continue;
         const JpegInfo info = ReadJpegInfo(file.folder + file.name);
-        if (info.IsJpeg) rows.push_back(MakeImageRow(file.folder, file.name, info, true, options.decimalSeparator));
+        if (info.IsJpeg)
+            rows.push_back(
+                MakeImageRow(file.folder, file.name, info, true, options.decimalSeparator));
         Pump(options.pump);
     }
     const int added = static_cast<int>(rows.size());
@@ -172,7 +181,8 @@ int AddImageFolder(ImageList& list, const std::string& folder, bool recursive, c
     return added;
 }
 
-int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths, const AddOptions& options) {
+int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths,
+                    const AddOptions& options) {
     int added = 0;
     for (const std::string& path : paths) {
         if (IsDirectory(path))
@@ -183,7 +193,9 @@ int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths, cons
     return added;
 }
 
-std::string ReadLastAddDir(const std::string& settingsFile) { return ReadTextSetting(settingsFile, keys::LastAddDir); }
+std::string ReadLastAddDir(const std::string& settingsFile) {
+    return ReadTextSetting(settingsFile, keys::LastAddDir);
+}
 
 bool StoreLastAddDir(const std::string& settingsFile, const std::string& folder) {
     return WriteSetting(settingsFile, keys::LastAddDir, folder);

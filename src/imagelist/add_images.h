@@ -38,8 +38,8 @@ using ReportScanProblem = std::function<void(const ScanProblem&)>;
 // ancestor is not followed. A folder that cannot be listed and a file whose path is too long
 // to be opened are left out and passed to `report`. `pump` is called before the listing and
 // after every entry.
-std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, const PumpEvents& pump = {},
-                                 const ReportScanProblem& report = {});
+std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
+                                 const PumpEvents& pump = {}, const ReportScanProblem& report = {});
 
 // The scan's name rule: the text after the last "." is JPG, JPEG, JFIF or JPE in any case.
 bool HasJpegExtension(std::string_view name);

@@ -21,7 +21,7 @@ struct ImageEntry {
     std::string thumb;   // column 5: never filled, carried along
     std::string copy;    // column 6: never filled, carried along
     std::string upload;  // column 7: the posting code once the upload succeeded
-    bool checked = true; // still to be uploaded (image rows); marker rows start checked too
+    bool checked = true;  // still to be uploaded (image rows); marker rows start checked too
     RowKind kind = RowKind::Image;
 
     bool IsMarker() const { return kind == RowKind::Marker; }
@@ -39,6 +39,8 @@ inline ImageEntry MarkerRow(std::string text) {
 }
 
 // "*VBCode_" + number + "*"
-inline std::string TextBlockRowText(int number) { return "*VBCode_" + std::to_string(number) + "*"; }
+inline std::string TextBlockRowText(int number) {
+    return "*VBCode_" + std::to_string(number) + "*";
+}
 
 }  // namespace lumar

@@ -21,15 +21,24 @@ unsigned char Fold(char c) {
 
 const std::string& ColumnText(const ImageEntry& row, int column) {
     switch (column) {
-        case kColumnText: return row.text;
-        case kColumnFolder: return row.folder;
-        case kColumnWidth: return row.width;
-        case kColumnHeight: return row.height;
-        case kColumnKb: return row.kB;
-        case kColumnThumb: return row.thumb;
-        case kColumnCopy: return row.copy;
-        case kColumnUpload: return row.upload;
-        default: return kNoText;
+        case kColumnText:
+            return row.text;
+        case kColumnFolder:
+            return row.folder;
+        case kColumnWidth:
+            return row.width;
+        case kColumnHeight:
+            return row.height;
+        case kColumnKb:
+            return row.kB;
+        case kColumnThumb:
+            return row.thumb;
+        case kColumnCopy:
+            return row.copy;
+        case kColumnUpload:
+            return row.upload;
+        default:
+            return kNoText;
     }
 }
 
@@ -61,7 +70,8 @@ void ImageList::AppendRows(std::vector<ImageEntry> rows) {
     }
     // insert() grows the storage geometrically; an exact reserve per call would reallocate the
     // whole list for every single file added.
-    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
+    rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+                 std::make_move_iterator(rows.end()));
     selected_.resize(rows_.size(), 0);
     if (wasEmpty) {
         current_ = 1;
@@ -76,10 +86,11 @@ void ImageList::AppendRows(std::vector<ImageEntry> rows) {
 void ImageList::SortIn(ImageEntry row) {
     const std::string key = ColumnText(row, sort_.column);
     const bool descending = sort_.descending;
-    const auto at = std::upper_bound(rows_.begin(), rows_.end(), key, [&](const std::string& k, const ImageEntry& r) {
-        const int c = CompareColumnText(k, ColumnText(r, sort_.column));
-        return descending ? c > 0 : c < 0;
-    });
+    const auto at = std::upper_bound(
+        rows_.begin(), rows_.end(), key, [&](const std::string& k, const ImageEntry& r) {
+            const int c = CompareColumnText(k, ColumnText(r, sort_.column));
+            return descending ? c > 0 : c < 0;
+        });
     const auto index = at - rows_.begin();
     rows_.insert(at, std::move(row));
     selected_.insert(selected_.begin() + index, 0);
@@ -103,8 +114,8 @@ bool ImageList::InsertMarkerRow(int position, std::string text) {
 
 int ImageList::RemoveSelected() {
     std::size_t write = 0;
-    int newCurrent = 0;          // position of the surviving current row
-    int firstAfterCurrent = 0;   // position of the first survivor after a removed current row
+    int newCurrent = 0;         // position of the surviving current row
+    int firstAfterCurrent = 0;  // position of the first survivor after a removed current row
     for (std::size_t read = 0; read < rows_.size(); ++read) {
         const int position = static_cast<int>(read) + 1;
         if (selected_[read]) continue;
@@ -140,7 +151,9 @@ void ImageList::Clear() {
     Changed();
 }
 
-void ImageList::SetCurrentRow(int position) { current_ = (position >= 1 && position <= Count()) ? position : 0; }
+void ImageList::SetCurrentRow(int position) {
+    current_ = (position >= 1 && position <= Count()) ? position : 0;
+}
 
 void ImageList::SelectOnly(int position) {
     std::fill(selected_.begin(), selected_.end(), 0);
@@ -152,9 +165,13 @@ void ImageList::SetSelected(int position, bool selected) {
     if (position >= 1 && position <= Count()) selected_[Index(position)] = selected ? 1 : 0;
 }
 
-void ImageList::SelectAll() { std::fill(selected_.begin(), selected_.end(), 1); }
+void ImageList::SelectAll() {
+    std::fill(selected_.begin(), selected_.end(), 1);
+}
 
-void ImageList::ClearSelection() { std::fill(selected_.begin(), selected_.end(), 0); }
+void ImageList::ClearSelection() {
+    std::fill(selected_.begin(), selected_.end(), 0);
+}
 
 std::vector<int> ImageList::SelectedRows() const {
     std::vector<int> out;
@@ -254,7 +271,8 @@ int TextBlockEditIndexOf(std::string_view rowText) {
     const std::size_t underscore = rowText.find('_');
     if (underscore == std::string_view::npos) return 0;
     long long value = 0;
-    for (std::size_t i = underscore + 1; i < rowText.size() && rowText[i] >= '0' && rowText[i] <= '9'; ++i) {
+    for (std::size_t i = underscore + 1;
+         i < rowText.size() && rowText[i] >= '0' && rowText[i] <= '9'; ++i) {
         value = value * 10 + (rowText[i] - '0');
         if (value > 2147483647) return 0;
     }

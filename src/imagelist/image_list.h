@@ -36,8 +36,8 @@ inline constexpr int kImageColumnCount = 8;
 const std::string& ColumnText(const ImageEntry& row, int column);
 
 struct SortState {
-    bool on = false;          // while on, appended rows are sorted in
-    int column = -1;          // 0..7; -1 before the first header click, so that click sorts ascending
+    bool on = false;  // while on, appended rows are sorted in
+    int column = -1;  // 0..7; -1 before the first header click, so that click sorts ascending
     bool descending = false;
 
     friend bool operator==(const SortState&, const SortState&) = default;
@@ -48,7 +48,7 @@ struct SortState {
 int CompareColumnText(std::string_view a, std::string_view b);
 
 class ImageList {
-public:
+  public:
     // Called after every change of rows or their order (append, insert, remove, clear, sort), so
     // a view can refresh. Not called for changes made through Row() or the selection calls.
     using Observer = std::function<void()>;
@@ -102,7 +102,7 @@ public:
     // Sets the state without reordering (start-up state); switching on sorts the rows.
     void SetSortState(const SortState& state);
 
-private:
+  private:
     std::size_t Index(int position) const { return static_cast<std::size_t>(position - 1); }
     // Sorts by the sort state; the first `sortedPrefix` rows are known to be in order already.
     void ApplySort(std::size_t sortedPrefix = 0);

@@ -19,7 +19,7 @@ namespace {
 // Get(n) copies n bytes into out; Skip(n) passes over n bytes.
 
 class MemorySource {
-public:
+  public:
     explicit MemorySource(std::string_view bytes) : bytes_(bytes) {}
     void Get(unsigned char* out, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i, ++pos_)
@@ -27,7 +27,7 @@ public:
     }
     void Skip(std::size_t n) { pos_ += n; }
 
-private:
+  private:
     std::string_view bytes_;
     std::size_t pos_ = 0;
 };
@@ -35,7 +35,7 @@ private:
 // Reads a file through a small buffer and passes over segment bodies without reading them, so
 // a large APP1 or the compressed data of a progressive file costs no more than a few reads.
 class FileSource {
-public:
+  public:
     explicit FileSource(int fd) : fd_(fd) {}
     void Get(unsigned char* out, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
@@ -59,7 +59,7 @@ public:
         if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) failed_ = true;
     }
 
-private:
+  private:
     bool Fill() {
         if (failed_) return false;
         ssize_t got;
@@ -88,7 +88,9 @@ constexpr unsigned kEndOfImage = 0xFFD9;
 constexpr unsigned kStartOfScan = 0xFFDA;
 constexpr unsigned kStartOfFrameBaseline = 0xFFC0;  // the only frame whose size is read
 
-unsigned Word(const unsigned char* two) { return two[0] * 256u + two[1]; }
+unsigned Word(const unsigned char* two) {
+    return two[0] * 256u + two[1];
+}
 
 template <class Source>
 void Walk(Source& source, JpegInfo& info) {

@@ -18,8 +18,10 @@ std::string Unescape(std::string_view field) {
     for (std::size_t i = 0; i < field.size(); ++i) {
         if (field[i] == '\\' && i + 3 < field.size()) {
             const std::string_view digits = field.substr(i + 1, 3);
-            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '7'; })) {
-                out.push_back(static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0')));
+            if (digits.size() == 3 && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return c >= '0' && c <= '7'; })) {
+                out.push_back(static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
+                                                (digits[2] - '0')));
                 i += 3;
                 continue;
             }
@@ -50,20 +52,23 @@ std::string UnescapeLabel(std::string_view name) {
 
 bool IsNetworkType(std::string_view type) {
     return type == "nfs" || type == "nfs4" || type == "cifs" || type == "smbfs" || type == "smb3" ||
-           type == "fuse.sshfs" || type == "sshfs" || type == "afs" || type == "ncpfs" || type == "davfs" ||
-           type == "fuse.davfs2" || type == "9p";
+           type == "fuse.sshfs" || type == "sshfs" || type == "afs" || type == "ncpfs" ||
+           type == "davfs" || type == "fuse.davfs2" || type == "9p";
 }
 
 bool IsRemovablePlace(std::string_view mountPoint) {
-    return mountPoint.starts_with("/media/") || mountPoint.starts_with("/run/media/") || mountPoint.starts_with("/mnt/");
+    return mountPoint.starts_with("/media/") || mountPoint.starts_with("/run/media/") ||
+           mountPoint.starts_with("/mnt/");
 }
 
 // File systems that hold no user files of their own.
 bool IsPseudoType(std::string_view type) {
     static constexpr std::string_view pseudo[] = {
-        "proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "securityfs", "cgroup", "cgroup2", "pstore", "bpf",
-        "debugfs", "tracefs", "mqueue", "hugetlbfs", "configfs", "fusectl", "autofs", "binfmt_misc", "efivarfs",
-        "rpc_pipefs", "nsfs", "ramfs", "squashfs", "overlay", "fuse.portal", "fuse.gvfsd-fuse", "selinuxfs"};
+        "proc",        "sysfs",           "devtmpfs", "devpts",  "tmpfs",    "securityfs",
+        "cgroup",      "cgroup2",         "pstore",   "bpf",     "debugfs",  "tracefs",
+        "mqueue",      "hugetlbfs",       "configfs", "fusectl", "autofs",   "binfmt_misc",
+        "efivarfs",    "rpc_pipefs",      "nsfs",     "ramfs",   "squashfs", "overlay",
+        "fuse.portal", "fuse.gvfsd-fuse", "selinuxfs"};
     return std::find(std::begin(pseudo), std::end(pseudo), type) != std::end(pseudo);
 }
 
@@ -82,7 +87,8 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 }  // namespace
 
-std::vector<MountedDrive> ParseMountTable(std::string_view procMounts, const std::map<std::string, std::string>& labels) {
+std::vector<MountedDrive> ParseMountTable(std::string_view procMounts,
+                                          const std::map<std::string, std::string>& labels) {
     std::vector<MountedDrive> drives;
     std::size_t start = 0;
     while (start < procMounts.size()) {
@@ -108,15 +114,18 @@ std::vector<MountedDrive> ParseMountTable(std::string_view procMounts, const std
             continue;
         }
         if (drive.kind != DriveKind::Network) {
-            if (const auto it = labels.find(drive.device); it != labels.end()) drive.label = it->second;
+            if (const auto it = labels.find(drive.device); it != labels.end())
+                drive.label = it->second;
         }
         drive.mountPoint = WithTrailingSeparator(mountPoint);
-        drives.erase(std::remove_if(drives.begin(), drives.end(),
-                                    [&](const MountedDrive& d) { return d.mountPoint == drive.mountPoint; }),
-                     drives.end());
+        drives.erase(
+            std::remove_if(drives.begin(), drives.end(),
+                           [&](const MountedDrive& d) { return d.mountPoint == drive.mountPoint; }),
+            drives.end());
         drives.push_back(std::move(drive));
     }
-    std::stable_partition(drives.begin(), drives.end(), [](const MountedDrive& d) { return d.mountPoint == "/"; });
+    std::stable_partition(drives.begin(), drives.end(),
+                          [](const MountedDrive& d) { return d.mountPoint == "/"; });
     if (drives.empty() || drives.front().mountPoint != "/") {
         MountedDrive root;
         root.mountPoint = "/";
@@ -133,7 +142,8 @@ std::map<std::string, std::string> ReadVolumeLabels(const std::string& byLabelFo
         const std::string name = entry->d_name;
         if (name == "." || name == "..") continue;
         char resolved[PATH_MAX];
-        if (::realpath(JoinPath(byLabelFolder, name).c_str(), resolved) != nullptr) labels[resolved] = UnescapeLabel(name);
+        if (::realpath(JoinPath(byLabelFolder, name).c_str(), resolved) != nullptr)
+            labels[resolved] = UnescapeLabel(name);
     }
     ::closedir(dir);
     return labels;
@@ -148,9 +158,15 @@ std::string DriveCaption(const MountedDrive& drive, const DriveKindCaptions& cap
     std::string label = drive.label;
     if (label.empty()) {
         switch (drive.kind) {
-            case DriveKind::Fixed: label = captions.fixed; break;
-            case DriveKind::Removable: label = captions.removable; break;
-            case DriveKind::Network: label = captions.network; break;
+            case DriveKind::Fixed:
+                label = captions.fixed;
+                break;
+            case DriveKind::Removable:
+                label = captions.removable;
+                break;
+            case DriveKind::Network:
+                label = captions.network;
+                break;
         }
     }
     std::string shown = drive.mountPoint;

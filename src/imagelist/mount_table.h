@@ -15,7 +15,7 @@ struct MountedDrive {
     std::string device;      // as the mount table names it ("/dev/sdb1", "server:/export")
     std::string fsType;
     DriveKind kind = DriveKind::Fixed;
-    std::string label;       // volume label, or the share for network drives; may be empty
+    std::string label;  // volume label, or the share for network drives; may be empty
 
     friend bool operator==(const MountedDrive&, const MountedDrive&) = default;
 };
@@ -27,7 +27,8 @@ std::vector<MountedDrive> ParseMountTable(std::string_view procMounts,
                                           const std::map<std::string, std::string>& labels = {});
 
 // Device path -> label from the symbolic links in /dev/disk/by-label.
-std::map<std::string, std::string> ReadVolumeLabels(const std::string& byLabelFolder = "/dev/disk/by-label");
+std::map<std::string, std::string> ReadVolumeLabels(
+    const std::string& byLabelFolder = "/dev/disk/by-label");
 
 // The drives of this machine.
 std::vector<MountedDrive> MountedDrives();

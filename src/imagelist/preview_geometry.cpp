@@ -16,10 +16,14 @@ int RoundHalfEven(double value) {
     return whole % 2 == 0 ? whole : whole + 1;
 }
 
-int HalfDown(int value) { return static_cast<int>(std::floor(value / 2.0)); }
+int HalfDown(int value) {
+    return static_cast<int>(std::floor(value / 2.0));
+}
 
 // A very thin picture must still show as a line rather than vanish.
-int AtLeastOne(int value) { return value < 1 ? 1 : value; }
+int AtLeastOne(int value) {
+    return value < 1 ? 1 : value;
+}
 
 }  // namespace
 
@@ -29,15 +33,18 @@ PictureRect FitPictureInto(int boxWidth, int boxHeight, int pictureWidth, int pi
     if (pictureWidth > boxWidth || pictureHeight > boxHeight) {
         // The ratios are compared in single precision, so a picture whose ratio equals the
         // box's within that precision fills the box's height.
-        const float pictureRatio = static_cast<float>(pictureWidth) / static_cast<float>(pictureHeight);
+        const float pictureRatio =
+            static_cast<float>(pictureWidth) / static_cast<float>(pictureHeight);
         const float boxRatio = static_cast<float>(boxWidth) / static_cast<float>(boxHeight);
         if (pictureRatio <= boxRatio) {
-            r.width = AtLeastOne(RoundHalfEven(static_cast<double>(pictureWidth) * boxHeight / pictureHeight));
+            r.width = AtLeastOne(
+                RoundHalfEven(static_cast<double>(pictureWidth) * boxHeight / pictureHeight));
             r.height = boxHeight;
             r.x = HalfDown(boxWidth - r.width);
         } else {
             r.width = boxWidth;
-            r.height = AtLeastOne(RoundHalfEven(static_cast<double>(pictureHeight) * boxWidth / pictureWidth));
+            r.height = AtLeastOne(
+                RoundHalfEven(static_cast<double>(pictureHeight) * boxWidth / pictureWidth));
             r.y = HalfDown(boxHeight - r.height);
         }
     } else {

@@ -9,7 +9,7 @@
 namespace lumar {
 
 class TextBlocks {
-public:
+  public:
     // Stores a new block and returns its number (TextBlockCount after the call).
     int Add(std::string text) {
         blocks_.push_back(std::move(text));
@@ -29,7 +29,7 @@ public:
     // TextBlockCount: the number of the newest block, 0 before the first.
     int Count() const { return static_cast<int>(blocks_.size()); }
 
-private:
+  private:
     std::vector<std::string> blocks_;
 };
 

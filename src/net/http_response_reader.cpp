@@ -1,7 +1,8 @@
 #include "net/http_response_reader.h"
-#include "shell/plain_text.h"
 
 #include <algorithm>
+
+#include "shell/plain_text.h"
 
 namespace lumar::net {
 namespace {

@@ -1,10 +1,11 @@
 #include "net/http_url.h"
-#include "shell/plain_text.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <vector>
+
+#include "shell/plain_text.h"
 
 namespace lumar::net {
 namespace {
@@ -20,7 +21,9 @@ char Lower(char c) {
 }
 
 // Blanks and line breaks around a URL are no part of it.
-std::string_view TrimUrl(std::string_view s) { return Trim(s, " \t\r\n"); }
+std::string_view TrimUrl(std::string_view s) {
+    return Trim(s, " \t\r\n");
+}
 
 bool HasControlCharacter(std::string_view s) {
     return std::any_of(s.begin(), s.end(), [](char c) {

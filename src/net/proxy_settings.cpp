@@ -1,5 +1,4 @@
 #include "net/proxy_settings.h"
-#include "shell/plain_text.h"
 
 #include <arpa/inet.h>
 #include <openssl/evp.h>
@@ -8,6 +7,8 @@
 #include <cstring>
 #include <string_view>
 #include <vector>
+
+#include "shell/plain_text.h"
 
 extern char** environ;
 

@@ -157,7 +157,8 @@ TlsStream::TlsStream(int socket, std::string serverName, const std::string& caFi
     } else {
         // The macro SSL_set_tlsext_host_name hides a C cast; the call it stands for does not.
         void* hostName = const_cast<char*>(serverName.c_str());
-        named = SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name, hostName) == 1 &&
+        named = SSL_ctrl(ssl_, SSL_CTRL_SET_TLSEXT_HOSTNAME, TLSEXT_NAMETYPE_host_name, hostName) ==
+                    1 &&
                 SSL_set1_host(ssl_, serverName.c_str()) == 1;
     }
     if (!named) {

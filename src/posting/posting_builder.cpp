@@ -31,11 +31,14 @@ long LeadingNumber(std::string_view text, long limit) {
 std::optional<std::string> BlockOfRow(const ImageEntry& row, const TextBlocks& blocks) {
     const size_t underscore = row.text.find('_');
     if (underscore == std::string::npos) return std::nullopt;
-    const long number = LeadingNumber(std::string_view(row.text).substr(underscore + 1), INT_MAX / 10);
+    const long number =
+        LeadingNumber(std::string_view(row.text).substr(underscore + 1), INT_MAX / 10);
     return number > 0 ? blocks.Get(static_cast<int>(number)) : std::nullopt;
 }
 
-bool IsBreakRow(const ImageEntry& row) { return row.IsMarker() && row.text == kBreakRowText; }
+bool IsBreakRow(const ImageEntry& row) {
+    return row.IsMarker() && row.text == kBreakRowText;
+}
 
 // What a marker row adds to the posting.
 void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blocks) {
@@ -61,7 +64,9 @@ void Finish(std::string& text, const PostingOptions& options) {
     if (options.html) text = ConvertToHtml(text);
 }
 
-PostingView ShowWhole(const PostingState& state) { return PostingView{state.code, std::nullopt, std::nullopt}; }
+PostingView ShowWhole(const PostingState& state) {
+    return PostingView{state.code, std::nullopt, std::nullopt};
+}
 
 }  // namespace
 
@@ -134,7 +139,8 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
     state.isSplit = true;
     std::vector<std::string> entries;
     entries.reserve(partCount);
-    for (size_t n = 1; n <= partCount; ++n) entries.push_back(texts.partLabel + " #" + std::to_string(n));
+    for (size_t n = 1; n <= partCount; ++n)
+        entries.push_back(texts.partLabel + " #" + std::to_string(n));
 
     // A marker row goes into the part of the image before it; markers above the first image
     // into part 1.
@@ -159,7 +165,8 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
 
 PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options) {
     const std::string open = options.html ? ConvertToHtml(kCenterOpen) : std::string(kCenterOpen);
-    const std::string close = options.html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
+    const std::string close =
+        options.html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
     auto apply = [&](std::string& text) {
         if (on) {
             text = Wrap(open, text, close);
@@ -182,7 +189,8 @@ PostingView SwitchSplittingOff(PostingState& state) {
 }
 
 const std::string& SelectedText(const PostingState& state, int selectedPart) {
-    if (state.isSplit && selectedPart >= 0 && static_cast<size_t>(selectedPart) < state.parts.size())
+    if (state.isSplit && selectedPart >= 0 &&
+        static_cast<size_t>(selectedPart) < state.parts.size())
         return state.parts[static_cast<size_t>(selectedPart)];
     return state.code;
 }

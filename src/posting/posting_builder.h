@@ -31,11 +31,12 @@ class UiStrings;
 // Default texts of the two message entries the builder uses (entries 5 and 13 of the
 // language file's STRINGS section); callers pass the loaded ones in PostingTexts.
 inline constexpr std::string_view kDefaultPartLabel = "Postingteilstück";
-inline constexpr std::string_view kDefaultAdvertisingText = ">>Bilder wurden hochgeladen mit Lumar<<";
+inline constexpr std::string_view kDefaultAdvertisingText =
+    ">>Bilder wurden hochgeladen mit Lumar<<";
 
 struct PostingTexts {
-    std::string partLabel{kDefaultPartLabel};              // "Postingteilstück" -> "Postingteilstück #1"
-    std::string advertising{kDefaultAdvertisingText};      // the advertising line's text
+    std::string partLabel{kDefaultPartLabel};  // "Postingteilstück" -> "Postingteilstück #1"
+    std::string advertising{kDefaultAdvertisingText};  // the advertising line's text
     // The page the advertising line links to; empty: the line carries no link.
     std::string homePageUrl{kBuiltInAddresses.homePage};
 };

@@ -21,9 +21,9 @@ constexpr std::string_view kFontList =
 constexpr std::string_view kSizeList = "1;2;3;4;5;6;7";
 
 struct InsertButton {
-    std::string_view text;     // inserted without a selection
-    int caretOffset;           // where the caret lands inside it
-    std::string_view open;     // wraps a selection; empty = a selection is left alone
+    std::string_view text;  // inserted without a selection
+    int caretOffset;        // where the caret lands inside it
+    std::string_view open;  // wraps a selection; empty = a selection is left alone
     std::string_view close;
 };
 constexpr std::array<InsertButton, 5> kInsertButtons = {{
@@ -39,9 +39,12 @@ constexpr std::array<InsertButton, 5> kInsertButtons = {{
 size_t SequenceAt(std::string_view text, size_t i, int& units) {
     const auto b0 = static_cast<uint8_t>(text[i]);
     size_t length = 1;
-    if (b0 >= 0xC2 && b0 <= 0xDF) length = 2;
-    else if (b0 >= 0xE0 && b0 <= 0xEF) length = 3;
-    else if (b0 >= 0xF0 && b0 <= 0xF4) length = 4;
+    if (b0 >= 0xC2 && b0 <= 0xDF)
+        length = 2;
+    else if (b0 >= 0xE0 && b0 <= 0xEF)
+        length = 3;
+    else if (b0 >= 0xF0 && b0 <= 0xF4)
+        length = 4;
     units = 1;
     if (length == 1 || i + length > text.size()) return 1;
     for (size_t k = 1; k < length; ++k)
@@ -109,7 +112,9 @@ EditorText Wrap(const EditorText& box, std::string_view open, std::string_view c
     return out;
 }
 
-int ReadIndex(const std::string& file, const SettingKey& key) { return ReadIntSetting(file, key); }
+int ReadIndex(const std::string& file, const SettingKey& key) {
+    return ReadIntSetting(file, key);
+}
 
 }  // namespace
 
@@ -118,7 +123,8 @@ std::vector<std::string> SplitListText(std::string_view text) {
     size_t start = 0;
     for (;;) {
         const size_t at = text.find(';', start);
-        entries.emplace_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
+        entries.emplace_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos) break;
         start = at + 1;
     }
@@ -160,22 +166,27 @@ EditorText InsertAtCaret(const EditorText& box, std::string_view insert, int* in
 
 EditorText ApplyStyleButton(const EditorText& box, int index, const FontChoice& choice) {
     switch (index) {
-        case 0: return Wrap(box, "[B]", "[/B]");
-        case 1: return Wrap(box, "[I]", "[/I]");
-        case 2: return Wrap(box, "[U]", "[/U]");
+        case 0:
+            return Wrap(box, "[B]", "[/B]");
+        case 1:
+            return Wrap(box, "[I]", "[/I]");
+        case 2:
+            return Wrap(box, "[U]", "[/U]");
         case 3: {
             const std::string open =
                 "[FONT=" + choice.font + "][SIZE=" + choice.size + "][COLOR=" + choice.color + "]";
             return Wrap(box, open, "[/COLOR][/SIZE][/FONT]");
         }
-        default: return Unchanged(box);
+        default:
+            return Unchanged(box);
     }
 }
 
 EditorText ApplyInsertButton(const EditorText& box, int index) {
     if (index < 0 || index >= static_cast<int>(kInsertButtons.size())) return Unchanged(box);
     const InsertButton& button = kInsertButtons[static_cast<size_t>(index)];
-    if (Clamped(box).length > 0) return button.open.empty() ? Unchanged(box) : Wrap(box, button.open, button.close);
+    if (Clamped(box).length > 0)
+        return button.open.empty() ? Unchanged(box) : Wrap(box, button.open, button.close);
     int position = 0;
     EditorText out = InsertAtCaret(box, button.text, &position);
     out.selectionStart = position + button.caretOffset;
@@ -195,8 +206,9 @@ EditorChoices ReadEditorChoices(const std::string& settingsFile) {
     choices.color = ReadIndex(settingsFile, keys::Color);
     choices.font = ReadIndex(settingsFile, keys::Font);
     choices.size = ReadIndex(settingsFile, keys::Size);
-    choices.placement = ReadIndex(settingsFile, keys::Ausrichtung) == 1 ? TextBlockPlacement::After
-                                                                       : TextBlockPlacement::Before;
+    choices.placement = ReadIndex(settingsFile, keys::Ausrichtung) == 1
+                            ? TextBlockPlacement::After
+                            : TextBlockPlacement::Before;
     return choices;
 }
 

@@ -14,7 +14,9 @@ std::string VbcFileBytes(std::string_view text) {
     return EncodeFileText(withEnd, TextEncoding::Windows1252).bytes;
 }
 
-std::string VbcTextFromBytes(std::string_view bytes) { return DecodeFileText(bytes).text; }
+std::string VbcTextFromBytes(std::string_view bytes) {
+    return DecodeFileText(bytes).text;
+}
 
 std::string SaveVbcFile(const std::string& path, std::string_view text) {
     if (path.empty()) return "no file name";

@@ -13,11 +13,14 @@
 namespace lumar {
 
 class PostingHandOver : public UploadObserver {
-public:
-    PostingHandOver(PostingState& state, const TextBlocks& blocks, PostingOptions options, PostingTexts texts)
+  public:
+    PostingHandOver(PostingState& state, const TextBlocks& blocks, PostingOptions options,
+                    PostingTexts texts)
         : state_(state), blocks_(blocks), options_(std::move(options)), texts_(std::move(texts)) {}
 
-    void CollectPosting(std::span<ImageEntry> rows) override { lumar::CollectPosting(state_, rows, blocks_); }
+    void CollectPosting(std::span<ImageEntry> rows) override {
+        lumar::CollectPosting(state_, rows, blocks_);
+    }
     void FinishPosting(std::span<const ImageEntry> rows) override {
         view_ = lumar::FinishPosting(state_, rows, blocks_, options_, texts_);
     }
@@ -27,7 +30,7 @@ public:
     const PostingOptions& Options() const { return options_; }
     const PostingTexts& Texts() const { return texts_; }
 
-private:
+  private:
     PostingState& state_;
     const TextBlocks& blocks_;
     PostingOptions options_;

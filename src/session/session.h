@@ -25,7 +25,7 @@ struct SessionPaths {
 };
 
 class Session {
-public:
+  public:
     explicit Session(SessionPaths paths) : paths_(std::move(paths)) {}
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
@@ -42,7 +42,7 @@ public:
     UiStrings& Strings() { return strings_; }
     const UiStrings& Strings() const { return strings_; }
 
-private:
+  private:
     SessionPaths paths_;
     ImageList list_;
     TextBlocks blocks_;

@@ -5,8 +5,8 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -36,8 +36,8 @@ void MakeFolders(const std::string& folder) {
 // The folders packages install programs into. A program there is never portable, even when
 // the folder happens to be writable (as it is for root): its settings belong to the user.
 bool IsSystemProgramFolder(const std::string& folder) {
-    static constexpr std::string_view kSystemFolders[] = {"/usr/bin/", "/usr/local/bin/", "/bin/",
-                                                          "/usr/sbin/", "/usr/games/", "/sbin/"};
+    static constexpr std::string_view kSystemFolders[] = {
+        "/usr/bin/", "/usr/local/bin/", "/bin/", "/usr/sbin/", "/usr/games/", "/sbin/"};
     for (std::string_view system : kSystemFolders)
         if (folder == system) return true;
     // <prefix>/bin/ of the prefix this build installs to (data folder <prefix>/share/lumar).
@@ -59,7 +59,8 @@ std::string ChooseConfigFolder(const ConfigSources& sources) {
             (PathExists(program + "Lumar.ini") || ::access(program.c_str(), W_OK) == 0))
             return program;
     }
-    if (!sources.xdgConfigHome.empty()) return WithTrailingSeparator(JoinPath(sources.xdgConfigHome, "lumar"));
+    if (!sources.xdgConfigHome.empty())
+        return WithTrailingSeparator(JoinPath(sources.xdgConfigHome, "lumar"));
     const std::string home = sources.home.empty() ? "/tmp" : sources.home;
     return WithTrailingSeparator(JoinPath(home, ".config/lumar"));
 }
@@ -79,9 +80,13 @@ const std::string& ConfigFolder() {
     return *g_folder;
 }
 
-std::string SettingsFile() { return ConfigFolder() + "Lumar.ini"; }
+std::string SettingsFile() {
+    return ConfigFolder() + "Lumar.ini";
+}
 
-std::string HostersFile() { return ConfigFolder() + "hosters.ini"; }
+std::string HostersFile() {
+    return ConfigFolder() + "hosters.ini";
+}
 
 std::string LanguageFile() {
     // Only a regular file counts: a folder or FIFO of that name must not hide the installed

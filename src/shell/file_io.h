@@ -7,7 +7,7 @@ namespace lumar {
 
 // An open file descriptor, closed when it goes out of scope.
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     // Keeps errno: a failure the caller is about to report must survive the close.
     ~FileDescriptor();
@@ -19,7 +19,7 @@ public:
     // Closes now, reporting a failed close (a delayed write error) as errno.
     bool Close();
 
-private:
+  private:
     int fd_;
 };
 

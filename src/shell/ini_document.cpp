@@ -14,7 +14,9 @@ bool IsBlank(char c) {
 }
 
 // A line's blanks, and the CR a Windows line end leaves behind.
-std::string_view TrimLine(std::string_view s) { return Trim(s, " \t\r"); }
+std::string_view TrimLine(std::string_view s) {
+    return Trim(s, " \t\r");
+}
 
 unsigned char FoldCase(char c) {
     const auto byte = static_cast<unsigned char>(c);

@@ -163,7 +163,9 @@ void LoadEntry(UiStrings& strings, const IniDocument& languageFile, int number) 
 
 }  // namespace
 
-std::span<const LanguageEntry> LanguageTable() { return kTable; }
+std::span<const LanguageEntry> LanguageTable() {
+    return kTable;
+}
 
 std::span<const LanguageEntry> LanguageSection(std::string_view section) {
     const std::span<const LanguageEntry> all = kTable;
@@ -212,7 +214,8 @@ UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cm
     strings.Set(kStrInsertTextBlock, std::string(cmBilder4Caption));
     LoadEntry(strings, languageFile, kStrChangeTextBlock);
     LoadEntry(strings, languageFile, kStrStatusReady);
-    for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) LoadEntry(strings, languageFile, n);
+    for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n)
+        LoadEntry(strings, languageFile, n);
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
     for (int n = kStrDonation; n < UiStrings::kSize; ++n) LoadEntry(strings, languageFile, n);
     return strings;
@@ -240,8 +243,8 @@ std::string FormatMegabytes(double bytes, std::string_view decimalSeparator) {
 
 std::string FormatStatsPanel(const UiStrings& strings, double files, double bytes,
                              std::string_view decimalSeparator) {
-    return strings.Get(kStrUpload) + " " + FormatCount(files) + " - " + strings.Get(kStrSize) + " " +
-           FormatMegabytes(bytes, decimalSeparator) + " MB";
+    return strings.Get(kStrUpload) + " " + FormatCount(files) + " - " + strings.Get(kStrSize) +
+           " " + FormatMegabytes(bytes, decimalSeparator) + " MB";
 }
 
 }  // namespace lumar

@@ -52,31 +52,31 @@ std::string LookupString(const std::string& languageFile, int number);
 
 // Entries of `UiStrings`; the number is the STRINGS key, except entry 19 (see LoadUiStrings).
 enum UiString : int {
-    kStrUploadSize = 1,        // total size of the list
-    kStrImages = 2,            // image count, status panel 2
-    kStrUpload = 3,            // upload totals, status panel 3
-    kStrSize = 4,              // upload totals, status panel 3
-    kStrPostingPart = 5,       // entries of the posting-part selector
-    kStrWaitingFor = 6,        // upload status lines ...
+    kStrUploadSize = 1,   // total size of the list
+    kStrImages = 2,       // image count, status panel 2
+    kStrUpload = 3,       // upload totals, status panel 3
+    kStrSize = 4,         // upload totals, status panel 3
+    kStrPostingPart = 5,  // entries of the posting-part selector
+    kStrWaitingFor = 6,   // upload status lines ...
     kStrUploadOf = 7,
     kStrSucceeded = 8,
     kStrFailed = 9,
-    kStrChooseSound = 10,      // title of the sound-file chooser
-    kStrClearList = 11,        // question before the list is cleared
-    kStrChooseImages = 12,     // title of the image-file chooser
-    kStrAdvertising = 13,      // advertising line of the posting
-    kStrSavePosting = 14,      // title of the dialog that saves the posting
-    kStrConnectingTo = 15,     // upload status lines ...
+    kStrChooseSound = 10,   // title of the sound-file chooser
+    kStrClearList = 11,     // question before the list is cleared
+    kStrChooseImages = 12,  // title of the image-file chooser
+    kStrAdvertising = 13,   // advertising line of the posting
+    kStrSavePosting = 14,   // title of the dialog that saves the posting
+    kStrConnectingTo = 15,  // upload status lines ...
     kStrConnectionTo = 16,
     kStrSendingRequest = 17,
     kStrAnswerFrom = 18,
     kStrInsertTextBlock = 19,  // caption of cmBilder_4 while no text-block row is selected
     kStrChangeTextBlock = 20,  // caption of cmBilder_4 while a text-block row is selected
     kStrReceived = 21,
-    kStrSaveTextBlock = 22,    // BBCode editor: title of its save dialog
-    kStrClearEditor = 23,      // BBCode editor: question before loading
-    kStrLoadTextBlock = 24,    // BBCode editor: title of its load dialog
-    kStrStatusReady = 30,      // status panel 1 at start-up, after a leading blank
+    kStrSaveTextBlock = 22,  // BBCode editor: title of its save dialog
+    kStrClearEditor = 23,    // BBCode editor: question before loading
+    kStrLoadTextBlock = 24,  // BBCode editor: title of its load dialog
+    kStrStatusReady = 30,    // status panel 1 at start-up, after a leading blank
     // Why one upload failed, for the upload log.
     kReasonFileUnreadable = 31,
     kReasonHostNotFound = 32,
@@ -87,21 +87,21 @@ enum UiString : int {
     kReasonCancelled = 37,
     // Start-up warning when the settings folder cannot be written, followed by the folder.
     kStrSettingsNotSaved = 38,
-    kStrDonation = 39,             // the donation badge
-    kStrToTrayTip = 40,            // tool tips of the minimise and close images
+    kStrDonation = 39,   // the donation badge
+    kStrToTrayTip = 40,  // tool tips of the minimise and close images
     kStrQuitTip = 41,
-    kStrLinksAs = 42,              // code panel: label before the output formats
-    kStrNotAnImageTitle = 43,      // message when an added file is no image:
-    kStrNotAnImageBefore = 44,     //   "Die Datei" + path + "ist kein gültiges Bild !"
+    kStrLinksAs = 42,           // code panel: label before the output formats
+    kStrNotAnImageTitle = 43,   // message when an added file is no image:
+    kStrNotAnImageBefore = 44,  //   "Die Datei" + path + "ist kein gültiges Bild !"
     kStrNotAnImageAfter = 45,
-    kStrNotAllUploaded = 46,       // after a run with images left: first paragraph, then the
-    kStrNotAllUploadedHint = 47,   //   hint how to upload the rest
-    kStrUpdateQuestion = 48,       // the update check's question
-    kStrFixedDrive = 49,           // folder tree: captions of drives without a volume label
+    kStrNotAllUploaded = 46,      // after a run with images left: first paragraph, then the
+    kStrNotAllUploadedHint = 47,  //   hint how to upload the rest
+    kStrUpdateQuestion = 48,      // the update check's question
+    kStrFixedDrive = 49,          // folder tree: captions of drives without a volume label
     kStrRemovableDrive = 50,
     kStrNetworkDrive = 51,
-    kStrStopSoundTip = 52,         // tool tip of the stop-sound button
-    kStrLanguageCode = 53,         // the language of the texts ("de", "en", ...)
+    kStrStopSoundTip = 52,  // tool tip of the stop-sound button
+    kStrLanguageCode = 53,  // the language of the texts ("de", "en", ...)
     // Why a cut out of the answer is no code.
     kReasonEmptyCode = 60,
     kReasonCodeTooLong = 61,
@@ -112,14 +112,14 @@ enum UiString : int {
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
-public:
+  public:
     static constexpr int kSize = 100;  // entries 0 .. 99
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
     void Set(int index, std::string text);
 
-private:
+  private:
     std::array<std::string, kSize> entries_{};
 };
 

@@ -153,7 +153,8 @@ std::string WriteNamedTemp(const std::string& target, const std::string& bytes, 
     openError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string name = TempName(target);
-        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
+        FileDescriptor fd(
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
         if (!fd) {
             if (errno == EEXIST) continue;
             openError = errno;

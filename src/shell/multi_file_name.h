@@ -8,9 +8,9 @@
 namespace lumar {
 
 struct MultiFileSelection {
-    std::string folder;               // as the dialog gave it: without trailing separator for
-                                      // several names, with it for a single full path
-    std::vector<std::string> names;   // in the order the dialog gave them
+    std::string folder;              // as the dialog gave it: without trailing separator for
+                                     // several names, with it for a single full path
+    std::vector<std::string> names;  // in the order the dialog gave them
 
     // folder and name joined by exactly one separator, in order. A single chosen file thus
     // keeps its plain path instead of getting a doubled separator before the name.

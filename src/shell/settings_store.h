@@ -73,8 +73,8 @@ std::string UpdateIniFile(const std::string& file,
 // The same rules on INI text already in memory (UTF-8), so tests and fuzzers can feed
 // strings. ReadValueFromText applies rules 1 to 4; SetValueInText returns the text with the
 // one key set, keeping the text's line endings (CR LF for text that has none yet).
-std::string ReadValueFromText(std::string_view text, std::string_view section,
-                              std::string_view key, std::string_view defaultValue);
+std::string ReadValueFromText(std::string_view text, std::string_view section, std::string_view key,
+                              std::string_view defaultValue);
 std::string SetValueInText(std::string_view text, std::string_view section, std::string_view key,
                            std::string_view value);
 

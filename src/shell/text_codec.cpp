@@ -8,10 +8,9 @@ namespace {
 
 // Code points of bytes 0x80..0x9F; the undefined ones keep their own value.
 constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -137,10 +136,12 @@ EncodedText EncodeFileText(std::string_view utf8, TextEncoding preferred) {
         // UTF-8 and change; a BOM keeps such a file unambiguous.
         if (auto ansi = Utf8ToWindows1252(utf8); ansi && DetectEncoding(*ansi) == preferred)
             return {std::move(*ansi), preferred};
-        if (DetectEncoding(utf8) == TextEncoding::Utf8) return {std::string(utf8), TextEncoding::Utf8};
+        if (DetectEncoding(utf8) == TextEncoding::Utf8)
+            return {std::string(utf8), TextEncoding::Utf8};
         return {std::string(kBom) + std::string(utf8), TextEncoding::Utf8Bom};
     }
-    if (preferred == TextEncoding::Utf8Bom) return {std::string(kBom) + std::string(utf8), preferred};
+    if (preferred == TextEncoding::Utf8Bom)
+        return {std::string(kBom) + std::string(utf8), preferred};
     return {std::string(utf8), TextEncoding::Utf8};
 }
 

@@ -4,9 +4,13 @@
 
 namespace lumar {
 
-int TwipsToPixels(long long twips) { return static_cast<int>(twips / kTwipsPerPixel); }
+int TwipsToPixels(long long twips) {
+    return static_cast<int>(twips / kTwipsPerPixel);
+}
 
-long long PixelsToTwips(int pixels) { return static_cast<long long>(pixels) * kTwipsPerPixel; }
+long long PixelsToTwips(int pixels) {
+    return static_cast<long long>(pixels) * kTwipsPerPixel;
+}
 
 long long SnapAxis(long long proposed, long long screenExtent, long long windowExtent,
                    long long snapDistance) {
@@ -27,7 +31,9 @@ TwipPoint DragWindowTo(TwipPoint currentCorner, TwipPoint mouse, TwipPoint press
     return to;
 }
 
-std::string AppVersionText(int revision) { return "1.0" + std::to_string(revision); }
+std::string AppVersionText(int revision) {
+    return "1.0" + std::to_string(revision);
+}
 
 int RevisionOf(const std::string& version) {
     const size_t dot = version.rfind('.');

@@ -1,12 +1,15 @@
-#include "shell/plain_text.h"
 #include "upload/answer_code.h"
 
 #include <cctype>
 
+#include "shell/plain_text.h"
+
 namespace lumar {
 namespace {
 
-std::string_view Trimmed(std::string_view text) { return Trim(text, " \t\r\n"); }
+std::string_view Trimmed(std::string_view text) {
+    return Trim(text, " \t\r\n");
+}
 
 // A link goes into the posting between BBCode tags: it must be a web address, and brackets
 // or blanks in it would end the tag early, so they are percent-encoded. Empty when unusable.

@@ -71,7 +71,8 @@ bool IsReservedInvalidName(std::string_view host) {
     constexpr std::string_view kInvalid = "invalid";
     if (host.size() < kInvalid.size()) return false;
     const std::string_view last = host.substr(host.size() - kInvalid.size());
-    if (host.size() > kInvalid.size() && host[host.size() - kInvalid.size() - 1] != '.') return false;
+    if (host.size() > kInvalid.size() && host[host.size() - kInvalid.size() - 1] != '.')
+        return false;
     for (size_t i = 0; i < kInvalid.size(); ++i)
         if ((last[i] | 0x20) != kInvalid[i]) return false;
     return true;
@@ -112,8 +113,8 @@ std::uint32_t ResolveWithSystem(const std::string& host) {
     return address;
 }
 
-std::uint32_t LookUpHost(const std::string& host, const WaitControl& control, const HostResolver& resolver,
-                         SocketFailure* why) {
+std::uint32_t LookUpHost(const std::string& host, const WaitControl& control,
+                         const HostResolver& resolver, SocketFailure* why) {
     if (why) *why = SocketFailure::None;
     // All bits set (255.255.255.255) stays the failure value, as it always was.
     if (const std::optional<std::uint32_t> dotted = ParseDottedAddress(host);
@@ -127,7 +128,9 @@ std::uint32_t LookUpHost(const std::string& host, const WaitControl& control, co
     auto channel = std::make_shared<LookupChannel>();
     if (!channel->Open()) return Fail(SocketFailure::HostNotFound, why);
     try {
-        std::thread([channel, resolver, host] { Report(*channel, ResolveGuarded(resolver, host)); }).detach();
+        std::thread([channel, resolver, host] {
+            Report(*channel, ResolveGuarded(resolver, host));
+        }).detach();
     } catch (const std::system_error&) {
         // No thread to be had: looking the name up here is slower for the window but still right.
         const std::uint32_t address = ResolveGuarded(resolver, host);

@@ -21,8 +21,8 @@ std::uint32_t ResolveWithSystem(const std::string& host);
 // domain "invalid" (or an empty one) refused, both without a lookup; any other name through
 // `resolver` (the system's when empty) on the lookup thread. kAddressNone on failure, with
 // `why` HostNotFound, Timeout or Cancelled.
-std::uint32_t LookUpHost(const std::string& host, const WaitControl& control, const HostResolver& resolver,
-                         SocketFailure* why = nullptr);
+std::uint32_t LookUpHost(const std::string& host, const WaitControl& control,
+                         const HostResolver& resolver, SocketFailure* why = nullptr);
 
 // True for names under the reserved top-level domain "invalid", which never resolve.
 bool IsReservedInvalidName(std::string_view host);

@@ -36,8 +36,19 @@ HosterDef Row(std::string name, std::string home, std::string maxSize, std::stri
 constexpr std::string_view kMissing = "\x01missing";
 
 enum class Field {
-    Name, HomeUrl, MaxSizeText, ConnectHost, UploadUrl, FormNames, FormValues, FileField,
-    StartMarker, CodeMarker, EndMarker, TrimCount, Port
+    Name,
+    HomeUrl,
+    MaxSizeText,
+    ConnectHost,
+    UploadUrl,
+    FormNames,
+    FormValues,
+    FileField,
+    StartMarker,
+    CodeMarker,
+    EndMarker,
+    TrimCount,
+    Port
 };
 
 struct KeyInfo {
@@ -64,19 +75,31 @@ constexpr std::array<KeyInfo, 13> kKeys = {{
 
 std::string* TextField(HosterDef& h, Field f) {
     switch (f) {
-        case Field::Name: return &h.Name;
-        case Field::HomeUrl: return &h.HomeUrl;
-        case Field::MaxSizeText: return &h.MaxSizeText;
-        case Field::ConnectHost: return &h.ConnectHost;
-        case Field::UploadUrl: return &h.UploadUrl;
-        case Field::FormNames: return &h.FormNames;
-        case Field::FormValues: return &h.FormValues;
-        case Field::FileField: return &h.FileField;
-        case Field::StartMarker: return &h.StartMarker;
-        case Field::CodeMarker: return &h.CodeMarker;
-        case Field::EndMarker: return &h.EndMarker;
+        case Field::Name:
+            return &h.Name;
+        case Field::HomeUrl:
+            return &h.HomeUrl;
+        case Field::MaxSizeText:
+            return &h.MaxSizeText;
+        case Field::ConnectHost:
+            return &h.ConnectHost;
+        case Field::UploadUrl:
+            return &h.UploadUrl;
+        case Field::FormNames:
+            return &h.FormNames;
+        case Field::FormValues:
+            return &h.FormValues;
+        case Field::FileField:
+            return &h.FileField;
+        case Field::StartMarker:
+            return &h.StartMarker;
+        case Field::CodeMarker:
+            return &h.CodeMarker;
+        case Field::EndMarker:
+            return &h.EndMarker;
         case Field::TrimCount:
-        case Field::Port: return nullptr;
+        case Field::Port:
+            return nullptr;
     }
     return nullptr;
 }
@@ -145,8 +168,8 @@ std::vector<HosterDef> InitHosters() {
     rows[7] = Row("supload", "http://www.supload.com/", "???kB", "www.supload.com",
                   "http://upload.supload.com/newupload.php",
                   "smallthumbs|gallery|bottombar|thumbnails|width|height",
-                  "smallthumbs|||thumbnails|1600|3200", "file[]", "vBulletin Forum Codes", "[URL=",
-                  "\\n</textarea>", 0);
+                  "smallthumbs|||thumbnails|1600|3200", "file[]", "vBulletin Forum Codes",
+                  "[URL=", "\\n</textarea>", 0);
     return rows;
 }
 
@@ -200,7 +223,8 @@ struct SectionResult {
 };
 
 // Applies every key the section sets to `row`; a bad value leaves the field as it was.
-SectionResult ApplySection(const IniDocument& ini, const std::string& section, bool builtIn, HosterDef row) {
+SectionResult ApplySection(const IniDocument& ini, const std::string& section, bool builtIn,
+                           HosterDef row) {
     SectionResult result;
     for (const KeyInfo& info : kKeys) {
         const std::string value = ini.Read(section, info.key, kMissing);
@@ -272,7 +296,8 @@ HosterTable LoadHostersFromDocument(const IniDocument& ini) {
         const std::string section = "Hoster" + std::to_string(number);
         const bool builtIn = number <= kBuiltInHosterCount;
         const HosterDef* original = builtIn ? &table.Hosters[static_cast<size_t>(number)] : nullptr;
-        SectionResult result = ApplySection(ini, section, builtIn, original ? *original : HosterDef{});
+        SectionResult result =
+            ApplySection(ini, section, builtIn, original ? *original : HosterDef{});
         if (!result.present) {
             if (builtIn) continue;
             break;

@@ -32,8 +32,8 @@ bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::st
                            std::string strContentType) {
     for (const FilePart& f : files_)
         if (f.name == strName) return false;
-    files_.push_back(
-        {std::move(strName), std::move(strFilename), std::move(strContent), std::move(strContentType)});
+    files_.push_back({std::move(strName), std::move(strFilename), std::move(strContent),
+                      std::move(strContentType)});
     chosenBoundary_.clear();
     return true;
 }
@@ -104,7 +104,9 @@ void CHTTPRequest::WriteBody(Out& out) const {
 
 size_t CHTTPRequest::BodySize() const {
     size_t size = 0;
-    auto count = [&size](std::string_view piece, PieceKind = PieceKind::Text) { size += piece.size(); };
+    auto count = [&size](std::string_view piece, PieceKind = PieceKind::Text) {
+        size += piece.size();
+    };
     WriteBody(count);
     return size;
 }
@@ -135,8 +137,10 @@ std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& stor
 
     std::vector<std::string_view> views;
     for (const Piece& p : pieces) {
-        if (!p.content.empty()) views.emplace_back(p.content);
-        else if (p.length > 0) views.emplace_back(storage.data() + p.offset, p.length);
+        if (!p.content.empty())
+            views.emplace_back(p.content);
+        else if (p.length > 0)
+            views.emplace_back(storage.data() + p.offset, p.length);
     }
     return views;
 }
@@ -164,7 +168,9 @@ std::string CHTTPRequest::GetPOSTQuery() const {
     const size_t bodySize = BodySize();
     std::string request = Header(bodySize);
     request.reserve(request.size() + bodySize);
-    auto append = [&request](std::string_view piece, PieceKind = PieceKind::Text) { request.append(piece); };
+    auto append = [&request](std::string_view piece, PieceKind = PieceKind::Text) {
+        request.append(piece);
+    };
     WriteBody(append);
     return request;
 }
@@ -219,7 +225,8 @@ bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of
     // 2 GiB and more do not fit the request's counting.
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 || st.st_size >= 0x80000000LL)
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+        st.st_size >= 0x80000000LL)
         return false;
     buffer.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;

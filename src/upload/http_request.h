@@ -14,7 +14,7 @@ inline constexpr const char* kUploadUserAgent =
     "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11";
 
 class CHTTPRequest {
-public:
+  public:
     void Host(std::string value) { host_ = std::move(value); }
     void Proxy(std::string value) { proxy_ = std::move(value); }
     void Path(std::string value) { path_ = std::move(value); }
@@ -48,7 +48,7 @@ public:
     // ignored.
     std::string GetGETQuery() const;
 
-private:
+  private:
     struct Field {
         std::string name;
         std::string value;

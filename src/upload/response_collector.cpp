@@ -34,7 +34,8 @@ bool ResponseCollector::Append(std::string_view piece) {
     }
     // Search only where a new end of header can be; the last three bytes of the previous
     // pending text may begin it.
-    const size_t searchFrom = pending_.size() - piece.size() >= 3 ? pending_.size() - piece.size() - 3 : 0;
+    const size_t searchFrom =
+        pending_.size() - piece.size() >= 3 ? pending_.size() - piece.size() - 3 : 0;
     const size_t end = pending_.find(kHeaderEnd, searchFrom);
     if (end != std::string::npos) {
         body_ = pending_.substr(end + kHeaderEnd.size());

@@ -12,7 +12,7 @@ namespace lumar {
 inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
 
 class ResponseCollector {
-public:
+  public:
     explicit ResponseCollector(size_t maxBytes = kMaxAnswerBytes) : maxBytes_(maxBytes) {}
 
     // Appends one piece. Returns false once the answer reached the cap: the caller stops
@@ -28,7 +28,7 @@ public:
     bool Full() const { return received_ >= maxBytes_; }
     void Clear();
 
-private:
+  private:
     enum class State { Start, Header, Body };
     State state_ = State::Start;
     std::string pending_;  // the answer's beginning while the header is not yet complete

@@ -1,12 +1,15 @@
-#include "shell/plain_text.h"
 #include "upload/response_parser.h"
 
 #include <vector>
 
+#include "shell/plain_text.h"
+
 namespace lumar {
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string ReplaceAmpEntities(std::string_view code) {
     std::string out;

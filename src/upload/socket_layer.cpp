@@ -21,7 +21,8 @@ using Clock = std::chrono::steady_clock;
 
 // Milliseconds of the next slice: at most one slice, never past the deadline.
 int SliceMs(const WaitControl& control) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(control.deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(control.deadline - Clock::now());
     if (left.count() <= 0) return 0;
     return static_cast<int>(std::min(left, kWaitSlice).count());
 }
@@ -34,7 +35,7 @@ constexpr size_t kMaxVectors = 64;
 
 // Where a send stands in its pieces: the first byte not yet taken by the socket.
 class SendCursor {
-public:
+  public:
     bool AtEnd(std::span<const std::string_view> pieces) {
         while (piece_ < pieces.size() && offset_ == pieces[piece_].size()) {
             ++piece_;
@@ -68,7 +69,7 @@ public:
         }
     }
 
-private:
+  private:
     size_t piece_ = 0;   // first piece not yet sent completely
     size_t offset_ = 0;  // bytes of it already sent
 };
@@ -116,7 +117,9 @@ int SetLinger(int socket, bool on, int seconds) {
     return 0;
 }
 
-UploadConnection::~UploadConnection() { Close(); }
+UploadConnection::~UploadConnection() {
+    Close();
+}
 
 void UploadConnection::Close() {
     CloseFd(fd_);
@@ -124,8 +127,8 @@ void UploadConnection::Close() {
     connectFailed_ = false;
 }
 
-bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
-                                 SocketFailure* why) {
+bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port,
+                                 const WaitControl& control, SocketFailure* why) {
     Close();
     auto fail = [&](SocketFailure reason, int fd) {
         CloseFd(fd);
@@ -161,13 +164,14 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port, co
     return true;
 }
 
-long long UploadConnection::SendData(std::string_view data, const WaitControl& control, SocketFailure* why) {
+long long UploadConnection::SendData(std::string_view data, const WaitControl& control,
+                                     SocketFailure* why) {
     const std::string_view pieces[] = {data};
     return SendData(std::span<const std::string_view>(pieces), control, why);
 }
 
-long long UploadConnection::SendData(std::span<const std::string_view> pieces, const WaitControl& control,
-                                     SocketFailure* why) {
+long long UploadConnection::SendData(std::span<const std::string_view> pieces,
+                                     const WaitControl& control, SocketFailure* why) {
     auto fail = [&](SocketFailure reason) -> long long {
         Close();
         if (why) *why = reason;

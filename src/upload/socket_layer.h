@@ -66,7 +66,7 @@ int WaitForReady(int fd, short events, const WaitControl& control);
 
 // How a wait for the answer ended.
 enum class WaitEnd {
-    Closed,     // the server closed the connection (or it failed, or the answer hit the cap)
+    Closed,  // the server closed the connection (or it failed, or the answer hit the cap)
     Timeout,
     Cancelled,
 };
@@ -74,7 +74,7 @@ enum class WaitEnd {
 // The connection of one image and the answer collected from it. Closing happens in the
 // destructor at the latest, so nothing of one image's connection reaches the next.
 class UploadConnection {
-public:
+  public:
     UploadConnection() = default;
     ~UploadConnection();
     UploadConnection(const UploadConnection&) = delete;
@@ -87,8 +87,9 @@ public:
     // The name lookup of later connects; empty (the default) = the system's.
     void SetResolver(HostResolver resolver) { resolver_ = std::move(resolver); }
 
-    // ConnectTo: resolves without blocking the caller beyond one slice, connects without blocking the caller beyond one slice, with
-    // SO_LINGER (1, 0) so a close resets at once. False (Socket() -1) on failure.
+    // ConnectTo: resolves without blocking the caller beyond one slice, connects without blocking
+    // the caller beyond one slice, with SO_LINGER (1, 0) so a close resets at once. False (Socket()
+    // -1) on failure.
     bool ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
                    SocketFailure* why = nullptr);
 
@@ -96,7 +97,8 @@ public:
     // time the control allows counts again from every step forward, so only a stall ends it. A
     // failed send closes the connection (Socket() 0), so the image fails at once. Returns the
     // number of bytes sent, or -1.
-    long long SendData(std::string_view data, const WaitControl& control, SocketFailure* why = nullptr);
+    long long SendData(std::string_view data, const WaitControl& control,
+                       SocketFailure* why = nullptr);
     // The same for a request in pieces, sent in order as one stream.
     long long SendData(std::span<const std::string_view> pieces, const WaitControl& control,
                        SocketFailure* why = nullptr);
@@ -115,7 +117,7 @@ public:
     const ResponseCollector& Response() const { return response_; }
     void ClearResponse() { response_.Clear(); }
 
-private:
+  private:
     int fd_ = -1;  // -1 = none: 0 is a descriptor like any other
     bool connectFailed_ = false;
     ResponseCollector response_;

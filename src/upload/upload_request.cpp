@@ -20,10 +20,14 @@ std::string QuotedFileName(const std::string& path) {
     std::string out;
     out.reserve(path.size());
     for (char c : path) {
-        if (c == '\r') out += "%0D";
-        else if (c == '\n') out += "%0A";
-        else if (c == '"') out += "%22";
-        else out += c;
+        if (c == '\r')
+            out += "%0D";
+        else if (c == '\n')
+            out += "%0A";
+        else if (c == '"')
+            out += "%22";
+        else
+            out += c;
     }
     return out;
 }
@@ -36,7 +40,8 @@ CURL UploadAddress(const HosterDef& hoster) {
     return url;
 }
 
-RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url, const std::string& path) {
+RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
+                                       const std::string& path) {
     Release();
     if (!ReadWholeFileInto(path, file_)) return RequestProblem::FileUnreadable;
 
@@ -51,7 +56,9 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
         ok = request_.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
     fileBytes_ = file_.size();
     fileField_ = ToRequestBytes(hoster.FileField);
-    ok = request_.AddFile(fileField_, QuotedFileName(ToRequestBytes(path)), std::move(file_), GetMimeType(path)) && ok;
+    ok = request_.AddFile(fileField_, QuotedFileName(ToRequestBytes(path)), std::move(file_),
+                          GetMimeType(path)) &&
+         ok;
     if (!ok) {
         Release();
         return RequestProblem::BadForm;
@@ -69,7 +76,8 @@ void PreparedUpload::Release() {
     fileBytes_ = 0;
 }
 
-RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path, UploadRequest& out) {
+RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path,
+                                  UploadRequest& out) {
     PreparedUpload prepared;
     const RequestProblem problem = prepared.Prepare(hoster, UploadAddress(hoster), path);
     if (problem != RequestProblem::None) return problem;

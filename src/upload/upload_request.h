@@ -27,14 +27,15 @@ CURL UploadAddress(const HosterDef& hoster);
 
 // Builds the request for the image at `path` (the full path, sent as the file name). Names,
 // values and the file name go out in Windows-1252 when they fit it, else as UTF-8.
-RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path, UploadRequest& out);
+RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& path,
+                                  UploadRequest& out);
 
 // The same request, prepared for sending without copying the file into it: the pieces refer
 // to the file as read and to the header and form parts around it. The buffers are kept from
 // one image to the next, so a long run does not allocate (and fault in) fresh memory for
 // every file. Holds one image at a time.
 class PreparedUpload {
-public:
+  public:
     PreparedUpload() = default;
     PreparedUpload(const PreparedUpload&) = delete;
     PreparedUpload& operator=(const PreparedUpload&) = delete;
@@ -47,7 +48,7 @@ public:
     // Drops the request, keeping the buffers for the next image.
     void Release();
 
-private:
+  private:
     std::string file_;
     std::string fileField_;
     std::string storage_;

@@ -41,12 +41,17 @@ std::string NotAllUploadedText(const UiStrings& strings) {
 
 int ReasonFor(SocketFailure failure) {
     switch (failure) {
-        case SocketFailure::HostNotFound: return kReasonHostNotFound;
-        case SocketFailure::SendFailed: return kReasonSendFailed;
-        case SocketFailure::Timeout: return kReasonTimeout;
-        case SocketFailure::Cancelled: return kReasonCancelled;
+        case SocketFailure::HostNotFound:
+            return kReasonHostNotFound;
+        case SocketFailure::SendFailed:
+            return kReasonSendFailed;
+        case SocketFailure::Timeout:
+            return kReasonTimeout;
+        case SocketFailure::Cancelled:
+            return kReasonCancelled;
         case SocketFailure::ConnectFailed:
-        case SocketFailure::None: break;
+        case SocketFailure::None:
+            break;
     }
     return kReasonConnectFailed;
 }
@@ -77,7 +82,9 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
-bool IsCheckedImage(const ImageEntry& row) { return row.checked && row.IsImage(); }
+bool IsCheckedImage(const ImageEntry& row) {
+    return row.checked && row.IsImage();
+}
 
 }  // namespace
 
@@ -124,7 +131,10 @@ std::string FormatRemainingKB(double kb, std::string_view decimalSeparator) {
 }
 
 UploadRun::UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer)
-    : hosters_(hosters), strings_(strings), observer_(observer), prepared_(std::make_unique<PreparedUpload>()) {}
+    : hosters_(hosters),
+      strings_(strings),
+      observer_(observer),
+      prepared_(std::make_unique<PreparedUpload>()) {}
 
 UploadRun::~UploadRun() = default;
 
@@ -171,7 +181,8 @@ void UploadRun::ReportFigures() {
 }
 
 // The image is off the list of what is left; its size and time give the rate and the estimate.
-void UploadRun::CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart) {
+void UploadRun::CountImageDone(const ImageEntry& row,
+                               std::chrono::steady_clock::time_point imageStart) {
     --remainingCount_;
     const std::optional<double> kb = ParseKbText(row.kB);
     if (!kb) return;
@@ -196,7 +207,8 @@ void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& optio
         return;
     }
     const std::string sound = ReadTextSetting(options.settingsFile, keys::Soundfile);
-    if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty()) observer_.PlaySound(sound);
+    if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty())
+        observer_.PlaySound(sound);
     if (ReadIntSetting(options.settingsFile, keys::Form) == 1) observer_.BringToFront();
 }
 
@@ -204,7 +216,8 @@ void UploadRun::Log(const std::string& text, bool lineEnd) {
     observer_.AppendLog(Printable(text), lineEnd);
 }
 
-bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options) {
+bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
+                            const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     const std::string path = row.FullPath();
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
@@ -219,7 +232,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
                                    ? static_cast<int>(defaultTimeout)
                                    : ReadIntSetting(options.settingsFile, keys::Timeout);
     auto control = [&] {
-        return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump, &abortFlag_};
+        return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump,
+                           &abortFlag_};
     };
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
     auto failed = [&](int reason) {
@@ -238,7 +252,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
     }
 
     switch (prepared_->Prepare(hoster, url, path)) {
-        case RequestProblem::None: break;
+        case RequestProblem::None:
+            break;
         case RequestProblem::FileUnreadable:
             Log(imageLine + failed(kReasonFileUnreadable), true);
             return false;
@@ -260,7 +275,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position, const Uplo
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     const WaitEnd end = connection.WaitForAnswer(control());
-    observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) + strings_.Get(kStrReceived));
+    observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
+                         strings_.Get(kStrReceived));
 
     CodeCut cut = CutCode(connection.Response().Answer(), hoster);
     connection.ClearResponse();

@@ -39,7 +39,7 @@ struct UploadFigures {
 
 // What the run shows and asks of its front end. Every method has an empty default.
 class UploadObserver {
-public:
+  public:
     virtual ~UploadObserver() = default;
 
     // The run begins: show the upload panel, clear the log, start the elapsed-time timer.
@@ -85,7 +85,7 @@ struct UploadRunOptions {
     // The totals on display when the run starts; they grow from here while the settings file
     // cannot be written.
     UploadTotals shownTotals;
-    PumpEvents pump;           // processes the window's pending events
+    PumpEvents pump;  // processes the window's pending events
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
     // Turns host names into addresses on the lookup thread; empty = the system's lookup.
@@ -97,7 +97,7 @@ inline constexpr std::string_view kNotAllUploadedTitle = "Lumar V1 - Information
 extern const std::string_view kNotAllUploadedText;
 
 class UploadRun {
-public:
+  public:
     UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer);
     ~UploadRun();
 

@@ -1,8 +1,9 @@
-#include "shell/plain_text.h"
 #include "upload/url.h"
 
 #include <cctype>
 #include <string_view>
+
+#include "shell/plain_text.h"
 
 namespace lumar {
 namespace {

@@ -6,7 +6,7 @@
 namespace lumar {
 
 class CURL {
-public:
+  public:
     const std::string& Host() const { return host_; }
     void Host(std::string value) { host_ = std::move(value); }
     const std::string& Path() const { return path_; }
@@ -22,7 +22,7 @@ public:
     // characters (after trimming blanks) changes nothing.
     void ParseURL(std::string strURL, std::string strProxy);
 
-private:
+  private:
     std::string host_;
     std::string path_;
     std::int16_t port_ = 80;

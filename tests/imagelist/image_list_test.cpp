@@ -7,7 +7,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-ImageEntry Image(const std::string& name, const std::string& width = "640", const std::string& kB = "1.0") {
+ImageEntry Image(const std::string& name, const std::string& width = "640",
+                 const std::string& kB = "1.0") {
     return ImageEntry{name, "/p/", width, "480", kB, "t-" + name, "c-" + name, "", true};
 }
 
@@ -43,10 +44,13 @@ TEST(ImageListMarkers, InsertShiftsWholeRowsAndLeavesMarksInPlace) {
     // The new row: checked, every field empty.
     const ImageEntry& marker = list.Row(2);
     EXPECT_TRUE(marker.checked && marker.IsMarker());
-    EXPECT_EQ(marker.folder + marker.width + marker.height + marker.kB + marker.thumb + marker.copy + marker.upload, "");
+    EXPECT_EQ(marker.folder + marker.width + marker.height + marker.kB + marker.thumb +
+                  marker.copy + marker.upload,
+              "");
     // The moved rows took their check mark and all fields with them.
     EXPECT_FALSE(list.Row(3).checked);
-    EXPECT_EQ(list.Row(3).upload + list.Row(3).thumb + list.Row(4).copy, "[img]b[/img]t-b.jpgc-c.jpg");
+    EXPECT_EQ(list.Row(3).upload + list.Row(3).thumb + list.Row(4).copy,
+              "[img]b[/img]t-b.jpgc-c.jpg");
     // Current mark and selection stay at position 2, which now holds the marker.
     EXPECT_EQ(list.CurrentRow(), 2);
     EXPECT_EQ(list.SelectedRows(), std::vector<int>{2});
@@ -54,7 +58,8 @@ TEST(ImageListMarkers, InsertShiftsWholeRowsAndLeavesMarksInPlace) {
     // Before the first row, after the last, and outside the list.
     ASSERT_TRUE(list.InsertMarkerRow(1, std::string(kBreakRowText)));
     ASSERT_TRUE(list.InsertMarkerRow(list.Count() + 1, TextBlockRowText(4)));
-    EXPECT_EQ(Texts(list), (Strings{"*UMBRUCH*", "a.jpg", "*UMBRUCH*", "b.jpg", "c.jpg", "*VBCode_4*"}));
+    EXPECT_EQ(Texts(list),
+              (Strings{"*UMBRUCH*", "a.jpg", "*UMBRUCH*", "b.jpg", "c.jpg", "*VBCode_4*"}));
     EXPECT_FALSE(list.InsertMarkerRow(0, "*UMBRUCH*"));
     EXPECT_FALSE(list.InsertMarkerRow(8, "*UMBRUCH*"));
     EXPECT_EQ(list.Count(), 6);
@@ -99,14 +104,17 @@ TEST(ImageListSort, ColumnTextIsComparedAsText) {
     EXPECT_EQ(CompareColumnText("ABC", "abc"), 0);
     EXPECT_LT(CompareColumnText("", " "), 0);
     ImageList list;
-    list.AppendRows({Image("unpadded800", "800"), Image("padded1024", "1024"), Image("padded800", " 800"), Image("unpadded90", "90")});
+    list.AppendRows({Image("unpadded800", "800"), Image("padded1024", "1024"),
+                     Image("padded800", " 800"), Image("unpadded90", "90")});
     list.InsertMarkerRow(3, "*UMBRUCH*");
     list.SortByColumn(kColumnWidth);
-    EXPECT_EQ(Texts(list), (Strings{"*UMBRUCH*", "padded800", "padded1024", "unpadded800", "unpadded90"}));
+    EXPECT_EQ(Texts(list),
+              (Strings{"*UMBRUCH*", "padded800", "padded1024", "unpadded800", "unpadded90"}));
     EXPECT_EQ(list.Sort(), (SortState{true, kColumnWidth, false}));
     // The same header again reverses; another header sorts ascending by it.
     list.SortByColumn(kColumnWidth);
-    EXPECT_EQ(Texts(list), (Strings{"unpadded90", "unpadded800", "padded1024", "padded800", "*UMBRUCH*"}));
+    EXPECT_EQ(Texts(list),
+              (Strings{"unpadded90", "unpadded800", "padded1024", "padded800", "*UMBRUCH*"}));
     list.SortByColumn(kColumnText);
     EXPECT_EQ(list.Sort(), (SortState{true, kColumnText, false}));
     EXPECT_EQ(Texts(list).front(), "*UMBRUCH*");
@@ -118,7 +126,7 @@ TEST(ImageListSort, ColumnTextIsComparedAsText) {
 
 TEST(ImageListSort, SelectionAndCurrentFollowTheirRows) {
     ImageList list = ListOf({"c", "a", "b"});
-    list.SelectOnly(1);  // "c"
+    list.SelectOnly(1);         // "c"
     list.SetSelected(3, true);  // "b"
     list.SortByColumn(kColumnText);
     EXPECT_EQ(list.Row(list.CurrentRow()).text, "c");
@@ -143,13 +151,15 @@ TEST(ImageListSort, NewRowsAreSortedInUntilAMarkerIsInserted) {
 TEST(ImageListSort, SortingInBatchesEqualsSortingOnce) {
     // Equal widths in many rows: equal rows must stay in the order they were added.
     std::vector<ImageEntry> all;
-    for (int i = 0; i < 300; ++i) all.push_back(Image("r" + std::to_string(i), std::to_string((i * 37) % 11)));
+    for (int i = 0; i < 300; ++i)
+        all.push_back(Image("r" + std::to_string(i), std::to_string((i * 37) % 11)));
     ImageList batched;
     batched.SortByColumn(kColumnWidth);
     batched.SortByColumn(kColumnWidth);  // descending
     for (std::size_t i = 0; i < all.size();) {
         const std::size_t n = std::min<std::size_t>(1 + i % 7, all.size() - i);
-        batched.AppendRows(std::vector<ImageEntry>(all.begin() + static_cast<long>(i), all.begin() + static_cast<long>(i + n)));
+        batched.AppendRows(std::vector<ImageEntry>(all.begin() + static_cast<long>(i),
+                                                   all.begin() + static_cast<long>(i + n)));
         i += n;
     }
     // The first row added stayed current through all the inserts.
@@ -173,13 +183,17 @@ TEST(ImageListSort, StartStateTakesEffectOnlyWhenOn) {
 
 TEST(ImageListSummary, CountsImageRowsAndAddsTheirSizes) {
     const ImageEntry marker = MarkerRow("*UMBRUCH*");
-    const std::vector<ImageEntry> rows{Image("a", "1", "  1024.0"), Image("b", "1", ".5"), Image("c", "1", "1535.5"), marker};
-    EXPECT_EQ(ListSummaryText(SummarizeList(rows), "Bilder:", "Uploadgrösse:"), "Bilder: 3 - Uploadgrösse: 2.50 MB");
-    EXPECT_EQ(ListSummaryText({}, "Bilder:", "Uploadgrösse:", ','), "Bilder: 0 - Uploadgrösse: 0,00 MB");
+    const std::vector<ImageEntry> rows{Image("a", "1", "  1024.0"), Image("b", "1", ".5"),
+                                       Image("c", "1", "1535.5"), marker};
+    EXPECT_EQ(ListSummaryText(SummarizeList(rows), "Bilder:", "Uploadgrösse:"),
+              "Bilder: 3 - Uploadgrösse: 2.50 MB");
+    EXPECT_EQ(ListSummaryText({}, "Bilder:", "Uploadgrösse:", ','),
+              "Bilder: 0 - Uploadgrösse: 0,00 MB");
     // Rows written with a decimal comma are read with it.
     const std::vector<ImageEntry> comma{Image("a", "1", "   ,5"), Image("b", "1", "10,0")};
     EXPECT_DOUBLE_EQ(SummarizeList(comma, ',').totalKb, 10.5);
-    EXPECT_EQ(ListSummaryText(SummarizeList(comma, ','), "Images:", "Size:", ','), "Images: 2 - Size: 0,01 MB");
+    EXPECT_EQ(ListSummaryText(SummarizeList(comma, ','), "Images:", "Size:", ','),
+              "Images: 2 - Size: 0,01 MB");
 }
 
 TEST(ImageListTextBlocks, RowTextNamesTheBlockToChange) {

@@ -25,7 +25,8 @@ JpegInfo Info(bool isJpeg, int width, int height, std::size_t size) {
 TEST(JpegWalk, MarkerWalkCases) {
     const std::string sof = Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x20});  // 32x16
     const std::string worked = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}) + std::string(14, 'j') +
-                               Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0xE0, 0x02, 0x80, 0x03}) + std::string(12, '\0');
+                               Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0xE0, 0x02, 0x80, 0x03}) +
+                               std::string(12, '\0');
     test::JpegOptions progressive;
     progressive.frame = test::JpegFrame::Progressive;
     test::JpegOptions exif;
@@ -45,19 +46,29 @@ TEST(JpegWalk, MarkerWalkCases) {
         {"start marker alone", Bytes({0xFF, 0xD8}), Info(true, 0, 0, 2)},
         {"GIF header", std::string("GIF89a\x01\x00\x01\x00", 10), Info(false, 0, 0, 10)},
         {"empty", "", Info(false, 0, 0, 0)},
-        {"start marker in marker position after a segment", Bytes({0x12, 0x34, 0x00, 0x04, 0xAA, 0xBB, 0xFF, 0xD8}), Info(true, 0, 0, 8)},
-        {"start marker inside a segment body", Bytes({0x12, 0x34, 0x00, 0x04, 0xFF, 0xD8}), Info(false, 0, 0, 6)},
+        {"start marker in marker position after a segment",
+         Bytes({0x12, 0x34, 0x00, 0x04, 0xAA, 0xBB, 0xFF, 0xD8}), Info(true, 0, 0, 8)},
+        {"start marker inside a segment body", Bytes({0x12, 0x34, 0x00, 0x04, 0xFF, 0xD8}),
+         Info(false, 0, 0, 6)},
         {"progressive frame gives no size", prog, Info(true, 0, 0, prog.size())},
         {"largest width", wide, Info(true, 65535, 1, wide.size())},
         {"large APP1 skipped by its length", big, Info(true, 1024, 768, big.size())},
-        {"zero length ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00}) + sof, Info(true, 0, 0, 15)},
-        {"length 1 ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}) + sof, Info(true, 0, 0, 15)},
-        {"frame header too short for the size", Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00}) + sof, Info(true, 0, 0, 17)},
-        {"end of image before a frame header", Bytes({0xFF, 0xD8, 0xFF, 0xD9}) + sof, Info(true, 0, 0, 13)},
-        {"fill bytes read with a length jump the frame header", Bytes({0xFF, 0xD8, 0xFF, 0xFF}) + sof, Info(true, 0, 0, 13)},
-        {"walk ends at the scan header", Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02}) + sof, Info(true, 0, 0, 15)},
-        {"cut inside an earlier segment reads zeros", whole.substr(0, at - 3), Info(true, 0, 0, at - 3)},
-        {"cut after the height: the width reads as zero", whole.substr(0, at + 7), Info(true, 0, 480, at + 7)},
+        {"zero length ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x00}) + sof,
+         Info(true, 0, 0, 15)},
+        {"length 1 ends the walk", Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x01}) + sof,
+         Info(true, 0, 0, 15)},
+        {"frame header too short for the size",
+         Bytes({0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x04, 0x08, 0x00}) + sof, Info(true, 0, 0, 17)},
+        {"end of image before a frame header", Bytes({0xFF, 0xD8, 0xFF, 0xD9}) + sof,
+         Info(true, 0, 0, 13)},
+        {"fill bytes read with a length jump the frame header",
+         Bytes({0xFF, 0xD8, 0xFF, 0xFF}) + sof, Info(true, 0, 0, 13)},
+        {"walk ends at the scan header", Bytes({0xFF, 0xD8, 0xFF, 0xDA, 0x00, 0x02}) + sof,
+         Info(true, 0, 0, 15)},
+        {"cut inside an earlier segment reads zeros", whole.substr(0, at - 3),
+         Info(true, 0, 0, at - 3)},
+        {"cut after the height: the width reads as zero", whole.substr(0, at + 7),
+         Info(true, 0, 480, at + 7)},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadJpegInfoFromBytes(c.bytes), c.expected) << c.what;
 }
@@ -75,7 +86,8 @@ TEST(JpegFile, DamagedFilesGiveTheSameAnswerFromDiskAsFromMemory) {
         std::string bytes = clean.substr(0, random() % (clean.size() + 1));
         for (int flips = static_cast<int>(random() % 4); flips > 0 && !bytes.empty(); --flips)
             bytes[random() % bytes.size()] = static_cast<char>(random() % 256);
-        ASSERT_EQ(ReadJpegInfo(dir.write("damaged.jpg", bytes)), ReadJpegInfoFromBytes(bytes)) << "round " << round;
+        ASSERT_EQ(ReadJpegInfo(dir.write("damaged.jpg", bytes)), ReadJpegInfoFromBytes(bytes))
+            << "round " << round;
     }
 }
 
@@ -83,7 +95,8 @@ TEST(JpegFile, NothingButRegularFilesIsRead) {
     test::TempDir dir;
     const std::string fifo = dir.file("pipe.jpg");  // must not block the reader
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {dir.file("missing.jpg"), dir.write("empty.jpg", ""), dir.path(), fifo})
+    for (const std::string& path :
+         {dir.file("missing.jpg"), dir.write("empty.jpg", ""), dir.path(), fifo})
         EXPECT_EQ(ReadJpegInfo(path), Info(false, 0, 0, 0)) << path;
     // A link is followed to its file.
     test::WriteJpeg(dir.file("real.jpg"), 10, 20);

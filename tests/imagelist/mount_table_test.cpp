@@ -21,10 +21,12 @@ TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {
         "tmpfs /media/u/ram tmpfs rw 0 0\n"
         "/dev/sdc2 /mnt/backup ext4 rw 0 0\n"
         "broken-line\n";
-    const std::vector<MountedDrive> drives = ParseMountTable(table, {{"/dev/sdb1", "MY STICK"}, {"/dev/sdc2", "Backup"}});
+    const std::vector<MountedDrive> drives =
+        ParseMountTable(table, {{"/dev/sdb1", "MY STICK"}, {"/dev/sdc2", "Backup"}});
     std::vector<std::string> points;
     for (const MountedDrive& d : drives) points.push_back(d.mountPoint);
-    EXPECT_EQ(points, (std::vector<std::string>{"/", "/media/u/MY STICK/", "/net/fotos/", "/srv/bilder/", "/mnt/backup/"}));
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/media/u/MY STICK/", "/net/fotos/",
+                                                "/srv/bilder/", "/mnt/backup/"}));
     EXPECT_EQ((std::vector<DriveKind>{drives[0].kind, drives[1].kind, drives[2].kind}),
               (std::vector<DriveKind>{DriveKind::Fixed, DriveKind::Removable, DriveKind::Network}));
     // Mounted over: the last entry counts.

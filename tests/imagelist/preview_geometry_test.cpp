@@ -10,7 +10,8 @@ TEST(PreviewGeometry, FitsCentresAndNeverEnlarges) {
     EXPECT_EQ(FitPictureInto(200, 150, 600, 900), (PictureRect{50, 0, 100, 150}));
     EXPECT_EQ(FitPictureInto(200, 150, 300, 170), (PictureRect{0, 18, 200, 113}));
     EXPECT_EQ(FitPictureInto(200, 150, 400, 100), (PictureRect{0, 50, 200, 50}));
-    EXPECT_EQ(FitPictureInto(200, 150, 100, 300), (PictureRect{75, 0, 50, 150}));  // one side too large
+    EXPECT_EQ(FitPictureInto(200, 150, 100, 300),
+              (PictureRect{75, 0, 50, 150}));  // one side too large
     // Small pictures are centred, never enlarged.
     EXPECT_EQ(FitPictureInto(200, 150, 100, 50), (PictureRect{50, 50, 100, 50}));
     EXPECT_EQ(FitPictureInto(200, 150, 199, 149), (PictureRect{0, 0, 199, 149}));

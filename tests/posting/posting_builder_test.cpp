@@ -38,16 +38,18 @@ PostingOptions Options(bool center, bool html = false, bool split = false, std::
 TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
     TextBlocks blocks;
     blocks.Add("Hallo");
-    std::vector<ImageEntry> rows = {Row("a.jpg", "A"), Row("b.jpg"), Marker(std::string(kBreakRowText)),
-                                    Marker(TextBlockRowText(1)), Row("c.jpg", "C")};
+    std::vector<ImageEntry> rows = {Row("a.jpg", "A"), Row("b.jpg"),
+                                    Marker(std::string(kBreakRowText)), Marker(TextBlockRowText(1)),
+                                    Row("c.jpg", "C")};
     PostingState state;
     const PostingView view = BuildPosting(state, rows, blocks, Options(true), {});
     EXPECT_EQ(state.code, "[CENTER]A \r\nHalloC [/CENTER]");
     EXPECT_EQ(view.shownText, state.code);
     EXPECT_FALSE(view.partEntries);
     // Marker rows lose their marks; the failed image keeps its mark to be uploaded again.
-    EXPECT_EQ((std::vector<bool>{rows[0].checked, rows[1].checked, rows[2].checked, rows[3].checked}),
-              (std::vector<bool>{false, true, false, false}));
+    EXPECT_EQ(
+        (std::vector<bool>{rows[0].checked, rows[1].checked, rows[2].checked, rows[3].checked}),
+        (std::vector<bool>{false, true, false, false}));
 
     std::vector<ImageEntry> none;
     EXPECT_EQ(BuildPosting(state, none, blocks, Options(false), {}).shownText, "");
@@ -55,8 +57,13 @@ TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
 
     // Rows naming no stored block, block 0, or no number add nothing; only the leading digits
     // after the first "_" count.
-    rows = {Marker("*VBCode_7*"), Marker("*VBCode_0*"), Marker("*frei*"), Marker("*VBCode_1x*"),
-            Marker("*VBCode_99999999999999999999*"), Row("a.jpg", "A"), Row("*UMBRUCH*", "U")};
+    rows = {Marker("*VBCode_7*"),
+            Marker("*VBCode_0*"),
+            Marker("*frei*"),
+            Marker("*VBCode_1x*"),
+            Marker("*VBCode_99999999999999999999*"),
+            Row("a.jpg", "A"),
+            Row("*UMBRUCH*", "U")};
     CollectPosting(state, rows, blocks);
     EXPECT_EQ(state.code, "HalloA U ");  // an image named like a marker is an image
     for (size_t i = 0; i + 1 < rows.size(); ++i) EXPECT_FALSE(rows[i].checked) << i;
@@ -81,12 +88,15 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
     TextBlocks blocks;
     blocks.Add("T");
     PostingState state;
-    const PostingView view = BuildPosting(state, rows, blocks, Options(false, false, true, "4 Bilder"), {});
+    const PostingView view =
+        BuildPosting(state, rows, blocks, Options(false, false, true, "4 Bilder"), {});
     ASSERT_TRUE(state.isSplit);
-    EXPECT_EQ(state.parts, (std::vector<std::string>{"TC1 C2 C3 C4 \r\n", "C5 C6 C7 C8 ", "C9 C10 "}));
+    EXPECT_EQ(state.parts,
+              (std::vector<std::string>{"TC1 C2 C3 C4 \r\n", "C5 C6 C7 C8 ", "C9 C10 "}));
     EXPECT_EQ(state.code, "TC1 C2 C3 C4 \r\nC5 C6 C7 C8 C9 C10 ");
     EXPECT_EQ(*view.partEntries,
-              (std::vector<std::string>{"Postingteilstück #1", "Postingteilstück #2", "Postingteilstück #3"}));
+              (std::vector<std::string>{"Postingteilstück #1", "Postingteilstück #2",
+                                        "Postingteilstück #3"}));
     EXPECT_EQ(view.selectedPart, 0);
     EXPECT_EQ(view.shownText, state.parts[0]);
 
@@ -94,7 +104,8 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
     rows = TenImages();
     PostingTexts texts;
     texts.partLabel = "Part";
-    const PostingView html = BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, "6"), texts);
+    const PostingView html =
+        BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, "6"), texts);
     EXPECT_EQ(state.parts, (std::vector<std::string>{"<CENTER>C1 C2 C3 C4 C5 C6 </CENTER>",
                                                      "<CENTER>C7 C8 C9 C10 </CENTER>"}));
     EXPECT_EQ((*html.partEntries)[1], "Part #2");
@@ -108,7 +119,8 @@ TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
     // Size equal to the count, larger, zero, no digits, and too large for a 16-bit count.
     for (const char* size : {"10", "20", "0", "", "x4", "40000", "99999999999999999999"}) {
         state.isSplit = true;
-        const PostingView view = BuildPostingParts(state, rows, TextBlocks{}, Options(false, false, true, size), {});
+        const PostingView view =
+            BuildPostingParts(state, rows, TextBlocks{}, Options(false, false, true, size), {});
         EXPECT_FALSE(state.isSplit) << size;
         EXPECT_EQ(view.shownText, state.code) << size;
         EXPECT_FALSE(view.partEntries || view.selectedPart) << size;
@@ -119,20 +131,26 @@ TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
 }
 
 TEST(ApplyCentring, OnAndOffRestoreExactly) {
-    struct Case { std::string code; bool html, on; std::string shown; };
-    for (const Case& c : std::vector<Case>{{"A B ", false, true, "[CENTER]A B [/CENTER]"},
-                                          {"[CENTER]A B [/CENTER]", false, false, "A B "},
-                                          {"[CENTER]A B ", false, false, "[CENTER]A B "},  // not exactly wrapped
-                                          {"[CENTER][/CENTER]", false, false, ""},
-                                          {"[CENTER]/CENTER]", false, false, "[CENTER]/CENTER]"},
-                                          {"x", true, true, "<CENTER>x</CENTER>"},
-                                          {"<CENTER>x</CENTER>", true, false, "x"},
-                                          {"[CENTER]x[/CENTER]", true, false, "[CENTER]x[/CENTER]"}}) {
+    struct Case {
+        std::string code;
+        bool html, on;
+        std::string shown;
+    };
+    for (const Case& c :
+         std::vector<Case>{{"A B ", false, true, "[CENTER]A B [/CENTER]"},
+                           {"[CENTER]A B [/CENTER]", false, false, "A B "},
+                           {"[CENTER]A B ", false, false, "[CENTER]A B "},  // not exactly wrapped
+                           {"[CENTER][/CENTER]", false, false, ""},
+                           {"[CENTER]/CENTER]", false, false, "[CENTER]/CENTER]"},
+                           {"x", true, true, "<CENTER>x</CENTER>"},
+                           {"<CENTER>x</CENTER>", true, false, "x"},
+                           {"[CENTER]x[/CENTER]", true, false, "[CENTER]x[/CENTER]"}}) {
         PostingState state;
         state.code = c.code;
         EXPECT_EQ(ApplyCentring(state, c.on, Options(false, c.html)).shownText, c.shown) << c.code;
         if (c.on) {
-            EXPECT_EQ(ApplyCentring(state, false, Options(false, c.html)).shownText, c.code) << c.code;
+            EXPECT_EQ(ApplyCentring(state, false, Options(false, c.html)).shownText, c.code)
+                << c.code;
         }
     }
 }
@@ -169,7 +187,8 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     PostingTexts defaults = PostingTextsFrom(LoadUiStrings(dir.file("none.ini"), ""));
     defaults.homePageUrl = "";
     EXPECT_EQ(ExportText(state, Options(false), defaults, ini), "A \r\n\r\n" + plain);
-    EXPECT_EQ(ExportText(state, Options(true), defaults, ini), "A \r\n\r\n[CENTER]" + plain + "[/CENTER]");
+    EXPECT_EQ(ExportText(state, Options(true), defaults, ini),
+              "A \r\n\r\n[CENTER]" + plain + "[/CENTER]");
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
     EXPECT_EQ(ExportText(state, Options(true), {}, ini), "A ");
     // The line follows the posting's format and carries the loaded text and the address.

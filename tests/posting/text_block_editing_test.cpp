@@ -10,7 +10,9 @@
 namespace lumar {
 namespace {
 
-std::tuple<std::string, int, int> Tie(const EditorText& b) { return {b.text, b.selectionStart, b.selectionLength}; }
+std::tuple<std::string, int, int> Tie(const EditorText& b) {
+    return {b.text, b.selectionStart, b.selectionLength};
+}
 
 EditorText Style(const EditorText& box, int index) {
     return ApplyStyleButton(box, index, FontChoice{"Arial", "3", "Black"});
@@ -18,7 +20,12 @@ EditorText Style(const EditorText& box, int index) {
 
 // Positions are UTF-16 units, as the text box counts them.
 TEST(EditorButtons, StyleAndInsertButtonsOnSelectionOrCaret) {
-    struct Case { EditorText in; EditorText (*button)(const EditorText&, int); int index; EditorText out; };
+    struct Case {
+        EditorText in;
+        EditorText (*button)(const EditorText&, int);
+        int index;
+        EditorText out;
+    };
     const std::string font = "[FONT=Arial][SIZE=3][COLOR=Black]";
     const std::vector<Case> cases = {
         // Style tags wrap the selection and reselect inside; nested B then I.
@@ -54,8 +61,10 @@ TEST(EditorButtons, StyleAndInsertButtonsOnSelectionOrCaret) {
     EXPECT_EQ(SelectAll({"äbc", 1, 0}).selectionLength, 3);
 }
 
-void ExpectChoices(const EditorChoices& c, int color, int font, int size, TextBlockPlacement placement) {
-    EXPECT_EQ(std::tuple(c.color, c.font, c.size, c.placement), std::tuple(color, font, size, placement));
+void ExpectChoices(const EditorChoices& c, int color, int font, int size,
+                   TextBlockPlacement placement) {
+    EXPECT_EQ(std::tuple(c.color, c.font, c.size, c.placement),
+              std::tuple(color, font, size, placement));
 }
 
 TEST(TakeOverTextBlock, NewNumbersChangeKeepsNumberAndChoicesAreRemembered) {
@@ -69,13 +78,15 @@ TEST(TakeOverTextBlock, NewNumbersChangeKeepsNumberAndChoicesAreRemembered) {
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::New, 0, "", choices), 2);
     EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 1, "EINS", choices), 1);
     // Changing a block that was never stored stores nothing.
-    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 7, "x", choices), std::nullopt);
+    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 7, "x", choices),
+              std::nullopt);
     EXPECT_EQ(blocks.Count(), 2);
     EXPECT_EQ(blocks.Get(1), "EINS");
     EXPECT_EQ(blocks.Get(2), "");
 
     // Written in their order, read back at the next opening.
-    EXPECT_EQ(dir.read("Lumar.ini"), "[VBCode]\r\nColor=5\r\nFont=17\r\nSize=0\r\nAusrichtung=1\r\n");
+    EXPECT_EQ(dir.read("Lumar.ini"),
+              "[VBCode]\r\nColor=5\r\nFont=17\r\nSize=0\r\nAusrichtung=1\r\n");
     ExpectChoices(ReadEditorChoices(ini), 5, 17, 0, TextBlockPlacement::After);
     // A value outside its list (a hand-edited file) gives that key's default; the others stay.
     for (const auto& [keys, font] : std::vector<std::pair<std::string, int>>{

@@ -15,7 +15,9 @@ TEST(VbcFile, RoundTripInBothEncodingsWithOneClosingCrLf) {
     // Windows-1252 when everything fits, else UTF-8; reading gives the text back with its
     // closing CR LF, as loading appends it.
     for (const auto& [text, bytes] : std::vector<std::pair<std::string, std::string>>{
-             {"[B]Grüße €[/B]\r\nZeile 2", "[B]Gr\xFC\xDF" "e \x80[/B]\r\nZeile 2\r\n"},
+             {"[B]Grüße €[/B]\r\nZeile 2",
+              "[B]Gr\xFC\xDF"
+              "e \x80[/B]\r\nZeile 2\r\n"},
              {"Привет \xF0\x9F\x98\x80 ä", "Привет \xF0\x9F\x98\x80 ä\r\n"}}) {
         ASSERT_EQ(SaveVbcFile(dir.file("a.vbc"), text), "");
         EXPECT_EQ(dir.read("a.vbc"), bytes);
@@ -23,11 +25,13 @@ TEST(VbcFile, RoundTripInBothEncodingsWithOneClosingCrLf) {
     }
     // Texts that look like the other encoding ("Ã¤" in Windows-1252 reads as UTF-8 "ä"; a
     // leading U+FEFF looks like a byte-order mark) come back unchanged.
-    for (const std::string& text : {std::string("Ã¤"), std::string("\xEF\xBB\xBFstart"), std::string(""),
-                                   std::string("\x81\x8D ctl \xC2\x81")})
+    for (const std::string& text : {std::string("Ã¤"), std::string("\xEF\xBB\xBFstart"),
+                                    std::string(""), std::string("\x81\x8D ctl \xC2\x81")})
         EXPECT_EQ(VbcTextFromBytes(VbcFileBytes(text)), text + "\r\n");
     // A file written by an older install in Windows-1252 reads as such.
-    EXPECT_EQ(VbcTextFromBytes("Gr\xFC\xDF" "e\r\n"), "Grüße\r\n");
+    EXPECT_EQ(VbcTextFromBytes("Gr\xFC\xDF"
+                               "e\r\n"),
+              "Grüße\r\n");
 }
 
 TEST(VbcFile, FailuresReportAReasonAndLeaveNoHalfFile) {

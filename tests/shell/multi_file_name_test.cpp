@@ -13,11 +13,15 @@ TEST(MultiFileName, ResultShapes) {
         Names paths;
     };
     const Case cases[] = {
-        {std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28), "/home/u/Bilder", {"/home/u/Bilder/a.jpg", "/home/u/Bilder/b.jpg"}},
+        {std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28),
+         "/home/u/Bilder",
+         {"/home/u/Bilder/a.jpg", "/home/u/Bilder/b.jpg"}},
         // One chosen file is a full path, with or without the NULs filling the dialog's buffer;
         // one separator, not two, before the name.
         {"/home/u/Bilder/a.jpg", "/home/u/Bilder/", {"/home/u/Bilder/a.jpg"}},
-        {std::string("/home/u/Bilder/a.jpg\0\0\0\0", 24), "/home/u/Bilder/", {"/home/u/Bilder/a.jpg"}},
+        {std::string("/home/u/Bilder/a.jpg\0\0\0\0", 24),
+         "/home/u/Bilder/",
+         {"/home/u/Bilder/a.jpg"}},
         {std::string("a.jpg\0\0", 7), "", {"a.jpg"}},
         {std::string("/\0a.jpg\0b.jpg\0\0", 16), "/", {"/a.jpg", "/b.jpg"}},
         // Cancelled: nothing.
@@ -34,7 +38,8 @@ TEST(MultiFileName, ResultShapes) {
 }
 
 TEST(MultiFileName, BuiltResultsParseBack) {
-    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg", "b c.jpg"}), std::string("/d\0a.jpg\0b c.jpg\0\0", 18));
+    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg", "b c.jpg"}),
+              std::string("/d\0a.jpg\0b c.jpg\0\0", 18));
     EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg"}), "/d/a.jpg");
     EXPECT_EQ(BuildMultiFileName("/d", {}), "");
     const Names names{"x.jpg", "y.jpeg", "z.JPG"};

@@ -19,9 +19,9 @@ TEST(TextCodec, DetectsEncodings) {
     EXPECT_EQ(DetectEncoding("H\xF6he"), TextEncoding::Windows1252);
     EXPECT_EQ(DetectEncoding("H\xC3\xB6he"), TextEncoding::Utf8);
     EXPECT_EQ(DetectEncoding("\xEF\xBB\xBFx"), TextEncoding::Utf8Bom);
-    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::Windows1252);  // overlong
+    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::Windows1252);      // overlong
     EXPECT_EQ(DetectEncoding("\xED\xA0\x80"), TextEncoding::Windows1252);  // surrogate
-    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::Windows1252);  // truncated
+    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::Windows1252);      // truncated
 }
 
 TEST(TextCodec, CharactersOutsideTheCodePageFallBackToUtf8) {
@@ -37,7 +37,8 @@ TEST(TextCodec, EncodedTextAlwaysDecodesToTheSameText) {
     const std::string mojibake = "\xC3\x83\xC2\xA4";
     const EncodedText e = EncodeFileText(mojibake, TextEncoding::Windows1252);
     EXPECT_EQ(DecodeFileText(e.bytes).text, mojibake);
-    EXPECT_EQ(DecodeFileText(EncodeFileText("plain", TextEncoding::Windows1252).bytes).text, "plain");
+    EXPECT_EQ(DecodeFileText(EncodeFileText("plain", TextEncoding::Windows1252).bytes).text,
+              "plain");
 }
 
 }  // namespace

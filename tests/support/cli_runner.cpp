@@ -13,7 +13,8 @@ CliRun RunShell(const std::string& commandLine, const std::string& errFile) {
     FILE* pipe = ::popen(commandLine.c_str(), "r");
     if (pipe == nullptr) return run;
     char buffer[4096];
-    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) run.out.append(buffer, n);
+    while (const std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        run.out.append(buffer, n);
     const int raw = ::pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     if (!errFile.empty()) {

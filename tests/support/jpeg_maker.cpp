@@ -68,10 +68,11 @@ std::string MakeJpeg(int width, int height, const JpegOptions& options) {
     const bool progressive = options.frame == JpegFrame::Progressive;
     PutSegment(out, progressive ? 0xC2 : 0xC0, frame);
 
-    PutSegment(out, 0xC4, HuffmanTable(0x00, 0x00));  // DC: difference category 0
+    PutSegment(out, 0xC4, HuffmanTable(0x00, 0x00));                    // DC: difference category 0
     if (!progressive) PutSegment(out, 0xC4, HuffmanTable(0x10, 0x00));  // AC: end of block
 
-    const std::size_t blocks = static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>((height + 7) / 8);
+    const std::size_t blocks =
+        static_cast<std::size_t>((width + 7) / 8) * static_cast<std::size_t>((height + 7) / 8);
     // Baseline scans code every coefficient; the progressive file carries only the first DC
     // scan, which decoders accept as a (flat) picture.
     std::string scan = progressive ? std::string("\x01\x01\x00\x00\x00\x00", 6)
@@ -96,11 +97,14 @@ std::string WriteTooDeepJpeg(const std::string& folder) {
     std::string path = folder;
     while (path.size() + 101 < PATH_MAX - 100) path += "/" + std::string(100, 'd');
     std::filesystem::create_directories(path);
-    const std::string name = std::string(PATH_MAX - path.size() - 4, 'f') + ".jpg";  // one past the limit
+    const std::string name =
+        std::string(PATH_MAX - path.size() - 4, 'f') + ".jpg";  // one past the limit
     const int dir = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int fd = dir < 0 ? -1 : ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd =
+        dir < 0 ? -1 : ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const std::string bytes = MakeJpeg(4, 4);
-    const bool written = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    const bool written =
+        fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     if (fd >= 0) ::close(fd);
     if (dir >= 0) ::close(dir);
     if (!written) throw std::runtime_error("WriteTooDeepJpeg: cannot write under " + path);

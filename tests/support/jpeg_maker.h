@@ -13,16 +13,17 @@ enum class JpegFrame {
 
 struct JpegOptions {
     JpegFrame frame = JpegFrame::Baseline;
-    bool jfif = true;          // an APP0 "JFIF" segment after the start marker
-    std::size_t app1Bytes = 0; // when > 0, an APP1 "Exif" segment with this many body bytes
-                               // (at most 65533) before the frame header
+    bool jfif = true;           // an APP0 "JFIF" segment after the start marker
+    std::size_t app1Bytes = 0;  // when > 0, an APP1 "Exif" segment with this many body bytes
+                                // (at most 65533) before the frame header
 };
 
 // width and height in 1..65535.
 std::string MakeJpeg(int width, int height, const JpegOptions& options = {});
 
 // Writes MakeJpeg(...) to `path` (parent folders created); returns the byte count written.
-std::size_t WriteJpeg(const std::string& path, int width, int height, const JpegOptions& options = {});
+std::size_t WriteJpeg(const std::string& path, int width, int height,
+                      const JpegOptions& options = {});
 
 // A small JPEG in folders under `folder` whose own path can be opened while the file's path is
 // longer than PATH_MAX; returns that path.

@@ -5,7 +5,7 @@
 namespace lumar::test {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     // Reads a file below the folder; empty when missing.
     std::string read(const std::string& name) const;
 
-private:
+  private:
     std::string path_;
 };
 

@@ -70,7 +70,8 @@ ImageEntry UploadFixture::Image(const std::string& name, int kB, size_t padding)
     return row;
 }
 
-std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster, PostingOptions posting) {
+std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
+                                     PostingOptions posting) {
     recorder = std::make_unique<RunRecorder>(state, blocks, posting, PostingTexts{});
     recorder->onStatus = onStatus;
     recorder->onFile = onFile;

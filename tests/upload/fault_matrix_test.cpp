@@ -231,8 +231,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         FaultCase{"NeverCloseAfterAnswer", M::NeverClose},
         FaultCase{"AnswerThenReset", M::None, 0, Special::AnswerThenReset},
-        FaultCase{"SlowDrip", M::SlowDrip},
-        FaultCase{"OversizeAnswer", M::OverCap},
+        FaultCase{"SlowDrip", M::SlowDrip}, FaultCase{"OversizeAnswer", M::OverCap},
         FaultCase{"NeverCloseSilent", M::NeverCloseSilent, kReasonTimeout},
         FaultCase{"DripPastTimeout", M::None, kReasonTimeout, Special::DripPastTimeout},
         FaultCase{"CloseAtOnce", M::CloseWithoutAnswer, kReasonNoCode},

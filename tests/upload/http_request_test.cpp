@@ -14,13 +14,15 @@ const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) O
 
 std::string Header(const std::string& path, const std::string& host, size_t length,
                    const std::string& agent = kAgent) {
-    return "POST " + path + " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: " + agent + "\r\nHost: " + host +
+    return "POST " + path + " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: " + agent +
+           "\r\nHost: " + host +
            "\r\nContent-Type: multipart/form-data, boundary=ZoBaRmInTeRiX\r\nContent-Length: " +
            std::to_string(length) + "\r\n\r\n";
 }
 
 std::string Field(const std::string& name, const std::string& value) {
-    return "Content-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value + "\r\n--ZoBaRmInTeRiX";
+    return "Content-Disposition: form-data; name=\"" + name + "\"\r\n\r\n" + value +
+           "\r\n--ZoBaRmInTeRiX";
 }
 
 TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
@@ -33,11 +35,12 @@ TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
     ASSERT_EQ(BuildUploadRequest(InitHosters()[4], path, request), RequestProblem::None);
 
     const std::string fileName = dir.path() + "/My Pics/b\xE4r.jpg";  // sent in Windows-1252
-    const std::string body = "--ZoBaRmInTeRiX\r\n" + Field("max", "1") + "\r\n" + Field("vsnr", "2940") + "\r\n" +
-                             Field("ts", "200") + "\r\n" + Field("gal", "no") + "\r\n" + Field("snr", "2940") +
-                             "\r\n" + Field("tos", "yes") + "\r\n" +
-                             "Content-Disposition: attachment; name=\"file[0]\"; filename=\"" + fileName +
-                             "\"\r\nContent-Type: image/jpeg\r\n\r\n" + image + "\r\n--ZoBaRmInTeRiX--\r\n";
+    const std::string body =
+        "--ZoBaRmInTeRiX\r\n" + Field("max", "1") + "\r\n" + Field("vsnr", "2940") + "\r\n" +
+        Field("ts", "200") + "\r\n" + Field("gal", "no") + "\r\n" + Field("snr", "2940") + "\r\n" +
+        Field("tos", "yes") + "\r\n" +
+        "Content-Disposition: attachment; name=\"file[0]\"; filename=\"" + fileName +
+        "\"\r\nContent-Type: image/jpeg\r\n\r\n" + image + "\r\n--ZoBaRmInTeRiX--\r\n";
     EXPECT_EQ(request.bytes, Header("/upload.php", "www.dumpanimage.com", body.size()) + body);
     EXPECT_EQ(request.fileBytes, image.size());
 }
@@ -69,18 +72,22 @@ TEST(UploadRequest, BlankFirstValueOfImagevenueIsSentAsABlank) {
     UploadRequest request;
     ASSERT_EQ(BuildUploadRequest(InitHosters()[1], path, request), RequestProblem::None);
     EXPECT_NE(request.bytes.find(Field("MAX_FILE_SIZE", " ")), std::string::npos);
-    EXPECT_NE(request.bytes.find("name=\"userfile[]\"; filename=\"" + path + "\""), std::string::npos);
+    EXPECT_NE(request.bytes.find("name=\"userfile[]\"; filename=\"" + path + "\""),
+              std::string::npos);
 
-    EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.file("missing.jpg"), request), RequestProblem::FileUnreadable);
+    EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.file("missing.jpg"), request),
+              RequestProblem::FileUnreadable);
     EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.write("empty.jpg", ""), request),
               RequestProblem::FileUnreadable);
-    EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.path(), request), RequestProblem::FileUnreadable);
+    EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.path(), request),
+              RequestProblem::FileUnreadable);
 }
 
 TEST(CHTTPRequest, FourShapesBetweenFieldsAndFiles) {
     CHTTPRequest none;
     none.Path("/p");
-    EXPECT_EQ(none.GetPOSTQuery(), Header("/p", "", 36, "") + "--ZoBaRmInTeRiX\r\n--ZoBaRmInTeRiX--\r\n");
+    EXPECT_EQ(none.GetPOSTQuery(),
+              Header("/p", "", 36, "") + "--ZoBaRmInTeRiX\r\n--ZoBaRmInTeRiX--\r\n");
 
     CHTTPRequest fields;
     fields.Host("h");
@@ -88,7 +95,8 @@ TEST(CHTTPRequest, FourShapesBetweenFieldsAndFiles) {
     fields.UserAgent(kAgent);
     ASSERT_TRUE(fields.AddFormData("a", ""));
     ASSERT_TRUE(fields.AddFormData("b", "2"));
-    const std::string fieldsBody = "--ZoBaRmInTeRiX\r\n" + Field("a", "") + "\r\n" + Field("b", "2") + "--\r\n";
+    const std::string fieldsBody =
+        "--ZoBaRmInTeRiX\r\n" + Field("a", "") + "\r\n" + Field("b", "2") + "--\r\n";
     EXPECT_EQ(fields.GetPOSTQuery(), Header("/p", "h", fieldsBody.size()) + fieldsBody);
     EXPECT_EQ(fields.BodySize(), fieldsBody.size());
     EXPECT_EQ(fields.GetPOSTQuery(), fields.GetPOSTQuery());  // building does not change the object
@@ -103,14 +111,15 @@ TEST(CHTTPRequest, FourShapesBetweenFieldsAndFiles) {
         "Content-Type: text/plain\r\n\r\nT\r\n--ZoBaRmInTeRiX--\r\n";
     const std::string q = files.GetPOSTQuery();
     EXPECT_EQ(q.substr(q.size() - filesBody.size()), filesBody);
-    EXPECT_NE(q.find("Content-Length: " + std::to_string(filesBody.size()) + "\r\n\r\n--"), std::string::npos);
+    EXPECT_NE(q.find("Content-Length: " + std::to_string(filesBody.size()) + "\r\n\r\n--"),
+              std::string::npos);
 }
 
 TEST(CHTTPRequest, RepeatedNamesAreRefused) {
     CHTTPRequest r;
     EXPECT_TRUE(r.AddFormData("a", "1"));
     EXPECT_FALSE(r.AddFormData("a", "2"));
-    EXPECT_TRUE(r.AddFormData("A", "3"));  // names compare exactly
+    EXPECT_TRUE(r.AddFormData("A", "3"));        // names compare exactly
     EXPECT_TRUE(r.AddFile("a", "f", "c", "t"));  // files are a map of their own
     EXPECT_FALSE(r.AddFile("a", "g", "d", "t"));
     EXPECT_EQ(r.GetPOSTQuery().find("name=\"a\"\r\n\r\n2"), std::string::npos);
@@ -123,7 +132,8 @@ TEST(CHTTPRequest, GetQueryEscapesBlanksOnly) {
     ASSERT_TRUE(r.AddFormData("a", "x y"));
     ASSERT_TRUE(r.AddFormData("b", "1&2"));
     ASSERT_TRUE(r.AddFile("f", "n", "c", "t"));
-    EXPECT_EQ(r.GetGETQuery(), "GET /s?a=x%20y&b=1&2 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: \r\nHost: h\r\n\r\n");
+    EXPECT_EQ(r.GetGETQuery(),
+              "GET /s?a=x%20y&b=1&2 HTTP/1.0\r\nAccept: */*\r\nUser-Agent: \r\nHost: h\r\n\r\n");
     CHTTPRequest empty;
     empty.Proxy("http://p");
     empty.Path("/s");

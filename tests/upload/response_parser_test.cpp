@@ -9,20 +9,30 @@ namespace {
 
 const std::vector<HosterDef> kRows = InitHosters();
 
-std::optional<std::string> Cut(int row, std::string_view answer) { return ExtractCode(answer, kRows[static_cast<size_t>(row)]); }
+std::optional<std::string> Cut(int row, std::string_view answer) {
+    return ExtractCode(answer, kRows[static_cast<size_t>(row)]);
+}
 
 TEST(ExtractCode, HandWrittenAnswerOfEachHoster) {
-    EXPECT_EQ(Cut(1, "<textarea>[URL=a]x</textarea><form name=\"form2\"><textarea>[url=b][img]c[/img][/url]</textarea>"),
+    EXPECT_EQ(Cut(1,
+                  "<textarea>[URL=a]x</textarea><form "
+                  "name=\"form2\"><textarea>[url=b][img]c[/img][/url]</textarea>"),
               "[url=b][img]c[/img][/url]");
     EXPECT_EQ(Cut(2, "<FORM NAME=\"FORM2\">[URL=b]</TEXTAREA>"), "[URL=b]");
-    EXPECT_EQ(Cut(3, "<input value=\"[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]\" size=\"9\">"),
-              "[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]");
-    EXPECT_EQ(Cut(4, "<textarea>[URL=a][IMG]b[/IMG][/URL]\n</textarea>"), "[URL=a][IMG]b[/IMG][/URL]");
-    EXPECT_EQ(Cut(4, "<textarea>[URL=a]]</textarea>"), "[URL=a]");  // whatever the last character is
+    EXPECT_EQ(
+        Cut(3, "<input value=\"[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]\" size=\"9\">"),
+        "[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]");
+    EXPECT_EQ(Cut(4, "<textarea>[URL=a][IMG]b[/IMG][/URL]\n</textarea>"),
+              "[URL=a][IMG]b[/IMG][/URL]");
+    EXPECT_EQ(Cut(4, "<textarea>[URL=a]]</textarea>"),
+              "[URL=a]");  // whatever the last character is
     EXPECT_EQ(Cut(5, "Forum: [URL=a][IMG]b[/IMG][/URL]<BR>Direct"), "[URL=a][IMG]b[/IMG][/URL]");
-    EXPECT_EQ(Cut(6, "<textarea>[URL=http://p/?a=1&amp;b=2&AMP;c=3&Amp;d][IMG]i[/IMG][/URL]</textarea>"),
-              "[URL=http://p/?a=1&b=2&c=3&d][IMG]i[/IMG][/URL]");
-    EXPECT_EQ(Cut(7, "[URL=html]</textarea>VBULLETIN forum codes<textarea>[URL=v][IMG]i[/IMG][/URL]\\n</textarea>"),
+    EXPECT_EQ(
+        Cut(6, "<textarea>[URL=http://p/?a=1&amp;b=2&AMP;c=3&Amp;d][IMG]i[/IMG][/URL]</textarea>"),
+        "[URL=http://p/?a=1&b=2&c=3&d][IMG]i[/IMG][/URL]");
+    EXPECT_EQ(Cut(7,
+                  "[URL=html]</textarea>VBULLETIN forum "
+                  "codes<textarea>[URL=v][IMG]i[/IMG][/URL]\\n</textarea>"),
               "[URL=v][IMG]i[/IMG][/URL]");
     // A real line break is not the two characters backslash and n.
     EXPECT_EQ(Cut(7, "vBulletin Forum Codes [URL=v]\n</textarea>"), std::nullopt);
@@ -31,20 +41,24 @@ TEST(ExtractCode, HandWrittenAnswerOfEachHoster) {
 TEST(ExtractCode, NoCodeWithoutStartMarkerOrWhenTheCutIsImpossible) {
     EXPECT_EQ(Cut(3, ""), std::nullopt);
     EXPECT_EQ(Cut(3, "<html>error</html>"), std::nullopt);
-    EXPECT_EQ(Cut(1, "<form name=\"form2\"><textarea>no code</textarea>"), std::nullopt);  // code marker missing
-    EXPECT_EQ(Cut(1, "[URL=x]</textarea><form name=\"form2\">"), std::nullopt);  // code marker only before start
-    EXPECT_EQ(Cut(6, "[URL=a] but no end"), std::nullopt);                           // end marker missing
+    EXPECT_EQ(Cut(1, "<form name=\"form2\"><textarea>no code</textarea>"),
+              std::nullopt);  // code marker missing
+    EXPECT_EQ(Cut(1, "[URL=x]</textarea><form name=\"form2\">"),
+              std::nullopt);                                // code marker only before start
+    EXPECT_EQ(Cut(6, "[URL=a] but no end"), std::nullopt);  // end marker missing
     EXPECT_EQ(Cut(3, "[URL="), std::nullopt);
     HosterDef longTrim = kRows[6];
     longTrim.TrimCount = 20;
-    EXPECT_EQ(ExtractCode("[URL=short]</textarea>", longTrim), std::nullopt);  // shorter than the trim
+    EXPECT_EQ(ExtractCode("[URL=short]</textarea>", longTrim),
+              std::nullopt);  // shorter than the trim
     // The empty row 0 (no hoster chosen) must not turn any answer into a success.
     EXPECT_EQ(ExtractCode("[URL=a]</textarea>", kRows[0]), std::nullopt);
 }
 
 TEST(ExtractCode, FirstOccurrencesWinAndAnHttpErrorPageCountsByItsMarkers) {
     EXPECT_EQ(Cut(6, "[URL=1]</textarea>[URL=2]</textarea>"), "[URL=1]");
-    EXPECT_EQ(Cut(5, "[URL=a [URL=b]<br>"), "[URL=a [URL=b]");  // code marker found at the start marker
+    EXPECT_EQ(Cut(5, "[URL=a [URL=b]<br>"),
+              "[URL=a [URL=b]");  // code marker found at the start marker
     EXPECT_EQ(Cut(4, "<h1>404</h1><textarea>[URL=e]x</textarea>"), "[URL=e]");
 }
 

@@ -52,10 +52,11 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
-    lumar::tools::HosterEmulator emulator(static_cast<std::uint16_t>(port), std::chrono::seconds(lifetime));
+    lumar::tools::HosterEmulator emulator(static_cast<std::uint16_t>(port),
+                                          std::chrono::seconds(lifetime));
     if (!emulator.Listening()) {
-        std::cerr << "lumar-demo-hoster: cannot listen on 127.0.0.1:" << port << ": " << std::strerror(errno)
-                  << "\n";
+        std::cerr << "lumar-demo-hoster: cannot listen on 127.0.0.1:" << port << ": "
+                  << std::strerror(errno) << "\n";
         return 1;
     }
     if (!iniPath.empty()) {

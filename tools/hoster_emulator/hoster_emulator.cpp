@@ -32,7 +32,8 @@ std::string Lower(std::string text) {
 // Waits for `events` on fd up to `until`; true when ready.
 bool WaitReady(int fd, short events, Clock::time_point until, const std::atomic<bool>& stop) {
     while (!stop.load()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
         if (left.count() <= 0) return false;
         pollfd p{fd, events, 0};
         const int n = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 100)));
@@ -46,7 +47,8 @@ bool SendAll(int fd, std::string_view bytes, const std::atomic<bool>& stop) {
     const auto until = Clock::now() + kRequestTimeLimit;
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -94,7 +96,8 @@ std::string HeaderValue(const std::string& header, const std::string& name) {
     if (at == std::string::npos) return {};
     std::size_t start = at + key.size();
     const std::size_t end = header.find("\r\n", start);
-    std::string value = header.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string value =
+        header.substr(start, end == std::string::npos ? std::string::npos : end - start);
     const std::size_t first = value.find_first_not_of(' ');
     return first == std::string::npos ? std::string() : value.substr(first);
 }
@@ -117,8 +120,8 @@ std::string SafeName(const std::string& path) {
     std::size_t slash = path.find_last_of("/\\");
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     for (char& c : name) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                           c == '.' || c == '-' || c == '_';
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
         if (!plain) c = '_';
     }
     return name.empty() ? "image" : name;
@@ -128,17 +131,20 @@ std::string CodeFor(HosterStyle style, const std::string& base, int id, const st
     const std::string n = std::to_string(id);
     const std::string image = base + "/i/" + n + "/" + name;
     switch (style) {
-        case HosterStyle::ImageShack: return "[url=" + base + "/v/" + n + "][img]" + image + "[/img][/url]";
+        case HosterStyle::ImageShack:
+            return "[url=" + base + "/v/" + n + "][img]" + image + "[/img][/url]";
         case HosterStyle::PaintedOver:
             return "[URL=" + base + "/v/?id=" + n + "&s=1&t=2][IMG]" + image + "[/IMG][/URL]";
-        default: return "[URL=" + base + "/v/" + n + "][IMG]" + image + "[/IMG][/URL]";
+        default:
+            return "[URL=" + base + "/v/" + n + "][IMG]" + image + "[/IMG][/URL]";
     }
 }
 
 std::string HttpAnswer(const std::string& contentType, const std::string& body,
                        const std::string& status = "200 OK") {
-    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType + "\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+    return "HTTP/1.1 " + status + "\r\nContent-Type: " + contentType +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" +
+           body;
 }
 
 // The image number of a page link as CodeFor hands them out: "GET /v/<n> ..." or
@@ -149,10 +155,12 @@ int ViewedImage(const std::string& requestLine) {
     std::size_t at = kPage.size();
     if (requestLine.compare(at, 4, "?id=") == 0) at += 4;
     int id = 0;
-    for (; at < requestLine.size() && requestLine[at] >= '0' && requestLine[at] <= '9' && id < 100000000; ++at)
+    for (; at < requestLine.size() && requestLine[at] >= '0' && requestLine[at] <= '9' &&
+           id < 100000000;
+         ++at)
         id = id * 10 + (requestLine[at] - '0');
-    const bool ended = at == requestLine.size() || requestLine[at] == ' ' || requestLine[at] == '&' ||
-                       requestLine[at] == '?' || requestLine[at] == '/';
+    const bool ended = at == requestLine.size() || requestLine[at] == ' ' ||
+                       requestLine[at] == '&' || requestLine[at] == '?' || requestLine[at] == '/';
     return ended ? id : 0;
 }
 
@@ -160,8 +168,8 @@ int ViewedImage(const std::string& requestLine) {
 // name free of anything HTML would read.
 std::string ViewPage(int id, const std::string& fileName) {
     const std::string name = SafeName(fileName);
-    return "<html><head><title>" + name + "</title></head><body>\n<p><img src=\"/i/" + std::to_string(id) + "/" +
-           name + "\" alt=\"" + name + "\"></p>\n</body></html>\n";
+    return "<html><head><title>" + name + "</title></head><body>\n<p><img src=\"/i/" +
+           std::to_string(id) + "/" + name + "\" alt=\"" + name + "\"></p>\n</body></html>\n";
 }
 
 }  // namespace
@@ -208,11 +216,13 @@ std::string HosterEmulator::PageFor(HosterStyle style, const std::string& code) 
         case HosterStyle::ImageVenue:
             return head +
                    "<form name=\"form1\"><textarea>[URL=http://example.invalid/]not this one[/URL]"
-                   "</textarea></form>\n<FORM NAME=\"form2\"><p>Forum code:</p><textarea rows=\"3\">" +
+                   "</textarea></form>\n<FORM NAME=\"form2\"><p>Forum code:</p><textarea "
+                   "rows=\"3\">" +
                    code + "</textarea></form>" + tail;
         case HosterStyle::ImageShack:
-            return head + "<p>Thumbnail for forums:</p>\n<input type=\"text\" size=\"70\" value=\"" + code +
-                   "\" onclick=\"select()\">" + tail;
+            return head +
+                   "<p>Thumbnail for forums:</p>\n<input type=\"text\" size=\"70\" value=\"" +
+                   code + "\" onclick=\"select()\">" + tail;
         case HosterStyle::DumpAnImage:
             return head + "<textarea cols=\"60\">" + code + " </textarea>" + tail;
         case HosterStyle::KeepMyFile:
@@ -231,14 +241,18 @@ std::string HosterEmulator::PageFor(HosterStyle style, const std::string& code) 
             return head + "<b>BBCode:</b><br><textarea>" + escaped + "</textarea>" + tail;
         }
         case HosterStyle::SUpload:
-            return head + "<h3>HTML Codes</h3><textarea>[URL=http://example.invalid/]html[/URL]</textarea>" +
+            return head +
+                   "<h3>HTML "
+                   "Codes</h3><textarea>[URL=http://example.invalid/]html[/URL]</textarea>" +
                    "<h3>vBulletin Forum Codes</h3><textarea>" + code + "\\n</textarea>" + tail;
-        case HosterStyle::Unknown: break;
+        case HosterStyle::Unknown:
+            break;
     }
     return head + "<p>Unknown upload form.</p>" + tail;
 }
 
-HosterEmulator::HosterEmulator(std::uint16_t port, std::chrono::seconds lifetime) : lifetime_(lifetime) {
+HosterEmulator::HosterEmulator(std::uint16_t port, std::chrono::seconds lifetime)
+    : lifetime_(lifetime) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0) return;
     const int yes = 1;
@@ -259,7 +273,9 @@ HosterEmulator::HosterEmulator(std::uint16_t port, std::chrono::seconds lifetime
     thread_ = std::thread([this] { Serve(); });
 }
 
-HosterEmulator::~HosterEmulator() { Stop(); }
+HosterEmulator::~HosterEmulator() {
+    Stop();
+}
 
 void HosterEmulator::Stop() {
     stop_.store(true);
@@ -293,8 +309,8 @@ std::vector<ReceivedUpload> HosterEmulator::Uploads() const {
 std::string HosterEmulator::HostersIni() const {
     std::string ini;
     for (int row = 1; row <= 7; ++row) {
-        ini += "[Hoster" + std::to_string(row) + "]\r\nConnectHost=127.0.0.1\r\nPort=" + std::to_string(port_) +
-               "\r\n\r\n";
+        ini += "[Hoster" + std::to_string(row) +
+               "]\r\nConnectHost=127.0.0.1\r\nPort=" + std::to_string(port_) + "\r\n\r\n";
     }
     return ini;
 }
@@ -353,13 +369,14 @@ void HosterEmulator::HandleConnection(int fd) {
 
     // The body, by Content-Length.
     const std::string lengthText = HeaderValue(headerForLookup, "Content-Length");
-    const std::size_t length =
-        std::min<std::size_t>(lengthText.empty() ? 0 : std::strtoull(lengthText.c_str(), nullptr, 10), kMaxBodyBytes);
+    const std::size_t length = std::min<std::size_t>(
+        lengthText.empty() ? 0 : std::strtoull(lengthText.c_str(), nullptr, 10), kMaxBodyBytes);
     upload.body = data.substr(headerEnd + 4);
     const std::size_t slice = mode == Misbehaviour::SlowRead ? 16384 : sizeof buffer;
     while (upload.body.size() < length) {
         if (!WaitReady(fd, POLLIN, until, stop_)) break;
-        const ssize_t n = ::recv(fd, buffer, std::min(slice, length - upload.body.size()), MSG_DONTWAIT);
+        const ssize_t n =
+            ::recv(fd, buffer, std::min(slice, length - upload.body.size()), MSG_DONTWAIT);
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) break;
         if (n > 0) upload.body.append(buffer, static_cast<std::size_t>(n));
         if (mode == Misbehaviour::SlowRead) std::this_thread::sleep_for(1ms);
@@ -380,11 +397,14 @@ void HosterEmulator::HandleConnection(int fd) {
     }
 
     // A GET of a page link shows that image on a page of its own.
-    if (const int id = ViewedImage(upload.requestLine); id > 0 || upload.requestLine.rfind("GET /v/", 0) == 0) {
-        std::string answer = HttpAnswer("text/html", "<html><body>not found</body></html>\n", "404 Not Found");
+    if (const int id = ViewedImage(upload.requestLine);
+        id > 0 || upload.requestLine.rfind("GET /v/", 0) == 0) {
+        std::string answer =
+            HttpAnswer("text/html", "<html><body>not found</body></html>\n", "404 Not Found");
         {
             std::lock_guard lock(mutex_);
-            if (id > 0 && static_cast<std::size_t>(id) <= uploads_.size() && !uploads_[id - 1].code.empty())
+            if (id > 0 && static_cast<std::size_t>(id) <= uploads_.size() &&
+                !uploads_[id - 1].code.empty())
                 answer = HttpAnswer("text/html", ViewPage(id, uploads_[id - 1].fileName));
         }
         SendAll(fd, answer, stop_);
@@ -396,7 +416,8 @@ void HosterEmulator::HandleConnection(int fd) {
     std::string boundary = HeaderValue(headerForLookup, "Content-Type");
     const std::size_t b = Lower(boundary).find("boundary=");
     boundary = b == std::string::npos ? std::string() : boundary.substr(b + 9);
-    if (!boundary.empty() && boundary.front() == '"') boundary = boundary.substr(1, boundary.find('"', 1) - 1);
+    if (!boundary.empty() && boundary.front() == '"')
+        boundary = boundary.substr(1, boundary.find('"', 1) - 1);
     upload.parts = ParseMultipart(upload.body, boundary);
     for (const FormPart& part : upload.parts) {
         if (part.fileName.empty() && part.contentType.empty()) continue;
@@ -410,16 +431,18 @@ void HosterEmulator::HandleConnection(int fd) {
         std::lock_guard lock(mutex_);
         upload.id = static_cast<int>(uploads_.size()) + 1;
         if (upload.style != HosterStyle::Unknown && mode != Misbehaviour::NoMarkers)
-            upload.code = CodeFor(upload.style, "http://127.0.0.1:" + std::to_string(port_), upload.id,
-                                  SafeName(upload.fileName));
-        page = upload.code.empty() ? PageFor(HosterStyle::Unknown, "") : PageFor(upload.style, upload.code);
+            upload.code = CodeFor(upload.style, "http://127.0.0.1:" + std::to_string(port_),
+                                  upload.id, SafeName(upload.fileName));
+        page = upload.code.empty() ? PageFor(HosterStyle::Unknown, "")
+                                   : PageFor(upload.style, upload.code);
         // Long benchmark runs must not pile up gigabytes: large bodies are not kept, and the
         // oldest images are forgotten once the kept ones pass the budget.
         if (upload.body.size() > kKeptBodyBytes) upload.body.clear();
         for (FormPart& part : upload.parts)
             if (part.content.size() > kKeptBodyBytes) part.content.clear();
         keptFileBytes_ += upload.fileBytes.size();
-        for (size_t i = forgotten_; i < uploads_.size() && keptFileBytes_ > kKeptFileBytes; ++i, ++forgotten_) {
+        for (size_t i = forgotten_; i < uploads_.size() && keptFileBytes_ > kKeptFileBytes;
+             ++i, ++forgotten_) {
             keptFileBytes_ -= uploads_[i].fileBytes.size();
             uploads_[i].fileBytes.clear();
             uploads_[i].fileBytes.shrink_to_fit();
@@ -432,17 +455,30 @@ void HosterEmulator::HandleConnection(int fd) {
         case Misbehaviour::None:
         case Misbehaviour::NoMarkers:
         case Misbehaviour::SlowRead:
-        case Misbehaviour::ResetWhileReceiving: SendAll(fd, answer, stop_); break;
-        case Misbehaviour::SmallPieces: SendInPieces(fd, answer, 5, 1ms, stop_); break;
-        case Misbehaviour::NoHeader: SendAll(fd, page, stop_); break;
+        case Misbehaviour::ResetWhileReceiving:
+            SendAll(fd, answer, stop_);
+            break;
+        case Misbehaviour::SmallPieces:
+            SendInPieces(fd, answer, 5, 1ms, stop_);
+            break;
+        case Misbehaviour::NoHeader:
+            SendAll(fd, page, stop_);
+            break;
         case Misbehaviour::NeverClose:
             SendAll(fd, answer, stop_);
             HoldOpen(fd, hold, stop_);
             break;
-        case Misbehaviour::NeverCloseSilent: HoldOpen(fd, hold, stop_); break;
-        case Misbehaviour::CloseWithoutAnswer: break;
-        case Misbehaviour::Reset: ResetAndClose(fd); return;
-        case Misbehaviour::SlowDrip: SendInPieces(fd, answer, 64, 20ms, stop_); break;
+        case Misbehaviour::NeverCloseSilent:
+            HoldOpen(fd, hold, stop_);
+            break;
+        case Misbehaviour::CloseWithoutAnswer:
+            break;
+        case Misbehaviour::Reset:
+            ResetAndClose(fd);
+            return;
+        case Misbehaviour::SlowDrip:
+            SendInPieces(fd, answer, 64, 20ms, stop_);
+            break;
         case Misbehaviour::OverCap: {
             if (!SendAll(fd, answer, stop_)) break;
             const std::string filler(65536, 'x');

@@ -17,22 +17,30 @@
 namespace lumar::tools {
 
 // The answer styles, in the order of the built-in hoster rows 1 to 7 (row 2 answers like 1).
-enum class HosterStyle { ImageVenue, ImageShack, DumpAnImage, KeepMyFile, PaintedOver, SUpload, Unknown };
+enum class HosterStyle {
+    ImageVenue,
+    ImageShack,
+    DumpAnImage,
+    KeepMyFile,
+    PaintedOver,
+    SUpload,
+    Unknown
+};
 
 enum class Misbehaviour {
     None,
-    SmallPieces,         // the answer in 5-byte pieces, header split across them
-    NoHeader,            // the page without an HTTP header
-    NeverClose,          // the answer, then the connection stays open
-    NeverCloseSilent,    // no answer, the connection stays open
-    CloseWithoutAnswer,  // reads the request, closes
-    Reset,               // reads the request, resets the connection
-    ResetWhileReceiving, // resets after the request header, before the body is read
-    SlowDrip,            // the answer in 64-byte pieces, 20 ms apart
-    OverCap,             // the answer followed by 17 MiB of filler, then closes
-    SlowRead,            // reads the request in small slices, so the sender must wait
-    NoMarkers,           // a page without any code
-    Raw,                 // the bytes given with SetRawAnswer, in the given pieces
+    SmallPieces,          // the answer in 5-byte pieces, header split across them
+    NoHeader,             // the page without an HTTP header
+    NeverClose,           // the answer, then the connection stays open
+    NeverCloseSilent,     // no answer, the connection stays open
+    CloseWithoutAnswer,   // reads the request, closes
+    Reset,                // reads the request, resets the connection
+    ResetWhileReceiving,  // resets after the request header, before the body is read
+    SlowDrip,             // the answer in 64-byte pieces, 20 ms apart
+    OverCap,              // the answer followed by 17 MiB of filler, then closes
+    SlowRead,             // reads the request in small slices, so the sender must wait
+    NoMarkers,            // a page without any code
+    Raw,                  // the bytes given with SetRawAnswer, in the given pieces
 };
 
 struct FormPart {
@@ -43,19 +51,19 @@ struct FormPart {
 };
 
 struct ReceivedUpload {
-    int id = 0;                 // 1, 2, ... in arrival order
-    std::string requestLine;    // "POST /upload.php HTTP/1.0"
-    std::string header;         // the request header, status line included, without the empty line
-    std::string body;           // the body as received (Content-Length bytes); empty beyond 1 MiB
+    int id = 0;               // 1, 2, ... in arrival order
+    std::string requestLine;  // "POST /upload.php HTTP/1.0"
+    std::string header;       // the request header, status line included, without the empty line
+    std::string body;         // the body as received (Content-Length bytes); empty beyond 1 MiB
     std::vector<FormPart> parts;
     HosterStyle style = HosterStyle::Unknown;
-    std::string fileName;       // of the file part, as sent
-    std::string fileBytes;      // its content; the oldest are dropped beyond 64 MiB in all
-    std::string code;           // the code a client should cut out of the answer
+    std::string fileName;   // of the file part, as sent
+    std::string fileBytes;  // its content; the oldest are dropped beyond 64 MiB in all
+    std::string code;       // the code a client should cut out of the answer
 };
 
 class HosterEmulator {
-public:
+  public:
     // Listens on 127.0.0.1 at `port` (0 = an ephemeral port) and serves for at most
     // `lifetime`.
     explicit HosterEmulator(std::uint16_t port = 0,
@@ -89,7 +97,7 @@ public:
     // The page of a style for a code, and the code the client should extract from it.
     static std::string PageFor(HosterStyle style, const std::string& rawCode);
 
-private:
+  private:
     void Serve();
     void HandleConnection(int fd);
 

@@ -10,11 +10,11 @@
 #include <QScreen>
 #include <QStyleHints>
 
+#include "app/ui/main_window.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "shell/settings_keys.h"
-#include "upload/ui/hoster_frame.h"
-#include "app/ui/main_window.h"
 #include "shell/window_geometry.h"
+#include "upload/ui/hoster_frame.h"
 #include "upload/upload_run.h"
 
 namespace lumar::ui {
@@ -46,7 +46,8 @@ void MainWindow::paintEvent(QPaintEvent*) {
         QPainterPath band;
         band.addRect(0, 0, width(), 60);
         return band;
-    }()), top);
+    }()),
+                     top);
     painter.setPen(QPen(QColor(0x8a, 0x9b, 0xb5), 1));
     painter.drawPath(outline);
 }
@@ -64,12 +65,12 @@ void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     const QRect available = screen->availableGeometry();
     const QPoint mouse = event->position().toPoint();
     const QPoint corner = pos() - available.topLeft();
-    const TwipPoint to = DragWindowTo(
-        {PixelsToTwips(corner.x()), PixelsToTwips(corner.y())},
-        {PixelsToTwips(mouse.x()), PixelsToTwips(mouse.y())},
-        {PixelsToTwips(pressedAt_.x()), PixelsToTwips(pressedAt_.y())},
-        {PixelsToTwips(available.width()), PixelsToTwips(available.height())},
-        {PixelsToTwips(width()), PixelsToTwips(height())});
+    const TwipPoint to =
+        DragWindowTo({PixelsToTwips(corner.x()), PixelsToTwips(corner.y())},
+                     {PixelsToTwips(mouse.x()), PixelsToTwips(mouse.y())},
+                     {PixelsToTwips(pressedAt_.x()), PixelsToTwips(pressedAt_.y())},
+                     {PixelsToTwips(available.width()), PixelsToTwips(available.height())},
+                     {PixelsToTwips(width()), PixelsToTwips(height())});
     move(available.topLeft() + QPoint(TwipsToPixels(to.x), TwipsToPixels(to.y)));
     event->accept();
 }
@@ -160,7 +161,8 @@ void MainWindow::BringToFront() {
 void MainWindow::Quit() {
     if (quitting_) return;
     quitting_ = true;
-    WriteSetting(settingsFile_, keys::Anbieter, static_cast<long long>(hosterFrame_->SelectedIndex()));
+    WriteSetting(settingsFile_, keys::Anbieter,
+                 static_cast<long long>(hosterFrame_->SelectedIndex()));
     // A running upload stops at its next wait slice; its end skips everything it would show.
     if (run_) run_->Abort();
     if (tray_) tray_->hide();

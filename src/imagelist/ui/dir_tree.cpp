@@ -41,7 +41,8 @@ bool HasSubfolder(const QString& folder) {
 
 std::vector<DirTree::SpecialFolder> UserFolders() {
     std::vector<DirTree::SpecialFolder> out;
-    const auto add = [&](QStandardPaths::StandardLocation location, const QString& icon, bool belowRoot) {
+    const auto add = [&](QStandardPaths::StandardLocation location, const QString& icon,
+                         bool belowRoot) {
         const QString path = QStandardPaths::writableLocation(location);
         if (path.isEmpty() || !QDir(path).exists()) return;
         for (const DirTree::SpecialFolder& f : out)
@@ -66,7 +67,8 @@ DirTree::DirTree(QWidget* parent) : QWidget(parent), tree_(new QTreeWidget(this)
     layout->addWidget(tree_);
     tree_->installEventFilter(this);
     connect(tree_, &QTreeWidget::itemExpanded, this, &DirTree::OnExpanded);
-    connect(tree_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* node) { emit ChangePath(KeyOf(node)); });
+    connect(tree_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { emit ChangePath(KeyOf(node)); });
 }
 
 void DirTree::SetDrives(std::vector<MountedDrive> drives) {
@@ -79,9 +81,13 @@ void DirTree::SetSpecialFolders(std::vector<SpecialFolder> folders) {
     specialSet_ = true;
 }
 
-QString DirTree::KeyOf(const QTreeWidgetItem* node) { return node ? node->data(0, kKeyRole).toString() : QString(); }
+QString DirTree::KeyOf(const QTreeWidgetItem* node) {
+    return node ? node->data(0, kKeyRole).toString() : QString();
+}
 
-bool DirTree::IsUnloaded(const QTreeWidgetItem* node) { return node && node->data(0, kTagRole).toInt() == 0; }
+bool DirTree::IsUnloaded(const QTreeWidgetItem* node) {
+    return node && node->data(0, kTagRole).toInt() == 0;
+}
 
 QString DirTree::Path() const {
     const QTreeWidgetItem* node = tree_->currentItem();
@@ -108,14 +114,16 @@ void DirTree::setPath(const QString& path) {
             const QString key = KeyOf(drive);
             if (key.startsWith(QLatin1Char('/')) && stored_.startsWith(key) &&
                 (node == nullptr || key.size() > KeyOf(node).size()) &&
-                std::any_of(drives_.begin(), drives_.end(), [&](const MountedDrive& d) { return ToQ(d.mountPoint) == key; }))
+                std::any_of(drives_.begin(), drives_.end(),
+                            [&](const MountedDrive& d) { return ToQ(d.mountPoint) == key; }))
                 node = drive;
         }
     }
     if (node != nullptr) {
         node->setExpanded(true);
         QString prefix = KeyOf(node);
-        const QStringList parts = stored_.mid(prefix.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        const QStringList parts =
+            stored_.mid(prefix.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
         for (const QString& part : parts) {
             prefix += part + QLatin1Char('/');
             QTreeWidgetItem* next = nullptr;
@@ -143,7 +151,8 @@ QTreeWidgetItem* DirTree::FindNode(const QString& key) const {
     return nullptr;
 }
 
-QTreeWidgetItem* DirTree::AddNode(QTreeWidgetItem* parent, const QString& caption, const QString& key, const QIcon& icon) {
+QTreeWidgetItem* DirTree::AddNode(QTreeWidgetItem* parent, const QString& caption,
+                                  const QString& key, const QIcon& icon) {
     auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree_);
     node->setText(0, caption);
     node->setIcon(0, icon);
@@ -164,10 +173,12 @@ void DirTree::Rebuild() {
     tree_->clear();
     if (!drivesSet_) drives_ = MountedDrives();
     if (!specialSet_) specialFolders_ = UserFolders();
-    QTreeWidgetItem* root = AddNode(nullptr, tr("Desktop"), kRootKey,
-                                    ThemeIcon(QStringLiteral("user-desktop"), QAbstractFileIconProvider::Desktop));
-    QTreeWidgetItem* computer = AddNode(root, tr("Computer"), kComputerKey,
-                                        ThemeIcon(QStringLiteral("computer"), QAbstractFileIconProvider::Computer));
+    QTreeWidgetItem* root =
+        AddNode(nullptr, tr("Desktop"), kRootKey,
+                ThemeIcon(QStringLiteral("user-desktop"), QAbstractFileIconProvider::Desktop));
+    QTreeWidgetItem* computer =
+        AddNode(root, tr("Computer"), kComputerKey,
+                ThemeIcon(QStringLiteral("computer"), QAbstractFileIconProvider::Computer));
     const DriveKindCaptions captions{LookupString(languageFile_, kStrFixedDrive),
                                      LookupString(languageFile_, kStrRemovableDrive),
                                      LookupString(languageFile_, kStrNetworkDrive)};
@@ -188,8 +199,9 @@ void DirTree::Rebuild() {
     computer->setExpanded(true);
     for (const SpecialFolder& folder : specialFolders_) {
         const QString key = WithSeparator(folder.path);
-        QTreeWidgetItem* node = AddNode(folder.belowRoot ? root : computer, folder.caption, key,
-                                        ThemeIcon(folder.iconName, QAbstractFileIconProvider::Folder));
+        QTreeWidgetItem* node =
+            AddNode(folder.belowRoot ? root : computer, folder.caption, key,
+                    ThemeIcon(folder.iconName, QAbstractFileIconProvider::Folder));
         AddPlaceholder(node, key + QStringLiteral("_empty_child"));
     }
 }
@@ -204,7 +216,8 @@ void DirTree::OnExpanded(QTreeWidgetItem* node) {
 void DirTree::LoadChildren(QTreeWidgetItem* node) {
     // The tag goes to 1 first: whatever the listing finds, the node is not loaded again.
     node->setData(0, kTagRole, 1);
-    while (node->childCount() > 0 && node->child(0)->data(0, kPlaceholderRole).toBool()) delete node->takeChild(0);
+    while (node->childCount() > 0 && node->child(0)->data(0, kPlaceholderRole).toBool())
+        delete node->takeChild(0);
     const QString folder = KeyOf(node);
     const QIcon icon = ThemeIcon(QStringLiteral("folder"), QAbstractFileIconProvider::Folder);
     // An unreadable folder lists nothing and shows no children; no message.

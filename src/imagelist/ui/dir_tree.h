@@ -21,7 +21,7 @@ class DirTree : public QWidget {
     // stored path when no folder node is selected. Writing: see setPath.
     Q_PROPERTY(QString Path READ Path WRITE setPath NOTIFY ChangePath)
 
-public:
+  public:
     // Keys of the two nodes that are not folders.
     static inline const QString kRootKey = QStringLiteral("Root_WorkSpace");
     static inline const QString kComputerKey = QStringLiteral("Root_MyComputer");
@@ -29,7 +29,7 @@ public:
     struct SpecialFolder {
         QString caption;
         QString path;
-        QString iconName;  // desktop-theme icon name
+        QString iconName;        // desktop-theme icon name
         bool belowRoot = false;  // else below the computer node
     };
 
@@ -58,7 +58,7 @@ public:
     // True while the node's children are not loaded yet (it shows the placeholder).
     static bool IsUnloaded(const QTreeWidgetItem* node);
 
-signals:
+  signals:
     // A click in the tree (the node's key), a node opened for the first time (its key), or
     // the path written.
     void ChangePath(const QString& path);
@@ -66,12 +66,13 @@ signals:
     void KeyPress(const QString& text);
     void KeyUp(int key, Qt::KeyboardModifiers modifiers);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void Rebuild();
-    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& caption, const QString& key, const QIcon& icon);
+    QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, const QString& caption, const QString& key,
+                             const QIcon& icon);
     void AddPlaceholder(QTreeWidgetItem* node, const QString& key);
     void OnExpanded(QTreeWidgetItem* node);
     void LoadChildren(QTreeWidgetItem* node);

@@ -17,17 +17,17 @@ class DirTree;
 class frmBrowseFolder : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     // `settingsFile` holds Verzeichnis/LastAddDir and SubDir; captions come from section Frame4
     // of `languageFile` (German defaults when it has none).
-    frmBrowseFolder(ImageList& list, std::string settingsFile, AddOptions options, std::string languageFile,
-                    QWidget* parent = nullptr);
+    frmBrowseFolder(ImageList& list, std::string settingsFile, AddOptions options,
+                    std::string languageFile, QWidget* parent = nullptr);
 
     DirTree* Tree() const { return tree_; }
     // Rows appended by OK; 0 before and after cancel.
     int AddedRows() const { return added_; }
 
-private:
+  private:
     void OnOk();
 
     ImageList& list_;

@@ -9,12 +9,14 @@ namespace lumar::ui {
 ImageListModel::ImageListModel(ImageList& list, QObject* parent)
     : QAbstractTableModel(parent), list_(list), shownRows_(list.Count()) {
     const char* captions[kImageColumnCount] = {"Bildname", "Pfad des Bildes", "Breite", "Höhe",
-                                               "kB", "thumb", "copy", "upload"};
+                                               "kB",       "thumb",           "copy",   "upload"};
     for (int c = 0; c < kImageColumnCount; ++c) headers_[c] = QString::fromUtf8(captions[c]);
     list_.SetObserver([this] { ListChanged(); });
 }
 
-ImageListModel::~ImageListModel() { list_.SetObserver({}); }
+ImageListModel::~ImageListModel() {
+    list_.SetObserver({});
+}
 
 int ImageListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownRows_;
@@ -64,8 +66,8 @@ QVariant ImageListModel::headerData(int section, Qt::Orientation orientation, in
     return {};
 }
 
-bool ImageListModel::setHeaderData(int section, Qt::Orientation orientation,
-                                   const QVariant& value, int role) {
+bool ImageListModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                   int role) {
     if (orientation != Qt::Horizontal || section < 0 || section >= kImageColumnCount ||
         (role != Qt::DisplayRole && role != Qt::EditRole))
         return false;

@@ -16,7 +16,7 @@ namespace lumar::ui {
 
 class ImageListModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     explicit ImageListModel(ImageList& list, QObject* parent = nullptr);
     ~ImageListModel() override;
 
@@ -36,11 +36,11 @@ public:
 
     ImageList& list() { return list_; }
 
-signals:
+  signals:
     // After every reset, so the view can restore the list's selection and current row.
     void listReset();
 
-private:
+  private:
     void ListChanged();
 
     static constexpr qint64 kResetIntervalMs = 100;

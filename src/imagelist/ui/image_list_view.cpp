@@ -84,7 +84,8 @@ void ImageListView::ShowListSelection() {
     const SortState& sort = list.Sort();
     horizontalHeader()->setSortIndicatorShown(sort.on);
     if (sort.on)
-        horizontalHeader()->setSortIndicator(sort.column, sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        horizontalHeader()->setSortIndicator(
+            sort.column, sort.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     const int current = list.CurrentRow();
     if (current >= 1) {
         selectionModel()->setCurrentIndex(model_->index(current - 1, 0),
@@ -128,25 +129,32 @@ bool ImageListView::MoveToEnd(QKeyEvent* event) {
     // its commands act where the highlight is, so both keys select the first or last row.
     const int key = event->key();
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if ((key != Qt::Key_Home && key != Qt::Key_End) || (mods != Qt::NoModifier && mods != Qt::ControlModifier))
+    if ((key != Qt::Key_Home && key != Qt::Key_End) ||
+        (mods != Qt::NoModifier && mods != Qt::ControlModifier))
         return false;
     if (!model_ || model_->rowCount() == 0) return false;
     const int row = key == Qt::Key_Home ? 0 : model_->rowCount() - 1;
-    const QModelIndex target = model_->index(row, currentIndex().isValid() ? currentIndex().column() : 0);
-    selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QModelIndex target =
+        model_->index(row, currentIndex().isValid() ? currentIndex().column() : 0);
+    selectionModel()->setCurrentIndex(
+        target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(target);
     event->accept();
     return true;
 }
 
 void ImageListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
-    else event->ignore();
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void ImageListView::dragMoveEvent(QDragMoveEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty()) event->acceptProposedAction();
-    else event->ignore();
+    if (!LocalPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void ImageListView::dropEvent(QDropEvent* event) {

@@ -12,7 +12,7 @@ class ImageListModel;
 
 class ImageListView : public QTableView {
     Q_OBJECT
-public:
+  public:
     explicit ImageListView(QWidget* parent = nullptr);
 
     void SetListModel(ImageListModel* model);
@@ -21,19 +21,19 @@ public:
     // Copies the core list's selection and current row into the view.
     void ShowListSelection();
 
-signals:
+  signals:
     // Before the view handles a key press itself (arrow keys move the selection after this).
     void keyAboutToBeHandled(int key, Qt::KeyboardModifiers modifiers);
     // Local paths dropped onto the list, in the order given.
     void pathsDropped(const QStringList& paths);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
-private:
+  private:
     bool MoveToEnd(QKeyEvent* event);
     void TakeSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void TakeCurrent(const QModelIndex& current);

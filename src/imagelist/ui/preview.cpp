@@ -31,14 +31,16 @@ bool PreviewBox::ShowFile(const std::string& path) {
     // file system unchanged, and a special file in the image's place reads as unreadable.
     const std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) return false;
-    QByteArray encoded = QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
+    QByteArray encoded =
+        QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size()));
     QBuffer buffer(&encoded);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAutoTransform(false);
     const QSize natural = reader.size();
     if (!natural.isValid() || natural.isEmpty()) return false;
-    const lumar::PictureRect at = FitPictureInto(width(), height(), natural.width(), natural.height());
+    const lumar::PictureRect at =
+        FitPictureInto(width(), height(), natural.width(), natural.height());
     if (at.width <= 0 || at.height <= 0) return false;
     // Decoding straight to the drawn size keeps large photos cheap to show.
     if (at.width != natural.width() || at.height != natural.height())

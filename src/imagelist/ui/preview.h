@@ -10,7 +10,7 @@ namespace lumar::ui {
 
 class PreviewBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PreviewBox(QWidget* parent = nullptr);
 
     void Clear();
@@ -24,14 +24,14 @@ public:
     // How many files were loaded since the box was made (lets tests tell a redraw from none).
     int LoadCount() const { return loads_; }
 
-signals:
+  signals:
     void doubleClicked();
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QImage picture_;  // already scaled to placed_.size()
     QRect placed_;
     int loads_ = 0;

@@ -25,18 +25,18 @@ std::function<void(const QString&)>& Chooser() {
 // Paints the band behind rows 1, 3, 5, ... (counted from 1); the others keep the list's
 // background, and so does the empty space below the last row.
 class StripedRowDelegate : public QStyledItemDelegate {
-public:
+  public:
     StripedRowDelegate(const QColor& stripe, QObject* parent)
         : QStyledItemDelegate(parent), stripe_(stripe) {}
     void SetStripe(const QColor& stripe) { stripe_ = stripe; }
 
-protected:
+  protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         if (index.row() % 2 == 0) option->backgroundBrush = stripe_;
     }
 
-private:
+  private:
     QColor stripe_;
 };
 
@@ -80,9 +80,13 @@ void StripeListBackground(QAbstractItemView* list, const QColor& stripe) {
     list->viewport()->update();
 }
 
-QColor ListStripeColor() { return QColor(0xEE, 0xF3, 0xFA); }
+QColor ListStripeColor() {
+    return QColor(0xEE, 0xF3, 0xFA);
+}
 
-void SetDesktopOpener(std::function<bool(const QUrl&)> opener) { Opener() = std::move(opener); }
+void SetDesktopOpener(std::function<bool(const QUrl&)> opener) {
+    Opener() = std::move(opener);
+}
 
 void SetOpenWithChooser(std::function<void(const QString&)> chooser) {
     Chooser() = std::move(chooser);

@@ -22,7 +22,8 @@ std::vector<std::pair<std::string, std::string>> SplitFilter(std::string_view fi
     }
     if (!filter.empty()) parts.push_back(std::move(part));
     std::vector<std::pair<std::string, std::string>> pairs;
-    for (std::size_t i = 0; i + 1 < parts.size(); i += 2) pairs.emplace_back(parts[i], parts[i + 1]);
+    for (std::size_t i = 0; i + 1 < parts.size(); i += 2)
+        pairs.emplace_back(parts[i], parts[i + 1]);
     return pairs;
 }
 
@@ -60,7 +61,10 @@ void QtFileDialogBackend::Configure(QFileDialog& dialog, const FileDialogRequest
     if (!request.initialFolder.isEmpty()) dialog.setDirectory(request.initialFolder);
     if (!request.nameFilters.isEmpty()) {
         dialog.setNameFilters(request.nameFilters);
-        const int index = request.filterIndex >= 0 && request.filterIndex < request.nameFilters.size() ? request.filterIndex : 0;
+        const int index =
+            request.filterIndex >= 0 && request.filterIndex < request.nameFilters.size()
+                ? request.filterIndex
+                : 0;
         dialog.selectNameFilter(request.nameFilters.at(index));
     }
     if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
@@ -93,7 +97,9 @@ FileDialogAnswer QtFileDialogBackend::Run(const FileDialogRequest& request) {
     return Answer(dialog, accepted);
 }
 
-cFileDialog::cFileDialog(std::unique_ptr<FileDialogBackend> backend) { SetBackend(std::move(backend)); }
+cFileDialog::cFileDialog(std::unique_ptr<FileDialogBackend> backend) {
+    SetBackend(std::move(backend));
+}
 
 void cFileDialog::SetBackend(std::unique_ptr<FileDialogBackend> backend) {
     backend_ = backend ? std::move(backend) : std::make_unique<QtFileDialogBackend>();
@@ -122,7 +128,8 @@ FileDialogRequest cFileDialog::Request(bool save) const {
 bool cFileDialog::Finish(const FileDialogAnswer& answer, bool multiResult) {
     if (!answer.accepted || answer.files.isEmpty()) {
         if (cancelError_) {
-            const std::string program = FromQ(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+            const std::string program =
+                FromQ(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
             throw FileDialogCancelled(program + ".cFileDialog");
         }
         return false;
@@ -134,10 +141,13 @@ bool cFileDialog::Finish(const FileDialogAnswer& answer, bool multiResult) {
         // their full paths as names below an empty folder.
         const QString folder = QFileInfo(answer.files.front()).absolutePath();
         bool oneFolder = true;
-        for (const QString& file : answer.files) oneFolder = oneFolder && QFileInfo(file).absolutePath() == folder;
+        for (const QString& file : answer.files)
+            oneFolder = oneFolder && QFileInfo(file).absolutePath() == folder;
         std::vector<std::string> names;
-        for (const QString& file : answer.files) names.push_back(FromQ(oneFolder ? QFileInfo(file).fileName() : file));
-        filename_ = oneFolder ? BuildMultiFileName(FromQ(folder), names) : BuildMultiFileName(std::string(), names);
+        for (const QString& file : answer.files)
+            names.push_back(FromQ(oneFolder ? QFileInfo(file).fileName() : file));
+        filename_ = oneFolder ? BuildMultiFileName(FromQ(folder), names)
+                              : BuildMultiFileName(std::string(), names);
     }
     filterIndex_ = answer.filterIndex + 1;
     return true;
@@ -148,6 +158,8 @@ bool cFileDialog::ShowOpen() {
     return Finish(backend_->Run(request), request.multiple);
 }
 
-bool cFileDialog::ShowSave() { return Finish(backend_->Run(Request(true)), false); }
+bool cFileDialog::ShowSave() {
+    return Finish(backend_->Run(Request(true)), false);
+}
 
 }  // namespace lumar::ui

@@ -18,19 +18,19 @@ class QWidget;
 namespace lumar::ui {
 
 // Option bits of `flags`.
-inline constexpr int kOverwritePrompt = 2;   // Save: ask before replacing a file
+inline constexpr int kOverwritePrompt = 2;  // Save: ask before replacing a file
 inline constexpr int kAllowMultiSelect = 512;
 inline constexpr int kFileMustExist = 4096;
 
 // What the dialog is asked.
 struct FileDialogRequest {
     bool save = false;
-    QString title;             // empty: the platform's default title
+    QString title;  // empty: the platform's default title
     QString initialFolder;
-    QString fileName;          // offered name (may be empty)
-    QStringList nameFilters;   // Qt form, "JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"
-    int filterIndex = 0;       // 0-based into nameFilters
-    QString defaultSuffix;     // without dot
+    QString fileName;         // offered name (may be empty)
+    QStringList nameFilters;  // Qt form, "JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"
+    int filterIndex = 0;      // 0-based into nameFilters
+    QString defaultSuffix;    // without dot
     bool multiple = false;
     bool mustExist = false;
     bool confirmOverwrite = false;
@@ -40,19 +40,19 @@ struct FileDialogRequest {
 // What the user answered.
 struct FileDialogAnswer {
     bool accepted = false;
-    QStringList files;      // absolute paths
-    int filterIndex = 0;    // 0-based
+    QStringList files;    // absolute paths
+    int filterIndex = 0;  // 0-based
 };
 
 class FileDialogBackend {
-public:
+  public:
     virtual ~FileDialogBackend() = default;
     virtual FileDialogAnswer Run(const FileDialogRequest& request) = 0;
 };
 
 // The desktop's dialog through QFileDialog.
 class QtFileDialogBackend : public FileDialogBackend {
-public:
+  public:
     FileDialogAnswer Run(const FileDialogRequest& request) override;
     // Split out so the settings can be checked on a dialog that is never shown.
     static void Configure(QFileDialog& dialog, const FileDialogRequest& request);
@@ -61,13 +61,13 @@ public:
 
 // Thrown by ShowOpen/ShowSave on cancel when CancelError is set (no caller here sets it).
 class FileDialogCancelled : public std::runtime_error {
-public:
+  public:
     explicit FileDialogCancelled(std::string source)
         : std::runtime_error("User selected cancel."), source_(std::move(source)) {}
     static constexpr int kNumber = 32755;
     const std::string& Source() const { return source_; }
 
-private:
+  private:
     std::string source_;
 };
 
@@ -80,7 +80,7 @@ std::string PlatformFilterList(std::string_view filter);
 QStringList QtNameFilters(std::string_view filter);
 
 class cFileDialog {
-public:
+  public:
     explicit cFileDialog(std::unique_ptr<FileDialogBackend> backend = nullptr);
     void SetBackend(std::unique_ptr<FileDialogBackend> backend);
 
@@ -115,7 +115,7 @@ public:
     bool ShowOpen();
     bool ShowSave();
 
-private:
+  private:
     FileDialogRequest Request(bool save) const;
     bool Finish(const FileDialogAnswer& answer, bool multiResult);
 

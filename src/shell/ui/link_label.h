@@ -6,20 +6,20 @@ namespace lumar::ui {
 
 class LinkLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     // `link` gives the label the hand cursor that marks a clickable link.
     explicit LinkLabel(const QString& objectName, QWidget* parent, bool link = false);
 
-signals:
+  signals:
     void clicked();
     void doubleClicked();
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     bool pressed_ = false;
 };
 

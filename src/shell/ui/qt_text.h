@@ -11,9 +11,13 @@ inline QString ToQ(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
-inline std::string FromQ(const QString& text) { return text.toUtf8().toStdString(); }
+inline std::string FromQ(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 // The decimal separator of the user's locale, for FormatMegabytes and FormatStatsPanel.
-inline std::string DecimalSeparator() { return FromQ(QLocale().decimalPoint()); }
+inline std::string DecimalSeparator() {
+    return FromQ(QLocale().decimalPoint());
+}
 
 }  // namespace lumar::ui

@@ -78,7 +78,9 @@ void MediaSoundPlayer::StopSound() {
     player_->setSource(QUrl());
 }
 
-QUrl MediaSoundPlayer::OpenFile() const { return player_ ? player_->source() : QUrl(); }
+QUrl MediaSoundPlayer::OpenFile() const {
+    return player_ ? player_->source() : QUrl();
+}
 
 SoundPlayer& ProgramSoundPlayer() {
     // Owned by the application object, so it goes away before the audio back end does.
@@ -87,8 +89,12 @@ SoundPlayer& ProgramSoundPlayer() {
     return *player;
 }
 
-bool PlaySoundFile(const std::string& path) { return ProgramSoundPlayer().PlaySoundFile(path); }
+bool PlaySoundFile(const std::string& path) {
+    return ProgramSoundPlayer().PlaySoundFile(path);
+}
 
-void StopSound() { ProgramSoundPlayer().StopSound(); }
+void StopSound() {
+    ProgramSoundPlayer().StopSound();
+}
 
 }  // namespace lumar::ui

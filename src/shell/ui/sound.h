@@ -11,7 +11,7 @@ namespace lumar::ui {
 
 // What the options dialog, the upload run and the code panel need of the sound.
 class SoundPlayer {
-public:
+  public:
     virtual ~SoundPlayer() = default;
     // Starts the file playing from its beginning and returns at once. A sound that is still
     // open is stopped and closed first, so a second sound replaces the first. A file that is
@@ -30,7 +30,7 @@ bool AudioOutputAvailable();
 // to go to; without an output nothing is opened and nothing plays.
 class MediaSoundPlayer : public QObject, public SoundPlayer {
     Q_OBJECT
-public:
+  public:
     explicit MediaSoundPlayer(QObject* parent = nullptr);
     ~MediaSoundPlayer() override;
 
@@ -42,7 +42,7 @@ public:
     // nullptr until a sound found an output.
     QMediaPlayer* Player() const { return player_; }
 
-private:
+  private:
     QMediaPlayer* player_ = nullptr;
     QAudioOutput* output_ = nullptr;
     bool started_ = false;

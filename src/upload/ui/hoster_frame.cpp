@@ -66,7 +66,9 @@ void HosterFrame::SelectHoster(int index) {
     OnHosterChanged(index);
 }
 
-int HosterFrame::SelectedIndex() const { return cbHoster_->currentIndex(); }
+int HosterFrame::SelectedIndex() const {
+    return cbHoster_->currentIndex();
+}
 
 void HosterFrame::OnHosterChanged(int index) {
     const HosterDef& row = table_.Row(index + 1);

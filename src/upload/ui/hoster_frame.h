@@ -15,7 +15,7 @@ class LinkLabel;
 
 class HosterFrame : public QGroupBox {
     Q_OBJECT
-public:
+  public:
     explicit HosterFrame(QWidget* parent = nullptr);
 
     // Fills the choice with the names of rows 1..N, in row order, and selects the first.
@@ -30,12 +30,12 @@ public:
 
     QPushButton* uploadButton() const { return cmUpload_; }
 
-signals:
+  signals:
     void configRequested();
     void uploadRequested();
     void homePageClicked(const QString& url);
 
-private:
+  private:
     void OnHosterChanged(int index);
 
     HosterTable table_;

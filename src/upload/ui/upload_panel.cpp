@@ -36,7 +36,9 @@ int ProgressBox::FilledWidth() const {
     return static_cast<int>(std::lround(width() / 100.0 * percent_));
 }
 
-QString ProgressBox::LabelText() const { return QStringLiteral("%1 %").arg(percent_); }
+QString ProgressBox::LabelText() const {
+    return QStringLiteral("%1 %").arg(percent_);
+}
 
 QRect ProgressBox::LabelRect() const {
     const QFontMetrics metrics(font());
@@ -52,7 +54,8 @@ QColor ProgressBox::LabelColor() const {
 void ProgressBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Window));
-    if (filled_) painter.fillRect(0, 0, FilledWidth(), height(), palette().color(QPalette::Highlight));
+    if (filled_)
+        painter.fillRect(0, 0, FilledWidth(), height(), palette().color(QPalette::Highlight));
     if (withLabel_) {
         painter.setPen(LabelColor());
         painter.drawText(LabelRect(), Qt::AlignCenter, LabelText());
@@ -125,9 +128,13 @@ void UploadPanel::RunStarted(int imageCount) {
     timer1_.start();
 }
 
-void UploadPanel::RunFinished() { timer1_.stop(); }
+void UploadPanel::RunFinished() {
+    timer1_.stop();
+}
 
-void UploadPanel::StatusLine(const std::string& text) { lblstatus_->setText(ToQ(text)); }
+void UploadPanel::StatusLine(const std::string& text) {
+    lblstatus_->setText(ToQ(text));
+}
 
 void UploadPanel::AppendLog(const std::string& text, bool lineEnd) {
     QTextCursor cursor = txStatus_->textCursor();
@@ -145,9 +152,13 @@ void UploadPanel::Figures(const UploadFigures& figures) {
         lbFTP_[3]->setText(ToQ(SecondsToClock(static_cast<double>(*figures.remainingSeconds))));
 }
 
-void UploadPanel::Progress(int value, int maximum) { picProgress_->DrawProgress(value, 0, maximum); }
+void UploadPanel::Progress(int value, int maximum) {
+    picProgress_->DrawProgress(value, 0, maximum);
+}
 
-void UploadPanel::CurrentFile(const std::string& path) { lbfile_->setText(ToQ(path)); }
+void UploadPanel::CurrentFile(const std::string& path) {
+    lbfile_->setText(ToQ(path));
+}
 
 void UploadPanel::Tick() {
     ++elapsed_;
@@ -155,7 +166,9 @@ void UploadPanel::Tick() {
     SetStatusColor(statusColor_ == QColor(Qt::white) ? QColor(Qt::black) : QColor(Qt::white));
 }
 
-QString UploadPanel::LogText() const { return txStatus_->toPlainText(); }
+QString UploadPanel::LogText() const {
+    return txStatus_->toPlainText();
+}
 
 void UploadPanel::SetStatusColor(const QColor& color) {
     statusColor_ = color;

@@ -21,7 +21,7 @@ namespace lumar::ui {
 // top, white where it starts inside the bar and black beside it.
 class ProgressBox : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ProgressBox(QWidget* parent = nullptr);
     // DrawProgress: value of minimum..maximum, with or without the percentage label.
     void DrawProgress(double value, double minimum, double maximum, bool withLabel = true);
@@ -31,10 +31,10 @@ public:
     // The colour the label is drawn in (white over the bar, black beside it).
     QColor LabelColor() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QRect LabelRect() const;
 
     int percent_ = 0;
@@ -44,7 +44,7 @@ private:
 
 class UploadPanel : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit UploadPanel(QWidget* parent = nullptr);
 
     // Display side of the run.
@@ -64,10 +64,10 @@ public:
     QString LogText() const;
     ProgressBox* progress() const { return picProgress_; }
 
-signals:
+  signals:
     void cancelRequested();
 
-private:
+  private:
     void SetStatusColor(const QColor& color);
 
     QLabel* lbFTP_[4] = {};  // indexes 3..6

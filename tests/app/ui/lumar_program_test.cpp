@@ -10,12 +10,10 @@
 
 class LumarProgramTest : public QObject {
     Q_OBJECT
-private:
-    static QString Program() {
-        return QCoreApplication::applicationDirPath() + "/../bin/lumar";
-    }
+  private:
+    static QString Program() { return QCoreApplication::applicationDirPath() + "/../bin/lumar"; }
 
-private slots:
+  private slots:
     void firstStartUsesTheGivenSettingsFolder() {
         if (!QFile::exists(Program())) QSKIP("the lumar program is not built");
         lumar::test::TempDir dir;
