@@ -9,7 +9,7 @@ packages=(
   libgl-dev libglx-dev libegl-dev
   libgtest-dev libgmock-dev
   libssl-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins qt6-translations-l10n
