@@ -16,13 +16,13 @@ namespace {
 constexpr int kMaxNesting = 16;
 constexpr size_t kUnlimited = static_cast<size_t>(-1);
 
-struct FunctionSpec {
+struct FunctionInfo {
     std::string_view name;
     TemplateFunction function;
     size_t min_arguments, max_arguments;
 };
 
-constexpr std::array<FunctionSpec, 9> kFunctions{{
+constexpr std::array<FunctionInfo, 9> kFunctions{{
     {"response", TemplateFunction::Response, 0, 0},
     {"responseurl", TemplateFunction::ResponseUrl, 0, 0},
     {"header", TemplateFunction::Header, 1, 1},
@@ -125,13 +125,13 @@ class Parser {
             kInteractiveFunctions.end())
             return Fail("{" + name + "} would ask a person at upload time; uploads run unattended"),
                    std::nullopt;
-        const auto spec = std::find_if(kFunctions.begin(), kFunctions.end(),
-                                       [&](const FunctionSpec& s) { return s.name == name; });
-        if (spec == kFunctions.end())
+        const auto known = std::find_if(kFunctions.begin(), kFunctions.end(),
+                                        [&](const FunctionInfo& s) { return s.name == name; });
+        if (known == kFunctions.end())
             return Fail("unknown function {" + name + "} at position " + std::to_string(open + 1)),
                    std::nullopt;
 
-        TemplatePart call{{}, spec->function, {}};
+        TemplatePart call{{}, known->function, {}};
         if (source_[pos_] == ':') {
             do {
                 ++pos_;
@@ -145,23 +145,23 @@ class Parser {
                    std::nullopt;
         }
         ++pos_;  // the closing brace
-        if (!CheckArguments(*spec, call)) return std::nullopt;
+        if (!CheckArguments(*known, call)) return std::nullopt;
         return call;
     }
 
-    bool CheckArguments(const FunctionSpec& spec, const TemplatePart& call) {
+    bool CheckArguments(const FunctionInfo& known, const TemplatePart& call) {
         const size_t count = call.arguments.size();
-        if (count < spec.min_arguments || count > spec.max_arguments)
-            return Fail("{" + std::string(spec.name) + "} cannot take " + std::to_string(count) +
+        if (count < known.min_arguments || count > known.max_arguments)
+            return Fail("{" + std::string(known.name) + "} cannot take " + std::to_string(count) +
                         " argument" + (count == 1 ? "" : "s"));
-        if (spec.function == TemplateFunction::Regex) {
+        if (known.function == TemplateFunction::Regex) {
             const auto pattern = LiteralOf(call.arguments[count == 3 ? 1 : 0]);
             if (pattern) {
                 const std::string problem = RegexPatternProblem(*pattern);
                 if (!problem.empty()) return Fail(problem);
             }
         }
-        if (spec.function == TemplateFunction::Xml) {
+        if (known.function == TemplateFunction::Xml) {
             const auto xpath = LiteralOf(call.arguments.back());
             if (xpath) {
                 const std::string problem = XPathProblem(*xpath);
