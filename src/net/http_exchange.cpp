@@ -380,19 +380,11 @@ void HttpExchange::OnEndOfStream(bool withoutCloseNotify) {
 
 HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, short& waitFor) {
     if (tls_) {
-        switch (tls_->Write(bytes, written)) {
-            case TlsStatus::Done:
-                return Io::Progress;
-            case TlsStatus::WantRead:
-                waitFor = POLLIN;
-                return Io::Wait;
-            case TlsStatus::WantWrite:
-                waitFor = POLLOUT;
-                return Io::Wait;
-            default:
-                ioError_ = tls_->Error();
-                return Io::Failed;
-        }
+        const Io io = FromTls(tls_->Write(bytes, written), waitFor);
+        // The peer ending the stream while the request is still going out is a failed send.
+        if (io != Io::Eof && io != Io::EofWithoutNotify) return io;
+        ioError_ = tls_->Error();
+        return Io::Failed;
     }
     const ssize_t n = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n >= 0) {
@@ -410,23 +402,7 @@ HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, sh
 HttpExchange::Io HttpExchange::Read(char* buffer, size_t size, size_t& received, short& waitFor) {
     // The tunnel's answer is read unencrypted even when TLS follows it.
     if (tls_ && state_ != State::ProxyTunnel) {
-        switch (tls_->Read({buffer, size}, received)) {
-            case TlsStatus::Done:
-                return Io::Progress;
-            case TlsStatus::WantRead:
-                waitFor = POLLIN;
-                return Io::Wait;
-            case TlsStatus::WantWrite:
-                waitFor = POLLOUT;
-                return Io::Wait;
-            case TlsStatus::Closed:
-                return Io::Eof;
-            case TlsStatus::EofWithoutNotify:
-                return Io::EofWithoutNotify;
-            case TlsStatus::Failed:
-                ioError_ = tls_->Error();
-                return Io::Failed;
-        }
+        return FromTls(tls_->Read({buffer, size}, received), waitFor);
     }
     const ssize_t n = ::recv(socket_, buffer, size, 0);
     if (n > 0) {
@@ -439,6 +415,27 @@ HttpExchange::Io HttpExchange::Read(char* buffer, size_t size, size_t& received,
         return Io::Wait;
     }
     ioError_ = "receiving failed: " + ErrnoText(errno);
+    return Io::Failed;
+}
+
+HttpExchange::Io HttpExchange::FromTls(TlsStatus status, short& waitFor) {
+    switch (status) {
+        case TlsStatus::Done:
+            return Io::Progress;
+        case TlsStatus::WantRead:
+            waitFor = POLLIN;
+            return Io::Wait;
+        case TlsStatus::WantWrite:
+            waitFor = POLLOUT;
+            return Io::Wait;
+        case TlsStatus::Closed:
+            return Io::Eof;
+        case TlsStatus::EofWithoutNotify:
+            return Io::EofWithoutNotify;
+        case TlsStatus::Failed:
+            break;
+    }
+    ioError_ = tls_->Error();
     return Io::Failed;
 }
 

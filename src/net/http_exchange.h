@@ -31,10 +31,9 @@
 #include "net/http_url.h"
 #include "net/multipart_body.h"
 #include "net/proxy_settings.h"
+#include "net/tls_stream.h"
 
 namespace lumar::net {
-
-class TlsStream;
 
 struct ExchangeRequest {
     std::string method = "GET";
@@ -127,6 +126,7 @@ class HttpExchange {
     enum class Io { Progress, Wait, Eof, EofWithoutNotify, Failed };
     Io Write(std::string_view bytes, size_t& written, short& waitFor);
     Io Read(char* buffer, size_t size, size_t& received, short& waitFor);
+    Io FromTls(TlsStatus status, short& waitFor);
 
     void WaitIdle(short events);
     void Fail(ExchangeError error, std::string reason);

@@ -40,23 +40,6 @@ bool IsToken(std::string_view s) {
     });
 }
 
-// As browsers write names in a Content-Disposition line.
-std::string EscapeName(std::string_view name) {
-    std::string out;
-    for (char c : name) {
-        if (c == '"') {
-            out += "%22";
-        } else if (c == '\r') {
-            out += "%0D";
-        } else if (c == '\n') {
-            out += "%0A";
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
-
 // A host has no business with the user's folder layout.
 std::string_view WithoutFolders(std::string_view fileName) {
     const size_t slash = fileName.rfind('/');
@@ -80,6 +63,23 @@ bool OccursInAnyPart(std::string_view boundary, const std::vector<FormField>& fi
 }
 
 }  // namespace
+
+std::string EscapeDispositionName(std::string_view name) {
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        if (c == '"') {
+            out += "%22";
+        } else if (c == '\r') {
+            out += "%0D";
+        } else if (c == '\n') {
+            out += "%0A";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 // Appends text and external bytes to a body, keeping count of its size.
 class RequestBodyWriter {
@@ -142,14 +142,14 @@ BodyResult BuildMultipartBody(const std::vector<FormField>& fields,
     RequestBodyWriter out(body, "multipart/form-data; boundary=" + boundary);
     for (const FormField& f : fields) {
         out.Text("--" + boundary + "\r\nContent-Disposition: form-data; name=\"" +
-                 EscapeName(f.name) + "\"\r\n\r\n");
+                 EscapeDispositionName(f.name) + "\"\r\n\r\n");
         out.Text(f.value);
         out.Text("\r\n");
     }
     for (const FormFile& f : files) {
         out.Text("--" + boundary + "\r\nContent-Disposition: form-data; name=\"" +
-                 EscapeName(f.field) + "\"; filename=\"" + EscapeName(WithoutFolders(f.fileName)) +
-                 "\"\r\nContent-Type: " +
+                 EscapeDispositionName(f.field) + "\"; filename=\"" +
+                 EscapeDispositionName(WithoutFolders(f.fileName)) + "\"\r\nContent-Type: " +
                  (f.contentType.empty() ? kDefaultContentType : f.contentType) + "\r\n\r\n");
         out.Bytes(f.bytes);
         out.Text("\r\n");

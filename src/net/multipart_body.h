@@ -65,6 +65,11 @@ struct BodyResult {
 // 24 random letters and digits after a fixed prefix.
 std::string RandomBoundary();
 
+// A name or file name as browsers write it between the quotes of a Content-Disposition line:
+// a quote, CR or LF would end the value or the header line, so they become %22, %0D, %0A;
+// every other byte stays as it is.
+std::string EscapeDispositionName(std::string_view name);
+
 // `makeBoundary` is asked again while its answer occurs in a part (a test passes its own).
 BodyResult BuildMultipartBody(const std::vector<FormField>& fields,
                               const std::vector<FormFile>& files,

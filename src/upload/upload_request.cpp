@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "net/multipart_body.h"
 #include "shell/text_codec.h"
 #include "upload/url.h"
 
@@ -11,25 +12,6 @@ namespace {
 std::string ToRequestBytes(const std::string& utf8) {
     if (std::optional<std::string> bytes = Utf8ToWindows1252(utf8)) return *bytes;
     return utf8;
-}
-
-// The file name inside the part header's quotes: a line break would end the header line and
-// a quote the value, letting a file name write header lines of its own. Escaped as browsers
-// escape them; every other byte goes out as it is.
-std::string QuotedFileName(const std::string& path) {
-    std::string out;
-    out.reserve(path.size());
-    for (char c : path) {
-        if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
-        else if (c == '"')
-            out += "%22";
-        else
-            out += c;
-    }
-    return out;
 }
 
 }  // namespace
@@ -56,8 +38,8 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
         ok = request_.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
     fileBytes_ = file_.size();
     fileField_ = ToRequestBytes(hoster.FileField);
-    ok = request_.AddFile(fileField_, QuotedFileName(ToRequestBytes(path)), std::move(file_),
-                          GetMimeType(path)) &&
+    ok = request_.AddFile(fileField_, net::EscapeDispositionName(ToRequestBytes(path)),
+                          std::move(file_), GetMimeType(path)) &&
          ok;
     if (!ok) {
         Release();
