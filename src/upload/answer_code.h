@@ -4,6 +4,7 @@
 #include <string>
 
 #include "upload/answer_template.h"
+#include "upload/hoster_table.h"
 #include "upload/text_result.h"
 
 namespace lumar {
@@ -30,12 +31,6 @@ struct AnswerLinks {
 // The links of a 2xx answer. Any other status is a failure whose reason holds the row's
 // error message, as are an empty or non-web URL and a template that fails on this answer.
 AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer);
-
-enum class CodeStyle {
-    LinkedThumbnail,  // [URL=<url>][IMG]<thumbnail>[/IMG][/URL], or the full image without one
-    FullImage,        // [IMG]<url>[/IMG]
-    LinkOnly,         // [URL]<url>[/URL]
-};
 
 // The image's forum code from the answer, or the reason there is none.
 TextResult BuildCodeFromAnswer(const AnswerFields& fields, const AnswerContext& answer,

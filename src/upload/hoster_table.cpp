@@ -170,6 +170,8 @@ std::vector<HosterDef> InitHosters() {
                   "smallthumbs|gallery|bottombar|thumbnails|width|height",
                   "smallthumbs|||thumbnails|1600|3200", "file[]", "vBulletin Forum Codes",
                   "[URL=", "\\n</textarea>", 0);
+    for (int number = 1; number <= kBuiltInHosterCount; ++number)
+        rows[static_cast<size_t>(number)].Id = "Hoster" + std::to_string(number);
     return rows;
 }
 
@@ -283,6 +285,8 @@ void TakeRow(HosterTable& table, int number, const std::string& section, Section
             line += (i == 0 ? " " : "; ") + result.problems[i];
         table.problems.push_back(std::move(line));
     } else {
+        result.row.Id = section;
+        result.row.Origin = RowOrigin::HostersIni;
         table.Hosters.push_back(std::move(result.row));
     }
 }

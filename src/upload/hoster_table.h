@@ -9,11 +9,29 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shell/ini_document.h"
 
 namespace lumar {
+
+using NamedValues = std::vector<std::pair<std::string, std::string>>;
+
+// How a row's request is made. Classic rows send the bytes the old hosts were written for
+// (HTTP/1.0, the full path as file name); standard rows send what today's hosts expect
+// (HTTP/1.1, TLS, RFC 7578 multipart or the raw image, headers and query of their own).
+enum class RequestKind { Classic, Standard };
+enum class BodyKind { Multipart, Binary };
+// Which code a standard row builds from the links of its answer.
+enum class CodeStyle {
+    LinkedThumbnail,  // [URL=<url>][IMG]<thumbnail>[/IMG][/URL], or the full image without one
+    FullImage,        // [IMG]<url>[/IMG]
+    LinkOnly,         // [URL]<url>[/URL]
+};
+// Where a row comes from: the program, hosters.ini, a definition of the user's in hosters.d,
+// or a preset shipped in the data folder.
+enum class RowOrigin { BuiltIn, HostersIni, Definition, Preset };
 
 struct HosterDef {
     std::string Name;         // entry of the hoster choice
@@ -29,6 +47,24 @@ struct HosterDef {
     std::string EndMarker;    // ends the code (not part of it)
     std::int16_t TrimCount = 0;  // characters cut from the end of the code
     std::uint16_t Port = 80;     // TCP port of ConnectHost
+
+    // Stable identity: "Hoster<N>" for built-in and hosters.ini rows, the file name without
+    // ".sxcu" for definitions and presets.
+    std::string Id;
+    RowOrigin Origin = RowOrigin::BuiltIn;
+
+    // Standard rows only; classic rows ignore everything below.
+    RequestKind Request = RequestKind::Classic;
+    std::string Method = "POST";
+    BodyKind Body = BodyKind::Multipart;  // multipart: FormNames/FormValues and FileField
+    NamedValues Headers;                  // sent after Lumar's own
+    NamedValues Parameters;               // added to UploadUrl's query
+    std::string CaFile;                   // trusted in addition to the system's store
+    // Answer templates; an empty UrlTemplate with StartMarker set cuts the code between the
+    // markers as classic rows do, without markers the whole answer is the URL.
+    std::string UrlTemplate, ThumbnailTemplate, DeletionTemplate, ErrorTemplate;
+    CodeStyle Style = CodeStyle::LinkedThumbnail;
+    std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
 };
 
 // The built-in table: index 0 empty, indexes 1 to 7 the seven hosters.

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-namespace lumar {
+#include "upload/hoster_table.h"
 
-using NamedValues = std::vector<std::pair<std::string, std::string>>;
+namespace lumar {
 
 enum class SxcuBody { MultipartFormData, Binary };
 
