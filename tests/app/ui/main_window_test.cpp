@@ -69,7 +69,6 @@ class MainWindowTest : public QObject {
         for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
             for (const LanguageEntry& e : LanguageSection(section))
                 QCOMPARE(Caption(w.get(), ui::ToQ(e.target)), ui::ToQ(e.defaultText).trimmed());
-        QCOMPARE(w->StatusPanelText(1), QString(" Status: Bereit"));
         QCOMPARE(Text(w.get(), "lbAppVersion"),
                  QString::fromStdString(AppVersionText(RevisionOf(LUMAR_VERSION))));
         // The list panel shows; the upload and code panels wait in the same place.
@@ -83,9 +82,7 @@ class MainWindowTest : public QObject {
     // last one; a label shows a translation as typed, not as markup.
     void storedOptionsHostersAndTranslationsAreRestored() {
         test::WindowFixture f;
-        f.dir.write("Lumar.ini",
-                    "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n[Posting]\r\nCode=1\r\n"
-                    "[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
+        f.dir.write("Lumar.ini", "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n[Posting]\r\nCode=1\r\n");
         f.dir.write("hosters.ini",
                     "[Hoster8]\nName=local\nHomeUrl=http://127.0.0.1/\nMaxSizeText=99kB\n"
                     "ConnectHost=127.0.0.1\nUploadUrl=http://127.0.0.1/up\nFileField=f\n"
@@ -98,7 +95,6 @@ class MainWindowTest : public QObject {
         QVERIFY(Find<QRadioButton>(w.get(), "opCode_1")->isChecked());
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentText(), QString("local"));
         QCOMPARE(Text(w.get(), "lbSize"), QString("99kB"));
-        QCOMPARE(w->StatusPanelText(3), QString("Upload: 12 - Size: 3,50 MB"));
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
         QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         QCOMPARE(w->Strings().Get(kStrInsertTextBlock), std::string("Insert text"));
