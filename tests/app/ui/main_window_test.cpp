@@ -6,7 +6,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QRadioButton>
 #include <QScreen>
 #include <QUrl>
 
@@ -82,7 +81,7 @@ class MainWindowTest : public QObject {
     // last one; a label shows a translation as typed, not as markup.
     void storedOptionsHostersAndTranslationsAreRestored() {
         test::WindowFixture f;
-        f.dir.write("Lumar.ini", "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n[Posting]\r\nCode=1\r\n");
+        f.dir.write("Lumar.ini", "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n");
         f.dir.write("hosters.ini",
                     "[Hoster8]\nName=local\nHomeUrl=http://127.0.0.1/\nMaxSizeText=99kB\n"
                     "ConnectHost=127.0.0.1\nUploadUrl=http://127.0.0.1/up\nFileField=f\n"
@@ -92,7 +91,6 @@ class MainWindowTest : public QObject {
                     "[STRINGS]\r\n039=Donate\r\n");
         auto w = f.Start();
         QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
-        QVERIFY(Find<QRadioButton>(w.get(), "opCode_1")->isChecked());
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentText(), QString("local"));
         QCOMPARE(Text(w.get(), "lbSize"), QString("99kB"));
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);

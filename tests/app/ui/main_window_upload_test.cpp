@@ -136,7 +136,7 @@ class MainWindowUploadTest : public QObject {
     }
 
     // The percentage is the run's figure; the panel fills the bar and keeps its label legible.
-    void progressBarAndTicks() {
+    void progressBar() {
         ui::UploadPanel panel;
         ui::ProgressBox* bar = panel.progress();
         bar->resize(300, 22);
@@ -144,6 +144,10 @@ class MainWindowUploadTest : public QObject {
         QVERIFY(bar->FilledWidth() == 150 && bar->LabelColor() == QColor(Qt::white));
         bar->DrawProgress(1, 0, 10);
         QVERIFY(bar->FilledWidth() == 30 && bar->LabelColor() == QColor(Qt::black));
+    }
+
+    void eachTickAdvancesTheTimeAndBlinksTheStatus() {
+        ui::UploadPanel panel;
         panel.RunStarted(3);
         QCOMPARE(panel.timer()->interval(), 1000);
         const QColor start = panel.StatusColor();
@@ -151,7 +155,8 @@ class MainWindowUploadTest : public QObject {
         QVERIFY(panel.StatusColor() != start);
         panel.Tick();
         QCOMPARE(panel.StatusColor(), start);
-        QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("00:00:02"));
+        for (int i = 0; i < 3723; ++i) panel.Tick();
+        QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("01:02:05"));
         panel.RunFinished();
         QVERIFY(!panel.timer()->isActive());
     }

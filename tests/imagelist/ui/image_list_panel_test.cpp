@@ -79,8 +79,13 @@ class ImageListPanelTest : public QObject {
         dialogs_ = std::make_shared<test::FakeDialogs>();
         edits_.clear();
         placement_ = TextBlockPlacement::Before;
-        ImageListPanelEnv env{&list_, &blocks_, &strings_, File("Lumar.ini"),
-                              ',',    dialogs_, {},        {}};
+        ImageListPanelEnv env;
+        env.list = &list_;
+        env.blocks = &blocks_;
+        env.strings = &strings_;
+        env.settingsFile = File("Lumar.ini");
+        env.decimalSeparator = ',';
+        env.dialogs = dialogs_;
         env.browseFolder = [this](QWidget*) { AddImageFolder(list_, File("tree"), true); };
         // The editor stand-in stores a new block as "Übernehmen" does.
         env.editTextBlock = [this](QWidget*, TextBlockEditMode mode, int, TextBlockPlacement* at) {
