@@ -115,7 +115,7 @@ class VbCodeEditorTest : public QObject {
         QCOMPARE(warned.size(), 2);
         QVERIFY(warned[0].contains("gespeichert") && warned[0].contains("missing/a.vbc"));
         QVERIFY(warned[1].contains("gelesen"));
-        QCOMPARE(e.dialogs->Texts("file").value(2), QString::fromStdString(e.dir.file("blocks/")));
+        QCOMPARE(e.dialogs->Texts("open").value(0), QString::fromStdString(e.dir.file("blocks/")));
     }
 };
 
