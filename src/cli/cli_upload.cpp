@@ -159,8 +159,8 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
     posting.html = args.html.value_or(ReadIntSetting(settings, keys::Code) == 1);
     posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
     posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSizeText =
-        std::to_string(args.split ? *args.split : ReadIntSetting(settings, keys::SplitSize));
+    posting.splitSize =
+        args.split ? static_cast<int>(*args.split) : ReadIntSetting(settings, keys::SplitSize);
     posting.selectedPart = args.part ? static_cast<int>(*args.part - 1) : 0;
     return posting;
 }
