@@ -157,11 +157,7 @@ std::string SecondsToClock(double seconds);
 // half up to a whole percent of maximum; 100 when maximum is below 1.
 int ProgressPercent(double value, double minimum, double maximum);
 
-// The kB column as a number: leading and trailing blanks ignored, "," read like "."; nullopt
-// for an empty or non-numeric text.
-std::optional<double> ParseKbText(const std::string& text);
-
-// The sum of the kB values of all checked rows with a kB value (TotalCheckedSize).
+// The kB the list shows for all checked image rows, added up.
 double TotalCheckedSize(std::span<const ImageEntry> rows);
 
 // "12.5 KB": the remaining size as the upload panel shows it, with the user's decimal separator.

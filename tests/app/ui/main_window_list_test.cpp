@@ -294,7 +294,7 @@ class MainWindowListTest : public QObject {
     void tenThousandRowsNeedNoWidgetPerRow() {
         const qsizetype widgetsBefore = w_->findChildren<QWidget*>().size();
         std::vector<ImageEntry> rows(10000);
-        for (ImageEntry& row : rows) row.kB = "1,0";
+        for (ImageEntry& row : rows) row.bytes = 1024;
         List().AppendRows(std::move(rows));
         w_->listPanel()->EnableListButtons();
         View()->scrollToBottom();

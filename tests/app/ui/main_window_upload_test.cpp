@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "hoster_emulator/hoster_emulator.h"
+#include "imagelist/row_text.h"
 #include "main_window_fakes.h"
 #include "shell/settings_store.h"
 #include "upload/ui/upload_panel.h"
@@ -114,8 +115,7 @@ class MainWindowUploadTest : public QObject {
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWithTwoImages();
         double kb = 0;
-        for (int p = 1; p <= 2; ++p)
-            kb += QLocale().toDouble(QString::fromStdString(w_->List().Row(p).kB).trimmed());
+        for (int p = 1; p <= 2; ++p) kb += Kilobytes(w_->List().Row(p).bytes);
         QString remaining;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, this, [&] {
