@@ -165,8 +165,7 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
 }
 
 void UploadRun::ReportFigures() {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - runStart_);
-    observer_.Figures({remainingCount_, remainingKB_, elapsed.count(), remainingSeconds_});
+    observer_.Figures({remainingCount_, remainingKB_, runStart_, remainingSeconds_});
 }
 
 // The image is off the list of what is left; its size and time give the rate and the estimate.

@@ -30,9 +30,10 @@ class PreparedUpload;
 
 // The four figures of the upload panel.
 struct UploadFigures {
-    int remainingCount = 0;        // images not yet processed
-    double remainingKB = 0;        // their size in kB
-    long long elapsedSeconds = 0;  // since the run started
+    int remainingCount = 0;  // images not yet processed
+    double remainingKB = 0;  // their size in kB
+    // When the run started; the elapsed time counts from here, also between two reports.
+    std::chrono::steady_clock::time_point runStart;
     // Estimated time still needed; nullopt keeps the figure shown before (no rate known yet).
     std::optional<long long> remainingSeconds;
 };
@@ -42,7 +43,7 @@ class UploadObserver {
   public:
     virtual ~UploadObserver() = default;
 
-    // The run begins: show the upload panel, clear the log, start the elapsed-time timer.
+    // The run begins: show the upload panel, clear the log, start the display timer.
     virtual void RunStarted(int /*imageCount*/) {}
     // The current step (lblstatus).
     virtual void StatusLine(const std::string& /*text*/) {}
