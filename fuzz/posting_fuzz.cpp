@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.center = flags & 2;
     options.split = flags & 4;
     options.selectedPart = (flags >> 3) - 2;
-    options.splitSizeText = std::string(head.substr(head.empty() ? 0 : 1));
+    options.splitSize = lumar::SplitSizeFromText(head.substr(head.empty() ? 0 : 1));
 
     lumar::TextBlocks blocks;
     std::vector<lumar::ImageEntry> rows;

@@ -19,9 +19,10 @@ std::vector<lumar::ImageEntry> Rows(int count) {
         lumar::ImageEntry row;
         row.text = "img" + std::to_string((i * 7919) % count) + ".jpg";
         row.folder = "/home/user/Bilder/sub" + std::to_string(i / 100) + "/";
-        row.width = lumar::AlignRight(std::to_string(100 + (i * 31) % 4000), 4);
-        row.height = lumar::AlignRight(std::to_string(100 + (i * 17) % 3000), 4);
-        row.kB = lumar::AlignRight(lumar::KilobyteText(1000 + (i * 4099) % 5000000), 6);
+        row.width = 100 + (i * 31) % 4000;
+        row.height = 100 + (i * 17) % 3000;
+        row.bytes = 1000 + (i * 4099) % 5000000;
+        row.padded = true;
         rows.push_back(std::move(row));
     }
     return rows;

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     options.center = true;
     options.html = true;
     options.split = true;
-    options.splitSizeText = "20";
+    options.splitSize = 20;
     lumar::PostingState state;
 
     auto start = Clock::now();

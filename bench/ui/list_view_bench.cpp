@@ -214,9 +214,9 @@ int main(int argc, char** argv) {
         lumar::ImageEntry row;
         row.text = names[i];
         row.folder = folder + "/";
-        row.width = "1600";
-        row.height = "1200";
-        row.kB = "123.4";
+        row.width = 1600;
+        row.height = 1200;
+        row.bytes = 126362;
         appendWindow.list.Append(std::move(row));
         QApplication::processEvents();
     }

@@ -17,8 +17,8 @@ int RunList(const Args& args) {
     AddDroppedPaths(list, args, options);
     std::string out;
     for (const ImageEntry& row : list.Rows()) {
-        out += row.text + '\t' + row.folder + '\t' + row.width + '\t' + row.height + '\t' + row.kB +
-               '\n';
+        out += row.text + '\t' + row.folder + '\t' + ColumnText(row, kColumnWidth) + '\t' +
+               ColumnText(row, kColumnHeight) + '\t' + ColumnText(row, kColumnKb) + '\n';
         if (out.size() > 1 << 16) {
             std::cout << out;
             out.clear();

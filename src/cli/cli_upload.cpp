@@ -11,10 +11,8 @@
 #include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
 #include "imagelist/add_images.h"
-#include "imagelist/image_list.h"
-#include "imagelist/text_blocks.h"
 #include "session/posting_hand_over.h"
-#include "shell/config_paths.h"
+#include "session/session.h"
 #include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
@@ -161,8 +159,8 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
     posting.html = args.html.value_or(ReadIntSetting(settings, keys::Code) == 1);
     posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
     posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSizeText =
-        std::to_string(args.split ? *args.split : ReadIntSetting(settings, keys::SplitSize));
+    posting.splitSize =
+        args.split ? static_cast<int>(*args.split) : ReadIntSetting(settings, keys::SplitSize);
     posting.selectedPart = args.part ? static_cast<int>(*args.part - 1) : 0;
     return posting;
 }
@@ -204,11 +202,27 @@ bool ImagesLeft(const ImageList& list) {
     return false;
 }
 
+// The session lumar-cli works on, loaded as the window loads its own at start-up.
+void LoadSession(Session& session) {
+    session.Hosters() = LoadHosters(session.Paths().hostersFile);
+    session.Strings() = LoadUiStrings(session.LanguageFile(), "");
+}
+
+UploadRunOptions RunOptionsFor(const UploadArgs& args, int hoster, const std::string& settings) {
+    UploadRunOptions options;
+    options.hosterIndex = hoster;
+    options.settingsFile = settings;
+    if (args.timeout) options.timeoutSeconds = static_cast<int>(*args.timeout);
+    return options;
+}
+
 }  // namespace
 
 int RunUpload(const Args& args) {
-    const std::string settings = SettingsFile();
-    const HosterTable table = LoadHosters(HostersFile());
+    Session session(SessionPaths::FromConfigFolder());
+    LoadSession(session);
+    const std::string& settings = session.SettingsFile();
+    const HosterTable& table = session.Hosters();
     PrintHosterProblems(table);
 
     const std::optional<UploadArgs> parsed = ParseUploadArgs(args, table);
@@ -218,13 +232,9 @@ int RunUpload(const Args& args) {
     const int hoster = parsed->hoster.value_or(
         std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
     const PostingOptions posting = PostingOptionsFor(*parsed, settings);
+    const PostingTexts texts = PostingTextsFrom(session.Strings());
 
-    const UiStrings strings = LoadUiStrings(LanguageFile(), "");
-    PostingTexts texts;
-    texts.partLabel = strings.Get(kStrPostingPart);
-    texts.advertising = strings.Get(kStrAdvertising);
-
-    ImageList list;
+    ImageList& list = session.List();
     bool skipped = false;
     AddPaths(list, parsed->paths, skipped);
     if (list.Empty()) {
@@ -232,15 +242,10 @@ int RunUpload(const Args& args) {
         return 1;
     }
 
-    PostingState state;
-    TextBlocks blocks;
-    CliObserver observer(state, blocks, posting, texts);
-    UploadRun run(table, strings, observer);
-    UploadRunOptions options;
-    options.hosterIndex = hoster;
-    options.settingsFile = settings;
-    if (parsed->timeout) options.timeoutSeconds = static_cast<int>(*parsed->timeout);
-    RunInterruptible(run, list, options);
+    const PostingState& state = session.Posting();
+    CliObserver observer(session.Posting(), session.Blocks(), posting, texts);
+    UploadRun run(table, session.Strings(), observer);
+    RunInterruptible(run, list, RunOptionsFor(*parsed, hoster, settings));
 
     if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
         std::cerr << "lumar-cli: the posting has " << state.parts.size()

@@ -10,7 +10,6 @@
 #include <set>
 #include <utility>
 
-#include "imagelist/row_text.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 
@@ -136,23 +135,19 @@ bool HasJpegExtension(std::string_view name) {
 }
 
 ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const JpegInfo& info,
-                        bool padded, char decimalSeparator) {
+                        bool padded) {
     ImageEntry row;
     row.text = name;
     row.folder = folder;
-    row.width = std::to_string(info.Width);
-    row.height = std::to_string(info.Height);
-    row.kB = KilobyteText(info.FileSize, decimalSeparator);
-    if (padded) {
-        row.width = AlignRight(row.width, kFolderSizeWidth);
-        row.height = AlignRight(row.height, kFolderSizeWidth);
-        row.kB = AlignRight(row.kB, kFolderKbWidth);
-    }
+    row.width = info.Width;
+    row.height = info.Height;
+    row.bytes = info.FileSize;
+    row.padded = padded;
     row.checked = true;
     return row;
 }
 
-bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& options) {
+bool AddImageFile(ImageList& list, const std::string& path) {
     const std::size_t slash = path.find_last_of(kPathSeparator);
     const std::string folder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -160,7 +155,7 @@ bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& op
     if (name.empty()) return false;
     const JpegInfo info = ReadJpegInfo(path);
     if (!info.IsJpeg) return false;
-    list.Append(MakeImageRow(folder, name, info, false, options.decimalSeparator));
+    list.Append(MakeImageRow(folder, name, info, false));
     return true;
 }
 
@@ -171,9 +166,7 @@ int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
     for (const FoundFile& file : files) {
         if (!HasJpegExtension(file.name)) continue;
         const JpegInfo info = ReadJpegInfo(file.folder + file.name);
-        if (info.IsJpeg)
-            rows.push_back(
-                MakeImageRow(file.folder, file.name, info, true, options.decimalSeparator));
+        if (info.IsJpeg) rows.push_back(MakeImageRow(file.folder, file.name, info, true));
         Pump(options.pump);
     }
     const int added = static_cast<int>(rows.size());
@@ -187,7 +180,7 @@ int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths,
     for (const std::string& path : paths) {
         if (IsDirectory(path))
             added += AddImageFolder(list, path, true, options);
-        else if (AddImageFile(list, path, options))
+        else if (AddImageFile(list, path))
             ++added;
     }
     return added;

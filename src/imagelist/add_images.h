@@ -45,19 +45,18 @@ std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
 bool HasJpegExtension(std::string_view name);
 
 struct AddOptions {
-    char decimalSeparator = '.';  // of the user's locale, for the kB column
-    PumpEvents pump;              // keeps the window alive during folder scans
-    ReportScanProblem report;     // what folder scans had to leave out
+    PumpEvents pump;           // keeps the window alive during folder scans
+    ReportScanProblem report;  // what folder scans had to leave out
 };
 
-// An image row for a file the reader accepted. Rows from folders carry the padded forms
-// (width and height to 4, kB to 6 characters), single files the plain ones.
+// An image row for a file the reader accepted. Rows from folders are shown padded (width and
+// height to 4, kB to 6 characters), single files plain.
 ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const JpegInfo& info,
-                        bool padded, char decimalSeparator = '.');
+                        bool padded);
 
 // One file by its full path, judged by content only. Returns true when a row was appended.
 // The same file may be added any number of times.
-bool AddImageFile(ImageList& list, const std::string& path, const AddOptions& options = {});
+bool AddImageFile(ImageList& list, const std::string& path);
 
 // The JPEG files under a folder (given with or without trailing separator), with or without
 // subfolders, appended in scan order with padded fields. Returns the number of rows appended.

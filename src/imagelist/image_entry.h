@@ -1,6 +1,8 @@
 #pragma once
 // One row of the image list: an image to upload, or a marker row (line break or own text
-// block) that shapes the posting. Every field is text, as the list shows it.
+// block) that shapes the posting. Sizes are kept as numbers; the list formats them where it
+// shows them (ColumnText).
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,13 +17,14 @@ enum class RowKind { Image, Marker };
 struct ImageEntry {
     std::string text;    // column 0: file name, or the marker text
     std::string folder;  // column 1: folder of the file, ending in the separator; empty for markers
-    std::string width;   // column 2: pixels, may carry leading blanks
-    std::string height;  // column 3
-    std::string kB;      // column 4: size in kB with one decimal
-    std::string thumb;   // column 5: never filled, carried along
-    std::string copy;    // column 6: never filled, carried along
-    std::string upload;  // column 7: the posting code once the upload succeeded
-    bool checked = true;  // still to be uploaded (image rows); marker rows start checked too
+    int width = 0;       // column 2: pixels; 0 when the header named none
+    int height = 0;      // column 3
+    std::int64_t bytes = 0;  // column 4 shows it in kB with one decimal
+    bool padded = false;     // from a folder scan: the three numbers are shown right-aligned
+    std::string thumb;       // column 5: never filled, carried along
+    std::string copy;        // column 6: never filled, carried along
+    std::string upload;      // column 7: the posting code once the upload succeeded
+    bool checked = true;     // still to be uploaded (image rows); marker rows start checked too
     RowKind kind = RowKind::Image;
 
     bool IsMarker() const { return kind == RowKind::Marker; }
@@ -30,7 +33,7 @@ struct ImageEntry {
     std::string FullPath() const { return folder + text; }
 };
 
-// A checked marker row with empty fields.
+// A checked marker row with empty fields (its numbers are not shown).
 inline ImageEntry MarkerRow(std::string text) {
     ImageEntry row;
     row.kind = RowKind::Marker;

@@ -10,7 +10,11 @@ namespace lumar {
 
 namespace {
 
-const std::string kNoText;
+// A number column: nothing on marker rows, right-aligned on rows from a folder scan.
+std::string NumberText(const ImageEntry& row, std::string text, std::size_t paddedWidth) {
+    if (row.IsMarker()) return {};
+    return row.padded ? AlignRight(text, paddedWidth) : text;
+}
 
 unsigned char Fold(char c) {
     const auto u = static_cast<unsigned char>(c);
@@ -19,18 +23,18 @@ unsigned char Fold(char c) {
 
 }  // namespace
 
-const std::string& ColumnText(const ImageEntry& row, int column) {
+std::string ColumnText(const ImageEntry& row, int column, char decimalSeparator) {
     switch (column) {
         case kColumnText:
             return row.text;
         case kColumnFolder:
             return row.folder;
         case kColumnWidth:
-            return row.width;
+            return NumberText(row, std::to_string(row.width), kFolderSizeWidth);
         case kColumnHeight:
-            return row.height;
+            return NumberText(row, std::to_string(row.height), kFolderSizeWidth);
         case kColumnKb:
-            return row.kB;
+            return NumberText(row, KilobyteText(row.bytes, decimalSeparator), kFolderKbWidth);
         case kColumnThumb:
             return row.thumb;
         case kColumnCopy:
@@ -38,7 +42,7 @@ const std::string& ColumnText(const ImageEntry& row, int column) {
         case kColumnUpload:
             return row.upload;
         default:
-            return kNoText;
+            return {};
     }
 }
 
@@ -210,8 +214,13 @@ void ImageList::ApplySort(std::size_t sortedPrefix) {
     std::iota(order.begin(), order.end(), std::size_t{0});
     const int column = sort_.column;
     const bool descending = sort_.descending;
+    // The texts once per row, not once per comparison. The locale's separator ("," or ".")
+    // sorts between the blank and the digits as "." does, so the order is the one shown.
+    std::vector<std::string> keys;
+    keys.reserve(rows_.size());
+    for (const ImageEntry& row : rows_) keys.push_back(ColumnText(row, column));
     const auto before = [&](std::size_t a, std::size_t b) {
-        const int c = CompareColumnText(ColumnText(rows_[a], column), ColumnText(rows_[b], column));
+        const int c = CompareColumnText(keys[a], keys[b]);
         return descending ? c > 0 : c < 0;
     };
     const auto middle = order.begin() + static_cast<std::ptrdiff_t>(sortedPrefix);
@@ -233,12 +242,12 @@ void ImageList::ApplySort(std::size_t sortedPrefix) {
     current_ = current;
 }
 
-ListSummary SummarizeList(const std::vector<ImageEntry>& rows, char decimalSeparator) {
+ListSummary SummarizeList(const std::vector<ImageEntry>& rows) {
     ListSummary summary;
     for (const ImageEntry& row : rows) {
-        if (row.kB.empty()) continue;
+        if (!row.IsImage()) continue;
         ++summary.imageCount;
-        summary.totalKb += KilobyteValue(row.kB, decimalSeparator);
+        summary.totalKb += Kilobytes(row.bytes);
     }
     return summary;
 }

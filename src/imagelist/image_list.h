@@ -32,8 +32,9 @@ enum ImageColumn : int {
 };
 inline constexpr int kImageColumnCount = 8;
 
-// The text a row shows in a column (0..7); an empty text for any other column.
-const std::string& ColumnText(const ImageEntry& row, int column);
+// The text a row shows in a column (0..7); an empty text for any other column. Marker rows
+// show no numbers; image rows show kB with `decimalSeparator`, padded when `padded` is set.
+std::string ColumnText(const ImageEntry& row, int column, char decimalSeparator = '.');
 
 struct SortState {
     bool on = false;  // while on, appended rows are sorted in
@@ -119,12 +120,12 @@ class ImageList {
     Observer observer_;
 };
 
-// Image rows are those whose kB field is not empty.
+// The image rows and their size in kB, each row counted as the kB column shows it.
 struct ListSummary {
     int imageCount = 0;
     double totalKb = 0;
 };
-ListSummary SummarizeList(const std::vector<ImageEntry>& rows, char decimalSeparator = '.');
+ListSummary SummarizeList(const std::vector<ImageEntry>& rows);
 
 // The status-bar text: imagesLabel + " " + count + " - " + sizeLabel + " " + MB + " MB", MB with
 // exactly two decimals, e.g. "Bilder: 12 - Uploadgrösse: 3.47 MB".

@@ -1,7 +1,5 @@
 #include "imagelist/row_text.h"
 
-#include <charconv>
-
 namespace lumar {
 
 std::string AlignRight(std::string_view text, std::size_t width) {
@@ -11,10 +9,18 @@ std::string AlignRight(std::string_view text, std::size_t width) {
     return out;
 }
 
-std::string KilobyteText(std::int64_t bytes, char decimalSeparator) {
+namespace {
+
+// Tenths of a kB, halves rounded up, in integers so large files stay exact.
+std::int64_t KilobyteTenths(std::int64_t bytes) {
     if (bytes < 0) bytes = 0;
-    // Tenths of a kB, halves rounded up, in integers so large files stay exact.
-    const std::int64_t tenths = (bytes / 1024) * 10 + ((bytes % 1024) * 10 + 512) / 1024;
+    return (bytes / 1024) * 10 + ((bytes % 1024) * 10 + 512) / 1024;
+}
+
+}  // namespace
+
+std::string KilobyteText(std::int64_t bytes, char decimalSeparator) {
+    const std::int64_t tenths = KilobyteTenths(bytes);
     const std::int64_t whole = tenths / 10;
     std::string out = whole == 0 ? std::string() : std::to_string(whole);
     out += decimalSeparator;
@@ -22,16 +28,8 @@ std::string KilobyteText(std::int64_t bytes, char decimalSeparator) {
     return out;
 }
 
-double KilobyteValue(std::string_view text, char decimalSeparator) {
-    std::string s;
-    for (char c : text) {
-        if (c == ' ') continue;
-        s += (c == decimalSeparator) ? '.' : c;
-    }
-    // The number at the start counts, whatever follows it.
-    double value = 0;
-    const auto result = std::from_chars(s.data(), s.data() + s.size(), value);
-    return result.ec == std::errc() ? value : 0;
+double Kilobytes(std::int64_t bytes) {
+    return static_cast<double>(KilobyteTenths(bytes)) / 10;
 }
 
 }  // namespace lumar

@@ -14,9 +14,8 @@ std::string AlignRight(std::string_view text, std::size_t width);
 // 512 -> ".5", 153600 -> "150.0". `decimalSeparator` is the user's locale separator.
 std::string KilobyteText(std::int64_t bytes, char decimalSeparator = '.');
 
-// The numeric value of a kB field as the list shows it: leading blanks allowed, either the
-// locale separator or "." as decimal point; 0 for text that holds no number.
-double KilobyteValue(std::string_view text, char decimalSeparator = '.');
+// The value KilobyteText shows, as a number: 512 -> 0.5. Totals add what the user sees.
+double Kilobytes(std::int64_t bytes);
 
 // Padding widths of rows that come from a folder scan.
 inline constexpr std::size_t kFolderSizeWidth = 4;  // width and height columns

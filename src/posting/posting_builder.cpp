@@ -128,7 +128,8 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
     size_t count = 0;
     for (const ImageEntry& row : rows)
         if (row.IsImage() && !row.upload.empty()) ++count;
-    const size_t size = static_cast<size_t>(SplitSizeFromText(options.splitSizeText));
+    const bool sizeFits = options.splitSize > 0 && options.splitSize <= kMaxSplitSize;
+    const size_t size = sizeFits ? static_cast<size_t>(options.splitSize) : 0;
     if (size == 0 || size >= count) {
         state.isSplit = false;
         return ShowWhole(state);

@@ -46,11 +46,11 @@ PostingTexts PostingTextsFrom(const UiStrings& strings);
 
 // The state of the code panel's controls at the moment of the call.
 struct PostingOptions {
-    bool html = false;          // opCode: option 1 "HTMLCode" selected
-    bool center = false;        // ckCenter checked
-    bool split = false;         // ckSplit checked
-    std::string splitSizeText;  // text of txSplitSize (images per part)
-    int selectedPart = 0;       // selected entry index of cbSplit (0 = part 1)
+    bool html = false;     // opCode: option 1 "HTMLCode" selected
+    bool center = false;   // ckCenter checked
+    bool split = false;    // ckSplit checked
+    int splitSize = 0;     // images per part; 0 or beyond a 16-bit count: do not split
+    int selectedPart = 0;  // selected entry index of cbSplit (0 = part 1)
 };
 
 // The posting as last built; lives for the whole run of the program.
@@ -89,11 +89,11 @@ PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const 
 // ("[" "<", "]" ">", "/URL" "/a", "URL=" "a href=", "</IMG>" " border=0>", "<IMG>" "<img src=").
 std::string ConvertToHtml(std::string_view text);
 
-// Images per part: the value of the leading digits of the size text; 0 when there are none
-// or the value does not fit a 16-bit count (both mean: do not split).
+// Images per part as the code panel's size field gives it: the value of the leading digits of
+// the text; 0 when there are none or the value does not fit a 16-bit count (do not split).
 int SplitSizeFromText(std::string_view text);
 
-// Splits the posting into parts of SplitSizeFromText(options.splitSizeText) images, built
+// Splits the posting into parts of options.splitSize images, built
 // from the rows (not cut from state.code), centred and converted like the whole posting.
 // When the size is 0 or at least the number of uploaded images, the whole posting is shown,
 // state.isSplit becomes false and state.parts and the selector are left as they were.

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "imagelist/row_text.h"
 #include "shell/file_io.h"
 #include "shell/number_text.h"
 #include "shell/settings_keys.h"
@@ -106,22 +107,10 @@ int ProgressPercent(double value, double minimum, double maximum) {
     return static_cast<int>(std::floor(value / maximum * 100 + 0.5));
 }
 
-std::optional<double> ParseKbText(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return std::nullopt;
-    std::string number = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    for (char& c : number)
-        if (c == ',') c = '.';
-    if (number.find_first_not_of("0123456789.") != std::string::npos) return std::nullopt;
-    if (number.find_first_of("0123456789") == std::string::npos) return std::nullopt;
-    return ParseNumber(number);
-}
-
 double TotalCheckedSize(std::span<const ImageEntry> rows) {
     double total = 0;
     for (const ImageEntry& row : rows) {
-        if (!row.checked) continue;
-        if (std::optional<double> kb = ParseKbText(row.kB)) total += *kb;
+        if (row.checked && row.IsImage()) total += Kilobytes(row.bytes);
     }
     return total;
 }
@@ -176,21 +165,19 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
 }
 
 void UploadRun::ReportFigures() {
-    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - runStart_);
-    observer_.Figures({remainingCount_, remainingKB_, elapsed.count(), remainingSeconds_});
+    observer_.Figures({remainingCount_, remainingKB_, runStart_, remainingSeconds_});
 }
 
 // The image is off the list of what is left; its size and time give the rate and the estimate.
 void UploadRun::CountImageDone(const ImageEntry& row,
                                std::chrono::steady_clock::time_point imageStart) {
     --remainingCount_;
-    const std::optional<double> kb = ParseKbText(row.kB);
-    if (!kb) return;
-    remainingKB_ -= *kb;
+    const double kb = Kilobytes(row.bytes);
+    remainingKB_ -= kb;
     const double seconds = std::chrono::duration<double>(Clock::now() - imageStart).count();
     if (seconds <= 0) return;
     // kB per second to one decimal, as the rate is shown.
-    const double rate = std::floor(*kb * 1024 / seconds) / 1024;
+    const double rate = std::floor(kb * 1024 / seconds) / 1024;
     speedKB_ = std::round(rate * 10) / 10;
     if (speedKB_ > 0) remainingSeconds_ = static_cast<long long>(remainingKB_ / speedKB_);
 }

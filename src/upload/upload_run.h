@@ -30,9 +30,10 @@ class PreparedUpload;
 
 // The four figures of the upload panel.
 struct UploadFigures {
-    int remainingCount = 0;        // images not yet processed
-    double remainingKB = 0;        // their size in kB
-    long long elapsedSeconds = 0;  // since the run started
+    int remainingCount = 0;  // images not yet processed
+    double remainingKB = 0;  // their size in kB
+    // When the run started; the elapsed time counts from here, also between two reports.
+    std::chrono::steady_clock::time_point runStart;
     // Estimated time still needed; nullopt keeps the figure shown before (no rate known yet).
     std::optional<long long> remainingSeconds;
 };
@@ -42,7 +43,7 @@ class UploadObserver {
   public:
     virtual ~UploadObserver() = default;
 
-    // The run begins: show the upload panel, clear the log, start the elapsed-time timer.
+    // The run begins: show the upload panel, clear the log, start the display timer.
     virtual void RunStarted(int /*imageCount*/) {}
     // The current step (lblstatus).
     virtual void StatusLine(const std::string& /*text*/) {}
@@ -157,11 +158,7 @@ std::string SecondsToClock(double seconds);
 // half up to a whole percent of maximum; 100 when maximum is below 1.
 int ProgressPercent(double value, double minimum, double maximum);
 
-// The kB column as a number: leading and trailing blanks ignored, "," read like "."; nullopt
-// for an empty or non-numeric text.
-std::optional<double> ParseKbText(const std::string& text);
-
-// The sum of the kB values of all checked rows with a kB value (TotalCheckedSize).
+// The kB the list shows for all checked image rows, added up.
 double TotalCheckedSize(std::span<const ImageEntry> rows);
 
 // "12.5 KB": the remaining size as the upload panel shows it, with the user's decimal separator.

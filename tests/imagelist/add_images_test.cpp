@@ -19,11 +19,11 @@ TEST(RowText, KilobytesAndPadding) {
     const std::pair<std::int64_t, const char*> kB[] = {
         {512, ".5"},       {300, ".3"},         {1000, "1.0"},
         {153600, "150.0"}, {2 << 20, "2048.0"}, {5LL << 30, "5242880.0"}};
-    for (const auto& [bytes, text] : kB) EXPECT_EQ(KilobyteText(bytes), text) << bytes;
+    for (const auto& [bytes, text] : kB) {
+        EXPECT_EQ(KilobyteText(bytes), text) << bytes;
+        EXPECT_EQ(Kilobytes(bytes), std::stod(text)) << bytes;  // totals add what is shown
+    }
     EXPECT_EQ(KilobyteText(153600, ','), "150,0");
-    EXPECT_DOUBLE_EQ(KilobyteValue("   ,5", ','), 0.5);
-    EXPECT_DOUBLE_EQ(KilobyteValue("2048.0"), 2048.0);
-    EXPECT_DOUBLE_EQ(KilobyteValue("x"), 0.0);
     // Padding never cuts.
     EXPECT_EQ(AlignRight("640", 4) + "|" + AlignRight("1000", 4) + "|" + AlignRight("123456", 4) +
                   "|" + AlignRight(".5", 6),
@@ -86,15 +86,18 @@ TEST_F(Adding, FolderRowsArePaddedSingleFileRowsAreNot) {
     const std::string b = sized("d/sub/b.jpeg", 640, 48, 2662);
     EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 2);
     ASSERT_EQ(list.Count(), 2);
+    const auto shown = [](const ImageEntry& row, char separator = '.') {
+        return ColumnText(row, kColumnWidth) + "|" + ColumnText(row, kColumnHeight) + "|" +
+               ColumnText(row, kColumnKb, separator);
+    };
     const ImageEntry& a = list.Row(1);
-    EXPECT_EQ(a.folder + "|" + a.width + "|" + a.height + "|" + a.kB,
-              dir.file("d/") + "|1000| 640| 150.0");
-    EXPECT_EQ(list.Row(2).folder + list.Row(2).text + "|" + list.Row(2).height, b + "|  48");
+    EXPECT_EQ(a.folder + "|" + shown(a), dir.file("d/") + "|1000| 640| 150.0");
+    EXPECT_EQ(list.Row(2).FullPath() + "|" + shown(list.Row(2)), b + "| 640|  48|   2.6");
     EXPECT_TRUE(list.Row(2).checked);
 
-    ASSERT_TRUE(AddImageFile(list, b, {',', {}, {}}));
+    ASSERT_TRUE(AddImageFile(list, b));
     const ImageEntry& single = list.Row(3);
-    EXPECT_EQ(single.width + "|" + single.height + "|" + single.kB, "640|48|2,6");
+    EXPECT_EQ(shown(single, ','), "640|48|2,6");
     EXPECT_EQ(single.FullPath(), b);
 }
 
@@ -119,7 +122,8 @@ TEST_F(Adding, OnlyReadableJpegsAreTakenFromFilesAndFolders) {
     EXPECT_EQ(list.CurrentRow(), 0);
     EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 2);
     EXPECT_EQ(Paths(), (Strings{dir.file("d/prog.JpE"), dir.file("d/folder.jpg/inner.jpg")}));
-    EXPECT_EQ(list.Row(1).width, "   0");  // no baseline header: added with zero size
+    EXPECT_EQ(ColumnText(list.Row(1), kColumnWidth),
+              "   0");  // no baseline header: added with zero size
     for (const char* name :
          {"photo.JPG", "empty.jpg", "fifo.jpg", "dangling.jpg", "device.jpg", "missing.jpg", ""})
         EXPECT_FALSE(AddImageFile(list, dir.file("d/") + name)) << name;

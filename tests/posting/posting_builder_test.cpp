@@ -30,9 +30,9 @@ std::vector<ImageEntry> TenImages() {
     return rows;
 }
 
-PostingOptions Options(bool center, bool html = false, bool split = false, std::string size = "20",
+PostingOptions Options(bool center, bool html = false, bool split = false, int size = 20,
                        int part = 0) {
-    return PostingOptions{html, center, split, std::move(size), part};
+    return PostingOptions{html, center, split, size, part};
 }
 
 TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
@@ -88,8 +88,7 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
     TextBlocks blocks;
     blocks.Add("T");
     PostingState state;
-    const PostingView view =
-        BuildPosting(state, rows, blocks, Options(false, false, true, "4 Bilder"), {});
+    const PostingView view = BuildPosting(state, rows, blocks, Options(false, false, true, 4), {});
     ASSERT_TRUE(state.isSplit);
     EXPECT_EQ(state.parts,
               (std::vector<std::string>{"TC1 C2 C3 C4 \r\n", "C5 C6 C7 C8 ", "C9 C10 "}));
@@ -105,7 +104,7 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
     PostingTexts texts;
     texts.partLabel = "Part";
     const PostingView html =
-        BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, "6"), texts);
+        BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, 6), texts);
     EXPECT_EQ(state.parts, (std::vector<std::string>{"<CENTER>C1 C2 C3 C4 C5 C6 </CENTER>",
                                                      "<CENTER>C7 C8 C9 C10 </CENTER>"}));
     EXPECT_EQ((*html.partEntries)[1], "Part #2");
@@ -114,10 +113,10 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
 TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
     std::vector<ImageEntry> rows = TenImages();
     PostingState state;
-    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "5"), {});
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, 5), {});
     const std::vector<std::string> earlier = state.parts;
-    // Size equal to the count, larger, zero, no digits, and too large for a 16-bit count.
-    for (const char* size : {"10", "20", "0", "", "x4", "40000", "99999999999999999999"}) {
+    // Size equal to the count, larger, zero, and too large for a 16-bit count.
+    for (const int size : {10, 20, 0, 40000, -1}) {
         state.isSplit = true;
         const PostingView view =
             BuildPostingParts(state, rows, TextBlocks{}, Options(false, false, true, size), {});
@@ -126,8 +125,10 @@ TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {
         EXPECT_FALSE(view.partEntries || view.selectedPart) << size;
         EXPECT_EQ(state.parts, earlier) << size;
     }
-    EXPECT_EQ(SplitSizeFromText("32767"), 32767);
-    EXPECT_EQ(SplitSizeFromText("007"), 7);
+    const std::pair<const char*, int> texts[] = {
+        {"32767", 32767},           {"007", 7}, {"4 Bilder", 4}, {"", 0}, {"x4", 0}, {"40000", 0},
+        {"99999999999999999999", 0}};
+    for (const auto& [text, size] : texts) EXPECT_EQ(SplitSizeFromText(text), size) << text;
 }
 
 TEST(ApplyCentring, OnAndOffRestoreExactly) {
@@ -158,9 +159,9 @@ TEST(ApplyCentring, OnAndOffRestoreExactly) {
 TEST(ApplyCentring, WhileSplitPartsAndWholeFollowAndSelectionShowsPartOrWhole) {
     std::vector<ImageEntry> rows = TenImages();
     PostingState state;
-    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, 4), {});
     const std::string plain = state.code;
-    EXPECT_EQ(ApplyCentring(state, true, Options(false, false, true, "4", 1)).shownText,
+    EXPECT_EQ(ApplyCentring(state, true, Options(false, false, true, 4, 1)).shownText,
               "[CENTER]C5 C6 C7 C8 [/CENTER]");
     EXPECT_EQ(state.parts[2], "[CENTER]C9 C10 [/CENTER]");
     const std::string whole = "[CENTER]" + plain + "[/CENTER]";
@@ -210,10 +211,10 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     // Split on with room for all exports the whole posting, whatever part was selected.
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
     std::vector<ImageEntry> rows = TenImages();
-    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "4"), {});
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, 4), {});
     rows.resize(5);
-    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, "20"), {});
-    EXPECT_EQ(ExportText(state, Options(false, false, true, "20", 1), {}, ini), "C1 C2 C3 C4 C5 ");
+    BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, 20), {});
+    EXPECT_EQ(ExportText(state, Options(false, false, true, 20, 1), {}, ini), "C1 C2 C3 C4 C5 ");
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ ImageEntry UploadFixture::Image(const std::string& name, int kB, size_t padding)
     ImageEntry row;
     row.folder = dir.path() + "/";
     row.text = name;
-    row.kB = std::to_string(kB) + ".0";
+    row.bytes = std::int64_t{kB} * 1024;
     return row;
 }
 

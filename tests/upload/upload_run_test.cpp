@@ -96,7 +96,7 @@ TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
     blocks.Add("Hallo");
     std::vector<ImageEntry> rows = {Image("a.jpg"), MarkerRow("*UMBRUCH*"), MarkerRow("*VBCode_1*"),
                                     Image("b.jpg"), Image("c.jpg")};
-    const std::string shown = RunUpload(rows, 4, PostingOptions{true, true, true, "2", 0});
+    const std::string shown = RunUpload(rows, 4, PostingOptions{true, true, true, 2, 0});
     const std::vector<std::string> c = Codes();
     ASSERT_TRUE(state.isSplit);
     EXPECT_EQ(state.parts,
@@ -316,14 +316,11 @@ TEST(UploadFigures, ClockPercentAndSizes) {
     EXPECT_EQ(ProgressPercent(2, 0, 3), 67);
     EXPECT_EQ(ProgressPercent(9, 0, 3), 100);
     EXPECT_EQ(ProgressPercent(-1, 0, 3), 0);
-    EXPECT_EQ(ParseKbText(",5"), 0.5);
-    EXPECT_EQ(ParseKbText(""), std::nullopt);
-    EXPECT_EQ(ParseKbText("1e3"), std::nullopt);
     std::vector<ImageEntry> rows(3);
-    rows[0].kB = "1.5";
-    rows[1].kB = "2.5";
+    rows[0].bytes = 1536;
+    rows[1].bytes = 2560;
     rows[1].checked = false;
-    rows[2].kB = "  4.0";
+    rows[2].bytes = 4096;
     EXPECT_DOUBLE_EQ(TotalCheckedSize(rows), 5.5);
     EXPECT_EQ(FormatRemainingKB(0), "0.0 KB");
 }

@@ -26,11 +26,9 @@ EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialo
     };
 }
 
-std::function<void(QWidget* owner)> FolderBrowser(Session& session, char decimalSeparator,
-                                                  ReportScanProblem report) {
-    return [&session, decimalSeparator, report](QWidget* owner) {
+std::function<void(QWidget* owner)> FolderBrowser(Session& session, ReportScanProblem report) {
+    return [&session, report](QWidget* owner) {
         AddOptions options;
-        options.decimalSeparator = decimalSeparator;
         options.report = report;
         options.pump = [] { QCoreApplication::processEvents(); };
         frmBrowseFolder dialog(session.List(), session.SettingsFile(), options,

@@ -23,7 +23,6 @@ EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialo
 
 // The folder browser of command 1: appends the JPEG files of the chosen folder itself and
 // passes what its scan left out to `report`.
-std::function<void(QWidget* owner)> FolderBrowser(Session& session, char decimalSeparator,
-                                                  ReportScanProblem report = {});
+std::function<void(QWidget* owner)> FolderBrowser(Session& session, ReportScanProblem report = {});
 
 }  // namespace lumar::ui

@@ -130,8 +130,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     env.browseFolder = hooks_.browseFolder;
     if (!env.browseFolder)
         env.browseFolder = FolderBrowser(
-            session_, env.decimalSeparator,
-            [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
+            session_, [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
     env.editTextBlock = hooks_.editTextBlock;
     if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(session_, hooks_.dialogs);
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);

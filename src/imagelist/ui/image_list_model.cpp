@@ -6,8 +6,11 @@
 
 namespace lumar::ui {
 
-ImageListModel::ImageListModel(ImageList& list, QObject* parent)
-    : QAbstractTableModel(parent), list_(list), shownRows_(list.Count()) {
+ImageListModel::ImageListModel(ImageList& list, char decimalSeparator, QObject* parent)
+    : QAbstractTableModel(parent),
+      list_(list),
+      decimalSeparator_(decimalSeparator),
+      shownRows_(list.Count()) {
     const char* captions[kImageColumnCount] = {"Bildname", "Pfad des Bildes", "Breite", "Höhe",
                                                "kB",       "thumb",           "copy",   "upload"};
     for (int c = 0; c < kImageColumnCount; ++c) headers_[c] = QString::fromUtf8(captions[c]);
@@ -35,7 +38,7 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const {
         case Qt::EditRole:
         case Qt::ToolTipRole:
             if (role == Qt::ToolTipRole && index.column() != kColumnText) return {};
-            return ToQ(ColumnText(row, index.column()));
+            return ToQ(ColumnText(row, index.column(), decimalSeparator_));
         case Qt::CheckStateRole:
             if (index.column() != kColumnText) return {};
             return row.checked ? Qt::Checked : Qt::Unchecked;

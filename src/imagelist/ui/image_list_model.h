@@ -17,7 +17,8 @@ namespace lumar::ui {
 class ImageListModel : public QAbstractTableModel {
     Q_OBJECT
   public:
-    explicit ImageListModel(ImageList& list, QObject* parent = nullptr);
+    // `decimalSeparator` is the user's locale's, for the kB column.
+    ImageListModel(ImageList& list, char decimalSeparator, QObject* parent = nullptr);
     ~ImageListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -46,6 +47,7 @@ class ImageListModel : public QAbstractTableModel {
     static constexpr qint64 kResetIntervalMs = 100;
 
     ImageList& list_;
+    char decimalSeparator_;
     QElapsedTimer sinceReset_;
     int shownRows_ = 0;
     bool pending_ = false;

@@ -41,7 +41,7 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     setObjectName("Frame_0");
     setTitle("-> Bilder");
 
-    model_ = new ImageListModel(list_, this);
+    model_ = new ImageListModel(list_, env_.decimalSeparator, this);
     lvBilder_ = new ImageListView(this);
     lvBilder_->SetListModel(model_);
     picPreview_ = new PreviewBox(this);
@@ -135,7 +135,7 @@ void ImageListPanel::EnableButtonsForRowCount() {
 }
 
 void ImageListPanel::UpdateListSummary() {
-    const ListSummary summary = SummarizeList(list_.Rows(), env_.decimalSeparator);
+    const ListSummary summary = SummarizeList(list_.Rows());
     emit summaryChanged(ToQ(ListSummaryText(summary, FromQ(Str(kStrImages)),
                                             FromQ(Str(kStrUploadSize)), env_.decimalSeparator)));
 }
@@ -259,15 +259,13 @@ void ImageListPanel::AddImages() {
     const std::string chosen = FromQ(env_.dialogs->ChooseOpenFile(window(), question));
     if (chosen.empty()) return;
     const MultiFileSelection selection = ParseMultiFileName(chosen);
-    AddOptions options;
-    options.decimalSeparator = env_.decimalSeparator;
     {
         // Thousands of chosen files: the view follows the list by itself at a few refreshes a
         // second and the window keeps handling events between files; the summary, which reads
         // every row, is made once at the end rather than after each file.
         AddingRows adding(*this);
         for (const std::string& path : selection.FullPaths()) {
-            if (AddImageFile(list_, path, options)) {
+            if (AddImageFile(list_, path)) {
                 PreviewFirstImage();
                 EnableButtonsForRowCount();
             }
@@ -303,7 +301,6 @@ void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
     pendingDrops_ << paths;
     if (adding_ || pendingDrops_.isEmpty()) return;
     AddOptions options;
-    options.decimalSeparator = env_.decimalSeparator;
     // A dropped folder may hold thousands of files; the window stays alive while it is read.
     options.pump = PumpWindowEvents;
     options.report = [this](const ScanProblem& problem) { NoteScanProblem(problem); };

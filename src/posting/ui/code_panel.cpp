@@ -201,7 +201,7 @@ PostingOptions CodePanel::Options() const {
     options.html = opCode_[1]->isChecked();
     options.center = ckCenter_->isChecked();
     options.split = ckSplit_->isChecked();
-    options.splitSizeText = FromQ(txSplitSize_->text());
+    options.splitSize = SplitSizeFromText(FromQ(txSplitSize_->text()));
     options.selectedPart = cbSplit_->currentIndex();
     return options;
 }

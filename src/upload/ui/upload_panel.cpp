@@ -124,7 +124,7 @@ UploadPanel::UploadPanel(QWidget* parent) : QWidget(parent) {
 void UploadPanel::RunStarted(int imageCount) {
     txStatus_->clear();
     picProgress_->DrawProgress(0, 0, imageCount);
-    elapsed_ = 0;
+    runStart_.reset();
     timer1_.start();
 }
 
@@ -148,6 +148,8 @@ void UploadPanel::AppendLog(const std::string& text, bool lineEnd) {
 void UploadPanel::Figures(const UploadFigures& figures) {
     lbFTP_[0]->setText(QString::number(figures.remainingCount));
     lbFTP_[1]->setText(ToQ(FormatRemainingKB(figures.remainingKB, DecimalSeparator())));
+    runStart_ = figures.runStart;
+    ShowElapsedTime();
     if (figures.remainingSeconds)
         lbFTP_[3]->setText(ToQ(SecondsToClock(static_cast<double>(*figures.remainingSeconds))));
 }
@@ -161,9 +163,15 @@ void UploadPanel::CurrentFile(const std::string& path) {
 }
 
 void UploadPanel::Tick() {
-    ++elapsed_;
-    lbFTP_[2]->setText(ToQ(SecondsToClock(static_cast<double>(elapsed_))));
+    ShowElapsedTime();
     SetStatusColor(statusColor_ == QColor(Qt::white) ? QColor(Qt::black) : QColor(Qt::white));
+}
+
+void UploadPanel::ShowElapsedTime() {
+    if (!runStart_) return;
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::steady_clock::now() - *runStart_);
+    lbFTP_[2]->setText(ToQ(SecondsToClock(static_cast<double>(elapsed.count()))));
 }
 
 QString UploadPanel::LogText() const {

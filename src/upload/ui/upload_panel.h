@@ -3,10 +3,13 @@
 // figures `lbFTP_3`..`lbFTP_6` with their captions `labels_29`..`labels_32`, the current file
 // `lbfile`, the blinking status line `lblstatus`, the log `txStatus`, the progress bar
 // `picProgress` and the cancel button `cmAbbruch`. `Timer1` ticks once a second while a run
-// lasts: it advances the elapsed time and blinks the status line.
+// lasts: it shows the time since the run's start (as the run reports it) and blinks the status
+// line.
 #include <QColor>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
+#include <optional>
 #include <string>
 
 #include "upload/upload_run.h"
@@ -59,7 +62,6 @@ class UploadPanel : public QWidget {
     // One tick of Timer1 (public so that tests can tick without waiting).
     void Tick();
     QTimer* timer() { return &timer1_; }
-    long long ElapsedSeconds() const { return elapsed_; }
     QColor StatusColor() const { return statusColor_; }
     QString LogText() const;
     ProgressBox* progress() const { return picProgress_; }
@@ -69,6 +71,7 @@ class UploadPanel : public QWidget {
 
   private:
     void SetStatusColor(const QColor& color);
+    void ShowElapsedTime();
 
     QLabel* lbFTP_[4] = {};  // indexes 3..6
     QLabel* lbfile_;
@@ -77,7 +80,7 @@ class UploadPanel : public QWidget {
     ProgressBox* picProgress_;
     QPushButton* cmAbbruch_;
     QTimer timer1_;
-    long long elapsed_ = 0;
+    std::optional<std::chrono::steady_clock::time_point> runStart_;  // from the run's figures
     QColor statusColor_ = Qt::black;
 };
 

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "hoster_emulator/hoster_emulator.h"
+#include "imagelist/row_text.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "main_window_fakes.h"
 #include "shell/settings_store.h"
@@ -112,8 +113,7 @@ class MainWindowUploadTest : public QObject {
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWithTwoImages();
         double kb = 0;
-        for (int p = 1; p <= 2; ++p)
-            kb += QLocale().toDouble(QString::fromStdString(w_->List().Row(p).kB).trimmed());
+        for (int p = 1; p <= 2; ++p) kb += Kilobytes(w_->List().Row(p).bytes);
         QString remaining;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, this, [&] {
@@ -146,7 +146,7 @@ class MainWindowUploadTest : public QObject {
         QVERIFY(bar->FilledWidth() == 30 && bar->LabelColor() == QColor(Qt::black));
     }
 
-    void eachTickAdvancesTheTimeAndBlinksTheStatus() {
+    void eachTickShowsTheRunsTimeAndBlinksTheStatus() {
         ui::UploadPanel panel;
         panel.RunStarted(3);
         QCOMPARE(panel.timer()->interval(), 1000);
@@ -155,7 +155,9 @@ class MainWindowUploadTest : public QObject {
         QVERIFY(panel.StatusColor() != start);
         panel.Tick();
         QCOMPARE(panel.StatusColor(), start);
-        for (int i = 0; i < 3723; ++i) panel.Tick();
+        UploadFigures figures;
+        figures.runStart = std::chrono::steady_clock::now() - std::chrono::seconds(3725);
+        panel.Figures(figures);
         QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("01:02:05"));
         panel.RunFinished();
         QVERIFY(!panel.timer()->isActive());
