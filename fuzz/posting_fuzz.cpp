@@ -2,23 +2,12 @@
 // holds the option flags (byte 0) and the split-size text; every further line is a row or a
 // block: "b<text>" stores a block, "r" a break row, "m<text>" a marker row "*<text>",
 // "i<code>" an uploaded image, anything else an image without code.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "fuzz_check.h"
 #include "posting/posting_builder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start <= input.size();) {
-        const size_t end = std::min(input.find('\n', start), input.size());
-        lines.push_back(input.substr(start, end - start));
-        start = end + 1;
-    }
+    const std::vector<std::string> lines = Fields(Text(data, size), '\n');
     const std::string_view head = lines.front();
     const uint8_t flags = head.empty() ? 0 : static_cast<uint8_t>(head[0]);
     lumar::PostingOptions options;

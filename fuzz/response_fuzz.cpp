@@ -1,15 +1,12 @@
 // Arbitrary answers cut with every hoster row and with markers taken from the input: a code,
 // when there is one, begins with the marker found last, holds no "&amp;" the cut left in
 // place, and never reaches beyond the answer.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 #include "fuzz_check.h"
 #include "upload/response_parser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string input = Text(data, size);
     static const std::vector<lumar::HosterDef> rows = lumar::InitHosters();
     for (size_t i = 1; i < rows.size(); ++i) {
         const std::optional<std::string> code = lumar::ExtractCode(input, rows[i]);
