@@ -1,7 +1,6 @@
 #include "support/test_http_server.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
@@ -10,33 +9,23 @@
 
 #include <stdexcept>
 
+#include "net/address_lookup.h"
+
 namespace lumar::test {
 namespace {
 
 // Binds to port 0 of the loopback and returns the socket and the port it got.
 int Listen(bool ipv6, int receiveBuffer, int& port) {
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    net::SocketAddress address = *net::NumericAddress(ipv6 ? "::1" : "127.0.0.1", 0);
+    auto* raw = reinterpret_cast<sockaddr*>(&address.storage);
+    const int fd = ::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (ipv6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_addr = in6addr_loopback;
-        length = sizeof *a;
-    } else {
-        auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-        a->sin_family = AF_INET;
-        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        length = sizeof *a;
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 || ::listen(fd, 16) != 0)
-        throw std::runtime_error(std::string("test server: cannot listen on ") +
-                                 (ipv6 ? "[::1]" : "127.0.0.1"));
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length);
-    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
-                      : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+    if (::bind(fd, raw, address.length) != 0 || ::listen(fd, 16) != 0)
+        throw std::runtime_error("test server: cannot listen on " + address.ToString());
+    ::getsockname(fd, raw, &address.length);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(raw)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(raw)->sin_port);
     return fd;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // Certificates made at test time for TLS servers on 127.0.0.1: a CA of the test's own and
 // leaf certificates signed by it (or by themselves), with chosen names and validity.
+#include <memory>
 #include <string>
 #include <vector>
+
+typedef struct x509_st X509;
+typedef struct evp_pkey_st EVP_PKEY;
 
 namespace lumar::test {
 
@@ -22,6 +26,8 @@ class TestPki {
 
   private:
     TestCertificate ca_;
+    std::shared_ptr<X509> caCertificate_;
+    std::shared_ptr<EVP_PKEY> caKey_;
 };
 
 }  // namespace lumar::test
