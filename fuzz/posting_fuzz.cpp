@@ -20,32 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lumar::TextBlocks blocks;
     std::vector<lumar::ImageEntry> rows;
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        const std::string rest(line.substr(line.empty() ? 0 : 1));
-        lumar::ImageEntry row;
-        switch (line.empty() ? '\0' : line[0]) {
-            case 'b':
-                blocks.Add(rest);
-                continue;
-            case 'r':
-                row = lumar::MarkerRow(std::string(lumar::kBreakRowText));
-                break;
-            case 'm':
-                row = lumar::MarkerRow("*" + rest);
-                break;
-            case 'n':
-                row.text = "*" + rest;
-                row.upload = rest;
-                break;  // an image named like a marker
-            case 'i':
-                row.text = "x.jpg";
-                row.upload = rest;
-                break;
-            default:
-                row.text = "y.jpg";
-                break;
+        const char kind = lines[i].empty() ? '\0' : lines[i][0];
+        const std::string rest = lines[i].substr(std::min<size_t>(1, lines[i].size()));
+        if (kind == 'b') {
+            blocks.Add(rest);
+        } else if (kind == 'r' || kind == 'm') {
+            rows.push_back(
+                lumar::MarkerRow(kind == 'r' ? std::string(lumar::kBreakRowText) : "*" + rest));
+        } else {
+            // "n": an image named like a marker, "i": an uploaded image, else one without code.
+            lumar::ImageEntry row;
+            row.text = kind == 'n' ? "*" + rest : kind == 'i' ? "x.jpg" : "y.jpg";
+            if (kind == 'n' || kind == 'i') row.upload = rest;
+            rows.push_back(std::move(row));
         }
-        rows.push_back(std::move(row));
     }
 
     lumar::PostingState state;

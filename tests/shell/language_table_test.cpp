@@ -116,13 +116,6 @@ TEST(UiStrings, LoadOrderAndEntry19) {
     }
 }
 
-TEST(UiStrings, TranslationsInTheClassicCodePageAreRead) {
-    test::TempDir dir;
-    const std::string file =
-        dir.write("language.ini", "[STRINGS]\r\n011=Liste l\xF6schen \x84ja\x93 ?\r\n");
-    EXPECT_EQ(LoadUiStrings(file, "").Get(kStrClearList), "Liste löschen „ja“ ?");
-}
-
 TEST(StatsPanel, ReadsLikeTheStatusBarWithTwoDecimalsAndTheGivenSeparator) {
     struct Row {
         double bytes;
