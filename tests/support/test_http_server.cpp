@@ -1,7 +1,6 @@
 #include "support/test_http_server.h"
 
 #include <arpa/inet.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,6 +9,7 @@
 #include <stdexcept>
 
 #include "net/address_lookup.h"
+#include "upload/response_parser.h"
 
 namespace lumar::test {
 namespace {
@@ -31,16 +31,8 @@ int Listen(bool ipv6, int receiveBuffer, int& port) {
 
 SSL_CTX* ServerContext(const TestCertificate& certificate, int version) {
     SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
-    BIO* bio = BIO_new_mem_buf(certificate.certificatePem.data(), -1);
-    X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    BIO_free(bio);
-    bio = BIO_new_mem_buf(certificate.keyPem.data(), -1);
-    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
-    BIO_free(bio);
-    SSL_CTX_use_certificate(ctx, cert);
-    SSL_CTX_use_PrivateKey(ctx, key);
-    X509_free(cert);
-    EVP_PKEY_free(key);
+    SSL_CTX_use_certificate(ctx, certificate.certificate.get());
+    SSL_CTX_use_PrivateKey(ctx, certificate.key.get());
     if (version) {
         SSL_CTX_set_security_level(ctx, 0);
         SSL_CTX_set_min_proto_version(ctx, version);
@@ -50,19 +42,11 @@ SSL_CTX* ServerContext(const TestCertificate& certificate, int version) {
 }
 
 size_t ContentLength(const std::string& head) {
-    for (const char* name : {"\r\nContent-Length:", "\r\ncontent-length:"}) {
-        const size_t at = head.find(name);
-        if (at != std::string::npos) return std::stoul(head.substr(at + 17));
-    }
-    return 0;
+    const size_t at = FindNoCase(head, "\r\nContent-Length:");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 17));
 }
 
 }  // namespace
-
-std::string RequestBody(const std::string& request) {
-    const size_t end = request.find("\r\n\r\n");
-    return end == std::string::npos ? std::string() : request.substr(end + 4);
-}
 
 TestHttpServer::TestHttpServer(TestHandler handler, TestServerOptions options)
     : handler_(std::move(handler)), options_(options) {

@@ -79,9 +79,7 @@ TestPki::TestPki() {
     AddExtension(ca.get(), ca.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
     AddExtension(ca.get(), ca.get(), NID_subject_key_identifier, "hash");
     Require(X509_sign(ca.get(), key.get(), EVP_sha256()) > 0, "sign CA");
-    ca_ = {CertificatePem(ca.get()), KeyPem(key.get())};
-    caCertificate_ = std::move(ca);
-    caKey_ = std::move(key);
+    ca_ = {CertificatePem(ca.get()), KeyPem(key.get()), std::move(ca), std::move(key)};
 }
 
 TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBeforeSeconds,
@@ -89,8 +87,8 @@ TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBef
     Key key = NewKey();
     Certificate leaf =
         Make(names.empty() ? "nobody" : names.front(), key.get(),
-             selfSigned ? nullptr : caCertificate_.get(), notBeforeSeconds, notAfterSeconds);
-    X509* issuer = selfSigned ? leaf.get() : caCertificate_.get();
+             selfSigned ? nullptr : ca_.certificate.get(), notBeforeSeconds, notAfterSeconds);
+    X509* issuer = selfSigned ? leaf.get() : ca_.certificate.get();
     std::string alternatives;
     for (const std::string& name : names) {
         unsigned char address[16];
@@ -101,8 +99,9 @@ TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBef
     if (!alternatives.empty()) AddExtension(leaf.get(), issuer, NID_subject_alt_name, alternatives);
     AddExtension(leaf.get(), issuer, NID_basic_constraints, "CA:FALSE");
     AddExtension(leaf.get(), issuer, NID_ext_key_usage, "serverAuth");
-    Require(X509_sign(leaf.get(), selfSigned ? key.get() : caKey_.get(), EVP_sha256()) > 0, "sign");
-    return {CertificatePem(leaf.get()), KeyPem(key.get())};
+    Require(X509_sign(leaf.get(), selfSigned ? key.get() : ca_.key.get(), EVP_sha256()) > 0,
+            "sign");
+    return {CertificatePem(leaf.get()), KeyPem(key.get()), std::move(leaf), std::move(key)};
 }
 
 }  // namespace lumar::test

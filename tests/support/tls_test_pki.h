@@ -13,6 +13,8 @@ namespace lumar::test {
 struct TestCertificate {
     std::string certificatePem;
     std::string keyPem;
+    std::shared_ptr<X509> certificate;  // the same two for a server's context
+    std::shared_ptr<EVP_PKEY> key;
 };
 
 class TestPki {
@@ -26,8 +28,6 @@ class TestPki {
 
   private:
     TestCertificate ca_;
-    std::shared_ptr<X509> caCertificate_;
-    std::shared_ptr<EVP_PKEY> caKey_;
 };
 
 }  // namespace lumar::test
