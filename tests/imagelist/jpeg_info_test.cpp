@@ -45,7 +45,6 @@ TEST(JpegWalk, MarkerWalkCases) {
         {"frame header after APP0", worked, Info(true, 640, 480, worked.size())},
         {"start marker alone", Bytes({0xFF, 0xD8}), Info(true, 0, 0, 2)},
         {"GIF header", std::string("GIF89a\x01\x00\x01\x00", 10), Info(false, 0, 0, 10)},
-        {"empty", "", Info(false, 0, 0, 0)},
         {"start marker in marker position after a segment",
          Bytes({0x12, 0x34, 0x00, 0x04, 0xAA, 0xBB, 0xFF, 0xD8}), Info(true, 0, 0, 8)},
         {"start marker inside a segment body", Bytes({0x12, 0x34, 0x00, 0x04, 0xFF, 0xD8}),

@@ -35,7 +35,6 @@ TEST(SettingsRead, ValuesAsTheFileHoldsThem) {
         {"[S]\nE=\"\"q\"\"\n", "S", "E", "", "\"q\""},
         {"[S]\nF= \" padded \" \n", "S", "F", "", " padded "},
         {"", "Frame0", "001", "-> Bilder ", "-> Bilder"},  // the default loses trailing blanks only
-        {"[STRINGS]\n", "STRINGS", "021", " erhalten ", " erhalten"},
         {"[S]\nother=1\n", "S", "key", "d", "d"},
         {std::string("[S]\nk=ab\0cd\n", 12), "S", "k", "", "ab"},
         {"[S]\n;k=comment\nk=first\nk=second\n[S]\nk=third\n", "S", "k", "", "first"},
