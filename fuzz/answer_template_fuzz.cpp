@@ -1,22 +1,17 @@
 // Any template over any answer: the first line is the template, the rest the answer's body.
 // Reading either succeeds or names a reason; evaluating either gives a text or names a reason.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-
+#include "fuzz_check.h"
 #include "upload/answer_template.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    const size_t newline = text.find('\n');
-    const std::string source = text.substr(0, newline);
+    const auto [source, body] = Cut(Text(data, size), '\n');
     lumar::AnswerContext answer;
-    answer.body = newline == std::string::npos ? "" : text.substr(newline + 1);
+    answer.body = body;
     answer.headers = {{"Location", answer.body}};
     answer.file_name = source;
     const lumar::TemplateParse parsed = lumar::AnswerTemplate::Parse(source);
     if (!parsed.failure.empty()) return 0;
     const lumar::TextResult result = parsed.parsed.Evaluate(answer);
-    if (!result.Ok() && !result.text.empty()) std::abort();
+    Check(result.Ok() || result.text.empty());
     return 0;
 }

@@ -1,8 +1,5 @@
 // Arbitrary bytes read as an HTTP answer: the outcome never depends on how the reads split
 // the bytes, a body is never longer than the bytes fed, and every failure names its reason.
-#include <cstdint>
-#include <cstdlib>
-#include <string_view>
 
 #include "fuzz_check.h"
 #include "net/http_response_reader.h"

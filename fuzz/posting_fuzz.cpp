@@ -2,23 +2,12 @@
 // holds the option flags (byte 0) and the split-size text; every further line is a row or a
 // block: "b<text>" stores a block, "r" a break row, "m<text>" a marker row "*<text>",
 // "i<code>" an uploaded image, anything else an image without code.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
-#include <vector>
 
 #include "fuzz_check.h"
 #include "posting/posting_builder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string_view> lines;
-    for (size_t start = 0; start <= input.size();) {
-        const size_t end = std::min(input.find('\n', start), input.size());
-        lines.push_back(input.substr(start, end - start));
-        start = end + 1;
-    }
+    const std::vector<std::string> lines = Fields(Text(data, size), '\n');
     const std::string_view head = lines.front();
     const uint8_t flags = head.empty() ? 0 : static_cast<uint8_t>(head[0]);
     lumar::PostingOptions options;
@@ -31,32 +20,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lumar::TextBlocks blocks;
     std::vector<lumar::ImageEntry> rows;
     for (size_t i = 1; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        const std::string rest(line.substr(line.empty() ? 0 : 1));
-        lumar::ImageEntry row;
-        switch (line.empty() ? '\0' : line[0]) {
-            case 'b':
-                blocks.Add(rest);
-                continue;
-            case 'r':
-                row = lumar::MarkerRow(std::string(lumar::kBreakRowText));
-                break;
-            case 'm':
-                row = lumar::MarkerRow("*" + rest);
-                break;
-            case 'n':
-                row.text = "*" + rest;
-                row.upload = rest;
-                break;  // an image named like a marker
-            case 'i':
-                row.text = "x.jpg";
-                row.upload = rest;
-                break;
-            default:
-                row.text = "y.jpg";
-                break;
+        const char kind = lines[i].empty() ? '\0' : lines[i][0];
+        const std::string rest = lines[i].substr(std::min<size_t>(1, lines[i].size()));
+        if (kind == 'b') {
+            blocks.Add(rest);
+        } else if (kind == 'r' || kind == 'm') {
+            rows.push_back(
+                lumar::MarkerRow(kind == 'r' ? std::string(lumar::kBreakRowText) : "*" + rest));
+        } else {
+            // "n": an image named like a marker, "i": an uploaded image, else one without code.
+            lumar::ImageEntry row;
+            row.text = kind == 'n' ? "*" + rest : kind == 'i' ? "x.jpg" : "y.jpg";
+            if (kind == 'n' || kind == 'i') row.upload = rest;
+            rows.push_back(std::move(row));
         }
-        rows.push_back(std::move(row));
     }
 
     lumar::PostingState state;

@@ -1,8 +1,5 @@
 // An answer split into arbitrary pieces gives the same collected text as the answer in one
 // piece, the header goes exactly once, and the cap is never exceeded.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 #include "fuzz_check.h"
 #include "upload/response_collector.h"
@@ -12,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The first byte chooses the piece sizes, the second the cap; the rest is the answer.
     const unsigned seed = data[0];
     const size_t cap = 16 + static_cast<size_t>(data[1]) * 8;
-    const std::string answer(reinterpret_cast<const char*>(data) + 2, size - 2);
+    const std::string answer = Text(data + 2, size - 2);
 
     lumar::ResponseCollector whole(cap);
     whole.Append(answer);

@@ -1,26 +1,14 @@
 // Fields and files from arbitrary bytes: the Content-Length always equals the body that
 // follows the header, the file bytes appear unchanged in the request, and the request sent
 // in pieces around the file is the same bytes.
-#include <cstdint>
-#include <cstdlib>
 #include <functional>
-#include <string>
-#include <vector>
 
 #include "fuzz_check.h"
 #include "upload/http_request.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string input(reinterpret_cast<const char*>(data), size);
     // Items separated by NUL: name, value, name, value, ...; the last item is a file.
-    std::vector<std::string> items;
-    size_t at = 0;
-    for (;;) {
-        const size_t end = input.find('\0', at);
-        items.push_back(input.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
+    const std::vector<std::string> items = Fields(Text(data, size), '\0');
     lumar::CHTTPRequest r;
     r.Host("h");
     r.Path("/p");

@@ -1,17 +1,13 @@
 // Arbitrary .vbc bytes: reading never fails, and writing what was read and reading it again
 // gives the same text with one more closing CR LF. The text then goes through the editor's
 // operations with a selection taken from the input, which must stay inside the new text.
-#include <cstdint>
-#include <cstdlib>
-#include <string>
 
 #include "fuzz_check.h"
 #include "posting/text_block_editing.h"
 #include "posting/vbc_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const std::string text = lumar::VbcTextFromBytes(bytes);
+    const std::string text = lumar::VbcTextFromBytes(Text(data, size));
     Check(lumar::VbcTextFromBytes(lumar::VbcFileBytes(text)) == text + "\r\n");
 
     const int length = lumar::Utf16Length(text);

@@ -16,6 +16,7 @@
 #include <sstream>
 #include <thread>
 
+#include "net/address_lookup.h"
 #include "net/exchange_runner.h"
 #include "net/multipart_body.h"
 
@@ -27,26 +28,13 @@ namespace {
 const std::string kParsers = LUMAR_SOURCE_DIR "/tests/net/parsers";
 
 int FreePort() {
+    SocketAddress address = *NumericAddress("127.0.0.1", 0);
+    auto* raw = reinterpret_cast<sockaddr*>(&address.storage);
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::bind(fd, raw, address.length);
+    ::getsockname(fd, raw, &address.length);
     ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool Accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return ok;
+    return ntohs(reinterpret_cast<sockaddr_in*>(raw)->sin_port);
 }
 
 // A parser's echo server, stopped when the object goes away.
@@ -65,17 +53,26 @@ class ParserServer {
         posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
         if (::posix_spawnp(&pid_, args[0], &quiet, nullptr, args.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&quiet);
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0 && !Accepts(port_) &&
-               std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ~ParserServer() {
         if (pid_ <= 0) return;
         ::kill(pid_, SIGTERM);
         ::waitpid(pid_, nullptr, 0);
     }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/"; }
+    // Posts `body`, again while the parser is still starting up.
+    std::unique_ptr<HttpExchange> Post(const RequestBody& body) const {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const HttpUrl url = *ParseHttpUrl("http://127.0.0.1:" + std::to_string(port_) + "/").url;
+        while (true) {
+            auto exchange = std::make_unique<HttpExchange>(ExchangeRequest{"POST", url, {}, &body},
+                                                           ExchangeOptions{});
+            RunExchange(*exchange);
+            if (exchange->Error() != ExchangeError::ConnectFailed || pid_ <= 0 ||
+                std::chrono::steady_clock::now() > until)
+                return exchange;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
 
   private:
     int port_;
@@ -155,16 +152,10 @@ TEST(MultipartParsers, ReceiveEveryFieldAndTheFileAsWritten) {
         {"python-multipart", {"/usr/bin/python3", python, "multipart", "PORT"}, false, false},
     };
     for (const auto& p : parsers) {
-        const ParserServer server(p.argv);
-        ExchangeRequest request;
-        request.method = "POST";
-        request.url = *ParseHttpUrl(server.Url()).url;
-        request.body = &body;
-        HttpExchange exchange(request, {});
-        RunExchange(exchange);
-        ASSERT_EQ(exchange.GetState(), HttpExchange::State::Done)
-            << p.name << ": " << exchange.Reason();
-        EXPECT_EQ(SortedLines(exchange.Response().Body()),
+        const std::unique_ptr<HttpExchange> exchange = ParserServer(p.argv).Post(body);
+        ASSERT_EQ(exchange->GetState(), HttpExchange::State::Done)
+            << p.name << ": " << exchange->Reason();
+        EXPECT_EQ(SortedLines(exchange->Response().Body()),
                   SortedLines(expected(p.phpNames, p.quoteInFileName)))
             << p.name;
     }

@@ -22,8 +22,7 @@ TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
     EXPECT_EQ(UpdateVersionText("1.x"), "V1.00.0000");
 
     EXPECT_EQ(VersionDocumentText(200, "V1.01.0011"), "V1.01.0011");
-    for (int status : {0, 301, 404, 500})
-        EXPECT_EQ(VersionDocumentText(status, "Moved"), "") << status;
+    EXPECT_EQ(VersionDocumentText(301, "Moved"), "");
     const std::string largest(kMaxVersionDocumentBytes, 'V');
     EXPECT_EQ(VersionDocumentText(200, largest), largest);
     EXPECT_EQ(VersionDocumentText(200, largest + "V"), "");

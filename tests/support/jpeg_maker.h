@@ -13,12 +13,11 @@ enum class JpegFrame {
 
 struct JpegOptions {
     JpegFrame frame = JpegFrame::Baseline;
-    bool jfif = true;           // an APP0 "JFIF" segment after the start marker
     std::size_t app1Bytes = 0;  // when > 0, an APP1 "Exif" segment with this many body bytes
                                 // (at most 65533) before the frame header
 };
 
-// width and height in 1..65535.
+// width and height in 1..65535; an APP0 "JFIF" segment follows the start marker.
 std::string MakeJpeg(int width, int height, const JpegOptions& options = {});
 
 // Writes MakeJpeg(...) to `path` (parent folders created); returns the byte count written.

@@ -1,8 +1,6 @@
 #include "support/test_http_server.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,48 +8,31 @@
 
 #include <stdexcept>
 
+#include "net/address_lookup.h"
+#include "upload/response_parser.h"
+
 namespace lumar::test {
 namespace {
 
 // Binds to port 0 of the loopback and returns the socket and the port it got.
 int Listen(bool ipv6, int receiveBuffer, int& port) {
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    net::SocketAddress address = *net::NumericAddress(ipv6 ? "::1" : "127.0.0.1", 0);
+    auto* raw = reinterpret_cast<sockaddr*>(&address.storage);
+    const int fd = ::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (receiveBuffer > 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_storage storage{};
-    socklen_t length = 0;
-    if (ipv6) {
-        auto* a = reinterpret_cast<sockaddr_in6*>(&storage);
-        a->sin6_family = AF_INET6;
-        a->sin6_addr = in6addr_loopback;
-        length = sizeof *a;
-    } else {
-        auto* a = reinterpret_cast<sockaddr_in*>(&storage);
-        a->sin_family = AF_INET;
-        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        length = sizeof *a;
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&storage), length) != 0 || ::listen(fd, 16) != 0)
-        throw std::runtime_error(std::string("test server: cannot listen on ") +
-                                 (ipv6 ? "[::1]" : "127.0.0.1"));
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length);
-    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
-                      : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
+    if (::bind(fd, raw, address.length) != 0 || ::listen(fd, 16) != 0)
+        throw std::runtime_error("test server: cannot listen on " + address.ToString());
+    ::getsockname(fd, raw, &address.length);
+    port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(raw)->sin6_port
+                      : reinterpret_cast<sockaddr_in*>(raw)->sin_port);
     return fd;
 }
 
 SSL_CTX* ServerContext(const TestCertificate& certificate, int version) {
     SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
-    BIO* bio = BIO_new_mem_buf(certificate.certificatePem.data(), -1);
-    X509* cert = PEM_read_bio_X509(bio, nullptr, nullptr, nullptr);
-    BIO_free(bio);
-    bio = BIO_new_mem_buf(certificate.keyPem.data(), -1);
-    EVP_PKEY* key = PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr);
-    BIO_free(bio);
-    SSL_CTX_use_certificate(ctx, cert);
-    SSL_CTX_use_PrivateKey(ctx, key);
-    X509_free(cert);
-    EVP_PKEY_free(key);
+    SSL_CTX_use_certificate(ctx, certificate.certificate.get());
+    SSL_CTX_use_PrivateKey(ctx, certificate.key.get());
     if (version) {
         SSL_CTX_set_security_level(ctx, 0);
         SSL_CTX_set_min_proto_version(ctx, version);
@@ -61,19 +42,11 @@ SSL_CTX* ServerContext(const TestCertificate& certificate, int version) {
 }
 
 size_t ContentLength(const std::string& head) {
-    for (const char* name : {"\r\nContent-Length:", "\r\ncontent-length:"}) {
-        const size_t at = head.find(name);
-        if (at != std::string::npos) return std::stoul(head.substr(at + 17));
-    }
-    return 0;
+    const size_t at = FindNoCase(head, "\r\nContent-Length:");
+    return at == std::string::npos ? 0 : std::stoul(head.substr(at + 17));
 }
 
 }  // namespace
-
-std::string RequestBody(const std::string& request) {
-    const size_t end = request.find("\r\n\r\n");
-    return end == std::string::npos ? std::string() : request.substr(end + 4);
-}
 
 TestHttpServer::TestHttpServer(TestHandler handler, TestServerOptions options)
     : handler_(std::move(handler)), options_(options) {

@@ -63,7 +63,4 @@ class TestHttpServer {
     std::thread thread_;
 };
 
-// What follows the head of `request`.
-std::string RequestBody(const std::string& request);
-
 }  // namespace lumar::test

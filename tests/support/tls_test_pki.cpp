@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 #include <openssl/x509v3.h>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -22,9 +23,10 @@ Key NewKey() {
     return Key(EVP_EC_gen("P-256"), EVP_PKEY_free);
 }
 
-std::string KeyPem(EVP_PKEY* key) {
+// The PEM text `write` puts out.
+std::string Pem(const std::function<int(BIO*)>& write) {
     BIO* bio = BIO_new(BIO_s_mem());
-    Require(PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr) == 1, "key");
+    Require(write(bio) == 1, "PEM");
     char* data = nullptr;
     const long size = BIO_get_mem_data(bio, &data);
     std::string pem(data, static_cast<size_t>(size));
@@ -32,14 +34,14 @@ std::string KeyPem(EVP_PKEY* key) {
     return pem;
 }
 
+std::string KeyPem(EVP_PKEY* key) {
+    return Pem([&](BIO* bio) {
+        return PEM_write_bio_PrivateKey(bio, key, nullptr, nullptr, 0, nullptr, nullptr);
+    });
+}
+
 std::string CertificatePem(X509* certificate) {
-    BIO* bio = BIO_new(BIO_s_mem());
-    Require(PEM_write_bio_X509(bio, certificate) == 1, "certificate");
-    char* data = nullptr;
-    const long size = BIO_get_mem_data(bio, &data);
-    std::string pem(data, static_cast<size_t>(size));
-    BIO_free(bio);
-    return pem;
+    return Pem([&](BIO* bio) { return PEM_write_bio_X509(bio, certificate); });
 }
 
 void AddExtension(X509* certificate, X509* issuer, int nid, const std::string& value) {
@@ -77,24 +79,16 @@ TestPki::TestPki() {
     AddExtension(ca.get(), ca.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
     AddExtension(ca.get(), ca.get(), NID_subject_key_identifier, "hash");
     Require(X509_sign(ca.get(), key.get(), EVP_sha256()) > 0, "sign CA");
-    ca_ = {CertificatePem(ca.get()), KeyPem(key.get())};
+    ca_ = {CertificatePem(ca.get()), KeyPem(key.get()), std::move(ca), std::move(key)};
 }
 
 TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBeforeSeconds,
                               long notAfterSeconds, bool selfSigned) const {
-    BIO* bio =
-        BIO_new_mem_buf(ca_.certificatePem.data(), static_cast<int>(ca_.certificatePem.size()));
-    Certificate ca(PEM_read_bio_X509(bio, nullptr, nullptr, nullptr), X509_free);
-    BIO_free(bio);
-    bio = BIO_new_mem_buf(ca_.keyPem.data(), static_cast<int>(ca_.keyPem.size()));
-    Key caKey(PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr), EVP_PKEY_free);
-    BIO_free(bio);
-    Require(ca && caKey, "read CA");
-
     Key key = NewKey();
-    Certificate leaf = Make(names.empty() ? "nobody" : names.front(), key.get(),
-                            selfSigned ? nullptr : ca.get(), notBeforeSeconds, notAfterSeconds);
-    X509* issuer = selfSigned ? leaf.get() : ca.get();
+    Certificate leaf =
+        Make(names.empty() ? "nobody" : names.front(), key.get(),
+             selfSigned ? nullptr : ca_.certificate.get(), notBeforeSeconds, notAfterSeconds);
+    X509* issuer = selfSigned ? leaf.get() : ca_.certificate.get();
     std::string alternatives;
     for (const std::string& name : names) {
         unsigned char address[16];
@@ -105,8 +99,9 @@ TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBef
     if (!alternatives.empty()) AddExtension(leaf.get(), issuer, NID_subject_alt_name, alternatives);
     AddExtension(leaf.get(), issuer, NID_basic_constraints, "CA:FALSE");
     AddExtension(leaf.get(), issuer, NID_ext_key_usage, "serverAuth");
-    Require(X509_sign(leaf.get(), selfSigned ? key.get() : caKey.get(), EVP_sha256()) > 0, "sign");
-    return {CertificatePem(leaf.get()), KeyPem(key.get())};
+    Require(X509_sign(leaf.get(), selfSigned ? key.get() : ca_.key.get(), EVP_sha256()) > 0,
+            "sign");
+    return {CertificatePem(leaf.get()), KeyPem(key.get()), std::move(leaf), std::move(key)};
 }
 
 }  // namespace lumar::test

@@ -1,14 +1,20 @@
 #pragma once
 // Certificates made at test time for TLS servers on 127.0.0.1: a CA of the test's own and
 // leaf certificates signed by it (or by themselves), with chosen names and validity.
+#include <memory>
 #include <string>
 #include <vector>
+
+typedef struct x509_st X509;
+typedef struct evp_pkey_st EVP_PKEY;
 
 namespace lumar::test {
 
 struct TestCertificate {
     std::string certificatePem;
     std::string keyPem;
+    std::shared_ptr<X509> certificate;  // the same two for a server's context
+    std::shared_ptr<EVP_PKEY> key;
 };
 
 class TestPki {

@@ -25,23 +25,19 @@ TEST(ResponseCollector, DropsTheHeaderOnceWhereverTheReadsSplitIt) {
 }
 
 TEST(ResponseCollector, KeepsAnswersWithoutHeaderAndLaterStatusLookalikes) {
-    ResponseCollector noHeader;
-    noHeader.Append("HTTP");
-    noHeader.Append("S is not a status line\r\n\r\nrest");
-    EXPECT_EQ(noHeader.Answer(), "HTTPS is not a status line\r\n\r\nrest");
-
-    ResponseCollector later;
-    later.Append(kHeader + "first ");
-    later.Append("HTTP/1.1 200 OK\r\n\r\nsecond");
-    EXPECT_EQ(later.Answer(), "first HTTP/1.1 200 OK\r\n\r\nsecond");
-
-    ResponseCollector shortAnswer;
-    shortAnswer.Append("HTT");
-    EXPECT_EQ(shortAnswer.Answer(), "HTT");
-
-    ResponseCollector headerOnly;  // ended before the empty line: nothing is thrown away
-    headerOnly.Append("HTTP/1.0 500 Oops\r\nX: [URL=");
-    EXPECT_EQ(headerOnly.Answer(), "HTTP/1.0 500 Oops\r\nX: [URL=");
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"HTTP", "S is not a status line\r\n\r\nrest"}, "HTTPS is not a status line\r\n\r\nrest"},
+        {{kHeader + "first ", "HTTP/1.1 200 OK\r\n\r\nsecond"},
+         "first HTTP/1.1 200 OK\r\n\r\nsecond"},
+        {{"HTT"}, "HTT"},
+        // Ended before the empty line: nothing is thrown away.
+        {{"HTTP/1.0 500 Oops\r\nX: [URL="}, "HTTP/1.0 500 Oops\r\nX: [URL="},
+    };
+    for (const auto& [pieces, answer] : cases) {
+        ResponseCollector c;
+        for (const std::string& piece : pieces) c.Append(piece);
+        EXPECT_EQ(c.Answer(), answer);
+    }
 }
 
 TEST(ResponseCollector, StopsAtTheCap) {
@@ -52,10 +48,6 @@ TEST(ResponseCollector, StopsAtTheCap) {
     EXPECT_TRUE(c.Full());
     EXPECT_FALSE(c.Append("more"));
     EXPECT_EQ(c.Answer(), "1234567890");
-    c.Clear();
-    EXPECT_EQ(c.Received(), 0u);
-    EXPECT_TRUE(c.Append("x"));
-    EXPECT_EQ(c.Answer(), "x");
 }
 
 }  // namespace
