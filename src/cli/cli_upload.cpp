@@ -13,6 +13,7 @@
 #include "imagelist/add_images.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
+#include "session/hoster_choice.h"
 #include "session/posting_hand_over.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
@@ -110,7 +111,7 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
                 UsageError("--hoster takes a row number from 1 to " +
-                           std::to_string(table.Count()));
+                           std::to_string(table.Count()) + " or a row ID");
                 return std::nullopt;
             }
             out.hoster = row;
@@ -208,15 +209,13 @@ bool ImagesLeft(const ImageList& list) {
 
 int RunUpload(const Args& args) {
     const std::string settings = SettingsFile();
-    const HosterTable table = LoadHosters(HostersFile());
-    PrintHosterProblems(table);
+    const HosterTable table = LoadCliHosters();
 
     const std::optional<UploadArgs> parsed = ParseUploadArgs(args, table);
     if (!parsed) return 2;
     if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
         return UsageError("--part needs --split");
-    const int hoster = parsed->hoster.value_or(
-        std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
+    const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
     const PostingOptions posting = PostingOptionsFor(*parsed, settings);
 
     const UiStrings strings = LoadUiStrings(LanguageFile(), "");
