@@ -125,7 +125,16 @@ HosterTable LoadHosterRows(const std::string& settingsFolder, const std::string&
     FolderRows presets = dataFolder.empty() ? FolderRows{}
                                             : ReadDefinitions(DefinitionFolder(dataFolder),
                                                               RowOrigin::Preset, table.problems);
-    for (HosterDef& row : own.rows) table.Hosters.push_back(std::move(row));
+    for (HosterDef& row : own.rows) {
+        // Choosing by ID could never reach a second row of the same ID.
+        if (FindHosterRow(table, row.Id) > 0) {
+            table.problems.push_back(
+                JoinPath(DefinitionFolder(settingsFolder), row.Id + std::string(kExtension)) +
+                ": ID taken by a built-in or hosters.ini row; skipped");
+            continue;
+        }
+        table.Hosters.push_back(std::move(row));
+    }
     for (HosterDef& preset : presets.rows) {
         if (own.empty.contains(preset.Id) || FindHosterRow(table, preset.Id) > 0) continue;
         table.Hosters.push_back(std::move(preset));

@@ -45,6 +45,7 @@ TEST(HosterRows, OwnDefinitionsThenPresetsEachSortedByIdOwnReplacingOrHidingPres
     settings.write("hosters.d/catbox.sxcu", "");
     settings.write("hosters.d/broken.sxcu", R"({"RequestURL": "https://h/"})");
     settings.write("hosters.d/notes.txt", "not a definition");
+    settings.write("hosters.d/Hoster8.sxcu", Definition("same ID as an ini row"));
     for (const char* preset : {"pixhost", "catbox", "imgbb", "alpha"})
         data.write(std::string("hosters.d/") + preset + ".sxcu", Definition(preset));
 
@@ -54,8 +55,9 @@ TEST(HosterRows, OwnDefinitionsThenPresetsEachSortedByIdOwnReplacingOrHidingPres
                             "pixhost pixhost"));
     EXPECT_EQ(table.Row(9).Origin, RowOrigin::Definition);
     EXPECT_EQ(table.Row(11).Origin, RowOrigin::Preset);
-    ASSERT_EQ(table.problems.size(), 1u);
+    ASSERT_EQ(table.problems.size(), 2u);
     EXPECT_THAT(table.problems[0], HasSubstr("hosters.d/broken.sxcu: the file names no Body"));
+    EXPECT_THAT(table.problems[1], HasSubstr("hosters.d/Hoster8.sxcu: ID taken"));
 
     EXPECT_EQ(HosterRowFromText(table, "zeta"), 10);
     EXPECT_EQ(HosterRowFromText(table, "12"), 12);
