@@ -164,7 +164,9 @@ DefinitionImport ImportDefinition(const std::string& settingsFolder, const std::
     if (!read.failure.empty()) return {{}, read.failure};
 
     std::string stem = IdFromFileName(file);
-    if (stem.empty()) stem = "host";
+    // --hoster takes a number as a row number, so an ID must not be one.
+    if (stem.find_first_not_of("0123456789") == std::string::npos)
+        stem = stem.empty() ? "host" : "host-" + stem;
     const std::string folder = DefinitionFolder(settingsFolder);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {{}, std::strerror(errno)};
     for (int suffix = 1; suffix < 1000; ++suffix) {

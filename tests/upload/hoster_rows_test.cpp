@@ -73,6 +73,9 @@ TEST(HosterRows, ImportKeepsTheFilePrivateNeverReplacesAndDeleteRemovesIt) {
     const HosterTable table = LoadHosterRows(settings.path(), "");
     EXPECT_EQ(ImportDefinition(settings.path(), file, table).id, "My-Host--2");
     EXPECT_EQ(ImportDefinition(settings.path(), clash, table).id, "Hoster3-2");
+    EXPECT_EQ(
+        ImportDefinition(settings.path(), source.write("2024.sxcu", Definition("n")), table).id,
+        "host-2024");
     EXPECT_THAT(ImportDefinition(settings.path(), asks, table).failure, HasSubstr("{prompt}"));
     EXPECT_EQ(Mode(settings.file("hosters.d")), 0700);
     EXPECT_EQ(Mode(settings.file("hosters.d/My-Host-.sxcu")), 0600);
