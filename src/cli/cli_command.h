@@ -26,5 +26,6 @@ int RunRequest(const Args& args);
 int RunUpload(const Args& args);
 int RunJpegInfo(const Args& args);
 int RunList(const Args& args);
+int RunHoster(const Args& args);
 
 }  // namespace lumar::cli

@@ -26,11 +26,11 @@ int RunRequest(const Args& args) {
         }
     }
     if (hosterText.empty() || file.empty()) return UsageError("request takes: --hoster N FILE");
-    const HosterTable table = LoadHosters(HostersFile());
-    PrintHosterProblems(table);
+    const HosterTable table = LoadCliHosters();
     const int hoster = ParseHosterNumber(hosterText, table);
     if (hoster < 1)
-        return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()));
+        return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()) +
+                          " or a row ID");
 
     UploadRequest request;
     const std::string path = AbsolutePath(file);

@@ -11,11 +11,13 @@
 #include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
 #include "imagelist/add_images.h"
+#include "session/hoster_choice.h"
 #include "session/posting_hand_over.h"
 #include "session/session.h"
 #include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
+#include "upload/hoster_rows.h"
 #include "upload/upload_run.h"
 
 namespace lumar::cli {
@@ -108,7 +110,7 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
                 UsageError("--hoster takes a row number from 1 to " +
-                           std::to_string(table.Count()));
+                           std::to_string(table.Count()) + " or a row ID");
                 return std::nullopt;
             }
             out.hoster = row;
@@ -204,7 +206,7 @@ bool ImagesLeft(const ImageList& list) {
 
 // The session lumar-cli works on, loaded as the window loads its own at start-up.
 void LoadSession(Session& session) {
-    session.Hosters() = LoadHosters(session.Paths().hostersFile);
+    session.Hosters() = LoadHosterRows(session.Paths().configFolder, session.Paths().dataFolder);
     session.Strings() = LoadUiStrings(session.LanguageFile(), "");
 }
 
@@ -229,8 +231,7 @@ int RunUpload(const Args& args) {
     if (!parsed) return 2;
     if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
         return UsageError("--part needs --split");
-    const int hoster = parsed->hoster.value_or(
-        std::min(ReadIntSetting(settings, keys::Anbieter) + 1, table.Count()));
+    const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
     const PostingOptions posting = PostingOptionsFor(*parsed, settings);
     const PostingTexts texts = PostingTextsFrom(session.Strings());
 

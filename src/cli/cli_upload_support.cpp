@@ -5,20 +5,24 @@
 #include <climits>
 #include <iostream>
 
+#include "session/session.h"
 #include "shell/config_paths.h"
-#include "shell/settings_keys.h"
+#include "upload/hoster_rows.h"
 
 namespace lumar::cli {
 
+HosterTable LoadCliHosters() {
+    HosterTable table = LoadHosterRows(ConfigFolder(), DataFolder());
+    PrintHosterProblems(table);
+    return table;
+}
+
 int ParseHosterNumber(const std::string& text, const HosterTable& table) {
-    long long number = 0;
-    if (!ParseInteger(text, number) || number < 1 || number > table.Count()) return 0;
-    return static_cast<int>(number);
+    return HosterRowFromText(table, text);
 }
 
 void PrintHosterProblems(const HosterTable& table) {
-    for (const std::string& problem : table.problems)
-        std::cerr << "lumar-cli: " << HostersFile() << ": " << problem << "\n";
+    for (const std::string& problem : table.problems) std::cerr << "lumar-cli: " << problem << "\n";
 }
 
 std::string AbsolutePath(const std::string& path) {

@@ -6,10 +6,14 @@
 
 namespace lumar::cli {
 
-// The hoster row named by the text (1..Count()), or 0 when the text names none.
+// The whole hoster table (hosters.ini, own definitions, presets), its problems named on
+// stderr.
+HosterTable LoadCliHosters();
+
+// The hoster row named by the text (a number 1..Count() or a row ID), or 0 when it names none.
 int ParseHosterNumber(const std::string& text, const HosterTable& table);
 
-// Names every problem of hosters.ini on stderr.
+// Names every problem of hosters.ini and the definitions on stderr.
 void PrintHosterProblems(const HosterTable& table);
 
 // A path relative to the working folder made absolute (the upload sends the full path).

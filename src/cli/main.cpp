@@ -24,6 +24,10 @@ const std::vector<Command>& Commands() {
         {"list", "PATH...",
          "add files and folders as a drop would; print text, folder, width, height, kB of each row",
          RunList},
+        {"hoster", "list | import FILE... | export ROW [FILE] [--with-secrets] | delete ROW",
+         "list the hoster rows (number, ID, origin, name); take in, write out or remove .sxcu "
+         "host definitions",
+         RunHoster},
     };
     return commands;
 }

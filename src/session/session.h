@@ -13,12 +13,17 @@
 
 namespace lumar {
 
+// The installed data folder: $LUMAR_DATA_DIR when set (a build tree, tests), else the one
+// the build installs to.
+std::string DataFolder();
+
 // Where the session's settings live.
 struct SessionPaths {
     std::string configFolder;
     std::string settingsFile;  // Lumar.ini
     std::string languageFile;  // language.ini as found (the folder's, else the installed one)
     std::string hostersFile;   // hosters.ini
+    std::string dataFolder;    // the installed data folder (presets), see DataFolder()
 
     // The folder chosen at start-up (InitConfigFolder).
     static SessionPaths FromConfigFolder();

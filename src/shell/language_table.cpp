@@ -138,6 +138,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "061", "", "Code zu lang"},
     {"STRINGS", "070", "", "Ordner nicht lesbar:"},
     {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
+    {"STRINGS", "090", "", "Schlüssel fehlt:"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -108,6 +108,8 @@ enum UiString : int {
     // Status line after a folder scan left something out, each followed by the path.
     kStrFolderUnreadable = 70,
     kStrPathTooLong = 71,
+    // Why an image was not sent: the row lacks a key it needs, followed by the key's name.
+    kReasonMissingKey = 90,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

@@ -34,6 +34,8 @@ inline constexpr SettingKey Preview{"Bilder", "Preview", SettingType::Flag, "1",
 inline constexpr SettingKey Center{"Bilder", "Center", SettingType::Flag, "1", 0, 1};
 // Values above the last hoster select the last one; the caller clamps.
 inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::Index, "0", 0, 32767};
+// The chosen hoster's row ID; wins over Anbieter while a row of that ID exists.
+inline constexpr SettingKey AnbieterId{"Bilder", "AnbieterId", SettingType::Path, ""};
 inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 0, 2147483647};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};

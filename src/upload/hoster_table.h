@@ -59,12 +59,17 @@ struct HosterDef {
     BodyKind Body = BodyKind::Multipart;  // multipart: FormNames/FormValues and FileField
     NamedValues Headers;                  // sent after Lumar's own
     NamedValues Parameters;               // added to UploadUrl's query
-    std::string CaFile;                   // trusted in addition to the system's store
+    // Form fields of definitions, sent before the file; unlike the FormValues list a value
+    // may hold "|".
+    NamedValues Arguments;
+    std::string CaFile;  // trusted in addition to the system's store
     // Answer templates; an empty UrlTemplate with StartMarker set cuts the code between the
     // markers as classic rows do, without markers the whole answer is the URL.
     std::string UrlTemplate, ThumbnailTemplate, DeletionTemplate, ErrorTemplate;
     CodeStyle Style = CodeStyle::LinkedThumbnail;
     std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
+
+    bool operator==(const HosterDef&) const = default;
 };
 
 // The built-in table: index 0 empty, indexes 1 to 7 the seven hosters.

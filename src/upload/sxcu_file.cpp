@@ -78,6 +78,14 @@ class Reader {
         return list;
     }
 
+    std::uint64_t Size(std::string_view name) {
+        const Json* value = Field(object_, name);
+        if (value == nullptr || value->is_null()) return 0;
+        if (value->is_number_unsigned()) return value->get<std::uint64_t>();
+        Fail(std::string(name) + " must be a number of bytes");
+        return 0;
+    }
+
     bool Has(std::string_view name) const { return Field(object_, name) != nullptr; }
 
     void Fail(std::string reason) {
@@ -273,6 +281,7 @@ SxcuRead ReadSxcu(std::string_view text) {
     uploader.thumbnail_url = reader.Text("ThumbnailURL");
     uploader.deletion_url = reader.Text("DeletionURL");
     uploader.error_message = reader.Text("ErrorMessage");
+    uploader.max_file_size = reader.Size("MaxFileSize");
 
     if (OlderGeneration(uploader.version, reader, uploader)) {
         ConvertOlderGeneration(uploader, reader.List("RegexList"), reader);
@@ -319,6 +328,7 @@ std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
           {"DeletionURL", uploader.deletion_url},
           {"ErrorMessage", uploader.error_message}})
         if (!value.empty()) out[key] = value;
+    if (uploader.max_file_size > 0) out["MaxFileSize"] = uploader.max_file_size;
     return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

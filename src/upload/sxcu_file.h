@@ -3,6 +3,7 @@
 // collections of host definitions are written in. Reading checks everything an upload will
 // need, so a file that cannot work is refused with its reason when it is imported, not when
 // the first image fails.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -25,6 +26,9 @@ struct SxcuUploader {
     SxcuBody body = SxcuBody::MultipartFormData;
     std::string file_form_name;
     std::string url, thumbnail_url, deletion_url, error_message;
+    // Lumar's own addition ("MaxFileSize", bytes; 0 = not known): the largest file the host
+    // takes. Other readers of the format skip fields they do not know.
+    std::uint64_t max_file_size = 0;
 
     bool operator==(const SxcuUploader&) const = default;
 };

@@ -16,7 +16,8 @@ const char* kMultipart = R"({
   "Parameters": {"format": "json"},
   "Headers": {"X-API-Key": "s3cret", "Accept": "application/json"},
   "Body": "MultipartFormData", "Arguments": {"title": "{filename}", "album": 7}, "FileFormName": "source",
-  "URL": "{json:image.url}", "ThumbnailURL": "{json:image.thumb.url}", "ErrorMessage": "{json:error.message}"})";
+  "URL": "{json:image.url}", "ThumbnailURL": "{json:image.thumb.url}", "ErrorMessage": "{json:error.message}",
+  "MaxFileSize": 1048576})";
 const char* kBinary =
     R"({"Version": "14.1.0", "DestinationType": "ImageUploader", "RequestMethod": "PUT",
   "RequestURL": "https://bin.example/up/{filename}", "Body": "Binary", "URL": "{responseurl}"})";
@@ -44,6 +45,7 @@ TEST(Sxcu, ReadsBothGenerations) {
     expected.url = "{json:image.url}";
     expected.thumbnail_url = "{json:image.thumb.url}";
     expected.error_message = "{json:error.message}";
+    expected.max_file_size = 1048576;
     EXPECT_EQ(multipart.uploader, expected);
 
     const SxcuRead binary = ReadSxcu(kBinary);
@@ -110,6 +112,8 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "FileFormName": "f",
              "Arguments": {"a\"; filename=\"x": "1"}})",
          "cannot be sent as a form field"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "MaxFileSize": -1})",
+         "MaxFileSize must be a number of bytes"},
         {"[1, 2]", "no JSON object"},
         {"\xEF\xBB\xBF{\"Name\": \"\xFF\"}", "no JSON object"},
     };

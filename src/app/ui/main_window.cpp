@@ -13,6 +13,7 @@
 #include "app/ui/main_dialogs.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
+#include "session/hoster_choice.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
@@ -25,6 +26,7 @@
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "shell/window_geometry.h"
+#include "upload/hoster_rows.h"
 #include "upload/ui/hoster_frame.h"
 #include "upload/ui/upload_panel.h"
 
@@ -256,7 +258,7 @@ bool MainWindow::Start() {
     if (!hooks_.addresses.forum.empty()) image1_->setCursor(Qt::PointingHandCursor);
     spende_->setCursor(Qt::PointingHandCursor);
     // 5: the hoster table and the hoster choice (selects the first).
-    hosters_ = LoadHosters(session_.Paths().hostersFile);
+    hosters_ = LoadHosterRows(session_.Paths().configFolder, session_.Paths().dataFolder);
     hosterFrame_->SetHosters(hosters_);
     // 6: upload and code panel share the list's place.
     uploadPanel_->setGeometry(PanelArea());
@@ -269,7 +271,7 @@ bool MainWindow::Start() {
     listPanel_->ResetPreviewRowIndex();
     listPanel_->RestorePreviewSetting();
     codePanel_->RestoreSettings(settingsFile_);
-    const int rememberedHoster = ReadIntSetting(settingsFile_, keys::Anbieter);
+    const int rememberedHoster = RememberedHosterRow(hosters_, settingsFile_) - 1;
     // 11, 12: interface texts, message table, status panels 1 and 2.
     ApplyInterfaceTexts();
     // 13: the remembered hoster; an index beyond the list selects the last entry.

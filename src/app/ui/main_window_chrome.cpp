@@ -12,6 +12,7 @@
 
 #include "app/ui/main_window.h"
 #include "imagelist/ui/image_list_panel.h"
+#include "session/hoster_choice.h"
 #include "shell/settings_keys.h"
 #include "shell/window_geometry.h"
 #include "upload/ui/hoster_frame.h"
@@ -161,8 +162,7 @@ void MainWindow::BringToFront() {
 void MainWindow::Quit() {
     if (quitting_) return;
     quitting_ = true;
-    WriteSetting(settingsFile_, keys::Anbieter,
-                 static_cast<long long>(hosterFrame_->SelectedIndex()));
+    RememberHosterRow(hosters_, hosterFrame_->SelectedRow(), settingsFile_);
     // A running upload stops at its next wait slice; its end skips everything it would show.
     if (run_) run_->Abort();
     if (tray_) tray_->hide();

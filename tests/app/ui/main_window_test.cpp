@@ -132,14 +132,16 @@ class MainWindowTest : public QObject {
         ui::SetDesktopOpener({});
     }
 
-    void quittingStoresOnlyTheHosterIndex() {
+    void quittingStoresOnlyTheHosterChoice() {
         test::WindowFixture f;
         auto w = f.Start();
         Find<QComboBox>(w.get(), "cbHoster")->setCurrentIndex(3);
         const std::string before = f.dir.read("Lumar.ini");
         Click(w.get(), "imWin_1");
         QVERIFY(w->Quitting() && !w->isVisible());
-        QCOMPARE(f.dir.read("Lumar.ini"), SetValueInText(before, "Bilder", "Anbieter", "3"));
+        QCOMPARE(f.dir.read("Lumar.ini"),
+                 SetValueInText(SetValueInText(before, "Bilder", "Anbieter", "3"), "Bilder",
+                                "AnbieterId", "Hoster4"));
     }
 
     void trayIconRestoresOnADoubleClickOfEitherButtonOnly() {

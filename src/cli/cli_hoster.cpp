@@ -1,0 +1,120 @@
+// lumar-cli hoster: the rows of the hoster table, and host definitions (.sxcu) taken in,
+// written out and removed.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/cli_command.h"
+#include "cli/cli_upload_support.h"
+#include "shell/config_paths.h"
+#include "shell/file_io.h"
+#include "upload/hoster_definition.h"
+#include "upload/hoster_rows.h"
+
+namespace lumar::cli {
+namespace {
+
+constexpr const char* kHosterUsage =
+    "hoster takes: list | import FILE... | export ROW [FILE] [--with-secrets] | delete ROW";
+
+const char* OriginName(RowOrigin origin) {
+    switch (origin) {
+        case RowOrigin::BuiltIn:
+            return "built-in";
+        case RowOrigin::HostersIni:
+            return "hosters.ini";
+        case RowOrigin::Definition:
+            return "own";
+        case RowOrigin::Preset:
+            return "preset";
+    }
+    return "";
+}
+
+int List(const HosterTable& table) {
+    for (int row = 1; row <= table.Count(); ++row) {
+        const HosterDef& h = table.Row(row);
+        std::cout << row << "\t" << h.Id << "\t" << OriginName(h.Origin) << "\t" << h.Name << "\n";
+    }
+    return 0;
+}
+
+int Import(HosterTable table, const Args& files) {
+    if (files.empty()) return UsageError(kHosterUsage);
+    int status = 0;
+    for (const std::string& file : files) {
+        const DefinitionImport done = ImportDefinition(ConfigFolder(), AbsolutePath(file), table);
+        if (!done.failure.empty()) {
+            std::cerr << "lumar-cli: " << file << ": refused: " << done.failure << "\n";
+            status = 1;
+            continue;
+        }
+        std::cout << file << "\t" << done.id << "\n";
+        // Later files of the same name must not take this one's ID.
+        HosterDef taken;
+        taken.Id = done.id;
+        taken.Origin = RowOrigin::Definition;
+        table.Hosters.push_back(std::move(taken));
+    }
+    return status;
+}
+
+int Export(const HosterTable& table, const Args& args) {
+    std::vector<std::string> positional;
+    Secrets secrets = Secrets::Omit;
+    for (const std::string& a : args) {
+        if (a == "--with-secrets")
+            secrets = Secrets::Keep;
+        else if (!a.empty() && a[0] == '-')
+            return UsageError(kHosterUsage);
+        else
+            positional.push_back(a);
+    }
+    if (positional.empty() || positional.size() > 2) return UsageError(kHosterUsage);
+    const int row = HosterRowFromText(table, positional[0]);
+    if (row < 1) return UsageError("no hoster row " + positional[0]);
+    const std::string text = WriteSxcu(SxcuFromHoster(table.Row(row)), secrets);
+    if (positional.size() == 1) {
+        std::cout << text << std::flush;
+        return std::cout ? 0 : 1;
+    }
+    const std::string path = AbsolutePath(positional[1]);
+    // The write keeps an existing file's mode; a new file holding keys is made private first.
+    if (secrets == Secrets::Keep) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
+    if (const std::string problem = WriteFileAtomically(path, text); !problem.empty()) {
+        std::cerr << "lumar-cli: " << path << ": " << problem << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+int Delete(const HosterTable& table, const Args& args) {
+    if (args.size() != 1) return UsageError(kHosterUsage);
+    const int row = HosterRowFromText(table, args[0]);
+    if (row < 1) return UsageError("no hoster row " + args[0]);
+    if (const std::string problem = DeleteDefinition(ConfigFolder(), table.Row(row));
+        !problem.empty()) {
+        std::cerr << "lumar-cli: " << args[0] << ": " << problem << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int RunHoster(const Args& args) {
+    if (args.empty()) return UsageError(kHosterUsage);
+    const Args rest(args.begin() + 1, args.end());
+    const std::string& action = args[0];
+    if (action == "list" && rest.empty()) return List(LoadCliHosters());
+    if (action == "import") return Import(LoadCliHosters(), rest);
+    if (action == "export") return Export(LoadCliHosters(), rest);
+    if (action == "delete") return Delete(LoadCliHosters(), rest);
+    return UsageError(kHosterUsage);
+}
+
+}  // namespace lumar::cli

@@ -1,0 +1,22 @@
+#include "session/hoster_choice.h"
+
+#include <algorithm>
+
+#include "shell/settings_keys.h"
+#include "upload/hoster_rows.h"
+
+namespace lumar {
+
+int RememberedHosterRow(const HosterTable& table, const std::string& settingsFile) {
+    if (const int byId = FindHosterRow(table, ReadTextSetting(settingsFile, keys::AnbieterId));
+        byId > 0)
+        return byId;
+    return std::min(ReadIntSetting(settingsFile, keys::Anbieter) + 1, table.Count());
+}
+
+void RememberHosterRow(const HosterTable& table, int row, const std::string& settingsFile) {
+    WriteSetting(settingsFile, keys::Anbieter, static_cast<long long>(row - 1));
+    WriteSetting(settingsFile, keys::AnbieterId, table.Row(row).Id);
+}
+
+}  // namespace lumar

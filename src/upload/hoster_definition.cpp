@@ -1,0 +1,148 @@
+#include "upload/hoster_definition.h"
+
+#include <array>
+#include <cctype>
+
+namespace lumar {
+namespace {
+
+// "https://host:8443/up" -> "https://host:8443/", "" for no web address.
+std::string SiteOf(const std::string& url) {
+    const size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return {};
+    const size_t path = url.find_first_of("/?#", scheme + 3);
+    return url.substr(0, path == std::string::npos ? url.size() : path) + "/";
+}
+
+// A classic row's URL names the service, its ConnectHost and Port where the request goes.
+std::string ClassicRequestUrl(const HosterDef& row) {
+    const size_t scheme = row.UploadUrl.find("://");
+    const size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+    const size_t path = row.UploadUrl.find('/', start);
+    std::string url = "http://" + row.ConnectHost;
+    if (row.Port != 80) url += ":" + std::to_string(row.Port);
+    return url + (path == std::string::npos ? "/" : row.UploadUrl.substr(path));
+}
+
+std::string RegexLiteral(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (std::string_view("\\^$.|?*+()[]{}").find(c) != std::string_view::npos) out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+// A backslash before anything but { } | : \ stays a backslash in a template, so only those
+// need one more.
+std::string TemplateLiteral(std::string_view text) {
+    constexpr std::string_view kSpecial = "{}|:\\";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const bool escapes_special = text[i] == '\\' && i + 1 < text.size() &&
+                                     kSpecial.find(text[i + 1]) != std::string_view::npos;
+        if (escapes_special ||
+            (text[i] != '\\' && kSpecial.find(text[i]) != std::string_view::npos))
+            out += '\\';
+        out += text[i];
+    }
+    return out;
+}
+
+// A {regex:...} taking group 1 of `wanted` within the first code between the row's markers,
+// ignoring case as the marker search does.
+std::string MarkerTemplate(const HosterDef& row, std::string_view wanted) {
+    const std::string start = RegexLiteral(row.StartMarker);
+    // The code marker is searched from where the start marker begins, so the two may be one.
+    const std::string code_start =
+        "(?=" + start + ")" +
+        (row.CodeMarker.empty() ? "" : ".*?(?=" + RegexLiteral(row.CodeMarker) + ")");
+    const std::string pattern = "(?is)" + code_start + "(?:(?!" + RegexLiteral(row.EndMarker) +
+                                ").)*?" + std::string(wanted);
+    return "{regex:" + TemplateLiteral(pattern) + "|1}";
+}
+
+bool CutsBetweenMarkers(const HosterDef& row) {
+    return row.Request == RequestKind::Classic ||
+           (row.UrlTemplate.empty() && !row.StartMarker.empty());
+}
+
+std::string Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+bool LacksValue(std::string_view value) {
+    static constexpr std::array<std::string_view, 5> kSchemes{"client-id", "bearer", "basic",
+                                                              "token", "apikey"};
+    std::string lower = Trimmed(value);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.empty()) return true;
+    for (std::string_view scheme : kSchemes)
+        if (lower == scheme) return true;
+    return false;
+}
+
+}  // namespace
+
+HosterDef HosterFromSxcu(const SxcuUploader& uploader) {
+    HosterDef row;
+    row.Name = uploader.name;
+    row.HomeUrl = SiteOf(uploader.request_url);
+    row.UploadUrl = uploader.request_url;
+    row.Request = RequestKind::Standard;
+    row.Method = uploader.request_method;
+    row.Body = uploader.body == SxcuBody::Binary ? BodyKind::Binary : BodyKind::Multipart;
+    row.Headers = uploader.headers;
+    row.Parameters = uploader.parameters;
+    row.Arguments = uploader.arguments;
+    row.FileField = uploader.file_form_name;
+    row.UrlTemplate = uploader.url;
+    row.ThumbnailTemplate = uploader.thumbnail_url;
+    row.DeletionTemplate = uploader.deletion_url;
+    row.ErrorTemplate = uploader.error_message;
+    row.MaxBytes = uploader.max_file_size;
+    if (row.MaxBytes > 0) row.MaxSizeText = std::to_string(row.MaxBytes / 1024) + "kB";
+    return row;
+}
+
+SxcuUploader SxcuFromHoster(const HosterDef& row) {
+    SxcuUploader uploader;
+    uploader.name = row.Name;
+    const bool classic = row.Request == RequestKind::Classic;
+    uploader.request_method = classic ? "POST" : row.Method;
+    uploader.request_url = classic ? ClassicRequestUrl(row) : row.UploadUrl;
+    if (!classic) {
+        uploader.headers = row.Headers;
+        uploader.parameters = row.Parameters;
+        uploader.body =
+            row.Body == BodyKind::Binary ? SxcuBody::Binary : SxcuBody::MultipartFormData;
+    }
+    for (const FormField& field : FormFields(row))
+        uploader.arguments.emplace_back(field.name, field.value);
+    if (!classic)
+        uploader.arguments.insert(uploader.arguments.end(), row.Arguments.begin(),
+                                  row.Arguments.end());
+    uploader.file_form_name = row.FileField;
+    if (CutsBetweenMarkers(row)) {
+        uploader.url = MarkerTemplate(row, R"(\[URL=([^\]]*)\])");
+        uploader.thumbnail_url = MarkerTemplate(row, R"(\[IMG\]([^\[]*)\[/IMG\])");
+    } else {
+        uploader.url = row.UrlTemplate;
+        uploader.thumbnail_url = row.ThumbnailTemplate;
+        uploader.deletion_url = row.DeletionTemplate;
+        uploader.error_message = row.ErrorTemplate;
+    }
+    uploader.max_file_size = row.MaxBytes;
+    return uploader;
+}
+
+std::string MissingKey(const HosterDef& row) {
+    for (const NamedValues* list : {&row.Headers, &row.Parameters, &row.Arguments})
+        for (const auto& [name, value] : *list)
+            if (LooksLikeSecret(name) && LacksValue(value)) return name;
+    return {};
+}
+
+}  // namespace lumar

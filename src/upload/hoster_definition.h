@@ -1,0 +1,27 @@
+#pragma once
+// Host definitions as hoster rows: a custom uploader (.sxcu) becomes a standard row, and any
+// row, built-in ones included, can be written out as a custom uploader to share it.
+#include <string>
+
+#include "upload/hoster_table.h"
+#include "upload/sxcu_file.h"
+
+namespace lumar {
+
+// The standard row the definition describes. Id and Origin are left for the caller; the
+// connection goes where the request URL points (ConnectHost empty).
+HosterDef HosterFromSxcu(const SxcuUploader& uploader);
+
+// The definition of a row. A row that cuts its code between markers gets URL and
+// ThumbnailURL templates that pick the link and the thumbnail out of the code found between
+// those markers: a classic row's code is a whole forum code, which a definition cannot hand
+// on as it is, and its TrimCount has no counterpart.
+SxcuUploader SxcuFromHoster(const HosterDef& row);
+
+// The name of a key the row must be given before it can upload (a header, parameter or form
+// field whose name says it holds a key, left empty or holding just an auth scheme such as
+// "Client-ID "), or "" when nothing is missing. The run fails such an image naming the key
+// instead of sending a request the host must refuse.
+std::string MissingKey(const HosterDef& row);
+
+}  // namespace lumar
