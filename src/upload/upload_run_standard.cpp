@@ -6,7 +6,8 @@
 namespace lumar {
 namespace {
 
-std::string KiloBytes(std::uint64_t bytes) {
+// The file's size rounded up and the limit rounded down, so the one shown is always the larger.
+std::string KiloBytesUp(std::uint64_t bytes) {
     return std::to_string((bytes + 1023) / 1024);
 }
 
@@ -36,8 +37,8 @@ bool UploadRun::UploadStandardImage(std::span<ImageEntry> rows, int position,
             break;
         case StandardFailure::TooLarge:
             reason = ReplaceAll(
-                ReplaceAll(strings_.Get(kStrFileTooLarge), "%1", KiloBytes(result.fileBytes)), "%2",
-                KiloBytes(hoster.MaxBytes));
+                ReplaceAll(strings_.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
+                "%2", std::to_string(hoster.MaxBytes / 1024));
             break;
         case StandardFailure::Cancelled:
             reason = strings_.Get(kReasonCancelled);

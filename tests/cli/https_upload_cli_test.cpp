@@ -83,21 +83,32 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
         EXPECT_NE(requests[0].find("name=\"image\"; filename=\"a.jpg\""), std::string::npos);
         EXPECT_EQ(proxy.Requests().size(), c.proxy ? 1u : 0u) << c.name;
     }
+    // request prints the standard request, as built for sending.
+    const test::CliRun request = test::RunShell("cd '" + dir.path() + "' && " + LUMAR_CLI_PATH +
+                                                " --config-dir cfg request --hoster 8 a.jpg");
+    EXPECT_EQ(request.out.rfind("POST /up HTTP/1.1\r\nHost: upload.test\r\nUser-Agent: Lumar/", 0),
+              0u);
 }
 
-TEST_F(HttpsUploadCliTest, BadCertificatesAreRefusedWithTheirReason) {
+// Bad certificates, and an image over the row's size limit, which is not even sent.
+TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
     const test::TestCertificate expired = pki.Leaf({"upload.test"}, -86400 * 2, -86400);
     const test::TestCertificate otherName = pki.Leaf({"other.test"});
     const struct {
         const test::TestCertificate& certificate;
         const char* caOption;
         const char* reason;
+        const char* rowLimit = "";
     } cases[] = {
         {expired, "--ca-file ca.pem", "certificate has expired"},
         {otherName, "--ca-file ca.pem", "hostname mismatch"},
         {valid, "", "unable to get local issuer certificate"},
+        {valid, "--ca-file ca.pem", "(Datei zu groß für diesen Hoster: 1 kB, höchstens 0 kB)",
+         "MaxFileSize=100\n"},
     };
+    const std::string row = dir.read("cfg/hosters.ini");
     for (const auto& c : cases) {
+        dir.write("cfg/hosters.ini", row + c.rowLimit);
         test::TestServerOptions options;
         options.certificate = &c.certificate;
         const test::TestHttpServer server([](const std::string& r) { return Host(r, false); },

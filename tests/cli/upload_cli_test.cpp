@@ -124,7 +124,8 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
             "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen...."}));
 
     for (const char* usage : {"upload --hoster 8 pics", "upload --hoster 1", "upload --part 2 pics",
-                              "upload --split 0 pics", "upload --bogus pics", "request pics/a.jpg"})
+                              "upload --split 0 pics", "upload --bogus pics", "request pics/a.jpg",
+                              "upload --connect-to h:1:a pics"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
 
