@@ -144,6 +144,16 @@ TEST_F(UploadCliTest, RequestPrintsTheExactBytesOfAnUpload) {
               RequestProblem::None);
     EXPECT_EQ(run.out, expected.bytes);
     EXPECT_EQ(Run("request --hoster 4 pics/missing.jpg").status, 1);
+
+    // --connect-to points a built-in row at the emulator; its request stays as it is.
+    dir.write("cfg/hosters.ini", "");
+    const CliRun redirected =
+        Run("upload --hoster 4 --connect-to www.dumpanimage.com:80:127.0.0.1:" +
+            std::to_string(emulator.Port()) + " pics/a.jpg");
+    EXPECT_EQ(redirected.status, 0) << redirected.err;
+    ASSERT_EQ(emulator.Uploads().size(), 1u);
+    EXPECT_EQ(emulator.Uploads()[0].header + "\r\n\r\n" + emulator.Uploads()[0].body,
+              Run("request --hoster 4 pics/a.jpg").out);
 }
 
 // Every file named that is no image is named on stderr and fails the run; inside a folder only
