@@ -136,13 +136,13 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
         if (cut.problem != CutProblem::None) return;
         result.code = DecodeFileText(cut.code).text;
     } else {
+        // Read once: a template may draw a random name, and the code must show the same links.
         result.links = ReadAnswerLinks(fields.fields, context);
-        const TextResult code = BuildCodeFromAnswer(fields.fields, context, row.Style);
-        if (!code.Ok()) {
-            result.reason = code.failure;
+        if (!result.links.failure.empty()) {
+            result.reason = result.links.failure;
             return;
         }
-        result.code = code.text;
+        result.code = CodeFromLinks(result.links, row.Style);
     }
     result.failure = StandardFailure::None;
 }
