@@ -25,7 +25,7 @@ work=$(mktemp -d)
 shm=""
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null || true; done
   rm -rf "$work"
   [ -n "$shm" ] && rm -rf "$shm"
 }
