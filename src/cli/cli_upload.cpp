@@ -31,7 +31,7 @@ extern "C" void OnInterrupt(int) {
 
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout "
-    "S] PATH...";
+    "S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -96,6 +96,7 @@ struct UploadArgs {
     std::optional<int> hoster;
     std::optional<bool> html, center;
     std::optional<long long> split, part, timeout;
+    TransportOptions transport;
     std::vector<std::string> paths;
 };
 
@@ -106,6 +107,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
         long long n = 0;
+        const OptionTaken transport = TakeTransportOption(args, i, out.transport);
+        if (transport == OptionTaken::Bad) return std::nullopt;
+        if (transport == OptionTaken::Yes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
@@ -210,11 +214,15 @@ void LoadSession(Session& session) {
     session.Strings() = LoadUiStrings(session.LanguageFile(), "");
 }
 
-UploadRunOptions RunOptionsFor(const UploadArgs& args, int hoster, const std::string& settings) {
+// The run's options: the row, Lumar.ini's proxy, the command line's connections.
+UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settings, int hoster) {
     UploadRunOptions options;
     options.hosterIndex = hoster;
     options.settingsFile = settings;
     if (args.timeout) options.timeoutSeconds = static_cast<int>(*args.timeout);
+    options.transport = TransportFromSettings(settings);
+    options.transport.caFile = args.transport.caFile;
+    options.transport.connectTo = args.transport.connectTo;
     return options;
 }
 
@@ -246,7 +254,7 @@ int RunUpload(const Args& args) {
     const PostingState& state = session.Posting();
     CliObserver observer(session.Posting(), session.Blocks(), posting, texts);
     UploadRun run(table, session.Strings(), observer);
-    RunInterruptible(run, list, RunOptionsFor(*parsed, hoster, settings));
+    RunInterruptible(run, list, RunOptionsFor(*parsed, settings, hoster));
 
     if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
         std::cerr << "lumar-cli: the posting has " << state.parts.size()

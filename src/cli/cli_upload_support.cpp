@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <iostream>
+#include <optional>
 
 #include "session/session.h"
 #include "shell/config_paths.h"
@@ -34,6 +35,34 @@ std::string AbsolutePath(const std::string& path) {
     std::string rest = path;
     while (rest.rfind("./", 0) == 0) rest = rest.substr(2);
     return folder + rest;
+}
+
+OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out) {
+    const std::string& name = args[i];
+    if (name != "--ca-file" && name != "--connect-to") return OptionTaken::No;
+    if (i + 1 >= args.size()) {
+        UsageError(name + " needs a value");
+        return OptionTaken::Bad;
+    }
+    const std::string& value = args[++i];
+    if (name == "--ca-file") {
+        out.caFile = AbsolutePath(value);
+        return OptionTaken::Yes;
+    }
+    std::optional<ConnectTo> to = ParseConnectTo(value);
+    if (!to) {
+        UsageError("--connect-to takes HOST:PORT:ADDR:PORT");
+        return OptionTaken::Bad;
+    }
+    out.connectTo.push_back(std::move(*to));
+    return OptionTaken::Yes;
+}
+
+TransportOptions TransportFromSettings(const std::string& settingsFile) {
+    TransportOptions out;
+    out.proxy = ProxyFromSetting(ReadTextSetting(settingsFile, keys::Proxy),
+                                 ReadTextSetting(settingsFile, keys::NoProxy));
+    return out;
 }
 
 }  // namespace lumar::cli

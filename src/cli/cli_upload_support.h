@@ -2,7 +2,9 @@
 // Pieces shared by the upload commands of lumar-cli.
 #include <string>
 
+#include "cli/cli_command.h"
 #include "upload/hoster_table.h"
+#include "upload/transport_options.h"
 
 namespace lumar::cli {
 
@@ -18,5 +20,17 @@ void PrintHosterProblems(const HosterTable& table);
 
 // A path relative to the working folder made absolute (the upload sends the full path).
 std::string AbsolutePath(const std::string& path);
+
+// The options every upload-making command takes after its name.
+inline constexpr const char* kTransportUsage =
+    "[--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]...";
+
+enum class OptionTaken { No, Yes, Bad };
+// Takes --ca-file or --connect-to at args[i] (and its value, moving `i` on) into `out`; Bad
+// has named the problem on stderr.
+OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out);
+
+// What Lumar.ini and the command line choose for the connections of a run.
+TransportOptions TransportFromSettings(const std::string& settingsFile);
 
 }  // namespace lumar::cli

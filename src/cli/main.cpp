@@ -13,11 +13,11 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE",
          "read or write one key of an INI file with Lumar's rules", RunIni},
-        {"request", "--hoster N FILE", "print the exact upload request for FILE to hoster row N",
-         RunRequest},
+        {"request", "--hoster N [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... FILE",
+         "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] "
-         "PATH...",
+         "[--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},

@@ -138,6 +138,9 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "061", "", "Code zu lang"},
     {"STRINGS", "070", "", "Ordner nicht lesbar:"},
     {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
+    {"STRINGS", "080", "", "Proxy:"},
+    {"STRINGS", "081", "", "leer = aus der Umgebung, direct = keiner"},
+    {"STRINGS", "082", "", "Datei zu groß für diesen Hoster: %1 kB, höchstens %2 kB"},
     {"STRINGS", "090", "", "Schlüssel fehlt:"},
 };
 

@@ -108,6 +108,11 @@ enum UiString : int {
     // Status line after a folder scan left something out, each followed by the path.
     kStrFolderUnreadable = 70,
     kStrPathTooLong = 71,
+    // The options dialog's proxy line: its caption and the hint beside it.
+    kStrProxyCaption = 80,
+    kStrProxyHint = 81,
+    // An image over a host's size limit: "%1" its size, "%2" the limit, both in kB.
+    kStrFileTooLarge = 82,
     // Why an image was not sent: the row lacks a key it needs, followed by the key's name.
     kReasonMissingKey = 90,
 };

@@ -37,6 +37,10 @@ inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::Index, "
 // The chosen hoster's row ID; wins over Anbieter while a row of that ID exists.
 inline constexpr SettingKey AnbieterId{"Bilder", "AnbieterId", SettingType::Path, ""};
 inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 0, 2147483647};
+// The proxy of standard uploads: empty takes it from the environment, "direct" uses none,
+// anything else is the proxy's address; NoProxy lists the hosts reached without it.
+inline constexpr SettingKey Proxy{"Bilder", "Proxy", SettingType::Path, ""};
+inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};

@@ -92,15 +92,18 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
     return links;
 }
 
+std::string CodeFromLinks(const AnswerLinks& links, CodeStyle style) {
+    if (style == CodeStyle::LinkOnly) return "[URL]" + links.url + "[/URL]";
+    if (style == CodeStyle::LinkedThumbnail && !links.thumbnail_url.empty())
+        return "[URL=" + links.url + "][IMG]" + links.thumbnail_url + "[/IMG][/URL]";
+    return "[IMG]" + links.url + "[/IMG]";
+}
+
 TextResult BuildCodeFromAnswer(const AnswerFields& fields, const AnswerContext& answer,
                                CodeStyle style) {
     const AnswerLinks links = ReadAnswerLinks(fields, answer);
     if (!links.failure.empty()) return TextResult::Failure(links.failure);
-    if (style == CodeStyle::LinkOnly) return TextResult::Text("[URL]" + links.url + "[/URL]");
-    if (style == CodeStyle::LinkedThumbnail && !links.thumbnail_url.empty())
-        return TextResult::Text("[URL=" + links.url + "][IMG]" + links.thumbnail_url +
-                                "[/IMG][/URL]");
-    return TextResult::Text("[IMG]" + links.url + "[/IMG]");
+    return TextResult::Text(CodeFromLinks(links, style));
 }
 
 }  // namespace lumar

@@ -32,6 +32,9 @@ struct AnswerLinks {
 // error message, as are an empty or non-web URL and a template that fails on this answer.
 AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer);
 
+// The image's forum code from links ReadAnswerLinks gave without a failure.
+std::string CodeFromLinks(const AnswerLinks& links, CodeStyle style);
+
 // The image's forum code from the answer, or the reason there is none.
 TextResult BuildCodeFromAnswer(const AnswerFields& fields, const AnswerContext& answer,
                                CodeStyle style);

@@ -8,6 +8,7 @@
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
 #include "upload/host_lookup.h"
+#include "upload/hoster_standard_keys.h"
 
 namespace lumar {
 namespace {
@@ -118,10 +119,17 @@ bool HasControlCharacter(std::string_view value) {
     });
 }
 
+// A standard row finds its host in UploadUrl and may read its answer without markers.
+bool Required(const KeyInfo& info, const HosterDef& h) {
+    if (h.Request == RequestKind::Classic) return info.required;
+    return info.field == Field::Name || info.field == Field::UploadUrl ||
+           (info.field == Field::FileField && h.Body == BodyKind::Multipart);
+}
+
 // Applies one value to the row; returns a problem text, empty when the value was taken.
 std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
     if (std::string* text = TextField(h, info.field)) {
-        if (info.required && value.empty()) return std::string(info.key) + " is empty";
+        if (Required(info, h) && value.empty()) return std::string(info.key) + " is empty";
         if (GoesOnTheWire(info.field) && HasControlCharacter(value))
             return std::string(info.key) + " holds a control character";
         if (info.field == Field::ConnectHost && !IsHostName(value) && !ParseDottedAddress(value))
@@ -228,6 +236,13 @@ struct SectionResult {
 SectionResult ApplySection(const IniDocument& ini, const std::string& section, bool builtIn,
                            HosterDef row) {
     SectionResult result;
+    for (std::string_view key : kStandardKeys) {
+        const std::string value = ini.Read(section, key, kMissing);
+        if (value == kMissing) continue;
+        result.present = true;
+        std::string problem = ApplyStandardKey(row, key, value);
+        if (!problem.empty()) result.problems.push_back(std::move(problem));
+    }
     for (const KeyInfo& info : kKeys) {
         const std::string value = ini.Read(section, info.key, kMissing);
         if (value == kMissing) continue;
@@ -241,7 +256,7 @@ SectionResult ApplySection(const IniDocument& ini, const std::string& section, b
     }
     if (!builtIn) {
         for (const KeyInfo& info : kKeys)
-            if (info.required && ini.Read(section, info.key, kMissing) == kMissing)
+            if (Required(info, row) && ini.Read(section, info.key, kMissing) == kMissing)
                 result.missing.push_back(std::string(info.key) + " is missing");
     }
     result.row = std::move(row);
@@ -271,6 +286,15 @@ void CheckFormLists(SectionResult& result, const HosterDef* original) {
         result.problems.push_back("FormNames repeats a name");
         restore();
     }
+}
+
+// A standard row is checked whole; a built-in row that fails it stays as it was.
+void CheckStandardRow(SectionResult& result, const HosterDef* original) {
+    if (!result.missing.empty()) return;
+    std::vector<std::string> problems = StandardRowProblems(result.row);
+    if (problems.empty()) return;
+    if (original) result.row = *original;
+    result.problems.insert(result.problems.end(), problems.begin(), problems.end());
 }
 
 // A built-in row takes what was sound; an added row is taken whole or skipped.
@@ -307,6 +331,7 @@ HosterTable LoadHostersFromDocument(const IniDocument& ini) {
             break;
         }
         CheckFormLists(result, original);
+        CheckStandardRow(result, original);
         result.problems.insert(result.problems.end(), result.missing.begin(), result.missing.end());
         TakeRow(table, number, section, std::move(result));
     }

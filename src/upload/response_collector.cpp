@@ -8,6 +8,19 @@ namespace {
 constexpr std::string_view kStatusStart = "HTTP/1.";
 constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 
+// "HTTP/1.1 413 Request Entity Too Large": the three digits after the first blank.
+int StatusOf(std::string_view statusLine, std::string& text) {
+    const size_t blank = statusLine.find(' ');
+    if (blank == std::string_view::npos || statusLine.size() < blank + 4) return 0;
+    int status = 0;
+    for (char c : statusLine.substr(blank + 1, 3)) {
+        if (c < '0' || c > '9') return 0;
+        status = status * 10 + (c - '0');
+    }
+    if (statusLine.size() > blank + 5) text = std::string(statusLine.substr(blank + 5));
+    return status;
+}
+
 }  // namespace
 
 bool ResponseCollector::Append(std::string_view piece) {
@@ -38,6 +51,8 @@ bool ResponseCollector::Append(std::string_view piece) {
         pending_.size() - piece.size() >= 3 ? pending_.size() - piece.size() - 3 : 0;
     const size_t end = pending_.find(kHeaderEnd, searchFrom);
     if (end != std::string::npos) {
+        const std::string_view head(pending_);
+        status_ = StatusOf(head.substr(0, head.find("\r\n")), statusText_);
         body_ = pending_.substr(end + kHeaderEnd.size());
         pending_.clear();
         pending_.shrink_to_fit();
@@ -55,6 +70,8 @@ void ResponseCollector::Clear() {
     state_ = State::Start;
     pending_.clear();
     body_.clear();
+    status_ = 0;
+    statusText_.clear();
     received_ = 0;
 }
 

@@ -23,6 +23,11 @@ class ResponseCollector {
     // the answer ends is kept as it is (there is no body to tell it from).
     const std::string& Answer() const;
 
+    // The status of the answer's header and its reason phrase ("413", "Request Entity Too
+    // Large"); 0 and "" while no complete header came.
+    int Status() const { return status_; }
+    const std::string& StatusText() const { return statusText_; }
+
     // Bytes taken so far (header included).
     size_t Received() const { return received_; }
     bool Full() const { return received_ >= maxBytes_; }
@@ -33,6 +38,8 @@ class ResponseCollector {
     State state_ = State::Start;
     std::string pending_;  // the answer's beginning while the header is not yet complete
     std::string body_;
+    int status_ = 0;
+    std::string statusText_;
     size_t received_ = 0;
     size_t maxBytes_;
 };

@@ -203,36 +203,45 @@ void UploadRun::Log(const std::string& text, bool lineEnd) {
     observer_.AppendLog(Printable(text), lineEnd);
 }
 
+int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
+    // Read anew for every image, so a change in the options dialog applies to the next one.
+    if (options.timeoutSeconds) return *options.timeoutSeconds;
+    long long defaultTimeout = 0;
+    ParseInteger(keys::Timeout.defaultValue, defaultTimeout);
+    if (options.settingsFile.empty()) return static_cast<int>(defaultTimeout);
+    return ReadIntSetting(options.settingsFile, keys::Timeout);
+}
+
+std::string UploadRun::Failed(const std::string& reason) const {
+    return strings_.Get(kStrFailed) + " (" + reason + ")";
+}
+
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                             const UploadRunOptions& options) {
-    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    const std::string path = row.FullPath();
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    if (hoster.Request == RequestKind::Standard)
+        return UploadStandardImage(rows, position, options);
+    const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 
-    // Read anew for every image, so a change in the options dialog applies to the next one.
-    long long defaultTimeout = 0;
-    ParseInteger(keys::Timeout.defaultValue, defaultTimeout);
-    const int timeoutSeconds = options.timeoutSeconds ? *options.timeoutSeconds
-                               : options.settingsFile.empty()
-                                   ? static_cast<int>(defaultTimeout)
-                                   : ReadIntSetting(options.settingsFile, keys::Timeout);
+    const int timeoutSeconds = TimeoutSeconds(options);
     auto control = [&] {
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump,
                            &abortFlag_};
     };
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    auto failed = [&](int reason) {
-        return strings_.Get(kStrFailed) + " (" + strings_.Get(reason) + ")";
-    };
+    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
 
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     Pump(options.pump);
     UploadConnection connection;
     connection.SetResolver(options.resolver);
     SocketFailure failure = SocketFailure::None;
-    if (!connection.ConnectTo(host, hoster.Port, control(), &failure)) {
+    const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
+    if (!connection.ConnectTo(redirection ? redirection->address : host,
+                              redirection ? redirection->addressPort : hoster.Port, control(),
+                              &failure)) {
         Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
             true);
         return false;
@@ -265,7 +274,14 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
                          strings_.Get(kStrReceived));
 
-    CodeCut cut = CutCode(connection.Response().Answer(), hoster);
+    // An error page may well hold the start marker; it carries no code all the same.
+    const ResponseCollector& answer = connection.Response();
+    if (answer.Status() >= 400) {
+        const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
+        Log(Failed("HTTP " + std::to_string(answer.Status()) + text), true);
+        return false;
+    }
+    CodeCut cut = CutCode(answer.Answer(), hoster);
     connection.ClearResponse();
     if (cut.problem != CutProblem::None) {
         const int reason = cut.problem == CutProblem::Empty     ? kReasonEmptyCode
@@ -276,22 +292,26 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         Log(failed(reason), true);
         return false;
     }
-    row.upload = DecodeFileText(cut.code).text;
+    Succeeded(rows, position, DecodeFileText(cut.code).text, static_cast<double>(fileBytes),
+              options);
+    return true;
+}
+
+void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string code,
+                          double fileBytes, const UploadRunOptions& options) {
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    row.upload = std::move(code);
     Log(strings_.Get(kStrSucceeded), true);
     row.checked = false;
     observer_.RowChanged(position);
-
-    if (!options.settingsFile.empty()) {
-        const TotalsUpdate update =
-            AddUploadToTotals(options.settingsFile, totals_, static_cast<double>(fileBytes));
-        totals_ = update.totals;
-        if (!update.problem.empty() && totalsProblem_.empty()) {
-            totalsProblem_ = update.problem;
-            observer_.TotalsNotSaved(options.settingsFile, update.problem);
-        }
-        observer_.StatsChanged(totals_.files, totals_.bytes);
+    if (options.settingsFile.empty()) return;
+    const TotalsUpdate update = AddUploadToTotals(options.settingsFile, totals_, fileBytes);
+    totals_ = update.totals;
+    if (!update.problem.empty() && totalsProblem_.empty()) {
+        totalsProblem_ = update.problem;
+        observer_.TotalsNotSaved(options.settingsFile, update.problem);
     }
-    return true;
+    observer_.StatsChanged(totals_.files, totals_.bytes);
 }
 
 }  // namespace lumar

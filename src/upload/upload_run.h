@@ -23,6 +23,7 @@
 #include "shell/upload_totals.h"
 #include "upload/hoster_table.h"
 #include "upload/socket_layer.h"
+#include "upload/transport_options.h"
 
 namespace lumar {
 
@@ -91,6 +92,8 @@ struct UploadRunOptions {
     std::optional<int> timeoutSeconds;
     // Turns host names into addresses on the lookup thread; empty = the system's lookup.
     HostResolver resolver;
+    // The extra CA, connect-to redirections and proxy; see TransportOptions.
+    TransportOptions transport;
 };
 
 // The message shown at the end when image rows are still checked.
@@ -125,6 +128,13 @@ class UploadRun {
   private:
     void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    bool UploadStandardImage(std::span<ImageEntry> rows, int position,
+                             const UploadRunOptions& options);
+    // The image's code goes into its row, its size into the totals.
+    void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
+                   const UploadRunOptions& options);
+    int TimeoutSeconds(const UploadRunOptions& options) const;
+    std::string Failed(const std::string& reason) const;
     void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
     void ReportFigures();
     // The end of the run: the posting, the message about rows left, the sound, the window.

@@ -124,7 +124,8 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
             "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen...."}));
 
     for (const char* usage : {"upload --hoster 8 pics", "upload --hoster 1", "upload --part 2 pics",
-                              "upload --split 0 pics", "upload --bogus pics", "request pics/a.jpg"})
+                              "upload --split 0 pics", "upload --bogus pics", "request pics/a.jpg",
+                              "upload --connect-to h:1:a pics"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
 
@@ -143,6 +144,16 @@ TEST_F(UploadCliTest, RequestPrintsTheExactBytesOfAnUpload) {
               RequestProblem::None);
     EXPECT_EQ(run.out, expected.bytes);
     EXPECT_EQ(Run("request --hoster 4 pics/missing.jpg").status, 1);
+
+    // --connect-to points a built-in row at the emulator; its request stays as it is.
+    dir.write("cfg/hosters.ini", "");
+    const CliRun redirected =
+        Run("upload --hoster 4 --connect-to www.dumpanimage.com:80:127.0.0.1:" +
+            std::to_string(emulator.Port()) + " pics/a.jpg");
+    EXPECT_EQ(redirected.status, 0) << redirected.err;
+    ASSERT_EQ(emulator.Uploads().size(), 1u);
+    EXPECT_EQ(emulator.Uploads()[0].header + "\r\n\r\n" + emulator.Uploads()[0].body,
+              Run("request --hoster 4 pics/a.jpg").out);
 }
 
 // Every file named that is no image is named on stderr and fails the run; inside a folder only

@@ -38,6 +38,7 @@ enum class Special {
     CloseOnAccept,
     AnswerThenReset,
     StallWhileSending,
+    ErrorPageWithMarkers,
     Refused,
     Unresolvable
 };
@@ -47,8 +48,9 @@ struct FaultCase {
     Misbehaviour mode;  // of the emulator, when special is None
     int reason = 0;     // kReason... of a failure; 0 = the image uploads
     Special special = Special::None;
-    size_t middlePadding = 0;  // bytes appended to the middle image
-    int otherReason = 0;       // a second reason a race between the two ends may give
+    size_t middlePadding = 0;          // bytes appended to the middle image
+    int otherReason = 0;               // a second reason a race between the two ends may give
+    const char* reasonText = nullptr;  // a failure whose reason is no entry of the table
 };
 
 HosterTable LocalHoster(std::uint16_t port, const std::string& host = "127.0.0.1") {
@@ -136,6 +138,9 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                 rawAnswer = "HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, ' ') + Page(rawCode);
                 rawPieces.assign(400, 20);
                 break;
+            case Special::ErrorPageWithMarkers:
+                rawAnswer = "HTTP/1.0 413 Request Entity Too Large\r\n\r\n" + Page(rawCode);
+                break;
             case Special::CloseOnAccept:
                 own = Scripted([](int) {});
                 break;
@@ -194,10 +199,11 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     ASSERT_EQ(recorder->seconds.size(), 3u);
     for (const double seconds : recorder->seconds) EXPECT_LT(seconds, kTimeoutSeconds + 1.0);
 
-    const bool fails = c.reason != 0;
+    const bool fails = c.reason != 0 || c.reasonText;
     const auto line = [&](int reason) {
-        if (!reason) return Line("b.jpg", "erfolgreich !");
-        const std::string outcome = "fehlgeschlagen ! (" + strings.Get(reason) + ")";
+        if (!fails) return Line("b.jpg", "erfolgreich !");
+        const std::string outcome =
+            "fehlgeschlagen ! (" + (c.reasonText ? c.reasonText : strings.Get(reason)) + ")";
         if (c.special == Special::Refused) return "Verbindung zu 127.0.0.1 " + outcome;
         if (c.special == Special::Unresolvable)
             return "Verbindung zu " + kUnresolvableHost + " " + outcome;
@@ -244,6 +250,8 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"StallWhileSending", M::None, kReasonTimeout, Special::StallWhileSending,
                   24u << 20},
         FaultCase{"NoMarkers", M::NoMarkers, kReasonNoCode},
+        FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::ErrorPageWithMarkers, 0, 0,
+                  "HTTP 413 Request Entity Too Large"},
         FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
         FaultCase{"Unresolvable", M::None, kReasonHostNotFound, Special::Unresolvable}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });

@@ -98,6 +98,33 @@ TEST(HosterTable, AddedRowsFollowWithoutGapsAndIncompleteOnesAreSkipped) {
     EXPECT_EQ(LoadHostersFromText(many).Count(), 2007);
 }
 
+TEST(HosterTable, StandardRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
+    // The first of two equal keys counts, so a bad value goes in front of the row.
+    const std::string row =
+        "Name=s\nRequest=standard\nUploadUrl=https://h.example/up?x=1\n"
+        "FileField=image\nHeaders=X-API-Key: k:1|Accept: */*\nParameters=key=a b\n"
+        "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\n";
+    const HosterTable table = LoadHostersFromText("[Hoster8]\n" + row);
+    ASSERT_EQ(table.Count(), 8) << (table.problems.empty() ? "" : table.problems[0]);
+    const HosterDef& s = table.Row(8);
+    EXPECT_EQ(s.Request, RequestKind::Standard);
+    EXPECT_EQ(s.Headers, (NamedValues{{"X-API-Key", "k:1"}, {"Accept", "*/*"}}));
+    EXPECT_EQ(s.Parameters, (NamedValues{{"key", "a b"}}));
+    EXPECT_EQ(s.Style, CodeStyle::LinkOnly);
+    EXPECT_EQ(s.MaxBytes, 2u << 20);
+
+    for (const std::string bad :
+         {"UploadUrl=/up\n", "FileField=\n", "Body=binary\nRequest=bogus\n", "URL={nosuch:x}\n",
+          "Headers=X-Key: a\rSet-Cookie: b\n", "Headers=Bad Name: v\n", "MaxFileSize=2 GB\n"}) {
+        const HosterTable refused = LoadHostersFromText("[Hoster8]\n" + bad + row);
+        EXPECT_EQ(refused.Count(), 7) << bad;
+        EXPECT_EQ(refused.problems.size(), 1u) << bad;
+    }
+    const HosterTable binary = LoadHostersFromText(
+        "[Hoster8]\nName=b\nRequest=standard\nBody=binary\nUploadUrl=http://h/\n");
+    EXPECT_EQ(binary.Count(), 8);
+}
+
 TEST(HosterTable, RowOutsideTheTableIsTheEmptyRow) {
     const HosterTable table = LoadHostersFromText("");
     for (int row : {-1, 0, 8}) EXPECT_TRUE(table.Row(row).StartMarker.empty()) << row;

@@ -6,6 +6,7 @@
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
+#include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
@@ -90,6 +91,8 @@ void MainWindow::StartUpload() {
     options.settingsFile = settingsFile_;
     options.shownTotals = {statFiles_, statBytes_};
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    options.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
+                                               ReadTextSetting(settingsFile_, keys::NoProxy));
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));

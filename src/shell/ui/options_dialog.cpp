@@ -57,6 +57,13 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
     waitLayout->addWidget(txtimeout_, 1, 0);
     waitLayout->addWidget(label2, 1, 1);
     waitLayout->setColumnStretch(2, 1);
+    // Standard hosts go through this proxy; the hint says how to leave it to the environment.
+    auto* lbProxy = Named(new QLabel(ToQ(strings_.Get(kStrProxyCaption)), waitFrame), "lbProxy");
+    txProxy_ = Named(new QLineEdit(waitFrame), "txProxy");
+    txProxy_->setPlaceholderText(ToQ(strings_.Get(kStrProxyHint)));
+    lbProxy->setBuddy(txProxy_);
+    waitLayout->addWidget(lbProxy, 2, 0);
+    waitLayout->addWidget(txProxy_, 2, 1, 1, 2);
 
     auto* afterFrame = Named(new QGroupBox(this), "Frame_2");
     ckForm_ = Named(new QCheckBox(afterFrame), "ckForm");
@@ -108,6 +115,7 @@ void OptionsDialog::Load() {
     ckSound_->setChecked(ReadIntSetting(settingsFile_, keys::SoundAn) == 1);
     ckWerbung_->setChecked(ReadIntSetting(settingsFile_, keys::Werbung) == 1);
     txSound_->setText(ToQ(ReadTextSetting(settingsFile_, keys::Soundfile)));
+    txProxy_->setText(ToQ(ReadTextSetting(settingsFile_, keys::Proxy)));
     EnableSoundControls(ckSound_->isChecked());
 }
 
@@ -145,6 +153,10 @@ void OptionsDialog::Save() {
     WriteSetting(settingsFile_, keys::Form, ckForm_->isChecked() ? 1 : 0);
     WriteSetting(settingsFile_, keys::SoundAn, ckSound_->isChecked() ? 1 : 0);
     WriteSetting(settingsFile_, keys::Werbung, ckWerbung_->isChecked() ? 1 : 0);
+    // Left untouched, the key stays out of the file, so the environment keeps deciding.
+    const std::string proxy = FromQ(txProxy_->text().trimmed());
+    if (proxy != ReadTextSetting(settingsFile_, keys::Proxy))
+        WriteSetting(settingsFile_, keys::Proxy, proxy);
 }
 
 void OptionsDialog::done(int result) {

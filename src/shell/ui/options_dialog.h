@@ -1,6 +1,7 @@
 #pragma once
 // frmTemp: the options dialog behind "weitere Einstellungen...". It edits the upload
-// time-out, the bring-to-front option, the end-of-upload sound and the advertising line.
+// time-out, the proxy, the bring-to-front option, the end-of-upload sound and the advertising
+// line.
 // There is no OK or Cancel: every way of closing it saves.
 #include <QDialog>
 #include <QString>
@@ -24,7 +25,7 @@ class OptionsDialog : public QDialog {
     OptionsDialog(std::string settingsFile, const std::string& languageFile, UiStrings strings,
                   SoundPlayer& sound, Dialogs& dialogs, QWidget* parent = nullptr);
 
-    // Saves the four options and stops the sound, then closes as usual.
+    // Saves the five options and stops the sound, then closes as usual.
     void done(int result) override;
 
   private:
@@ -40,6 +41,7 @@ class OptionsDialog : public QDialog {
     Dialogs& dialogs_;
 
     QLineEdit* txtimeout_;
+    QLineEdit* txProxy_;
     QCheckBox* ckForm_;
     QCheckBox* ckSound_;
     QLineEdit* txSound_;

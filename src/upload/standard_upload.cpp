@@ -1,0 +1,214 @@
+#include "upload/standard_upload.h"
+
+#include <optional>
+#include <utility>
+
+#include "net/http_url.h"
+#include "shell/file_io.h"
+#include "shell/text_codec.h"
+#include "upload/response_parser.h"
+
+namespace lumar {
+namespace {
+
+// The type the host is told, from the bytes themselves: a file's name proves nothing.
+std::string ContentTypeOf(std::string_view bytes) {
+    const auto starts = [&](std::string_view magic, size_t at = 0) {
+        return bytes.size() >= at + magic.size() && bytes.substr(at, magic.size()) == magic;
+    };
+    if (starts("\xFF\xD8\xFF")) return "image/jpeg";
+    if (starts("\x89PNG\r\n\x1A\n")) return "image/png";
+    if (starts("GIF87a") || starts("GIF89a")) return "image/gif";
+    if (starts("RIFF") && starts("WEBP", 8)) return "image/webp";
+    return "application/octet-stream";
+}
+
+// Query parameters travel percent-encoded; the table holds them as plain text.
+std::string QueryEncoded(std::string_view text) {
+    constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 15];
+        }
+    }
+    return out;
+}
+
+// The file and the request made of it. The body refers to the file's bytes, so the two stay
+// together in one place and are never moved.
+struct PreparedRequest {
+    std::string file;
+    std::optional<net::RequestBody> body;
+    net::ExchangeRequest request;
+};
+
+// Fills `out`; returns the failure and sets `reason` when the request cannot be made.
+StandardFailure Prepare(const HosterDef& row, const std::string& path, PreparedRequest& out,
+                        std::string& reason) {
+    std::optional<std::string> file = ReadFileBytes(path);
+    if (!file || file->empty()) return StandardFailure::FileUnreadable;
+    out.file = std::move(*file);
+    if (row.MaxBytes != 0 && out.file.size() > row.MaxBytes) return StandardFailure::TooLarge;
+
+    net::HttpUrlResult url = net::ParseHttpUrl(row.UploadUrl);
+    if (!url.url) {
+        reason = "UploadUrl: " + url.error;
+        return StandardFailure::BadRequest;
+    }
+    for (const auto& [name, value] : row.Parameters) {
+        url.url->target += url.url->target.find('?') == std::string::npos ? '?' : '&';
+        url.url->target += QueryEncoded(name) + "=" + QueryEncoded(value);
+    }
+    net::BodyResult body;
+    if (row.Body == BodyKind::Binary) {
+        body = net::BuildRawBody(out.file, ContentTypeOf(out.file));
+    } else {
+        std::vector<net::FormField> fields;
+        for (const FormField& f : FormFields(row)) fields.push_back({f.name, f.value});
+        body = net::BuildMultipartBody(fields,
+                                       {{row.FileField, path, ContentTypeOf(out.file), out.file}});
+    }
+    if (!body.body) {
+        reason = body.error;
+        return StandardFailure::BadRequest;
+    }
+    out.body = std::move(body.body);
+    out.request.method = row.Method;
+    out.request.url = std::move(*url.url);
+    out.request.headers = row.Headers;
+    out.request.body = &*out.body;
+    return StandardFailure::None;
+}
+
+net::ExchangeOptions OptionsFor(const net::HttpUrl& url, const net::HttpUrl& first,
+                                const HosterDef& row, const StandardUploadOptions& options,
+                                const net::Environment& environment) {
+    net::ExchangeOptions out;
+    out.caFile = options.transport.caFile.empty() ? row.CaFile : options.transport.caFile;
+    out.proxy = net::ChooseProxy(url, options.transport.proxy, environment).proxy;
+    if (const ConnectTo* to = options.transport.Redirection(url.host, url.port)) {
+        out.connectHost = to->address;
+        out.connectPort = to->addressPort;
+    } else if (url.host == first.host && url.port == first.port) {
+        // The row's ConnectHost stands for the host of its own URL, not for where it redirects.
+        out.connectHost = row.ConnectHost;
+    }
+    const auto timeout = std::max(options.timeout, std::chrono::seconds(1));
+    out.connectTimeout = timeout;
+    out.idleTimeout = timeout;
+    return out;
+}
+
+// An answer with a status that failed the upload: the status, and what the host says about it.
+std::string StatusReason(const net::HttpResponseReader& answer, const AnswerFields& fields,
+                         const AnswerContext& context) {
+    std::string reason = "HTTP " + std::to_string(answer.Status());
+    if (!answer.Reason().empty()) reason += " " + answer.Reason();
+    const TextResult message = fields.error_message.Evaluate(context);
+    if (message.Ok() && !message.text.empty()) reason += ": " + message.text.substr(0, 200);
+    return reason;
+}
+
+// The code of a complete answer, into `result`.
+void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResponseReader& answer,
+              StandardUploadResult& result) {
+    result.status = answer.Status();
+    result.answer = answer.Body();
+    AnswerContext context{answer.Status(), answer.Body(), result.finalUrl, answer.Headers(),
+                          path.substr(path.rfind('/') + 1)};
+    const AnswerFieldsParse fields = ParseAnswerFields(row.UrlTemplate, row.ThumbnailTemplate,
+                                                       row.DeletionTemplate, row.ErrorTemplate);
+    result.failure = StandardFailure::Answer;
+    if (answer.Status() >= 400) {
+        result.reason = StatusReason(answer, fields.fields, context);
+        return;
+    }
+    if (row.UrlTemplate.empty() && !row.StartMarker.empty()) {
+        const CodeCut cut = CutCode(answer.Body(), row);
+        result.cut = cut.problem;
+        if (cut.problem != CutProblem::None) return;
+        result.code = DecodeFileText(cut.code).text;
+    } else {
+        // Read once: a template may draw a random name, and the code must show the same links.
+        result.links = ReadAnswerLinks(fields.fields, context);
+        if (!result.links.failure.empty()) {
+            result.reason = result.links.failure;
+            return;
+        }
+        result.code = CodeFromLinks(result.links, row.Style);
+    }
+    result.failure = StandardFailure::None;
+}
+
+}  // namespace
+
+StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
+                                    const StandardUploadOptions& options) {
+    StandardUploadResult result;
+    PreparedRequest prepared;
+    result.failure = Prepare(row, path, prepared, result.reason);
+    result.fileBytes = prepared.file.size();
+    if (result.failure != StandardFailure::None) return result;
+
+    const net::Environment environment =
+        options.transport.environment.value_or(net::ProcessEnvironment());
+    const net::ProxyChoice proxy =
+        net::ChooseProxy(prepared.request.url, options.transport.proxy, environment);
+    if (!proxy.error.empty()) {
+        result.failure = StandardFailure::BadRequest;
+        result.reason = proxy.error;
+        return result;
+    }
+    std::vector<std::string> secrets;
+    for (const auto& header : row.Headers) secrets.push_back(header.first);
+    const net::HttpUrl first = prepared.request.url;
+    const net::FollowedExchange done = net::RunFollowingRedirects(
+        prepared.request,
+        [&](const net::HttpUrl& url) { return OptionsFor(url, first, row, options, environment); },
+        options.control, secrets);
+    const net::HttpExchange& last = *done.exchange;
+    result.finalUrl = last.Request().url.ToString();
+    if (last.GetState() != net::HttpExchange::State::Done || !done.error.empty()) {
+        const bool cancelled = last.Error() == net::ExchangeError::Cancelled;
+        result.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
+        result.reason = done.error.empty() ? last.Reason() : done.error;
+        return result;
+    }
+    ReadCode(row, path, last.Response(), result);
+    return result;
+}
+
+TextResult StandardRequestBytes(const HosterDef& row, const std::string& path) {
+    PreparedRequest prepared;
+    std::string reason;
+    switch (Prepare(row, path, prepared, reason)) {
+        case StandardFailure::None:
+            break;
+        case StandardFailure::FileUnreadable:
+            return TextResult::Failure("cannot read " + path);
+        case StandardFailure::TooLarge:
+            return TextResult::Failure("the file is larger than the row's MaxFileSize");
+        default:
+            return TextResult::Failure(reason);
+    }
+    net::RequestHeadParts parts;
+    parts.method = prepared.request.method;
+    parts.target = prepared.request.url.target;
+    parts.hostHeader = prepared.request.url.HostHeader();
+    parts.body = prepared.request.body;
+    parts.extraHeaders = prepared.request.headers;
+    net::HeadResult head = net::BuildRequestHead(parts);
+    if (!head.head) return TextResult::Failure(head.error);
+    std::string bytes = std::move(*head.head);
+    for (std::string_view piece : prepared.body->Pieces()) bytes += piece;
+    return TextResult::Text(std::move(bytes));
+}
+
+}  // namespace lumar
