@@ -8,6 +8,7 @@
 
 #include "session/session.h"
 #include "shell/config_paths.h"
+#include "shell/settings_keys.h"
 #include "upload/hoster_rows.h"
 
 namespace lumar::cli {

@@ -6,6 +6,7 @@
 #include "net/http_url.h"
 #include "shell/file_io.h"
 #include "shell/text_codec.h"
+#include "upload/hoster_definition.h"
 #include "upload/response_parser.h"
 
 namespace lumar {
@@ -56,6 +57,11 @@ StandardFailure Prepare(const HosterDef& row, const std::string& path, PreparedR
     if (!file || file->empty()) return StandardFailure::FileUnreadable;
     out.file = std::move(*file);
     if (row.MaxBytes != 0 && out.file.size() > row.MaxBytes) return StandardFailure::TooLarge;
+    // A request without its key can only fail at the host; say which key is missing instead.
+    if (std::string key = MissingKey(row); !key.empty()) {
+        reason = std::move(key);
+        return StandardFailure::MissingKey;
+    }
 
     net::HttpUrlResult url = net::ParseHttpUrl(row.UploadUrl);
     if (!url.url) {
@@ -72,6 +78,7 @@ StandardFailure Prepare(const HosterDef& row, const std::string& path, PreparedR
     } else {
         std::vector<net::FormField> fields;
         for (const FormField& f : FormFields(row)) fields.push_back({f.name, f.value});
+        for (const auto& [name, value] : row.Arguments) fields.push_back({name, value});
         body = net::BuildMultipartBody(fields,
                                        {{row.FileField, path, ContentTypeOf(out.file), out.file}});
     }
@@ -195,6 +202,8 @@ TextResult StandardRequestBytes(const HosterDef& row, const std::string& path) {
             return TextResult::Failure("cannot read " + path);
         case StandardFailure::TooLarge:
             return TextResult::Failure("the file is larger than the row's MaxFileSize");
+        case StandardFailure::MissingKey:
+            return TextResult::Failure("the row needs a key: " + reason);
         default:
             return TextResult::Failure(reason);
     }

@@ -24,6 +24,7 @@ enum class StandardFailure {
     None,
     FileUnreadable,  // missing, unreadable or empty
     TooLarge,        // larger than the row's MaxBytes; nothing was sent
+    MissingKey,      // the row needs a key the user has not filled in; `reason` names it
     BadRequest,      // the row's request cannot be built (a bad URL, header or proxy)
     Exchange,        // no answer: the connection, TLS, the proxy or a redirect failed
     Cancelled,

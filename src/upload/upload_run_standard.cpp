@@ -40,6 +40,9 @@ bool UploadRun::UploadStandardImage(std::span<ImageEntry> rows, int position,
                 ReplaceAll(strings_.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
                 "%2", std::to_string(hoster.MaxBytes / 1024));
             break;
+        case StandardFailure::MissingKey:
+            reason = strings_.Get(kReasonMissingKey) + " " + result.reason;
+            break;
         case StandardFailure::Cancelled:
             reason = strings_.Get(kReasonCancelled);
             break;

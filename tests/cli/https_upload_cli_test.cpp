@@ -132,6 +132,15 @@ TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
         EXPECT_EQ(server.Requests().size(), *c.rowExtra == 'F' ? 1u : 0u) << c.reason;
     }
+    // A key left empty is named instead of sending a request that must fail.
+    std::string withoutKey = row;
+    withoutKey.replace(withoutKey.find("key=a b"), 7, "key=");
+    dir.write("cfg/hosters.ini", withoutKey);
+    const test::TestHttpServer server([](const std::string& r) { return Host(r, false); },
+                                      {.certificate = &valid});
+    const test::CliRun run = Upload(server, "--ca-file ca.pem");
+    EXPECT_NE(run.err.find("(Schlüssel fehlt: key)"), std::string::npos) << run.err;
+    EXPECT_TRUE(server.Requests().empty());
 }
 
 }  // namespace
