@@ -16,7 +16,8 @@ const std::vector<Command>& Commands() {
         {"request", "--hoster N FILE", "print the exact upload request for FILE to hoster row N",
          RunRequest},
         {"upload",
-         "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] "
+         "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
+         "[--timeout S] "
          "PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",

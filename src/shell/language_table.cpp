@@ -138,6 +138,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "061", "", "Code zu lang"},
     {"STRINGS", "070", "", "Ordner nicht lesbar:"},
     {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
+    {"STRINGS", "085", "", "Markdown"},
+    {"STRINGS", "086", "", "Bilder pro Zeile (0 = frei):"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -108,6 +108,9 @@ enum UiString : int {
     // Status line after a folder scan left something out, each followed by the path.
     kStrFolderUnreadable = 70,
     kStrPathTooLong = 71,
+    // Code panel: the third output format, images per line.
+    kStrMarkdown = 85,
+    kStrImagesPerLine = 86,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

@@ -114,6 +114,15 @@ class CodePanelTest : public QObject {
         QCOMPARE(changed.count(), 1);
     }
 
+    // Markdown is never centred.
+    void markdownDisablesCentring() {
+        auto* center = Find<QCheckBox>("ckCenter");
+        Find<QRadioButton>("opCode_2")->click();
+        QVERIFY(!center->isEnabled() && center->isChecked());
+        Find<QRadioButton>("opCode_0")->click();
+        QVERIFY(center->isEnabled());
+    }
+
     void codeBoxNeverKeepsTheFocus() {
         auto* code = Find<QPlainTextEdit>("txcode");
         panel_->activateWindow();
@@ -151,7 +160,7 @@ class CodePanelTest : public QObject {
         QVERIFY(closed.count() == 1 && stopped && !panel_->isVisible());
         QCOMPARE(dir_->read("Lumar.ini"),
                  "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n[Posting]\r\nSplit=1\r\nSplitSize=7\r\nCode="
-                 "1\r\n");
+                 "1\r\nImagesPerLine=0\r\n");
 
         // The next start runs the same handlers a click would.
         panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
