@@ -140,6 +140,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "071", "", "Pfad zu lang zum Öffnen:"},
     {"STRINGS", "085", "", "Markdown"},
     {"STRINGS", "086", "", "Bilder pro Zeile (0 = frei):"},
+    {"STRINGS", "087", "", "Posting nach dem Upload in die Zwischenablage"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -108,9 +108,10 @@ enum UiString : int {
     // Status line after a folder scan left something out, each followed by the path.
     kStrFolderUnreadable = 70,
     kStrPathTooLong = 71,
-    // Code panel: the third output format, images per line.
+    // Code panel: the third output format, images per line, copying at the end of a run.
     kStrMarkdown = 85,
     kStrImagesPerLine = 86,
+    kStrAutoCopy = 87,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

@@ -43,6 +43,8 @@ inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, 
 inline constexpr SettingKey Code{"Posting", "Code", SettingType::Index, "0", 0, 2};
 inline constexpr SettingKey ImagesPerLine{"Posting", "ImagesPerLine", SettingType::Int, "0", 0,
                                           32767};
+// The posting goes to the clipboard when an upload run ends.
+inline constexpr SettingKey AutoCopy{"Posting", "AutoCopy", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::Path, ""};
 inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::Path, "~"};

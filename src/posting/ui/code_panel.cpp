@@ -110,6 +110,8 @@ void CodePanel::BuildOptionsBox() {
     spPerLine_->setObjectName("spPerLine");
     spPerLine_->setRange(0, 999);
     lbPerLine_->setBuddy(spPerLine_);
+    ckAutoCopy_ = new QCheckBox("Posting nach dem Upload in die Zwischenablage", fSplit_);
+    ckAutoCopy_->setObjectName("ckAutoCopy");
 
     auto* options = new QGridLayout(fSplit_);
     auto* formatRow = new QHBoxLayout;
@@ -127,6 +129,7 @@ void CodePanel::BuildOptionsBox() {
     options->addWidget(cbSplit_, 2, 3);
     options->addWidget(lbPerLine_, 3, 0);
     options->addWidget(spPerLine_, 3, 1);
+    options->addWidget(ckAutoCopy_, 3, 2, 1, 2);
 }
 
 void CodePanel::BuildCodeBox() {
@@ -194,6 +197,7 @@ void CodePanel::ApplyMessageTexts(const UiStrings& strings) {
     cmStop_->setToolTip(ToQ(strings.Get(kStrStopSoundTip)));
     opCode_[2]->setText(ToQ(strings.Get(kStrMarkdown)));
     lbPerLine_->setText(ToQ(strings.Get(kStrImagesPerLine)));
+    ckAutoCopy_->setText(ToQ(strings.Get(kStrAutoCopy)));
 }
 
 void CodePanel::RestoreSettings(const std::string& settingsFile) {
@@ -203,11 +207,13 @@ void CodePanel::RestoreSettings(const std::string& settingsFile) {
     ckSplit_->setChecked(ReadIntSetting(settingsFile_, keys::Split) == 1);
     txSplitSize_->setText(ToQ(ReadTextSetting(settingsFile_, keys::SplitSize)));
     spPerLine_->setValue(ReadIntSetting(settingsFile_, keys::ImagesPerLine));
+    ckAutoCopy_->setChecked(ReadIntSetting(settingsFile_, keys::AutoCopy) == 1);
     opCode_[ReadIntSetting(settingsFile_, keys::Code)]->setChecked(true);
 }
 
 void CodePanel::ShowFinishedPosting(const PostingView& view) {
     Show(view);
+    if (ckAutoCopy_->isChecked()) OnClipboard();
 }
 
 PostingOptions CodePanel::Options() const {
@@ -338,6 +344,7 @@ void CodePanel::OnClose() {
     WriteSetting(settingsFile_, keys::Center, ckCenter_->isChecked() ? "1" : "0");
     WriteSetting(settingsFile_, keys::Code, std::to_string(SelectedFormat()));
     WriteSetting(settingsFile_, keys::ImagesPerLine, std::to_string(spPerLine_->value()));
+    WriteSetting(settingsFile_, keys::AutoCopy, ckAutoCopy_->isChecked() ? "1" : "0");
 }
 
 bool CodePanel::eventFilter(QObject* watched, QEvent* event) {

@@ -1,8 +1,9 @@
 #pragma once
 // picCode: the panel of the main window that shows the finished posting. It offers BBCode,
 // HTML or Markdown output, centring, images per line and splitting into parts, copies the text
-// to the clipboard or saves it as a .vbc file, and closes again, storing its options. All text
-// work is the posting builder's; this panel wires its controls to it.
+// to the clipboard (on request, or at the end of every run) or saves it as a .vbc file, and
+// closes again, storing its options. All text work is the posting builder's; this panel wires
+// its controls to it.
 //
 // The main window embeds the panel in the area the image list and the upload panel share,
 // calls RestoreSettings once at start-up and ShowFinishedPosting at the end of every upload
@@ -67,7 +68,8 @@ class CodePanel : public QWidget {
     // exports with), each assignment running the handler a user's click would run.
     void RestoreSettings(const std::string& settingsFile);
 
-    // The end of an upload run: the posting FinishPosting built with this panel's Options().
+    // The end of an upload run: the posting FinishPosting built with this panel's Options(),
+    // copied as "Clipboard" would copy it when the auto-copy box is checked.
     void ShowFinishedPosting(const PostingView& view);
 
     // The state of the option controls, as the builder takes it.
@@ -123,6 +125,7 @@ class CodePanel : public QWidget {
     QComboBox* cbSplit_;
     QLabel* lbPerLine_;
     QSpinBox* spPerLine_;
+    QCheckBox* ckAutoCopy_;
     QPlainTextEdit* txcode_;
     QLineEdit* txdummy_;
     QPushButton* cmCode_[3];

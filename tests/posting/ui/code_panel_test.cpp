@@ -114,11 +114,17 @@ class CodePanelTest : public QObject {
         QCOMPARE(changed.count(), 1);
     }
 
-    // Markdown is never centred.
-    void markdownDisablesCentring() {
+    // Markdown is never centred; the end of a run copies only when asked to.
+    void markdownDisablesCentringAndAutoCopyCopiesTheExport() {
         auto* center = Find<QCheckBox>("ckCenter");
         Find<QRadioButton>("opCode_2")->click();
         QVERIFY(!center->isEnabled() && center->isChecked());
+        QGuiApplication::clipboard()->setText("before");
+        UploadTen();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
+        Find<QCheckBox>("ckAutoCopy")->click();
+        panel_->ShowFinishedPosting(ShowSelectedPart(state_, 0));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("C1 C2 C3 C4 C5 C6 C7 C8 C9 C10"));
         Find<QRadioButton>("opCode_0")->click();
         QVERIFY(center->isEnabled());
     }
@@ -160,7 +166,7 @@ class CodePanelTest : public QObject {
         QVERIFY(closed.count() == 1 && stopped && !panel_->isVisible());
         QCOMPARE(dir_->read("Lumar.ini"),
                  "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n[Posting]\r\nSplit=1\r\nSplitSize=7\r\nCode="
-                 "1\r\nImagesPerLine=0\r\n");
+                 "1\r\nImagesPerLine=0\r\nAutoCopy=0\r\n");
 
         // The next start runs the same handlers a click would.
         panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
