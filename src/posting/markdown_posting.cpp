@@ -35,10 +35,11 @@ bool IsVisualOnly(std::string_view name) {
 }
 
 // The tag starting at text[pos] (a "["), when the brackets hold one: letters, then optionally
-// "=" and an argument on opening tags.
+// "=" and an argument on opening tags. A tag holds no "[", so the search stops at the next one
+// and a text full of brackets is read in one pass.
 std::optional<Tag> ReadTag(std::string_view text, size_t pos) {
-    const size_t end = text.find(']', pos);
-    if (end == std::string_view::npos) return std::nullopt;
+    const size_t end = text.find_first_of("[]", pos + 1);
+    if (end == std::string_view::npos || text[end] != ']') return std::nullopt;
     std::string_view inner = text.substr(pos + 1, end - pos - 1);
     Tag tag;
     if (inner.starts_with('/')) {
@@ -63,6 +64,23 @@ size_t FindNoCase(std::string_view text, std::string_view what, size_t from) {
         if (StartsWithNoCase(text.substr(i), what)) return i;
     return std::string_view::npos;
 }
+
+// The closing tag of an element whose content is an address; once one is missing it is missing
+// for every later opening tag too, so each is searched for at most once in vain.
+class CloseFinder {
+  public:
+    explicit CloseFinder(std::string_view tag) : tag_(tag) {}
+    size_t Find(std::string_view text, size_t from) {
+        if (missing_) return std::string_view::npos;
+        const size_t at = FindNoCase(text, tag_, from);
+        missing_ = at == std::string_view::npos;
+        return at;
+    }
+
+  private:
+    std::string_view tag_;
+    bool missing_ = false;
+};
 
 // A link or image address that cannot end the parentheses around it early or be cut at a
 // blank: those characters are percent-encoded, which leaves the address meaning the same.
@@ -103,13 +121,13 @@ class Converter {
         if (!tag) return false;
         size_t next = pos + tag->length;
         if (tag->name == "img" && !tag->closing) {
-            const size_t close = FindNoCase(text, "[/img]", next);
+            const size_t close = imgClose_.Find(text, next);
             if (close == std::string_view::npos) return false;
             Emit("![" + std::string(imageName_) + "](" +
                  Destination(text.substr(next, close - next)) + ")");
             next = close + 6;
         } else if (tag->name == "url" && !tag->closing && tag->arg.empty()) {
-            const size_t close = FindNoCase(text, "[/url]", next);
+            const size_t close = urlClose_.Find(text, next);
             if (close == std::string_view::npos) return false;
             const std::string_view address = text.substr(next, close - next);
             const std::string label = imageName_.empty() ? MarkdownLiteral(Trim(address, " \t\r\n"))
@@ -174,6 +192,8 @@ class Converter {
     }
 
     std::string_view imageName_;
+    CloseFinder imgClose_{"[/img]"};
+    CloseFinder urlClose_{"[/url]"};
     std::string out_;
     std::vector<std::string> links_;  // addresses of the open [URL=...] tags
     int quoteDepth_ = 0;
