@@ -111,8 +111,16 @@ std::string Wrap(std::string_view open, const std::string& text, std::string_vie
 // Centring and conversion, as applied to the whole posting and to every part.
 void Finish(std::string& text, const PostingOptions& options) {
     if (options.format == PostingFormat::Markdown) {
+        // A backslash ending the text would be shown rather than break a line; nothing follows
+        // the last line anyway.
+        bool trailingBreak = false;
+        while (text.ends_with(kMarkdownLineBreak)) {
+            text.resize(text.size() - kMarkdownLineBreak.size());
+            trailingBreak = true;
+        }
         // Images are separated by a blank; nothing follows the last one.
         if (text.ends_with(' ')) text.pop_back();
+        if (trailingBreak) text += kCrLf;
         return;
     }
     if (options.center) text = Wrap(kCenterOpen, text, kCenterClose);

@@ -232,7 +232,9 @@ TEST(BuildPosting, MarkdownAndImagesPerLine) {
         lineBreak,
         Row("d.jpg", "[URL]http://h/d(1)[/URL]"),
         Marker(TextBlockRowText(1)),
-        Row("e", "[url=http://h/e][img]http://h/e t.jpg[/img][/url]")};
+        Row("e", "[url=http://h/e][img]http://h/e t.jpg[/img][/url]"),
+        lineBreak,
+        lineBreak};
     std::vector<ImageEntry> tenWithMarkers = TenImages();
     tenWithMarkers.insert(tenWithMarkers.begin() + 8, Marker(TextBlockRowText(2)));
     tenWithMarkers.insert(tenWithMarkers.begin() + 5, lineBreak);
@@ -249,7 +251,7 @@ TEST(BuildPosting, MarkdownAndImagesPerLine) {
               0,
               "[![a\\[1\\] \\(2\\)\\\\b.x](http://h/t.jpg)](http://h/p) ![c](http://h/c.jpg)\\\r\n"
               "[d](http://h/d%281%29) **fett** *schief* rot [Link](http://x)\r\n> Zitat\r\n"
-              "> zwei\r\n> \r\n[![e](http://h/e%20t.jpg)](http://h/e)"},
+              "> zwei\r\n> \r\n[![e](http://h/e%20t.jpg)](http://h/e)\r\n"},
              {TenImages(),
               {.format = md, .split = true, .splitSizeText = "4", .imagesPerLine = 3},
               1,
