@@ -22,9 +22,13 @@ else()
   install(FILES ${CMAKE_SOURCE_DIR}/packaging/lumar-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# Debian wants the licence beside every package's documentation.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/lumar)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumar)
 set(CPACK_PACKAGE_VENDOR "Lumar developers")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CONTACT "Lumar developers <lumar@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Upload JPEG images to image hosts and build forum postings")
 # The extended description below the summary line; CPack indents it and marks the empty line.
@@ -42,8 +46,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so shlibdeps cannot see them: the platform plugins (xcb, wayland,
-# offscreen). The JPEG reader comes with libqt6gui6 and the FFmpeg sound plugin with
+# offscreen) and the system's certificate store that HTTPS uploads are checked against. The
+# JPEG reader comes with libqt6gui6 and the FFmpeg sound plugin with
 # libqt6multimedia6, both found by shlibdeps.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-image-formats-plugins, qt6-translations-l10n")
 include(CPack)

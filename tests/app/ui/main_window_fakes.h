@@ -2,35 +2,24 @@
 // A window factory for the main-window tests over a fresh settings folder, with dialogs that
 // answer from a script.
 #include <QLocale>
-#include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/ui/main_window.h"
-#include "imagelist/ui/image_list_panel.h"
 #include "shell/config_paths.h"
-#include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 #include "support/ui/fake_dialogs.h"
+#include "support/ui/find_widget.h"
 
 namespace lumar::test {
-
-template <typename T = QWidget>
-T* Find(QWidget* window, const QString& name) {
-    T* widget = window->findChild<T*>(name);
-    if (!widget) qFatal("no control %s", qPrintable(name));
-    return widget;
-}
-inline void Click(QWidget* window, const QString& name) {
-    QTest::mouseClick(Find(window, name), Qt::LeftButton);
-}
 
 // A settings folder of its own for each test, German number format, no update check.
 struct WindowFixture {
     TempDir dir;
     std::shared_ptr<FakeDialogs> dialogs = std::make_shared<FakeDialogs>();
     ui::MainWindowHooks hooks;
+    std::vector<std::unique_ptr<Session>> sessions;
 
     WindowFixture() {
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -43,21 +32,10 @@ struct WindowFixture {
     Session& NewSession() {
         return *sessions.emplace_back(std::make_unique<Session>(SessionPaths::FromConfigFolder()));
     }
-    std::vector<std::unique_ptr<Session>> sessions;
     std::unique_ptr<ui::MainWindow> Start() {
         auto window = std::make_unique<ui::MainWindow>(NewSession(), hooks);
         window->Start();
         return window;
-    }
-    // Writes JPEG files pics/<name> and drops them on the window's list, in order.
-    QStringList DropJpegs(ui::MainWindow& window, const QStringList& names) {
-        QStringList paths;
-        for (const QString& name : names) {
-            paths << QString::fromStdString(dir.file("pics/" + name.toStdString()));
-            WriteJpeg(paths.back().toStdString(), 64, 48);
-        }
-        window.listPanel()->AddDroppedPaths(paths);
-        return paths;
     }
 };
 

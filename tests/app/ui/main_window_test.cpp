@@ -5,12 +5,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
-#include <QTest>
 #include <QUrl>
 
 #include "main_window_fakes.h"
@@ -22,6 +18,8 @@
 #include "shell/window_geometry.h"
 
 using namespace lumar;
+using test::Click;
+using test::Find;
 
 // Stands in for the widget Qt's XEmbed tray icon shows (its class is private to Qt, and this
 // test has no X11 notification area); the window knows it by its class name.
@@ -30,9 +28,6 @@ class QSystemTrayIconSys : public QWidget {
 };
 
 namespace {
-
-using test::Click;
-using test::Find;
 
 QString Text(QWidget* window, const QString& name) {
     return Find<QLabel>(window, name)->text();
@@ -47,9 +42,8 @@ QString Caption(QWidget* window, const QString& target) {
             .toString();
     QWidget* w = Find(window, target);
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
-    return {};
+    return qobject_cast<QLabel*>(w)->text();
 }
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
@@ -59,26 +53,11 @@ void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons b
     QCoreApplication::sendEvent(target, &event);
 }
 
-QStringList opened;  // what the desktop was asked to open
-bool desktopHasAProgram = true;
-
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void init() {
-        opened.clear();
-        ui::SetDesktopOpener([](const QUrl& url) {
-            opened << (url.isLocalFile() ? url.toLocalFile() : url.toString());
-            return desktopHasAProgram;
-        });
-    }
-    void cleanup() {
-        ui::SetDesktopOpener({});
-        ui::SetOpenWithChooser({});
-    }
-
     void firstStartWithoutAnyFileGivesEveryDefault() {
         test::WindowFixture f;
         auto w = f.Start();
@@ -89,12 +68,6 @@ class MainWindowTest : public QObject {
         for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
             for (const LanguageEntry& e : LanguageSection(section))
                 QCOMPARE(Caption(w.get(), ui::ToQ(e.target)), ui::ToQ(e.defaultText).trimmed());
-        QCOMPARE(QStringList({w->StatusPanelText(1), w->StatusPanelText(2), w->StatusPanelText(3)}),
-                 QStringList({" Status: Bereit", "Bilder:", "Upload: 0 - Size: 0,00 MB"}));
-        // Empty list: only the two add buttons work.
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(Find(w.get(), QString("cmBilder_%1").arg(i))->isEnabled(), i < 2);
-        QCOMPARE(Text(w.get(), "lbSize"), QString("1536kB"));
         QCOMPARE(Text(w.get(), "lbAppVersion"),
                  QString::fromStdString(AppVersionText(RevisionOf(LUMAR_VERSION))));
         // The list panel shows; the upload and code panels wait in the same place.
@@ -105,12 +78,10 @@ class MainWindowTest : public QObject {
     }
 
     // A stored hoster index beyond the list, hosters.ini's own entries included, selects the
-    // last one.
+    // last one; a label shows a translation as typed, not as markup.
     void storedOptionsHostersAndTranslationsAreRestored() {
         test::WindowFixture f;
-        f.dir.write("Lumar.ini",
-                    "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n[Posting]\r\nSplit=1\r\n"
-                    "SplitSize=7\r\nCode=1\r\n[Stat]\r\nFiles=12\r\nSize=3670016\r\n");
+        f.dir.write("Lumar.ini", "[Bilder]\r\nPreview=0\r\nAnbieter=12\r\n");
         f.dir.write("hosters.ini",
                     "[Hoster8]\nName=local\nHomeUrl=http://127.0.0.1/\nMaxSizeText=99kB\n"
                     "ConnectHost=127.0.0.1\nUploadUrl=http://127.0.0.1/up\nFileField=f\n"
@@ -120,17 +91,11 @@ class MainWindowTest : public QObject {
                     "[STRINGS]\r\n039=Donate\r\n");
         auto w = f.Start();
         QVERIFY(!Find<QCheckBox>(w.get(), "ckBilder")->isChecked());
-        QVERIFY(Find<QCheckBox>(w.get(), "ckSplit")->isChecked());
-        QCOMPARE(Find<QLineEdit>(w.get(), "txSplitSize")->text(), QString("7"));
-        QVERIFY(Find<QRadioButton>(w.get(), "opCode_1")->isChecked());
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentText(), QString("local"));
         QCOMPARE(Text(w.get(), "lbSize"), QString("99kB"));
-        QCOMPARE(w->StatusPanelText(3), QString("Upload: 12 - Size: 3,50 MB"));
-        // A label shows a translation as typed, not as markup.
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
         QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
-        QCOMPARE(QString::fromStdString(w->Strings().Get(kStrInsertTextBlock)),
-                 QString("Insert text"));
+        QCOMPARE(w->Strings().Get(kStrInsertTextBlock), std::string("Insert text"));
         QCOMPARE(Find(w.get(), "Spende")->accessibleName(), QString("Donate"));
     }
 
@@ -144,7 +109,10 @@ class MainWindowTest : public QObject {
         QVERIFY(f.dir.read("Lumar.ini").empty());
     }
 
+    // A build without the project's addresses shows neither link.
     void linksOpenTheHostersHomePageAndTheProjectsAddresses() {
+        QStringList opened;
+        ui::SetDesktopOpener([&opened](const QUrl& url) { return opened << url.toString(), true; });
         test::WindowFixture f;
         f.hooks.addresses.forum = "http://lumar.example/forum";
         f.hooks.addresses.donation = "http://lumar.example/give";
@@ -154,7 +122,6 @@ class MainWindowTest : public QObject {
         for (const char* link : {"lbURL", "Spende", "Image1"}) Click(w.get(), link);
         QCOMPARE(opened, QStringList({QUrl::fromUserInput(Text(w.get(), "lbURL")).toString(),
                                       "http://lumar.example/give", "http://lumar.example/forum"}));
-        // A build without the project's addresses shows neither link.
         test::WindowFixture bare;
         bare.hooks.addresses = {};
         auto plain = bare.Start();
@@ -162,6 +129,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!Find(plain.get(), "Spende")->isVisible());
         Click(plain.get(), "Image1");
         QCOMPARE(opened.size(), 3);
+        ui::SetDesktopOpener({});
     }
 
     void quittingStoresOnlyTheHosterIndex() {
@@ -221,23 +189,6 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE(w->pos(), corner + QPoint(0, 100));
         SendMouse(w.get(), QEvent::MouseMove, press - QPoint(200, 200), Qt::NoButton);
         QCOMPARE(w->pos(), corner + QPoint(0, 100));
-    }
-
-    void previewDoubleClickFallsBackToTheOpenWithChooser() {
-        test::WindowFixture f;
-        auto w = f.Start();
-        const QString path = f.DropJpegs(*w, {"a.jpg"}).first();
-        QStringList chosen;
-        ui::SetOpenWithChooser([&chosen](const QString& p) { chosen << p; });
-        desktopHasAProgram = false;
-        QTest::mouseDClick(Find(w.get(), "picPreview"), Qt::LeftButton);
-        desktopHasAProgram = true;
-        QTest::mouseDClick(Find(w.get(), "picPreview"), Qt::LeftButton);
-        QCOMPARE(opened, QStringList({path, path}));
-        QCOMPARE(chosen, QStringList{path});
-        w->listPanel()->Command(5);  // a marker row names no file
-        QTest::mouseDClick(Find(w.get(), "picPreview"), Qt::LeftButton);
-        QCOMPARE(opened.size(), 2);
     }
 
     void aSettingsFolderThatCannotBeWrittenIsNamed() {

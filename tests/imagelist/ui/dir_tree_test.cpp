@@ -1,3 +1,4 @@
+// The folder tree over a temporary folder that stands in for a drive.
 #include "imagelist/ui/dir_tree.h"
 
 #include <QSignalSpy>
@@ -12,20 +13,13 @@ using namespace lumar::ui;
 
 class DirTreeTest : public QObject {
     Q_OBJECT
-
-  private:
     // drive/ with_sub/{inner/deep, other}, leaf/, .hidden/sub; docs/x; empty/
-    std::unique_ptr<test::TempDir> dir;
-    QString drive;
+    std::unique_ptr<test::TempDir> dir_;
+    QString drive_;
+    std::unique_ptr<DirTree> tree_;
 
-    std::unique_ptr<DirTree> MakeTree() {
-        auto tree = std::make_unique<DirTree>();
-        tree->SetDrives(
-            {MountedDrive{drive.toStdString(), "/dev/test", "ext4", DriveKind::Fixed, "Test"}});
-        tree->SetSpecialFolders(
-            {{"docs", QString::fromStdString(dir->file("docs")), "folder-documents", false},
-             {"empty", QString::fromStdString(dir->file("empty")), "user-desktop", true}});
-        return tree;
+    QString Folder(const char* name) const {
+        return QString::fromStdString(dir_->file(name)) + "/";
     }
     static QStringList ChildKeys(const QTreeWidgetItem* node) {
         QStringList keys;
@@ -35,101 +29,83 @@ class DirTreeTest : public QObject {
 
   private slots:
     void init() {
-        dir = std::make_unique<test::TempDir>();
+        dir_ = std::make_unique<test::TempDir>();
         for (const char* folder : {"drive/with_sub/inner/deep", "drive/with_sub/other",
                                    "drive/leaf", "drive/.hidden/sub", "docs/x", "empty"})
-            std::filesystem::create_directories(dir->file(folder));
-        dir->write("drive/leaf/file.jpg", "x");
-        drive = QString::fromStdString(dir->file("drive")) + "/";
+            std::filesystem::create_directories(dir_->file(folder));
+        dir_->write("drive/leaf/file.jpg", "x");
+        drive_ = Folder("drive");
+        tree_ = std::make_unique<DirTree>();
+        tree_->SetDrives({{drive_.toStdString(), "/dev/test", "ext4", DriveKind::Fixed, "Test"}});
+        tree_->SetSpecialFolders({{"docs", Folder("docs").chopped(1), "folder-documents", false},
+                                  {"empty", Folder("empty").chopped(1), "user-desktop", true}});
     }
 
+    // Drives and special folders get an expand button before anything is known, also the
+    // special folder without any subfolder; opening that one removes the button.
     void freshTreeShowsDrivesAndSpecialFoldersClosed() {
-        auto tree = MakeTree();
-        tree->SetPath(drive + "leaf");
-        QTreeWidgetItem* root = tree->FindNode(DirTree::kRootKey);
-        QTreeWidgetItem* computer = tree->FindNode(DirTree::kComputerKey);
-        QVERIFY(root && computer && root->isExpanded() && computer->isExpanded());
-        QCOMPARE(ChildKeys(computer),
-                 (QStringList{drive, QString::fromStdString(dir->file("docs")) + "/"}));
-        QCOMPARE(computer->child(0)->text(0), QStringLiteral("Test (%1)").arg(drive.chopped(1)));
-        // Drives and special folders get an expand button before anything is known, also the
-        // special folder that has no subfolder at all.
-        QTreeWidgetItem* empty = tree->FindNode(QString::fromStdString(dir->file("empty")) + "/");
+        tree_->SetPath(drive_ + "leaf");
+        QTreeWidgetItem* root = tree_->FindNode(DirTree::kRootKey);
+        QTreeWidgetItem* computer = tree_->FindNode(DirTree::kComputerKey);
+        QVERIFY(root->isExpanded() && computer->isExpanded());
+        QCOMPARE(ChildKeys(computer), (QStringList{drive_, Folder("docs")}));
+        QTreeWidgetItem* empty = tree_->FindNode(Folder("empty"));
         QVERIFY(empty && empty->parent() == root);
         for (QTreeWidgetItem* node : {computer->child(0), computer->child(1), empty})
             QVERIFY(DirTree::IsUnloaded(node) && node->childCount() == 1);
-        // Nothing selected: the stored path.
-        QCOMPARE(tree->Path(), drive + "leaf");
-        // Opening removes the button of a folder without subfolders, and selects it.
-        tree->Tree()->expandItem(empty);
+        QCOMPARE(tree_->Path(), drive_ + "leaf");  // nothing selected: the stored path
+        tree_->Tree()->expandItem(empty);
         QVERIFY(empty->childCount() == 0 && !DirTree::IsUnloaded(empty));
-        QCOMPARE(tree->Path(), DirTree::KeyOf(empty));
-        // The real drives include the root folder under the computer node.
-        DirTree real;
+        QCOMPARE(tree_->Path(), DirTree::KeyOf(empty));
+        DirTree real;  // the real drives include the root folder under the computer node
         real.SetPath(QStringLiteral("/"));
         QTreeWidgetItem* rootDrive = real.FindNode(QStringLiteral("/"));
         QVERIFY(rootDrive && rootDrive->parent() == real.FindNode(DirTree::kComputerKey));
     }
 
+    // Hidden folders are left out, names come sorted; opening again says nothing; a folder
+    // that vanished before it was opened shows no children and no message.
     void onlyFoldersWithSubfoldersCanBeOpened() {
-        auto tree = MakeTree();
-        tree->SetPath(drive);
-        QSignalSpy changes(tree.get(), &DirTree::ChangePath);
-        QTreeWidgetItem* driveNode = tree->FindNode(drive);
-        tree->Tree()->expandItem(driveNode);
+        tree_->SetPath(drive_);
+        QSignalSpy changes(tree_.get(), &DirTree::ChangePath);
+        QTreeWidgetItem* driveNode = tree_->FindNode(drive_);
+        tree_->Tree()->expandItem(driveNode);
         QCOMPARE(changes.count(), 1);
-        QCOMPARE(changes.at(0).at(0).toString(), drive);
-        QCOMPARE(tree->Path(), drive);
-        // Hidden folders are left out, names come sorted.
-        QCOMPARE(ChildKeys(driveNode), (QStringList{drive + "leaf/", drive + "with_sub/"}));
+        QCOMPARE(tree_->Path(), drive_);
+        QCOMPARE(ChildKeys(driveNode), (QStringList{drive_ + "leaf/", drive_ + "with_sub/"}));
         QTreeWidgetItem* leaf = driveNode->child(0);
         QTreeWidgetItem* withSub = driveNode->child(1);
         QVERIFY(leaf->childCount() == 0 && !DirTree::IsUnloaded(leaf));
         QVERIFY(withSub->childCount() == 1 && DirTree::IsUnloaded(withSub));
-        tree->Tree()->expandItem(withSub);
-        // Opening again changes nothing and says nothing.
-        tree->Tree()->collapseItem(withSub);
-        tree->Tree()->expandItem(withSub);
+        tree_->Tree()->expandItem(withSub);
+        tree_->Tree()->collapseItem(withSub);
+        tree_->Tree()->expandItem(withSub);
         QCOMPARE(withSub->childCount(), 2);
         QCOMPARE(changes.count(), 2);
-        // A folder that vanished before it was opened shows no children and no message.
         QTreeWidgetItem* inner = withSub->child(0);
-        std::filesystem::remove_all(dir->file("drive/with_sub/inner"));
-        tree->Tree()->expandItem(inner);
+        std::filesystem::remove_all(dir_->file("drive/with_sub/inner"));
+        tree_->Tree()->expandItem(inner);
         QVERIFY(inner->childCount() == 0 && !DirTree::IsUnloaded(inner));
     }
 
-    void writingThePathOpensTheWayAndSelects() {
-        auto tree = MakeTree();
-        QSignalSpy changes(tree.get(), &DirTree::ChangePath);
-        tree->setPath(drive + "with_sub/inner");
-        const QString target = drive + "with_sub/inner/";
-        QVERIFY(tree->Tree()->currentItem()->isSelected());
-        QVERIFY(tree->FindNode(drive + "with_sub/inner/deep/"));  // the target was opened too
-        QCOMPARE(changes.last().at(0).toString(), target);
-        // Paths that cannot be walked select nothing; names are compared exactly.
-        tree->setPath(drive + "WITH_SUB/inner");
-        QCOMPARE(tree->Path(), drive + "WITH_SUB/inner/");
-        QVERIFY(tree->Tree()->selectedItems().isEmpty());
-        tree->setPath("/nowhere/at/all");
-        QCOMPARE(tree->Path(), QStringLiteral("/nowhere/at/all/"));
-        // The computer node is no folder.
-        tree->Tree()->setCurrentItem(tree->FindNode(DirTree::kComputerKey));
-        QCOMPARE(tree->Path(), QString());
-    }
-
-    void clickReportsTheNode() {
-        auto tree = MakeTree();
-        tree->resize(300, 400);
-        tree->show();
-        tree->setPath(drive);
-        QSignalSpy changes(tree.get(), &DirTree::ChangePath);
-        QTreeWidgetItem* leaf = tree->FindNode(drive + "leaf/");
-        QVERIFY(leaf);
-        QTest::mouseClick(tree->Tree()->viewport(), Qt::LeftButton, {},
-                          tree->Tree()->visualItemRect(leaf).center());
-        QCOMPARE(changes.count(), 1);
-        QCOMPARE(changes.at(0).at(0).toString(), drive + "leaf/");
+    // Paths that cannot be walked select nothing; names are compared exactly; the computer
+    // node is no folder.
+    void writingThePathOpensTheWayAndAClickReportsTheNode() {
+        tree_->resize(300, 400);
+        tree_->show();
+        QSignalSpy changes(tree_.get(), &DirTree::ChangePath);
+        tree_->setPath(drive_ + "with_sub/inner");
+        QVERIFY(tree_->Tree()->currentItem()->isSelected());
+        QVERIFY(tree_->FindNode(drive_ + "with_sub/inner/deep/"));  // the target was opened too
+        QCOMPARE(changes.last().at(0).toString(), drive_ + "with_sub/inner/");
+        const QRect leaf = tree_->Tree()->visualItemRect(tree_->FindNode(drive_ + "leaf/"));
+        QTest::mouseClick(tree_->Tree()->viewport(), Qt::LeftButton, {}, leaf.center());
+        QCOMPARE(changes.last().at(0).toString(), drive_ + "leaf/");
+        tree_->setPath(drive_ + "WITH_SUB/inner");
+        QCOMPARE(tree_->Path(), drive_ + "WITH_SUB/inner/");
+        QVERIFY(tree_->Tree()->selectedItems().isEmpty());
+        tree_->Tree()->setCurrentItem(tree_->FindNode(DirTree::kComputerKey));
+        QCOMPARE(tree_->Path(), QString());
     }
 };
 

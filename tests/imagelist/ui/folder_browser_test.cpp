@@ -1,7 +1,8 @@
+// The folder browser on a temporary settings file. What a folder adds is the core's; here the
+// box and the tree reach it and are kept for the next time.
 #include "imagelist/ui/folder_browser.h"
 
 #include <QCheckBox>
-#include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -9,78 +10,66 @@
 #include "shell/settings_keys.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
+#include "support/ui/find_widget.h"
 
 using namespace lumar;
 using namespace lumar::ui;
 
 class FolderBrowserTest : public QObject {
     Q_OBJECT
+    std::unique_ptr<test::TempDir> dir_;
+    std::string ini_, pics_;
+    ImageList list_;
 
-  private:
-    std::unique_ptr<test::TempDir> dir;
-    std::string ini;
-    std::string language;
-    std::string pics;
-
-    std::unique_ptr<frmBrowseFolder> Open(ImageList& list) {
-        return std::make_unique<frmBrowseFolder>(list, ini, AddOptions{}, language);
+    std::unique_ptr<frmBrowseFolder> Open() {
+        return std::make_unique<frmBrowseFolder>(list_, ini_, AddOptions{},
+                                                 dir_->file("language.ini"));
     }
-    static void Click(frmBrowseFolder& dialog, const char* name) {
-        auto* button = dialog.findChild<QPushButton*>(name);
-        QVERIFY(button);
-        QTest::mouseClick(button, Qt::LeftButton);
+    static QCheckBox* SubDirs(frmBrowseFolder& dialog) {
+        return test::Find<QCheckBox>(&dialog, "ckSubDir");
     }
 
   private slots:
     void init() {
-        dir = std::make_unique<test::TempDir>();
-        pics = dir->file("pics");
-        test::WriteJpeg(pics + "/a.jpg", 800, 600);
-        test::WriteJpeg(pics + "/sub/b.JpE", 64, 48);
-        ini = dir->file("Lumar.ini");
-        language = dir->file("language.ini");
-        WriteSetting(ini, keys::LastAddDir, pics + "/");
+        dir_ = std::make_unique<test::TempDir>();
+        pics_ = dir_->file("pics");
+        test::WriteJpeg(pics_ + "/a.jpg", 800, 600);
+        test::WriteJpeg(pics_ + "/sub/b.JpE", 64, 48);
+        ini_ = dir_->file("Lumar.ini");
+        WriteSetting(ini_, keys::LastAddDir, pics_ + "/");
+        list_.Clear();
     }
 
-    void opensAtTheLastFolderWithCaptionsFromTheLanguageFile() {
-        dir->write("language.ini", "[frame4]\n001=with subfolders\n");
-        ImageList list;
-        auto dialog = Open(list);
-        QCOMPARE(dialog->Tree()->Path(), QString::fromStdString(pics + "/"));
-        QCOMPARE(dialog->findChild<QCheckBox*>("ckSubDir")->text(),
-                 QStringLiteral("with subfolders"));
-    }
-
-    // What a folder adds is the core's; here the box and the tree reach it and are kept.
     void okAddsTheChosenFolderAndRemembersTheChoices() {
-        ImageList list;
-        auto dialog = Open(list);
-        Click(*dialog, "cmOK_0");
+        dir_->write("language.ini", "[frame4]\n001=with subfolders\n");
+        auto dialog = Open();
+        QCOMPARE(dialog->Tree()->Path(), QString::fromStdString(pics_ + "/"));
+        QCOMPARE(SubDirs(*dialog)->text(), QStringLiteral("with subfolders"));
+        test::Click(dialog.get(), "cmOK_0");
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(dialog->AddedRows(), 2);
-        QCOMPARE(ReadIntSetting(ini, keys::SubDir), 1);
-        auto again = Open(list);
-        again->findChild<QCheckBox*>("ckSubDir")->setChecked(false);
-        again->Tree()->setPath(QString::fromStdString(pics + "/sub"));
-        Click(*again, "cmOK_0");
-        QCOMPARE(list.Count(), 3);
-        QCOMPARE(ReadIntSetting(ini, keys::SubDir), 0);
-        QCOMPARE(ReadTextSetting(ini, keys::LastAddDir), pics + "/sub/");
-        QVERIFY(!Open(list)->findChild<QCheckBox*>("ckSubDir")->isChecked());
+        QCOMPARE(ReadIntSetting(ini_, keys::SubDir), 1);
+        auto again = Open();
+        SubDirs(*again)->setChecked(false);
+        again->Tree()->setPath(QString::fromStdString(pics_ + "/sub"));
+        test::Click(again.get(), "cmOK_0");
+        QCOMPARE(list_.Count(), 3);
+        QCOMPARE(ReadIntSetting(ini_, keys::SubDir), 0);
+        QCOMPARE(ReadTextSetting(ini_, keys::LastAddDir), pics_ + "/sub/");
+        QVERIFY(!SubDirs(*Open())->isChecked());
     }
 
     void cancelOrANodeThatIsNoFolderWritesAndAddsNothing() {
-        const std::string before = dir->read("Lumar.ini");
-        ImageList list;
-        auto dialog = Open(list);
-        dialog->findChild<QCheckBox*>("ckSubDir")->setChecked(false);
-        Click(*dialog, "cmOK_1");
+        const std::string before = dir_->read("Lumar.ini");
+        auto dialog = Open();
+        SubDirs(*dialog)->setChecked(false);
+        test::Click(dialog.get(), "cmOK_1");
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
-        auto computer = Open(list);
+        auto computer = Open();
         computer->Tree()->Tree()->setCurrentItem(computer->Tree()->FindNode(DirTree::kComputerKey));
-        Click(*computer, "cmOK_0");
-        QVERIFY(list.Empty());
-        QCOMPARE(dir->read("Lumar.ini"), before);
+        test::Click(computer.get(), "cmOK_0");
+        QVERIFY(list_.Empty());
+        QCOMPARE(dir_->read("Lumar.ini"), before);
     }
 };
 

@@ -1,4 +1,5 @@
-// The code panel on real widgets, found by objectName, with a temporary settings file.
+// The code panel on real widgets with a temporary settings file. Where the parts fall and how
+// centring wraps them is the core's; here the controls reach it.
 #include "posting/ui/code_panel.h"
 
 #include <QApplication>
@@ -7,17 +8,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QtTest>
-#include <memory>
 
 #include "imagelist/image_list.h"
 #include "shell/config_paths.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
 #include "support/ui/fake_dialogs.h"
+#include "support/ui/find_widget.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -32,23 +32,27 @@ class CodePanelTest : public QObject {
     std::unique_ptr<CodePanel> panel_;
     std::shared_ptr<test::FakeDialogs> dialogs_;
 
-    static ImageEntry Image(int n) {
+    template <typename T = QWidget>
+    T* Find(const char* name) {
+        return test::Find<T>(panel_.get(), name);
+    }
+    void Open() {
+        panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
+        panel_->SetImageList(&list_);
+        panel_->SetDialogs(dialogs_);
+        panel_->RestoreSettings(ini_);
+        panel_->show();
+    }
+    // An image row as an upload run leaves it.
+    void AppendUploaded(int n) {
         ImageEntry row;
-        row.text = "p" + std::to_string(n) + ".jpg";
         row.upload = "C" + std::to_string(n);
         row.checked = false;
-        return row;
+        list_.Append(row);
     }
-    template <typename T>
-    T* Find(const char* name) {
-        T* w = panel_->findChild<T*>(name);
-        if (!w) qFatal("no control %s", name);
-        return w;
-    }
-
-    // Ten uploaded images, as an upload run would leave them, and the posting it built.
+    // Ten uploaded images and the posting the run built.
     void UploadTen() {
-        for (int i = 1; i <= 10; ++i) list_.Append(Image(i));
+        for (int i = 1; i <= 10; ++i) AppendUploaded(i);
         std::vector<ImageEntry> rows = list_.Rows();
         CollectPosting(state_, rows, blocks_);
         panel_->ShowFinishedPosting(
@@ -63,27 +67,20 @@ class CodePanelTest : public QObject {
         QVERIFY(WriteValue(ini_, "Bilder", "Werbung", "0"));
         state_ = PostingState{};
         list_.Clear();
-        panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
         dialogs_ = std::make_shared<test::FakeDialogs>();
-        dialogs_->otherwise = true;
-        panel_->SetImageList(&list_);
-        panel_->SetDialogs(dialogs_);
-        panel_->RestoreSettings(ini_);
-        panel_->show();
+        Open();
     }
     void cleanup() {
         panel_.reset();
         dir_.reset();
     }
 
-    // Where the parts fall and how centring wraps them is the core's; here the controls.
     void splitSizeBox() {
         UploadTen();
         auto* split = Find<QCheckBox>("ckSplit");
         auto* size = Find<QLineEdit>("txSplitSize");
         auto* parts = Find<QComboBox>("cbSplit");
         QTest::mouseClick(split, Qt::LeftButton, {}, QPoint(5, split->height() / 2));
-        QVERIFY(size->isEnabled());
         size->setFocus();
         size->selectAll();
         QTest::keyClicks(size, "a4b");
@@ -92,12 +89,11 @@ class CodePanelTest : public QObject {
         QCOMPARE(parts->count(), 3);
         parts->setCurrentIndex(1);
         emit parts->activated(1);
-        Find<QPushButton>("cmCode_0")->click();
+        test::Click(panel_.get(), "cmCode_0");
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("[CENTER]C5 C6 C7 C8 [/CENTER]"));
         Find<QCheckBox>("ckCenter")->click();
         QCOMPARE(panel_->ShownText(), QString("C5 C6 C7 C8 "));
-
-        // Emptying the box switches splitting off.
+        // Emptying the box switches splitting off; the whole posting follows the centring box.
         size->selectAll();
         QTest::keyClick(size, Qt::Key_Backspace);
         QVERIFY(!split->isChecked() && !parts->isEnabled());
@@ -105,7 +101,7 @@ class CodePanelTest : public QObject {
     }
 
     void outputOptionRebuildsFromTheListAndClearsMarkerChecks() {
-        list_.Append(Image(1));
+        AppendUploaded(1);
         list_.InsertMarkerRow(2, std::string(kBreakRowText));
         QSignalSpy changed(panel_.get(), &CodePanel::rowChecksChanged);
         Find<QRadioButton>("opCode_1")->click();
@@ -142,18 +138,17 @@ class CodePanelTest : public QObject {
     void saveWritesFileOrShowsFileAndReason() {
         UploadTen();
         dialogs_->file = QString::fromStdString(dir_->file("missing/posting.vbc"));
-        Find<QPushButton>("cmCode_1")->click();
+        test::Click(panel_.get(), "cmCode_1");
         QCOMPARE(dialogs_->Texts("warn").size(), 1);
         QVERIFY(dialogs_->Texts("warn")[0].contains("missing/posting.vbc"));
-
-        dialogs_->file = QString::fromStdString(dir_->file("out/posting.vbc"));
-        dir_->write("out/keep", "");
-        Find<QPushButton>("cmCode_1")->click();
-        QCOMPARE(QString::fromStdString(dir_->read("out/posting.vbc")),
-                 QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]\r\n"));
+        dialogs_->file = QString::fromStdString(dir_->write("out/posting.vbc", "old"));
+        test::Click(panel_.get(), "cmCode_1");
+        QCOMPARE(dir_->read("out/posting.vbc"),
+                 std::string("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]\r\n"));
         QCOMPARE(ReadValue(ini_, "VBCode", "SavePathCode", ""), dir_->file("out/"));
     }
 
+    // The next start runs the same handlers a click would.
     void closeWritesItsKeysForTheNextStart() {
         bool stopped = false;
         panel_->SetStopSound([&] { stopped = true; });
@@ -162,15 +157,12 @@ class CodePanelTest : public QObject {
         Find<QLineEdit>("txSplitSize")->setText("7");
         Find<QCheckBox>("ckCenter")->click();
         Find<QRadioButton>("opCode_1")->click();
-        Find<QPushButton>("cmCode_2")->click();
+        test::Click(panel_.get(), "cmCode_2");
         QVERIFY(closed.count() == 1 && stopped && !panel_->isVisible());
         QCOMPARE(dir_->read("Lumar.ini"),
-                 "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n[Posting]\r\nSplit=1\r\nSplitSize=7\r\nCode="
-                 "1\r\nImagesPerLine=0\r\nAutoCopy=0\r\n");
-
-        // The next start runs the same handlers a click would.
-        panel_ = std::make_unique<CodePanel>(state_, blocks_, ini_);
-        panel_->RestoreSettings(ini_);
+                 "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n[Posting]\r\n"
+                 "Split=1\r\nSplitSize=7\r\nCode=1\r\nImagesPerLine=0\r\nAutoCopy=0\r\n");
+        Open();
         QVERIFY(Find<QComboBox>("cbSplit")->isEnabled() &&
                 Find<QRadioButton>("opCode_1")->isChecked());
         UploadTen();

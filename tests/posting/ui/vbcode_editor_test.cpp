@@ -1,4 +1,5 @@
-// The BBCode editor on real widgets, found by objectName, with a temporary settings file.
+// The BBCode editor on real widgets with a temporary settings file. The tags, the stored
+// choices and the .vbc files are the core's; here the controls reach them.
 #include "posting/ui/vbcode_editor.h"
 
 #include <QComboBox>
@@ -7,134 +8,114 @@
 #include <QRadioButton>
 #include <QTextCursor>
 #include <QtTest>
-#include <memory>
 
 #include "shell/settings_store.h"
-#include "shell/ui/qt_text.h"
 #include "support/temp_dir.h"
 #include "support/ui/fake_dialogs.h"
+#include "support/ui/find_widget.h"
 
 using namespace lumar;
 using namespace lumar::ui;
+using test::Click;
+using test::Find;
+
+namespace {
+
+struct Editor {
+    test::TempDir dir;
+    TextBlocks blocks;
+    std::shared_ptr<test::FakeDialogs> dialogs = std::make_shared<test::FakeDialogs>();
+    std::unique_ptr<VbCodeEditor> dialog;
+    QPlainTextEdit* box = nullptr;
+
+    void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
+        dialog = std::make_unique<VbCodeEditor>(
+            blocks, mode, index,
+            VbCodeEditorEnv{dir.file("Lumar.ini"), dir.file("language.ini"), nullptr, dialogs});
+        dialog->show();
+        box = Find<QPlainTextEdit>(dialog.get(), "txInfo");
+    }
+    // Chooses `file` in the file dialog of `button` ("" cancels).
+    void ClickWithFile(const char* button, const std::string& file) {
+        dialogs->file = file.empty() ? QString() : QString::fromStdString(dir.file(file));
+        Click(dialog.get(), button);
+    }
+};
+
+}  // namespace
 
 class VbCodeEditorTest : public QObject {
     Q_OBJECT
-    std::unique_ptr<test::TempDir> dir_;
-    std::string ini_;
-    TextBlocks blocks_;
-    std::shared_ptr<test::FakeDialogs> dialogs_;
-    std::unique_ptr<VbCodeEditor> editor_;
-
-    void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
-        VbCodeEditorEnv env;
-        env.settingsFile = ini_;
-        env.languageFile = dir_->file("language.ini");
-        env.dialogs = dialogs_;
-        editor_ = std::make_unique<VbCodeEditor>(blocks_, mode, index, env);
-        editor_->show();
-    }
-    template <typename T>
-    T* Find(const char* name) {
-        T* w = editor_->findChild<T*>(name);
-        if (!w) qFatal("no control %s", name);
-        return w;
-    }
-    QPlainTextEdit* Box() { return Find<QPlainTextEdit>("txInfo"); }
-    void Select(int start, int length) {
-        QTextCursor c = Box()->textCursor();
-        c.setPosition(start);
-        c.setPosition(start + length, QTextCursor::KeepAnchor);
-        Box()->setTextCursor(c);
-    }
-    void Click(const char* name) { QTest::mouseClick(Find<QPushButton>(name), Qt::LeftButton); }
-
   private slots:
-    void init() {
-        dir_ = std::make_unique<test::TempDir>();
-        ini_ = dir_->file("Lumar.ini");
-        blocks_ = TextBlocks{};
-        dialogs_ = std::make_shared<test::FakeDialogs>();
-        dialogs_->otherwise = true;
-    }
-    void cleanup() {
-        editor_.reset();
-        dir_.reset();
-    }
-
-    // The tags and the stored choices are the core's; here the controls reach them.
     void buttonsOnTheTextBox() {
-        dir_->write("language.ini", "[Frame6]\r\n005=set font\r\n");
-        Open();
-        QCOMPARE(Find<QPushButton>("cmdFont_3")->text(), QString("set font"));
-        Box()->setPlainText(QString::fromUtf8("Grüße Hallo"));
-        Select(6, 5);
-        Click("cmdFont_0");
-        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
-        QCOMPARE(Box()->textCursor().selectedText(), QString("Hallo"));
-        Box()->undo();  // the whole change is one undo step
-        QCOMPARE(Box()->toPlainText(), QString::fromUtf8("Grüße Hallo"));
-
-        Find<QComboBox>("cbColor")->setCurrentIndex(16);
-        Box()->clear();
-        Click("cmdFont_3");
-        QVERIFY(Box()->toPlainText().startsWith("[FONT=Arial][SIZE=3][COLOR=Red]"));
-        Box()->clear();
-        Click("cmdPaste_1");
-        QTest::keyClicks(Box(), "lumar.de");
-        QCOMPARE(Box()->toPlainText(), QString("[URL=http://lumar.de][/URL]"));
+        Editor e;
+        e.dir.write("language.ini", "[Frame6]\r\n005=set font\r\n");
+        e.Open();
+        QCOMPARE(Find<QPushButton>(e.dialog.get(), "cmdFont_3")->text(), QString("set font"));
+        e.box->setPlainText(QString::fromUtf8("Grüße Hallo"));
+        QTextCursor c = e.box->textCursor();
+        c.setPosition(6);
+        c.setPosition(11, QTextCursor::KeepAnchor);
+        e.box->setTextCursor(c);
+        Click(e.dialog.get(), "cmdFont_0");
+        QCOMPARE(e.box->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
+        QCOMPARE(e.box->textCursor().selectedText(), QString("Hallo"));
+        e.box->undo();  // the whole change is one undo step
+        QCOMPARE(e.box->toPlainText(), QString::fromUtf8("Grüße Hallo"));
+        Find<QComboBox>(e.dialog.get(), "cbColor")->setCurrentIndex(16);
+        e.box->clear();
+        Click(e.dialog.get(), "cmdFont_3");
+        QVERIFY(e.box->toPlainText().startsWith("[FONT=Arial][SIZE=3][COLOR=Red]"));
     }
 
     void takeOverStoresTheBlockCloseBoxNothing() {
-        Open();
-        QTest::keyClicks(Box(), "eins");
-        QTest::keyClick(Box(), Qt::Key_Return);
-        QTest::keyClicks(Box(), "zwei");
-        Find<QRadioButton>("opAusrichung_1")->click();
-        Click("cmOK_2");
-        QCOMPARE(editor_->StoredBlock(), std::optional<int>(1));
-        QCOMPARE(blocks_.Get(1), std::optional<std::string>("eins\r\nzwei"));
-        QCOMPARE(editor_->Placement(), TextBlockPlacement::After);
+        Editor e;
+        e.Open();
+        QTest::keyClicks(e.box, "eins");
+        QTest::keyClick(e.box, Qt::Key_Return);
+        QTest::keyClicks(e.box, "zwei");
+        Find<QRadioButton>(e.dialog.get(), "opAusrichung_1")->click();
+        Click(e.dialog.get(), "cmOK_2");
+        QCOMPARE(e.dialog->StoredBlock(), std::optional<int>(1));
+        QCOMPARE(e.blocks.Get(1), std::optional<std::string>("eins\r\nzwei"));
+        QCOMPARE(e.dialog->Placement(), TextBlockPlacement::After);
 
-        Open(TextBlockEditMode::Change, 1);
-        QCOMPARE(Box()->toPlainText(), QString("eins\nzwei"));
-        QVERIFY(Find<QRadioButton>("opAusrichung_1")->isChecked());
-        const std::string settings = dir_->read("Lumar.ini");
-        Box()->setPlainText("neu");
-        editor_->close();
-        QCOMPARE(editor_->StoredBlock(), std::nullopt);
-        QCOMPARE(blocks_.Get(1), std::optional<std::string>("eins\r\nzwei"));
-        QCOMPARE(dir_->read("Lumar.ini"), settings);
+        e.Open(TextBlockEditMode::Change, 1);
+        QCOMPARE(e.box->toPlainText(), QString("eins\nzwei"));
+        QVERIFY(Find<QRadioButton>(e.dialog.get(), "opAusrichung_1")->isChecked());
+        const std::string settings = e.dir.read("Lumar.ini");
+        e.box->setPlainText("neu");
+        e.dialog->close();
+        QCOMPARE(e.dialog->StoredBlock(), std::nullopt);
+        QCOMPARE(e.blocks.Get(1), std::optional<std::string>("eins\r\nzwei"));
+        QCOMPARE(e.dir.read("Lumar.ini"), settings);
     }
 
-    // How files are written and read is the core's; here the questions and the text box.
+    // Failures say whether saving or reading failed; "Yes" to replacing the text loses it
+    // only once a file has been read; "No" appends the file.
     void saveAndLoadAskAndReportFailures() {
-        Open();
-        Box()->setPlainText("Zeile");
-        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
-        Click("cmOK_0");
-        QCOMPARE(dialogs_->Texts("warn").size(), 1);
-        QVERIFY(dialogs_->Texts("warn")[0].contains("missing/a.vbc"));
-
-        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
-        dir_->write("blocks/keep", "");
-        Click("cmOK_0");
-        QCOMPARE(dir_->read("blocks/a.vbc"), std::string("Zeile\r\n"));
-        QCOMPARE(ReadValue(ini_, "VBCode", "SavePath", ""), dir_->file("blocks/"));
-
-        // "No" keeps the text and appends the file; a file that cannot be read is reported;
-        // "Yes" replaces the text.
-        Box()->setPlainText("vorher ");
-        dialogs_->answers = {false, false, true};
-        Click("cmOK_1");
-        QCOMPARE(dialogs_->Texts("file").value(2), QString::fromStdString(dir_->file("blocks/")));
-        QCOMPARE(Box()->toPlainText(), QString("vorher Zeile\n"));
-        dialogs_->file = QString::fromStdString(dir_->file("missing/a.vbc"));
-        Click("cmOK_1");
-        QCOMPARE(dialogs_->Texts("warn").size(), 2);
-        dialogs_->file = QString::fromStdString(dir_->file("blocks/a.vbc"));
-        Click("cmOK_1");
-        QCOMPARE(Box()->toPlainText(), QString("Zeile\n"));
-        QCOMPARE(dialogs_->Texts("ask").size(), 3);
+        Editor e;
+        e.Open();
+        e.box->setPlainText("Zeile");
+        e.ClickWithFile("cmOK_0", "missing/a.vbc");
+        e.dir.write("blocks/keep", "");
+        e.ClickWithFile("cmOK_0", "blocks/a.vbc");
+        QCOMPARE(e.dir.read("blocks/a.vbc"), std::string("Zeile\r\n"));
+        QCOMPARE(ReadValue(e.dir.file("Lumar.ini"), "VBCode", "SavePath", ""),
+                 e.dir.file("blocks/"));
+        e.dialogs->answers = {true, true, false, true};
+        e.ClickWithFile("cmOK_1", "");
+        e.ClickWithFile("cmOK_1", "missing/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("Zeile"));
+        e.ClickWithFile("cmOK_1", "blocks/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("ZeileZeile\n"));
+        e.ClickWithFile("cmOK_1", "blocks/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("Zeile\n"));
+        const QStringList warned = e.dialogs->Texts("warn");
+        QCOMPARE(warned.size(), 2);
+        QVERIFY(warned[0].contains("gespeichert") && warned[0].contains("missing/a.vbc"));
+        QVERIFY(warned[1].contains("gelesen"));
+        QCOMPARE(e.dialogs->Texts("open").value(0), QString::fromStdString(e.dir.file("blocks/")));
     }
 };
 

@@ -4,12 +4,10 @@
 
 #include <QDialog>
 #include <QGroupBox>
-#include <QLabel>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QtTest>
 
-#include "shell/ui/qt_text.h"
 #include "shell/ui/qt_translations.h"
 #include "support/temp_dir.h"
 
@@ -30,45 +28,36 @@ T* Add(QWidget* parent, const QString& name) {
 class CaptionsTest : public QObject {
     Q_OBJECT
   private slots:
-    void tableHeadersAndMissingControls();
-    void qtsOwnTextsFollowTheInterfaceLanguage();
+    void tableHeadersAndMissingControls() {
+        // A list's headers go through its model; a column it does not have takes nothing.
+        QWidget window;
+        auto* table = Add<QTableView>(&window, "lvBilder");
+        QStandardItemModel model(0, 2);
+        table->setModel(&model);
+        for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
+            QVERIFY2(!ApplyCaption(&window, target, "x"), target);
+        QVERIFY(!ApplyCaption(nullptr, "ckBilder", "x"));
+
+        // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
+        auto* options = new QDialog(&window);
+        auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
+        optionsFrame->setTitle("Wartezeit");
+        QVERIFY(!ApplyCaption(&window, "Frame_0", "-> Bilder"));
+        QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
+    }
+
+    // The message boxes' Yes button as Qt words it in the installed language.
+    void qtsOwnTextsFollowTheInterfaceLanguage() {
+        test::TempDir dir;
+        const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
+        QVERIFY(LoadQtTranslations(dir.file("language.ini")));  // no file: German
+        QCOMPARE(yes(), QString("&Ja"));
+        QVERIFY(LoadQtTranslations(dir.write("fr.ini", "[STRINGS]\r\n053=fr\r\n")));
+        QCOMPARE(yes(), QString("&Oui"));
+        LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
+        QCOMPARE(yes(), QString("&Yes"));
+    }
 };
-
-void CaptionsTest::tableHeadersAndMissingControls() {
-    test::TempDir dir;
-    // A model-based list gets its headers through the model.
-    QWidget window;
-    auto* table = Add<QTableView>(&window, "lvBilder");
-    QStandardItemModel model(0, 2);
-    table->setModel(&model);
-    QCOMPARE(ApplyCaptions(&window, "Frame0", dir.file("none.ini")), 2);
-    QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QString("Bildname"));
-    QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), QString("Pfad des Bildes"));
-
-    for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
-        QVERIFY2(!ApplyCaption(&window, target, "x"), target);
-    QVERIFY(!ApplyCaption(nullptr, "ckBilder", "x"));
-    QCOMPARE(ApplyCaptions(&window, "NoSuchSection", dir.file("none.ini")), 0);
-
-    // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
-    auto* options = new QDialog(&window);
-    auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
-    optionsFrame->setTitle("Wartezeit");
-    QVERIFY(!ApplyCaption(&window, "Frame_0", "-> Bilder"));
-    QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
-}
-
-// The message boxes' Yes button as Qt words it in the installed language.
-void CaptionsTest::qtsOwnTextsFollowTheInterfaceLanguage() {
-    test::TempDir dir;
-    const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
-    QVERIFY(LoadQtTranslations(dir.file("language.ini")));  // no file: German
-    QCOMPARE(yes(), QString("&Ja"));
-    QVERIFY(LoadQtTranslations(dir.write("fr.ini", "[STRINGS]\r\n053=fr\r\n")));
-    QCOMPARE(yes(), QString("&Oui"));
-    LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
-    QCOMPARE(yes(), QString("&Yes"));
-}
 
 QTEST_MAIN(CaptionsTest)
 #include "captions_test.moc"

@@ -14,34 +14,30 @@ class FakeDialogs : public ui::Dialogs {
   public:
     struct Shown {
         QString kind;  // "ask", "inform", "warn", "open", "save"
-        QString title;
         QString text;  // the message, or the folder a file dialog starts in
         Button preset = Button::No;
-        QString filter;
     };
-    bool Ask(QWidget*, const QString& title, const QString& text, Button preset) override {
-        shown.push_back({"ask", title, text, preset, {}});
+    bool Ask(QWidget*, const QString&, const QString& text, Button preset) override {
+        shown.push_back({"ask", text, preset});
         if (answers.empty()) return otherwise;
         const bool yes = answers.front();
         answers.pop_front();
         return yes;
     }
-    void Inform(QWidget*, const QString& title, const QString& text) override {
-        shown.push_back({"inform", title, text, Button::No, {}});
+    void Inform(QWidget*, const QString&, const QString& text) override {
+        shown.push_back({"inform", text});
     }
-    void Warn(QWidget*, const QString& title, const QString& text) override {
-        shown.push_back({"warn", title, text, Button::No, {}});
+    void Warn(QWidget*, const QString&, const QString& text) override {
+        shown.push_back({"warn", text});
     }
     QString ChooseOpenFile(QWidget*, const ui::FileQuestion& q) override { return File("open", q); }
     QString ChooseSaveFile(QWidget*, const ui::FileQuestion& q) override { return File("save", q); }
 
-    // The texts (or start folders) shown so far with `kind`, in turn; file dialogs are "open"
-    // and "save" together under "file".
+    // The texts (or start folders) shown so far with `kind`, in turn.
     QStringList Texts(const QString& kind) const {
         QStringList texts;
         for (const Shown& s : shown)
-            if (s.kind == kind || (kind == "file" && (s.kind == "open" || s.kind == "save")))
-                texts << s.text;
+            if (s.kind == kind) texts << s.text;
         return texts;
     }
 
@@ -52,7 +48,7 @@ class FakeDialogs : public ui::Dialogs {
 
   private:
     QString File(const QString& kind, const ui::FileQuestion& q) {
-        shown.push_back({kind, q.title, q.folder, Button::No, q.filter});
+        shown.push_back({kind, q.folder});
         return file;
     }
 };
