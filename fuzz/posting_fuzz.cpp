@@ -1,5 +1,6 @@
 // Random rows, text blocks and options through the posting builder. Input: the first line
-// holds the option flags (byte 0) and the split-size text; every further line is a row or a
+// holds the option flags (byte 0: bit 0 HTML, bit 7 Markdown, bits 5-6 images per line) and
+// the split-size text; every further line is a row or a
 // block: "b<text>" stores a block, "r" a break row, "m<text>" a marker row "*<text>",
 // "i<code>" an uploaded image, anything else an image without code.
 
@@ -11,7 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view head = lines.front();
     const uint8_t flags = head.empty() ? 0 : static_cast<uint8_t>(head[0]);
     lumar::PostingOptions options;
-    options.html = flags & 1;
+    options.format = (flags & 1)      ? lumar::PostingFormat::Html
+                     : (flags & 0x80) ? lumar::PostingFormat::Markdown
+                                      : lumar::PostingFormat::BBCode;
+    options.imagesPerLine = (flags >> 5) & 3;
     options.center = flags & 2;
     options.split = flags & 4;
     options.selectedPart = (flags >> 3) - 2;
@@ -42,8 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (state.isSplit) {
         Check(view.partEntries && view.partEntries->size() == state.parts.size());
         Check(view.shownText == state.parts.front());
-        // Without centring and conversion the parts put together are the whole posting.
-        if (!options.center && !options.html) {
+        // Without centring, conversion and line lengths the parts put together are the whole
+        // posting.
+        if (!options.center && options.format == lumar::PostingFormat::BBCode &&
+            options.imagesPerLine == 0) {
             std::string joined;
             for (const std::string& part : state.parts) joined += part;
             Check(joined == state.code);
@@ -51,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         Check(view.shownText == state.code);
     }
-    if (options.html) Check(state.code.find_first_of("[]") == std::string::npos);
+    if (options.format == lumar::PostingFormat::Html)
+        Check(state.code.find_first_of("[]") == std::string::npos);
 
     // Centring on and off again restores every text exactly.
     const lumar::PostingState before = state;

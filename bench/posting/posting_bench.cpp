@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     }
     lumar::PostingOptions options;
     options.center = true;
-    options.html = true;
+    options.format = lumar::PostingFormat::Html;
     options.split = true;
     options.splitSize = 20;
     lumar::PostingState state;

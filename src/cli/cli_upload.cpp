@@ -30,8 +30,8 @@ extern "C" void OnInterrupt(int) {
 }
 
 constexpr const char* kUploadUsage =
-    "upload takes: [--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout "
-    "S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...";
+    "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
+    "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -94,7 +94,8 @@ class CliObserver : public PostingHandOver {
 // What the command line asked for; a missing option is taken from Lumar.ini later.
 struct UploadArgs {
     std::optional<int> hoster;
-    std::optional<bool> html, center;
+    std::optional<PostingFormat> format;
+    std::optional<bool> center;
     std::optional<long long> split, part, timeout;
     TransportOptions transport;
     std::vector<std::string> paths;
@@ -118,8 +119,8 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
                 return std::nullopt;
             }
             out.hoster = row;
-        } else if (a == "--html") {
-            out.html = true;
+        } else if (a == "--html" || a == "--markdown") {
+            out.format = a == "--html" ? PostingFormat::Html : PostingFormat::Markdown;
         } else if (a == "--center") {
             out.center = true;
         } else if (a == "--no-center") {
@@ -162,7 +163,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
 // What the window would take from its controls comes from Lumar.ini; nothing is written.
 PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& settings) {
     PostingOptions posting;
-    posting.html = args.html.value_or(ReadIntSetting(settings, keys::Code) == 1);
+    posting.format =
+        args.format.value_or(static_cast<PostingFormat>(ReadIntSetting(settings, keys::Code)));
+    posting.imagesPerLine = ReadIntSetting(settings, keys::ImagesPerLine);
     posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
     posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
     posting.splitSize =

@@ -16,8 +16,8 @@ const std::vector<Command>& Commands() {
         {"request", "--hoster N [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... FILE",
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
-         "[--hoster N] [--html] [--center|--no-center] [--split N [--part K]] [--timeout S] "
-         "[--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...",
+         "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
+         "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "posting/markdown_posting.h"
 #include "shell/language_table.h"
 #include "shell/plain_text.h"
 #include "shell/settings_keys.h"
@@ -40,13 +41,62 @@ bool IsBreakRow(const ImageEntry& row) {
     return row.IsMarker() && row.text == kBreakRowText;
 }
 
-// What a marker row adds to the posting.
-void AppendMarker(std::string& out, const ImageEntry& row, const TextBlocks& blocks) {
-    if (IsBreakRow(row)) {
-        out += kCrLf;
-        return;
+// Writes rows into a posting text in one format, starting a new line after every
+// `imagesPerLine` images of a line.
+class RowWriter {
+  public:
+    RowWriter(const TextBlocks& blocks, const PostingOptions& options)
+        : blocks_(blocks),
+          markdown_(options.format == PostingFormat::Markdown),
+          imagesPerLine_(options.imagesPerLine) {}
+
+    void Add(std::string& out, const ImageEntry& row) {
+        if (row.IsImage()) {
+            if (!row.upload.empty()) AddImage(out, row);
+            return;
+        }
+        imagesOnLine_ = 0;
+        if (IsBreakRow(row)) {
+            LineBreak(out);
+        } else if (const std::optional<std::string> block = BlockOfRow(row, blocks_)) {
+            out += markdown_ ? MarkdownFromBBCode(*block) : *block;
+        }
     }
-    if (const std::optional<std::string> block = BlockOfRow(row, blocks)) out += *block;
+    // A new part starts a new line.
+    void StartPart() { imagesOnLine_ = 0; }
+
+  private:
+    void AddImage(std::string& out, const ImageEntry& row) {
+        if (imagesPerLine_ > 0 && imagesOnLine_ == imagesPerLine_) {
+            LineBreak(out);
+            imagesOnLine_ = 0;
+        }
+        ++imagesOnLine_;
+        out += markdown_ ? MarkdownFromBBCode(row.upload, MarkdownImageName(row.text)) : row.upload;
+        out += ' ';
+    }
+    void LineBreak(std::string& out) const {
+        if (!markdown_) {
+            out += kCrLf;
+            return;
+        }
+        // The blank after the line's last image would only stand before the break.
+        if (out.ends_with(' ')) out.pop_back();
+        out += kMarkdownLineBreak;
+    }
+
+    const TextBlocks& blocks_;
+    bool markdown_;
+    int imagesPerLine_;
+    int imagesOnLine_ = 0;
+};
+
+std::string Assemble(std::span<const ImageEntry> rows, const TextBlocks& blocks,
+                     const PostingOptions& options) {
+    std::string out;
+    RowWriter writer(blocks, options);
+    for (const ImageEntry& row : rows) writer.Add(out, row);
+    return out;
 }
 
 std::string Wrap(std::string_view open, const std::string& text, std::string_view close) {
@@ -60,8 +110,21 @@ std::string Wrap(std::string_view open, const std::string& text, std::string_vie
 
 // Centring and conversion, as applied to the whole posting and to every part.
 void Finish(std::string& text, const PostingOptions& options) {
+    if (options.format == PostingFormat::Markdown) {
+        // A backslash ending the text would be shown rather than break a line; nothing follows
+        // the last line anyway.
+        bool trailingBreak = false;
+        while (text.ends_with(kMarkdownLineBreak)) {
+            text.resize(text.size() - kMarkdownLineBreak.size());
+            trailingBreak = true;
+        }
+        // Images are separated by a blank; nothing follows the last one.
+        if (text.ends_with(' ')) text.pop_back();
+        if (trailingBreak) text += kCrLf;
+        return;
+    }
     if (options.center) text = Wrap(kCenterOpen, text, kCenterClose);
-    if (options.html) text = ConvertToHtml(text);
+    if (options.format == PostingFormat::Html) text = ConvertToHtml(text);
 }
 
 PostingView ShowWhole(const PostingState& state) {
@@ -78,23 +141,15 @@ PostingTexts PostingTextsFrom(const UiStrings& strings) {
 }
 
 void CollectPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks) {
-    state.code.clear();
-    for (ImageEntry& row : rows) {
-        if (row.IsImage()) {
-            if (!row.upload.empty()) {
-                state.code += row.upload;
-                state.code += ' ';
-            }
-            continue;
-        }
-        AppendMarker(state.code, row, blocks);
-        row.checked = false;
-    }
+    state.code = Assemble(rows, blocks, PostingOptions{});
+    for (ImageEntry& row : rows)
+        if (row.IsMarker()) row.checked = false;
 }
 
 PostingView FinishPosting(PostingState& state, std::span<const ImageEntry> rows,
                           const TextBlocks& blocks, const PostingOptions& options,
                           const PostingTexts& texts) {
+    state.code = Assemble(rows, blocks, options);
     Finish(state.code, options);
     if (options.split) return BuildPostingParts(state, rows, blocks, options, texts);
     return ShowWhole(state);
@@ -147,27 +202,25 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
     // into part 1.
     size_t k = 0;
     size_t part = 0;
+    RowWriter writer(blocks, options);
     for (const ImageEntry& row : rows) {
-        if (row.IsImage()) {
-            if (row.upload.empty()) continue;
-            if (++k > size) {
-                k = 1;
-                ++part;
-            }
-            state.parts[part] += row.upload;
-            state.parts[part] += ' ';
-            continue;
+        if (row.IsImage() && !row.upload.empty() && ++k > size) {
+            k = 1;
+            ++part;
+            writer.StartPart();
         }
-        AppendMarker(state.parts[part], row, blocks);
+        writer.Add(state.parts[part], row);
     }
     for (std::string& text : state.parts) Finish(text, options);
     return PostingView{state.parts.front(), std::move(entries), 0};
 }
 
 PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options) {
-    const std::string open = options.html ? ConvertToHtml(kCenterOpen) : std::string(kCenterOpen);
-    const std::string close =
-        options.html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
+    if (options.format == PostingFormat::Markdown)
+        return ShowSelectedPart(state, options.selectedPart);
+    const bool html = options.format == PostingFormat::Html;
+    const std::string open = html ? ConvertToHtml(kCenterOpen) : std::string(kCenterOpen);
+    const std::string close = html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
     auto apply = [&](std::string& text) {
         if (on) {
             text = Wrap(open, text, close);
@@ -200,10 +253,14 @@ PostingView ShowSelectedPart(const PostingState& state, int selectedPart) {
     return PostingView{SelectedText(state, selectedPart), std::nullopt, std::nullopt};
 }
 
-std::string AdvertisingLine(bool centred, bool html, std::string_view text,
+std::string AdvertisingLine(bool centred, PostingFormat format, std::string_view text,
                             std::string_view homePageUrl) {
+    if (format == PostingFormat::Markdown) {
+        const std::string literal = MarkdownLiteral(text);
+        return homePageUrl.empty() ? literal : MarkdownLink(literal, homePageUrl);
+    }
     std::string line;
-    if (html) {
+    if (format == PostingFormat::Html) {
         const bool link = !homePageUrl.empty();
         std::string escaped(text);
         escaped = ReplaceAll(escaped, "&", "&amp;");
@@ -232,7 +289,8 @@ std::string ExportText(const PostingState& state, const PostingOptions& options,
     if (ReadIntSetting(settingsFile, keys::Werbung) == 1) {
         out += kCrLf;
         out += kCrLf;
-        out += AdvertisingLine(options.center, options.html, texts.advertising, texts.homePageUrl);
+        out +=
+            AdvertisingLine(options.center, options.format, texts.advertising, texts.homePageUrl);
     }
     return out;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The posting builder: turns the rows of the image list into the text the user pastes into a
 // forum. The codes of the uploaded images in list order, each followed by one blank, with the
-// line breaks and own text blocks of the marker rows; optionally centred, converted to HTML
-// and split into parts of a fixed number of images. The advertising line is added only when
+// line breaks and own text blocks of the marker rows, and a line break after every so many
+// images when asked; optionally centred, converted to HTML or Markdown and split into parts of
+// a fixed number of images. The advertising line is added only when
 // the text leaves the program (ExportText).
 //
 // The builder owns no controls. What the code panel's controls hold comes in as
@@ -44,13 +45,20 @@ struct PostingTexts {
 // The two texts as loaded into the program's message table.
 PostingTexts PostingTextsFrom(const UiStrings& strings);
 
+// The output formats, numbered as Posting/Code stores them.
+enum class PostingFormat { BBCode = 0, Html = 1, Markdown = 2 };
+
 // The state of the code panel's controls at the moment of the call.
 struct PostingOptions {
-    bool html = false;     // opCode: option 1 "HTMLCode" selected
-    bool center = false;   // ckCenter checked
-    bool split = false;    // ckSplit checked
-    int splitSize = 0;     // images per part; 0 or beyond a 16-bit count: do not split
-    int selectedPart = 0;  // selected entry index of cbSplit (0 = part 1)
+    PostingFormat format = PostingFormat::BBCode;  // the selected opCode option
+    bool center = false;                           // ckCenter checked; Markdown is never centred
+    bool split = false;                            // ckSplit checked
+    int splitSize = 0;  // images per part; 0 or beyond a 16-bit count: do not split
+    int selectedPart = 0;                          // selected entry index of cbSplit (0 = part 1)
+    // Images per line: after that many images a line break follows as if a break row stood
+    // there. The count starts again after break and text-block rows and in every part; 0
+    // (or less) leaves lines to the break rows.
+    int imagesPerLine = 0;
 };
 
 // The posting as last built; lives for the whole run of the program.
@@ -75,8 +83,8 @@ struct PostingView {
 // no stored block contributes nothing.
 void CollectPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks);
 
-// Centres and converts state.code as the options say, then splits it (when splitting is on)
-// or shows it whole. Called after CollectPosting.
+// Rebuilds state.code from the rows in the options' format and line length, centres it, then
+// splits it (when splitting is on) or shows it whole. Called after CollectPosting.
 PostingView FinishPosting(PostingState& state, std::span<const ImageEntry> rows,
                           const TextBlocks& blocks, const PostingOptions& options,
                           const PostingTexts& texts);
@@ -103,8 +111,9 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
                               const PostingTexts& texts);
 
 // Adds (on) or removes (off) the centring tags of the current output format, on the whole
-// posting and, while split, on every part. Removing unwraps only a text that starts with the
-// opening and ends with the closing tag. Shows the selected part or the whole posting.
+// posting and, while split, on every part; Markdown has none, so it only shows the text. Removing
+// unwraps only a text that starts with the opening and ends with the closing tag. Shows the
+// selected part or the whole posting.
 PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options);
 
 // Splitting switched off: the whole posting is shown again (state.code unchanged).
@@ -118,14 +127,15 @@ const std::string& SelectedText(const PostingState& state, int selectedPart);
 PostingView ShowSelectedPart(const PostingState& state, int selectedPart);
 
 // The advertising line as appended on export (without the two leading CR LF), in the
-// posting's format: small Tahoma text linked to the home page ([URL] or <a>), without the link
-// when there is no address. In HTML the text is escaped, so a text like ">>...<<" stays text.
-std::string AdvertisingLine(bool centred, bool html, std::string_view text,
+// posting's format: small Tahoma text linked to the home page ([URL], <a> or a Markdown link),
+// without the link when there is no address. In HTML and Markdown the text is escaped, so a
+// text like ">>...<<" stays text.
+std::string AdvertisingLine(bool centred, PostingFormat format, std::string_view text,
                             std::string_view homePageUrl);
 
 // The shown text (selected part while split, else the whole posting) followed, when the
 // setting Bilder/Werbung of `settingsFile` is 1 (read anew at every call), by two CR LF and
-// the advertising line, centred when options.center is on and in HTML when options.html is.
+// the advertising line, centred when options.center is on, in the options' format.
 std::string ExportText(const PostingState& state, const PostingOptions& options,
                        const PostingTexts& texts, const std::string& settingsFile);
 

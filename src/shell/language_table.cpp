@@ -141,6 +141,9 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "080", "", "Proxy:"},
     {"STRINGS", "081", "", "leer = aus der Umgebung, direct = keiner"},
     {"STRINGS", "082", "", "Datei zu groß für diesen Hoster: %1 kB, höchstens %2 kB"},
+    {"STRINGS", "085", "", "Markdown"},
+    {"STRINGS", "086", "", "Bilder pro Zeile (0 = frei):"},
+    {"STRINGS", "087", "", "Posting nach dem Upload in die Zwischenablage"},
     {"STRINGS", "090", "", "Schlüssel fehlt:"},
 };
 

@@ -113,6 +113,10 @@ enum UiString : int {
     kStrProxyHint = 81,
     // An image over a host's size limit: "%1" its size, "%2" the limit, both in kB.
     kStrFileTooLarge = 82,
+    // Code panel: the third output format, images per line, copying at the end of a run.
+    kStrMarkdown = 85,
+    kStrImagesPerLine = 86,
+    kStrAutoCopy = 87,
     // Why an image was not sent: the row lacks a key it needs, followed by the key's name.
     kReasonMissingKey = 90,
 };

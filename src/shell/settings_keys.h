@@ -45,7 +45,12 @@ inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1}
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, "20", 0, 32767};
-inline constexpr SettingKey Code{"Posting", "Code", SettingType::Index, "0", 0, 1};
+// 0 = BBCode, 1 = HTML, 2 = Markdown.
+inline constexpr SettingKey Code{"Posting", "Code", SettingType::Index, "0", 0, 2};
+inline constexpr SettingKey ImagesPerLine{"Posting", "ImagesPerLine", SettingType::Int, "0", 0,
+                                          32767};
+// The posting goes to the clipboard when an upload run ends.
+inline constexpr SettingKey AutoCopy{"Posting", "AutoCopy", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::Path, ""};
 inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::Path, "~"};

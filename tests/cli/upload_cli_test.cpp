@@ -95,6 +95,8 @@ TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
     // The advertising line follows the posting's format.
     EXPECT_NE(split.out.find("<font size=1 face=Tahoma>"), std::string::npos);
     EXPECT_EQ(split.out.find("[SIZE="), std::string::npos);
+    const CliRun markdown = Run("upload --markdown pics/a.jpg");
+    EXPECT_EQ(markdown.out.rfind("[![a](http://", 0), 0u) << markdown.out;
 }
 
 TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {

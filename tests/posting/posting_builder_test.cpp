@@ -32,7 +32,8 @@ std::vector<ImageEntry> TenImages() {
 
 PostingOptions Options(bool center, bool html = false, bool split = false, int size = 20,
                        int part = 0) {
-    return PostingOptions{html, center, split, size, part};
+    return PostingOptions{html ? PostingFormat::Html : PostingFormat::BBCode, center, split,
+                          size, part};
 }
 
 TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
@@ -200,6 +201,8 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     EXPECT_EQ(ExportText(state, Options(true, true), texts, ini),
               "A \r\n\r\n<CENTER><a href=http://lumar.example><font size=1 face=Tahoma>"
               "made with Lumar &amp; &lt;Qt&gt;</font></a></CENTER>");
+    EXPECT_EQ(ExportText(state, {.format = PostingFormat::Markdown, .center = true}, texts, ini),
+              "A \r\n\r\n[made with Lumar \\& \\<Qt\\>](http://lumar.example)");
 
     // Split on with room for all exports the whole posting, whatever part was selected.
     ASSERT_TRUE(WriteValue(ini, "Bilder", "Werbung", "0"));
@@ -208,6 +211,61 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     rows.resize(5);
     BuildPosting(state, rows, TextBlocks{}, Options(false, false, true, 20), {});
     EXPECT_EQ(ExportText(state, Options(false, false, true, 20, 1), {}, ini), "C1 C2 C3 C4 C5 ");
+}
+
+TEST(BuildPosting, MarkdownAndImagesPerLine) {
+    TextBlocks blocks;
+    blocks.Add(
+        "[B]fett[/B] [i]schief[/i] [COLOR=red]rot[/COLOR] [URL=http://x]Link[/URL]"
+        "[QUOTE]Zitat\r\nzwei[/QUOTE]");
+    blocks.Add("T");
+    const ImageEntry lineBreak = Marker(std::string(kBreakRowText));
+    const std::vector<ImageEntry> hosts = {
+        Row("a[1] (2)\\b.x.jpg", "[URL=http://h/p][IMG]http://h/t.jpg[/IMG][/URL]"),
+        Row("c.jpeg", "[IMG]http://h/c.jpg[/IMG]"),
+        lineBreak,
+        Row("d.jpg", "[URL]http://h/d(1)[/URL]"),
+        Marker(TextBlockRowText(1)),
+        Row("e", "[url=http://h/e][img]http://h/e t.jpg[/img][/url]"),
+        lineBreak,
+        lineBreak};
+    std::vector<ImageEntry> tenWithMarkers = TenImages();
+    tenWithMarkers.insert(tenWithMarkers.begin() + 8, Marker(TextBlockRowText(2)));
+    tenWithMarkers.insert(tenWithMarkers.begin() + 5, lineBreak);
+    const auto md = PostingFormat::Markdown;
+    struct Case {
+        std::vector<ImageEntry> rows;
+        PostingOptions options;
+        int part;  // the selector entry whose text is compared
+        std::string shown;
+    };
+    for (const Case& c : std::vector<Case>{
+             {hosts,
+              {.format = md, .center = true},
+              0,
+              "[![a\\[1\\] \\(2\\)\\\\b.x](http://h/t.jpg)](http://h/p) ![c](http://h/c.jpg)\\\r\n"
+              "[d](http://h/d%281%29) **fett** *schief* rot [Link](http://x)\r\n> Zitat\r\n"
+              "> zwei\r\n> \r\n[![e](http://h/e%20t.jpg)](http://h/e)\r\n"},
+             {TenImages(),
+              {.format = md, .split = true, .splitSize = 4, .imagesPerLine = 3},
+              1,
+              "C5 C6 C7\\\r\nC8"},
+             // Break and text-block rows start the count again.
+             {tenWithMarkers,
+              {.imagesPerLine = 2},
+              0,
+              "C1 C2 \r\nC3 C4 \r\nC5 \r\nC6 C7 \r\nC8 TC9 C10 "},
+             // So does every part: part 2 starts a line of its own.
+             {TenImages(),
+              {PostingFormat::Html, true, true, 3, 0, 2},
+              1,
+              "<CENTER>C4 C5 \r\nC6 </CENTER>"},
+         }) {
+        std::vector<ImageEntry> rows = c.rows;
+        PostingState state;
+        BuildPosting(state, rows, blocks, c.options, {});
+        EXPECT_EQ(SelectedText(state, c.part), c.shown) << c.shown;
+    }
 }
 
 }  // namespace

@@ -96,7 +96,8 @@ TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
     blocks.Add("Hallo");
     std::vector<ImageEntry> rows = {Image("a.jpg"), MarkerRow("*UMBRUCH*"), MarkerRow("*VBCode_1*"),
                                     Image("b.jpg"), Image("c.jpg")};
-    const std::string shown = RunUpload(rows, 4, PostingOptions{true, true, true, 2, 0});
+    const std::string shown =
+        RunUpload(rows, 4, PostingOptions{PostingFormat::Html, true, true, 2, 0});
     const std::vector<std::string> c = Codes();
     ASSERT_TRUE(state.isSplit);
     EXPECT_EQ(state.parts,

@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "imagelist/image_list.h"
@@ -71,8 +72,8 @@ void CodePanel::BuildOptionsBox() {
     auto* label1 = new QLabel("Links ausgeben als", fSplit_);
     label1->setObjectName("Label1");
     opCodeGroup_ = new QButtonGroup(this);
-    const char* formats[2] = {"vbCode", "HTMLCode"};
-    for (int i = 0; i < 2; ++i) {
+    const char* formats[3] = {"vbCode", "HTMLCode", "Markdown"};
+    for (int i = 0; i < 3; ++i) {
         opCode_[i] = new QRadioButton(formats[i], fSplit_);
         opCode_[i]->setObjectName(QStringLiteral("opCode_%1").arg(i));
         opCodeGroup_->addButton(opCode_[i], i);
@@ -103,12 +104,21 @@ void CodePanel::BuildOptionsBox() {
     cbSplit_->setMinimumContentsLength(18);
     txSplitSize_->setEnabled(false);
     cbSplit_->setEnabled(false);
+    lbPerLine_ = new QLabel("Bilder pro Zeile (0 = frei):", fSplit_);
+    lbPerLine_->setObjectName("lbPerLine");
+    spPerLine_ = new QSpinBox(fSplit_);
+    spPerLine_->setObjectName("spPerLine");
+    spPerLine_->setRange(0, 999);
+    lbPerLine_->setBuddy(spPerLine_);
+    ckAutoCopy_ = new QCheckBox("Posting nach dem Upload in die Zwischenablage", fSplit_);
+    ckAutoCopy_->setObjectName("ckAutoCopy");
 
     auto* options = new QGridLayout(fSplit_);
     auto* formatRow = new QHBoxLayout;
     formatRow->addWidget(label1);
     formatRow->addWidget(opCode_[0]);
     formatRow->addWidget(opCode_[1]);
+    formatRow->addWidget(opCode_[2]);
     formatRow->addStretch(1);
     options->addLayout(formatRow, 0, 0, 1, 4);
     options->addWidget(ckCenter_, 1, 0, 1, 2);
@@ -117,6 +127,9 @@ void CodePanel::BuildOptionsBox() {
     options->addWidget(txSplitSize_, 2, 1);
     options->addWidget(lbPic3_, 2, 2);
     options->addWidget(cbSplit_, 2, 3);
+    options->addWidget(lbPerLine_, 3, 0);
+    options->addWidget(spPerLine_, 3, 1);
+    options->addWidget(ckAutoCopy_, 3, 2, 1, 2);
 }
 
 void CodePanel::BuildCodeBox() {
@@ -157,6 +170,7 @@ void CodePanel::ConnectControls() {
     connect(ckCenter_, &QCheckBox::toggled, this, &CodePanel::OnCenterToggled);
     connect(ckSplit_, &QCheckBox::toggled, this, &CodePanel::OnSplitToggled);
     connect(txSplitSize_, &QLineEdit::textChanged, this, &CodePanel::OnSplitSizeEdited);
+    connect(spPerLine_, &QSpinBox::valueChanged, this, &CodePanel::OnOutputFormat);
     connect(txSplitSize_, &QLineEdit::returnPressed, this, &CodePanel::OnSplitSizeEnter);
     connect(cbSplit_, &QComboBox::activated, this, &CodePanel::OnPartActivated);
     connect(cmCode_[0], &QPushButton::clicked, this, &CodePanel::OnClipboard);
@@ -181,6 +195,9 @@ void CodePanel::ApplyLanguage(const std::string& languageFile) {
 void CodePanel::ApplyMessageTexts(const UiStrings& strings) {
     if (auto* label1 = findChild<QLabel*>("Label1")) label1->setText(ToQ(strings.Get(kStrLinksAs)));
     cmStop_->setToolTip(ToQ(strings.Get(kStrStopSoundTip)));
+    opCode_[2]->setText(ToQ(strings.Get(kStrMarkdown)));
+    lbPerLine_->setText(ToQ(strings.Get(kStrImagesPerLine)));
+    ckAutoCopy_->setText(ToQ(strings.Get(kStrAutoCopy)));
 }
 
 void CodePanel::RestoreSettings(const std::string& settingsFile) {
@@ -189,21 +206,29 @@ void CodePanel::RestoreSettings(const std::string& settingsFile) {
     ckCenter_->setChecked(ReadIntSetting(settingsFile_, keys::Center) == 1);
     ckSplit_->setChecked(ReadIntSetting(settingsFile_, keys::Split) == 1);
     txSplitSize_->setText(ToQ(ReadTextSetting(settingsFile_, keys::SplitSize)));
-    opCode_[ReadIntSetting(settingsFile_, keys::Code) == 1 ? 1 : 0]->setChecked(true);
+    spPerLine_->setValue(ReadIntSetting(settingsFile_, keys::ImagesPerLine));
+    ckAutoCopy_->setChecked(ReadIntSetting(settingsFile_, keys::AutoCopy) == 1);
+    opCode_[ReadIntSetting(settingsFile_, keys::Code)]->setChecked(true);
 }
 
 void CodePanel::ShowFinishedPosting(const PostingView& view) {
     Show(view);
+    if (ckAutoCopy_->isChecked()) OnClipboard();
 }
 
 PostingOptions CodePanel::Options() const {
     PostingOptions options;
-    options.html = opCode_[1]->isChecked();
+    options.format = static_cast<PostingFormat>(SelectedFormat());
     options.center = ckCenter_->isChecked();
     options.split = ckSplit_->isChecked();
     options.splitSize = SplitSizeFromText(FromQ(txSplitSize_->text()));
     options.selectedPart = cbSplit_->currentIndex();
+    options.imagesPerLine = spPerLine_->value();
     return options;
+}
+
+int CodePanel::SelectedFormat() const {
+    return opCodeGroup_->checkedId() < 0 ? 0 : opCodeGroup_->checkedId();
 }
 
 QString CodePanel::ShownText() const {
@@ -237,6 +262,8 @@ void CodePanel::Show(const PostingView& view) {
 }
 
 void CodePanel::OnOutputFormat() {
+    // Markdown has no centring; the box keeps its state for the other formats.
+    ckCenter_->setEnabled(SelectedFormat() != static_cast<int>(PostingFormat::Markdown));
     // The rebuild clears the check marks of marker rows; the list's rows are walked as a copy
     // and only those marks are written back.
     rowsCopy_.clear();
@@ -315,7 +342,9 @@ void CodePanel::OnClose() {
     WriteSetting(settingsFile_, keys::Split, ckSplit_->isChecked() ? "1" : "0");
     WriteSetting(settingsFile_, keys::SplitSize, FromQ(txSplitSize_->text()));
     WriteSetting(settingsFile_, keys::Center, ckCenter_->isChecked() ? "1" : "0");
-    WriteSetting(settingsFile_, keys::Code, opCode_[1]->isChecked() ? "1" : "0");
+    WriteSetting(settingsFile_, keys::Code, std::to_string(SelectedFormat()));
+    WriteSetting(settingsFile_, keys::ImagesPerLine, std::to_string(spPerLine_->value()));
+    WriteSetting(settingsFile_, keys::AutoCopy, ckAutoCopy_->isChecked() ? "1" : "0");
 }
 
 bool CodePanel::eventFilter(QObject* watched, QEvent* event) {

@@ -1,8 +1,9 @@
 #pragma once
-// picCode: the panel of the main window that shows the finished posting. It offers BBCode or
-// HTML output, centring and splitting into parts, copies the text to the clipboard or saves
-// it as a .vbc file, and closes again, storing its options. All text work is the posting
-// builder's; this panel wires its controls to it.
+// picCode: the panel of the main window that shows the finished posting. It offers BBCode,
+// HTML or Markdown output, centring, images per line and splitting into parts, copies the text
+// to the clipboard (on request, or at the end of every run) or saves it as a .vbc file, and
+// closes again, storing its options. All text work is the posting builder's; this panel wires
+// its controls to it.
 //
 // The main window embeds the panel in the area the image list and the upload panel share,
 // calls RestoreSettings once at start-up and ShowFinishedPosting at the end of every upload
@@ -27,6 +28,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 
 namespace lumar {
 class ImageList;
@@ -66,7 +68,8 @@ class CodePanel : public QWidget {
     // exports with), each assignment running the handler a user's click would run.
     void RestoreSettings(const std::string& settingsFile);
 
-    // The end of an upload run: the posting FinishPosting built with this panel's Options().
+    // The end of an upload run: the posting FinishPosting built with this panel's Options(),
+    // copied as "Clipboard" would copy it when the auto-copy box is checked.
     void ShowFinishedPosting(const PostingView& view);
 
     // The state of the option controls, as the builder takes it.
@@ -91,6 +94,7 @@ class CodePanel : public QWidget {
     PostingTexts Texts() const;
     std::span<const ImageEntry> RowsView();
     void OnOutputFormat();
+    int SelectedFormat() const;
     void OnCenterToggled(bool on);
     void OnSplitToggled(bool on);
     void OnSplitSizeEdited(const QString& text);
@@ -111,7 +115,7 @@ class CodePanel : public QWidget {
     std::string settingsFile_;
 
     QGroupBox* fSplit_;
-    QRadioButton* opCode_[2];
+    QRadioButton* opCode_[3];  // indexes as Posting/Code stores them
     QButtonGroup* opCodeGroup_;
     QCheckBox* ckCenter_;
     QCheckBox* ckSplit_;
@@ -119,6 +123,9 @@ class CodePanel : public QWidget {
     QLabel* lbPic3_;
     QLineEdit* txSplitSize_;
     QComboBox* cbSplit_;
+    QLabel* lbPerLine_;
+    QSpinBox* spPerLine_;
+    QCheckBox* ckAutoCopy_;
     QPlainTextEdit* txcode_;
     QLineEdit* txdummy_;
     QPushButton* cmCode_[3];

@@ -110,6 +110,21 @@ class CodePanelTest : public QObject {
         QCOMPARE(changed.count(), 1);
     }
 
+    // Markdown is never centred; the end of a run copies only when asked to.
+    void markdownDisablesCentringAndAutoCopyCopiesTheExport() {
+        auto* center = Find<QCheckBox>("ckCenter");
+        Find<QRadioButton>("opCode_2")->click();
+        QVERIFY(!center->isEnabled() && center->isChecked());
+        QGuiApplication::clipboard()->setText("before");
+        UploadTen();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("before"));
+        Find<QCheckBox>("ckAutoCopy")->click();
+        panel_->ShowFinishedPosting(ShowSelectedPart(state_, 0));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString("C1 C2 C3 C4 C5 C6 C7 C8 C9 C10"));
+        Find<QRadioButton>("opCode_0")->click();
+        QVERIFY(center->isEnabled());
+    }
+
     void codeBoxNeverKeepsTheFocus() {
         auto* code = Find<QPlainTextEdit>("txcode");
         panel_->activateWindow();
@@ -146,7 +161,7 @@ class CodePanelTest : public QObject {
         QVERIFY(closed.count() == 1 && stopped && !panel_->isVisible());
         QCOMPARE(dir_->read("Lumar.ini"),
                  "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n[Posting]\r\n"
-                 "Split=1\r\nSplitSize=7\r\nCode=1\r\n");
+                 "Split=1\r\nSplitSize=7\r\nCode=1\r\nImagesPerLine=0\r\nAutoCopy=0\r\n");
         Open();
         QVERIFY(Find<QComboBox>("cbSplit")->isEnabled() &&
                 Find<QRadioButton>("opCode_1")->isChecked());
