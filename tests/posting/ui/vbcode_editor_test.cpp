@@ -4,7 +4,6 @@
 
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QTextCursor>
 #include <QtTest>
 
 #include "support/temp_dir.h"
@@ -44,21 +43,6 @@ struct Editor {
 class VbCodeEditorTest : public QObject {
     Q_OBJECT
   private slots:
-    // A tag goes round the selection as one undo step.
-    void buttonsOnTheTextBox() {
-        Editor e;
-        e.Open();
-        e.box->setPlainText(QString::fromUtf8("Grüße Hallo"));
-        QTextCursor c = e.box->textCursor();
-        c.setPosition(6);
-        c.setPosition(11, QTextCursor::KeepAnchor);
-        e.box->setTextCursor(c);
-        Click(e.dialog.get(), "cmdFont_0");
-        QCOMPARE(e.box->toPlainText(), QString::fromUtf8("Grüße [B]Hallo[/B]"));
-        e.box->undo();
-        QCOMPARE(e.box->toPlainText(), QString::fromUtf8("Grüße Hallo"));
-    }
-
     void takeOverStoresTheBlockCloseBoxNothing() {
         Editor e;
         e.Open();

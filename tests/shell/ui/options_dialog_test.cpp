@@ -18,8 +18,7 @@ using test::Find;
 
 namespace {
 
-class RecordingSound : public SoundPlayer {
-  public:
+struct RecordingSound : SoundPlayer {
     bool PlaySoundFile(const std::string& path) override {
         played = path;
         return playing = true;
