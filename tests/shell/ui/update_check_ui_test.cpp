@@ -72,17 +72,14 @@ class UpdateCheckTest : public QObject {
     // Which answers offer an update is the core's table; here the window's request, the
     // question (Enter takes the offer) and where each answer leads.
     void anotherVersionIsOfferedAndYesOpensTheDownloadPage() {
-        for (const auto& [status, yes, outcome] :
-             {std::tuple{"200 OK", false, UpdateCheckOutcome::Continue},
-              {"200 OK", true, UpdateCheckOutcome::EndProgram},
-              {"404 Not Found", true, UpdateCheckOutcome::Continue}}) {
-            VersionServer server(status);
+        for (const auto& [yes, outcome] : {std::pair{false, UpdateCheckOutcome::Continue},
+                                           {true, UpdateCheckOutcome::EndProgram}}) {
+            VersionServer server("200 OK");
             Check check(yes);
             QCOMPARE(check.Run(server.Url()), outcome);
-            const bool offered = QByteArray(status) == "200 OK";
-            QCOMPARE(check.question.shown.size(), size_t(offered));
-            if (offered) QCOMPARE(check.question.shown[0].preset, Dialogs::Button::Yes);
-            QCOMPARE(check.opened.size(), outcome == UpdateCheckOutcome::EndProgram ? 1 : 0);
+            QVERIFY(check.question.shown.size() == 1 &&
+                    check.question.shown[0].preset == Dialogs::Button::Yes);
+            QCOMPARE(check.opened.size(), yes ? 1 : 0);
             QVERIFY(server.request.toLower().startsWith("get /version.txt http/1.1\r\n"));
         }
     }
