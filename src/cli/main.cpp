@@ -29,7 +29,7 @@ const std::vector<Command>& Commands() {
          "host definitions",
          RunHoster},
         {"probe", "--hoster N|ID [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... [FILE]",
-         "upload FILE (or a small generated JPEG) to one standard row and show the request "
+         "upload FILE (or a small generated JPEG) to one row and show the request "
          "head, the answer, the fields read from it and the code",
          RunProbe},
     };

@@ -2,13 +2,18 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "shell/text_codec.h"
 #include "upload/answer_code.h"
 #include "upload/json_depth.h"
+#include "upload/response_parser.h"
+#include "upload/socket_layer.h"
+#include "upload/upload_request.h"
 
 namespace lumar {
 namespace {
@@ -72,6 +77,17 @@ std::string Head(const std::string& text, size_t limit) {
     return text.substr(0, end);
 }
 
+std::string CutFailure(CutProblem problem) {
+    switch (problem) {
+        case CutProblem::Empty:
+            return "the code between the markers is empty";
+        case CutProblem::TooLong:
+            return "the code between the markers is too long";
+        default:
+            return "the answer holds no code between the markers";
+    }
+}
+
 std::string FailureText(const StandardUploadResult& upload, const std::string& path,
                         const HosterDef& row) {
     switch (upload.failure) {
@@ -85,9 +101,7 @@ std::string FailureText(const StandardUploadResult& upload, const std::string& p
         case StandardFailure::MissingKey:
             return "the row needs a key: " + upload.reason;
         case StandardFailure::Answer:
-            if (upload.cut != CutProblem::None)
-                return "the answer holds no code between the markers";
-            return upload.reason;
+            return upload.cut != CutProblem::None ? CutFailure(upload.cut) : upload.reason;
         default:
             return upload.reason.empty() ? "the upload failed" : upload.reason;
     }
@@ -103,6 +117,73 @@ std::string ErrorMessageOf(const HosterDef& row, const StandardUploadResult& upl
                                 path.substr(path.rfind('/') + 1)};
     const TextResult message = fields.fields.error_message.Evaluate(context);
     return message.Ok() ? message.text : "(" + message.failure + ")";
+}
+
+std::string SocketFailureText(SocketFailure failure, const std::string& host) {
+    switch (failure) {
+        case SocketFailure::HostNotFound:
+            return "no address for " + host;
+        case SocketFailure::SendFailed:
+            return "the connection broke while sending";
+        case SocketFailure::Timeout:
+            return "timed out";
+        case SocketFailure::Cancelled:
+            return "cancelled";
+        default:
+            return "could not connect to " + host;
+    }
+}
+
+// A classic row's request, sent over the run's plain socket, its code cut between the markers.
+void ProbeClassic(const HosterDef& row, const std::string& path,
+                  const StandardUploadOptions& options, ProbeResult& result) {
+    UploadRequest request;
+    switch (BuildUploadRequest(row, path, request)) {
+        case RequestProblem::None:
+            break;
+        case RequestProblem::FileUnreadable:
+            result.failure = "cannot read " + path + " (missing, empty or not a file)";
+            return;
+        case RequestProblem::BadForm:
+            result.failure = "the row has repeated or unpaired form names";
+            return;
+    }
+    const std::string host = UploadAddress(row).Host();
+    const auto control = [&] {
+        return WaitControl{
+            std::chrono::steady_clock::now() + std::max(options.timeout, std::chrono::seconds(1)),
+            options.control.pump, options.control.abortFlag};
+    };
+    UploadConnection connection;
+    SocketFailure failure = SocketFailure::None;
+    const ConnectTo* to = options.transport.Redirection(host, row.Port);
+    if (!connection.ConnectTo(to ? to->address : host, to ? to->addressPort : row.Port, control(),
+                              &failure)) {
+        result.failure = SocketFailureText(failure, host);
+        return;
+    }
+    result.requestHead = request.bytes.substr(0, request.bytes.find("\r\n\r\n") + 4);
+    if (connection.SendData(request.bytes, control(), &failure) < 0) {
+        result.failure = SocketFailureText(failure, host);
+        return;
+    }
+    const WaitEnd end = connection.WaitForAnswer(control());
+    const ResponseCollector& answer = connection.Response();
+    // The old hosts may answer without a status line; the body is all there is then.
+    result.statusLine = answer.Status() == 0 ? "(none)" : "HTTP " + std::to_string(answer.Status());
+    if (!answer.StatusText().empty()) result.statusLine += " " + answer.StatusText();
+    result.answerBytes = answer.Answer().size();
+    result.answer = Head(answer.Answer(), kProbeAnswerBytes);
+    result.answerCut = result.answer.size() < answer.Answer().size();
+    if (end != WaitEnd::Closed) {
+        result.failure = end == WaitEnd::Timeout ? "timed out" : "cancelled";
+    } else if (answer.Status() >= 400) {
+        result.failure = result.statusLine;
+    } else if (const CodeCut cut = CutCode(answer.Answer(), row); cut.problem != CutProblem::None) {
+        result.failure = CutFailure(cut.problem);
+    } else {
+        result.code = DecodeFileText(cut.code).text;
+    }
 }
 
 void AddBlock(std::string& out, const char* title, std::string text) {
@@ -134,15 +215,17 @@ std::string_view ProbeImageBytes() {
 ProbeResult Probe(const HosterDef& row, const std::string& imagePath,
                   const StandardUploadOptions& options) {
     ProbeResult result;
-    if (row.Request != RequestKind::Standard) {
-        result.failure = "probe works on standard rows; " + row.Id + " is a classic row";
-        return result;
-    }
     std::optional<GeneratedImage> generated;
     if (imagePath.empty()) generated.emplace();
     const std::string& path = generated ? generated->Path() : imagePath;
     if (path.empty()) {
         result.failure = "cannot write the generated image to the temporary folder";
+        return result;
+    }
+    result.cutByMarkers = row.Request == RequestKind::Classic ||
+                          (row.UrlTemplate.empty() && !row.StartMarker.empty());
+    if (row.Request == RequestKind::Classic) {
+        ProbeClassic(row, path, options, result);
         return result;
     }
     const StandardUploadResult upload = UploadStandard(row, path, options);
@@ -173,9 +256,11 @@ std::string ProbeReportText(const ProbeResult& result) {
         if (result.answerCut) title += ", the start shown";
         title += ")";
         AddBlock(out, title.c_str(), result.answer);
-        AddLine(out, "URL", result.url);
-        AddLine(out, "ThumbnailURL", result.thumbnailUrl);
-        AddLine(out, "DeletionURL", result.deletionUrl);
+        if (!result.cutByMarkers) {
+            AddLine(out, "URL", result.url);
+            AddLine(out, "ThumbnailURL", result.thumbnailUrl);
+            AddLine(out, "DeletionURL", result.deletionUrl);
+        }
         if (!result.errorMessage.empty()) AddLine(out, "ErrorMessage", result.errorMessage);
     }
     if (result.Ok())

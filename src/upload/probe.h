@@ -14,11 +14,12 @@ namespace lumar {
 inline constexpr size_t kProbeAnswerBytes = 4096;
 
 struct ProbeResult {
-    std::string requestHead;  // empty when nothing was sent
-    std::string statusLine;   // "HTTP 200 OK"; empty without an answer
-    std::string answer;       // its first kProbeAnswerBytes, JSON pretty-printed
-    size_t answerBytes = 0;   // the whole answer's size
-    bool answerCut = false;   // whether `answer` is only its start
+    std::string requestHead;    // empty when nothing was sent
+    std::string statusLine;     // "HTTP 200 OK"; empty without an answer
+    std::string answer;         // its first kProbeAnswerBytes, JSON pretty-printed
+    size_t answerBytes = 0;     // the whole answer's size
+    bool answerCut = false;     // whether `answer` is only its start
+    bool cutByMarkers = false;  // the code came from between markers, not from the fields
     std::string url, thumbnailUrl, deletionUrl;
     std::string errorMessage;  // the row's ErrorMessage, read after a failure status
     std::string code;          // the image's forum code; empty on failure
@@ -27,8 +28,9 @@ struct ProbeResult {
     bool Ok() const { return failure.empty(); }
 };
 
-// Uploads the image at `imagePath`, or a small generated JPEG when it is empty, to the row.
-// Only standard rows can be probed.
+// Uploads the image at `imagePath`, or a small generated JPEG when it is empty, to the row,
+// the way the run would: a classic row over a plain socket with its code cut between the
+// markers (its answer shown as it came), a standard row through UploadStandard.
 ProbeResult Probe(const HosterDef& row, const std::string& imagePath,
                   const StandardUploadOptions& options);
 

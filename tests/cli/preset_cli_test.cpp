@@ -26,6 +26,7 @@ TEST(PresetCli, EveryPresetSendsWhatItsHostTakesAndBuildsTheCode) {
         const char* answer;
         const char* requestLine;  // nullptr: nothing may be sent
         std::vector<std::string> requestHolds, reportHolds;
+        bool classic = false;  // plain HTTP to the hosters.ini row 8
     } cases[] = {
         {"catbox",
          "catbox.moe",
@@ -80,6 +81,14 @@ TEST(PresetCli, EveryPresetSendsWhatItsHostTakesAndBuildsTheCode) {
          "POST /api/1/upload HTTP/1.1",
          {Field("key", "K1"), Field("format", "json"), "name=\"source\"; filename=\"probe.jpg\""},
          {"\nCode: [URL=https://iili.io/a.jpg][IMG]https://iili.io/a.th.jpg[/IMG][/URL]\n"}},
+        {"8",
+         "classic.test",
+         nullptr,
+         "<p>[IMG]http://c.test/1.jpg[/IMG]</p>",
+         "POST /up.php HTTP/1.0",
+         {"name=\"img\"; filename=\""},
+         {"\nCode: [IMG]http://c.test/1.jpg[/IMG]\n"},
+         true},
     };
     test::TempDir dir;
     test::TestPki pki;
@@ -87,6 +96,9 @@ TEST(PresetCli, EveryPresetSendsWhatItsHostTakesAndBuildsTheCode) {
         {"catbox.moe", "api.pixhost.to", "api.imgbb.com", "api.imgur.com", "freeimage.host"});
     dir.write("ca.pem", pki.Ca().certificatePem);
     WriteValue(dir.file("cfg/Lumar.ini"), "Bilder", "Proxy", "direct");
+    dir.write("cfg/hosters.ini",
+              "[Hoster8]\nName=c\nConnectHost=classic.test\nUploadUrl=http://classic.test/up.php\n"
+              "FileField=img\nStartMarker=[IMG]\nEndMarker=</p>\n");
     for (const auto& c : cases) {
         const std::string answer = c.answer;
         const test::TestHttpServer server(
@@ -94,7 +106,7 @@ TEST(PresetCli, EveryPresetSendsWhatItsHostTakesAndBuildsTheCode) {
                 return {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
                         "\r\n\r\n" + answer};
             },
-            {.certificate = &certificate});
+            {.certificate = c.classic ? nullptr : &certificate});
         if (c.emptyKey) {
             // An own copy of the preset, with the key filled in, replaces it.
             std::string preset =
@@ -108,17 +120,16 @@ TEST(PresetCli, EveryPresetSendsWhatItsHostTakesAndBuildsTheCode) {
             "cd '" + dir.path() + "' && LUMAR_DATA_DIR='" + LUMAR_SOURCE_DIR +
                 "/data' timeout -s KILL 60 " + LUMAR_CLI_PATH +
                 " --config-dir cfg probe --hoster " + c.id + " --ca-file ca.pem --connect-to " +
-                c.host + ":443:127.0.0.1:" + std::to_string(server.Port()) + " 2>'" +
-                dir.file("stderr.txt") + "'",
+                c.host + (c.classic ? ":80" : ":443") + ":127.0.0.1:" +
+                std::to_string(server.Port()) + " 2>'" + dir.file("stderr.txt") + "'",
             dir.file("stderr.txt"));
         EXPECT_EQ(run.status, c.requestLine ? 0 : 1) << c.id << ": " << run.out << run.err;
         for (const std::string& piece : c.reportHolds) EXPECT_THAT(run.out, HasSubstr(piece));
         const std::vector<std::string> requests = server.Requests();
         ASSERT_EQ(requests.size(), c.requestLine ? 1u : 0u) << c.id;
         if (!c.requestLine) continue;
-        EXPECT_EQ(requests[0].rfind(std::string(c.requestLine) + "\r\nHost: " + c.host + "\r\n", 0),
-                  0u)
-            << c.id << ": " << requests[0].substr(0, 200);
+        EXPECT_EQ(requests[0].rfind(std::string(c.requestLine) + "\r\n", 0), 0u) << c.id;
+        EXPECT_THAT(requests[0], HasSubstr(std::string("\r\nHost: ") + c.host + "\r\n"));
         for (const std::string& piece : c.requestHolds)
             EXPECT_THAT(requests[0], HasSubstr(piece)) << c.id;
     }
