@@ -24,16 +24,6 @@ ImageList ListOf(std::initializer_list<const char*> names) {
     return list;
 }
 
-TEST(ImageListRows, FirstRowOfAnEmptyListBecomesCurrent) {
-    ImageList list = ListOf({"a.jpg", "b.jpg"});
-    EXPECT_EQ(list.CurrentRow(), 1);
-    EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});
-    list.Clear();
-    EXPECT_EQ(list.CurrentRow(), 0);
-    list.AppendRows({Image("c.jpg"), Image("d.jpg")});
-    EXPECT_EQ(list.CurrentRow(), 1);
-}
-
 TEST(ImageListMarkers, InsertShiftsWholeRowsAndLeavesMarksInPlace) {
     ImageList list = ListOf({"a.jpg", "b.jpg", "c.jpg"});
     list.Row(2).checked = false;
@@ -60,7 +50,8 @@ TEST(ImageListMarkers, InsertShiftsWholeRowsAndLeavesMarksInPlace) {
 
 TEST(ImageListRemove, ScatteredSelectionGoesAndCurrentRowFollows) {
     ImageList list = ListOf({"1", "2", "3", "4", "5", "6"});
-    list.InsertMarkerRow(4, "*UMBRUCH*");  // rows: 1 2 3 * 4 5 6
+    EXPECT_EQ(list.SelectedRows(), std::vector<int>{1});  // the first row added
+    list.InsertMarkerRow(4, "*UMBRUCH*");                 // rows: 1 2 3 * 4 5 6
     list.ClearSelection();
     for (int p : {2, 3, 4, 6}) list.SetSelected(p, true);
     EXPECT_EQ(list.RemoveSelected(), 4);
@@ -83,6 +74,9 @@ TEST(ImageListRemove, ScatteredSelectionGoesAndCurrentRowFollows) {
     list.SelectAll();
     list.RemoveSelected();
     EXPECT_EQ(list.CurrentRow(), 0);
+    // The first row added to an empty list becomes current.
+    list.AppendRows({Image("c.jpg"), Image("d.jpg")});
+    EXPECT_EQ(list.CurrentRow(), 1);
 }
 
 TEST(ImageListSort, ColumnTextIsComparedAsText) {
@@ -120,14 +114,10 @@ TEST(ImageListSort, SortingInBatchesEqualsSortingOnce) {
     std::vector<ImageEntry> all;
     for (int i = 0; i < 300; ++i) all.push_back(Image("r" + std::to_string(i), (i * 37) % 11));
     ImageList batched;
-    batched.SortByColumn(kColumnWidth);
-    batched.SortByColumn(kColumnWidth);  // descending
-    for (std::size_t i = 0; i < all.size();) {
-        const std::size_t n = std::min<std::size_t>(1 + i % 7, all.size() - i);
-        batched.AppendRows(std::vector<ImageEntry>(all.begin() + static_cast<long>(i),
-                                                   all.begin() + static_cast<long>(i + n)));
-        i += n;
-    }
+    batched.SetSortState({true, kColumnWidth, true});  // descending
+    for (std::size_t i = 0, n = 1; i < all.size(); i += n, n = 1 + i % 7)
+        batched.AppendRows({all.begin() + static_cast<long>(i),
+                            all.begin() + static_cast<long>(std::min(i + n, all.size()))});
     // The first row added stayed current through all the inserts.
     EXPECT_EQ(batched.Row(batched.CurrentRow()).text, "r0");
     ImageList once;
