@@ -131,7 +131,8 @@ TEST_F(Adding, SymbolicLinkLoopsAreListedOnceAndOutsideLinksFollowed) {
                                 dir.file("top/zlink/c.jpg")}));
 }
 
-TEST_F(Adding, OddNamesKeepEveryByteAndTooDeepFilesAreNamed) {
+// A drop keeps its order and its duplicates, and skips what is not there.
+TEST_F(Adding, DropsKeepOrderAndEveryByteOfOddNamesAndTooDeepFilesAreNamed) {
     // In byte order, as the scan lists them.
     Strings names = {" lead.jpg", "B\xC3\xA4ume.jpg", "caf\xE9.jpg", "two\nlines.jpg",
                      "with blanks .jpg"};
@@ -140,24 +141,15 @@ TEST_F(Adding, OddNamesKeepEveryByteAndTooDeepFilesAreNamed) {
     std::vector<ScanProblem> problems;
     AddOptions options;
     options.report = [&](const ScanProblem& p) { problems.push_back(p); };
-    EXPECT_EQ(AddDroppedPaths(list, {dir.file("odd"), dir.file("odd/two\nlines.jpg")}, options),
-              static_cast<int>(names.size()) + 1);
-    names.push_back("two\nlines.jpg");  // then the single file
+    const std::string single = dir.file("odd/two\nlines.jpg");
+    EXPECT_EQ(
+        AddDroppedPaths(list, {dir.file("odd"), single, dir.file("nothing.jpg"), single}, options),
+        static_cast<int>(names.size()) + 2);
+    names.insert(names.end(), 2, "two\nlines.jpg");  // then the single file, twice
     for (std::string& name : names) name = dir.file("odd/") + name;
     EXPECT_EQ(Paths(), names);
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_EQ(problems[0].path, deep);
-}
-
-TEST_F(Adding, DropsKeepTheirOrderAndDuplicatesStay) {
-    const std::string single = Jpeg("single.jpg");
-    Jpeg("folder/one.jpg");
-    Jpeg("folder/two.jpg");
-    EXPECT_EQ(AddDroppedPaths(list, {single, dir.file("folder"), dir.file("nothing.jpg"), single}),
-              4);
-    EXPECT_EQ(Paths(),
-              (Strings{single, dir.file("folder/one.jpg"), dir.file("folder/two.jpg"), single}));
-    EXPECT_EQ(list.CurrentRow(), 1);
 }
 
 }  // namespace
