@@ -14,6 +14,7 @@
 
 #include "shell/settings_store.h"
 #include "support/test_http_server.h"
+#include "support/tls_test_pki.h"
 #include "support/upload_fixture.h"
 
 namespace lumar {
@@ -33,7 +34,12 @@ enum class Special {
     AnswerThenReset,
     StallWhileSending,
     ErrorPageWithMarkers,
-    Refused
+    Refused,
+    // A standard row over TLS: a plain-text answer to the handshake, a handshake that never
+    // ends, an answer cut short of its length.
+    NotTls,
+    TlsHandshakeStall,
+    TlsAnswerCutShort
 };
 
 struct FaultCase {
@@ -151,12 +157,44 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
             case Special::Refused:
                 faultHosters = LocalHoster(ntohs(refusing.at.sin_port));
                 break;
+            case Special::NotTls:
+                own = Scripted([](int fd) {
+                    const std::string plain = "HTTP/1.0 200 OK\r\n\r\nno TLS here";
+                    ::send(fd, plain.data(), plain.size(), MSG_NOSIGNAL);
+                });
+                break;
+            case Special::TlsHandshakeStall:
+                own = Scripted([](int fd) {
+                    pollfd p{fd, 0, 0};
+                    ::poll(&p, 1, 10000);  // until the client gives up
+                });
+                break;
+            case Special::TlsAnswerCutShort: {
+                test::TestServerOptions options;
+                options.certificate = &leaf;
+                own = std::make_unique<test::TestHttpServer>(
+                    [this](const std::string&) {
+                        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: 99999\r\n\r\n" +
+                                                Page(rawCode)};
+                    },
+                    options);
+                break;
+            }
         }
-        if (own) faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
+        if (own && c.special >= Special::NotTls) {
+            dir.write("ca.pem", pki.Ca().certificatePem);
+            faultHosters = LoadHostersFromText(
+                "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
+                std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") + "\n");
+        } else if (own) {
+            faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
+        }
         mode = c.mode;
     }
 
     RefusingPort refusing;
+    test::TestPki pki;
+    test::TestCertificate leaf = pki.Leaf({"127.0.0.1"});
     std::unique_ptr<test::TestHttpServer> own;  // serves the middle image where the emulator cannot
     HosterTable goodHosters;
     std::optional<HosterTable> faultHosters;
@@ -210,7 +248,12 @@ INSTANTIATE_TEST_SUITE_P(
                                 Special::StallWhileSending, 24u << 20},
                       FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::ErrorPageWithMarkers,
                                 0, "HTTP 413 Request Entity Too Large"},
-                      FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused}),
+                      FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
+                      FaultCase{"NotTls", M::None, 0, Special::NotTls, 0, "wrong version number"},
+                      FaultCase{"TlsHandshakeStall", M::None, 0, Special::TlsHandshakeStall, 0,
+                                "timed out during the TLS handshake"},
+                      FaultCase{"TlsAnswerCutShort", M::None, 0, Special::TlsAnswerCutShort, 0,
+                                "answer cut off"}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });
 
 // The time-out bounds a stall, not the whole request: a large image going out to a host that
