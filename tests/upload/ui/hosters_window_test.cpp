@@ -1,0 +1,99 @@
+// frmHosters driven through its controls against real hosters.d folders and a local server.
+#include "upload/ui/hosters_window.h"
+
+#include <sys/stat.h>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "support/jpeg_maker.h"
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
+#include "support/ui/fake_dialogs.h"
+#include "support/ui/find_widget.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+using test::Find;
+
+namespace {
+
+// An imgbb-shaped definition: the key goes in the query, the links come back as JSON.
+std::string Definition(const std::string& url, const std::string& key = "") {
+    return R"({"DestinationType":"ImageUploader","RequestURL":")" + url +
+           R"(","Parameters":{"key":")" + key + R"("},"FileFormName":"image",
+"URL":"{json:data.url}","ThumbnailURL":"{json:data.thumb.url}"})";
+}
+
+constexpr const char* kImgbbAnswer =
+    "HTTP/1.1 200 OK\r\nContent-Length: 58\r\n\r\n"
+    R"({"data":{"url":"http://i/a","thumb":{"url":"http://i/t"}}})";
+
+struct Fixture {
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    UiStrings strings;
+    std::unique_ptr<HostersWindow> window;
+
+    QTreeWidget* Open(std::string sample = {}) {
+        dir.write("data/hosters.d/imgbb.sxcu", Definition("https://api.imgbb.com/1/upload"));
+        dir.write("cfg/Lumar.ini", "");
+        window = std::make_unique<HostersWindow>(
+            HostersWindowEnv{dir.file("cfg"), dir.file("data"), std::move(sample), {}}, strings,
+            dialogs);
+        window->show();
+        return Find<QTreeWidget>(window.get(), "lvHosters");
+    }
+    int Mode(const std::string& id) const {
+        struct stat st {};
+        const std::string path = dir.file("cfg/hosters.d/") + id + ".sxcu";
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : -1;
+    }
+};
+
+}  // namespace
+
+class HostersWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void importsDeletesAndKeysDefinitions() {
+        Fixture f;
+        QTreeWidget* list = f.Open();
+        QCOMPARE(list->topLevelItemCount(), 8);  // seven built-in rows and the preset
+        f.dialogs.file = QString::fromStdString(
+            f.dir.write("in/my host.sxcu", Definition("https://x.test/u", "k")));
+        test::Click(f.window.get(), "cmImport");
+        QCOMPARE(list->topLevelItemCount(), 9);
+        QCOMPARE(f.Mode("my-host"), 0600);
+        f.dialogs.answers = {true};
+        test::Click(f.window.get(), "cmDelete");
+        QCOMPARE(list->topLevelItemCount(), 8);
+        QCOMPARE(f.Mode("my-host"), -1);
+        // A preset given its key becomes an own definition of the same ID.
+        list->setCurrentItem(list->topLevelItem(7));
+        Find<QLineEdit>(f.window.get(), "txKey")->setText("secret");
+        test::Click(f.window.get(), "cmSaveKey");
+        QCOMPARE(f.Mode("imgbb"), 0600);
+        QVERIFY(f.dir.read("cfg/hosters.d/imgbb.sxcu").find("secret") != std::string::npos);
+        QVERIFY(Find(f.window.get(), "txKey")->isHidden());
+    }
+
+    void testButtonShowsTheCode() {
+        test::TestHttpServer server(
+            [](const std::string&) { return test::TestAnswer{kImgbbAnswer}; });
+        Fixture f;
+        f.dir.write("cfg/hosters.d/local.sxcu", Definition(server.Url("/1/upload"), "k"));
+        test::WriteJpeg(f.dir.file("a.jpg"), 8, 8);
+        QTreeWidget* list = f.Open(f.dir.file("a.jpg"));
+        list->setCurrentItem(list->topLevelItem(7));
+        test::Click(f.window.get(), "cmTest");
+        const QString shown = Find<QPlainTextEdit>(f.window.get(), "txResult")->toPlainText();
+        QVERIFY(shown.contains("Status: 200") &&
+                shown.contains("[URL=http://i/a][IMG]http://i/t[/IMG]"));
+    }
+};
+
+QTEST_MAIN(HostersWindowTest)
+#include "hosters_window_test.moc"
