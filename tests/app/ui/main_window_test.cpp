@@ -1,10 +1,12 @@
 // The main window's start-up, its own behaviour (outline, drag, tray, quit, links) and the
 // status bar, driven through the real widgets.
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QUrl>
@@ -45,6 +47,9 @@ QString Caption(QWidget* window, const QString& target) {
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     return qobject_cast<QLabel*>(w)->text();
 }
+
+constexpr const char* kDefinition =
+    R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
 
 void SendMouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
     QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)),
@@ -97,6 +102,18 @@ class MainWindowTest : public QObject {
         QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         QCOMPARE(w->Strings().Get(kStrInsertTextBlock), std::string("Insert text"));
         QCOMPARE(Find(w.get(), "Spende")->accessibleName(), QString("Donate"));
+        // A definition dropped on the list becomes a row; the chosen row stays chosen.
+        QMimeData drop;
+        const std::string file = f.dir.write("in/new.sxcu", kDefinition);
+        drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+        QWidget* target = Find<QAbstractItemView>(w.get(), "lvBilder")->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        QVERIFY(!f.dir.read("hosters.d/new.sxcu").empty());
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->count(), 9);
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentText(), QString("local"));
     }
 
     void anAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
