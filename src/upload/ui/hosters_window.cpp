@@ -59,7 +59,9 @@ QPushButton* Button(const QString& name, const QString& caption, QWidget* parent
 // the row made of it.
 QString TestReportText(const StandardUploadResult& result) {
     std::string text = "Status: " + std::to_string(result.status) + "\n";
-    if (!result.finalUrl.empty()) text += "Final URL: " + result.finalUrl + "\n";
+    // The query may carry the row's key, which this window never shows.
+    if (!result.finalUrl.empty())
+        text += "Final URL: " + result.finalUrl.substr(0, result.finalUrl.find('?')) + "\n";
     if (result.failure != StandardFailure::None) text += "Reason: " + result.reason + "\n";
     const AnswerLinks& links = result.links;
     if (!links.url.empty()) text += "URL field: " + links.url + "\n";
@@ -88,7 +90,17 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
 
     auto* form = new QWidget(this);
     form->setObjectName("frmFields");
-    fields_ = new QFormLayout(form);
+    auto* fields = new QFormLayout(form);
+    // The names of the definition format, which is what a user compares with a host's file.
+    for (const char* name :
+         {"Name", "RequestMethod", "RequestURL", "Body", "FileFormName", "Parameters", "Headers",
+          "Arguments", "URL", "ThumbnailURL", "ErrorMessage"}) {
+        auto* text = new QLineEdit(form);
+        text->setObjectName(QStringLiteral("tx") + name);
+        text->setReadOnly(true);
+        fields->addRow(name, text);
+        fieldTexts_.push_back(text);
+    }
     lbKey_ = new QLabel(this);
     txKey_ = new QLineEdit(this);
     txKey_->setObjectName("txKey");
@@ -165,31 +177,25 @@ const HosterDef& HostersWindow::Selected() const {
     return table_.Row(lvHosters_->indexOfTopLevelItem(lvHosters_->currentItem()) + 1);
 }
 
-void HostersWindow::AddField(const QString& name, const std::string& value) {
-    auto* text = new QLineEdit(ToQ(value));
-    text->setObjectName("tx" + name);
-    text->setReadOnly(true);
-    text->setCursorPosition(0);
-    fields_->addRow(name, text);
-}
-
 void HostersWindow::ShowRow() {
-    while (fields_->rowCount() > 0) fields_->removeRow(0);
     const HosterDef& row = Selected();
     // What an export without keys would hold, so the form never shows a key.
-    const SxcuRead shown = ReadSxcu(WriteSxcu(SxcuFromHoster(row), Secrets::Omit));
-    const SxcuUploader& u = shown.uploader;
-    AddField("Name", row.Name);
-    AddField("RequestMethod", u.request_method);
-    AddField("RequestURL", u.request_url);
-    AddField("Body", u.body == SxcuBody::Binary ? "Binary" : "MultipartFormData");
-    AddField("FileFormName", u.file_form_name);
-    AddField("Parameters", JoinNamed(u.parameters));
-    AddField("Headers", JoinNamed(u.headers));
-    AddField("Arguments", JoinNamed(u.arguments));
-    AddField("URL", u.url);
-    AddField("ThumbnailURL", u.thumbnail_url);
-    AddField("ErrorMessage", u.error_message);
+    const SxcuUploader u = ReadSxcu(WriteSxcu(SxcuFromHoster(row), Secrets::Omit)).uploader;
+    const std::string values[] = {row.Name,
+                                  u.request_method,
+                                  u.request_url,
+                                  u.body == SxcuBody::Binary ? "Binary" : "MultipartFormData",
+                                  u.file_form_name,
+                                  JoinNamed(u.parameters),
+                                  JoinNamed(u.headers),
+                                  JoinNamed(u.arguments),
+                                  u.url,
+                                  u.thumbnail_url,
+                                  u.error_message};
+    for (size_t i = 0; i < fieldTexts_.size() && i < std::size(values); ++i) {
+        fieldTexts_[i]->setText(ToQ(values[i]));
+        fieldTexts_[i]->setCursorPosition(0);
+    }
 
     const std::string key = MissingKey(row);
     const bool keyable =

@@ -7,13 +7,13 @@
 #include <QStringList>
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "shell/language_table.h"
 #include "upload/hoster_table.h"
 #include "upload/standard_upload.h"
 
 class QCheckBox;
-class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -49,7 +49,6 @@ class HostersWindow : public QDialog {
     void Reload(const std::string& selectId);
     const HosterDef& Selected() const;
     void ShowRow();
-    void AddField(const QString& name, const std::string& value);
     void Changed(const std::string& selectId);
     void Import();
     void Export();
@@ -67,7 +66,7 @@ class HostersWindow : public QDialog {
     bool testing_ = false;
 
     QTreeWidget* lvHosters_;
-    QFormLayout* fields_;
+    std::vector<QLineEdit*> fieldTexts_;  // the row's fields, in the form's order
     QLabel* lbKey_;
     QLineEdit* txKey_;
     QPushButton* cmSaveKey_;

@@ -27,14 +27,20 @@ std::string Definition(const std::string& url, const std::string& key = "") {
 "URL":"{json:data.url}","ThumbnailURL":"{json:data.thumb.url}"})";
 }
 
-constexpr const char* kImgbbAnswer =
-    "HTTP/1.1 200 OK\r\nContent-Length: 58\r\n\r\n"
-    R"({"data":{"url":"http://i/a","thumb":{"url":"http://i/t"}}})";
+// imgbb's answer as its API documentation shows it, shortened.
+constexpr std::string_view kImgbbBody =
+    R"({"data":{"id":"2ndCYJK","url":"https://i.ibb.co/w04Prt6/c1f64245afb2.gif",)"
+    R"("thumb":{"url":"https://i.ibb.co/2ndCYJK/c1f64245afb2.gif"}},"success":true,"status":200})";
+
+test::TestAnswer ImgbbAnswer(const std::string&) {
+    return {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kImgbbBody.size()) + "\r\n\r\n" +
+            std::string(kImgbbBody)};
+}
 
 struct Fixture {
     test::TempDir dir;
     test::FakeDialogs dialogs;
-    UiStrings strings;
+    UiStrings strings = LoadUiStrings("", "");
     std::unique_ptr<HostersWindow> window;
 
     QTreeWidget* Open(std::string sample = {}) {
@@ -81,17 +87,17 @@ class HostersWindowTest : public QObject {
     }
 
     void testButtonShowsTheCode() {
-        test::TestHttpServer server(
-            [](const std::string&) { return test::TestAnswer{kImgbbAnswer}; });
+        test::TestHttpServer server(ImgbbAnswer);
         Fixture f;
         f.dir.write("cfg/hosters.d/local.sxcu", Definition(server.Url("/1/upload"), "k"));
         test::WriteJpeg(f.dir.file("a.jpg"), 8, 8);
         QTreeWidget* list = f.Open(f.dir.file("a.jpg"));
         list->setCurrentItem(list->topLevelItem(7));
         test::Click(f.window.get(), "cmTest");
+        if (const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR"); !dir.isEmpty())
+            f.window->grab().save(QString::fromLocal8Bit(dir) + "/hosters-window.png");
         const QString shown = Find<QPlainTextEdit>(f.window.get(), "txResult")->toPlainText();
-        QVERIFY(shown.contains("Status: 200") &&
-                shown.contains("[URL=http://i/a][IMG]http://i/t[/IMG]"));
+        QVERIFY(shown.contains("Status: 200") && shown.contains("[IMG]https://i.ibb.co/2ndCYJK/"));
     }
 };
 
