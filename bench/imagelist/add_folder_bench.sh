@@ -11,15 +11,11 @@ counts=("$@")
 [ ${#counts[@]} -eq 0 ] && counts=(10000 20000)
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target lumar-cli lumar_imagelist | grep -E 'error|FAILED' && exit 1
+  -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=ON >/dev/null
+cmake --build "$build" --target lumar-cli make_tree list_ops_bench | grep -E 'error|FAILED' && exit 1
 cli=$build/bin/lumar-cli
-tools=$(mktemp -d)
 work=$(mktemp -d)
-trap 'rm -rf "$tools" "$work"' EXIT
-g++ -std=c++20 -O2 -I "$root/tests" -I "$root/src" bench/imagelist/make_tree.cpp tests/support/jpeg_maker.cpp -o "$tools/make_tree"
-g++ -std=c++20 -O2 -I "$root/src" bench/imagelist/list_ops_bench.cpp "$build/liblumar_imagelist.a" "$build/liblumar_shell.a" \
-  -o "$tools/list_ops_bench"
+trap 'rm -rf "$work"' EXIT
 
 # Best of three runs, in seconds.
 best_of_three() {
@@ -40,7 +36,7 @@ read_heads() { find "$1" -type f -exec head -c 4096 {} + ; }
 printf '%8s %12s %12s %8s %14s\n' files "list (s)" "head (s)" ratio "rows"
 for n in "${counts[@]}"; do
   tree=$work/tree$n
-  "$tools/make_tree" "$tree" "$n"
+  "$build/bench/make_tree" "$tree" "$n"
   rows=$("$cli" list "$tree" | wc -l)   # also warms the cache
   read_heads "$tree" >/dev/null
   t_list=$(best_of_three "$cli" list "$tree")
@@ -51,7 +47,7 @@ done
 
 echo
 echo "list operations, 10000 rows:"
-"$tools/list_ops_bench" 10000
+"$build/bench/list_ops_bench" 10000
 echo
 echo "list operations, 20000 rows:"
-"$tools/list_ops_bench" 20000
+"$build/bench/list_ops_bench" 20000

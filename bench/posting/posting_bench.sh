@@ -3,12 +3,9 @@
 #   bash bench/posting/posting_bench.sh [ROWS...]      (default: 10000 100000)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-g++ -std=c++20 -O2 -I "$root/src" "$root/bench/posting/posting_bench.cpp" "$root"/src/posting/*.cpp \
-  "$root/src/imagelist/text_blocks.cpp" "$root/src/shell/settings_keys.cpp" "$root/src/shell/settings_store.cpp" \
-  "$root/src/shell/text_codec.cpp" "$root/src/shell/file_io.cpp" "$root/src/shell/config_paths.cpp" \
-  -o "$out/posting_bench"
+build=${LUMAR_BENCH_BUILD:-$root/build-bench}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target posting_bench -j2 >/dev/null
 counts=("$@")
 [ ${#counts[@]} -eq 0 ] && counts=(10000 100000)
-for n in "${counts[@]}"; do "$out/posting_bench" "$n"; echo; done
+for n in "${counts[@]}"; do "$build/bench/posting_bench" "$n"; echo; done

@@ -29,6 +29,7 @@
 #include "imagelist/ui/preview.h"
 #include "shell/language_table.h"
 #include "shell/multi_file_name.h"
+#include "shell/ui/dialogs.h"
 
 namespace {
 
@@ -115,22 +116,36 @@ std::vector<std::string> MakeImageFolder(const std::string& folder, int count) {
     return names;
 }
 
+// The file dialog of command 0 answers at once with every file of the folder.
+class AnswerAllFiles : public lumar::ui::Dialogs {
+  public:
+    explicit AnswerAllFiles(std::string answer) : answer_(std::move(answer)) {}
+    bool Ask(QWidget*, const QString&, const QString&, Button) override { return true; }
+    void Inform(QWidget*, const QString&, const QString&) override {}
+    void Warn(QWidget*, const QString&, const QString&) override {}
+    QString ChooseOpenFile(QWidget*, const lumar::ui::FileQuestion&) override {
+        return QString::fromStdString(answer_);
+    }
+    QString ChooseSaveFile(QWidget*, const lumar::ui::FileQuestion&) override { return {}; }
+
+  private:
+    std::string answer_;
+};
+
 struct Window {
     lumar::ImageList list;
     lumar::TextBlocks blocks;
     lumar::UiStrings strings = lumar::LoadUiStrings("/nonexistent/language.ini", "VBCode einfügen");
     std::unique_ptr<lumar::ui::ImageListPanel> panel;
 
-    explicit Window(
-        std::function<void(QWidget*)> browseFolder = {},
-        std::function<std::string(QWidget*, const std::string&, const QString&)> choose = {}) {
+    explicit Window(std::function<void(QWidget*)> browseFolder = {}, std::string chosenFiles = {}) {
         lumar::ui::ImageListPanelEnv env;
         env.list = &list;
         env.blocks = &blocks;
         env.strings = &strings;
         env.settingsFile = "/nonexistent/Lumar.ini";
         env.browseFolder = std::move(browseFolder);
-        env.chooseImageFiles = std::move(choose);
+        env.dialogs = std::make_shared<AnswerAllFiles>(std::move(chosenFiles));
         panel = std::make_unique<lumar::ui::ImageListPanel>(env);
         panel->resize(620, 320);
         panel->show();
@@ -169,9 +184,7 @@ int main(int argc, char** argv) {
           Watch([&] { byDrop.panel->AddDroppedPaths({QString::fromStdString(folder)}); }));
     byDrop.panel.reset();
 
-    Window byFiles({}, [&](QWidget*, const std::string&, const QString&) {
-        return lumar::BuildMultiFileName(folder, names);
-    });
+    Window byFiles({}, lumar::BuildMultiFileName(folder, names));
     Print("choose all files (command 0, one at a time):",
           Watch([&] { byFiles.panel->Command(0); }));
     byFiles.panel.reset();

@@ -6,15 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${LUMAR_UI_BENCH_BUILD:-$root/build-ui-bench}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=ON -DLUMAR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target lumar_imagelist_ui -j2 >/dev/null
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
-# shellcheck disable=SC2046
-g++ -std=c++20 -O2 -fPIC -I "$root/src" "$root/bench/ui/list_view_bench.cpp" \
-  "$build/liblumar_imagelist_ui.a" "$build/liblumar_shell_ui.a" \
-  "$build/liblumar_imagelist.a" "$build/liblumar_shell.a" \
-  $(pkg-config --cflags --libs Qt6Widgets Qt6Network Qt6Multimedia Qt6Svg) \
-  -o "$out/list_view_bench"
+cmake --build "$build" --target list_view_bench -j2 >/dev/null
 counts=("$@")
 [ ${#counts[@]} -eq 0 ] && counts=(1000 10000)
-for n in "${counts[@]}"; do QT_QPA_PLATFORM=offscreen "$out/list_view_bench" "$n"; echo; done
+for n in "${counts[@]}"; do QT_QPA_PLATFORM=offscreen "$build/bench/list_view_bench" "$n"; echo; done

@@ -27,5 +27,6 @@ int RunUpload(const Args& args);
 int RunJpegInfo(const Args& args);
 int RunList(const Args& args);
 int RunHoster(const Args& args);
+int RunProbe(const Args& args);
 
 }  // namespace lumar::cli

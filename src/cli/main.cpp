@@ -28,6 +28,10 @@ const std::vector<Command>& Commands() {
          "list the hoster rows (number, ID, origin, name); take in, write out or remove .sxcu "
          "host definitions",
          RunHoster},
+        {"probe", "--hoster N|ID [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... [FILE]",
+         "upload FILE (or a small generated JPEG) to one row and show the request "
+         "head, the answer, the fields read from it and the code",
+         RunProbe},
     };
     return commands;
 }

@@ -127,6 +127,8 @@ std::string StatusReason(const net::HttpResponseReader& answer, const AnswerFiel
 void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResponseReader& answer,
               StandardUploadResult& result) {
     result.status = answer.Status();
+    result.statusReason = answer.Reason();
+    result.headers = answer.Headers();
     result.answer = answer.Body();
     AnswerContext context{answer.Status(), answer.Body(), result.finalUrl, answer.Headers(),
                           path.substr(path.rfind('/') + 1)};
@@ -154,6 +156,16 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
     result.failure = StandardFailure::None;
 }
 
+net::HeadResult HeadOf(const PreparedRequest& prepared) {
+    net::RequestHeadParts parts;
+    parts.method = prepared.request.method;
+    parts.target = prepared.request.url.target;
+    parts.hostHeader = prepared.request.url.HostHeader();
+    parts.body = prepared.request.body;
+    parts.extraHeaders = prepared.request.headers;
+    return net::BuildRequestHead(parts);
+}
+
 }  // namespace
 
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
@@ -176,6 +188,8 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     std::vector<std::string> secrets;
     for (const auto& header : row.Headers) secrets.push_back(header.first);
     const net::HttpUrl first = prepared.request.url;
+    // Built from the same body, so it shows the boundary that goes out.
+    if (net::HeadResult head = HeadOf(prepared); head.head) result.requestHead = *head.head;
     const net::FollowedExchange done = net::RunFollowingRedirects(
         prepared.request,
         [&](const net::HttpUrl& url) { return OptionsFor(url, first, row, options, environment); },
@@ -207,13 +221,7 @@ TextResult StandardRequestBytes(const HosterDef& row, const std::string& path) {
         default:
             return TextResult::Failure(reason);
     }
-    net::RequestHeadParts parts;
-    parts.method = prepared.request.method;
-    parts.target = prepared.request.url.target;
-    parts.hostHeader = prepared.request.url.HostHeader();
-    parts.body = prepared.request.body;
-    parts.extraHeaders = prepared.request.headers;
-    net::HeadResult head = net::BuildRequestHead(parts);
+    net::HeadResult head = HeadOf(prepared);
     if (!head.head) return TextResult::Failure(head.error);
     std::string bytes = std::move(*head.head);
     for (std::string_view piece : prepared.body->Pieces()) bytes += piece;

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "net/exchange_runner.h"
 #include "upload/answer_code.h"
@@ -39,7 +41,10 @@ struct StandardUploadResult {
     AnswerLinks links;                  // as the row's templates read them (none for a marker cut)
     std::string finalUrl;               // where the answer came from, after redirects
     int status = 0;
-    std::string answer;  // the answer's body
+    std::string statusReason;                                  // the words after the status number
+    std::vector<std::pair<std::string, std::string>> headers;  // of the answer
+    std::string answer;                                        // the answer's body
+    std::string requestHead;  // the head of the first request, as sent; empty when none was
     std::uint64_t fileBytes = 0;
 };
 

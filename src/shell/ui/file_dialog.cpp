@@ -27,14 +27,6 @@ std::vector<std::pair<std::string, std::string>> SplitFilter(std::string_view fi
     return pairs;
 }
 
-std::string PlatformFilterList(std::string_view filter) {
-    std::string out(filter);
-    for (char& c : out)
-        if (c == '|' || c == ':') c = '\0';
-    out += std::string(2, '\0');
-    return out;
-}
-
 QStringList QtNameFilters(std::string_view filter) {
     QStringList out;
     for (const auto& [display, pattern] : SplitFilter(filter)) {

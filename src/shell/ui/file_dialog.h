@@ -74,8 +74,6 @@ class FileDialogCancelled : public std::runtime_error {
 // Display text / pattern pairs of a filter text: parts separated by "|" or ":", taken two by
 // two ("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg"). A display text without pattern is dropped.
 std::vector<std::pair<std::string, std::string>> SplitFilter(std::string_view filter);
-// The filter as the platform list: every separator a NUL, two NULs at the end.
-std::string PlatformFilterList(std::string_view filter);
 // The filter as Qt name filters: the display text followed by the patterns in parentheses.
 QStringList QtNameFilters(std::string_view filter);
 

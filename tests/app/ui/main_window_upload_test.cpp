@@ -1,7 +1,7 @@
 // A whole upload from a click on cmUpload to the posting in the code panel, against the
-// hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's progress bar
-// and timer. The program runs under a German locale, as a German desktop session starts it, so
-// the C library reads and writes numbers with a decimal comma.
+// hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's timer. The program
+// runs under a German locale, as a German desktop session starts it, so the C library reads and
+// writes numbers with a decimal comma.
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -32,7 +32,6 @@ class MainWindowUploadTest : public QObject {
     T* Find(const char* name) {
         return test::Find<T>(w_.get(), name);
     }
-    bool Showing(const char* name) { return Find(name)->isVisibleTo(w_.get()); }
     // A window on the emulator's hosters with the images a.jpg and b.jpg in its list.
     void StartWithTwoImages(const std::string& extraIni = "") {
         f_->dir.write("hosters.ini", emulator_->HostersIni());
@@ -72,33 +71,14 @@ class MainWindowUploadTest : public QObject {
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
         test::Click(w_.get(), "cmUpload");
         QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
-        QVERIFY(Showing("picCode") && !Showing("picTransfer") && !Showing("pBilder"));
         QVERIFY(f_->dialogs->shown.empty());
         Screenshot("code-panel.png");
 
-        const std::vector<tools::ReceivedUpload> uploads = emulator_->Uploads();
-        QCOMPARE(uploads.size(), size_t(2));
-        QCOMPARE(w_->List().Row(2).upload, uploads[1].code);
         const QString posting = Find<QPlainTextEdit>("txcode")->toPlainText();
-        const qsizetype first = posting.indexOf(QString::fromStdString(uploads[0].code));
-        QVERIFY2(first >= 0 && posting.indexOf(QString::fromStdString(uploads[1].code)) > first,
+        QVERIFY2(posting.contains(QString::fromStdString(emulator_->Uploads().at(1).code)),
                  qPrintable(posting));
-        QCOMPARE(w_->uploadPanel()->LogText().count("erfolgreich !"), 2);
         QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", ""), std::string("12"));
         QCOMPARE(w_->StatusPanelText(3), QString("Upload: 12 - Size: 1,50 MB"));
-
-        test::Click(w_.get(), "cmCode_2");
-        QVERIFY(Showing("pBilder") && !Showing("picCode"));
-    }
-
-    void failedImagesStayCheckedAndAreReportedOnceAtTheEnd() {
-        emulator_->SetMisbehaviour(tools::Misbehaviour::NoMarkers);
-        StartWithTwoImages();
-        test::Click(w_.get(), "cmUpload");
-        QVERIFY(Showing("picCode"));
-        QVERIFY(w_->List().Row(1).checked);
-        QCOMPARE(f_->dialogs->Texts("inform").size(), 1);
-        QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", "none"), std::string("none"));
     }
 
     void stoppingARunWhileTheHostIsSilent_data() {
@@ -106,8 +86,8 @@ class MainWindowUploadTest : public QObject {
         QTest::newRow("cancel") << "cmAbbruch";
         QTest::newRow("quit") << "imWin_1";
     }
-    // Cancel ends the run after the current image, which shows the code panel and its report;
-    // quitting ends it without further questions.
+    // Cancel ends the run after the current image, which shows the code panel and reports the
+    // images left; quitting ends it without further questions.
     void stoppingARunWhileTheHostIsSilent() {
         QFETCH(QString, control);
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
@@ -133,17 +113,6 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(w_->Quitting(), quit);
         QCOMPARE(w_->isVisible(), !quit);
         QCOMPARE(f_->dialogs->shown.size(), size_t(quit ? 0 : 1));
-    }
-
-    // The percentage is the run's figure; the panel fills the bar and keeps its label legible.
-    void progressBar() {
-        ui::UploadPanel panel;
-        ui::ProgressBox* bar = panel.progress();
-        bar->resize(300, 22);
-        bar->DrawProgress(1, 0, 2);
-        QVERIFY(bar->FilledWidth() == 150 && bar->LabelColor() == QColor(Qt::white));
-        bar->DrawProgress(1, 0, 10);
-        QVERIFY(bar->FilledWidth() == 30 && bar->LabelColor() == QColor(Qt::black));
     }
 
     void eachTickShowsTheRunsTimeAndBlinksTheStatus() {

@@ -1,0 +1,273 @@
+#include "upload/probe.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+
+#include "shell/text_codec.h"
+#include "upload/answer_code.h"
+#include "upload/json_depth.h"
+#include "upload/response_parser.h"
+#include "upload/socket_layer.h"
+#include "upload/upload_request.h"
+
+namespace lumar {
+namespace {
+
+// Greyscale, one flat block: the smallest file every host's image check takes for a JPEG.
+constexpr char kProbeJpeg[] =
+    "\xFF\xD8\xFF\xE0\x00\x10\x4A\x46\x49\x46\x00\x01\x01\x00\x00\x01"
+    "\x00\x01\x00\x00\xFF\xDB\x00\x43\x00\x01\x01\x01\x01\x01\x01\x01"
+    "\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01"
+    "\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01"
+    "\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01\x01"
+    "\x01\x01\x01\x01\x01\x01\x01\x01\x01\xFF\xC0\x00\x0B\x08\x00\x08"
+    "\x00\x08\x01\x01\x11\x00\xFF\xC4\x00\x14\x00\x01\x00\x00\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\xFF\xC4\x00\x14"
+    "\x10\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x00\xFF\xDA\x00\x08\x01\x01\x00\x00\x3F\x00\x3F\xFF\xD9";
+
+// Larger answers are shown as they came; pretty-printing them would only be cut off anyway.
+constexpr size_t kMaxPrettyJsonBytes = 1 << 20;
+
+// A folder of its own holding the generated image, removed with it.
+class GeneratedImage {
+  public:
+    GeneratedImage() {
+        std::error_code error;
+        std::string pattern = (std::filesystem::temp_directory_path(error) / "lumar-probe-XXXXXX");
+        if (error || ::mkdtemp(pattern.data()) == nullptr) return;
+        folder_ = pattern;
+        std::ofstream out(folder_ + "/probe.jpg", std::ios::binary);
+        const std::string_view bytes = ProbeImageBytes();
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (out.flush()) path_ = folder_ + "/probe.jpg";
+    }
+    ~GeneratedImage() {
+        std::error_code ignored;
+        if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    }
+    GeneratedImage(const GeneratedImage&) = delete;
+    GeneratedImage& operator=(const GeneratedImage&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+  private:
+    std::string folder_;
+    std::string path_;
+};
+
+std::string PrettyIfJson(const std::string& answer) {
+    if (answer.size() > kMaxPrettyJsonBytes || JsonNestingDepth(answer) > kMaxJsonDepth)
+        return answer;
+    const nlohmann::json document = nlohmann::json::parse(answer, nullptr, false);
+    if (!document.is_object() && !document.is_array()) return answer;
+    return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// The first `limit` bytes, not ending inside a UTF-8 sequence.
+std::string Head(const std::string& text, size_t limit) {
+    if (text.size() <= limit) return text;
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+std::string CutFailure(CutProblem problem) {
+    switch (problem) {
+        case CutProblem::Empty:
+            return "the code between the markers is empty";
+        case CutProblem::TooLong:
+            return "the code between the markers is too long";
+        default:
+            return "the answer holds no code between the markers";
+    }
+}
+
+std::string FailureText(const StandardUploadResult& upload, const std::string& path,
+                        const HosterDef& row) {
+    switch (upload.failure) {
+        case StandardFailure::None:
+            return "";
+        case StandardFailure::FileUnreadable:
+            return "cannot read " + path + " (missing, empty or not a file)";
+        case StandardFailure::TooLarge:
+            return "the file has " + std::to_string(upload.fileBytes) +
+                   " bytes, more than the row's MaxFileSize of " + std::to_string(row.MaxBytes);
+        case StandardFailure::MissingKey:
+            return "the row needs a key: " + upload.reason;
+        case StandardFailure::Answer:
+            return upload.cut != CutProblem::None ? CutFailure(upload.cut) : upload.reason;
+        default:
+            return upload.reason.empty() ? "the upload failed" : upload.reason;
+    }
+}
+
+// The row's ErrorMessage on an answer with a failure status, as the log's reason takes it.
+std::string ErrorMessageOf(const HosterDef& row, const StandardUploadResult& upload,
+                           const std::string& path) {
+    if (upload.status < 400 || row.ErrorTemplate.empty()) return "";
+    const AnswerFieldsParse fields = ParseAnswerFields("", "", "", row.ErrorTemplate);
+    if (!fields.failure.empty()) return "(" + fields.failure + ")";
+    const AnswerContext context{upload.status, upload.answer, upload.finalUrl, upload.headers,
+                                path.substr(path.rfind('/') + 1)};
+    const TextResult message = fields.fields.error_message.Evaluate(context);
+    return message.Ok() ? message.text : "(" + message.failure + ")";
+}
+
+std::string SocketFailureText(SocketFailure failure, const std::string& host) {
+    switch (failure) {
+        case SocketFailure::HostNotFound:
+            return "no address for " + host;
+        case SocketFailure::SendFailed:
+            return "the connection broke while sending";
+        case SocketFailure::Timeout:
+            return "timed out";
+        case SocketFailure::Cancelled:
+            return "cancelled";
+        default:
+            return "could not connect to " + host;
+    }
+}
+
+// A classic row's request, sent over the run's plain socket, its code cut between the markers.
+void ProbeClassic(const HosterDef& row, const std::string& path,
+                  const StandardUploadOptions& options, ProbeResult& result) {
+    UploadRequest request;
+    switch (BuildUploadRequest(row, path, request)) {
+        case RequestProblem::None:
+            break;
+        case RequestProblem::FileUnreadable:
+            result.failure = "cannot read " + path + " (missing, empty or not a file)";
+            return;
+        case RequestProblem::BadForm:
+            result.failure = "the row has repeated or unpaired form names";
+            return;
+    }
+    const std::string host = UploadAddress(row).Host();
+    const auto control = [&] {
+        return WaitControl{
+            std::chrono::steady_clock::now() + std::max(options.timeout, std::chrono::seconds(1)),
+            options.control.pump, options.control.abortFlag};
+    };
+    UploadConnection connection;
+    SocketFailure failure = SocketFailure::None;
+    const ConnectTo* to = options.transport.Redirection(host, row.Port);
+    if (!connection.ConnectTo(to ? to->address : host, to ? to->addressPort : row.Port, control(),
+                              &failure)) {
+        result.failure = SocketFailureText(failure, host);
+        return;
+    }
+    result.requestHead = request.bytes.substr(0, request.bytes.find("\r\n\r\n") + 4);
+    if (connection.SendData(request.bytes, control(), &failure) < 0) {
+        result.failure = SocketFailureText(failure, host);
+        return;
+    }
+    const WaitEnd end = connection.WaitForAnswer(control());
+    const ResponseCollector& answer = connection.Response();
+    // The old hosts may answer without a status line; the body is all there is then.
+    result.statusLine = answer.Status() == 0 ? "(none)" : "HTTP " + std::to_string(answer.Status());
+    if (!answer.StatusText().empty()) result.statusLine += " " + answer.StatusText();
+    result.answerBytes = answer.Answer().size();
+    result.answer = Head(answer.Answer(), kProbeAnswerBytes);
+    result.answerCut = result.answer.size() < answer.Answer().size();
+    if (end != WaitEnd::Closed) {
+        result.failure = end == WaitEnd::Timeout ? "timed out" : "cancelled";
+    } else if (answer.Status() >= 400) {
+        result.failure = result.statusLine;
+    } else if (const CodeCut cut = CutCode(answer.Answer(), row); cut.problem != CutProblem::None) {
+        result.failure = CutFailure(cut.problem);
+    } else {
+        result.code = DecodeFileText(cut.code).text;
+    }
+}
+
+void AddBlock(std::string& out, const char* title, std::string text) {
+    out += title;
+    out += ":\n";
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out += "  " + line + "\n";
+        start = end + 1;
+    }
+}
+
+void AddLine(std::string& out, const char* name, const std::string& value) {
+    out += name;
+    out += ": " + value + "\n";
+}
+
+}  // namespace
+
+std::string_view ProbeImageBytes() {
+    return {kProbeJpeg, sizeof kProbeJpeg - 1};
+}
+
+ProbeResult Probe(const HosterDef& row, const std::string& imagePath,
+                  const StandardUploadOptions& options) {
+    ProbeResult result;
+    std::optional<GeneratedImage> generated;
+    if (imagePath.empty()) generated.emplace();
+    const std::string& path = generated ? generated->Path() : imagePath;
+    if (path.empty()) {
+        result.failure = "cannot write the generated image to the temporary folder";
+        return result;
+    }
+    result.cutByMarkers = row.Request == RequestKind::Classic ||
+                          (row.UrlTemplate.empty() && !row.StartMarker.empty());
+    if (row.Request == RequestKind::Classic) {
+        ProbeClassic(row, path, options, result);
+        return result;
+    }
+    const StandardUploadResult upload = UploadStandard(row, path, options);
+    result.requestHead = upload.requestHead;
+    if (upload.status != 0) {
+        result.statusLine = "HTTP " + std::to_string(upload.status);
+        if (!upload.statusReason.empty()) result.statusLine += " " + upload.statusReason;
+    }
+    result.answerBytes = upload.answer.size();
+    const std::string shown = PrettyIfJson(upload.answer);
+    result.answer = Head(shown, kProbeAnswerBytes);
+    result.answerCut = result.answer.size() < shown.size();
+    result.url = upload.links.url;
+    result.thumbnailUrl = upload.links.thumbnail_url;
+    result.deletionUrl = upload.links.deletion_url;
+    result.errorMessage = ErrorMessageOf(row, upload, path);
+    result.code = upload.code;
+    result.failure = FailureText(upload, path, row);
+    return result;
+}
+
+std::string ProbeReportText(const ProbeResult& result) {
+    std::string out;
+    if (!result.requestHead.empty()) AddBlock(out, "Request", result.requestHead);
+    if (!result.statusLine.empty()) {
+        AddLine(out, "Status", result.statusLine);
+        std::string title = "Answer (" + std::to_string(result.answerBytes) + " bytes";
+        if (result.answerCut) title += ", the start shown";
+        title += ")";
+        AddBlock(out, title.c_str(), result.answer);
+        if (!result.cutByMarkers) {
+            AddLine(out, "URL", result.url);
+            AddLine(out, "ThumbnailURL", result.thumbnailUrl);
+            AddLine(out, "DeletionURL", result.deletionUrl);
+        }
+        if (!result.errorMessage.empty()) AddLine(out, "ErrorMessage", result.errorMessage);
+    }
+    if (result.Ok())
+        AddLine(out, "Code", result.code);
+    else
+        AddLine(out, "Failed", result.failure);
+    return out;
+}
+
+}  // namespace lumar
