@@ -161,7 +161,6 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "113", "", "Vorlage"},
     {"STRINGS", "114", "", "Definition auswählen..."},
     {"STRINGS", "115", "", "Definition speichern..."},
-    {"STRINGS", "116", "", "Bild für den Test auswählen..."},
     {"STRINGS", "117", "", "Nicht importiert:"},
     {"STRINGS", "118", "", "Test läuft..."},
 };

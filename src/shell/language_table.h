@@ -136,7 +136,6 @@ enum UiString : int {
     kStrOriginPreset = 113,
     kStrChooseDefinition = 114,  // file dialog titles
     kStrSaveDefinition = 115,
-    kStrChooseTestImage = 116,
     kStrNotImported = 117,  // message box over the refused files, each with its reason
     kStrTesting = 118,
 };

@@ -21,12 +21,11 @@
 #include "shell/ui/qt_text.h"
 #include "upload/hoster_definition.h"
 #include "upload/hoster_rows.h"
+#include "upload/probe.h"
 #include "upload/sxcu_file.h"
 
 namespace lumar::ui {
 namespace {
-
-constexpr size_t kShownAnswerBytes = 4096;
 
 QString OriginText(const UiStrings& strings, RowOrigin origin) {
     switch (origin) {
@@ -55,24 +54,6 @@ QPushButton* Button(const QString& name, const QString& caption, QWidget* parent
     return button;
 }
 
-// What a test upload gave, in the order a user reads it: did it work, what came back, what
-// the row made of it.
-QString TestReportText(const StandardUploadResult& result) {
-    std::string text = "Status: " + std::to_string(result.status) + "\n";
-    // The query may carry the row's key, which this window never shows.
-    if (!result.finalUrl.empty())
-        text += "Final URL: " + result.finalUrl.substr(0, result.finalUrl.find('?')) + "\n";
-    if (result.failure != StandardFailure::None) text += "Reason: " + result.reason + "\n";
-    const AnswerLinks& links = result.links;
-    if (!links.url.empty()) text += "URL field: " + links.url + "\n";
-    if (!links.thumbnail_url.empty()) text += "ThumbnailURL: " + links.thumbnail_url + "\n";
-    if (!links.deletion_url.empty()) text += "DeletionURL: " + links.deletion_url + "\n";
-    if (!result.code.empty()) text += "Code: " + result.code + "\n";
-    text += "\n" + result.answer.substr(0, kShownAnswerBytes);
-    if (result.answer.size() > kShownAnswerBytes) text += "\n...";
-    return ToQ(text);
-}
-
 }  // namespace
 
 HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dialogs& dialogs,
@@ -80,7 +61,7 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     : QDialog(parent), env_(std::move(env)), strings_(strings), dialogs_(dialogs) {
     setObjectName("frmHosters");
     setWindowTitle(Str(kStrHostersTitle));
-    resize(820, 560);
+    resize(860, 780);
 
     lvHosters_ = new QTreeWidget(this);
     lvHosters_->setObjectName("lvHosters");
@@ -132,13 +113,15 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     auto* right = new QVBoxLayout;
     right->addWidget(form);
     right->addLayout(keyRow);
-    right->addWidget(txResult_, 1);
+    right->addStretch(1);
     auto* top = new QHBoxLayout;
     top->addWidget(lvHosters_, 1);
     top->addLayout(right, 1);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 1);
+    layout->addLayout(top);
     layout->addLayout(buttons);
+    // The test report runs long (request head, answer, fields), so it gets the full width.
+    layout->addWidget(txResult_, 1);
 
     connect(lvHosters_, &QTreeWidget::currentItemChanged, this, &HostersWindow::ShowRow);
     connect(cmImport, &QPushButton::clicked, this, &HostersWindow::Import);
@@ -207,7 +190,7 @@ void HostersWindow::ShowRow() {
     cmDelete_->setEnabled(own && !testing_);
     cmDuplicate_->setEnabled(own && !testing_);
     cmExport_->setEnabled(!row.Id.empty());
-    cmTest_->setEnabled(row.Request == RequestKind::Standard && !testing_);
+    cmTest_->setEnabled(!row.Id.empty() && !testing_);
 }
 
 void HostersWindow::Changed(const std::string& selectId) {
@@ -291,14 +274,6 @@ void HostersWindow::SaveKey() {
 }
 
 void HostersWindow::Test() {
-    std::string image = env_.sampleImage;
-    if (image.empty()) {
-        FileQuestion question;
-        question.title = Str(kStrChooseTestImage);
-        question.filter = QStringLiteral("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
-        image = FromQ(dialogs_.ChooseOpenFile(this, question));
-        if (image.empty()) return;
-    }
     const HosterDef row = Selected();
     testing_ = true;
     ShowRow();
@@ -306,14 +281,15 @@ void HostersWindow::Test() {
     StandardUploadOptions options = env_.upload;
     options.control.abortFlag = &abort_;
     options.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-    const StandardUploadResult result = UploadStandard(row, image, options);
+    // Without an image chosen in the list the probe sends a small one of its own.
+    const ProbeResult result = Probe(row, env_.sampleImage, options);
     testing_ = false;
     ShowRow();
     ShowTestResult(result);
 }
 
-void HostersWindow::ShowTestResult(const StandardUploadResult& result) {
-    txResult_->setPlainText(TestReportText(result));
+void HostersWindow::ShowTestResult(const ProbeResult& result) {
+    txResult_->setPlainText(ToQ(ProbeReportText(result)));
 }
 
 QStringList ImportDroppedDefinitions(const QStringList& paths, const std::string& settingsFolder,

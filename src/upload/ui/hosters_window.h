@@ -20,6 +20,10 @@ class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
 
+namespace lumar {
+struct ProbeResult;
+}
+
 namespace lumar::ui {
 
 class Dialogs;
@@ -56,7 +60,7 @@ class HostersWindow : public QDialog {
     void Duplicate();
     void SaveKey();
     void Test();
-    void ShowTestResult(const StandardUploadResult& result);
+    void ShowTestResult(const ProbeResult& result);
 
     HostersWindowEnv env_;
     const UiStrings& strings_;
