@@ -119,12 +119,31 @@ enum UiString : int {
     kStrAutoCopy = 87,
     // Why an image was not sent: the row lacks a key it needs, followed by the key's name.
     kReasonMissingKey = 90,
+    // The hosters window and the buttons that open it.
+    kStrHostersTitle = 100,
+    kStrHostersButton = 101,
+    kStrImport = 102,
+    kStrExport = 103,
+    kStrDelete = 104,
+    kStrDuplicate = 105,
+    kStrTest = 106,
+    kStrWithKeys = 107,
+    kStrKeyCaption = 108,  // followed by the key's name
+    kStrSaveKey = 109,
+    kStrOrigin = 110,  // column caption
+    kStrOriginBuiltIn = 111,
+    kStrOriginOwn = 112,
+    kStrOriginPreset = 113,
+    kStrChooseDefinition = 114,  // file dialog titles
+    kStrSaveDefinition = 115,
+    kStrNotImported = 117,  // message box over the refused files, each with its reason
+    kStrTesting = 118,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 100;  // entries 0 .. 99
+    static constexpr int kSize = 128;  // entries 0 .. 127
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

@@ -145,4 +145,18 @@ std::string MissingKey(const HosterDef& row) {
     return {};
 }
 
+HosterDef WithKey(HosterDef row, const std::string& keyName, const std::string& key) {
+    for (NamedValues* list : {&row.Headers, &row.Parameters, &row.Arguments})
+        for (auto& [name, value] : *list)
+            if (name == keyName && LacksValue(value)) {
+                if (Trimmed(value).empty())
+                    value.clear();
+                else if (value.back() != ' ')
+                    value += ' ';
+                value += key;
+                return row;
+            }
+    return row;
+}
+
 }  // namespace lumar

@@ -24,4 +24,8 @@ SxcuUploader SxcuFromHoster(const HosterDef& row);
 // instead of sending a request the host must refuse.
 std::string MissingKey(const HosterDef& row);
 
+// The row with `key` put into the header, parameter or argument MissingKey named: after a
+// scheme such as "Client-ID " the value holds, in place of an empty one.
+HosterDef WithKey(HosterDef row, const std::string& keyName, const std::string& key);
+
 }  // namespace lumar

@@ -180,6 +180,18 @@ DefinitionImport ImportDefinition(const std::string& settingsFolder, const std::
     return {{}, "no free ID for " + stem};
 }
 
+std::string SaveDefinition(const std::string& settingsFolder, const std::string& id,
+                           const std::string& text) {
+    const std::string folder = DefinitionFolder(settingsFolder);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return std::strerror(errno);
+    const std::string path = JoinPath(folder, id + std::string(kExtension));
+    // The atomic write keeps an existing file's mode, so a new one is made private first.
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) return std::strerror(errno);
+    fd.Close();
+    return WriteFileAtomically(path, text);
+}
+
 std::string DeleteDefinition(const std::string& settingsFolder, const HosterDef& row) {
     if (row.Origin != RowOrigin::Definition) return row.Id + " is no definition of your own";
     const std::string path =

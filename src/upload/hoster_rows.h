@@ -38,6 +38,11 @@ struct DefinitionImport {
 DefinitionImport ImportDefinition(const std::string& settingsFolder, const std::string& file,
                                   const HosterTable& table);
 
+// Writes an own definition (a .sxcu text) under the ID, replacing the file of that ID; a new
+// file is made 0600. "" when done, else the reason.
+std::string SaveDefinition(const std::string& settingsFolder, const std::string& id,
+                           const std::string& text);
+
 // Removes an own definition's file; "" when done, else the reason.
 std::string DeleteDefinition(const std::string& settingsFolder, const HosterDef& row);
 

@@ -12,6 +12,7 @@
 
 #include "app/ui/main_dialogs.h"
 #include "imagelist/ui/image_list_panel.h"
+#include "imagelist/ui/image_list_view.h"
 #include "posting/ui/code_panel.h"
 #include "session/hoster_choice.h"
 #include "shell/config_paths.h"
@@ -161,6 +162,11 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     connect(hosterFrame_, &HosterFrame::homePageClicked, this,
             [this](const QString& url) { OpenInShell(this, url); });
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
+    connect(hosterFrame_, &HosterFrame::hostersRequested, this, [this] { OpenHosters(this); });
+    // Definitions dropped on the window or its list are taken before the list sees them.
+    setAcceptDrops(true);
+    installEventFilter(this);
+    listPanel_->listView()->viewport()->installEventFilter(this);
     connect(hosterFrame_, &HosterFrame::uploadRequested, this, &MainWindow::StartUpload);
     connect(uploadPanel_, &UploadPanel::cancelRequested, this, &MainWindow::CancelUpload);
     connect(codePanel_, &CodePanel::closeRequested, this, &MainWindow::ShowListPanel);
@@ -298,6 +304,7 @@ void MainWindow::ApplyInterfaceTexts() {
     imWin_[0]->setToolTip(ToQ(strings_.Get(kStrToTrayTip)));
     imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
     codePanel_->ApplyMessageTexts(strings_);
+    hosterFrame_->hostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
 }
 
 QString MainWindow::StatusPanelText(int panel) const {
@@ -339,7 +346,8 @@ void MainWindow::ShowCodePanel() {
 }
 
 void MainWindow::OpenOptions() {
-    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, *hooks_.dialogs);
+    ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, *hooks_.dialogs,
+                      [this](QWidget* owner) { OpenHosters(owner); });
 }
 
 }  // namespace lumar::ui

@@ -119,6 +119,13 @@ class MainWindow : public QWidget {
     void ShapeWindow();
     void ApplyInterfaceTexts();
     void OpenOptions();
+    // The hosters window over `owner`; the table is reloaded when it changed rows.
+    void OpenHosters(QWidget* owner);
+    // Reads the rows again, keeping the chosen one by its ID.
+    void ReloadHosters();
+    // Takes the .sxcu files of a drag (enter, move or drop) on the window; false when it holds
+    // none and goes on as before.
+    bool DropDefinitions(QEvent* event);
     char DecimalSeparator() const;
 
     MainWindowHooks hooks_;

@@ -12,6 +12,7 @@
 
 #include "app/ui/main_window.h"
 #include "imagelist/ui/image_list_panel.h"
+#include "imagelist/ui/image_list_view.h"
 #include "session/hoster_choice.h"
 #include "shell/settings_keys.h"
 #include "shell/window_geometry.h"
@@ -118,6 +119,11 @@ bool IsXEmbedTrayIcon(const QObject* object) {
 }  // namespace
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+        (watched == this || watched == listPanel_->listView()->viewport()) &&
+        DropDefinitions(event))
+        return true;
     // Qt's XEmbed icon turns the first press of a right double click into a context
     // activation and drops the double click itself, so the activations alone cannot tell it
     // from a single right click; its mouse events can.

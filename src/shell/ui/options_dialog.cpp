@@ -93,10 +93,15 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
     adLayout->addWidget(ckWerbung_);
     adLayout->addWidget(label3);
 
+    auto* cmHosters =
+        Named(new QPushButton(ToQ(strings_.Get(kStrHostersButton)), this), "cmHosters");
+    connect(cmHosters, &QPushButton::clicked, this, &OptionsDialog::hostersRequested);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(waitFrame);
     layout->addWidget(afterFrame);
     layout->addWidget(adFrame);
+    layout->addWidget(cmHosters, 0, Qt::AlignLeft);
     setMinimumWidth(420);
 
     Load();
@@ -166,9 +171,12 @@ void OptionsDialog::done(int result) {
 }
 
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
-                       const std::string& languageFile, const UiStrings& strings,
-                       Dialogs& dialogs) {
+                       const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs,
+                       const std::function<void(QWidget*)>& openHosters) {
     OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), dialogs, owner);
+    if (openHosters)
+        QObject::connect(&dialog, &OptionsDialog::hostersRequested, &dialog,
+                         [&] { openHosters(&dialog); });
     dialog.exec();
 }
 

@@ -5,6 +5,7 @@
 // There is no OK or Cancel: every way of closing it saves.
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "shell/language_table.h"
@@ -27,6 +28,9 @@ class OptionsDialog : public QDialog {
 
     // Saves the five options and stops the sound, then closes as usual.
     void done(int result) override;
+
+  signals:
+    void hostersRequested();
 
   private:
     void Load();
@@ -52,7 +56,9 @@ class OptionsDialog : public QDialog {
 };
 
 // Shows the dialog modally over `owner` with the program's settings, language file and sound.
+// The hosters button calls `openHosters` with the dialog as the owner of what it opens.
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
-                       const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs);
+                       const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs,
+                       const std::function<void(QWidget*)>& openHosters = {});
 
 }  // namespace lumar::ui

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QPushButton>
 
 #include "shell/ui/link_label.h"
@@ -27,11 +28,16 @@ HosterFrame::HosterFrame(QWidget* parent) : QGroupBox(parent) {
     lbURL_->setStyleSheet("color: #1a4fa0; text-decoration: underline;");
     cmConfig_ = new QPushButton("weitere Einstellungen...", this);
     cmConfig_->setObjectName("cmConfig");
+    cmHosters_ = new QPushButton("Anbieter...", this);
+    cmHosters_->setObjectName("cmHosters");
     cmUpload_ = new QPushButton("Upload starten", this);
     cmUpload_->setObjectName("cmUpload");
     cmUpload_->setDefault(true);
 
-    grid->addWidget(cbHoster_, 0, 0, 1, 2);
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(cbHoster_, 1);
+    choice->addWidget(cmHosters_);
+    grid->addLayout(choice, 0, 0, 1, 2);
     grid->addWidget(cmConfig_, 0, 2);
     grid->addWidget(lbPic0, 1, 0);
     grid->addWidget(lbSize_, 1, 1);
@@ -43,6 +49,7 @@ HosterFrame::HosterFrame(QWidget* parent) : QGroupBox(parent) {
 
     connect(cbHoster_, &QComboBox::currentIndexChanged, this, &HosterFrame::OnHosterChanged);
     connect(cmConfig_, &QPushButton::clicked, this, &HosterFrame::configRequested);
+    connect(cmHosters_, &QPushButton::clicked, this, &HosterFrame::hostersRequested);
     connect(cmUpload_, &QPushButton::clicked, this, &HosterFrame::uploadRequested);
     connect(lbURL_, &LinkLabel::clicked, this, [this] { emit homePageClicked(lbURL_->text()); });
 }

@@ -29,9 +29,11 @@ class HosterFrame : public QGroupBox {
     int SelectedRow() const { return SelectedIndex() + 1; }
 
     QPushButton* uploadButton() const { return cmUpload_; }
+    QPushButton* hostersButton() const { return cmHosters_; }
 
   signals:
     void configRequested();
+    void hostersRequested();
     void uploadRequested();
     void homePageClicked(const QString& url);
 
@@ -43,6 +45,7 @@ class HosterFrame : public QGroupBox {
     QLabel* lbSize_;
     LinkLabel* lbURL_;
     QPushButton* cmConfig_;
+    QPushButton* cmHosters_;
     QPushButton* cmUpload_;
 };
 

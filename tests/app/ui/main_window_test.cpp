@@ -2,9 +2,12 @@
 // widgets.
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
@@ -42,6 +45,9 @@ QString Caption(QWidget* window, const QString& target) {
     return qobject_cast<QLabel*>(w)->text();
 }
 
+constexpr const char* kDefinition =
+    R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -69,6 +75,18 @@ class MainWindowTest : public QObject {
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
         QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
+        // A definition dropped on the list becomes a row; the chosen row stays chosen.
+        QMimeData drop;
+        const std::string file = f.dir.write("in/new.sxcu", kDefinition);
+        drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+        QWidget* target = Find<QAbstractItemView>(w.get(), "lvBilder")->viewport();
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &event);
+        QVERIFY(!f.dir.read("hosters.d/new.sxcu").empty());
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->count(), 8);
+        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
     }
 
     // The hoster list comes before the update check, the stored options after it.

@@ -1,0 +1,335 @@
+#include "upload/ui/hosters_window.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "shell/file_io.h"
+#include "shell/ui/dialogs.h"
+#include "shell/ui/qt_text.h"
+#include "upload/hoster_definition.h"
+#include "upload/hoster_rows.h"
+#include "upload/probe.h"
+#include "upload/sxcu_file.h"
+
+namespace lumar::ui {
+namespace {
+
+QString OriginText(const UiStrings& strings, RowOrigin origin) {
+    switch (origin) {
+        case RowOrigin::BuiltIn:
+            return ToQ(strings.Get(kStrOriginBuiltIn));
+        case RowOrigin::HostersIni:
+            return QStringLiteral("hosters.ini");
+        case RowOrigin::Definition:
+            return ToQ(strings.Get(kStrOriginOwn));
+        case RowOrigin::Preset:
+            return ToQ(strings.Get(kStrOriginPreset));
+    }
+    return {};
+}
+
+std::string JoinNamed(const NamedValues& values) {
+    std::string text;
+    for (const auto& [name, value] : values)
+        text += (text.empty() ? "" : "; ") + name + (value.empty() ? "" : ": " + value);
+    return text;
+}
+
+QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    return button;
+}
+
+}  // namespace
+
+HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dialogs& dialogs,
+                             QWidget* parent)
+    : QDialog(parent), env_(std::move(env)), strings_(strings), dialogs_(dialogs) {
+    setObjectName("frmHosters");
+    setWindowTitle(Str(kStrHostersTitle));
+    resize(860, 780);
+
+    lvHosters_ = new QTreeWidget(this);
+    lvHosters_->setObjectName("lvHosters");
+    lvHosters_->setRootIsDecorated(false);
+    lvHosters_->setHeaderLabels({"#", "ID", Str(kStrOrigin), "Name"});
+    lvHosters_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    auto* form = new QWidget(this);
+    form->setObjectName("frmFields");
+    auto* fields = new QFormLayout(form);
+    // The names of the definition format, which is what a user compares with a host's file.
+    for (const char* name :
+         {"Name", "RequestMethod", "RequestURL", "Body", "FileFormName", "Parameters", "Headers",
+          "Arguments", "URL", "ThumbnailURL", "ErrorMessage"}) {
+        auto* text = new QLineEdit(form);
+        text->setObjectName(QStringLiteral("tx") + name);
+        text->setReadOnly(true);
+        fields->addRow(name, text);
+        fieldTexts_.push_back(text);
+    }
+    lbKey_ = new QLabel(this);
+    txKey_ = new QLineEdit(this);
+    txKey_->setObjectName("txKey");
+    cmSaveKey_ = Button("cmSaveKey", Str(kStrSaveKey), this);
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(lbKey_);
+    keyRow->addWidget(txKey_, 1);
+    keyRow->addWidget(cmSaveKey_);
+
+    auto* cmImport = Button("cmImport", Str(kStrImport), this);
+    cmExport_ = Button("cmExport", Str(kStrExport), this);
+    ckWithKeys_ = new QCheckBox(Str(kStrWithKeys), this);
+    ckWithKeys_->setObjectName("ckWithKeys");
+    cmDelete_ = Button("cmDelete", Str(kStrDelete), this);
+    cmDuplicate_ = Button("cmDuplicate", Str(kStrDuplicate), this);
+    cmTest_ = Button("cmTest", Str(kStrTest), this);
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmImport, cmExport_, ckWithKeys_, cmDuplicate_, cmDelete_})
+        buttons->addWidget(w);
+    buttons->addStretch(1);
+    buttons->addWidget(cmTest_);
+
+    txResult_ = new QPlainTextEdit(this);
+    txResult_->setObjectName("txResult");
+    txResult_->setReadOnly(true);
+    txResult_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(form);
+    right->addLayout(keyRow);
+    right->addStretch(1);
+    auto* top = new QHBoxLayout;
+    top->addWidget(lvHosters_, 1);
+    top->addLayout(right, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    // The test report runs long (request head, answer, fields), so it gets the full width.
+    layout->addWidget(txResult_, 1);
+
+    connect(lvHosters_, &QTreeWidget::currentItemChanged, this, &HostersWindow::ShowRow);
+    connect(cmImport, &QPushButton::clicked, this, &HostersWindow::Import);
+    connect(cmExport_, &QPushButton::clicked, this, &HostersWindow::Export);
+    connect(cmDelete_, &QPushButton::clicked, this, &HostersWindow::Delete);
+    connect(cmDuplicate_, &QPushButton::clicked, this, &HostersWindow::Duplicate);
+    connect(cmSaveKey_, &QPushButton::clicked, this, &HostersWindow::SaveKey);
+    connect(cmTest_, &QPushButton::clicked, this, &HostersWindow::Test);
+    Reload({});
+}
+
+void HostersWindow::done(int result) {
+    abort_ = true;
+    QDialog::done(result);
+}
+
+QString HostersWindow::Str(int entry) const {
+    return ToQ(strings_.Get(entry));
+}
+
+void HostersWindow::Reload(const std::string& selectId) {
+    table_ = LoadHosterRows(env_.settingsFolder, env_.dataFolder);
+    const QSignalBlocker block(lvHosters_);
+    lvHosters_->clear();
+    for (int row = 1; row <= table_.Count(); ++row) {
+        const HosterDef& h = table_.Row(row);
+        lvHosters_->addTopLevelItem(new QTreeWidgetItem(
+            {QString::number(row), ToQ(h.Id), OriginText(strings_, h.Origin), ToQ(h.Name)}));
+    }
+    const int chosen = std::max(FindHosterRow(table_, selectId), 1);
+    lvHosters_->setCurrentItem(lvHosters_->topLevelItem(chosen - 1));
+    ShowRow();
+}
+
+const HosterDef& HostersWindow::Selected() const {
+    return table_.Row(lvHosters_->indexOfTopLevelItem(lvHosters_->currentItem()) + 1);
+}
+
+void HostersWindow::ShowRow() {
+    const HosterDef& row = Selected();
+    // What an export without keys would hold, so the form never shows a key.
+    const SxcuUploader u = ReadSxcu(WriteSxcu(SxcuFromHoster(row), Secrets::Omit)).uploader;
+    const std::string values[] = {row.Name,
+                                  u.request_method,
+                                  u.request_url,
+                                  u.body == SxcuBody::Binary ? "Binary" : "MultipartFormData",
+                                  u.file_form_name,
+                                  JoinNamed(u.parameters),
+                                  JoinNamed(u.headers),
+                                  JoinNamed(u.arguments),
+                                  u.url,
+                                  u.thumbnail_url,
+                                  u.error_message};
+    for (size_t i = 0; i < fieldTexts_.size() && i < std::size(values); ++i) {
+        fieldTexts_[i]->setText(ToQ(values[i]));
+        fieldTexts_[i]->setCursorPosition(0);
+    }
+
+    const std::string key = MissingKey(row);
+    const bool keyable =
+        !key.empty() && (row.Origin == RowOrigin::Definition || row.Origin == RowOrigin::Preset);
+    lbKey_->setText(keyable ? Str(kStrKeyCaption) + " " + ToQ(key) + ":" : QString());
+    for (QWidget* w : std::initializer_list<QWidget*>{lbKey_, txKey_, cmSaveKey_})
+        w->setVisible(keyable);
+    const bool own = row.Origin == RowOrigin::Definition;
+    cmDelete_->setEnabled(own && !testing_);
+    cmDuplicate_->setEnabled(own && !testing_);
+    cmExport_->setEnabled(!row.Id.empty());
+    cmTest_->setEnabled(!row.Id.empty() && !testing_);
+}
+
+void HostersWindow::Changed(const std::string& selectId) {
+    Reload(selectId);
+    emit hostersChanged();
+}
+
+void HostersWindow::Import() {
+    FileQuestion question;
+    question.title = Str(kStrChooseDefinition);
+    question.filter = QStringLiteral("ShareX (*.sxcu)|*.sxcu");
+    const QString file = dialogs_.ChooseOpenFile(this, question);
+    if (file.isEmpty()) return;
+    const DefinitionImport done = ImportDefinition(env_.settingsFolder, FromQ(file), table_);
+    if (!done.failure.empty()) {
+        dialogs_.Warn(this, windowTitle(),
+                      Str(kStrNotImported) + "\n" + file + ": " + ToQ(done.failure));
+        return;
+    }
+    Changed(done.id);
+}
+
+void HostersWindow::Export() {
+    const HosterDef& row = Selected();
+    FileQuestion question;
+    question.title = Str(kStrSaveDefinition);
+    question.filter = QStringLiteral("ShareX (*.sxcu)|*.sxcu");
+    question.suffix = QStringLiteral("sxcu");
+    const QString file = dialogs_.ChooseSaveFile(this, question);
+    if (file.isEmpty()) return;
+    const bool keys = ckWithKeys_->isChecked();
+    const std::string path = FromQ(file);
+    // The write keeps an existing file's mode; a new file holding keys is made private first.
+    if (keys) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+    }
+    const std::string text = WriteSxcu(SxcuFromHoster(row), keys ? Secrets::Keep : Secrets::Omit);
+    if (const std::string problem = WriteFileAtomically(path, text); !problem.empty())
+        dialogs_.Warn(this, windowTitle(), file + ": " + ToQ(problem));
+}
+
+void HostersWindow::Delete() {
+    const std::string id = Selected().Id;
+    if (!dialogs_.AskYesNo(this, windowTitle(), Str(kStrDelete) + " " + ToQ(id) + " ?")) return;
+    if (const std::string problem = DeleteDefinition(env_.settingsFolder, Selected());
+        !problem.empty()) {
+        dialogs_.Warn(this, windowTitle(), ToQ(id) + ": " + ToQ(problem));
+        return;
+    }
+    Changed({});
+}
+
+void HostersWindow::Duplicate() {
+    // The import of the own file under its own ID takes the next free "-2", "-3", ...
+    const std::string file =
+        env_.settingsFolder + "/" + kDefinitionFolder + "/" + Selected().Id + ".sxcu";
+    const DefinitionImport done = ImportDefinition(env_.settingsFolder, file, table_);
+    if (!done.failure.empty()) {
+        dialogs_.Warn(this, windowTitle(), ToQ(Selected().Id) + ": " + ToQ(done.failure));
+        return;
+    }
+    Changed(done.id);
+}
+
+void HostersWindow::SaveKey() {
+    const HosterDef& row = Selected();
+    const std::string key = FromQ(txKey_->text().trimmed());
+    if (key.empty()) return;
+    // A preset's copy under the preset's ID becomes an own definition that replaces it.
+    const HosterDef keyed = WithKey(row, MissingKey(row), key);
+    const std::string id = row.Id;
+    if (const std::string problem = SaveDefinition(env_.settingsFolder, id,
+                                                   WriteSxcu(SxcuFromHoster(keyed), Secrets::Keep));
+        !problem.empty()) {
+        dialogs_.Warn(this, windowTitle(), ToQ(id) + ": " + ToQ(problem));
+        return;
+    }
+    txKey_->clear();
+    Changed(id);
+}
+
+void HostersWindow::Test() {
+    const HosterDef row = Selected();
+    testing_ = true;
+    ShowRow();
+    txResult_->setPlainText(Str(kStrTesting));
+    StandardUploadOptions options = env_.upload;
+    options.control.abortFlag = &abort_;
+    options.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    // Without an image chosen in the list the probe sends a small one of its own.
+    const ProbeResult result = Probe(row, env_.sampleImage, options);
+    testing_ = false;
+    ShowRow();
+    ShowTestResult(result);
+}
+
+void HostersWindow::ShowTestResult(const ProbeResult& result) {
+    txResult_->setPlainText(ToQ(ProbeReportText(result)));
+}
+
+QStringList ImportDroppedDefinitions(const QStringList& paths, const std::string& settingsFolder,
+                                     const HosterTable& table, const UiStrings& strings,
+                                     Dialogs& dialogs, QWidget* owner, bool* imported) {
+    QStringList rest;
+    QStringList refused;
+    HosterTable taken = table;
+    *imported = false;
+    for (const QString& path : paths) {
+        if (!path.endsWith(QStringLiteral(".sxcu"), Qt::CaseInsensitive) ||
+            QFileInfo(path).isDir()) {
+            rest << path;
+            continue;
+        }
+        const DefinitionImport done = ImportDefinition(settingsFolder, FromQ(path), taken);
+        if (!done.failure.empty()) {
+            refused << path + ": " + ToQ(done.failure);
+            continue;
+        }
+        *imported = true;
+        // Later files of the same name must not take this one's ID.
+        HosterDef row;
+        row.Id = done.id;
+        row.Origin = RowOrigin::Definition;
+        taken.Hosters.push_back(std::move(row));
+    }
+    if (!refused.isEmpty())
+        dialogs.Warn(owner, ToQ(strings.Get(kStrHostersTitle)),
+                     ToQ(strings.Get(kStrNotImported)) + "\n" + refused.join('\n'));
+    return rest;
+}
+
+bool ShowHostersWindow(QWidget* owner, HostersWindowEnv env, const UiStrings& strings,
+                       Dialogs& dialogs) {
+    HostersWindow window(std::move(env), strings, dialogs, owner);
+    bool changed = false;
+    QObject::connect(&window, &HostersWindow::hostersChanged, [&changed] { changed = true; });
+    window.exec();
+    return changed;
+}
+
+}  // namespace lumar::ui

@@ -1,0 +1,98 @@
+// frmHosters driven through its controls against real hosters.d folders and a local server.
+#include "upload/ui/hosters_window.h"
+
+#include <sys/stat.h>
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "support/temp_dir.h"
+#include "support/test_http_server.h"
+#include "support/ui/fake_dialogs.h"
+#include "support/ui/find_widget.h"
+
+using namespace lumar;
+using namespace lumar::ui;
+using test::Find;
+
+namespace {
+
+// An imgbb-shaped definition: the key goes in the query, the links come back as JSON.
+std::string Definition(const std::string& url, const std::string& key = "") {
+    return R"({"DestinationType":"ImageUploader","RequestURL":")" + url +
+           R"(","Parameters":{"key":")" + key + R"("},"FileFormName":"image",
+"URL":"{json:data.url}","ThumbnailURL":"{json:data.thumb.url}"})";
+}
+
+// imgbb's answer as its API documentation shows it, shortened.
+test::TestAnswer ImgbbAnswer(const std::string&) {
+    return {
+        "HTTP/1.1 200 OK\r\nContent-Length: 148\r\n\r\n"
+        R"({"data":{"url":"https://i.ibb.co/w04Prt6/c1f64245afb2.gif","thumb":{"url":)"
+        R"("https://i.ibb.co/2ndCYJK/c1f64245afb2.gif"}},"success":true,"status":200})"};
+}
+
+struct Fixture {
+    test::TempDir dir;
+    test::FakeDialogs dialogs;
+    UiStrings strings = LoadUiStrings("", "");
+    std::unique_ptr<HostersWindow> window;
+
+    QTreeWidget* Open(std::string sample = {}) {
+        dir.write("data/hosters.d/imgbb.sxcu", Definition("https://api.imgbb.com/1/upload"));
+        window = std::make_unique<HostersWindow>(
+            HostersWindowEnv{dir.path(), dir.file("data"), std::move(sample), {}}, strings,
+            dialogs);
+        window->show();
+        return Find<QTreeWidget>(window.get(), "lvHosters");
+    }
+    int Mode(const std::string& id) const {
+        struct stat st {};
+        const bool found = ::stat(dir.file("hosters.d/" + id + ".sxcu").c_str(), &st) == 0;
+        return found ? st.st_mode & 0777 : -1;
+    }
+};
+}  // namespace
+
+class HostersWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void importsDeletesAndKeysDefinitions() {
+        Fixture f;
+        QTreeWidget* list = f.Open();
+        QCOMPARE(list->topLevelItemCount(), 8);  // seven built-in rows and the preset
+        f.dialogs.file = QString::fromStdString(
+            f.dir.write("in/my host.sxcu", Definition("https://x.test/u", "k")));
+        test::Click(f.window.get(), "cmImport");
+        QCOMPARE(list->topLevelItemCount(), 9);
+        QCOMPARE(f.Mode("my-host"), 0600);
+        f.dialogs.answers = {true};
+        test::Click(f.window.get(), "cmDelete");
+        QCOMPARE(list->topLevelItemCount(), 8);
+        QCOMPARE(f.Mode("my-host"), -1);
+        // A preset given its key becomes an own definition of the same ID.
+        list->setCurrentItem(list->topLevelItem(7));
+        Find<QLineEdit>(f.window.get(), "txKey")->setText("secret");
+        test::Click(f.window.get(), "cmSaveKey");
+        QCOMPARE(f.Mode("imgbb"), 0600);
+        QVERIFY(f.dir.read("hosters.d/imgbb.sxcu").find("secret") != std::string::npos);
+    }
+
+    void testButtonShowsTheCode() {
+        test::TestHttpServer server(ImgbbAnswer);
+        Fixture f;
+        f.dir.write("hosters.d/local.sxcu", Definition(server.Url("/1/upload"), "k"));
+        QTreeWidget* list = f.Open();
+        list->setCurrentItem(list->topLevelItem(7));
+        test::Click(f.window.get(), "cmTest");
+        if (const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR"); !dir.isEmpty())
+            f.window->grab().save(QString::fromLocal8Bit(dir) + "/hosters-window.png");
+        const QString shown = Find<QPlainTextEdit>(f.window.get(), "txResult")->toPlainText();
+        QVERIFY(shown.contains("200 OK") && shown.contains("[IMG]https://i.ibb.co/2ndCYJK/"));
+    }
+};
+
+QTEST_MAIN(HostersWindowTest)
+#include "hosters_window_test.moc"
