@@ -11,6 +11,7 @@
 #include "imagelist/ui/image_list_view.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
+#include "shell/ui/dropped_paths.h"
 #include "shell/ui/qt_text.h"
 #include "upload/hoster_rows.h"
 #include "upload/transport_options.h"
@@ -19,14 +20,6 @@
 
 namespace lumar::ui {
 namespace {
-
-QStringList LocalPaths(const QMimeData* mime) {
-    QStringList paths;
-    if (!mime || !mime->hasUrls()) return paths;
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    return paths;
-}
 
 bool HoldsDefinition(const QStringList& paths) {
     return std::any_of(paths.begin(), paths.end(), [](const QString& path) {

@@ -7,20 +7,13 @@
 #include <QUrl>
 
 #include "imagelist/ui/image_list_model.h"
+#include "shell/ui/dropped_paths.h"
 
 namespace lumar::ui {
 namespace {
 
 // Column widths at 96 dots per inch; the last three columns are never seen.
 constexpr int kColumnWidths[kImageColumnCount] = {120, 103, 47, 47, 47, 0, 0, 0};
-
-QStringList LocalPaths(const QMimeData* mime) {
-    QStringList paths;
-    if (!mime || !mime->hasUrls()) return paths;
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    return paths;
-}
 
 }  // namespace
 
