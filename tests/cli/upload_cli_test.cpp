@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "shell/settings_store.h"
@@ -171,6 +172,13 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     EXPECT_EQ(emulator.ConnectionCount(), 1);
     EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
     EXPECT_EQ(run.out, "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
+
+    // probe cancels its exchange too, and the folder of its generated image goes with it.
+    std::filesystem::create_directory(dir.file("tmp"));
+    const CliRun probe = Run("probe --hoster 2", "cfg",
+                             "--preserve-status -s INT 3 env TMPDIR='" + dir.file("tmp") + "'");
+    EXPECT_EQ(probe.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
 }
 
 }  // namespace
