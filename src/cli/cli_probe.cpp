@@ -1,5 +1,6 @@
 // lumar-cli probe: one upload to a row with everything shown, for writing and checking host
 // definitions.
+#include <atomic>
 #include <iostream>
 
 #include "cli/cli_command.h"
@@ -38,6 +39,10 @@ int RunProbe(const Args& args) {
         return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()) +
                           " or a row ID");
 
+    // Ctrl+C cancels the exchange, so the generated image's folder is still removed.
+    std::atomic<bool> interrupted{false};
+    const InterruptToFlag interrupt(interrupted);
+    options.control.abortFlag = &interrupted;
     const ProbeResult result =
         Probe(table.Row(hoster), file.empty() ? "" : AbsolutePath(file), options);
     std::cout << ProbeReportText(result) << std::flush;

@@ -1,9 +1,7 @@
 // lumar-cli upload: the upload run of the window, without the window. Paths are added as a
 // drop would add them; the log goes to stderr one line per image, the posting to stdout.
-#include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <iostream>
 #include <optional>
 
@@ -22,12 +20,6 @@
 
 namespace lumar::cli {
 namespace {
-
-std::atomic<bool>* g_abortFlag = nullptr;
-
-extern "C" void OnInterrupt(int) {
-    if (g_abortFlag) g_abortFlag->store(true);
-}
 
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
@@ -193,16 +185,9 @@ void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skip
 
 // Ctrl+C asks the run to stop after the current image, so the posting so far is printed.
 void RunInterruptible(UploadRun& run, ImageList& list, const UploadRunOptions& options) {
-    g_abortFlag = &run.AbortFlag();
-    struct sigaction action {
-    }, previous{};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
+    const InterruptToFlag interrupt(run.AbortFlag());
     std::span<ImageEntry> rows(&list.Row(1), static_cast<size_t>(list.Count()));
     run.Run(rows, options);
-    sigaction(SIGINT, &previous, nullptr);
-    g_abortFlag = nullptr;
 }
 
 bool ImagesLeft(const ImageList& list) {

@@ -12,6 +12,28 @@
 #include "upload/hoster_rows.h"
 
 namespace lumar::cli {
+namespace {
+
+std::atomic<bool>* g_interruptFlag = nullptr;
+
+extern "C" void OnInterrupt(int) {
+    if (g_interruptFlag) g_interruptFlag->store(true);
+}
+
+}  // namespace
+
+InterruptToFlag::InterruptToFlag(std::atomic<bool>& flag) {
+    g_interruptFlag = &flag;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+}
+
+InterruptToFlag::~InterruptToFlag() {
+    sigaction(SIGINT, &previous_, nullptr);
+    g_interruptFlag = nullptr;
+}
 
 HosterTable LoadCliHosters() {
     HosterTable table = LoadHosterRows(ConfigFolder(), DataFolder());

@@ -1,5 +1,8 @@
 #pragma once
 // Pieces shared by the upload commands of lumar-cli.
+#include <signal.h>
+
+#include <atomic>
 #include <string>
 
 #include "cli/cli_command.h"
@@ -32,5 +35,18 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
 
 // What Lumar.ini and the command line choose for the connections of a run.
 TransportOptions TransportFromSettings(const std::string& settingsFile);
+
+// While it lives, Ctrl+C sets `flag` instead of ending the process, so the command can stop
+// its exchange and clean up behind it; the earlier handling comes back when it goes.
+class InterruptToFlag {
+  public:
+    explicit InterruptToFlag(std::atomic<bool>& flag);
+    ~InterruptToFlag();
+    InterruptToFlag(const InterruptToFlag&) = delete;
+    InterruptToFlag& operator=(const InterruptToFlag&) = delete;
+
+  private:
+    struct sigaction previous_ {};
+};
 
 }  // namespace lumar::cli

@@ -44,6 +44,10 @@ HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
         dialHost_ = options_.connectHost.empty() ? request_.url.host : options_.connectHost;
         dialPort_ = options_.connectPort ? options_.connectPort : request_.url.port;
     }
+    if (!options_.proxyError.empty()) {
+        Fail(ExchangeError::ProxyRefused, options_.proxyError);
+        return;
+    }
     // A request that cannot be sent fails before any connection is made for it.
     if (BuildHead()) StartResolve();
 }

@@ -45,6 +45,9 @@ struct ExchangeRequest {
 struct ExchangeOptions {
     std::string caFile;  // trusted in addition to the system's store
     std::optional<ProxyServer> proxy;
+    // A proxy text that cannot be used: the exchange fails at once with it as its reason,
+    // since going direct would bypass the proxy the user asked for.
+    std::string proxyError;
     // Where the connection goes instead of the URL's host and port (empty, 0: the URL's);
     // the Host header and the TLS name stay the URL's. Through a proxy, the tunnel asked for
     // goes there; a plain request through a proxy names the URL as it is.

@@ -99,7 +99,10 @@ net::ExchangeOptions OptionsFor(const net::HttpUrl& url, const net::HttpUrl& fir
                                 const net::Environment& environment) {
     net::ExchangeOptions out;
     out.caFile = options.transport.caFile.empty() ? row.CaFile : options.transport.caFile;
-    out.proxy = net::ChooseProxy(url, options.transport.proxy, environment).proxy;
+    net::ProxyChoice proxy = net::ChooseProxy(url, options.transport.proxy, environment);
+    out.proxy = std::move(proxy.proxy);
+    // A redirect target may need a proxy of its own that the first URL did not.
+    out.proxyError = std::move(proxy.error);
     if (const ConnectTo* to = options.transport.Redirection(url.host, url.port)) {
         out.connectHost = to->address;
         out.connectPort = to->addressPort;

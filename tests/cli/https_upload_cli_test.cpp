@@ -14,8 +14,12 @@ namespace {
 
 constexpr const char* kImageUrl = "https://i.test/1.jpg";
 
-// 303 from /up to /done, when asked to; the link in JSON otherwise.
+// 303 from /up to /done, when asked to, or to another host; the link in JSON otherwise.
 test::TestAnswer Host(const std::string& request, bool redirect) {
+    if (request.find("elsewhere") != std::string::npos)
+        return {
+            "HTTP/1.1 303 See Other\r\nLocation: https://other.test/done\r\n"
+            "Content-Length: 0\r\n\r\n"};
     if (request.find("too-big") != std::string::npos)
         return {
             "HTTP/1.1 413 Request Entity Too Large\r\nContent-Length: 31\r\n\r\n"
@@ -100,8 +104,8 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
               0u);
 }
 
-// Bad certificates, an image over the row's size limit (which is not even sent), and a host
-// that refuses the image.
+// Bad certificates, an image over the row's size limit (which is not even sent), a host
+// that refuses the image, and a redirect to a host whose proxy cannot be used.
 TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
     const test::TestCertificate expired = pki.Leaf({"upload.test"}, -86400 * 2, -86400);
     const test::TestCertificate otherName = pki.Leaf({"other.test"});
@@ -110,6 +114,7 @@ TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
         const char* caOption;
         const char* reason;
         const char* rowExtra = "";  // added to the row
+        const char* proxy = "direct";
     } cases[] = {
         {expired, "--ca-file ca.pem", "certificate has expired"},
         {otherName, "--ca-file ca.pem", "hostname mismatch"},
@@ -118,10 +123,14 @@ TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
          "MaxFileSize=100\n"},
         {valid, "--ca-file ca.pem", "(HTTP 413 Request Entity Too Large: too big)",
          "FormNames=too-big\n"},
+        {valid, "--ca-file ca.pem", "(proxy scheme not supported: ftp)", "FormNames=elsewhere\n",
+         "ftp://proxy.test"},
     };
     const std::string row = dir.read("cfg/hosters.ini");
     for (const auto& c : cases) {
         dir.write("cfg/hosters.ini", row + c.rowExtra);
+        WriteValue(dir.file("cfg/Lumar.ini"), "Bilder", "Proxy", c.proxy);
+        WriteValue(dir.file("cfg/Lumar.ini"), "Bilder", "NoProxy", "upload.test");
         test::TestServerOptions options;
         options.certificate = &c.certificate;
         const test::TestHttpServer server([](const std::string& r) { return Host(r, false); },

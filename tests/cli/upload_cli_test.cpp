@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "shell/settings_store.h"
@@ -163,14 +164,24 @@ TEST_F(UploadCliTest, SettingsFolderThatCannotBeCreatedIsNamed) {
 }
 
 // The first image's answer never comes; the interrupt arrives while the run waits for it.
+// --foreground: Ctrl+C comes once, but timeout would send it again to its process group, late
+// enough under load to find the default handler back and end the process after its output.
 TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
     emulator.SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
-    const CliRun run =
-        Run("upload --hoster 2 --timeout 60 pics", "cfg", "--preserve-status -s INT 5");
+    const CliRun run = Run("upload --hoster 2 --timeout 60 pics", "cfg",
+                           "--foreground --preserve-status -s INT 5");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(emulator.ConnectionCount(), 1);
     EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
     EXPECT_EQ(run.out, "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
+
+    // probe cancels its exchange too, and the folder of its generated image goes with it.
+    std::filesystem::create_directory(dir.file("tmp"));
+    const CliRun probe =
+        Run("probe --hoster 2", "cfg",
+            "--foreground --preserve-status -s INT 3 env TMPDIR='" + dir.file("tmp") + "'");
+    EXPECT_EQ(probe.status, 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "shell/file_io.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 namespace lumar {
 namespace {
@@ -39,17 +40,19 @@ TEST(ConfigFolder, MissingOrInstalledProgramFolderFallsBackToTheUserFolder) {
     }
 }
 
+// As an ordinary user, for whom the folder's permission bits bite.
 TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root may write to every folder";
     test::TempDir program;
-    ::chmod(program.path().c_str(), 0555);
     const ConfigSources s{"", "", program.path(), "/xdg", "/home/u"};
-    EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
-    ::chmod(program.path().c_str(), 0755);
+    const auto chosenAs = [&](const std::string& expected) {
+        ::chmod(program.path().c_str(), 0555);
+        const int status = test::RunUnprivileged([&] { return ChooseConfigFolder(s) == expected; });
+        ::chmod(program.path().c_str(), 0755);
+        return status == 1;
+    };
+    EXPECT_TRUE(chosenAs("/xdg/lumar/"));
     program.write("Lumar.ini", "[Bilder]\r\n");
-    ::chmod(program.path().c_str(), 0555);
-    EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
-    ::chmod(program.path().c_str(), 0755);
+    EXPECT_TRUE(chosenAs(program.path() + "/"));
 }
 
 TEST(ConfigFolder, ANonFileLanguageIniDoesNotHideTheInstalledTranslation) {
