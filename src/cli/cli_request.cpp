@@ -31,29 +31,12 @@ constexpr const char* kRequestUsage =
     "request takes: --hoster N [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... FILE";
 
 int RunRequest(const Args& args) {
-    std::string hosterText;
-    std::string file;
     TransportOptions unused;  // taken as upload takes them; a request is not sent
-    for (size_t i = 0; i < args.size(); ++i) {
-        const OptionTaken transport = TakeTransportOption(args, i, unused);
-        if (transport == OptionTaken::Bad) return 2;
-        if (transport == OptionTaken::Yes) continue;
-        if (args[i] == "--hoster" && i + 1 < args.size()) {
-            hosterText = args[++i];
-        } else if (file.empty() && !args[i].empty() && args[i][0] != '-') {
-            file = args[i];
-        } else {
-            return UsageError(kRequestUsage);
-        }
-    }
-    if (hosterText.empty() || file.empty()) return UsageError(kRequestUsage);
-    const HosterTable table = LoadCliHosters();
-    const int hoster = ParseHosterNumber(hosterText, table);
-    if (hoster < 1)
-        return UsageError("--hoster takes a row number from 1 to " + std::to_string(table.Count()) +
-                          " or a row ID");
-
-    const std::string path = AbsolutePath(file);
+    RowAndFile chosen;
+    if (const int usage = ParseRowAndFile(args, kRequestUsage, true, unused, chosen)) return usage;
+    const HosterTable& table = chosen.table;
+    const int hoster = chosen.hoster;
+    const std::string path = AbsolutePath(chosen.file);
     if (table.Row(hoster).Request == RequestKind::Standard)
         return PrintStandardRequest(table.Row(hoster), path);
     UploadRequest request;

@@ -81,6 +81,30 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
     return OptionTaken::Yes;
 }
 
+int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
+                    TransportOptions& transport, RowAndFile& out) {
+    std::string hosterText;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const OptionTaken taken = TakeTransportOption(args, i, transport);
+        if (taken == OptionTaken::Bad) return 2;
+        if (taken == OptionTaken::Yes) continue;
+        if (args[i] == "--hoster" && i + 1 < args.size()) {
+            hosterText = args[++i];
+        } else if (out.file.empty() && !args[i].empty() && args[i][0] != '-') {
+            out.file = args[i];
+        } else {
+            return UsageError(usage);
+        }
+    }
+    if (hosterText.empty() || (fileRequired && out.file.empty())) return UsageError(usage);
+    out.table = LoadCliHosters();
+    out.hoster = ParseHosterNumber(hosterText, out.table);
+    if (out.hoster < 1)
+        return UsageError("--hoster takes a row number from 1 to " +
+                          std::to_string(out.table.Count()) + " or a row ID");
+    return 0;
+}
+
 TransportOptions TransportFromSettings(const std::string& settingsFile) {
     TransportOptions out;
     out.proxy = ProxyFromSetting(ReadTextSetting(settingsFile, keys::Proxy),

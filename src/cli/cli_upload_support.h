@@ -33,6 +33,17 @@ enum class OptionTaken { No, Yes, Bad };
 // has named the problem on stderr.
 OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out);
 
+// What request and probe work on: one row of the whole table and at most one file.
+struct RowAndFile {
+    HosterTable table;
+    int hoster = 0;
+    std::string file;  // as given; empty when none was
+};
+// Reads "--hoster N|ID", the transport options (into `transport`) and a FILE (required or
+// not); returns 0 when `out` can be used, else 2 after naming the problem on stderr.
+int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
+                    TransportOptions& transport, RowAndFile& out);
+
 // What Lumar.ini and the command line choose for the connections of a run.
 TransportOptions TransportFromSettings(const std::string& settingsFile);
 
