@@ -145,6 +145,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "086", "", "Bilder pro Zeile (0 = frei):"},
     {"STRINGS", "087", "", "Posting nach dem Upload in die Zwischenablage"},
     {"STRINGS", "090", "", "Schlüssel fehlt:"},
+    {"STRINGS", "120", "", "übersprungen: dieser Hoster nimmt nur JPEG"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -119,12 +119,14 @@ enum UiString : int {
     kStrAutoCopy = 87,
     // Why an image was not sent: the row lacks a key it needs, followed by the key's name.
     kReasonMissingKey = 90,
+    // Upload log: a picture other than JPEG was not sent to a row that takes JPEG files only.
+    kStrSkippedJpegOnly = 120,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 100;  // entries 0 .. 99
+    static constexpr int kSize = 128;  // entries 0 .. 127
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
