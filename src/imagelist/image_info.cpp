@@ -88,12 +88,14 @@ bool ReadHead(std::string_view head, ImageInfo& info) {
     return false;
 }
 
+// The walk may meet a frame header before any start marker; what is no picture has no size.
 ImageInfo FromJpeg(const JpegInfo& jpeg) {
     ImageInfo info;
-    info.Type = jpeg.IsJpeg ? ImageType::Jpeg : ImageType::None;
+    info.FileSize = jpeg.FileSize;
+    if (!jpeg.IsJpeg) return info;
+    info.Type = ImageType::Jpeg;
     info.Width = jpeg.Width;
     info.Height = jpeg.Height;
-    info.FileSize = jpeg.FileSize;
     return info;
 }
 

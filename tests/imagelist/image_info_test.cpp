@@ -54,6 +54,8 @@ TEST(ImageInfo, HeadersOfEachTypeWholeAndCutShort) {
         {"WebP of an unknown chunk kind", WebP("VP9Z", std::string(10, 'x')), ImageType::None, 0,
          0},
         {"JPEG", jpeg, ImageType::Jpeg, 640, 480},
+        {"JPEG frame header without start marker", jpeg.substr(jpeg.find("\xFF\xC0")),
+         ImageType::None, 0, 0},
         {"nothing", "", ImageType::None, 0, 0},
     };
     for (const Case& c : cases) {
