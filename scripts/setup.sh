@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
   qt6-qpa-plugins qt6-translations-l10n
+  # the preview reads WebP through Qt's image-format plugins
+  qt6-image-formats-plugins
   locales
   # the multipart parsers the tests post to (run with Debian's own /usr/bin/python3)
   php-cli python3-werkzeug python3-multipart

@@ -125,16 +125,17 @@ std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, cons
     return std::move(scan.found);
 }
 
-bool HasJpegExtension(std::string_view name) {
+bool HasImageExtension(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     if (dot == std::string_view::npos) return false;
     std::string ext(name.substr(dot + 1));
     for (char& c : ext)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return ext == "JPG" || ext == "JPEG" || ext == "JFIF" || ext == "JPE";
+    return ext == "JPG" || ext == "JPEG" || ext == "JFIF" || ext == "JPE" || ext == "PNG" ||
+           ext == "GIF" || ext == "WEBP";
 }
 
-ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const JpegInfo& info,
+ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const ImageInfo& info,
                         bool padded) {
     ImageEntry row;
     row.text = name;
@@ -153,8 +154,8 @@ bool AddImageFile(ImageList& list, const std::string& path) {
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.empty()) return false;
-    const JpegInfo info = ReadJpegInfo(path);
-    if (!info.IsJpeg) return false;
+    const ImageInfo info = ReadImageInfo(path);
+    if (!info.IsImage()) return false;
     list.Append(MakeImageRow(folder, name, info, false));
     return true;
 }
@@ -164,9 +165,9 @@ int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
     const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump, options.report);
     std::vector<ImageEntry> rows;
     for (const FoundFile& file : files) {
-        if (!HasJpegExtension(file.name)) continue;
-        const JpegInfo info = ReadJpegInfo(file.folder + file.name);
-        if (info.IsJpeg) rows.push_back(MakeImageRow(file.folder, file.name, info, true));
+        if (!HasImageExtension(file.name)) continue;
+        const ImageInfo info = ReadImageInfo(file.folder + file.name);
+        if (info.IsImage()) rows.push_back(MakeImageRow(file.folder, file.name, info, true));
         Pump(options.pump);
     }
     const int added = static_cast<int>(rows.size());

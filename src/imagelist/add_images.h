@@ -1,15 +1,15 @@
 #pragma once
-// Turning files and folders into image rows. Files are taken by content (a JPEG start marker
-// must be found); a folder scan also asks for a JPEG extension first. Files that fail are
-// skipped without a message.
+// Turning files and folders into image rows. Files are taken by content (a JPEG start marker,
+// or a whole PNG, GIF or WebP header); a folder scan also asks for a picture extension first. Files
+// that fail are skipped without a message.
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "imagelist/image_entry.h"
+#include "imagelist/image_info.h"
 #include "imagelist/image_list.h"
-#include "imagelist/jpeg_info.h"
 #include "shell/event_pump.h"
 
 namespace lumar {
@@ -41,8 +41,9 @@ using ReportScanProblem = std::function<void(const ScanProblem&)>;
 std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
                                  const PumpEvents& pump = {}, const ReportScanProblem& report = {});
 
-// The scan's name rule: the text after the last "." is JPG, JPEG, JFIF or JPE in any case.
-bool HasJpegExtension(std::string_view name);
+// The scan's name rule: the text after the last "." is JPG, JPEG, JFIF, JPE, PNG, GIF or WEBP
+// in any case.
+bool HasImageExtension(std::string_view name);
 
 struct AddOptions {
     PumpEvents pump;           // keeps the window alive during folder scans
@@ -51,14 +52,14 @@ struct AddOptions {
 
 // An image row for a file the reader accepted. Rows from folders are shown padded (width and
 // height to 4, kB to 6 characters), single files plain.
-ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const JpegInfo& info,
+ImageEntry MakeImageRow(const std::string& folder, const std::string& name, const ImageInfo& info,
                         bool padded);
 
 // One file by its full path, judged by content only. Returns true when a row was appended.
 // The same file may be added any number of times.
 bool AddImageFile(ImageList& list, const std::string& path);
 
-// The JPEG files under a folder (given with or without trailing separator), with or without
+// The picture files under a folder (given with or without trailing separator), with or without
 // subfolders, appended in scan order with padded fields. Returns the number of rows appended.
 int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
                    const AddOptions& options = {});

@@ -6,8 +6,8 @@
 // Row positions are 1-based, as the user counts them. 0 stands for "no row".
 //
 // Errors in this room: nothing throws. An operation says whether it did its work (false, or
-// the number of rows it added); a file that is no readable JPEG reads as a JpegInfo without
-// IsJpeg; what a user should hear of (an unreadable folder) goes to the scan's report hook.
+// the number of rows it added); a file that is no readable picture reads as an ImageInfo of
+// Type None; what a user should hear of (an unreadable folder) goes to the scan's report hook.
 #include <array>
 #include <cstdint>
 #include <functional>

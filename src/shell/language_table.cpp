@@ -163,6 +163,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "115", "", "Definition speichern..."},
     {"STRINGS", "117", "", "Nicht importiert:"},
     {"STRINGS", "118", "", "Test läuft..."},
+    {"STRINGS", "120", "", "übersprungen: dieser Hoster nimmt nur JPEG"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -138,6 +138,8 @@ enum UiString : int {
     kStrSaveDefinition = 115,
     kStrNotImported = 117,  // message box over the refused files, each with its reason
     kStrTesting = 118,
+    // Upload log: a picture other than JPEG was not sent to a row that takes JPEG files only.
+    kStrSkippedJpegOnly = 120,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

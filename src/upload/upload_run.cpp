@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "imagelist/image_info.h"
 #include "imagelist/row_text.h"
 #include "shell/file_io.h"
 #include "shell/number_text.h"
@@ -222,6 +223,15 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (hoster.Request == RequestKind::Standard)
         return UploadStandardImage(rows, position, options);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
+    const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
+    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
+    // The hosts these rows were made for take JPEG files only; the row stays checked so the
+    // picture can go to another host afterwards. An unreadable file fails below as before.
+    const ImageType type = ReadImageInfo(path).Type;
+    if (type != ImageType::Jpeg && type != ImageType::None) {
+        Log(imageLine + strings_.Get(kStrSkippedJpegOnly), true);
+        return false;
+    }
     const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 
@@ -230,8 +240,6 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump,
                            &abortFlag_};
     };
-    const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
 
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     Pump(options.pump);

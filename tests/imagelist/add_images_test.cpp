@@ -28,10 +28,11 @@ TEST(RowText, KilobytesAndPadding) {
 }
 
 TEST(RowText, ScanNamesAreJudgedByTheirLastExtension) {
-    for (const char* name : {"a.jpg", "a.JPEG", "a.JpE", "a.jfif", "x.png.jpg"})
-        EXPECT_TRUE(HasJpegExtension(name)) << name;
+    for (const char* name :
+         {"a.jpg", "a.JPEG", "a.JpE", "a.jfif", "x.png.jpg", "a.PNG", "a.gif", "a.WebP"})
+        EXPECT_TRUE(HasImageExtension(name)) << name;
     for (const char* name : {"jpg", "a.jpg.bak", "a.", "a.jp", ".jpgx", "a.dat"})
-        EXPECT_FALSE(HasJpegExtension(name)) << name;
+        EXPECT_FALSE(HasImageExtension(name)) << name;
 }
 
 class Adding : public ::testing::Test {
@@ -91,10 +92,10 @@ TEST_F(Adding, FolderRowsArePaddedSingleFileRowsAreNot) {
     EXPECT_EQ(shown(list.Row(3), ','), "640|48|2,6");
 }
 
-// Content decides, and the scan also wants an extension: of files that are no readable JPEG,
-// special files, broken links and folders named like pictures only the readable JPEGs are
+// Content decides, and the scan also wants an extension: of files that are no readable picture,
+// special files, broken links and folders named like pictures only the readable pictures are
 // taken, without waiting on a FIFO.
-TEST_F(Adding, OnlyReadableJpegsAreTakenFromFilesAndFolders) {
+TEST_F(Adding, OnlyReadablePicturesAreTakenFromFilesAndFolders) {
     dir.write("d/photo.JPG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16));
     const std::string dat = Jpeg("d/photo.dat");
     Jpeg("d/noext");
@@ -105,10 +106,13 @@ TEST_F(Adding, OnlyReadableJpegsAreTakenFromFilesAndFolders) {
     ASSERT_EQ(::mkfifo(dir.file("d/fifo.jpg").c_str(), 0644), 0);
     ASSERT_EQ(::symlink("/dev/zero", dir.file("d/device.jpg").c_str()), 0);
     Jpeg("d/folder.jpg/inner.jpg", 5, 5);  // scanned as a folder, not read as a file
-    EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 2);
-    EXPECT_EQ(Paths(), (Strings{dir.file("d/prog.JpE"), dir.file("d/folder.jpg/inner.jpg")}));
+    dir.write("d/shot.png", test::MakePngHead(1024, 768));
+    EXPECT_EQ(AddImageFolder(list, dir.file("d"), true), 3);
+    EXPECT_EQ(Paths(), (Strings{dir.file("d/prog.JpE"), dir.file("d/shot.png"),
+                                dir.file("d/folder.jpg/inner.jpg")}));
     EXPECT_EQ(ColumnText(list.Row(1), kColumnWidth),
               "   0");  // no baseline header: added with zero size
+    EXPECT_EQ(ColumnText(list.Row(2), kColumnWidth), "1024");
     for (const char* name : {"photo.JPG", "empty.jpg", "fifo.jpg", "device.jpg", "missing.jpg", ""})
         EXPECT_FALSE(AddImageFile(list, dir.file("d/") + name)) << name;
     EXPECT_EQ(AddDroppedPaths(list, {"", dir.file("d/fifo.jpg"), dat}), 1);

@@ -45,6 +45,13 @@ std::string EntropyData(std::size_t blocks, std::size_t bitsPerBlock) {
 
 }  // namespace
 
+std::string MakePngHead(std::uint32_t width, std::uint32_t height) {
+    std::string out("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR", 16);
+    for (const std::uint32_t value : {width, height})
+        for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>(value >> shift);
+    return out + std::string("\x08\x02\0\0\0\0\0\0\0", 9);  // 8-bit RGB, then the CRC
+}
+
 std::string MakeJpeg(int width, int height, const JpegOptions& options) {
     std::string out = "\xFF\xD8";
     PutSegment(out, 0xE0, std::string("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14));

@@ -2,6 +2,7 @@
 // Small JPEG files for tests: greyscale, every 8x8 block flat, so the data stays tiny
 // (two bits per block) while the file decodes with any JPEG library.
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace lumar::test {
@@ -23,6 +24,10 @@ std::string MakeJpeg(int width, int height, const JpegOptions& options = {});
 // Writes MakeJpeg(...) to `path` (parent folders created); returns the byte count written.
 std::size_t WriteJpeg(const std::string& path, int width, int height,
                       const JpegOptions& options = {});
+
+// The head of a PNG file: signature and IHDR chunk (CRC not computed), enough for a header
+// reader, not for a decoder.
+std::string MakePngHead(std::uint32_t width, std::uint32_t height);
 
 // A small JPEG in folders under `folder` whose own path can be opened while the file's path is
 // longer than PATH_MAX; returns that path.

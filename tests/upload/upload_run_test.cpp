@@ -97,29 +97,34 @@ TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
     EXPECT_EQ(shown, state.parts[0]);
 }
 
-// Files that went bad after they were added each fail with their own line and stay checked;
-// the run goes on, waits on none of them, and a second run uploads only what failed.
+// Files that went bad after they were added each fail with their own line and stay checked,
+// as does a PNG, which a built-in host does not take; the run goes on, waits on none of them,
+// and a second run uploads only what failed.
 TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     std::vector<ImageEntry> rows = {Image("first.jpg"), Image("vanished.jpg"), Image("folder.jpg"),
-                                    Image("fifo.jpg"),  Image("empty.jpg"),    Image("last.jpg")};
+                                    Image("fifo.jpg"),  Image("empty.jpg"),    Image("shot.png"),
+                                    Image("last.jpg")};
     for (const char* name : {"vanished.jpg", "folder.jpg", "fifo.jpg"})
         ::unlink(dir.file(name).c_str());
     ::mkdir(dir.file("folder.jpg").c_str(), 0755);
     ::mkfifo(dir.file("fifo.jpg").c_str(), 0644);
     dir.write("empty.jpg", "");
+    dir.write("shot.png", test::MakePngHead(16, 16));
     RunUpload(rows, 1);
 
     const std::string unreadable = "fehlgeschlagen ! (Datei nicht lesbar)";
+    const std::string skipped = "übersprungen: dieser Hoster nimmt nur JPEG";
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].text);
         const bool fails = i > 0 && i + 1 < rows.size();
-        EXPECT_EQ(recorder->log.at(i), Line(rows[i].text, fails ? unreadable : "erfolgreich !"));
+        const std::string failure = rows[i].text == "shot.png" ? skipped : unreadable;
+        EXPECT_EQ(recorder->log.at(i), Line(rows[i].text, fails ? failure : "erfolgreich !"));
         EXPECT_EQ(rows[i].checked, fails);  // kept for a later try
     }
     EXPECT_EQ(recorder->messages.size(), 1u);
 
     // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
-    std::vector<ImageEntry> again = {rows[0], rows[1], rows[5]};
+    std::vector<ImageEntry> again = {rows[0], rows[1], rows[6]};
     again[0].checked = true;
     ::unlink(dir.file("first.jpg").c_str());
     test::WriteJpeg(dir.file("vanished.jpg"), 8, 8);
@@ -127,7 +132,7 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("first.jpg", unreadable),
                                                        Line("vanished.jpg", "erfolgreich !")}));
     EXPECT_EQ(again[0].upload, rows[0].upload);
-    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[5].upload + " ");
+    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[6].upload + " ");
 }
 
 // A name goes out in the host's code page where it fits; a line break, which would end the

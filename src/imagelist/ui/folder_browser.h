@@ -1,5 +1,5 @@
 #pragma once
-// frmBrowseFolder: the modal dialog in which the user picks a folder whose JPEG files are
+// frmBrowseFolder: the modal dialog in which the user picks a folder whose picture files are
 // added to the image list, with or without its subfolders. On OK it scans the folder itself
 // and appends the rows; the main window refreshes preview, summary and buttons afterwards.
 #include <QDialog>

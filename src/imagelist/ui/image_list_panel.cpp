@@ -254,7 +254,8 @@ void ImageListPanel::AddImages() {
     FileQuestion question;
     question.title = Str(kStrChooseImages);
     question.folder = ToQ(ReadLastAddDir(env_.settingsFile));
-    question.filter = QStringLiteral("JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
+    question.filter = QStringLiteral(
+        "JPEG, PNG, GIF, WebP (*.jpg;*.jpeg;*.png;*.gif;*.webp)|*.jpg;*.jpeg;*.png;*.gif;*.webp");
     question.several = true;
     const std::string chosen = FromQ(env_.dialogs->ChooseOpenFile(window(), question));
     if (chosen.empty()) return;
