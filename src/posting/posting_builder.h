@@ -53,8 +53,8 @@ struct PostingOptions {
     PostingFormat format = PostingFormat::BBCode;  // the selected opCode option
     bool center = false;                           // ckCenter checked; Markdown is never centred
     bool split = false;                            // ckSplit checked
-    int splitSize = 0;  // images per part; 0 or beyond a 16-bit count: do not split
-    int selectedPart = 0;                          // selected entry index of cbSplit (0 = part 1)
+    int splitSize = 0;     // images per part; 0 or beyond a 16-bit count: do not split
+    int selectedPart = 0;  // selected entry index of cbSplit (0 = part 1)
     // Images per line: after that many images a line break follows as if a break row stood
     // there. The count starts again after break and text-block rows and in every part; 0
     // (or less) leaves lines to the break rows.

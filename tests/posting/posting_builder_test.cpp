@@ -32,8 +32,8 @@ std::vector<ImageEntry> TenImages() {
 
 PostingOptions Options(bool center, bool html = false, bool split = false, int size = 20,
                        int part = 0) {
-    return PostingOptions{html ? PostingFormat::Html : PostingFormat::BBCode, center, split,
-                          size, part};
+    return PostingOptions{html ? PostingFormat::Html : PostingFormat::BBCode, center, split, size,
+                          part};
 }
 
 TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
