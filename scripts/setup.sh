@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev clang-format
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
+  desktop-file-utils
   qt6-qpa-plugins qt6-translations-l10n
   # the preview reads WebP through Qt's image-format plugins
   qt6-image-formats-plugins

@@ -1,8 +1,10 @@
 // lumar: the desktop program.
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "app/ui/main_window.h"
+#include "app/ui/single_instance.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
@@ -20,6 +22,19 @@ QString ArgumentValue(const QStringList& args, const QString& name) {
     return at >= 0 && at + 1 < args.size() ? args.at(at + 1) : QString();
 }
 
+// The files and folders to open: every argument that is no option nor an option's value, made
+// absolute so that another start can take them from a different working folder.
+QStringList PathArguments(const QStringList& args) {
+    QStringList paths;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == "--config-dir" || args.at(i) == "--screenshot")
+            ++i;
+        else if (args.at(i) != "--no-update-check")
+            paths << QFileInfo(args.at(i)).absoluteFilePath();
+    }
+    return paths;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -32,6 +47,16 @@ int main(int argc, char** argv) {
     const QStringList args = QApplication::arguments();
     // --config-dir DIR chooses the settings folder, as for lumar-cli.
     lumar::InitConfigFolder(ArgumentValue(args, "--config-dir").toStdString());
+    const QStringList openPaths = PathArguments(args);
+    const QString screenshot = ArgumentValue(args, "--screenshot");
+
+    // One window per settings folder; a picture of the window is taken by a start of its own.
+    const QString configFolder = QString::fromStdString(lumar::ConfigFolder());
+    lumar::ui::SingleInstance instance(configFolder,
+                                       lumar::ui::SingleInstance::SocketFolderFor(configFolder));
+    if (screenshot.isEmpty() &&
+        instance.ClaimOrHandOver(openPaths) == lumar::ui::SingleInstance::Claim::HandedOver)
+        return 0;
 
     // What this run works on; the window and its panels are handed it, none reaches for it.
     lumar::Session session(lumar::SessionPaths::FromConfigFolder());
@@ -48,12 +73,17 @@ int main(int argc, char** argv) {
         };
     }
     lumar::ui::MainWindow window(session, hooks);
+    QObject::connect(&instance, &lumar::ui::SingleInstance::pathsArrived, &window,
+                     [&window](const QStringList& paths) {
+                         window.OpenPaths(paths);
+                         if (window.Started() && !window.Quitting()) window.BringToFront();
+                     });
     if (!window.Start()) return 0;
     window.show();
+    window.OpenPaths(openPaths);
     lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalDialogs(), window.Strings(),
                                         session.Paths().configFolder);
     // --screenshot FILE saves a picture of the window once it is on screen and ends.
-    const QString screenshot = ArgumentValue(args, "--screenshot");
     if (!screenshot.isEmpty()) {
         QTimer::singleShot(800, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot);

@@ -98,6 +98,7 @@ void MainWindow::StartUpload() {
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
     run.Run(rows, options);
     run_ = nullptr;
+    OpenPaths({});
 }
 
 void MainWindow::CancelUpload() {

@@ -9,6 +9,7 @@
 #include <QStatusBar>
 #include <QSvgRenderer>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/ui/main_dialogs.h"
 #include "imagelist/ui/image_list_panel.h"
@@ -288,6 +289,7 @@ bool MainWindow::Start() {
     ShowStatsPanel();
     listPanel_->StripeList();
     // 16: the one file dialog of the program exists since the window was made.
+    started_ = true;
     return true;
 }
 
@@ -343,6 +345,12 @@ void MainWindow::ShowCodePanel() {
     pBilder_->hide();
     uploadPanel_->hide();
     codePanel_->show();
+}
+
+void MainWindow::OpenPaths(const QStringList& paths) {
+    waitingPaths_ << paths;
+    if (!started_ || run_ || quitting_ || waitingPaths_.isEmpty()) return;
+    listPanel_->AddDroppedPaths(std::exchange(waitingPaths_, {}));
 }
 
 void MainWindow::OpenOptions() {

@@ -7,6 +7,7 @@
 // Construction builds the controls; Start() runs the start-up in its fixed order (restoring
 // the options, the interface texts, the remembered hoster, the upload totals).
 #include <QPoint>
+#include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <functional>
@@ -105,6 +106,11 @@ class MainWindow : public QWidget {
     void CancelUpload();
     bool UploadRunning() const { return run_ != nullptr; }
 
+    // Paths the program was opened with (its command line, a later start): added to the list
+    // as a drop adds them. Until the start-up is over and while a run goes on they wait.
+    void OpenPaths(const QStringList& paths);
+    bool Started() const { return started_; }
+
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -159,6 +165,8 @@ class MainWindow : public QWidget {
     QPoint pressedAt_;  // pixels, relative to the window
     bool dragging_ = false;
     lumar::UploadRun* run_ = nullptr;
+    bool started_ = false;
+    QStringList waitingPaths_;
     qint64 lastTrayContextMs_ = -1;
 };
 

@@ -87,7 +87,8 @@ class MainWindowUploadTest : public QObject {
         QTest::newRow("quit") << "imWin_1";
     }
     // Cancel ends the run after the current image, which shows the code panel and reports the
-    // images left; quitting ends it without further questions.
+    // images left; quitting ends it without further questions. A file opened meanwhile joins
+    // the list once the run is over, unless the program is ending.
     void stoppingARunWhileTheHostIsSilent() {
         QFETCH(QString, control);
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
@@ -101,6 +102,8 @@ class MainWindowUploadTest : public QObject {
             poll.stop();
             Screenshot("upload-panel.png");
             remaining = Find<QLabel>("lbFTP_4")->text();
+            w_->OpenPaths({QString::fromStdString(f_->dir.file("pics/a.jpg"))});
+            QCOMPARE(w_->List().Count(), 2);
             test::Click(w_.get(), control);
         });
         poll.start(50);
@@ -113,6 +116,7 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(w_->Quitting(), quit);
         QCOMPARE(w_->isVisible(), !quit);
         QCOMPARE(f_->dialogs->shown.size(), size_t(quit ? 0 : 1));
+        QCOMPARE(w_->List().Count(), quit ? 2 : 3);
     }
 
     void eachTickShowsTheRunsTimeAndBlinksTheStatus() {

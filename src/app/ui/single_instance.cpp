@@ -1,0 +1,107 @@
+#include "app/ui/single_instance.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <memory>
+#include <utility>
+
+namespace lumar::ui {
+namespace {
+
+// Long enough for a start busy with a folder scan, short enough not to feel hung.
+constexpr int kWaitMs = 5000;
+// A hand-over is a list of paths; a peer sending more is not a Lumar start.
+constexpr qint64 kMaxHandOverBytes = 16 * 1024 * 1024;
+
+// The same folder reached through a link or a relative path names the same socket.
+QString FolderIdentity(const QString& folder) {
+    const QFileInfo info(folder);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& settingsFolder, const QString& socketFolder)
+    : server_(new QLocalServer(this)) {
+    const QByteArray hash = QCryptographicHash::hash(FolderIdentity(settingsFolder).toUtf8(),
+                                                     QCryptographicHash::Sha256);
+    socketPath_ = QDir(socketFolder).absoluteFilePath("lumar-" + hash.toHex().left(16) + ".socket");
+    // In a shared folder another user must not be able to push paths into our list.
+    server_->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(server_, &QLocalServer::newConnection, this, &SingleInstance::Accept);
+}
+
+QString SingleInstance::SocketFolderFor(const QString& settingsFolder) {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : settingsFolder;
+}
+
+SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths) {
+    // File managers may start one process per file, all at once: only one of them may find
+    // no listener and become the first, the others must wait and hand over to it.
+    QLockFile lock(socketPath_ + ".lock");
+    lock.tryLock(kWaitMs);
+    if (HandOver(paths)) return Claim::HandedOver;
+    return Listen() ? Claim::First : Claim::Alone;
+}
+
+bool SingleInstance::HandOver(const QStringList& paths) const {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath_);
+    if (!socket.waitForConnected(kWaitMs)) return false;
+    QByteArray message;
+    for (const QString& path : paths) {
+        // A line break inside a file name would split it into two paths.
+        if (path.contains('\n')) {
+            qWarning("lumar: cannot pass on a path holding a line break: %s", qPrintable(path));
+            continue;
+        }
+        message += path.toUtf8() + '\n';
+    }
+    message += '\n';
+    socket.write(message);
+    if (!socket.waitForBytesWritten(kWaitMs)) return false;
+    socket.disconnectFromServer();
+    return true;
+}
+
+bool SingleInstance::Listen() {
+    if (server_->listen(socketPath_)) return true;
+    // No one answered on it while we hold the lock: the socket of a start that did not end
+    // cleanly. (With access options set, Qt already puts its new socket in the old one's place.)
+    QLocalServer::removeServer(socketPath_);
+    return server_->listen(socketPath_);
+}
+
+void SingleInstance::Accept() {
+    while (QLocalSocket* peer = server_->nextPendingConnection()) {
+        connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        struct HandOverSoFar {
+            QStringList paths;
+            qint64 bytes = 0;
+        };
+        auto received = std::make_shared<HandOverSoFar>();
+        connect(peer, &QLocalSocket::readyRead, this, [this, peer, received] {
+            while (peer->canReadLine()) {
+                QByteArray line = peer->readLine();
+                received->bytes += line.size();
+                line.chop(1);
+                if (!line.isEmpty()) {
+                    received->paths.append(QString::fromUtf8(line));
+                    continue;
+                }
+                peer->disconnectFromServer();
+                emit pathsArrived(std::exchange(received->paths, {}));
+                return;
+            }
+            if (received->bytes + peer->bytesAvailable() > kMaxHandOverBytes) peer->abort();
+        });
+    }
+}
+
+}  // namespace lumar::ui
