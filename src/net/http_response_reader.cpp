@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/header_text.h"
 #include "shell/plain_text.h"
 
 namespace lumar::net {
@@ -22,13 +23,6 @@ char Lower(char c) {
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-// RFC 9110 token characters, as a header name must be made of.
-bool IsTokenChar(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u <= 0x20 || u >= 0x7F) return false;
-    return std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
 }
 
 // Splits a comma-separated header value into its trimmed, non-empty members.
@@ -223,8 +217,7 @@ void HttpResponseReader::OnHeaderLine(std::string_view line) {
     }
     const size_t colon = line.find(':');
     const std::string_view name = line.substr(0, colon);
-    if (colon == std::string_view::npos || name.empty() ||
-        !std::all_of(name.begin(), name.end(), IsTokenChar))
+    if (colon == std::string_view::npos || !IsHttpToken(name))
         return Fail("bad header line in the answer");
     headers_.emplace_back(std::string(name), std::string(Trim(line.substr(colon + 1))));
 }

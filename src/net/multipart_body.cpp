@@ -7,6 +7,8 @@
 #include <functional>
 #include <random>
 
+#include "net/header_text.h"
+
 namespace lumar::net {
 namespace {
 
@@ -22,22 +24,6 @@ char Lower(char c) {
 bool EqualNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
-// Control characters (a tab aside) would end a header line early or smuggle in another.
-bool IsSafeHeaderText(std::string_view s) {
-    return std::none_of(s.begin(), s.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return (u < 0x20 && c != '\t') || u == 0x7F;
-    });
-}
-
-bool IsToken(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u > 0x20 && u < 0x7F &&
-               std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
-    });
 }
 
 // A host has no business with the user's folder layout.
@@ -167,7 +153,7 @@ BodyResult BuildRawBody(std::string_view bytes, std::string contentType) {
 }
 
 HeadResult BuildRequestHead(const RequestHeadParts& parts) {
-    if (!IsToken(parts.method)) return {std::nullopt, "bad request method"};
+    if (!IsHttpToken(parts.method)) return {std::nullopt, "bad request method"};
     if (parts.target.empty() || !IsSafeHeaderText(parts.target) ||
         parts.target.find_first_of(" \t") != std::string::npos)
         return {std::nullopt, "bad request target"};
@@ -177,7 +163,7 @@ HeadResult BuildRequestHead(const RequestHeadParts& parts) {
     std::string userAgent = "Lumar/" LUMAR_VERSION;
     std::string extra;
     for (const auto& [name, value] : parts.extraHeaders) {
-        if (!IsToken(name)) return {std::nullopt, "bad header name: " + name};
+        if (!IsHttpToken(name)) return {std::nullopt, "bad header name: " + name};
         if (!IsSafeHeaderText(value)) return {std::nullopt, "bad value of header " + name};
         // These describe the connection and the body; only the transport knows them.
         for (std::string_view own :

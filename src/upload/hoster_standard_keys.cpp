@@ -4,6 +4,7 @@
 #include <cctype>
 #include <limits>
 
+#include "net/header_text.h"
 #include "net/http_url.h"
 #include "shell/plain_text.h"
 #include "shell/settings_keys.h"
@@ -16,22 +17,6 @@ bool SameWord(std::string_view a, std::string_view b) {
     return a.size() == b.size() && StartsWithNoCase(a, b);
 }
 
-// A line break in a header or the URL would end the line and let the file write its own.
-bool HasControlCharacter(std::string_view value) {
-    return std::any_of(value.begin(), value.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && c != '\t') || byte == 0x7F;
-    });
-}
-
-bool IsHeaderName(std::string_view name) {
-    return !name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte > 0x20 && byte < 0x7F &&
-               std::string_view("\"(),/:;<=>?@[\\]{}").find(c) == std::string_view::npos;
-    });
-}
-
 // "Name: value|Name: value" or "name=value|name=value"; the value may hold the separator.
 std::string ReadPairs(const std::string& text, char separator, bool headers, NamedValues& out) {
     NamedValues pairs;
@@ -40,9 +25,9 @@ std::string ReadPairs(const std::string& text, char separator, bool headers, Nam
         if (at == std::string::npos) return "\"" + item + "\" has no " + separator;
         std::string name(Trim(std::string_view(item).substr(0, at)));
         std::string value(Trim(std::string_view(item).substr(at + 1)));
-        if (HasControlCharacter(name) || HasControlCharacter(value))
+        if (!net::IsSafeHeaderText(name) || !net::IsSafeHeaderText(value))
             return "\"" + name + "\" holds a control character";
-        if (headers && !IsHeaderName(name)) return "\"" + name + "\" is no header name";
+        if (headers && !net::IsHttpToken(name)) return "\"" + name + "\" is no header name";
         if (name.empty()) return "an item has no name";
         pairs.emplace_back(std::move(name), std::move(value));
     }
@@ -103,7 +88,7 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
     if (key == "Headers") return ReadPairs(value, ':', true, row.Headers);
     if (key == "Parameters") return ReadPairs(value, '=', false, row.Parameters);
     if (key == "Method") {
-        if (!IsHeaderName(value)) return "Method is no HTTP method";
+        if (!net::IsHttpToken(value)) return "Method is no HTTP method";
         row.Method = value;
     } else if (key == "MaxFileSize") {
         const std::optional<std::uint64_t> bytes = ParseByteSize(value);
