@@ -1,6 +1,6 @@
 # The Qt front end: one static library per ui/ folder, each linking only the rooms below it,
 # so a panel that reaches upward does not link.
-find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network Multimedia Svg Test)
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network Multimedia Svg Test DBus)
 function(lumar_ui_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/src/${folder}/ui/*.cpp ${CMAKE_SOURCE_DIR}/src/${folder}/ui/*.h)
@@ -18,3 +18,5 @@ lumar_ui_library(lumar_app_ui app lumar_session lumar_posting_ui lumar_upload_ui
   lumar_shell_ui)
 # The program's icon is drawn by the main window only.
 target_sources(lumar_app_ui PRIVATE ${CMAKE_SOURCE_DIR}/resources/lumar.qrc)
+# The end-of-run notification speaks to the desktop over the session bus.
+target_link_libraries(lumar_app_ui PUBLIC Qt6::DBus)

@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
   desktop-file-utils
+  # the notification test runs a session bus of its own
+  dbus
   qt6-qpa-plugins qt6-translations-l10n
   # the preview reads WebP through Qt's image-format plugins
   qt6-image-formats-plugins

@@ -164,6 +164,9 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "117", "", "Nicht importiert:"},
     {"STRINGS", "118", "", "Test läuft..."},
     {"STRINGS", "120", "", "übersprungen: dieser Hoster nimmt nur JPEG"},
+    {"STRINGS", "125", "", "%1 von %2 Bildern hochgeladen"},
+    {"STRINGS", "126", "", "— Posting kopiert"},
+    {"STRINGS", "127", "", "%1 von %2 Bild hochgeladen"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

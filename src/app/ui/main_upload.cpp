@@ -1,8 +1,10 @@
 // The upload run as the main window drives it: the run reports through an observer that
 // feeds the upload panel, the list, the status bar and the code panel.
 #include <QApplication>
+#include <algorithm>
 
 #include "app/ui/main_window.h"
+#include "app/ui/run_notification.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
@@ -30,6 +32,7 @@ class WindowUploadObserver final : public PostingHandOver {
           messages_(messages) {}
 
     void RunStarted(int imageCount) override {
+        imageCount_ = imageCount;
         code_.SetStopVisible(false);
         window_.ShowUploadPanel();
         panel_.RunStarted(imageCount);
@@ -61,6 +64,7 @@ class WindowUploadObserver final : public PostingHandOver {
     void FinishPosting(std::span<const ImageEntry> rows) override {
         PostingHandOver::FinishPosting(rows);
         code_.ShowFinishedPosting(View());
+        NotifyUnlessWatched(rows);
     }
     void PlaySound(const std::string& soundFile) override {
         if (window_.Quitting()) return;
@@ -72,11 +76,23 @@ class WindowUploadObserver final : public PostingHandOver {
     }
 
   private:
+    // A user looking at the window sees the end; one working elsewhere is told by the desktop.
+    void NotifyUnlessWatched(std::span<const ImageEntry> rows) {
+        if (window_.Quitting() || window_.isActiveWindow()) return;
+        const auto notSent = std::count_if(rows.begin(), rows.end(), [](const ImageEntry& row) {
+            return row.checked && row.IsImage();
+        });
+        const int uploaded = imageCount_ - static_cast<int>(notSent);
+        SendRunNotification(
+            RunNotificationText(window_.Strings(), uploaded, imageCount_, code_.AutoCopy()));
+    }
+
     MainWindow& window_;
     UploadPanel& panel_;
     ImageListPanel& list_;
     CodePanel& code_;
     Dialogs& messages_;
+    int imageCount_ = 0;
 };
 
 }  // namespace

@@ -216,6 +216,10 @@ void CodePanel::ShowFinishedPosting(const PostingView& view) {
     if (ckAutoCopy_->isChecked()) OnClipboard();
 }
 
+bool CodePanel::AutoCopy() const {
+    return ckAutoCopy_->isChecked();
+}
+
 PostingOptions CodePanel::Options() const {
     PostingOptions options;
     options.format = static_cast<PostingFormat>(SelectedFormat());

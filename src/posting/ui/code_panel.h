@@ -71,6 +71,8 @@ class CodePanel : public QWidget {
     // The end of an upload run: the posting FinishPosting built with this panel's Options(),
     // copied as "Clipboard" would copy it when the auto-copy box is checked.
     void ShowFinishedPosting(const PostingView& view);
+    // Whether ShowFinishedPosting puts the posting into the clipboard.
+    bool AutoCopy() const;
 
     // The state of the option controls, as the builder takes it.
     PostingOptions Options() const;

@@ -1,0 +1,105 @@
+// The end-of-run notification, sent to a notification service of the test's own on a session
+// bus of its own; and sent into nothing when no service or no bus is there.
+#include "app/ui/run_notification.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+
+#include "shell/language_table.h"
+
+using lumar::LoadUiStrings;
+using lumar::ui::RunNotificationText;
+using lumar::ui::SendRunNotification;
+
+// What a desktop's notification daemon offers, reduced to the call the program makes.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+  public:
+    QString receivedSummary, receivedBody;
+
+  public slots:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        receivedSummary = summary;
+        receivedBody = body;
+        return 1;
+    }
+};
+
+class RunNotificationTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void initTestCase() {
+        const QString daemon = QStandardPaths::findExecutable("dbus-daemon");
+        if (daemon.isEmpty()) QSKIP("dbus-daemon is not installed (scripts/setup.sh brings it)");
+        bus_.start(daemon, {"--session", "--nofork", "--print-address"});
+        QVERIFY(bus_.waitForReadyRead(10000));
+        address_ = QString::fromUtf8(bus_.readLine()).trimmed();
+        QVERIFY(!address_.isEmpty());
+    }
+    void cleanupTestCase() {
+        bus_.kill();
+        bus_.waitForFinished();
+    }
+
+    void theServiceReceivesSummaryAndBody_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("uploaded");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("de copied") << "missing.ini" << 12 << 12 << true
+                                   << "12 von 12 Bildern hochgeladen — Posting kopiert";
+        QTest::newRow("de one, not copied")
+            << "missing.ini" << 0 << 1 << false << "0 von 1 Bild hochgeladen";
+        QTest::newRow("en copied")
+            << "language.ini" << 11 << 12 << true << "11 of 12 images uploaded — posting copied";
+    }
+    void theServiceReceivesSummaryAndBody() {
+        QFETCH(QString, language);
+        QFETCH(int, uploaded);
+        QFETCH(int, total);
+        QFETCH(bool, copied);
+        QFETCH(QString, body);
+        // A language file that is not there leaves the German defaults.
+        const std::string file = LUMAR_SOURCE_DIR "/data/" + language.toStdString();
+        NotificationService service;
+        QDBusConnection serviceBus = QDBusConnection::connectToBus(address_, "service");
+        QVERIFY(serviceBus.registerObject("/org/freedesktop/Notifications", &service,
+                                          QDBusConnection::ExportAllSlots));
+        QVERIFY(serviceBus.registerService("org.freedesktop.Notifications"));
+
+        SendRunNotification(RunNotificationText(LoadUiStrings(file, ""), uploaded, total, copied),
+                            QDBusConnection::connectToBus(address_, "program"));
+
+        QTRY_COMPARE(service.receivedBody, body);
+        QCOMPARE(service.receivedSummary, QString("Lumar"));
+        serviceBus.unregisterService("org.freedesktop.Notifications");
+        serviceBus.unregisterObject("/org/freedesktop/Notifications");
+    }
+
+    void withoutServiceOrBusNothingWaits_data() {
+        QTest::addColumn<bool>("busRunning");
+        QTest::newRow("no service on the bus") << true;
+        QTest::newRow("no session bus") << false;
+    }
+    void withoutServiceOrBusNothingWaits() {
+        QFETCH(bool, busRunning);
+        const QString address = busRunning ? address_ : "unix:path=/nonexistent/lumar-bus";
+        QElapsedTimer clock;
+        clock.start();
+        SendRunNotification("12 von 12 Bildern hochgeladen",
+                            QDBusConnection::connectToBus(address, QTest::currentDataTag()));
+        QVERIFY2(clock.elapsed() < 2000, "the window waited for the bus");
+    }
+
+  private:
+    QProcess bus_;
+    QString address_;
+};
+
+QTEST_GUILESS_MAIN(RunNotificationTest)
+#include "run_notification_test.moc"
