@@ -86,13 +86,8 @@ curl_upload() {  # scheme port
   curl "${args[@]}"
 }
 
-now() { date +%s.%N; }
-elapsed() {  # command... ; prints its wall time in seconds
-  local t0 t1
-  t0=$(now); "$@" >/dev/null 2>&1 || true; t1=$(now)
-  echo "$t1 - $t0" | bc -l
-}
-min() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+# shellcheck source=bench/timing.sh
+source bench/timing.sh  # the working folder is the checkout's root here
 
 lumar_upload 8 "$tls_port" > /dev/null 2> "$work/check.log" ||
   { echo "lumar-cli upload over TLS failed:" >&2; cat "$work/check.log" >&2; exit 1; }

@@ -41,13 +41,8 @@ for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(head -1 "$work/port")
 [ -n "$port" ] || { echo "the hoster emulator did not start" >&2; exit 1; }
 
-now() { date +%s.%N; }
-elapsed() {  # command... ; prints its wall time in seconds
-  local t0 t1
-  t0=$(now); "$@" >/dev/null 2>&1 || true; t1=$(now)
-  echo "$t1 - $t0" | bc -l
-}
-min() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+# shellcheck source=bench/timing.sh
+source bench/timing.sh  # the working folder is the checkout's root here
 
 shm=""
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
