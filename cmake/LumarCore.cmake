@@ -17,14 +17,17 @@ lumar_core_library(lumar_shell shell)
 find_package(OpenSSL 3 REQUIRED)
 lumar_core_library(lumar_net net lumar_shell OpenSSL::SSL OpenSSL::Crypto)
 lumar_core_library(lumar_imagelist imagelist lumar_shell)
-lumar_core_library(lumar_upload upload lumar_shell lumar_net lumar_imagelist)
+# The upload history: SQLite (the system's library), hashes through OpenSSL's libcrypto.
+find_package(SQLite3 REQUIRED)
+lumar_core_library(lumar_history history lumar_shell SQLite::SQLite3 OpenSSL::Crypto)
+lumar_core_library(lumar_upload upload lumar_shell lumar_net lumar_imagelist lumar_history)
 lumar_core_library(lumar_posting posting lumar_shell lumar_imagelist)
 # What a session works on, above the rooms it joins (the upload's end handed to the posting).
 lumar_core_library(lumar_session session lumar_upload lumar_posting)
 
 # Everything the two programs share.
 add_library(lumar_core INTERFACE)
-target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_net lumar_imagelist lumar_shell)
+target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_history lumar_net lumar_imagelist lumar_shell)
 
 # Reading hosts' answers: JSON, XML and bounded regular expressions, kept out of the headers.
 find_package(nlohmann_json 3 REQUIRED)

@@ -9,6 +9,8 @@ packages=(
   libgl-dev libglx-dev libegl-dev
   libgtest-dev libgmock-dev
   libssl-dev
+  # the upload history
+  libsqlite3-dev
   clang libclang-rt-14-dev clang-format
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time

@@ -150,7 +150,7 @@ enum UiString : int {
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 128;  // entries 0 .. 127
+    static constexpr int kSize = 190;  // entries 0 .. 189
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

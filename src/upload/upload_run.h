@@ -88,6 +88,9 @@ struct UploadRunOptions {
     // cannot be written.
     UploadTotals shownTotals;
     PumpEvents pump;  // processes the window's pending events
+    // The longest the run waits on its sockets before it pumps again: the window passes a
+    // frame's length so it answers input during a run; lumar-cli keeps the longer slice.
+    std::chrono::milliseconds pumpSlice{200};
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
     // Turns host names into addresses on the lookup thread; empty = the system's lookup.

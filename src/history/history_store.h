@@ -1,0 +1,97 @@
+#pragma once
+// The upload history: every image a run uploaded, kept in one SQLite file (history.sqlite in
+// the settings folder) so that a picture is not sent twice to the same row and the codes of
+// past uploads outlive the window. The window and lumar-cli may have the file open at once
+// (WAL, a busy time-out); each write is its own transaction, committed before it returns.
+//
+// Errors in this room: nothing throws. Open reports what it had to do with the file (a
+// corrupt or foreign one is renamed aside and a new one started); the other calls return
+// false or an empty result and leave the reason in LastError().
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lumar {
+
+// One past upload as the history keeps it.
+struct HistoryEntry {
+    std::int64_t id = 0;          // the row's number in the file, given by Record
+    std::int64_t uploadedAt = 0;  // seconds since 1970 (UTC)
+    std::string hosterId;         // the row's ID (HosterDef::Id; for classic rows "classic-N")
+    std::string hosterName;       // as the hoster list shows it
+    std::string uploadUrl;        // where the image was sent
+    std::string filePath;         // the original file
+    std::int64_t fileBytes = 0;   // of the original file
+    std::string originalSha256;   // hex, lower case, of the original file's bytes
+    std::string processing;       // ProcessingOptions::Key() of the run ("" = sent as it was)
+    std::string sentSha256;       // hex of the bytes actually sent
+    int width = 0;
+    int height = 0;
+    std::string code;            // the forum code that went into the posting
+    std::string url;             // the image's address, where the row reads one
+    std::string thumbnailUrl;    // "" when the row gives none
+    std::string deletionUrl;     // "" when the row gives none
+    bool deletedOnHost = false;  // deleted through the history window: never reused
+};
+
+// What to list; empty fields do not filter.
+struct HistoryQuery {
+    std::optional<std::int64_t> since;  // uploadedAt >= since
+    std::string hosterId;
+    std::string text;  // part of the file name, the hoster's name or the date (YYYY-MM-DD)
+    int limit = 0;     // 0 = all
+};
+
+// What Open had to do.
+enum class HistoryOpening {
+    Opened,          // an existing file, possibly migrated to the current schema
+    Created,         // there was none
+    ReplacedBroken,  // the file was corrupt or not ours: renamed aside (see SetAsidePath)
+    Failed,          // no history this session (LastError says why); uploads go on without it
+};
+
+class HistoryStore {
+  public:
+    HistoryStore();
+    ~HistoryStore();
+    HistoryStore(const HistoryStore&) = delete;
+    HistoryStore& operator=(const HistoryStore&) = delete;
+
+    // Opens or creates `file` (normally HistoryFile(settingsFolder)).
+    HistoryOpening Open(const std::string& file);
+    bool IsOpen() const;
+    // Where a broken file was moved by Open ("" when none was).
+    const std::string& SetAsidePath() const;
+    const std::string& LastError() const;
+
+    // Adds a success, committed when this returns true; sets entry.id.
+    bool Record(HistoryEntry& entry);
+    // The newest entry for the same picture, processing and row that was not deleted on the
+    // host; nullopt when there is none (or the history is not open).
+    std::optional<HistoryEntry> FindReusable(const std::string& originalSha256,
+                                             const std::string& processing,
+                                             const std::string& hosterId);
+    // Newest first.
+    std::vector<HistoryEntry> List(const HistoryQuery& query);
+    std::vector<HistoryEntry> ByIds(const std::vector<std::int64_t>& ids);
+    // Removes entries from the history (the images stay on the host).
+    bool Forget(const std::vector<std::int64_t>& ids);
+    // The host confirmed the deletion: kept for its code, never reused.
+    bool MarkDeletedOnHost(std::int64_t id);
+
+  private:
+    struct Db;
+    std::unique_ptr<Db> db_;
+    std::string setAside_;
+    std::string error_;
+};
+
+// history.sqlite in the settings folder.
+std::string HistoryFile(const std::string& settingsFolder);
+
+// Lower-case hex SHA-256 of `bytes`.
+std::string Sha256Hex(const std::string& bytes);
+
+}  // namespace lumar

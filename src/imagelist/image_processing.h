@@ -1,0 +1,33 @@
+#pragma once
+// What a run does to a picture before it is sent: shrink it (longest side at most maxSide
+// pixels, re-encoded as JPEG at `quality`, its orientation applied to the pixels) and strip
+// what it says about its owner (EXIF, GPS, XMP, comments). Originals are never changed; the
+// bytes sent live in memory.
+//
+// Errors in this room: nothing throws; ProcessImage leaves the reason in `error`.
+#include <string>
+
+namespace lumar {
+
+struct ProcessingOptions {
+    int maxSide = 0;     // 0 = keep the size
+    int quality = 85;    // JPEG quality of a re-encoded picture (1..100)
+    bool strip = false;  // drop metadata; without resizing this never re-encodes
+
+    bool Changes() const { return maxSide > 0 || strip; }
+    // What the history keys a picture on beside its bytes: "" when the bytes go as they are,
+    // else e.g. "max=1600;q=85;strip".
+    std::string Key() const;
+};
+
+struct ProcessedImage {
+    std::string bytes;  // what to send
+    int width = 0;      // of the bytes sent (0 when unknown)
+    int height = 0;
+    std::string error;  // "" on success
+};
+
+// The bytes to send for `path`: the file as it is when options.Changes() is false.
+ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options);
+
+}  // namespace lumar
