@@ -7,6 +7,8 @@
 namespace lumar::history {
 namespace {
 
+// Entries are listed in the order they were recorded, which is the order of their ids: the
+// table itself is that order, so listing needs no index of its own and reads no entry twice.
 constexpr const char* kCreateTables = R"(
 CREATE TABLE uploads (
     id INTEGER PRIMARY KEY,
@@ -27,8 +29,6 @@ CREATE TABLE uploads (
     processing TEXT NOT NULL DEFAULT '',
     deleted_on_host INTEGER NOT NULL DEFAULT 0);
 CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, hoster_id);
-CREATE INDEX uploads_newest ON uploads (uploaded_at);
-CREATE INDEX uploads_by_hoster ON uploads (hoster_id, uploaded_at);
 )";
 
 // kMigrations[n] brings a file of version n + 1 to version n + 2. Version 1 knew neither the
@@ -38,8 +38,8 @@ constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {R"(
 ALTER TABLE uploads ADD COLUMN processing TEXT NOT NULL DEFAULT '';
 ALTER TABLE uploads ADD COLUMN deleted_on_host INTEGER NOT NULL DEFAULT 0;
 DROP INDEX IF EXISTS uploads_by_picture;
+DROP INDEX IF EXISTS uploads_newest;
 CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, hoster_id);
-CREATE INDEX IF NOT EXISTS uploads_by_hoster ON uploads (hoster_id, uploaded_at);
 )"};
 
 struct FileFacts {

@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -26,8 +27,7 @@ constexpr const char* kColumns =
     "original_sha256, processing, sent_sha256, width, height, code, url, thumbnail_url, "
     "deletion_url, deleted_on_host FROM uploads ";
 
-HistoryEntry ReadEntry(const Statement& row) {
-    HistoryEntry e;
+void ReadEntryInto(const Statement& row, HistoryEntry& e) {
     e.id = row.Int(0);
     e.uploadedAt = row.Int(1);
     e.hosterId = row.Text(2);
@@ -45,6 +45,11 @@ HistoryEntry ReadEntry(const Statement& row) {
     e.thumbnailUrl = row.Text(14);
     e.deletionUrl = row.Text(15);
     e.deletedOnHost = row.Int(16) != 0;
+}
+
+HistoryEntry ReadEntry(const Statement& row) {
+    HistoryEntry e;
+    ReadEntryInto(row, e);
     return e;
 }
 
@@ -100,11 +105,11 @@ std::string FreeAsideName(const std::string& file) {
 
 struct HistoryStore::Db {
     sqlite3* handle = nullptr;
-    Statement insert, findReusable, list, byId, forget, markDeleted;
+    Statement insert, findReusable, list, count, byId, forget, markDeleted;
 
     ~Db() {
         // Statements first: a connection with live statements does not close.
-        for (Statement* s : {&insert, &findReusable, &list, &byId, &forget, &markDeleted})
+        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted})
             s->Finalize();
         sqlite3_close(handle);
     }
@@ -124,7 +129,7 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
         "WHERE uploaded_at >= ?1 AND (?2 = '' OR hoster_id = ?2) AND (?3 = '' OR "
         "instr(lower(file_name(file_path)), ?3) OR instr(lower(hoster_name), ?3) OR "
         "instr(strftime('%Y-%m-%d', uploaded_at, 'unixepoch', 'localtime'), ?3)) "
-        "ORDER BY uploaded_at DESC, id DESC LIMIT ?4";
+        "ORDER BY id DESC LIMIT ?4";
     const std::string byIdSql = std::string(kColumns) + "WHERE id = ?1";
     return s.insert.Prepare(
                db,
@@ -135,6 +140,7 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
                error) &&
            s.findReusable.Prepare(db, findSql.c_str(), error) &&
            s.list.Prepare(db, listSql.c_str(), error) &&
+           s.count.Prepare(db, "SELECT count(*) FROM uploads", error) &&
            s.byId.Prepare(db, byIdSql.c_str(), error) &&
            s.forget.Prepare(db, "DELETE FROM uploads WHERE id = ?1", error) &&
            s.markDeleted.Prepare(db, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1", error);
@@ -149,7 +155,8 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
     error_.clear();
     auto connect = [&]() -> SchemaResult {
         auto db = std::make_unique<Db>();
-        if (sqlite3_open_v2(file.c_str(), &db->handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+        if (sqlite3_open_v2(file.c_str(), &db->handle,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
             error_ = db->handle ? sqlite3_errmsg(db->handle) : "out of memory";
             return SchemaResult::Failed;
@@ -256,6 +263,15 @@ std::optional<HistoryEntry> HistoryStore::FindReusable(const std::string& origin
 std::vector<HistoryEntry> HistoryStore::List(const HistoryQuery& query) {
     std::vector<HistoryEntry> out;
     if (!db_) return out;
+    if (!query.since && query.hosterId.empty() && query.text.empty()) {
+        // The whole list is what the history window opens with: grown step by step, the
+        // vector would copy every entry it holds several times over.
+        const InUse counting(db_->count);
+        if (db_->count.Step() == SQLITE_ROW) {
+            const auto all = static_cast<size_t>(db_->count.Int(0));
+            out.reserve(query.limit > 0 ? std::min(all, static_cast<size_t>(query.limit)) : all);
+        }
+    }
     Statement& s = db_->list;
     const InUse use(s);
     s.Bind(1, query.since.value_or(std::numeric_limits<std::int64_t>::min()));
@@ -263,7 +279,7 @@ std::vector<HistoryEntry> HistoryStore::List(const HistoryQuery& query) {
     s.Bind(3, AsciiLower(query.text));
     s.Bind(4, std::int64_t{query.limit > 0 ? query.limit : -1});
     int step = SQLITE_ROW;
-    while ((step = s.Step()) == SQLITE_ROW) out.push_back(ReadEntry(s));
+    while ((step = s.Step()) == SQLITE_ROW) ReadEntryInto(s, out.emplace_back());
     if (step != SQLITE_DONE) error_ = sqlite3_errmsg(db_->handle);
     return out;
 }
