@@ -101,6 +101,22 @@ std::string FreeAsideName(const std::string& file) {
     return name;
 }
 
+// Moves the file aside under a free name and returns that name; "" (with the reason in
+// `error`) when it cannot.
+std::string MoveAside(const std::string& file, std::string& error) {
+    const std::string aside = FreeAsideName(file);
+    // The journal files belong to the broken file: left behind, SQLite would play them into
+    // the new one.
+    for (const char* part : {"", "-wal", "-shm", "-journal"}) {
+        const std::string from = file + part;
+        if (::rename(from.c_str(), (aside + part).c_str()) != 0 && errno != ENOENT) {
+            error = "cannot move " + from + " aside: " + std::strerror(errno);
+            return "";
+        }
+    }
+    return aside;
+}
+
 }  // namespace
 
 struct HistoryStore::Db {
@@ -117,8 +133,6 @@ struct HistoryStore::Db {
 };
 
 bool HistoryStore::Db::PrepareStatements(std::string& error) {
-    sqlite3* db = handle;
-    Db& s = *this;
     const std::string findSql =
         std::string(kColumns) +
         "WHERE original_sha256 = ?1 AND processing = ?2 AND hoster_id = ?3 AND "
@@ -131,19 +145,20 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
         "instr(strftime('%Y-%m-%d', uploaded_at, 'unixepoch', 'localtime'), ?3)) "
         "ORDER BY id DESC LIMIT ?4";
     const std::string byIdSql = std::string(kColumns) + "WHERE id = ?1";
-    return s.insert.Prepare(
-               db,
+    return insert.Prepare(
+               handle,
                "INSERT INTO uploads (uploaded_at, hoster_id, hoster_name, upload_url, "
                "file_path, file_bytes, original_sha256, processing, sent_sha256, width, height, "
                "code, url, thumbnail_url, deletion_url, deleted_on_host) VALUES (?1, ?2, ?3, "
                "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
                error) &&
-           s.findReusable.Prepare(db, findSql.c_str(), error) &&
-           s.list.Prepare(db, listSql.c_str(), error) &&
-           s.count.Prepare(db, "SELECT count(*) FROM uploads", error) &&
-           s.byId.Prepare(db, byIdSql.c_str(), error) &&
-           s.forget.Prepare(db, "DELETE FROM uploads WHERE id = ?1", error) &&
-           s.markDeleted.Prepare(db, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1", error);
+           findReusable.Prepare(handle, findSql.c_str(), error) &&
+           list.Prepare(handle, listSql.c_str(), error) &&
+           count.Prepare(handle, "SELECT count(*) FROM uploads", error) &&
+           byId.Prepare(handle, byIdSql.c_str(), error) &&
+           forget.Prepare(handle, "DELETE FROM uploads WHERE id = ?1", error) &&
+           markDeleted.Prepare(handle, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1",
+                               error);
 }
 
 HistoryStore::HistoryStore() = default;
@@ -180,17 +195,8 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
     SchemaResult result = connect();
     if (result == SchemaResult::Broken) {
         const std::string reason = error_;
-        const std::string aside = FreeAsideName(file);
-        // The journal files belong to the broken file: left behind, SQLite would play them
-        // into the new one.
-        for (const char* part : {"", "-wal", "-shm", "-journal"}) {
-            const std::string from = file + part;
-            if (::rename(from.c_str(), (aside + part).c_str()) != 0 && errno != ENOENT) {
-                error_ = "cannot move " + from + " aside: " + std::strerror(errno);
-                return HistoryOpening::Failed;
-            }
-        }
-        setAside_ = aside;
+        setAside_ = MoveAside(file, error_);
+        if (setAside_.empty()) return HistoryOpening::Failed;
         error_.clear();
         result = connect();
         if (result == SchemaResult::Ready || result == SchemaResult::Created) {

@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "history/history_store.h"
 #include "support/cli_runner.h"
 #include "support/temp_dir.h"
@@ -17,25 +19,18 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
     {
         HistoryStore store;
         ASSERT_EQ(store.Open(HistoryFile(dir.file("cfg"))), HistoryOpening::Created);
-        const std::int64_t jan1 = 1704067200;  // 2024-01-01 00:00 UTC
-        const struct {
-            const char* hoster;
-            const char* file;
-            const char* code;
-        } uploads[] = {
-            {"Hoster1", "/p/a.jpg", "[URL=http://h/a][IMG]http://h/ta.jpg[/IMG][/URL]"},
-            {"catbox", "/p/b.jpg", "[IMG]http://c/b.jpg[/IMG]"},
-            {"Hoster1", "/p/c d.jpg", "[IMG]http://h/c.jpg[/IMG]"},
-        };
-        std::int64_t at = jan1 + 3600;
-        for (const auto& u : uploads) {
+        std::int64_t at = 1704070800;  // 2024-01-01 01:00 UTC, then a day later each
+        for (const auto& [hoster, file, code] :
+             {std::tuple{"Hoster1", "/p/a.jpg", "[URL=http://h/a][IMG]http://h/ta.jpg[/IMG][/URL]"},
+              std::tuple{"catbox", "/p/b.jpg", "[IMG]http://c/b.jpg[/IMG]"},
+              std::tuple{"Hoster1", "/p/c d.jpg", "[IMG]http://h/c.jpg[/IMG]"}}) {
             HistoryEntry e;
             e.uploadedAt = at;
             at += 86400;
-            e.hosterId = u.hoster;
-            e.hosterName = std::string(u.hoster) + " Name";
-            e.filePath = u.file;
-            e.code = u.code;
+            e.hosterId = hoster;
+            e.hosterName = std::string(hoster) + " Name";
+            e.filePath = file;
+            e.code = code;
             ASSERT_TRUE(store.Record(e));
         }
     }
