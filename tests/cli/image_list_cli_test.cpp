@@ -30,29 +30,6 @@ TEST(Cli, JpegInfoGivesOneLinePerFileInArgumentOrder) {
     EXPECT_EQ(run.out, "1\t640\t480\t" + std::to_string(size) + "\t" + dir.file("a b.jpg") + "\n" +
                            "0\t0\t0\t8\t" + png + "\n" + "0\t0\t0\t0\t" + dir.file("missing") +
                            "\n");
-    EXPECT_EQ(RunCli("jpeg-info").status, 2);
-}
-
-TEST(Cli, ListAddsPathsAsADrop) {
-    test::TempDir dir;
-    const auto sized = [&](const std::string& name, int width, int height, std::size_t bytes) {
-        std::string data = test::MakeJpeg(width, height);
-        data.resize(bytes, '\0');
-        dir.write(name, data);
-    };
-    sized("single.dat", 800, 600, 512);  // a single file is judged by content only
-    sized("f/a.jpg", 1024, 768, 153600);
-    sized("f/sub/b.JPEG", 64, 48, 2662);
-    sized("f/c.dat", 64, 48, 512);  // the scan also wants an extension
-    const CliRun run =
-        RunCli("list " + Quoted(dir.file("single.dat")) + " " + Quoted(dir.file("f")));
-    EXPECT_EQ(run.status, 0);
-    // Folder rows are right-aligned: width and height to four characters, kB to six.
-    const std::string folder = dir.file("f") + "/";
-    EXPECT_EQ(run.out, "single.dat\t" + dir.path() + "/\t800\t600\t.5\n" + "a.jpg\t" + folder +
-                           "\t1024\t 768\t 150.0\n" + "b.JPEG\t" + folder +
-                           "sub/\t  64\t  48\t   2.6\n");
-    EXPECT_EQ(RunCli("list").status, 2);
 }
 
 TEST(Cli, ListNamesWhatItsScanLeavesOut) {

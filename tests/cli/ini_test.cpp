@@ -39,6 +39,7 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
         EXPECT_NE(r.err.find("Usage: lumar-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
+    for (const char* pathless : {"list", "jpeg-info"}) EXPECT_EQ(RunCli({pathless}).status, 2);
 }
 
 // Help and version go to standard output; the manual page keeps up with the help: every

@@ -39,17 +39,6 @@ TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
     EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles) + ReadCountSetting(ini, keys::StatSize), 0);
 }
 
-TEST(SettingKeys, HosterAboveTheTableAndTheSoundFolderSpelling) {
-    test::TempDir dir;
-    const std::string ini =
-        dir.write("Lumar.ini", "[bilder]\r\nAnbieter=9\r\n[Verzeichnis]\r\nSoundDir=/m/\r\n");
-    // Above the last hoster: the reader passes it on, the hoster choice clamps to index 6.
-    EXPECT_EQ(ReadIntSetting(ini, keys::Anbieter), 9);
-    ASSERT_TRUE(WriteSetting(ini, keys::SoundDir, "/srv/Klang/"));
-    EXPECT_EQ(ReadValue(ini, "Verzeichnis", "Sounddir", ""), "/srv/Klang/");
-    EXPECT_NE(dir.read("Lumar.ini").find("SoundDir=/srv/Klang/"), std::string::npos);
-}
-
 // Totals beyond 32 bits stay exact and never turn into exponent notation; absurd totals from a
 // hand-edited file are written back whole, not cut to a few digits.
 TEST(SettingKeys, UploadTotalsAreWholeDecimalText) {
