@@ -39,13 +39,14 @@ TEST(ExtractCode, HandWrittenAnswerOfEachHoster) {
 }
 
 TEST(ExtractCode, NoCodeWithoutStartMarkerOrWhenTheCutIsImpossible) {
-    EXPECT_EQ(Cut(3, "<html>error</html>"), std::nullopt);
-    EXPECT_EQ(Cut(1, "<form name=\"form2\"><textarea>no code</textarea>"),
-              std::nullopt);  // code marker missing
-    EXPECT_EQ(Cut(1, "[URL=x]</textarea><form name=\"form2\">"),
-              std::nullopt);                                // code marker only before start
-    EXPECT_EQ(Cut(6, "[URL=a] but no end"), std::nullopt);  // end marker missing
-    EXPECT_EQ(Cut(3, "[URL="), std::nullopt);
+    const std::pair<int, const char*> cases[] = {
+        {3, "<html>error</html>"},
+        {1, "<form name=\"form2\"><textarea>no code</textarea>"},  // code marker missing
+        {1, "[URL=x]</textarea><form name=\"form2\">"},            // code marker only before start
+        {6, "[URL=a] but no end"},                                 // end marker missing
+        {3, "[URL="},
+    };
+    for (const auto& [row, answer] : cases) EXPECT_EQ(Cut(row, answer), std::nullopt) << answer;
     HosterDef longTrim = kRows[6];
     longTrim.TrimCount = 20;
     EXPECT_EQ(ExtractCode("[URL=short]</textarea>", longTrim),
