@@ -6,12 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
+#include "shell/text_codec.h"
+#include "shell/upload_totals.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
 
@@ -187,6 +190,76 @@ TEST(SettingsFile, EncodingIsKeptWhileCharactersFit) {
 
     ASSERT_TRUE(WriteValue(dir.file("n.ini"), "S", "k", "\xC3\xA4"));  // new: Windows-1252
     EXPECT_EQ(dir.read("n.ini"), "[S]\r\nk=\xE4\r\n");
+}
+
+// Two programs counting uploads and setting keys in one Lumar.ini at the same time lose
+// nothing, and Files and Size stay in step.
+TEST(UploadTotals, TwoProcessesCountingAtOnceLoseNothing) {
+    test::TempDir dir;
+    const std::string file = dir.file("Lumar.ini");
+    constexpr int kEach = 100;
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        if (writers[w] == 0) {
+            bool ok = true;
+            for (int i = 0; i < kEach; ++i) {
+                ok = AddUploadToTotals(file, {}, 1000).problem.empty() && ok;
+                ok = WriteValue(file, "Keys", "w" + std::to_string(w) + "_" + std::to_string(i),
+                                "1") &&
+                     ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t writer : writers) {
+        int status = -1;
+        waitpid(writer, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(ReadValue(file, "Stat", "Files", ""), "200");
+    EXPECT_EQ(ReadValue(file, "Stat", "Size", ""), "200000");
+    const std::string text = dir.read("Lumar.ini");  // every key written once, none lost
+    EXPECT_EQ(std::count(text.begin(), text.end(), '_'), 2 * kEach);
+}
+
+// The shown totals are what was written, including counts of another program; when the file
+// cannot be written they still grow with every image, from what was shown.
+TEST(UploadTotals, ShownTotalsAreWhatWasWrittenOrGrowInMemory) {
+    test::TempDir dir;
+    const std::string file = dir.write("Lumar.ini", "[Stat]\r\nFiles=7\r\nSize=700\r\n");
+    TotalsUpdate update = AddUploadToTotals(file, {1, 100}, 50);
+    EXPECT_EQ(update.problem, "");
+    EXPECT_EQ(update.totals.files, 8);
+    EXPECT_EQ(update.totals.bytes, 750);
+    EXPECT_EQ(dir.read("Lumar.ini"), "[Stat]\r\nFiles=8\r\nSize=750\r\n");
+
+    dir.write("plain", "a file where the settings folder should be");
+    const std::string unwritable = dir.file("plain/Lumar.ini");
+    update = AddUploadToTotals(unwritable, update.totals, 50);
+    update = AddUploadToTotals(unwritable, update.totals, 50);
+    EXPECT_NE(update.problem, "");
+    EXPECT_EQ(update.totals.files, 10);
+    EXPECT_EQ(update.totals.bytes, 850);
+}
+
+TEST(TextCodec, EveryWindows1252ByteSurvivesTheRoundTrip) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    const std::string utf8 = Windows1252ToUtf8(all);
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_EQ(Utf8ToWindows1252(utf8), all);
+    EXPECT_EQ(Windows1252ToUtf8("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");
+}
+
+TEST(TextCodec, DetectsEncodings) {
+    EXPECT_EQ(DetectEncoding("plain ascii"), TextEncoding::Windows1252);
+    EXPECT_EQ(DetectEncoding("H\xF6he"), TextEncoding::Windows1252);
+    EXPECT_EQ(DetectEncoding("H\xC3\xB6he"), TextEncoding::Utf8);
+    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBFx"), TextEncoding::Utf8Bom);
+    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::Windows1252);      // overlong
+    EXPECT_EQ(DetectEncoding("\xED\xA0\x80"), TextEncoding::Windows1252);  // surrogate
+    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::Windows1252);      // truncated
 }
 
 }  // namespace
