@@ -23,6 +23,10 @@
 namespace lumar::ui {
 
 void MainWindow::ShapeWindow() {
+    // A Wayland compositor takes the mask as the input region only and would still show the
+    // corners; left unpainted on a see-through window, they vanish there too.
+    if (QGuiApplication::platformName().startsWith("wayland"))
+        setAttribute(Qt::WA_TranslucentBackground);
     // Everything outside the rounded rectangle is cut off, as a region would cut it.
     QBitmap mask(size());
     mask.fill(Qt::color0);
