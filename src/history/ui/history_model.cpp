@@ -33,22 +33,41 @@ void HistoryModel::SetEntries(std::vector<HistoryEntry> entries) {
     Filter(filter_);
 }
 
+void HistoryModel::Append(std::vector<HistoryEntry> older) {
+    std::unordered_set<std::int64_t> there;
+    for (const HistoryEntry& entry : entries_) there.insert(entry.id);
+    const size_t first = entries_.size();
+    for (HistoryEntry& entry : older)
+        if (!there.contains(entry.id)) entries_.push_back(std::move(entry));
+    std::vector<int> added;
+    ShowMatching(first, added);
+    if (added.empty()) return;
+    const int row = static_cast<int>(shown_.size());
+    beginInsertRows({}, row, row + static_cast<int>(added.size()) - 1);
+    shown_.insert(shown_.end(), added.begin(), added.end());
+    endInsertRows();
+}
+
 void HistoryModel::Filter(const QString& text) {
     beginResetModel();
     filter_ = text.trimmed();
+    shown_.clear();
+    ShowMatching(0, shown_);
+    endResetModel();
+}
+
+void HistoryModel::ShowMatching(size_t from, std::vector<int>& out) const {
     const bool mayBeDate =
         std::any_of(filter_.begin(), filter_.end(), [](QChar c) { return c.isDigit(); });
-    shown_.clear();
-    shown_.reserve(entries_.size());
-    for (size_t i = 0; i < entries_.size(); ++i) {
+    out.reserve(out.size() + entries_.size() - from);
+    for (size_t i = from; i < entries_.size(); ++i) {
         const HistoryEntry& entry = entries_[i];
         if (filter_.isEmpty() ||
             HistoryFileName(entry.filePath).contains(filter_, Qt::CaseInsensitive) ||
             ToQ(entry.hosterName).contains(filter_, Qt::CaseInsensitive) ||
             (mayBeDate && HistoryDateText(entry.uploadedAt).contains(filter_)))
-            shown_.push_back(static_cast<int>(i));
+            out.push_back(static_cast<int>(i));
     }
-    endResetModel();
 }
 
 void HistoryModel::SetHeaders(const QStringList& headers) {

@@ -22,6 +22,9 @@ class HistoryModel : public QAbstractTableModel {
 
     // Newest first, as the store lists them.
     void SetEntries(std::vector<HistoryEntry> entries);
+    // Adds older entries after those there are, keeping the rows shown and the selection;
+    // entries already there (by id) are left out.
+    void Append(std::vector<HistoryEntry> older);
     // Shows the entries whose file name, hoster name or date ("YYYY-MM-DD") holds `text`,
     // regardless of case; "" shows all.
     void Filter(const QString& text);
@@ -41,6 +44,9 @@ class HistoryModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
+    // Adds the positions from `from` on that the filter lets through to `out`.
+    void ShowMatching(size_t from, std::vector<int>& out) const;
+
     std::vector<HistoryEntry> entries_;
     std::vector<int> shown_;  // positions in entries_, in display order
     QString filter_;

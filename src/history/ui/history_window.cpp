@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +14,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 #include "history/ui/history_model.h"
@@ -40,6 +42,9 @@ constexpr int kStrHistoryNotOpened = 166;
 constexpr int kStrEntryCount = 168;
 
 constexpr QSize kPreviewSize(200, 150);
+// Entries read before the window shows; the rest follow from a worker, so a long history
+// never holds the window up.
+constexpr int kFirstEntries = 500;
 
 QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
@@ -129,6 +134,7 @@ HistoryWindow::HistoryWindow(HistoryWindowEnv env, const UiStrings& strings, Dia
     Load();
 }
 
+// A worker still reading holds nothing of the window; its result is dropped when it ends.
 HistoryWindow::~HistoryWindow() = default;
 
 QString HistoryWindow::Str(int entry) const {
@@ -138,10 +144,30 @@ QString HistoryWindow::Str(int entry) const {
 void HistoryWindow::Load() {
     if (store_.Open(env_.historyFile) == HistoryOpening::Failed) {
         lbCount_->setText(Str(kStrHistoryNotOpened) + " " + ToQ(store_.LastError()));
-    } else {
-        model_->SetEntries(store_.List({}));
+        CurrentChanged();
+        return;
     }
+    HistoryQuery first;
+    first.limit = kFirstEntries;
+    model_->SetEntries(store_.List(first));
     CurrentChanged();
+    if (model_->AllCount() < kFirstEntries) return;
+    // The worker reads through a connection of its own; the store is safe across processes,
+    // and so across connections.
+    rest_ = new QFutureWatcher<std::vector<HistoryEntry>>(this);
+    connect(rest_, &QFutureWatcherBase::finished, this, [this] {
+        model_->Append(rest_->result());
+        CurrentChanged();
+    });
+    rest_->setFuture(QtConcurrent::run([file = env_.historyFile] {
+        HistoryStore store;
+        store.Open(file);
+        return store.List({});
+    }));
+}
+
+bool HistoryWindow::Loading() const {
+    return rest_ && !rest_->isFinished();
 }
 
 std::vector<int> HistoryWindow::SelectedRows() const {

@@ -18,6 +18,8 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTimer;
+template <typename T>
+class QFutureWatcher;
 
 namespace lumar::ui {
 
@@ -42,6 +44,8 @@ class HistoryWindow : public QDialog {
     ~HistoryWindow() override;
 
     HistoryModel* model() const { return model_; }
+    // True until every entry is in the list (the newest come first, the rest from a worker).
+    bool Loading() const;
 
   private:
     QString Str(int entry) const;
@@ -66,6 +70,7 @@ class HistoryWindow : public QDialog {
     QLabel* lbPreview_;
     QLabel* lbCount_;
     QTimer* previewTimer_;
+    QFutureWatcher<std::vector<HistoryEntry>>* rest_ = nullptr;
     QPushButton* cmCopyCodes_;
     QPushButton* cmPosting_;
     QPushButton* cmOpenLink_;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -31,10 +32,10 @@ class HistoryWindowTest : public QObject {
         test::Click(w_.get(), "cmHistory");
         return test::Find(w_.get(), "frmHistory");
     }
-    static HistoryEntry Entry(const std::string& file, const std::string& hoster, std::int64_t at,
-                              const std::string& deletionUrl = "") {
+    HistoryEntry Entry(const std::string& file, const std::string& hoster, std::int64_t at,
+                       const std::string& deletionUrl = "") {
         HistoryEntry entry;
-        entry.filePath = "/pics/" + file;
+        entry.filePath = f_->dir.file(file);
         entry.hosterId = entry.hosterName = hoster;
         entry.uploadedAt = at;
         entry.code = "[IMG]" + file + "[/IMG]";
@@ -77,6 +78,14 @@ class HistoryWindowTest : public QObject {
             QCOMPARE(Files(history), s.files);
         }
 
+        if (const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            QImage picture(320, 240, QImage::Format_RGB32);
+            picture.fill(QColor(90, 140, 200));
+            picture.save(QString::fromStdString(f_->dir.file("cat.jpg")));
+            test::Find<QTableView>(history, "lvHistory")->selectRow(0);
+            QTest::qWait(200);  // the preview is loaded once the choice rests
+            history->grab().save(QString::fromLocal8Bit(dir) + "/history-window.png");
+        }
         test::Find<QTableView>(history, "lvHistory")->selectAll();
         test::Click(history, "cmCopyCodes");
         QCOMPARE(QApplication::clipboard()->text(),
