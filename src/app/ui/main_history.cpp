@@ -85,8 +85,10 @@ void MainWindow::AddHistoryButton() {
 }
 
 void MainWindow::OpenHistory() {
-    // A window still open keeps what it shows (a deletion may be under way in it).
-    if (history_ && history_->isVisible()) {
+    // A window still open keeps what it shows, and one closed while a deletion waits for its
+    // host must stay until the answer came.
+    if (history_ && (history_->isVisible() || history_->Busy())) {
+        history_->show();
         history_->raise();
         history_->activateWindow();
         return;

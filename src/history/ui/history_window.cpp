@@ -239,7 +239,9 @@ void HistoryWindow::DeleteOnHost() {
             Str(kStrAskDeleteOnHost) + "\n" + HistoryFileName(model_->EntryAt(row).filePath)))
         return;
     cmDeleteOnHost_->setEnabled(false);
+    busy_ = true;
     const std::string failure = env_.deleteOnHost(url);
+    busy_ = false;
     // The wait pumped events: the list may have been searched or changed meanwhile.
     if (!failure.empty()) {
         dialogs_.Warn(this, windowTitle(), Str(kStrDeletionFailed) + " " + ToQ(failure));

@@ -46,6 +46,8 @@ class HistoryWindow : public QDialog {
     HistoryModel* model() const { return model_; }
     // True until every entry is in the list (the newest come first, the rest from a worker).
     bool Loading() const;
+    // A deletion request is waiting for its host (the window must stay).
+    bool Busy() const { return busy_; }
 
   private:
     QString Str(int entry) const;
@@ -71,6 +73,7 @@ class HistoryWindow : public QDialog {
     QLabel* lbCount_;
     QTimer* previewTimer_;
     QFutureWatcher<std::vector<HistoryEntry>>* rest_ = nullptr;
+    bool busy_ = false;
     QPushButton* cmCopyCodes_;
     QPushButton* cmPosting_;
     QPushButton* cmOpenLink_;
