@@ -167,6 +167,25 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "125", "", "%1 von %2 Bildern hochgeladen"},
     {"STRINGS", "126", "", "— Posting kopiert"},
     {"STRINGS", "127", "", "%1 von %2 Bild hochgeladen"},
+    // The upload history window.
+    {"STRINGS", "150", "", "Verlauf..."},
+    {"STRINGS", "151", "", "Lumar - Verlauf"},
+    {"STRINGS", "152", "", "Suchen:"},
+    {"STRINGS", "153", "", "Datum"},
+    {"STRINGS", "154", "", "Hoster"},
+    {"STRINGS", "155", "", "Datei"},
+    {"STRINGS", "156", "", "Code"},
+    {"STRINGS", "157", "", "Codes kopieren"},
+    {"STRINGS", "158", "", "Posting erstellen"},
+    {"STRINGS", "159", "", "Link öffnen"},
+    {"STRINGS", "160", "", "Beim Hoster löschen"},
+    {"STRINGS", "161", "", "Aus dem Verlauf entfernen"},
+    {"STRINGS", "162", "", "Dieses Bild beim Hoster löschen?"},
+    {"STRINGS", "163", "", "Der Hoster hat das Bild gelöscht."},
+    {"STRINGS", "164", "", "Löschen fehlgeschlagen:"},
+    {"STRINGS", "165", "", "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
+    {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
+    {"STRINGS", "168", "", "%1 von %2 Einträgen"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -152,7 +152,7 @@ void ProbeClassic(const HosterDef& row, const std::string& path,
     const auto control = [&] {
         return WaitControl{
             std::chrono::steady_clock::now() + std::max(options.timeout, std::chrono::seconds(1)),
-            options.control.pump, options.control.abortFlag};
+            options.control.pump, options.control.abortFlag, options.control.slice};
     };
     UploadConnection connection;
     SocketFailure failure = SocketFailure::None;

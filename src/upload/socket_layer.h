@@ -1,9 +1,9 @@
 #pragma once
 // One plain TCP connection per image over POSIX sockets. The socket is non-blocking from the
-// start: connecting, sending and waiting for the answer all poll in slices of at most 200 ms
-// and call the front end's PumpEvents between the slices, so the window stays alive and a
-// cancel takes effect within one slice. The answer is read on the calling thread, up to
-// 8192 bytes per readiness, into a ResponseCollector.
+// start: connecting, sending and waiting for the answer all poll in slices (200 ms unless the
+// caller asks for shorter ones) and call the front end's PumpEvents between the slices, so the
+// window stays alive and a cancel takes effect within one slice. The answer is read on the calling
+// thread, up to 8192 bytes per readiness, into a ResponseCollector.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -22,7 +22,7 @@ namespace lumar {
 inline constexpr std::uint32_t kAddressNone = 0xFFFFFFFFu;
 // One read takes at most this many bytes.
 inline constexpr size_t kReceiveBufferBytes = 8192;
-// Longest single wait between two calls of the pump.
+// Longest single wait between two calls of the pump, unless a WaitControl asks for another.
 inline constexpr std::chrono::milliseconds kWaitSlice{200};
 
 // An IPv4 address in network order: a dotted address as it is, else the first address the
@@ -51,6 +51,8 @@ struct WaitControl {
     std::chrono::steady_clock::time_point deadline;
     PumpEvents pump;
     const std::atomic<bool>* abortFlag = nullptr;
+    // The window passes a frame's length, so it answers input while the run waits.
+    std::chrono::milliseconds slice = kWaitSlice;
 
     bool Aborted() const { return abortFlag && abortFlag->load(); }
 };

@@ -238,7 +238,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const int timeoutSeconds = TimeoutSeconds(options);
     auto control = [&] {
         return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump,
-                           &abortFlag_};
+                           &abortFlag_, options.pumpSlice};
     };
 
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));

@@ -23,7 +23,7 @@ bool UploadRun::UploadStandardImage(std::span<ImageEntry> rows, int position,
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
-    upload.control = {options.pump, &abortFlag_, std::chrono::milliseconds(200)};
+    upload.control = {options.pump, &abortFlag_, options.pumpSlice};
     const StandardUploadResult result = UploadStandard(hoster, path, upload);
 
     std::string reason;

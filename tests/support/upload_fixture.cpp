@@ -80,6 +80,7 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.hosterIndex = hoster;
     options.settingsFile = settings;
     options.pump = pump;
+    options.pumpSlice = pumpSlice;
     options.resolver = resolver;
     run->Run(rows, options);
     return recorder->View().shownText;

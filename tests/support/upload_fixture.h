@@ -72,6 +72,7 @@ class UploadFixture {
     PostingState state;
     TextBlocks blocks;
     PumpEvents pump;
+    std::chrono::milliseconds pumpSlice{200};
     HostResolver resolver;
     std::function<void()> onStatus;
     std::function<void(const std::string&)> onFile;

@@ -190,6 +190,32 @@ TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImage) {
     EXPECT_FALSE(rows[1].checked);  // waited 2 s, long enough for the answer
 }
 
+// The window asks for a frame-length slice: every wait of the run, on a classic row and on a
+// standard one, hands control back that often, however long the host keeps silent.
+TEST_F(UploadRunTest, EveryWaitPumpsWithinTheSliceAskedFor) {
+    WriteValue(settings, "Bilder", "Timeout", "1");
+    emulator.SetMisbehaviour(Misbehaviour::NeverCloseSilent);
+    hosters = LoadHostersFromText(emulator.HostersIni() +
+                                  "[Hoster8]\r\nName=Standard\r\nRequest=standard\r\n"
+                                  "UploadUrl=http://127.0.0.1:" +
+                                  std::to_string(emulator.Port()) + "/up\r\nFileField=f\r\n");
+    pumpSlice = std::chrono::milliseconds(10);
+    for (const int hoster : {3, 8}) {
+        SCOPED_TRACE(hoster);
+        auto last = std::chrono::steady_clock::now();
+        auto longest = std::chrono::steady_clock::duration::zero();
+        pump = [&] {
+            const auto now = std::chrono::steady_clock::now();
+            longest = std::max(longest, now - last);
+            last = now;
+        };
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        RunUpload(rows, hoster);
+        EXPECT_TRUE(rows[0].checked);  // timed out
+        EXPECT_LT(longest, std::chrono::milliseconds(100));
+    }
+}
+
 // A cut that is no code, or no hoster chosen (the empty row),
 // fails with its reason and counts nowhere.
 TEST_F(UploadRunTest, NoCodeOrNoHosterFailsWithItsReason) {

@@ -107,6 +107,8 @@ void MainWindow::StartUpload() {
     options.settingsFile = settingsFile_;
     options.shownTotals = {statFiles_, statBytes_};
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
+    // A frame: dragging or typing during a run must not wait for a socket.
+    options.pumpSlice = std::chrono::milliseconds(10);
     options.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
                                                ReadTextSetting(settingsFile_, keys::NoProxy));
     std::span<ImageEntry> rows;

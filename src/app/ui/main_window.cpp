@@ -164,6 +164,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
             [this](const QString& url) { OpenInShell(this, url); });
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
     connect(hosterFrame_, &HosterFrame::hostersRequested, this, [this] { OpenHosters(this); });
+    AddHistoryButton();
     // Definitions dropped on the window or its list are taken before the list sees them.
     setAcceptDrops(true);
     installEventFilter(this);

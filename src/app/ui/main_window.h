@@ -7,13 +7,16 @@
 // Construction builds the controls; Start() runs the start-up in its fixed order (restoring
 // the options, the interface texts, the remembered hoster, the upload totals).
 #include <QPoint>
+#include <QPointer>
 #include <QStringList>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "history/history_store.h"
 #include "session/session.h"
 #include "shell/project_addresses.h"
 #include "shell/ui/file_dialog.h"
@@ -28,6 +31,7 @@ class UploadRun;
 namespace lumar::ui {
 
 class CodePanel;
+class HistoryWindow;
 class HosterFrame;
 class ImageListPanel;
 class LinkLabel;
@@ -131,6 +135,11 @@ class MainWindow : public QWidget {
     void OpenHosters(QWidget* owner);
     // Reads the rows again, keeping the chosen one by its ID.
     void ReloadHosters();
+    // cmHistory beside cmHosters, and the history window it opens (read anew at every opening).
+    void AddHistoryButton();
+    void OpenHistory();
+    // The entries of the history window as a posting in the code panel.
+    void ShowHistoryPosting(const std::vector<HistoryEntry>& entries);
     // Takes the .sxcu files of a drag (enter, move or drop) on the window; false when it holds
     // none and goes on as before.
     bool DropDefinitions(QEvent* event);
@@ -167,6 +176,7 @@ class MainWindow : public QWidget {
     QPoint pressedAt_;  // pixels, relative to the window
     bool dragging_ = false;
     lumar::UploadRun* run_ = nullptr;
+    QPointer<HistoryWindow> history_;
     bool started_ = false;
     QStringList waitingPaths_;
     qint64 lastTrayContextMs_ = -1;

@@ -1,0 +1,84 @@
+#pragma once
+// frmHistory: the past uploads, newest first, with a search over file name, hoster and date,
+// a preview of the chosen entry's local file, and what can be done with the selected entries:
+// copy their codes, make a posting of them, open a link, have the host delete the image, or
+// forget them. The window reads the history once when it opens; the requests that leave this
+// room (the deletion over the network, the posting in the code panel) come in through its env.
+#include <QDialog>
+#include <QString>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "history/history_store.h"
+#include "shell/language_table.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTimer;
+template <typename T>
+class QFutureWatcher;
+
+namespace lumar::ui {
+
+class Dialogs;
+class HistoryModel;
+
+struct HistoryWindowEnv {
+    std::string historyFile;
+    // Asks the host to delete an image by its deletion URL, pumping the window's events while
+    // it waits: "" when the host confirmed (2xx), else why not.
+    std::function<std::string(const std::string& deletionUrl)> deleteOnHost;
+    // Shows the entries as a posting in the code panel, in the order given.
+    std::function<void(const std::vector<HistoryEntry>& entries)> makePosting;
+};
+
+class HistoryWindow : public QDialog {
+    Q_OBJECT
+  public:
+    // The strings and the dialogs must outlive the window.
+    HistoryWindow(HistoryWindowEnv env, const UiStrings& strings, Dialogs& dialogs,
+                  QWidget* parent = nullptr);
+    ~HistoryWindow() override;
+
+    HistoryModel* model() const { return model_; }
+    // True until every entry is in the list (the newest come first, the rest from a worker).
+    bool Loading() const;
+    // A deletion request is waiting for its host (the window must stay).
+    bool Busy() const { return busy_; }
+
+  private:
+    QString Str(int entry) const;
+    void Load();
+    // The selected entries' view rows, top to bottom.
+    std::vector<int> SelectedRows() const;
+    void CurrentChanged();
+    void ShowPreview();
+    void CopyCodes();
+    void MakePosting();
+    void OpenLink();
+    void DeleteOnHost();
+    void Forget();
+
+    HistoryWindowEnv env_;
+    const UiStrings& strings_;
+    Dialogs& dialogs_;
+    HistoryStore store_;
+    HistoryModel* model_;
+    QLineEdit* txSearch_;
+    QTableView* lvHistory_;
+    QLabel* lbPreview_;
+    QLabel* lbCount_;
+    QTimer* previewTimer_;
+    QFutureWatcher<std::vector<HistoryEntry>>* rest_ = nullptr;
+    bool busy_ = false;
+    QPushButton* cmCopyCodes_;
+    QPushButton* cmPosting_;
+    QPushButton* cmOpenLink_;
+    QPushButton* cmDeleteOnHost_;
+    QPushButton* cmForget_;
+};
+
+}  // namespace lumar::ui

@@ -1,0 +1,133 @@
+// The history window opened from the main window over a real history file: searching, copying
+// codes, a posting in the code panel, and a deletion asked of a server on the loopback.
+#include "history/ui/history_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTest>
+
+#include "app/ui/main_window_fakes.h"
+#include "history/ui/history_model.h"
+#include "support/test_http_server.h"
+
+using namespace lumar;
+
+class HistoryWindowTest : public QObject {
+    Q_OBJECT
+  private:
+    test::WindowFixture* f_ = nullptr;
+    std::unique_ptr<ui::MainWindow> w_;
+
+    // Records the entries (oldest first), then opens the window from the main window.
+    QWidget* Open(std::vector<HistoryEntry> entries) {
+        HistoryStore store;
+        store.Open(HistoryFile(f_->dir.path()));
+        for (HistoryEntry& entry : entries) store.Record(entry);
+        w_ = f_->Start();
+        w_->show();
+        test::Click(w_.get(), "cmHistory");
+        return test::Find(w_.get(), "frmHistory");
+    }
+    HistoryEntry Entry(const std::string& file, const std::string& hoster, std::int64_t at,
+                       const std::string& deletionUrl = "") {
+        HistoryEntry entry;
+        entry.filePath = f_->dir.file(file);
+        entry.hosterId = entry.hosterName = hoster;
+        entry.uploadedAt = at;
+        entry.code = "[IMG]" + file + "[/IMG]";
+        entry.deletionUrl = deletionUrl;
+        return entry;
+    }
+    static QStringList Files(QWidget* window) {
+        auto* model = window->findChild<ui::HistoryModel*>();
+        QStringList files;
+        for (int row = 0; row < model->rowCount(); ++row)
+            files << model->data(model->index(row, ui::HistoryModel::kFile), Qt::DisplayRole)
+                         .toString();
+        return files;
+    }
+
+  private slots:
+    void init() { f_ = new test::WindowFixture; }
+    void cleanup() {
+        w_.reset();
+        delete f_;
+    }
+
+    void searchCopyAndPosting() {
+        const std::int64_t day = 86400;
+        QWidget* history = Open({Entry("beach.jpg", "imgbb", 20000 * day),
+                                 Entry("dog.jpg", "catbox", 20001 * day + 43200),
+                                 Entry("cat.jpg", "imgbb", 20002 * day + 43200)});
+        QCOMPARE(Files(history), QStringList({"cat.jpg", "dog.jpg", "beach.jpg"}));
+        auto* search = test::Find<QLineEdit>(history, "txSearch");
+        const struct {
+            QString text;
+            QStringList files;
+        } searches[] = {{"BEACH", {"beach.jpg"}},
+                        {"catbox", {"dog.jpg"}},
+                        {"cat", {"cat.jpg", "dog.jpg"}},
+                        {ui::HistoryDateText(20001 * day + 43200).left(10), {"dog.jpg"}},
+                        {"", {"cat.jpg", "dog.jpg", "beach.jpg"}}};
+        for (const auto& s : searches) {
+            search->setText(s.text);
+            QCOMPARE(Files(history), s.files);
+        }
+
+        if (const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            QImage picture(320, 240, QImage::Format_RGB32);
+            picture.fill(QColor(90, 140, 200));
+            picture.save(QString::fromStdString(f_->dir.file("cat.jpg")));
+            test::Find<QTableView>(history, "lvHistory")->selectRow(0);
+            QTest::qWait(200);  // the preview is loaded once the choice rests
+            history->grab().save(QString::fromLocal8Bit(dir) + "/history-window.png");
+        }
+        test::Find<QTableView>(history, "lvHistory")->selectAll();
+        test::Click(history, "cmCopyCodes");
+        QCOMPARE(QApplication::clipboard()->text(),
+                 QString("[IMG]cat.jpg[/IMG]\n[IMG]dog.jpg[/IMG]\n[IMG]beach.jpg[/IMG]"));
+        // The posting lists them as they were uploaded.
+        test::Click(history, "cmPosting");
+        const QString posting = test::Find<QPlainTextEdit>(w_.get(), "txcode")->toPlainText();
+        QVERIFY2(posting.indexOf("beach.jpg") < posting.indexOf("dog.jpg") &&
+                     posting.indexOf("dog.jpg") < posting.indexOf("cat.jpg") &&
+                     posting.indexOf("beach.jpg") >= 0,
+                 qPrintable(posting));
+    }
+
+    // Only a 2xx answer marks the entry; the history keeps it either way.
+    void deleteOnHostMarksTheEntryWhenTheHostConfirms() {
+        for (const auto& [status, marked] :
+             {std::pair{"200 OK", true}, std::pair{"404 Not Found", false}}) {
+            cleanup();
+            init();
+            test::TestHttpServer server([status](const std::string&) {
+                return test::TestAnswer{std::string("HTTP/1.1 ") + status +
+                                        "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+            });
+            QWidget* history = Open({Entry("a.jpg", "imgbb", 1000, server.Url("/delete/a"))});
+            test::Find<QTableView>(history, "lvHistory")->selectRow(0);
+            f_->dialogs->answers = {true};
+            test::Click(history, "cmDeleteOnHost");
+            QCOMPARE(server.Requests().size(), size_t{1});
+            QVERIFY(server.Requests()[0].starts_with("GET /delete/a HTTP/1.1"));
+            HistoryStore store;
+            store.Open(HistoryFile(f_->dir.path()));
+            const std::vector<HistoryEntry> kept = store.List({});
+            QCOMPARE(kept.size(), size_t{1});
+            QCOMPARE(kept[0].deletedOnHost, marked);
+            QCOMPARE(f_->dialogs->Texts(marked ? "inform" : "warn").size(), 1);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    HistoryWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "history_window_test.moc"
