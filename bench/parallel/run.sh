@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Parallel uploads: lumar-cli upload of N JPEGs of 200 KiB with a standard row to a local host
 # that takes 300 ms over every answer, with 4 connections, against curl --parallel
-# --parallel-max 4 doing the same N multipart POSTs, and against Lumar with 1 connection.
+# --parallel-immediate --parallel-max 4 doing the same N multipart POSTs, and against Lumar with 1 connection.
 # Prints the three wall times and the two ratios (targets: 4 connections <= 1.10 x curl and
 # <= 0.30 x Lumar's own time with 1 connection).
 #   bash bench/parallel/run.sh [N]        (default 100)
@@ -45,12 +45,16 @@ lumar_upload() {  # connections; --no-reuse: every run sends every image
   "$cli" --config-dir "$work/cfg" upload --hoster 8 --no-center --no-reuse --timeout 60 \
     --connections "$1" "$work/img"
 }
-curl_upload() {
-  local args=() f
+curl_upload() {  # one transfer per image (--next), each with its own form
+  local args=() first=1 f
   for f in "$work"/img/*.jpg; do
+    [ $first = 1 ] || args+=(--next)
+    first=0
     args+=(-s -o /dev/null -F "file=@$f;type=image/jpeg" "http://127.0.0.1:$port/upload")
   done
-  curl --noproxy '*' --parallel --parallel-max 4 "${args[@]}"
+  # Without --parallel-immediate curl waits on its first connection in the hope of HTTP/2
+  # multiplexing, and an HTTP/1.1 host then gets one transfer at a time.
+  curl --noproxy '*' --parallel --parallel-immediate --parallel-max 4 "${args[@]}"
 }
 
 # shellcheck source=bench/timing.sh
