@@ -1,11 +1,19 @@
 """A local upload host for the TLS benchmark: takes any POST, reads its body and answers
-{"data":{"url":...}}, then closes. TLS when a certificate is given.
+{"data":{"url":...}}, then closes. TLS when a certificate is given. With UPLOAD_DELAY_MS set, it
+takes that long over every answer, as a real host does over its thumbnails, and serves the
+connections at once, each on a thread.
    python3 upload_server.py PORTFILE [CERT KEY]
 Writes the port it listens on (127.0.0.1, chosen by the system) to PORTFILE."""
 import http.server
 import json
+import os
 import ssl
 import sys
+import threading
+import time
+
+DELAY = int(os.environ.get("UPLOAD_DELAY_MS", "0")) / 1000.0
+LOCK = threading.Lock()
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -14,8 +22,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_POST(self):
         self.rfile.read(int(self.headers.get("Content-Length", "0")))
-        Handler.count += 1
-        body = json.dumps({"data": {"url": "https://i.bench/%d.jpg" % Handler.count}}).encode()
+        with LOCK:
+            Handler.count += 1
+            number = Handler.count
+        if DELAY:
+            time.sleep(DELAY)
+        body = json.dumps({"data": {"url": "https://i.bench/%d.jpg" % number}}).encode()
         self.send_response(200)
         self.send_header("Content-Type", "application/json")
         self.send_header("Content-Length", str(len(body)))
@@ -29,7 +41,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 
 def main():
-    server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+    kind = http.server.ThreadingHTTPServer if DELAY else http.server.HTTPServer
+    server = kind(("127.0.0.1", 0), Handler)
+    server.request_queue_size = 64
     if len(sys.argv) > 3:
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
         context.load_cert_chain(sys.argv[2], sys.argv[3])

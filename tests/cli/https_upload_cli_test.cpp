@@ -51,7 +51,7 @@ class HttpsUploadCliTest : public ::testing::Test {
             server.Url().find("[::1]") != std::string::npos ? "[::1]" : "127.0.0.1";
         const std::string command =
             "cd '" + dir.path() + "' && timeout -s KILL 60 " + LUMAR_CLI_PATH +
-            " --config-dir cfg upload --hoster 8 --no-center --timeout 10 " + caOption +
+            " --config-dir cfg upload --hoster 8 --no-center --no-reuse --timeout 10 " + caOption +
             " --connect-to upload.test:443:" + address + ":" + std::to_string(server.Port()) +
             " a.jpg 2>'" + dir.file("stderr.txt") + "'";
         return test::RunShell(command, dir.file("stderr.txt"));

@@ -5,10 +5,12 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "shell/settings_store.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
+#include "support/test_http_server.h"
 #include "support/upload_fixture.h"
 
 namespace lumar {
@@ -182,6 +184,39 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
             "--foreground --preserve-status -s INT 3 env TMPDIR='" + dir.file("tmp") + "'");
     EXPECT_EQ(probe.status, 1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
+}
+
+// A run killed in the middle loses no code it reported: run again, it sends only the images
+// that had not been reported, and takes the others' codes from the history.
+TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
+    test::TestHttpServer host([](const std::string& request) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const size_t at = request.find("filename=\"") + 10;
+        const std::string link = "http://h/" + request.substr(at, request.find('"', at) - at);
+        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
+                                std::to_string(link.size()) + "\r\n\r\n" + link};
+    });
+    dir.write("cfg/hosters.ini", emulator.HostersIni() +
+                                     "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
+                                     host.Url("/up") + "\nFileField=f\nConnections=1\n");
+    for (int i = 0; i < 8; ++i)
+        test::WriteJpeg(dir.file("many/" + std::to_string(i) + ".jpg"), 20 + i, 10);
+    const auto count = [](const std::string& text, const std::string& word) {
+        size_t n = 0;
+        for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+            ++n;
+        return n;
+    };
+    const CliRun killed = Run("upload --hoster 8 many", "cfg", "-s KILL 1.5");
+    const size_t reported = count(killed.err, "erfolgreich !");
+    ASSERT_GE(reported, 1u) << killed.err;
+    ASSERT_LT(reported, 8u);
+    const size_t sentBefore = host.Requests().size();
+
+    const CliRun again = Run("upload --hoster 8 many");
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
+    EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
 }
 
 }  // namespace

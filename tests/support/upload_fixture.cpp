@@ -82,6 +82,7 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.pump = pump;
     options.pumpSlice = pumpSlice;
     options.resolver = resolver;
+    if (configure) configure(options);
     run->Run(rows, options);
     return recorder->View().shownText;
 }

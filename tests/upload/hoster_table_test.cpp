@@ -91,17 +91,23 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
     const std::string standard =
         "Name=s\nRequest=standard\nUploadUrl=https://h.example/up?x=1\n"
         "FileField=image\nHeaders=X-API-Key: k:1|Accept: */*\nParameters=key=a b\n"
-        "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\n";
+        "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\nConnections=5\n";
     const HosterTable table = LoadHostersFromText("[Hoster8]\n" + standard);
     ASSERT_EQ(table.Count(), 8) << (table.problems.empty() ? "" : table.problems[0]);
     EXPECT_EQ(table.Row(8).Headers, (NamedValues{{"X-API-Key", "k:1"}, {"Accept", "*/*"}}));
     EXPECT_EQ(table.Row(8).MaxBytes, 2u << 20);
+    // What a row leaves out is its kind's: classic rows one image at a time, never retried.
+    EXPECT_EQ((std::pair{ConnectionsFor(table.Row(8)), RetriesFor(table.Row(8))}),
+              (std::pair{5, 2}));
+    EXPECT_EQ((std::pair{ConnectionsFor(table.Row(1)), RetriesFor(table.Row(1))}),
+              (std::pair{1, 0}));
 
     // Marker rows too are taken whole or not at all.
     for (const std::string& bad :
          {"UploadUrl=/up\n" + standard, "Body=binary\nRequest=bogus\n" + standard,
           "URL={nosuch:x}\n" + standard, "Headers=X-Key: a\rSet-Cookie: b\n" + standard,
           "Headers=Bad Name: v\n" + standard, "MaxFileSize=2 GB\n" + standard,
+          "Connections=0\n" + standard, "Retries=many\n" + standard,
           AddedRow("r") + "FormNames=a|a\nFormValues=1|2\n",
           AddedRow("r") + "FormNames=a\nFormValues=1\x1B[2J\n"}) {
         const HosterTable refused = LoadHostersFromText("[Hoster8]\n" + bad);
