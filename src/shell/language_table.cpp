@@ -165,6 +165,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "118", "", "Test läuft..."},
     {"STRINGS", "120", "", "übersprungen: dieser Hoster nimmt nur JPEG"},
     {"STRINGS", "125", "", "%1 von %2 Bildern hochgeladen"},
+    {"STRINGS", "170", "", "übersprungen: dieser Hoster nimmt keine %1-Dateien"},
     {"STRINGS", "126", "", "— Posting kopiert"},
     {"STRINGS", "127", "", "%1 von %2 Bild hochgeladen"},
 };

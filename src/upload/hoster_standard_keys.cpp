@@ -9,6 +9,7 @@
 #include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "upload/answer_code.h"
+#include "upload/hoster_accepts.h"
 
 namespace lumar {
 namespace {
@@ -90,6 +91,10 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
     if (key == "Method") {
         if (!net::IsHttpToken(value)) return "Method is no HTTP method";
         row.Method = value;
+    } else if (key == "Accepts") {
+        const std::optional<std::string> types = ParseAcceptedTypes(value);
+        if (!types) return "Accepts takes jpeg|png|gif|webp";
+        row.Accepts = *types;
     } else if (key == "MaxFileSize") {
         const std::optional<std::uint64_t> bytes = ParseByteSize(value);
         if (!bytes) return "MaxFileSize is no size";

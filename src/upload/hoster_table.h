@@ -68,6 +68,9 @@ struct HosterDef {
     std::string UrlTemplate, ThumbnailTemplate, DeletionTemplate, ErrorTemplate;
     CodeStyle Style = CodeStyle::LinkedThumbnail;
     std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
+    // The picture types the row takes, "jpeg,png,gif,webp" or part of it; "" = JPEG for
+    // classic rows, all four for standard rows (hoster_accepts.h).
+    std::string Accepts;
 
     bool operator==(const HosterDef&) const = default;
 };
