@@ -23,7 +23,8 @@ namespace {
 
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-    "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...";
+    "[--timeout S] [--max-size N] [--quality Q] [--strip|--no-strip] [--ca-file FILE] "
+    "[--connect-to HOST:PORT:ADDR:PORT]... PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -90,6 +91,7 @@ struct UploadArgs {
     std::optional<bool> center;
     std::optional<long long> split, part, timeout;
     TransportOptions transport;
+    ProcessingChoice processing;
     std::vector<std::string> paths;
 };
 
@@ -103,6 +105,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const OptionTaken transport = TakeTransportOption(args, i, out.transport);
         if (transport == OptionTaken::Bad) return std::nullopt;
         if (transport == OptionTaken::Yes) continue;
+        const OptionTaken processing = TakeProcessingOption(args, i, out.processing);
+        if (processing == OptionTaken::Bad) return std::nullopt;
+        if (processing == OptionTaken::Yes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {

@@ -17,7 +17,8 @@ const std::vector<Command>& Commands() {
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-         "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...",
+         "[--timeout S] [--max-size N] [--quality Q] [--strip|--no-strip] [--ca-file FILE] "
+         "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
