@@ -166,6 +166,12 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "120", "", "übersprungen: dieser Hoster nimmt nur JPEG"},
     {"STRINGS", "125", "", "%1 von %2 Bildern hochgeladen"},
     {"STRINGS", "170", "", "übersprungen: dieser Hoster nimmt keine %1-Dateien"},
+    {"STRINGS", "171", "", "Bilder vor dem Hochladen"},
+    {"STRINGS", "172", "", "Standortdaten und Metadaten entfernen (empfohlen)"},
+    {"STRINGS", "173", "",
+     "Teilweise angekreuzt: automatisch, bei heutigen Hostern an, bei den klassischen aus"},
+    {"STRINGS", "174", "", "Längste Seite höchstens (Pixel, 0 = unverändert):"},
+    {"STRINGS", "175", "", "JPEG-Qualität verkleinerter Bilder:"},
     {"STRINGS", "126", "", "— Posting kopiert"},
     {"STRINGS", "127", "", "%1 von %2 Bild hochgeladen"},
 };
