@@ -27,18 +27,30 @@ rm "$work/base.jpg"
 photos=("$work"/photo*.jpg)
 echo "$count photos of 4000x3000, $(du -sh "$work" | cut -f1) in all"
 
-read -r lumar_s lumar_kb < <("$build/bench/resize_bench" 1600 "${photos[@]}")
-
-peak_kb=0
-start=$(date +%s.%N)
-for photo in "${photos[@]}"; do
-  kb=$( { /usr/bin/time -f %M convert "$photo" -resize 1600x1600 "$photo.magick.jpg"; } 2>&1 )
-  [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
-done
-end=$(date +%s.%N)
-magick_s=$(echo "($end - $start) / $count" | bc -l)
+# The machine's load changes while the benchmark runs: each side runs twice, in the order
+# Lumar, convert, convert, Lumar, and its better run counts.
+lumar() {
+  read -r s kb < <("$build/bench/resize_bench" 1600 "${photos[@]}")
+  [ -z "$lumar_s" ] || [ "$(echo "$s < $lumar_s" | bc -l)" = 1 ] && lumar_s=$s
+  [ "$kb" -gt "${lumar_kb:-0}" ] && lumar_kb=$kb
+  return 0
+}
+magick() {
+  local start end kb s
+  start=$(date +%s.%N)
+  for photo in "${photos[@]}"; do
+    kb=$( { /usr/bin/time -f %M convert "$photo" -resize 1600x1600 "$photo.magick.jpg"; } 2>&1 )
+    [ "$kb" -gt "${magick_kb:-0}" ] && magick_kb=$kb
+  done
+  end=$(date +%s.%N)
+  s=$(echo "($end - $start) / $count" | bc -l)
+  [ -z "$magick_s" ] || [ "$(echo "$s < $magick_s" | bc -l)" = 1 ] && magick_s=$s
+  return 0
+}
+lumar_s="" magick_s=""
+lumar; magick; magick; lumar
 
 printf '%-28s %14s %16s\n' "" "s per photo" "peak memory (MB)"
 printf '%-28s %14.3f %16.1f\n' "libvips (resize_bench)" "$lumar_s" "$(echo "$lumar_kb / 1024" | bc -l)"
-printf '%-28s %14.3f %16.1f\n' "convert -resize 1600x1600" "$magick_s" "$(echo "$peak_kb / 1024" | bc -l)"
+printf '%-28s %14.3f %16.1f\n' "convert -resize 1600x1600" "$magick_s" "$(echo "$magick_kb / 1024" | bc -l)"
 printf 'ratio: %.2f of convert'"'"'s time\n' "$(echo "$lumar_s / $magick_s" | bc -l)"
