@@ -51,6 +51,11 @@ StripResult StripLossless(ImageType type, std::string_view bytes) {
     }
 }
 
+// The animation flag of an extended WebP file's VP8X chunk, which comes first.
+bool IsAnimatedWebP(std::string_view bytes) {
+    return bytes.size() > 20 && bytes.substr(12, 4) == "VP8X" && (bytes[20] & 0x02) != 0;
+}
+
 }  // namespace
 
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options) {
@@ -74,7 +79,8 @@ ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& op
     // A size the header does not tell (a progressive JPEG) is left to the library, which
     // never enlarges.
     const bool tooLarge = info.Width == 0 || std::max(info.Width, info.Height) > options.maxSide;
-    if (options.maxSide > 0 && tooLarge) {
+    // Shrinking keeps only the first frame of an animation; such a picture is only stripped.
+    if (options.maxSide > 0 && tooLarge && !IsAnimatedWebP(*bytes)) {
         ResizeRequest request{options.maxSide, options.quality, options.strip,
                               info.Type == ImageType::Png, info.Type == ImageType::WebP};
         ResizeResult resized = ResizeImage(*bytes, request);

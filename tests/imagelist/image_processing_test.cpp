@@ -109,6 +109,18 @@ TEST(ImageProcessing, LosslessStripOfEachType) {
     }
 }
 
+// Shrinking would keep the first frame alone.
+TEST(ImageProcessing, AnimatedWebPIsOnlyStripped) {
+    test::TempDir dir;
+    const std::string head = "WEBPVP8X" + std::string("\x0A\0\0\0", 4);
+    const std::string size = std::string("\0\0\0\xCF\x07\0\xCF\x07\0", 9);
+    const std::string webp = "RIFF" + std::string("\x20\0\0\0", 4) + head + "\x0A" + size + "EXIF" +
+                             std::string("\x02\0\0\0", 4) + "GP";
+    const ProcessedImage out = ProcessImage(dir.write("a.webp", webp), {100, 85, true});
+    EXPECT_EQ(out.error, "");
+    EXPECT_EQ(out.bytes, "RIFF" + std::string("\x16\0\0\0", 4) + head + "\x02" + size);
+}
+
 TEST(ImageProcessing, OptionsFromSettingsAndCommandLine) {
     test::TempDir dir;
     const std::string ini = dir.file("Lumar.ini");
