@@ -19,7 +19,7 @@ cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_CXX_FLAGS_RELEASE="$flags" \
   -DCMAKE_INSTALL_PREFIX=/usr \
-  -DLUMAR_BUILD_TESTS=OFF -DLUMAR_SANITIZE=OFF -DLUMAR_FUZZ=OFF
+  -DLUMAR_BUILD_TESTS=OFF -DLUMAR_BUILD_BENCH=OFF -DLUMAR_SANITIZE=OFF -DLUMAR_FUZZ=OFF
 cmake --build "$build" -j"${LUMAR_JOBS:-2}"
 (cd "$build" && cpack -G DEB)
 ls -1 "$build"/lumar_*.deb

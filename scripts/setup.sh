@@ -17,6 +17,8 @@ packages=(
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time
   desktop-file-utils
+  # the check of the AppStream metainfo file
+  appstream
   # the notification test runs a session bus of its own
   dbus
   qt6-qpa-plugins qt6-translations-l10n

@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
     lumar::ui::SingleInstance instance(configFolder,
                                        lumar::ui::SingleInstance::SocketFolderFor(configFolder));
     if (screenshot.isEmpty() &&
-        instance.ClaimOrHandOver(openPaths) == lumar::ui::SingleInstance::Claim::HandedOver)
+        instance.ClaimOrHandOver(openPaths, qEnvironmentVariable("XDG_ACTIVATION_TOKEN")) ==
+            lumar::ui::SingleInstance::Claim::HandedOver)
         return 0;
 
     // What this run works on; the window and its panels are handed it, none reaches for it.
@@ -74,9 +75,10 @@ int main(int argc, char** argv) {
     }
     lumar::ui::MainWindow window(session, hooks);
     QObject::connect(&instance, &lumar::ui::SingleInstance::pathsArrived, &window,
-                     [&window](const QStringList& paths) {
+                     [&window](const QStringList& paths, const QString& activationToken) {
                          window.OpenPaths(paths);
-                         if (window.Started() && !window.Quitting()) window.BringToFront();
+                         if (window.Started() && !window.Quitting())
+                             window.BringToFront(activationToken);
                      });
     if (!window.Start()) return 0;
     window.show();

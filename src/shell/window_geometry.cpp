@@ -31,20 +31,23 @@ TwipPoint DragWindowTo(TwipPoint currentCorner, TwipPoint mouse, TwipPoint press
     return to;
 }
 
-std::string AppVersionText(int revision) {
-    return "1.0" + std::to_string(revision);
-}
-
-int RevisionOf(const std::string& version) {
-    const size_t dot = version.rfind('.');
-    const std::string last = dot == std::string::npos ? version : version.substr(dot + 1);
-    int value = 0;
-    for (char c : last) {
-        if (!std::isdigit(static_cast<unsigned char>(c))) return 0;
-        if (value > 100000) return 0;
-        value = value * 10 + (c - '0');
+std::string AppVersionText(std::string_view version) {
+    int numbers[3] = {0, 0, 0};
+    for (int& number : numbers) {
+        const size_t dot = version.find('.');
+        const std::string_view part = version.substr(0, dot);
+        version = dot == std::string_view::npos ? std::string_view() : version.substr(dot + 1);
+        if (part.empty() || part.size() > 5) continue;
+        for (char c : part) {
+            if (!std::isdigit(static_cast<unsigned char>(c))) {
+                number = 0;
+                break;
+            }
+            number = number * 10 + (c - '0');
+        }
     }
-    return value;
+    return std::to_string(numbers[0]) + "." + std::to_string(numbers[1]) +
+           std::to_string(numbers[2]);
 }
 
 }  // namespace lumar

@@ -5,6 +5,7 @@
 // converted to pixels at a fixed 15 twips per pixel. Everything here is pure so that the
 // snapping rules can be checked without a screen.
 #include <string>
+#include <string_view>
 
 namespace lumar {
 
@@ -42,10 +43,9 @@ struct TwipPoint {
 TwipPoint DragWindowTo(TwipPoint currentCorner, TwipPoint mouse, TwipPoint pressedAt,
                        TwipPoint screenSize, TwipPoint windowSize);
 
-// The version label: "1.0" followed by the revision in decimal (revision 10 gives "1.010").
-std::string AppVersionText(int revision);
-
-// The last dotted component of a version text ("1.1.7" gives 7); 0 when it holds no number.
-int RevisionOf(const std::string& version);
+// The version label of a dotted version: the major number, a dot, the minor number and the
+// revision run together ("2.0.0" gives "2.00", "1.0.10" gives "1.010"). Missing or malformed
+// parts count as 0.
+std::string AppVersionText(std::string_view version);
 
 }  // namespace lumar

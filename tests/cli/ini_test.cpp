@@ -1,10 +1,14 @@
-// lumar-cli ini, run as a separate program the way scripts use it.
+// lumar-cli's small commands (ini, jpeg-info, list) and its help, run as a separate program
+// the way scripts use it.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sstream>
 
 #include "shell/file_io.h"
 #include "support/cli_runner.h"
+#include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
@@ -39,6 +43,7 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
         EXPECT_NE(r.err.find("Usage: lumar-cli"), std::string::npos);
         EXPECT_EQ(r.out, "");
     }
+    for (const char* pathless : {"list", "jpeg-info"}) EXPECT_EQ(RunCli({pathless}).status, 2);
 }
 
 // Help and version go to standard output; the manual page keeps up with the help: every
@@ -74,6 +79,45 @@ TEST(CliHelp, HelpVersionAndTheManualPageAgree) {
     }
     EXPECT_GE(commands, 5);
     EXPECT_TRUE(inMan("--config-dir"));
+}
+
+std::string Quoted(const std::string& path) {
+    return "'" + path + "'";
+}
+
+TEST(Cli, JpegInfoGivesOneLinePerFileInArgumentOrder) {
+    test::TempDir dir;
+    const std::size_t size = test::WriteJpeg(dir.file("a b.jpg"), 640, 480);
+    const std::string png = dir.write("x.jpg", "\x89PNG....");
+    const test::CliRun run = RunCli({"jpeg-info", dir.file("a b.jpg"), png, dir.file("missing")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "1\t640\t480\t" + std::to_string(size) + "\t" + dir.file("a b.jpg") + "\n" +
+                           "0\t0\t0\t8\t" + png + "\n" + "0\t0\t0\t0\t" + dir.file("missing") +
+                           "\n");
+}
+
+TEST(Cli, ListNamesWhatItsScanLeavesOut) {
+    // Permission bits do not bind root, so the scan runs as a plain user.
+    test::TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    test::WriteJpeg(dir.file("d/open.jpg"), 4, 4);
+    test::WriteJpeg(dir.file("d/closed/inner.jpg"), 4, 4);
+    const std::string deep = test::WriteTooDeepJpeg(dir.file("d/deep"));
+    ASSERT_EQ(::chmod(dir.file("d/closed").c_str(), 0), 0);
+    const std::string user =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    const test::CliRun run =
+        test::RunShell(user + LUMAR_CLI_PATH + " --config-dir " + Quoted(dir.file("cfg")) +
+                           " list " + Quoted(dir.file("d")) + " 2>" + Quoted(dir.file("err.txt")),
+                       dir.file("err.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "open.jpg\t" + dir.file("d/") + "\t   4\t   4\t    .2\n");
+    EXPECT_NE(run.err.find("lumar-cli: " + dir.file("d/closed") +
+                           ": folder cannot be read (Permission denied)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("lumar-cli: " + deep + ": path too long to open"), std::string::npos)
+        << run.err;
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ namespace {
 
 struct ParseCase {
     const char* text;
-    const char* url;  // ToString of the result, or nullptr when it must fail
+    const char* url;  // ToString of the result
     const char* host;
     int port;
     const char* hostHeader;
@@ -29,33 +29,22 @@ TEST(HttpUrl, ParsesWhatCanBeConnectedToAndRefusesTheRest) {
          "[2001:db8::1]:81"},
         {"http://h/a/./b/../c d/\xC3\xA4?q=a b", "http://h/a/c%20d/%C3%A4?q=a%20b", "h", 80, "h"},
         {"http://h/../../x", "http://h/x", "h", 80, "h"},
-        {"ftp://example.com/", nullptr, "", 0, ""},
-        {"example.com/upload", nullptr, "", 0, ""},
-        {"http:example.com", nullptr, "", 0, ""},
-        {"http:///path", nullptr, "", 0, ""},
-        {"http://user:pw@example.com/", nullptr, "", 0, ""},
-        {"http://example.com:65536/", nullptr, "", 0, ""},
-        {"http://example.com:8a/", nullptr, "", 0, ""},
-        {"http://[::1/", nullptr, "", 0, ""},
-        {"http://[::g]/", nullptr, "", 0, ""},
-        {"http://[::1]x/", nullptr, "", 0, ""},
-        {"http://1.2.3/", nullptr, "", 0, ""},
-        {"http://256.1.1.1/", nullptr, "", 0, ""},
-        {"http://ex\xC3\xA4mple.com/", nullptr, "", 0, ""},
-        {"http://example.com/a\r\nX-Injected: 1", nullptr, "", 0, ""},
     };
     for (const ParseCase& c : cases) {
         const HttpUrlResult r = ParseHttpUrl(c.text);
-        if (!c.url) {
-            EXPECT_FALSE(r.url) << c.text;
-            EXPECT_FALSE(r.error.empty()) << c.text;
-            continue;
-        }
         ASSERT_TRUE(r.url) << c.text << ": " << r.error;
         EXPECT_EQ(r.url->ToString(), c.url) << c.text;
         EXPECT_EQ(r.url->host, c.host) << c.text;
         EXPECT_EQ(r.url->port, c.port) << c.text;
         EXPECT_EQ(r.url->HostHeader(), c.hostHeader) << c.text;
+    }
+    for (const char* refused :
+         {"ftp://example.com/", "example.com/upload", "http:example.com", "http:///path",
+          "http://user:pw@example.com/", "http://example.com:65536/", "http://example.com:8a/",
+          "http://[::1/", "http://[::g]/", "http://[::1]x/", "http://1.2.3/", "http://256.1.1.1/",
+          "http://ex\xC3\xA4mple.com/", "http://example.com/a\r\nX-Injected: 1"}) {
+        const HttpUrlResult r = ParseHttpUrl(refused);
+        EXPECT_TRUE(!r.url && !r.error.empty()) << refused;
     }
 }
 
@@ -63,7 +52,7 @@ TEST(HttpUrl, ResolvesRedirectLocationsAgainstTheAskedUrl) {
     const HttpUrl base = *ParseHttpUrl("https://img.example:8443/api/v1/upload?key=k").url;
     const struct {
         const char* location;
-        const char* url;  // nullptr: must fail
+        const char* url;
     } cases[] = {
         {"", "https://img.example:8443/api/v1/upload?key=k"},
         {"#x", "https://img.example:8443/api/v1/upload?key=k"},
@@ -74,18 +63,14 @@ TEST(HttpUrl, ResolvesRedirectLocationsAgainstTheAskedUrl) {
         {"//cdn.example/i.jpg", "https://cdn.example/i.jpg"},
         {"http://other.example/", "http://other.example/"},
         {"HTTPS://[::1]:9/z", "https://[::1]:9/z"},
-        {"javascript:alert(1)", nullptr},
-        {"/a\nb", nullptr},
     };
     for (const auto& c : cases) {
         const HttpUrlResult r = ResolveHttpUrl(base, c.location);
-        if (!c.url) {
-            EXPECT_FALSE(r.url) << c.location;
-            continue;
-        }
         ASSERT_TRUE(r.url) << c.location << ": " << r.error;
         EXPECT_EQ(r.url->ToString(), c.url) << c.location;
     }
+    for (const char* refused : {"javascript:alert(1)", "/a\nb"})
+        EXPECT_FALSE(ResolveHttpUrl(base, refused).url) << refused;
 }
 
 }  // namespace

@@ -1,6 +1,27 @@
+// The standard multipart body as written, and posted by an exchange to the parsers hosts run:
+// PHP's, Node's busboy and formidable, Python's Werkzeug and python-multipart. Each runs on the
+// loopback behind a small echo script in tests/net/parsers that lists the parts it saw.
 #include "net/multipart_body.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "net/address_lookup.h"
+#include "net/exchange_runner.h"
+
+extern char** environ;
 
 namespace lumar::net {
 namespace {
@@ -59,32 +80,162 @@ TEST(MultipartBody, RefusesWhatWouldBreakTheRequest) {
     EXPECT_FALSE(BuildRawBody("b", "image/png\n").body);
 
     const RequestBody body = *BuildRawBody("b", "image/png").body;
-    const struct {
-        RequestHeadParts parts;
-        const char* expected;  // a line the head must hold, or nullptr when it must fail
-    } cases[] = {
-        {{"POST", "/", "h", &body, {{"User-Agent", "Mozilla/5.0"}}},
-         "\r\nUser-Agent: Mozilla/5.0\r\n"},
-        {{"GET", "/r", "h", nullptr, {}}, "GET /r HTTP/1.1\r\nHost: h\r\nUser-Agent: Lumar/"},
-        {{"POST", "/", "h", &body, {{"X-Key", "a\r\nInjected: 1"}}}, nullptr},
-        {{"POST", "/", "h", &body, {{"Bad Name", "v"}}}, nullptr},
-        {{"POST", "/", "h", &body, {{"content-length", "0"}}}, nullptr},
-        {{"POST", "/", "h", &body, {{"Host", "other"}}}, nullptr},
-        {{"POST", "/a b", "h", &body, {}}, nullptr},
-        {{"POST", "/", "h\r\nX: 1", &body, {}}, nullptr},
+    const RequestHeadParts refused[] = {
+        {"POST", "/", "h", &body, {{"X-Key", "a\r\nInjected: 1"}}},
+        {"POST", "/", "h", &body, {{"Bad Name", "v"}}},
+        {"POST", "/", "h", &body, {{"content-length", "0"}}},
+        {"POST", "/", "h", &body, {{"Host", "other"}}},
+        {"POST", "/a b", "h", &body, {}},
+        {"POST", "/", "h\r\nX: 1", &body, {}},
     };
-    for (const auto& c : cases) {
-        const HeadResult r = BuildRequestHead(c.parts);
-        if (!c.expected) {
-            EXPECT_FALSE(r.head) << c.parts.target << " " << c.parts.hostHeader;
-            EXPECT_FALSE(r.error.empty());
-            continue;
-        }
-        ASSERT_TRUE(r.head) << r.error;
-        EXPECT_NE(r.head->find(c.expected), std::string::npos) << *r.head;
-        EXPECT_EQ(r.head->find("Content-Length") != std::string::npos, c.parts.body != nullptr);
+    for (const RequestHeadParts& parts : refused) {
+        const HeadResult r = BuildRequestHead(parts);
+        EXPECT_TRUE(!r.head && !r.error.empty()) << parts.target << " " << parts.hostHeader;
     }
+    // A caller's User-Agent replaces the program's; a GET carries no length.
+    const HeadResult agent = BuildRequestHead({"POST", "/", "h", &body, {{"User-Agent", "M/5"}}});
+    EXPECT_NE(agent.head.value_or("").find("\r\nUser-Agent: M/5\r\n"), std::string::npos);
+    const HeadResult get = BuildRequestHead({"GET", "/r", "h", nullptr, {}});
+    EXPECT_EQ(get.head.value_or("").rfind("GET /r HTTP/1.1\r\nHost: h\r\nUser-Agent: Lumar/", 0),
+              0u);
+    EXPECT_EQ(get.head.value_or("").find("Content-Length"), std::string::npos);
     EXPECT_NE(RandomBoundary(), RandomBoundary());
+}
+
+const std::string kParsers = LUMAR_SOURCE_DIR "/tests/net/parsers";
+
+int FreePort() {
+    SocketAddress address = *NumericAddress("127.0.0.1", 0);
+    auto* raw = reinterpret_cast<sockaddr*>(&address.storage);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::bind(fd, raw, address.length);
+    ::getsockname(fd, raw, &address.length);
+    ::close(fd);
+    return ntohs(reinterpret_cast<sockaddr_in*>(raw)->sin_port);
+}
+
+// A parser's echo server, stopped when the object goes away.
+class ParserServer {
+  public:
+    explicit ParserServer(std::vector<std::string> argv) : port_(FreePort()) {
+        for (std::string& a : argv)
+            if (const size_t at = a.find("PORT"); at != std::string::npos)
+                a.replace(at, 4, std::to_string(port_));
+        std::vector<char*> args;
+        for (std::string& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+        if (::posix_spawnp(&pid_, args[0], &quiet, nullptr, args.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&quiet);
+    }
+    ~ParserServer() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    // Posts `body`, again while the parser is still starting up.
+    std::unique_ptr<HttpExchange> Post(const RequestBody& body) const {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const HttpUrl url = *ParseHttpUrl("http://127.0.0.1:" + std::to_string(port_) + "/").url;
+        while (true) {
+            auto exchange = std::make_unique<HttpExchange>(ExchangeRequest{"POST", url, {}, &body},
+                                                           ExchangeOptions{});
+            RunExchange(*exchange);
+            if (exchange->Error() != ExchangeError::ConnectFailed || pid_ <= 0 ||
+                std::chrono::steady_clock::now() > until)
+                return exchange;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+
+  private:
+    int port_;
+    pid_t pid_ = -1;
+};
+
+std::string Hex(std::string_view bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {digits[c >> 4], digits[c & 15]};
+    return out;
+}
+
+std::string SortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    std::string out;
+    for (const std::string& line : lines) out += line + "\n";
+    return out;
+}
+
+TEST(MultipartParsers, ReceiveEveryFieldAndTheFileAsWritten) {
+    std::string image;
+    for (int i = 0; i < 256; ++i) image += static_cast<char>(i);
+    image += "\r\n--\r\n\r\n";
+    const std::vector<FormField> fields = {
+        {"title", "Urlaub am Meer"},
+        {"Grüße Привет", "Ünïcödé; \"quoted\" value\r\nsecond line"},
+        {"key;with=semicolon", "x"},
+        {"say \"hi\"", "quoted name"},
+        {"empty", ""},
+    };
+    const std::vector<FormFile> files = {
+        {"bild datei", "/home/anna/Fotos/Strand \"Grüße\"; Ж 1.jpg", "image/jpeg", image},
+    };
+    const RequestBody body = *BuildMultipartBody(fields, files).body;
+    // A quote travels as %22, as browsers send it; the parsers hand that on as it came, but
+    // formidable turns it back in file names. PHP makes blanks and dots in a form name "_",
+    // for the variable names of old.
+    const auto expected = [&](bool phpNames, bool quoteInFileName) {
+        const auto name = [&](std::string_view written, bool isFileName) {
+            std::string arrived;
+            for (char c : written) {
+                if (c == '"' && !(isFileName && quoteInFileName)) {
+                    arrived += "%22";
+                } else if (phpNames && !isFileName && (c == ' ' || c == '.')) {
+                    arrived += '_';
+                } else {
+                    arrived += c;
+                }
+            }
+            return Hex(arrived);
+        };
+        std::string out;
+        for (const FormField& f : fields)
+            out += "field " + name(f.name, false) + " - " + Hex(f.value) + "\n";
+        return out + "file " + name(files[0].field, false) + " " +
+               name("Strand \"Grüße\"; Ж 1.jpg", true) + " " + Hex(image) + "\n";
+    };
+
+    const std::string node = kParsers + "/echo.js";
+    ASSERT_EQ(::access((kParsers + "/node_modules/busboy").c_str(), F_OK), 0)
+        << "the Node parsers are missing: run scripts/setup.sh";
+    const std::string python = kParsers + "/echo.py";
+    const struct {
+        const char* name;
+        std::vector<std::string> argv;
+        bool phpNames;
+        bool quoteInFileName;
+    } parsers[] = {
+        {"PHP", {"php", "-n", "-S", "127.0.0.1:PORT", kParsers + "/echo.php"}, true, false},
+        {"busboy", {"node", node, "busboy", "PORT"}, false, false},
+        {"formidable", {"node", node, "formidable", "PORT"}, false, true},
+        {"Werkzeug", {"/usr/bin/python3", python, "werkzeug", "PORT"}, false, false},
+        {"python-multipart", {"/usr/bin/python3", python, "multipart", "PORT"}, false, false},
+    };
+    for (const auto& p : parsers) {
+        const std::unique_ptr<HttpExchange> exchange = ParserServer(p.argv).Post(body);
+        ASSERT_EQ(exchange->GetState(), HttpExchange::State::Done)
+            << p.name << ": " << exchange->Reason();
+        EXPECT_EQ(SortedLines(exchange->Response().Body()),
+                  SortedLines(expected(p.phpNames, p.quoteInFileName)))
+            << p.name;
+    }
 }
 
 }  // namespace

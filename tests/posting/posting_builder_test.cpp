@@ -97,15 +97,12 @@ TEST(BuildPostingParts, TenBySizeFourWithBreakMarkerAndFailedImage) {
               (std::vector<std::string>{"Postingteilstück #1", "Postingteilstück #2",
                                         "Postingteilstück #3"}));
 
-    // Parts are centred and converted like the whole posting and carry the loaded label.
-    rows = TenImages();
+    // The selector carries the loaded label.
     PostingTexts texts;
     texts.partLabel = "Part";
-    const PostingView html =
-        BuildPosting(state, rows, TextBlocks{}, Options(true, true, true, 6), texts);
-    EXPECT_EQ(state.parts, (std::vector<std::string>{"<CENTER>C1 C2 C3 C4 C5 C6 </CENTER>",
-                                                     "<CENTER>C7 C8 C9 C10 </CENTER>"}));
-    EXPECT_EQ((*html.partEntries)[1], "Part #2");
+    const PostingView labelled =
+        BuildPosting(state, rows, blocks, Options(false, false, true, 4), texts);
+    EXPECT_EQ((*labelled.partEntries)[1], "Part #2");
 }
 
 TEST(BuildPostingParts, NoSplitKeepsEarlierPartsAndSelector) {

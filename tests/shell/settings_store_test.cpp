@@ -6,12 +6,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "shell/config_paths.h"
+#include "shell/file_io.h"
 #include "shell/settings_keys.h"
+#include "shell/text_codec.h"
+#include "shell/upload_totals.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
 
@@ -187,6 +191,180 @@ TEST(SettingsFile, EncodingIsKeptWhileCharactersFit) {
 
     ASSERT_TRUE(WriteValue(dir.file("n.ini"), "S", "k", "\xC3\xA4"));  // new: Windows-1252
     EXPECT_EQ(dir.read("n.ini"), "[S]\r\nk=\xE4\r\n");
+}
+
+// Two programs counting uploads and setting keys in one Lumar.ini at the same time lose
+// nothing, and Files and Size stay in step.
+TEST(UploadTotals, TwoProcessesCountingAtOnceLoseNothing) {
+    test::TempDir dir;
+    const std::string file = dir.file("Lumar.ini");
+    constexpr int kEach = 100;
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        if (writers[w] == 0) {
+            bool ok = true;
+            for (int i = 0; i < kEach; ++i) {
+                ok = AddUploadToTotals(file, {}, 1000).problem.empty() && ok;
+                ok = WriteValue(file, "Keys", "w" + std::to_string(w) + "_" + std::to_string(i),
+                                "1") &&
+                     ok;
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t writer : writers) {
+        int status = -1;
+        waitpid(writer, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(ReadValue(file, "Stat", "Files", ""), "200");
+    EXPECT_EQ(ReadValue(file, "Stat", "Size", ""), "200000");
+    const std::string text = dir.read("Lumar.ini");  // every key written once, none lost
+    EXPECT_EQ(std::count(text.begin(), text.end(), '_'), 2 * kEach);
+}
+
+// The shown totals are what was written, including counts of another program; when the file
+// cannot be written they still grow with every image, from what was shown.
+TEST(UploadTotals, ShownTotalsAreWhatWasWrittenOrGrowInMemory) {
+    test::TempDir dir;
+    const std::string file = dir.write("Lumar.ini", "[Stat]\r\nFiles=7\r\nSize=700\r\n");
+    TotalsUpdate update = AddUploadToTotals(file, {1, 100}, 50);
+    EXPECT_EQ(update.problem, "");
+    EXPECT_EQ(update.totals.files, 8);
+    EXPECT_EQ(update.totals.bytes, 750);
+    EXPECT_EQ(dir.read("Lumar.ini"), "[Stat]\r\nFiles=8\r\nSize=750\r\n");
+
+    dir.write("plain", "a file where the settings folder should be");
+    const std::string unwritable = dir.file("plain/Lumar.ini");
+    update = AddUploadToTotals(unwritable, update.totals, 50);
+    update = AddUploadToTotals(unwritable, update.totals, 50);
+    EXPECT_NE(update.problem, "");
+    EXPECT_EQ(update.totals.files, 10);
+    EXPECT_EQ(update.totals.bytes, 850);
+}
+
+TEST(TextCodec, EveryWindows1252ByteSurvivesTheRoundTrip) {
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    const std::string utf8 = Windows1252ToUtf8(all);
+    EXPECT_TRUE(IsValidUtf8(utf8));
+    EXPECT_EQ(Utf8ToWindows1252(utf8), all);
+    EXPECT_EQ(Windows1252ToUtf8("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");
+}
+
+TEST(TextCodec, DetectsEncodings) {
+    EXPECT_EQ(DetectEncoding("plain ascii"), TextEncoding::Windows1252);
+    EXPECT_EQ(DetectEncoding("H\xF6he"), TextEncoding::Windows1252);
+    EXPECT_EQ(DetectEncoding("H\xC3\xB6he"), TextEncoding::Utf8);
+    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBFx"), TextEncoding::Utf8Bom);
+    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::Windows1252);      // overlong
+    EXPECT_EQ(DetectEncoding("\xED\xA0\x80"), TextEncoding::Windows1252);  // surrogate
+    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::Windows1252);      // truncated
+}
+
+TEST(SettingKeys, MissingFileGivesDefaultsAndStaysMissing) {
+    test::TempDir dir;
+    const std::string ini = dir.file("Lumar.ini");
+    // Start folders default to the home folder, which stands in for "C:\".
+    const std::string folder = ReadTextSetting(ini, keys::LastAddDir);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(dir.read("Lumar.ini"), "");  // reading never creates the file
+}
+
+TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
+    test::TempDir dir;
+    const std::string ini = dir.write("Lumar.ini",
+                                      "[Bilder]\r\nTimeout=abc\r\nPreview=\r\nAnbieter=-1\r\n"
+                                      "Center=2\r\nForm=1x\r\nWerbung=0\r\n"
+                                      "[Posting]\r\nCode=5\r\nSplitSize=99999999999999999999\r\n"
+                                      "Split=1\r\n[VBCode]\r\nColor=39\r\nFont=21\r\n"
+                                      "[Stat]\r\nFiles=drei\r\nSize=-5\r\n");
+    // Werbung, Split and Color are in range, the boundaries included, and taken as they are.
+    const SettingKey* ints[] = {&keys::Timeout, &keys::Preview, &keys::Anbieter,  &keys::Center,
+                                &keys::Form,    &keys::Code,    &keys::SplitSize, &keys::Werbung,
+                                &keys::Split,   &keys::Color,   &keys::Font};
+    std::vector<int> read;
+    for (const SettingKey* key : ints) read.push_back(ReadIntSetting(ini, *key));
+    EXPECT_EQ(read, (std::vector<int>{120, 1, 0, 1, 1, 0, 20, 0, 1, 39, 0}));
+    EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles) + ReadCountSetting(ini, keys::StatSize), 0);
+}
+
+// Totals beyond 32 bits stay exact and never turn into exponent notation; absurd totals from a
+// hand-edited file are written back whole, not cut to a few digits.
+TEST(SettingKeys, UploadTotalsAreWholeDecimalText) {
+    EXPECT_EQ(FormatCount(5e12), "5000000000000");
+    EXPECT_EQ(FormatCount(2.5), "2.5");
+    EXPECT_EQ(FormatCount(2e15), "2000000000000000");
+    const std::string huge = FormatCount(1e300);
+    EXPECT_EQ(huge.size(), 301u);
+    EXPECT_EQ(huge.substr(0, 4), "1000");
+}
+
+TEST(SettingKeys, ParseIntegerAcceptsOnlyWholeDecimalNumbers) {
+    long long v = 0;
+    EXPECT_TRUE(ParseInteger("-1", v) && v == -1 && ParseInteger("+7", v) && v == 7);
+    for (const char* bad :
+         {"", "+", "-", "4 5", " 45", "45 ", "0x10", "1e3", "12abc", "99999999999999999999", "+-1"})
+        EXPECT_FALSE(ParseInteger(bad, v)) << bad;
+}
+
+TEST(ConfigFolder, ChoosesTheFirstSourceThatIsGiven) {
+    test::TempDir program;
+    ConfigSources s{"/cli/dir", "/env/dir", program.path(), "/xdg", "/home/u"};
+    EXPECT_EQ(ChooseConfigFolder(s), "/cli/dir/");
+    s.commandLineDir = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/env/dir/");
+    s.environmentDir = "";
+    // A writable program folder is used as it is on Windows, beside the program.
+    EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
+    s.programDir = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
+    s.xdgConfigHome = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/");
+    s.home = "";
+    EXPECT_EQ(ChooseConfigFolder(s), "/tmp/.config/lumar/");
+    // A trailing separator given by the user is not doubled.
+    s.commandLineDir = "/cli/dir/";
+    EXPECT_EQ(ChooseConfigFolder(s), "/cli/dir/");
+}
+
+TEST(ConfigFolder, MissingOrInstalledProgramFolderFallsBackToTheUserFolder) {
+    // Root may write to /usr/bin; an installed program must still not put Lumar.ini there.
+    for (const char* program :
+         {"/no/such/folder/anywhere", "/usr/bin", "/usr/local/bin/", "/bin"}) {
+        const ConfigSources s{"", "", program, "", "/home/u"};
+        EXPECT_EQ(ChooseConfigFolder(s), "/home/u/.config/lumar/") << program;
+    }
+}
+
+// As an ordinary user, for whom the folder's permission bits bite.
+TEST(ConfigFolder, ReadOnlyProgramFolderIsUsedOnlyWhenItHoldsLumarIni) {
+    test::TempDir program;
+    const ConfigSources s{"", "", program.path(), "/xdg", "/home/u"};
+    const auto chosenAs = [&](const std::string& expected) {
+        ::chmod(program.path().c_str(), 0555);
+        const int status = test::RunUnprivileged([&] { return ChooseConfigFolder(s) == expected; });
+        ::chmod(program.path().c_str(), 0755);
+        return status == 1;
+    };
+    EXPECT_TRUE(chosenAs("/xdg/lumar/"));
+    program.write("Lumar.ini", "[Bilder]\r\n");
+    EXPECT_TRUE(chosenAs(program.path() + "/"));
+}
+
+TEST(ConfigFolder, ANonFileLanguageIniDoesNotHideTheInstalledTranslation) {
+    test::TempDir dir;
+    ASSERT_EQ(::mkdir(dir.file("language.ini").c_str(), 0755), 0);
+    InitConfigFolder(dir.path());
+    const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
+    if (IsRegularFile(installed)) {
+        EXPECT_EQ(LanguageFile(), installed);
+    }
+    ASSERT_EQ(::rmdir(dir.file("language.ini").c_str()), 0);
+    dir.write("language.ini", "[STRINGS]\r\n");
+    EXPECT_EQ(LanguageFile(), dir.file("language.ini"));
 }
 
 }  // namespace

@@ -8,11 +8,16 @@ namespace lumar {
 namespace {
 
 TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
-    for (const char* offered :
-         {"V1.01.0009", "v1.01.0010", " V1.01.0010"})  // any difference counts
+    const std::string current = CurrentVersionText();
+    EXPECT_EQ(current, UpdateVersionText(LUMAR_VERSION));
+    std::string lower = current;
+    lower[0] = 'v';
+    for (const std::string& offered :
+         {std::string("V1.01.0009"), lower, " " + current})  // any difference counts
         EXPECT_TRUE(ShouldOfferUpdate(offered)) << offered;
-    for (const char* same : {"V1.01.0010\r\n", "V1.01.0010\n", "V1.01.0010 \t\r\n", "\r\n"})
+    for (const std::string& same : {current + "\r\n", current + "\n", current + " \t\r\n"})
         EXPECT_FALSE(ShouldOfferUpdate(same)) << same;
+    EXPECT_FALSE(ShouldOfferUpdate("\r\n"));
     for (const char* page : {"V1.02.0000 <br>", "<html><body>Wartungsarbeiten</body></html>", ""})
         EXPECT_FALSE(ShouldOfferUpdate(page)) << page;
     EXPECT_TRUE(ShouldOfferUpdate("V2", "V1"));

@@ -47,10 +47,10 @@ TEST(WindowGeometry, DragMovesByTheMouseTravelAndSnapsEachAxis) {
               std::pair(kScreenW - kWindowWidthTwips, kScreenH - kWindowHeightTwips));
 }
 
-TEST(WindowGeometry, VersionLabelAppendsTheRevision) {
-    EXPECT_EQ(RevisionOf("1.1.7"), 7);
-    EXPECT_EQ(RevisionOf("12"), 12);
-    EXPECT_EQ(RevisionOf("1.1.x"), 0);
+TEST(WindowGeometry, VersionLabelFollowsEveryPartOfTheVersion) {
+    for (const auto& [version, label] : {std::pair("2.0.0", "2.00"), std::pair("1.0.10", "1.010"),
+                                         std::pair("2.1.x", "2.10"), std::pair("12", "12.00")})
+        EXPECT_EQ(AppVersionText(version), label) << version;
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 #include "upload/socket_layer.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+
+#include <future>
+#include <memory>
+#include <stdexcept>
 
 #include "hoster_emulator/hoster_emulator.h"
+#include "upload/host_lookup.h"
 #include "upload/http_request.h"
 
 namespace lumar {
@@ -10,8 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-WaitControl Within(std::chrono::seconds limit, PumpEvents pump = {}) {
-    return WaitControl{std::chrono::steady_clock::now() + limit, std::move(pump), nullptr};
+WaitControl Within(std::chrono::milliseconds limit, PumpEvents pump = {},
+                   const std::atomic<bool>* abort = nullptr) {
+    return WaitControl{std::chrono::steady_clock::now() + limit, std::move(pump), abort};
 }
 
 // A host that reads slowly fills the socket: the sending waits for room with the window's
@@ -36,6 +44,129 @@ TEST(SocketLayer, FullSocketIsWaitedOnWithThePumpRunning) {
     EXPECT_EQ(c.WaitForAnswer(Within(60s)), WaitEnd::Closed);
     ASSERT_EQ(emulator.Uploads().size(), 1u);
     EXPECT_EQ(emulator.Uploads()[0].fileBytes, content);
+}
+
+const std::uint32_t kLoopback = htonl(INADDR_LOOPBACK);
+
+// A name server that does not answer until the test lets it. It lives in shared state because
+// the lookup thread may outlast the wait that started it (that is the point of the tests).
+struct StalledNameServer {
+    std::promise<void> release, answer;
+    std::shared_future<void> released = release.get_future().share();
+    std::future<void> answered = answer.get_future();
+
+    static HostResolver Resolver(const std::shared_ptr<StalledNameServer>& server) {
+        return [server](const std::string&) {
+            // Bounded, so a wait that wrongly waits for the lookup fails instead of hanging.
+            server->released.wait_for(30s);
+            server->answer.set_value();
+            return kLoopback;
+        };
+    }
+    // The late answer has been given; what follows on the thread is only the write to its pipe.
+    bool AwaitAnswered() { return answered.wait_for(30s) == std::future_status::ready; }
+};
+
+TEST(HostLookup, OnlyNamesReachTheResolverAndItsFailuresMeanHostNotFound) {
+    // Shared, because the resolver is copied to the lookup thread.
+    const auto calls = std::make_shared<std::atomic<int>>(0);
+    const HostResolver counting = [calls](const std::string&) { return ++*calls, kLoopback; };
+    SocketFailure why = SocketFailure::Timeout;
+    EXPECT_EQ(LookUpHost("127.0.0.1", Within(5s), counting, &why), kLoopback);
+    // Dotted addresses are read strictly: trailing junk or short forms are no address and no name.
+    for (const char* name :
+         {"", "upload.Example.INVALID.", "127.0.0.1 /x", "127.1", "255.255.255.255"}) {
+        EXPECT_EQ(LookUpHost(name, Within(5s), counting, &why), kAddressNone) << name;
+        EXPECT_EQ(why, SocketFailure::HostNotFound) << name;
+    }
+    EXPECT_EQ(calls->load(), 0);
+    EXPECT_FALSE(IsReservedInvalidName("notinvalid") || IsReservedInvalidName("invalid.example"));
+    // An exception on the lookup thread would end the program; it counts as "not found".
+    const HostResolver throwing = [](const std::string&) -> std::uint32_t {
+        throw std::runtime_error("no");
+    };
+    EXPECT_EQ(LookUpHost("pics.example", Within(5s), throwing, &why), kAddressNone);
+    EXPECT_EQ(why, SocketFailure::HostNotFound);
+
+    // The system's lookup still answers for a local name.
+    EXPECT_EQ(LookUpHost("localhost", Within(10s), {}, &why), kLoopback);
+}
+
+// A name server that never answers must not hold the window: the wait pumps events, and a
+// cancel or the time-out ends it while the lookup is still running. The late answer then lands
+// in the abandoned lookup's own pipe and touches nothing of the next connect.
+TEST(HostLookup, CancelOrTimeoutEndsAStalledLookupAtOnce) {
+    tools::HosterEmulator emulator;
+    auto cancelled = std::make_shared<StalledNameServer>();
+    auto timedOut = std::make_shared<StalledNameServer>();
+
+    UploadConnection c;
+    c.SetResolver(StalledNameServer::Resolver(cancelled));
+    std::atomic<bool> abort{false};
+    int pumps = 0;
+    SocketFailure why = SocketFailure::None;
+    const PumpEvents cancelOnThirdPump = [&] { abort = ++pumps >= 3; };
+    EXPECT_FALSE(
+        c.ConnectTo("slow.example", emulator.Port(), Within(60s, cancelOnThirdPump, &abort), &why));
+    EXPECT_EQ(why, SocketFailure::Cancelled);
+    EXPECT_EQ(pumps, 3);
+
+    c.SetResolver(StalledNameServer::Resolver(timedOut));
+    EXPECT_FALSE(c.ConnectTo("slow.example", emulator.Port(), Within(300ms), &why));
+    EXPECT_EQ(why, SocketFailure::Timeout);
+
+    // The abandoned lookups answer late; the next connect is not disturbed by them.
+    cancelled->release.set_value();
+    timedOut->release.set_value();
+    c.SetResolver([](const std::string&) { return kLoopback; });
+    EXPECT_TRUE(c.ConnectTo("fast.example", emulator.Port(), Within(10s), &why));
+    EXPECT_TRUE(cancelled->AwaitAnswered());
+    EXPECT_TRUE(timedOut->AwaitAnswered());
+}
+
+const std::string kHeader = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
+const std::string kBody = "<html>[URL=a]</textarea>\r\n\r\nHTTP/1.0 in the body</html>";
+
+TEST(ResponseCollector, DropsTheHeaderOnceWhereverTheReadsSplitIt) {
+    const std::string answer = kHeader + kBody;
+    for (size_t a = 0; a <= answer.size(); ++a) {
+        for (size_t b = a; b <= answer.size(); b += 3) {
+            ResponseCollector c;
+            c.Append(std::string_view(answer).substr(0, a));
+            c.Append(std::string_view(answer).substr(a, b - a));
+            c.Append(std::string_view(answer).substr(b));
+            ASSERT_EQ(c.Answer(), kBody) << "split at " << a << " and " << b;
+        }
+    }
+    ResponseCollector bytes;
+    for (char ch : answer) bytes.Append(std::string_view(&ch, 1));
+    EXPECT_EQ(bytes.Answer(), kBody);
+}
+
+TEST(ResponseCollector, KeepsAnswersWithoutHeaderAndLaterStatusLookalikes) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"HTTP", "S is not a status line\r\n\r\nrest"}, "HTTPS is not a status line\r\n\r\nrest"},
+        {{kHeader + "first ", "HTTP/1.1 200 OK\r\n\r\nsecond"},
+         "first HTTP/1.1 200 OK\r\n\r\nsecond"},
+        {{"HTT"}, "HTT"},
+        // Ended before the empty line: nothing is thrown away.
+        {{"HTTP/1.0 500 Oops\r\nX: [URL="}, "HTTP/1.0 500 Oops\r\nX: [URL="},
+    };
+    for (const auto& [pieces, answer] : cases) {
+        ResponseCollector c;
+        for (const std::string& piece : pieces) c.Append(piece);
+        EXPECT_EQ(c.Answer(), answer);
+    }
+}
+
+TEST(ResponseCollector, StopsAtTheCap) {
+    ResponseCollector c(kHeader.size() + 10);
+    EXPECT_TRUE(c.Append(kHeader));
+    EXPECT_TRUE(c.Append("12345"));
+    EXPECT_FALSE(c.Append("67890abc"));
+    EXPECT_TRUE(c.Full());
+    EXPECT_FALSE(c.Append("more"));
+    EXPECT_EQ(c.Answer(), "1234567890");
 }
 
 }  // namespace

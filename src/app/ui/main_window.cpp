@@ -271,7 +271,7 @@ bool MainWindow::Start() {
     uploadPanel_->setGeometry(PanelArea());
     codePanel_->setGeometry(PanelArea());
     // 7: version label.
-    lbAppVersion_->setText(ToQ(AppVersionText(RevisionOf(LUMAR_VERSION))));
+    lbAppVersion_->setText(ToQ(AppVersionText(LUMAR_VERSION)));
     // 8: the update check may end the program here.
     if (hooks_.updateCheck && !hooks_.updateCheck(this)) return false;
     // 9, 10: preview index, then the options as a user's clicks would set them.

@@ -87,8 +87,10 @@ class MainWindow : public QWidget {
     // The notification-area icon's activation; a double click of either button restores.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
     bool InTray() const { return inTray_; }
-    // Takes the window out of the notification area and raises it.
-    void BringToFront();
+    // Takes the window out of the notification area and raises it. Under Wayland the
+    // compositor decides; `activationToken` is a token the desktop issued for a start the user
+    // made (a second start's), which lets the window in front where a bare request is refused.
+    void BringToFront(const QString& activationToken = {});
 
     // The close image: stores the hoster, ends a running upload, removes the tray icon, quits.
     void Quit();

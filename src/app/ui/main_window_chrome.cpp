@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QStyleHints>
+#include <QWindow>
 
 #include "app/ui/main_window.h"
 #include "imagelist/ui/image_list_panel.h"
@@ -22,6 +23,10 @@
 namespace lumar::ui {
 
 void MainWindow::ShapeWindow() {
+    // A Wayland compositor takes the mask as the input region only and would still show the
+    // corners; left unpainted on a see-through window, they vanish there too.
+    if (QGuiApplication::platformName().startsWith("wayland"))
+        setAttribute(Qt::WA_TranslucentBackground);
     // Everything outside the rounded rectangle is cut off, as a region would cut it.
     QBitmap mask(size());
     mask.fill(Qt::color0);
@@ -55,6 +60,15 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // A Wayland window cannot place itself: the compositor moves it, snapping it as it snaps
+    // every window. Elsewhere the window moves itself and keeps its own edge snapping.
+    if (event->button() == Qt::LeftButton &&
+        QGuiApplication::platformName().startsWith("wayland") && windowHandle() &&
+        windowHandle()->startSystemMove()) {
+        dragging_ = false;
+        event->accept();
+        return;
+    }
     pressedAt_ = event->position().toPoint();
     dragging_ = true;
     event->accept();
@@ -155,11 +169,14 @@ void MainWindow::OnTrayActivated(QSystemTrayIcon::ActivationReason reason) {
     }
 }
 
-void MainWindow::BringToFront() {
+void MainWindow::BringToFront(const QString& activationToken) {
     if (tray_) tray_->hide();
     qApp->removeEventFilter(this);
     inTray_ = false;
     lastTrayContextMs_ = -1;
+    // Qt's Wayland plugin hands this variable's token to the compositor with the activation
+    // request below and then clears it; other platforms ignore it.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     showNormal();
     raise();
     activateWindow();

@@ -16,6 +16,8 @@ namespace {
 constexpr int kWaitMs = 5000;
 // A hand-over is a list of paths; a peer sending more is not a Lumar start.
 constexpr qint64 kMaxHandOverBytes = 16 * 1024 * 1024;
+// Paths are absolute, so a line with this start can never be one.
+const QByteArray kTokenLine = "activation-token ";
 
 // The same folder reached through a link or a relative path names the same socket.
 QString FolderIdentity(const QString& folder) {
@@ -41,20 +43,23 @@ QString SingleInstance::SocketFolderFor(const QString& settingsFolder) {
     return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : settingsFolder;
 }
 
-SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths) {
+SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths,
+                                                      const QString& activationToken) {
     // File managers may start one process per file, all at once: only one of them may find
     // no listener and become the first, the others must wait and hand over to it.
     QLockFile lock(socketPath_ + ".lock");
     lock.tryLock(kWaitMs);
-    if (HandOver(paths)) return Claim::HandedOver;
+    if (HandOver(paths, activationToken)) return Claim::HandedOver;
     return Listen() ? Claim::First : Claim::Alone;
 }
 
-bool SingleInstance::HandOver(const QStringList& paths) const {
+bool SingleInstance::HandOver(const QStringList& paths, const QString& activationToken) const {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(kWaitMs)) return false;
     QByteArray message;
+    if (!activationToken.isEmpty() && !activationToken.contains('\n'))
+        message += kTokenLine + activationToken.toUtf8() + '\n';
     for (const QString& path : paths) {
         // A line break inside a file name would split it into two paths.
         if (path.contains('\n')) {
@@ -83,6 +88,7 @@ void SingleInstance::Accept() {
         connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
         struct HandOverSoFar {
             QStringList paths;
+            QString activationToken;
             qint64 bytes = 0;
         };
         auto received = std::make_shared<HandOverSoFar>();
@@ -91,12 +97,17 @@ void SingleInstance::Accept() {
                 QByteArray line = peer->readLine();
                 received->bytes += line.size();
                 line.chop(1);
+                if (line.startsWith(kTokenLine)) {
+                    received->activationToken = QString::fromUtf8(line.mid(kTokenLine.size()));
+                    continue;
+                }
                 if (!line.isEmpty()) {
                     received->paths.append(QString::fromUtf8(line));
                     continue;
                 }
                 peer->disconnectFromServer();
-                emit pathsArrived(std::exchange(received->paths, {}));
+                emit pathsArrived(std::exchange(received->paths, {}),
+                                  std::exchange(received->activationToken, {}));
                 return;
             }
             if (received->bytes + peer->bytesAvailable() > kMaxHandOverBytes) peer->abort();

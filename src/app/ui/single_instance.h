@@ -4,7 +4,9 @@
 // "Open with" on many files, however the file manager starts us, fills one window.
 //
 // The hand-over is a line protocol: each absolute path in UTF-8 on a line of its own, then an
-// empty line.
+// empty line. A line "activation-token TOKEN" before the paths passes on the token the desktop
+// gave the later start (XDG_ACTIVATION_TOKEN): under Wayland only that token lets the running
+// window come to the front.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -25,18 +27,19 @@ class SingleInstance : public QObject {
     // `socketFolder` holds the socket and its lock; see SocketFolderFor().
     SingleInstance(const QString& settingsFolder, const QString& socketFolder);
 
-    // Hands `paths` to the start that listens for this settings folder, or becomes it.
-    Claim ClaimOrHandOver(const QStringList& paths);
+    // Hands `paths` (and the desktop's activation token, when there is one) to the start that
+    // listens for this settings folder, or becomes it.
+    Claim ClaimOrHandOver(const QStringList& paths, const QString& activationToken = {});
     QString SocketPath() const { return socketPath_; }
 
     // $XDG_RUNTIME_DIR, private to the user and emptied at logout; else the settings folder.
     static QString SocketFolderFor(const QString& settingsFolder);
 
   signals:
-    void pathsArrived(const QStringList& paths);
+    void pathsArrived(const QStringList& paths, const QString& activationToken);
 
   private:
-    bool HandOver(const QStringList& paths) const;
+    bool HandOver(const QStringList& paths, const QString& activationToken) const;
     bool Listen();
     void Accept();
 

@@ -10,6 +10,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "imagelist/row_text.h"
@@ -79,6 +80,11 @@ class MainWindowUploadTest : public QObject {
                  qPrintable(posting));
         QCOMPARE(ReadValue(f_->Settings(), "Stat", "Files", ""), std::string("12"));
         QCOMPARE(w_->StatusPanelText(3), QString("Upload: 12 - Size: 1,50 MB"));
+        for (const auto& [option, picture] : {std::pair("opCode_1", "code-panel-html.png"),
+                                              std::pair("opCode_2", "code-panel-markdown.png")}) {
+            test::Click(w_.get(), option);
+            Screenshot(picture);
+        }
     }
 
     void stoppingARunWhileTheHostIsSilent_data() {

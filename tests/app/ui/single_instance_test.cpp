@@ -48,9 +48,11 @@ class SingleInstanceTest : public QObject {
         // The same folder, spelt another way.
         SingleInstance second(folder + "/.", folder);
         const QStringList paths{"/pics/Grüße 1.jpg", "/pics/folder"};
-        QCOMPARE(second.ClaimOrHandOver(paths), SingleInstance::Claim::HandedOver);
+        QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1"),
+                 SingleInstance::Claim::HandedOver);
         QTRY_COMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
+        QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
     }
 };
 

@@ -41,16 +41,14 @@ class CodePanelTest : public QObject {
         panel_->RestoreSettings(ini_);
         panel_->show();
     }
-    // An image row as an upload run leaves it.
-    void AppendUploaded(int n) {
-        ImageEntry row;
-        row.upload = "C" + std::to_string(n);
-        row.checked = false;
-        list_.Append(row);
-    }
-    // Ten uploaded images and the posting the run built.
+    // Ten images as an upload run leaves them, and the posting the run built.
     void UploadTen() {
-        for (int i = 1; i <= 10; ++i) AppendUploaded(i);
+        for (int i = 1; i <= 10; ++i) {
+            ImageEntry row;
+            row.upload = "C" + std::to_string(i);
+            row.checked = false;
+            list_.Append(row);
+        }
         std::vector<ImageEntry> rows = list_.Rows();
         CollectPosting(state_, rows, blocks_);
         panel_->ShowFinishedPosting(

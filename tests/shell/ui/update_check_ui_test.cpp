@@ -1,16 +1,16 @@
 // The update check against a small HTTP server of ours on 127.0.0.1.
 #include "shell/ui/update_check_ui.h"
 
+#include <sys/socket.h>
+
 #include <QElapsedTimer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 #include <memory>
-#include <vector>
 
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 #include "support/temp_dir.h"
+#include "support/test_http_server.h"
 #include "support/ui/fake_dialogs.h"
 
 using namespace lumar;
@@ -18,28 +18,21 @@ using namespace lumar::ui;
 
 namespace {
 
-// Answers every request with one fixed response and closes, as the maker's server does; with
-// no status it never answers at all.
-struct VersionServer : QTcpServer {
-    QByteArray response, request;
-    int connections = 0;
-    explicit VersionServer(const QByteArray& status, const QByteArray& body = "V1.02.0000") {
-        if (!status.isEmpty()) response = "HTTP/1.0 " + status + "\r\n\r\n" + body;
-        listen(QHostAddress::LocalHost, 0);
-        connect(this, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* socket = nextPendingConnection()) {
-                ++connections;
-                connect(socket, &QTcpSocket::readyRead, [this, socket] {
-                    request += socket->readAll();
-                    if (response.isEmpty() || !request.contains("\r\n\r\n")) return;
-                    socket->write(response);
-                    socket->disconnectFromHost();
-                });
-            }
-        });
-    }
-    QString Url() const { return QString("http://127.0.0.1:%1/version.txt").arg(serverPort()); }
-};
+// The maker's server: one fixed answer to every request, then the connection closes.
+std::unique_ptr<test::TestHttpServer> VersionServer(const std::string& body = "V1.02.0000") {
+    return std::make_unique<test::TestHttpServer>(
+        [body](const std::string&) { return test::TestAnswer{"HTTP/1.0 200 OK\r\n\r\n" + body}; });
+}
+
+// Takes every request and never answers.
+std::unique_ptr<test::TestHttpServer> SilentServer() {
+    test::TestServerOptions silent;
+    silent.raw = [](int fd, auto&) {
+        for (char c; ::recv(fd, &c, 1, 0) > 0;) {
+        }
+    };
+    return std::make_unique<test::TestHttpServer>(nullptr, silent);
+}
 
 struct Check {
     test::TempDir dir;
@@ -74,13 +67,15 @@ class UpdateCheckTest : public QObject {
     void anotherVersionIsOfferedAndYesOpensTheDownloadPage() {
         for (const auto& [yes, outcome] : {std::pair{false, UpdateCheckOutcome::Continue},
                                            {true, UpdateCheckOutcome::EndProgram}}) {
-            VersionServer server("200 OK");
+            const auto server = VersionServer();
             Check check(yes);
-            QCOMPARE(check.Run(server.Url()), outcome);
+            QCOMPARE(check.Run(ToQ(server->Url("/version.txt"))), outcome);
             QVERIFY(check.question.shown.size() == 1 &&
                     check.question.shown[0].preset == Dialogs::Button::Yes);
             QCOMPARE(check.opened.size(), yes ? 1 : 0);
-            QVERIFY(server.request.toLower().startsWith("get /version.txt http/1.1\r\n"));
+            QVERIFY(ToQ(server->Requests().at(0))
+                        .toLower()
+                        .startsWith("get /version.txt http/1.1\r\n"));
         }
     }
 
@@ -88,19 +83,19 @@ class UpdateCheckTest : public QObject {
     // a server that never answers: the start goes on without a question, the last within the
     // bound of start-up (with room for a loaded machine; not a speed measurement).
     void noAnswerContinuesSilently() {
-        VersionServer server("200 OK", "V9"), silent({});
+        const auto server = VersionServer("V9"), silent = SilentServer();
         Check check(true);
         QElapsedTimer clock;
         for (const auto& [version, download] : {std::pair{QString(), "/d"},
-                                                {server.Url(), ""},
+                                                {ToQ(server->Url()), ""},
                                                 {QString("http://127.0.0.1:1/version.txt"), "/d"},
-                                                {silent.Url(), "/d"}}) {
+                                                {ToQ(silent->Url()), "/d"}}) {
             clock.start();
             QCOMPARE(check.Run(version, download), UpdateCheckOutcome::Continue);
         }
         QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs,
                  qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(server.connections == 0 && check.question.shown.empty());
+        QVERIFY(server->Requests().empty() && check.question.shown.empty());
     }
 };
 
