@@ -6,8 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes = Text(data, size);
-    for (auto strip : {lumar::StripJpegMetadata, lumar::StripPngMetadata,
-                       lumar::StripWebPMetadata}) {
+    for (auto strip :
+         {lumar::StripJpegMetadata, lumar::StripPngMetadata, lumar::StripWebPMetadata}) {
         const lumar::StripResult once = strip(bytes);
         if (!once.error.empty()) {
             Check(once.bytes.empty());
