@@ -16,7 +16,11 @@ lumar_core_library(lumar_shell shell)
 # The transport talks TLS through the system's OpenSSL (the same library Qt loads).
 find_package(OpenSSL 3 REQUIRED)
 lumar_core_library(lumar_net net lumar_shell OpenSSL::SSL OpenSSL::Crypto)
+# Shrinking pictures before upload: libvips (see src/imagelist/image_resize.h for why).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(VIPS REQUIRED IMPORTED_TARGET vips)
 lumar_core_library(lumar_imagelist imagelist lumar_shell)
+target_link_libraries(lumar_imagelist PRIVATE PkgConfig::VIPS)
 # The upload history: SQLite (the system's library), hashes through OpenSSL's libcrypto.
 find_package(SQLite3 REQUIRED)
 lumar_core_library(lumar_history history lumar_shell SQLite::SQLite3 OpenSSL::Crypto)

@@ -11,6 +11,8 @@ packages=(
   libssl-dev
   # the upload history
   libsqlite3-dev
+  # shrinking pictures before upload
+  libvips-dev
   clang libclang-rt-14-dev clang-format
   nlohmann-json3-dev libpcre2-dev libpugixml-dev
   fonts-dejavu-core xvfb xauth curl time

@@ -24,7 +24,8 @@ namespace {
 
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-    "[--timeout S] [--connections N] [--no-reuse] [--ca-file FILE] "
+    "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
+    "[--strip|--no-strip] [--ca-file FILE] "
     "[--connect-to HOST:PORT:ADDR:PORT]... PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
@@ -93,6 +94,7 @@ struct UploadArgs {
     std::optional<long long> split, part, timeout, connections;
     bool noReuse = false;
     TransportOptions transport;
+    ProcessingChoice processing;
     std::vector<std::string> paths;
 };
 
@@ -106,6 +108,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const OptionTaken transport = TakeTransportOption(args, i, out.transport);
         if (transport == OptionTaken::Bad) return std::nullopt;
         if (transport == OptionTaken::Yes) continue;
+        const OptionTaken processing = TakeProcessingOption(args, i, out.processing);
+        if (processing == OptionTaken::Bad) return std::nullopt;
+        if (processing == OptionTaken::Yes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {

@@ -81,6 +81,26 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
     return OptionTaken::Yes;
 }
 
+OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out) {
+    const std::string& name = args[i];
+    if (name == "--strip" || name == "--no-strip") {
+        out.strip = name == "--strip";
+        return OptionTaken::Yes;
+    }
+    const bool size = name == "--max-size";
+    if (!size && name != "--quality") return OptionTaken::No;
+    long long value = 0;
+    // A longest side of 0 keeps the size, as in the options dialog.
+    const long long min = size ? 0 : 1, max = size ? 65535 : 100;
+    if (i + 1 >= args.size() || !ParseInteger(args[i + 1], value) || value < min || value > max) {
+        UsageError(name + (size ? " takes pixels from 0 to 65535" : " takes 1 to 100"));
+        return OptionTaken::Bad;
+    }
+    ++i;
+    (size ? out.maxSide : out.quality) = static_cast<int>(value);
+    return OptionTaken::Yes;
+}
+
 int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
                     TransportOptions& transport, RowAndFile& out) {
     std::string hosterText;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "imagelist/image_processing.h"
 #include "upload/hoster_table.h"
 #include "upload/transport_options.h"
 
@@ -32,6 +33,11 @@ enum class OptionTaken { No, Yes, Bad };
 // Takes --ca-file or --connect-to at args[i] (and its value, moving `i` on) into `out`; Bad
 // has named the problem on stderr.
 OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out);
+
+// Takes --max-size N, --quality Q, --strip or --no-strip at args[i] (moving `i` past a value)
+// into `out`, which the run's ProcessingFor completes from Lumar.ini; Bad has named the
+// problem on stderr.
+OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out);
 
 // What request and probe work on: one row of the whole table and at most one file.
 struct RowAndFile {

@@ -17,7 +17,8 @@ const std::vector<Command>& Commands() {
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-         "[--timeout S] [--connections N] [--no-reuse] [--ca-file FILE] "
+         "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
+         "[--strip|--no-strip] [--ca-file FILE] "
          "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",

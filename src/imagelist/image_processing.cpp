@@ -1,9 +1,14 @@
 #include "imagelist/image_processing.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
+#include "imagelist/image_info.h"
+#include "imagelist/image_resize.h"
+#include "imagelist/metadata_strip.h"
 #include "shell/file_io.h"
+#include "shell/settings_keys.h"
 
 namespace lumar {
 
@@ -15,18 +20,83 @@ std::string ProcessingOptions::Key() const {
     return key;
 }
 
+ProcessingOptions ProcessingFor(const std::string& settingsFile, bool standardRow,
+                                const ProcessingChoice& choice) {
+    ProcessingOptions options;
+    std::string strip;
+    if (!settingsFile.empty()) {
+        options.maxSide = ReadIntSetting(settingsFile, keys::MaxSide);
+        options.quality = ReadIntSetting(settingsFile, keys::Quality);
+        strip = ReadTextSetting(settingsFile, keys::Strip);
+    }
+    options.strip = strip == "1" || (strip != "0" && standardRow);
+    options.maxSide = choice.maxSide.value_or(options.maxSide);
+    options.quality = choice.quality.value_or(options.quality);
+    options.strip = choice.strip.value_or(options.strip);
+    return options;
+}
+
+namespace {
+
+StripResult StripLossless(ImageType type, std::string_view bytes) {
+    switch (type) {
+        case ImageType::Jpeg:
+            return StripJpegMetadata(bytes);
+        case ImageType::Png:
+            return StripPngMetadata(bytes);
+        case ImageType::WebP:
+            return StripWebPMetadata(bytes);
+        default:
+            return {std::string(bytes), {}};
+    }
+}
+
+// The animation flag of an extended WebP file's VP8X chunk, which comes first.
+bool IsAnimatedWebP(std::string_view bytes) {
+    return bytes.size() > 20 && bytes.substr(12, 4) == "VP8X" && (bytes[20] & 0x02) != 0;
+}
+
+}  // namespace
+
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options) {
     ProcessedImage out;
-    if (options.Changes()) {
-        out.error = "resizing and stripping are not available in this build";
-        return out;
-    }
     std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) {
         out.error = "file unreadable";
         return out;
     }
-    out.bytes = std::move(*bytes);
+    const ImageInfo info = ReadImageInfoFromBytes(*bytes);
+    out.width = info.Width;
+    out.height = info.Height;
+    if (!options.Changes() || info.Type == ImageType::Gif) {
+        out.bytes = std::move(*bytes);
+        return out;
+    }
+    if (info.Type == ImageType::None) {
+        out.error = "no picture Lumar can read";
+        return out;
+    }
+    // A size the header does not tell (a progressive JPEG) is left to the library, which
+    // never enlarges.
+    const bool tooLarge = info.Width == 0 || std::max(info.Width, info.Height) > options.maxSide;
+    // Shrinking keeps only the first frame of an animation; such a picture is only stripped.
+    if (options.maxSide > 0 && tooLarge && !IsAnimatedWebP(*bytes)) {
+        ResizeRequest request{options.maxSide, options.quality, options.strip,
+                              info.Type == ImageType::Png, info.Type == ImageType::WebP};
+        ResizeResult resized = ResizeImage(*bytes, request);
+        out.error = std::move(resized.error);
+        out.bytes = std::move(resized.bytes);
+        out.width = resized.width;
+        out.height = resized.height;
+        return out;
+    }
+    if (!options.strip) {
+        out.bytes = std::move(*bytes);
+        return out;
+    }
+    StripResult stripped = StripLossless(info.Type, *bytes);
+    out.error = std::move(stripped.error);
+    out.bytes = std::move(stripped.bytes);
     return out;
 }
 

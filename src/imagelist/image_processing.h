@@ -5,6 +5,7 @@
 // bytes sent live in memory.
 //
 // Errors in this room: nothing throws; ProcessImage leaves the reason in `error`.
+#include <optional>
 #include <string>
 
 namespace lumar {
@@ -27,7 +28,25 @@ struct ProcessedImage {
     std::string error;  // "" on success
 };
 
-// The bytes to send for `path`: the file as it is when options.Changes() is false.
+// What one run was asked for (the command line); what is left unset comes from the settings.
+struct ProcessingChoice {
+    std::optional<int> maxSide, quality;
+    std::optional<bool> strip;
+};
+
+// The run's processing from Bilder/MaxSide, Bilder/Quality and Bilder/Strip of
+// `settingsFile` ("" reads nothing), overridden by `choice`. Stripping left to the program
+// ("" in the file) is on for standard rows, whose hosts are reached today by anyone, and off
+// for classic rows, which send the file's bytes as they always did.
+ProcessingOptions ProcessingFor(const std::string& settingsFile, bool standardRow,
+                                const ProcessingChoice& choice = {});
+
+// The bytes to send for `path`: the file as it is when options.Changes() is false. A picture
+// larger than maxSide is decoded, turned upright and shrunk: a JPEG becomes a JPEG at
+// `quality`, PNG and WebP stay PNG and WebP. One that already fits is only stripped, and
+// stripping alone never re-encodes (see metadata_strip.h). GIF files go as they are: they hold
+// no location data, and shrinking would cost an animation its frames; an animated WebP is only
+// stripped for the same reason.
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options);
 
 }  // namespace lumar

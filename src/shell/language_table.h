@@ -140,6 +140,14 @@ enum UiString : int {
     kStrTesting = 118,
     // Upload log: a picture other than JPEG was not sent to a row that takes JPEG files only.
     kStrSkippedJpegOnly = 120,
+    // The same for a row that lists the types it takes: "%1" is the picture's type.
+    kStrSkippedType = 170,
+    // The options dialog's frame of what is done to pictures before they are sent.
+    kStrPicturesFrame = 171,
+    kStrStripCaption = 172,
+    kStrStripAutomatic = 173,  // shown while the strip box is partly checked
+    kStrMaxSideCaption = 174,
+    kStrQualityCaption = 175,
     // The desktop notification at the end of a run: "%1" images uploaded of "%2" (127 when the
     // run had a single image), followed by a blank and 126 when the posting went to the clipboard.
     kStrRunNotification = 125,

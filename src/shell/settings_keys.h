@@ -48,6 +48,12 @@ inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 
 inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
+// What a run does to a picture before sending it: the longest side in pixels (0 = as it is),
+// the JPEG quality of a shrunk picture, and the metadata stripping ("" = on for standard rows,
+// off for classic rows; "1"/"0" for all rows).
+inline constexpr SettingKey MaxSide{"Bilder", "MaxSide", SettingType::Int, "0", 0, 65535};
+inline constexpr SettingKey Quality{"Bilder", "Quality", SettingType::Int, "85", 1, 100};
+inline constexpr SettingKey Strip{"Bilder", "Strip", SettingType::Path, ""};
 inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, "20", 0, 32767};
 // 0 = BBCode, 1 = HTML, 2 = Markdown.

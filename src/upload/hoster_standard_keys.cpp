@@ -9,6 +9,7 @@
 #include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "upload/answer_code.h"
+#include "upload/hoster_accepts.h"
 
 namespace lumar {
 namespace {
@@ -96,6 +97,10 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
         if (!ParseInteger(value, number) || number < low || number > 99)
             return std::string(key) + " takes a number from " + std::to_string(low) + " to 99";
         (key == "Connections" ? row.Connections : row.Retries) = static_cast<int>(number);
+    } else if (key == "Accepts") {
+        const std::optional<std::string> types = ParseAcceptedTypes(value);
+        if (!types) return "Accepts takes jpeg|png|gif|webp";
+        row.Accepts = *types;
     } else if (key == "MaxFileSize") {
         const std::optional<std::uint64_t> bytes = ParseByteSize(value);
         if (!bytes) return "MaxFileSize is no size";

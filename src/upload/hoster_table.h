@@ -72,6 +72,9 @@ struct HosterDef {
     // row's kind (ConnectionsFor, RetriesFor).
     int Connections = -1;
     int Retries = -1;
+    // The picture types the row takes, "jpeg,png,gif,webp" or part of it; "" = JPEG for
+    // classic rows, all four for standard rows (hoster_accepts.h).
+    std::string Accepts;
 
     bool operator==(const HosterDef&) const = default;
 };

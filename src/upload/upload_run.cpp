@@ -13,6 +13,7 @@
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
+#include "upload/hoster_accepts.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
@@ -253,14 +254,19 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
-    // The hosts these rows were made for take JPEG files only; the row stays checked so the
-    // picture can go to another host afterwards. An unreadable file fails below as before.
+    // A picture the row does not take stays checked, so it can go to another host afterwards.
+    // An unreadable file fails on the way as before.
     const ImageType type = ReadImageInfo(path).Type;
-    if (type != ImageType::Jpeg && type != ImageType::None) {
-        Log(imageLine + strings_.Get(kStrSkippedJpegOnly), true);
+    if (type != ImageType::None && !RowAccepts(hoster, type)) {
+        Log(imageLine + (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
+                                                  : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
+                                                               std::string(ImageTypeName(type)))),
+            true);
         return false;
     }
+    if (hoster.Request == RequestKind::Standard)
+        return UploadStandardImage(rows, position, options);
+    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
     const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 

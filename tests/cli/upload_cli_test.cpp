@@ -78,7 +78,9 @@ TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
     EXPECT_EQ(emulator.Uploads()[0].style, tools::HosterStyle::PaintedOver);
     EXPECT_EQ(run.out.rfind("<CENTER><a href=", 0), 0u) << run.out;
 
-    const CliRun split = Run("upload --hoster 1 --no-center --split 1 --part 2 pics");
+    const CliRun split =
+        Run("upload --hoster 1 --no-center --split 1 --part 2 --max-size 0 --quality 90 "
+            "--no-strip pics");
     ASSERT_EQ(split.status, 0) << split.err;
     EXPECT_NE(split.out.find("/i/3/b.jpg"), std::string::npos);  // part 2: the second image
     EXPECT_EQ(split.out.find("/i/2/a.jpg"), std::string::npos);  // part 1 is not printed
@@ -105,8 +107,9 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
     EXPECT_EQ(Lines(failed.err).at(2),
               "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen....");
 
-    for (const char* usage : {"upload --hoster 8 pics", "upload --hoster 1", "upload --part 2 pics",
-                              "upload --bogus pics", "request pics/a.jpg"})
+    for (const char* usage :
+         {"upload --hoster 8 pics", "upload --hoster 1", "upload --part 2 pics",
+          "upload --bogus pics", "upload --quality 0 pics", "request pics/a.jpg"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
 

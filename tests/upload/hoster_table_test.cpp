@@ -91,7 +91,8 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
     const std::string standard =
         "Name=s\nRequest=standard\nUploadUrl=https://h.example/up?x=1\n"
         "FileField=image\nHeaders=X-API-Key: k:1|Accept: */*\nParameters=key=a b\n"
-        "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\nConnections=5\n";
+        "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\nConnections=5\n"
+        "Accepts=jpg, PNG|png\n";
     const HosterTable table = LoadHostersFromText("[Hoster8]\n" + standard);
     ASSERT_EQ(table.Count(), 8) << (table.problems.empty() ? "" : table.problems[0]);
     EXPECT_EQ(table.Row(8).Headers, (NamedValues{{"X-API-Key", "k:1"}, {"Accept", "*/*"}}));
@@ -101,6 +102,7 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
               (std::pair{5, 2}));
     EXPECT_EQ((std::pair{ConnectionsFor(table.Row(1)), RetriesFor(table.Row(1))}),
               (std::pair{1, 0}));
+    EXPECT_EQ(table.Row(8).Accepts, "jpeg,png");
 
     // Marker rows too are taken whole or not at all.
     for (const std::string& bad :
@@ -108,7 +110,7 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
           "URL={nosuch:x}\n" + standard, "Headers=X-Key: a\rSet-Cookie: b\n" + standard,
           "Headers=Bad Name: v\n" + standard, "MaxFileSize=2 GB\n" + standard,
           "Connections=0\n" + standard, "Retries=many\n" + standard,
-          AddedRow("r") + "FormNames=a|a\nFormValues=1|2\n",
+          "Accepts=jpeg,bmp\n" + standard, AddedRow("r") + "FormNames=a|a\nFormValues=1|2\n",
           AddedRow("r") + "FormNames=a\nFormValues=1\x1B[2J\n"}) {
         const HosterTable refused = LoadHostersFromText("[Hoster8]\n" + bad);
         EXPECT_EQ(refused.Count(), 7) << bad;

@@ -139,6 +139,14 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
                                                        Line("vanished.jpg", "erfolgreich !")}));
     EXPECT_EQ(again[0].upload, rows[0].upload);
     EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[6].upload + " ");
+
+    // A row that lists the types it takes names the one it refused.
+    hosters.Hosters[1].Accepts = "jpeg,gif";
+    std::vector<ImageEntry> png = {rows[5]};
+    RunUpload(png, 1);
+    EXPECT_EQ(recorder->log,
+              (std::vector<std::string>{
+                  Line("shot.png", "übersprungen: dieser Hoster nimmt keine PNG-Dateien")}));
 }
 
 // A name goes out in the host's code page where it fits; a line break, which would end the

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "shell/file_io.h"
@@ -65,6 +66,8 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
     waitLayout->addWidget(lbProxy, 2, 0);
     waitLayout->addWidget(txProxy_, 2, 1, 1, 2);
 
+    QWidget* picturesFrame = MakePicturesFrame();
+
     auto* afterFrame = Named(new QGroupBox(this), "Frame_2");
     ckForm_ = Named(new QCheckBox(afterFrame), "ckForm");
     ckSound_ = Named(new QCheckBox(afterFrame), "ckSound");
@@ -99,6 +102,7 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(waitFrame);
+    layout->addWidget(picturesFrame);
     layout->addWidget(afterFrame);
     layout->addWidget(adFrame);
     layout->addWidget(cmHosters, 0, Qt::AlignLeft);
@@ -114,6 +118,39 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
     connect(cmStop_, &QPushButton::clicked, this, [this] { sound_.StopSound(); });
 }
 
+// Phones write where a photo was taken into it, so stripping is the first thing of the frame
+// and stands out.
+QWidget* OptionsDialog::MakePicturesFrame() {
+    auto* frame = Named(new QGroupBox(ToQ(strings_.Get(kStrPicturesFrame)), this), "framePictures");
+    ckStrip_ = Named(new QCheckBox(ToQ(strings_.Get(kStrStripCaption)), frame), "ckStrip");
+    ckStrip_->setTristate(true);
+    QFont bold = ckStrip_->font();
+    bold.setBold(true);
+    ckStrip_->setFont(bold);
+    lbStripAuto_ = Named(new QLabel(ToQ(strings_.Get(kStrStripAutomatic)), frame), "lbStripAuto");
+    lbStripAuto_->setWordWrap(true);
+    auto* lbMaxSide = Named(new QLabel(ToQ(strings_.Get(kStrMaxSideCaption)), frame), "lbMaxSide");
+    spMaxSide_ = Named(new QSpinBox(frame), "spMaxSide");
+    spMaxSide_->setRange(static_cast<int>(keys::MaxSide.min), static_cast<int>(keys::MaxSide.max));
+    spMaxSide_->setSingleStep(100);
+    auto* lbQuality = Named(new QLabel(ToQ(strings_.Get(kStrQualityCaption)), frame), "lbQuality");
+    spQuality_ = Named(new QSpinBox(frame), "spQuality");
+    spQuality_->setRange(static_cast<int>(keys::Quality.min), static_cast<int>(keys::Quality.max));
+    lbMaxSide->setBuddy(spMaxSide_);
+    lbQuality->setBuddy(spQuality_);
+    auto* grid = new QGridLayout(frame);
+    grid->addWidget(ckStrip_, 0, 0, 1, 3);
+    grid->addWidget(lbStripAuto_, 1, 0, 1, 3);
+    grid->addWidget(lbMaxSide, 2, 0);
+    grid->addWidget(spMaxSide_, 2, 1);
+    grid->addWidget(lbQuality, 3, 0);
+    grid->addWidget(spQuality_, 3, 1);
+    grid->setColumnStretch(2, 1);
+    connect(ckStrip_, &QCheckBox::stateChanged, this,
+            [this](int state) { lbStripAuto_->setVisible(state == Qt::PartiallyChecked); });
+    return frame;
+}
+
 void OptionsDialog::Load() {
     txtimeout_->setText(QString::number(ReadIntSetting(settingsFile_, keys::Timeout)));
     ckForm_->setChecked(ReadIntSetting(settingsFile_, keys::Form) == 1);
@@ -121,6 +158,13 @@ void OptionsDialog::Load() {
     ckWerbung_->setChecked(ReadIntSetting(settingsFile_, keys::Werbung) == 1);
     txSound_->setText(ToQ(ReadTextSetting(settingsFile_, keys::Soundfile)));
     txProxy_->setText(ToQ(ReadTextSetting(settingsFile_, keys::Proxy)));
+    const std::string strip = ReadTextSetting(settingsFile_, keys::Strip);
+    ckStrip_->setCheckState(strip == "1"   ? Qt::Checked
+                            : strip == "0" ? Qt::Unchecked
+                                           : Qt::PartiallyChecked);
+    lbStripAuto_->setVisible(ckStrip_->checkState() == Qt::PartiallyChecked);
+    spMaxSide_->setValue(ReadIntSetting(settingsFile_, keys::MaxSide));
+    spQuality_->setValue(ReadIntSetting(settingsFile_, keys::Quality));
     EnableSoundControls(ckSound_->isChecked());
 }
 
@@ -162,6 +206,20 @@ void OptionsDialog::Save() {
     const std::string proxy = FromQ(txProxy_->text().trimmed());
     if (proxy != ReadTextSetting(settingsFile_, keys::Proxy))
         WriteSetting(settingsFile_, keys::Proxy, proxy);
+    SavePictures();
+}
+
+// Only what changed is written, so options never touched keep following the program's
+// defaults.
+void OptionsDialog::SavePictures() {
+    const Qt::CheckState state = ckStrip_->checkState();
+    const std::string strip = state == Qt::Checked ? "1" : state == Qt::Unchecked ? "0" : "";
+    if (strip != ReadTextSetting(settingsFile_, keys::Strip))
+        WriteSetting(settingsFile_, keys::Strip, strip);
+    for (const auto& [box, key] :
+         {std::pair{spMaxSide_, &keys::MaxSide}, {spQuality_, &keys::Quality}})
+        if (box->value() != ReadIntSetting(settingsFile_, *key))
+            WriteSetting(settingsFile_, *key, box->value());
 }
 
 void OptionsDialog::done(int result) {

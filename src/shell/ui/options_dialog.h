@@ -1,7 +1,7 @@
 #pragma once
 // frmTemp: the options dialog behind "weitere Einstellungen...". It edits the upload
-// time-out, the proxy, the bring-to-front option, the end-of-upload sound and the advertising
-// line.
+// time-out, the proxy, what is done to pictures before they are sent, the bring-to-front
+// option, the end-of-upload sound and the advertising line.
 // There is no OK or Cancel: every way of closing it saves.
 #include <QDialog>
 #include <QString>
@@ -12,7 +12,9 @@
 
 class QCheckBox;
 class QLineEdit;
+class QLabel;
 class QPushButton;
+class QSpinBox;
 
 namespace lumar::ui {
 
@@ -33,7 +35,9 @@ class OptionsDialog : public QDialog {
     void hostersRequested();
 
   private:
+    QWidget* MakePicturesFrame();
     void Load();
+    void SavePictures();
     void EnableSoundControls(bool on);
     void OnSoundToggled(bool on);
     void OnChooseSound();
@@ -46,6 +50,10 @@ class OptionsDialog : public QDialog {
 
     QLineEdit* txtimeout_;
     QLineEdit* txProxy_;
+    QCheckBox* ckStrip_;  // partly checked: left to the program (on for standard rows)
+    QLabel* lbStripAuto_;
+    QSpinBox* spMaxSide_;
+    QSpinBox* spQuality_;
     QCheckBox* ckForm_;
     QCheckBox* ckSound_;
     QLineEdit* txSound_;

@@ -2,7 +2,9 @@
 #include "shell/ui/options_dialog.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QtTest>
 
 #include "shell/settings_store.h"
@@ -72,6 +74,24 @@ class OptionsDialogTest : public QObject {
             QCOMPARE(f.dir.read("Lumar.ini"), SetValueInText(before, "Bilder", "Timeout", stored));
             previous = stored;
         }
+    }
+
+    // Stripping starts partly checked, left to the program; a click decides it for every row
+    // and only what was changed is written.
+    void pictureOptions() {
+        Fixture f;
+        for (const auto& [clicks, strip] : {std::pair{1, "1"}, {1, "0"}, {1, ""}}) {
+            auto d = f.Open();
+            auto* box = Find<QCheckBox>(d.get(), "ckStrip");
+            QCOMPARE(Find<QLabel>(d.get(), "lbStripAuto")->isVisible(),
+                     box->checkState() == Qt::PartiallyChecked);
+            for (int i = 0; i < clicks; ++i) box->click();
+            Find<QSpinBox>(d.get(), "spMaxSide")->setValue(1600);
+            d->accept();
+            QCOMPARE(ReadValue(f.ini, "Bilder", "Strip", "unset"), std::string(strip));
+        }
+        QCOMPARE(ReadValue(f.ini, "Bilder", "MaxSide", ""), std::string("1600"));
+        QCOMPARE(ReadValue(f.ini, "Bilder", "Quality", "unset"), std::string("unset"));
     }
 
     // The chooser stops a playing sound first; play takes the path as typed; the box, clicked

@@ -1,0 +1,23 @@
+// The lossless strippers on arbitrary bytes: they must never read outside them, never grow a
+// file by more than the minimal EXIF block, and give the same bytes when run on their own
+// output, so nothing they were meant to drop survives a first pass.
+#include "fuzz_check.h"
+#include "imagelist/metadata_strip.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes = Text(data, size);
+    for (auto strip :
+         {lumar::StripJpegMetadata, lumar::StripPngMetadata, lumar::StripWebPMetadata}) {
+        const lumar::StripResult once = strip(bytes);
+        if (!once.error.empty()) {
+            Check(once.bytes.empty());
+            continue;
+        }
+        Check(once.bytes.size() <= size + 36);
+        const lumar::StripResult twice = strip(once.bytes);
+        Check(twice.error.empty() && twice.bytes == once.bytes);
+    }
+    const int orientation = lumar::JpegOrientation(bytes);
+    Check(orientation >= 1 && orientation <= 8);
+    return 0;
+}

@@ -1,0 +1,78 @@
+#include "imagelist/image_resize.h"
+
+#include <vips/vips.h>
+
+#include <memory>
+#include <mutex>
+
+namespace lumar {
+namespace {
+
+struct ImageUnref {
+    void operator()(VipsImage* image) const { g_object_unref(image); }
+};
+using ImagePtr = std::unique_ptr<VipsImage, ImageUnref>;
+
+bool StartVips() {
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        started = vips_init("lumar") == 0;
+        // Every picture is shrunk once; cached operations would only hold on to memory.
+        if (started) vips_cache_set_max(0);
+    });
+    return started;
+}
+
+std::string VipsError() {
+    std::string text = vips_error_buffer();
+    vips_error_clear();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text.empty() ? "the picture could not be processed" : text;
+}
+
+}  // namespace
+
+ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request) {
+    ResizeResult out;
+    if (!StartVips()) {
+        out.error = "the image library could not be started";
+        return out;
+    }
+    VipsImage* raw = nullptr;
+    // The colour profile is applied to the pixels when metadata is stripped, so colours stay
+    // right without it; pictures without a profile are left alone.
+    const int failed =
+        request.strip
+            ? vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+                                    request.maxSide, "height", request.maxSide, "size",
+                                    VIPS_SIZE_DOWN, "export_profile", "srgb", nullptr)
+            : vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+                                    request.maxSide, "height", request.maxSide, "size",
+                                    VIPS_SIZE_DOWN, nullptr);
+    if (failed) {
+        out.error = VipsError();
+        return out;
+    }
+    const ImagePtr image(raw);
+    void* buffer = nullptr;
+    size_t length = 0;
+    const int strip = request.strip ? 1 : 0;
+    const int saveFailed =
+        request.asPng ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", strip, nullptr)
+        : request.asWebP ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q", request.quality,
+                                                "strip", strip, nullptr)
+                         : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", request.quality,
+                                                "strip", strip, nullptr);
+    if (saveFailed) {
+        out.error = VipsError();
+        return out;
+    }
+    out.bytes.assign(static_cast<const char*>(buffer), length);
+    g_free(buffer);
+    out.width = vips_image_get_width(image.get());
+    out.height = vips_image_get_height(image.get());
+    return out;
+}
+
+}  // namespace lumar

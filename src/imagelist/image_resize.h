@@ -1,0 +1,30 @@
+#pragma once
+// Shrinking a picture through libvips. libvips was chosen over libjpeg-turbo's scaling
+// decoder because it streams the picture through in small regions, decodes a JPEG at a
+// fraction of its size when that is all the result needs (shrink-on-load), and reads and
+// writes PNG and WebP the same way, so a 12-megapixel photo costs little time and memory.
+#include <string>
+#include <string_view>
+
+namespace lumar {
+
+struct ResizeRequest {
+    int maxSide = 0;  // the longest side of the result, > 0; never enlarged
+    int quality = 85;
+    bool strip = false;  // write no metadata at all
+    bool asPng = false;  // the result's format: PNG, WebP, else JPEG
+    bool asWebP = false;
+};
+
+struct ResizeResult {
+    std::string bytes;
+    int width = 0;
+    int height = 0;
+    std::string error;  // "" on success
+};
+
+// The picture in `encoded` with its EXIF orientation applied to the pixels, shrunk to fit
+// maxSide x maxSide. Safe to call from several threads.
+ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request);
+
+}  // namespace lumar

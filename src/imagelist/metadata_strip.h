@@ -1,0 +1,31 @@
+#pragma once
+// Taking what a picture says about its owner out of its file without touching its pixels:
+// segments and chunks are dropped whole and everything else is copied byte for byte, so the
+// compressed image data stays identical and nothing is decoded.
+#include <string>
+#include <string_view>
+
+namespace lumar {
+
+struct StripResult {
+    std::string bytes;
+    std::string error;  // "" on success; the file's structure could not be followed
+};
+
+// JPEG: drops EXIF, XMP, Photoshop (APP13) and every other APPn segment and the comments; keeps
+// JFIF (APP0), Adobe (APP14) and the colour profile (APP2 ICC_PROFILE), without which a
+// wide-gamut photo shows wrong colours. When the EXIF block held an orientation other than 1,
+// a minimal EXIF block holding only that orientation takes its place, so the picture still
+// shows upright.
+StripResult StripJpegMetadata(std::string_view jpeg);
+
+// PNG: drops the text chunks (tEXt, zTXt, iTXt), eXIf and tIME, and anything after IEND.
+StripResult StripPngMetadata(std::string_view png);
+
+// WebP: drops the EXIF and XMP chunks of an extended file and clears their flags.
+StripResult StripWebPMetadata(std::string_view webp);
+
+// The EXIF orientation (1..8) of a JPEG file, 1 when it names none.
+int JpegOrientation(std::string_view jpeg);
+
+}  // namespace lumar
