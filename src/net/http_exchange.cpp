@@ -322,8 +322,10 @@ void HttpExchange::OnSendReady() {
 }
 
 void HttpExchange::OnSendFailed() {
-    if (tls_ || state_ != State::Send)
-        return Fail(tls_ ? ExchangeError::Tls : ExchangeError::SendFailed, ioError_);
+    // Once the handshake is done a broken TLS connection is a broken connection like any
+    // other (a reset, a host that went away): callers may try it again, unlike a refused
+    // certificate.
+    if (tls_ || state_ != State::Send) return Fail(ExchangeError::SendFailed, ioError_);
     // The peer stopped taking the request; what it said before that is the better reason.
     const std::string sendError = ioError_;
     state_ = State::Receive;
@@ -356,7 +358,7 @@ void HttpExchange::OnReceiveReady() {
             case Io::EofWithoutNotify:
                 return OnEndOfStream(true);
             case Io::Failed:
-                return Fail(tls_ ? ExchangeError::Tls : ExchangeError::BadAnswer, ioError_);
+                return Fail(ExchangeError::BadAnswer, ioError_);
         }
     }
 }

@@ -64,7 +64,7 @@ enum class ExchangeError {
     HostNotFound,
     ConnectFailed,
     ProxyRefused,
-    Tls,
+    Tls,  // the handshake failed (certificate, protocol); not worth another try
     SendFailed,
     Timeout,
     BadAnswer,

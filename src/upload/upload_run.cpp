@@ -145,6 +145,10 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
         if (abortFlag_.load()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
+        if (SkipsType(row)) {
+            ImageEnded(row, false, true, Clock::now());
+            continue;
+        }
         if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
             StartStandardImage(rows, position, options);
             continue;
@@ -249,23 +253,26 @@ std::string UploadRun::Failed(const std::string& reason) const {
     return strings_.Get(kStrFailed) + " (" + reason + ")";
 }
 
+bool UploadRun::SkipsType(const ImageEntry& row) {
+    // A picture the row does not take stays checked, so it can go to another host afterwards.
+    // An unreadable file fails on the way as before.
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    const std::string path = row.FullPath();
+    const ImageType type = ReadImageInfo(path).Type;
+    if (type == ImageType::None || RowAccepts(hoster, type)) return false;
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
+            (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
+                                      : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
+                                                   std::string(ImageTypeName(type)))),
+        true);
+    return true;
+}
+
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                             const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    // A picture the row does not take stays checked, so it can go to another host afterwards.
-    // An unreadable file fails on the way as before.
-    const ImageType type = ReadImageInfo(path).Type;
-    if (type != ImageType::None && !RowAccepts(hoster, type)) {
-        Log(imageLine + (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
-                                                  : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
-                                                               std::string(ImageTypeName(type)))),
-            true);
-        return false;
-    }
-    if (hoster.Request == RequestKind::Standard)
-        return UploadStandardImage(rows, position, options);
     auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
     const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();

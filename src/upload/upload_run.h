@@ -175,6 +175,8 @@ class UploadRun {
     int TimeoutSeconds(const UploadRunOptions& options) const;
     std::string Failed(const std::string& reason) const;
     // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
+    // Logs and skips a picture of a type the row does not take.
+    bool SkipsType(const ImageEntry& row);
     void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
                     std::chrono::steady_clock::time_point imageStart);
     void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
