@@ -1,11 +1,14 @@
-// lumar-cli's small commands (ini, jpeg-info, list) and its help, run as a separate program
-// the way scripts use it.
+// lumar-cli's small commands (ini, jpeg-info, list, history) and its help, run as a separate
+// program the way scripts use it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <sstream>
+#include <tuple>
 
+#include "history/history_store.h"
 #include "shell/file_io.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
@@ -118,6 +121,64 @@ TEST(Cli, ListNamesWhatItsScanLeavesOut) {
         << run.err;
     EXPECT_NE(run.err.find("lumar-cli: " + deep + ": path too long to open"), std::string::npos)
         << run.err;
+}
+
+// history on entries recorded through the store.
+TEST(CliHistory, ListsSearchesPostsAndForgets) {
+    test::TempDir dir;
+    dir.write("cfg/Lumar.ini", "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n");
+    {
+        HistoryStore store;
+        ASSERT_EQ(store.Open(HistoryFile(dir.file("cfg"))), HistoryOpening::Created);
+        std::int64_t at = 1704070800;  // 2024-01-01 01:00 UTC, then a day later each
+        for (const auto& [hoster, file, code] :
+             {std::tuple{"Hoster1", "/p/a.jpg", "[URL=http://h/a][IMG]http://h/ta.jpg[/IMG][/URL]"},
+              std::tuple{"catbox", "/p/b.jpg", "[IMG]http://c/b.jpg[/IMG]"},
+              std::tuple{"Hoster1", "/p/c d.jpg", "[IMG]http://h/c.jpg[/IMG]"}}) {
+            HistoryEntry e;
+            e.uploadedAt = at;
+            at += 86400;
+            e.hosterId = hoster;
+            e.hosterName = std::string(hoster) + " Name";
+            e.filePath = file;
+            e.code = code;
+            ASSERT_TRUE(store.Record(e));
+        }
+    }
+    const std::string err = dir.file("err");
+    auto run = [&](const std::string& args) {
+        return test::RunShell("TZ=UTC '" + std::string(LUMAR_CLI_PATH) + "' --config-dir '" +
+                                  dir.file("cfg") + "' history " + args + " 2>" + err,
+                              err);
+    };
+    struct Case {
+        const char* args;
+        int status;
+        const char* out;  // whole standard output
+    } const cases[] = {
+        {"list --since 2024-01-02", 0,
+         "3\t2024-01-03 01:00:00\tHoster1 Name\t/p/c d.jpg\t[IMG]http://h/c.jpg[/IMG]\n"
+         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
+        {"search B.JP", 0,
+         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
+        {"posting 3 1 --html", 0,
+         "<img src=http://h/c.jpg border=0> <a href=http://h/a><img src=http://h/ta.jpg "
+         "border=0></a> "},
+        {"posting 3 1 --markdown --split 1 --part 2", 0, "[![a](http://h/ta.jpg)](http://h/a)"},
+        {"list --since 2024-02-30", 2, ""},
+        {"posting 2 99", 1, "[IMG]http://c/b.jpg[/IMG] "},
+        {"forget 1 2", 0, ""},
+        {"list --hoster 1", 0,
+         "3\t2024-01-03 01:00:00\tHoster1 Name\t/p/c d.jpg\t[IMG]http://h/c.jpg[/IMG]\n"},
+    };
+    for (const Case& c : cases) {
+        const test::CliRun r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
+    EXPECT_THAT(run("posting 2 99").err, ::testing::HasSubstr("no entry 99"));
+    EXPECT_THAT(run("list --json").out,
+                ::testing::HasSubstr("\"id\": 3,\n    \"uploadedAt\": 1704243600,"));
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <utility>
 
+#include "shell/multi_file_name.h"
+#include "shell/update_check.h"
+
 namespace lumar {
 namespace {
 
@@ -51,6 +54,71 @@ TEST(WindowGeometry, VersionLabelFollowsEveryPartOfTheVersion) {
     for (const auto& [version, label] : {std::pair("2.0.0", "2.00"), std::pair("1.0.10", "1.010"),
                                          std::pair("2.1.x", "2.10"), std::pair("12", "12.00")})
         EXPECT_EQ(AppVersionText(version), label) << version;
+}
+
+TEST(UpdateCheck, OffersOnlyAnotherPlausibleVersionFromASuccessfulShortAnswer) {
+    const std::string current = CurrentVersionText();
+    EXPECT_EQ(current, UpdateVersionText(LUMAR_VERSION));
+    std::string lower = current;
+    lower[0] = 'v';
+    for (const std::string& offered :
+         {std::string("V1.01.0009"), lower, " " + current})  // any difference counts
+        EXPECT_TRUE(ShouldOfferUpdate(offered)) << offered;
+    for (const std::string& same : {current + "\r\n", current + "\n", current + " \t\r\n"})
+        EXPECT_FALSE(ShouldOfferUpdate(same)) << same;
+    EXPECT_FALSE(ShouldOfferUpdate("\r\n"));
+    for (const char* page : {"V1.02.0000 <br>", "<html><body>Wartungsarbeiten</body></html>", ""})
+        EXPECT_FALSE(ShouldOfferUpdate(page)) << page;
+    EXPECT_TRUE(ShouldOfferUpdate("V2", "V1"));
+    EXPECT_FALSE(ShouldOfferUpdate("V1", "V1"));
+
+    EXPECT_EQ(UpdateVersionText("2.12.345"), "V2.12.0345");
+    EXPECT_EQ(UpdateVersionText("1.x"), "V1.00.0000");
+
+    EXPECT_EQ(VersionDocumentText(200, "V1.01.0011"), "V1.01.0011");
+    EXPECT_EQ(VersionDocumentText(301, "Moved"), "");
+    const std::string largest(kMaxVersionDocumentBytes, 'V');
+    EXPECT_EQ(VersionDocumentText(200, largest), largest);
+    EXPECT_EQ(VersionDocumentText(200, largest + "V"), "");
+}
+
+using Names = std::vector<std::string>;
+
+TEST(MultiFileName, ResultShapes) {
+    struct Case {
+        std::string filename, folder;
+        Names paths;
+    };
+    const Case cases[] = {
+        {std::string("/home/u/Bilder\0a.jpg\0b.jpg\0\0", 28),
+         "/home/u/Bilder",
+         {"/home/u/Bilder/a.jpg", "/home/u/Bilder/b.jpg"}},
+        // One chosen file is a full path, with or without the NULs filling the dialog's buffer;
+        // one separator, not two, before the name.
+        {"/home/u/Bilder/a.jpg", "/home/u/Bilder/", {"/home/u/Bilder/a.jpg"}},
+        {std::string("/home/u/Bilder/a.jpg\0\0\0\0", 24),
+         "/home/u/Bilder/",
+         {"/home/u/Bilder/a.jpg"}},
+        {std::string("a.jpg\0\0", 7), "", {"a.jpg"}},
+        {std::string("/\0a.jpg\0b.jpg\0\0", 16), "/", {"/a.jpg", "/b.jpg"}},
+        // Cancelled: nothing.
+        {"", "", {}},
+        {std::string("\0\0", 2), "", {}},
+        // Whatever follows the closing pair of NULs is not a name.
+        {std::string("/d\0a\0\0stale\0", 12), "/d", {"/d/a"}},
+    };
+    for (const Case& c : cases) {
+        const MultiFileSelection s = ParseMultiFileName(c.filename);
+        EXPECT_EQ(s.folder, c.folder) << c.filename;
+        EXPECT_EQ(s.FullPaths(), c.paths) << c.filename;
+    }
+}
+
+TEST(MultiFileName, BuiltResultsParseBack) {
+    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg", "b c.jpg"}),
+              std::string("/d\0a.jpg\0b c.jpg\0\0", 18));
+    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg"}), "/d/a.jpg");
+    EXPECT_EQ(BuildMultiFileName("/d", {}), "");
 }
 
 }  // namespace

@@ -32,14 +32,12 @@ enum class Special {
     None,
     DripPastTimeout,
     AnswerThenReset,
-    StallWhileSending,
     ErrorPageWithMarkers,
     Refused,
     // A standard row over TLS: a plain-text answer to the handshake, a handshake that never
-    // ends, an answer cut short of its length.
+    // ends.
     NotTls,
-    TlsHandshakeStall,
-    TlsAnswerCutShort
+    TlsHandshakeStall
 };
 
 struct FaultCase {
@@ -133,19 +131,6 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
             case Special::ErrorPageWithMarkers:
                 rawAnswer = "HTTP/1.0 413 Request Entity Too Large\r\n\r\n" + Page(rawCode);
                 break;
-            case Special::StallWhileSending:
-                // Takes the first bytes of the request, then reads no more and never answers,
-                // until the client gives up (at most 10 s).
-                own = Scripted([](int fd) {
-                    char buffer[65536];
-                    ::recv(fd, buffer, sizeof buffer, 0);
-                    const auto until = Clock::now() + std::chrono::seconds(10);
-                    while (Clock::now() < until) {
-                        pollfd p{fd, 0, 0};  // only a hang-up or an error wakes it
-                        if (::poll(&p, 1, 100) > 0) break;
-                    }
-                });
-                break;
             case Special::AnswerThenReset:
                 // The whole answer, then a reset instead of an orderly close.
                 own = Scripted([this](int fd) {
@@ -169,23 +154,13 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                     ::poll(&p, 1, 10000);  // until the client gives up
                 });
                 break;
-            case Special::TlsAnswerCutShort: {
-                test::TestServerOptions options;
-                options.certificate = &leaf;
-                own = std::make_unique<test::TestHttpServer>(
-                    [this](const std::string&) {
-                        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: 99999\r\n\r\n" +
-                                                Page(rawCode)};
-                    },
-                    options);
-                break;
-            }
         }
         if (own && c.special >= Special::NotTls) {
             dir.write("ca.pem", pki.Ca().certificatePem);
             faultHosters = LoadHostersFromText(
                 "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
-                std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") + "\nRetries=0\n");
+                std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") +
+                "\nRetries=0\n");
         } else if (own) {
             faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
         }
@@ -194,7 +169,6 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
 
     RefusingPort refusing;
     test::TestPki pki;
-    test::TestCertificate leaf = pki.Leaf({"127.0.0.1"});
     std::unique_ptr<test::TestHttpServer> own;  // serves the middle image where the emulator cannot
     HosterTable goodHosters;
     std::optional<HosterTable> faultHosters;
@@ -229,8 +203,8 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), fails ? "2" : "3");
 }
 
-// The middle image of the cases that reset or stall while sending is large enough that the
-// request cannot all sit in the socket buffers first.
+// The middle image of the case that resets while sending is large enough that the request
+// cannot all sit in the socket buffers first.
 using M = Misbehaviour;
 INSTANTIATE_TEST_SUITE_P(
     EveryMisbehaviour, FaultMatrixTest,
@@ -244,16 +218,12 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"Reset", M::Reset, kReasonNoCode},
                       FaultCase{"ResetWhileSending", M::ResetWhileReceiving, kReasonSendFailed,
                                 Special::None, 24u << 20},
-                      FaultCase{"StallWhileSending", M::None, kReasonTimeout,
-                                Special::StallWhileSending, 24u << 20},
                       FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::ErrorPageWithMarkers,
                                 0, "HTTP 413 Request Entity Too Large"},
                       FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
                       FaultCase{"NotTls", M::None, 0, Special::NotTls, 0, "wrong version number"},
                       FaultCase{"TlsHandshakeStall", M::None, 0, Special::TlsHandshakeStall, 0,
-                                "timed out during the TLS handshake"},
-                      FaultCase{"TlsAnswerCutShort", M::None, 0, Special::TlsAnswerCutShort, 0,
-                                "answer cut off"}),
+                                "timed out during the TLS handshake"}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });
 
 // The time-out bounds a stall, not the whole request: a large image going out to a host that

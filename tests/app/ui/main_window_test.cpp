@@ -1,18 +1,23 @@
 // The main window's start-up and its own behaviour (tray, quit), driven through the real
-// widgets.
+// widgets; captions from language.ini on widgets the windows do not show at start.
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QUrl>
 
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
 #include "shell/settings_store.h"
+#include "shell/ui/captions.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/qt_translations.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/window_geometry.h"
 
@@ -43,6 +48,13 @@ QString Caption(QWidget* window, const QString& target) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     return qobject_cast<QLabel*>(w)->text();
+}
+
+template <typename T>
+T* Add(QWidget* parent, const QString& name) {
+    auto* w = new T(parent);
+    w->setObjectName(name);
+    return w;
 }
 
 constexpr const char* kDefinition =
@@ -141,6 +153,36 @@ class MainWindowTest : public QObject {
                  QStringList(QString("Die Einstellungen können nicht gespeichert werden. "
                                      "Ordner:\n%1\n(Not a directory)")
                                  .arg(QString::fromStdString(folder))));
+    }
+
+    void captionsOfTableHeadersAndMissingControls() {
+        // A list's headers go through its model; a column it does not have takes nothing.
+        QWidget window;
+        auto* table = Add<QTableView>(&window, "lvBilder");
+        QStandardItemModel model(0, 2);
+        table->setModel(&model);
+        for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
+            QVERIFY2(!ui::ApplyCaption(&window, target, "x"), target);
+        QVERIFY(!ui::ApplyCaption(nullptr, "ckBilder", "x"));
+
+        // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
+        auto* options = new QDialog(&window);
+        auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
+        optionsFrame->setTitle("Wartezeit");
+        QVERIFY(!ui::ApplyCaption(&window, "Frame_0", "-> Bilder"));
+        QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
+    }
+
+    // The message boxes' Yes button as Qt words it in the installed language.
+    void qtsOwnTextsFollowTheInterfaceLanguage() {
+        test::TempDir dir;
+        const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
+        QVERIFY(ui::LoadQtTranslations(dir.file("language.ini")));  // no file: German
+        QCOMPARE(yes(), QString("&Ja"));
+        QVERIFY(ui::LoadQtTranslations(dir.write("fr.ini", "[STRINGS]\r\n053=fr\r\n")));
+        QCOMPARE(yes(), QString("&Oui"));
+        ui::LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
+        QCOMPARE(yes(), QString("&Yes"));
     }
 };
 

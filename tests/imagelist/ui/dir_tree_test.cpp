@@ -1,12 +1,18 @@
-// The folder tree over a temporary folder that stands in for a drive.
+// The folder tree over a temporary folder that stands in for a drive, and the folder browser
+// around it. What a folder adds is the core's; here the box and the tree reach it.
 #include "imagelist/ui/dir_tree.h"
 
+#include <QCheckBox>
 #include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
 
+#include "imagelist/ui/folder_browser.h"
+#include "shell/settings_keys.h"
+#include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
+#include "support/ui/find_widget.h"
 
 using namespace lumar;
 using namespace lumar::ui;
@@ -83,6 +89,37 @@ class DirTreeTest : public QObject {
         QVERIFY(tree_->Tree()->selectedItems().isEmpty());
         tree_->Tree()->setCurrentItem(tree_->FindNode(DirTree::kComputerKey));
         QCOMPARE(tree_->Path(), QString());
+    }
+
+    // The browser's choices are kept for the next time; cancel, or a node that is no folder,
+    // writes and adds nothing.
+    void browserAddsTheChosenFolderAndRemembersTheChoices() {
+        const std::string pics = dir_->file("pics"), ini = dir_->file("Lumar.ini");
+        test::WriteJpeg(pics + "/a.jpg", 800, 600);
+        test::WriteJpeg(pics + "/sub/b.JpE", 64, 48);
+        WriteSetting(ini, keys::LastAddDir, pics + "/");
+        ImageList list;
+        const auto open = [&] {
+            return std::make_unique<frmBrowseFolder>(list, ini, AddOptions{},
+                                                     dir_->file("language.ini"));
+        };
+        const auto subDirs = [](frmBrowseFolder& d) {
+            return test::Find<QCheckBox>(&d, "ckSubDir");
+        };
+        const std::string before = dir_->read("Lumar.ini");
+        auto dialog = open();
+        subDirs(*dialog)->setChecked(false);
+        test::Click(dialog.get(), "cmOK_1");
+        dialog->Tree()->Tree()->setCurrentItem(dialog->Tree()->FindNode(DirTree::kComputerKey));
+        test::Click(dialog.get(), "cmOK_0");
+        QVERIFY(list.Empty() && dir_->read("Lumar.ini") == before);
+        dialog = open();
+        subDirs(*dialog)->setChecked(false);
+        dialog->Tree()->setPath(QString::fromStdString(pics + "/sub"));
+        test::Click(dialog.get(), "cmOK_0");
+        QVERIFY(dialog->result() == QDialog::Accepted && dialog->AddedRows() == 1);
+        QCOMPARE(ReadTextSetting(ini, keys::LastAddDir), pics + "/sub/");
+        QVERIFY(!subDirs(*open())->isChecked());
     }
 };
 

@@ -1,5 +1,6 @@
-// The code panel on real widgets with a temporary settings file. Where the parts fall and how
-// centring wraps them is the core's; here the controls reach it.
+// The code panel and the BBCode editor on real widgets with a temporary settings file. Where
+// the parts fall, how centring wraps them, the tags, the stored choices and the .vbc files are
+// the core's; here the controls reach them.
 #include "posting/ui/code_panel.h"
 
 #include <QApplication>
@@ -7,10 +8,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QtTest>
 
 #include "imagelist/image_list.h"
+#include "posting/ui/vbcode_editor.h"
 #include "shell/config_paths.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
@@ -19,6 +22,31 @@
 
 using namespace lumar;
 using namespace lumar::ui;
+
+namespace {
+
+struct Editor {
+    test::TempDir dir;
+    TextBlocks blocks;
+    std::shared_ptr<test::FakeDialogs> dialogs = std::make_shared<test::FakeDialogs>();
+    std::unique_ptr<VbCodeEditor> dialog;
+    QPlainTextEdit* box = nullptr;
+
+    void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
+        dialog = std::make_unique<VbCodeEditor>(
+            blocks, mode, index,
+            VbCodeEditorEnv{dir.file("Lumar.ini"), dir.file("language.ini"), nullptr, dialogs});
+        dialog->show();
+        box = test::Find<QPlainTextEdit>(dialog.get(), "txInfo");
+    }
+    // Chooses `file` in the file dialog of `button` ("" cancels).
+    void ClickWithFile(const char* button, const std::string& file) {
+        dialogs->file = file.empty() ? QString() : QString::fromStdString(dir.file(file));
+        test::Click(dialog.get(), button);
+    }
+};
+
+}  // namespace
 
 class CodePanelTest : public QObject {
     Q_OBJECT
@@ -125,6 +153,48 @@ class CodePanelTest : public QObject {
         QVERIFY(Find<QRadioButton>("opCode_1")->isChecked());
         UploadTen();
         QCOMPARE(panel_->ShownText(), QString("C1 C2 C3 C4 C5 C6 C7 "));
+    }
+
+    void takeOverStoresTheBlockCloseBoxNothing() {
+        Editor e;
+        e.Open();
+        QTest::keyClicks(e.box, "eins");
+        QTest::keyClick(e.box, Qt::Key_Return);
+        QTest::keyClicks(e.box, "zwei");
+        test::Find<QRadioButton>(e.dialog.get(), "opAusrichung_1")->click();
+        test::Click(e.dialog.get(), "cmOK_2");
+        QVERIFY(e.dialog->StoredBlock() == 1 && e.dialog->Placement() == TextBlockPlacement::After);
+
+        e.Open(TextBlockEditMode::Change, 1);
+        QCOMPARE(e.box->toPlainText(), QString("eins\nzwei"));
+        const std::string settings = e.dir.read("Lumar.ini");
+        e.box->setPlainText("neu");
+        e.dialog->close();
+        QVERIFY(!e.dialog->StoredBlock() && e.dir.read("Lumar.ini") == settings);
+        QCOMPARE(e.blocks.Get(1), std::optional<std::string>("eins\r\nzwei"));
+    }
+
+    // Failures say whether saving or reading failed; "Yes" to replacing the text loses it
+    // only once a file has been read; "No" appends the file.
+    void saveAndLoadAskAndReportFailures() {
+        Editor e;
+        e.Open();
+        e.box->setPlainText("Zeile");
+        e.ClickWithFile("cmOK_0", "missing/a.vbc");
+        e.dir.write("blocks/keep", "");
+        e.ClickWithFile("cmOK_0", "blocks/a.vbc");
+        QCOMPARE(e.dir.read("blocks/a.vbc"), std::string("Zeile\r\n"));
+        e.dialogs->answers = {true, true, false, true};
+        e.ClickWithFile("cmOK_1", "");
+        e.ClickWithFile("cmOK_1", "missing/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("Zeile"));
+        e.ClickWithFile("cmOK_1", "blocks/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("ZeileZeile\n"));
+        e.ClickWithFile("cmOK_1", "blocks/a.vbc");
+        QCOMPARE(e.box->toPlainText(), QString("Zeile\n"));
+        const QStringList warned = e.dialogs->Texts("warn");
+        QVERIFY(warned.size() == 2 && warned[0].contains("gespeichert") &&
+                warned[0].contains("missing/a.vbc") && warned[1].contains("gelesen"));
     }
 };
 

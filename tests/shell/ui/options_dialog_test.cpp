@@ -1,16 +1,24 @@
-// frmTemp driven through its controls, against a real Lumar.ini in a temporary folder.
+// frmTemp driven through its controls, against a real Lumar.ini in a temporary folder; the
+// program's sound on the real Qt Multimedia player, with a generated WAV file; and the update
+// check against a small HTTP server of ours on 127.0.0.1.
 #include "shell/ui/options_dialog.h"
 
+#include <sys/socket.h>
+
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMediaPlayer>
 #include <QSpinBox>
 #include <QtTest>
 
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
+#include "shell/ui/update_check_ui.h"
 #include "support/temp_dir.h"
+#include "support/test_http_server.h"
 #include "support/ui/fake_dialogs.h"
 #include "support/ui/find_widget.h"
 
@@ -18,7 +26,22 @@ using namespace lumar;
 using namespace lumar::ui;
 using test::Find;
 
+// Qt's FFmpeg back end keeps a few small FFmpeg allocations until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libavutil\nleak:libavformat\nleak:libavcodec\nleak:libffmpegmediaplugin\n";
+}
+
 namespace {
+
+// Two seconds of mono 16-bit PCM at 8 kHz.
+std::string Wav() {
+    const char header[] =
+        "RIFF\x24\x7d\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x80\x3e\0\0"
+        "\x02\0\x10\0data\x00\x7d\0\0";
+    std::string wav(header, sizeof header - 1);
+    for (int i = 0; i < 16000; ++i) wav += {'\0', (i / 8) % 2 ? '\x20' : '\xe0'};  // a tone
+    return wav;
+}
 
 struct RecordingSound : SoundPlayer {
     bool PlaySoundFile(const std::string& path) override {
@@ -45,11 +68,50 @@ struct Fixture {
     }
 };
 
+// The maker's server: one fixed answer to every request, then the connection closes.
+std::unique_ptr<test::TestHttpServer> VersionServer(const std::string& body = "V1.02.0000") {
+    return std::make_unique<test::TestHttpServer>(
+        [body](const std::string&) { return test::TestAnswer{"HTTP/1.0 200 OK\r\n\r\n" + body}; });
+}
+
+// Takes every request and never answers.
+std::unique_ptr<test::TestHttpServer> SilentServer() {
+    test::TestServerOptions silent;
+    silent.raw = [](int fd, auto&) {
+        for (char c; ::recv(fd, &c, 1, 0) > 0;) {
+        }
+    };
+    return std::make_unique<test::TestHttpServer>(nullptr, silent);
+}
+
+struct Check {
+    test::TempDir dir;
+    std::string ini = dir.file("Lumar.ini");
+    test::FakeDialogs question;
+    QStringList opened;
+
+    explicit Check(bool answerYes = false) { question.otherwise = answerYes; }
+
+    UpdateCheckOutcome Run(const QString& versionUrl, const std::string& downloadUrl = "/d") {
+        WriteValue(ini, "Update", "VersionUrl", FromQ(versionUrl));
+        WriteValue(ini, "Update", "DownloadUrl", downloadUrl);
+        UpdateCheckHooks hooks;
+        hooks.dialogs = &question;
+        hooks.openPage = [this](const QString& url) { opened << url; };
+        return RunUpdateCheck(nullptr, ini, hooks);
+    }
+};
+
 }  // namespace
 
 class OptionsDialogTest : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase() {
+        // The check follows the desktop's proxy settings; the local server is reached directly.
+        qunsetenv("http_proxy");
+        qunsetenv("HTTP_PROXY");
+    }
     // Nothing is stored before the dialog closes; Escape, the window's close button and
     // accept all end in the same save. The time-out takes digits only, and an emptied field
     // stores the default, so the stored time-out stays a number.
@@ -113,6 +175,82 @@ class OptionsDialogTest : public QObject {
         auto* ck = Find<QCheckBox>(d.get(), "ckSound");
         QTest::mouseClick(ck, Qt::LeftButton, {}, QPoint(6, ck->height() / 2));
         QVERIFY(!Find(d.get(), "cmPlay")->isEnabled() && !f.sound.playing);
+    }
+
+    // Machines without an audio output (CI, remote sessions) open nothing; with one, the
+    // sound is open under the player until it is stopped. Missing, empty or a folder: the old
+    // sound stops and nothing plays; the result still says whether a sound was ever started.
+    // The back end reports an unplayable file on its own time; nothing reaches the user, and
+    // the next sound plays as usual.
+    void soundsOpenOnlyWithAnOutputAndBadFilesAreSilent() {
+        const bool output = AudioOutputAvailable();
+        test::TempDir dir;
+        const std::string first = dir.write("My Sounds/ding dong.wav", Wav());
+        MediaSoundPlayer player;
+        QVERIFY(!player.PlaySoundFile(dir.file("none.wav")));
+        QCOMPARE(player.PlaySoundFile(first), output);
+        QCOMPARE(player.OpenFile(), output ? QUrl::fromLocalFile(ToQ(first)) : QUrl());
+        if (!output) return;
+        for (const std::string& bad : {dir.file("gone.wav"), std::string(), dir.path()})
+            QVERIFY(player.PlaySoundFile(bad) && player.OpenFile().isEmpty());
+        player.PlaySoundFile(dir.write("broken.mp3", std::string(4096, '\x5A')));
+        QTRY_VERIFY_WITH_TIMEOUT(player.Player()->mediaStatus() != QMediaPlayer::LoadingMedia,
+                                 5000);
+        player.PlaySoundFile(first);
+        QCOMPARE(player.OpenFile(), QUrl::fromLocalFile(ToQ(first)));
+        player.StopSound();
+        QVERIFY(player.OpenFile().isEmpty());
+    }
+
+    // The play button pressed again and again while the sound runs, as a user would; each
+    // round gives the back end time to start its audio thread.
+    void playAndStopSurviveWithoutAnOutput() {
+        test::TempDir dir;
+        const std::string path = dir.write("a.wav", Wav());
+        MediaSoundPlayer player;
+        for (int round = 0; round < 20; ++round) {
+            player.PlaySoundFile(path);
+            QTest::qWait(60);
+            if (round % 2) player.StopSound();
+        }
+        player.StopSound();
+        QVERIFY(player.OpenFile().isEmpty());
+    }
+
+    // Which answers offer an update is the core's table; here the window's request, the
+    // question (Enter takes the offer) and where each answer leads.
+    void anotherVersionIsOfferedAndYesOpensTheDownloadPage() {
+        for (const auto& [yes, outcome] : {std::pair{false, UpdateCheckOutcome::Continue},
+                                           {true, UpdateCheckOutcome::EndProgram}}) {
+            const auto server = VersionServer();
+            Check check(yes);
+            QCOMPARE(check.Run(ToQ(server->Url("/version.txt"))), outcome);
+            QVERIFY(check.question.shown.size() == 1 &&
+                    check.question.shown[0].preset == Dialogs::Button::Yes);
+            QCOMPARE(check.opened.size(), yes ? 1 : 0);
+            QVERIFY(ToQ(server->Requests().at(0))
+                        .toLower()
+                        .startsWith("get /version.txt http/1.1\r\n"));
+        }
+    }
+
+    // No address, no download page to offer, nothing listening on port 1 of the loopback, or
+    // a server that never answers: the start goes on without a question, the last within the
+    // bound of start-up (with room for a loaded machine; not a speed measurement).
+    void noAnswerContinuesSilently() {
+        const auto server = VersionServer("V9"), silent = SilentServer();
+        Check check(true);
+        QElapsedTimer clock;
+        for (const auto& [version, download] : {std::pair{QString(), "/d"},
+                                                {ToQ(server->Url()), ""},
+                                                {QString("http://127.0.0.1:1/version.txt"), "/d"},
+                                                {ToQ(silent->Url()), "/d"}}) {
+            clock.start();
+            QCOMPARE(check.Run(version, download), UpdateCheckOutcome::Continue);
+        }
+        QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(server->Requests().empty() && check.question.shown.empty());
     }
 };
 

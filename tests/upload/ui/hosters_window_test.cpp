@@ -67,11 +67,9 @@ class HostersWindowTest : public QObject {
             f.dir.write("in/my host.sxcu", Definition("https://x.test/u", "k")));
         test::Click(f.window.get(), "cmImport");
         QCOMPARE(list->topLevelItemCount(), 9);
-        QCOMPARE(f.Mode("my-host"), 0600);
         f.dialogs.answers = {true};
         test::Click(f.window.get(), "cmDelete");
         QCOMPARE(list->topLevelItemCount(), 8);
-        QCOMPARE(f.Mode("my-host"), -1);
         // A preset given its key becomes an own definition of the same ID.
         list->setCurrentItem(list->topLevelItem(7));
         Find<QLineEdit>(f.window.get(), "txKey")->setText("secret");
