@@ -28,5 +28,6 @@ int RunJpegInfo(const Args& args);
 int RunList(const Args& args);
 int RunHoster(const Args& args);
 int RunProbe(const Args& args);
+int RunHistory(const Args& args);
 
 }  // namespace lumar::cli

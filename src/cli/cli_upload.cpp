@@ -8,6 +8,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
+#include "history/history_store.h"
 #include "imagelist/add_images.h"
 #include "session/hoster_choice.h"
 #include "session/posting_hand_over.h"
@@ -23,7 +24,8 @@ namespace {
 
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-    "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...";
+    "[--timeout S] [--connections N] [--no-reuse] [--ca-file FILE] "
+    "[--connect-to HOST:PORT:ADDR:PORT]... PATH...";
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -88,7 +90,8 @@ struct UploadArgs {
     std::optional<int> hoster;
     std::optional<PostingFormat> format;
     std::optional<bool> center;
-    std::optional<long long> split, part, timeout;
+    std::optional<long long> split, part, timeout, connections;
+    bool noReuse = false;
     TransportOptions transport;
     std::vector<std::string> paths;
 };
@@ -135,6 +138,14 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
                 return std::nullopt;
             }
             out.timeout = n;
+        } else if (a == "--connections" && hasValue) {
+            if (!ParseCount(args[++i], 1, 64, n)) {
+                UsageError("--connections takes a number from 1 to 64");
+                return std::nullopt;
+            }
+            out.connections = n;
+        } else if (a == "--no-reuse") {
+            out.noReuse = true;
         } else if (a == "--") {
             out.paths.insert(out.paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -208,6 +219,8 @@ UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settin
     options.hosterIndex = hoster;
     options.settingsFile = settings;
     if (args.timeout) options.timeoutSeconds = static_cast<int>(*args.timeout);
+    if (args.connections) options.connections = static_cast<int>(*args.connections);
+    options.reuse = !args.noReuse && ReadIntSetting(settings, keys::Reuse) == 1;
     options.transport = TransportFromSettings(settings);
     options.transport.caFile = args.transport.caFile;
     options.transport.connectTo = args.transport.connectTo;
@@ -242,7 +255,12 @@ int RunUpload(const Args& args) {
     const PostingState& state = session.Posting();
     CliObserver observer(session.Posting(), session.Blocks(), posting, texts);
     UploadRun run(table, session.Strings(), observer);
-    RunInterruptible(run, list, RunOptionsFor(*parsed, settings, hoster));
+    HistoryStore history;
+    UploadRunOptions options = RunOptionsFor(*parsed, settings, hoster);
+    if (history.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
+        options.historySetAside = history.SetAsidePath();
+    options.history = &history;
+    RunInterruptible(run, list, options);
 
     if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
         std::cerr << "lumar-cli: the posting has " << state.parts.size()

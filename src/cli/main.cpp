@@ -17,7 +17,8 @@ const std::vector<Command>& Commands() {
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-         "[--timeout S] [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... PATH...",
+         "[--timeout S] [--connections N] [--no-reuse] [--ca-file FILE] "
+         "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
@@ -32,6 +33,13 @@ const std::vector<Command>& Commands() {
          "upload FILE (or a small generated JPEG) to one row and show the request "
          "head, the answer, the fields read from it and the code",
          RunProbe},
+        {"history",
+         "list [--since YYYY-MM-DD] [--hoster N|ID] [--json] | search TEXT [--json] | "
+         "posting ID... [--html|--markdown] [--center|--no-center] [--split N [--part K]] | "
+         "forget ID...",
+         "past uploads (ID, date, hoster, file, code), newest first; a posting from some of "
+         "them; remove entries from the history (the images stay on the host)",
+         RunHistory},
     };
     return commands;
 }

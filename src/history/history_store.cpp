@@ -1,20 +1,216 @@
 #include "history/history_store.h"
 
-// The store itself is filled in by the history's own change; until then the history is never
-// open and every call answers "nothing".
-namespace lumar {
+#include <openssl/evp.h>
+#include <sys/stat.h>
 
-struct HistoryStore::Db {};
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+#include "history/history_schema.h"
+#include "history/sqlite_handle.h"
+
+namespace lumar {
+namespace {
+
+using history::SchemaResult;
+using history::Statement;
+
+// A writer waits this long for the other program's transaction before giving up; each of
+// ours lasts milliseconds, so only a hung process makes it run out.
+constexpr int kBusyTimeoutMs = 5000;
+
+constexpr const char* kColumns =
+    "SELECT id, uploaded_at, hoster_id, hoster_name, upload_url, file_path, file_bytes, "
+    "original_sha256, processing, sent_sha256, width, height, code, url, thumbnail_url, "
+    "deletion_url, deleted_on_host FROM uploads ";
+
+void ReadEntryInto(const Statement& row, HistoryEntry& e) {
+    e.id = row.Int(0);
+    e.uploadedAt = row.Int(1);
+    e.hosterId = row.Text(2);
+    e.hosterName = row.Text(3);
+    e.uploadUrl = row.Text(4);
+    e.filePath = row.Text(5);
+    e.fileBytes = row.Int(6);
+    e.originalSha256 = row.Text(7);
+    e.processing = row.Text(8);
+    e.sentSha256 = row.Text(9);
+    e.width = static_cast<int>(row.Int(10));
+    e.height = static_cast<int>(row.Int(11));
+    e.code = row.Text(12);
+    e.url = row.Text(13);
+    e.thumbnailUrl = row.Text(14);
+    e.deletionUrl = row.Text(15);
+    e.deletedOnHost = row.Int(16) != 0;
+}
+
+HistoryEntry ReadEntry(const Statement& row) {
+    HistoryEntry e;
+    ReadEntryInto(row, e);
+    return e;
+}
+
+// Resets the statement when the call that used it returns, whichever way: a statement left
+// on a row would hold its read snapshot and keep the other program's writes from the WAL
+// checkpoint.
+class InUse {
+  public:
+    explicit InUse(Statement& s) : s_(s) {}
+    ~InUse() { s_.Reset(); }
+    InUse(const InUse&) = delete;
+    InUse& operator=(const InUse&) = delete;
+
+  private:
+    Statement& s_;
+};
+
+// The last part of a path, for the search by file name.
+void FileNameFunction(sqlite3_context* context, int, sqlite3_value** args) {
+    const auto* text = sqlite3_value_text(args[0]);
+    if (!text) return sqlite3_result_null(context);
+    const char* path = reinterpret_cast<const char*>(text);
+    const char* slash = std::strrchr(path, '/');
+    sqlite3_result_text(context, slash ? slash + 1 : path, -1, SQLITE_TRANSIENT);
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool IsPresent(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+// "history.sqlite.broken-20240131-235959", with "-2", "-3", ... when that name is taken.
+std::string FreeAsideName(const std::string& file) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = file + ".broken-" + stamp;
+    std::string name = base;
+    for (int n = 2; IsPresent(name) || IsPresent(name + "-wal"); ++n)
+        name = base + "-" + std::to_string(n);
+    return name;
+}
+
+}  // namespace
+
+struct HistoryStore::Db {
+    sqlite3* handle = nullptr;
+    Statement insert, findReusable, list, count, byId, forget, markDeleted;
+
+    ~Db() {
+        // Statements first: a connection with live statements does not close.
+        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted})
+            s->Finalize();
+        sqlite3_close(handle);
+    }
+    bool PrepareStatements(std::string& error);
+};
+
+bool HistoryStore::Db::PrepareStatements(std::string& error) {
+    sqlite3* db = handle;
+    Db& s = *this;
+    const std::string findSql =
+        std::string(kColumns) +
+        "WHERE original_sha256 = ?1 AND processing = ?2 AND hoster_id = ?3 AND "
+        "deleted_on_host = 0 ORDER BY id DESC LIMIT 1";
+    // ?3 is lower case; lower() and the date are as plain as what the user types.
+    const std::string listSql =
+        std::string(kColumns) +
+        "WHERE uploaded_at >= ?1 AND (?2 = '' OR hoster_id = ?2) AND (?3 = '' OR "
+        "instr(lower(file_name(file_path)), ?3) OR instr(lower(hoster_name), ?3) OR "
+        "instr(strftime('%Y-%m-%d', uploaded_at, 'unixepoch', 'localtime'), ?3)) "
+        "ORDER BY id DESC LIMIT ?4";
+    const std::string byIdSql = std::string(kColumns) + "WHERE id = ?1";
+    return s.insert.Prepare(
+               db,
+               "INSERT INTO uploads (uploaded_at, hoster_id, hoster_name, upload_url, "
+               "file_path, file_bytes, original_sha256, processing, sent_sha256, width, height, "
+               "code, url, thumbnail_url, deletion_url, deleted_on_host) VALUES (?1, ?2, ?3, "
+               "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
+               error) &&
+           s.findReusable.Prepare(db, findSql.c_str(), error) &&
+           s.list.Prepare(db, listSql.c_str(), error) &&
+           s.count.Prepare(db, "SELECT count(*) FROM uploads", error) &&
+           s.byId.Prepare(db, byIdSql.c_str(), error) &&
+           s.forget.Prepare(db, "DELETE FROM uploads WHERE id = ?1", error) &&
+           s.markDeleted.Prepare(db, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1", error);
+}
 
 HistoryStore::HistoryStore() = default;
 HistoryStore::~HistoryStore() = default;
 
-HistoryOpening HistoryStore::Open(const std::string&) {
-    error_ = "no history in this build";
-    return HistoryOpening::Failed;
+HistoryOpening HistoryStore::Open(const std::string& file) {
+    db_.reset();
+    setAside_.clear();
+    error_.clear();
+    auto connect = [&]() -> SchemaResult {
+        auto db = std::make_unique<Db>();
+        if (sqlite3_open_v2(file.c_str(), &db->handle,
+                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                            nullptr) != SQLITE_OK) {
+            error_ = db->handle ? sqlite3_errmsg(db->handle) : "out of memory";
+            return SchemaResult::Failed;
+        }
+        sqlite3_busy_timeout(db->handle, kBusyTimeoutMs);
+        const SchemaResult schema = history::PrepareSchema(db->handle, error_);
+        if (schema != SchemaResult::Ready && schema != SchemaResult::Created) return schema;
+        // WAL lets the window read while lumar-cli writes. With synchronous=NORMAL a commit is
+        // in the WAL file (the operating system's cache) when Record returns, so a killed
+        // process loses nothing it reported; only a power cut may take the last commits.
+        if (!history::Execute(db->handle, "PRAGMA journal_mode = WAL", error_) ||
+            !history::Execute(db->handle, "PRAGMA synchronous = NORMAL", error_) ||
+            sqlite3_create_function(db->handle, "file_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                    nullptr, FileNameFunction, nullptr, nullptr) != SQLITE_OK ||
+            !db->PrepareStatements(error_))
+            return SchemaResult::Failed;
+        db_ = std::move(db);
+        return schema;
+    };
+
+    SchemaResult result = connect();
+    if (result == SchemaResult::Broken) {
+        const std::string reason = error_;
+        const std::string aside = FreeAsideName(file);
+        // The journal files belong to the broken file: left behind, SQLite would play them
+        // into the new one.
+        for (const char* part : {"", "-wal", "-shm", "-journal"}) {
+            const std::string from = file + part;
+            if (::rename(from.c_str(), (aside + part).c_str()) != 0 && errno != ENOENT) {
+                error_ = "cannot move " + from + " aside: " + std::strerror(errno);
+                return HistoryOpening::Failed;
+            }
+        }
+        setAside_ = aside;
+        error_.clear();
+        result = connect();
+        if (result == SchemaResult::Ready || result == SchemaResult::Created) {
+            error_ = reason;
+            return HistoryOpening::ReplacedBroken;
+        }
+    }
+    switch (result) {
+        case SchemaResult::Ready:
+            return HistoryOpening::Opened;
+        case SchemaResult::Created:
+            return HistoryOpening::Created;
+        default:
+            db_.reset();
+            return HistoryOpening::Failed;
+    }
 }
+
 bool HistoryStore::IsOpen() const {
-    return false;
+    return db_ != nullptr;
 }
 const std::string& HistoryStore::SetAsidePath() const {
     return setAside_;
@@ -22,32 +218,130 @@ const std::string& HistoryStore::SetAsidePath() const {
 const std::string& HistoryStore::LastError() const {
     return error_;
 }
-bool HistoryStore::Record(HistoryEntry&) {
-    return false;
+
+bool HistoryStore::Record(HistoryEntry& entry) {
+    if (!db_) return error_ = "the history is not open", false;
+    Statement& s = db_->insert;
+    const InUse use(s);
+    s.Bind(1, entry.uploadedAt);
+    s.Bind(2, entry.hosterId);
+    s.Bind(3, entry.hosterName);
+    s.Bind(4, entry.uploadUrl);
+    s.Bind(5, entry.filePath);
+    s.Bind(6, entry.fileBytes);
+    s.Bind(7, entry.originalSha256);
+    s.Bind(8, entry.processing);
+    s.Bind(9, entry.sentSha256);
+    s.Bind(10, std::int64_t{entry.width});
+    s.Bind(11, std::int64_t{entry.height});
+    s.Bind(12, entry.code);
+    s.Bind(13, entry.url);
+    s.Bind(14, entry.thumbnailUrl);
+    s.Bind(15, entry.deletionUrl);
+    s.Bind(16, std::int64_t{entry.deletedOnHost ? 1 : 0});
+    // Outside a transaction of ours the insert commits on its own before Step returns.
+    if (s.Step() != SQLITE_DONE) return error_ = sqlite3_errmsg(db_->handle), false;
+    entry.id = sqlite3_last_insert_rowid(db_->handle);
+    return true;
 }
-std::optional<HistoryEntry> HistoryStore::FindReusable(const std::string&, const std::string&,
-                                                       const std::string&) {
+
+std::optional<HistoryEntry> HistoryStore::FindReusable(const std::string& originalSha256,
+                                                       const std::string& processing,
+                                                       const std::string& hosterId) {
+    if (!db_) return std::nullopt;
+    Statement& s = db_->findReusable;
+    const InUse use(s);
+    s.Bind(1, originalSha256);
+    s.Bind(2, processing);
+    s.Bind(3, hosterId);
+    const int step = s.Step();
+    if (step == SQLITE_ROW) return ReadEntry(s);
+    if (step != SQLITE_DONE) error_ = sqlite3_errmsg(db_->handle);
     return std::nullopt;
 }
-std::vector<HistoryEntry> HistoryStore::List(const HistoryQuery&) {
-    return {};
+
+std::vector<HistoryEntry> HistoryStore::List(const HistoryQuery& query) {
+    std::vector<HistoryEntry> out;
+    if (!db_) return out;
+    if (!query.since && query.hosterId.empty() && query.text.empty()) {
+        // The whole list is what the history window opens with: grown step by step, the
+        // vector would copy every entry it holds several times over.
+        const InUse counting(db_->count);
+        if (db_->count.Step() == SQLITE_ROW) {
+            const auto all = static_cast<size_t>(db_->count.Int(0));
+            out.reserve(query.limit > 0 ? std::min(all, static_cast<size_t>(query.limit)) : all);
+        }
+    }
+    Statement& s = db_->list;
+    const InUse use(s);
+    s.Bind(1, query.since.value_or(std::numeric_limits<std::int64_t>::min()));
+    s.Bind(2, query.hosterId);
+    s.Bind(3, AsciiLower(query.text));
+    s.Bind(4, std::int64_t{query.limit > 0 ? query.limit : -1});
+    int step = SQLITE_ROW;
+    while ((step = s.Step()) == SQLITE_ROW) ReadEntryInto(s, out.emplace_back());
+    if (step != SQLITE_DONE) error_ = sqlite3_errmsg(db_->handle);
+    return out;
 }
-std::vector<HistoryEntry> HistoryStore::ByIds(const std::vector<std::int64_t>&) {
-    return {};
+
+std::vector<HistoryEntry> HistoryStore::ByIds(const std::vector<std::int64_t>& ids) {
+    std::vector<HistoryEntry> out;
+    if (!db_) return out;
+    Statement& s = db_->byId;
+    for (const std::int64_t id : ids) {
+        const InUse use(s);
+        s.Bind(1, id);
+        if (s.Step() == SQLITE_ROW) out.push_back(ReadEntry(s));
+    }
+    return out;
 }
-bool HistoryStore::Forget(const std::vector<std::int64_t>&) {
+
+bool HistoryStore::Forget(const std::vector<std::int64_t>& ids) {
+    if (!db_) return error_ = "the history is not open", false;
+    if (!history::Execute(db_->handle, "BEGIN IMMEDIATE", error_)) return false;
+    for (const std::int64_t id : ids) {
+        Statement& s = db_->forget;
+        const InUse use(s);
+        s.Bind(1, id);
+        if (s.Step() != SQLITE_DONE) {
+            error_ = sqlite3_errmsg(db_->handle);
+            sqlite3_exec(db_->handle, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    return history::Execute(db_->handle, "COMMIT", error_);
+}
+
+bool HistoryStore::MarkDeletedOnHost(std::int64_t id) {
+    if (!db_) return error_ = "the history is not open", false;
+    Statement& s = db_->markDeleted;
+    const InUse use(s);
+    s.Bind(1, id);
+    if (s.Step() != SQLITE_DONE) return error_ = sqlite3_errmsg(db_->handle), false;
+    if (sqlite3_changes(db_->handle) == 1) return true;
+    error_ = "no entry " + std::to_string(id) + " in the history";
     return false;
 }
-bool HistoryStore::MarkDeletedOnHost(std::int64_t) {
-    return false;
-}
+
 std::string HistoryFile(const std::string& settingsFolder) {
     return settingsFolder.empty() || settingsFolder.back() == '/'
                ? settingsFolder + "history.sqlite"
                : settingsFolder + "/history.sqlite";
 }
-std::string Sha256Hex(const std::string&) {
-    return "";
+
+std::string Sha256Hex(const std::string& bytes) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr) != 1)
+        return "";
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0x0f];
+    }
+    return hex;
 }
 
 }  // namespace lumar

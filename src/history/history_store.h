@@ -52,6 +52,7 @@ enum class HistoryOpening {
     Failed,          // no history this session (LastError says why); uploads go on without it
 };
 
+// One store is used by one thread at a time; each opens its own store on the same file.
 class HistoryStore {
   public:
     HistoryStore();
@@ -73,8 +74,9 @@ class HistoryStore {
     std::optional<HistoryEntry> FindReusable(const std::string& originalSha256,
                                              const std::string& processing,
                                              const std::string& hosterId);
-    // Newest first.
+    // Newest first: the last recorded entry leads (Record is called as an upload succeeds).
     std::vector<HistoryEntry> List(const HistoryQuery& query);
+    // In the order of `ids`; ids the history does not hold are left out.
     std::vector<HistoryEntry> ByIds(const std::vector<std::int64_t>& ids);
     // Removes entries from the history (the images stay on the host).
     bool Forget(const std::vector<std::int64_t>& ids);

@@ -1,13 +1,19 @@
 #pragma once
-// Drives exchanges for callers that wait for one at a time (the command line, a simple run):
-// a poll loop of their own in slices, the front end's pump between the slices, and an abort
-// flag that cancels within one slice.
+// Drives exchanges on the caller's thread: a poll loop in slices, the front end's pump between
+// the slices, and an abort flag that cancels within one slice. A caller that waits for one
+// answer at a time uses the Run... functions; a caller with several tasks in flight (the
+// upload run) turns the loop itself with PollTurn.
+#include <poll.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/http_exchange.h"
@@ -21,10 +27,77 @@ struct RunControl {
     std::chrono::milliseconds slice{200};
 };
 
+// One turn of the loop over tasks that offer Finished(), Fd() (-1: only a deadline to wait
+// for), Events(), Deadline(), Step(revents) and Cancel(): waits at most one slice, steps what
+// is ready or past its deadline, then pumps. Returns false, without waiting, when every task
+// is finished.
+template <typename Task>
+bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
+    using Clock = std::chrono::steady_clock;
+    std::vector<pollfd> waits;
+    std::vector<Task*> waiting;
+    Clock::time_point next = Clock::now() + control.slice;
+    for (Task* task : tasks) {
+        if (task->Finished()) continue;
+        if (control.abortFlag && control.abortFlag->load()) {
+            task->Cancel();
+            continue;
+        }
+        waits.push_back({task->Fd(), task->Events(), 0});
+        waiting.push_back(task);
+        next = std::min(next, task->Deadline());
+    }
+    if (waiting.empty()) return false;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+    ::poll(waits.data(), waits.size(), static_cast<int>(std::max<long long>(wait.count(), 0)));
+    const Clock::time_point now = Clock::now();
+    for (size_t i = 0; i < waiting.size(); ++i) {
+        if (waits[i].revents) {
+            waiting[i]->Step(waits[i].revents);
+        } else if (now >= waiting[i]->Deadline()) {
+            waiting[i]->Step(0);
+        }
+    }
+    Pump(control.pump);
+    return true;
+}
+
 // Returns when the exchange is finished.
 void RunExchange(HttpExchange& exchange, const RunControl& control = {});
 // Drives several in one poll loop; returns when all are finished.
 void RunExchanges(std::span<HttpExchange* const> exchanges, const RunControl& control = {});
+
+// A request and the requests its redirects ask for, at most kMaxRedirects of them, as one task
+// for PollTurn. `optionsFor` gives each URL its options (its proxy, where it connects).
+class FollowingExchange {
+  public:
+    using OptionsFor = std::function<ExchangeOptions(const HttpUrl&)>;
+    FollowingExchange(ExchangeRequest request, OptionsFor optionsFor,
+                      std::vector<std::string> secretHeaders = {});
+
+    bool Finished() const { return exchange_->Finished(); }
+    int Fd() const { return exchange_->Fd(); }
+    short Events() const { return exchange_->Events(); }
+    std::chrono::steady_clock::time_point Deadline() const { return exchange_->Deadline(); }
+    void Step(short revents);
+    void Cancel() { exchange_->Cancel(); }
+
+    // The last exchange made; its Request().url is where the answer came from.
+    const HttpExchange& Last() const { return *exchange_; }
+    std::unique_ptr<HttpExchange> TakeLast() { return std::move(exchange_); }
+    // A redirect that was not followed: too many, a loop, https to http, a bad Location.
+    const std::string& Error() const { return error_; }
+
+  private:
+    void Begin(ExchangeRequest request);
+
+    OptionsFor optionsFor_;
+    std::vector<std::string> secretHeaders_;
+    std::set<std::pair<std::string, std::string>> asked_;
+    int redirects_ = 0;
+    std::unique_ptr<HttpExchange> exchange_;
+    std::string error_;
+};
 
 struct FollowedExchange {
     // The last exchange made; its Request().url is where the answer came from.
@@ -33,8 +106,7 @@ struct FollowedExchange {
     std::string error;
 };
 
-// Runs `request` and the requests its redirects ask for, at most kMaxRedirects of them.
-// `optionsFor` gives each URL its options (its proxy, where it connects).
+// FollowingExchange driven to its end.
 FollowedExchange RunFollowingRedirects(
     ExchangeRequest request, const std::function<ExchangeOptions(const HttpUrl&)>& optionsFor,
     const RunControl& control = {}, const std::vector<std::string>& secretHeaders = {});

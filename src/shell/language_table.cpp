@@ -167,6 +167,10 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "125", "", "%1 von %2 Bildern hochgeladen"},
     {"STRINGS", "126", "", "— Posting kopiert"},
     {"STRINGS", "127", "", "%1 von %2 Bild hochgeladen"},
+    {"STRINGS", "140", "", "%1. Versuch"},
+    {"STRINGS", "141", "", "bereits hochgeladen am %1, Code wiederverwendet"},
+    {"STRINGS", "142", "",
+     "Der Upload-Verlauf war beschädigt; er wurde nach %1 verschoben und neu angelegt"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

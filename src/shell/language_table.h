@@ -145,6 +145,12 @@ enum UiString : int {
     kStrRunNotification = 125,
     kStrRunNotificationCopied = 126,
     kStrRunNotificationOne = 127,
+    // Upload log: an image that needed retries ("%1" the try that worked or failed last), and
+    // one whose code came from the history ("%1" the date of that upload).
+    kStrAttempt = 140,
+    kStrReused = 141,
+    // Upload log: the history file was damaged and moved aside ("%1" where it went).
+    kStrHistoryReplaced = 142,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

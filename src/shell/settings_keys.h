@@ -41,6 +41,11 @@ inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120"
 // anything else is the proxy's address; NoProxy lists the hosts reached without it.
 inline constexpr SettingKey Proxy{"Bilder", "Proxy", SettingType::Path, ""};
 inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
+// Caps on what a row asks for: images in flight at once and tries after a transient failure;
+// Reuse takes a code from the upload history instead of sending the same picture again.
+inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::Int, "4", 1, 8};
+inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 0, 10};
+inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};

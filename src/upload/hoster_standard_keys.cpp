@@ -90,6 +90,12 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
     if (key == "Method") {
         if (!net::IsHttpToken(value)) return "Method is no HTTP method";
         row.Method = value;
+    } else if (key == "Connections" || key == "Retries") {
+        long long number = 0;
+        const long long low = key == "Connections" ? 1 : 0;
+        if (!ParseInteger(value, number) || number < low || number > 99)
+            return std::string(key) + " takes a number from " + std::to_string(low) + " to 99";
+        (key == "Connections" ? row.Connections : row.Retries) = static_cast<int>(number);
     } else if (key == "MaxFileSize") {
         const std::optional<std::uint64_t> bytes = ParseByteSize(value);
         if (!bytes) return "MaxFileSize is no size";

@@ -183,6 +183,16 @@ std::vector<HosterDef> InitHosters() {
     return rows;
 }
 
+int ConnectionsFor(const HosterDef& row) {
+    if (row.Connections >= 1) return row.Connections;
+    return row.Request == RequestKind::Standard ? 3 : 1;
+}
+
+int RetriesFor(const HosterDef& row) {
+    if (row.Retries >= 0) return row.Retries;
+    return row.Request == RequestKind::Standard ? 2 : 0;
+}
+
 const HosterDef& HosterTable::Row(int index) const {
     static const HosterDef empty;
     if (index < 1 || index > Count()) return Hosters.empty() ? empty : Hosters[0];

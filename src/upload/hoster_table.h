@@ -68,9 +68,18 @@ struct HosterDef {
     std::string UrlTemplate, ThumbnailTemplate, DeletionTemplate, ErrorTemplate;
     CodeStyle Style = CodeStyle::LinkedThumbnail;
     std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
+    // Images in flight at once and tries after a transient failure; -1 = the default of the
+    // row's kind (ConnectionsFor, RetriesFor).
+    int Connections = -1;
+    int Retries = -1;
 
     bool operator==(const HosterDef&) const = default;
 };
+
+// What a row asks for, its kind's default when it sets nothing: 3 connections and 2 retries
+// for standard rows, 1 and 0 for classic ones, whose hosts were made for one at a time.
+int ConnectionsFor(const HosterDef& row);
+int RetriesFor(const HosterDef& row);
 
 // The built-in table: index 0 empty, indexes 1 to 7 the seven hosters.
 std::vector<HosterDef> InitHosters();

@@ -1,10 +1,14 @@
 #include "upload/standard_upload.h"
 
+#include <algorithm>
+#include <ctime>
 #include <optional>
+#include <span>
 #include <utility>
 
 #include "net/http_url.h"
 #include "shell/file_io.h"
+#include "shell/settings_keys.h"
 #include "shell/text_codec.h"
 #include "upload/hoster_definition.h"
 #include "upload/response_parser.h"
@@ -51,11 +55,10 @@ struct PreparedRequest {
 };
 
 // Fills `out`; returns the failure and sets `reason` when the request cannot be made.
-StandardFailure Prepare(const HosterDef& row, const std::string& path, PreparedRequest& out,
-                        std::string& reason) {
-    std::optional<std::string> file = ReadFileBytes(path);
-    if (!file || file->empty()) return StandardFailure::FileUnreadable;
-    out.file = std::move(*file);
+StandardFailure Prepare(const HosterDef& row, const std::string& path, std::string file,
+                        PreparedRequest& out, std::string& reason) {
+    if (file.empty()) return StandardFailure::FileUnreadable;
+    out.file = std::move(file);
     if (row.MaxBytes != 0 && out.file.size() > row.MaxBytes) return StandardFailure::TooLarge;
     // A request without its key can only fail at the host; say which key is missing instead.
     if (std::string key = MissingKey(row); !key.empty()) {
@@ -171,48 +174,158 @@ net::HeadResult HeadOf(const PreparedRequest& prepared) {
 
 }  // namespace
 
+struct StandardUploadJob::Request {
+    PreparedRequest prepared;
+    net::Environment environment;
+    std::vector<std::string> secrets;
+    std::unique_ptr<net::FollowingExchange> exchange;
+};
+
+StandardUploadJob::StandardUploadJob(HosterDef row, std::string path, std::string bytes,
+                                     StandardUploadOptions options)
+    : row_(std::move(row)),
+      path_(std::move(path)),
+      options_(std::move(options)),
+      request_(std::make_unique<Request>()) {
+    result_.fileBytes = bytes.size();
+    result_.failure = Prepare(row_, path_, std::move(bytes), request_->prepared, result_.reason);
+    if (result_.failure != StandardFailure::None) return;
+    const net::ExchangeRequest& request = request_->prepared.request;
+    request_->environment = options_.transport.environment.value_or(net::ProcessEnvironment());
+    const net::ProxyChoice proxy =
+        net::ChooseProxy(request.url, options_.transport.proxy, request_->environment);
+    if (!proxy.error.empty()) {
+        result_.failure = StandardFailure::BadRequest;
+        result_.reason = proxy.error;
+        return;
+    }
+    for (const auto& header : row_.Headers) request_->secrets.push_back(header.first);
+    // Built from the same body, so it shows the boundary that goes out.
+    if (net::HeadResult head = HeadOf(request_->prepared); head.head)
+        result_.requestHead = *head.head;
+    StartAttempt();
+}
+
+StandardUploadJob::~StandardUploadJob() = default;
+
+void StandardUploadJob::StartAttempt() {
+    ++attempts_;
+    phase_ = Phase::Exchange;
+    const net::HttpUrl first = request_->prepared.request.url;
+    request_->exchange = std::make_unique<net::FollowingExchange>(
+        request_->prepared.request,
+        [this, first](const net::HttpUrl& url) {
+            return OptionsFor(url, first, row_, options_, request_->environment);
+        },
+        request_->secrets);
+    if (request_->exchange->Finished()) OnExchangeEnd();
+}
+
+int StandardUploadJob::Fd() const {
+    return phase_ == Phase::Exchange ? request_->exchange->Fd() : -1;
+}
+
+short StandardUploadJob::Events() const {
+    return phase_ == Phase::Exchange ? request_->exchange->Events() : 0;
+}
+
+std::chrono::steady_clock::time_point StandardUploadJob::Deadline() const {
+    return phase_ == Phase::Exchange ? request_->exchange->Deadline() : waitUntil_;
+}
+
+void StandardUploadJob::Step(short revents) {
+    if (phase_ == Phase::Waiting) {
+        if (std::chrono::steady_clock::now() >= waitUntil_) StartAttempt();
+        return;
+    }
+    if (phase_ != Phase::Exchange) return;
+    request_->exchange->Step(revents);
+    if (request_->exchange->Finished()) OnExchangeEnd();
+}
+
+void StandardUploadJob::Cancel() {
+    if (phase_ == Phase::Exchange) {
+        request_->exchange->Cancel();
+        OnExchangeEnd();
+    } else if (phase_ == Phase::Waiting) {
+        result_.failure = StandardFailure::Cancelled;
+        result_.reason.clear();
+        phase_ = Phase::Done;
+    }
+}
+
+void StandardUploadJob::OnExchangeEnd() {
+    const net::FollowingExchange& exchange = *request_->exchange;
+    const net::HttpExchange& last = exchange.Last();
+    const bool cancelled = last.Error() == net::ExchangeError::Cancelled;
+    if (!cancelled && attempts_ <= options_.retries && IsTransient(last, exchange.Error())) {
+        auto wait = options_.retryBaseDelay * (1 << std::min(attempts_ - 1, 16));
+        if (last.GetState() == net::HttpExchange::State::Done)
+            wait = RetryAfter(last.Response(), std::chrono::system_clock::now()).value_or(wait);
+        waitUntil_ = std::chrono::steady_clock::now() + std::min(wait, options_.retryWaitLimit);
+        phase_ = Phase::Waiting;
+        return;
+    }
+    phase_ = Phase::Done;
+    result_.finalUrl = last.Request().url.ToString();
+    if (last.GetState() != net::HttpExchange::State::Done || !exchange.Error().empty()) {
+        result_.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
+        result_.reason = exchange.Error().empty() ? last.Reason() : exchange.Error();
+        return;
+    }
+    ReadCode(row_, path_, last.Response(), result_);
+}
+
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options) {
-    StandardUploadResult result;
-    PreparedRequest prepared;
-    result.failure = Prepare(row, path, prepared, result.reason);
-    result.fileBytes = prepared.file.size();
-    if (result.failure != StandardFailure::None) return result;
+    StandardUploadJob job(row, path, ReadFileBytes(path).value_or(""), options);
+    StandardUploadJob* const one[] = {&job};
+    while (net::PollTurn(std::span<StandardUploadJob* const>(one), options.control)) {
+    }
+    return job.Result();
+}
 
-    const net::Environment environment =
-        options.transport.environment.value_or(net::ProcessEnvironment());
-    const net::ProxyChoice proxy =
-        net::ChooseProxy(prepared.request.url, options.transport.proxy, environment);
-    if (!proxy.error.empty()) {
-        result.failure = StandardFailure::BadRequest;
-        result.reason = proxy.error;
-        return result;
+bool IsTransient(const net::HttpExchange& last, const std::string& redirectError) {
+    if (!redirectError.empty()) return false;
+    if (last.GetState() == net::HttpExchange::State::Done) {
+        const int status = last.Response().Status();
+        return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 ||
+               status == 504;
     }
-    std::vector<std::string> secrets;
-    for (const auto& header : row.Headers) secrets.push_back(header.first);
-    const net::HttpUrl first = prepared.request.url;
-    // Built from the same body, so it shows the boundary that goes out.
-    if (net::HeadResult head = HeadOf(prepared); head.head) result.requestHead = *head.head;
-    const net::FollowedExchange done = net::RunFollowingRedirects(
-        prepared.request,
-        [&](const net::HttpUrl& url) { return OptionsFor(url, first, row, options, environment); },
-        options.control, secrets);
-    const net::HttpExchange& last = *done.exchange;
-    result.finalUrl = last.Request().url.ToString();
-    if (last.GetState() != net::HttpExchange::State::Done || !done.error.empty()) {
-        const bool cancelled = last.Error() == net::ExchangeError::Cancelled;
-        result.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
-        result.reason = done.error.empty() ? last.Reason() : done.error;
-        return result;
+    switch (last.Error()) {
+        case net::ExchangeError::ConnectFailed:
+        case net::ExchangeError::SendFailed:
+        case net::ExchangeError::Timeout:
+            return true;
+        case net::ExchangeError::BadAnswer:
+            // Closed or reset before a status line came: the host dropped the request.
+            return last.Response().Status() == 0;
+        default:
+            return false;
     }
-    ReadCode(row, path, last.Response(), result);
-    return result;
+}
+
+std::optional<std::chrono::milliseconds> RetryAfter(const net::HttpResponseReader& answer,
+                                                    std::chrono::system_clock::time_point now) {
+    const std::optional<std::string> value = answer.Header("Retry-After");
+    if (!value) return std::nullopt;
+    long long seconds = 0;
+    if (ParseInteger(*value, seconds)) {
+        if (seconds < 0) return std::nullopt;
+        return std::chrono::seconds(std::min(seconds, 86400LL));
+    }
+    std::tm date{};
+    const char* end = ::strptime(value->c_str(), "%a, %d %b %Y %H:%M:%S GMT", &date);
+    if (!end || *end != '\0') return std::nullopt;
+    const auto at = std::chrono::system_clock::from_time_t(::timegm(&date));
+    return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(at - now),
+                    std::chrono::milliseconds(0));
 }
 
 TextResult StandardRequestBytes(const HosterDef& row, const std::string& path) {
     PreparedRequest prepared;
     std::string reason;
-    switch (Prepare(row, path, prepared, reason)) {
+    switch (Prepare(row, path, ReadFileBytes(path).value_or(""), prepared, reason)) {
         case StandardFailure::None:
             break;
         case StandardFailure::FileUnreadable:

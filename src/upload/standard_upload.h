@@ -1,9 +1,12 @@
 #pragma once
 // One image to a standard row: the request today's hosts expect (HTTP/1.1, TLS, redirects,
-// proxies, multipart or raw body), sent and read to the image's code. The run uses it for
-// every image of a standard row; a check of a row can use it for a single file.
+// proxies, multipart or raw body), sent and read to the image's code. The run keeps several
+// StandardUploadJobs in flight on its one poll loop; a check of a row uses UploadStandard for
+// a single file.
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,7 +22,13 @@ namespace lumar {
 struct StandardUploadOptions {
     TransportOptions transport;
     std::chrono::seconds timeout{120};  // for connecting, and for each stall after that
-    net::RunControl control;            // the front end's pump and the abort flag
+    net::RunControl control;            // the front end's pump and the abort flag (UploadStandard)
+    // Transient failures (see IsTransient) are tried again up to `retries` times, after
+    // retryBaseDelay, then twice as long each time, or what the host's Retry-After asks for,
+    // at most retryWaitLimit.
+    int retries = 0;
+    std::chrono::milliseconds retryBaseDelay{1000};
+    std::chrono::milliseconds retryWaitLimit{30000};
 };
 
 enum class StandardFailure {
@@ -48,8 +57,60 @@ struct StandardUploadResult {
     std::uint64_t fileBytes = 0;
 };
 
+// One image's upload as a task of a poll loop (see net::PollTurn): the exchange with its
+// redirects, the waits before retries, and the code read from the final answer. It is never
+// moved once made, since the request refers to the bytes it holds.
+class StandardUploadJob {
+  public:
+    // `bytes` is what is sent for the file at `path` (its name goes into the form). A request
+    // that cannot be made finishes the job at once.
+    StandardUploadJob(HosterDef row, std::string path, std::string bytes,
+                      StandardUploadOptions options);
+    ~StandardUploadJob();
+    StandardUploadJob(const StandardUploadJob&) = delete;
+    StandardUploadJob& operator=(const StandardUploadJob&) = delete;
+
+    bool Finished() const { return phase_ == Phase::Done; }
+    int Fd() const;
+    short Events() const;
+    std::chrono::steady_clock::time_point Deadline() const;
+    void Step(short revents);
+    void Cancel();
+
+    int Attempts() const { return attempts_; }  // requests begun, retries included
+    const std::string& Path() const { return path_; }
+    const HosterDef& Row() const { return row_; }
+    // Complete once Finished().
+    const StandardUploadResult& Result() const { return result_; }
+
+  private:
+    struct Request;
+    enum class Phase { Exchange, Waiting, Done };
+    void StartAttempt();
+    void OnExchangeEnd();
+
+    HosterDef row_;
+    std::string path_;
+    StandardUploadOptions options_;
+    std::unique_ptr<Request> request_;
+    Phase phase_ = Phase::Done;
+    std::chrono::steady_clock::time_point waitUntil_;
+    int attempts_ = 0;
+    StandardUploadResult result_;
+};
+
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options);
+
+// Whether trying again may help: no connection, a reset or time-out, or HTTP 408, 429, 500,
+// 502, 503 or 504. A certificate, a redirect, another status or an answer without a code
+// will not change.
+bool IsTransient(const net::HttpExchange& last, const std::string& redirectError);
+
+// How long Retry-After asks to wait ("120" or an HTTP date), from `now`; nullopt when absent
+// or unreadable.
+std::optional<std::chrono::milliseconds> RetryAfter(const net::HttpResponseReader& answer,
+                                                    std::chrono::system_clock::time_point now);
 
 // The request head and body as an upload of `path` to the row would send them (the boundary
 // of this build), or the reason it cannot be built.

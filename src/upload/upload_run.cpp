@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "imagelist/image_info.h"
 #include "imagelist/row_text.h"
 #include "shell/file_io.h"
 #include "shell/number_text.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
+#include "upload/standard_upload.h"
 #include "upload/upload_request.h"
 #include "upload/url.h"
 
@@ -133,18 +136,43 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     for (size_t index = 0; index < rows.size(); ++index) {
         const ImageEntry& row = rows[index];
         if (!IsCheckedImage(row)) continue;
+        const int position = static_cast<int>(index) + 1;
+        // A free connection first, so the file shown is always the one that just started.
+        const size_t limit =
+            static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
+        while (jobs_.size() >= limit) DriveJobs(rows, options);
+        if (abortFlag_.load()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
+        if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
+            StartStandardImage(rows, position, options);
+            continue;
+        }
+        while (!jobs_.empty()) DriveJobs(rows, options);  // a classic row's image goes alone
         const Clock::time_point imageStart = Clock::now();
-        if (!UploadImage(rows, static_cast<int>(index) + 1, options)) ++failedCount_;
-        ++doneCount_;
-        observer_.Progress(doneCount_, imageCount_);
+        const bool succeeded = UploadImage(rows, position, options);
+        ImageEnded(row, succeeded, true, imageStart);
         if (abortFlag_.load()) break;
-        CountImageDone(row, imageStart);
-        ReportFigures();
     }
+    while (!jobs_.empty()) DriveJobs(rows, options);
     ReportFigures();
     Finish(rows, options);
+}
+
+void UploadRun::ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
+                           Clock::time_point imageStart) {
+    if (!succeeded) ++failedCount_;
+    ++doneCount_;
+    observer_.Progress(doneCount_, imageCount_);
+    if (abortFlag_.load()) return;
+    if (uploaded) {
+        CountImageDone(row, std::max(imageStart, lastImageEnd_));
+    } else {
+        --remainingCount_;
+        remainingKB_ -= Kilobytes(row.bytes);
+    }
+    lastImageEnd_ = Clock::now();
+    ReportFigures();
 }
 
 void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& options) {
@@ -155,6 +183,8 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     imageCount_ = static_cast<int>(std::count_if(rows.begin(), rows.end(), IsCheckedImage));
     observer_.RunStarted(imageCount_);
     observer_.Progress(0, imageCount_);
+    if (!options.historySetAside.empty())
+        Log(ReplaceAll(strings_.Get(kStrHistoryReplaced), "%1", options.historySetAside), true);
 
     abortFlag_.store(false);
     doneCount_ = 0;
@@ -163,6 +193,7 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     remainingKB_ = TotalCheckedSize(rows);
     speedKB_ = 0;
     remainingSeconds_.reset();
+    lastImageEnd_ = runStart_;
 }
 
 void UploadRun::ReportFigures() {
@@ -220,8 +251,6 @@ std::string UploadRun::Failed(const std::string& reason) const {
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                             const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    if (hoster.Request == RequestKind::Standard)
-        return UploadStandardImage(rows, position, options);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
     auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
@@ -300,16 +329,41 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         Log(failed(reason), true);
         return false;
     }
-    Succeeded(rows, position, DecodeFileText(cut.code).text, static_cast<double>(fileBytes),
-              options);
+    std::string code = DecodeFileText(cut.code).text;
+    if (options.history && options.history->IsOpen()) {
+        const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+        HistoryEntry entry;
+        entry.hosterId = "classic-" + std::to_string(hosterIndex_);
+        entry.originalSha256 = Sha256Hex(ReadFileBytes(path).value_or(""));
+        entry.sentSha256 = entry.originalSha256;
+        entry.filePath = path;
+        entry.fileBytes = static_cast<std::int64_t>(fileBytes);
+        entry.width = row.width;
+        entry.height = row.height;
+        entry.code = code;
+        Record(std::move(entry), options);
+    }
+    Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options);
     return true;
 }
 
+void UploadRun::Record(HistoryEntry entry, const UploadRunOptions& options) {
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    entry.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
+    if (entry.hosterId.empty()) entry.hosterId = hoster.Id;
+    entry.hosterName = hoster.Name;
+    entry.uploadUrl = hoster.UploadUrl;
+    entry.processing = options.processing.Key();
+    // A history that cannot take the entry costs only a later reuse; the code itself is good.
+    options.history->Record(entry);
+}
+
 void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string code,
-                          double fileBytes, const UploadRunOptions& options) {
+                          double fileBytes, const UploadRunOptions& options,
+                          const std::string& note) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     row.upload = std::move(code);
-    Log(strings_.Get(kStrSucceeded), true);
+    Log(strings_.Get(kStrSucceeded) + note, true);
     row.checked = false;
     observer_.RowChanged(position);
     if (options.settingsFile.empty()) return;

@@ -1,9 +1,12 @@
 #pragma once
-// The upload run: every checked image row of the list, one after the other, to one hoster;
-// each image's code goes into its row, and at the end the posting is built. The run works on
-// the calling thread; the window stays alive because the run calls `pump` between the
-// slices of every wait. Everything the user sees goes out through an UploadObserver, so the
-// desktop window and lumar-cli share one run.
+// The upload run: every checked image row of the list to one hoster; each image's code goes
+// into its row, and at the end the posting is built. A classic row takes one image after the
+// other; a standard row keeps several in flight on one poll loop, each a StandardUploadJob,
+// and retries what failed for a passing reason. The run works on the calling thread; the
+// window stays alive because the run calls `pump` between the slices of every wait.
+// Everything the user sees goes out through an UploadObserver, so the desktop window and
+// lumar-cli share one run. With a history, every success is recorded before it is reported,
+// and a picture the row already took is not sent again.
 //
 // Errors in this room: nothing throws. Each step names what went wrong with an enum
 // (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
@@ -16,18 +19,31 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "history/history_store.h"
 #include "imagelist/image_entry.h"
+#include "imagelist/image_processing.h"
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
 #include "shell/upload_totals.h"
 #include "upload/hoster_table.h"
 #include "upload/socket_layer.h"
+#include "upload/standard_upload.h"
 #include "upload/transport_options.h"
 
 namespace lumar {
 
 class PreparedUpload;
+
+// An image of a standard row in flight, and what the history needs of it at the end.
+struct StandardImage {
+    int position = 0;  // of its row, from 1
+    std::chrono::steady_clock::time_point start;
+    std::unique_ptr<StandardUploadJob> job;
+    std::string originalSha256, sentSha256;  // only with a history
+    int width = 0, height = 0;
+};
 
 // The four figures of the upload panel.
 struct UploadFigures {
@@ -97,6 +113,18 @@ struct UploadRunOptions {
     HostResolver resolver;
     // The extra CA, connect-to redirections and proxy; see TransportOptions.
     TransportOptions transport;
+    // Images in flight at once (lumar-cli --connections); nullopt: what the row asks for,
+    // capped by Bilder/Connections. Classic rows always take one at a time.
+    std::optional<int> connections;
+    // The wait before the first retry (doubling after it) and the most a host's Retry-After
+    // may make the run wait.
+    std::chrono::milliseconds retryBaseDelay{1000};
+    std::chrono::milliseconds retryWaitLimit{30000};
+    HistoryStore* history = nullptr;  // none: nothing is recorded or reused
+    // Where opening the history moved a damaged file; the run's log says so first.
+    std::string historySetAside;
+    bool reuse = true;             // take a standard row's code from the history (Bilder/Reuse)
+    ProcessingOptions processing;  // what is done to each picture before it is sent
 };
 
 // The message shown at the end when image rows are still checked.
@@ -131,13 +159,24 @@ class UploadRun {
   private:
     void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
-    bool UploadStandardImage(std::span<ImageEntry> rows, int position,
-                             const UploadRunOptions& options);
-    // The image's code goes into its row, its size into the totals.
+    // Starts the image's job, or ends the image at once (its code reused, or nothing to send).
+    void StartStandardImage(std::span<ImageEntry> rows, int position,
+                            const UploadRunOptions& options);
+    // One turn of the poll loop over the jobs in flight; ends the images whose jobs finished.
+    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    void EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+                          const UploadRunOptions& options);
+    int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
+    void Record(HistoryEntry entry, const UploadRunOptions& options);
+    // The image's code goes into its row, its size into the totals; `note` follows the word
+    // of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
-                   const UploadRunOptions& options);
+                   const UploadRunOptions& options, const std::string& note = "");
     int TimeoutSeconds(const UploadRunOptions& options) const;
     std::string Failed(const std::string& reason) const;
+    // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
+    void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
+                    std::chrono::steady_clock::time_point imageStart);
     void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
     void ReportFigures();
     // The end of the run: the posting, the message about rows left, the sound, the window.
@@ -160,7 +199,10 @@ class UploadRun {
     int failedCount_ = 0;
     UploadTotals totals_;
     std::string totalsProblem_;
-    std::unique_ptr<PreparedUpload> prepared_;  // buffers kept from image to image
+    std::unique_ptr<PreparedUpload> prepared_;          // buffers kept from image to image
+    std::vector<std::unique_ptr<StandardImage>> jobs_;  // in flight, oldest first
+    // When the last image ended; with several in flight an image's rate counts from here.
+    std::chrono::steady_clock::time_point lastImageEnd_;
 };
 
 // "HH:MM:SS" of a number of seconds (fractions cut off, negative counts as 0); hours beyond

@@ -1,5 +1,12 @@
-// The upload of one image to a standard row, as a step of the run.
+// The images of a standard row as steps of the run: several in flight on one poll loop, each
+// ending with one whole line in the log whatever order the answers come in.
+#include <algorithm>
+#include <ctime>
+
+#include "shell/file_io.h"
 #include "shell/plain_text.h"
+#include "shell/settings_keys.h"
+#include "shell/settings_store.h"
 #include "upload/standard_upload.h"
 #include "upload/upload_run.h"
 
@@ -11,54 +18,159 @@ std::string KiloBytesUp(std::uint64_t bytes) {
     return std::to_string((bytes + 1023) / 1024);
 }
 
+// The day and time of an earlier upload, in the user's time zone.
+std::string LocalDate(std::int64_t secondsSince1970) {
+    const std::time_t at = static_cast<std::time_t>(secondsSince1970);
+    std::tm local{};
+    localtime_r(&at, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
+    return text;
+}
+
+std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster,
+                     const UiStrings& strings) {
+    switch (result.failure) {
+        case StandardFailure::None:
+            break;
+        case StandardFailure::FileUnreadable:
+            return strings.Get(kReasonFileUnreadable);
+        case StandardFailure::TooLarge:
+            return ReplaceAll(
+                ReplaceAll(strings.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
+                "%2", std::to_string(hoster.MaxBytes / 1024));
+        case StandardFailure::MissingKey:
+            return strings.Get(kReasonMissingKey) + " " + result.reason;
+        case StandardFailure::Cancelled:
+            return strings.Get(kReasonCancelled);
+        case StandardFailure::Answer:
+            return !result.reason.empty()              ? result.reason
+                   : result.cut == CutProblem::Empty   ? strings.Get(kReasonEmptyCode)
+                   : result.cut == CutProblem::TooLong ? strings.Get(kReasonCodeTooLong)
+                                                       : strings.Get(kReasonNoCode);
+        case StandardFailure::BadRequest:
+        case StandardFailure::Exchange:
+            return result.reason;
+    }
+    return {};
+}
+
 }  // namespace
 
-bool UploadRun::UploadStandardImage(std::span<ImageEntry> rows, int position,
-                                    const UploadRunOptions& options) {
+int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
+    if (hoster.Request != RequestKind::Standard) return 1;
+    if (options.connections) return std::max(*options.connections, 1);
+    const int cap =
+        options.settingsFile.empty() ? 4 : ReadIntSetting(options.settingsFile, keys::Connections);
+    return std::clamp(ConnectionsFor(hoster), 1, cap);
+}
+
+void UploadRun::StartStandardImage(std::span<ImageEntry> rows, int position,
+                                   const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    const std::string path = row.FullPath();
+    const std::string line = strings_.Get(kStrUploadOf) + " " + path + "...";
+    auto image = std::make_unique<StandardImage>();
+    image->position = position;
+    image->start = std::chrono::steady_clock::now();
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
-    Pump(options.pump);
+
+    ProcessedImage processed = ProcessImage(path, options.processing);
+    if (!processed.error.empty() && options.processing.Changes()) {
+        Log(line + Failed(processed.error), true);
+        return ImageEnded(row, false, false, image->start);
+    }
+    const bool history = options.history && options.history->IsOpen();
+    if (history && !processed.bytes.empty()) {
+        image->sentSha256 = Sha256Hex(processed.bytes);
+        image->originalSha256 = options.processing.Changes()
+                                    ? Sha256Hex(ReadFileBytes(path).value_or(""))
+                                    : image->sentSha256;
+        image->width = processed.width ? processed.width : row.width;
+        image->height = processed.height ? processed.height : row.height;
+        const std::optional<HistoryEntry> earlier =
+            options.reuse ? options.history->FindReusable(image->originalSha256,
+                                                          options.processing.Key(), hoster.Id)
+                          : std::nullopt;
+        if (earlier) {
+            row.upload = earlier->code;
+            row.checked = false;
+            Log(line + ReplaceAll(strings_.Get(kStrReused), "%1", LocalDate(earlier->uploadedAt)),
+                true);
+            observer_.RowChanged(position);
+            return ImageEnded(row, true, false, image->start);
+        }
+    }
 
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
-    upload.control = {options.pump, &abortFlag_, std::chrono::milliseconds(200)};
-    const StandardUploadResult result = UploadStandard(hoster, path, upload);
-
-    std::string reason;
-    switch (result.failure) {
-        case StandardFailure::None:
-            Log(strings_.Get(kStrUploadOf) + " " + path + "...", false);
-            Succeeded(rows, position, result.code, static_cast<double>(result.fileBytes), options);
-            return true;
-        case StandardFailure::FileUnreadable:
-            reason = strings_.Get(kReasonFileUnreadable);
-            break;
-        case StandardFailure::TooLarge:
-            reason = ReplaceAll(
-                ReplaceAll(strings_.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
-                "%2", std::to_string(hoster.MaxBytes / 1024));
-            break;
-        case StandardFailure::MissingKey:
-            reason = strings_.Get(kReasonMissingKey) + " " + result.reason;
-            break;
-        case StandardFailure::Cancelled:
-            reason = strings_.Get(kReasonCancelled);
-            break;
-        case StandardFailure::Answer:
-            reason = !result.reason.empty()              ? result.reason
-                     : result.cut == CutProblem::Empty   ? strings_.Get(kReasonEmptyCode)
-                     : result.cut == CutProblem::TooLong ? strings_.Get(kReasonCodeTooLong)
-                                                         : strings_.Get(kReasonNoCode);
-            break;
-        case StandardFailure::BadRequest:
-        case StandardFailure::Exchange:
-            reason = result.reason;
-            break;
+    const int retryCap =
+        options.settingsFile.empty() ? 3 : ReadIntSetting(options.settingsFile, keys::Retries);
+    upload.retries = std::min(RetriesFor(hoster), retryCap);
+    upload.retryBaseDelay = options.retryBaseDelay;
+    upload.retryWaitLimit = options.retryWaitLimit;
+    image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
+                                                     std::move(upload));
+    jobs_.push_back(std::move(image));
+    if (jobs_.back()->job->Finished()) {
+        EndStandardImage(rows, *jobs_.back(), options);
+        jobs_.pop_back();
     }
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(reason), true);
-    return false;
+}
+
+void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    std::vector<StandardUploadJob*> tasks;
+    for (const auto& image : jobs_) tasks.push_back(image->job.get());
+    net::PollTurn(std::span<StandardUploadJob* const>(tasks),
+                  {options.pump, &abortFlag_, options.pumpSlice});
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        if (!(*it)->job->Finished()) {
+            ++it;
+            continue;
+        }
+        const std::unique_ptr<StandardImage> image = std::move(*it);
+        it = jobs_.erase(it);
+        EndStandardImage(rows, *image, options);
+    }
+}
+
+void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+                                 const UploadRunOptions& options) {
+    const StandardUploadJob& job = *image.job;
+    const StandardUploadResult& result = job.Result();
+    const ImageEntry& row = rows[static_cast<size_t>(image.position - 1)];
+    const std::string line = strings_.Get(kStrUploadOf) + " " + job.Path() + "...";
+    const std::string note =
+        job.Attempts() > 1
+            ? " (" + ReplaceAll(strings_.Get(kStrAttempt), "%1", std::to_string(job.Attempts())) +
+                  ")"
+            : "";
+    const bool succeeded = result.failure == StandardFailure::None;
+    if (succeeded) {
+        if (options.history && options.history->IsOpen() && !image.sentSha256.empty()) {
+            HistoryEntry entry;
+            entry.hosterId = job.Row().Id;
+            entry.filePath = job.Path();
+            entry.fileBytes = row.bytes;
+            entry.originalSha256 = image.originalSha256;
+            entry.sentSha256 = image.sentSha256;
+            entry.width = image.width;
+            entry.height = image.height;
+            entry.code = result.code;
+            entry.url = result.links.url;
+            entry.thumbnailUrl = result.links.thumbnail_url;
+            entry.deletionUrl = result.links.deletion_url;
+            Record(std::move(entry), options);
+        }
+        Log(line, false);
+        Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
+                  note);
+    } else {
+        Log(line + Failed(ReasonOf(result, job.Row(), strings_)) + note, true);
+    }
+    ImageEnded(row, succeeded, true, image.start);
 }
 
 }  // namespace lumar

@@ -58,6 +58,7 @@ TestHttpServer::TestHttpServer(TestHandler handler, TestServerOptions options)
 TestHttpServer::~TestHttpServer() {
     stop_ = true;
     thread_.join();
+    for (std::thread& worker : workers_) worker.join();
     ::close(listener_);
     if (ctx_) SSL_CTX_free(ctx_);
 }
@@ -83,14 +84,21 @@ void TestHttpServer::Serve() {
         if (::poll(&p, 1, 50) <= 0) continue;
         const int fd = ::accept(listener_, nullptr, nullptr);
         if (fd < 0) continue;
-        timeval limit{5, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-        if (options_.raw)
-            options_.raw(fd, [this](std::string request) { Record(std::move(request)); });
+        if (options_.concurrent)
+            workers_.emplace_back([this, fd] { ServeConnection(fd); });
         else
-            Answer(fd);
-        ::close(fd);
+            ServeConnection(fd);
     }
+}
+
+void TestHttpServer::ServeConnection(int fd) {
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (options_.raw)
+        options_.raw(fd, [this](std::string request) { Record(std::move(request)); });
+    else
+        Answer(fd);
+    ::close(fd);
 }
 
 void TestHttpServer::Answer(int fd) {

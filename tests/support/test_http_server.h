@@ -1,7 +1,7 @@
 #pragma once
 // An HTTP or HTTPS server on the loopback (127.0.0.1 or [::1]) for the transport's tests: one
-// connection at a time on a thread of its own, each answered by the test's handler and then
-// closed, until the server is destroyed.
+// connection at a time on a thread of its own (or each on its own, see `concurrent`), each answered
+// by the test's handler and then closed, until the server is destroyed.
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -33,6 +33,9 @@ struct TestServerOptions {
     // connection is closed when it returns. It may record what it was sent in Requests().
     std::function<void(int fd, const std::function<void(std::string)>& record)> raw = nullptr;
     int receiveBuffer = 0;  // SO_RCVBUF, set before listening so connections start with it
+    // Each connection on a thread of its own, so answers may overlap and come in any order;
+    // the handler must then be safe to call at once.
+    bool concurrent = false;
 };
 
 class TestHttpServer {
@@ -49,6 +52,7 @@ class TestHttpServer {
 
   private:
     void Serve();
+    void ServeConnection(int fd);
     void Answer(int fd);
     void Record(std::string request);
 
@@ -61,6 +65,7 @@ class TestHttpServer {
     std::vector<std::string> requests_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
+    std::vector<std::thread> workers_;  // of a concurrent server
 };
 
 }  // namespace lumar::test

@@ -81,6 +81,7 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.settingsFile = settings;
     options.pump = pump;
     options.resolver = resolver;
+    if (configure) configure(options);
     run->Run(rows, options);
     return recorder->View().shownText;
 }

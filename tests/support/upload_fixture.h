@@ -75,6 +75,7 @@ class UploadFixture {
     HostResolver resolver;
     std::function<void()> onStatus;
     std::function<void(const std::string&)> onFile;
+    std::function<void(UploadRunOptions&)> configure;  // last say over the run's options
     std::unique_ptr<RunRecorder> recorder;
     std::unique_ptr<UploadRun> run;
 };

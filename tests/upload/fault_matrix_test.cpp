@@ -185,7 +185,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
             dir.write("ca.pem", pki.Ca().certificatePem);
             faultHosters = LoadHostersFromText(
                 "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
-                std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") + "\n");
+                std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") + "\nRetries=0\n");
         } else if (own) {
             faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
         }

@@ -6,9 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
+#include <mutex>
+#include <thread>
+
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
+#include "support/test_http_server.h"
 #include "support/upload_fixture.h"
 #include "upload/socket_layer.h"
 
@@ -16,6 +21,7 @@ namespace lumar {
 namespace {
 
 using tools::Misbehaviour;
+using Clock = std::chrono::steady_clock;
 
 class UploadRunTest : public ::testing::Test, protected test::UploadFixture {};
 
@@ -203,6 +209,159 @@ TEST_F(UploadRunTest, NoCodeOrNoHosterFailsWithItsReason) {
         RunUpload(rows, hoster);
         EXPECT_EQ(recorder->log, std::vector<std::string>{line});
         EXPECT_EQ(ReadValue(settings, "Stat", "Files", "none"), "none");
+    }
+}
+
+// A standard row (row 8) on a server of the test's that may answer several uploads at once:
+// `answer` gets the file name and how often that file was sent so far, and returns the whole
+// HTTP answer after a delay of its choice; the answer's body is the picture's link.
+class StandardRunTest : public UploadRunTest {
+  protected:
+    struct Reply {
+        std::string http;
+        int delayMs = 0;
+    };
+    std::function<Reply(const std::string& name, int attempt)> answer;
+
+    void Serve(bool concurrent, const std::string& rowKeys = "") {
+        test::TestServerOptions options;
+        options.concurrent = concurrent;
+        server = std::make_unique<test::TestHttpServer>(
+            [this](const std::string& request) {
+                const size_t at = request.find("filename=\"") + 10;
+                const std::string name = request.substr(at, request.find('"', at) - at);
+                Reply reply;
+                {
+                    const std::lock_guard lock(mutex);
+                    reply = answer(name, ++tries[name]);
+                    mostInFlight = std::max(mostInFlight, ++inFlight);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(reply.delayMs));
+                const std::lock_guard lock(mutex);
+                --inFlight;
+                return test::TestAnswer{reply.http};
+            },
+            options);
+        hosters = LoadHostersFromText(emulator.HostersIni() +
+                                      "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
+                                      server->Url("/up") + "\nFileField=f\n" + rowKeys);
+        configure = [](UploadRunOptions& o) {
+            o.retryBaseDelay = std::chrono::milliseconds(10);
+            o.pumpSlice = std::chrono::milliseconds(20);
+        };
+    }
+    static Reply Link(const std::string& name, int delayMs = 0) {
+        return {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(name.size() + 9) +
+                    "\r\n\r\nhttp://h/" + name,
+                delayMs};
+    }
+    static std::string Code(const std::string& name) { return "[IMG]http://h/" + name + "[/IMG]"; }
+
+    std::unique_ptr<test::TestHttpServer> server;
+    std::mutex mutex;
+    std::map<std::string, int> tries;
+    int inFlight = 0, mostInFlight = 0;
+};
+
+// The first image answers last, yet every code lands in its own row and the posting keeps the
+// list's order; one image failing among the others fails alone, and is not sent twice.
+TEST_F(StandardRunTest, AnswersInAnyOrderLandInTheirRows) {
+    Serve(true);
+    answer = [](const std::string& name, int) {
+        if (name == "c.jpg") return Reply{"HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"};
+        return Link(name, name == "a.jpg" ? 900 : name == "b.jpg" ? 450 : 0);
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg"), Image("d.jpg")};
+    const auto start = Clock::now();
+    const std::string posting = RunUpload(rows, 8);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1250));  // not 1350 ms in turn
+    EXPECT_EQ(mostInFlight, 3);
+    EXPECT_EQ(posting, Code("a.jpg") + " " + Code("b.jpg") + " " + Code("d.jpg") + " ");
+    EXPECT_EQ(recorder->log, (std::vector<std::string>{
+                                 Line("c.jpg", "fehlgeschlagen ! (HTTP 403 Forbidden)"),
+                                 Line("d.jpg", "erfolgreich !"), Line("b.jpg", "erfolgreich !"),
+                                 Line("a.jpg", "erfolgreich !")}));
+    EXPECT_TRUE(rows[2].checked);
+    EXPECT_EQ(tries["c.jpg"], 1);
+    EXPECT_EQ(recorder->progress.back(), (std::pair{4, 4}));
+    EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
+}
+
+// A host that takes one connection at a time still gets every image, in turn.
+TEST_F(StandardRunTest, HostServingOneConnectionAtATimeGetsThemAll) {
+    Serve(false, "Connections=3\n");
+    answer = [](const std::string& name, int) { return Link(name, 50); };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
+    RunUpload(rows, 8);
+    for (const ImageEntry& row : rows) EXPECT_EQ(row.upload, Code(row.text));
+}
+
+// Cancel ends every image in flight within a slice, and nothing more starts.
+TEST_F(StandardRunTest, CancelEndsAllImagesInFlight) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name, 2000); };
+    pump = [&] {
+        const std::lock_guard lock(mutex);
+        if (inFlight == 3) run->Abort();
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg"), Image("d.jpg")};
+    const auto start = Clock::now();
+    RunUpload(rows, 8);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+    ASSERT_EQ(recorder->log.size(), 3u);
+    for (const std::string& line : recorder->log)
+        EXPECT_NE(line.find("fehlgeschlagen ! (abgebrochen)"), std::string::npos) << line;
+    for (const ImageEntry& row : rows) EXPECT_TRUE(row.checked);
+}
+
+// Each passing failure is tried again and recovers; a lasting one is not; Retry-After sets
+// the wait within its bound; retries never go past the setting.
+TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
+    struct Case {
+        const char* first;  // the first answer ("" = closed without one)
+        int sends;          // requests the image takes in all
+        bool uploads;
+        double minSeconds = 0, maxSeconds = 5;
+        const char* retries = "";  // Bilder/Retries; "" = its default
+    };
+    const auto status = [](const std::string& line) {
+        return "HTTP/1.1 " + line + "\r\nContent-Length: 0\r\n\r\n";
+    };
+    for (const Case& c :
+         {Case{"408 Request Timeout", 2, true}, Case{"429 Too Many Requests", 2, true},
+          Case{"500 Internal Server Error", 2, true}, Case{"502 Bad Gateway", 2, true},
+          Case{"503 Service Unavailable", 2, true}, Case{"504 Gateway Timeout", 2, true},
+          Case{"", 2, true}, Case{"404 Not Found", 1, false},
+          Case{"200 OK", 1, false},  // an empty answer: no code
+          Case{"503 Service Unavailable\r\nRetry-After: 1", 2, true, 0.9},
+          Case{"503 Service Unavailable\r\nRetry-After: 3600", 2, true, 0, 1.5},
+          Case{"503 Service Unavailable\r\nRetry-After: Thu, 01 Jan 2099 00:00:00 GMT", 2, true, 0,
+               1.5},
+          Case{"always 503", 2, false, 0, 5, "1"}}) {
+        SCOPED_TRACE(c.first);
+        tries.clear();
+        WriteValue(settings, "Bilder", "Retries", c.retries);
+        Serve(false, "Retries=5\n");
+        configure = [](UploadRunOptions& o) {
+            o.retryBaseDelay = std::chrono::milliseconds(10);
+            o.retryWaitLimit = std::chrono::milliseconds(1000);
+        };
+        const std::string first = c.first;
+        answer = [&](const std::string& name, int attempt) {
+            if (first == "always 503") return Reply{status("503 Service Unavailable")};
+            if (attempt > 1) return Link(name);
+            return Reply{first.empty() ? "" : status(first)};
+        };
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        const auto start = Clock::now();
+        RunUpload(rows, 8);
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        EXPECT_GE(seconds, c.minSeconds);
+        EXPECT_LE(seconds, c.maxSeconds);
+        EXPECT_EQ(tries["a.jpg"], c.sends);
+        EXPECT_EQ(rows[0].checked, !c.uploads);
+        ASSERT_EQ(recorder->log.size(), 1u);
+        EXPECT_EQ(recorder->log[0].ends_with(" (2. Versuch)"), c.sends == 2);
     }
 }
 

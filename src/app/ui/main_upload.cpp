@@ -5,6 +5,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/run_notification.h"
+#include "history/history_store.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
@@ -109,6 +110,13 @@ void MainWindow::StartUpload() {
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     options.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
                                                ReadTextSetting(settingsFile_, keys::NoProxy));
+    // Opened per run, so lumar-cli's uploads in between are seen; a damaged file is moved
+    // aside on the first opening only, and the log says so then.
+    HistoryStore history;
+    if (history.Open(HistoryFile(session_.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
+        options.historySetAside = history.SetAsidePath();
+    options.history = &history;
+    options.reuse = ReadIntSetting(settingsFile_, keys::Reuse) == 1;
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
