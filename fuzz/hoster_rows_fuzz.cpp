@@ -11,6 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int row = 1; row <= table.Count(); ++row) {
         const lumar::HosterDef& taken = table.Row(row);
         Check(lumar::StandardRowProblems(taken).empty());
+        Check(lumar::ConnectionsFor(taken) >= 1 && lumar::ConnectionsFor(taken) <= 99);
+        Check(lumar::RetriesFor(taken) >= 0 && lumar::RetriesFor(taken) <= 99);
         if (row <= lumar::kBuiltInHosterCount) continue;
         Check(!taken.Name.empty() && !taken.UploadUrl.empty());
         Check(taken.Request == lumar::RequestKind::Standard || !taken.ConnectHost.empty());
