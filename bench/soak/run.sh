@@ -7,7 +7,8 @@
 # image may be lost, and only those in flight at a kill may have been sent twice.
 #   bash bench/soak/run.sh [N] [KILLS]
 # LUMAR_SOAK_CLI names a lumar-cli to use instead of building an optimised one in build-bench;
-# LUMAR_SOAK_SEED seeds the kill moments; LUMAR_SOAK_KEEP=1 keeps the work folder.
+# LUMAR_SOAK_SEED seeds the kill moments; LUMAR_SOAK_KEEP=1 keeps the work folder;
+# LUMAR_SOAK_SAMPLES names a file for the samples (seconds, resident kB, descriptors).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 count=${1:-10000}
@@ -86,6 +87,7 @@ start_server "$work/server.log"
 start=$(date +%s.%N)
 start_upload "$work/cfg" "$work/posting.txt" "$work/cli.log"
 : > "$work/samples.tsv"
+sleep 1  # the first sample once the program is loaded and scanning
 while kill -0 "$cli_pid" 2>/dev/null; do
   rss=$(awk '/^VmRSS/ {print $2}' "/proc/$cli_pid/status" 2>/dev/null || true)
   fds=$(ls "/proc/$cli_pid/fd" 2>/dev/null | wc -l || true)
@@ -97,9 +99,10 @@ wait "$cli_pid" || status=$?
 seconds=$(echo "$(date +%s.%N) - $start" | bc -l)
 stop_server
 printf 'soak: %d images in %.1f s, lumar-cli exit status %d\n' "$count" "$seconds" "$status"
-awk -F'\t' 'NR == 1 {r0 = $2; f0 = $3} {r = $2; f = $3; if ($2 > m) m = $2; n++}
+awk -F'\t' 'NR == 1 {r0 = $2; f0 = $3} {r = $2; f = $3; if ($2 > m) m = $2; if ($3 > fm) fm = $3; n++}
   END {printf "resident memory: first %d kB, last %d kB, peak %d kB over %d samples\n", r0, r, m, n;
-       printf "open descriptors: first %d, last %d\n", f0, f}' "$work/samples.tsv"
+       printf "open descriptors: first %d, last %d, peak %d\n", f0, f, fm}' "$work/samples.tsv"
+cp "$work/samples.tsv" "${LUMAR_SOAK_SAMPLES:-/dev/null}"
 ok=0
 "$python" "$here/check.py" "$work/img" "$work/server.log" "$work/posting.txt" "$work/cli.log" \
   "$work/cfg/history.sqlite" || ok=1
