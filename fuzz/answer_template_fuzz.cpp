@@ -8,6 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lumar::AnswerContext answer;
     answer.body = body;
     answer.headers = {{"Location", answer.body}};
+    answer.final_url = "https://h.example/" + source;
     answer.file_name = source;
     const lumar::TemplateParse parsed = lumar::AnswerTemplate::Parse(source);
     if (!parsed.failure.empty()) return 0;
