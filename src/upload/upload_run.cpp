@@ -149,8 +149,15 @@ void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& o
         if (abortFlag_.load()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
+        const int position = static_cast<int>(index) + 1;
+        // The table may be reloaded while the run pumps the window's events; a row that turned
+        // standard on the way takes its images one at a time as well.
+        if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
+            UploadStandardAlone(rows, position, options);
+            continue;
+        }
         const Clock::time_point imageStart = Clock::now();
-        const bool succeeded = UploadImage(rows, static_cast<int>(index) + 1, options);
+        const bool succeeded = UploadImage(rows, position, options);
         ImageEnded(row, succeeded, true, imageStart);
         if (abortFlag_.load()) break;
     }
@@ -360,6 +367,15 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     }
     Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options);
     return true;
+}
+
+void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                                    const UploadRunOptions& options) {
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    if (!RowTakes(row.FullPath())) return ImageEnded(row, false, false, Clock::now());
+    const bool hash = options.history && options.history->IsOpen();
+    StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
+    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
 }
 
 PreparedImage UploadRun::PrepareNow(int position, const std::string& path,

@@ -166,15 +166,19 @@ class UploadRun {
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(const std::string& path);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
-    // A classic row's picture, made on the preparer's thread while the loop keeps pumping.
+    void UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                             const UploadRunOptions& options);
+    // A picture made on the preparer's thread while the loop keeps pumping.
     PreparedImage PrepareNow(int position, const std::string& path, const UploadRunOptions& options,
                              bool hash);
     // Starts the prepared image's job, or ends the image at once (its code reused, or nothing
     // to send).
     void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
                             const UploadRunOptions& options);
-    // One turn of the poll loop over the jobs in flight; ends the images whose jobs finished.
-    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    // One turn of the poll loop over the jobs in flight, at most `slice` long; ends the images
+    // whose jobs finished.
+    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                   std::chrono::milliseconds slice);
     void EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
                           const UploadRunOptions& options);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;

@@ -103,14 +103,14 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         } else {
             // A picture that gets ready meanwhile waits for the end of this turn; with a
             // connection free, the turn is kept short so it does not wait long.
-            UploadRunOptions turn = options;
-            if (preparing && jobs_.size() < limit)
-                turn.pumpSlice = std::min(options.pumpSlice, std::chrono::milliseconds(10));
-            DriveJobs(rows, turn);
+            DriveJobs(rows, options,
+                      preparing && jobs_.size() < limit
+                          ? std::min(options.pumpSlice, std::chrono::milliseconds(10))
+                          : options.pumpSlice);
         }
     }
     preparer_->DropPending();
-    while (!jobs_.empty()) DriveJobs(rows, options);
+    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
     preparer_.reset();
 }
 
@@ -170,11 +170,11 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     }
 }
 
-void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                          std::chrono::milliseconds slice) {
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) tasks.push_back(image->job.get());
-    net::PollTurn(std::span<StandardUploadJob* const>(tasks),
-                  {options.pump, &abortFlag_, options.pumpSlice});
+    net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
     for (auto it = jobs_.begin(); it != jobs_.end();) {
         if (!(*it)->job->Finished()) {
             ++it;
