@@ -1,8 +1,9 @@
 // How often the main window answers during an upload run: a real window (offscreen) uploads to
 // the hoster emulator on 127.0.0.1 (a) many small images and (b) a batch of 12-megapixel
-// photos, while a zero-interval timer records every turn of the event loop. Prints the longest
-// and the mean gap between two turns for each case; a window that must follow a drag wants
-// every gap within a frame (20 ms). Run through run_gaps.sh.
+// photos, as they are, stripped and shrunk to 1600 pixels, while a zero-interval timer records
+// every turn of the event loop. Prints the longest and the mean gap between two turns for each
+// case; a window that must follow a drag wants every gap within a frame (20 ms). Run through
+// run_gaps.sh.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -52,12 +53,13 @@ void WritePhoto(const std::string& path, int seed) {
     image.save(QString::fromStdString(path), "JPG", 85);
 }
 
-Gaps UploadAndWatch(const std::string& pictures) {
+// `bilder`: further lines of Lumar.ini's [Bilder] section, e.g. how pictures are processed.
+Gaps UploadAndWatch(const std::string& pictures, const std::string& bilder = "") {
     lumar::test::TempDir dir;
     lumar::tools::HosterEmulator emulator;
     lumar::InitConfigFolder(dir.path());
     dir.write("hosters.ini", emulator.HostersIni());
-    dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=2\r\nTimeout=60\r\nForm=0\r\n");
+    dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=2\r\nTimeout=60\r\nForm=0\r\n" + bilder);
     lumar::ui::MainWindowHooks hooks;
     hooks.dialogs = std::make_shared<lumar::test::FakeDialogs>();
     hooks.trayAvailable = [] { return false; };
@@ -123,9 +125,10 @@ int main(int argc, char** argv) {
         std::filesystem::copy_file(photos + "/seed" + std::to_string(i % 2) + ".jpg",
                                    photos + "/photo" + std::to_string(i) + ".jpg");
     const auto photoBytes = std::filesystem::file_size(photos + "/seed0.jpg");
-    Print((std::to_string(photoCount) + " photos of 12 MP (" +
-           std::to_string(photoBytes / 1024 / 1024) + " MB each)")
-              .c_str(),
-          UploadAndWatch(photos));
+    const std::string batch = std::to_string(photoCount) + " photos of 12 MP (" +
+                              std::to_string(photoBytes / 1024 / 1024) + " MB each)";
+    Print(batch.c_str(), UploadAndWatch(photos));
+    Print("  stripped", UploadAndWatch(photos, "Strip=1\r\n"));
+    Print("  shrunk to 1600 px", UploadAndWatch(photos, "MaxSide=1600\r\n"));
     return 0;
 }

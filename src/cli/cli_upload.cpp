@@ -218,8 +218,9 @@ void LoadSession(Session& session) {
     session.Strings() = LoadUiStrings(session.LanguageFile(), "");
 }
 
-// The run's options: the row, Lumar.ini's proxy, the command line's connections.
-UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settings, int hoster) {
+// The run's options: the row, Lumar.ini's proxy and processing, the command line's choices.
+UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settings,
+                               const HosterTable& table, int hoster) {
     UploadRunOptions options;
     options.hosterIndex = hoster;
     options.settingsFile = settings;
@@ -229,6 +230,8 @@ UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settin
     options.transport = TransportFromSettings(settings);
     options.transport.caFile = args.transport.caFile;
     options.transport.connectTo = args.transport.connectTo;
+    options.processing = ProcessingFor(settings, table.Row(hoster).Request == RequestKind::Standard,
+                                       args.processing);
     return options;
 }
 
@@ -261,7 +264,7 @@ int RunUpload(const Args& args) {
     CliObserver observer(session.Posting(), session.Blocks(), posting, texts);
     UploadRun run(table, session.Strings(), observer);
     HistoryStore history;
-    UploadRunOptions options = RunOptionsFor(*parsed, settings, hoster);
+    UploadRunOptions options = RunOptionsFor(*parsed, settings, table, hoster);
     if (history.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
         options.historySetAside = history.SetAsidePath();
     options.history = &history;

@@ -23,9 +23,14 @@ CURL UploadAddress(const HosterDef& hoster) {
 }
 
 RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
-                                       const std::string& path) {
+                                       const std::string& path, std::string* picture) {
     Release();
-    if (!ReadWholeFileInto(path, file_)) return RequestProblem::FileUnreadable;
+    if (picture) {
+        if (picture->empty()) return RequestProblem::FileUnreadable;
+        file_ = std::move(*picture);
+    } else if (!ReadWholeFileInto(path, file_)) {
+        return RequestProblem::FileUnreadable;
+    }
 
     request_ = CHTTPRequest();
     request_.Host(url.Host());

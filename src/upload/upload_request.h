@@ -40,8 +40,10 @@ class PreparedUpload {
     PreparedUpload(const PreparedUpload&) = delete;
     PreparedUpload& operator=(const PreparedUpload&) = delete;
 
-    // `url` is UploadAddress(hoster), parsed once per image by the caller.
-    RequestProblem Prepare(const HosterDef& hoster, const CURL& url, const std::string& path);
+    // `url` is UploadAddress(hoster), parsed once per image by the caller. `picture`, when
+    // given, is sent in place of the file's bytes (a resized or stripped copy) and taken.
+    RequestProblem Prepare(const HosterDef& hoster, const CURL& url, const std::string& path,
+                           std::string* picture = nullptr);
     // The request in order; valid until the next Prepare or Release.
     const std::vector<std::string_view>& Pieces() const { return pieces_; }
     size_t FileBytes() const { return fileBytes_; }

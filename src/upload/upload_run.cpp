@@ -134,34 +134,47 @@ UploadRun::~UploadRun() = default;
 
 void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     Start(rows, options);
+    if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard)
+        RunStandard(rows, options);
+    else
+        RunClassic(rows, options);
+    ReportFigures();
+    Finish(rows, options);
+}
+
+void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     for (size_t index = 0; index < rows.size(); ++index) {
         const ImageEntry& row = rows[index];
         if (!IsCheckedImage(row)) continue;
-        const int position = static_cast<int>(index) + 1;
-        // A free connection first, so the file shown is always the one that just started.
-        const size_t limit =
-            static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
-        while (jobs_.size() >= limit) DriveJobs(rows, options);
         if (abortFlag_.load()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
-        if (SkipsType(row)) {
-            ImageEnded(row, false, true, Clock::now());
-            continue;
-        }
+        const int position = static_cast<int>(index) + 1;
+        // The table may be reloaded while the run pumps the window's events; a row that turned
+        // standard on the way takes its images one at a time as well.
         if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
-            StartStandardImage(rows, position, options);
+            UploadStandardAlone(rows, position, options);
             continue;
         }
-        while (!jobs_.empty()) DriveJobs(rows, options);  // a classic row's image goes alone
         const Clock::time_point imageStart = Clock::now();
         const bool succeeded = UploadImage(rows, position, options);
         ImageEnded(row, succeeded, true, imageStart);
         if (abortFlag_.load()) break;
     }
-    while (!jobs_.empty()) DriveJobs(rows, options);
-    ReportFigures();
-    Finish(rows, options);
+}
+
+bool UploadRun::RowTakes(const std::string& path) {
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    // A picture the row does not take stays checked, so it can go to another host afterwards.
+    // An unreadable file fails on the way as before.
+    const ImageType type = ReadImageInfo(path).Type;
+    if (type == ImageType::None || RowAccepts(hoster, type)) return true;
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
+            (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
+                                      : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
+                                                   std::string(ImageTypeName(type)))),
+        true);
+    return false;
 }
 
 void UploadRun::ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
@@ -253,27 +266,23 @@ std::string UploadRun::Failed(const std::string& reason) const {
     return strings_.Get(kStrFailed) + " (" + reason + ")";
 }
 
-bool UploadRun::SkipsType(const ImageEntry& row) {
-    // A picture the row does not take stays checked, so it can go to another host afterwards.
-    // An unreadable file fails on the way as before.
-    const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    const std::string path = row.FullPath();
-    const ImageType type = ReadImageInfo(path).Type;
-    if (type == ImageType::None || RowAccepts(hoster, type)) return false;
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
-            (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
-                                      : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
-                                                   std::string(ImageTypeName(type)))),
-        true);
-    return true;
-}
-
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                             const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
+    if (!RowTakes(path)) return false;
     auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
+    const bool history = options.history && options.history->IsOpen();
+    // Without processing or history the file goes from the disk as it always did.
+    std::optional<PreparedImage> picture;
+    if (options.processing.Changes() || history) {
+        picture = PrepareNow(position, path, options, history);
+        if (!picture->processed.error.empty() && options.processing.Changes()) {
+            Log(imageLine + Failed(picture->processed.error), true);
+            return false;
+        }
+    }
     const CURL url = UploadAddress(hoster);
     const std::string& host = url.Host();
 
@@ -297,7 +306,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return false;
     }
 
-    switch (prepared_->Prepare(hoster, url, path)) {
+    switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr)) {
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
@@ -343,12 +352,12 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return false;
     }
     std::string code = DecodeFileText(cut.code).text;
-    if (options.history && options.history->IsOpen()) {
+    if (history) {
         const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
         HistoryEntry entry;
         entry.hosterId = "classic-" + std::to_string(hosterIndex_);
-        entry.originalSha256 = Sha256Hex(ReadFileBytes(path).value_or(""));
-        entry.sentSha256 = entry.originalSha256;
+        entry.originalSha256 = std::move(picture->originalSha256);
+        entry.sentSha256 = std::move(picture->sentSha256);
         entry.filePath = path;
         entry.fileBytes = static_cast<std::int64_t>(fileBytes);
         entry.width = row.width;
@@ -358,6 +367,26 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     }
     Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options);
     return true;
+}
+
+void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                                    const UploadRunOptions& options) {
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    if (!RowTakes(row.FullPath())) return ImageEnded(row, false, false, Clock::now());
+    const bool hash = options.history && options.history->IsOpen();
+    StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
+    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
+}
+
+PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
+                                    const UploadRunOptions& options, bool hash) {
+    if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1);
+    preparer_->Add(position, path, options.processing, hash);
+    for (;;) {
+        if (std::optional<PreparedImage> ready = preparer_->TakeReady()) return std::move(*ready);
+        preparer_->WaitReady(options.pumpSlice);
+        Pump(options.pump);
+    }
 }
 
 void UploadRun::Record(HistoryEntry entry, const UploadRunOptions& options) {

@@ -3,7 +3,9 @@
 // into its row, and at the end the posting is built. A classic row takes one image after the
 // other; a standard row keeps several in flight on one poll loop, each a StandardUploadJob,
 // and retries what failed for a passing reason. The run works on the calling thread; the
-// window stays alive because the run calls `pump` between the slices of every wait.
+// window stays alive because the run calls `pump` between the slices of every wait. A standard
+// row's pictures are resized, stripped and hashed ahead of their turn on an ImagePreparer's
+// threads, so that work never holds up the loop.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported,
 // and a picture the row already took is not sent again.
@@ -28,6 +30,7 @@
 #include "shell/language_table.h"
 #include "shell/upload_totals.h"
 #include "upload/hoster_table.h"
+#include "upload/image_preparer.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
 #include "upload/transport_options.h"
@@ -158,12 +161,24 @@ class UploadRun {
 
   private:
     void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
+    void RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    void RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    // False, with a line in the log, for a picture of a type the row does not take.
+    bool RowTakes(const std::string& path);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
-    // Starts the image's job, or ends the image at once (its code reused, or nothing to send).
-    void StartStandardImage(std::span<ImageEntry> rows, int position,
+    void UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                             const UploadRunOptions& options);
+    // A picture made on the preparer's thread while the loop keeps pumping.
+    PreparedImage PrepareNow(int position, const std::string& path, const UploadRunOptions& options,
+                             bool hash);
+    // Starts the prepared image's job, or ends the image at once (its code reused, or nothing
+    // to send).
+    void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
                             const UploadRunOptions& options);
-    // One turn of the poll loop over the jobs in flight; ends the images whose jobs finished.
-    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    // One turn of the poll loop over the jobs in flight, at most `slice` long; ends the images
+    // whose jobs finished.
+    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                   std::chrono::milliseconds slice);
     void EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
                           const UploadRunOptions& options);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
@@ -175,8 +190,6 @@ class UploadRun {
     int TimeoutSeconds(const UploadRunOptions& options) const;
     std::string Failed(const std::string& reason) const;
     // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
-    // Logs and skips a picture of a type the row does not take.
-    bool SkipsType(const ImageEntry& row);
     void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
                     std::chrono::steady_clock::time_point imageStart);
     void CountImageDone(const ImageEntry& row, std::chrono::steady_clock::time_point imageStart);
@@ -203,6 +216,7 @@ class UploadRun {
     std::string totalsProblem_;
     std::unique_ptr<PreparedUpload> prepared_;          // buffers kept from image to image
     std::vector<std::unique_ptr<StandardImage>> jobs_;  // in flight, oldest first
+    std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;
 };

@@ -2,6 +2,7 @@
 // ending with one whole line in the log whatever order the answers come in.
 #include <algorithm>
 #include <ctime>
+#include <optional>
 
 #include "shell/file_io.h"
 #include "shell/plain_text.h"
@@ -55,6 +56,10 @@ std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster
     return {};
 }
 
+bool IsCheckedImage(const ImageEntry& row) {
+    return row.checked && row.IsImage();
+}
+
 }  // namespace
 
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
@@ -65,28 +70,73 @@ int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& 
     return std::clamp(ConnectionsFor(hoster), 1, cap);
 }
 
-void UploadRun::StartStandardImage(std::span<ImageEntry> rows, int position,
+void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    const size_t limit = static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
+    const bool hash = options.history && options.history->IsOpen();
+    preparer_ = std::make_unique<ImagePreparer>(PreparerThreads());
+    size_t next = 0;  // the first row not yet handed to the preparer
+    // One picture more than there are connections, so a free connection never waits for one.
+    auto handOut = [&] {
+        while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
+            ImageEntry& row = rows[next++];
+            if (!IsCheckedImage(row)) continue;
+            if (!RowTakes(row.FullPath())) {
+                ImageEnded(row, false, false, std::chrono::steady_clock::now());
+                continue;
+            }
+            preparer_->Add(static_cast<int>(next), row.FullPath(), options.processing, hash);
+        }
+    };
+    while (!abortFlag_.load()) {
+        handOut();
+        while (jobs_.size() < limit && !abortFlag_.load()) {
+            std::optional<PreparedImage> ready = preparer_->TakeReady();
+            if (!ready) break;
+            StartStandardImage(rows, std::move(*ready), options);
+            handOut();
+        }
+        const bool preparing = preparer_->Outstanding() > 0;
+        if (jobs_.empty() && !preparing) break;
+        if (jobs_.empty()) {
+            preparer_->WaitReady(options.pumpSlice);
+            Pump(options.pump);
+        } else {
+            // A picture that gets ready meanwhile waits for the end of this turn; with a
+            // connection free, the turn is kept short so it does not wait long.
+            DriveJobs(rows, options,
+                      preparing && jobs_.size() < limit
+                          ? std::min(options.pumpSlice, std::chrono::milliseconds(10))
+                          : options.pumpSlice);
+        }
+    }
+    preparer_->DropPending();
+    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    preparer_.reset();
+}
+
+void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
                                    const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    const int position = prepared.position;
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    const std::string path = row.FullPath();
+    const std::string& path = prepared.path;
     const std::string line = strings_.Get(kStrUploadOf) + " " + path + "...";
     auto image = std::make_unique<StandardImage>();
     image->position = position;
     image->start = std::chrono::steady_clock::now();
+    ReportFigures();
+    observer_.CurrentFile(path);
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
 
-    ProcessedImage processed = ProcessImage(path, options.processing);
+    ProcessedImage& processed = prepared.processed;
     if (!processed.error.empty() && options.processing.Changes()) {
         Log(line + Failed(processed.error), true);
         return ImageEnded(row, false, false, image->start);
     }
     const bool history = options.history && options.history->IsOpen();
     if (history && !processed.bytes.empty()) {
-        image->sentSha256 = Sha256Hex(processed.bytes);
-        image->originalSha256 = options.processing.Changes()
-                                    ? Sha256Hex(ReadFileBytes(path).value_or(""))
-                                    : image->sentSha256;
+        image->sentSha256 = std::move(prepared.sentSha256);
+        image->originalSha256 = std::move(prepared.originalSha256);
         image->width = processed.width ? processed.width : row.width;
         image->height = processed.height ? processed.height : row.height;
         const std::optional<HistoryEntry> earlier =
@@ -120,11 +170,11 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, int position,
     }
 }
 
-void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                          std::chrono::milliseconds slice) {
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) tasks.push_back(image->job.get());
-    net::PollTurn(std::span<StandardUploadJob* const>(tasks),
-                  {options.pump, &abortFlag_, options.pumpSlice});
+    net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
     for (auto it = jobs_.begin(); it != jobs_.end();) {
         if (!(*it)->job->Finished()) {
             ++it;

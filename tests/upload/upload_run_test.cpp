@@ -267,6 +267,7 @@ class StandardRunTest : public UploadRunTest {
                 Reply reply;
                 {
                     const std::lock_guard lock(mutex);
+                    requests.push_back(request);
                     reply = answer(name, ++tries[name]);
                     mostInFlight = std::max(mostInFlight, ++inFlight);
                 }
@@ -294,6 +295,7 @@ class StandardRunTest : public UploadRunTest {
     std::unique_ptr<test::TestHttpServer> server;
     std::mutex mutex;
     std::map<std::string, int> tries;
+    std::vector<std::string> requests;
     int inFlight = 0, mostInFlight = 0;
 };
 
@@ -396,6 +398,49 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
         EXPECT_EQ(rows[0].checked, !c.uploads);
         ASSERT_EQ(recorder->log.size(), 1u);
         EXPECT_EQ(recorder->log[0].ends_with(" (2. Versuch)"), c.sends == 2);
+    }
+}
+
+// Stripping sends the picture without its comment, the file left as it was; the history keys
+// it on the original's hash and keeps the sent bytes' hash beside it. A standard row reuses
+// that code unless told not to; a classic row, stripped the same way, never reuses one.
+TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    HistoryStore history;
+    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+    std::string jpeg = test::MakeJpeg(16, 16);
+    jpeg.insert(20, std::string("\xFF\xFE\x00\x0DHOMECOMMENT", 15));
+    struct Case {
+        int hoster;
+        bool reuse;
+        int sendsAfter;  // uploads that reached a host in all, this case's included
+    };
+    for (const Case& c : {Case{8, true, 1}, Case{8, true, 1}, Case{8, false, 2}, Case{1, true, 3},
+                          Case{1, true, 4}}) {
+        SCOPED_TRACE(c.hoster * 10 + c.reuse);
+        configure = [&](UploadRunOptions& o) {
+            o.history = &history;
+            o.reuse = c.reuse;
+            o.processing.strip = true;
+        };
+        std::vector<ImageEntry> rows = {Image("phone.jpg")};
+        dir.write("phone.jpg", jpeg);
+        RunUpload(rows, c.hoster);
+        EXPECT_FALSE(rows[0].checked);
+        std::vector<std::string> sent = requests;
+        for (const tools::ReceivedUpload& upload : emulator.Uploads()) sent.push_back(upload.body);
+        ASSERT_EQ(sent.size(), static_cast<size_t>(c.sendsAfter));
+        EXPECT_EQ(sent.back().find("HOMECOMMENT"), std::string::npos);
+        EXPECT_NE(sent.back().find("\xFF\xD8"), std::string::npos);
+    }
+    EXPECT_EQ(dir.read("phone.jpg"), jpeg);
+    const std::vector<HistoryEntry> entries = history.List({});
+    ASSERT_EQ(entries.size(), 4u);
+    for (const HistoryEntry& entry : entries) {
+        EXPECT_EQ(entry.originalSha256, Sha256Hex(jpeg));
+        EXPECT_NE(entry.sentSha256, entry.originalSha256);
+        EXPECT_EQ(entry.processing, "strip");
     }
 }
 

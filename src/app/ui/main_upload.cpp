@@ -119,6 +119,8 @@ void MainWindow::StartUpload() {
         options.historySetAside = history.SetAsidePath();
     options.history = &history;
     options.reuse = ReadIntSetting(settingsFile_, keys::Reuse) == 1;
+    options.processing = ProcessingFor(
+        settingsFile_, hosters_.Row(options.hosterIndex).Request == RequestKind::Standard);
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));

@@ -1,0 +1,92 @@
+#include "upload/image_preparer.h"
+
+#include <algorithm>
+
+#include "history/history_store.h"
+#include "shell/file_io.h"
+
+namespace lumar {
+
+int PreparerThreads() {
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2);
+}
+
+ImagePreparer::ImagePreparer(int threads) : threadCount_(std::max(threads, 1)) {}
+
+ImagePreparer::~ImagePreparer() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+        tasks_.clear();
+    }
+    taskAdded_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+}
+
+void ImagePreparer::Add(int position, std::string path, const ProcessingOptions& processing,
+                        bool hash) {
+    {
+        const std::lock_guard lock(mutex_);
+        tasks_.push_back({position, std::move(path), processing, hash});
+        if (threads_.size() < static_cast<size_t>(threadCount_) &&
+            threads_.size() < tasks_.size() + static_cast<size_t>(working_))
+            threads_.emplace_back([this] { Work(); });
+    }
+    taskAdded_.notify_one();
+}
+
+std::optional<PreparedImage> ImagePreparer::TakeReady() {
+    const std::lock_guard lock(mutex_);
+    if (results_.empty()) return std::nullopt;
+    PreparedImage ready = std::move(results_.front());
+    results_.pop_front();
+    return ready;
+}
+
+bool ImagePreparer::WaitReady(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return resultAdded_.wait_for(lock, limit, [this] { return !results_.empty(); });
+}
+
+int ImagePreparer::Outstanding() const {
+    const std::lock_guard lock(mutex_);
+    return static_cast<int>(tasks_.size() + results_.size()) + working_;
+}
+
+void ImagePreparer::DropPending() {
+    const std::lock_guard lock(mutex_);
+    tasks_.clear();
+}
+
+void ImagePreparer::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        taskAdded_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
+        if (stopping_) return;
+        Task task = std::move(tasks_.front());
+        tasks_.pop_front();
+        ++working_;
+        lock.unlock();
+        PreparedImage made = Make(std::move(task));
+        lock.lock();
+        --working_;
+        results_.push_back(std::move(made));
+        resultAdded_.notify_all();
+    }
+}
+
+PreparedImage ImagePreparer::Make(Task task) {
+    PreparedImage out;
+    out.position = task.position;
+    out.processed = ProcessImage(task.path, task.processing);
+    if (task.hash && !out.processed.bytes.empty()) {
+        out.sentSha256 = Sha256Hex(out.processed.bytes);
+        out.originalSha256 = task.processing.Changes()
+                                 ? Sha256Hex(ReadFileBytes(task.path).value_or(""))
+                                 : out.sentSha256;
+    }
+    out.path = std::move(task.path);
+    return out;
+}
+
+}  // namespace lumar
