@@ -8,6 +8,8 @@
 # Builds an optimised build in build-bench (no sanitizers) first.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 count=${1:-100}
 build=${LUMAR_BENCH_BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
@@ -31,10 +33,7 @@ for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(head -1 "$work/port")
 
 # JPEGs of exactly 200 KiB: a sample picture padded after its end marker.
-mkdir -p "$work/img"
-base=samples/sunset.jpg
-head -c $((200 * 1024 - $(stat -c %s "$base"))) /dev/urandom > "$work/pad.bin"
-for i in $(seq -w 1 "$count"); do cat "$base" "$work/pad.bin" > "$work/img/img$i.jpg"; done
+make_padded_jpegs "$work/img" "$count" 200
 
 mkdir -p "$work/cfg"
 printf '%s\n' "[Hoster8]" "Name=bench" "Request=standard" "UploadUrl=http://127.0.0.1:$port/upload" \
@@ -57,8 +56,6 @@ curl_upload() {  # one transfer per image (--next), each with its own form
   curl --noproxy '*' --parallel --parallel-immediate --parallel-max 4 "${args[@]}"
 }
 
-# shellcheck source=bench/timing.sh
-source bench/timing.sh
 
 lumar_upload 4 > /dev/null 2> "$work/check.log" ||
   { echo "lumar-cli upload failed:" >&2; cat "$work/check.log" >&2; exit 1; }

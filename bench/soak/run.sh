@@ -11,6 +11,8 @@
 # LUMAR_SOAK_SAMPLES names a file for the samples (seconds, resident kB, descriptors).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 count=${1:-10000}
 kills=${2:-5}
 here=$PWD/bench/soak
@@ -35,13 +37,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=soak-ca \
-  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
-openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=soak.test \
-  -keyout "$work/host.key" -out "$work/host.csr" 2>/dev/null
-printf 'subjectAltName=DNS:soak.test\n' > "$work/ext"
-openssl x509 -req -in "$work/host.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial \
-  -days 2 -extfile "$work/ext" -out "$work/host.pem" 2>/dev/null
+make_test_ca "$work" soak.test
 
 start_server() {  # logfile
   rm -f "$work/port"

@@ -12,6 +12,8 @@
 # Builds an optimised build in build-bench (no sanitizers) first.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+# shellcheck source=bench/timing.sh
+source bench/timing.sh
 count=${1:-100}
 build=${LUMAR_BENCH_BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
@@ -32,13 +34,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A CA and a certificate for bench.test signed by it.
-openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=bench-ca \
-  -keyout "$work/ca.key" -out "$work/ca.pem" 2>/dev/null
-openssl req -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -subj /CN=bench.test \
-  -keyout "$work/host.key" -out "$work/host.csr" 2>/dev/null
-printf 'subjectAltName=DNS:bench.test\n' > "$work/ext"
-openssl x509 -req -in "$work/host.csr" -CA "$work/ca.pem" -CAkey "$work/ca.key" -CAcreateserial \
-  -days 2 -extfile "$work/ext" -out "$work/host.pem" 2>/dev/null
+make_test_ca "$work" bench.test
 
 start_server() {  # portfile [cert key]
   "$python" "$server" "$@" > /dev/null 2>&1 &
@@ -52,10 +48,7 @@ tls_port=$(head -1 "$work/tls.port")
 plain_port=$(head -1 "$work/plain.port")
 
 # JPEGs of exactly 200 KiB: a sample picture padded after its end marker.
-mkdir -p "$work/img"
-base=samples/sunset.jpg
-head -c $((200 * 1024 - $(stat -c %s "$base"))) /dev/urandom > "$work/pad.bin"
-for i in $(seq -w 1 "$count"); do cat "$base" "$work/pad.bin" > "$work/img/img$i.jpg"; done
+make_padded_jpegs "$work/img" "$count" 200
 
 mkdir -p "$work/cfg"
 printf '%s\n' "[Hoster8]" "Name=bench" "Request=standard" "UploadUrl=https://bench.test/upload" \
@@ -86,8 +79,6 @@ curl_upload() {  # scheme port
   curl "${args[@]}"
 }
 
-# shellcheck source=bench/timing.sh
-source bench/timing.sh  # the working folder is the checkout's root here
 
 lumar_upload 8 "$tls_port" > /dev/null 2> "$work/check.log" ||
   { echo "lumar-cli upload over TLS failed:" >&2; cat "$work/check.log" >&2; exit 1; }

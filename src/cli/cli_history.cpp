@@ -13,6 +13,7 @@
 #include "cli/cli_command.h"
 #include "cli/cli_upload_support.h"
 #include "history/history_store.h"
+#include "session/history_rows.h"
 #include "session/posting_hand_over.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
@@ -222,24 +223,6 @@ std::optional<PostingOptions> PostingOptionsFrom(const Args& options, const std:
     return posting;
 }
 
-// Image rows as the run leaves them: the code in place, the check mark cleared.
-std::vector<ImageEntry> RowsOf(const std::vector<HistoryEntry>& entries) {
-    std::vector<ImageEntry> rows;
-    for (const HistoryEntry& e : entries) {
-        ImageEntry row;
-        const size_t slash = e.filePath.rfind('/');
-        row.folder = slash == std::string::npos ? "" : e.filePath.substr(0, slash + 1);
-        row.text = e.filePath.substr(row.folder.size());
-        row.width = e.width;
-        row.height = e.height;
-        row.bytes = e.fileBytes;
-        row.upload = e.code;
-        row.checked = false;
-        rows.push_back(std::move(row));
-    }
-    return rows;
-}
-
 int RunPosting(const Args& args) {
     std::vector<std::int64_t> ids;
     Args options;
@@ -251,7 +234,7 @@ int RunPosting(const Args& args) {
     HistoryStore store;
     if (!OpenHistory(store)) return 1;
     bool missing = false;
-    std::vector<ImageEntry> rows = RowsOf(EntriesOf(store, ids, missing));
+    std::vector<ImageEntry> rows = RowsOfHistory(EntriesOf(store, ids, missing));
     if (rows.empty()) return 1;
 
     session.Strings() = LoadUiStrings(session.LanguageFile(), "");

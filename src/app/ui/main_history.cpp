@@ -10,6 +10,7 @@
 #include "net/http_url.h"
 #include "posting/posting_builder.h"
 #include "posting/ui/code_panel.h"
+#include "session/history_rows.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
@@ -56,20 +57,6 @@ std::string RequestDeletion(const std::string& url, const net::ProxySettings& pr
     return reason;
 }
 
-// A history entry as an uploaded row of the list: its file and its code.
-ImageEntry RowOf(const HistoryEntry& entry) {
-    ImageEntry row;
-    const size_t slash = entry.filePath.find_last_of('/');
-    row.folder = slash == std::string::npos ? "" : entry.filePath.substr(0, slash + 1);
-    row.text = entry.filePath.substr(row.folder.size());
-    row.width = entry.width;
-    row.height = entry.height;
-    row.bytes = entry.fileBytes;
-    row.upload = entry.code;
-    row.checked = false;
-    return row;
-}
-
 }  // namespace
 
 void MainWindow::AddHistoryButton() {
@@ -113,9 +100,7 @@ void MainWindow::OpenHistory() {
 
 void MainWindow::ShowHistoryPosting(const std::vector<HistoryEntry>& entries) {
     if (run_ || entries.empty()) return;
-    std::vector<ImageEntry> rows;
-    rows.reserve(entries.size());
-    for (const HistoryEntry& entry : entries) rows.push_back(RowOf(entry));
+    std::vector<ImageEntry> rows = RowsOfHistory(entries);
     CollectPosting(posting_, rows, blocks_);
     codePanel_->ShowFinishedPosting(
         FinishPosting(posting_, rows, blocks_, codePanel_->Options(), PostingTextsFrom(strings_)));

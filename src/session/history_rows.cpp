@@ -1,0 +1,23 @@
+#include "session/history_rows.h"
+
+namespace lumar {
+
+std::vector<ImageEntry> RowsOfHistory(const std::vector<HistoryEntry>& entries) {
+    std::vector<ImageEntry> rows;
+    rows.reserve(entries.size());
+    for (const HistoryEntry& entry : entries) {
+        ImageEntry row;
+        const size_t slash = entry.filePath.rfind('/');
+        row.folder = slash == std::string::npos ? "" : entry.filePath.substr(0, slash + 1);
+        row.text = entry.filePath.substr(row.folder.size());
+        row.width = entry.width;
+        row.height = entry.height;
+        row.bytes = entry.fileBytes;
+        row.upload = entry.code;
+        row.checked = false;
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace lumar
