@@ -194,7 +194,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "162", "", "Dieses Bild beim Hoster löschen?"},
     {"STRINGS", "163", "", "Der Hoster hat das Bild gelöscht."},
     {"STRINGS", "164", "", "Löschen fehlgeschlagen:"},
-    {"STRINGS", "165", "", "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
+    {"STRINGS", "165", "",
+     "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
     {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
     {"STRINGS", "168", "", "%1 von %2 Einträgen"},
 };
