@@ -311,7 +311,10 @@ TEST_F(StandardRunTest, AnswersInAnyOrderLandInTheirRows) {
     const auto start = Clock::now();
     const std::string posting = RunUpload(rows, 8);
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1250));  // not 1350 ms in turn
-    EXPECT_EQ(mostInFlight, 3);
+    // Never more than the row's three; how many overlap at the host depends on when the pool
+    // hands the pictures over, the time bound above is what shows they did not go in turn.
+    EXPECT_GE(mostInFlight, 2);
+    EXPECT_LE(mostInFlight, 3);
     EXPECT_EQ(posting, Code("a.jpg") + " " + Code("b.jpg") + " " + Code("d.jpg") + " ");
     EXPECT_EQ(recorder->log, (std::vector<std::string>{
                                  Line("c.jpg", "fehlgeschlagen ! (HTTP 403 Forbidden)"),
