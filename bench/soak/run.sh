@@ -70,7 +70,9 @@ fresh_settings() {  # folder
   "$cli" --config-dir "$1" hoster import "$work/soak.sxcu" >/dev/null
 }
 
-upload_args=(upload --hoster soak --connections 4 --no-center --timeout 60 --ca-file "$work/ca.pem")
+# Sent as they are: stripping would drop what follows the end marker, which is all that tells
+# the copies apart.
+upload_args=(upload --hoster soak --connections 4 --no-center --no-strip --timeout 60 --ca-file "$work/ca.pem")
 start_upload() {  # settings posting log
   "$cli" --config-dir "$1" "${upload_args[@]}" --connect-to "soak.test:443:127.0.0.1:$port" \
     "$work/img" > "$2" 2> "$3" &
