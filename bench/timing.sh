@@ -25,3 +25,15 @@ make_test_ca() {  # folder name: ca.pem, and host.pem/host.key for the name sign
   openssl x509 -req -in "$1/host.csr" -CA "$1/ca.pem" -CAkey "$1/ca.key" -CAcreateserial \
     -days 2 -extfile "$1/ext" -out "$1/host.pem" 2>/dev/null
 }
+
+# An optimised lumar-cli (built into $LUMAR_BENCH_BUILD_DIR, default build-bench); prints its path.
+optimised_cli() {
+  local build=${LUMAR_BENCH_BUILD_DIR:-build-bench}
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=OFF \
+    -DLUMAR_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target lumar-cli | grep -E "error|FAILED" >&2 || true
+  echo "$PWD/$build/bin/lumar-cli"
+}
+# Debian's own Python (the servers need only its standard library), else the first on PATH.
+python=/usr/bin/python3
+[ -x "$python" ] || python=python3

@@ -11,12 +11,7 @@ cd "$(dirname "$0")/../.."
 # shellcheck source=bench/timing.sh
 source bench/timing.sh
 count=${1:-100}
-build=${LUMAR_BENCH_BUILD_DIR:-build-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=OFF -DLUMAR_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target lumar-cli | grep -E "error|FAILED" || true
-cli=$PWD/$build/bin/lumar-cli
-python=/usr/bin/python3
-[ -x "$python" ] || python=python3
+cli=$(optimised_cli)
 
 work=$(mktemp -d)
 server_pid=""

@@ -20,14 +20,8 @@ RANDOM=${LUMAR_SOAK_SEED:-19}
 if [ -n "${LUMAR_SOAK_CLI:-}" ]; then
   cli=$LUMAR_SOAK_CLI
 else
-  build=${LUMAR_BENCH_BUILD_DIR:-build-bench}
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMAR_BUILD_UI=OFF \
-    -DLUMAR_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target lumar-cli | grep -E "error|FAILED" || true
-  cli=$PWD/$build/bin/lumar-cli
+  cli=$(optimised_cli)
 fi
-python=/usr/bin/python3
-[ -x "$python" ] || python=python3
 
 work=$(mktemp -d)
 server_pid=""
