@@ -51,11 +51,6 @@ StripResult StripLossless(ImageType type, std::string_view bytes) {
     }
 }
 
-// The animation flag of an extended WebP file's VP8X chunk, which comes first.
-bool IsAnimatedWebP(std::string_view bytes) {
-    return bytes.size() > 20 && bytes.substr(12, 4) == "VP8X" && (bytes[20] & 0x02) != 0;
-}
-
 }  // namespace
 
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options) {
@@ -80,7 +75,7 @@ ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& op
     // never enlarges.
     const bool tooLarge = info.Width == 0 || std::max(info.Width, info.Height) > options.maxSide;
     // Shrinking keeps only the first frame of an animation; such a picture is only stripped.
-    if (options.maxSide > 0 && tooLarge && !IsAnimatedWebP(*bytes)) {
+    if (options.maxSide > 0 && tooLarge && !IsAnimation(*bytes)) {
         ResizeRequest request{options.maxSide, options.quality, options.strip,
                               info.Type == ImageType::Png, info.Type == ImageType::WebP};
         ResizeResult resized = ResizeImage(*bytes, request);

@@ -179,13 +179,27 @@ StripResult StripJpegMetadata(std::string_view jpeg) {
 
 // --- PNG --------------------------------------------------------------------------------
 
+constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
+
+bool IsAnimation(std::string_view bytes) {
+    if (StartsWith(bytes, "RIFF") && bytes.size() > 20 && bytes.substr(12, 4) == "VP8X")
+        return (bytes[20] & 0x02) != 0;
+    if (!StartsWith(bytes, kPngSignature)) return false;
+    for (size_t pos = kPngSignature.size(); pos + 12 <= bytes.size();) {
+        const std::string_view type = bytes.substr(pos + 4, 4);
+        if (type == "acTL") return true;
+        if (type == "IDAT") return false;
+        pos += 12 + static_cast<size_t>(BigEndian32(bytes, pos));
+    }
+    return false;
+}
+
 StripResult StripPngMetadata(std::string_view png) {
-    static constexpr std::string_view kSignature("\x89PNG\r\n\x1a\n", 8);
-    if (!StartsWith(png, kSignature)) return Failure("no PNG file");
+    if (!StartsWith(png, kPngSignature)) return Failure("no PNG file");
     static constexpr std::array<std::string_view, 5> kDropped = {"tEXt", "zTXt", "iTXt", "eXIf",
                                                                  "tIME"};
-    std::string out(kSignature);
-    for (size_t pos = kSignature.size();;) {
+    std::string out(kPngSignature);
+    for (size_t pos = kPngSignature.size();;) {
         if (pos + 12 > png.size()) return Failure("PNG file cut short");
         const std::uint64_t length = BigEndian32(png, pos);
         if (length > png.size() - pos - 12) return Failure("PNG file cut short");

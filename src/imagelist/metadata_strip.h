@@ -25,6 +25,10 @@ StripResult StripPngMetadata(std::string_view png);
 // WebP: drops the EXIF and XMP chunks of an extended file and clears their flags.
 StripResult StripWebPMetadata(std::string_view webp);
 
+// Whether a PNG or WebP file is an animation (an acTL chunk before the first image data; the
+// animation flag of an extended WebP file). Shrinking such a file would keep one frame alone.
+bool IsAnimation(std::string_view bytes);
+
 // The EXIF orientation (1..8) of a JPEG file, 1 when it names none.
 int JpegOrientation(std::string_view jpeg);
 

@@ -110,7 +110,7 @@ TEST(ImageProcessing, LosslessStripOfEachType) {
 }
 
 // Shrinking would keep the first frame alone.
-TEST(ImageProcessing, AnimatedWebPIsOnlyStripped) {
+TEST(ImageProcessing, AnimationsAreOnlyStripped) {
     test::TempDir dir;
     const std::string head = "WEBPVP8X" + std::string("\x0A\0\0\0", 4);
     const std::string size = std::string("\0\0\0\xCF\x07\0\xCF\x07\0", 9);
@@ -119,6 +119,17 @@ TEST(ImageProcessing, AnimatedWebPIsOnlyStripped) {
     const ProcessedImage out = ProcessImage(dir.write("a.webp", webp), {100, 85, true});
     EXPECT_EQ(out.error, "");
     EXPECT_EQ(out.bytes, "RIFF" + std::string("\x16\0\0\0", 4) + head + "\x02" + size);
+
+    const auto chunk = [](const std::string& type, const std::string& data) {
+        return std::string("\0\0\0", 3) + static_cast<char>(data.size()) + type + data + "CRC!";
+    };
+    const std::string apng =
+        std::string("\x89PNG\r\n\x1a\n", 8) +
+        chunk("IHDR", std::string("\0\0\x07\xD0\0\0\x07\xD0\x08\x06\0\0\0", 13)) +
+        chunk("acTL", std::string(8, '\1')) + chunk("IDAT", "frame") + chunk("IEND", "");
+    const ProcessedImage still = ProcessImage(dir.write("a.png", apng), {100, 85, true});
+    EXPECT_EQ(still.error, "");
+    EXPECT_EQ(still.bytes, apng);
 }
 
 TEST(ImageProcessing, OptionsFromSettingsAndCommandLine) {
