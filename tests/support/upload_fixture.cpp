@@ -38,11 +38,6 @@ void RunRecorder::CollectPosting(std::span<ImageEntry> rows) {
     PostingHandOver::CollectPosting(rows);
 }
 
-void RunRecorder::ShowMessage(const std::string& title, const std::string& text) {
-    events.push_back("message");
-    messages.emplace_back(title, text);
-}
-
 void RunRecorder::FinishPosting(std::span<const ImageEntry> rows) {
     events.push_back("finish");
     PostingHandOver::FinishPosting(rows);
@@ -81,7 +76,6 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.settingsFile = settings;
     options.pump = pump;
     options.pumpSlice = pumpSlice;
-    options.resolver = resolver;
     if (configure) configure(options);
     run->Run(rows, options);
     return recorder->View().shownText;
