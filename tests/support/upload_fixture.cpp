@@ -5,10 +5,6 @@
 
 namespace lumar::test {
 
-void RunRecorder::RunStarted(int count) {
-    events.push_back("started " + std::to_string(count));
-}
-
 void RunRecorder::StatusLine(const std::string& text) {
     statuses.push_back(text);
     if (onStatus) onStatus();

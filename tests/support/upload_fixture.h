@@ -21,7 +21,7 @@ class RunRecorder : public PostingHandOver {
     std::function<void()> onStatus;                  // runs after every status line
     std::function<void(const std::string&)> onFile;  // runs before each image's upload
 
-    void RunStarted(int count) override;
+    void RunStarted(int count) override { events.push_back("started " + std::to_string(count)); }
     void StatusLine(const std::string& text) override;
     void AppendLog(const std::string& text, bool lineEnd) override;
     void Figures(const UploadFigures& f) override { figures.push_back(f); }
