@@ -84,7 +84,6 @@ TEST(MultipartBody, RefusesWhatWouldBreakTheRequest) {
         {"POST", "/", "h", &body, {{"X-Key", "a\r\nInjected: 1"}}},
         {"POST", "/", "h", &body, {{"Bad Name", "v"}}},
         {"POST", "/", "h", &body, {{"content-length", "0"}}},
-        {"POST", "/", "h", &body, {{"Host", "other"}}},
         {"POST", "/a b", "h", &body, {}},
         {"POST", "/", "h\r\nX: 1", &body, {}},
     };
