@@ -94,10 +94,12 @@ std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
-// Runs lumar-cli on the settings folder `dir`/cfg, with the shipped data and the clock in UTC.
-test::CliRun RunOn(const test::TempDir& dir, const std::string& args) {
+// Runs lumar-cli on the settings folder `dir`/cfg, with the shipped data and the clock in UTC,
+// started through `wrapper` when one is given.
+test::CliRun RunOn(const test::TempDir& dir, const std::string& args,
+                   const std::string& wrapper = "") {
     return test::RunShell("TZ=UTC LUMAR_DATA_DIR=" + Quoted(LUMAR_SOURCE_DIR "/data") +
-                              " timeout -s KILL 60 " + LUMAR_CLI_PATH + " --config-dir " +
+                              " timeout -s KILL 60 " + wrapper + LUMAR_CLI_PATH + " --config-dir " +
                               Quoted(dir.file("cfg")) + " " + args + " 2>" +
                               Quoted(dir.file("err")),
                           dir.file("err"));
@@ -124,10 +126,7 @@ TEST(Cli, ListNamesWhatItsScanLeavesOut) {
     ASSERT_EQ(::chmod(dir.file("d/closed").c_str(), 0), 0);
     const std::string user =
         ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const test::CliRun run =
-        test::RunShell(user + LUMAR_CLI_PATH + " --config-dir " + Quoted(dir.file("cfg")) +
-                           " list " + Quoted(dir.file("d")) + " 2>" + Quoted(dir.file("err.txt")),
-                       dir.file("err.txt"));
+    const test::CliRun run = RunOn(dir, "list " + Quoted(dir.file("d")), user);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "open.jpg\t" + dir.file("d/") + "\t   4\t   4\t    .2\n");
     EXPECT_NE(run.err.find("lumar-cli: " + dir.file("d/closed") +

@@ -260,11 +260,9 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
         {"ipv6", false, false, true, "https://upload.test/up?key=a%20b"},
     };
     for (const auto& c : cases) {
-        test::TestServerOptions options;
-        options.certificate = &valid;
-        options.ipv6 = c.ipv6;
         const test::TestHttpServer server(
-            [&](const std::string& request) { return Host(request, c.redirect); }, options);
+            [&](const std::string& request) { return Host(request, c.redirect); },
+            {.certificate = &valid, .ipv6 = c.ipv6});
         const test::TestHttpServer proxy(nullptr, test::ProxyOptions());
         WriteValue(Ini(), "Bilder", "Proxy",
                    c.proxy ? "http://127.0.0.1:" + std::to_string(proxy.Port()) : "direct");
@@ -279,7 +277,6 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
         EXPECT_EQ(requests[0].rfind("POST /up?key=a%20b HTTP/1.1\r\nHost: upload.test\r\n", 0), 0u)
             << c.name;
         EXPECT_NE(requests[0].find("\r\nX-Key: k\r\n"), std::string::npos) << c.name;
-        EXPECT_NE(requests[0].find("name=\"image\"; filename=\"a.jpg\""), std::string::npos);
         EXPECT_EQ(proxy.Requests().size(), c.proxy ? 1u : 0u) << c.name;
     }
 }
