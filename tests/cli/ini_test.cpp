@@ -1,5 +1,5 @@
-// lumar-cli's small commands (ini, jpeg-info, list, history) and its help, run as a separate
-// program the way scripts use it.
+// lumar-cli's small commands (ini, jpeg-info, list, history, hoster, probe) and its help, run
+// as a separate program the way scripts use it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,12 +10,18 @@
 
 #include "history/history_store.h"
 #include "shell/file_io.h"
+#include "shell/settings_store.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
+#include "support/test_http_server.h"
+#include "support/tls_test_pki.h"
 
 namespace lumar {
 namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // No argument here holds a single quote.
 test::CliRun RunCli(const std::vector<std::string>& args) {
@@ -88,6 +94,17 @@ std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }
 
+// Runs lumar-cli on the settings folder `dir`/cfg, with the shipped data and the clock in UTC,
+// started through `wrapper` when one is given.
+test::CliRun RunOn(const test::TempDir& dir, const std::string& args,
+                   const std::string& wrapper = "") {
+    return test::RunShell("TZ=UTC LUMAR_DATA_DIR=" + Quoted(LUMAR_SOURCE_DIR "/data") +
+                              " timeout -s KILL 60 " + wrapper + LUMAR_CLI_PATH + " --config-dir " +
+                              Quoted(dir.file("cfg")) + " " + args + " 2>" +
+                              Quoted(dir.file("err")),
+                          dir.file("err"));
+}
+
 TEST(Cli, JpegInfoGivesOneLinePerFileInArgumentOrder) {
     test::TempDir dir;
     const std::size_t size = test::WriteJpeg(dir.file("a b.jpg"), 640, 480);
@@ -109,10 +126,7 @@ TEST(Cli, ListNamesWhatItsScanLeavesOut) {
     ASSERT_EQ(::chmod(dir.file("d/closed").c_str(), 0), 0);
     const std::string user =
         ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-    const test::CliRun run =
-        test::RunShell(user + LUMAR_CLI_PATH + " --config-dir " + Quoted(dir.file("cfg")) +
-                           " list " + Quoted(dir.file("d")) + " 2>" + Quoted(dir.file("err.txt")),
-                       dir.file("err.txt"));
+    const test::CliRun run = RunOn(dir, "list " + Quoted(dir.file("d")), user);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "open.jpg\t" + dir.file("d/") + "\t   4\t   4\t    .2\n");
     EXPECT_NE(run.err.find("lumar-cli: " + dir.file("d/closed") +
@@ -145,12 +159,7 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
             ASSERT_TRUE(store.Record(e));
         }
     }
-    const std::string err = dir.file("err");
-    auto run = [&](const std::string& args) {
-        return test::RunShell("TZ=UTC '" + std::string(LUMAR_CLI_PATH) + "' --config-dir '" +
-                                  dir.file("cfg") + "' history " + args + " 2>" + err,
-                              err);
-    };
+    const auto run = [&](const std::string& args) { return RunOn(dir, "history " + args); };
     struct Case {
         const char* args;
         int status;
@@ -161,9 +170,6 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
          "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
         {"search B.JP", 0,
          "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
-        {"posting 3 1 --html", 0,
-         "<img src=http://h/c.jpg border=0> <a href=http://h/a><img src=http://h/ta.jpg "
-         "border=0></a> "},
         {"posting 3 1 --markdown --split 1 --part 2", 0, "[![a](http://h/ta.jpg)](http://h/a)"},
         {"list --since 2024-02-30", 2, ""},
         {"posting 2 99", 1, "[IMG]http://c/b.jpg[/IMG] "},
@@ -176,9 +182,118 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
         EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
         EXPECT_EQ(r.out, c.out) << c.args;
     }
-    EXPECT_THAT(run("posting 2 99").err, ::testing::HasSubstr("no entry 99"));
-    EXPECT_THAT(run("list --json").out,
-                ::testing::HasSubstr("\"id\": 3,\n    \"uploadedAt\": 1704243600,"));
+    EXPECT_THAT(run("posting 2 99").err, HasSubstr("no entry 99"));
+    EXPECT_THAT(run("list --json").out, HasSubstr("\"id\": 3,\n    \"uploadedAt\": 1704243600,"));
+}
+
+std::string Field(const std::string& name, const std::string& value) {
+    return "name=\"" + name + "\"\r\n\r\n" + value + "\r\n";
+}
+
+// hoster, and probe against a server of the test's own, reached under the host's name through
+// --connect-to: a preset of each answer shape (plain link, JSON) and a classic row.
+TEST(PresetCli, EachAnswerShapeSendsWhatItsHostTakesAndBuildsTheCode) {
+    const struct {
+        const char* id;
+        const char* host;
+        const char* emptyKey;  // the preset's empty key, filled in as K1 in an own copy
+        const char* answer;
+        const char* requestLine;
+        std::vector<std::string> requestHolds, reportHolds;
+        bool classic = false;  // plain HTTP to the hosters.ini row 8
+    } cases[] = {
+        {"catbox",
+         "catbox.moe",
+         nullptr,
+         "https://files.catbox.moe/x1.jpg",
+         "POST /user/api.php HTTP/1.1",
+         {Field("reqtype", "fileupload"), "name=\"fileToUpload\"; filename=\"probe.jpg\""},
+         {"\nCode: [IMG]https://files.catbox.moe/x1.jpg[/IMG]\n"}},
+        {"imgbb",
+         "api.imgbb.com",
+         R"("key": "")",
+         R"({"data":{"url":"https://i.ibb.co/w/p.jpg","thumb":{"url":"https://i.ibb.co/t/p.jpg"},)"
+         R"("delete_url":"https://ibb.co/t/670a"},"success":true,"status":200})",
+         "POST /1/upload?key=K1 HTTP/1.1",
+         {"name=\"image\"; filename=\"probe.jpg\""},
+         {"Request:\n  POST /1/upload?key=K1 HTTP/1.1\n  Host: api.imgbb.com\n",
+          "Status: HTTP 200 OK\nAnswer (151 bytes):\n  {\n    \"data\": {\n      \"delete_url\": ",
+          "\nURL: https://i.ibb.co/w/p.jpg\nThumbnailURL: https://i.ibb.co/t/p.jpg\n"
+          "DeletionURL: https://ibb.co/t/670a\n"
+          "Code: [URL=https://i.ibb.co/w/p.jpg][IMG]https://i.ibb.co/t/p.jpg[/IMG][/URL]\n"}},
+        {"8",
+         "classic.test",
+         nullptr,
+         "<p>[IMG]http://c.test/1.jpg[/IMG]</p>",
+         "POST /up.php HTTP/1.0",
+         {"name=\"img\"; filename=\""},
+         {"\nCode: [IMG]http://c.test/1.jpg[/IMG]\n"},
+         true},
+    };
+    test::TempDir dir;
+    test::TestPki pki;
+    const test::TestCertificate certificate = pki.Leaf({"catbox.moe", "api.imgbb.com"});
+    dir.write("ca.pem", pki.Ca().certificatePem);
+    WriteValue(dir.file("cfg/Lumar.ini"), "Bilder", "Proxy", "direct");
+    dir.write("cfg/hosters.ini",
+              "[Hoster8]\nName=c\nConnectHost=classic.test\nUploadUrl=http://classic.test/up.php\n"
+              "FileField=img\nStartMarker=[IMG]\nEndMarker=</p>\n");
+    for (const auto& c : cases) {
+        const std::string answer = c.answer;
+        const test::TestHttpServer server(
+            [&](const std::string&) -> test::TestAnswer {
+                return {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(answer.size()) +
+                        "\r\n\r\n" + answer};
+            },
+            {.certificate = c.classic ? nullptr : &certificate});
+        if (c.emptyKey) {
+            // An own copy of the preset, with the key filled in, replaces it.
+            std::string preset =
+                dir.read(std::string(LUMAR_SOURCE_DIR) + "/data/hosters.d/" + c.id + ".sxcu");
+            const std::string key = c.emptyKey;
+            preset.insert(preset.find(key) + key.size() - 1, "K1");
+            dir.write(std::string("cfg/hosters.d/") + c.id + ".sxcu", preset);
+        }
+
+        const test::CliRun run = RunOn(dir, std::string("probe --hoster ") + c.id + " --ca-file " +
+                                                Quoted(dir.file("ca.pem")) + " --connect-to " +
+                                                c.host + (c.classic ? ":80" : ":443") +
+                                                ":127.0.0.1:" + std::to_string(server.Port()));
+        EXPECT_EQ(run.status, 0) << c.id << ": " << run.out << run.err;
+        for (const std::string& piece : c.reportHolds) EXPECT_THAT(run.out, HasSubstr(piece));
+        const std::vector<std::string> requests = server.Requests();
+        ASSERT_EQ(requests.size(), 1u) << c.id;
+        EXPECT_EQ(requests[0].rfind(std::string(c.requestLine) + "\r\n", 0), 0u) << c.id;
+        EXPECT_THAT(requests[0], HasSubstr(std::string("\r\nHost: ") + c.host + "\r\n"));
+        for (const std::string& piece : c.requestHolds)
+            EXPECT_THAT(requests[0], HasSubstr(piece)) << c.id;
+    }
+}
+
+TEST(CliHoster, ImportListExportAndChooseById) {
+    test::TempDir dir;
+    const std::string mine = dir.write("mine.sxcu", R"({"DestinationType": "ImageUploader",
+      "RequestURL": "https://h.example/up", "Headers": {"X-API-Key": "s3cret"}, "Body": "Binary"})");
+    const std::string asks = dir.write("asks.sxcu", R"({"DestinationType": "ImageUploader",
+      "RequestURL": "https://h.example/up", "FileFormName": "f", "URL": "{prompt:URL}"})");
+    const auto run = [&](const std::string& args) { return RunOn(dir, args); };
+
+    const test::CliRun imported = run("hoster import '" + mine + "' '" + asks + "'");
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_EQ(imported.out, mine + "\tmine\n");
+    EXPECT_THAT(imported.err, HasSubstr("asks.sxcu: refused: URL: {prompt}"));
+    EXPECT_THAT(run("hoster list").out,
+                HasSubstr("7\tHoster7\tbuilt-in\tsupload\n8\tmine\town\th.example\n"
+                          "9\tcatbox\tpreset\tcatbox.moe\n"));
+
+    EXPECT_THAT(run("hoster export mine").out, HasSubstr(R"("X-API-Key": "")"));
+    EXPECT_EQ(run("hoster export 8 '" + dir.file("out.sxcu") + "' --with-secrets").status, 0);
+    EXPECT_THAT(dir.read("out.sxcu"), HasSubstr(R"("X-API-Key": "s3cret")"));
+
+    const std::string jpeg = dir.write("a.jpg", std::string("\xFF\xD8\xFF\xD9", 4));
+    EXPECT_THAT(run("request --hoster Hoster3 '" + jpeg + "'").out, HasSubstr("\"fileupload\""));
+    EXPECT_EQ(run("hoster delete mine").status, 0);
+    EXPECT_THAT(run("hoster list").out, Not(HasSubstr("mine")));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
-// lumar-cli upload and request, run as a script would, against the hoster emulator.
+// lumar-cli upload and request, run as a script would, against the hoster emulator and an HTTPS
+// server of the test's own.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -11,6 +11,8 @@
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/test_http_server.h"
+#include "support/test_proxy.h"
+#include "support/tls_test_pki.h"
 #include "support/upload_fixture.h"
 
 namespace lumar {
@@ -37,11 +39,10 @@ class UploadCliTest : public ::testing::Test {
 
     // Runs lumar-cli from the temporary folder, so relative paths start there; `timeout` ends
     // a run that hangs.
-    CliRun Run(const std::string& arguments, const std::string& configDir = "cfg",
-               const std::string& timeout = "-s KILL 60") {
+    CliRun Run(const std::string& arguments, const std::string& timeout = "-s KILL 60") {
         const std::string command = "cd '" + dir.path() + "' && timeout " + timeout + " " +
-                                    LUMAR_CLI_PATH + " --config-dir '" + configDir + "' " +
-                                    arguments + " 2>'" + dir.file("stderr.txt") + "'";
+                                    LUMAR_CLI_PATH + " --config-dir cfg " + arguments + " 2>'" +
+                                    dir.file("stderr.txt") + "'";
         return test::RunShell(command, dir.file("stderr.txt"));
     }
     std::vector<std::string> Codes() const { return test::Codes(emulator); }
@@ -112,11 +113,6 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
           "upload --bogus pics", "upload --quality 0 pics", "request pics/a.jpg"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
-
-    dir.write("cfg/hosters.ini", emulator.HostersIni() + "[Hoster8]\nName=incomplete\n");
-    const CliRun reported = Run("upload --hoster 8 pics");
-    EXPECT_EQ(reported.status, 2);
-    EXPECT_NE(reported.err.find("[Hoster8] skipped"), std::string::npos);
 }
 
 TEST_F(UploadCliTest, RequestPrintsTheExactBytesOfAnUpload) {
@@ -158,35 +154,17 @@ TEST_F(UploadCliTest, NamedFilesThatAreNoImageAreNamedAndFailTheRun) {
     EXPECT_EQ(Lines(scan.err), std::vector<std::string>{good});
 }
 
-// Any command says up front that settings will not be kept, naming the folder.
-TEST_F(UploadCliTest, SettingsFolderThatCannotBeCreatedIsNamed) {
-    dir.write("plain", "a file, not a folder");
-    const CliRun list = Run("list pics", "plain/cfg");
-    EXPECT_EQ(list.status, 0);
-    EXPECT_EQ(Lines(list.err),
-              std::vector<std::string>{
-                  "lumar-cli: settings cannot be saved in plain/cfg/ (Not a directory)"});
-}
-
 // The first image's answer never comes; the interrupt arrives while the run waits for it.
 // --foreground: Ctrl+C comes once, but timeout would send it again to its process group, late
 // enough under load to find the default handler back and end the process after its output.
 TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
     emulator.SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
-    const CliRun run = Run("upload --hoster 2 --timeout 60 pics", "cfg",
-                           "--foreground --preserve-status -s INT 5");
+    const CliRun run =
+        Run("upload --hoster 2 --timeout 60 pics", "--foreground --preserve-status -s INT 5");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(emulator.ConnectionCount(), 1);
     EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
     EXPECT_EQ(run.out, "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
-
-    // probe cancels its exchange too, and the folder of its generated image goes with it.
-    std::filesystem::create_directory(dir.file("tmp"));
-    const CliRun probe =
-        Run("probe --hoster 2", "cfg",
-            "--foreground --preserve-status -s INT 3 env TMPDIR='" + dir.file("tmp") + "'");
-    EXPECT_EQ(probe.status, 1);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.file("tmp")));
 }
 
 // A run killed in the middle loses no code it reported: run again, it sends only the images
@@ -210,7 +188,7 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
             ++n;
         return n;
     };
-    const CliRun killed = Run("upload --hoster 8 many", "cfg", "-s KILL 1.5");
+    const CliRun killed = Run("upload --hoster 8 many", "-s KILL 1.5");
     const size_t reported = count(killed.err, "erfolgreich !");
     ASSERT_GE(reported, 1u) << killed.err;
     ASSERT_LT(reported, 8u);
@@ -220,6 +198,115 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
     EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
+}
+
+// lumar-cli upload of a standard row to an HTTPS server of the test's own on the loopback,
+// reached under a made-up name through --connect-to and trusted through --ca-file.
+constexpr const char* kImageUrl = "https://i.test/1.jpg";
+const std::string kHttpsRow =
+    "Name=tls\nRequest=standard\nUploadUrl=https://upload.test/up\nFileField=image\n"
+    "URL={json:data.url}\nThumbnailURL={responseurl}\nErrorMessage={json:error.message}\n"
+    "Parameters=key=a b\nHeaders=X-Key: k\n";
+
+// 303 from /up to /done, when asked to, or to another host; the link in JSON otherwise.
+test::TestAnswer Host(const std::string& request, bool redirect) {
+    if (request.find("elsewhere") != std::string::npos)
+        return {
+            "HTTP/1.1 303 See Other\r\nLocation: https://other.test/done\r\n"
+            "Content-Length: 0\r\n\r\n"};
+    if (request.find("too-big") != std::string::npos)
+        return {
+            "HTTP/1.1 413 Request Entity Too Large\r\nContent-Length: 31\r\n\r\n"
+            "{\"error\":{\"message\":\"too big\"}}"};
+    if (redirect && request.rfind("POST /up?", 0) == 0)
+        return {"HTTP/1.1 303 See Other\r\nLocation: /done\r\nContent-Length: 0\r\n\r\n"};
+    const std::string json = std::string("{\"data\":{\"url\":\"") + kImageUrl + "\"}}";
+    return {"HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+            std::to_string(json.size()) + "\r\n\r\n" + json};
+}
+
+class HttpsUploadCliTest : public UploadCliTest {
+  protected:
+    HttpsUploadCliTest() {
+        dir.write("ca.pem", pki.Ca().certificatePem);
+        dir.write("cfg/hosters.ini", "[Hoster8]\n" + kHttpsRow);
+        // A proxy of the machine's environment must not stand between the test and its server.
+        WriteValue(Ini(), "Bilder", "Proxy", "direct");
+    }
+
+    // Uploads a.jpg to row 8 with `server` standing in for upload.test:443, trusting our CA.
+    CliRun Upload(const test::TestHttpServer& server) {
+        const std::string address =
+            server.Url().find("[::1]") != std::string::npos ? "[::1]" : "127.0.0.1";
+        const std::string connectTo =
+            "--connect-to upload.test:443:" + address + ":" + std::to_string(server.Port());
+        return Run("upload --hoster 8 --no-center --no-reuse --timeout 10 --ca-file ca.pem " +
+                   connectTo + " pics/a.jpg");
+    }
+
+    test::TestPki pki;
+    const test::TestCertificate valid = pki.Leaf({"upload.test"});
+};
+
+TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndOverIpv6) {
+    const struct {
+        const char* name;
+        bool redirect, proxy, ipv6;
+        const char* finalUrl;
+    } cases[] = {
+        {"direct", false, false, false, "https://upload.test/up?key=a%20b"},
+        {"redirect", true, false, false, "https://upload.test/done"},
+        {"proxy", false, true, false, "https://upload.test/up?key=a%20b"},
+        {"ipv6", false, false, true, "https://upload.test/up?key=a%20b"},
+    };
+    for (const auto& c : cases) {
+        const test::TestHttpServer server(
+            [&](const std::string& request) { return Host(request, c.redirect); },
+            {.certificate = &valid, .ipv6 = c.ipv6});
+        const test::TestHttpServer proxy(nullptr, test::ProxyOptions());
+        WriteValue(Ini(), "Bilder", "Proxy",
+                   c.proxy ? "http://127.0.0.1:" + std::to_string(proxy.Port()) : "direct");
+
+        const CliRun run = Upload(server);
+        EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+        EXPECT_EQ(run.out,
+                  std::string("[URL=") + kImageUrl + "][IMG]" + c.finalUrl + "[/IMG][/URL] ")
+            << c.name;
+        const std::vector<std::string> requests = server.Requests();
+        ASSERT_FALSE(requests.empty()) << c.name;
+        EXPECT_EQ(requests[0].rfind("POST /up?key=a%20b HTTP/1.1\r\nHost: upload.test\r\n", 0), 0u)
+            << c.name;
+        EXPECT_NE(requests[0].find("\r\nX-Key: k\r\n"), std::string::npos) << c.name;
+        EXPECT_EQ(proxy.Requests().size(), c.proxy ? 1u : 0u) << c.name;
+    }
+}
+
+// An image over the row's size limit (which is not even sent), a host that refuses the image,
+// a redirect to a host whose proxy cannot be used, and a key left empty (named instead of
+// sending a request that must fail).
+TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
+    const struct {
+        const char* reason;
+        const char* rowFirst;  // goes in front of the row: the first of two equal keys counts
+        const char* proxy = "direct";
+    } cases[] = {
+        {"(Datei zu groß für diesen Hoster: 1 kB, höchstens 0 kB)", "MaxFileSize=100\n"},
+        {"(HTTP 413 Request Entity Too Large: too big)", "FormNames=too-big\n"},
+        {"(proxy scheme not supported: ftp)", "FormNames=elsewhere\n", "ftp://proxy.test"},
+        {"(Schlüssel fehlt: key)", "Parameters=key=\n"},
+    };
+    for (const auto& c : cases) {
+        dir.write("cfg/hosters.ini", std::string("[Hoster8]\n") + c.rowFirst + kHttpsRow);
+        WriteValue(Ini(), "Bilder", "Proxy", c.proxy);
+        WriteValue(Ini(), "Bilder", "NoProxy", "upload.test");
+        const test::TestHttpServer server([](const std::string& r) { return Host(r, false); },
+                                          {.certificate = &valid});
+        const CliRun run = Upload(server);
+        EXPECT_EQ(run.status, 1) << c.reason;
+        EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! ("), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_EQ(server.Requests().size(), *c.rowFirst == 'F' ? 1u : 0u) << c.reason;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The standard multipart body as written, and posted by an exchange to the parsers hosts run:
-// PHP's, Node's busboy and formidable, Python's Werkzeug and python-multipart. Each runs on the
-// loopback behind a small echo script in tests/net/parsers that lists the parts it saw.
+// PHP's, Node's busboy and formidable, and Python's Werkzeug. Each runs on the loopback behind
+// a small echo script in tests/net/parsers that lists the parts it saw.
 #include "net/multipart_body.h"
 
 #include <arpa/inet.h>
@@ -84,7 +84,6 @@ TEST(MultipartBody, RefusesWhatWouldBreakTheRequest) {
         {"POST", "/", "h", &body, {{"X-Key", "a\r\nInjected: 1"}}},
         {"POST", "/", "h", &body, {{"Bad Name", "v"}}},
         {"POST", "/", "h", &body, {{"content-length", "0"}}},
-        {"POST", "/", "h", &body, {{"Host", "other"}}},
         {"POST", "/a b", "h", &body, {}},
         {"POST", "/", "h\r\nX: 1", &body, {}},
     };
@@ -226,7 +225,6 @@ TEST(MultipartParsers, ReceiveEveryFieldAndTheFileAsWritten) {
         {"busboy", {"node", node, "busboy", "PORT"}, false, false},
         {"formidable", {"node", node, "formidable", "PORT"}, false, true},
         {"Werkzeug", {"/usr/bin/python3", python, "werkzeug", "PORT"}, false, false},
-        {"python-multipart", {"/usr/bin/python3", python, "multipart", "PORT"}, false, false},
     };
     for (const auto& p : parsers) {
         const std::unique_ptr<HttpExchange> exchange = ParserServer(p.argv).Post(body);

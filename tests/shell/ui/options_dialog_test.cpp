@@ -142,12 +142,12 @@ class OptionsDialogTest : public QObject {
     // and only what was changed is written.
     void pictureOptions() {
         Fixture f;
-        for (const auto& [clicks, strip] : {std::pair{1, "1"}, {1, "0"}, {1, ""}}) {
+        for (const char* strip : {"1", "0", ""}) {
             auto d = f.Open();
             auto* box = Find<QCheckBox>(d.get(), "ckStrip");
             QCOMPARE(Find<QLabel>(d.get(), "lbStripAuto")->isVisible(),
                      box->checkState() == Qt::PartiallyChecked);
-            for (int i = 0; i < clicks; ++i) box->click();
+            box->click();
             Find<QSpinBox>(d.get(), "spMaxSide")->setValue(1600);
             d->accept();
             QCOMPARE(ReadValue(f.ini, "Bilder", "Strip", "unset"), std::string(strip));
@@ -234,17 +234,15 @@ class OptionsDialogTest : public QObject {
         }
     }
 
-    // No address, no download page to offer, nothing listening on port 1 of the loopback, or
-    // a server that never answers: the start goes on without a question, the last within the
-    // bound of start-up (with room for a loaded machine; not a speed measurement).
+    // No address, no download page to offer, or a server that never answers: the start goes on
+    // without a question, the last within the bound of start-up (with room for a loaded
+    // machine; not a speed measurement).
     void noAnswerContinuesSilently() {
         const auto server = VersionServer("V9"), silent = SilentServer();
         Check check(true);
         QElapsedTimer clock;
-        for (const auto& [version, download] : {std::pair{QString(), "/d"},
-                                                {ToQ(server->Url()), ""},
-                                                {QString("http://127.0.0.1:1/version.txt"), "/d"},
-                                                {ToQ(silent->Url()), "/d"}}) {
+        for (const auto& [version, download] :
+             {std::pair{QString(), "/d"}, {ToQ(server->Url()), ""}, {ToQ(silent->Url()), "/d"}}) {
             clock.start();
             QCOMPARE(check.Run(version, download), UpdateCheckOutcome::Continue);
         }
