@@ -58,17 +58,11 @@ class LumarProgramTest : public QObject {
         QVERIFY(!QImage(shot).isNull());
     }
 
-    void theSecondStartHandsItsPathsToTheFirst_data() {
-        QTest::addColumn<bool>("deadSocketLeft");
-        QTest::newRow("clean") << false;
-        QTest::newRow("dead socket left") << true;
-    }
     void theSecondStartHandsItsPathsToTheFirst() {
-        QFETCH(bool, deadSocketLeft);
         lumar::test::TempDir dir;
         const QString folder = QString::fromStdString(dir.path());
         SingleInstance first(folder, folder);
-        if (deadSocketLeft) LeaveDeadSocket(first.SocketPath());
+        LeaveDeadSocket(first.SocketPath());
         QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
         QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
 

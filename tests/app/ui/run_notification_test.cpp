@@ -51,8 +51,6 @@ class RunNotificationTest : public QObject {
         QTest::addColumn<int>("total");
         QTest::addColumn<bool>("copied");
         QTest::addColumn<QString>("body");
-        QTest::newRow("de copied") << "missing.ini" << 12 << 12 << true
-                                   << "12 von 12 Bildern hochgeladen — Posting kopiert";
         QTest::newRow("de one, not copied")
             << "missing.ini" << 0 << 1 << false << "0 von 1 Bild hochgeladen";
         QTest::newRow("en copied")
@@ -81,18 +79,12 @@ class RunNotificationTest : public QObject {
         serviceBus.unregisterObject("/org/freedesktop/Notifications");
     }
 
-    void withoutServiceOrBusNothingWaits_data() {
-        QTest::addColumn<bool>("busRunning");
-        QTest::newRow("no service on the bus") << true;
-        QTest::newRow("no session bus") << false;
-    }
-    void withoutServiceOrBusNothingWaits() {
-        QFETCH(bool, busRunning);
-        const QString address = busRunning ? address_ : "unix:path=/nonexistent/lumar-bus";
+    // A desktop without a notification daemon: the window must not wait for an answer.
+    void withoutServiceNothingWaits() {
         QElapsedTimer clock;
         clock.start();
         SendRunNotification("12 von 12 Bildern hochgeladen",
-                            QDBusConnection::connectToBus(address, QTest::currentDataTag()));
+                            QDBusConnection::connectToBus(address_, "no service"));
         QVERIFY2(clock.elapsed() < 2000, "the window waited for the bus");
     }
 
