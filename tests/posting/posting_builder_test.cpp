@@ -51,7 +51,6 @@ TEST(BuildPosting, WorkedExampleEmptyListAndUnknownBlocks) {
         (std::vector<bool>{false, true, false, false}));
 
     std::vector<ImageEntry> none;
-    EXPECT_EQ(BuildPosting(state, none, blocks, Options(false), {}).shownText, "");
     EXPECT_EQ(BuildPosting(state, none, blocks, Options(true), {}).shownText, "[CENTER][/CENTER]");
 
     // Rows naming no stored block, block 0, or no number add nothing; only the leading digits
