@@ -1,17 +1,30 @@
 // The main window's start-up and its own behaviour (tray, quit), driven through the real
-// widgets; captions from language.ini on widgets the windows do not show at start.
+// widgets; captions from language.ini on widgets the windows do not show at start. The desktop
+// program as a user starts it: the settings folder from --config-dir, the first start writing
+// only what the start-up writes, and a picture of the window on request; and two starts on one
+// settings folder, in one process: the second hands its paths to the first, also when a start
+// that died left its socket file behind.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QUrl>
 
+#include "app/ui/single_instance.h"
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
 #include "shell/settings_store.h"
@@ -22,6 +35,7 @@
 #include "shell/window_geometry.h"
 
 using namespace lumar;
+using lumar::ui::SingleInstance;
 using test::Click;
 using test::Find;
 
@@ -60,10 +74,23 @@ T* Add(QWidget* parent, const QString& name) {
 constexpr const char* kDefinition =
     R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
 
+// What a crashed start leaves: a bound socket file that no one listens on.
+void LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = path.toUtf8();
+    std::copy(name.begin(), name.end(), address.sun_path);
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
+    static QString Program() { return QCoreApplication::applicationDirPath() + "/../bin/lumar"; }
+
   private slots:
     // Every caption of the four frames in German, trailing blanks of the defaults removed, and the
     // version.
@@ -181,6 +208,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(yes(), QString("&Ja"));
         ui::LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
         QCOMPARE(yes(), QString("&Yes"));
+    }
+
+    void firstStartUsesTheGivenSettingsFolder() {
+        if (!QFile::exists(Program())) QSKIP("the lumar program is not built");
+        test::TempDir dir;
+        const QString shot = QString::fromStdString(dir.file("window.png"));
+        QProcess lumar;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        lumar.setProcessEnvironment(env);
+        lumar.start(Program(), {"--config-dir", QString::fromStdString(dir.path()),
+                                "--no-update-check", "--screenshot", shot});
+        QVERIFY(lumar.waitForFinished(120000));
+        QCOMPARE(lumar.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(lumar.exitCode(), 0);
+        // The preview switch is restored with its click handler, which writes it back.
+        QCOMPARE(QString::fromStdString(dir.read("Lumar.ini")).trimmed(),
+                 QString("[Bilder]\r\nPreview=1"));
+        QVERIFY(!QImage(shot).isNull());
+    }
+
+    void theSecondStartHandsItsPathsToTheFirst() {
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.path());
+        SingleInstance first(folder, folder);
+        LeaveDeadSocket(first.SocketPath());
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
+        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+
+        // The same folder, spelt another way.
+        SingleInstance second(folder + "/.", folder);
+        const QStringList paths{"/pics/Grüße 1.jpg", "/pics/folder"};
+        QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1"),
+                 SingleInstance::Claim::HandedOver);
+        QTRY_COMPARE(arrived.count(), 1);
+        QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
+        QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
     }
 };
 
