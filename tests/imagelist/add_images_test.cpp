@@ -152,8 +152,6 @@ TEST_F(Adding, DropsKeepOrderAndEveryByteOfOddNamesAndTooDeepFilesAreNamed) {
 TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {
     const char* const table =
         "overlay / overlay rw,relatime 0 0\n"
-        "proc /proc proc rw 0 0\n"
-        "tmpfs /run tmpfs rw 0 0\n"
         "/dev/sda2 /home ext4 rw 0 0\n"
         "/dev/sdb1 /media/u/MY\\040STICK vfat rw 0 0\n"
         "/dev/sdc1 /mnt/backup ext4 rw 0 0\n"

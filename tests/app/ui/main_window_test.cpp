@@ -47,10 +47,6 @@ class QSystemTrayIconSys : public QWidget {
 
 namespace {
 
-QString Text(QWidget* window, const QString& name) {
-    return Find<QLabel>(window, name)->text();
-}
-
 // What a caption target shows: a control's text or title, or a list column's header.
 QString Caption(QWidget* window, const QString& target) {
     if (target.startsWith("lvBilder#"))
@@ -62,13 +58,6 @@ QString Caption(QWidget* window, const QString& target) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
     if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
     return qobject_cast<QLabel*>(w)->text();
-}
-
-template <typename T>
-T* Add(QWidget* parent, const QString& name) {
-    auto* w = new T(parent);
-    w->setObjectName(name);
-    return w;
 }
 
 constexpr const char* kDefinition =
@@ -100,7 +89,7 @@ class MainWindowTest : public QObject {
         for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
             for (const LanguageEntry& e : LanguageSection(section))
                 QCOMPARE(Caption(w.get(), ui::ToQ(e.target)), ui::ToQ(e.defaultText).trimmed());
-        QCOMPARE(Text(w.get(), "lbAppVersion"),
+        QCOMPARE(Caption(w.get(), "lbAppVersion"),
                  QString::fromStdString(AppVersionText(LUMAR_VERSION)));
     }
 
@@ -113,7 +102,7 @@ class MainWindowTest : public QObject {
         auto w = f.Start();
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
-        QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
+        QCOMPARE(Caption(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         // A definition dropped on the list becomes a row; the chosen row stays chosen.
         QMimeData drop;
         const std::string file = f.dir.write("in/new.sxcu", kDefinition);
@@ -185,7 +174,8 @@ class MainWindowTest : public QObject {
     void captionsOfTableHeadersAndMissingControls() {
         // A list's headers go through its model; a column it does not have takes nothing.
         QWidget window;
-        auto* table = Add<QTableView>(&window, "lvBilder");
+        auto* table = new QTableView(&window);
+        table->setObjectName("lvBilder");
         QStandardItemModel model(0, 2);
         table->setModel(&model);
         for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
@@ -194,7 +184,8 @@ class MainWindowTest : public QObject {
 
         // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
         auto* options = new QDialog(&window);
-        auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
+        auto* optionsFrame = new QGroupBox(options);
+        optionsFrame->setObjectName("Frame_0");
         optionsFrame->setTitle("Wartezeit");
         QVERIFY(!ui::ApplyCaption(&window, "Frame_0", "-> Bilder"));
         QCOMPARE(optionsFrame->title(), QString("Wartezeit"));

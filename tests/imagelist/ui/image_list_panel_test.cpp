@@ -41,7 +41,6 @@ class ImageListPanelTest : public QObject {
             Qt::LeftButton);
     }
     ImageListView* View() { return panel_->listView(); }
-    PreviewBox* Preview() { return panel_->preview(); }
     void ClickRow(int position) {
         const QRect cell = View()->visualRect(View()->model()->index(position - 1, 1));
         QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
@@ -177,7 +176,7 @@ class ImageListPanelTest : public QObject {
         ::unlink(gone.c_str());
         for (int row : {1, 3, 2, 2}) {
             ClickRow(row);
-            QCOMPARE(Preview()->IsEmpty(), row == 2);
+            QCOMPARE(panel_->preview()->IsEmpty(), row == 2);
         }
         QCOMPARE(dialogs_->Texts("warn"),
                  QStringList(QString("Die Datei %1 ist kein gültiges Bild !")
@@ -186,9 +185,9 @@ class ImageListPanelTest : public QObject {
         SetDesktopOpener([](const QUrl&) { return false; });
         SetOpenWithChooser([&](const QString& p) { chosen << p; });
         ClickRow(1);
-        QTest::mouseDClick(Preview(), Qt::LeftButton);
+        QTest::mouseDClick(panel_->preview(), Qt::LeftButton);
         panel_->Command(5);
-        QTest::mouseDClick(Preview(), Qt::LeftButton);
+        QTest::mouseDClick(panel_->preview(), Qt::LeftButton);
         QCOMPARE(chosen, QStringList{QString::fromStdString(list_.Row(2).FullPath())});
     }
 
