@@ -44,7 +44,6 @@ TEST(ImageInfo, HeadersOfEachTypeWholeAndCutShort) {
     const std::vector<Case> cases = {
         {"PNG", png, ImageType::Png, 800, 600},
         {"PNG cut inside IHDR", png.substr(0, 23), ImageType::None, 0, 0},
-        {"PNG signature alone", png.substr(0, 8), ImageType::None, 0, 0},
         {"PNG wider than an int", test::MakePngHead(0x80000000u, 1), ImageType::None, 0, 0},
         {"PNG whose first chunk is not IHDR", png.substr(0, 12) + "IDAT" + png.substr(16),
          ImageType::None, 0, 0},
@@ -76,12 +75,8 @@ TEST(ImageInfo, HeadersOfEachTypeWholeAndCutShort) {
 TEST(PreviewGeometry, FitsCentresAndNeverEnlarges) {
     EXPECT_EQ(FitPictureInto(200, 150, 600, 900), (PictureRect{50, 0, 100, 150}));
     EXPECT_EQ(FitPictureInto(200, 150, 300, 170), (PictureRect{0, 18, 200, 113}));
-    EXPECT_EQ(FitPictureInto(200, 150, 400, 100), (PictureRect{0, 50, 200, 50}));
-    EXPECT_EQ(FitPictureInto(200, 150, 100, 300),
-              (PictureRect{75, 0, 50, 150}));  // one side too large
     // Small pictures are centred, never enlarged.
     EXPECT_EQ(FitPictureInto(200, 150, 100, 50), (PictureRect{50, 50, 100, 50}));
-    EXPECT_EQ(FitPictureInto(200, 150, 200, 150), (PictureRect{0, 0, 200, 150}));
     // Halves round to even: 112.5 -> 112, 187.5 -> 188.
     EXPECT_EQ(FitPictureInto(300, 150, 300, 400), (PictureRect{94, 0, 112, 150}));
     EXPECT_EQ(FitPictureInto(300, 150, 500, 400), (PictureRect{56, 0, 188, 150}));
@@ -90,7 +85,6 @@ TEST(PreviewGeometry, FitsCentresAndNeverEnlarges) {
     EXPECT_EQ(FitPictureInto(200, 150, 1000, 1), (PictureRect{0, 74, 200, 1}));
     // Nothing to draw without area.
     EXPECT_EQ(FitPictureInto(200, 150, 0, 100), PictureRect{});
-    EXPECT_EQ(FitPictureInto(0, 150, 100, 100), PictureRect{});
 }
 
 std::string Bytes(std::initializer_list<int> values) {
@@ -105,9 +99,6 @@ JpegInfo Info(bool isJpeg, int width, int height, std::size_t size) {
 
 TEST(JpegWalk, MarkerWalkCases) {
     const std::string sof = Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x00, 0x10, 0x00, 0x20});  // 32x16
-    const std::string worked = Bytes({0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10}) + std::string(14, 'j') +
-                               Bytes({0xFF, 0xC0, 0x00, 0x11, 0x08, 0x01, 0xE0, 0x02, 0x80, 0x03}) +
-                               std::string(12, '\0');
     test::JpegOptions progressive;
     progressive.frame = test::JpegFrame::Progressive;
     test::JpegOptions exif;
@@ -123,7 +114,7 @@ TEST(JpegWalk, MarkerWalkCases) {
         JpegInfo expected;
     };
     const std::vector<Case> cases = {
-        {"frame header after APP0", worked, Info(true, 640, 480, worked.size())},
+        {"frame header after APP0 and DQT", whole, Info(true, 640, 480, whole.size())},
         {"start marker alone", Bytes({0xFF, 0xD8}), Info(true, 0, 0, 2)},
         {"GIF header", std::string("GIF89a\x01\x00\x01\x00", 10), Info(false, 0, 0, 10)},
         {"start marker in marker position after a segment",

@@ -1,17 +1,30 @@
 // The main window's start-up and its own behaviour (tray, quit), driven through the real
-// widgets; captions from language.ini on widgets the windows do not show at start.
+// widgets; captions from language.ini on widgets the windows do not show at start. The desktop
+// program as a user starts it: the settings folder from --config-dir, the first start writing
+// only what the start-up writes, and a picture of the window on request; and two starts on one
+// settings folder, in one process: the second hands its paths to the first, also when a start
+// that died left its socket file behind.
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMimeData>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QUrl>
 
+#include "app/ui/single_instance.h"
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
 #include "shell/settings_store.h"
@@ -22,6 +35,7 @@
 #include "shell/window_geometry.h"
 
 using namespace lumar;
+using lumar::ui::SingleInstance;
 using test::Click;
 using test::Find;
 
@@ -32,10 +46,6 @@ class QSystemTrayIconSys : public QWidget {
 };
 
 namespace {
-
-QString Text(QWidget* window, const QString& name) {
-    return Find<QLabel>(window, name)->text();
-}
 
 // What a caption target shows: a control's text or title, or a list column's header.
 QString Caption(QWidget* window, const QString& target) {
@@ -50,20 +60,26 @@ QString Caption(QWidget* window, const QString& target) {
     return qobject_cast<QLabel*>(w)->text();
 }
 
-template <typename T>
-T* Add(QWidget* parent, const QString& name) {
-    auto* w = new T(parent);
-    w->setObjectName(name);
-    return w;
-}
-
 constexpr const char* kDefinition =
     R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
+
+// What a crashed start leaves: a bound socket file that no one listens on.
+void LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = path.toUtf8();
+    std::copy(name.begin(), name.end(), address.sun_path);
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
 
 }  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
+    static QString Program() { return QCoreApplication::applicationDirPath() + "/../bin/lumar"; }
+
   private slots:
     // Every caption of the four frames in German, trailing blanks of the defaults removed, and the
     // version.
@@ -73,7 +89,7 @@ class MainWindowTest : public QObject {
         for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
             for (const LanguageEntry& e : LanguageSection(section))
                 QCOMPARE(Caption(w.get(), ui::ToQ(e.target)), ui::ToQ(e.defaultText).trimmed());
-        QCOMPARE(Text(w.get(), "lbAppVersion"),
+        QCOMPARE(Caption(w.get(), "lbAppVersion"),
                  QString::fromStdString(AppVersionText(LUMAR_VERSION)));
     }
 
@@ -86,7 +102,7 @@ class MainWindowTest : public QObject {
         auto w = f.Start();
         QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
-        QCOMPARE(Text(w.get(), "lbPic_0"), QString("<b>Max</b>"));
+        QCOMPARE(Caption(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         // A definition dropped on the list becomes a row; the chosen row stays chosen.
         QMimeData drop;
         const std::string file = f.dir.write("in/new.sxcu", kDefinition);
@@ -158,7 +174,8 @@ class MainWindowTest : public QObject {
     void captionsOfTableHeadersAndMissingControls() {
         // A list's headers go through its model; a column it does not have takes nothing.
         QWidget window;
-        auto* table = Add<QTableView>(&window, "lvBilder");
+        auto* table = new QTableView(&window);
+        table->setObjectName("lvBilder");
         QStandardItemModel model(0, 2);
         table->setModel(&model);
         for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
@@ -167,7 +184,8 @@ class MainWindowTest : public QObject {
 
         // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
         auto* options = new QDialog(&window);
-        auto* optionsFrame = Add<QGroupBox>(options, "Frame_0");
+        auto* optionsFrame = new QGroupBox(options);
+        optionsFrame->setObjectName("Frame_0");
         optionsFrame->setTitle("Wartezeit");
         QVERIFY(!ui::ApplyCaption(&window, "Frame_0", "-> Bilder"));
         QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
@@ -179,10 +197,45 @@ class MainWindowTest : public QObject {
         const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
         QVERIFY(ui::LoadQtTranslations(dir.file("language.ini")));  // no file: German
         QCOMPARE(yes(), QString("&Ja"));
-        QVERIFY(ui::LoadQtTranslations(dir.write("fr.ini", "[STRINGS]\r\n053=fr\r\n")));
-        QCOMPARE(yes(), QString("&Oui"));
         ui::LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
         QCOMPARE(yes(), QString("&Yes"));
+    }
+
+    void firstStartUsesTheGivenSettingsFolder() {
+        if (!QFile::exists(Program())) QSKIP("the lumar program is not built");
+        test::TempDir dir;
+        const QString shot = QString::fromStdString(dir.file("window.png"));
+        QProcess lumar;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        lumar.setProcessEnvironment(env);
+        lumar.start(Program(), {"--config-dir", QString::fromStdString(dir.path()),
+                                "--no-update-check", "--screenshot", shot});
+        QVERIFY(lumar.waitForFinished(120000));
+        QCOMPARE(lumar.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(lumar.exitCode(), 0);
+        // The preview switch is restored with its click handler, which writes it back.
+        QCOMPARE(QString::fromStdString(dir.read("Lumar.ini")).trimmed(),
+                 QString("[Bilder]\r\nPreview=1"));
+        QVERIFY(!QImage(shot).isNull());
+    }
+
+    void theSecondStartHandsItsPathsToTheFirst() {
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.path());
+        SingleInstance first(folder, folder);
+        LeaveDeadSocket(first.SocketPath());
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
+        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+
+        // The same folder, spelt another way.
+        SingleInstance second(folder + "/.", folder);
+        const QStringList paths{"/pics/Grüße 1.jpg", "/pics/folder"};
+        QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1"),
+                 SingleInstance::Claim::HandedOver);
+        QTRY_COMPARE(arrived.count(), 1);
+        QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
+        QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
     }
 };
 

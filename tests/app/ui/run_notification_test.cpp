@@ -45,54 +45,37 @@ class RunNotificationTest : public QObject {
         bus_.waitForFinished();
     }
 
-    void theServiceReceivesSummaryAndBody_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<int>("uploaded");
-        QTest::addColumn<int>("total");
-        QTest::addColumn<bool>("copied");
-        QTest::addColumn<QString>("body");
-        QTest::newRow("de copied") << "missing.ini" << 12 << 12 << true
-                                   << "12 von 12 Bildern hochgeladen — Posting kopiert";
-        QTest::newRow("de one, not copied")
-            << "missing.ini" << 0 << 1 << false << "0 von 1 Bild hochgeladen";
-        QTest::newRow("en copied")
-            << "language.ini" << 11 << 12 << true << "11 of 12 images uploaded — posting copied";
-    }
     void theServiceReceivesSummaryAndBody() {
-        QFETCH(QString, language);
-        QFETCH(int, uploaded);
-        QFETCH(int, total);
-        QFETCH(bool, copied);
-        QFETCH(QString, body);
-        // A language file that is not there leaves the German defaults.
-        const std::string file = LUMAR_SOURCE_DIR "/data/" + language.toStdString();
         NotificationService service;
         QDBusConnection serviceBus = QDBusConnection::connectToBus(address_, "service");
         QVERIFY(serviceBus.registerObject("/org/freedesktop/Notifications", &service,
                                           QDBusConnection::ExportAllSlots));
         QVERIFY(serviceBus.registerService("org.freedesktop.Notifications"));
-
-        SendRunNotification(RunNotificationText(LoadUiStrings(file, ""), uploaded, total, copied),
-                            QDBusConnection::connectToBus(address_, "program"));
-
-        QTRY_COMPARE(service.receivedBody, body);
-        QCOMPARE(service.receivedSummary, QString("Lumar"));
+        const struct {
+            const char* language;  // one that is not there leaves the German defaults
+            int uploaded, total;
+            bool copied;
+            QString body;
+        } cases[] = {{"missing.ini", 0, 1, false, "0 von 1 Bild hochgeladen"},
+                     {"language.ini", 11, 12, true, "11 of 12 images uploaded — posting copied"}};
+        for (const auto& c : cases) {
+            const std::string file = LUMAR_SOURCE_DIR "/data/" + std::string(c.language);
+            SendRunNotification(
+                RunNotificationText(LoadUiStrings(file, ""), c.uploaded, c.total, c.copied),
+                QDBusConnection::connectToBus(address_, "program"));
+            QTRY_COMPARE(service.receivedBody, c.body);
+            QCOMPARE(service.receivedSummary, QString("Lumar"));
+        }
         serviceBus.unregisterService("org.freedesktop.Notifications");
         serviceBus.unregisterObject("/org/freedesktop/Notifications");
     }
 
-    void withoutServiceOrBusNothingWaits_data() {
-        QTest::addColumn<bool>("busRunning");
-        QTest::newRow("no service on the bus") << true;
-        QTest::newRow("no session bus") << false;
-    }
-    void withoutServiceOrBusNothingWaits() {
-        QFETCH(bool, busRunning);
-        const QString address = busRunning ? address_ : "unix:path=/nonexistent/lumar-bus";
+    // A desktop without a notification daemon: the window must not wait for an answer.
+    void withoutServiceNothingWaits() {
         QElapsedTimer clock;
         clock.start();
         SendRunNotification("12 von 12 Bildern hochgeladen",
-                            QDBusConnection::connectToBus(address, QTest::currentDataTag()));
+                            QDBusConnection::connectToBus(address_, "no service"));
         QVERIFY2(clock.elapsed() < 2000, "the window waited for the bus");
     }
 

@@ -96,8 +96,8 @@ class CodePanelTest : public QObject {
     }
     void cleanup() { panel_.reset(); }
 
-    // While split, the centring box changes the parts and the whole posting alike, so
-    // switching splitting off shows the posting as the box says.
+    // The size box splits, the part chosen is the one copied, and an emptied box switches
+    // splitting off and shows the whole posting again.
     void splitSizeBox() {
         UploadTen();
         auto* size = Find<QLineEdit>("txSplitSize");
@@ -110,12 +110,10 @@ class CodePanelTest : public QObject {
         emit parts->activated(1);
         test::Click(panel_.get(), "cmCode_0");
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("[CENTER]C5 C6 C7 C8 [/CENTER]"));
-        Find<QCheckBox>("ckCenter")->click();
-        QCOMPARE(panel_->ShownText(), QString("C5 C6 C7 C8 "));
         size->selectAll();
         QTest::keyClick(size, Qt::Key_Backspace);
         QVERIFY(!Find<QCheckBox>("ckSplit")->isChecked() && !parts->isEnabled());
-        QCOMPARE(panel_->ShownText(), QString("C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 "));
+        QCOMPARE(panel_->ShownText(), QString("[CENTER]C1 C2 C3 C4 C5 C6 C7 C8 C9 C10 [/CENTER]"));
     }
 
     // Markdown is never centred; the end of a run copies only when asked to.
@@ -158,9 +156,7 @@ class CodePanelTest : public QObject {
     void takeOverStoresTheBlockCloseBoxNothing() {
         Editor e;
         e.Open();
-        QTest::keyClicks(e.box, "eins");
-        QTest::keyClick(e.box, Qt::Key_Return);
-        QTest::keyClicks(e.box, "zwei");
+        e.box->setPlainText("eins\nzwei");
         test::Find<QRadioButton>(e.dialog.get(), "opAusrichung_1")->click();
         test::Click(e.dialog.get(), "cmOK_2");
         QVERIFY(e.dialog->StoredBlock() == 1 && e.dialog->Placement() == TextBlockPlacement::After);
