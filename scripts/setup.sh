@@ -26,7 +26,7 @@ packages=(
   qt6-image-formats-plugins
   locales
   # the multipart parsers the tests post to (run with Debian's own /usr/bin/python3)
-  php-cli python3-werkzeug python3-multipart
+  php-cli python3-werkzeug
 )
 # Node and npm for the Node parsers; a machine may carry its own build of Node, which brings
 # npm along and must not be replaced by Debian's.

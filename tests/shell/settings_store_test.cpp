@@ -60,17 +60,27 @@ TEST(SettingsWrite, ChangesOneValueAndKeepsEveryOtherByte) {
         EXPECT_EQ(SetValueInText(c.before, "S", "j", "2"), c.after) << c.before;
 }
 
-// As an ordinary user: a writable file in a folder that takes no new files is rewritten in
-// place, whole and with its mode.
-TEST(SettingsFile, WritableFileInAReadOnlyFolderIsRewrittenInPlace) {
-    test::TempDir dir;
-    const std::string file = dir.write("cfg/Lumar.ini", "[S]\r\nk=old\r\n");
-    chmod(dir.path().c_str(), 0755);
-    chmod(file.c_str(), 0666);
-    chmod(dir.file("cfg").c_str(), 0555);
-    ASSERT_EQ(test::RunUnprivileged([&] { return WriteValue(file, "S", "j", "new") ? 0 : 1; }), 0);
-    EXPECT_EQ(dir.read("cfg/Lumar.ini"), "[S]\r\nk=old\r\nj=new\r\n");
-    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0666));
+// As an ordinary user: a write-protected file is refused (a rename would replace it), and a
+// writable file in a folder that takes no new files is rewritten in place, whole and with its
+// mode.
+TEST(SettingsFile, WritesFollowThePermissionsOfFileAndFolder) {
+    const struct {
+        mode_t folderMode, fileMode;
+        bool written;
+    } cases[] = {{0777, 0444, false}, {0555, 0666, true}};
+    for (const auto& c : cases) {
+        test::TempDir dir;
+        const std::string file = dir.write("cfg/Lumar.ini", "[S]\r\nk=old\r\n");
+        chmod(dir.path().c_str(), 0755);
+        chmod(file.c_str(), c.fileMode);
+        chmod(dir.file("cfg").c_str(), c.folderMode);
+        const int status =
+            test::RunUnprivileged([&] { return WriteValue(file, "S", "j", "new") ? 0 : 1; });
+        ASSERT_EQ(status, c.written ? 0 : 1) << std::oct << c.folderMode << " " << c.fileMode;
+        EXPECT_EQ(dir.read("cfg/Lumar.ini"),
+                  c.written ? "[S]\r\nk=old\r\nj=new\r\n" : "[S]\r\nk=old\r\n");
+        EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(c.fileMode));
+    }
 }
 
 // A temporary file left by a killed writer goes with the next write.
