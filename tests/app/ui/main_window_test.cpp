@@ -20,8 +20,6 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QUrl>
 
 #include "app/ui/single_instance.h"
@@ -171,23 +169,18 @@ class MainWindowTest : public QObject {
                                  .arg(QString::fromStdString(folder))));
     }
 
+    // Targets the window lacks take nothing; an open dialog of the window has a "Frame_0" of
+    // its own, which keeps its caption.
     void captionsOfTableHeadersAndMissingControls() {
-        // A list's headers go through its model; a column it does not have takes nothing.
-        QWidget window;
-        auto* table = new QTableView(&window);
-        table->setObjectName("lvBilder");
-        QStandardItemModel model(0, 2);
-        table->setModel(&model);
-        for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#3", "nothing#1"})
-            QVERIFY2(!ui::ApplyCaption(&window, target, "x"), target);
+        test::WindowFixture f;
+        auto w = f.Start();
+        for (const char* target : {"lvBilder#0", "lvBilder#x", "lvBilder#99", "nothing#1"})
+            QVERIFY2(!ui::ApplyCaption(w.get(), target, "x"), target);
         QVERIFY(!ui::ApplyCaption(nullptr, "ckBilder", "x"));
-
-        // An open dialog of the window has a "Frame_0" of its own, which keeps its caption.
-        auto* options = new QDialog(&window);
-        auto* optionsFrame = new QGroupBox(options);
+        auto* optionsFrame = new QGroupBox(new QDialog(w.get()));
         optionsFrame->setObjectName("Frame_0");
         optionsFrame->setTitle("Wartezeit");
-        QVERIFY(!ui::ApplyCaption(&window, "Frame_0", "-> Bilder"));
+        QVERIFY(ui::ApplyCaption(w.get(), "Frame_0", "-> Bilder"));
         QCOMPARE(optionsFrame->title(), QString("Wartezeit"));
     }
 
