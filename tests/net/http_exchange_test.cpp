@@ -243,6 +243,8 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
     const test::TempDir dir;
     const std::string caFile = dir.write("ca.pem", pki.Ca().certificatePem);
     const TestCertificate valid = pki.Leaf({"localhost", "127.0.0.1"});
+    const TestCertificate expired = pki.Leaf({"localhost"}, -86400 * 2, -86400);
+    const TestCertificate selfSigned = pki.Leaf({"localhost"}, -3600, 86400, true);
     const TestCertificate otherName = pki.Leaf({"other.example"});
     const struct {
         const char* name;
@@ -256,8 +258,10 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
         {"valid", valid, true, 0, "localhost", caFile, ""},
         {"valid address", valid, true, 0, "127.0.0.1", caFile, ""},
         {"no close-notify after the whole length", valid, false, 0, "localhost", caFile, ""},
+        {"expired", expired, true, 0, "localhost", caFile, "certificate has expired"},
         {"wrong name", otherName, true, 0, "localhost", caFile, "hostname mismatch"},
         {"wrong address", valid, true, 0, "127.0.0.2", caFile, "IP address mismatch"},
+        {"self-signed", selfSigned, true, 0, "localhost", caFile, "self-signed certificate"},
         {"untrusted CA", valid, true, 0, "localhost", "", "unable to get local issuer certificate"},
         {"TLS 1.0", valid, true, TLS1_VERSION, "localhost", caFile, "tlsv1 alert protocol version"},
     };

@@ -53,14 +53,14 @@ void AddExtension(X509* certificate, X509* issuer, int nid, const std::string& v
     X509_EXTENSION_free(extension);
 }
 
-// Valid from an hour ago for `days` days.
-Certificate Make(const std::string& commonName, EVP_PKEY* key, X509* issuer, long days) {
+Certificate Make(const std::string& commonName, EVP_PKEY* key, X509* issuer, long notBefore,
+                 long notAfter) {
     static long serial = 1;
     Certificate certificate(X509_new(), X509_free);
     X509_set_version(certificate.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(certificate.get()), serial++);
-    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), days * 86400);
+    X509_gmtime_adj(X509_getm_notBefore(certificate.get()), notBefore);
+    X509_gmtime_adj(X509_getm_notAfter(certificate.get()), notAfter);
     X509_NAME* name = X509_get_subject_name(certificate.get());
     X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1,
@@ -74,7 +74,7 @@ Certificate Make(const std::string& commonName, EVP_PKEY* key, X509* issuer, lon
 
 TestPki::TestPki() {
     Key key = NewKey();
-    Certificate ca = Make("Lumar Test CA", key.get(), nullptr, 30);
+    Certificate ca = Make("Lumar Test CA", key.get(), nullptr, -3600, 86400 * 30);
     AddExtension(ca.get(), ca.get(), NID_basic_constraints, "critical,CA:TRUE");
     AddExtension(ca.get(), ca.get(), NID_key_usage, "critical,keyCertSign,cRLSign");
     AddExtension(ca.get(), ca.get(), NID_subject_key_identifier, "hash");
@@ -82,10 +82,13 @@ TestPki::TestPki() {
     ca_ = {CertificatePem(ca.get()), KeyPem(key.get()), std::move(ca), std::move(key)};
 }
 
-TestCertificate TestPki::Leaf(const std::vector<std::string>& names) const {
+TestCertificate TestPki::Leaf(const std::vector<std::string>& names, long notBeforeSeconds,
+                              long notAfterSeconds, bool selfSigned) const {
     Key key = NewKey();
-    X509* issuer = ca_.certificate.get();
-    Certificate leaf = Make(names.empty() ? "nobody" : names.front(), key.get(), issuer, 1);
+    Certificate leaf =
+        Make(names.empty() ? "nobody" : names.front(), key.get(),
+             selfSigned ? nullptr : ca_.certificate.get(), notBeforeSeconds, notAfterSeconds);
+    X509* issuer = selfSigned ? leaf.get() : ca_.certificate.get();
     std::string alternatives;
     for (const std::string& name : names) {
         unsigned char address[16];
@@ -96,7 +99,8 @@ TestCertificate TestPki::Leaf(const std::vector<std::string>& names) const {
     if (!alternatives.empty()) AddExtension(leaf.get(), issuer, NID_subject_alt_name, alternatives);
     AddExtension(leaf.get(), issuer, NID_basic_constraints, "CA:FALSE");
     AddExtension(leaf.get(), issuer, NID_ext_key_usage, "serverAuth");
-    Require(X509_sign(leaf.get(), ca_.key.get(), EVP_sha256()) > 0, "sign");
+    Require(X509_sign(leaf.get(), selfSigned ? key.get() : ca_.key.get(), EVP_sha256()) > 0,
+            "sign");
     return {CertificatePem(leaf.get()), KeyPem(key.get()), std::move(leaf), std::move(key)};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Certificates made at test time for TLS servers on 127.0.0.1: a CA of the test's own and
-// leaf certificates signed by it for chosen names.
+// leaf certificates signed by it (or by themselves), with chosen names and validity.
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,8 +21,10 @@ class TestPki {
   public:
     TestPki();  // makes the CA
     const TestCertificate& Ca() const { return ca_; }
-    // A server certificate for `names` (DNS names or IP addresses), valid for a day.
-    TestCertificate Leaf(const std::vector<std::string>& names) const;
+    // A server certificate for `names` (DNS names or IP addresses), valid from
+    // `notBeforeSeconds` to `notAfterSeconds` around now; signed by the CA unless selfSigned.
+    TestCertificate Leaf(const std::vector<std::string>& names, long notBeforeSeconds = -3600,
+                         long notAfterSeconds = 86400, bool selfSigned = false) const;
 
   private:
     TestCertificate ca_;
