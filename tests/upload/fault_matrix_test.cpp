@@ -34,7 +34,9 @@ enum class Special {
     AnswerThenReset,
     ErrorPageWithMarkers,
     Refused,
-    // A standard row over TLS whose handshake never ends.
+    // A standard row over TLS: a plain-text answer to the handshake, a handshake that never
+    // ends.
+    NotTls,
     TlsHandshakeStall
 };
 
@@ -140,6 +142,12 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
             case Special::Refused:
                 faultHosters = LocalHoster(ntohs(refusing.at.sin_port));
                 break;
+            case Special::NotTls:
+                own = Scripted([](int fd) {
+                    const std::string plain = "HTTP/1.0 200 OK\r\n\r\nno TLS here";
+                    ::send(fd, plain.data(), plain.size(), MSG_NOSIGNAL);
+                });
+                break;
             case Special::TlsHandshakeStall:
                 own = Scripted([](int fd) {
                     pollfd p{fd, 0, 0};
@@ -147,7 +155,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                 });
                 break;
         }
-        if (own && c.special == Special::TlsHandshakeStall) {
+        if (own && c.special >= Special::NotTls) {
             dir.write("ca.pem", pki.Ca().certificatePem);
             faultHosters = LoadHostersFromText(
                 "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
@@ -210,6 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::ErrorPageWithMarkers,
                                 0, "HTTP 413 Request Entity Too Large"},
                       FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
+                      FaultCase{"NotTls", M::None, 0, Special::NotTls, 0, "wrong version number"},
                       FaultCase{"TlsHandshakeStall", M::None, 0, Special::TlsHandshakeStall, 0,
                                 "timed out during the TLS handshake"}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });
