@@ -208,10 +208,13 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
 using M = Misbehaviour;
 INSTANTIATE_TEST_SUITE_P(
     EveryMisbehaviour, FaultMatrixTest,
-    ::testing::Values(FaultCase{"AnswerThenReset", M::None, 0, Special::AnswerThenReset},
+    ::testing::Values(FaultCase{"NeverCloseAfterAnswer", M::NeverClose},
+                      FaultCase{"AnswerThenReset", M::None, 0, Special::AnswerThenReset},
                       FaultCase{"OversizeAnswer", M::OverCap},
+                      FaultCase{"NeverCloseSilent", M::NeverCloseSilent, kReasonTimeout},
                       FaultCase{"DripPastTimeout", M::None, kReasonTimeout,
                                 Special::DripPastTimeout},
+                      FaultCase{"CloseAtOnce", M::CloseWithoutAnswer, kReasonNoCode},
                       FaultCase{"Reset", M::Reset, kReasonNoCode},
                       FaultCase{"ResetWhileSending", M::ResetWhileReceiving, kReasonSendFailed,
                                 Special::None, 24u << 20},
