@@ -285,6 +285,32 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     return job.Result();
 }
 
+std::string RequestDeletion(const std::string& url, const StandardUploadOptions& options) {
+    net::HttpUrlResult parsed = net::ParseHttpUrl(url);
+    if (!parsed.url) return parsed.error.empty() ? "bad URL" : parsed.error;
+    const net::HttpUrl first = *parsed.url;
+    net::ExchangeRequest request;
+    request.url = std::move(*parsed.url);
+    const net::Environment environment =
+        options.transport.environment.value_or(net::ProcessEnvironment());
+    // No row: the link is the host's own, reached as the user's proxy setting says.
+    const HosterDef noRow;
+    const net::FollowedExchange done = net::RunFollowingRedirects(
+        std::move(request),
+        [&](const net::HttpUrl& target) {
+            return OptionsFor(target, first, noRow, options, environment);
+        },
+        options.control);
+    const net::HttpExchange& last = *done.exchange;
+    if (!done.error.empty()) return done.error;
+    if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
+    const int status = last.Response().Status();
+    if (status >= 200 && status < 300) return "";
+    std::string reason = "HTTP " + std::to_string(status);
+    if (!last.Response().Reason().empty()) reason += " " + last.Response().Reason();
+    return reason;
+}
+
 bool IsTransient(const net::HttpExchange& last, const std::string& redirectError) {
     if (!redirectError.empty()) return false;
     if (last.GetState() == net::HttpExchange::State::Done) {

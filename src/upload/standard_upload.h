@@ -102,6 +102,11 @@ class StandardUploadJob {
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options);
 
+// A GET of a deletion link a host gave for one of its uploads, redirects followed, with the
+// proxy, time-out and pump of `options`: "" when the host answered 2xx, else its status or why
+// no answer came.
+std::string RequestDeletion(const std::string& url, const StandardUploadOptions& options);
+
 // Whether trying again may help: no connection, a reset or time-out, or HTTP 408, 429, 500,
 // 502, 503 or 504. A certificate, a redirect, another status or an answer without a code
 // will not change.
