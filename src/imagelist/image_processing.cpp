@@ -54,17 +54,22 @@ StripResult StripLossless(ImageType type, std::string_view bytes) {
 }  // namespace
 
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options) {
-    ProcessedImage out;
     std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) {
+        ProcessedImage out;
         out.error = "file unreadable";
         return out;
     }
-    const ImageInfo info = ReadImageInfoFromBytes(*bytes);
+    return ProcessImageBytes(std::move(*bytes), options);
+}
+
+ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& options) {
+    ProcessedImage out;
+    const ImageInfo info = ReadImageInfoFromBytes(bytes);
     out.width = info.Width;
     out.height = info.Height;
     if (!options.Changes() || info.Type == ImageType::Gif) {
-        out.bytes = std::move(*bytes);
+        out.bytes = std::move(bytes);
         return out;
     }
     if (info.Type == ImageType::None) {
@@ -75,10 +80,9 @@ ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& op
     // never enlarges.
     const bool tooLarge = info.Width == 0 || std::max(info.Width, info.Height) > options.maxSide;
     // Shrinking keeps only the first frame of an animation; such a picture is only stripped.
-    if (options.maxSide > 0 && tooLarge && !IsAnimation(*bytes)) {
-        ResizeRequest request{options.maxSide, options.quality, options.strip,
-                              info.Type == ImageType::Png, info.Type == ImageType::WebP};
-        ResizeResult resized = ResizeImage(*bytes, request);
+    if (options.maxSide > 0 && tooLarge && !IsAnimation(bytes)) {
+        ResizeRequest request{options.maxSide, options.quality, options.strip, info.Type};
+        ResizeResult resized = ResizeImage(bytes, request);
         out.error = std::move(resized.error);
         out.bytes = std::move(resized.bytes);
         out.width = resized.width;
@@ -86,10 +90,10 @@ ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& op
         return out;
     }
     if (!options.strip) {
-        out.bytes = std::move(*bytes);
+        out.bytes = std::move(bytes);
         return out;
     }
-    StripResult stripped = StripLossless(info.Type, *bytes);
+    StripResult stripped = StripLossless(info.Type, bytes);
     out.error = std::move(stripped.error);
     out.bytes = std::move(stripped.bytes);
     return out;

@@ -45,8 +45,10 @@ ProcessingOptions ProcessingFor(const std::string& settingsFile, bool standardRo
 // larger than maxSide is decoded, turned upright and shrunk: a JPEG becomes a JPEG at
 // `quality`, PNG and WebP stay PNG and WebP. One that already fits is only stripped, and
 // stripping alone never re-encodes (see metadata_strip.h). GIF files go as they are: they hold
-// no location data, and shrinking would cost an animation its frames; an animated WebP is only
-// stripped for the same reason.
+// no location data, and shrinking would cost an animation its frames; an animated WebP or PNG is
+// only stripped for the same reason.
 ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& options);
+// The same for a file's bytes already read.
+ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& options);
 
 }  // namespace lumar

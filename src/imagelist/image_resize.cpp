@@ -59,11 +59,13 @@ ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request)
     size_t length = 0;
     const int strip = request.strip ? 1 : 0;
     const int saveFailed =
-        request.asPng ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", strip, nullptr)
-        : request.asWebP ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q", request.quality,
-                                                "strip", strip, nullptr)
-                         : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", request.quality,
-                                                "strip", strip, nullptr);
+        request.type == ImageType::Png
+            ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", strip, nullptr)
+        : request.type == ImageType::WebP
+            ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q", request.quality, "strip",
+                                   strip, nullptr)
+            : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", request.quality, "strip",
+                                   strip, nullptr);
     if (saveFailed) {
         out.error = VipsError();
         return out;

@@ -6,14 +6,15 @@
 #include <string>
 #include <string_view>
 
+#include "imagelist/image_info.h"
+
 namespace lumar {
 
 struct ResizeRequest {
     int maxSide = 0;  // the longest side of the result, > 0; never enlarged
     int quality = 85;
-    bool strip = false;  // write no metadata at all
-    bool asPng = false;  // the result's format: PNG, WebP, else JPEG
-    bool asWebP = false;
+    bool strip = false;                // write no metadata at all
+    ImageType type = ImageType::Jpeg;  // the result's format: PNG and WebP stay, else JPEG
 };
 
 struct ResizeResult {

@@ -78,12 +78,18 @@ void ImagePreparer::Work() {
 PreparedImage ImagePreparer::Make(Task task) {
     PreparedImage out;
     out.position = task.position;
-    out.processed = ProcessImage(task.path, task.processing);
-    if (task.hash && !out.processed.bytes.empty()) {
-        out.sentSha256 = Sha256Hex(out.processed.bytes);
-        out.originalSha256 = task.processing.Changes()
-                                 ? Sha256Hex(ReadFileBytes(task.path).value_or(""))
-                                 : out.sentSha256;
+    // One read serves both the original's hash and the processing.
+    std::optional<std::string> original = ReadFileBytes(task.path);
+    if (!original) {
+        out.processed.error = "file unreadable";
+    } else {
+        const bool changes = task.processing.Changes();
+        if (task.hash && changes) out.originalSha256 = Sha256Hex(*original);
+        out.processed = ProcessImageBytes(std::move(*original), task.processing);
+        if (task.hash && !out.processed.bytes.empty()) {
+            out.sentSha256 = Sha256Hex(out.processed.bytes);
+            if (!changes) out.originalSha256 = out.sentSha256;
+        }
     }
     out.path = std::move(task.path);
     return out;
