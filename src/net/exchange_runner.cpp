@@ -5,13 +5,7 @@
 namespace lumar::net {
 
 void RunExchange(HttpExchange& exchange, const RunControl& control) {
-    HttpExchange* const one[] = {&exchange};
-    RunExchanges(one, control);
-}
-
-void RunExchanges(std::span<HttpExchange* const> exchanges, const RunControl& control) {
-    while (PollTurn(exchanges, control)) {
-    }
+    RunToEnd(exchange, control);
 }
 
 FollowingExchange::FollowingExchange(ExchangeRequest request, OptionsFor optionsFor,
@@ -51,9 +45,7 @@ FollowedExchange RunFollowingRedirects(
     ExchangeRequest request, const std::function<ExchangeOptions(const HttpUrl&)>& optionsFor,
     const RunControl& control, const std::vector<std::string>& secretHeaders) {
     FollowingExchange following(std::move(request), optionsFor, secretHeaders);
-    FollowingExchange* const one[] = {&following};
-    while (PollTurn(std::span<FollowingExchange* const>(one), control)) {
-    }
+    RunToEnd(following, control);
     FollowedExchange out;
     out.error = following.Error();
     out.exchange = following.TakeLast();

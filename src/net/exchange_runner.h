@@ -62,10 +62,16 @@ bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
     return true;
 }
 
+// Drives one task (see PollTurn) until it is finished.
+template <typename Task>
+void RunToEnd(Task& task, const RunControl& control) {
+    Task* const one[] = {&task};
+    while (PollTurn(std::span<Task* const>(one), control)) {
+    }
+}
+
 // Returns when the exchange is finished.
 void RunExchange(HttpExchange& exchange, const RunControl& control = {});
-// Drives several in one poll loop; returns when all are finished.
-void RunExchanges(std::span<HttpExchange* const> exchanges, const RunControl& control = {});
 
 // A request and the requests its redirects ask for, at most kMaxRedirects of them, as one task
 // for PollTurn. `optionsFor` gives each URL its options (its proxy, where it connects).

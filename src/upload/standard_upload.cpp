@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ctime>
 #include <optional>
-#include <span>
 #include <utility>
 
 #include "net/http_url.h"
@@ -279,9 +278,7 @@ void StandardUploadJob::OnExchangeEnd() {
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options) {
     StandardUploadJob job(row, path, ReadFileBytes(path).value_or(""), options);
-    StandardUploadJob* const one[] = {&job};
-    while (net::PollTurn(std::span<StandardUploadJob* const>(one), options.control)) {
-    }
+    net::RunToEnd(job, options.control);
     return job.Result();
 }
 
