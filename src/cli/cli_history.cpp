@@ -50,14 +50,6 @@ bool OpenHistory(HistoryStore& store) {
     }
 }
 
-std::string LocalTime(std::int64_t seconds, const char* format) {
-    const auto t = static_cast<std::time_t>(seconds);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    return std::string(text, std::strftime(text, sizeof text, format, &local));
-}
-
 // One line per entry, so line and tab breaks inside a field become blanks.
 std::string OneLine(std::string text) {
     for (char& c : text)
@@ -69,7 +61,7 @@ void PrintEntries(const std::vector<HistoryEntry>& entries, bool json) {
     if (!json) {
         std::string out;
         for (const HistoryEntry& e : entries)
-            out += std::to_string(e.id) + '\t' + LocalTime(e.uploadedAt, "%Y-%m-%d %H:%M:%S") +
+            out += std::to_string(e.id) + '\t' + LocalTimeText(e.uploadedAt, "%Y-%m-%d %H:%M:%S") +
                    '\t' + OneLine(e.hosterName) + '\t' + OneLine(e.filePath) + '\t' +
                    OneLine(e.code) + '\n';
         std::cout << out << std::flush;
@@ -79,7 +71,7 @@ void PrintEntries(const std::vector<HistoryEntry>& entries, bool json) {
     for (const HistoryEntry& e : entries)
         list.push_back({{"id", e.id},
                         {"uploadedAt", e.uploadedAt},
-                        {"date", LocalTime(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
+                        {"date", LocalTimeText(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
                         {"hosterId", e.hosterId},
                         {"hosterName", e.hosterName},
                         {"uploadUrl", e.uploadUrl},

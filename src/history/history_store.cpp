@@ -335,6 +335,14 @@ std::string HistoryFile(const std::string& settingsFolder) {
                : settingsFolder + "/history.sqlite";
 }
 
+std::string LocalTimeText(std::int64_t secondsSince1970, const char* format) {
+    const auto time = static_cast<std::time_t>(secondsSince1970);
+    std::tm local{};
+    if (!::localtime_r(&time, &local)) return "";
+    char text[40];
+    return std::string(text, std::strftime(text, sizeof text, format, &local));
+}
+
 std::string Sha256Hex(const std::string& bytes) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;

@@ -93,6 +93,10 @@ class HistoryStore {
 // history.sqlite in the settings folder.
 std::string HistoryFile(const std::string& settingsFolder);
 
+// An upload's time in the user's time zone as strftime writes it with `format`; "" when the
+// time cannot be converted.
+std::string LocalTimeText(std::int64_t secondsSince1970, const char* format = "%Y-%m-%d %H:%M");
+
 // Lower-case hex SHA-256 of `bytes`.
 std::string Sha256Hex(const std::string& bytes);
 

@@ -1,5 +1,7 @@
 #include "session/history_rows.h"
 
+#include "shell/file_io.h"
+
 namespace lumar {
 
 std::vector<ImageEntry> RowsOfHistory(const std::vector<HistoryEntry>& entries) {
@@ -7,8 +9,7 @@ std::vector<ImageEntry> RowsOfHistory(const std::vector<HistoryEntry>& entries) 
     rows.reserve(entries.size());
     for (const HistoryEntry& entry : entries) {
         ImageEntry row;
-        const size_t slash = entry.filePath.rfind('/');
-        row.folder = slash == std::string::npos ? "" : entry.filePath.substr(0, slash + 1);
+        row.folder = FolderOf(entry.filePath);
         row.text = entry.filePath.substr(row.folder.size());
         row.width = entry.width;
         row.height = entry.height;

@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <algorithm>
-#include <ctime>
 #include <unordered_set>
 
 #include "shell/ui/qt_text.h"
@@ -11,12 +10,7 @@ namespace lumar::ui {
 
 QString HistoryDateText(std::int64_t secondsSince1970) {
     // The C library's conversion: QDateTime's costs too much for a search over every entry.
-    const std::time_t time = static_cast<std::time_t>(secondsSince1970);
-    std::tm local{};
-    if (!::localtime_r(&time, &local)) return {};
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return QString::fromLatin1(text);
+    return QString::fromLatin1(LocalTimeText(secondsSince1970));
 }
 
 QString HistoryFileName(const std::string& path) {
@@ -27,10 +21,12 @@ QString HistoryFileName(const std::string& path) {
 HistoryModel::HistoryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void HistoryModel::SetEntries(std::vector<HistoryEntry> entries) {
+    // One reset that replaces both, so no view ever sees rows pointing past the new entries.
     beginResetModel();
     entries_ = std::move(entries);
+    shown_.clear();
+    ShowMatching(0, shown_);
     endResetModel();
-    Filter(filter_);
 }
 
 void HistoryModel::Append(std::vector<HistoryEntry> older) {
