@@ -2,6 +2,7 @@
 // drop would add them; the log goes to stderr one line per image, the posting to stdout.
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 
@@ -207,9 +208,7 @@ void RunInterruptible(UploadRun& run, ImageList& list, const UploadRunOptions& o
 }
 
 bool ImagesLeft(const ImageList& list) {
-    for (const ImageEntry& row : list.Rows())
-        if (row.checked && row.IsImage()) return true;
-    return false;
+    return std::ranges::any_of(list.Rows(), &ImageEntry::IsImageToUpload);
 }
 
 // The session lumar-cli works on, loaded as the window loads its own at start-up.

@@ -29,6 +29,8 @@ struct ImageEntry {
 
     bool IsMarker() const { return kind == RowKind::Marker; }
     bool IsImage() const { return kind == RowKind::Image; }
+    // An image row the next run still has to upload.
+    bool IsImageToUpload() const { return checked && IsImage(); }
     // Folder followed by text, nothing in between.
     std::string FullPath() const { return folder + text; }
 };

@@ -88,10 +88,6 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
-bool IsCheckedImage(const ImageEntry& row) {
-    return row.checked && row.IsImage();
-}
-
 }  // namespace
 
 std::string SecondsToClock(double seconds) {
@@ -115,7 +111,7 @@ int ProgressPercent(double value, double minimum, double maximum) {
 double TotalCheckedSize(std::span<const ImageEntry> rows) {
     double total = 0;
     for (const ImageEntry& row : rows) {
-        if (row.checked && row.IsImage()) total += Kilobytes(row.bytes);
+        if (row.IsImageToUpload()) total += Kilobytes(row.bytes);
     }
     return total;
 }
@@ -145,7 +141,7 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
 void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     for (size_t index = 0; index < rows.size(); ++index) {
         const ImageEntry& row = rows[index];
-        if (!IsCheckedImage(row)) continue;
+        if (!row.IsImageToUpload()) continue;
         if (abortFlag_.load()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
@@ -198,7 +194,7 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     hosterIndex_ = options.hosterIndex;
     totals_ = options.shownTotals;
     totalsProblem_.clear();
-    imageCount_ = static_cast<int>(std::count_if(rows.begin(), rows.end(), IsCheckedImage));
+    imageCount_ = static_cast<int>(std::ranges::count_if(rows, &ImageEntry::IsImageToUpload));
     observer_.RunStarted(imageCount_);
     observer_.Progress(0, imageCount_);
     if (!options.historySetAside.empty())
@@ -235,7 +231,7 @@ void UploadRun::CountImageDone(const ImageEntry& row,
 void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     observer_.CollectPosting(rows);
     observer_.RunFinished();
-    if (std::any_of(rows.begin(), rows.end(), IsCheckedImage))
+    if (std::ranges::any_of(rows, &ImageEntry::IsImageToUpload))
         observer_.ShowMessage(std::string(kNotAllUploadedTitle), NotAllUploadedText(strings_));
     observer_.FinishPosting(rows);
 

@@ -1,7 +1,6 @@
 // The images of a standard row as steps of the run: several in flight on one poll loop, each
 // ending with one whole line in the log whatever order the answers come in.
 #include <algorithm>
-#include <ctime>
 #include <optional>
 
 #include "shell/file_io.h"
@@ -17,16 +16,6 @@ namespace {
 // The file's size rounded up and the limit rounded down, so the one shown is always the larger.
 std::string KiloBytesUp(std::uint64_t bytes) {
     return std::to_string((bytes + 1023) / 1024);
-}
-
-// The day and time of an earlier upload, in the user's time zone.
-std::string LocalDate(std::int64_t secondsSince1970) {
-    const std::time_t at = static_cast<std::time_t>(secondsSince1970);
-    std::tm local{};
-    localtime_r(&at, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-    return text;
 }
 
 std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster,
@@ -56,17 +45,12 @@ std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster
     return {};
 }
 
-bool IsCheckedImage(const ImageEntry& row) {
-    return row.checked && row.IsImage();
-}
-
 }  // namespace
 
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
-    if (hoster.Request != RequestKind::Standard) return 1;
     if (options.connections) return std::max(*options.connections, 1);
-    const int cap =
-        options.settingsFile.empty() ? 4 : ReadIntSetting(options.settingsFile, keys::Connections);
+    // Without a settings file the key's default stands.
+    const int cap = ReadIntSetting(options.settingsFile, keys::Connections);
     return std::clamp(ConnectionsFor(hoster), 1, cap);
 }
 
@@ -79,7 +63,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
     auto handOut = [&] {
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
             ImageEntry& row = rows[next++];
-            if (!IsCheckedImage(row)) continue;
+            if (!row.IsImageToUpload()) continue;
             if (!RowTakes(row.FullPath())) {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
@@ -146,7 +130,8 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
         if (earlier) {
             row.upload = earlier->code;
             row.checked = false;
-            Log(line + ReplaceAll(strings_.Get(kStrReused), "%1", LocalDate(earlier->uploadedAt)),
+            Log(line +
+                    ReplaceAll(strings_.Get(kStrReused), "%1", LocalTimeText(earlier->uploadedAt)),
                 true);
             observer_.RowChanged(position);
             return ImageEnded(row, true, false, image->start);
@@ -156,8 +141,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
-    const int retryCap =
-        options.settingsFile.empty() ? 3 : ReadIntSetting(options.settingsFile, keys::Retries);
+    const int retryCap = ReadIntSetting(options.settingsFile, keys::Retries);
     upload.retries = std::min(RetriesFor(hoster), retryCap);
     upload.retryBaseDelay = options.retryBaseDelay;
     upload.retryWaitLimit = options.retryWaitLimit;

@@ -80,9 +80,7 @@ class WindowUploadObserver final : public PostingHandOver {
     // A user looking at the window sees the end; one working elsewhere is told by the desktop.
     void NotifyUnlessWatched(std::span<const ImageEntry> rows) {
         if (window_.Quitting() || window_.isActiveWindow()) return;
-        const auto notSent = std::count_if(rows.begin(), rows.end(), [](const ImageEntry& row) {
-            return row.checked && row.IsImage();
-        });
+        const auto notSent = std::ranges::count_if(rows, &ImageEntry::IsImageToUpload);
         const int uploaded = imageCount_ - static_cast<int>(notSent);
         SendRunNotification(
             RunNotificationText(window_.Strings(), uploaded, imageCount_, code_.AutoCopy()));
