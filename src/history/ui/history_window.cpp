@@ -20,6 +20,7 @@
 #include "history/ui/history_model.h"
 #include "shell/ui/desktop_services.h"
 #include "shell/ui/dialogs.h"
+#include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
@@ -45,12 +46,6 @@ constexpr QSize kPreviewSize(200, 150);
 // Entries read before the window shows; the rest follow from a worker, so a long history
 // never holds the window up.
 constexpr int kFirstEntries = 500;
-
-QPushButton* Button(const QString& text, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    return button;
-}
 
 }  // namespace
 
@@ -94,11 +89,11 @@ HistoryWindow::HistoryWindow(HistoryWindowEnv env, const UiStrings& strings, Dia
     previewTimer_->setSingleShot(true);
     previewTimer_->setInterval(60);  // moving through the list decodes only where it stops
 
-    cmCopyCodes_ = Button(Str(kStrCopyCodes), "cmCopyCodes", this);
-    cmPosting_ = Button(Str(kStrMakePosting), "cmPosting", this);
-    cmOpenLink_ = Button(Str(kStrOpenLink), "cmOpenLink", this);
-    cmDeleteOnHost_ = Button(Str(kStrDeleteOnHost), "cmDeleteOnHost", this);
-    cmForget_ = Button(Str(kStrForget), "cmForget", this);
+    cmCopyCodes_ = Named(new QPushButton(Str(kStrCopyCodes), this), "cmCopyCodes");
+    cmPosting_ = Named(new QPushButton(Str(kStrMakePosting), this), "cmPosting");
+    cmOpenLink_ = Named(new QPushButton(Str(kStrOpenLink), this), "cmOpenLink");
+    cmDeleteOnHost_ = Named(new QPushButton(Str(kStrDeleteOnHost), this), "cmDeleteOnHost");
+    cmForget_ = Named(new QPushButton(Str(kStrForget), this), "cmForget");
 
     auto* search = new QHBoxLayout;
     search->addWidget(new QLabel(Str(kStrSearch), this));

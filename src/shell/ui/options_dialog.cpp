@@ -15,17 +15,12 @@
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/dialogs.h"
+#include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 
 namespace lumar::ui {
 namespace {
-
-template <typename T>
-T* Named(T* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 // Nine digits always fit the stored time-out's integer range.
 constexpr int kTimeoutDigits = 9;

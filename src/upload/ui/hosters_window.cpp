@@ -18,6 +18,7 @@
 
 #include "shell/file_io.h"
 #include "shell/ui/dialogs.h"
+#include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "upload/hoster_definition.h"
 #include "upload/hoster_rows.h"
@@ -46,12 +47,6 @@ std::string JoinNamed(const NamedValues& values) {
     for (const auto& [name, value] : values)
         text += (text.empty() ? "" : "; ") + name + (value.empty() ? "" : ": " + value);
     return text;
-}
-
-QPushButton* Button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
 }
 
 }  // namespace
@@ -85,19 +80,19 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     lbKey_ = new QLabel(this);
     txKey_ = new QLineEdit(this);
     txKey_->setObjectName("txKey");
-    cmSaveKey_ = Button("cmSaveKey", Str(kStrSaveKey), this);
+    cmSaveKey_ = Named(new QPushButton(Str(kStrSaveKey), this), "cmSaveKey");
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(lbKey_);
     keyRow->addWidget(txKey_, 1);
     keyRow->addWidget(cmSaveKey_);
 
-    auto* cmImport = Button("cmImport", Str(kStrImport), this);
-    cmExport_ = Button("cmExport", Str(kStrExport), this);
+    auto* cmImport = Named(new QPushButton(Str(kStrImport), this), "cmImport");
+    cmExport_ = Named(new QPushButton(Str(kStrExport), this), "cmExport");
     ckWithKeys_ = new QCheckBox(Str(kStrWithKeys), this);
     ckWithKeys_->setObjectName("ckWithKeys");
-    cmDelete_ = Button("cmDelete", Str(kStrDelete), this);
-    cmDuplicate_ = Button("cmDuplicate", Str(kStrDuplicate), this);
-    cmTest_ = Button("cmTest", Str(kStrTest), this);
+    cmDelete_ = Named(new QPushButton(Str(kStrDelete), this), "cmDelete");
+    cmDuplicate_ = Named(new QPushButton(Str(kStrDuplicate), this), "cmDuplicate");
+    cmTest_ = Named(new QPushButton(Str(kStrTest), this), "cmTest");
     auto* buttons = new QHBoxLayout;
     for (QWidget* w :
          std::initializer_list<QWidget*>{cmImport, cmExport_, ckWithKeys_, cmDuplicate_, cmDelete_})
