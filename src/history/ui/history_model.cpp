@@ -75,10 +75,6 @@ const HistoryEntry& HistoryModel::EntryAt(int row) const {
     return entries_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
 }
 
-HistoryEntry& HistoryModel::EntryAt(int row) {
-    return entries_[static_cast<size_t>(shown_[static_cast<size_t>(row)])];
-}
-
 void HistoryModel::Remove(const std::vector<std::int64_t>& ids) {
     const std::unordered_set<std::int64_t> gone(ids.begin(), ids.end());
     std::vector<HistoryEntry> kept;
@@ -88,8 +84,16 @@ void HistoryModel::Remove(const std::vector<std::int64_t>& ids) {
     SetEntries(std::move(kept));
 }
 
-void HistoryModel::RowChangedAt(int row) {
-    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+void HistoryModel::MarkDeletedOnHost(std::int64_t id) {
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        if (entries_[i].id != id) continue;
+        entries_[i].deletedOnHost = true;
+        const auto shown = std::find(shown_.begin(), shown_.end(), static_cast<int>(i));
+        if (shown == shown_.end()) return;
+        const int row = static_cast<int>(shown - shown_.begin());
+        emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
+        return;
+    }
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const {

@@ -33,10 +33,10 @@ class HistoryModel : public QAbstractTableModel {
 
     int AllCount() const { return static_cast<int>(entries_.size()); }
     const HistoryEntry& EntryAt(int row) const;
-    HistoryEntry& EntryAt(int row);
     // Drops the entries with these ids (forgotten).
     void Remove(const std::vector<std::int64_t>& ids);
-    void RowChangedAt(int row);
+    // Marks the entry as deleted at its host, whether or not the search shows it now.
+    void MarkDeletedOnHost(std::int64_t id);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

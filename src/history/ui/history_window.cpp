@@ -242,11 +242,7 @@ void HistoryWindow::DeleteOnHost() {
         dialogs_.Warn(this, windowTitle(), Str(kStrDeletionFailed) + " " + ToQ(failure));
     } else {
         store_.MarkDeletedOnHost(id);
-        for (int r = 0; r < model_->rowCount(); ++r)
-            if (model_->EntryAt(r).id == id) {
-                model_->EntryAt(r).deletedOnHost = true;
-                model_->RowChangedAt(r);
-            }
+        model_->MarkDeletedOnHost(id);
         dialogs_.Inform(this, windowTitle(), Str(kStrDeletedOnHost));
     }
     CurrentChanged();

@@ -98,6 +98,20 @@ class HistoryWindowTest : public QObject {
                  qPrintable(posting));
     }
 
+    // The host's answer may come while a search hides the entry: it is marked all the same.
+    void aDeletionMarksAnEntryTheSearchHides() {
+        std::vector<HistoryEntry> entries = {Entry("a.jpg", "imgbb", 1000),
+                                             Entry("b.jpg", "imgbb", 2000)};
+        entries[0].id = 1;
+        entries[1].id = 2;
+        ui::HistoryModel model;
+        model.SetEntries(entries);
+        model.Filter("b.jpg");
+        model.MarkDeletedOnHost(1);
+        model.Filter("");
+        QVERIFY(model.EntryAt(0).deletedOnHost && !model.EntryAt(1).deletedOnHost);
+    }
+
     // Only a 2xx answer marks the entry; the history keeps it either way.
     void deleteOnHostMarksTheEntryWhenTheHostConfirms() {
         for (const auto& [status, marked] :
