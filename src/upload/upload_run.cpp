@@ -354,7 +354,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         entry.originalSha256 = std::move(picture->originalSha256);
         entry.sentSha256 = std::move(picture->sentSha256);
         entry.filePath = path;
-        entry.fileBytes = static_cast<std::int64_t>(fileBytes);
+        entry.fileBytes = row.bytes;
         entry.width = row.width;
         entry.height = row.height;
         entry.code = code;

@@ -417,6 +417,7 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         EXPECT_EQ(entry.originalSha256, Sha256Hex(jpeg));
         EXPECT_NE(entry.sentSha256, entry.originalSha256);
         EXPECT_EQ(entry.processing, "strip");
+        EXPECT_EQ(entry.fileBytes, 1024);  // the original's size as the list has it, not the sent
     }
 }
 
