@@ -8,8 +8,9 @@ set(below_net shell)
 set(below_imagelist shell)
 set(below_posting shell imagelist)
 set(below_history shell)
-set(below_upload shell net imagelist history)
-set(below_session shell net imagelist history posting upload)
+set(below_hosters shell net imagelist)
+set(below_upload shell net imagelist history hosters)
+set(below_session shell net imagelist history posting hosters upload)
 set(top_rooms app cli)
 
 # Whether `file_room` (with `file_ui` set for a ui/ folder) may include a header of

@@ -24,18 +24,23 @@ target_link_libraries(lumar_imagelist PRIVATE PkgConfig::VIPS)
 # The upload history: SQLite (the system's library), hashes through OpenSSL's libcrypto.
 find_package(SQLite3 REQUIRED)
 lumar_core_library(lumar_history history lumar_shell SQLite::SQLite3 OpenSSL::Crypto)
-lumar_core_library(lumar_upload upload lumar_shell lumar_net lumar_imagelist lumar_history)
+# The host catalogue: built-in rows, hosters.ini, .sxcu definitions and presets, and the
+# template language that reads a code out of a host's answer.
+lumar_core_library(lumar_hosters hosters lumar_shell lumar_net lumar_imagelist)
+lumar_core_library(lumar_upload upload lumar_shell lumar_net lumar_imagelist lumar_history lumar_hosters)
 lumar_core_library(lumar_posting posting lumar_shell lumar_imagelist)
 # What a session works on, above the rooms it joins (the upload's end handed to the posting).
 lumar_core_library(lumar_session session lumar_upload lumar_posting)
 
 # Everything the two programs share.
 add_library(lumar_core INTERFACE)
-target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_history lumar_net lumar_imagelist lumar_shell)
+target_link_libraries(lumar_core INTERFACE lumar_session lumar_posting lumar_upload lumar_hosters lumar_history lumar_net lumar_imagelist lumar_shell)
 
 # Reading hosts' answers: JSON, XML and bounded regular expressions, kept out of the headers.
 find_package(nlohmann_json 3 REQUIRED)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PCRE2 REQUIRED IMPORTED_TARGET libpcre2-8)
 pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
-target_link_libraries(lumar_upload PRIVATE nlohmann_json::nlohmann_json PkgConfig::PCRE2 PkgConfig::PUGIXML)
+target_link_libraries(lumar_hosters PRIVATE nlohmann_json::nlohmann_json PkgConfig::PCRE2 PkgConfig::PUGIXML)
+# The probe shows a JSON answer whole.
+target_link_libraries(lumar_upload PRIVATE nlohmann_json::nlohmann_json)

@@ -2,8 +2,8 @@
 // Reading either succeeds or names a reason; evaluating either gives a text or names a reason.
 // The first line also goes straight to the JSON path reader as a path over the body.
 #include "fuzz_check.h"
-#include "upload/answer_template.h"
-#include "upload/json_path.h"
+#include "hosters/answer_template.h"
+#include "hosters/json_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto [source, body] = Cut(Text(data, size), '\n');

@@ -1,8 +1,8 @@
 // Any hosters.ini text: the built-in rows always stay, every row taken is usable, and a
 // refused standard key leaves the row as it was.
 #include "fuzz_check.h"
-#include "upload/hoster_standard_keys.h"
-#include "upload/hoster_table.h"
+#include "hosters/hoster_standard_keys.h"
+#include "hosters/hoster_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const lumar::HosterTable table = lumar::LoadHostersFromText(Text(data, size));

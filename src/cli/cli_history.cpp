@@ -13,13 +13,13 @@
 #include "cli/cli_command.h"
 #include "cli/cli_upload_support.h"
 #include "history/history_store.h"
+#include "hosters/hoster_rows.h"
 #include "session/history_rows.h"
 #include "session/posting_hand_over.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
-#include "upload/hoster_rows.h"
 
 namespace lumar::cli {
 namespace {

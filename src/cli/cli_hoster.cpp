@@ -7,10 +7,10 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_upload_support.h"
+#include "hosters/hoster_definition.h"
+#include "hosters/hoster_rows.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
-#include "upload/hoster_definition.h"
-#include "upload/hoster_rows.h"
 
 namespace lumar::cli {
 namespace {

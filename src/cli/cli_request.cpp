@@ -7,8 +7,8 @@
 
 #include "cli/cli_command.h"
 #include "cli/cli_upload_support.h"
+#include "hosters/hoster_table.h"
 #include "shell/config_paths.h"
-#include "upload/hoster_table.h"
 #include "upload/standard_upload.h"
 #include "upload/upload_request.h"
 

@@ -10,6 +10,7 @@
 #include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
 #include "history/history_store.h"
+#include "hosters/hoster_rows.h"
 #include "imagelist/add_images.h"
 #include "session/hoster_choice.h"
 #include "session/posting_hand_over.h"
@@ -17,7 +18,6 @@
 #include "shell/file_io.h"
 #include "shell/language_table.h"
 #include "shell/settings_keys.h"
-#include "upload/hoster_rows.h"
 #include "upload/upload_run.h"
 
 namespace lumar::cli {

@@ -6,10 +6,10 @@
 #include <iostream>
 #include <optional>
 
+#include "hosters/hoster_rows.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
-#include "upload/hoster_rows.h"
 
 namespace lumar::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "hosters/hoster_table.h"
 #include "imagelist/image_processing.h"
-#include "upload/hoster_table.h"
 #include "upload/transport_options.h"
 
 namespace lumar::cli {

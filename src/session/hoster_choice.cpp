@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "hosters/hoster_rows.h"
 #include "shell/settings_keys.h"
-#include "upload/hoster_rows.h"
 
 namespace lumar {
 

@@ -4,7 +4,7 @@
 // (Anbieter) as older versions read it.
 #include <string>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 namespace lumar {
 

@@ -5,11 +5,11 @@
 // settings folder from globals; lumar-cli's upload works on one as well.
 #include <string>
 
+#include "hosters/hoster_table.h"
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "posting/posting_builder.h"
 #include "shell/language_table.h"
-#include "upload/hoster_table.h"
 
 namespace lumar {
 

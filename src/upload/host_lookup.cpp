@@ -66,36 +66,6 @@ std::uint32_t Fail(SocketFailure reason, SocketFailure* why) {
 
 }  // namespace
 
-bool IsReservedInvalidName(std::string_view host) {
-    if (!host.empty() && host.back() == '.') host.remove_suffix(1);
-    constexpr std::string_view kInvalid = "invalid";
-    if (host.size() < kInvalid.size()) return false;
-    const std::string_view last = host.substr(host.size() - kInvalid.size());
-    if (host.size() > kInvalid.size() && host[host.size() - kInvalid.size() - 1] != '.')
-        return false;
-    for (size_t i = 0; i < kInvalid.size(); ++i)
-        if ((last[i] | 0x20) != kInvalid[i]) return false;
-    return true;
-}
-
-std::optional<std::uint32_t> ParseDottedAddress(const std::string& host) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, host.c_str(), &address) != 1) return std::nullopt;
-    return address.s_addr;
-}
-
-bool IsHostName(std::string_view host) {
-    bool letters = false;
-    for (char c : host) {
-        const bool digit = c >= '0' && c <= '9';
-        const bool letter =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' || c == '_';
-        if (!digit && !letter && c != '.') return false;
-        letters = letters || letter;
-    }
-    return letters;
-}
-
 std::uint32_t ResolveWithSystem(const std::string& host) {
     addrinfo hints{};
     hints.ai_family = AF_INET;

@@ -10,9 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "net/host_name.h"
 #include "upload/socket_layer.h"
 
 namespace lumar {
+
+using net::IsHostName;
+using net::IsReservedInvalidName;
+using net::ParseDottedAddress;
 
 // The system's lookup: the first IPv4 address getaddrinfo gives.
 std::uint32_t ResolveWithSystem(const std::string& host);
@@ -23,16 +28,5 @@ std::uint32_t ResolveWithSystem(const std::string& host);
 // `why` HostNotFound, Timeout or Cancelled.
 std::uint32_t LookUpHost(const std::string& host, const WaitControl& control,
                          const HostResolver& resolver, SocketFailure* why = nullptr);
-
-// True for names under the reserved top-level domain "invalid", which never resolve.
-bool IsReservedInvalidName(std::string_view host);
-
-// A dotted IPv4 address: four decimal numbers 0 to 255 and nothing else ("127.0.0.1 /x",
-// "127.1" and "0x7f.0.0.1" are none); in network order, or nullopt.
-std::optional<std::uint32_t> ParseDottedAddress(const std::string& host);
-
-// Text a name lookup can be asked for: letters, digits, dots, hyphens and underscores, and not
-// digits and dots alone (those must be a dotted address, which the lookup would read loosely).
-bool IsHostName(std::string_view host);
 
 }  // namespace lumar

@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "hosters/answer_code.h"
+#include "hosters/json_depth.h"
 #include "shell/text_codec.h"
-#include "upload/answer_code.h"
-#include "upload/json_depth.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
 #include "upload/upload_request.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 #include "upload/standard_upload.h"
 
 namespace lumar {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 namespace lumar {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <utility>
 
+#include "hosters/hoster_definition.h"
 #include "net/http_url.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/text_codec.h"
-#include "upload/hoster_definition.h"
 #include "upload/response_parser.h"
 
 namespace lumar {

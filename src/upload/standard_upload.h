@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
+#include "hosters/answer_code.h"
+#include "hosters/hoster_table.h"
 #include "net/exchange_runner.h"
-#include "upload/answer_code.h"
-#include "upload/hoster_table.h"
 #include "upload/response_parser.h"
 #include "upload/transport_options.h"
 

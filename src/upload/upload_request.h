@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 #include "upload/http_request.h"
 #include "upload/url.h"
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "hosters/hoster_accepts.h"
 #include "imagelist/image_info.h"
 #include "imagelist/row_text.h"
 #include "shell/file_io.h"
@@ -13,7 +14,6 @@
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
-#include "upload/hoster_accepts.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"

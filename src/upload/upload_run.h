@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "history/history_store.h"
+#include "hosters/hoster_table.h"
 #include "imagelist/image_entry.h"
 #include "imagelist/image_processing.h"
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
 #include "shell/upload_totals.h"
-#include "upload/hoster_table.h"
 #include "upload/image_preparer.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hosters/hoster_table.h"
 #include "support/temp_dir.h"
-#include "upload/hoster_table.h"
 #include "upload/response_parser.h"
 #include "upload/upload_request.h"
 #include "upload/url.h"

@@ -7,13 +7,13 @@
 
 #include "app/ui/main_window.h"
 #include "history/ui/history_window.h"
+#include "hosters/hoster_rows.h"
 #include "posting/posting_builder.h"
 #include "posting/ui/code_panel.h"
 #include "session/history_rows.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
-#include "upload/hoster_rows.h"
 #include "upload/standard_upload.h"
 #include "upload/ui/hoster_frame.h"
 

@@ -7,13 +7,13 @@
 #include <algorithm>
 
 #include "app/ui/main_window.h"
+#include "hosters/hoster_rows.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/dropped_paths.h"
 #include "shell/ui/qt_text.h"
-#include "upload/hoster_rows.h"
 #include "upload/transport_options.h"
 #include "upload/ui/hoster_frame.h"
 #include "upload/ui/hosters_window.h"

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "app/ui/main_dialogs.h"
+#include "hosters/hoster_rows.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
 #include "posting/ui/code_panel.h"
@@ -28,7 +29,6 @@
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "shell/window_geometry.h"
-#include "upload/hoster_rows.h"
 #include "upload/ui/hoster_frame.h"
 #include "upload/ui/upload_panel.h"
 

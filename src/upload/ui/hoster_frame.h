@@ -3,7 +3,7 @@
 // button and the button that starts the upload.
 #include <QGroupBox>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 class QComboBox;
 class QLabel;

@@ -16,14 +16,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "hosters/hoster_definition.h"
+#include "hosters/hoster_rows.h"
+#include "hosters/sxcu_file.h"
 #include "shell/file_io.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
-#include "upload/hoster_definition.h"
-#include "upload/hoster_rows.h"
 #include "upload/probe.h"
-#include "upload/sxcu_file.h"
 
 namespace lumar::ui {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "hosters/hoster_table.h"
 #include "shell/language_table.h"
-#include "upload/hoster_table.h"
 #include "upload/standard_upload.h"
 
 class QCheckBox;

@@ -1,4 +1,4 @@
-#include "upload/hoster_accepts.h"
+#include "hosters/hoster_accepts.h"
 
 #include <array>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "hosters/hoster_table.h"
 #include "imagelist/image_info.h"
-#include "upload/hoster_table.h"
 
 namespace lumar {
 

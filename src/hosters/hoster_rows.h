@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 namespace lumar {
 

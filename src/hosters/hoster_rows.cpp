@@ -1,4 +1,4 @@
-#include "upload/hoster_rows.h"
+#include "hosters/hoster_rows.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,11 +11,11 @@
 #include <cstring>
 #include <set>
 
+#include "hosters/hoster_definition.h"
+#include "hosters/sxcu_file.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
-#include "upload/hoster_definition.h"
-#include "upload/sxcu_file.h"
 
 namespace lumar {
 namespace {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "upload/text_result.h"
+#include "hosters/text_result.h"
 
 namespace lumar {
 

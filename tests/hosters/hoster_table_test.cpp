@@ -1,14 +1,14 @@
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "hosters/hoster_rows.h"
 #include "session/hoster_choice.h"
 #include "shell/file_io.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
-#include "upload/hoster_rows.h"
 
 namespace lumar {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "upload/text_result.h"
+#include "hosters/text_result.h"
 
 namespace lumar {
 

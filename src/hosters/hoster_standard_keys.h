@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 namespace lumar {
 

@@ -1,4 +1,4 @@
-#include "upload/hoster_definition.h"
+#include "hosters/hoster_definition.h"
 
 #include <array>
 #include <cctype>

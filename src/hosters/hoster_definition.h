@@ -3,8 +3,8 @@
 // row, built-in ones included, can be written out as a custom uploader to share it.
 #include <string>
 
-#include "upload/hoster_table.h"
-#include "upload/sxcu_file.h"
+#include "hosters/hoster_table.h"
+#include "hosters/sxcu_file.h"
 
 namespace lumar {
 

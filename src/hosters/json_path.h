@@ -3,7 +3,7 @@
 // "$.data.thumb.url", "data.images[0]", "$['odd key'][2].url". No wildcards, no filters.
 #include <string_view>
 
-#include "upload/text_result.h"
+#include "hosters/text_result.h"
 
 namespace lumar {
 

@@ -1,15 +1,15 @@
-#include "upload/hoster_standard_keys.h"
+#include "hosters/hoster_standard_keys.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
 
+#include "hosters/answer_code.h"
+#include "hosters/hoster_accepts.h"
 #include "net/header_text.h"
 #include "net/http_url.h"
 #include "shell/plain_text.h"
 #include "shell/settings_keys.h"
-#include "upload/answer_code.h"
-#include "upload/hoster_accepts.h"
 
 namespace lumar {
 namespace {

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 namespace lumar {
 

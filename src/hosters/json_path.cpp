@@ -1,4 +1,4 @@
-#include "upload/json_path.h"
+#include "hosters/json_path.h"
 
 #include <cctype>
 #include <nlohmann/json.hpp>
@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "upload/json_depth.h"
+#include "hosters/json_depth.h"
 
 namespace lumar {
 namespace {

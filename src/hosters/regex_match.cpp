@@ -1,4 +1,4 @@
-#include "upload/regex_match.h"
+#include "hosters/regex_match.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>

@@ -1,14 +1,14 @@
-#include "upload/hoster_table.h"
+#include "hosters/hoster_table.h"
 
 #include <algorithm>
 #include <array>
 
+#include "hosters/hoster_standard_keys.h"
+#include "net/host_name.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
-#include "upload/host_lookup.h"
-#include "upload/hoster_standard_keys.h"
 
 namespace lumar {
 namespace {
@@ -132,7 +132,8 @@ std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
         if (Required(info, h) && value.empty()) return std::string(info.key) + " is empty";
         if (GoesOnTheWire(info.field) && HasControlCharacter(value))
             return std::string(info.key) + " holds a control character";
-        if (info.field == Field::ConnectHost && !IsHostName(value) && !ParseDottedAddress(value))
+        if (info.field == Field::ConnectHost && !net::IsHostName(value) &&
+            !net::ParseDottedAddress(value))
             return "ConnectHost is no host name or address";
         *text = value;
         return {};

@@ -3,9 +3,9 @@
 // templates: the links are picked out of the answer, then the code is built from them.
 #include <string>
 
-#include "upload/answer_template.h"
-#include "upload/hoster_table.h"
-#include "upload/text_result.h"
+#include "hosters/answer_template.h"
+#include "hosters/hoster_table.h"
+#include "hosters/text_result.h"
 
 namespace lumar {
 

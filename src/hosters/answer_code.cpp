@@ -1,4 +1,4 @@
-#include "upload/answer_code.h"
+#include "hosters/answer_code.h"
 
 #include <cctype>
 

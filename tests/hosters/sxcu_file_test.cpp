@@ -1,12 +1,12 @@
-#include "upload/sxcu_file.h"
+#include "hosters/sxcu_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "hoster_emulator/hoster_emulator.h"
+#include "hosters/answer_code.h"
+#include "hosters/hoster_definition.h"
 #include "shell/file_io.h"
-#include "upload/answer_code.h"
-#include "upload/hoster_definition.h"
 
 namespace lumar {
 namespace {

@@ -1,4 +1,4 @@
-#include "upload/answer_template.h"
+#include "hosters/answer_template.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <pugixml.hpp>
 #include <random>
 
-#include "upload/json_path.h"
-#include "upload/regex_match.h"
+#include "hosters/json_path.h"
+#include "hosters/regex_match.h"
 
 namespace lumar {
 namespace {

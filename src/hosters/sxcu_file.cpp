@@ -1,14 +1,14 @@
-#include "upload/sxcu_file.h"
+#include "hosters/sxcu_file.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <nlohmann/json.hpp>
 
-#include "upload/answer_code.h"
-#include "upload/answer_template.h"
-#include "upload/json_depth.h"
-#include "upload/sxcu_legacy.h"
+#include "hosters/answer_code.h"
+#include "hosters/answer_template.h"
+#include "hosters/json_depth.h"
+#include "hosters/sxcu_legacy.h"
 
 namespace lumar {
 namespace {

@@ -1,4 +1,4 @@
-#include "upload/sxcu_legacy.h"
+#include "hosters/sxcu_legacy.h"
 
 #include <cctype>
 #include <charconv>

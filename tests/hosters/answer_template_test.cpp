@@ -1,4 +1,4 @@
-#include "upload/answer_template.h"
+#include "hosters/answer_template.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 #include <chrono>
 #include <set>
 
-#include "upload/answer_code.h"
+#include "hosters/answer_code.h"
 
 namespace lumar {
 namespace {
