@@ -1,7 +1,5 @@
 #include "session/session.h"
 
-#include <cstdlib>
-
 #include "shell/config_paths.h"
 
 namespace lumar {
@@ -9,11 +7,6 @@ namespace lumar {
 SessionPaths SessionPaths::FromConfigFolder() {
     return SessionPaths{ConfigFolder(), lumar::SettingsFile(), lumar::LanguageFile(), HostersFile(),
                         DataFolder()};
-}
-
-std::string DataFolder() {
-    const char* chosen = std::getenv("LUMAR_DATA_DIR");
-    return chosen != nullptr && *chosen != '\0' ? chosen : LUMAR_DATA_DIR;
 }
 
 }  // namespace lumar

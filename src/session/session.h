@@ -9,21 +9,18 @@
 #include "imagelist/image_list.h"
 #include "imagelist/text_blocks.h"
 #include "posting/posting_builder.h"
+#include "shell/config_paths.h"
 #include "shell/language_table.h"
 
 namespace lumar {
-
-// The installed data folder: $LUMAR_DATA_DIR when set (a build tree, tests), else the one
-// the build installs to.
-std::string DataFolder();
 
 // Where the session's settings live.
 struct SessionPaths {
     std::string configFolder;
     std::string settingsFile;  // Lumar.ini
-    std::string languageFile;  // language.ini as found (the folder's, else the installed one)
+    std::string languageFile;  // the texts as found (the folder's language.ini, else shipped)
     std::string hostersFile;   // hosters.ini
-    std::string dataFolder;    // the installed data folder (presets), see DataFolder()
+    std::string dataFolder;    // the data folder (presets, texts), see DataFolder()
 
     // The folder chosen at start-up (InitConfigFolder).
     static SessionPaths FromConfigFolder();

@@ -11,6 +11,9 @@
 #include <string_view>
 
 #include "shell/file_io.h"
+#include "shell/interface_language.h"
+#include "shell/plain_text.h"
+#include "shell/settings_keys.h"
 
 #ifndef LUMAR_DATA_DIR
 #define LUMAR_DATA_DIR "/usr/share/lumar"
@@ -55,8 +58,8 @@ std::string ChooseConfigFolder(const ConfigSources& sources) {
     if (!sources.environmentDir.empty()) return WithTrailingSeparator(sources.environmentDir);
     if (!sources.programDir.empty()) {
         const std::string program = WithTrailingSeparator(sources.programDir);
-        if (!IsSystemProgramFolder(program) &&
-            (PathExists(program + "Lumar.ini") || ::access(program.c_str(), W_OK) == 0))
+        const bool portable = !sources.buildTree && ::access(program.c_str(), W_OK) == 0;
+        if (!IsSystemProgramFolder(program) && (PathExists(program + "Lumar.ini") || portable))
             return program;
     }
     if (!sources.xdgConfigHome.empty())
@@ -66,8 +69,13 @@ std::string ChooseConfigFolder(const ConfigSources& sources) {
 }
 
 ConfigSources CurrentConfigSources(const std::string& commandLineDir) {
-    return {commandLineDir, EnvOrEmpty("LUMAR_CONFIG_DIR"), ProgramFolder(),
-            EnvOrEmpty("XDG_CONFIG_HOME"), EnvOrEmpty("HOME")};
+    const std::string program = ProgramFolder();
+    return {commandLineDir,
+            EnvOrEmpty("LUMAR_CONFIG_DIR"),
+            program,
+            EnvOrEmpty("XDG_CONFIG_HOME"),
+            EnvOrEmpty("HOME"),
+            !BuildTreeDataFolder(program).empty()};
 }
 
 void InitConfigFolder(const std::string& commandLineDir) {
@@ -89,13 +97,36 @@ std::string HostersFile() {
 }
 
 std::string LanguageFile() {
-    // Only a regular file counts: a folder or FIFO of that name must not hide the installed
-    // translation.
-    const std::string local = ConfigFolder() + "language.ini";
-    if (IsRegularFile(local)) return local;
-    const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
-    if (IsRegularFile(installed)) return installed;
-    return local;
+    const std::string data = DataFolder();
+    const std::string language =
+        ChooseLanguage(CurrentLocaleVariables(), ReadTextSetting(SettingsFile(), keys::Sprache),
+                       ShippedLanguages(data));
+    return LanguageFileFor(ConfigFolder(), data, language);
+}
+
+std::string DataFolder() {
+    if (std::string chosen = EnvOrEmpty("LUMAR_DATA_DIR"); !chosen.empty()) return chosen;
+    if (std::string checkout = BuildTreeDataFolder(ProgramFolder()); !checkout.empty())
+        return checkout;
+    return LUMAR_DATA_DIR;
+}
+
+std::string BuildTreeDataFolder(const std::string& programFolder) {
+#ifdef LUMAR_BUILD_BIN_DIR
+    // Only the folder the build put its programs in: a copy of the file that went anywhere
+    // else (an install, a packaged tree) must never point a program at a checkout.
+    char built[PATH_MAX];
+    char program[PATH_MAX];
+    if (!::realpath(LUMAR_BUILD_BIN_DIR, built) || !::realpath(programFolder.c_str(), program) ||
+        std::string_view(built) != std::string_view(program))
+        return "";
+    const std::optional<std::string> bytes =
+        ReadFileBytesUpTo(JoinPath(program, kBuildTreeDataFile), PATH_MAX, nullptr);
+    return bytes ? std::string(Trim(*bytes, " \t\r\n")) : "";
+#else
+    (void)programFolder;
+    return "";
+#endif
 }
 
 std::string SettingsFolderProblem(const std::string& folder) {

@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "shell/number_text.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
+#include "shell/window_geometry.h"
 
 namespace lumar {
 namespace {
@@ -198,6 +200,17 @@ constexpr LanguageEntry kTable[] = {
      "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
     {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
     {"STRINGS", "168", "", "%1 von %2 Einträgen"},
+    {"STRINGS", "280", "", "Sprache:"},
+    {"STRINGS", "281", "", "wie das System"},
+    {"STRINGS", "282", "", "gilt ab dem nächsten Start"},
+    {"STRINGS", "283", "", "Deutsch"},
+    {"STRINGS", "284", "", "Lumar V1"},
+    {"STRINGS", "285", "", "Lumar V1 - Information"},
+    {"STRINGS", "286", "", "Klassische Hoster (Lumar 1)"},
+    {"STRINGS", "287", "", "Hoster von heute"},
+    {"STRINGS", "288", "", "Schlüssel fehlt"},
+    {"STRINGS", "289", "", "— Zeilenumbruch —"},
+    {"STRINGS", "290", "", "K"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
@@ -279,6 +292,10 @@ UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cm
     LoadEntry(strings, languageFile, kStrSettingsNotSaved);
     for (int n = kStrDonation; n < UiStrings::kSize; ++n) LoadEntry(strings, languageFile, n);
     return strings;
+}
+
+std::string WithVersion(std::string_view text) {
+    return ReplaceAll(text, "%1", AppVersionText(LUMAR_VERSION));
 }
 
 std::string FormatMegabytes(double bytes, std::string_view decimalSeparator) {

@@ -159,12 +159,29 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // The options dialog's language choice: caption, the entry that leaves it to the locale,
+    // and the hint that it takes effect at the next start.
+    kStrLanguageCaption = 280,
+    kStrLanguageFromLocale = 281,
+    kStrLanguageNextStart = 282,
+    kStrLanguageName = 283,  // the language of the texts in its own words ("Deutsch")
+    // Titles of the update question and of the message after a run with images left; "%1"
+    // stands for the version.
+    kStrUpdateTitle = 284,
+    kStrNotAllUploadedTitle = 285,
+    // The hoster choice: captions over the built-in rows and over today's, and the note after
+    // a row that still lacks its key.
+    kStrClassicHosters = 286,
+    kStrTodaysHosters = 287,
+    kStrKeyStillMissing = 288,
+    kStrBreakRow = 289,     // how the image list shows a break row
+    kStrItalicButton = 290  // the BBCode editor's italic button
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 190;  // entries 0 .. 189
+    static constexpr int kSize = 320;  // entries 0 .. 319
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
@@ -180,6 +197,9 @@ class UiStrings {
 // returns to "insert"), then 020, then 030, then the failure reasons 031 to 037 and 038, then
 // the entries from 039 on.
 UiStrings LoadUiStrings(const std::string& languageFile, std::string_view cmBilder4Caption);
+
+// A title text with its "%1" replaced by the version label ("Lumar %1" gives "Lumar 2.00").
+std::string WithVersion(std::string_view text);
 
 // "0.00": the byte count in MB (1024 * 1024 bytes), rounded half away from zero to two
 // decimals, with the given decimal separator.

@@ -46,6 +46,8 @@ inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
 inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::Int, "4", 1, 8};
 inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 0, 10};
 inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
+// The interface's language ("de", "en", ...); empty = from the locale. Read at start-up.
+inline constexpr SettingKey Sprache{"Bilder", "Sprache", SettingType::Path, ""};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 // What a run does to a picture before sending it: the longest side in pixels (0 = as it is),

@@ -18,9 +18,6 @@ std::string UpdateVersionText(std::string_view projectVersion);
 const std::string& CurrentVersionText();
 // How the check identifies itself to the server.
 inline constexpr std::string_view kUpdateUserAgent = "Rambleton";
-// The title of the question offered when another version is published (Yes / No); its text
-// is a message of the language file.
-inline constexpr std::string_view kUpdateQuestionTitle = "Lumar V1";
 // How long start-up waits for the document before it goes on without it.
 inline constexpr int kUpdateTimeoutMs = 5000;
 // A version document is a few bytes; a longer answer is something else and is not read on.

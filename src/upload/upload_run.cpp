@@ -45,6 +45,11 @@ std::string NotAllUploadedText(const UiStrings& strings) {
     return first + "\r\n\r\n" + strings.Get(kStrNotAllUploadedHint);
 }
 
+std::string NotAllUploadedTitle(const UiStrings& strings) {
+    const std::string& title = strings.Get(kStrNotAllUploadedTitle);
+    return title.empty() ? std::string(kNotAllUploadedTitle) : WithVersion(title);
+}
+
 int ReasonFor(SocketFailure failure) {
     switch (failure) {
         case SocketFailure::HostNotFound:
@@ -232,7 +237,7 @@ void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& optio
     observer_.CollectPosting(rows);
     observer_.RunFinished();
     if (std::ranges::any_of(rows, &ImageEntry::IsImageToUpload))
-        observer_.ShowMessage(std::string(kNotAllUploadedTitle), NotAllUploadedText(strings_));
+        observer_.ShowMessage(NotAllUploadedTitle(strings_), NotAllUploadedText(strings_));
     observer_.FinishPosting(rows);
 
     if (options.settingsFile.empty()) {

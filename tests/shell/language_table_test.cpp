@@ -1,13 +1,16 @@
 #include "shell/language_table.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <set>
 #include <sstream>
 
 #include "shell/file_io.h"
+#include "shell/interface_language.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
+#include "shell/window_geometry.h"
 #include "support/temp_dir.h"
 
 namespace lumar {
@@ -18,7 +21,8 @@ std::string WithoutTrailingBlanks(std::string_view text) {
     return std::string(text);
 }
 
-const std::string kShippedFile = std::string(LUMAR_SOURCE_DIR) + "/data/language.ini";
+const std::string kData = std::string(LUMAR_SOURCE_DIR) + "/data";
+const std::string kShippedFile = kData + "/lang/en.ini";
 
 // Without a file every text is the German default without trailing blanks (what odd bytes
 // do is the settings fuzzer's to show); junk before a valid section does not hide it.
@@ -76,6 +80,78 @@ TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
         }
     }
     EXPECT_EQ(keysInFile, LanguageTable().size());
+}
+
+// The German file only mends texts: every key is one the program has, each differs from the
+// built-in text, and the upload log's lines, which scripts read, are not among them.
+TEST(LanguageTable, ShippedGermanFileCorrectsOnlyWhatReadsBadly) {
+    const std::string file = kData + "/lang/de.ini";
+    const auto bytes = ReadFileBytes(file);
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(DetectEncoding(*bytes), TextEncoding::Utf8);
+    std::istringstream lines(*bytes);
+    std::string section;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with('[')) {
+            section = line.substr(1, line.find(']') - 1);
+        } else if (!line.empty() && line[0] != ';') {
+            const std::string key = line.substr(0, line.find('='));
+            const LanguageEntry* entry = FindLanguageEntry(section, key);
+            ASSERT_NE(entry, nullptr) << "unknown key " << section << "/" << line;
+            EXPECT_NE(LookupText(file, *entry), WithoutTrailingBlanks(entry->defaultText)) << line;
+            EXPECT_EQ(LookupText(file, *entry).find_first_not_of(' '),
+                      entry->defaultText.find_first_not_of(' '))
+                << line;
+        }
+    }
+    for (int logged : {6, 7, 8, 9, 15, 16, 17, 18, 21, 31, 32, 33, 34, 35, 36, 37})
+        EXPECT_EQ(LookupString(file, logged), LookupString("", logged)) << logged;
+    EXPECT_EQ(WithVersion(LookupString(file, kStrNotAllUploadedTitle)),
+              "Lumar " + AppVersionText(LUMAR_VERSION) + " - Information");
+    EXPECT_EQ(WithVersion(LookupString("", kStrNotAllUploadedTitle)), "Lumar V1 - Information");
+}
+
+// Bilder/Sprache first, then gettext's order; a C or POSIX locale keeps the built-in texts.
+TEST(InterfaceLanguage, ChosenBySettingThenByTheLocaleInGettextsOrder) {
+    const std::vector<std::string> shipped{"de", "en"};
+    const struct {
+        LocaleVariables locale;
+        const char* chosen;
+        const char* language;
+    } rows[] = {
+        {{}, "", ""},
+        {{"", "", "", "C.UTF-8"}, "", ""},
+        {{"de", "POSIX", "", "de_DE.UTF-8"}, "", ""},  // LANGUAGE does not count under C
+        {{"", "", "", "de_DE.UTF-8"}, "", "de"},
+        {{"", "", "", "de_AT"}, "", "de"},
+        {{"", "", "", "en_US.UTF-8"}, "", "en"},
+        {{"", "", "", "fr_FR.UTF-8"}, "", "en"},
+        {{"fr:de", "", "", "fr_FR.UTF-8"}, "", "de"},
+        {{"en", "de_DE.UTF-8", "fr_FR", "fr_FR"}, "", "en"},
+        {{"", "de_DE.UTF-8", "en_US", "en_US"}, "", "de"},  // LC_ALL over LC_MESSAGES
+        {{"", "", "de_CH.UTF-8", "en_US"}, "", "de"},       // LC_MESSAGES over LANG
+        {{"", "", "", "C"}, "en", "en"},
+        {{"", "", "", "en_GB"}, "de", "de"},
+        {{"", "", "", "de_DE"}, "xx", "de"},  // a language no file has
+        {{"", "", "", "de_DE"}, "../../etc/passwd", "de"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(ChooseLanguage(row.locale, row.chosen, shipped), row.language)
+            << row.locale.language << "|" << row.locale.lcAll << "|" << row.locale.lcMessages << "|"
+            << row.locale.lang << " chosen " << row.chosen;
+    EXPECT_EQ(ShippedLanguages(kData), shipped);
+
+    // The settings folder's language.ini wins, but only as a file; a code names no path.
+    test::TempDir config;
+    const std::string german = kData + "/lang/de.ini";
+    EXPECT_EQ(LanguageFileFor(config.path(), kData, "de"), german);
+    EXPECT_EQ(LanguageFileFor(config.path(), kData, ""), config.file("language.ini"));
+    EXPECT_EQ(LanguageFileFor(config.path(), kData, "../lang/de"), config.file("language.ini"));
+    ASSERT_EQ(::mkdir(config.file("language.ini").c_str(), 0755), 0);
+    EXPECT_EQ(LanguageFileFor(config.path(), kData, "de"), german);
+    ASSERT_EQ(::rmdir(config.file("language.ini").c_str()), 0);
+    config.write("language.ini", "[STRINGS]\r\n");
+    EXPECT_EQ(LanguageFileFor(config.path(), kData, "de"), config.file("language.ini"));
 }
 
 TEST(UiStrings, LoadOrderAndEntry19) {

@@ -298,6 +298,11 @@ TEST(ConfigFolder, ChoosesTheFirstSourceThatIsGiven) {
     s.environmentDir = "";
     // A writable program folder is used as it is on Windows, beside the program.
     EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
+    // A build's output folder is no portable copy: keys and history would go with the build.
+    s.buildTree = true;
+    EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
+    program.write("Lumar.ini", "");
+    EXPECT_EQ(ChooseConfigFolder(s), program.path() + "/");
     s.programDir = "";
     EXPECT_EQ(ChooseConfigFolder(s), "/xdg/lumar/");
     s.xdgConfigHome = "";
@@ -317,17 +322,14 @@ TEST(ConfigFolder, MissingOrInstalledProgramFolderFallsBackToTheUserFolder) {
     }
 }
 
-TEST(ConfigFolder, ANonFileLanguageIniDoesNotHideTheInstalledTranslation) {
-    test::TempDir dir;
-    ASSERT_EQ(::mkdir(dir.file("language.ini").c_str(), 0755), 0);
-    InitConfigFolder(dir.path());
-    const std::string installed = JoinPath(LUMAR_DATA_DIR, "language.ini");
-    if (IsRegularFile(installed)) {
-        EXPECT_EQ(LanguageFile(), installed);
-    }
-    ASSERT_EQ(::rmdir(dir.file("language.ini").c_str()), 0);
-    dir.write("language.ini", "[STRINGS]\r\n");
-    EXPECT_EQ(LanguageFile(), dir.file("language.ini"));
+// The programs of this build find the checkout's data; the same file anywhere else is ignored.
+TEST(ConfigFolder, OnlyTheBuildsOwnProgramsReadTheDataFolderBesideThem) {
+    const std::string built = FolderOf(LUMAR_CLI_PATH);
+    EXPECT_EQ(BuildTreeDataFolder(built), std::string(LUMAR_SOURCE_DIR) + "/data");
+    test::TempDir copy;
+    copy.write(kBuildTreeDataFile, std::string(LUMAR_SOURCE_DIR) + "/data\n");
+    EXPECT_EQ(BuildTreeDataFolder(copy.path()), "");
+    EXPECT_EQ(BuildTreeDataFolder("/usr/bin"), "");
 }
 
 }  // namespace

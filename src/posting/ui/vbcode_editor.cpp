@@ -58,6 +58,8 @@ VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editI
     BuildControls();
     FillLists();
     ApplyCaptions(this, "Frame6", env_.languageFile);
+    // "K" is German for italic; other languages name the style by their own initial.
+    cmdFont_[1]->setText(ToQ(LookupString(env_.languageFile, kStrItalicButton)));
     if (mode_ == TextBlockEditMode::Change) {
         if (std::optional<std::string> text = blocks_.Get(editIndex_))
             txInfo_->setPlainText(ToQ(TextForBox(*text)));

@@ -1,6 +1,7 @@
 #include "shell/ui/options_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -11,7 +12,9 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "shell/config_paths.h"
 #include "shell/file_io.h"
+#include "shell/interface_language.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
 #include "shell/ui/dialogs.h"
@@ -100,6 +103,7 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
     layout->addWidget(picturesFrame);
     layout->addWidget(afterFrame);
     layout->addWidget(adFrame);
+    layout->addLayout(MakeLanguageRow());
     layout->addWidget(cmHosters, 0, Qt::AlignLeft);
     setMinimumWidth(420);
 
@@ -146,6 +150,27 @@ QWidget* OptionsDialog::MakePicturesFrame() {
     return frame;
 }
 
+// Each language is offered in its own words, as its file names it.
+QLayout* OptionsDialog::MakeLanguageRow() {
+    auto* label = Named(new QLabel(ToQ(strings_.Get(kStrLanguageCaption)), this), "lbSprache");
+    cbSprache_ = Named(new QComboBox(this), "cbSprache");
+    cbSprache_->addItem(ToQ(strings_.Get(kStrLanguageFromLocale)), QString());
+    const std::string texts = JoinPath(DataFolder(), "lang");
+    std::vector<std::string> codes = ShippedLanguages(DataFolder());
+    if (std::find(codes.begin(), codes.end(), kBuiltInLanguage) == codes.end())
+        codes.insert(codes.begin(), std::string(kBuiltInLanguage));
+    for (const std::string& code : codes)
+        cbSprache_->addItem(ToQ(LookupString(JoinPath(texts, code + ".ini"), kStrLanguageName)),
+                            ToQ(code));
+    label->setBuddy(cbSprache_);
+    auto* hint = Named(new QLabel(ToQ(strings_.Get(kStrLanguageNextStart)), this), "lbSpracheHint");
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(cbSprache_);
+    row->addWidget(hint, 1);
+    return row;
+}
+
 void OptionsDialog::Load() {
     txtimeout_->setText(QString::number(ReadIntSetting(settingsFile_, keys::Timeout)));
     ckForm_->setChecked(ReadIntSetting(settingsFile_, keys::Form) == 1);
@@ -161,6 +186,10 @@ void OptionsDialog::Load() {
     spMaxSide_->setValue(ReadIntSetting(settingsFile_, keys::MaxSide));
     spQuality_->setValue(ReadIntSetting(settingsFile_, keys::Quality));
     EnableSoundControls(ckSound_->isChecked());
+    // A language no file of this installation has is shown as left to the locale.
+    languageShown_ =
+        std::max(cbSprache_->findData(ToQ(ReadTextSetting(settingsFile_, keys::Sprache))), 0);
+    cbSprache_->setCurrentIndex(languageShown_);
 }
 
 void OptionsDialog::EnableSoundControls(bool on) {
@@ -202,6 +231,9 @@ void OptionsDialog::Save() {
     if (proxy != ReadTextSetting(settingsFile_, keys::Proxy))
         WriteSetting(settingsFile_, keys::Proxy, proxy);
     SavePictures();
+    // Only a choice the user changed is written: a language this installation lacks stays.
+    if (cbSprache_->currentIndex() != languageShown_)
+        WriteSetting(settingsFile_, keys::Sprache, FromQ(cbSprache_->currentData().toString()));
 }
 
 // Only what changed is written, so options never touched keep following the program's

@@ -1,7 +1,8 @@
 #pragma once
 // frmTemp: the options dialog behind "weitere Einstellungen...". It edits the upload
 // time-out, the proxy, what is done to pictures before they are sent, the bring-to-front
-// option, the end-of-upload sound and the advertising line.
+// option, the end-of-upload sound, the advertising line and the interface's language (read
+// at start-up, so a change takes effect at the next start).
 // There is no OK or Cancel: every way of closing it saves.
 #include <QDialog>
 #include <QString>
@@ -11,6 +12,7 @@
 #include "shell/language_table.h"
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QLabel;
 class QPushButton;
@@ -36,6 +38,7 @@ class OptionsDialog : public QDialog {
 
   private:
     QWidget* MakePicturesFrame();
+    QLayout* MakeLanguageRow();
     void Load();
     void SavePictures();
     void EnableSoundControls(bool on);
@@ -61,6 +64,8 @@ class OptionsDialog : public QDialog {
     QPushButton* cmPlay_;
     QPushButton* cmStop_;
     QCheckBox* ckWerbung_;
+    QComboBox* cbSprache_;  // item data: the language code, "" = from the locale
+    int languageShown_ = 0;
 };
 
 // Shows the dialog modally over `owner` with the program's settings, language file and sound.

@@ -91,7 +91,7 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
     const std::shared_ptr<Dialogs> modal = hooks.dialogs ? nullptr : ModalDialogs();
     Dialogs& dialogs = hooks.dialogs ? *hooks.dialogs : *modal;
     // Taking the offer is what the check is for, so Enter takes it.
-    if (!dialogs.Ask(owner, ToQ(kUpdateQuestionTitle),
+    if (!dialogs.Ask(owner, ToQ(WithVersion(LookupString(hooks.languageFile, kStrUpdateTitle))),
                      ToQ(LookupString(hooks.languageFile, kStrUpdateQuestion)),
                      Dialogs::Button::Yes))
         return UpdateCheckOutcome::Continue;

@@ -57,7 +57,7 @@ class RunNotificationTest : public QObject {
             bool copied;
             QString body;
         } cases[] = {{"missing.ini", 0, 1, false, "0 von 1 Bild hochgeladen"},
-                     {"language.ini", 11, 12, true, "11 of 12 images uploaded — posting copied"}};
+                     {"lang/en.ini", 11, 12, true, "11 of 12 images uploaded — posting copied"}};
         for (const auto& c : cases) {
             const std::string file = LUMAR_SOURCE_DIR "/data/" + std::string(c.language);
             SendRunNotification(
