@@ -4,10 +4,17 @@
 
 #include "hosters/hoster_rows.h"
 #include "shell/settings_keys.h"
+#include "shell/settings_store.h"
 
 namespace lumar {
 
 int RememberedHosterRow(const HosterTable& table, const std::string& settingsFile) {
+    const IniDocument settings = LoadIniFile(settingsFile).document;
+    const auto stored = [&settings](const SettingKey& key) {
+        return settings.Find(key.section, key.key).has_value();
+    };
+    if (!stored(keys::Anbieter) && !stored(keys::AnbieterId))
+        return std::max(FindHosterRow(table, kFirstStartHosterId), 1);
     if (const int byId = FindHosterRow(table, ReadTextSetting(settingsFile, keys::AnbieterId));
         byId > 0)
         return byId;

@@ -8,8 +8,14 @@
 
 namespace lumar {
 
+// The host a first start chooses: one of today that needs no key and gives linked thumbnails.
+// The built-in rows' hosts are all gone, so starting on the first of them would make a
+// newcomer's first upload fail.
+inline constexpr const char* kFirstStartHosterId = "pixhost";
+
 // The row (1..Count()) of the remembered ID, else of the remembered index (past the end =
-// the last row).
+// the last row). With neither stored (a first start), the row of kFirstStartHosterId, else
+// the first row.
 int RememberedHosterRow(const HosterTable& table, const std::string& settingsFile);
 
 void RememberHosterRow(const HosterTable& table, int row, const std::string& settingsFile);

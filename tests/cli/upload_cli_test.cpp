@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "shell/settings_store.h"
+#include "shell/window_geometry.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
 #include "support/test_http_server.h"
@@ -39,10 +40,11 @@ class UploadCliTest : public ::testing::Test {
 
     // Runs lumar-cli from the temporary folder, so relative paths start there; `timeout` ends
     // a run that hangs.
-    CliRun Run(const std::string& arguments, const std::string& timeout = "-s KILL 60") {
-        const std::string command = "cd '" + dir.path() + "' && timeout " + timeout + " " +
-                                    LUMAR_CLI_PATH + " --config-dir cfg " + arguments + " 2>'" +
-                                    dir.file("stderr.txt") + "'";
+    CliRun Run(const std::string& arguments, const std::string& timeout = "-s KILL 60",
+               const std::string& locale = "") {
+        const std::string command = "cd '" + dir.path() + "' && " + locale + " timeout " + timeout +
+                                    " " + LUMAR_CLI_PATH + " --config-dir cfg " + arguments +
+                                    " 2>'" + dir.file("stderr.txt") + "'";
         return test::RunShell(command, dir.file("stderr.txt"));
     }
     std::vector<std::string> Codes() const { return test::Codes(emulator); }
@@ -101,15 +103,35 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
     EXPECT_NE(full.out.find(said), std::string::npos) << full.out;
     EXPECT_EQ(full.out.find(said), full.out.rfind(said));
 
-    // One line per image that fails at the host, then the notice that not everything arrived.
+    // One line per image that fails at the host, then the notice that not everything arrived,
+    // in the locale's language; German log lines stay what scripts have always read.
     emulator.SetMisbehaviour(tools::Misbehaviour::NoMarkers);
-    const CliRun failed = Run("upload --hoster 3 pics");
-    EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(Lines(failed.err).at(2),
-              "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen....");
+    const std::string titled = "Lumar " + AppVersionText(LUMAR_VERSION) + " - Information: ";
+    const struct {
+        const char* locale;
+        std::string notice;
+    } languages[] = {
+        {"LANG=C.UTF-8",
+         "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen...."},
+        {"LC_ALL=de_DE.UTF-8", titled + "Es wurden nicht alle Bilder erfolgreich hochgeladen."},
+        {"LANG=en_US.UTF-8", titled + "Not all images were uploaded."},
+    };
+    std::vector<std::string> germanLines;
+    for (const auto& language : languages) {
+        const CliRun failed = Run("upload --hoster 3 pics", "-s KILL 60", language.locale);
+        EXPECT_EQ(failed.status, 1);
+        const std::vector<std::string> lines = Lines(failed.err);
+        ASSERT_EQ(lines.size(), 3u) << failed.err;
+        EXPECT_EQ(lines[2], language.notice);
+        if (germanLines.empty()) germanLines = {lines[0], lines[1]};
+        if (language.notice.find("Es wurden") != std::string::npos)
+            EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1), germanLines);
+        else
+            EXPECT_EQ(lines[0].rfind("Uploading image: ", 0), 0u) << lines[0];
+    }
 
     for (const char* usage :
-         {"upload --hoster 8 pics", "upload --hoster 1", "upload --part 2 pics",
+         {"upload --hoster 99 pics", "upload --hoster 1", "upload --part 2 pics",
           "upload --bogus pics", "upload --quality 0 pics", "request pics/a.jpg"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
@@ -279,6 +301,30 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
         EXPECT_NE(requests[0].find("\r\nX-Key: k\r\n"), std::string::npos) << c.name;
         EXPECT_EQ(proxy.Requests().size(), c.proxy ? 1u : 0u) << c.name;
     }
+}
+
+// A first start (no hoster stored) of the program as built uploads to the pixhost preset from
+// the checkout's data folder, which gives linked thumbnails without a key.
+TEST_F(HttpsUploadCliTest, AFirstStartUploadsToAPresetOfToday) {
+    const test::TestCertificate pixhost = pki.Leaf({"api.pixhost.to"});
+    const test::TestHttpServer server(
+        [](const std::string&) {
+            const std::string json =
+                R"({"show_url":"https://pixhost.to/show/1/a.jpg","th_url":"https://t.test/a.jpg"})";
+            return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
+                                    std::to_string(json.size()) + "\r\n\r\n" + json};
+        },
+        {.certificate = &pixhost});
+    const CliRun run =
+        Run("upload --no-center --no-reuse --timeout 10 --ca-file ca.pem "
+            "--connect-to api.pixhost.to:443:127.0.0.1:" +
+            std::to_string(server.Port()) + " pics/a.jpg");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "[URL=https://pixhost.to/show/1/a.jpg][IMG]https://t.test/a.jpg[/IMG][/URL] ");
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0].rfind("POST /images HTTP/1.1\r\nHost: api.pixhost.to\r\n", 0),
+              0u);
 }
 
 // An image over the row's size limit (which is not even sent), a host that refuses the image,

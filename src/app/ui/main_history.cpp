@@ -26,7 +26,8 @@ constexpr int kStrHistoryButton = 150;
 
 void MainWindow::AddHistoryButton() {
     QPushButton* hosters = hosterFrame_->hostersButton();
-    auto* button = new QPushButton(ToQ(strings_.Get(kStrHistoryButton)), hosters->parentWidget());
+    // Its caption comes with the other texts (CaptionHistoryButton): they are not loaded yet.
+    auto* button = new QPushButton(hosters->parentWidget());
     button->setObjectName("cmHistory");
     for (QBoxLayout* row : hosterFrame_->findChildren<QBoxLayout*>())
         if (const int at = row->indexOf(hosters); at >= 0) {
@@ -34,6 +35,11 @@ void MainWindow::AddHistoryButton() {
             break;
         }
     connect(button, &QPushButton::clicked, this, &MainWindow::OpenHistory);
+}
+
+void MainWindow::CaptionHistoryButton() {
+    if (auto* button = hosterFrame_->findChild<QPushButton*>("cmHistory"))
+        button->setText(ToQ(strings_.Get(kStrHistoryButton)));
 }
 
 void MainWindow::OpenHistory() {

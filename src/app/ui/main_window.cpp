@@ -308,6 +308,10 @@ void MainWindow::ApplyInterfaceTexts() {
     imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
     codePanel_->ApplyMessageTexts(strings_);
     hosterFrame_->hostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
+    hosterFrame_->SetGroupTexts(ToQ(strings_.Get(kStrTodaysHosters)),
+                                ToQ(strings_.Get(kStrClassicHosters)),
+                                ToQ(strings_.Get(kStrKeyStillMissing)));
+    CaptionHistoryButton();
 }
 
 QString MainWindow::StatusPanelText(int panel) const {

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "imagelist/add_images.h"
+#include "imagelist/ui/image_list_delegate.h"
 #include "imagelist/ui/image_list_model.h"
 #include "imagelist/ui/image_list_view.h"
 #include "imagelist/ui/preview.h"
@@ -44,6 +45,7 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     model_ = new ImageListModel(list_, env_.decimalSeparator, this);
     lvBilder_ = new ImageListView(this);
     lvBilder_->SetListModel(model_);
+    lvBilder_->setItemDelegate(new ImageListDelegate(list_, env_.strings, lvBilder_));
     picPreview_ = new PreviewBox(this);
     picPreview_->setFixedSize(200, 150);
     ckBilder_ = new QCheckBox("Vorschau", this);

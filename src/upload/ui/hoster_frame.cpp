@@ -4,7 +4,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <algorithm>
 
+#include "hosters/hoster_definition.h"
 #include "shell/ui/link_label.h"
 
 namespace lumar::ui {
@@ -56,31 +59,77 @@ HosterFrame::HosterFrame(QWidget* parent) : QGroupBox(parent) {
 
 void HosterFrame::SetHosters(const HosterTable& table) {
     table_ = table;
+    Fill();
+    if (cbHoster_->count() > 0) SelectHoster(0);
+}
+
+void HosterFrame::SetGroupTexts(const QString& today, const QString& classic,
+                                const QString& keyMissing) {
+    todayCaption_ = today;
+    classicCaption_ = classic;
+    keyMissing_ = keyMissing;
+    const int chosen = SelectedIndex();
+    Fill();
+    if (chosen >= 0) SelectHoster(chosen);
+}
+
+// Entries carry their row; captions and the separator carry none and cannot be chosen.
+void HosterFrame::Fill() {
     const QSignalBlocker block(cbHoster_);
     cbHoster_->clear();
+    int today = 0;
     for (int row = 1; row <= table_.Count(); ++row)
-        cbHoster_->addItem(QString::fromStdString(table_.Row(row).Name));
-    if (cbHoster_->count() > 0) cbHoster_->setCurrentIndex(0);
-    OnHosterChanged(cbHoster_->currentIndex());
+        if (table_.Row(row).Request == RequestKind::Standard) ++today;
+    const bool grouped = today > 0 && today < table_.Count();
+    const auto caption = [this](const QString& text) {
+        cbHoster_->addItem(text);
+        auto* model = qobject_cast<QStandardItemModel*>(cbHoster_->model());
+        QStandardItem* item = model->item(cbHoster_->count() - 1);
+        item->setFlags(Qt::NoItemFlags);
+        QFont font = item->font();
+        font.setBold(true);
+        item->setFont(font);
+    };
+    if (grouped) caption(todayCaption_);
+    AddRows(true);
+    if (grouped) {
+        cbHoster_->insertSeparator(cbHoster_->count());
+        caption(classicCaption_);
+    }
+    AddRows(false);
+}
+
+void HosterFrame::AddRows(bool today) {
+    for (int row = 1; row <= table_.Count(); ++row) {
+        const HosterDef& def = table_.Row(row);
+        if ((def.Request == RequestKind::Standard) != today) continue;
+        QString name = QString::fromStdString(def.Name);
+        if (!MissingKey(def).empty()) name += " (" + keyMissing_ + ")";
+        cbHoster_->addItem(name, row);
+    }
 }
 
 void HosterFrame::SelectHoster(int index) {
-    if (cbHoster_->count() == 0) return;
-    if (index < 0) index = 0;
-    if (index > cbHoster_->count() - 1) index = cbHoster_->count() - 1;
+    if (table_.Count() == 0) return;
+    const int row = std::clamp(index + 1, 1, table_.Count());
+    const int entry = cbHoster_->findData(row);
+    if (entry < 0) return;
     const QSignalBlocker block(cbHoster_);
-    cbHoster_->setCurrentIndex(index);
-    OnHosterChanged(index);
+    cbHoster_->setCurrentIndex(entry);
+    OnHosterChanged(entry);
 }
 
 int HosterFrame::SelectedIndex() const {
-    return cbHoster_->currentIndex();
+    const QVariant row = cbHoster_->currentData();
+    return row.isValid() ? row.toInt() - 1 : -1;
 }
 
-void HosterFrame::OnHosterChanged(int index) {
-    const HosterDef& row = table_.Row(index + 1);
-    lbSize_->setText(QString::fromStdString(row.MaxSizeText));
-    lbURL_->setText(QString::fromStdString(row.HomeUrl));
+void HosterFrame::OnHosterChanged(int entry) {
+    const QVariant row = cbHoster_->itemData(entry);
+    if (!row.isValid()) return;
+    const HosterDef& def = table_.Row(row.toInt());
+    lbSize_->setText(QString::fromStdString(def.MaxSizeText));
+    lbURL_->setText(QString::fromStdString(def.HomeUrl));
 }
 
 }  // namespace lumar::ui

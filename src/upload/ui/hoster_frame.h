@@ -18,12 +18,17 @@ class HosterFrame : public QGroupBox {
   public:
     explicit HosterFrame(QWidget* parent = nullptr);
 
-    // Fills the choice with the names of rows 1..N, in row order, and selects the first.
+    // Fills the choice with the names of rows 1..N and selects the first. Today's rows
+    // (standard requests) come first, then the classic ones, each group under its caption
+    // when there are both; a row that still lacks its key says so in its entry.
     void SetHosters(const HosterTable& table);
+    // The captions of the two groups and the note of a missing key, in the interface's
+    // language; the choice is filled again, keeping its row.
+    void SetGroupTexts(const QString& today, const QString& classic, const QString& keyMissing);
     // Selects a list index, clamped to the last entry (a remembered index beyond the list
     // selects the last hoster); runs the change handler like a user's choice.
     void SelectHoster(int index);
-    // Selected list index, -1 when the choice is empty.
+    // Selected list index (row - 1), -1 when the choice is empty.
     int SelectedIndex() const;
     // Table row of the selection (list index + 1).
     int SelectedRow() const { return SelectedIndex() + 1; }
@@ -38,9 +43,14 @@ class HosterFrame : public QGroupBox {
     void homePageClicked(const QString& url);
 
   private:
-    void OnHosterChanged(int index);
+    void Fill();
+    void AddRows(bool today);
+    void OnHosterChanged(int entry);
 
     HosterTable table_;
+    QString todayCaption_ = QString::fromUtf8("Hoster von heute");
+    QString classicCaption_ = QString::fromUtf8("Klassische Hoster (Lumar 1)");
+    QString keyMissing_ = QString::fromUtf8("Schlüssel fehlt");
     QComboBox* cbHoster_;
     QLabel* lbSize_;
     LinkLabel* lbURL_;

@@ -19,10 +19,14 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QUrl>
 
 #include "app/ui/single_instance.h"
+#include "imagelist/ui/image_list_delegate.h"
+#include "imagelist/ui/image_list_panel.h"
+#include "imagelist/ui/image_list_view.h"
 #include "main_window_fakes.h"
 #include "shell/language_table.h"
 #include "shell/settings_store.h"
@@ -31,6 +35,7 @@
 #include "shell/ui/qt_translations.h"
 #include "shell/ui/settings_warning.h"
 #include "shell/window_geometry.h"
+#include "upload/ui/hoster_frame.h"
 
 using namespace lumar;
 using lumar::ui::SingleInstance;
@@ -98,7 +103,7 @@ class MainWindowTest : public QObject {
         f.dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=12\r\n");
         f.dir.write("language.ini", "[Frame1]\r\n002=<b>Max</b>\r\n");
         auto w = f.Start();
-        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
+        QCOMPARE(w->hosterFrame()->SelectedRow(), 7);
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
         QCOMPARE(Caption(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         // A definition dropped on the list becomes a row; the chosen row stays chosen.
@@ -111,8 +116,70 @@ class MainWindowTest : public QObject {
         QDropEvent event(QPointF(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &event);
         QVERIFY(!f.dir.read("hosters.d/new.sxcu").empty());
-        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->count(), 8);
-        QCOMPARE(Find<QComboBox>(w.get(), "cbHoster")->currentIndex(), 6);
+        QCOMPARE(w->Hosters().Count(), 8);
+        QCOMPARE(w->hosterFrame()->SelectedRow(), 7);
+        // Today's row and the classic ones are told apart; captions cannot be chosen.
+        auto* choice = Find<QComboBox>(w.get(), "cbHoster");
+        QCOMPARE(choice->itemText(0), QString("Hoster von heute"));
+        QCOMPARE(choice->itemText(1), QString("x.test"));
+        QCOMPARE(choice->itemText(3), QString("Klassische Hoster (Lumar 1)"));
+        QCOMPARE(choice->count(), 8 + 3);
+        QVERIFY(!(choice->model()->flags(choice->model()->index(3, 0)) & Qt::ItemIsEnabled));
+        QCOMPARE(choice->itemData(4).toInt(), 1);
+    }
+
+    // A first start chooses a host of today that needs no key (the built-in hosts are gone); a
+    // stored index keeps its meaning. In an English session every button has its caption and a
+    // row without its key says so.
+    void aFirstStartChoosesAPresetOfTodayInTheLocalesLanguage() {
+        qputenv("LUMAR_DATA_DIR", LUMAR_SOURCE_DIR "/data");
+        qputenv("LANG", "en_US.UTF-8");
+        test::WindowFixture f;
+        auto w = f.Start();
+        QCOMPARE(w->Hosters().Row(w->hosterFrame()->SelectedRow()).Id, std::string("pixhost"));
+        auto* choice = Find<QComboBox>(w.get(), "cbHoster");
+        QCOMPARE(choice->currentText(), QString("pixhost.to"));
+        QCOMPARE(choice->itemText(0), QString("Hosts of today"));
+        QVERIFY(choice->findText("imgbb (key missing)") > 0);
+        QCOMPARE(Find<QPushButton>(w.get(), "cmHistory")->text(), QString("History..."));
+        QCOMPARE(Find<QPushButton>(w.get(), "cmUpload")->text(), QString("Start upload"));
+        qputenv("LANG", "C.UTF-8");
+        test::WindowFixture stored;
+        stored.dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=0\r\n");
+        auto classic = stored.Start();
+        QCOMPARE(classic->hosterFrame()->SelectedRow(), 1);
+        QCOMPARE(Find<QPushButton>(classic.get(), "cmHistory")->text(), QString("Verlauf..."));
+        qunsetenv("LUMAR_DATA_DIR");
+    }
+
+    // The list shows a size below 1 kB with its zero and a break row by its meaning; the rows
+    // keep what the posting and every command recognise them by.
+    void theListShowsSizesAndBreakRowsAsPeopleReadThem() {
+        test::WindowFixture f;
+        auto w = f.Start();
+        ImageEntry small;
+        small.text = "a.jpg";
+        small.bytes = 300;
+        w->List().Append(small);
+        small.padded = true;
+        w->List().Append(small);
+        w->List().Append(MarkerRow(std::string(kBreakRowText)));
+        ImageEntry named = small;
+        named.text = std::string(kBreakRowText);  // a file may be named like the marker
+        w->List().Append(named);
+        auto* view = Find<ui::ImageListView>(w.get(), "lvBilder");
+        view->SyncFromList();
+        auto* delegate = qobject_cast<ui::ImageListDelegate*>(view->itemDelegate());
+        QVERIFY(delegate);
+        const auto shown = [&](int row, int column) {
+            return delegate->ShownText(view->model()->index(row, column));
+        };
+        QCOMPARE(shown(0, kColumnKb), QString("0,3"));
+        QCOMPARE(shown(1, kColumnKb), QString("    0,3"));  // the padding stays
+        QCOMPARE(shown(2, kColumnText), QString::fromUtf8("— Zeilenumbruch —"));
+        QCOMPARE(shown(3, kColumnText), QString(kBreakRowText.data()));
+        QCOMPARE(w->List().Row(3).text, std::string(kBreakRowText));
+        QCOMPARE(view->model()->index(0, kColumnKb).data().toString(), QString(",3"));
     }
 
     // The hoster list comes before the update check, the stored options after it.
@@ -190,7 +257,7 @@ class MainWindowTest : public QObject {
         const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
         QVERIFY(ui::LoadQtTranslations(dir.file("language.ini")));  // no file: German
         QCOMPARE(yes(), QString("&Ja"));
-        ui::LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/language.ini");  // "en"
+        ui::LoadQtTranslations(std::string(LUMAR_SOURCE_DIR) + "/data/lang/en.ini");  // "en"
         QCOMPARE(yes(), QString("&Yes"));
     }
 
