@@ -198,6 +198,8 @@ constexpr LanguageEntry kTable[] = {
      "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
     {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
     {"STRINGS", "168", "", "%1 von %2 Einträgen"},
+    {"STRINGS", "250", "", "Weiterleitung zu %1 abgelehnt: der Schlüssel bliebe nicht beim Hoster"},
+    {"STRINGS", "251", "", "Bild zu groß: %1 MB, höchstens %2 MB"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
