@@ -46,6 +46,9 @@ inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
 inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::Int, "4", 1, 8};
 inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 0, 10};
 inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
+// The largest picture a run reads at all, in MB (1024 x 1024 bytes), whatever the row takes:
+// a file of gigabytes would have to sit in memory whole before any host could refuse it.
+inline constexpr SettingKey MaxFileMB{"Bilder", "MaxFileMB", SettingType::Int, "200", 1, 1048576};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 // What a run does to a picture before sending it: the longest side in pixels (0 = as it is),
