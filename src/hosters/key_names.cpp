@@ -8,13 +8,13 @@
 namespace lumar {
 namespace {
 
-// Lower case; run together when a name writes two words as one ("apikey", "clientid").
-constexpr std::array<std::string_view, 28> kKeyWords{
-    "key",           "keys",           "apikey",    "authkey",      "accesskey", "secretkey",
-    "token",         "accesstoken",    "authtoken", "refreshtoken", "secret",    "auth",
-    "authorization", "authentication", "pass",      "password",     "passwd",    "passphrase",
-    "pwd",           "cookie",         "sid",       "session",      "sessionid", "credential",
-    "credentials",   "userhash",       "clientid",  "clientsecret"};
+// Lower case; run together when a name writes two words as one ("clientid"). Words ending in
+// one of kKeyEndings need no entry.
+constexpr std::array<std::string_view, 16> kKeyWords{
+    "keys",       "auth",        "authorization", "authentication",
+    "pass",       "passwd",      "passphrase",    "pwd",
+    "cookie",     "sid",         "session",       "sessionid",
+    "credential", "credentials", "userhash",      "clientid"};
 
 bool IsAsciiLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -51,8 +51,14 @@ std::vector<std::string> Words(std::string_view name) {
     return words;
 }
 
+// Lower-case names often run a key word onto another ("uploadkey", "apitoken"); no name ends
+// in these without naming a key.
+constexpr std::array<std::string_view, 4> kKeyEndings{"key", "token", "secret", "password"};
+
 bool IsKeyWord(std::string_view word) {
-    return std::find(kKeyWords.begin(), kKeyWords.end(), word) != kKeyWords.end();
+    if (std::find(kKeyWords.begin(), kKeyWords.end(), word) != kKeyWords.end()) return true;
+    return std::any_of(kKeyEndings.begin(), kKeyEndings.end(),
+                       [&](std::string_view end) { return word.ends_with(end); });
 }
 
 bool SameNoCase(std::string_view a, std::string_view b) {

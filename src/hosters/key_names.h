@@ -5,7 +5,8 @@
 // A name is split into words at every character that is no letter and where lower case turns
 // to upper ("X-Api-Key", "api_key" and "apiKey" are all "api" "key"); it names a key when a
 // word, or two neighbouring words run together ("client" "id"), is one of the words keys go
-// by. Names that merely contain such a word ("author", "keyword", "passthrough") do not.
+// by, or a word ending in "key", "token", "secret" or "password" ("uploadkey"). Names that
+// merely start like a key word ("author", "keyword", "passthrough") do not.
 #include <string>
 #include <string_view>
 #include <vector>

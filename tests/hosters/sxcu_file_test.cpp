@@ -125,9 +125,9 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
     ASSERT_EQ(table.problems, std::vector<std::string>{});
     HosterDef row = table.Row(8);
     const std::pair<const char*, bool> names[] = {
-        {"api_key", true},  {"apiKey", true},      {"APIKey", true},     {"client_id", true},
-        {"userhash", true}, {"pwd", true},         {"credential", true}, {"author", false},
-        {"keyword", false}, {"passthrough", false}};
+        {"api_key", true},  {"apiKey", true},       {"APIKey", true},     {"client_id", true},
+        {"userhash", true}, {"pwd", true},          {"credential", true}, {"author", false},
+        {"keyword", false}, {"passthrough", false}, {"uploadkey", true}};
     for (const auto& [name, key] : names) row.Arguments.emplace_back(name, "v");
     const SharedDefinition out = ShareDefinition(row, Secrets::Omit);
     const SxcuUploader read = ReadSxcu(out.text).uploader;
@@ -142,7 +142,7 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
     for (const std::string& name : out.blanked) blanked += name + " ";
     EXPECT_EQ(blanked,
               "X-Session X-Client album api_key apiKey APIKey client_id userhash pwd credential "
-              "api_key sid ");
+              "uploadkey api_key sid ");
     EXPECT_THAT(ShareDefinition(row, Secrets::Keep).text, HasSubstr("?api_key=k1&format"));
 }
 
