@@ -30,9 +30,13 @@ namespace {
 
 std::optional<std::string> ReadRegularUpTo(int fd, const struct stat& st, size_t maxBytes,
                                            bool* tooLarge) {
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        if (tooLarge) *tooLarge = true;
+        errno = EFBIG;
+        return std::nullopt;
+    }
     std::string bytes;
-    if (static_cast<unsigned long long>(st.st_size) <= maxBytes)
-        bytes.reserve(static_cast<size_t>(st.st_size));
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
     for (off_t at = 0;;) {
         const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
