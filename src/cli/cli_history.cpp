@@ -19,6 +19,7 @@
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/language_table.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 
 namespace lumar::cli {
@@ -50,11 +51,12 @@ bool OpenHistory(HistoryStore& store) {
     }
 }
 
-// One line per entry, so line and tab breaks inside a field become blanks.
+// One line per entry, so line and tab breaks inside a field become blanks; other control
+// characters (ESC, BEL) are written out rather than sent to the terminal.
 std::string OneLine(std::string text) {
     for (char& c : text)
         if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return text;
+    return Printable(text);
 }
 
 void PrintEntries(const std::vector<HistoryEntry>& entries, bool json) {

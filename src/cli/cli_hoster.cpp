@@ -1,8 +1,5 @@
 // lumar-cli hoster: the rows of the hoster table, and host definitions (.sxcu) taken in,
 // written out and removed.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <iostream>
 
 #include "cli/cli_command.h"
@@ -11,6 +8,7 @@
 #include "hosters/hoster_rows.h"
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
+#include "shell/plain_text.h"
 
 namespace lumar::cli {
 namespace {
@@ -35,7 +33,8 @@ const char* OriginName(RowOrigin origin) {
 int List(const HosterTable& table) {
     for (int row = 1; row <= table.Count(); ++row) {
         const HosterDef& h = table.Row(row);
-        std::cout << row << "\t" << h.Id << "\t" << OriginName(h.Origin) << "\t" << h.Name << "\n";
+        std::cout << row << "\t" << Printable(h.Id) << "\t" << OriginName(h.Origin) << "\t"
+                  << Printable(h.Name) << "\n";
     }
     return 0;
 }
@@ -74,18 +73,20 @@ int Export(const HosterTable& table, const Args& args) {
     if (positional.empty() || positional.size() > 2) return UsageError(kHosterUsage);
     const int row = HosterRowFromText(table, positional[0]);
     if (row < 1) return UsageError("no hoster row " + positional[0]);
-    const std::string text = WriteSxcu(SxcuFromHoster(table.Row(row)), secrets);
+    const SharedDefinition shared = ShareDefinition(table.Row(row), secrets);
+    if (!shared.blanked.empty()) {
+        std::string names;
+        for (const std::string& name : shared.blanked) names += (names.empty() ? "" : ", ") + name;
+        std::cerr << "lumar-cli: keys left empty (--with-secrets keeps them): " << Printable(names)
+                  << "\n";
+    }
     if (positional.size() == 1) {
-        std::cout << text << std::flush;
+        std::cout << shared.text << std::flush;
         return std::cout ? 0 : 1;
     }
     const std::string path = AbsolutePath(positional[1]);
-    // The write keeps an existing file's mode; a new file holding keys is made private first.
-    if (secrets == Secrets::Keep) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) ::close(fd);
-    }
-    if (const std::string problem = WriteFileAtomically(path, text); !problem.empty()) {
+    if (const std::string problem = WriteFileAtomically(path, shared.text, Flush::Yes, true);
+        !problem.empty()) {
         std::cerr << "lumar-cli: " << path << ": " << problem << "\n";
         return 1;
     }

@@ -184,7 +184,7 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
 }
 
 // Adds the paths as a drop would, except that a file named on the command line which is no
-// readable JPEG is named on stderr and sets `skipped`: a script must not take a skipped image
+// readable picture is named on stderr and sets `skipped`: a script must not take a skipped image
 // for an uploaded one. Files inside folders are chosen by the scan as usual.
 void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skipped) {
     AddOptions scanOptions;
@@ -194,7 +194,7 @@ void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skip
         if (IsDirectory(p)) {
             AddImageFolder(list, p, true, scanOptions);
         } else if (!AddImageFile(list, p)) {
-            std::cerr << "lumar-cli: " << p << ": not a readable JPEG image\n";
+            std::cerr << "lumar-cli: " << p << ": not a readable picture (JPEG, PNG, GIF, WebP)\n";
             skipped = true;
         }
     }
@@ -255,7 +255,7 @@ int RunUpload(const Args& args) {
     bool skipped = false;
     AddPaths(list, parsed->paths, skipped);
     if (list.Empty()) {
-        std::cerr << "lumar-cli: no JPEG image among the paths\n";
+        std::cerr << "lumar-cli: no picture (JPEG, PNG, GIF, WebP) among the paths\n";
         return 1;
     }
 
@@ -273,8 +273,10 @@ int RunUpload(const Args& args) {
         std::cerr << "lumar-cli: the posting has " << state.parts.size()
                   << " parts; printing the whole posting\n";
     std::cout << ExportText(state, posting, texts, settings) << std::flush;
+    // A posting that never reached its reader (a full disk) is lost like a failed image.
+    if (!std::cout) std::cerr << "lumar-cli: the posting could not be written\n";
     // A script must learn that the totals were lost, as it learns of a failed image.
-    return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() ? 1 : 0;
+    return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() || !std::cout ? 1 : 0;
 }
 
 }  // namespace lumar::cli

@@ -20,7 +20,7 @@ const std::vector<Command>& Commands() {
          "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
          "[--strip|--no-strip] [--ca-file FILE] "
          "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
-         "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
+         "upload the pictures under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
         {"list", "PATH...",

@@ -3,6 +3,7 @@
 #include <array>
 #include <cctype>
 
+#include "hosters/key_names.h"
 namespace lumar {
 namespace {
 
@@ -138,10 +139,27 @@ SxcuUploader SxcuFromHoster(const HosterDef& row) {
     return uploader;
 }
 
+SharedDefinition ShareDefinition(const HosterDef& row, Secrets secrets) {
+    SxcuUploader uploader = SxcuFromHoster(row);
+    SharedDefinition shared;
+    if (secrets == Secrets::Omit) {
+        for (NamedValues* list : {&uploader.headers, &uploader.parameters, &uploader.arguments})
+            for (auto& [name, value] : *list)
+                if (!LacksValue(value) && IsRowKey(row, name, value)) {
+                    shared.blanked.push_back(name);
+                    value.clear();
+                }
+        uploader.request_url =
+            BlankKeyQuery(uploader.request_url, row.SecretNames, &shared.blanked);
+    }
+    shared.text = WriteSxcu(uploader, secrets);
+    return shared;
+}
+
 std::string MissingKey(const HosterDef& row) {
     for (const NamedValues* list : {&row.Headers, &row.Parameters, &row.Arguments})
         for (const auto& [name, value] : *list)
-            if (LooksLikeSecret(name) && LacksValue(value)) return name;
+            if (IsKeyName(name) && LacksValue(value)) return name;
     return {};
 }
 

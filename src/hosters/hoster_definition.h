@@ -2,6 +2,7 @@
 // Host definitions as hoster rows: a custom uploader (.sxcu) becomes a standard row, and any
 // row, built-in ones included, can be written out as a custom uploader to share it.
 #include <string>
+#include <vector>
 
 #include "hosters/hoster_table.h"
 #include "hosters/sxcu_file.h"
@@ -17,6 +18,15 @@ HosterDef HosterFromSxcu(const SxcuUploader& uploader);
 // those markers: a classic row's code is a whole forum code, which a definition cannot hand
 // on as it is, and its TrimCount has no counterpart.
 SxcuUploader SxcuFromHoster(const HosterDef& row);
+
+// A definition of the row to share, and the names whose values it left out. With
+// Secrets::Omit every key of the row (IsRowKey, key_names.h) is written empty: in headers,
+// parameters and form fields, and in the query of its request URL.
+struct SharedDefinition {
+    std::string text;
+    std::vector<std::string> blanked;
+};
+[[nodiscard]] SharedDefinition ShareDefinition(const HosterDef& row, Secrets secrets);
 
 // The name of a key the row must be given before it can upload (a header, parameter or form
 // field whose name says it holds a key, left empty or holding just an auth scheme such as

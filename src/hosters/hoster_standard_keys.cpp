@@ -88,6 +88,12 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
     if (key == "CodeStyle") return Choose(kStyles, key, value, row.Style);
     if (key == "Headers") return ReadPairs(value, ':', true, row.Headers);
     if (key == "Parameters") return ReadPairs(value, '=', false, row.Parameters);
+    if (key == "Secrets") {
+        row.SecretNames.clear();
+        for (const std::string& name : SplitFormList(value))
+            if (!Trim(name).empty()) row.SecretNames.emplace_back(Trim(name));
+        return {};
+    }
     if (key == "Method") {
         if (!net::IsHttpToken(value)) return "Method is no HTTP method";
         row.Method = value;

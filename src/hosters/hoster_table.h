@@ -75,6 +75,9 @@ struct HosterDef {
     // The picture types the row takes, "jpeg,png,gif,webp" or part of it; "" = JPEG for
     // classic rows, all four for standard rows (hoster_accepts.h).
     std::string Accepts;
+    // Names of headers, parameters and form fields that hold keys although their names do not
+    // say so (key_names.h): left out of shared definitions, never sent on to another host.
+    std::vector<std::string> SecretNames;
 
     bool operator==(const HosterDef&) const = default;
 };

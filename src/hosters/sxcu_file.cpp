@@ -8,6 +8,7 @@
 #include "hosters/answer_code.h"
 #include "hosters/answer_template.h"
 #include "hosters/json_depth.h"
+#include "hosters/key_names.h"
 #include "hosters/sxcu_legacy.h"
 
 namespace lumar {
@@ -296,19 +297,15 @@ SxcuRead ReadSxcu(std::string_view text) {
 }
 
 bool LooksLikeSecret(std::string_view name) {
-    static constexpr std::array<std::string_view, 7> kHints{"auth", "key", "token", "secret",
-                                                            "pass", "api", "cookie"};
-    const std::string lower = Lower(name);
-    for (std::string_view hint : kHints)
-        if (lower.find(hint) != std::string::npos) return true;
-    return false;
+    return IsKeyName(name);
 }
 
 std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
     auto values = [&](const NamedValues& list) {
         Json object = Json::object();
         for (const auto& [name, value] : list)
-            object[name] = secrets == Secrets::Omit && LooksLikeSecret(name) ? "" : value;
+            object[name] =
+                secrets == Secrets::Omit && (IsKeyName(name) || IsKeyValue(value)) ? "" : value;
         return object;
     };
     Json out;
@@ -316,7 +313,8 @@ std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
     out["Name"] = uploader.name;
     out["DestinationType"] = uploader.destination_type;
     out["RequestMethod"] = uploader.request_method;
-    out["RequestURL"] = uploader.request_url;
+    out["RequestURL"] =
+        secrets == Secrets::Omit ? BlankKeyQuery(uploader.request_url, {}) : uploader.request_url;
     if (!uploader.parameters.empty()) out["Parameters"] = values(uploader.parameters);
     if (!uploader.headers.empty()) out["Headers"] = values(uploader.headers);
     out["Body"] = uploader.body == SxcuBody::Binary ? "Binary" : "MultipartFormData";

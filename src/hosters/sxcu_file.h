@@ -50,7 +50,7 @@ SxcuRead ReadSxcu(std::string_view text);
 enum class Secrets { Omit, Keep };
 std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets);
 
-// True for names such as "Authorization", "X-API-Key", "access_token", "password".
+// True for names such as "Authorization", "X-API-Key", "access_token", "password" (IsKeyName).
 bool LooksLikeSecret(std::string_view name);
 
 }  // namespace lumar

@@ -27,6 +27,7 @@ void FollowingExchange::Step(short revents) {
         FollowRedirect(exchange_->Request(), exchange_->Response(), secretHeaders_);
     if (!next.next) {
         error_ = std::move(next.error);
+        keyRefusedHost_ = std::move(next.keyRefusedHost);
         return;
     }
     if (asked_.contains({next.next->method, next.next->url.ToString()})) {

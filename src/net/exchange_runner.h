@@ -93,6 +93,8 @@ class FollowingExchange {
     std::unique_ptr<HttpExchange> TakeLast() { return std::move(exchange_); }
     // A redirect that was not followed: too many, a loop, https to http, a bad Location.
     const std::string& Error() const { return error_; }
+    // The host a redirect was not followed to because the request carries a key.
+    const std::string& KeyRefusedHost() const { return keyRefusedHost_; }
 
   private:
     void Begin(ExchangeRequest request);
@@ -103,6 +105,7 @@ class FollowingExchange {
     int redirects_ = 0;
     std::unique_ptr<HttpExchange> exchange_;
     std::string error_;
+    std::string keyRefusedHost_;
 };
 
 struct FollowedExchange {

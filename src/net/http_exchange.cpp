@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -316,9 +317,15 @@ void HttpExchange::OnSendReady() {
     if (state_ == State::ProxyTunnel) {
         tunnelAsked_ = true;
     } else {
-        state_ = State::Receive;
+        StartReceiving();
     }
     OnReceiveReady();
+}
+
+void HttpExchange::StartReceiving() {
+    if (state_ == State::Receive) return;
+    state_ = State::Receive;
+    answerDeadline_ = Clock::now() + options_.idleTimeout;
 }
 
 void HttpExchange::OnSendFailed() {
@@ -328,7 +335,7 @@ void HttpExchange::OnSendFailed() {
     if (tls_ || state_ != State::Send) return Fail(ExchangeError::SendFailed, ioError_);
     // The peer stopped taking the request; what it said before that is the better reason.
     const std::string sendError = ioError_;
-    state_ = State::Receive;
+    StartReceiving();
     OnReceiveReady();
     if (state_ == State::Failed && response_.Status() == 0) {
         error_ = ExchangeError::SendFailed;
@@ -448,6 +455,9 @@ HttpExchange::Io HttpExchange::FromTls(TlsStatus status, short& waitFor) {
 void HttpExchange::WaitIdle(short events) {
     events_ = events;
     deadline_ = Clock::now() + options_.idleTimeout;
+    // A host that trickles its answer a byte at a time moves on every step; the answer as a
+    // whole still has to come within the time-out.
+    if (state_ == State::Receive) deadline_ = std::min(deadline_, answerDeadline_);
 }
 
 void HttpExchange::Fail(ExchangeError error, std::string reason) {

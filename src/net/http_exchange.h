@@ -13,7 +13,8 @@
 //
 // The driver asks Fd(), Events() and Deadline(), waits (poll, a socket notifier) and calls
 // Step() with what it saw, 0 when the deadline passed. Every step forward restarts the
-// idle time-out, so a slow but moving upload is never cut off.
+// idle time-out, so a slow but moving upload is never cut off; the answer, from the request
+// sent to its last byte, has to come within one time-out however it moves.
 //
 // Errors in this room: nothing throws. A step that can fail returns its result as
 // std::optional beside a readable `error` text (empty when the result is there); a machine
@@ -40,6 +41,9 @@ struct ExchangeRequest {
     HttpUrl url;
     HeaderList headers;                 // sent after Lumar's own
     const RequestBody* body = nullptr;  // must outlive the exchange
+    // A key travels somewhere in the request (a header, the query, the body): a redirect may
+    // repeat it on its own host only (redirect.h).
+    bool carriesKey = false;
 };
 
 struct ExchangeOptions {
@@ -120,6 +124,7 @@ class HttpExchange {
     void QueueForSending(std::vector<std::string_view> pieces);
     void OnSendReady();
     void OnSendFailed();
+    void StartReceiving();
     void OnReceiveReady();
     void OnTunnelAnswer(std::string_view bytes);
     void FeedAnswer(std::string_view bytes);
@@ -142,6 +147,7 @@ class HttpExchange {
     short events_ = 0;
     std::chrono::steady_clock::time_point deadline_;
     std::chrono::steady_clock::time_point connectDeadline_;
+    std::chrono::steady_clock::time_point answerDeadline_;
     ExchangeError error_ = ExchangeError::None;
     std::string reason_;
 

@@ -226,7 +226,9 @@ void HttpResponseReader::OnHeadComplete() {
     lineBytes_ = 0;
     if (status_ == 101) return Fail("the server switched protocols");
     if (status_ < 200) {
-        // An interim answer (100 Continue, 103 Early Hints): the real one follows.
+        // An interim answer (100 Continue, 103 Early Hints): the real one follows, unless a
+        // host keeps the connection busy with nothing else.
+        if (++interimAnswers_ > kMaxInterimAnswers) return Fail("too many interim answers");
         headers_.clear();
         phase_ = Phase::StatusLine;
         return;

@@ -8,7 +8,8 @@
 // limit. Finish() is called when the peer closed the connection: a body that runs until the
 // close is complete then, while an answer still missing part of its head, of its announced
 // Content-Length or of its chunks fails with "answer cut off". Interim 1xx answers are
-// skipped. The body is de-chunked; other transfer codings are refused (Lumar asks for none).
+// skipped, at most kMaxInterimAnswers of them. The body is de-chunked; other transfer codings are
+// refused (Lumar asks for none).
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -17,6 +18,8 @@
 #include <vector>
 
 namespace lumar::net {
+
+inline constexpr int kMaxInterimAnswers = 10;
 
 struct HttpReaderLimits {
     size_t maxHeadBytes = 64u * 1024u;          // status line and headers, and again trailers
@@ -79,6 +82,7 @@ class HttpResponseReader {
     size_t lineBytes_ = 0;  // head (or trailer) bytes so far, against the limit
     size_t remaining_ = 0;  // of the Content-Length or the current chunk
     bool receivedAny_ = false;
+    int interimAnswers_ = 0;
     int status_ = 0;
     std::string version_;
     std::string reason_;

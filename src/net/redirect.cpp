@@ -25,9 +25,11 @@ RedirectDecision FollowRedirect(const ExchangeRequest& sent, const HttpResponseR
     const std::optional<std::string> location = answer.Header("Location");
     if (!location) return {};
     const HttpUrlResult target = ResolveHttpUrl(sent.url, *location);
-    if (!target.url) return {std::nullopt, "bad redirect to " + *location + ": " + target.error};
+    if (!target.url)
+        return {std::nullopt, "bad redirect to " + *location + ": " + target.error, {}};
     if (sent.url.https && !target.url->https)
-        return {std::nullopt, "refused a redirect from https to http: " + target.url->ToString()};
+        return {
+            std::nullopt, "refused a redirect from https to http: " + target.url->ToString(), {}};
 
     ExchangeRequest next = sent;
     next.url = *target.url;
@@ -35,6 +37,11 @@ RedirectDecision FollowRedirect(const ExchangeRequest& sent, const HttpResponseR
     if (toGet) {
         if (next.method != "HEAD") next.method = "GET";
         next.body = nullptr;
+    }
+    if (!toGet && sent.carriesKey && next.url.host != sent.url.host) {
+        return {std::nullopt,
+                "redirect to " + next.url.host + " refused: the key would leave the host",
+                next.url.host};
     }
     if (!SameOrigin(sent.url, next.url)) {
         std::erase_if(next.headers, [&](const auto& header) {
@@ -45,7 +52,7 @@ RedirectDecision FollowRedirect(const ExchangeRequest& sent, const HttpResponseR
                 [&](const std::string& secret) { return EqualNoCase(header.first, secret); });
         });
     }
-    return {std::move(next), {}};
+    return {std::move(next), {}, {}};
 }
 
 }  // namespace lumar::net

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <sys/socket.h>
@@ -11,9 +12,37 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
+
+#include "shell/file_io.h"
 
 namespace lumar::net {
 namespace {
+
+// Larger than any bundle of CA certificates.
+constexpr size_t kMaxCaFileBytes = 4u * 1024u * 1024u;
+
+// Adds the certificates of a PEM file to the context's store. The file is read as Lumar reads
+// its own files (regular files only, never waiting for a writer), so a FIFO named as the CA
+// file fails instead of holding the upload past every time-out.
+bool AddCaFile(SSL_CTX* ctx, const std::string& caFile) {
+    const std::optional<std::string> pem = ReadFileBytesUpTo(caFile, kMaxCaFileBytes, nullptr);
+    if (!pem || pem->empty()) return false;
+    BIO* bio = BIO_new_mem_buf(pem->data(), static_cast<int>(pem->size()));
+    if (!bio) return false;
+    STACK_OF(X509_INFO)* infos = PEM_X509_INFO_read_bio(bio, nullptr, nullptr, nullptr);
+    BIO_free(bio);
+    if (!infos) return false;
+    X509_STORE* store = SSL_CTX_get_cert_store(ctx);
+    int added = 0;
+    for (int i = 0; i < sk_X509_INFO_num(infos); ++i) {
+        const X509_INFO* info = sk_X509_INFO_value(infos, i);
+        if (info->x509 && X509_STORE_add_cert(store, info->x509) == 1) ++added;
+        if (info->crl) X509_STORE_add_crl(store, info->crl);
+    }
+    sk_X509_INFO_pop_free(infos, X509_INFO_free);
+    return added > 0;
+}
 
 // The socket's own BIO sends with MSG_NOSIGNAL: a peer that went away must give an error,
 // not a SIGPIPE that ends the program.
@@ -106,7 +135,7 @@ class TlsClientContext {
         SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
         SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
         SSL_CTX_set_default_verify_paths(ctx_);
-        if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx_, caFile.c_str(), nullptr) != 1) {
+        if (!caFile.empty() && !AddCaFile(ctx_, caFile)) {
             ERR_clear_error();
             error = "CA file not readable: " + caFile;
             return false;

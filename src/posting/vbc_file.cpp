@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shell/file_io.h"
+#include "shell/locked_file.h"
 #include "shell/text_codec.h"
 
 namespace lumar {
@@ -25,9 +26,13 @@ std::string SaveVbcFile(const std::string& path, std::string_view text) {
 
 std::optional<std::string> LoadVbcFile(const std::string& path, std::string* error) {
     errno = 0;
-    std::optional<std::string> bytes = ReadFileBytes(path);
+    bool tooLarge = false;
+    std::optional<std::string> bytes = ReadFileBytesUpTo(path, kMaxVbcBytes, &tooLarge);
     if (!bytes) {
-        if (error) *error = errno != 0 ? std::strerror(errno) : "cannot be read";
+        if (error)
+            *error = tooLarge     ? TooLargeReason(kMaxVbcBytes)
+                     : errno != 0 ? std::strerror(errno)
+                                  : "cannot be read";
         return std::nullopt;
     }
     return VbcTextFromBytes(*bytes);

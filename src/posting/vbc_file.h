@@ -2,6 +2,7 @@
 // .vbc files: one posting or text block as plain text followed by exactly one CR LF, without
 // header. Written in Windows-1252 whenever every character fits (what older installs read),
 // otherwise in UTF-8, so nothing typed is ever lost; reading detects which of the two it is.
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +25,11 @@ std::string VbcTextFromBytes(std::string_view bytes);
 // half-written file is left. Returns an empty string on success, else the reason.
 std::string SaveVbcFile(const std::string& path, std::string_view text);
 
-// The file's text, or nullopt (with the reason in `error` when given) when it cannot be read.
+// No posting comes near this; a larger file is no .vbc to load into the text box.
+inline constexpr size_t kMaxVbcBytes = 16u * 1024u * 1024u;
+
+// The file's text, or nullopt (with the reason in `error` when given) when it cannot be read
+// or is larger than kMaxVbcBytes.
 std::optional<std::string> LoadVbcFile(const std::string& path, std::string* error = nullptr);
 
 // After a successful save: remembers the folder of `savedPath` (with its trailing

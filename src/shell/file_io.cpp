@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace lumar {
 
@@ -24,6 +25,37 @@ bool FileDescriptor::Close() {
     fd_ = -1;
     return fd < 0 || ::close(fd) == 0;
 }
+
+namespace {
+
+std::optional<std::string> ReadRegularUpTo(int fd, const struct stat& st, size_t maxBytes,
+                                           bool* tooLarge) {
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        if (tooLarge) *tooLarge = true;
+        errno = EFBIG;
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) return bytes;
+        if (static_cast<size_t>(n) > maxBytes - bytes.size()) {
+            if (tooLarge) *tooLarge = true;
+            errno = EFBIG;
+            return std::nullopt;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+        at += n;
+    }
+}
+
+}  // namespace
 
 std::optional<std::string> ReadFileBytes(const std::string& path) {
     return ReadFileBytesUpTo(path, std::numeric_limits<size_t>::max(), nullptr);
@@ -47,24 +79,13 @@ std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* too
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::nullopt;
     }
-    std::string bytes;
-    if (static_cast<unsigned long long>(st.st_size) <= maxBytes)
-        bytes.reserve(static_cast<size_t>(st.st_size));
-    char buffer[65536];
-    for (off_t at = 0;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, at);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return std::nullopt;
-        }
-        if (n == 0) return bytes;
-        if (static_cast<size_t>(n) > maxBytes - bytes.size()) {
-            if (tooLarge) *tooLarge = true;
-            errno = EFBIG;
-            return std::nullopt;
-        }
-        bytes.append(buffer, static_cast<size_t>(n));
-        at += n;
+    // A file too large for the memory left is a file that cannot be read, not the end of
+    // the program.
+    try {
+        return ReadRegularUpTo(fd, st, maxBytes, tooLarge);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return std::nullopt;
     }
 }
 

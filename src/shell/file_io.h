@@ -38,9 +38,11 @@ std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* too
 // leaves the old file untouched.
 // With Flush::Yes the data reaches the disk before the rename (user documents); settings,
 // rewritten after every upload, skip that wait: the rename still never exposes a torn file.
+// With `ownerOnly` the file ends readable by its owner alone (0600), as a file that may hold
+// keys must, even where an older copy was readable by others.
 enum class Flush { Yes, No };
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes,
-                                Flush flush = Flush::Yes);
+                                Flush flush = Flush::Yes, bool ownerOnly = false);
 
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);

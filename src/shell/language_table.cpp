@@ -211,6 +211,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "288", "", "Schlüssel fehlt"},
     {"STRINGS", "289", "", "— Zeilenumbruch —"},
     {"STRINGS", "290", "", "K"},
+    {"STRINGS", "250", "", "Weiterleitung zu %1 abgelehnt: der Schlüssel bliebe nicht beim Hoster"},
+    {"STRINGS", "251", "", "Bild zu groß: %1 MB, höchstens %2 MB"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -159,6 +159,11 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // Upload log: a redirect to another host ("%1") not followed, so the row's key stays with
+    // its host.
+    kStrKeyRedirectRefused = 250,
+    // Upload log: a picture larger than the general cap ("%1" its size, "%2" the cap, in MB).
+    kStrPictureTooLarge = 251,
     // The options dialog's language choice: caption, the entry that leaves it to the locale,
     // and the hint that it takes effect at the next start.
     kStrLanguageCaption = 280,
@@ -181,7 +186,7 @@ enum UiString : int {
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 320;  // entries 0 .. 319
+    static constexpr int kSize = 370;  // entries 0 .. 369
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

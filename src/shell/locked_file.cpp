@@ -50,6 +50,7 @@ void LockExclusive(int fd) {
 struct Target {
     bool exists = false;
     mode_t mode = kNewFileMode;
+    bool ownerOnly = false;  // give it 0600 whether it exists or not
     std::string refusal;
 };
 
@@ -130,7 +131,9 @@ bool UnnamedTempsUnsupported(int error) {
 // Fills `fd` with the bytes and gives it the target's permission bits.
 std::string FillTemp(int fd, const std::string& bytes, const Target& target, Flush flush) {
     if (!WriteAll(fd, bytes)) return ErrorText(errno);
-    if (target.exists && ::fchmod(fd, target.mode) != 0) return ErrorText(errno);
+    if (target.ownerOnly ? ::fchmod(fd, 0600) != 0
+                         : target.exists && ::fchmod(fd, target.mode) != 0)
+        return ErrorText(errno);
     if (flush == Flush::Yes && ::fsync(fd) != 0) return ErrorText(errno);
     return "";
 }
@@ -179,6 +182,7 @@ std::string WriteInPlace(const std::string& target, const FileChange& change,
     FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return ErrorText(errno);
     LockExclusive(fd.get());
+    if (options.ownerOnly && ::fchmod(fd.get(), 0600) != 0) return ErrorText(errno);
     std::optional<std::string> current;
     if (options.readCurrent) {
         bool tooLarge = false;
@@ -228,8 +232,9 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
 
     const FileDescriptor lock = LockBeside(target);  // held to the end of this function
     // Looked at again under the lock: another writer may have changed the file meanwhile.
-    const Target state = Inspect(target);
+    Target state = Inspect(target);
     if (!state.refusal.empty()) return state.refusal;
+    state.ownerOnly = options.ownerOnly;
     RemoveStaleTemps(target);
 
     std::optional<std::string> current;
@@ -263,10 +268,12 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     return "";
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush,
+                                bool ownerOnly) {
     LockedWriteOptions options;
     options.readCurrent = false;
     options.flush = flush;
+    options.ownerOnly = ownerOnly;
     return UpdateFileLocked(
         path,
         [&bytes](const std::optional<std::string>&, std::string& replacement) {

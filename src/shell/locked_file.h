@@ -32,6 +32,8 @@ struct LockedWriteOptions {
     bool readCurrent = true;  // false: the change does not look at the old content
     size_t maxCurrentBytes = std::numeric_limits<size_t>::max();  // a larger file is refused
     Flush flush = Flush::No;
+    // The file is left readable by its owner only (0600), whatever mode it had.
+    bool ownerOnly = false;
 };
 
 // Returns "" when the new content is in place, else a short reason; the old file is then

@@ -15,4 +15,10 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 // Whether `text` starts with `prefix`, ASCII letters compared without regard to case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 
+// Text as the user may see it in a terminal or a text box, with control characters written
+// out ("\n", "\r", "\t", "\x1B"): a name with a line break cannot start a line of its own,
+// nor ESC drive the terminal. For text Lumar did not write itself. `keepTabs` leaves tabs as
+// they are, for text shown as a block rather than in tab-separated columns.
+std::string Printable(std::string_view text, bool keepTabs = false);
+
 }  // namespace lumar

@@ -48,6 +48,9 @@ inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 
 inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
 // The interface's language ("de", "en", ...); empty = from the locale. Read at start-up.
 inline constexpr SettingKey Sprache{"Bilder", "Sprache", SettingType::Path, ""};
+// The largest picture a run reads at all, in MB (1024 x 1024 bytes), whatever the row takes:
+// a file of gigabytes would have to sit in memory whole before any host could refuse it.
+inline constexpr SettingKey MaxFileMB{"Bilder", "MaxFileMB", SettingType::Int, "200", 1, 1048576};
 inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
 inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
 // What a run does to a picture before sending it: the longest side in pixels (0 = as it is),

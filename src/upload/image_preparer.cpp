@@ -1,6 +1,7 @@
 #include "upload/image_preparer.h"
 
 #include <algorithm>
+#include <new>
 
 #include "history/history_store.h"
 #include "shell/file_io.h"
@@ -78,6 +79,19 @@ void ImagePreparer::Work() {
 PreparedImage ImagePreparer::Make(Task task) {
     PreparedImage out;
     out.position = task.position;
+    // A picture that needs more memory than is left fails alone; the list and the run stay.
+    try {
+        Prepare(task, out);
+    } catch (const std::bad_alloc&) {
+        out = PreparedImage{};
+        out.position = task.position;
+        out.processed.error = "not enough memory for the picture";
+    }
+    out.path = std::move(task.path);
+    return out;
+}
+
+void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
     // One read serves both the original's hash and the processing.
     std::optional<std::string> original = ReadFileBytes(task.path);
     if (!original) {
@@ -91,8 +105,6 @@ PreparedImage ImagePreparer::Make(Task task) {
             if (!changes) out.originalSha256 = out.sentSha256;
         }
     }
-    out.path = std::move(task.path);
-    return out;
 }
 
 }  // namespace lumar

@@ -55,6 +55,7 @@ class ImagePreparer {
     };
     void Work();
     static PreparedImage Make(Task task);
+    static void Prepare(const Task& task, PreparedImage& out);
 
     const int threadCount_;
     mutable std::mutex mutex_;

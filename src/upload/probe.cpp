@@ -10,6 +10,7 @@
 
 #include "hosters/answer_code.h"
 #include "hosters/json_depth.h"
+#include "shell/plain_text.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
@@ -100,6 +101,8 @@ std::string FailureText(const StandardUploadResult& upload, const std::string& p
                    " bytes, more than the row's MaxFileSize of " + std::to_string(row.MaxBytes);
         case StandardFailure::MissingKey:
             return "the row needs a key: " + upload.reason;
+        case StandardFailure::KeyRedirect:
+            return "redirect to " + upload.reason + " refused: the key would leave the host";
         case StandardFailure::Answer:
             return upload.cut != CutProblem::None ? CutFailure(upload.cut) : upload.reason;
         default:
@@ -196,14 +199,14 @@ void AddBlock(std::string& out, const char* title, std::string text) {
         if (end == std::string::npos) end = text.size();
         std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        out += "  " + line + "\n";
+        out += "  " + Printable(line, true) + "\n";
         start = end + 1;
     }
 }
 
 void AddLine(std::string& out, const char* name, const std::string& value) {
     out += name;
-    out += ": " + value + "\n";
+    out += ": " + Printable(value) + "\n";
 }
 
 }  // namespace

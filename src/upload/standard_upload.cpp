@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "hosters/hoster_definition.h"
+#include "hosters/key_names.h"
 #include "net/http_url.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
@@ -93,6 +94,7 @@ StandardFailure Prepare(const HosterDef& row, const std::string& path, std::stri
     out.request.url = std::move(*url.url);
     out.request.headers = row.Headers;
     out.request.body = &*out.body;
+    out.request.carriesKey = RowSendsKey(row);
     return StandardFailure::None;
 }
 
@@ -267,6 +269,11 @@ void StandardUploadJob::OnExchangeEnd() {
     }
     phase_ = Phase::Done;
     result_.finalUrl = last.Request().url.ToString();
+    if (!exchange.KeyRefusedHost().empty()) {
+        result_.failure = StandardFailure::KeyRedirect;
+        result_.reason = exchange.KeyRefusedHost();
+        return;
+    }
     if (last.GetState() != net::HttpExchange::State::Done || !exchange.Error().empty()) {
         result_.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
         result_.reason = exchange.Error().empty() ? last.Reason() : exchange.Error();

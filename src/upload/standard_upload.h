@@ -38,6 +38,8 @@ enum class StandardFailure {
     MissingKey,      // the row needs a key the user has not filled in; `reason` names it
     BadRequest,      // the row's request cannot be built (a bad URL, header or proxy)
     Exchange,        // no answer: the connection, TLS, the proxy or a redirect failed
+    KeyRedirect,     // a redirect to another host not followed, to keep the row's key; `reason`
+                     // names that host
     Cancelled,
     Answer,  // an answer, but an error status or no code in it
 };

@@ -1,7 +1,10 @@
 #include "upload/upload_run.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -65,32 +68,6 @@ int ReasonFor(SocketFailure failure) {
             break;
     }
     return kReasonConnectFailed;
-}
-
-// A log line as the user may see it in a terminal or a text box: control characters written
-// out, so a file name with a line break cannot start a line of its own (nor ESC drive the
-// terminal).
-std::string Printable(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            out += c;
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            constexpr char kHex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += kHex[byte >> 4];
-            out += kHex[byte & 15];
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -263,6 +240,25 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return ReadIntSetting(options.settingsFile, keys::Timeout);
 }
 
+bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& options) {
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    long long capMB = 0;
+    ParseInteger(keys::MaxFileMB.defaultValue, capMB);
+    if (!options.settingsFile.empty())
+        capMB = ReadIntSetting(options.settingsFile, keys::MaxFileMB);
+    struct stat st {};
+    // A file that cannot be looked at fails where it is read, with that reason.
+    if (::stat(path.c_str(), &st) != 0) return true;
+    const auto bytes = static_cast<std::uint64_t>(st.st_size);
+    if (bytes <= static_cast<std::uint64_t>(capMB) * kMegabyte) return true;
+    const std::string reason =
+        ReplaceAll(ReplaceAll(strings_.Get(kStrPictureTooLarge), "%1",
+                              std::to_string((bytes + kMegabyte - 1) / kMegabyte)),
+                   "%2", std::to_string(capMB));
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(reason), true);
+    return false;
+}
+
 std::string UploadRun::Failed(const std::string& reason) const {
     return strings_.Get(kStrFailed) + " (" + reason + ")";
 }
@@ -272,7 +268,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    if (!RowTakes(path)) return false;
+    if (!RowTakes(path) || !WithinSizeCap(path, options)) return false;
     auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
     const bool history = options.history && options.history->IsOpen();
     // Without processing or history the file goes from the disk as it always did.

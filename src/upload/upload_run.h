@@ -186,6 +186,8 @@ class UploadRun {
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
                    const UploadRunOptions& options, const std::string& note = "");
     int TimeoutSeconds(const UploadRunOptions& options) const;
+    // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
+    bool WithinSizeCap(const std::string& path, const UploadRunOptions& options);
     std::string Failed(const std::string& reason) const;
     // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
     void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,

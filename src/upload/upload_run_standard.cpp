@@ -38,6 +38,8 @@ std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster
                    : result.cut == CutProblem::Empty   ? strings.Get(kReasonEmptyCode)
                    : result.cut == CutProblem::TooLong ? strings.Get(kReasonCodeTooLong)
                                                        : strings.Get(kReasonNoCode);
+        case StandardFailure::KeyRedirect:
+            return ReplaceAll(strings.Get(kStrKeyRedirectRefused), "%1", result.reason);
         case StandardFailure::BadRequest:
         case StandardFailure::Exchange:
             return result.reason;
@@ -64,7 +66,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
             ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
-            if (!RowTakes(row.FullPath())) {
+            if (!RowTakes(row.FullPath()) || !WithinSizeCap(row.FullPath(), options)) {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
             }

@@ -147,7 +147,7 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
         std::int64_t at = 1704070800;  // 2024-01-01 01:00 UTC, then a day later each
         for (const auto& [hoster, file, code] :
              {std::tuple{"Hoster1", "/p/a.jpg", "[URL=http://h/a][IMG]http://h/ta.jpg[/IMG][/URL]"},
-              std::tuple{"catbox", "/p/b.jpg", "[IMG]http://c/b.jpg[/IMG]"},
+              std::tuple{"catbox", "/p/\x1b[2Jb.jpg\a", "[IMG]http://c/b.jpg[/IMG]"},
               std::tuple{"Hoster1", "/p/c d.jpg", "[IMG]http://h/c.jpg[/IMG]"}}) {
             HistoryEntry e;
             e.uploadedAt = at;
@@ -167,9 +167,9 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
     } const cases[] = {
         {"list --since 2024-01-02", 0,
          "3\t2024-01-03 01:00:00\tHoster1 Name\t/p/c d.jpg\t[IMG]http://h/c.jpg[/IMG]\n"
-         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
+         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/\\x1B[2Jb.jpg\\x07\t[IMG]http://c/b.jpg[/IMG]\n"},
         {"search B.JP", 0,
-         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/b.jpg\t[IMG]http://c/b.jpg[/IMG]\n"},
+         "2\t2024-01-02 01:00:00\tcatbox Name\t/p/\\x1B[2Jb.jpg\\x07\t[IMG]http://c/b.jpg[/IMG]\n"},
         {"posting 3 1 --markdown --split 1 --part 2", 0, "[![a](http://h/ta.jpg)](http://h/a)"},
         {"list --since 2024-02-30", 2, ""},
         {"posting 2 99", 1, "[IMG]http://c/b.jpg[/IMG] "},
@@ -224,10 +224,10 @@ TEST(PresetCli, EachAnswerShapeSendsWhatItsHostTakesAndBuildsTheCode) {
         {"8",
          "classic.test",
          nullptr,
-         "<p>[IMG]http://c.test/1.jpg[/IMG]</p>",
+         "<p>[IMG]http://c.test/1.jpg[/IMG]</p>\x1b]0;x\a",
          "POST /up.php HTTP/1.0",
          {"name=\"img\"; filename=\""},
-         {"\nCode: [IMG]http://c.test/1.jpg[/IMG]\n"},
+         {"</p>\\x1B]0;x\\x07\n", "\nCode: [IMG]http://c.test/1.jpg[/IMG]\n"},
          true},
     };
     test::TempDir dir;
@@ -273,6 +273,7 @@ TEST(PresetCli, EachAnswerShapeSendsWhatItsHostTakesAndBuildsTheCode) {
 TEST(CliHoster, ImportListExportAndChooseById) {
     test::TempDir dir;
     const std::string mine = dir.write("mine.sxcu", R"({"DestinationType": "ImageUploader",
+      "Name": "h.example\u001b]0;x\u0007\r\n9\tfake",
       "RequestURL": "https://h.example/up", "Headers": {"X-API-Key": "s3cret"}, "Body": "Binary"})");
     const std::string asks = dir.write("asks.sxcu", R"({"DestinationType": "ImageUploader",
       "RequestURL": "https://h.example/up", "FileFormName": "f", "URL": "{prompt:URL}"})");
@@ -283,12 +284,20 @@ TEST(CliHoster, ImportListExportAndChooseById) {
     EXPECT_EQ(imported.out, mine + "\tmine\n");
     EXPECT_THAT(imported.err, HasSubstr("asks.sxcu: refused: URL: {prompt}"));
     EXPECT_THAT(run("hoster list").out,
-                HasSubstr("7\tHoster7\tbuilt-in\tsupload\n8\tmine\town\th.example\n"
+                HasSubstr("7\tHoster7\tbuilt-in\tsupload\n"
+                          "8\tmine\town\th.example\\x1B]0;x\\x07\\r\\n9\\tfake\n"
                           "9\tcatbox\tpreset\tcatbox.moe\n"));
 
-    EXPECT_THAT(run("hoster export mine").out, HasSubstr(R"("X-API-Key": "")"));
+    const test::CliRun shared = run("hoster export mine");
+    EXPECT_THAT(shared.out, HasSubstr(R"("X-API-Key": "")"));
+    EXPECT_THAT(shared.err, HasSubstr("keys left empty (--with-secrets keeps them): X-API-Key\n"));
+    // Private even over an older copy that others could read.
+    dir.write("out.sxcu", "");
+    ::chmod(dir.file("out.sxcu").c_str(), 0644);
     EXPECT_EQ(run("hoster export 8 '" + dir.file("out.sxcu") + "' --with-secrets").status, 0);
     EXPECT_THAT(dir.read("out.sxcu"), HasSubstr(R"("X-API-Key": "s3cret")"));
+    struct stat st {};
+    EXPECT_EQ(::stat(dir.file("out.sxcu").c_str(), &st) == 0 ? st.st_mode & 0777 : 0, 0600u);
 
     const std::string jpeg = dir.write("a.jpg", std::string("\xFF\xD8\xFF\xD9", 4));
     EXPECT_THAT(run("request --hoster Hoster3 '" + jpeg + "'").out, HasSubstr("\"fileupload\""));

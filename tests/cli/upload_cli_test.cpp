@@ -103,6 +103,12 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
     EXPECT_NE(full.out.find(said), std::string::npos) << full.out;
     EXPECT_EQ(full.out.find(said), full.out.rfind(said));
 
+    // A posting that cannot reach standard output (a full disk) is lost: it fails the command.
+    const CliRun lost = test::RunShell("cd '" + dir.path() + "' && " + LUMAR_CLI_PATH +
+                                       " --config-dir cfg upload --hoster 3 pics 2>&1 >/dev/full");
+    EXPECT_EQ(lost.status, 1) << lost.out;
+    EXPECT_NE(lost.out.find("the posting could not be written"), std::string::npos) << lost.out;
+
     // One line per image that fails at the host, then the notice that not everything arrived,
     // in the locale's language; German log lines stay what scripts have always read.
     emulator.SetMisbehaviour(tools::Misbehaviour::NoMarkers);
@@ -160,8 +166,8 @@ TEST_F(UploadCliTest, NamedFilesThatAreNoImageAreNamedAndFailTheRun) {
         "Upload von Bild: " + dir.file("bad/good one.jpg") + "...erfolgreich !";
     const std::vector<std::string> lines = Lines(run.err);
     ASSERT_EQ(lines.size(), 4u);  // one for each file named
-    EXPECT_EQ(lines[2],
-              "lumar-cli: " + dir.file("bad/missing.jpg") + ": not a readable JPEG image");
+    EXPECT_EQ(lines[2], "lumar-cli: " + dir.file("bad/missing.jpg") +
+                            ": not a readable picture (JPEG, PNG, GIF, WebP)");
     EXPECT_EQ(lines[3], good);
     ASSERT_EQ(Codes().size(), 1u);
     EXPECT_EQ(run.out, Codes()[0] + " ");  // the posting of what did arrive

@@ -114,11 +114,36 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
         EXPECT_THAT(ReadSxcu(c.file).failure, HasSubstr(c.reason)) << c.file;
 }
 
+// A key is a word of the name, however the name is written; a word that merely starts like
+// one is none.
 TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
-    const SxcuUploader shared =
-        ReadSxcu(WriteSxcu(ReadSxcu(kMultipart).uploader, Secrets::Omit)).uploader;
-    EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
-    EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}}));
+    const HosterTable table = LoadHostersFromText(
+        "[Hoster8]\nName=own\nConnectHost=h.example\nRequest=standard\n"
+        "UploadUrl=https://h.example/up?api_key=k1&format=json&sid=s1\nFileField=f\n"
+        "FormNames=album|title\nFormValues=a7|My title\nSecrets=album\n"
+        "Headers=X-Session: x1|Accept: */*|X-Client: Client-ID c1\n");
+    ASSERT_EQ(table.problems, std::vector<std::string>{});
+    HosterDef row = table.Row(8);
+    const std::pair<const char*, bool> names[] = {
+        {"api_key", true},  {"apiKey", true},       {"APIKey", true},     {"client_id", true},
+        {"userhash", true}, {"pwd", true},          {"credential", true}, {"author", false},
+        {"keyword", false}, {"passthrough", false}, {"uploadkey", true}};
+    for (const auto& [name, key] : names) row.Arguments.emplace_back(name, "v");
+    const SharedDefinition out = ShareDefinition(row, Secrets::Omit);
+    const SxcuUploader read = ReadSxcu(out.text).uploader;
+    EXPECT_EQ(read.request_url, "https://h.example/up");
+    EXPECT_EQ(read.parameters, (NamedValues{{"api_key", ""}, {"format", "json"}, {"sid", ""}}));
+    EXPECT_EQ(read.headers, (NamedValues{{"X-Session", ""}, {"Accept", "*/*"}, {"X-Client", ""}}));
+    ASSERT_EQ(read.arguments.size(), std::size(names) + 2);
+    EXPECT_EQ(read.arguments[0].second + "|" + read.arguments[1].second, "|My title");
+    for (size_t i = 0; i < std::size(names); ++i)
+        EXPECT_EQ(read.arguments[i + 2].second, names[i].second ? "" : "v") << names[i].first;
+    std::string blanked;
+    for (const std::string& name : out.blanked) blanked += name + " ";
+    EXPECT_EQ(blanked,
+              "X-Session X-Client album api_key apiKey APIKey client_id userhash pwd credential "
+              "uploadkey api_key sid ");
+    EXPECT_THAT(ShareDefinition(row, Secrets::Keep).text, HasSubstr("?api_key=k1&format"));
 }
 
 HosterDef Imported(const std::string& sxcu) {

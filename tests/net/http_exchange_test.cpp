@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 
 #include "net/exchange_runner.h"
 #include "net/proxy_settings.h"
@@ -92,6 +95,19 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         o.proxy = {"localhost", static_cast<std::uint16_t>(through.Port()), "Basic dTpw"};
         return o;
     };
+    // Answers a byte at a time, each well within the idle time-out, until the client leaves.
+    const test::TestHttpServer trickling(
+        nullptr, {.raw = [](int fd, const auto&) {
+            char request[4096];
+            (void)::recv(fd, request, sizeof request, 0);
+            const std::string head = "HTTP/1.1 200 OK\r\nX-Slow: ";
+            if (::send(fd, head.data(), head.size(), MSG_NOSIGNAL) < 0) return;
+            pollfd closed{fd, POLLIN, 0};
+            for (int i = 0; i < 600 && ::poll(&closed, 1, 100) == 0; ++i)
+                if (::send(fd, "x", 1, MSG_NOSIGNAL) != 1) return;
+        }});
+    ExchangeOptions oneSecond = base;
+    oneSecond.idleTimeout = std::chrono::seconds(1);
     ExchangeOptions refusedEverywhere = resolving({"127.0.0.1", "::1"});
     refusedEverywhere.connectPort = 1;
     using E = ExchangeError;
@@ -103,6 +119,7 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
     } cases[] = {
         {tls.Url("/cut"), base, E::BadAnswer, "answer cut off", "hello"},
         {tls.Url("/close"), base, E::BadAnswer, "answer cut off (no TLS close-notify)", "hello"},
+        {trickling.Url(), oneSecond, E::Timeout, "timed out waiting for the answer", ""},
         // The first of two addresses refuses.
         {viaName, resolving({"::1", "127.0.0.1"}), E::None, "", "hello"},
         {"http://localhost/ok", refusedEverywhere, E::ConnectFailed,
@@ -146,31 +163,40 @@ TEST_F(HttpExchangeTest, ReadsARefusalThatComesBeforeTheWholeRequest) {
     EXPECT_EQ(exchange.Response().Status(), 413);
 }
 
-// Credentials stay with the origin they were meant for; 307 and 308 keep the method and body.
+// Credentials stay with the origin they were meant for; 307 and 308 keep the method and body,
+// and a request carrying a key is repeated on its own host only.
 TEST(Redirect, DecidesTheNextRequest) {
     const RequestBody body = *BuildRawBody("x", "").body;
     ExchangeRequest sent{"POST", *ParseHttpUrl("https://a.example/up").url, {}, &body};
     sent.headers = {
         {"Authorization", "Bearer k"}, {"Cookie", "c=1"}, {"X-API-Key", "k"}, {"Accept", "*/*"}};
+    ExchangeRequest keyed = sent;
+    keyed.carriesKey = true;
+    keyed.url = *ParseHttpUrl("http://a.example/up").url;
     const struct {
+        const ExchangeRequest& sent;
         int status;
         const char* location;
         const char* next;  // method, address, header count and body of the next request
     } cases[] = {
-        {307, "/b", "POST https://a.example/b 4 body"},
-        {308, "https://b.example/c", "POST https://b.example/c 1 body"},
-        {307, "https://a.example:444/c", "POST https://a.example:444/c 1 body"},
-        {304, "/b", "none"},
+        {sent, 307, "/b", "POST https://a.example/b 4 body"},
+        {sent, 308, "https://b.example/c", "POST https://b.example/c 1 body"},
+        {sent, 307, "https://a.example:444/c", "POST https://a.example:444/c 1 body"},
+        {sent, 304, "/b", "none"},
+        {keyed, 308, "https://a.example/c", "POST https://a.example/c 1 body"},
+        {keyed, 307, "http://b.example/c", "refused: b.example"},
+        {keyed, 303, "http://b.example/c", "GET http://b.example/c 1"},
     };
     for (const auto& c : cases) {
         HttpResponseReader answer;
         answer.Feed("HTTP/1.1 " + std::to_string(c.status) + " X\r\nLocation: " + c.location +
                     "\r\nContent-Length: 0\r\n\r\n");
-        const std::optional<ExchangeRequest> next =
-            FollowRedirect(sent, answer, {"x-api-key"}).next;
-        EXPECT_EQ(!next ? "none"
-                        : next->method + " " + next->url.ToString() + " " +
-                              std::to_string(next->headers.size()) + (next->body ? " body" : ""),
+        const RedirectDecision decision = FollowRedirect(c.sent, answer, {"x-api-key"});
+        const std::optional<ExchangeRequest>& next = decision.next;
+        EXPECT_EQ(!decision.keyRefusedHost.empty() ? "refused: " + decision.keyRefusedHost
+                  : !next                          ? "none"
+                          : next->method + " " + next->url.ToString() + " " +
+                                std::to_string(next->headers.size()) + (next->body ? " body" : ""),
                   c.next);
     }
 }
@@ -278,9 +304,13 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
             EXPECT_TRUE(Fetch(server.Port(), c.serverName, c.caFile).resumed) << c.name;
         }
     }
-    TlsStream noCa(-1, "localhost", dir.file("missing.pem"));
-    EXPECT_EQ(noCa.Handshake(), TlsStatus::Failed);
-    EXPECT_EQ(noCa.Error(), "CA file not readable: " + dir.file("missing.pem"));
+    // A FIFO in the CA file's place has no writer: it must be refused, not waited on.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.pem").c_str(), 0600), 0);
+    for (const std::string& unusable : {dir.file("missing.pem"), dir.file("fifo.pem")}) {
+        TlsStream noCa(-1, "localhost", unusable);
+        EXPECT_EQ(noCa.Handshake(), TlsStatus::Failed);
+        EXPECT_EQ(noCa.Error(), "CA file not readable: " + unusable);
+    }
 }
 
 }  // namespace

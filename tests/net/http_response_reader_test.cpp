@@ -37,6 +37,12 @@ Outcome Read(const Case& c, const std::vector<std::string_view>& pieces) {
             reader.Header(c.header)};
 }
 
+std::string Interim(int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += "HTTP/1.1 100 Continue\r\n\r\n";
+    return out;
+}
+
 TEST(HttpResponseReader, ReadsEveryFramingWhereverTheReadsSplitIt) {
     const std::string chunked =
         "HTTP/1.1 201 Created\r\nTransfer-Encoding: chunked\r\n\r\n"
@@ -50,9 +56,10 @@ TEST(HttpResponseReader, ReadsEveryFramingWhereverTheReadsSplitIt) {
         {"bare LF, folded and repeated headers",
          "HTTP/1.1 302 Found\nLocation: /a\n  /b\nset-cookie: a=1\nSet-Cookie: b=2\n\n", true,
          State::Done, 302, "", "SET-COOKIE", "a=1, b=2"},
-        {"interim answer skipped",
-         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok", false,
-         State::Done, 200, "ok"},
+        {"interim answers skipped", Interim(10) + "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok",
+         false, State::Done, 200, "ok"},
+        {"endless interim answers", Interim(11), false, State::Failed, 100,
+         "too many interim answers"},
         {"no body on 204", "HTTP/1.1 204 No Content\r\nContent-Length: 9\r\n\r\n", false,
          State::Done, 204, ""},
         {"repeated equal lengths",

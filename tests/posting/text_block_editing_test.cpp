@@ -1,6 +1,7 @@
 #include "posting/text_block_editing.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <tuple>
@@ -117,6 +118,11 @@ TEST(VbcFile, FailuresReportAReasonAndLeaveNoHalfFile) {
     std::string reason;
     EXPECT_FALSE(LoadVbcFile(dir.file("none.vbc"), &reason));
     EXPECT_NE(reason, "");
+    // No text box takes a file of gigabytes; it is refused before it is read.
+    dir.write("huge.vbc", "");
+    ASSERT_EQ(::truncate(dir.file("huge.vbc").c_str(), 1LL << 32), 0);
+    EXPECT_FALSE(LoadVbcFile(dir.file("huge.vbc"), &reason));
+    EXPECT_EQ(reason, "file larger than 16 MiB");
 
     // The remembered folder keeps its separator, also at the root.
     RememberSaveFolder(dir.file("Lumar.ini"), keys::SavePath, "/b.vbc");

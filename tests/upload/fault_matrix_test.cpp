@@ -37,7 +37,9 @@ enum class Special {
     // A standard row over TLS: a plain-text answer to the handshake, a handshake that never
     // ends.
     NotTls,
-    TlsHandshakeStall
+    TlsHandshakeStall,
+    // A standard row whose form holds a key sends it to a host that redirects it elsewhere.
+    KeyRedirect
 };
 
 struct FaultCase {
@@ -80,8 +82,9 @@ std::string Page(const std::string& code) {
 }
 
 // Reads one request, its first `slowBytes` at `bytesPerTurn` bytes every 20 ms and the rest at
-// full speed (at most 20 s in all), then answers with Page(code).
-void ReadSlowlyThenAnswer(int fd, size_t bytesPerTurn, size_t slowBytes, const std::string& code) {
+// full speed (at most 20 s in all), then answers with Page(code), or with `answer` when given.
+void ReadSlowlyThenAnswer(int fd, size_t bytesPerTurn, size_t slowBytes, const std::string& code,
+                          std::string answer = "") {
     std::string request;
     std::vector<char> buffer(bytesPerTurn);
     size_t expected = std::string::npos;
@@ -98,7 +101,7 @@ void ReadSlowlyThenAnswer(int fd, size_t bytesPerTurn, size_t slowBytes, const s
             expected = headerEnd + 4 + std::stoul(request.substr(length + 16));
         if (request.size() < slowBytes) std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    const std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + Page(code);
+    if (answer.empty()) answer = "HTTP/1.0 200 OK\r\n\r\n" + Page(code);
     ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
 }
 
@@ -154,14 +157,28 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                     ::poll(&p, 1, 10000);  // until the client gives up
                 });
                 break;
+            case Special::KeyRedirect:
+                // The same server under another name: the request must not get there.
+                own = Scripted([this](int fd) {
+                    ReadSlowlyThenAnswer(
+                        fd, 65536, 0, "",
+                        "HTTP/1.1 307 Temporary Redirect\r\nLocation: http://localhost:" +
+                            std::to_string(own->Port()) + "/up\r\nContent-Length: 0\r\n\r\n");
+                });
+                faultHosters = LoadHostersFromText(
+                    "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=http://"
+                    "127.0.0.1:" +
+                    std::to_string(own->Port()) +
+                    "/up\nFormNames=album\nFormValues=s3cret\nSecrets=album\nRetries=0\n");
+                break;
         }
-        if (own && c.special >= Special::NotTls) {
+        if (c.special == Special::NotTls || c.special == Special::TlsHandshakeStall) {
             dir.write("ca.pem", pki.Ca().certificatePem);
             faultHosters = LoadHostersFromText(
                 "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
                 std::to_string(own->Port()) + "/up\nCaFile=" + dir.file("ca.pem") +
                 "\nRetries=0\n");
-        } else if (own) {
+        } else if (own && !faultHosters) {
             faultHosters = LocalHoster(static_cast<std::uint16_t>(own->Port()));
         }
         mode = c.mode;
@@ -223,7 +240,10 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
                       FaultCase{"NotTls", M::None, 0, Special::NotTls, 0, "wrong version number"},
                       FaultCase{"TlsHandshakeStall", M::None, 0, Special::TlsHandshakeStall, 0,
-                                "timed out during the TLS handshake"}),
+                                "timed out during the TLS handshake"},
+                      FaultCase{"KeyRedirect", M::None, 0, Special::KeyRedirect, 0,
+                                "Weiterleitung zu localhost abgelehnt: der Schlüssel bliebe nicht "
+                                "beim Hoster"}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });
 
 // The time-out bounds a stall, not the whole request: a large image going out to a host that

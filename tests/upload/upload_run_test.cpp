@@ -103,25 +103,30 @@ TEST_F(UploadRunTest, PostingIsBuiltFromAllRowsWithThePanelsOptions) {
 // and a second run uploads only what failed.
 TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     std::vector<ImageEntry> rows = {Image("first.jpg"), Image("vanished.jpg"), Image("fifo.jpg"),
-                                    Image("shot.png"), Image("last.jpg")};
+                                    Image("shot.png"),  Image("huge.jpg"),     Image("last.jpg")};
     for (const char* name : {"vanished.jpg", "fifo.jpg"}) ::unlink(dir.file(name).c_str());
     ::mkfifo(dir.file("fifo.jpg").c_str(), 0644);
     dir.write("shot.png", test::MakePngHead(16, 16));
+    // Over the general cap of 200 MB without taking the disk space: it must never be read.
+    ASSERT_EQ(::truncate(dir.file("huge.jpg").c_str(), 201 << 20), 0);
     RunUpload(rows, 1);
 
     const std::string unreadable = "fehlgeschlagen ! (Datei nicht lesbar)";
     const std::string skipped = "übersprungen: dieser Hoster nimmt nur JPEG";
+    const std::string huge = "fehlgeschlagen ! (Bild zu groß: 201 MB, höchstens 200 MB)";
     for (size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].text);
         const bool fails = i > 0 && i + 1 < rows.size();
-        const std::string failure = rows[i].text == "shot.png" ? skipped : unreadable;
+        const std::string failure = rows[i].text == "shot.png"   ? skipped
+                                    : rows[i].text == "huge.jpg" ? huge
+                                                                 : unreadable;
         EXPECT_EQ(recorder->log.at(i), Line(rows[i].text, fails ? failure : "erfolgreich !"));
         EXPECT_EQ(rows[i].checked, fails);  // kept for a later try
     }
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "message"), 1);
 
     // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
-    std::vector<ImageEntry> again = {rows[0], rows[1], rows[4]};
+    std::vector<ImageEntry> again = {rows[0], rows[1], rows[5]};
     again[0].checked = true;
     ::unlink(dir.file("first.jpg").c_str());
     test::WriteJpeg(dir.file("vanished.jpg"), 8, 8);
@@ -129,7 +134,7 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("first.jpg", unreadable),
                                                        Line("vanished.jpg", "erfolgreich !")}));
     EXPECT_EQ(again[0].upload, rows[0].upload);
-    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[4].upload + " ");
+    EXPECT_EQ(posting, rows[0].upload + " " + Codes().back() + " " + rows[5].upload + " ");
 
     // A row that lists the types it takes names the one it refused.
     hosters.Hosters[1].Accepts = "jpeg,gif";

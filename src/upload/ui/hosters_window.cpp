@@ -1,8 +1,5 @@
 #include "upload/ui/hosters_window.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -158,7 +155,7 @@ const HosterDef& HostersWindow::Selected() const {
 void HostersWindow::ShowRow() {
     const HosterDef& row = Selected();
     // What an export without keys would hold, so the form never shows a key.
-    const SxcuUploader u = ReadSxcu(WriteSxcu(SxcuFromHoster(row), Secrets::Omit)).uploader;
+    const SxcuUploader u = ReadSxcu(ShareDefinition(row, Secrets::Omit).text).uploader;
     const std::string values[] = {row.Name,
                                   u.request_method,
                                   u.request_url,
@@ -218,13 +215,9 @@ void HostersWindow::Export() {
     if (file.isEmpty()) return;
     const bool keys = ckWithKeys_->isChecked();
     const std::string path = FromQ(file);
-    // The write keeps an existing file's mode; a new file holding keys is made private first.
-    if (keys) {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) ::close(fd);
-    }
-    const std::string text = WriteSxcu(SxcuFromHoster(row), keys ? Secrets::Keep : Secrets::Omit);
-    if (const std::string problem = WriteFileAtomically(path, text); !problem.empty())
+    const std::string text = ShareDefinition(row, keys ? Secrets::Keep : Secrets::Omit).text;
+    if (const std::string problem = WriteFileAtomically(path, text, Flush::Yes, true);
+        !problem.empty())
         dialogs_.Warn(this, windowTitle(), file + ": " + ToQ(problem));
 }
 
