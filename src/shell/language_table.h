@@ -159,12 +159,15 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // Why an image got no code: a link the host's answer gave is no web address ("%1" the
+    // field that read it, "%2" what it read).
+    kReasonNotWebLink = 200,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 190;  // entries 0 .. 189
+    static constexpr int kSize = 220;  // entries 0 .. 219
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
