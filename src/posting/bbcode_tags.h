@@ -19,7 +19,7 @@ struct BBCodeTag {
 
 // The tag starting at text[pos] (a "["), when the brackets hold one. A tag holds no "[", so
 // the search stops at the next one and a text full of brackets is read in one pass.
-std::optional<BBCodeTag> ReadBBCodeTag(std::string_view text, size_t pos);
+[[nodiscard]] std::optional<BBCodeTag> ReadBBCodeTag(std::string_view text, size_t pos);
 
 // The closing tag of an element whose content is an address ("[/img]"). Once one is missing
 // it is missing for every later opening tag too, so each is searched for at most once in vain.

@@ -10,6 +10,25 @@ namespace {
 
 constexpr std::string_view kAddressBlanks = " \t\r\n";
 
+void AppendEscaped(std::string& out, char c) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+    }
+}
+
 // The tags whose bracketed form is a harmless HTML element: those the editor writes, the
 // visual ones forums know, and the lower-case spellings of the host tags, which are not links.
 bool KeepsItsForm(std::string_view name) {
@@ -40,7 +59,7 @@ class HtmlWriter {
         size_t pos = 0;
         while (pos < text.size()) {
             if (text[pos] == '[' && Element(text, pos)) continue;
-            out_ += HtmlText(text.substr(pos++, 1));
+            AppendEscaped(out_, text[pos++]);
         }
         // An anchor left open would make the rest of the page it is pasted into a link.
         for (; openLinks_ > 0; --openLinks_) out_ += "</a>";
@@ -106,24 +125,7 @@ std::string ConvertToHtml(std::string_view text) {
 std::string HtmlText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
+    for (char c : text) AppendEscaped(out, c);
     return out;
 }
 

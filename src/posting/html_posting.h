@@ -13,12 +13,12 @@
 namespace lumar {
 
 // `text` (BBCode) as HTML.
-std::string ConvertToHtml(std::string_view text);
+[[nodiscard]] std::string ConvertToHtml(std::string_view text);
 
 // Text with "&", "<", ">" and '"' as character references.
-std::string HtmlText(std::string_view text);
+[[nodiscard]] std::string HtmlText(std::string_view text);
 
 // " name=value": the value bare when HTML reads a bare value as written, else quoted.
-std::string HtmlAttribute(std::string_view name, std::string_view value);
+[[nodiscard]] std::string HtmlAttribute(std::string_view name, std::string_view value);
 
 }  // namespace lumar

@@ -4,7 +4,6 @@
 
 #include "posting/markdown_posting.h"
 #include "shell/language_table.h"
-#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 
 namespace lumar {
