@@ -54,10 +54,10 @@ if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
   $sudo_cmd localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
 
-# The Node parsers, pinned by their lockfile, installed with the machine's own npm.
+# The Node parsers and renderers, pinned by their lockfile, installed with the machine's own npm.
 parsers="$(cd "$(dirname "$0")/.." && pwd)/tests/net/parsers"
 if [ ! -f "$parsers/node_modules/.package-lock.json" ] ||
    [ "$parsers/package-lock.json" -nt "$parsers/node_modules/.package-lock.json" ]; then
-  echo "setup: installing the Node multipart parsers"
+  echo "setup: installing the Node multipart parsers and posting renderers"
   (cd "$parsers" && npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -11,21 +11,32 @@ std::string_view Trimmed(std::string_view text) {
     return Trim(text, " \t\r\n");
 }
 
-// A link goes into the posting between BBCode tags: it must be a web address, and brackets
-// or blanks in it would end the tag early, so they are percent-encoded. Empty when unusable.
+bool IsWebAddress(std::string_view link) {
+    for (std::string_view scheme : {"http://", "https://"}) {
+        if (!StartsWithNoCase(link, scheme)) continue;
+        // A host must follow; "http:///x" names none.
+        const std::string_view rest = link.substr(scheme.size());
+        return !rest.empty() && rest.front() != '/' && rest.front() != '?' && rest.front() != '#';
+    }
+    return false;
+}
+
+// The link as it may stand in a code, or empty when it is no web address or holds control
+// characters.
 std::string PostableLink(std::string_view link) {
-    if (!StartsWithNoCase(link, "http://") && !StartsWithNoCase(link, "https://")) return {};
+    constexpr std::string_view kHex = "0123456789ABCDEF";
+    if (!IsWebAddress(link)) return {};
     std::string out;
     for (char c : link) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return {};
-        if (c == '[')
-            out += "%5B";
-        else if (c == ']')
-            out += "%5D";
-        else if (c == ' ')
-            out += "%20";
-        else
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) return {};
+        if (std::string_view("[]<>\"' ").find(c) != std::string_view::npos) {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        } else {
             out += c;
+        }
     }
     return out;
 }
@@ -33,6 +44,12 @@ std::string PostableLink(std::string_view link) {
 std::string Shortened(std::string_view text) {
     text = Trimmed(text);
     return text.size() <= 200 ? std::string(text) : std::string(text.substr(0, 200)) + "...";
+}
+
+AnswerLinks LinksFailure(std::string reason) {
+    AnswerLinks links;
+    links.failure = std::move(reason);
+    return links;
 }
 
 }  // namespace
@@ -62,7 +79,7 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
         const TextResult message = fields.error_message.Evaluate(answer);
         if (message.Ok() && !Trimmed(message.text).empty())
             reason += ": " + Shortened(message.text);
-        return {{}, {}, {}, reason};
+        return LinksFailure(reason);
     }
     AnswerLinks links;
     const struct {
@@ -74,19 +91,20 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
                   {"DeletionURL", fields.deletion_url, links.deletion_url}};
     for (const auto& field : wanted) {
         const TextResult value = field.source.Evaluate(answer);
-        if (!value.Ok()) return {{}, {}, {}, std::string(field.name) + ": " + value.failure};
+        if (!value.Ok()) return LinksFailure(std::string(field.name) + ": " + value.failure);
         field.target = std::string(Trimmed(value.text));
     }
     if (fields.url.Empty()) links.url = std::string(Trimmed(answer.body));
-    if (links.url.empty()) return {{}, {}, {}, "the answer holds no URL"};
+    if (links.url.empty()) return LinksFailure("the answer holds no URL");
     for (const auto& field : wanted) {
         if (field.target.empty()) continue;
         std::string postable = PostableLink(field.target);
-        if (postable.empty())
-            return {{},
-                    {},
-                    {},
-                    std::string(field.name) + " is no web address: " + Shortened(field.target)};
+        if (postable.empty()) {
+            AnswerLinks refusal = LinksFailure(std::string(field.name) +
+                                               " is no web address: " + Shortened(field.target));
+            refusal.refused = RefusedLink{field.name, Shortened(field.target)};
+            return refusal;
+        }
         field.target = std::move(postable);
     }
     return links;

@@ -1,6 +1,7 @@
 #pragma once
 // Turning a host's answer into an image's forum code for rows that read their answer with
 // templates: the links are picked out of the answer, then the code is built from them.
+#include <optional>
 #include <string>
 
 #include "hosters/answer_template.h"
@@ -23,13 +24,25 @@ struct AnswerFieldsParse {
 AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnail_url,
                                     std::string_view deletion_url, std::string_view error_message);
 
+// A link the answer gave that is no http or https address, so no code is made of it.
+struct RefusedLink {
+    std::string field;  // "URL", "ThumbnailURL" or "DeletionURL"
+    std::string link;   // what the template read, shortened for a reason
+
+    bool operator==(const RefusedLink&) const = default;
+};
+
 struct AnswerLinks {
     std::string url, thumbnail_url, deletion_url;
-    std::string failure;  // why the answer gave no usable link; empty on success
+    std::string failure;                 // why the answer gave no usable link; empty on success
+    std::optional<RefusedLink> refused;  // set when that is why (then `failure` says it too)
 };
 
 // The links of a 2xx answer. Any other status is a failure whose reason holds the row's
 // error message, as are an empty or non-web URL and a template that fails on this answer.
+// The links go between BBCode tags: what would end a tag or its argument early, or be read
+// as markup where the code is shown ([ ] < > " ' and blanks), is percent-encoded, which
+// leaves the address the same.
 AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer);
 
 // The image's forum code from links ReadAnswerLinks gave without a failure.

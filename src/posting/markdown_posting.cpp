@@ -3,6 +3,7 @@
 #include <optional>
 #include <vector>
 
+#include "posting/bbcode_tags.h"
 #include "shell/plain_text.h"
 
 namespace lumar {
@@ -12,20 +13,6 @@ constexpr std::string_view kNewline = "\r\n";
 constexpr std::string_view kQuoteMark = "> ";
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
-struct Tag {
-    std::string name;  // lower case
-    std::string arg;   // what follows "=", as written
-    bool closing = false;
-    size_t length = 0;  // brackets included
-};
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-bool IsLetter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 // Tags that only change the look; Markdown has no way to say them.
 bool IsVisualOnly(std::string_view name) {
     for (std::string_view tag :
@@ -34,59 +21,27 @@ bool IsVisualOnly(std::string_view name) {
     return false;
 }
 
-// The tag starting at text[pos] (a "["), when the brackets hold one: letters, then optionally
-// "=" and an argument on opening tags. A tag holds no "[", so the search stops at the next one
-// and a text full of brackets is read in one pass.
-std::optional<Tag> ReadTag(std::string_view text, size_t pos) {
-    const size_t end = text.find_first_of("[]", pos + 1);
-    if (end == std::string_view::npos || text[end] != ']') return std::nullopt;
-    std::string_view inner = text.substr(pos + 1, end - pos - 1);
-    Tag tag;
-    if (inner.starts_with('/')) {
-        tag.closing = true;
-        inner.remove_prefix(1);
-    }
-    size_t letters = 0;
-    while (letters < inner.size() && IsLetter(inner[letters])) ++letters;
-    if (letters == 0) return std::nullopt;
-    for (char c : inner.substr(0, letters)) tag.name += Lower(c);
-    const std::string_view rest = inner.substr(letters);
-    if (!rest.empty()) {
-        if (rest[0] != '=' || tag.closing) return std::nullopt;
-        tag.arg = Trim(rest.substr(1), " \t\"'");
-    }
-    tag.length = end - pos + 1;
-    return tag;
+bool IsAlphanumeric(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-size_t FindNoCase(std::string_view text, std::string_view what, size_t from) {
-    for (size_t i = from; i + what.size() <= text.size(); ++i)
-        if (StartsWithNoCase(text.substr(i), what)) return i;
-    return std::string_view::npos;
+// Whether `rest` (what follows an "&") reads as a character reference ("amp;", "#39;").
+bool NamesCharacter(std::string_view rest) {
+    size_t i = rest.starts_with('#') ? 1 : 0;
+    const size_t first = i;
+    while (i < rest.size() && IsAlphanumeric(rest[i])) ++i;
+    return i > first && i < rest.size() && rest[i] == ';';
 }
-
-// The closing tag of an element whose content is an address; once one is missing it is missing
-// for every later opening tag too, so each is searched for at most once in vain.
-class CloseFinder {
-  public:
-    explicit CloseFinder(std::string_view tag) : tag_(tag) {}
-    size_t Find(std::string_view text, size_t from) {
-        if (missing_) return std::string_view::npos;
-        const size_t at = FindNoCase(text, tag_, from);
-        missing_ = at == std::string_view::npos;
-        return at;
-    }
-
-  private:
-    std::string_view tag_;
-    bool missing_ = false;
-};
 
 // A link or image address that cannot end the parentheses around it early or be cut at a
-// blank: those characters are percent-encoded, which leaves the address meaning the same.
+// blank: those characters are percent-encoded, which leaves the address meaning the same. An
+// "&" that would start a character reference is escaped instead, so "&lt;" stays those four
+// characters; the "&" between query parameters needs nothing.
 std::string Destination(std::string_view address) {
     std::string out;
-    for (char c : Trim(address, " \t\r\n")) {
+    const std::string_view trimmed = Trim(address, " \t\r\n");
+    for (size_t i = 0; i < trimmed.size(); ++i) {
+        const char c = trimmed[i];
         const auto byte = static_cast<unsigned char>(c);
         if (byte <= 0x20 || byte == 0x7f || c == '(' || c == ')' || c == '<' || c == '>' ||
             c == '\\') {
@@ -94,6 +49,7 @@ std::string Destination(std::string_view address) {
             out += kHexDigits[byte >> 4];
             out += kHexDigits[byte & 0xf];
         } else {
+            if (c == '&' && NamesCharacter(trimmed.substr(i + 1))) out += '\\';
             out += c;
         }
     }
@@ -117,7 +73,7 @@ class Converter {
   private:
     // Handles a recognised tag at text[pos] and moves pos past it; false leaves it as text.
     bool Element(std::string_view text, size_t& pos) {
-        const std::optional<Tag> tag = ReadTag(text, pos);
+        const std::optional<BBCodeTag> tag = ReadBBCodeTag(text, pos);
         if (!tag) return false;
         size_t next = pos + tag->length;
         if (tag->name == "img" && !tag->closing) {
@@ -125,7 +81,7 @@ class Converter {
             if (close == std::string_view::npos) return false;
             Emit("![" + std::string(imageName_) + "](" +
                  Destination(text.substr(next, close - next)) + ")");
-            next = close + 6;
+            next = close + imgClose_.TagLength();
         } else if (tag->name == "url" && !tag->closing && tag->arg.empty()) {
             const size_t close = urlClose_.Find(text, next);
             if (close == std::string_view::npos) return false;
@@ -133,7 +89,7 @@ class Converter {
             const std::string label = imageName_.empty() ? MarkdownLiteral(Trim(address, " \t\r\n"))
                                                          : std::string(imageName_);
             Emit(MarkdownLink(label, address));
-            next = close + 6;
+            next = close + urlClose_.TagLength();
         } else if (tag->name == "url") {
             if (!tag->closing) {
                 links_.push_back(tag->arg);
@@ -192,8 +148,8 @@ class Converter {
     }
 
     std::string_view imageName_;
-    CloseFinder imgClose_{"[/img]"};
-    CloseFinder urlClose_{"[/url]"};
+    BBCodeCloseFinder imgClose_{"[/img]", true};
+    BBCodeCloseFinder urlClose_{"[/url]", true};
     std::string out_;
     std::vector<std::string> links_;  // addresses of the open [URL=...] tags
     int quoteDepth_ = 0;

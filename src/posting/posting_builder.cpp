@@ -4,7 +4,6 @@
 
 #include "posting/markdown_posting.h"
 #include "shell/language_table.h"
-#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 
 namespace lumar {
@@ -161,17 +160,6 @@ PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const 
     return FinishPosting(state, rows, blocks, options, texts);
 }
 
-std::string ConvertToHtml(std::string_view text) {
-    std::string out(text);
-    out = ReplaceAll(out, "[", "<");
-    out = ReplaceAll(out, "]", ">");
-    out = ReplaceAll(out, "/URL", "/a");
-    out = ReplaceAll(out, "URL=", "a href=");
-    out = ReplaceAll(out, "</IMG>", " border=0>");
-    out = ReplaceAll(out, "<IMG>", "<img src=");
-    return out;
-}
-
 int SplitSizeFromText(std::string_view text) {
     const long size = LeadingNumber(text, kMaxSplitSize);
     return size < 0 ? 0 : static_cast<int>(size);
@@ -262,13 +250,9 @@ std::string AdvertisingLine(bool centred, PostingFormat format, std::string_view
     std::string line;
     if (format == PostingFormat::Html) {
         const bool link = !homePageUrl.empty();
-        std::string escaped(text);
-        escaped = ReplaceAll(escaped, "&", "&amp;");
-        escaped = ReplaceAll(escaped, "<", "&lt;");
-        escaped = ReplaceAll(escaped, ">", "&gt;");
         if (centred) line += "<CENTER>";
-        if (link) line.append("<a href=").append(homePageUrl).append(">");
-        line += "<font size=1 face=Tahoma>" + escaped + "</font>";
+        if (link) line += "<a" + HtmlAttribute("href", homePageUrl) + ">";
+        line += "<font size=1 face=Tahoma>" + HtmlText(text) + "</font>";
         if (link) line += "</a>";
         if (centred) line += "</CENTER>";
         return line;

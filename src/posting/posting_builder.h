@@ -23,6 +23,7 @@
 
 #include "imagelist/image_entry.h"
 #include "imagelist/text_blocks.h"
+#include "posting/html_posting.h"
 #include "shell/project_addresses.h"
 
 namespace lumar {
@@ -92,10 +93,6 @@ PostingView FinishPosting(PostingState& state, std::span<const ImageEntry> rows,
 // CollectPosting followed by FinishPosting (a click on an output-format option).
 PostingView BuildPosting(PostingState& state, std::span<ImageEntry> rows, const TextBlocks& blocks,
                          const PostingOptions& options, const PostingTexts& texts);
-
-// The BBCode-to-HTML conversion: six plain, case-sensitive replacements in a fixed order
-// ("[" "<", "]" ">", "/URL" "/a", "URL=" "a href=", "</IMG>" " border=0>", "<IMG>" "<img src=").
-std::string ConvertToHtml(std::string_view text);
 
 // Images per part as the code panel's size field gives it: the value of the leading digits of
 // the text; 0 when there are none or the value does not fit a 16-bit count (do not split).

@@ -180,6 +180,7 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "141", "", "bereits hochgeladen am %1, Code wiederverwendet"},
     {"STRINGS", "142", "",
      "Der Upload-Verlauf war beschädigt; er wurde nach %1 verschoben und neu angelegt"},
+    {"STRINGS", "200", "", "%1 ist keine http- oder https-Adresse: %2"},
     // The upload history window.
     {"STRINGS", "150", "", "Verlauf..."},
     {"STRINGS", "151", "", "Lumar - Verlauf"},

@@ -159,6 +159,9 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // Why an image got no code: a link the host's answer gave is no web address ("%1" the
+    // field that read it, "%2" what it read).
+    kReasonNotWebLink = 200,
     // Upload log: a redirect to another host ("%1") not followed, so the row's key stays with
     // its host.
     kStrKeyRedirectRefused = 250,

@@ -34,6 +34,9 @@ std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster
         case StandardFailure::Cancelled:
             return strings.Get(kReasonCancelled);
         case StandardFailure::Answer:
+            if (const std::optional<RefusedLink>& refused = result.links.refused)
+                return ReplaceAll(ReplaceAll(strings.Get(kReasonNotWebLink), "%1", refused->field),
+                                  "%2", refused->link);
             return !result.reason.empty()              ? result.reason
                    : result.cut == CutProblem::Empty   ? strings.Get(kReasonEmptyCode)
                    : result.cut == CutProblem::TooLong ? strings.Get(kReasonCodeTooLong)

@@ -120,8 +120,9 @@ TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
          "[IMG]https://i/a.jpg[/IMG]", ""},
         {"", "", 200, "  https://x/y.jpg\r\n", CodeStyle::LinkedThumbnail,
          "[IMG]https://x/y.jpg[/IMG]", ""},
-        {"{json:url}", "", 200, R"({"url":"https://x/a.jpg[/IMG][/URL]x y"})", CodeStyle::FullImage,
-         "[IMG]https://x/a.jpg%5B/IMG%5D%5B/URL%5Dx%20y[/IMG]", ""},
+        {"{json:url}", "", 200, R"({"url":"https://x/a.jpg[/IMG][/URL]x y\"'<b>"})",
+         CodeStyle::FullImage, "[IMG]https://x/a.jpg%5B/IMG%5D%5B/URL%5Dx%20y%22%27%3Cb%3E[/IMG]",
+         ""},
         {"{json:data.url}", "", 400, R"({"error":{"message":"Invalid API key"}})",
          CodeStyle::FullImage, "", "the host answered with status 400: Invalid API key"},
         {"{json:data.url}", "", 503, "", CodeStyle::FullImage, "",
@@ -132,6 +133,12 @@ TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
          "URL is no web address: Error: quota"},
         {"{json:data.url}", "{response}", 200, kJson, CodeStyle::LinkedThumbnail, "",
          "ThumbnailURL is no web address"},
+        {"", "", 200, "javascript:alert(1)", CodeStyle::LinkOnly, "",
+         "URL is no web address: javascript:alert(1)"},
+        {"{json:data.url}", "{json:data.t}", 200,
+         R"({"data":{"url":"https://i/a.jpg","t":"data:text/html,<script>"}})",
+         CodeStyle::LinkedThumbnail, "", "ThumbnailURL is no web address: data:text/html"},
+        {"", "", 200, "http:///a.jpg", CodeStyle::FullImage, "", "URL is no web address"},
         {"{json:data.url}", "", 200, "<html>", CodeStyle::FullImage, "",
          "URL: the answer is not JSON"},
     };
@@ -147,6 +154,10 @@ TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
         EXPECT_EQ(result.text, c.code);
         EXPECT_THAT(result.failure, ::testing::HasSubstr(c.failure));
         EXPECT_EQ(result.Ok(), *c.failure == '\0');
+        // A refusal names the field and the link for the log's own words.
+        if (const auto refused = ReadAnswerLinks(fields.fields, answer).refused) {
+            EXPECT_EQ(refused->field + " is no web address: " + refused->link, result.failure);
+        }
     }
     EXPECT_EQ(ParseAnswerFields("", "", "{delete}", "").failure,
               "DeletionURL: unknown function {delete} at position 1");

@@ -1,5 +1,6 @@
 #include "upload/upload_run.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -306,13 +307,23 @@ TEST_F(StandardRunTest, AnswersInAnyOrderLandInTheirRows) {
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
 }
 
-// A host that takes one connection at a time still gets every image, in turn.
+// A host that takes one connection at a time still gets every image, in turn. A link that is
+// no web address gives no code, and the log says why in the interface's words.
 TEST_F(StandardRunTest, HostServingOneConnectionAtATimeGetsThemAll) {
     Serve(false, "Connections=3\n");
-    answer = [](const std::string& name, int) { return Link(name, 50); };
-    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
+    answer = [](const std::string& name, int) {
+        if (name == "x.jpg")
+            return Reply{"HTTP/1.1 200 OK\r\nContent-Length: 19\r\n\r\njavascript:alert(1)"};
+        return Link(name, 50);
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("x.jpg"), Image("b.jpg"), Image("c.jpg")};
     RunUpload(rows, 8);
-    for (const ImageEntry& row : rows) EXPECT_EQ(row.upload, Code(row.text));
+    for (const ImageEntry& row : rows) EXPECT_EQ(row.upload, row.checked ? "" : Code(row.text));
+    EXPECT_TRUE(rows[1].checked);
+    EXPECT_THAT(recorder->log,
+                ::testing::Contains(Line("x.jpg",
+                                         "fehlgeschlagen ! (URL ist keine http- oder "
+                                         "https-Adresse: javascript:alert(1))")));
 }
 
 // Cancel ends every image in flight within a slice, and nothing more starts.
