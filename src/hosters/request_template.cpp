@@ -37,7 +37,8 @@ std::string RandomFrom(std::string_view alphabet, int count) {
 std::string Guid(bool upper) {
     std::string hex = RandomFrom(upper ? "0123456789ABCDEF" : "0123456789abcdef", 32);
     hex[12] = '4';  // version 4, random
-    hex[16] = (upper ? "89AB" : "89ab")[std::uniform_int_distribution<int>(0, 3)(Engine())];
+    std::uniform_int_distribution<size_t> variant(0, 3);
+    hex[16] = (upper ? "89AB" : "89ab")[variant(Engine())];
     return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" +
            hex.substr(16, 4) + "-" + hex.substr(20);
 }

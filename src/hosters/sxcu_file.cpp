@@ -104,7 +104,9 @@ class Reader {
     const Json& object_;
 };
 
-std::string PercentDecoded(std::string_view text) {
+// A parameter's value is a template with %-tokens, so a character an escape stood for is
+// written to read as itself: "%25y" is the text "%y", not the year.
+std::string PercentDecoded(std::string_view text, bool asTemplate) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
@@ -112,7 +114,13 @@ std::string PercentDecoded(std::string_view text) {
         } else if (text[i] == '%' && i + 2 < text.size() &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            const char c =
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            if (asTemplate && c == '%')
+                out += '%';
+            else if (asTemplate && (c == '{' || c == '}' || c == '\\'))
+                out += '\\';
+            out += c;
             i += 2;
         } else {
             out += text[i];
@@ -136,8 +144,8 @@ void MoveQueryToParameters(SxcuUploader& uploader) {
         if (pair.empty()) continue;
         const size_t equals = pair.find('=');
         from_query.emplace_back(
-            PercentDecoded(pair.substr(0, equals)),
-            equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1)));
+            PercentDecoded(pair.substr(0, equals), false),
+            equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1), true));
     }
     // A name can be sent once: the file's own parameters win over the query, the query's
     // first value over its later ones.

@@ -272,7 +272,7 @@ TEST_F(UploadCliTest, DefinitionsSendTheirTemplatesAndAskThroughInput) {
     "Headers": {"X-Tag": "{inputbox:Tag|none}"},
     "Arguments": {"day": "%y-%mo-%d", "digits": "%rn{6}", "size": "%widthx%height",
                   "percent": "100%% %2F \\%y", "seen": "{select:public|private}",
-                  "name": "{base64:{filename}}"}})");
+                  "name": "{base64:{filename}}", "id": "%guid"}})");
     const CliRun unanswered = Run("request --hoster tokens --input Tag=x pics/a.jpg");
     EXPECT_EQ(unanswered.status, 2);
     EXPECT_NE(unanswered.err.find("--input 'public|private=VALUE'"), std::string::npos)
@@ -291,6 +291,10 @@ TEST_F(UploadCliTest, DefinitionsSendTheirTemplatesAndAskThroughInput) {
     EXPECT_EQ(Field(request.out, "percent"), "100% %2F %y");
     EXPECT_EQ(Field(request.out, "seen"), "private");
     EXPECT_EQ(Field(request.out, "name"), "YS5qcGc=");
+    EXPECT_TRUE(
+        std::regex_match(Field(request.out, "id"),
+                         std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                    "[0-9a-f]{12}")));
 }
 
 // lumar-cli upload of a standard row to an HTTPS server of the test's own on the loopback,

@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 
 const char* kMultipart = R"({
   "Version": "15.0.0", "Name": "", "DestinationType": "ImageUploader, FileUploader",
-  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2#top",
+  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2&p=%25y%7B#top",
   "Parameters": {"format": "json"},
   "Headers": {"X-API-Key": "s3cret", "Accept": "application/json"},
   "Body": "MultipartFormData", "Arguments": {"title": "{filename}", "album": 7}, "FileFormName": "source",
@@ -59,7 +59,7 @@ TEST(Sxcu, ReadsBothGenerations) {
     expected.name = "img.example.org";
     expected.destination_type = "ImageUploader, FileUploader";
     expected.request_url = "https://img.example.org/api/1/upload";
-    expected.parameters = {{"format", "json"}, {"key", "a b c"}};
+    expected.parameters = {{"format", "json"}, {"key", "a b c"}, {"p", "%%y\\{"}};
     expected.headers = {{"X-API-Key", "s3cret"}, {"Accept", "application/json"}};
     expected.arguments = {{"title", "{filename}"}, {"album", "7"}};
     expected.file_form_name = "source";
@@ -201,7 +201,7 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
     const SxcuUploader shared =
         ReadSxcu(WriteSxcu(ReadSxcu(kMultipart).uploader, Secrets::Omit)).uploader;
     EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
-    EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}}));
+    EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}, {"p", "%%y\\{"}}));
 }
 
 HosterDef Imported(const std::string& sxcu) {
