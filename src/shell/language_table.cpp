@@ -198,6 +198,8 @@ constexpr LanguageEntry kTable[] = {
      "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
     {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
     {"STRINGS", "168", "", "%1 von %2 Einträgen"},
+    {"STRINGS", "220", "", "Der Hoster fragt"},
+    {"STRINGS", "221", "", "Der Hoster meldet"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

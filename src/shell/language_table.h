@@ -159,12 +159,17 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // The small dialog before a run that asks a host definition's questions ({inputbox},
+    // {select}), and the box after it that shows what the host's answers had to say
+    // ({outputbox}).
+    kStrHostQuestions = 220,
+    kStrHostOutput = 221,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 190;  // entries 0 .. 189
+    static constexpr int kSize = 250;  // entries 0 .. 249
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;
