@@ -33,20 +33,6 @@ const char* kOlderCommaForms =
   "FileFormName": "img", "Arguments": {"album": null},
   "RegexList": ["\"link\":\"([^\"]+)\"", "thumb=(?<ext>[^ ]+)"],
   "URL": "$regex:1,1$", "ThumbnailURL": "$regex:2,ext$", "DeletionURL": "$json:['a'][0]['b']$"})~";
-// As a self-hosted host hands it out: {input} is the uploaded text, {filename} a template.
-const char* kSelfHosted = R"({
-    "Version": "16.1.0",
-    "Name": "admin-ShareX",
-    "DestinationType": "ImageUploader, TextUploader, FileUploader",
-    "RequestMethod": "POST",
-    "RequestURL": "http://127.0.0.1:18082/upload",
-    "Body": "MultipartFormData",
-    "Arguments": { "file": "{filename}", "text": "{input}", "token": "token_5b7c" },
-    "FileFormName": "upload",
-    "URL": "{json:url}",
-    "ThumbnailURL": "{json:url}/raw",
-    "DeletionURL": "{json:url}/delete/token_5b7c"
-})";
 const char* kPlainText =
     R"({"DestinationType": "ImageUploader", "RequestURL": "https://files.example/api.php",
   "Arguments": {"reqtype": "fileupload"}, "FileFormName": "fileToUpload"})";
@@ -82,11 +68,6 @@ TEST(Sxcu, ReadsBothGenerations) {
     EXPECT_EQ(comma.uploader.url, R"~({regex:"link":"([^"]+)"|1})~");
     EXPECT_EQ(comma.uploader.thumbnail_url, R"~({regex:thumb=(?<ext>[^ ]+)|ext})~");
     EXPECT_EQ(comma.uploader.deletion_url, "{json:['a'][0]['b']}");
-
-    const SxcuRead selfHosted = ReadSxcu(kSelfHosted);
-    ASSERT_EQ(selfHosted.failure, "");
-    EXPECT_EQ(selfHosted.uploader.arguments,
-              (NamedValues{{"file", "{filename}"}, {"text", "{input}"}, {"token", "token_5b7c"}}));
 }
 
 TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {

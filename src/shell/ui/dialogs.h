@@ -51,9 +51,13 @@ class Dialogs {
     // A name to write under; asks before replacing an existing file. "" when cancelled.
     virtual QString ChooseSaveFile(QWidget* owner, const FileQuestion& question) = 0;
     // One small dialog with a field for each question (objectName "answer0", "answer1", ...):
-    // the answers in the questions' order, or nullopt when cancelled.
+    // the answers in the questions' order, or nullopt when cancelled. A service that cannot
+    // ask cancels.
     virtual std::optional<QStringList> AskTexts(QWidget* owner, const QString& title,
-                                                const std::vector<TextQuestion>& questions) = 0;
+                                                const std::vector<TextQuestion>& questions) {
+        (void)owner, (void)title, (void)questions;
+        return std::nullopt;
+    }
 };
 
 // Real modal boxes; the file dialogs go through `fileDialog`, the program's one dialog
