@@ -12,7 +12,8 @@
 namespace lumar::cli {
 
 constexpr const char* kProbeUsage =
-    "probe takes: --hoster N|ID [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... [FILE]";
+    "probe takes: --hoster N|ID [--input TITLE=VALUE]... [--ca-file FILE] "
+    "[--connect-to HOST:PORT:ADDR:PORT]... [FILE]";
 
 int RunProbe(const Args& args) {
     StandardUploadOptions options;
@@ -26,6 +27,7 @@ int RunProbe(const Args& args) {
     std::atomic<bool> interrupted{false};
     const InterruptToFlag interrupt(interrupted);
     options.control.abortFlag = &interrupted;
+    options.answers = chosen.answers;
     const ProbeResult result = Probe(chosen.table.Row(chosen.hoster),
                                      chosen.file.empty() ? "" : AbsolutePath(chosen.file), options);
     std::cout << ProbeReportText(result) << std::flush;

@@ -15,8 +15,9 @@
 namespace lumar::cli {
 namespace {
 
-int PrintStandardRequest(const HosterDef& row, const std::string& path) {
-    const TextResult request = StandardRequestBytes(row, path);
+int PrintStandardRequest(const HosterDef& row, const std::string& path,
+                         const PromptAnswers& answers) {
+    const TextResult request = StandardRequestBytes(row, path, answers);
     if (!request.Ok()) {
         std::cerr << "lumar-cli: " << request.failure << "\n";
         return 1;
@@ -28,7 +29,8 @@ int PrintStandardRequest(const HosterDef& row, const std::string& path) {
 }  // namespace
 
 constexpr const char* kRequestUsage =
-    "request takes: --hoster N [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... FILE";
+    "request takes: --hoster N [--input TITLE=VALUE]... [--ca-file FILE] "
+    "[--connect-to HOST:PORT:ADDR:PORT]... FILE";
 
 int RunRequest(const Args& args) {
     TransportOptions unused;  // taken as upload takes them; a request is not sent
@@ -38,7 +40,7 @@ int RunRequest(const Args& args) {
     const int hoster = chosen.hoster;
     const std::string path = AbsolutePath(chosen.file);
     if (table.Row(hoster).Request == RequestKind::Standard)
-        return PrintStandardRequest(table.Row(hoster), path);
+        return PrintStandardRequest(table.Row(hoster), path, chosen.answers);
     UploadRequest request;
     switch (BuildUploadRequest(table.Row(hoster), path, request)) {
         case RequestProblem::None:

@@ -26,8 +26,23 @@ namespace {
 constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
     "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
-    "[--strip|--no-strip] [--ca-file FILE] "
+    "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
     "[--connect-to HOST:PORT:ADDR:PORT]... PATH...";
+
+// A host's words on the terminal: control characters as \xNN, so they cannot drive it.
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else {
+            constexpr char kHex[] = "0123456789ABCDEF";
+            out += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 15];
+        }
+    }
+    return out;
+}
 
 bool ParseCount(const std::string& text, long long min, long long max, long long& out) {
     return ParseInteger(text, out) && out >= min && out <= max;
@@ -96,6 +111,7 @@ struct UploadArgs {
     bool noReuse = false;
     TransportOptions transport;
     ProcessingChoice processing;
+    PromptAnswers answers;
     std::vector<std::string> paths;
 };
 
@@ -112,6 +128,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const OptionTaken processing = TakeProcessingOption(args, i, out.processing);
         if (processing == OptionTaken::Bad) return std::nullopt;
         if (processing == OptionTaken::Yes) continue;
+        const OptionTaken input = TakeInputOption(args, i, out.answers);
+        if (input == OptionTaken::Bad) return std::nullopt;
+        if (input == OptionTaken::Yes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
@@ -248,6 +267,7 @@ int RunUpload(const Args& args) {
     if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
         return UsageError("--part needs --split");
     const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
+    if (const int unanswered = CheckAnswers(table.Row(hoster), parsed->answers)) return unanswered;
     const PostingOptions posting = PostingOptionsFor(*parsed, settings);
     const PostingTexts texts = PostingTextsFrom(session.Strings());
 
@@ -267,7 +287,9 @@ int RunUpload(const Args& args) {
     if (history.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
         options.historySetAside = history.SetAsidePath();
     options.history = &history;
+    options.answers = parsed->answers;
     RunInterruptible(run, list, options);
+    for (const std::string& output : run.Outputs()) std::cerr << Escaped(output) << "\n";
 
     if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
         std::cerr << "lumar-cli: the posting has " << state.parts.size()

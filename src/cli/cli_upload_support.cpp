@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <iostream>
 #include <optional>
 
 #include "hosters/hoster_rows.h"
+#include "hosters/request_template.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
@@ -101,6 +103,32 @@ OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& 
     return OptionTaken::Yes;
 }
 
+OptionTaken TakeInputOption(const Args& args, size_t& i, PromptAnswers& answers) {
+    if (args[i] != "--input") return OptionTaken::No;
+    const size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
+    if (equals == std::string::npos) {
+        UsageError("--input takes TITLE=VALUE");
+        return OptionTaken::Bad;
+    }
+    const std::string& answer = args[++i];
+    answers[answer.substr(0, equals)] = answer.substr(equals + 1);
+    return OptionTaken::Yes;
+}
+
+int CheckAnswers(const HosterDef& row, const PromptAnswers& answers) {
+    for (const TemplatePrompt& prompt : RowPrompts(row)) {
+        const auto answer = answers.find(prompt.title);
+        const std::string option = "--input '" + prompt.title + "=VALUE'";
+        if (answer == answers.end())
+            return UsageError("hoster " + row.Id + " asks \"" + prompt.title + "\": give " +
+                              option);
+        if (!prompt.choices.empty() && std::find(prompt.choices.begin(), prompt.choices.end(),
+                                                 answer->second) == prompt.choices.end())
+            return UsageError(option + " takes one of " + prompt.title);
+    }
+    return 0;
+}
+
 int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
                     TransportOptions& transport, RowAndFile& out) {
     std::string hosterText;
@@ -108,6 +136,9 @@ int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
         const OptionTaken taken = TakeTransportOption(args, i, transport);
         if (taken == OptionTaken::Bad) return 2;
         if (taken == OptionTaken::Yes) continue;
+        const OptionTaken input = TakeInputOption(args, i, out.answers);
+        if (input == OptionTaken::Bad) return 2;
+        if (input == OptionTaken::Yes) continue;
         if (args[i] == "--hoster" && i + 1 < args.size()) {
             hosterText = args[++i];
         } else if (out.file.empty() && !args[i].empty() && args[i][0] != '-') {
@@ -122,7 +153,7 @@ int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
     if (out.hoster < 1)
         return UsageError("--hoster takes a row number from 1 to " +
                           std::to_string(out.table.Count()) + " or a row ID");
-    return 0;
+    return CheckAnswers(out.table.Row(out.hoster), out.answers);
 }
 
 TransportOptions TransportFromSettings(const std::string& settingsFile) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli_command.h"
+#include "hosters/answer_template.h"
 #include "hosters/hoster_table.h"
 #include "imagelist/image_processing.h"
 #include "upload/transport_options.h"
@@ -39,14 +40,25 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
 // problem on stderr.
 OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out);
 
+// Takes --input TITLE=VALUE at args[i] (moving `i` past the value) into `answers`: the answer
+// to a row's question of that title ({inputbox:TITLE}, {select:a|b} with the title "a|b").
+// Bad has named the problem on stderr.
+OptionTaken TakeInputOption(const Args& args, size_t& i, PromptAnswers& answers);
+
+// 0 when `answers` answer every question the row asks, a choice with one of its choices;
+// else 2 after naming on stderr the --input option still to give.
+int CheckAnswers(const HosterDef& row, const PromptAnswers& answers);
+
 // What request and probe work on: one row of the whole table and at most one file.
 struct RowAndFile {
     HosterTable table;
     int hoster = 0;
     std::string file;  // as given; empty when none was
+    PromptAnswers answers;
 };
-// Reads "--hoster N|ID", the transport options (into `transport`) and a FILE (required or
-// not); returns 0 when `out` can be used, else 2 after naming the problem on stderr.
+// Reads "--hoster N|ID", the transport options (into `transport`), --input answers (checked
+// against the row's questions) and a FILE (required or not); returns 0 when `out` can be used, else
+// 2 after naming the problem on stderr.
 int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
                     TransportOptions& transport, RowAndFile& out);
 

@@ -13,12 +13,14 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"ini", "get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE",
          "read or write one key of an INI file with Lumar's rules", RunIni},
-        {"request", "--hoster N [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... FILE",
+        {"request",
+         "--hoster N [--input TITLE=VALUE]... [--ca-file FILE] "
+         "[--connect-to HOST:PORT:ADDR:PORT]... FILE",
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
          "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
-         "[--strip|--no-strip] [--ca-file FILE] "
+         "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
          "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
          "upload the pictures under PATH and print the posting (log on stderr)", RunUpload},
         {"jpeg-info", "FILE...",
@@ -30,7 +32,9 @@ const std::vector<Command>& Commands() {
          "list the hoster rows (number, ID, origin, name); take in, write out or remove .sxcu "
          "host definitions",
          RunHoster},
-        {"probe", "--hoster N|ID [--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]... [FILE]",
+        {"probe",
+         "--hoster N|ID [--input TITLE=VALUE]... [--ca-file FILE] "
+         "[--connect-to HOST:PORT:ADDR:PORT]... [FILE]",
          "upload FILE (or a small generated JPEG) to one row and show the request "
          "head, the answer, the fields read from it and the code",
          RunProbe},

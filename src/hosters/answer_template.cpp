@@ -22,7 +22,7 @@ struct FunctionInfo {
     size_t min_arguments, max_arguments;
 };
 
-constexpr std::array<FunctionInfo, 9> kFunctions{{
+constexpr std::array<FunctionInfo, 14> kFunctions{{
     {"response", TemplateFunction::Response, 0, 0},
     {"responseurl", TemplateFunction::ResponseUrl, 0, 0},
     {"header", TemplateFunction::Header, 1, 1},
@@ -32,11 +32,12 @@ constexpr std::array<FunctionInfo, 9> kFunctions{{
     {"filename", TemplateFunction::FileName, 0, 0},
     {"random", TemplateFunction::Random, 1, kUnlimited},
     {"base64", TemplateFunction::Base64, 1, 1},
+    {"input", TemplateFunction::Input, 0, 0},
+    {"inputbox", TemplateFunction::InputBox, 0, 2},
+    {"prompt", TemplateFunction::InputBox, 0, 2},
+    {"select", TemplateFunction::Select, 1, kUnlimited},
+    {"outputbox", TemplateFunction::OutputBox, 1, 2},
 }};
-
-// Functions that stop an upload to ask the user; Lumar uploads whole batches unattended.
-constexpr std::array<std::string_view, 5> kInteractiveFunctions{"input", "select", "prompt",
-                                                                "inputbox", "outputbox"};
 
 bool IsSpecial(char c) {
     return c == '{' || c == '}' || c == '|' || c == ':' || c == '\\';
@@ -121,10 +122,6 @@ class Parser {
         pos_ = name_end;
         const auto unclosed = "'{' at position " + std::to_string(open + 1) + " is never closed";
         if (pos_ >= source_.size()) return Fail(unclosed), std::nullopt;
-        if (std::find(kInteractiveFunctions.begin(), kInteractiveFunctions.end(), name) !=
-            kInteractiveFunctions.end())
-            return Fail("{" + name + "} would ask a person at upload time; uploads run unattended"),
-                   std::nullopt;
         const auto known = std::find_if(kFunctions.begin(), kFunctions.end(),
                                         [&](const FunctionInfo& s) { return s.name == name; });
         if (known == kFunctions.end())
@@ -154,6 +151,13 @@ class Parser {
         if (count < known.min_arguments || count > known.max_arguments)
             return Fail("{" + std::string(known.name) + "} cannot take " + std::to_string(count) +
                         " argument" + (count == 1 ? "" : "s"));
+        // A question is asked before the run, when no answer is there to fill it in.
+        if (known.function == TemplateFunction::InputBox ||
+            known.function == TemplateFunction::Select)
+            for (const TemplateText& argument : call.arguments)
+                if (!LiteralOf(argument))
+                    return Fail("{" + std::string(known.name) +
+                                "}: the title, default and choices must be plain text");
         if (known.function == TemplateFunction::Regex) {
             const auto pattern = LiteralOf(call.arguments[count == 3 ? 1 : 0]);
             if (pattern) {
@@ -212,6 +216,32 @@ const std::string& PickRandom(const std::vector<std::string>& choices) {
 
 TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer);
 
+std::string Joined(const std::vector<std::string>& items) {
+    std::string out;
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? "|" : "") + items[i];
+    return out;
+}
+
+TemplatePrompt PromptOf(TemplateFunction function, const std::vector<std::string>& args) {
+    if (function == TemplateFunction::Select) return {Joined(args), {}, args};
+    return {args.empty() ? "Input" : args[0], args.size() > 1 ? args[1] : "", {}};
+}
+
+TextResult Answered(const TemplatePrompt& prompt, const AnswerContext& answer) {
+    if (answer.answers != nullptr)
+        if (const auto found = answer.answers->find(prompt.title); found != answer.answers->end())
+            return TextResult::Text(found->second);
+    return TextResult::Failure("no answer to the question \"" + prompt.title + "\"");
+}
+
+TextResult Output(const std::vector<std::string>& args, const AnswerContext& answer) {
+    const std::string& text = args.back();
+    if (answer.outputs != nullptr && !text.empty())
+        answer.outputs->push_back(args.size() > 1 && !args[0].empty() ? args[0] + ": " + text
+                                                                      : text);
+    return TextResult::Text({});
+}
+
 TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
     std::vector<std::string> args;
     for (const TemplateText& argument : call.arguments) {
@@ -241,6 +271,13 @@ TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
             return TextResult::Text(PickRandom(args));
         case TemplateFunction::Base64:
             return TextResult::Text(Base64(args[0]));
+        case TemplateFunction::Input:
+            return TextResult::Text(answer.input);
+        case TemplateFunction::InputBox:
+        case TemplateFunction::Select:
+            return Answered(PromptOf(*call.function, args), answer);
+        case TemplateFunction::OutputBox:
+            return Output(args, answer);
     }
     return TextResult::Failure("unknown function");
 }
@@ -259,7 +296,29 @@ TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer) {
     return TextResult::Text(std::move(out));
 }
 
+void CollectPrompts(const TemplateText& text, std::vector<TemplatePrompt>& prompts) {
+    for (const TemplatePart& part : text) {
+        if (!part.function) continue;
+        for (const TemplateText& argument : part.arguments) CollectPrompts(argument, prompts);
+        if (part.function != TemplateFunction::InputBox &&
+            part.function != TemplateFunction::Select)
+            continue;
+        std::vector<std::string> args;
+        for (const TemplateText& argument : part.arguments) args.push_back(*LiteralOf(argument));
+        TemplatePrompt prompt = PromptOf(*part.function, args);
+        if (std::none_of(prompts.begin(), prompts.end(),
+                         [&](const TemplatePrompt& p) { return p.title == prompt.title; }))
+            prompts.push_back(std::move(prompt));
+    }
+}
+
 }  // namespace
+
+std::vector<TemplatePrompt> AnswerTemplate::Prompts() const {
+    std::vector<TemplatePrompt> prompts;
+    CollectPrompts(parts_, prompts);
+    return prompts;
+}
 
 std::string AnswerContext::Header(std::string_view name) const {
     const std::string wanted = Lower(name);

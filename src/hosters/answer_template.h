@@ -4,6 +4,8 @@
 // Functions nest ("{base64:{filename}}"); a backslash makes any of { } | : \ literal;
 // function names ignore case. A template is read once, when its row is loaded, so a typo is
 // reported there, and evaluated for every answer.
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,13 +16,22 @@
 
 namespace lumar {
 
-// What a template may look at: one answer of the host to one image.
+// What a person answered before the run, by the question's title (TemplatePrompt::title).
+using PromptAnswers = std::map<std::string, std::string, std::less<>>;
+
+// What a template may look at: one answer of the host to one image, or, for the values of a
+// request, the image about to be sent (status 0, no body).
 struct AnswerContext {
     int status = 200;
     std::string body;
     std::string final_url;  // the URL after redirects
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string file_name;  // the uploaded image's name
+    std::string file_name;                   // the uploaded image's name
+    const PromptAnswers* answers = nullptr;  // for {inputbox} and {select}
+    // {outputbox} texts are added here for the front end to show after the run; without a
+    // place to put them they are dropped.
+    std::vector<std::string>* outputs = nullptr;
+    std::string input{};  // the uploaded text: always empty, since images are uploaded
 
     // The first header of that name, ignoring case; empty when there is none.
     std::string Header(std::string_view name) const;
@@ -35,7 +46,21 @@ enum class TemplateFunction {
     Regex,
     FileName,
     Random,
-    Base64
+    Base64,
+    Input,
+    InputBox,
+    Select,
+    OutputBox
+};
+
+// A question a template asks once per run: {inputbox:title|default} (also spelled {prompt})
+// or {select:a|b|c}, whose title is its choices as written, "a|b|c".
+struct TemplatePrompt {
+    std::string title;
+    std::string default_text;
+    std::vector<std::string> choices;  // empty for a free text
+
+    bool operator==(const TemplatePrompt&) const = default;
 };
 
 struct TemplatePart;
@@ -52,13 +77,15 @@ struct TemplateParse;
 
 class AnswerTemplate {
   public:
-    // The template, or why it cannot be read: an unknown function, one that would need a
-    // person at upload time ({prompt}, {input}, ...), a wrong number of arguments, a bad
-    // literal pattern, or an unbalanced brace, with its position.
+    // The template, or why it cannot be read: an unknown function, a wrong number of
+    // arguments, a question whose title or choices are not plain text, a bad literal pattern,
+    // or an unbalanced brace, with its position.
     static TemplateParse Parse(std::string_view source);
 
     bool Empty() const { return parts_.empty(); }
     TextResult Evaluate(const AnswerContext& answer) const;
+    // The questions the template asks, in order, each once.
+    std::vector<TemplatePrompt> Prompts() const;
 
   private:
     TemplateText parts_;

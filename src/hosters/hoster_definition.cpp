@@ -63,6 +63,30 @@ std::string MarkerTemplate(const HosterDef& row, std::string_view wanted) {
     return "{regex:" + TemplateLiteral(pattern) + "|1}";
 }
 
+// A value of a row that sends its values as written, as a definition's template that gives
+// the same text: braces and the backslashes before special characters are escaped, and in
+// values with %-tokens the percent signs.
+std::string LiteralValue(std::string_view text, bool name_tokens) {
+    constexpr std::string_view kSpecial = "{}|:\\%";
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '{' || c == '}' ||
+            (c == '\\' &&
+             (i + 1 == text.size() || kSpecial.find(text[i + 1]) != std::string_view::npos)))
+            out += '\\';
+        out += c;
+        if (c == '%' && name_tokens) out += '%';
+    }
+    return out;
+}
+
+void AsTemplates(SxcuUploader& uploader) {
+    uploader.request_url = LiteralValue(uploader.request_url, false);
+    for (NamedValues* list : {&uploader.parameters, &uploader.headers, &uploader.arguments})
+        for (auto& [name, value] : *list) value = LiteralValue(value, true);
+}
+
 bool CutsBetweenMarkers(const HosterDef& row) {
     return row.Request == RequestKind::Classic ||
            (row.UrlTemplate.empty() && !row.StartMarker.empty());
@@ -98,6 +122,7 @@ HosterDef HosterFromSxcu(const SxcuUploader& uploader) {
     row.Headers = uploader.headers;
     row.Parameters = uploader.parameters;
     row.Arguments = uploader.arguments;
+    row.RequestTemplates = true;
     row.FileField = uploader.file_form_name;
     row.UrlTemplate = uploader.url;
     row.ThumbnailTemplate = uploader.thumbnail_url;
@@ -136,6 +161,7 @@ SxcuUploader SxcuFromHoster(const HosterDef& row) {
         uploader.error_message = row.ErrorTemplate;
     }
     uploader.max_file_size = row.MaxBytes;
+    if (!row.RequestTemplates) AsTemplates(uploader);
     return uploader;
 }
 

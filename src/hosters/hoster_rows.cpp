@@ -21,6 +21,8 @@ namespace lumar {
 namespace {
 
 constexpr std::string_view kExtension = ".sxcu";
+// As ReadSxcu's own cap: a larger file is refused before it is read whole.
+constexpr size_t kMaxDefinitionBytes = 1 << 20;
 
 std::string DefinitionFolder(const std::string& base) {
     return JoinPath(base, kDefinitionFolder);
@@ -53,9 +55,9 @@ FolderRows ReadDefinitions(const std::string& folder, RowOrigin origin,
         const std::string path = JoinPath(folder, id + std::string(kExtension));
         bool tooLarge = false;
         const std::optional<std::string> text =
-            ReadFileBytesUpTo(path, kMaxIniFileBytes, &tooLarge);
+            ReadFileBytesUpTo(path, kMaxDefinitionBytes, &tooLarge);
         if (!text) {
-            problems.push_back(path + (tooLarge ? ": larger than 4 MiB" : ": cannot be read") +
+            problems.push_back(path + (tooLarge ? ": larger than 1 MiB" : ": cannot be read") +
                                "; skipped");
             continue;
         }
@@ -84,8 +86,11 @@ std::string IdFromFileName(const std::string& file) {
     for (char& c : stem)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_')
             c = '-';
-    // A leading dot would hide the file from the listing.
-    stem.erase(0, stem.find_first_not_of('.'));
+    // A leading dot would hide the file from the listing, and an ID must start with a letter
+    // to be told from a row number and an option.
+    stem.erase(0, std::min(stem.size(), stem.find_first_not_of(".-_")));
+    if (stem.empty()) return "host";
+    if (!std::isalpha(static_cast<unsigned char>(stem[0]))) stem = "host-" + stem;
     return stem;
 }
 
@@ -158,15 +163,12 @@ int HosterRowFromText(const HosterTable& table, std::string_view text) {
 DefinitionImport ImportDefinition(const std::string& settingsFolder, const std::string& file,
                                   const HosterTable& table) {
     bool tooLarge = false;
-    const std::optional<std::string> text = ReadFileBytesUpTo(file, kMaxIniFileBytes, &tooLarge);
-    if (!text) return {{}, tooLarge ? "larger than 4 MiB" : "cannot be read"};
+    const std::optional<std::string> text = ReadFileBytesUpTo(file, kMaxDefinitionBytes, &tooLarge);
+    if (!text) return {{}, tooLarge ? "larger than 1 MiB" : "cannot be read"};
     const SxcuRead read = ReadSxcu(*text);
     if (!read.failure.empty()) return {{}, read.failure};
 
-    std::string stem = IdFromFileName(file);
-    // --hoster takes a number as a row number, so an ID must not be one.
-    if (stem.find_first_not_of("0123456789") == std::string::npos)
-        stem = stem.empty() ? "host" : "host-" + stem;
+    const std::string stem = IdFromFileName(file);
     const std::string folder = DefinitionFolder(settingsFolder);
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return {{}, std::strerror(errno)};
     for (int suffix = 1; suffix < 1000; ++suffix) {

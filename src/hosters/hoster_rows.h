@@ -32,8 +32,10 @@ struct DefinitionImport {
 // Copies a .sxcu file, byte for byte, into <settings folder>/hosters.d/ once it reads as a
 // usable definition; the folder is made 0700 and the file 0600, since definitions may hold
 // API keys. The ID is the file name without ".sxcu", letters, digits, '.', '-' and '_' kept
-// and anything else turned into '-', "host-" put before a name of digits only. An import never
-// replaces a file: when an own definition or a hosters.ini row holds the ID already, "-2", "-3",
+// and anything else turned into '-', leading '.', '-' and '_' dropped, and "host-" put before
+// a name that does not start with a letter (an ID is never taken for a row number or option). An
+// import never replaces a file: when an own definition or a hosters.ini row holds the ID already,
+// "-2", "-3",
 // ... is appended. A preset's ID is taken as it is, so the import replaces the preset.
 DefinitionImport ImportDefinition(const std::string& settingsFolder, const std::string& file,
                                   const HosterTable& table);

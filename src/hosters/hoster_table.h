@@ -62,6 +62,9 @@ struct HosterDef {
     // Form fields of definitions, sent before the file; unlike the FormValues list a value
     // may hold "|".
     NamedValues Arguments;
+    // UploadUrl, Headers, Parameters and Arguments are templates, evaluated per image
+    // (request_template.h): set for rows read from definitions, whose format says so.
+    bool RequestTemplates = false;
     std::string CaFile;  // trusted in addition to the system's store
     // Answer templates; an empty UrlTemplate with StartMarker set cuts the code between the
     // markers as classic rows do, without markers the whole answer is the URL.

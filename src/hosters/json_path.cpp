@@ -63,6 +63,8 @@ ParsedPath ParsePath(std::string_view path) {
         if (!dotted && !(bare_first_key && pos == 0))
             return {{}, "unexpected character in JSON path \"" + std::string(path) + "\""};
         if (dotted) ++pos;
+        // "$.['a']" is written for "$['a']".
+        if (dotted && pos < path.size() && path[pos] == '[') continue;
         const size_t end = path.find_first_of(".[", pos);
         const std::string_view key = path.substr(pos, end - pos);
         if (key.empty()) return {{}, "empty key in JSON path \"" + std::string(path) + "\""};

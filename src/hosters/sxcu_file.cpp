@@ -9,7 +9,11 @@
 #include "hosters/answer_template.h"
 #include "hosters/json_depth.h"
 #include "hosters/key_names.h"
+#include "hosters/json_ordered.h"
+#include "hosters/request_template.h"
 #include "hosters/sxcu_legacy.h"
+#include "net/header_text.h"
+#include "net/http_url.h"
 
 namespace lumar {
 namespace {
@@ -18,6 +22,9 @@ using Json = nlohmann::ordered_json;
 
 // Written into converted files and files without a version, so they read as current again.
 constexpr const char* kCurrentVersion = "14.0.0";
+// No host definition comes near these; a file past them is not one.
+constexpr size_t kMaxFileBytes = 1 << 20;
+constexpr size_t kMaxKeys = 10000;
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -60,7 +67,9 @@ class Reader {
         if (!object->is_object())
             return Fail(std::string(name) + " must be an object of names and values"), values;
         for (auto it = object->begin(); it != object->end(); ++it) {
-            if (it.value().is_string())
+            if (it.value().is_null())
+                values.emplace_back(it.key(), "");
+            else if (it.value().is_string())
                 values.emplace_back(it.key(), it.value().get<std::string>());
             else if (it.value().is_number() || it.value().is_boolean())
                 values.emplace_back(it.key(), it.value().dump());
@@ -97,7 +106,9 @@ class Reader {
     const Json& object_;
 };
 
-std::string PercentDecoded(std::string_view text) {
+// A parameter's value is a template with %-tokens, so a character an escape stood for is
+// written to read as itself: "%25y" is the text "%y", not the year.
+std::string PercentDecoded(std::string_view text, bool asTemplate) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '+') {
@@ -105,7 +116,13 @@ std::string PercentDecoded(std::string_view text) {
         } else if (text[i] == '%' && i + 2 < text.size() &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
                    std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
-            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            const char c =
+                static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            if (asTemplate && c == '%')
+                out += '%';
+            else if (asTemplate && (c == '{' || c == '}' || c == '\\'))
+                out += '\\';
+            out += c;
             i += 2;
         } else {
             out += text[i];
@@ -129,8 +146,8 @@ void MoveQueryToParameters(SxcuUploader& uploader) {
         if (pair.empty()) continue;
         const size_t equals = pair.find('=');
         from_query.emplace_back(
-            PercentDecoded(pair.substr(0, equals)),
-            equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1)));
+            PercentDecoded(pair.substr(0, equals), false),
+            equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1), true));
     }
     // A name can be sent once: the file's own parameters win over the query, the query's
     // first value over its later ones.
@@ -178,8 +195,11 @@ std::vector<std::pair<std::string, std::string*>> Templates(SxcuUploader& u) {
                                                              {"ThumbnailURL", &u.thumbnail_url},
                                                              {"DeletionURL", &u.deletion_url},
                                                              {"ErrorMessage", &u.error_message}};
-    for (auto* list : {&u.parameters, &u.headers, &u.arguments})
-        for (auto& [name, value] : *list) all.emplace_back(name, &value);
+    for (auto [field, list] :
+         {std::pair{"Parameters", &u.parameters}, std::pair{"Headers", &u.headers},
+          std::pair{"Arguments", &u.arguments}})
+        for (auto& [name, value] : *list)
+            all.emplace_back(std::string(field) + ": " + name, &value);
     return all;
 }
 
@@ -224,9 +244,11 @@ void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
     };
     using namespace std::string_view_literals;
     for (const auto& [name, value] : uploader.headers) {
-        if (name.empty() || has_any(name, " \t\r\n:\0\""sv))
-            reader.Fail("Headers: \"" + name + "\" is no header name");
-        if (has_any(value, "\r\n\0"sv))
+        if (!net::IsHttpToken(name)) reader.Fail("Headers: \"" + name + "\" is no header name");
+        const std::string lower = Lower(name);
+        if (lower == "host" || lower == "content-length" || lower == "transfer-encoding")
+            reader.Fail("Headers: " + name + " is written by Lumar itself and cannot be set");
+        if (!net::IsSafeHeaderText(value))
             reader.Fail("Headers: the value of " + name + " holds a line break");
     }
     for (const auto& [name, value] : uploader.arguments)
@@ -234,6 +256,24 @@ void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
             reader.Fail("Arguments: \"" + name + "\" cannot be sent as a form field");
     if (has_any(uploader.file_form_name, "\r\n\0\""sv))
         reader.Fail("FileFormName cannot be sent as a form field name");
+}
+
+// An address a definition can never reach is refused now rather than with the first image.
+void CheckRequestUrl(Reader& reader, SxcuUploader& uploader) {
+    std::string& url = uploader.request_url;
+    url = Trimmed(url);
+    if (url.find("://") == std::string::npos && !url.empty() &&
+        (url.find(' ') != std::string::npos || url.find('.') == std::string::npos))
+        return reader.Fail("RequestURL \"" + url +
+                           "\" is a placeholder: fill in the address of your host's upload");
+    for (char c : url)
+        if (static_cast<unsigned char>(c) <= ' ' || c == '\x7F')
+            return reader.Fail("RequestURL \"" + url +
+                               "\" holds a blank, line break or control character");
+    if (HostOf(url).empty())
+        return reader.Fail("RequestURL \"" + url + "\" is no http or https address");
+    if (const net::HttpUrlResult parsed = net::ParseHttpUrl(url); !parsed.url)
+        reader.Fail("RequestURL \"" + url + "\": " + parsed.error);
 }
 
 void CheckRequest(Reader& reader, SxcuUploader& uploader) {
@@ -246,15 +286,27 @@ void CheckRequest(Reader& reader, SxcuUploader& uploader) {
     if (uploader.request_method != "POST" && uploader.request_method != "PUT" &&
         uploader.request_method != "PATCH")
         reader.Fail("RequestMethod " + uploader.request_method + " cannot send an image");
-    if (HostOf(uploader.request_url).empty())
-        reader.Fail("RequestURL \"" + uploader.request_url + "\" is no http or https address");
+    CheckRequestUrl(reader, uploader);
     MoveQueryToParameters(uploader);
     if (uploader.name.empty()) uploader.name = HostOf(uploader.request_url);
 }
 
+// A request value's %-tokens are put in before its template is read; what they give holds no
+// brace, so any image's value reads as this one does.
 void CheckTemplates(Reader& reader, SxcuUploader& uploader) {
-    for (auto& [name, text] : Templates(uploader)) {
-        const TemplateParse parsed = AnswerTemplate::Parse(*text);
+    std::vector<std::pair<std::string, std::string>> all = {
+        {"RequestURL", uploader.request_url},
+        {"URL", uploader.url},
+        {"ThumbnailURL", uploader.thumbnail_url},
+        {"DeletionURL", uploader.deletion_url},
+        {"ErrorMessage", uploader.error_message}};
+    for (auto [field, list] :
+         {std::pair{"Parameters", &uploader.parameters}, std::pair{"Headers", &uploader.headers},
+          std::pair{"Arguments", &uploader.arguments}})
+        for (const auto& [name, value] : *list)
+            all.emplace_back(std::string(field) + ": " + name, ExpandNameTokens(value, {}));
+    for (const auto& [name, text] : all) {
+        const TemplateParse parsed = AnswerTemplate::Parse(text);
         if (!parsed.failure.empty()) return reader.Fail(name + ": " + parsed.failure);
     }
 }
@@ -262,9 +314,12 @@ void CheckTemplates(Reader& reader, SxcuUploader& uploader) {
 }  // namespace
 
 SxcuRead ReadSxcu(std::string_view text) {
-    if (JsonNestingDepth(text) > kMaxJsonDepth) return {{}, "the file is nested too deeply"};
-    const Json document = Json::parse(text, nullptr, false);
-    if (document.is_discarded() || !document.is_object()) return {{}, "the file is no JSON object"};
+    if (text.size() > kMaxFileBytes) return {{}, "the file is larger than 1 MiB"};
+    const OrderedJsonRead read = ReadOrderedJson(text, kMaxKeys);
+    if (!read.failure.empty() && read.failure != "not JSON")
+        return {{}, "the file " + read.failure};
+    const Json& document = read.value;
+    if (!read.failure.empty() || !document.is_object()) return {{}, "the file is no JSON object"};
 
     Reader reader(document);
     SxcuUploader uploader;

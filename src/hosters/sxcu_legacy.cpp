@@ -41,9 +41,11 @@ std::vector<std::string_view> SplitArguments(std::string_view text) {
     return parts;
 }
 
-// "$regex:N|G$" with the pattern taken from the list.
-TextResult RegexCall(const std::vector<std::string_view>& args,
+// "$regex:N|G$" or "$regex:N,G$" with the pattern taken from the list.
+TextResult RegexCall(std::vector<std::string_view> args,
                      const std::vector<std::string>& regex_list) {
+    if (const size_t comma = args[0].find(','); args.size() == 1 && comma != std::string_view::npos)
+        args = {args[0].substr(0, comma), args[0].substr(comma + 1)};
     size_t number = 0;
     const auto [end, error] =
         std::from_chars(args[0].data(), args[0].data() + args[0].size(), number);

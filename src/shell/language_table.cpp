@@ -214,6 +214,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "290", "", "K"},
     {"STRINGS", "250", "", "Weiterleitung zu %1 abgelehnt: der Schlüssel bliebe nicht beim Hoster"},
     {"STRINGS", "251", "", "Bild zu groß: %1 MB, höchstens %2 MB"},
+    {"STRINGS", "220", "", "Der Hoster fragt"},
+    {"STRINGS", "221", "", "Der Hoster meldet"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -159,6 +159,11 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // The small dialog before a run that asks a host definition's questions ({inputbox},
+    // {select}), and the box after it that shows what the host's answers had to say
+    // ({outputbox}).
+    kStrHostQuestions = 220,
+    kStrHostOutput = 221,
     // Why an image got no code: a link the host's answer gave is no web address ("%1" the
     // field that read it, "%2" what it read).
     kReasonNotWebLink = 200,

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <optional>
 
 #include "hosters/answer_code.h"
 #include "hosters/json_depth.h"
 #include "shell/plain_text.h"
+#include "hosters/json_ordered.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
@@ -62,12 +62,10 @@ class GeneratedImage {
     std::string path_;
 };
 
+// In the host's own key order: that is how its documentation and its other answers show it.
 std::string PrettyIfJson(const std::string& answer) {
-    if (answer.size() > kMaxPrettyJsonBytes || JsonNestingDepth(answer) > kMaxJsonDepth)
-        return answer;
-    const nlohmann::json document = nlohmann::json::parse(answer, nullptr, false);
-    if (!document.is_object() && !document.is_array()) return answer;
-    return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    if (answer.size() > kMaxPrettyJsonBytes) return answer;
+    return PrettyJsonInOrder(answer).value_or(answer);
 }
 
 // The first `limit` bytes, not ending inside a UTF-8 sequence.

@@ -7,6 +7,8 @@
 
 #include "hosters/hoster_definition.h"
 #include "hosters/key_names.h"
+#include "hosters/request_template.h"
+#include "imagelist/image_info.h"
 #include "net/http_url.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
@@ -55,16 +57,29 @@ struct PreparedRequest {
 };
 
 // Fills `out`; returns the failure and sets `reason` when the request cannot be made.
-StandardFailure Prepare(const HosterDef& row, const std::string& path, std::string file,
-                        PreparedRequest& out, std::string& reason) {
+StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, std::string file,
+                        const PromptAnswers& answers, PreparedRequest& out, std::string& reason) {
     if (file.empty()) return StandardFailure::FileUnreadable;
     out.file = std::move(file);
-    if (row.MaxBytes != 0 && out.file.size() > row.MaxBytes) return StandardFailure::TooLarge;
+    if (definedRow.MaxBytes != 0 && out.file.size() > definedRow.MaxBytes)
+        return StandardFailure::TooLarge;
     // A request without its key can only fail at the host; say which key is missing instead.
-    if (std::string key = MissingKey(row); !key.empty()) {
+    if (std::string key = MissingKey(definedRow); !key.empty()) {
         reason = std::move(key);
         return StandardFailure::MissingKey;
     }
+    RequestImage image{path.substr(path.rfind('/') + 1), 0, 0, &answers};
+    if (definedRow.RequestTemplates) {
+        const ImageInfo info = ReadImageInfoFromBytes(out.file);
+        image.width = info.Width;
+        image.height = info.Height;
+    }
+    const RequestTemplatesResult evaluated = EvaluateRequestTemplates(definedRow, image);
+    if (!evaluated.failure.empty()) {
+        reason = evaluated.failure;
+        return StandardFailure::BadRequest;
+    }
+    const HosterDef& row = evaluated.row;
 
     net::HttpUrlResult url = net::ParseHttpUrl(row.UploadUrl);
     if (!url.url) {
@@ -132,13 +147,15 @@ std::string StatusReason(const net::HttpResponseReader& answer, const AnswerFiel
 
 // The code of a complete answer, into `result`.
 void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResponseReader& answer,
-              StandardUploadResult& result) {
+              const PromptAnswers& answers, StandardUploadResult& result) {
     result.status = answer.Status();
     result.statusReason = answer.Reason();
     result.headers = answer.Headers();
     result.answer = answer.Body();
     AnswerContext context{answer.Status(), answer.Body(), result.finalUrl, answer.Headers(),
                           path.substr(path.rfind('/') + 1)};
+    context.answers = &answers;
+    context.outputs = &result.outputs;
     const AnswerFieldsParse fields = ParseAnswerFields(row.UrlTemplate, row.ThumbnailTemplate,
                                                        row.DeletionTemplate, row.ErrorTemplate);
     result.failure = StandardFailure::Answer;
@@ -189,7 +206,8 @@ StandardUploadJob::StandardUploadJob(HosterDef row, std::string path, std::strin
       options_(std::move(options)),
       request_(std::make_unique<Request>()) {
     result_.fileBytes = bytes.size();
-    result_.failure = Prepare(row_, path_, std::move(bytes), request_->prepared, result_.reason);
+    result_.failure = Prepare(row_, path_, std::move(bytes), options_.answers, request_->prepared,
+                              result_.reason);
     if (result_.failure != StandardFailure::None) return;
     const net::ExchangeRequest& request = request_->prepared.request;
     request_->environment = options_.transport.environment.value_or(net::ProcessEnvironment());
@@ -279,7 +297,7 @@ void StandardUploadJob::OnExchangeEnd() {
         result_.reason = exchange.Error().empty() ? last.Reason() : exchange.Error();
         return;
     }
-    ReadCode(row_, path_, last.Response(), result_);
+    ReadCode(row_, path_, last.Response(), options_.answers, result_);
 }
 
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
@@ -352,10 +370,11 @@ std::optional<std::chrono::milliseconds> RetryAfter(const net::HttpResponseReade
                     std::chrono::milliseconds(0));
 }
 
-TextResult StandardRequestBytes(const HosterDef& row, const std::string& path) {
+TextResult StandardRequestBytes(const HosterDef& row, const std::string& path,
+                                const PromptAnswers& answers) {
     PreparedRequest prepared;
     std::string reason;
-    switch (Prepare(row, path, ReadFileBytes(path).value_or(""), prepared, reason)) {
+    switch (Prepare(row, path, ReadFileBytes(path).value_or(""), answers, prepared, reason)) {
         case StandardFailure::None:
             break;
         case StandardFailure::FileUnreadable:

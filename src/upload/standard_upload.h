@@ -29,6 +29,8 @@ struct StandardUploadOptions {
     int retries = 0;
     std::chrono::milliseconds retryBaseDelay{1000};
     std::chrono::milliseconds retryWaitLimit{30000};
+    // What the person answered to the row's questions ({inputbox}, {select}) for this run.
+    PromptAnswers answers;
 };
 
 enum class StandardFailure {
@@ -56,6 +58,7 @@ struct StandardUploadResult {
     std::vector<std::pair<std::string, std::string>> headers;  // of the answer
     std::string answer;                                        // the answer's body
     std::string requestHead;  // the head of the first request, as sent; empty when none was
+    std::vector<std::string> outputs;  // what the row's {outputbox} calls gave, to show the user
     std::uint64_t fileBytes = 0;
 };
 
@@ -121,6 +124,7 @@ std::optional<std::chrono::milliseconds> RetryAfter(const net::HttpResponseReade
 
 // The request head and body as an upload of `path` to the row would send them (the boundary
 // of this build), or the reason it cannot be built.
-TextResult StandardRequestBytes(const HosterDef& row, const std::string& path);
+TextResult StandardRequestBytes(const HosterDef& row, const std::string& path,
+                                const PromptAnswers& answers = {});
 
 }  // namespace lumar

@@ -176,6 +176,7 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     hosterIndex_ = options.hosterIndex;
     totals_ = options.shownTotals;
     totalsProblem_.clear();
+    outputs_.clear();
     imageCount_ = static_cast<int>(std::ranges::count_if(rows, &ImageEntry::IsImageToUpload));
     observer_.RunStarted(imageCount_);
     observer_.Progress(0, imageCount_);

@@ -126,6 +126,9 @@ struct UploadRunOptions {
     std::string historySetAside;
     bool reuse = true;             // take a standard row's code from the history (Bilder/Reuse)
     ProcessingOptions processing;  // what is done to each picture before it is sent
+    // What the person answered to the row's questions ({inputbox}, {select}), asked once
+    // before the run (RowPrompts).
+    PromptAnswers answers;
 };
 
 // The message shown at the end when image rows are still checked.
@@ -156,6 +159,9 @@ class UploadRun {
     int FailedCount() const { return failedCount_; }
     // Why the totals could not be written during the run; "" when every write went through.
     const std::string& TotalsProblem() const { return totalsProblem_; }
+    // What the row's {outputbox} calls gave during the run, for the front end to show at its
+    // end, in the order the images finished.
+    const std::vector<std::string>& Outputs() const { return outputs_; }
 
   private:
     void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
@@ -200,6 +206,7 @@ class UploadRun {
     void Log(const std::string& text, bool lineEnd);
 
     const HosterTable& hosters_;
+    std::vector<std::string> outputs_;
     const UiStrings& strings_;
     UploadObserver& observer_;
     std::atomic<bool> abortFlag_{false};

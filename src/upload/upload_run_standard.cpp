@@ -150,6 +150,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     upload.retries = std::min(RetriesFor(hoster), retryCap);
     upload.retryBaseDelay = options.retryBaseDelay;
     upload.retryWaitLimit = options.retryWaitLimit;
+    upload.answers = options.answers;
     image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
                                                      std::move(upload));
     jobs_.push_back(std::move(image));
@@ -179,6 +180,7 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& imag
                                  const UploadRunOptions& options) {
     const StandardUploadJob& job = *image.job;
     const StandardUploadResult& result = job.Result();
+    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
     const ImageEntry& row = rows[static_cast<size_t>(image.position - 1)];
     const std::string line = strings_.Get(kStrUploadOf) + " " + job.Path() + "...";
     const std::string note =

@@ -217,7 +217,9 @@ TEST(PresetCli, EachAnswerShapeSendsWhatItsHostTakesAndBuildsTheCode) {
          "POST /1/upload?key=K1 HTTP/1.1",
          {"name=\"image\"; filename=\"probe.jpg\""},
          {"Request:\n  POST /1/upload?key=K1 HTTP/1.1\n  Host: api.imgbb.com\n",
-          "Status: HTTP 200 OK\nAnswer (151 bytes):\n  {\n    \"data\": {\n      \"delete_url\": ",
+          // In the host's own order of keys.
+          "Status: HTTP 200 OK\nAnswer (151 bytes):\n  {\n    \"data\": {\n      \"url\": "
+          "\"https://i.ibb.co/w/p.jpg\",\n      \"thumb\": {\n        \"url\": ",
           "\nURL: https://i.ibb.co/w/p.jpg\nThumbnailURL: https://i.ibb.co/t/p.jpg\n"
           "DeletionURL: https://ibb.co/t/670a\n"
           "Code: [URL=https://i.ibb.co/w/p.jpg][IMG]https://i.ibb.co/t/p.jpg[/IMG][/URL]\n"}},
@@ -275,14 +277,15 @@ TEST(CliHoster, ImportListExportAndChooseById) {
     const std::string mine = dir.write("mine.sxcu", R"({"DestinationType": "ImageUploader",
       "Name": "h.example\u001b]0;x\u0007\r\n9\tfake",
       "RequestURL": "https://h.example/up", "Headers": {"X-API-Key": "s3cret"}, "Body": "Binary"})");
-    const std::string asks = dir.write("asks.sxcu", R"({"DestinationType": "ImageUploader",
-      "RequestURL": "https://h.example/up", "FileFormName": "f", "URL": "{prompt:URL}"})");
+    const std::string unknown = dir.write("unknown.sxcu", R"({"DestinationType": "ImageUploader",
+      "RequestURL": "https://h.example/up", "FileFormName": "f", "URL": "{ask:URL}"})");
     const auto run = [&](const std::string& args) { return RunOn(dir, args); };
 
-    const test::CliRun imported = run("hoster import '" + mine + "' '" + asks + "'");
+    const test::CliRun imported = run("hoster import '" + mine + "' '" + unknown + "'");
     EXPECT_EQ(imported.status, 1);
     EXPECT_EQ(imported.out, mine + "\tmine\n");
-    EXPECT_THAT(imported.err, HasSubstr("asks.sxcu: refused: URL: {prompt}"));
+    EXPECT_THAT(imported.err,
+                HasSubstr("unknown.sxcu: refused: URL: unknown function {ask} at position 1"));
     EXPECT_THAT(run("hoster list").out,
                 HasSubstr("7\tHoster7\tbuilt-in\tsupload\n"
                           "8\tmine\town\th.example\\x1B]0;x\\x07\\r\\n9\\tfake\n"

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <regex>
 #include <sstream>
 #include <thread>
 
+#include "shell/file_io.h"
 #include "shell/settings_store.h"
 #include "shell/window_geometry.h"
 #include "support/cli_runner.h"
@@ -221,6 +223,101 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
     EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
+}
+
+// A form field's value in a multipart body, or "<missing>".
+std::string Field(const std::string& request, const std::string& name) {
+    const std::string start = "name=\"" + name + "\"\r\n\r\n";
+    const size_t at = request.find(start);
+    if (at == std::string::npos) return "<missing>";
+    const size_t from = at + start.size();
+    return request.substr(from, request.find("\r\n--", from) - from);
+}
+
+// Host definitions as their makers hand them out, imported unchanged and uploaded to a host on
+// the loopback that reads what their templates sent.
+TEST_F(UploadCliTest, DefinitionsSendTheirTemplatesAndAskThroughInput) {
+    const test::TestHttpServer host([](const std::string& request) {
+        const bool asExpected = Field(request, "file") == "a.jpg" &&
+                                Field(request, "text").empty() &&
+                                Field(request, "token") == "token_5b7c";
+        const std::string json =
+            asExpected ? R"({"url":"http://h.test/a","a":[{"b":"http://h.test/t"}]})" : "{}";
+        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
+                                std::to_string(json.size()) + "\r\n\r\n" + json};
+    });
+    const std::string connectTo =
+        " --connect-to 127.0.0.1:18082:127.0.0.1:" + std::to_string(host.Port()) + " ";
+    // The file a self-hosted host hands out, with {filename} and {input} in its arguments.
+    dir.write("admin-ShareX.sxcu", R"({
+    "Version": "16.1.0",
+    "Name": "admin-ShareX",
+    "DestinationType": "ImageUploader, TextUploader, FileUploader",
+    "RequestMethod": "POST",
+    "RequestURL": "http://127.0.0.1:18082/upload",
+    "Body": "MultipartFormData",
+    "Arguments": { "file": "{filename}", "text": "{input}", "token": "token_5b7c" },
+    "FileFormName": "upload",
+    "URL": "{json:url}",
+    "ThumbnailURL": "{json:url}/raw",
+    "DeletionURL": "{json:url}/delete/token_5b7c"
+})");
+    // The older generation: a null argument, both $regex$ forms and a bracketed $json$.
+    dir.write("older.sxcu", R"~({"Version": "12.4.1", "DestinationType": "ImageUploader",
+    "RequestURL": "http://127.0.0.1:18082/old", "FileFormName": "f",
+    "Arguments": {"file": "$filename$", "text": "", "token": "token_5b7c", "album": null},
+    "RegexList": ["\"url\":\"([^\"]+)\"", "(?<link>http://[^\"]+/t)"],
+    "URL": "$regex:1,1$", "ThumbnailURL": "$json:['a'][0]['b']$",
+    "DeletionURL": "$regex:2,link$"})~");
+    dir.write("webhook.sxcu", R"({"DestinationType": "ImageUploader", "RequestURL": "Webhook URL",
+    "FileFormName": "file"})");
+    const CliRun imported = Run("hoster import admin-ShareX.sxcu older.sxcu webhook.sxcu");
+    EXPECT_EQ(imported.status, 1);
+    EXPECT_NE(
+        imported.err.find("webhook.sxcu: refused: RequestURL \"Webhook URL\" is a placeholder"),
+        std::string::npos)
+        << imported.err;
+    EXPECT_EQ(*ReadFileBytes(dir.file("cfg/hosters.d/admin-ShareX.sxcu")),
+              *ReadFileBytes(dir.file("admin-ShareX.sxcu")));
+
+    const CliRun selfHosted =
+        Run("upload --hoster admin-ShareX --no-center" + connectTo + "pics/a.jpg");
+    EXPECT_EQ(selfHosted.status, 0) << selfHosted.err;
+    EXPECT_EQ(selfHosted.out, "[URL=http://h.test/a][IMG]http://h.test/a/raw[/IMG][/URL] ");
+    const CliRun older = Run("upload --hoster older --no-center" + connectTo + "pics/a.jpg");
+    EXPECT_EQ(older.status, 0) << older.err;
+    EXPECT_EQ(older.out, "[URL=http://h.test/a][IMG]http://h.test/t[/IMG][/URL] ");
+    EXPECT_EQ(Field(host.Requests().back(), "album"), "");
+
+    // %-tokens and questions in the values, a percent-escape in the address left as it is.
+    dir.write("cfg/hosters.d/tokens.sxcu", R"({"DestinationType": "ImageUploader",
+    "RequestURL": "http://127.0.0.1:18082/up%2Fx?name={filename}", "FileFormName": "f",
+    "Headers": {"X-Tag": "{inputbox:Tag|none}"},
+    "Arguments": {"day": "%y-%mo-%d", "digits": "%rn{6}", "size": "%widthx%height",
+                  "percent": "100%% %2F \\%y", "seen": "{select:public|private}",
+                  "name": "{base64:{filename}}", "id": "%guid"}})");
+    const CliRun unanswered = Run("request --hoster tokens --input Tag=x pics/a.jpg");
+    EXPECT_EQ(unanswered.status, 2);
+    EXPECT_NE(unanswered.err.find("--input 'public|private=VALUE'"), std::string::npos)
+        << unanswered.err;
+    EXPECT_EQ(
+        Run("request --hoster tokens --input Tag=x --input 'public|private=no' pics/a.jpg").status,
+        2);
+    const CliRun request =
+        Run("request --hoster tokens --input Tag=mine --input 'public|private=private' pics/a.jpg");
+    ASSERT_EQ(request.status, 0) << request.err;
+    EXPECT_EQ(request.out.rfind("POST /up%2Fx?name=a.jpg HTTP/1.1\r\n", 0), 0u) << request.out;
+    EXPECT_NE(request.out.find("\r\nX-Tag: mine\r\n"), std::string::npos);
+    EXPECT_TRUE(std::regex_match(Field(request.out, "day"), std::regex(R"(\d{4}-\d\d-\d\d)")));
+    EXPECT_TRUE(std::regex_match(Field(request.out, "digits"), std::regex(R"(\d{6})")));
+    EXPECT_EQ(Field(request.out, "size"), "20x10");
+    EXPECT_EQ(Field(request.out, "percent"), "100% %2F %y");
+    EXPECT_EQ(Field(request.out, "seen"), "private");
+    EXPECT_EQ(Field(request.out, "name"), "YS5qcGc=");
+    EXPECT_TRUE(
+        std::regex_match(Field(request.out, "id"),
+                         std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                    "[0-9a-f]{12}")));
 }
 
 // lumar-cli upload of a standard row to an HTTPS server of the test's own on the loopback,

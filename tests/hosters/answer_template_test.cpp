@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
 
 #include "hosters/answer_code.h"
@@ -23,6 +22,8 @@ AnswerContext Answer() {
     answer.final_url = "https://i.example/api/1/upload";
     answer.headers = {{"Content-Type", "application/json"}, {"X-Long", std::string(40, 'a') + "b"}};
     answer.file_name = "a b.jpg";
+    static const PromptAnswers kAnswers{{"Input", "typed"}, {"Tag", "t1"}, {"a|b", "b"}};
+    answer.answers = &kAnswers;
     return answer;
 }
 
@@ -41,7 +42,8 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
         {"{json:$['data']['odd key']}", Stage::Ok, "o"},
         {"{json:data.list[1]}", Stage::Ok, R"({"k":"v"})"},
         {"{json:data.id}", Stage::Ok, "42"},
-        {"{json:data.n}{json:data.none.deeper}{json:data.list[9]}", Stage::Ok, ""},
+        {"{json:data.n}{json:data.none.deeper}{json:data.list[9]}{json:data.list[2]}", Stage::Ok,
+         ""},
         {R"({json:\{"a":["x","y"]\}|a[1]})", Stage::Ok, "y"},
         {R"({xml:<r><u a="1">x</u></r>|/r/u}{xml:<r><u a="1">x</u></r>|/r/u/@a})", Stage::Ok, "x1"},
         {R"({regex:"id":(\d+)|1})", Stage::Ok, "42"},
@@ -53,7 +55,11 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
         {R"(https://h/{regex:{json:data.url}|/(\w+)\.jpg|1}.png)", Stage::Ok, "https://h/a.png"},
         {R"(a\{b\}\|\:\\c \d x|y:z)", Stage::Ok, R"(a{b}|:\c \d x|y:z)"},
         {"{nosuch}", Stage::LoadError, "unknown function {nosuch}"},
-        {"x{Prompt}", Stage::LoadError, "{prompt} would ask a person"},
+        {"[{input}]{Prompt}|{inputbox:Tag|d}|{select:a|b}|{outputbox:T|x}", Stage::Ok,
+         "[]typed|t1|b|"},
+        {"{inputbox:{filename}}", Stage::LoadError, "must be plain text"},
+        {"{select}", Stage::LoadError, "{select} cannot take 0 arguments"},
+        {"{inputbox:Nobody}", Stage::AnswerError, "no answer to the question \"Nobody\""},
         {"{json:a", Stage::LoadError, "'{' at position 1 is never closed"},
         {"a}", Stage::LoadError, "'}' without '{' at position 2"},
         {"{json}", Stage::LoadError, "{json} cannot take 0 arguments"},
@@ -74,9 +80,7 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
             continue;
         }
         ASSERT_EQ(parsed.failure, "");
-        const auto start = std::chrono::steady_clock::now();
         const TextResult result = parsed.parsed.Evaluate(answer);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         if (c.stage == Stage::AnswerError) {
             EXPECT_THAT(result.failure, HasSubstr(c.expected));
         } else {
@@ -86,6 +90,23 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
                       c.expected);
         }
     }
+}
+
+// The questions are asked before the run, each once; what {outputbox} shows is kept for the
+// end of the run, titled when it has a title.
+TEST(AnswerTemplate, QuestionsAndOutputs) {
+    const AnswerTemplate both =
+        AnswerTemplate::Parse(
+            "{inputbox}{prompt:Tag|x}{inputbox:Tag}{select:a|b}{outputbox:{json:data.id}}"
+            "{outputbox:Id|{json:data.id}}{outputbox:}")
+            .parsed;
+    EXPECT_EQ(both.Prompts(), (std::vector<TemplatePrompt>{
+                                  {"Input", "", {}}, {"Tag", "x", {}}, {"a|b", "", {"a", "b"}}}));
+    AnswerContext answer = Answer();
+    std::vector<std::string> outputs;
+    answer.outputs = &outputs;
+    EXPECT_EQ(both.Evaluate(answer).text, "typedt1t1b");
+    EXPECT_EQ(outputs, (std::vector<std::string>{"42", "Id: 42"}));
 }
 
 TEST(AnswerTemplate, RandomPicksEveryChoiceAndDeepNestingIsRefused) {

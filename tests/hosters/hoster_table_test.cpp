@@ -183,8 +183,8 @@ TEST(HosterRows, ImportKeepsTheFilePrivateNeverReplacesAndDeleteRemovesIt) {
     TempDir settings, source;
     const std::string file = source.write("My Host!.sxcu", Definition("mine"));
     const std::string clash = source.write("Hoster3.sxcu", Definition("clash"));
-    const std::string asks =
-        source.write("ask.sxcu", Definition("ask", R"(, "Arguments": {"t": "{prompt:T}"})"));
+    const std::string unreachable =
+        source.write("host.sxcu", Definition("host", R"(, "Headers": {"Host": "elsewhere"})"));
 
     EXPECT_EQ(ImportDefinition(settings.path(), file, LoadHosterRows(settings.path(), "")).id,
               "My-Host-");
@@ -194,7 +194,10 @@ TEST(HosterRows, ImportKeepsTheFilePrivateNeverReplacesAndDeleteRemovesIt) {
     EXPECT_EQ(
         ImportDefinition(settings.path(), source.write("2024.sxcu", Definition("n")), table).id,
         "host-2024");
-    EXPECT_THAT(ImportDefinition(settings.path(), asks, table).failure, HasSubstr("{prompt}"));
+    EXPECT_EQ(ImportDefinition(settings.path(), source.write("-5.sxcu", Definition("n")), table).id,
+              "host-5");
+    EXPECT_THAT(ImportDefinition(settings.path(), unreachable, table).failure,
+                HasSubstr("Headers: Host is written by Lumar itself"));
     EXPECT_EQ(Mode(settings.file("hosters.d")), 0700);
     EXPECT_EQ(Mode(settings.file("hosters.d/My-Host-.sxcu")), 0600);
     EXPECT_EQ(*ReadFileBytes(settings.file("hosters.d/My-Host-.sxcu")), *ReadFileBytes(file));

@@ -15,7 +15,7 @@ using ::testing::HasSubstr;
 
 const char* kMultipart = R"({
   "Version": "15.0.0", "Name": "", "DestinationType": "ImageUploader, FileUploader",
-  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2#top",
+  "RequestMethod": "post", "RequestURL": "https://img.example.org/api/1/upload?format=xml&key=a%20b+c&key=2&p=%25y%7B#top",
   "Parameters": {"format": "json"},
   "Headers": {"X-API-Key": "s3cret", "Accept": "application/json"},
   "Body": "MultipartFormData", "Arguments": {"title": "{filename}", "album": 7}, "FileFormName": "source",
@@ -26,6 +26,13 @@ const char* kOlderWithNamedGroups =
   "RequestType": "POST", "RequestURL": "http://old.example/upload.php", "FileFormName": "img",
   "Arguments": {"mode": "$random:a|b$"}, "RegexList": ["href=\"(?<link>[^\"]+)\"", "src='([^']+)'"],
   "URL": "$regex:1|link$", "ThumbnailURL": "$regex:2|1$", "DeletionURL": "{x} \\$$json:del$"})";
+// The older generation's other spellings: the group after a comma, by number or name, a
+// bracketed JSON path, and a null argument.
+const char* kOlderCommaForms =
+    R"~({"Version": "12.4.1", "DestinationType": "ImageUploader", "RequestURL": "http://old.example/up",
+  "FileFormName": "img", "Arguments": {"album": null},
+  "RegexList": ["\"link\":\"([^\"]+)\"", "thumb=(?<ext>[^ ]+)"],
+  "URL": "$regex:1,1$", "ThumbnailURL": "$regex:2,ext$", "DeletionURL": "$json:['a'][0]['b']$"})~";
 const char* kPlainText =
     R"({"DestinationType": "ImageUploader", "RequestURL": "https://files.example/api.php",
   "Arguments": {"reqtype": "fileupload"}, "FileFormName": "fileToUpload"})";
@@ -38,7 +45,7 @@ TEST(Sxcu, ReadsBothGenerations) {
     expected.name = "img.example.org";
     expected.destination_type = "ImageUploader, FileUploader";
     expected.request_url = "https://img.example.org/api/1/upload";
-    expected.parameters = {{"format", "json"}, {"key", "a b c"}};
+    expected.parameters = {{"format", "json"}, {"key", "a b c"}, {"p", "%%y\\{"}};
     expected.headers = {{"X-API-Key", "s3cret"}, {"Accept", "application/json"}};
     expected.arguments = {{"title", "{filename}"}, {"album", "7"}};
     expected.file_form_name = "source";
@@ -54,6 +61,13 @@ TEST(Sxcu, ReadsBothGenerations) {
     EXPECT_EQ(older.uploader.arguments, (NamedValues{{"mode", "{random:a|b}"}}));
     EXPECT_EQ(older.uploader.url, R"~({regex:href="(?<link>[^"]+)"|link})~");
     EXPECT_EQ(older.uploader.deletion_url, R"(\{x\} ${json:del})");
+
+    const SxcuRead comma = ReadSxcu(kOlderCommaForms);
+    ASSERT_EQ(comma.failure, "");
+    EXPECT_EQ(comma.uploader.arguments, (NamedValues{{"album", ""}}));
+    EXPECT_EQ(comma.uploader.url, R"~({regex:"link":"([^"]+)"|1})~");
+    EXPECT_EQ(comma.uploader.thumbnail_url, R"~({regex:thumb=(?<ext>[^ ]+)|ext})~");
+    EXPECT_EQ(comma.uploader.deletion_url, "{json:['a'][0]['b']}");
 }
 
 TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {
@@ -65,6 +79,8 @@ TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {
         {kOlderWithNamedGroups, "<a href=\"https://o/x.jpg\"><img src='https://o/t.jpg'></a>",
          "[URL=https://o/x.jpg][IMG]https://o/t.jpg[/IMG][/URL]"},
         {kPlainText, "https://files.example/abc.jpg\n", "[IMG]https://files.example/abc.jpg[/IMG]"},
+        {kOlderCommaForms, R"({"link":"https://o/x.jpg"} thumb=https://o/t.jpg)",
+         "[URL=https://o/x.jpg][IMG]https://o/t.jpg[/IMG][/URL]"},
     };
     for (const auto& c : cases) {
         const SxcuUploader u = ReadSxcu(c.file).uploader;
@@ -86,10 +102,13 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "JSON"})",
          "Body JSON cannot carry an image"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "MultipartFormData",
-             "FileFormName": "f", "Arguments": {"title": "{prompt:Title}"}})",
-         "title: {prompt} would ask a person"},
-        {R"({"DestinationType": "ImageUploader", "RequestURL": "http://h/", "FileFormName": "f", "URL": "$input$"})",
-         "URL: {input} would ask"},
+             "FileFormName": "f", "Arguments": {"title": "%rn{4}{nosuch:x}"}})",
+         "Arguments: title: unknown function {nosuch}"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "Headers": {"X": "{inputbox:{filename}}"}})",
+         "Headers: X: {inputbox}: the title, default and choices must be plain text"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "Webhook URL", "Body": "Binary"})",
+         "RequestURL \"Webhook URL\" is a placeholder"},
         {R"({"DestinationType": "TextUploader", "RequestURL": "https://h/", "Body": "Binary"})",
          "names no ImageUploader"},
         {R"({"Version": "12.4.1", "DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
@@ -107,11 +126,56 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
          "cannot be sent as a form field"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "MaxFileSize": -1})",
          "MaxFileSize must be a number of bytes"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "Headers": {"Content-length": "1"}})",
+         "Headers: Content-length is written by Lumar itself"},
+        {R"~({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
+             "Headers": {"X(1)": "1"}})~",
+         "Headers: \"X(1)\" is no header name"},
         {"[1, 2]", "no JSON object"},
         {"\xEF\xBB\xBF{\"Name\": \"\xFF\"}", "no JSON object"},
     };
     for (const auto& c : cases)
         EXPECT_THAT(ReadSxcu(c.file).failure, HasSubstr(c.reason)) << c.file;
+
+    // What no request could ever reach, or a header the request writes itself.
+    const std::pair<const char*, const char*> requests[] = {
+        {R"("RequestURL": "https://h/up\r\nX: 1")", "holds a blank, line break or control"},
+        {R"("RequestURL": "https://h/a b")", "holds a blank"},
+        {R"("RequestURL": "https://h/a\u0000")", "holds a blank"},
+        {R"("RequestURL": "https://me@h/up")", "user name or password"},
+        {R"("RequestURL": "https://h:0/up")", "bad port"},
+        {R"("RequestURL": "https://h:99999/up")", "bad port"},
+        {R"("RequestURL": "https://h/", "Headers": {"Host": "x"})", "Host is written by Lumar"},
+        {R"("RequestURL": "https://h/", "Headers": {"transfer-encoding": "chunked"})",
+         "transfer-encoding is written by Lumar"},
+    };
+    for (const auto& [fields, reason] : requests)
+        EXPECT_THAT(ReadSxcu(R"({"DestinationType": "ImageUploader", "Body": "Binary", )" +
+                             std::string(fields) + "}")
+                        .failure,
+                    HasSubstr(reason))
+            << fields;
+}
+
+// Files past the caps are refused whole, and reading stays linear up to them: 10,000 keys of
+// one object would cost a hundred million comparisons if each insert looked at the keys before.
+TEST(Sxcu, BoundedFilesAreReadInOneLinearPass) {
+    std::string many = R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/",
+        "Body": "Binary", "Arguments": {)";
+    for (int i = 0; i < 9990; ++i) many += (i ? ",\"a" : "\"a") + std::to_string(i) + "\": \"v\"";
+    const SxcuRead read = ReadSxcu(many + R"(, "a0": "last"}})");
+    ASSERT_EQ(read.failure, "");
+    ASSERT_EQ(read.uploader.arguments.size(), 9990u);
+    EXPECT_EQ(read.uploader.arguments[0], (std::pair<std::string, std::string>{"a0", "last"}));
+    EXPECT_EQ(read.uploader.arguments[9989].first, "a9989");
+    EXPECT_THAT(
+        ReadSxcu(many +
+                 R"(, "x": "1", "y": "2", "z": "3", "w": "4", "q": "5", "r": "6", "s": "7"}})")
+            .failure,
+        HasSubstr("more than 10000 keys"));
+    EXPECT_THAT(ReadSxcu(R"({"Name": ")" + std::string(1 << 20, 'n') + "\"}").failure,
+                HasSubstr("larger than 1 MiB"));
 }
 
 // A key is a word of the name, however the name is written; a word that merely starts like
@@ -144,6 +208,10 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
               "X-Session X-Client album api_key apiKey APIKey client_id userhash pwd credential "
               "uploadkey api_key sid ");
     EXPECT_THAT(ShareDefinition(row, Secrets::Keep).text, HasSubstr("?api_key=k1&format"));
+    const SxcuUploader shared =
+        ReadSxcu(WriteSxcu(ReadSxcu(kMultipart).uploader, Secrets::Omit)).uploader;
+    EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
+    EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}, {"p", "%%y\\{"}}));
 }
 
 HosterDef Imported(const std::string& sxcu) {

@@ -6,6 +6,7 @@
 #include "app/ui/main_window.h"
 #include "app/ui/run_notification.h"
 #include "history/history_store.h"
+#include "hosters/request_template.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
@@ -94,10 +95,33 @@ class WindowUploadObserver final : public PostingHandOver {
     int imageCount_ = 0;
 };
 
+// The row's questions, asked once before the first image; false when the person cancelled.
+bool AskQuestions(QWidget* owner, Dialogs& dialogs, const UiStrings& strings, const HosterDef& row,
+                  PromptAnswers& answers) {
+    const std::vector<TemplatePrompt> prompts = RowPrompts(row);
+    if (prompts.empty()) return true;
+    std::vector<TextQuestion> questions;
+    for (const TemplatePrompt& prompt : prompts) {
+        QStringList choices;
+        for (const std::string& choice : prompt.choices) choices << ToQ(choice);
+        questions.push_back({ToQ(prompt.title), ToQ(prompt.default_text), choices});
+    }
+    const std::optional<QStringList> texts =
+        dialogs.AskTexts(owner, ToQ(strings.Get(kStrHostQuestions)), questions);
+    if (!texts || texts->size() != static_cast<qsizetype>(prompts.size())) return false;
+    for (size_t i = 0; i < prompts.size(); ++i)
+        answers[prompts[i].title] = FromQ((*texts)[static_cast<qsizetype>(i)]);
+    return true;
+}
+
 }  // namespace
 
 void MainWindow::StartUpload() {
     if (run_ || quitting_) return;
+    PromptAnswers answers;
+    if (!AskQuestions(this, *hooks_.dialogs, strings_, hosters_.Row(hosterFrame_->SelectedRow()),
+                      answers))
+        return;
     WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.dialogs);
     UploadRun run(hosters_, strings_, observer);
     run_ = &run;
@@ -119,11 +143,17 @@ void MainWindow::StartUpload() {
     options.reuse = ReadIntSetting(settingsFile_, keys::Reuse) == 1;
     options.processing = ProcessingFor(
         settingsFile_, hosters_.Row(options.hosterIndex).Request == RequestKind::Standard);
+    options.answers = std::move(answers);
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
     run.Run(rows, options);
     run_ = nullptr;
+    if (!run.Outputs().empty()) {
+        QStringList outputs;
+        for (const std::string& output : run.Outputs()) outputs << ToQ(output);
+        hooks_.dialogs->Inform(this, ToQ(strings_.Get(kStrHostOutput)), outputs.join("\n"));
+    }
     OpenPaths({});
 }
 

@@ -1,5 +1,10 @@
 #include "shell/ui/dialogs.h"
 
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "shell/ui/file_dialog.h"
@@ -30,6 +35,41 @@ class ModalBoxes final : public Dialogs {
     }
     QString ChooseSaveFile(QWidget* owner, const FileQuestion& question) override {
         return Show(owner, question, kOverwritePrompt, true);
+    }
+
+    std::optional<QStringList> AskTexts(QWidget* owner, const QString& title,
+                                        const std::vector<TextQuestion>& questions) override {
+        QDialog dialog(owner);
+        dialog.setWindowTitle(title);
+        auto* form = new QFormLayout(&dialog);
+        std::vector<QWidget*> fields;
+        for (const TextQuestion& question : questions) {
+            QWidget* field = nullptr;
+            if (question.choices.isEmpty()) {
+                field = new QLineEdit(question.defaultText, &dialog);
+            } else {
+                auto* choice = new QComboBox(&dialog);
+                choice->addItems(question.choices);
+                field = choice;
+            }
+            field->setObjectName(QString("answer%1").arg(fields.size()));
+            form->addRow(question.title, field);
+            fields.push_back(field);
+        }
+        auto* buttons =
+            new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        form->addRow(buttons);
+        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        QStringList answers;
+        for (QWidget* field : fields) {
+            if (auto* edit = qobject_cast<QLineEdit*>(field))
+                answers << edit->text();
+            else
+                answers << static_cast<QComboBox*>(field)->currentText();
+        }
+        return answers;
     }
 
   private:

@@ -3,7 +3,10 @@
 // the file dialogs. They go through this one service so that tests answer them without a
 // modal loop.
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -18,6 +21,13 @@ struct FileQuestion {
     QString filter;        // "text|patterns" pairs, as the program's file dialog takes them
     QString suffix;        // Save: added to a name typed without one (no dot)
     bool several = false;  // Open: several files, answered in the multi-file format
+};
+
+// A question a line of text answers, or one of its choices when it has some.
+struct TextQuestion {
+    QString title;
+    QString defaultText;
+    QStringList choices;
 };
 
 class Dialogs {
@@ -40,6 +50,14 @@ class Dialogs {
     virtual QString ChooseOpenFile(QWidget* owner, const FileQuestion& question) = 0;
     // A name to write under; asks before replacing an existing file. "" when cancelled.
     virtual QString ChooseSaveFile(QWidget* owner, const FileQuestion& question) = 0;
+    // One small dialog with a field for each question (objectName "answer0", "answer1", ...):
+    // the answers in the questions' order, or nullopt when cancelled. A service that cannot
+    // ask cancels.
+    virtual std::optional<QStringList> AskTexts(QWidget* owner, const QString& title,
+                                                const std::vector<TextQuestion>& questions) {
+        (void)owner, (void)title, (void)questions;
+        return std::nullopt;
+    }
 };
 
 // Real modal boxes; the file dialogs go through `fileDialog`, the program's one dialog

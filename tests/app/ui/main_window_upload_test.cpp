@@ -18,6 +18,7 @@
 #include "main_window_fakes.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
+#include "support/test_http_server.h"
 #include "upload/ui/upload_panel.h"
 
 using namespace lumar;
@@ -122,6 +123,35 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(w_->Quitting(), quit);
         QCOMPARE(f_->dialogs->shown.size(), size_t(quit ? 0 : 1));
         QCOMPARE(w_->List().Count(), quit ? 2 : 3);
+    }
+
+    // A definition's questions are asked once before the first image; a cancel starts no run.
+    // What its answers report through {outputbox} is shown once the run is over.
+    void aDefinitionAsksOnceAndReportsAfterTheRun() {
+        test::TestHttpServer host([](const std::string& request) {
+            const bool tagged = request.find("\r\nX-Tag: mine\r\n") != std::string::npos;
+            const std::string json = std::string(R"({"url":"http://h.test/)") +
+                                     (tagged ? "a" : "untagged") + R"(","n":7})";
+            return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
+                                    std::to_string(json.size()) + "\r\n\r\n" + json};
+        });
+        f_->dir.write("hosters.d/ask.sxcu",
+                      R"({"DestinationType": "ImageUploader", "RequestURL": ")" + host.Url("/up") +
+                          R"(", "FileFormName": "f", "Headers": {"X-Tag": "{inputbox:Tag|none}"},
+                          "URL": "{json:url}{outputbox:Count|{json:n}}"})");
+        StartWithTwoImages("AnbieterId=ask\r\n");
+        f_->dialogs->typed = std::nullopt;
+        test::Click(w_.get(), "cmUpload");
+        QCOMPARE(f_->dialogs->Texts("texts"), QStringList{"Tag"});
+        QVERIFY(host.Requests().empty());
+
+        f_->dialogs->typed = QStringList{"mine"};
+        test::Click(w_.get(), "cmUpload");
+        QCOMPARE(f_->dialogs->Texts("texts"), (QStringList{"Tag", "Tag"}));
+        QCOMPARE(host.Requests().size(), size_t(2));
+        QVERIFY2(Find<QPlainTextEdit>("txcode")->toPlainText().contains("http://h.test/a"),
+                 qPrintable(Find<QPlainTextEdit>("txcode")->toPlainText()));
+        QCOMPARE(f_->dialogs->Texts("inform"), QStringList{"Count: 7\nCount: 7"});
     }
 
     void theTimerShowsTheRunsOwnTime() {

@@ -13,7 +13,7 @@ namespace lumar::test {
 class FakeDialogs : public ui::Dialogs {
   public:
     struct Shown {
-        QString kind;  // "ask", "inform", "warn", "open", "save"
+        QString kind;  // "ask", "inform", "warn", "open", "save", "texts" (one per question)
         QString text;  // the message, or the folder a file dialog starts in
         Button preset = Button::No;
     };
@@ -32,6 +32,11 @@ class FakeDialogs : public ui::Dialogs {
     }
     QString ChooseOpenFile(QWidget*, const ui::FileQuestion& q) override { return File("open", q); }
     QString ChooseSaveFile(QWidget*, const ui::FileQuestion& q) override { return File("save", q); }
+    std::optional<QStringList> AskTexts(QWidget*, const QString&,
+                                        const std::vector<ui::TextQuestion>& questions) override {
+        for (const ui::TextQuestion& q : questions) shown.push_back({"texts", q.title});
+        return typed;
+    }
 
     // The texts (or start folders) shown so far with `kind`, in turn.
     QStringList Texts(const QString& kind) const {
@@ -43,7 +48,8 @@ class FakeDialogs : public ui::Dialogs {
 
     std::deque<bool> answers;  // Yes/No answers in turn; then `otherwise`
     bool otherwise = false;
-    QString file;  // what file dialogs answer, "" = cancelled
+    QString file;                      // what file dialogs answer, "" = cancelled
+    std::optional<QStringList> typed;  // what AskTexts answers; nullopt = cancelled
     std::vector<Shown> shown;
 
   private:
