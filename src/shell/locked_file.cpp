@@ -197,10 +197,10 @@ std::string WriteInPlace(const std::string& target, const FileChange& change,
     return fd.Close() ? "" : ErrorText(errno);
 }
 
-// The lock beside the target, or an invalid descriptor when it can be neither made nor
-// opened (then the write goes on without it, as before there were locks).
-FileDescriptor LockBeside(const std::string& target) {
-    const std::string path = target + ".lock";
+// The lock, or an invalid descriptor when it can be neither made nor opened (then the write
+// goes on without it, as before there were locks).
+FileDescriptor TakeLock(const std::string& path) {
+    if (path.empty()) return FileDescriptor();
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
     if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
     if (fd >= 0) LockExclusive(fd);
@@ -208,6 +208,10 @@ FileDescriptor LockBeside(const std::string& target) {
 }
 
 }  // namespace
+
+std::string SharedLockFile(const std::string& settingsFolder) {
+    return JoinPath(settingsFolder.empty() ? std::string(".") : settingsFolder, "Lumar.lock");
+}
 
 std::string TooLargeReason(size_t maxBytes) {
     return "file larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
@@ -226,11 +230,12 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
         return ErrorText(unnamedError);
     }
 
-    const FileDescriptor lock = LockBeside(target);  // held to the end of this function
+    const FileDescriptor lock = TakeLock(options.lockFile);  // held to the end of this function
     // Looked at again under the lock: another writer may have changed the file meanwhile.
     const Target state = Inspect(target);
     if (!state.refusal.empty()) return state.refusal;
-    RemoveStaleTemps(target);
+    // Without the lock another writer's temporary file may be in use.
+    if (lock) RemoveStaleTemps(target);
 
     std::optional<std::string> current;
     if (options.readCurrent && state.exists) {
@@ -263,10 +268,14 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     return "";
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
+namespace {
+
+std::string ReplaceWhole(const std::string& path, const std::string& bytes, Flush flush,
+                         const std::string& lockFile) {
     LockedWriteOptions options;
     options.readCurrent = false;
     options.flush = flush;
+    options.lockFile = lockFile;
     return UpdateFileLocked(
         path,
         [&bytes](const std::optional<std::string>&, std::string& replacement) {
@@ -274,6 +283,17 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
             return std::string();
         },
         options);
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush) {
+    return ReplaceWhole(path, bytes, flush, "");
+}
+
+std::string WriteOwnFile(const std::string& path, const std::string& bytes,
+                         const std::string& lockFile) {
+    return ReplaceWhole(path, bytes, Flush::Yes, lockFile);
 }
 
 }  // namespace lumar
