@@ -223,7 +223,7 @@ UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settin
     UploadRunOptions options;
     options.hosterIndex = hoster;
     options.settingsFile = settings;
-    if (args.timeout) options.timeoutSeconds = static_cast<int>(*args.timeout);
+    if (args.timeout) options.timeoutSeconds = ClampTimeoutSeconds(*args.timeout);
     if (args.connections) options.connections = static_cast<int>(*args.connections);
     options.reuse = !args.noReuse && ReadIntSetting(settings, keys::Reuse) == 1;
     options.transport = TransportFromSettings(settings);

@@ -281,6 +281,17 @@ TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
     EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles) + ReadCountSetting(ini, keys::StatSize), 0);
 }
 
+// A time-out outside 1 to 3600 s is used at the nearer end rather than as the default: 0 must
+// not fail every image and 99999 not wait for a day.
+TEST(SettingKeys, TheTimeOutIsUsedClampedToItsRange) {
+    test::TempDir dir;
+    for (const auto& [stored, used] :
+         {std::pair{"0", 1}, {"-7", 1}, {"3600", 3600}, {"99999", 3600}, {"zwei", 120}}) {
+        ASSERT_TRUE(WriteValue(dir.file("Lumar.ini"), "Bilder", "Timeout", stored));
+        EXPECT_EQ(ReadTimeoutSeconds(dir.file("Lumar.ini")), used) << stored;
+    }
+}
+
 // Totals beyond 32 bits stay exact and never turn into exponent notation; absurd totals from a
 // hand-edited file are written back whole, not cut to a few digits.
 TEST(SettingKeys, UploadTotalsAreWholeDecimalText) {
