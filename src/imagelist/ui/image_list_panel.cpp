@@ -266,13 +266,14 @@ void ImageListPanel::AddImages() {
         // every row, is made once at the end rather than after each file.
         AddingRows adding(*this);
         for (const std::string& path : selection.FullPaths()) {
-            if (AddImageFile(list_, path)) {
+            if (AddImageFile(list_, path, &action)) {
                 PreviewFirstImage();
                 EnableButtonsForRowCount();
             }
             PumpWindowEvents();
         }
     }
+        AddingAction action;
     AfterRowsAdded();
     if (!selection.names.empty()) StoreLastAddDir(env_.settingsFile, selection.folder);
     AddDroppedPaths({});
