@@ -18,7 +18,7 @@ namespace {
 constexpr int kColumnWidths[kImageColumnCount] = {120, 103, 47, 47, 47, 0, 0, 0};
 
 // A drag of rows carries only which view it came from: the rows it moves are the selection.
-const QString kRowDragFormat = QStringLiteral("application/x-lumar-list-rows");
+const QString kRowDragFormat = QString::fromLatin1(ImageListModel::kRowDragFormat);
 
 QByteArray DragToken(const void* view) {
     return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
