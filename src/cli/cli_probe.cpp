@@ -18,7 +18,7 @@ constexpr const char* kProbeUsage =
 int RunProbe(const Args& args) {
     StandardUploadOptions options;
     options.transport = TransportFromSettings(SettingsFile());
-    options.timeout = std::chrono::seconds(ReadIntSetting(SettingsFile(), keys::Timeout));
+    options.timeout = std::chrono::seconds(ReadTimeoutSeconds(SettingsFile()));
     RowAndFile chosen;
     if (const int usage = ParseRowAndFile(args, kProbeUsage, false, options.transport, chosen))
         return usage;

@@ -204,15 +204,18 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
 
 // Adds the paths as a drop would, except that a file named on the command line which is no
 // readable picture is named on stderr and sets `skipped`: a script must not take a skipped image
-// for an uploaded one. Files inside folders are chosen by the scan as usual.
+// for an uploaded one. Files inside folders are chosen by the scan as usual. The command line
+// is one adding action: a file named again, or inside a folder named too, is sent once.
 void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skipped) {
+    AddingAction action;
     AddOptions scanOptions;
     scanOptions.report = StderrScanReporter(skipped);
+    scanOptions.action = &action;
     for (const std::string& relative : paths) {
         const std::string p = AbsolutePath(relative);
         if (IsDirectory(p)) {
             AddImageFolder(list, p, true, scanOptions);
-        } else if (!AddImageFile(list, p)) {
+        } else if (action.IsNew(p) && !AddImageFile(list, p, &action)) {
             std::cerr << "lumar-cli: " << p << ": not a readable picture (JPEG, PNG, GIF, WebP)\n";
             skipped = true;
         }
@@ -242,7 +245,7 @@ UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settin
     UploadRunOptions options;
     options.hosterIndex = hoster;
     options.settingsFile = settings;
-    if (args.timeout) options.timeoutSeconds = static_cast<int>(*args.timeout);
+    if (args.timeout) options.timeoutSeconds = ClampTimeoutSeconds(*args.timeout);
     if (args.connections) options.connections = static_cast<int>(*args.connections);
     options.reuse = !args.noReuse && ReadIntSetting(settings, keys::Reuse) == 1;
     options.transport = TransportFromSettings(settings);

@@ -98,15 +98,21 @@ std::string Trimmed(std::string_view text) {
     return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
-bool LacksValue(std::string_view value) {
+// The value split into its auth scheme (with one blank after it) and the key.
+KeyField SplitKeyValue(std::string_view value) {
     static constexpr std::array<std::string_view, 5> kSchemes{"client-id", "bearer", "basic",
                                                               "token", "apikey"};
-    std::string lower = Trimmed(value);
+    const std::string trimmed = Trimmed(value);
+    const std::string word = trimmed.substr(0, trimmed.find(' '));
+    std::string lower = word;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (lower.empty()) return true;
     for (std::string_view scheme : kSchemes)
-        if (lower == scheme) return true;
-    return false;
+        if (lower == scheme) return {{}, word + ' ', Trimmed(trimmed.substr(word.size()))};
+    return {{}, {}, trimmed};
+}
+
+bool LacksValue(std::string_view value) {
+    return SplitKeyValue(value).key.empty();
 }
 
 }  // namespace
@@ -189,15 +195,23 @@ std::string MissingKey(const HosterDef& row) {
     return {};
 }
 
+KeyField FindKeyField(const HosterDef& row) {
+    std::string name = MissingKey(row);
+    for (const NamedValues* list : {&row.Headers, &row.Parameters, &row.Arguments})
+        for (const auto& [field, value] : *list)
+            if (name.empty() ? LooksLikeSecret(field) : field == name) {
+                KeyField found = SplitKeyValue(value);
+                found.name = field;
+                return found;
+            }
+    return {};
+}
+
 HosterDef WithKey(HosterDef row, const std::string& keyName, const std::string& key) {
     for (NamedValues* list : {&row.Headers, &row.Parameters, &row.Arguments})
         for (auto& [name, value] : *list)
-            if (name == keyName && LacksValue(value)) {
-                if (Trimmed(value).empty())
-                    value.clear();
-                else if (value.back() != ' ')
-                    value += ' ';
-                value += key;
+            if (name == keyName) {
+                value = SplitKeyValue(value).scheme + key;
                 return row;
             }
     return row;

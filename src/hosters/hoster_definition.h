@@ -34,8 +34,19 @@ struct SharedDefinition {
 // instead of sending a request the host must refuse.
 std::string MissingKey(const HosterDef& row);
 
-// The row with `key` put into the header, parameter or argument MissingKey named: after a
-// scheme such as "Client-ID " the value holds, in place of an empty one.
-HosterDef WithKey(HosterDef row, const std::string& keyName, const std::string& key);
+// The field of a row that holds its key: the one MissingKey names, else the first whose name
+// says it holds a key. `scheme` is what the host wants before the key ("Client-ID "), which
+// Lumar writes itself, so the user types only the key.
+struct KeyField {
+    std::string name;    // "" when the row has no such field
+    std::string scheme;  // "" for a bare key
+    std::string key;     // "" while the key is missing
+};
+[[nodiscard]] KeyField FindKeyField(const HosterDef& row);
+
+// The row with `key` in the header, parameter or argument of that name, after the scheme its
+// value starts with, replacing any key it held; an empty `key` removes it and leaves the
+// scheme, so the row asks for a key again.
+[[nodiscard]] HosterDef WithKey(HosterDef row, const std::string& keyName, const std::string& key);
 
 }  // namespace lumar

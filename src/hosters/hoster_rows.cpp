@@ -14,6 +14,7 @@
 #include "hosters/hoster_definition.h"
 #include "hosters/sxcu_file.h"
 #include "shell/file_io.h"
+#include "shell/locked_file.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 
@@ -191,7 +192,7 @@ std::string SaveDefinition(const std::string& settingsFolder, const std::string&
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
     if (!fd) return std::strerror(errno);
     fd.Close();
-    return WriteFileAtomically(path, text);
+    return WriteOwnFile(path, text, SharedLockFile(settingsFolder));
 }
 
 std::string DeleteDefinition(const std::string& settingsFolder, const HosterDef& row) {

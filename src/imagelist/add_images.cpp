@@ -148,26 +148,45 @@ ImageEntry MakeImageRow(const std::string& folder, const std::string& name, cons
     return row;
 }
 
-bool AddImageFile(ImageList& list, const std::string& path) {
+bool AddingAction::IsNew(const std::string& path) const {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) != 0 || taken_.count({st.st_dev, st.st_ino}) == 0;
+}
+
+void AddingAction::Took(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) taken_.insert({st.st_dev, st.st_ino});
+}
+
+bool AddImageFile(ImageList& list, const std::string& path, AddingAction* action) {
     const std::size_t slash = path.find_last_of(kPathSeparator);
     const std::string folder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) return false;
+    if (name.empty() || (action && !action->IsNew(path))) return false;
     const ImageInfo info = ReadImageInfo(path);
     if (!info.IsImage()) return false;
     list.Append(MakeImageRow(folder, name, info, false));
+    if (action) action->Took(path);
     return true;
 }
 
 int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
                    const AddOptions& options) {
+    AddingAction own;
+    AddingAction& action = options.action ? *options.action : own;
     const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump, options.report);
     std::vector<ImageEntry> rows;
     for (const FoundFile& file : files) {
-        if (!HasImageExtension(file.name)) continue;
-        const ImageInfo info = ReadImageInfo(file.folder + file.name);
-        if (info.IsImage()) rows.push_back(MakeImageRow(file.folder, file.name, info, true));
+        const std::string path = file.folder + file.name;
+        // Only rows are remembered: a JPEG named .dat that the scan passes over is still
+        // taken when it is dropped by itself.
+        if (!HasImageExtension(file.name) || !action.IsNew(path)) continue;
+        const ImageInfo info = ReadImageInfo(path);
+        if (info.IsImage()) {
+            rows.push_back(MakeImageRow(file.folder, file.name, info, true));
+            action.Took(path);
+        }
         Pump(options.pump);
     }
     const int added = static_cast<int>(rows.size());
@@ -177,11 +196,14 @@ int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
 
 int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths,
                     const AddOptions& options) {
+    AddingAction own;
+    AddOptions within = options;
+    if (!within.action) within.action = &own;
     int added = 0;
     for (const std::string& path : paths) {
         if (IsDirectory(path))
-            added += AddImageFolder(list, path, true, options);
-        else if (AddImageFile(list, path))
+            added += AddImageFolder(list, path, true, within);
+        else if (AddImageFile(list, path, within.action))
             ++added;
     }
     return added;

@@ -2,9 +2,13 @@
 // Turning files and folders into image rows. Files are taken by content (a JPEG start marker,
 // or a whole PNG, GIF or WebP header); a folder scan also asks for a picture extension first. Files
 // that fail are skipped without a message.
+#include <sys/types.h>
+
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "imagelist/image_entry.h"
@@ -45,9 +49,26 @@ std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
 // in any case.
 bool HasImageExtension(std::string_view name);
 
+// The files one adding action (one drop, one scan, one dialog choice) has turned into rows, by
+// device and inode, so a file reached twice in it (dropped together with its folder, or by a
+// second path) gives one row. A new action starts empty: adding the same file again later
+// still gives another row.
+class AddingAction {
+  public:
+    // False when this action already took the file at `path`. A file that cannot be looked at
+    // counts as new; reading it then fails anyway.
+    [[nodiscard]] bool IsNew(const std::string& path) const;
+    void Took(const std::string& path);
+
+  private:
+    std::set<std::pair<dev_t, ino_t>> taken_;
+};
+
 struct AddOptions {
     PumpEvents pump;           // keeps the window alive during folder scans
     ReportScanProblem report;  // what folder scans had to leave out
+    // The action the rows belong to; without one, each call is an action of its own.
+    AddingAction* action = nullptr;
 };
 
 // An image row for a file the reader accepted. Rows from folders are shown padded (width and
@@ -56,8 +77,8 @@ ImageEntry MakeImageRow(const std::string& folder, const std::string& name, cons
                         bool padded);
 
 // One file by its full path, judged by content only. Returns true when a row was appended.
-// The same file may be added any number of times.
-bool AddImageFile(ImageList& list, const std::string& path);
+// The same file may be added any number of times, once per action.
+bool AddImageFile(ImageList& list, const std::string& path, AddingAction* action = nullptr);
 
 // The picture files under a folder (given with or without trailing separator), with or without
 // subfolders, appended in scan order with padded fields. Returns the number of rows appended.

@@ -146,6 +146,69 @@ int ImageList::RemoveSelected() {
     return removed;
 }
 
+bool ImageList::MoveSelected(int before) {
+    if (before < 1 || before > Count() + 1) return false;
+    std::vector<std::size_t> moved, kept;
+    std::size_t insertAt = 0;  // index in `kept` the moved rows go to
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (selected_[i]) {
+            moved.push_back(i);
+        } else {
+            kept.push_back(i);
+            if (static_cast<int>(i) + 1 < before) insertAt = kept.size();
+        }
+    }
+    if (moved.empty()) return false;
+    std::vector<std::size_t> order(kept.begin(), kept.begin() + static_cast<long>(insertAt));
+    order.insert(order.end(), moved.begin(), moved.end());
+    order.insert(order.end(), kept.begin() + static_cast<long>(insertAt), kept.end());
+    bool same = true;
+    for (std::size_t i = 0; i < order.size(); ++i) same = same && order[i] == i;
+    if (same) return false;
+    Reorder(order);
+    return true;
+}
+
+bool ImageList::MoveSelectedBy(int step) {
+    if (step != -1 && step != 1) return false;
+    const std::vector<int> selected = SelectedRows();
+    if (selected.empty() || selected.front() + (step < 0 ? -1 : 0) < 1 ||
+        selected.back() + (step > 0 ? 1 : 0) > Count())
+        return false;
+    std::vector<std::size_t> order(rows_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    // Each selected row trades places with the unselected row beside it, from the edge it
+    // moves towards, so a block of selected rows moves as one.
+    const auto swapPast = [&](std::size_t at, std::size_t neighbour) {
+        if (selected_[order[at]] && !selected_[order[neighbour]])
+            std::swap(order[at], order[neighbour]);
+    };
+    if (step < 0)
+        for (std::size_t i = 1; i < order.size(); ++i) swapPast(i, i - 1);
+    else
+        for (std::size_t i = order.size() - 1; i > 0; --i) swapPast(i - 1, i);
+    Reorder(order);
+    return true;
+}
+
+void ImageList::Reorder(const std::vector<std::size_t>& order) {
+    std::vector<ImageEntry> rows;
+    std::vector<char> selected;
+    rows.reserve(order.size());
+    selected.reserve(order.size());
+    int current = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        rows.push_back(std::move(rows_[order[i]]));
+        selected.push_back(selected_[order[i]]);
+        if (static_cast<int>(order[i]) + 1 == current_) current = static_cast<int>(i) + 1;
+    }
+    rows_ = std::move(rows);
+    selected_ = std::move(selected);
+    current_ = current;
+    sort_.on = false;
+    Changed();
+}
+
 void ImageList::Clear() {
     rows_.clear();
     selected_.clear();

@@ -84,6 +84,15 @@ class ImageList {
     // Removes every row and switches sorting off.
     void Clear();
 
+    // Reordering by hand. The selected rows keep their order among themselves, their
+    // selection and the current-row mark go with them, and sorting is switched off so the
+    // order the user made stays. Both return false (nothing done) when nothing would move.
+    // MoveSelected puts them before the row that is at `before` now (1..Count()+1; Count()+1
+    // is the end), as a drag does. MoveSelectedBy moves each selected row one place up (step
+    // -1) or down (+1) past its unselected neighbour; a selection already at that edge stays.
+    bool MoveSelected(int before);
+    bool MoveSelectedBy(int step);
+
     // The current row (the one with the focus), 0 when there is none.
     int CurrentRow() const { return current_; }
     // Makes `position` current without touching the selection; 0 or out of range clears it.
@@ -109,6 +118,8 @@ class ImageList {
     void ApplySort(std::size_t sortedPrefix = 0);
     // Inserts one row at its sorted place while sorting is on.
     void SortIn(ImageEntry row);
+    // Puts old row order[i] at index i; rows, selection and current row move together.
+    void Reorder(const std::vector<std::size_t>& order);
     void Changed() const {
         if (observer_) observer_();
     }

@@ -33,9 +33,10 @@ std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t max
 // The same on an open descriptor, from its start.
 std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge);
 
-// Replaces the file with the bytes as one step under the file's lock; see UpdateFileLocked
-// (locked_file.h) for how. Returns an empty string on success, else a short reason, and
-// leaves the old file untouched.
+// Replaces the file with the bytes as one step, for a file the user chose: no lock, nothing
+// left beside it; see UpdateFileLocked (locked_file.h) for how, and WriteOwnFile for Lumar's
+// own files. Returns an empty string on success, else a short reason, and leaves the old file
+// untouched.
 // With Flush::Yes the data reaches the disk before the rename (user documents); settings,
 // rewritten after every upload, skip that wait: the rename still never exposes a torn file.
 // With `ownerOnly` the file ends readable by its owner alone (0600), as a file that may hold

@@ -159,6 +159,30 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // Status line after "Clipboard" and "Speichern....": the characters, and for a split
+    // posting the part and the number of parts.
+    kStrPostingCopied = 320,
+    kStrPostingPartCopied = 321,
+    kStrPostingSaved = 322,
+    kStrPostingPartSaved = 323,
+    // Context menu of the image list.
+    kStrMoveUp = 324,
+    kStrMoveDown = 325,
+    // Hosters window: captions of a row's fields, in the form's order from the method on.
+    kStrFieldMethod = 326,
+    kStrFieldAddress = 327,
+    kStrFieldBody = 328,
+    kStrFieldFile = 329,
+    kStrFieldParameters = 330,
+    kStrFieldHeaders = 331,
+    kStrFieldArguments = 332,
+    kStrFieldImage = 333,
+    kStrFieldThumbnail = 334,
+    kStrFieldError = 335,
+    kStrRemoveKey = 336,
+    kStrKeySaved = 337,    // "%1" the row's ID
+    kStrKeyRemoved = 338,  // "%1" the row's ID
+    kStrKeyScheme = 339,   // the key field's hint when Lumar puts "%1" before the key
     // The small dialog before a run that asks a host definition's questions ({inputbox},
     // {select}), and the box after it that shows what the host's answers had to say
     // ({outputbox}).

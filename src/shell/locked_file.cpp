@@ -201,10 +201,10 @@ std::string WriteInPlace(const std::string& target, const FileChange& change,
     return fd.Close() ? "" : ErrorText(errno);
 }
 
-// The lock beside the target, or an invalid descriptor when it can be neither made nor
-// opened (then the write goes on without it, as before there were locks).
-FileDescriptor LockBeside(const std::string& target) {
-    const std::string path = target + ".lock";
+// The lock, or an invalid descriptor when it can be neither made nor opened (then the write
+// goes on without it, as before there were locks).
+FileDescriptor TakeLock(const std::string& path) {
+    if (path.empty()) return FileDescriptor();
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0666);
     if (fd < 0) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
     if (fd >= 0) LockExclusive(fd);
@@ -212,6 +212,10 @@ FileDescriptor LockBeside(const std::string& target) {
 }
 
 }  // namespace
+
+std::string SharedLockFile(const std::string& settingsFolder) {
+    return JoinPath(settingsFolder.empty() ? std::string(".") : settingsFolder, "Lumar.lock");
+}
 
 std::string TooLargeReason(size_t maxBytes) {
     return "file larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
@@ -230,12 +234,13 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
         return ErrorText(unnamedError);
     }
 
-    const FileDescriptor lock = LockBeside(target);  // held to the end of this function
+    const FileDescriptor lock = TakeLock(options.lockFile);  // held to the end of this function
     // Looked at again under the lock: another writer may have changed the file meanwhile.
     Target state = Inspect(target);
     if (!state.refusal.empty()) return state.refusal;
     state.ownerOnly = options.ownerOnly;
-    RemoveStaleTemps(target);
+    // Without the lock another writer's temporary file may be in use.
+    if (lock) RemoveStaleTemps(target);
 
     std::optional<std::string> current;
     if (options.readCurrent && state.exists) {
@@ -268,12 +273,15 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     return "";
 }
 
-std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush,
-                                bool ownerOnly) {
+namespace {
+
+std::string ReplaceWhole(const std::string& path, const std::string& bytes, Flush flush,
+                         bool ownerOnly, const std::string& lockFile) {
     LockedWriteOptions options;
     options.readCurrent = false;
     options.flush = flush;
     options.ownerOnly = ownerOnly;
+    options.lockFile = lockFile;
     return UpdateFileLocked(
         path,
         [&bytes](const std::optional<std::string>&, std::string& replacement) {
@@ -281,6 +289,18 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
             return std::string();
         },
         options);
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path, const std::string& bytes, Flush flush,
+                                bool ownerOnly) {
+    return ReplaceWhole(path, bytes, flush, ownerOnly, "");
+}
+
+std::string WriteOwnFile(const std::string& path, const std::string& bytes,
+                         const std::string& lockFile) {
+    return ReplaceWhole(path, bytes, Flush::Yes, false, lockFile);
 }
 
 }  // namespace lumar

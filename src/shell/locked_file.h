@@ -3,13 +3,17 @@
 // same (the window and lumar-cli share Lumar.ini), against a kill at any moment and against
 // a full disk.
 //
-// How: an advisory lock (flock) on "<file>.lock" beside the file is held from before the
-// read until after the rename. The lock cannot live on the file itself, since the rename
-// replaces that file and a waiting writer would then hold a lock on the old one. The new
-// content goes to an unnamed temporary file (O_TMPFILE) that the kernel removes with the
-// process; it gets a name only for the rename. Where the file system has no unnamed files,
-// a named temporary file is used, and leftovers of our own pattern ("<file>.tmpNNNNNN") from
-// a killed writer are removed by the next writer, which holds the lock, so none is in use.
+// How: an advisory lock (flock) on a lock file is held from before the read until after the
+// rename. The lock cannot live on the file itself, since the rename replaces that file and a
+// waiting writer would then hold a lock on the old one. Lumar's own files (Lumar.ini,
+// hosters.ini, hosters.d) share one lock file in the settings folder, which stays there: a
+// writer that removed it would let the next one lock a new file while a third still waits on
+// the old. A file the user chose (a posting, an export) is only ever replaced whole, so it
+// takes no lock and leaves nothing beside it.
+// The new content goes to an unnamed temporary file (O_TMPFILE) that the kernel removes with
+// the process; it gets a name only for the rename. Where the file system has no unnamed
+// files, a named temporary file is used, and leftovers of our own pattern ("<file>.tmpNNNNNN")
+// from a killed writer are removed by the next writer that holds the lock, so none is in use.
 //
 // A file without write permission is refused, as the classic profile write did; a writable
 // file in a folder that refuses new files (a portable program folder) is rewritten in place
@@ -34,13 +38,22 @@ struct LockedWriteOptions {
     Flush flush = Flush::No;
     // The file is left readable by its owner only (0600), whatever mode it had.
     bool ownerOnly = false;
+    // The lock all writers of the file take (SharedLockFile); "" takes none.
+    std::string lockFile;
 };
+
+// The one lock file of the files Lumar keeps in `settingsFolder`.
+[[nodiscard]] std::string SharedLockFile(const std::string& settingsFolder);
 
 // Returns "" when the new content is in place, else a short reason; the old file is then
 // untouched. A symbolic link is followed and the file it points to is replaced; an existing
 // file keeps its permission bits.
-std::string UpdateFileLocked(const std::string& path, const FileChange& change,
-                             const LockedWriteOptions& options);
+[[nodiscard]] std::string UpdateFileLocked(const std::string& path, const FileChange& change,
+                                           const LockedWriteOptions& options);
+
+// WriteFileAtomically for a file of Lumar's own, under `lockFile`.
+[[nodiscard]] std::string WriteOwnFile(const std::string& path, const std::string& bytes,
+                                       const std::string& lockFile);
 
 // The reason text for a file refused because it is larger than `maxBytes`.
 std::string TooLargeReason(size_t maxBytes);

@@ -1,5 +1,6 @@
 #include "shell/settings_keys.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -35,6 +36,17 @@ int ReadIntSetting(const std::string& file, const SettingKey& key) {
         return static_cast<int>(value);
     ParseInteger(fallback, value);
     return static_cast<int>(value);
+}
+
+int ClampTimeoutSeconds(long long seconds) {
+    return static_cast<int>(std::clamp(seconds, keys::Timeout.min, keys::Timeout.max));
+}
+
+int ReadTimeoutSeconds(const std::string& file) {
+    long long value = 0;
+    if (!ParseInteger(ReadTextSetting(file, keys::Timeout), value))
+        ParseInteger(keys::Timeout.defaultValue, value);
+    return ClampTimeoutSeconds(value);
 }
 
 double ReadCountSetting(const std::string& file, const SettingKey& key) {

@@ -36,7 +36,9 @@ inline constexpr SettingKey Center{"Bilder", "Center", SettingType::Flag, "1", 0
 inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::Index, "0", 0, 32767};
 // The chosen hoster's row ID; wins over Anbieter while a row of that ID exists.
 inline constexpr SettingKey AnbieterId{"Bilder", "AnbieterId", SettingType::Path, ""};
-inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 0, 2147483647};
+// Read through ReadTimeoutSeconds: a stored value outside the range is used clamped, since a
+// time-out of 0 would fail every image at once and 99999 would wait for a day.
+inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 1, 3600};
 // The proxy of standard uploads: empty takes it from the environment, "direct" uses none,
 // anything else is the proxy's address; NoProxy lists the hosts reached without it.
 inline constexpr SettingKey Proxy{"Bilder", "Proxy", SettingType::Path, ""};
@@ -99,6 +101,10 @@ bool ParseInteger(std::string_view text, long long& out);
 // Integer value of a Flag, Int or Index key; the default when the stored text is no number
 // or lies outside the key's range.
 int ReadIntSetting(const std::string& file, const SettingKey& key);
+// The time-out of one upload in seconds: the stored number brought into the key's range; the
+// default when the text is no number. lumar-cli's --timeout goes through the same clamp.
+[[nodiscard]] int ReadTimeoutSeconds(const std::string& file);
+[[nodiscard]] int ClampTimeoutSeconds(long long seconds);
 // Numeric value of a Count key; 0 (the default) when the stored text is no number.
 double ReadCountSetting(const std::string& file, const SettingKey& key);
 // A count's stored text as ReadCountSetting reads it.

@@ -61,6 +61,8 @@ std::string UpdateIniFile(const std::string& file,
                           const std::function<std::string(const IniDocument&)>& change) {
     LockedWriteOptions options;
     options.maxCurrentBytes = kMaxIniFileBytes;
+    // An INI file Lumar writes lies in its settings folder.
+    options.lockFile = SharedLockFile(FolderOf(file));
     return UpdateFileLocked(
         file,
         [&change](const std::optional<std::string>& current, std::string& replacement) {

@@ -234,11 +234,8 @@ void UploadRun::Log(const std::string& text, bool lineEnd) {
 
 int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     // Read anew for every image, so a change in the options dialog applies to the next one.
-    if (options.timeoutSeconds) return *options.timeoutSeconds;
-    long long defaultTimeout = 0;
-    ParseInteger(keys::Timeout.defaultValue, defaultTimeout);
-    if (options.settingsFile.empty()) return static_cast<int>(defaultTimeout);
-    return ReadIntSetting(options.settingsFile, keys::Timeout);
+    if (options.timeoutSeconds) return ClampTimeoutSeconds(*options.timeoutSeconds);
+    return ReadTimeoutSeconds(options.settingsFile);
 }
 
 bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& options) {

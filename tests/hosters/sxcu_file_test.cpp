@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "hoster_emulator/hoster_emulator.h"
 #include "hosters/answer_code.h"
 #include "hosters/hoster_definition.h"
@@ -276,16 +278,26 @@ TEST(HosterDefinition, MarkerRowsExportTemplatesReadingTheirCode) {
     EXPECT_EQ(Shared(odd).UploadUrl, "http://127.0.0.1:8080/upload.php");
 }
 
-TEST(HosterDefinition, MissingKeyNamesTheKeyLeftEmpty) {
-    const std::pair<const char*, const char*> cases[] = {
-        {R"("Headers": {"Authorization": "Client-ID "})", "Authorization"},
-        {R"("Headers": {"Authorization": "Client-ID 4f2a"})", ""},
-        {R"("Parameters": {"key": ""}, "Arguments": {"album": ""})", "key"},
-        {R"("Arguments": {"title": "", "api_key": " "})", "api_key"},
+// The key field is found missing or filled; the user's key goes after the host's scheme, a
+// new key replaces the old one and an empty one takes it out again.
+TEST(HosterDefinition, KeysAreFoundSetChangedAndRemovedBehindTheScheme) {
+    const std::tuple<const char*, const char*, bool> cases[] = {
+        // name|scheme|key, missing
+        {R"("Headers": {"Authorization": "Client-ID "})", "Authorization|Client-ID |", true},
+        {R"("Headers": {"Authorization": "Client-ID 4f2a"})", "Authorization|Client-ID |4f2a",
+         false},
+        {R"("Parameters": {"key": ""}, "Arguments": {"album": ""})", "key||", true},
+        {R"("Arguments": {"title": "", "api_key": " "})", "api_key||", true},
     };
-    for (const auto& [fields, missing] : cases)
-        EXPECT_EQ(MissingKey(Imported(WithRequest(std::string(fields) + R"(, "Body": "Binary")"))),
-                  missing);
+    for (const auto& [fields, expected, missing] : cases) {
+        const HosterDef row = Imported(WithRequest(std::string(fields) + R"(, "Body": "Binary")"));
+        const KeyField key = FindKeyField(row);
+        EXPECT_EQ(key.name + "|" + key.scheme + "|" + key.key, expected);
+        EXPECT_EQ(MissingKey(row), missing ? key.name : "") << fields;
+        const HosterDef changed = WithKey(WithKey(row, key.name, "old"), key.name, "new");
+        EXPECT_EQ(FindKeyField(changed).scheme + FindKeyField(changed).key, key.scheme + "new");
+        EXPECT_EQ(MissingKey(WithKey(changed, key.name, "")), key.name) << fields;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace lumar {
 namespace {
 
@@ -75,6 +77,37 @@ TEST(ImageListRemove, ScatteredSelectionGoesAndCurrentRowFollows) {
     // The first row added to an empty list becomes current.
     list.AppendRows({Image("c.jpg"), Image("d.jpg")});
     EXPECT_EQ(list.CurrentRow(), 1);
+}
+
+// Moving by hand takes whole rows with their selection and current mark, keeps the moved rows'
+// order, switches sorting off, and does nothing where nothing would move.
+TEST(ImageListMove, SelectedRowsMoveAsOneWithTheirMarks) {
+    ImageList list = ListOf({"a", "b", "c", "d", "e"});
+    list.SortByColumn(kColumnText);
+    list.Row(4).upload = "[img]d[/img]";
+    list.SelectOnly(4);  // d current, b and d selected
+    list.SetSelected(2, true);
+    // a drag before `before`, else a key step `by`; then whether it moved, the order, the
+    // selected rows and the current row
+    const std::tuple<int, int, bool, const char*, std::vector<int>, int> steps[] = {
+        {1, 0, true, "bdace", {1, 2}, 2},  {0, -1, false, "bdace", {1, 2}, 2},
+        {0, 1, true, "abdce", {2, 3}, 3},  {6, 0, true, "acebd", {4, 5}, 5},
+        {4, 0, false, "acebd", {4, 5}, 5}, {0, 1, false, "acebd", {4, 5}, 5},
+        {3, 0, true, "acbde", {3, 4}, 4}};
+    for (const auto& [before, by, moved, order, selected, current] : steps) {
+        SCOPED_TRACE(testing::Message() << before << " " << by);
+        EXPECT_EQ(by == 0 ? list.MoveSelected(before) : list.MoveSelectedBy(by), moved);
+        std::string texts;
+        for (const std::string& text : Texts(list)) texts += text;
+        EXPECT_EQ(texts, order);
+        EXPECT_EQ(list.SelectedRows(), selected);
+        EXPECT_EQ(list.CurrentRow(), current);
+    }
+    EXPECT_TRUE(list.Row(4).upload == "[img]d[/img]" && !list.Sort().on);
+    list.SelectOnly(1);
+    list.SetSelected(3, true);  // scattered: each row steps past its neighbour
+    ASSERT_TRUE(list.MoveSelectedBy(1));
+    EXPECT_EQ(Texts(list), (Strings{"c", "a", "d", "b", "e"}));
 }
 
 TEST(ImageListSort, ColumnTextIsComparedAsText) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "shell/config_paths.h"
 #include "shell/file_io.h"
@@ -83,13 +84,20 @@ TEST(SettingsFile, WritesFollowThePermissionsOfFileAndFolder) {
     }
 }
 
-// A temporary file left by a killed writer goes with the next write.
-TEST(SettingsFile, KilledWritersLeaveNoTemporaryFiles) {
+// A temporary file left by a killed writer goes with the next write. The settings folder's
+// files share one lock file that stays; a file the user chose gets none beside it.
+TEST(SettingsFile, OneLockForOwnFilesNoneBesideChosenOnesAndNoTemporaryFiles) {
     test::TempDir dir;
     const std::string file = dir.file("Lumar.ini");
     dir.write("Lumar.ini.tmp4711", "left by a writer killed before its rename");
     ASSERT_TRUE(WriteValue(file, "S", "k", "last"));
-    EXPECT_LE(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // and .lock
+    ASSERT_TRUE(WriteValue(dir.file("hosters.ini"), "S", "k", "v"));
+    ASSERT_EQ(WriteFileAtomically(dir.file("posting.vbc"), "text"), "");
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.insert(entry.path().filename().string());
+    EXPECT_EQ(names,
+              (std::set<std::string>{"Lumar.ini", "Lumar.lock", "hosters.ini", "posting.vbc"}));
     EXPECT_EQ(ReadValue(file, "S", "k", ""), "last");
 }
 
@@ -271,6 +279,17 @@ TEST(SettingKeys, NumbersThatAreNoNumbersOrOutOfRangeReadAsTheDefault) {
     for (const SettingKey* key : ints) read.push_back(ReadIntSetting(ini, *key));
     EXPECT_EQ(read, (std::vector<int>{120, 1, 0, 1, 1, 0, 20, 0, 1, 39, 0}));
     EXPECT_EQ(ReadCountSetting(ini, keys::StatFiles) + ReadCountSetting(ini, keys::StatSize), 0);
+}
+
+// A time-out outside 1 to 3600 s is used at the nearer end rather than as the default: 0 must
+// not fail every image and 99999 not wait for a day.
+TEST(SettingKeys, TheTimeOutIsUsedClampedToItsRange) {
+    test::TempDir dir;
+    for (const auto& [stored, used] :
+         {std::pair{"0", 1}, {"-7", 1}, {"3600", 3600}, {"99999", 3600}, {"zwei", 120}}) {
+        ASSERT_TRUE(WriteValue(dir.file("Lumar.ini"), "Bilder", "Timeout", stored));
+        EXPECT_EQ(ReadTimeoutSeconds(dir.file("Lumar.ini")), used) << stored;
+    }
 }
 
 // Totals beyond 32 bits stay exact and never turn into exponent notation; absurd totals from a

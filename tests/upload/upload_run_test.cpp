@@ -173,17 +173,18 @@ TEST_F(UploadRunTest, CancelDuringAWaitStopsAfterThatImage) {
     EXPECT_TRUE(rows[2].checked);
 }
 
-TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImage) {
+// A stored time-out of 0 once failed every image at once; it is used as one second, long
+// enough for the answer of a host that keeps the connection open, and read for every image.
+TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImageAndZeroStillWaits) {
     WriteValue(settings, "Bilder", "Timeout", "0");
     emulator.SetMisbehaviour(Misbehaviour::NeverClose);
     std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg")};
     onStatus = [&] {  // after the first image's wait, before the second image begins
         if (recorder->statuses.back().rfind("Rückmeldung", 0) == 0)
-            WriteValue(settings, "Bilder", "Timeout", "2");
+            WriteValue(settings, "Bilder", "Timeout", "-5");
     };
     RunUpload(rows, 1);
-    EXPECT_NE(recorder->log.at(0).find("(Zeitüberschreitung)"), std::string::npos);
-    EXPECT_FALSE(rows[1].checked);  // waited 2 s, long enough for the answer
+    EXPECT_FALSE(rows[0].checked || rows[1].checked);
 }
 
 // The window asks for a frame-length slice: every wait of the run, on a classic row and on a

@@ -57,7 +57,7 @@ void MainWindow::OpenHistory() {
     StandardUploadOptions deletion;
     deletion.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
                                                 ReadTextSetting(settingsFile_, keys::NoProxy));
-    deletion.timeout = std::chrono::seconds(ReadIntSetting(settingsFile_, keys::Timeout));
+    deletion.timeout = std::chrono::seconds(ReadTimeoutSeconds(settingsFile_));
     deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     deletion.control.slice = std::chrono::milliseconds(10);
     env.deleteOnHost = [deletion](const std::string& url) {

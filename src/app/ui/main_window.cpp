@@ -172,6 +172,8 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     connect(hosterFrame_, &HosterFrame::uploadRequested, this, &MainWindow::StartUpload);
     connect(uploadPanel_, &UploadPanel::cancelRequested, this, &MainWindow::CancelUpload);
     connect(codePanel_, &CodePanel::closeRequested, this, &MainWindow::ShowListPanel);
+    connect(codePanel_, &CodePanel::statusMessage, this,
+            [this](const QString& text) { statusPanels_[0]->setText(" " + text); });
     connect(codePanel_, &CodePanel::rowChecksChanged, this, [this] {
         if (!list_.Empty()) listPanel_->RowsEdited(1, list_.Count());
     });

@@ -81,7 +81,7 @@ bool ImageListModel::setHeaderData(int section, Qt::Orientation orientation, con
 
 Qt::ItemFlags ImageListModel::flags(const QModelIndex& index) const {
     if (!index.isValid()) return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
     if (index.column() == kColumnText) f |= Qt::ItemIsUserCheckable;
     return f;
 }

@@ -29,6 +29,13 @@ class ImageListModel : public QAbstractTableModel {
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // A drag of the list's own rows, so the view shows where they would go; the view moves
+    // them itself.
+    static constexpr const char* kRowDragFormat = "application/x-lumar-list-rows";
+    QStringList mimeTypes() const override { return {QString::fromLatin1(kRowDragFormat)}; }
+    Qt::DropActions supportedDropActions() const override {
+        return Qt::CopyAction | Qt::MoveAction;
+    }
 
     // Brings the model up to date with the list now (no-op when nothing changed).
     void Refresh();

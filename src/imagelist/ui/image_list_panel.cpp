@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QMenu>
 #include <QPushButton>
 #include <utility>
 
@@ -80,6 +81,13 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     connect(lvBilder_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &ImageListPanel::OnHeaderClicked);
     connect(picPreview_, &PreviewBox::doubleClicked, this, &ImageListPanel::OnPreviewDoubleClicked);
+    connect(lvBilder_, &ImageListView::rowsDropped, this, &ImageListPanel::MoveRows);
+    connect(lvBilder_, &ImageListView::rowsStepRequested, this, &ImageListPanel::MoveRowsBy);
+    mnBilder_ = new QMenu(this);
+    mnBilder_->setObjectName("mnBilder");
+    lvBilder_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvBilder_, &QWidget::customContextMenuRequested, this,
+            &ImageListPanel::ShowContextMenu);
 
     StripeList();
     for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
@@ -267,8 +275,9 @@ void ImageListPanel::AddImages() {
         // second and the window keeps handling events between files; the summary, which reads
         // every row, is made once at the end rather than after each file.
         AddingRows adding(*this);
+        AddingAction action;
         for (const std::string& path : selection.FullPaths()) {
-            if (AddImageFile(list_, path)) {
+            if (AddImageFile(list_, path, &action)) {
                 PreviewFirstImage();
                 EnableButtonsForRowCount();
             }
@@ -376,6 +385,53 @@ void ImageListPanel::TextBlock() {
     list_.InsertMarkerRow(position, TextBlockRowText(env_.blocks->Count()));
     lvBilder_->SyncFromList();
     SetTextBlockCaption(placement == TextBlockPlacement::Before);
+    FocusList();
+}
+
+void ImageListPanel::AddContextEntry(QAction* action) {
+    extraEntries_.push_back(action);
+}
+
+void ImageListPanel::ShowContextMenu(const QPoint& pos) {
+    mnBilder_->clear();
+    const auto entry = [this](const char* name, const QString& text, bool enabled, auto run) {
+        QAction* action = mnBilder_->addAction(text);
+        connect(action, &QAction::triggered, this, run);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setEnabled(enabled && !adding_);
+    };
+    const std::vector<int> selected = list_.SelectedRows();
+    const bool rows = !list_.Empty();
+    const bool current = list_.CurrentRow() >= 1;
+    entry("mnMoveUp", Str(kStrMoveUp), !selected.empty() && selected.front() > 1,
+          [this] { MoveRowsBy(-1); });
+    entry("mnMoveDown", Str(kStrMoveDown), !selected.empty() && selected.back() < list_.Count(),
+          [this] { MoveRowsBy(1); });
+    mnBilder_->addSeparator();
+    // The list's own buttons, with their present captions ("VBCode ändern" on a text block).
+    entry("mnRemove", cmBilder_[3]->text(), rows && !selected.empty(), [this] { Command(3); });
+    entry("mnTextBlock", cmBilder_[4]->text(), rows && current, [this] { Command(4); });
+    entry("mnBreak", cmBilder_[5]->text(), rows && current, [this] { Command(5); });
+    if (!extraEntries_.empty()) mnBilder_->addSeparator();
+    for (QAction* action : extraEntries_)
+        if (action) mnBilder_->addAction(action);
+    mnBilder_->popup(lvBilder_->viewport()->mapToGlobal(pos));
+}
+
+void ImageListPanel::MoveRows(int before) {
+    if (!adding_) AfterRowsMoved(list_.MoveSelected(before));
+}
+
+void ImageListPanel::MoveRowsBy(int step) {
+    if (!adding_) AfterRowsMoved(list_.MoveSelectedBy(step));
+}
+
+void ImageListPanel::AfterRowsMoved(bool moved) {
+    if (!moved) return;
+    lvBilder_->SyncFromList();
+    // The preview shows the current row, which moved with the others.
+    previewRowIndex_ = -1;
+    if (ckBilder_->isChecked()) RefreshPreview(list_.CurrentRow());
     FocusList();
 }
 

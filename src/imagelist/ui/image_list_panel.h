@@ -1,11 +1,13 @@
 #pragma once
 // The frame "-> Bilder" of the main window: the image list `lvBilder`, the six list commands
-// `cmBilder_0`..`cmBilder_5`, the preview switch `ckBilder` and the preview `picPreview`.
+// `cmBilder_0`..`cmBilder_5`, the preview switch `ckBilder` and the preview `picPreview`, and
+// the list's context menu `mnBilder`.
 //
 // The panel works on the core ImageList and TextBlocks of the main window. The dialogs it
 // opens (file choice, folder browser, text-block editor) and its message boxes come in as
 // functions, so the window wires the real ones and tests answer them directly.
 #include <QGroupBox>
+#include <QPointer>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -18,7 +20,9 @@
 #include "imagelist/text_blocks.h"
 #include "shell/language_table.h"
 
+class QAction;
 class QCheckBox;
+class QMenu;
 class QPushButton;
 
 namespace lumar::ui {
@@ -78,6 +82,10 @@ class ImageListPanel : public QGroupBox {
     void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
 
     ImageListView* listView() const { return lvBilder_; }
+
+    // The entries of the context menu, in their order; a window adds its own with
+    // AddContextEntry (they come after the list's own entries, behind a separator).
+    void AddContextEntry(QAction* action);
     PreviewBox* preview() const { return picPreview_; }
 
   signals:
@@ -107,6 +115,11 @@ class ImageListPanel : public QGroupBox {
     void RemoveSelected();
     void TextBlock();
     void InsertBreak();
+    void MoveRows(int before);
+    void MoveRowsBy(int step);
+    void AfterRowsMoved(bool moved);
+    // Fills `mnBilder` anew for the present rows and shows it at `pos` of the list.
+    void ShowContextMenu(const QPoint& pos);
     void FocusList();
     void ShowScanProblems();
 
@@ -117,6 +130,8 @@ class ImageListPanel : public QGroupBox {
     PreviewBox* picPreview_;
     QCheckBox* ckBilder_;
     std::array<QPushButton*, 6> cmBilder_{};
+    QMenu* mnBilder_;
+    std::vector<QPointer<QAction>> extraEntries_;
     int previewRowIndex_ = -1;
     // While files are added with events pumped: list commands and further drops wait, and
     // the cursor shows the window is busy.

@@ -1,5 +1,7 @@
 #include "imagelist/ui/image_list_view.h"
 
+#include <QCoreApplication>
+#include <QDrag>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -15,9 +17,17 @@ namespace {
 // Column widths at 96 dots per inch; the last three columns are never seen.
 constexpr int kColumnWidths[kImageColumnCount] = {120, 103, 47, 47, 47, 0, 0, 0};
 
+// A drag of rows carries only which view it came from: the rows it moves are the selection.
+const QString kRowDragFormat = QString::fromLatin1(ImageListModel::kRowDragFormat);
+
+QByteArray DragToken(const void* view) {
+    return QByteArray::number(QCoreApplication::applicationPid()) + ':' +
+           QByteArray::number(reinterpret_cast<quintptr>(view));
+}
+
 }  // namespace
 
-ImageListView::ImageListView(QWidget* parent) : QTableView(parent) {
+ImageListView::ImageListView(QWidget* parent) : QTableView(parent), dragToken_(DragToken(this)) {
     setObjectName("lvBilder");
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -26,8 +36,9 @@ ImageListView::ImageListView(QWidget* parent) : QTableView(parent) {
     setWordWrap(false);
     setCornerButtonEnabled(false);
     setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
-    setDropIndicatorShown(false);
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(true);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     verticalHeader()->hide();
     // Fixed row heights keep scrolling and resets cheap with many thousand rows.
@@ -111,6 +122,12 @@ void ImageListView::TakeCurrent(const QModelIndex& current) {
 }
 
 void ImageListView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        event->accept();
+        emit rowsStepRequested(event->key() == Qt::Key_Up ? -1 : 1);
+        return;
+    }
     emit keyAboutToBeHandled(event->key(), event->modifiers());
     if (MoveToEnd(event)) return;
     QTableView::keyPressEvent(event);
@@ -136,21 +153,57 @@ bool ImageListView::MoveToEnd(QKeyEvent* event) {
     return true;
 }
 
+bool ImageListView::IsOwnRowDrag(const QMimeData* mime) const {
+    return mime && mime->data(kRowDragFormat) == dragToken_;
+}
+
+int ImageListView::DropPosition(const QPoint& pos) const {
+    const int row = rowAt(pos.y());
+    if (row < 0) return model_ ? model_->rowCount() + 1 : 1;
+    const bool lowerHalf = pos.y() > rowViewportPosition(row) + rowHeight(row) / 2;
+    return row + 1 + (lowerHalf ? 1 : 0);
+}
+
+QMimeData* ImageListView::RowDragData() const {
+    auto* mime = new QMimeData;
+    mime->setData(kRowDragFormat, dragToken_);
+    return mime;
+}
+
+void ImageListView::startDrag(Qt::DropActions) {
+    if (!model_ || selectionModel()->selectedRows().isEmpty()) return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(RowDragData());
+    // The drop moves the rows in the list itself, so nothing is removed after the drag.
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+}
+
 void ImageListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty())
+    if (IsOwnRowDrag(event->mimeData()) || !LocalPaths(event->mimeData()).isEmpty())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
 void ImageListView::dragMoveEvent(QDragMoveEvent* event) {
-    if (!LocalPaths(event->mimeData()).isEmpty())
+    if (IsOwnRowDrag(event->mimeData())) {
+        QTableView::dragMoveEvent(event);  // draws the drop indicator
         event->acceptProposedAction();
-    else
+    } else if (!LocalPaths(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    } else {
         event->ignore();
+    }
 }
 
 void ImageListView::dropEvent(QDropEvent* event) {
+    if (IsOwnRowDrag(event->mimeData())) {
+        setState(NoState);  // ends the indicator
+        viewport()->update();
+        event->acceptProposedAction();
+        emit rowsDropped(DropPosition(event->position().toPoint()));
+        return;
+    }
     const QStringList paths = LocalPaths(event->mimeData());
     if (paths.isEmpty()) {
         event->ignore();

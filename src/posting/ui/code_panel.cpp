@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -19,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "imagelist/image_list.h"
 #include "posting/ui/vbc_file_question.h"
@@ -314,11 +316,30 @@ void CodePanel::OnPartActivated(int index) {
     Show(ShowSelectedPart(posting_, index));
 }
 
+QString CodePanel::ExportedSummary(int wholeEntry, int partEntry, const std::string& text) const {
+    const auto entry = [this](int number) {
+        return ToQ(strings_ ? strings_->Get(number) : LookupString("", number));
+    };
+    const QLocale locale;
+    const QString characters = locale.toString(static_cast<qlonglong>(ToQ(text).toUcs4().size()));
+    // A split posting is copied and saved one part at a time; the count of parts says how
+    // many are still to go.
+    if (!posting_.isSplit) return entry(wholeEntry).replace("%1", characters);
+    const int parts = static_cast<int>(posting_.parts.size());
+    const int part = std::clamp(cbSplit_->currentIndex() + 1, 1, std::max(parts, 1));
+    return entry(partEntry)
+        .replace("%1", locale.toString(part))
+        .replace("%2", locale.toString(parts))
+        .replace("%3", characters);
+}
+
 void CodePanel::OnClipboard() {
-    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
-        clipboard->clear();
-        clipboard->setText(ToQ(ExportedText()));
-    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard) return;
+    const std::string text = ExportedText();
+    clipboard->clear();
+    clipboard->setText(ToQ(text));
+    emit statusMessage(ExportedSummary(kStrPostingCopied, kStrPostingPartCopied, text));
 }
 
 void CodePanel::OnSave() {
@@ -337,6 +358,7 @@ void CodePanel::OnSave() {
         return;
     }
     RememberSaveFolder(settingsFile_, keys::SavePathCode, FromQ(path));
+    emit statusMessage(ExportedSummary(kStrPostingSaved, kStrPostingPartSaved, text));
 }
 
 void CodePanel::OnClose() {

@@ -85,6 +85,8 @@ class CodePanel : public QWidget {
     void closeRequested();
     // A rebuild from the rows cleared the check marks of marker rows.
     void rowChecksChanged();
+    // What a copy or a save did, for the status line.
+    void statusMessage(const QString& text);
 
   private:
     void BuildControls();
@@ -102,6 +104,9 @@ class CodePanel : public QWidget {
     void OnSplitSizeEdited(const QString& text);
     void OnSplitSizeEnter();
     void OnPartActivated(int index);
+    // The status text after `text` was copied or saved: its characters, with the number
+    // grouping of the interface's locale, and the part when a part is shown.
+    QString ExportedSummary(int wholeEntry, int partEntry, const std::string& text) const;
     void OnClipboard();
     void OnSave();
     void OnClose();

@@ -25,8 +25,8 @@
 namespace lumar::ui {
 namespace {
 
-// Nine digits always fit the stored time-out's integer range.
-constexpr int kTimeoutDigits = 9;
+// The longest time-out the field takes, 3600 s, has four digits.
+constexpr int kTimeoutDigits = 4;
 
 }  // namespace
 
@@ -172,7 +172,7 @@ QLayout* OptionsDialog::MakeLanguageRow() {
 }
 
 void OptionsDialog::Load() {
-    txtimeout_->setText(QString::number(ReadIntSetting(settingsFile_, keys::Timeout)));
+    txtimeout_->setText(QString::number(ReadTimeoutSeconds(settingsFile_)));
     ckForm_->setChecked(ReadIntSetting(settingsFile_, keys::Form) == 1);
     ckSound_->setChecked(ReadIntSetting(settingsFile_, keys::SoundAn) == 1);
     ckWerbung_->setChecked(ReadIntSetting(settingsFile_, keys::Werbung) == 1);
@@ -219,10 +219,11 @@ void OptionsDialog::OnChooseSound() {
 
 void OptionsDialog::Save() {
     // The field takes digits only, so the one text that is no number is an emptied field;
-    // the stored time-out stays a number of seconds.
+    // the stored time-out stays a number of seconds within what an upload may wait.
     const QString timeout = txtimeout_->text();
     WriteSetting(settingsFile_, keys::Timeout,
-                 timeout.isEmpty() ? DefaultText(keys::Timeout) : FromQ(timeout));
+                 timeout.isEmpty() ? DefaultText(keys::Timeout)
+                                   : std::to_string(ClampTimeoutSeconds(timeout.toLongLong())));
     WriteSetting(settingsFile_, keys::Form, ckForm_->isChecked() ? 1 : 0);
     WriteSetting(settingsFile_, keys::SoundAn, ckSound_->isChecked() ? 1 : 0);
     WriteSetting(settingsFile_, keys::Werbung, ckWerbung_->isChecked() ? 1 : 0);

@@ -64,24 +64,44 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     auto* form = new QWidget(this);
     form->setObjectName("frmFields");
     auto* fields = new QFormLayout(form);
-    // The names of the definition format, which is what a user compares with a host's file.
-    for (const char* name :
-         {"Name", "RequestMethod", "RequestURL", "Body", "FileFormName", "Parameters", "Headers",
-          "Arguments", "URL", "ThumbnailURL", "ErrorMessage"}) {
+    // Captions in words; the name of the definition format, which is what a user compares
+    // with a host's file, is the tool tip.
+    const std::pair<const char*, int> kFields[] = {{"Name", 0},
+                                                   {"RequestMethod", kStrFieldMethod},
+                                                   {"RequestURL", kStrFieldAddress},
+                                                   {"Body", kStrFieldBody},
+                                                   {"FileFormName", kStrFieldFile},
+                                                   {"Parameters", kStrFieldParameters},
+                                                   {"Headers", kStrFieldHeaders},
+                                                   {"Arguments", kStrFieldArguments},
+                                                   {"URL", kStrFieldImage},
+                                                   {"ThumbnailURL", kStrFieldThumbnail},
+                                                   {"ErrorMessage", kStrFieldError}};
+    for (const auto& [name, caption] : kFields) {
         auto* text = new QLineEdit(form);
         text->setObjectName(QStringLiteral("tx") + name);
         text->setReadOnly(true);
-        fields->addRow(name, text);
+        text->setToolTip(name);
+        auto* label = new QLabel(caption ? Str(caption) : QString::fromLatin1(name), form);
+        label->setObjectName(QStringLiteral("lb") + name);
+        label->setToolTip(name);
+        label->setBuddy(text);
+        fields->addRow(label, text);
         fieldTexts_.push_back(text);
     }
     lbKey_ = new QLabel(this);
     txKey_ = new QLineEdit(this);
     txKey_->setObjectName("txKey");
+    // A key stored once is not shown to whoever looks over the user's shoulder.
+    txKey_->setEchoMode(QLineEdit::PasswordEchoOnEdit);
     cmSaveKey_ = Named(new QPushButton(Str(kStrSaveKey), this), "cmSaveKey");
+    cmRemoveKey_ = Named(new QPushButton(Str(kStrRemoveKey), this), "cmRemoveKey");
+    lbKeyState_ = Named(new QLabel(this), "lbKeyState");
     auto* keyRow = new QHBoxLayout;
     keyRow->addWidget(lbKey_);
     keyRow->addWidget(txKey_, 1);
     keyRow->addWidget(cmSaveKey_);
+    keyRow->addWidget(cmRemoveKey_);
 
     auto* cmImport = Named(new QPushButton(Str(kStrImport), this), "cmImport");
     cmExport_ = Named(new QPushButton(Str(kStrExport), this), "cmExport");
@@ -105,6 +125,7 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     auto* right = new QVBoxLayout;
     right->addWidget(form);
     right->addLayout(keyRow);
+    right->addWidget(lbKeyState_);
     right->addStretch(1);
     auto* top = new QHBoxLayout;
     top->addWidget(lvHosters_, 1);
@@ -121,6 +142,8 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     connect(cmDelete_, &QPushButton::clicked, this, &HostersWindow::Delete);
     connect(cmDuplicate_, &QPushButton::clicked, this, &HostersWindow::Duplicate);
     connect(cmSaveKey_, &QPushButton::clicked, this, &HostersWindow::SaveKey);
+    connect(txKey_, &QLineEdit::returnPressed, this, &HostersWindow::SaveKey);
+    connect(cmRemoveKey_, &QPushButton::clicked, this, &HostersWindow::RemoveKey);
     connect(cmTest_, &QPushButton::clicked, this, &HostersWindow::Test);
     Reload({});
 }
@@ -172,12 +195,19 @@ void HostersWindow::ShowRow() {
         fieldTexts_[i]->setCursorPosition(0);
     }
 
-    const std::string key = MissingKey(row);
-    const bool keyable =
-        !key.empty() && (row.Origin == RowOrigin::Definition || row.Origin == RowOrigin::Preset);
-    lbKey_->setText(keyable ? Str(kStrKeyCaption) + " " + ToQ(key) + ":" : QString());
-    for (QWidget* w : std::initializer_list<QWidget*>{lbKey_, txKey_, cmSaveKey_})
+    // The key of an own definition or a preset can be given, changed and taken out again.
+    const KeyField key = FindKeyField(row);
+    const bool keyable = !key.name.empty() &&
+                         (row.Origin == RowOrigin::Definition || row.Origin == RowOrigin::Preset);
+    const QString caption = Str(kStrKeyCaption) + " " + ToQ(key.name);
+    lbKey_->setText(keyable ? caption + ":" : QString());
+    txKey_->setText(keyable ? ToQ(key.key) : QString());
+    txKey_->setPlaceholderText(
+        key.scheme.empty() ? caption : Str(kStrKeyScheme).replace("%1", ToQ(key.scheme).trimmed()));
+    for (QWidget* w : std::initializer_list<QWidget*>{lbKey_, txKey_, cmSaveKey_, cmRemoveKey_})
         w->setVisible(keyable);
+    cmRemoveKey_->setEnabled(!key.key.empty());
+    lbKeyState_->clear();
     const bool own = row.Origin == RowOrigin::Definition;
     cmDelete_->setEnabled(own && !testing_);
     cmDuplicate_->setEnabled(own && !testing_);
@@ -245,11 +275,23 @@ void HostersWindow::Duplicate() {
 }
 
 void HostersWindow::SaveKey() {
+    if (cmSaveKey_->isHidden()) return;
+    QString key = txKey_->text().trimmed();
+    // What a host's page shows is often the whole header value; the scheme is Lumar's to add.
+    const QString scheme = ToQ(FindKeyField(Selected()).scheme).trimmed();
+    if (!scheme.isEmpty() && key.startsWith(scheme + ' ', Qt::CaseInsensitive))
+        key = key.mid(scheme.size() + 1).trimmed();
+    if (!key.isEmpty()) StoreKey(FromQ(key));
+}
+
+void HostersWindow::RemoveKey() {
+    if (!FindKeyField(Selected()).key.empty()) StoreKey({});
+}
+
+void HostersWindow::StoreKey(const std::string& key) {
     const HosterDef& row = Selected();
-    const std::string key = FromQ(txKey_->text().trimmed());
-    if (key.empty()) return;
     // A preset's copy under the preset's ID becomes an own definition that replaces it.
-    const HosterDef keyed = WithKey(row, MissingKey(row), key);
+    const HosterDef keyed = WithKey(row, FindKeyField(row).name, key);
     const std::string id = row.Id;
     if (const std::string problem = SaveDefinition(env_.settingsFolder, id,
                                                    WriteSxcu(SxcuFromHoster(keyed), Secrets::Keep));
@@ -257,8 +299,8 @@ void HostersWindow::SaveKey() {
         dialogs_.Warn(this, windowTitle(), ToQ(id) + ": " + ToQ(problem));
         return;
     }
-    txKey_->clear();
     Changed(id);
+    lbKeyState_->setText(Str(key.empty() ? kStrKeyRemoved : kStrKeySaved).replace("%1", ToQ(id)));
 }
 
 void HostersWindow::Test() {

@@ -59,6 +59,9 @@ class HostersWindow : public QDialog {
     void Delete();
     void Duplicate();
     void SaveKey();
+    void RemoveKey();
+    // Writes the chosen row with `key` in its key field as an own definition and says so.
+    void StoreKey(const std::string& key);
     void Test();
     void ShowTestResult(const ProbeResult& result);
 
@@ -74,6 +77,8 @@ class HostersWindow : public QDialog {
     QLabel* lbKey_;
     QLineEdit* txKey_;
     QPushButton* cmSaveKey_;
+    QPushButton* cmRemoveKey_;
+    QLabel* lbKeyState_;
     QPushButton* cmExport_;
     QCheckBox* ckWithKeys_;
     QPushButton* cmDelete_;

@@ -6,6 +6,7 @@
 
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
@@ -189,6 +190,56 @@ class ImageListPanelTest : public QObject {
         panel_->Command(5);
         QTest::mouseDClick(panel_->preview(), Qt::LeftButton);
         QCOMPARE(chosen, QStringList{QString::fromStdString(list_.Row(2).FullPath())});
+    }
+
+    // Rows move by hand with Alt+arrow, by a drop of the list's own drag and from the context
+    // menu, which also offers the buttons' commands under their present captions and the
+    // entries a window adds; the preview follows the current row. A drag from elsewhere moves
+    // nothing.
+    void rowsMoveByKeysDragAndContextMenu() {
+        Drop({"a", "b", "c", "d"});
+        const auto texts = [this] {
+            QString out;
+            for (const ImageEntry& row : list_.Rows()) out += QString::fromStdString(row.text);
+            return out;
+        };
+        ClickRow(1);
+        QTest::keyClick(View(), Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(texts(), QString("bacd"));
+        QCOMPARE(QPair(list_.CurrentRow(), panel_->PreviewRowIndex()), QPair(2, 2));
+        const auto dropAt = [this](std::unique_ptr<QMimeData> mime, int row) {
+            const QPoint at = View()->visualRect(View()->model()->index(row - 1, 0)).bottomLeft();
+            QDragEnterEvent enter(at, Qt::MoveAction, mime.get(), Qt::LeftButton, {});
+            QCoreApplication::sendEvent(View()->viewport(), &enter);
+            QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, {});
+            QCoreApplication::sendEvent(View()->viewport(), &drop);
+        };
+        list_.SetSelected(4, true);  // a and d
+        View()->ShowListSelection();
+        dropAt(std::unique_ptr<QMimeData>(View()->RowDragData()), 2);  // lower half: before 3
+        QCOMPARE(texts(), QString("badc"));
+        auto foreign = std::make_unique<QMimeData>();
+        foreign->setData("application/x-lumar-list-rows", "another window");
+        dropAt(std::move(foreign), 4);
+        QCOMPARE(texts(), QString("badc"));
+
+        QAction extra("Einfügen");
+        panel_->AddContextEntry(&extra);
+        auto* menu = panel_->findChild<QMenu*>("mnBilder");
+        const auto entry = [&](const char* name) {
+            emit View()->customContextMenuRequested(QPoint(5, 5));
+            menu->hide();
+            return menu->findChild<QAction*>(name);
+        };
+        entry("mnMoveUp")->trigger();
+        QCOMPARE(texts(), QString("adbc"));
+        QVERIFY(!entry("mnMoveUp")->isEnabled() && menu->actions().last() == &extra);
+        QCOMPARE(entry("mnRemove")->text(), QString::fromUtf8("Bild(er) entfernen"));
+        ClickRow(3);
+        entry("mnBreak")->trigger();
+        QCOMPARE(list_.Row(3).text, std::string(kBreakRowText));
+        entry("mnRemove")->trigger();
+        QVERIFY(texts() == "adbc" && !list_.Sort().on);
     }
 
     // A real drop is answered at once and its files read afterwards, so the program they came

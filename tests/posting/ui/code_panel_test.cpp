@@ -7,9 +7,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QtTest>
 
 #include "imagelist/image_list.h"
@@ -70,10 +73,10 @@ class CodePanelTest : public QObject {
         panel_->show();
     }
     // Ten images as an upload run leaves them, and the posting the run built.
-    void UploadTen() {
+    void UploadTen(const std::string& code = "C") {
         for (int i = 1; i <= 10; ++i) {
             ImageEntry row;
-            row.upload = "C" + std::to_string(i);
+            row.upload = code + std::to_string(i);
             row.checked = false;
             list_.Append(row);
         }
@@ -96,9 +99,10 @@ class CodePanelTest : public QObject {
     }
     void cleanup() { panel_.reset(); }
 
-    // The size box splits, the part chosen is the one copied, and an emptied box switches
-    // splitting off and shows the whole posting again.
+    // The size box splits, the part chosen is the one copied (and the status line says which),
+    // and an emptied box switches splitting off and shows the whole posting again.
     void splitSizeBox() {
+        QSignalSpy said(panel_.get(), &CodePanel::statusMessage);
         UploadTen();
         auto* size = Find<QLineEdit>("txSplitSize");
         auto* parts = Find<QComboBox>("cbSplit");
@@ -110,6 +114,8 @@ class CodePanelTest : public QObject {
         emit parts->activated(1);
         test::Click(panel_.get(), "cmCode_0");
         QCOMPARE(QGuiApplication::clipboard()->text(), QString("[CENTER]C5 C6 C7 C8 [/CENTER]"));
+        QCOMPARE(said.value(0).value(0).toString(),
+                 QString("Posting kopiert (Teil 2 von 3, 29 Zeichen)"));
         size->selectAll();
         QTest::keyClick(size, Qt::Key_Backspace);
         QVERIFY(!Find<QCheckBox>("ckSplit")->isChecked() && !parts->isEnabled());
@@ -131,12 +137,21 @@ class CodePanelTest : public QObject {
         QVERIFY(center->isEnabled());
     }
 
-    // A failed save names the file.
-    void failedSaveShowsFileAndReason() {
-        UploadTen();
-        dialogs_->file = QString::fromStdString(dir_->file("missing/posting.vbc"));
-        test::Click(panel_.get(), "cmCode_1");
+    // A save says what it wrote, numbers grouped as the interface's locale groups them, and
+    // leaves nothing beside the file; a failed save names the file and claims nothing.
+    void savesSayWhatTheyWroteOrWhyNot() {
+        QSignalSpy said(panel_.get(), &CodePanel::statusMessage);
+        UploadTen(std::string(120, 'x'));
+        for (const char* file : {"missing/posting.vbc", "posting.vbc"}) {
+            dialogs_->file = QString::fromStdString(dir_->file(file));
+            QLocale::setDefault(QLocale(QLocale::English));
+            test::Click(panel_.get(), "cmCode_1");
+            QLocale::setDefault(QLocale::c());
+        }
         QVERIFY(dialogs_->Texts("warn").value(0).contains("missing/posting.vbc"));
+        QCOMPARE(said.count(), 1);
+        QCOMPARE(said.value(0).value(0).toString(), QString("Posting gespeichert (1,238 Zeichen)"));
+        QVERIFY(!QFileInfo::exists(dir_->file("posting.vbc.lock").c_str()));
     }
 
     // The next start runs the same handlers a click would.

@@ -114,15 +114,18 @@ class OptionsDialogTest : public QObject {
         qunsetenv("HTTP_PROXY");
     }
     // Nothing is stored before the dialog closes; Escape, the window's close button and
-    // accept all end in the same save. The time-out takes digits only, and an emptied field
-    // stores the default, so the stored time-out stays a number.
+    // accept all end in the same save. The time-out takes digits only, an emptied field
+    // stores the default and a value outside 1 to 3600 s is stored at the nearer end.
     void everyWayOfClosingSaves() {
         Fixture f;
         f.dir.write("Lumar.ini",
                     "[Bilder]\r\nTimeout=45\r\nForm=0\r\nWerbung=0\r\n[Sound]\r\nSoundAn=1\r\n");
         std::string previous = "45";
-        for (const auto& [way, typed, stored] :
-             {std::tuple{0, "4a5- 9", "459"}, {1, "", "120"}, {2, "31", "31"}}) {
+        for (const auto& [way, typed, stored] : {std::tuple{0, "4a5- 9", "459"},
+                                                 {1, "", "120"},
+                                                 {2, "31", "31"},
+                                                 {0, "0", "1"},
+                                                 {1, "99999", "3600"}}) {
             auto d = f.Open();
             auto* timeout = Find<QLineEdit>(d.get(), "txtimeout");
             timeout->clear();

@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -70,12 +72,53 @@ class HostersWindowTest : public QObject {
         f.dialogs.answers = {true};
         test::Click(f.window.get(), "cmDelete");
         QCOMPARE(list->topLevelItemCount(), 8);
-        // A preset given its key becomes an own definition of the same ID.
-        list->setCurrentItem(list->topLevelItem(7));
-        Find<QLineEdit>(f.window.get(), "txKey")->setText("secret");
-        test::Click(f.window.get(), "cmSaveKey");
-        QCOMPARE(f.Mode("imgbb"), 0600);
-        QVERIFY(f.dir.read("hosters.d/imgbb.sxcu").find("secret") != std::string::npos);
+        // A preset given its key becomes an own definition of the same ID; the key can be
+        // changed and taken out again, and every step says so. Only the settings folder's one
+        // lock file is left, none beside the definition or an export.
+        list->setCurrentItem(list->findItems("imgbb", Qt::MatchExactly, 1).value(0));
+        auto* key = Find<QLineEdit>(f.window.get(), "txKey");
+        auto* state = Find<QLabel>(f.window.get(), "lbKeyState");
+        for (const char* typed : {"secret", "changed"}) {
+            key->setText(typed);
+            test::Click(f.window.get(), "cmSaveKey");
+            QCOMPARE(f.Mode("imgbb"), 0600);
+            QVERIFY(f.dir.read("hosters.d/imgbb.sxcu").find(typed) != std::string::npos);
+            QCOMPARE(state->text(), QString::fromUtf8("Schlüssel für imgbb gespeichert."));
+            QCOMPARE(key->text(), QString(typed));
+        }
+        f.dialogs.file = QString::fromStdString(f.dir.file("export.sxcu"));
+        test::Click(f.window.get(), "cmExport");
+        test::Click(f.window.get(), "cmRemoveKey");
+        QVERIFY(f.dir.read("hosters.d/imgbb.sxcu").find("changed") == std::string::npos);
+        QCOMPARE(state->text(), QString::fromUtf8("Schlüssel für imgbb entfernt."));
+        QVERIFY(key->text().isEmpty() &&
+                !Find<QWidget>(f.window.get(), "cmRemoveKey")->isEnabled());
+        QCOMPARE(QDir(f.dir.file("hosters.d").c_str()).entryList(QDir::Files, QDir::Name),
+                 QStringList{"imgbb.sxcu"});
+        QCOMPARE(QDir(f.dir.path().c_str()).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"Lumar.lock", "export.sxcu"}));
+    }
+
+    // Fields are captioned in words with the definition's name as tool tip; a key after a
+    // scheme is asked for alone, and a pasted whole header value does not double the scheme.
+    void captionsAndTheKeyFieldSayWhatToType() {
+        Fixture f;
+        f.dir.write(
+            "data/hosters.d/imgur.sxcu",
+            R"({"DestinationType":"ImageUploader","RequestURL":"https://api.imgur.com/3/image",)"
+            R"("FileFormName":"image",)"
+            R"("Headers":{"Authorization":"Client-ID "},"URL":"{json:data.link}"})");
+        QTreeWidget* list = f.Open();
+        auto* address = Find<QLabel>(f.window.get(), "lbRequestURL");
+        QCOMPARE(address->text() + "|" + address->toolTip(), QString("Adresse|RequestURL"));
+        QCOMPARE(Find<QLabel>(f.window.get(), "lbURL")->text(), QString("Antwort: Bild"));
+        list->setCurrentItem(list->findItems("imgur", Qt::MatchExactly, 1).value(0));
+        auto* key = Find<QLineEdit>(f.window.get(), "txKey");
+        QCOMPARE(key->placeholderText(),
+                 QString::fromUtf8("Nur den Schlüssel eingeben, Lumar setzt „Client-ID“ davor"));
+        key->setText("Client-ID 4f2a");
+        QTest::keyClick(key, Qt::Key_Return);
+        QVERIFY(f.dir.read("hosters.d/imgur.sxcu").find("\"Client-ID 4f2a\"") != std::string::npos);
     }
 
     void testButtonShowsTheCode() {
