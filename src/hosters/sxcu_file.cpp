@@ -7,9 +7,8 @@
 
 #include "hosters/answer_code.h"
 #include "hosters/answer_template.h"
-#include "hosters/json_depth.h"
-#include "hosters/key_names.h"
 #include "hosters/json_ordered.h"
+#include "hosters/key_names.h"
 #include "hosters/request_template.h"
 #include "hosters/sxcu_legacy.h"
 #include "net/header_text.h"

@@ -8,9 +8,8 @@
 #include <optional>
 
 #include "hosters/answer_code.h"
-#include "hosters/json_depth.h"
-#include "shell/plain_text.h"
 #include "hosters/json_ordered.h"
+#include "shell/plain_text.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
