@@ -19,8 +19,10 @@ const std::vector<Command>& Commands() {
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
          "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
          "[--strip|--no-strip] [--ca-file FILE] "
-         "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
-         "upload the JPEGs under PATH and print the posting (log on stderr)", RunUpload},
+         "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH...",
+         "upload the pictures under PATH (- reads one from standard input) and print the "
+         "posting (log on stderr)",
+         RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
         {"list", "PATH...",

@@ -20,10 +20,11 @@ std::string DataFolder();
 // Where the session's settings live.
 struct SessionPaths {
     std::string configFolder;
-    std::string settingsFile;  // Lumar.ini
-    std::string languageFile;  // language.ini as found (the folder's, else the installed one)
-    std::string hostersFile;   // hosters.ini
-    std::string dataFolder;    // the installed data folder (presets), see DataFolder()
+    std::string settingsFile;    // Lumar.ini
+    std::string languageFile;    // language.ini as found (the folder's, else the installed one)
+    std::string hostersFile;     // hosters.ini
+    std::string dataFolder;      // the installed data folder (presets), see DataFolder()
+    std::string capturesFolder;  // screenshots and pasted pictures, see CapturesFolder()
 
     // The folder chosen at start-up (InitConfigFolder).
     static SessionPaths FromConfigFolder();

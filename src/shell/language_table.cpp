@@ -198,6 +198,31 @@ constexpr LanguageEntry kTable[] = {
      "Die gewählten Einträge aus dem Verlauf entfernen? Die Bilder bleiben beim Hoster."},
     {"STRINGS", "166", "", "Der Verlauf kann nicht geöffnet werden:"},
     {"STRINGS", "168", "", "%1 von %2 Einträgen"},
+    // Pictures from the screen and the clipboard.
+    {"STRINGS", "340", "", "Bildschirmfoto…"},
+    {"STRINGS", "341", "", "Einfügen"},
+    {"STRINGS", "342", "", "Bildschirmfoto"},
+    {"STRINGS", "343", "", "Bild"},
+    {"STRINGS", "344", "", "Bildschirmfoto hinzugefügt:"},
+    {"STRINGS", "345", "", "Bildschirmfoto abgebrochen"},
+    {"STRINGS", "346", "", "Kein Bildschirmfoto-Dienst gefunden (XDG-Desktop-Portal)"},
+    {"STRINGS", "347", "", "Bildschirmfoto fehlgeschlagen:"},
+    {"STRINGS", "348", "",
+     "Der Desktop bietet kein Bildschirmfoto an (kein XDG-Desktop-Portal). Stattdessen den "
+     "ganzen Bildschirm aufnehmen?"},
+    {"STRINGS", "349", "", "Die Zwischenablage enthält weder Bilder noch Dateien"},
+    {"STRINGS", "350", "", "Eingefügt:"},
+    {"STRINGS", "351", "", "Bild nicht gespeichert:"},
+    {"STRINGS", "352", "", "kein Bild (JPEG, PNG, GIF oder WebP)"},
+    {"STRINGS", "353", "", "größer als 200 MB"},
+    {"STRINGS", "354", "", "Datei nicht lesbar"},
+    {"STRINGS", "355", "", "Ordner nicht beschreibbar"},
+    {"STRINGS", "356", "", "Schreiben fehlgeschlagen"},
+    {"STRINGS", "357", "", "Bildschirmfotos und eingefügte Bilder:"},
+    {"STRINGS", "358", "", "Ordner öffnen"},
+    {"STRINGS", "359", "", "Aufbewahren (Tage, 0 = unbegrenzt):"},
+    {"STRINGS", "360", "", "Bildschirmfoto: bitte im Dialog des Desktops wählen..."},
+    {"STRINGS", "361", "", "der Bildschirm ließ sich nicht lesen"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {
