@@ -18,6 +18,7 @@
 #include "imagelist/text_blocks.h"
 #include "shell/language_table.h"
 
+class QAction;
 class QCheckBox;
 class QPushButton;
 
@@ -43,6 +44,8 @@ struct ImageListPanelEnv {
     std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
                        TextBlockPlacement* placement)>
         editTextBlock;
+    // Where pasted picture data is kept (see CapturesFolder()).
+    std::string capturesFolder;
 };
 
 class ImageListPanel : public QGroupBox {
@@ -73,6 +76,10 @@ class ImageListPanel : public QGroupBox {
     void AddDroppedPaths(const QStringList& paths);
     // Repaints the row bands (after the window was activated or the list changed).
     void StripeList();
+    // Ctrl+V and the menu's "Einfügen": copied files as a drop, picture data as a new file.
+    void Paste();
+    // The captions taken from the message table (after it was loaded).
+    void ApplyMessageTexts();
 
     // Remembers what a folder scan left out; named on the status line once the rows are in.
     void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
@@ -84,6 +91,10 @@ class ImageListPanel : public QGroupBox {
     void summaryChanged(const QString& text);
     // The folders and files the last scan left out, for the status line.
     void scanProblemsFound(const QString& text);
+    // Any other news for the status line (what a paste added, or why it added nothing).
+    void statusMessage(const QString& text);
+    // The button "Bildschirmfoto…" or its menu entry; the window asks the desktop.
+    void screenshotRequested();
 
   private:
     QString Str(int entry) const;
@@ -117,6 +128,9 @@ class ImageListPanel : public QGroupBox {
     PreviewBox* picPreview_;
     QCheckBox* ckBilder_;
     std::array<QPushButton*, 6> cmBilder_{};
+    QPushButton* cmScreenshot_;
+    QAction* pasteAction_;
+    QAction* screenshotAction_;
     int previewRowIndex_ = -1;
     // While files are added with events pumped: list commands and further drops wait, and
     // the cursor shows the window is busy.

@@ -112,6 +112,11 @@ void ImageListView::TakeCurrent(const QModelIndex& current) {
 
 void ImageListView::keyPressEvent(QKeyEvent* event) {
     emit keyAboutToBeHandled(event->key(), event->modifiers());
+    if (event->matches(QKeySequence::Paste)) {
+        emit pasteRequested();
+        event->accept();
+        return;
+    }
     if (MoveToEnd(event)) return;
     QTableView::keyPressEvent(event);
 }

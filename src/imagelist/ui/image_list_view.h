@@ -26,6 +26,8 @@ class ImageListView : public QTableView {
     void keyAboutToBeHandled(int key, Qt::KeyboardModifiers modifiers);
     // Local paths dropped onto the list, in the order given.
     void pathsDropped(const QStringList& paths);
+    // Ctrl+V (the platform's paste key).
+    void pasteRequested();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
