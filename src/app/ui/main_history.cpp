@@ -36,6 +36,12 @@ void MainWindow::AddHistoryButton() {
     connect(button, &QPushButton::clicked, this, &MainWindow::OpenHistory);
 }
 
+void MainWindow::ApplyHistoryButtonText() {
+    // The button is made before the message table is loaded.
+    if (auto* button = findChild<QPushButton*>("cmHistory"))
+        button->setText(ToQ(strings_.Get(kStrHistoryButton)));
+}
+
 void MainWindow::OpenHistory() {
     // A window still open keeps what it shows, and one closed while a deletion waits for its
     // host must stay until the answer came.

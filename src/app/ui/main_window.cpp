@@ -311,6 +311,7 @@ void MainWindow::ApplyInterfaceTexts() {
     imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
     codePanel_->ApplyMessageTexts(strings_);
     listPanel_->ApplyMessageTexts();
+    ApplyHistoryButtonText();
     hosterFrame_->hostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
 }
 

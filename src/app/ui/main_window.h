@@ -149,6 +149,7 @@ class MainWindow : public QWidget {
     void ReloadHosters();
     // cmHistory beside cmHosters, and the history window it opens (read anew at every opening).
     void AddHistoryButton();
+    void ApplyHistoryButtonText();
     void OpenHistory();
     // The entries of the history window as a posting in the code panel.
     void ShowHistoryPosting(const std::vector<HistoryEntry>& entries);
