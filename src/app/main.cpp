@@ -2,9 +2,13 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <ctime>
+#include <string>
+#include <vector>
 
 #include "app/ui/main_window.h"
 #include "app/ui/single_instance.h"
+#include "imagelist/captures.h"
 #include "session/session.h"
 #include "shell/config_paths.h"
 #include "shell/settings_keys.h"
@@ -27,9 +31,9 @@ QString ArgumentValue(const QStringList& args, const QString& name) {
 QStringList PathArguments(const QStringList& args) {
     QStringList paths;
     for (qsizetype i = 1; i < args.size(); ++i) {
-        if (args.at(i) == "--config-dir" || args.at(i) == "--screenshot")
+        if (args.at(i) == "--config-dir" || args.at(i) == "--grab-window")
             ++i;
-        else if (args.at(i) != "--no-update-check")
+        else if (args.at(i) != "--no-update-check" && args.at(i) != "--screenshot")
             paths << QFileInfo(args.at(i)).absoluteFilePath();
     }
     return paths;
@@ -48,20 +52,33 @@ int main(int argc, char** argv) {
     // --config-dir DIR chooses the settings folder, as for lumar-cli.
     lumar::InitConfigFolder(ArgumentValue(args, "--config-dir").toStdString());
     const QStringList openPaths = PathArguments(args);
-    const QString screenshot = ArgumentValue(args, "--screenshot");
+    const QString grabWindow = ArgumentValue(args, "--grab-window");
+    // --screenshot asks the desktop for a screenshot, in the running window when there is one.
+    const bool screenshot = args.contains("--screenshot");
 
     // One window per settings folder; a picture of the window is taken by a start of its own.
     const QString configFolder = QString::fromStdString(lumar::ConfigFolder());
     lumar::ui::SingleInstance instance(configFolder,
                                        lumar::ui::SingleInstance::SocketFolderFor(configFolder));
-    if (screenshot.isEmpty() &&
-        instance.ClaimOrHandOver(openPaths, qEnvironmentVariable("XDG_ACTIVATION_TOKEN")) ==
-            lumar::ui::SingleInstance::Claim::HandedOver)
-        return 0;
+    using Claim = lumar::ui::SingleInstance::Claim;
+    const Claim claim =
+        grabWindow.isEmpty()
+            ? instance.ClaimOrHandOver(openPaths, qEnvironmentVariable("XDG_ACTIVATION_TOKEN"),
+                                       screenshot)
+            : Claim::Alone;
+    if (claim == Claim::HandedOver) return 0;
 
     // What this run works on; the window and its panels are handed it, none reaches for it.
     lumar::Session session(lumar::SessionPaths::FromConfigFolder());
     lumar::ui::LoadQtTranslations(session.LanguageFile());
+    // Old captures go while no window holds them in its list: only the first start may know.
+    if (claim == Claim::First) {
+        std::vector<std::string> keep;
+        for (const QString& path : openPaths) keep.push_back(path.toStdString());
+        lumar::TidyCaptures(session.Paths().capturesFolder,
+                            lumar::ReadIntSetting(session.SettingsFile(), lumar::keys::CaptureDays),
+                            keep, std::time(nullptr));
+    }
 
     lumar::ui::MainWindowHooks hooks;
     // --no-update-check skips the version check (offline use, screenshots).
@@ -80,17 +97,23 @@ int main(int argc, char** argv) {
                          if (window.Started() && !window.Quitting())
                              window.BringToFront(activationToken);
                      });
+    QObject::connect(&instance, &lumar::ui::SingleInstance::screenshotRequested, &window,
+                     [&window] {
+                         if (window.Started() && !window.Quitting()) window.TakeScreenshot();
+                     });
     if (!window.Start()) return 0;
     window.show();
     window.OpenPaths(openPaths);
     lumar::ui::WarnIfSettingsUnwritable(&window, *lumar::ui::ModalDialogs(), window.Strings(),
                                         session.Paths().configFolder);
-    // --screenshot FILE saves a picture of the window once it is on screen and ends.
-    if (!screenshot.isEmpty()) {
-        QTimer::singleShot(800, &window, [&window, screenshot] {
-            const bool saved = window.grab().save(screenshot);
+    // --grab-window FILE saves a picture of the window once it is on screen and ends.
+    if (!grabWindow.isEmpty()) {
+        QTimer::singleShot(800, &window, [&window, grabWindow] {
+            const bool saved = window.grab().save(grabWindow);
             QApplication::exit(saved ? 0 : 1);
         });
+    } else if (screenshot) {
+        QTimer::singleShot(0, &window, [&window] { window.TakeScreenshot(); });
     }
     return QApplication::exec();
 }

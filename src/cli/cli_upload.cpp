@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/cli_command.h"
+#include "cli/cli_piped_picture.h"
 #include "cli/cli_scan_report.h"
 #include "cli/cli_upload_support.h"
 #include "history/history_store.h"
@@ -27,7 +28,7 @@ constexpr const char* kUploadUsage =
     "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
     "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
     "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
-    "[--connect-to HOST:PORT:ADDR:PORT]... PATH...";
+    "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH... (- for standard input)";
 
 // A host's words on the terminal: control characters as \xNN, so they cannot drive it.
 std::string Escaped(const std::string& text) {
@@ -112,8 +113,28 @@ struct UploadArgs {
     TransportOptions transport;
     ProcessingChoice processing;
     PromptAnswers answers;
-    std::vector<std::string> paths;
+    std::vector<std::string> paths;   // "-" for the picture on standard input
+    std::optional<std::string> name;  // the file name the host sees for that picture
 };
+
+// What a file name for the host must be: a name, not a path.
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+// "-" once at most, and --name only with it.
+bool CheckStandardInput(const UploadArgs& args) {
+    const auto dashes = std::count(args.paths.begin(), args.paths.end(), "-");
+    if (dashes > 1) {
+        UsageError("standard input (-) holds one picture and can be named once");
+        return false;
+    }
+    if (args.name && (dashes == 0 || !IsPlainFileName(*args.name))) {
+        UsageError("--name NAME gives the picture from standard input (-) a file name");
+        return false;
+    }
+    return true;
+}
 
 // Reads the options and paths; on bad usage it names the problem and gives back nothing.
 std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& table) {
@@ -171,6 +192,10 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             out.connections = n;
         } else if (a == "--no-reuse") {
             out.noReuse = true;
+        } else if (a == "--name" && hasValue) {
+            out.name = args[++i];
+        } else if (a == "-") {
+            out.paths.push_back(a);
         } else if (a == "--") {
             out.paths.insert(out.paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
@@ -185,6 +210,7 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         UsageError(kUploadUsage);
         return std::nullopt;
     }
+    if (!CheckStandardInput(out)) return std::nullopt;
     return out;
 }
 
@@ -206,14 +232,18 @@ PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& sett
 // readable picture is named on stderr and sets `skipped`: a script must not take a skipped image
 // for an uploaded one. Files inside folders are chosen by the scan as usual. The command line
 // is one adding action: a file named again, or inside a folder named too, is sent once.
-void AddPaths(ImageList& list, const std::vector<std::string>& paths, bool& skipped) {
+void AddPaths(ImageList& list, const std::vector<std::string>& paths, const PipedPicture& piped,
+              bool& skipped) {
     AddingAction action;
     AddOptions scanOptions;
     scanOptions.report = StderrScanReporter(skipped);
     scanOptions.action = &action;
     for (const std::string& relative : paths) {
         const std::string p = AbsolutePath(relative);
-        if (IsDirectory(p)) {
+        if (relative == "-") {
+            // Refused already, and said so, when it is no picture.
+            if (piped.Path().empty() || !AddImageFile(list, piped.Path())) skipped = true;
+        } else if (IsDirectory(p)) {
             AddImageFolder(list, p, true, scanOptions);
         } else if (action.IsNew(p) && !AddImageFile(list, p, &action)) {
             std::cerr << "lumar-cli: " << p << ": not a readable picture (JPEG, PNG, GIF, WebP)\n";
@@ -276,7 +306,12 @@ int RunUpload(const Args& args) {
 
     ImageList& list = session.List();
     bool skipped = false;
-    AddPaths(list, parsed->paths, skipped);
+    PipedPicture piped;
+    if (std::ranges::find(parsed->paths, "-") != parsed->paths.end() &&
+        !piped.Read(parsed->name.value_or(""), session.Paths().capturesFolder,
+                    session.Strings().Get(kStrPictureName)))
+        skipped = true;
+    AddPaths(list, parsed->paths, piped, skipped);
     if (list.Empty()) {
         std::cerr << "lumar-cli: no picture (JPEG, PNG, GIF, WebP) among the paths\n";
         return 1;

@@ -21,8 +21,10 @@ const std::vector<Command>& Commands() {
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
          "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
          "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
-         "[--connect-to HOST:PORT:ADDR:PORT]... PATH...",
-         "upload the pictures under PATH and print the posting (log on stderr)", RunUpload},
+         "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH...",
+         "upload the pictures under PATH (- reads one from standard input) and print the "
+         "posting (log on stderr)",
+         RunUpload},
         {"jpeg-info", "FILE...",
          "is_jpeg, width, height, bytes and path of each file, tab-separated", RunJpegInfo},
         {"list", "PATH...",

@@ -17,10 +17,11 @@ namespace lumar {
 // Where the session's settings live.
 struct SessionPaths {
     std::string configFolder;
-    std::string settingsFile;  // Lumar.ini
-    std::string languageFile;  // the texts as found (the folder's language.ini, else shipped)
-    std::string hostersFile;   // hosters.ini
-    std::string dataFolder;    // the data folder (presets, texts), see DataFolder()
+    std::string settingsFile;    // Lumar.ini
+    std::string languageFile;    // the texts as found (the folder's language.ini, else shipped)
+    std::string hostersFile;     // hosters.ini
+    std::string dataFolder;      // the data folder (presets, texts), see DataFolder()
+    std::string capturesFolder;  // screenshots and pasted pictures, see CapturesFolder()
 
     // The folder chosen at start-up (InitConfigFolder).
     static SessionPaths FromConfigFolder();

@@ -89,6 +89,26 @@ std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* too
     }
 }
 
+std::optional<std::string> ReadStreamUpTo(int fd, size_t maxBytes, bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        if (n == 0) return bytes;
+        if (static_cast<size_t>(n) > maxBytes - bytes.size()) {
+            if (tooLarge) *tooLarge = true;
+            errno = EFBIG;
+            return std::nullopt;
+        }
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+}
+
 bool PathExists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;

@@ -32,6 +32,8 @@ std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t max
                                              bool* tooLarge);
 // The same on an open descriptor, from its start.
 std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge);
+// A pipe or terminal read to its end (standard input), with the same limit.
+std::optional<std::string> ReadStreamUpTo(int fd, size_t maxBytes, bool* tooLarge);
 
 // Replaces the file with the bytes as one step, for a file the user chose: no lock, nothing
 // left beside it; see UpdateFileLocked (locked_file.h) for how, and WriteOwnFile for Lumar's

@@ -236,6 +236,31 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "337", "", "Schlüssel für %1 gespeichert."},
     {"STRINGS", "338", "", "Schlüssel für %1 entfernt."},
     {"STRINGS", "339", "", "Nur den Schlüssel eingeben, Lumar setzt „%1“ davor"},
+    // Pictures from the screen and the clipboard.
+    {"STRINGS", "340", "", "Bildschirmfoto…"},
+    {"STRINGS", "341", "", "Einfügen"},
+    {"STRINGS", "342", "", "Bildschirmfoto"},
+    {"STRINGS", "343", "", "Bild"},
+    {"STRINGS", "344", "", "Bildschirmfoto hinzugefügt:"},
+    {"STRINGS", "345", "", "Bildschirmfoto abgebrochen"},
+    {"STRINGS", "346", "", "Kein Bildschirmfoto-Dienst gefunden (XDG-Desktop-Portal)"},
+    {"STRINGS", "347", "", "Bildschirmfoto fehlgeschlagen:"},
+    {"STRINGS", "348", "",
+     "Der Desktop bietet kein Bildschirmfoto an (kein XDG-Desktop-Portal). Stattdessen den "
+     "ganzen Bildschirm aufnehmen?"},
+    {"STRINGS", "349", "", "Die Zwischenablage enthält weder Bilder noch Dateien"},
+    {"STRINGS", "350", "", "Eingefügt:"},
+    {"STRINGS", "351", "", "Bild nicht gespeichert:"},
+    {"STRINGS", "352", "", "kein Bild (JPEG, PNG, GIF oder WebP)"},
+    {"STRINGS", "353", "", "größer als 200 MB"},
+    {"STRINGS", "354", "", "Datei nicht lesbar"},
+    {"STRINGS", "355", "", "Ordner nicht beschreibbar"},
+    {"STRINGS", "356", "", "Schreiben fehlgeschlagen"},
+    {"STRINGS", "357", "", "Bildschirmfotos und eingefügte Bilder:"},
+    {"STRINGS", "358", "", "Ordner öffnen"},
+    {"STRINGS", "359", "", "Aufbewahren (Tage, 0 = unbegrenzt):"},
+    {"STRINGS", "360", "", "Bildschirmfoto: bitte im Dialog des Desktops wählen..."},
+    {"STRINGS", "361", "", "der Bildschirm ließ sich nicht lesen"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -159,6 +159,33 @@ enum UiString : int {
     kStrReused = 141,
     // Upload log: the history file was damaged and moved aside ("%1" where it went).
     kStrHistoryReplaced = 142,
+    // Pictures from the screen and the clipboard: the button and the list's menu entries, the
+    // first words of the files' names, and the status line after each (followed by a name or
+    // a reason).
+    kStrScreenshotButton = 340,
+    kStrPaste = 341,
+    kStrScreenshotName = 342,
+    kStrPictureName = 343,
+    kStrScreenshotAdded = 344,
+    kStrScreenshotCancelled = 345,
+    kStrNoScreenshotService = 346,
+    kStrScreenshotFailed = 347,
+    kStrWholeScreenQuestion = 348,  // offered where the desktop has no screenshot service
+    kStrNothingToPaste = 349,
+    kStrPasted = 350,
+    kStrPictureNotSaved = 351,
+    // Why a picture could not be kept in the captures folder.
+    kReasonCaptureNotAPicture = 352,
+    kReasonCaptureTooLarge = 353,
+    kReasonCaptureUnreadable = 354,
+    kReasonCaptureFolder = 355,
+    kReasonCaptureWrite = 356,
+    // The options dialog's line of the captures folder and how long captures are kept.
+    kStrCapturesCaption = 357,
+    kStrOpenFolder = 358,
+    kStrCaptureDaysCaption = 359,
+    kStrScreenshotWaiting = 360,  // while the desktop's screenshot dialog is open
+    kReasonScreenUnread = 361,    // Qt could not read the whole screen
     // Status line after "Clipboard" and "Speichern....": the characters, and for a split
     // posting the part and the number of parts.
     kStrPostingCopied = 320,

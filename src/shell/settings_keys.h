@@ -61,6 +61,8 @@ inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1",
 inline constexpr SettingKey MaxSide{"Bilder", "MaxSide", SettingType::Int, "0", 0, 65535};
 inline constexpr SettingKey Quality{"Bilder", "Quality", SettingType::Int, "85", 1, 100};
 inline constexpr SettingKey Strip{"Bilder", "Strip", SettingType::Path, ""};
+// Screenshots and pasted pictures are kept this many days in the captures folder (0 = for good).
+inline constexpr SettingKey CaptureDays{"Bilder", "CaptureDays", SettingType::Int, "30", 0, 3650};
 inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, "20", 0, 32767};
 // 0 = BBCode, 1 = HTML, 2 = Markdown.

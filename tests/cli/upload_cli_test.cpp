@@ -320,6 +320,42 @@ TEST_F(UploadCliTest, DefinitionsSendTheirTemplatesAndAskThroughInput) {
                                     "[0-9a-f]{12}")));
 }
 
+// One picture from standard input, as `grim - | lumar-cli upload -` sends it: judged by its
+// content and sent under the name given or its time, leaving nothing behind; bytes that are no
+// picture are refused before anything is sent.
+TEST_F(UploadCliTest, APictureFromStandardInputIsSentUnderItsName) {
+    ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
+    const test::TestHttpServer host([](const std::string&) {
+        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nhttp://h/1"};
+    });
+    dir.write("cfg/hosters.ini", "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
+                                     host.Url("/up") + "\nFileField=f\n");
+    WriteValue(Ini(), "Bilder", "Proxy", "direct");
+    const std::string jpeg = test::MakeJpeg(20, 10), png = test::MakePngHead(4, 4);
+    dir.write("in/shot", jpeg);
+    dir.write("in/grim", png);
+    dir.write("in/text", "no picture");
+    const struct {
+        const char* args;
+        const char* input;
+        const char* sentAs;  // nullptr: refused
+        const std::string& bytes;
+    } cases[] = {{"--name 'my shot.jpg' -", "in/shot", "filename=\"my shot.jpg\"", jpeg},
+                 {"-", "in/grim", "filename=\"Bild 20", png},
+                 {"-", "in/text", nullptr, png}};
+    for (const auto& c : cases) {
+        const size_t before = host.Requests().size();
+        const CliRun run =
+            Run(std::string("upload --hoster 8 --no-reuse --no-strip ") + c.args + " <" + c.input);
+        EXPECT_EQ(run.status, c.sentAs ? 0 : 1) << run.err;
+        ASSERT_EQ(host.Requests().size() - before, c.sentAs ? 1u : 0u) << c.input;
+        if (!c.sentAs) continue;
+        EXPECT_NE(host.Requests().back().find(c.sentAs), std::string::npos) << c.input;
+        EXPECT_NE(host.Requests().back().find(c.bytes), std::string::npos) << c.input;
+    }
+    EXPECT_EQ(test::RunShell("ls -A '" + dir.file("cache/lumar/captures") + "'").out, "");
+}
+
 // lumar-cli upload of a standard row to an HTTPS server of the test's own on the loopback,
 // reached under a made-up name through --connect-to and trusted through --ca-file.
 constexpr const char* kImageUrl = "https://i.test/1.jpg";

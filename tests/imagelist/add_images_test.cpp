@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include "imagelist/captures.h"
 #include "imagelist/mount_table.h"
 #include "imagelist/row_text.h"
+#include "shell/file_io.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 
@@ -154,6 +157,75 @@ TEST_F(Adding, DropsKeepOrderTakeEachFileOnceAndNameTooDeepFiles) {
     EXPECT_EQ(AddDroppedPaths(list, {dir.file("hard.jpg"), dir.file("odd")}), 5);
     EXPECT_EQ(Paths().front(), dir.file("hard.jpg"));
     EXPECT_EQ(AddDroppedPaths(list, {lead}) + AddDroppedPaths(list, {lead}), 2);
+}
+
+// Screenshots and pasted pictures: named by their moment and content, never over another file,
+// and refused when they are no picture or have nowhere to go.
+TEST_F(Adding, CapturesAreNamedByTimeAndTypeAndNeverReplaceAFile) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    EXPECT_EQ(CapturesFolderFor("", "/home/u"), "/home/u/.cache/lumar/captures/");
+    EXPECT_EQ(CapturesFolderFor("relative", "/home/u"), "/home/u/.cache/lumar/captures/");
+    const std::string folder = CapturesFolderFor(dir.file("cache"), "/nowhere");
+    const std::time_t when = 1796652192;  // 2026-12-07 14:03:12
+    const std::string png = test::MakePngHead(40, 30), jpeg = test::MakeJpeg(8, 8);
+    const std::string source = dir.write("Pictures/portal.jpg", jpeg);
+    const CaptureResult taken[] = {StoreCapture(folder, "Bild", png, when),
+                                   StoreCapture(folder, "Bild", png, when),
+                                   CopyIntoCaptures(folder, "Bildschirmfoto", source, when)};
+    EXPECT_EQ(taken[0].path, folder + "Bild 2026-12-07 14-03-12.png");
+    EXPECT_EQ(taken[1].path, folder + "Bild 2026-12-07 14-03-12 (2).png");
+    EXPECT_EQ(taken[2].path, folder + "Bildschirmfoto 2026-12-07 14-03-12.jpg");
+    EXPECT_EQ(ReadFileBytes(taken[1].path), png);
+    EXPECT_EQ(ReadFileBytes(taken[2].path), jpeg);
+    EXPECT_EQ(ReadFileBytes(source), jpeg);  // the other program's file stays
+    struct stat st {};
+    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    const std::string blocked = dir.write("plain", "a file") + "/captures/";
+    const std::pair<CaptureResult, CaptureProblem> refused[] = {
+        {StoreCapture(folder, "Bild", "GIF89", when), CaptureProblem::NotAPicture},
+        {CopyIntoCaptures(folder, "Bild", dir.file("gone.png"), when),
+         CaptureProblem::SourceUnusable},
+        {StoreCapture(blocked, "Bild", png, when), CaptureProblem::FolderUnusable},
+        {StorePipedCapture(folder, "../out.png", png), CaptureProblem::BadName}};
+    for (const auto& [result, problem] : refused) EXPECT_EQ(result.problem, problem);
+
+    // A piped picture keeps its exact name beside a capture of that name, and goes after.
+    const CaptureResult piped = StorePipedCapture(folder, "Bild 2026-12-07 14-03-12.png", jpeg);
+    ASSERT_TRUE(piped.Ok());
+    EXPECT_EQ(ReadFileBytes(piped.path), jpeg);
+    RemovePipedCapture(piped.path);
+    EXPECT_FALSE(PathExists(FolderOf(piped.path)));
+}
+
+// Old captures go, unless the list holds them; what Lumar does not make there is left alone.
+TEST_F(Adding, TidyingRemovesOnlyOldCapturesOutsideTheList) {
+    const std::string folder = dir.file("captures/");
+    const std::time_t now = 1796652192, day = 24 * 60 * 60;
+    const auto aged = [&](const std::string& name, std::time_t age, bool link = false) {
+        const std::string path = folder + name;
+        if (link)
+            EXPECT_EQ(::symlink("old.png", path.c_str()), 0);
+        else if (name.back() == '/')
+            test::WriteJpeg(path + "a.jpg", 8, 8);
+        else
+            dir.write("captures/" + name, "x");
+        const timeval times[2] = {{now - age, 0}, {now - age, 0}};
+        EXPECT_EQ(::lutimes(path.c_str(), times), 0);
+    };
+    for (const char* name : {"old.png", "kept.png", "piped-AbC123/", "photos/"})
+        aged(name, 31 * day);
+    aged("young.png", 29 * day);
+    aged("link.png", 40 * day, true);
+    EXPECT_EQ(TidyCaptures(folder, 0, {}, now), 0);
+    EXPECT_EQ(TidyCaptures(folder, 30, {folder + "kept.png"}, now), 2);
+    for (const char* gone : {"old.png", "piped-AbC123"}) EXPECT_FALSE(PathExists(folder + gone));
+    for (const char* kept : {"kept.png", "young.png", "photos/a.jpg"})
+        EXPECT_TRUE(PathExists(folder + kept)) << kept;
+    struct stat st {};
+    EXPECT_EQ(::lstat((folder + "link.png").c_str(), &st), 0);
 }
 
 TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {

@@ -137,6 +137,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
             session_, [this](const ScanProblem& problem) { listPanel_->NoteScanProblem(problem); });
     env.editTextBlock = hooks_.editTextBlock;
     if (!env.editTextBlock) env.editTextBlock = TextBlockEditor(session_, hooks_.dialogs);
+    env.capturesFolder = session_.Paths().capturesFolder;
     listPanel_ = new ImageListPanel(std::move(env), pBilder_);
     hosterFrame_ = new HosterFrame(pBilder_);
     auto* listLayout = new QVBoxLayout(pBilder_);
@@ -160,6 +161,8 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
             [this](const QString& text) { statusPanels_[1]->setText(text); });
     connect(listPanel_, &ImageListPanel::scanProblemsFound, this,
             [this](const QString& text) { statusPanels_[0]->setText(text); });
+    connect(listPanel_, &ImageListPanel::statusMessage, this, &MainWindow::ShowStatus);
+    connect(listPanel_, &ImageListPanel::screenshotRequested, this, &MainWindow::TakeScreenshot);
     connect(hosterFrame_, &HosterFrame::homePageClicked, this,
             [this](const QString& url) { OpenInShell(this, url); });
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
@@ -309,6 +312,7 @@ void MainWindow::ApplyInterfaceTexts() {
     imWin_[0]->setToolTip(ToQ(strings_.Get(kStrToTrayTip)));
     imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
     codePanel_->ApplyMessageTexts(strings_);
+    listPanel_->ApplyMessageTexts();
     hosterFrame_->hostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
     hosterFrame_->SetGroupTexts(ToQ(strings_.Get(kStrTodaysHosters)),
                                 ToQ(strings_.Get(kStrClassicHosters)),
@@ -362,6 +366,7 @@ void MainWindow::OpenPaths(const QStringList& paths) {
 
 void MainWindow::OpenOptions() {
     ShowOptionsDialog(this, settingsFile_, languageFile_, strings_, *hooks_.dialogs,
+                      session_.Paths().capturesFolder,
                       [this](QWidget* owner) { OpenHosters(owner); });
 }
 

@@ -16,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "app/ui/screen_capture.h"
 #include "history/history_store.h"
+#include "imagelist/captures.h"
 #include "session/session.h"
 #include "shell/project_addresses.h"
 #include "shell/ui/file_dialog.h"
@@ -54,6 +56,11 @@ struct MainWindowHooks {
     std::function<bool(QWidget*, TextBlockEditMode, int, TextBlockPlacement*)> editTextBlock;
     // The forum and donation links; an empty address shows no link.
     ProjectAddresses addresses = kBuiltInAddresses;
+    // The desktop's screenshot service (empty: the XDG desktop portal on the session bus).
+    std::function<ScreenCapture*(QObject* parent)> screenCapture;
+    // Whether a picture of the whole screen taken by Qt is offered where the desktop has no
+    // screenshot service (empty: under X11, the one platform where Qt can read the screen).
+    std::function<bool()> wholeScreenOffered;
 };
 
 class MainWindow : public QWidget {
@@ -117,6 +124,11 @@ class MainWindow : public QWidget {
     void OpenPaths(const QStringList& paths);
     bool Started() const { return started_; }
 
+    // "Bildschirmfoto…": asks the desktop for a screenshot; the picture, copied into the
+    // captures folder, becomes a row and the window comes back. The status line tells what
+    // came of it.
+    void TakeScreenshot();
+
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -145,6 +157,12 @@ class MainWindow : public QWidget {
     // none and goes on as before.
     bool DropDefinitions(QEvent* event);
     char DecimalSeparator() const;
+    void OnScreenshotFinished(ScreenCapture::Outcome outcome, const QString& file,
+                              const QString& detail);
+    void TakeWholeScreen();
+    // The capture as a new row, or why there is none, on the status line.
+    void AddCapture(const CaptureResult& capture);
+    void ShowStatus(const QString& text);
 
     MainWindowHooks hooks_;
     Session& session_;
@@ -181,6 +199,7 @@ class MainWindow : public QWidget {
     bool started_ = false;
     QStringList waitingPaths_;
     qint64 lastTrayContextMs_ = -1;
+    ScreenCapture* screenCapture_ = nullptr;
 };
 
 }  // namespace lumar::ui

@@ -18,6 +18,7 @@ constexpr int kWaitMs = 5000;
 constexpr qint64 kMaxHandOverBytes = 16 * 1024 * 1024;
 // Paths are absolute, so a line with this start can never be one.
 const QByteArray kTokenLine = "activation-token ";
+const QByteArray kScreenshotLine = "take-screenshot";
 
 // The same folder reached through a link or a relative path names the same socket.
 QString FolderIdentity(const QString& folder) {
@@ -44,22 +45,25 @@ QString SingleInstance::SocketFolderFor(const QString& settingsFolder) {
 }
 
 SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths,
-                                                      const QString& activationToken) {
+                                                      const QString& activationToken,
+                                                      bool screenshot) {
     // File managers may start one process per file, all at once: only one of them may find
     // no listener and become the first, the others must wait and hand over to it.
     QLockFile lock(socketPath_ + ".lock");
     lock.tryLock(kWaitMs);
-    if (HandOver(paths, activationToken)) return Claim::HandedOver;
+    if (HandOver(paths, activationToken, screenshot)) return Claim::HandedOver;
     return Listen() ? Claim::First : Claim::Alone;
 }
 
-bool SingleInstance::HandOver(const QStringList& paths, const QString& activationToken) const {
+bool SingleInstance::HandOver(const QStringList& paths, const QString& activationToken,
+                              bool screenshot) const {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(kWaitMs)) return false;
     QByteArray message;
     if (!activationToken.isEmpty() && !activationToken.contains('\n'))
         message += kTokenLine + activationToken.toUtf8() + '\n';
+    if (screenshot) message += kScreenshotLine + '\n';
     for (const QString& path : paths) {
         // A line break inside a file name would split it into two paths.
         if (path.contains('\n')) {
@@ -89,6 +93,7 @@ void SingleInstance::Accept() {
         struct HandOverSoFar {
             QStringList paths;
             QString activationToken;
+            bool screenshot = false;
             qint64 bytes = 0;
         };
         auto received = std::make_shared<HandOverSoFar>();
@@ -101,6 +106,10 @@ void SingleInstance::Accept() {
                     received->activationToken = QString::fromUtf8(line.mid(kTokenLine.size()));
                     continue;
                 }
+                if (line == kScreenshotLine) {
+                    received->screenshot = true;
+                    continue;
+                }
                 if (!line.isEmpty()) {
                     received->paths.append(QString::fromUtf8(line));
                     continue;
@@ -108,6 +117,7 @@ void SingleInstance::Accept() {
                 peer->disconnectFromServer();
                 emit pathsArrived(std::exchange(received->paths, {}),
                                   std::exchange(received->activationToken, {}));
+                if (std::exchange(received->screenshot, false)) emit screenshotRequested();
                 return;
             }
             if (received->bytes + peer->bytesAvailable() > kMaxHandOverBytes) peer->abort();

@@ -6,7 +6,8 @@
 // The hand-over is a line protocol: each absolute path in UTF-8 on a line of its own, then an
 // empty line. A line "activation-token TOKEN" before the paths passes on the token the desktop
 // gave the later start (XDG_ACTIVATION_TOKEN): under Wayland only that token lets the running
-// window come to the front.
+// window come to the front. A line "take-screenshot" asks the running window for a
+// screenshot (`lumar --screenshot`).
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -29,7 +30,9 @@ class SingleInstance : public QObject {
 
     // Hands `paths` (and the desktop's activation token, when there is one) to the start that
     // listens for this settings folder, or becomes it.
-    Claim ClaimOrHandOver(const QStringList& paths, const QString& activationToken = {});
+    // With `screenshot`, the running start takes a screenshot after adding the paths.
+    Claim ClaimOrHandOver(const QStringList& paths, const QString& activationToken = {},
+                          bool screenshot = false);
     QString SocketPath() const { return socketPath_; }
 
     // $XDG_RUNTIME_DIR, private to the user and emptied at logout; else the settings folder.
@@ -37,9 +40,11 @@ class SingleInstance : public QObject {
 
   signals:
     void pathsArrived(const QStringList& paths, const QString& activationToken);
+    // After pathsArrived of the same hand-over.
+    void screenshotRequested();
 
   private:
-    bool HandOver(const QStringList& paths, const QString& activationToken) const;
+    bool HandOver(const QStringList& paths, const QString& activationToken, bool screenshot) const;
     bool Listen();
     void Accept();
 

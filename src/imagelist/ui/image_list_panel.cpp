@@ -1,7 +1,9 @@
 #include "imagelist/ui/image_list_panel.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -13,6 +15,7 @@
 #include "imagelist/ui/image_list_delegate.h"
 #include "imagelist/ui/image_list_model.h"
 #include "imagelist/ui/image_list_view.h"
+#include "imagelist/ui/pasted_pictures.h"
 #include "imagelist/ui/preview.h"
 #include "shell/language_table.h"
 #include "shell/multi_file_name.h"
@@ -68,12 +71,27 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
         connect(cmBilder_[i], &QPushButton::clicked, this, [this, i] { Command(i); });
     }
     grid->addLayout(buttons, 3, 0, 1, 2);
+    cmScreenshot_ = new QPushButton(this);
+    cmScreenshot_->setObjectName("cmScreenshot");
+    cmScreenshot_->setAutoDefault(false);
+    grid->addWidget(cmScreenshot_, 2, 1, Qt::AlignBottom);
+    connect(cmScreenshot_, &QPushButton::clicked, this, &ImageListPanel::screenshotRequested);
+    pasteAction_ = new QAction(lvBilder_);
+    pasteAction_->setObjectName("actPaste");
+    connect(pasteAction_, &QAction::triggered, this, &ImageListPanel::Paste);
+    screenshotAction_ = new QAction(lvBilder_);
+    screenshotAction_->setObjectName("actScreenshot");
+    connect(screenshotAction_, &QAction::triggered, this, &ImageListPanel::screenshotRequested);
+    AddContextEntry(pasteAction_);
+    AddContextEntry(screenshotAction_);
+    ApplyMessageTexts();
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(2, 1);
 
     connect(ckBilder_, &QCheckBox::clicked, this, &ImageListPanel::OnPreviewClicked);
     connect(lvBilder_, &QAbstractItemView::clicked, this, &ImageListPanel::OnListClicked);
     connect(lvBilder_, &ImageListView::keyAboutToBeHandled, this, &ImageListPanel::OnListKey);
+    connect(lvBilder_, &ImageListView::pasteRequested, this, &ImageListPanel::Paste);
     // Queued: the rows are added once the drop has been answered, so the program the files
     // came from is not kept waiting while a large folder is read.
     connect(lvBilder_, &ImageListView::pathsDropped, this, &ImageListPanel::AddDroppedPaths,
@@ -156,6 +174,23 @@ void ImageListPanel::RowsEdited(int firstPosition, int lastPosition) {
 
 void ImageListPanel::StripeList() {
     StripeListBackground(lvBilder_, ListStripeColor());
+}
+
+void ImageListPanel::ApplyMessageTexts() {
+    cmScreenshot_->setText(Str(kStrScreenshotButton));
+    screenshotAction_->setText(Str(kStrScreenshotButton));
+    // The menu shows the key beside the entry; the list takes the key itself (see the view).
+    pasteAction_->setText(Str(kStrPaste) + '\t' +
+                          QKeySequence(QKeySequence::Paste).toString(QKeySequence::NativeText));
+}
+
+void ImageListPanel::Paste() {
+    if (adding_ || !env_.strings) return;
+    const PastedPictures pasted =
+        TakePastedPictures(QGuiApplication::clipboard()->mimeData(), env_.capturesFolder,
+                           *env_.strings, std::time(nullptr));
+    if (!pasted.status.isEmpty()) emit statusMessage(pasted.status);
+    if (!pasted.paths.isEmpty()) AddDroppedPaths(pasted.paths);
 }
 
 void ImageListPanel::ClearPreview() {

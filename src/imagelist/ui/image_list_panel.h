@@ -47,6 +47,8 @@ struct ImageListPanelEnv {
     std::function<bool(QWidget* owner, TextBlockEditMode mode, int editIndex,
                        TextBlockPlacement* placement)>
         editTextBlock;
+    // Where pasted picture data is kept (see CapturesFolder()).
+    std::string capturesFolder;
 };
 
 class ImageListPanel : public QGroupBox {
@@ -77,6 +79,10 @@ class ImageListPanel : public QGroupBox {
     void AddDroppedPaths(const QStringList& paths);
     // Repaints the row bands (after the window was activated or the list changed).
     void StripeList();
+    // Ctrl+V and the menu's "Einfügen": copied files as a drop, picture data as a new file.
+    void Paste();
+    // The captions taken from the message table (after it was loaded).
+    void ApplyMessageTexts();
 
     // Remembers what a folder scan left out; named on the status line once the rows are in.
     void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
@@ -92,6 +98,10 @@ class ImageListPanel : public QGroupBox {
     void summaryChanged(const QString& text);
     // The folders and files the last scan left out, for the status line.
     void scanProblemsFound(const QString& text);
+    // Any other news for the status line (what a paste added, or why it added nothing).
+    void statusMessage(const QString& text);
+    // The button "Bildschirmfoto…" or its menu entry; the window asks the desktop.
+    void screenshotRequested();
 
   private:
     QString Str(int entry) const;
@@ -132,6 +142,9 @@ class ImageListPanel : public QGroupBox {
     std::array<QPushButton*, 6> cmBilder_{};
     QMenu* mnBilder_;
     std::vector<QPointer<QAction>> extraEntries_;
+    QPushButton* cmScreenshot_;
+    QAction* pasteAction_;
+    QAction* screenshotAction_;
     int previewRowIndex_ = -1;
     // While files are added with events pumped: list commands and further drops wait, and
     // the cursor shows the window is busy.

@@ -129,6 +129,11 @@ void ImageListView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     emit keyAboutToBeHandled(event->key(), event->modifiers());
+    if (event->matches(QKeySequence::Paste)) {
+        emit pasteRequested();
+        event->accept();
+        return;
+    }
     if (MoveToEnd(event)) return;
     QTableView::keyPressEvent(event);
 }

@@ -35,6 +35,8 @@ class ImageListView : public QTableView {
     // place up (-1) or down (+1).
     void rowsDropped(int before);
     void rowsStepRequested(int step);
+    // Ctrl+V (the platform's paste key).
+    void pasteRequested();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include "shell/interface_language.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/captions.h"
+#include "shell/ui/desktop_services.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
@@ -32,9 +34,10 @@ constexpr int kTimeoutDigits = 4;
 
 OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& languageFile,
                              UiStrings strings, SoundPlayer& sound, Dialogs& dialogs,
-                             QWidget* parent)
+                             std::string capturesFolder, QWidget* parent)
     : QDialog(parent),
       settingsFile_(std::move(settingsFile)),
+      capturesFolder_(std::move(capturesFolder)),
       strings_(std::move(strings)),
       sound_(sound),
       dialogs_(dialogs) {
@@ -144,6 +147,7 @@ QWidget* OptionsDialog::MakePicturesFrame() {
     grid->addWidget(spMaxSide_, 2, 1);
     grid->addWidget(lbQuality, 3, 0);
     grid->addWidget(spQuality_, 3, 1);
+    AddCapturesRows(frame, grid, 4);
     grid->setColumnStretch(2, 1);
     connect(ckStrip_, &QCheckBox::stateChanged, this,
             [this](int state) { lbStripAuto_->setVisible(state == Qt::PartiallyChecked); });
@@ -171,6 +175,34 @@ QLayout* OptionsDialog::MakeLanguageRow() {
     return row;
 }
 
+// Screenshots and pasted pictures are files of their own, kept for a while in a folder the
+// user may want to look into.
+void OptionsDialog::AddCapturesRows(QWidget* frame, QGridLayout* grid, int row) {
+    auto* caption = Named(new QLabel(ToQ(strings_.Get(kStrCapturesCaption)), frame), "lbCaptures");
+    auto* folder = Named(new QLineEdit(ToQ(capturesFolder_), frame), "txCaptures");
+    folder->setReadOnly(true);
+    folder->setCursorPosition(0);
+    auto* open = Named(new QPushButton(ToQ(strings_.Get(kStrOpenFolder)), frame), "cmCaptures");
+    open->setAutoDefault(false);
+    connect(open, &QPushButton::clicked, this, [this] {
+        QDir().mkpath(ToQ(capturesFolder_));
+        OpenInShell(this, ToQ(capturesFolder_));
+    });
+    auto* days =
+        Named(new QLabel(ToQ(strings_.Get(kStrCaptureDaysCaption)), frame), "lbCaptureDays");
+    spCaptureDays_ = Named(new QSpinBox(frame), "spCaptureDays");
+    spCaptureDays_->setRange(static_cast<int>(keys::CaptureDays.min),
+                             static_cast<int>(keys::CaptureDays.max));
+    days->setBuddy(spCaptureDays_);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(folder, 1);
+    folderRow->addWidget(open);
+    grid->addWidget(caption, row, 0, 1, 3);
+    grid->addLayout(folderRow, row + 1, 0, 1, 3);
+    grid->addWidget(days, row + 2, 0);
+    grid->addWidget(spCaptureDays_, row + 2, 1);
+}
+
 void OptionsDialog::Load() {
     txtimeout_->setText(QString::number(ReadTimeoutSeconds(settingsFile_)));
     ckForm_->setChecked(ReadIntSetting(settingsFile_, keys::Form) == 1);
@@ -185,6 +217,7 @@ void OptionsDialog::Load() {
     lbStripAuto_->setVisible(ckStrip_->checkState() == Qt::PartiallyChecked);
     spMaxSide_->setValue(ReadIntSetting(settingsFile_, keys::MaxSide));
     spQuality_->setValue(ReadIntSetting(settingsFile_, keys::Quality));
+    spCaptureDays_->setValue(ReadIntSetting(settingsFile_, keys::CaptureDays));
     EnableSoundControls(ckSound_->isChecked());
     // A language no file of this installation has is shown as left to the locale.
     languageShown_ =
@@ -244,8 +277,9 @@ void OptionsDialog::SavePictures() {
     const std::string strip = state == Qt::Checked ? "1" : state == Qt::Unchecked ? "0" : "";
     if (strip != ReadTextSetting(settingsFile_, keys::Strip))
         WriteSetting(settingsFile_, keys::Strip, strip);
-    for (const auto& [box, key] :
-         {std::pair{spMaxSide_, &keys::MaxSide}, {spQuality_, &keys::Quality}})
+    for (const auto& [box, key] : {std::pair{spMaxSide_, &keys::MaxSide},
+                                   {spQuality_, &keys::Quality},
+                                   {spCaptureDays_, &keys::CaptureDays}})
         if (box->value() != ReadIntSetting(settingsFile_, *key))
             WriteSetting(settingsFile_, *key, box->value());
 }
@@ -258,8 +292,10 @@ void OptionsDialog::done(int result) {
 
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
                        const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs,
+                       const std::string& capturesFolder,
                        const std::function<void(QWidget*)>& openHosters) {
-    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), dialogs, owner);
+    OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), dialogs,
+                         capturesFolder, owner);
     if (openHosters)
         QObject::connect(&dialog, &OptionsDialog::hostersRequested, &dialog,
                          [&] { openHosters(&dialog); });

@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLineEdit;
 class QLabel;
 class QPushButton;
@@ -26,9 +27,11 @@ class Dialogs;
 class OptionsDialog : public QDialog {
     Q_OBJECT
   public:
-    // The sound player and the dialogs must outlive the dialog.
+    // The sound player and the dialogs must outlive the dialog. `capturesFolder` is where
+    // screenshots and pasted pictures are kept.
     OptionsDialog(std::string settingsFile, const std::string& languageFile, UiStrings strings,
-                  SoundPlayer& sound, Dialogs& dialogs, QWidget* parent = nullptr);
+                  SoundPlayer& sound, Dialogs& dialogs, std::string capturesFolder = {},
+                  QWidget* parent = nullptr);
 
     // Saves the five options and stops the sound, then closes as usual.
     void done(int result) override;
@@ -39,6 +42,7 @@ class OptionsDialog : public QDialog {
   private:
     QWidget* MakePicturesFrame();
     QLayout* MakeLanguageRow();
+    void AddCapturesRows(QWidget* frame, QGridLayout* grid, int row);
     void Load();
     void SavePictures();
     void EnableSoundControls(bool on);
@@ -47,6 +51,7 @@ class OptionsDialog : public QDialog {
     void Save();
 
     std::string settingsFile_;
+    std::string capturesFolder_;
     UiStrings strings_;
     SoundPlayer& sound_;
     Dialogs& dialogs_;
@@ -57,6 +62,7 @@ class OptionsDialog : public QDialog {
     QLabel* lbStripAuto_;
     QSpinBox* spMaxSide_;
     QSpinBox* spQuality_;
+    QSpinBox* spCaptureDays_;
     QCheckBox* ckForm_;
     QCheckBox* ckSound_;
     QLineEdit* txSound_;
@@ -72,6 +78,7 @@ class OptionsDialog : public QDialog {
 // The hosters button calls `openHosters` with the dialog as the owner of what it opens.
 void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
                        const std::string& languageFile, const UiStrings& strings, Dialogs& dialogs,
+                       const std::string& capturesFolder,
                        const std::function<void(QWidget*)>& openHosters = {});
 
 }  // namespace lumar::ui

@@ -29,8 +29,11 @@ struct WindowFixture {
     }
     std::string Settings() const { return dir.file("Lumar.ini"); }
     // Each window works on a session of its own, as each start of the program does.
+    // Screenshots and pasted pictures stay in the test's folder.
     Session& NewSession() {
-        return *sessions.emplace_back(std::make_unique<Session>(SessionPaths::FromConfigFolder()));
+        SessionPaths paths = SessionPaths::FromConfigFolder();
+        paths.capturesFolder = dir.file("captures/");
+        return *sessions.emplace_back(std::make_unique<Session>(std::move(paths)));
     }
     std::unique_ptr<ui::MainWindow> Start() {
         auto window = std::make_unique<ui::MainWindow>(NewSession(), hooks);

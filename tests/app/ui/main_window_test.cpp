@@ -2,8 +2,8 @@
 // widgets; captions from language.ini on widgets the windows do not show at start. The desktop
 // program as a user starts it: the settings folder from --config-dir, the first start writing
 // only what the start-up writes, and a picture of the window on request; and two starts on one
-// settings folder, in one process: the second hands its paths to the first, also when a start
-// that died left its socket file behind.
+// settings folder, in one process: the second hands its paths (and a wish for a screenshot) to
+// the first, also when a start that died left its socket file behind.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -253,7 +253,7 @@ class MainWindowTest : public QObject {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         lumar.setProcessEnvironment(env);
         lumar.start(Program(), {"--config-dir", QString::fromStdString(dir.path()),
-                                "--no-update-check", "--screenshot", shot});
+                                "--no-update-check", "--grab-window", shot});
         QVERIFY(lumar.waitForFinished(120000));
         QCOMPARE(lumar.exitStatus(), QProcess::NormalExit);
         QCOMPARE(lumar.exitCode(), 0);
@@ -270,13 +270,15 @@ class MainWindowTest : public QObject {
         LeaveDeadSocket(first.SocketPath());
         QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
         QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+        QSignalSpy screenshot(&first, &SingleInstance::screenshotRequested);
 
         // The same folder, spelt another way.
         SingleInstance second(folder + "/.", folder);
         const QStringList paths{"/pics/Grüße 1.jpg", "/pics/folder"};
-        QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1"),
+        QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1", true),
                  SingleInstance::Claim::HandedOver);
-        QTRY_COMPARE(arrived.count(), 1);
+        QTRY_COMPARE(screenshot.count(), 1);  // `lumar --screenshot`, after the paths
+        QCOMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
         QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
     }

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <QAction>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include "shell/multi_file_name.h"
 #include "shell/settings_store.h"
 #include "shell/ui/desktop_services.h"
+#include "shell/ui/qt_text.h"
 #include "support/jpeg_maker.h"
 #include "support/temp_dir.h"
 #include "support/ui/fake_dialogs.h"
@@ -64,8 +67,8 @@ class ImageListPanelTest : public QObject {
         strings_ = LoadUiStrings(File("language.ini"), "VBCode einfügen");
         dialogs_ = std::make_shared<test::FakeDialogs>();
         placement_ = TextBlockPlacement::Before;
-        ImageListPanelEnv env{&list_, &blocks_, &strings_, File("Lumar.ini"),
-                              ',',    dialogs_, {},        {}};
+        ImageListPanelEnv env{&list_,   &blocks_, &strings_, File("Lumar.ini"), ',',
+                              dialogs_, {},       {},        File("captures/")};
         // The editor stand-in stores a new block as "Übernehmen" does.
         env.editTextBlock = [this](QWidget*, TextBlockEditMode mode, int, TextBlockPlacement* at) {
             if (mode == TextBlockEditMode::New) blocks_.Add("block");
@@ -76,6 +79,7 @@ class ImageListPanelTest : public QObject {
         connect(panel_.get(), &ImageListPanel::summaryChanged, [this](auto t) { summary_ = t; });
         connect(panel_.get(), &ImageListPanel::scanProblemsFound,
                 [this](auto t) { problems_ = t; });
+        connect(panel_.get(), &ImageListPanel::statusMessage, [this](auto t) { problems_ = t; });
         panel_->RestorePreviewSetting();
         panel_->resize(630, 300);
         panel_->show();
@@ -240,6 +244,53 @@ class ImageListPanelTest : public QObject {
         QCOMPARE(list_.Row(3).text, std::string(kBreakRowText));
         entry("mnRemove")->trigger();
         QVERIFY(texts() == "adbc" && !list_.Sort().on);
+    }
+
+    // Ctrl+V (or the menu) takes copied files as a drop would, and picture data as a new file
+    // of the captures folder: an accepted type byte for byte, any other picture as PNG.
+    void pastingTakesCopiedFilesAndPictureData() {
+        test::WriteJpeg(File("copied/a.jpg"), 64, 48);
+        const std::string jpeg = test::MakeJpeg(20, 10), png = test::MakePngHead(4, 4);
+        QImage drawn(6, 5, QImage::Format_RGB32);
+        drawn.fill(Qt::red);
+        const QList<QUrl> files{QUrl::fromLocalFile(ToQ(File("copied/a.jpg"))),
+                                QUrl::fromLocalFile(ToQ(File("copied")))};
+        const struct {
+            const char* format;  // "urls", "image" (decoded picture data) or a MIME type
+            QByteArray data;
+            int rowsAdded;
+            const char* status;  // and the stored file's name ends in its type
+        } cases[] = {{"urls", {}, 1, ""},
+                     {"image/jpeg", QByteArray::fromStdString(jpeg), 1, ".jpg"},
+                     {"image/png", QByteArray::fromStdString(png), 1, ".png"},
+                     {"image", {}, 1, ".png"},
+                     {"text/plain", "hello", 0, "weder Bilder noch Dateien"}};
+        for (const auto& c : cases) {
+            auto* mime = new QMimeData;
+            if (c.format == QString("urls"))
+                mime->setUrls(files);
+            else if (c.format == QString("image"))
+                mime->setImageData(drawn);
+            else
+                mime->setData(c.format, c.data);
+            QGuiApplication::clipboard()->setMimeData(mime);
+            problems_.clear();
+            const int before = list_.Count();
+            if (c.rowsAdded == 1)
+                QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
+            else
+                View()->findChild<QAction*>("actPaste")->trigger();
+            QCOMPARE(list_.Count() - before, c.rowsAdded);
+            QVERIFY2(*c.status ? problems_.endsWith(c.status) : problems_.isEmpty(), c.format);
+            if (c.rowsAdded != 1) continue;
+            const ImageEntry& row = list_.Row(list_.Count());
+            QCOMPARE(row.folder, File("captures/"));
+            QVERIFY(problems_ == "Eingefügt: " + ToQ(row.text) && row.text.starts_with("Bild 20"));
+            if (!c.data.isEmpty())
+                QCOMPARE(dir_->read("captures/" + row.text), c.data.toStdString());
+            else
+                QCOMPARE(QImage(ToQ(row.FullPath())).size(), drawn.size());
+        }
     }
 
     // A real drop is answered at once and its files read afterwards, so the program they came

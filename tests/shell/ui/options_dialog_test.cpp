@@ -62,8 +62,9 @@ struct Fixture {
 
     std::unique_ptr<OptionsDialog> Open() {
         const std::string language = dir.file("language.ini");
-        auto dialog = std::make_unique<OptionsDialog>(
-            ini, language, LoadUiStrings(language, "VBCode einfügen"), sound, dialogs);
+        auto dialog = std::make_unique<OptionsDialog>(ini, language,
+                                                      LoadUiStrings(language, "VBCode einfügen"),
+                                                      sound, dialogs, dir.file("captures/"));
         dialog->show();
         return dialog;
     }
@@ -143,7 +144,7 @@ class OptionsDialogTest : public QObject {
     }
 
     // Stripping starts partly checked, left to the program; a click decides it for every row
-    // and only what was changed is written.
+    // and only what was changed is written. The captures folder is shown with its age limit.
     void pictureOptions() {
         Fixture f;
         for (const char* strip : {"1", "0", ""}) {
@@ -153,10 +154,13 @@ class OptionsDialogTest : public QObject {
                      box->checkState() == Qt::PartiallyChecked);
             box->click();
             Find<QSpinBox>(d.get(), "spMaxSide")->setValue(1600);
+            QCOMPARE(Find<QLineEdit>(d.get(), "txCaptures")->text(), ToQ(f.dir.file("captures/")));
+            Find<QSpinBox>(d.get(), "spCaptureDays")->setValue(*strip ? 7 : 30);
             d->accept();
             QCOMPARE(ReadValue(f.ini, "Bilder", "Strip", "unset"), std::string(strip));
         }
         QCOMPARE(ReadValue(f.ini, "Bilder", "MaxSide", ""), std::string("1600"));
+        QCOMPARE(ReadValue(f.ini, "Bilder", "CaptureDays", ""), std::string("30"));
         QCOMPARE(ReadValue(f.ini, "Bilder", "Quality", "unset"), std::string("unset"));
     }
 

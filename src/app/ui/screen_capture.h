@@ -1,0 +1,31 @@
+#pragma once
+// Asking the desktop for a screenshot. The window knows only this interface; the desktop's
+// answer comes later, as a signal, since the user chooses the screen, window or area first.
+#include <QObject>
+#include <QString>
+
+namespace lumar::ui {
+
+class ScreenCapture : public QObject {
+    Q_OBJECT
+  public:
+    enum class Outcome {
+        Taken,      // `file` is the picture the desktop wrote; it stays the desktop's
+        Cancelled,  // the user closed the desktop's dialog
+        NoService,  // no screenshot service on this desktop (or no session bus)
+        Failed,     // `detail` says why
+    };
+    using QObject::QObject;
+
+    // Starts a request; `parentWindow` names the window the desktop's dialog belongs to
+    // ("x11:1a00003", or "" where it cannot be named). A request made while one is open is
+    // dropped: the desktop's dialog of the first is still on the screen.
+    virtual void Take(const QString& parentWindow) = 0;
+    virtual bool Busy() const = 0;
+
+  signals:
+    void finished(lumar::ui::ScreenCapture::Outcome outcome, const QString& file,
+                  const QString& detail);
+};
+
+}  // namespace lumar::ui
