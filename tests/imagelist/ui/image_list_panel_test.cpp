@@ -250,17 +250,18 @@ class ImageListPanelTest : public QObject {
     // of the captures folder: an accepted type byte for byte, any other picture as PNG.
     void pastingTakesCopiedFilesAndPictureData() {
         test::WriteJpeg(File("copied/a.jpg"), 64, 48);
+        test::WriteJpeg(File("folder/b.jpg"), 64, 48);
         const std::string jpeg = test::MakeJpeg(20, 10), png = test::MakePngHead(4, 4);
         QImage drawn(6, 5, QImage::Format_RGB32);
         drawn.fill(Qt::red);
         const QList<QUrl> files{QUrl::fromLocalFile(ToQ(File("copied/a.jpg"))),
-                                QUrl::fromLocalFile(ToQ(File("copied")))};
+                                QUrl::fromLocalFile(ToQ(File("folder")))};
         const struct {
             const char* format;  // "urls", "image" (decoded picture data) or a MIME type
             QByteArray data;
             int rowsAdded;
             const char* status;  // and the stored file's name ends in its type
-        } cases[] = {{"urls", {}, 1, ""},
+        } cases[] = {{"urls", {}, 2, ""},
                      {"image/jpeg", QByteArray::fromStdString(jpeg), 1, ".jpg"},
                      {"image/png", QByteArray::fromStdString(png), 1, ".png"},
                      {"image", {}, 1, ".png"},
