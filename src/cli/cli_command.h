@@ -18,6 +18,9 @@ struct Command {
 
 const std::vector<Command>& Commands();
 
+// "NAME takes: SYNOPSIS", from the one table of the commands.
+std::string CommandUsage(const std::string& name);
+
 // Prints the usage to stderr and returns 2, for commands that got bad arguments.
 int UsageError(const std::string& message);
 

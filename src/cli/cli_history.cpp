@@ -25,11 +25,7 @@
 namespace lumar::cli {
 namespace {
 
-constexpr const char* kHistoryUsage =
-    "history takes: list [--since YYYY-MM-DD] [--hoster N|ID] [--json] | search TEXT [--json] | "
-    "posting ID... [--html|--markdown] [--center|--no-center] [--split N [--part K]] | "
-    "forget ID...";
-
+const std::string kHistoryUsage = CommandUsage("history");
 // The settings folder's history. A missing file is left missing: the store stays closed and
 // answers with nothing, which is what a history that never recorded anything holds.
 bool OpenHistory(HistoryStore& store) {
@@ -186,35 +182,18 @@ std::vector<HistoryEntry> EntriesOf(HistoryStore& store, const std::vector<std::
     return entries;
 }
 
-// What the code panel's controls would hold: the options given, the rest from Lumar.ini.
+// The posting options given, over Lumar.ini; nothing on bad usage (named on stderr).
 std::optional<PostingOptions> PostingOptionsFrom(const Args& options, const std::string& settings) {
-    PostingOptions posting;
-    posting.format = static_cast<PostingFormat>(ReadIntSetting(settings, keys::Code));
-    posting.imagesPerLine = ReadIntSetting(settings, keys::ImagesPerLine);
-    posting.center = ReadIntSetting(settings, keys::Center) == 1;
-    posting.split = ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSize = ReadIntSetting(settings, keys::SplitSize);
+    PostingChoice choice;
     for (size_t i = 0; i < options.size(); ++i) {
-        const std::string& a = options[i];
-        long long n = 0;
-        const bool counted =
-            i + 1 < options.size() && ParseInteger(options[i + 1], n) && n >= 1 && n <= 32767;
-        if (a == "--html" || a == "--markdown") {
-            posting.format = a == "--html" ? PostingFormat::Html : PostingFormat::Markdown;
-        } else if (a == "--center" || a == "--no-center") {
-            posting.center = a == "--center";
-        } else if (a == "--split" && counted) {
-            posting.split = true;
-            posting.splitSize = static_cast<int>(n);
-            ++i;
-        } else if (a == "--part" && counted) {
-            posting.selectedPart = static_cast<int>(n - 1);
-            ++i;
-        } else {
+        const OptionTaken taken = TakePostingOption(options, i, choice);
+        if (taken == OptionTaken::Bad) return std::nullopt;
+        if (taken == OptionTaken::No) {
+            UsageError(kHistoryUsage);
             return std::nullopt;
         }
     }
-    return posting;
+    return PostingOptionsFor(choice, settings);
 }
 
 int RunPosting(const Args& args) {
@@ -223,8 +202,8 @@ int RunPosting(const Args& args) {
     Session session(SessionPaths::FromConfigFolder());
     const std::string& settings = session.SettingsFile();
     std::optional<PostingOptions> posting;
-    if (!TakeIds(args, ids, options) || !(posting = PostingOptionsFrom(options, settings)))
-        return UsageError(kHistoryUsage);
+    if (!TakeIds(args, ids, options)) return UsageError(kHistoryUsage);
+    if (!(posting = PostingOptionsFrom(options, settings))) return 2;
     HistoryStore store;
     if (!OpenHistory(store)) return 1;
     bool missing = false;

@@ -13,9 +13,7 @@
 namespace lumar::cli {
 namespace {
 
-constexpr const char* kHosterUsage =
-    "hoster takes: list | import FILE... | export ROW [FILE] [--with-secrets] | delete ROW";
-
+const std::string kHosterUsage = CommandUsage("hoster");
 const char* OriginName(RowOrigin origin) {
     switch (origin) {
         case RowOrigin::BuiltIn:

@@ -21,7 +21,7 @@ int RunIni(const Args& args) {
                   << problem << ")\n";
         return 1;
     }
-    return UsageError("ini takes: get FILE SECTION KEY [DEFAULT] | set FILE SECTION KEY VALUE");
+    return UsageError(CommandUsage("ini"));
 }
 
 }  // namespace lumar::cli

@@ -11,16 +11,14 @@
 
 namespace lumar::cli {
 
-constexpr const char* kProbeUsage =
-    "probe takes: --hoster N|ID [--input TITLE=VALUE]... [--ca-file FILE] "
-    "[--connect-to HOST:PORT:ADDR:PORT]... [FILE]";
-
+const std::string kProbeUsage = CommandUsage("probe");
 int RunProbe(const Args& args) {
     StandardUploadOptions options;
     options.transport = TransportFromSettings(SettingsFile());
     options.timeout = std::chrono::seconds(ReadTimeoutSeconds(SettingsFile()));
     RowAndFile chosen;
-    if (const int usage = ParseRowAndFile(args, kProbeUsage, false, options.transport, chosen))
+    if (const int usage =
+            ParseRowAndFile(args, kProbeUsage.c_str(), false, options.transport, chosen))
         return usage;
 
     // Ctrl+C cancels the exchange, so the generated image's folder is still removed.

@@ -28,14 +28,12 @@ int PrintStandardRequest(const HosterDef& row, const std::string& path,
 
 }  // namespace
 
-constexpr const char* kRequestUsage =
-    "request takes: --hoster N [--input TITLE=VALUE]... [--ca-file FILE] "
-    "[--connect-to HOST:PORT:ADDR:PORT]... FILE";
-
+const std::string kRequestUsage = CommandUsage("request");
 int RunRequest(const Args& args) {
     TransportOptions unused;  // taken as upload takes them; a request is not sent
     RowAndFile chosen;
-    if (const int usage = ParseRowAndFile(args, kRequestUsage, true, unused, chosen)) return usage;
+    if (const int usage = ParseRowAndFile(args, kRequestUsage.c_str(), true, unused, chosen))
+        return usage;
     const HosterTable& table = chosen.table;
     const int hoster = chosen.hoster;
     const std::string path = AbsolutePath(chosen.file);

@@ -24,12 +24,7 @@
 namespace lumar::cli {
 namespace {
 
-constexpr const char* kUploadUsage =
-    "upload takes: [--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-    "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
-    "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
-    "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH... (- for standard input)";
-
+const std::string kUploadUsage = CommandUsage("upload");
 // A host's words on the terminal: control characters as \xNN, so they cannot drive it.
 std::string Escaped(const std::string& text) {
     std::string out;
@@ -106,9 +101,8 @@ class CliObserver : public PostingHandOver {
 // What the command line asked for; a missing option is taken from Lumar.ini later.
 struct UploadArgs {
     std::optional<int> hoster;
-    std::optional<PostingFormat> format;
-    std::optional<bool> center;
-    std::optional<long long> split, part, timeout, connections;
+    PostingChoice posting;
+    std::optional<long long> timeout, connections;
     bool noReuse = false;
     TransportOptions transport;
     ProcessingChoice processing;
@@ -152,6 +146,9 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const OptionTaken input = TakeInputOption(args, i, out.answers);
         if (input == OptionTaken::Bad) return std::nullopt;
         if (input == OptionTaken::Yes) continue;
+        const OptionTaken posting = TakePostingOption(args, i, out.posting);
+        if (posting == OptionTaken::Bad) return std::nullopt;
+        if (posting == OptionTaken::Yes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {
@@ -160,24 +157,6 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
                 return std::nullopt;
             }
             out.hoster = row;
-        } else if (a == "--html" || a == "--markdown") {
-            out.format = a == "--html" ? PostingFormat::Html : PostingFormat::Markdown;
-        } else if (a == "--center") {
-            out.center = true;
-        } else if (a == "--no-center") {
-            out.center = false;
-        } else if (a == "--split" && hasValue) {
-            if (!ParseCount(args[++i], 1, 32767, n)) {
-                UsageError("--split takes a number of images from 1");
-                return std::nullopt;
-            }
-            out.split = n;
-        } else if (a == "--part" && hasValue) {
-            if (!ParseCount(args[++i], 1, 32767, n)) {
-                UsageError("--part takes a part number from 1");
-                return std::nullopt;
-            }
-            out.part = n;
         } else if (a == "--timeout" && hasValue) {
             if (!ParseCount(args[++i], 0, 2147483647, n)) {
                 UsageError("--timeout takes seconds");
@@ -212,20 +191,6 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
     }
     if (!CheckStandardInput(out)) return std::nullopt;
     return out;
-}
-
-// What the window would take from its controls comes from Lumar.ini; nothing is written.
-PostingOptions PostingOptionsFor(const UploadArgs& args, const std::string& settings) {
-    PostingOptions posting;
-    posting.format =
-        args.format.value_or(static_cast<PostingFormat>(ReadIntSetting(settings, keys::Code)));
-    posting.imagesPerLine = ReadIntSetting(settings, keys::ImagesPerLine);
-    posting.center = args.center.value_or(ReadIntSetting(settings, keys::Center) == 1);
-    posting.split = args.split ? true : ReadIntSetting(settings, keys::Split) == 1;
-    posting.splitSize =
-        args.split ? static_cast<int>(*args.split) : ReadIntSetting(settings, keys::SplitSize);
-    posting.selectedPart = args.part ? static_cast<int>(*args.part - 1) : 0;
-    return posting;
 }
 
 // Adds the paths as a drop would, except that a file named on the command line which is no
@@ -297,11 +262,10 @@ int RunUpload(const Args& args) {
 
     const std::optional<UploadArgs> parsed = ParseUploadArgs(args, table);
     if (!parsed) return 2;
-    if (parsed->part && !parsed->split && ReadIntSetting(settings, keys::Split) != 1)
-        return UsageError("--part needs --split");
+    const std::optional<PostingOptions> posting = PostingOptionsFor(parsed->posting, settings);
+    if (!posting) return 2;
     const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
     if (const int unanswered = CheckAnswers(table.Row(hoster), parsed->answers)) return unanswered;
-    const PostingOptions posting = PostingOptionsFor(*parsed, settings);
     const PostingTexts texts = PostingTextsFrom(session.Strings());
 
     ImageList& list = session.List();
@@ -318,7 +282,7 @@ int RunUpload(const Args& args) {
     }
 
     const PostingState& state = session.Posting();
-    CliObserver observer(session.Posting(), session.Blocks(), posting, texts);
+    CliObserver observer(session.Posting(), session.Blocks(), *posting, texts);
     UploadRun run(table, session.Strings(), observer);
     HistoryStore history;
     UploadRunOptions options = RunOptionsFor(*parsed, settings, table, hoster);
@@ -329,10 +293,11 @@ int RunUpload(const Args& args) {
     RunInterruptible(run, list, options);
     for (const std::string& output : run.Outputs()) std::cerr << Escaped(output) << "\n";
 
-    if (parsed->part && state.isSplit && *parsed->part > static_cast<long long>(state.parts.size()))
+    const std::optional<int> part = parsed->posting.part;
+    if (part && state.isSplit && static_cast<size_t>(*part) > state.parts.size())
         std::cerr << "lumar-cli: the posting has " << state.parts.size()
                   << " parts; printing the whole posting\n";
-    std::cout << ExportText(state, posting, texts, settings) << std::flush;
+    std::cout << ExportText(state, *posting, texts, settings) << std::flush;
     // A posting that never reached its reader (a full disk) is lost like a failed image.
     if (!std::cout) std::cerr << "lumar-cli: the posting could not be written\n";
     // A script must learn that the totals were lost, as it learns of a failed image.

@@ -103,6 +103,46 @@ OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& 
     return OptionTaken::Yes;
 }
 
+OptionTaken TakePostingOption(const Args& args, size_t& i, PostingChoice& out) {
+    const std::string& name = args[i];
+    if (name == "--html" || name == "--markdown") {
+        out.format = name == "--html" ? PostingFormat::Html : PostingFormat::Markdown;
+        return OptionTaken::Yes;
+    }
+    if (name == "--center" || name == "--no-center") {
+        out.center = name == "--center";
+        return OptionTaken::Yes;
+    }
+    const bool split = name == "--split";
+    if (!split && name != "--part") return OptionTaken::No;
+    long long value = 0;
+    if (i + 1 >= args.size() || !ParseInteger(args[i + 1], value) || value < 1 || value > 32767) {
+        UsageError(split ? "--split takes a number of images from 1"
+                         : "--part takes a part number from 1");
+        return OptionTaken::Bad;
+    }
+    ++i;
+    (split ? out.split : out.part) = static_cast<int>(value);
+    return OptionTaken::Yes;
+}
+
+std::optional<PostingOptions> PostingOptionsFor(const PostingChoice& choice,
+                                                const std::string& settingsFile) {
+    PostingOptions posting;
+    posting.format = choice.format.value_or(
+        static_cast<PostingFormat>(ReadIntSetting(settingsFile, keys::Code)));
+    posting.imagesPerLine = ReadIntSetting(settingsFile, keys::ImagesPerLine);
+    posting.center = choice.center.value_or(ReadIntSetting(settingsFile, keys::Center) == 1);
+    posting.split = choice.split || ReadIntSetting(settingsFile, keys::Split) == 1;
+    posting.splitSize = choice.split.value_or(ReadIntSetting(settingsFile, keys::SplitSize));
+    posting.selectedPart = choice.part.value_or(1) - 1;
+    if (choice.part && !posting.split) {
+        UsageError("--part needs --split");
+        return std::nullopt;
+    }
+    return posting;
+}
+
 OptionTaken TakeInputOption(const Args& args, size_t& i, PromptAnswers& answers) {
     if (args[i] != "--input") return OptionTaken::No;
     const size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;

@@ -9,6 +9,7 @@
 #include "hosters/answer_template.h"
 #include "hosters/hoster_table.h"
 #include "imagelist/image_processing.h"
+#include "posting/posting_builder.h"
 #include "upload/transport_options.h"
 
 namespace lumar::cli {
@@ -39,6 +40,24 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
 // into `out`, which the run's ProcessingFor completes from Lumar.ini; Bad has named the
 // problem on stderr.
 OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out);
+
+// The posting options a command line may give; what it leaves out comes from Lumar.ini.
+struct PostingChoice {
+    std::optional<PostingFormat> format;
+    std::optional<bool> center;
+    std::optional<int> split, part;  // images per part, the part shown (from 1)
+};
+inline constexpr const char* kPostingUsage =
+    "[--html|--markdown] [--center|--no-center] [--split N [--part K]]";
+
+// Takes --html, --markdown, --center, --no-center, --split N or --part K at args[i] (moving `i`
+// past a value) into `out`; Bad has named the problem on stderr.
+OptionTaken TakePostingOption(const Args& args, size_t& i, PostingChoice& out);
+
+// What the code panel's controls would hold: the choice over Lumar.ini. Nothing when --part is
+// given and no split is chosen in either, named on stderr.
+std::optional<PostingOptions> PostingOptionsFor(const PostingChoice& choice,
+                                                const std::string& settingsFile);
 
 // Takes --input TITLE=VALUE at args[i] (moving `i` past the value) into `answers`: the answer
 // to a row's question of that title ({inputbox:TITLE}, {select:a|b} with the title "a|b").

@@ -21,7 +21,7 @@ const std::vector<Command>& Commands() {
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
          "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
          "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
-         "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH...",
+         "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH... (- for standard input)",
          "upload the pictures under PATH (- reads one from standard input) and print the "
          "posting (log on stderr)",
          RunUpload},
@@ -70,6 +70,12 @@ void PrintUsage(std::ostream& out) {
 }
 
 }  // namespace
+
+std::string CommandUsage(const std::string& name) {
+    for (const Command& c : Commands())
+        if (name == c.name) return name + " takes: " + c.synopsis;
+    return name;
+}
 
 int UsageError(const std::string& message) {
     if (!message.empty()) std::cerr << "lumar-cli: " << message << "\n";
