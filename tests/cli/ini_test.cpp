@@ -172,6 +172,7 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
          "2\t2024-01-02 01:00:00\tcatbox Name\t/p/\\x1B[2Jb.jpg\\x07\t[IMG]http://c/b.jpg[/IMG]\n"},
         {"posting 3 1 --markdown --split 1 --part 2", 0, "[![a](http://h/ta.jpg)](http://h/a)"},
         {"list --since 2024-02-30", 2, ""},
+        {"posting 3 --part 2", 2, ""},  // as upload: a part only of a split posting
         {"posting 2 99", 1, "[IMG]http://c/b.jpg[/IMG] "},
         {"forget 1 2", 0, ""},
         {"list --hoster 1", 0,
