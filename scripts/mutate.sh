@@ -56,19 +56,32 @@ def run(command, **kw):
 
 
 def copy_tree():
-    shutil.rmtree(tree, ignore_errors=True)
-    os.makedirs(tree)
+    """Brings the copy up to date with the checkout; files that did not change keep their
+    times, so a second run rebuilds only what changed since the first."""
+    os.makedirs(tree, exist_ok=True)
     files = run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=root).stdout
-    for name in filter(None, files.split("\0")):
+    names = set(filter(None, files.split("\0")))
+    for parent, dirs, found in os.walk(tree):  # what the checkout no longer has goes
+        dirs[:] = [d for d in dirs if d not in ("build-release", "node_modules")]
+        for f in found:
+            if os.path.relpath(os.path.join(parent, f), tree) not in names:
+                os.remove(os.path.join(parent, f))
+    for name in names:
         source, target = os.path.join(root, name), os.path.join(tree, name)
-        if os.path.isfile(source):
-            os.makedirs(os.path.dirname(target), exist_ok=True)
-            shutil.copy2(source, target)
+        if not os.path.isfile(source):
+            continue
+        data = open(source, "rb").read()
+        if os.path.isfile(target) and open(target, "rb").read() == data:
+            continue
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        open(target, "wb").write(data)
+        shutil.copymode(source, target)
     # The installed parsers the multipart tests post to.
     for parent, dirs, _ in os.walk(os.path.join(root, "tests")):
         if "node_modules" in dirs:
             relative = os.path.relpath(os.path.join(parent, "node_modules"), root)
-            os.symlink(os.path.join(root, relative), os.path.join(tree, relative))
+            if not os.path.lexists(os.path.join(tree, relative)):
+                os.symlink(os.path.join(root, relative), os.path.join(tree, relative))
             dirs.remove("node_modules")
 
 
@@ -135,7 +148,7 @@ def main():
     if configure.returncode or baseline.returncode:
         sys.exit(configure.stdout + baseline.stdout[-4000:] + "\nthe unchanged tree does not build")
     linked = programs()
-    cli_symbols = symbols(os.path.join(build, "src", "cli", "lumar-cli"))
+    cli_symbols = symbols(os.path.join(build, "bin", "lumar-cli"))
     print(f"tree built in {time.monotonic() - began:.0f} s; {len(mutations)} mutations",
           flush=True)
 
