@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <set>
 
 #include "hosters/answer_code.h"
@@ -74,9 +73,7 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
             continue;
         }
         ASSERT_EQ(parsed.failure, "");
-        const auto start = std::chrono::steady_clock::now();
         const TextResult result = parsed.parsed.Evaluate(answer);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
         if (c.stage == Stage::AnswerError) {
             EXPECT_THAT(result.failure, HasSubstr(c.expected));
         } else {
