@@ -160,6 +160,8 @@ TEST(Redirect, DecidesTheNextRequest) {
         {307, "/b", "POST https://a.example/b 4 body"},
         {308, "https://b.example/c", "POST https://b.example/c 1 body"},
         {307, "https://a.example:444/c", "POST https://a.example:444/c 1 body"},
+        {303, "/d", "GET https://a.example/d 4"},
+        {302, "http://a.example/b", "none"},  // never from https down to http
         {304, "/b", "none"},
     };
     for (const auto& c : cases) {
