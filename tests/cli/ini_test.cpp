@@ -5,11 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
 #include <tuple>
 
 #include "history/history_store.h"
-#include "shell/file_io.h"
 #include "shell/settings_store.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"

@@ -282,17 +282,6 @@ TEST_F(StandardRunTest, AnswersInAnyOrderLandInTheirRows) {
                                  Line("a.jpg", "erfolgreich !")}));
     EXPECT_TRUE(rows[2].checked);
     EXPECT_EQ(tries["c.jpg"], 1);
-    EXPECT_EQ(recorder->progress.back(), (std::pair{4, 4}));
-    EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
-}
-
-// A host that takes one connection at a time still gets every image, in turn.
-TEST_F(StandardRunTest, HostServingOneConnectionAtATimeGetsThemAll) {
-    Serve(false, "Connections=3\n");
-    answer = [](const std::string& name, int) { return Link(name); };
-    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
-    RunUpload(rows, 8);
-    for (const ImageEntry& row : rows) EXPECT_EQ(row.upload, Code(row.text));
 }
 
 // Cancel ends every image in flight without waiting for its answer, and nothing more starts:
@@ -408,13 +397,6 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         EXPECT_EQ(entry.processing, "strip");
         EXPECT_EQ(entry.fileBytes, 1024);  // the original's size as the list has it, not the sent
     }
-}
-
-TEST(UploadFigures, ClockAndPercentStayInRange) {
-    EXPECT_EQ(SecondsToClock(90000), "25:00:00");
-    EXPECT_EQ(SecondsToClock(-4), "00:00:00");
-    EXPECT_EQ(ProgressPercent(0, 0, 0), 100);
-    EXPECT_EQ(ProgressPercent(9, 0, 3), 100);
 }
 
 }  // namespace
