@@ -5,11 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sstream>
 #include <tuple>
 
 #include "history/history_store.h"
-#include "shell/file_io.h"
 #include "shell/settings_store.h"
 #include "support/cli_runner.h"
 #include "support/jpeg_maker.h"
@@ -57,39 +55,6 @@ TEST(CliIni, BadUsageExitsWithTwoAndShowsTheUsage) {
 
 // Help and version go to standard output; the manual page keeps up with the help: every
 // command it lists, and every option of every command, has its entry there.
-TEST(CliHelp, HelpVersionAndTheManualPageAgree) {
-    EXPECT_EQ(RunCli({"--version"}).out, std::string("lumar-cli ") + LUMAR_VERSION + "\n");
-    const test::CliRun help = RunCli({"--help"});
-    ASSERT_EQ(help.status, 0);
-    const std::string man = ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/packaging/lumar-cli.1")
-                                .value_or(std::string());
-    ASSERT_FALSE(man.empty());
-    // groff writes a '-' in an option as "\-".
-    auto inMan = [&](std::string word) {
-        std::string escaped;
-        for (char c : word) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
-        return man.find(escaped) != std::string::npos;
-    };
-    int commands = 0;
-    std::istringstream lines(help.out.substr(help.out.find("Commands:")));
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("  ", 0) != 0 || line.rfind("   ", 0) == 0) continue;  // command lines only
-        std::istringstream words(line);
-        std::string name;
-        if (!(words >> name) || name.starts_with("--")) continue;  // the global options block
-        ++commands;
-        EXPECT_TRUE(inMan("\\fB" + name)) << name;
-        for (std::string word; words >> word;) {
-            const size_t dash = word.find("--");
-            EXPECT_TRUE(dash == std::string::npos ||
-                        inMan(word.substr(dash, word.find_first_of("]|=", dash) - dash)))
-                << word;
-        }
-    }
-    EXPECT_GE(commands, 5);
-    EXPECT_TRUE(inMan("--config-dir"));
-}
-
 std::string Quoted(const std::string& path) {
     return "'" + path + "'";
 }

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <csignal>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -30,6 +33,9 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// lumar-cli started through `timeout`, its process id left in cli.pid for the test to signal.
+const std::string kRecordingPid = "-s KILL 60 sh -c 'echo $$ >cli.pid; exec \"$0\" \"$@\"'";
+
 class UploadCliTest : public ::testing::Test {
   protected:
     UploadCliTest() {
@@ -52,6 +58,7 @@ class UploadCliTest : public ::testing::Test {
     std::vector<std::string> Codes() const { return test::Codes(emulator); }
 
     test::TempDir dir;
+    std::atomic<bool> killing = true;  // read by the server's thread
     tools::HosterEmulator emulator;
 };
 
@@ -184,8 +191,16 @@ TEST_F(UploadCliTest, NamedFilesThatAreNoImageAreNamedAndFailTheRun) {
 // enough under load to find the default handler back and end the process after its output.
 TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
     emulator.SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
-    const CliRun run =
-        Run("upload --hoster 2 --timeout 60 pics", "--foreground --preserve-status -s INT 5");
+    // Interrupted once the first image has reached the host.
+    std::thread interrupt([&] {
+        for (int turn = 0; turn < 6000 && emulator.ConnectionCount() == 0; ++turn)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::ifstream pid(dir.file("cli.pid"));
+        pid_t cli = 0;
+        if (pid >> cli && cli > 0) ::kill(cli, SIGINT);
+    });
+    const CliRun run = Run("upload --hoster 2 --timeout 60 pics", kRecordingPid);
+    interrupt.join();
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(emulator.ConnectionCount(), 1);
     EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
@@ -195,8 +210,14 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
 // A run killed in the middle loses no code it reported: run again, it sends only the images
 // that had not been reported, and takes the others' codes from the history.
 TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
-    test::TestHttpServer host([](const std::string& request) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // The first run dies as its fourth image reaches the host.
+    int requests = 0;
+    test::TestHttpServer host([&](const std::string& request) {
+        if (++requests == 4 && killing) {
+            std::ifstream pid(dir.file("cli.pid"));
+            pid_t cli = 0;
+            if (pid >> cli && cli > 0) ::kill(cli, SIGKILL);
+        }
         const size_t at = request.find("filename=\"") + 10;
         const std::string link = "http://h/" + request.substr(at, request.find('"', at) - at);
         return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
@@ -213,7 +234,8 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
             ++n;
         return n;
     };
-    const CliRun killed = Run("upload --hoster 8 many", "-s KILL 1.5");
+    const CliRun killed = Run("upload --hoster 8 many", kRecordingPid);
+    killing = false;
     const size_t reported = count(killed.err, "erfolgreich !");
     ASSERT_GE(reported, 1u) << killed.err;
     ASSERT_LT(reported, 8u);

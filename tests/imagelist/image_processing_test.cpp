@@ -72,13 +72,17 @@ TEST(ImageProcessing, ResizeAndStripOfAPhoneJpeg) {
 
 TEST(ImageProcessing, LosslessStripOfEachType) {
     const std::string jpeg = test::MakeJpeg(16, 16);
-    const std::string text = std::string("\0\0\0\x05tEXtGPS:x\0\0\0\0", 17);
+    // Every chunk a place or a time can hide in, CRCs left at zero (stripping copies, never
+    // checks).
+    std::string text;
+    for (const char* type : {"tEXt", "zTXt", "iTXt", "eXIf", "tIME"})
+        text += std::string("\0\0\0\x04", 4) + type + "GPS:" + std::string(4, '\0');
     const std::string idat = std::string("\0\0\0\x01IDATz\0\0\0\0", 13);
     const std::string iend = std::string("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
     const std::string png = test::MakePngHead(1, 1);
     const std::string vp8x = std::string("VP8X\x0A\0\0\0", 8);
     const std::string vp8l = std::string("VP8L\x01\0\0\0\x2F\0", 10);
-    const std::string exif = std::string("EXIF\x03\0\0\0GPS\0", 12);
+    const std::string exif = std::string("EXIF\x03\0\0\0GPS\0XMP \x04\0\0\0GPS:", 24);
     const std::string flagsNone(10, '\0');
     const std::string flagsExifXmp = "\x0C" + std::string(9, '\0');
     struct Case {
@@ -90,8 +94,8 @@ TEST(ImageProcessing, LosslessStripOfEachType) {
         {"PNG: text chunks and a trailer go", StripPngMetadata, png + text + idat + iend + "GPS",
          png + idat + iend, ""},
         {"PNG cut short", StripPngMetadata, png + idat.substr(0, 9), "", "PNG file cut short"},
-        {"WebP: EXIF and its flags go", StripWebPMetadata,
-         std::string("RIFF\x2C\0\0\0WEBP", 12) + vp8x + flagsExifXmp + exif + vp8l,
+        {"WebP: EXIF, XMP and their flags go", StripWebPMetadata,
+         std::string("RIFF\x38\0\0\0WEBP", 12) + vp8x + flagsExifXmp + exif + vp8l,
          std::string("RIFF\x20\0\0\0WEBP", 12) + vp8x + flagsNone + vp8l, ""},
         {"JPEG cut inside the EXIF block", StripJpegMetadata, PhotoJpeg(16, 16).substr(0, 40), "",
          "JPEG file cut short"},

@@ -182,6 +182,8 @@ TEST(Redirect, DecidesTheNextRequest) {
         {sent, 307, "/b", "POST https://a.example/b 4 body"},
         {sent, 308, "https://b.example/c", "POST https://b.example/c 1 body"},
         {sent, 307, "https://a.example:444/c", "POST https://a.example:444/c 1 body"},
+        {sent, 303, "/d", "GET https://a.example/d 4"},
+        {sent, 302, "http://a.example/b", "none"},  // never from https down to http
         {sent, 304, "/b", "none"},
         {keyed, 308, "https://a.example/c", "POST https://a.example/c 1 body"},
         {keyed, 307, "http://b.example/c", "refused: b.example"},

@@ -76,6 +76,9 @@ TEST(MultipartBody, WritesTheStandardRequestAndRefersToTheFileBytes) {
 
 TEST(MultipartBody, RefusesWhatWouldBreakTheRequest) {
     EXPECT_FALSE(BuildMultipartBody({{"a", "1 AAA 2"}}, {}, Boundaries({"AAA"})).body);
+    EXPECT_FALSE(
+        BuildMultipartBody({}, {{"f", "x.jpg", "image/jpeg", "1 AAA 2"}}, Boundaries({"AAA"}))
+            .body);
     EXPECT_FALSE(BuildMultipartBody({}, {{"f", "x.jpg", "image/jpeg\r\nX: 1", "b"}}).body);
     EXPECT_FALSE(BuildRawBody("b", "image/png\n").body);
 

@@ -29,6 +29,7 @@ TEST(SettingsRead, ValuesAsTheFileHoldsThem) {
     } cases[] = {
         {"[s]\r\nK=45\r\n", "45"},                                      // names match without case
         {"[S]\nk=\"C:\\My Sounds\\a.wav\"\n", "C:\\My Sounds\\a.wav"},  // one pair of quotes goes
+        {"[S]\nk='C:\\a b'\n", "C:\\a b"},
         {"[S]\nk=\"x'\n", "\"x'"},
         {"[S]\nk= \" padded \" \n", " padded "},
         {"[S]\n;k=comment\nk=first\nk=second\n[S]\nk=third\n", "first"},
@@ -117,6 +118,9 @@ TEST(SettingsFile, FilesOverTheSizeLimitAreNeitherReadNorWritten) {
     EXPECT_EQ(ReadIntSetting(dir.file("long.ini"), keys::Form), 1);
     ASSERT_TRUE(WriteSetting(dir.file("long.ini"), keys::Form, 0));
     EXPECT_NE(dir.read("long.ini").find("Soundfile=" + longValue + "\r\n"), std::string::npos);
+    // A value that would write a second key of its own is refused.
+    EXPECT_NE(WriteValueOrReason(dir.file("long.ini"), "S", "k", "a\nTimeout=0"), "");
+    EXPECT_EQ(dir.read("long.ini").find("Timeout"), std::string::npos);
 }
 
 // A folder or a FIFO where Lumar.ini should be reads as missing, and is never replaced; neither
@@ -240,7 +244,11 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesTheRoundTrip) {
     const std::string utf8 = Windows1252ToUtf8(all);
     EXPECT_TRUE(IsValidUtf8(utf8));
     EXPECT_EQ(Utf8ToWindows1252(utf8), all);
-    EXPECT_EQ(Windows1252ToUtf8("\x80\x9F"), "\xE2\x82\xAC\xC5\xB8");
+    // Bytes 0x80-0x9F as the public code page has them; its five holes keep their own value.
+    std::string high;
+    for (int b = 0x80; b < 0xA0; ++b) high += static_cast<char>(b);
+    EXPECT_EQ(Windows1252ToUtf8(high),
+              "€\xC2\x81‚ƒ„…†‡ˆ‰Š‹Œ\xC2\x8DŽ\xC2\x8F\xC2\x90‘’“”•–—˜™š›œ\xC2\x9DžŸ");
 }
 
 TEST(TextCodec, DetectsEncodings) {

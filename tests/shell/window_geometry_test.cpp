@@ -24,9 +24,7 @@ TEST(WindowGeometry, EdgesWithinTheSnapDistanceJumpOntoTheScreenEdge) {
     EXPECT_EQ(SnapAxis(flush - 350, kScreenW, kWindowWidthTwips), flush - 350);
     EXPECT_EQ(SnapAxis(flush - 349, kScreenW, kWindowWidthTwips), flush);
     EXPECT_EQ(SnapAxis(flush + 3000, kScreenW, kWindowWidthTwips), flush);
-}
-
-TEST(WindowGeometry, WindowLargerThanTheScreenKeepsItsTopLeftVisible) {
+    // A window larger than the screen keeps its top left visible.
     EXPECT_EQ(SnapAxis(5000, 400 * 15, kWindowHeightTwips), 0);
     // Exactly as large as the screen: flush is 0 on both sides.
     EXPECT_EQ(SnapAxis(2000, kWindowHeightTwips, kWindowHeightTwips), 0);
@@ -91,19 +89,13 @@ TEST(MultiFileName, ResultShapes) {
         {std::string("\0\0", 2), "", {}},
         // Whatever follows the closing pair of NULs is not a name.
         {std::string("/d\0a\0\0stale\0", 12), "/d", {"/d/a"}},
+        {std::string("/d\0a\0", 5), "/d", {"/d/a"}},  // one NUL at the end names nothing
     };
     for (const Case& c : cases) {
         const MultiFileSelection s = ParseMultiFileName(c.filename);
         EXPECT_EQ(s.folder, c.folder) << c.filename;
         EXPECT_EQ(s.FullPaths(), c.paths) << c.filename;
     }
-}
-
-TEST(MultiFileName, BuiltResultsParseBack) {
-    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg", "b c.jpg"}),
-              std::string("/d\0a.jpg\0b c.jpg\0\0", 18));
-    EXPECT_EQ(BuildMultiFileName("/d", {"a.jpg"}), "/d/a.jpg");
-    EXPECT_EQ(BuildMultiFileName("/d", {}), "");
 }
 
 }  // namespace

@@ -124,16 +124,5 @@ TEST(HostLookup, CancelOrTimeoutEndsAStalledLookupAtOnce) {
     EXPECT_TRUE(timedOut->AwaitAnswered());
 }
 
-const std::string kHeader = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n";
-
-TEST(ResponseCollector, StopsAtTheCap) {
-    ResponseCollector c(kHeader.size() + 10);
-    EXPECT_TRUE(c.Append(kHeader));
-    EXPECT_TRUE(c.Append("12345"));
-    EXPECT_FALSE(c.Append("67890abc"));
-    EXPECT_TRUE(c.Full());
-    EXPECT_EQ(c.Answer(), "1234567890");
-}
-
 }  // namespace
 }  // namespace lumar

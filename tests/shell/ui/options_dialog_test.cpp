@@ -7,7 +7,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMediaPlayer>
@@ -262,19 +261,14 @@ class OptionsDialogTest : public QObject {
     }
 
     // No address, no download page to offer, or a server that never answers: the start goes on
-    // without a question, the last within the bound of start-up (with room for a loaded
-    // machine; not a speed measurement).
+    // without a question (a check that waited for the silent server for good would hang here
+    // until the test's own time-out).
     void noAnswerContinuesSilently() {
         const auto server = VersionServer("V9"), silent = SilentServer();
         Check check(true);
-        QElapsedTimer clock;
         for (const auto& [version, download] :
-             {std::pair{QString(), "/d"}, {ToQ(server->Url()), ""}, {ToQ(silent->Url()), "/d"}}) {
-            clock.start();
+             {std::pair{QString(), "/d"}, {ToQ(server->Url()), ""}, {ToQ(silent->Url()), "/d"}})
             QCOMPARE(check.Run(version, download), UpdateCheckOutcome::Continue);
-        }
-        QVERIFY2(clock.elapsed() < 4 * kUpdateTimeoutMs,
-                 qPrintable(QString::number(clock.elapsed())));
         QVERIFY(server->Requests().empty() && check.question.shown.empty());
     }
 };
