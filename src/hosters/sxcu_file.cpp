@@ -13,6 +13,7 @@
 #include "hosters/sxcu_legacy.h"
 #include "net/header_text.h"
 #include "net/http_url.h"
+#include "shell/text_codec.h"
 
 namespace lumar {
 namespace {
@@ -132,7 +133,9 @@ std::string PercentDecoded(std::string_view text, bool asTemplate) {
 
 // "https://h/up?key=1&x" becomes "https://h/up" with parameters key=1 and x= (before the
 // file's own parameters); a fragment is no part of a request and is dropped.
-void MoveQueryToParameters(SxcuUploader& uploader) {
+// A query that decodes to bytes no JSON text can hold is refused: written back, they would
+// come out as other characters.
+void MoveQueryToParameters(Reader& reader, SxcuUploader& uploader) {
     std::string& url = uploader.request_url;
     url = url.substr(0, url.find('#'));
     const size_t question = url.find('?');
@@ -147,6 +150,10 @@ void MoveQueryToParameters(SxcuUploader& uploader) {
         from_query.emplace_back(
             PercentDecoded(pair.substr(0, equals), false),
             equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1), true));
+        if (!IsValidUtf8(from_query.back().first) || !IsValidUtf8(from_query.back().second)) {
+            reader.Fail("RequestURL: the query " + std::string(pair) + " decodes to no UTF-8 text");
+            return;
+        }
     }
     // A name can be sent once: the file's own parameters win over the query, the query's
     // first value over its later ones.
@@ -286,7 +293,7 @@ void CheckRequest(Reader& reader, SxcuUploader& uploader) {
         uploader.request_method != "PATCH")
         reader.Fail("RequestMethod " + uploader.request_method + " cannot send an image");
     CheckRequestUrl(reader, uploader);
-    MoveQueryToParameters(uploader);
+    MoveQueryToParameters(reader, uploader);
     if (uploader.name.empty()) uploader.name = HostOf(uploader.request_url);
 }
 

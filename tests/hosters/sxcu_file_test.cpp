@@ -118,6 +118,8 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
          "URL: $regex:2$ names no entry of the RegexList"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "ftp://h/", "Body": "Binary"})",
          "no http or https"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/?k%a2=1", "Body": "Binary"})",
+         "the query k%a2=1 decodes to no UTF-8 text"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "Headers": ["x"]})",
          "Headers must be an object"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
@@ -210,10 +212,12 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
               "X-Session X-Client album api_key apiKey APIKey client_id userhash pwd credential "
               "uploadkey api_key sid ");
     EXPECT_THAT(ShareDefinition(row, Secrets::Keep).text, HasSubstr("?api_key=k1&format"));
-    const SxcuUploader shared =
-        ReadSxcu(WriteSxcu(ReadSxcu(kMultipart).uploader, Secrets::Omit)).uploader;
+    SxcuUploader keyed = ReadSxcu(kMultipart).uploader;
+    keyed.arguments.emplace_back("api_key", "k1");
+    const SxcuUploader shared = ReadSxcu(WriteSxcu(keyed, Secrets::Omit)).uploader;
     EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
     EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}, {"p", "%%y\\{"}}));
+    EXPECT_EQ(shared.arguments.back(), (NamedValues::value_type{"api_key", ""}));
 }
 
 HosterDef Imported(const std::string& sxcu) {
