@@ -34,7 +34,7 @@ class NotificationService : public QObject {
     }
 };
 
-// The screenshot part of the XDG desktop portal as its specification describes it: the call
+// The screenshot part of the XDG desktop portal as the portal documents it: the call
 // gives back the handle of a request, and the outcome comes as that request's Response signal.
 // This one answers before its call returns, the hardest order a client must be ready for.
 class ScreenshotPortal : public QObject {
