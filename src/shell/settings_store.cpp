@@ -4,6 +4,7 @@
 
 #include "shell/file_io.h"
 #include "shell/locked_file.h"
+#include "shell/parsed_file_cache.h"
 
 namespace lumar {
 namespace {
@@ -49,7 +50,9 @@ IniFile LoadIniFile(const std::string& file) {
 
 std::string ReadValue(const std::string& file, std::string_view section, std::string_view key,
                       std::string_view defaultValue) {
-    return LoadIniFile(file).document.Read(section, key, defaultValue);
+    const std::shared_ptr<const IniDocument> document = CachedIniDocument(file);
+    if (!document) return IniDocument().Read(section, key, defaultValue);
+    return document->Read(section, key, defaultValue);
 }
 
 std::string ReadValue(const std::string& file, std::string_view section, std::string_view key,

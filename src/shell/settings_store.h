@@ -2,8 +2,9 @@
 // The INI store behind Lumar.ini, language.ini and hosters.ini.
 //
 // Every read asks the file at the moment of the call and every write rewrites one key, so
-// there is no cache to go stale and no save phase. Text inside the program is UTF-8; on disk
-// the files are Windows-1252 or UTF-8 (see text_codec.h), and a write keeps the file's
+// there is no save phase; a file read again unchanged is not parsed again (see
+// parsed_file_cache.h), and every read sees every earlier write. Text inside the program is UTF-8;
+// on disk the files are Windows-1252 or UTF-8 (see text_codec.h), and a write keeps the file's
 // encoding whenever the new value fits it. A caller that needs many keys at once (the hoster
 // table, the language table) parses the file once with LoadIniFile and looks them up there.
 // Files larger than kMaxIniFileBytes are neither read (they read as empty) nor written.

@@ -1,5 +1,6 @@
 #include "shell/settings_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "shell/config_paths.h"
@@ -43,6 +45,27 @@ TEST(SettingsRead, ValuesAsTheFileHoldsThem) {
     std::string umlauts;
     for (int i = 0; i < 1100; ++i) umlauts += "\xC3\xBC";
     EXPECT_EQ(ReadValueFromText("[S]\nk=" + umlauts + "\n", "S", "k", "").size(), 2046u);
+}
+
+// A file kept parsed between reads is parsed again whenever anything about it changed, also
+// when another program rewrites it in place to the same size and puts its time back.
+TEST(SettingsRead, EveryReadSeesTheFileAsItIsNow) {
+    test::TempDir dir;
+    const std::string file = dir.file("Lumar.ini");
+    const auto writeAged = [&](const std::string& text) {
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << text;  // in place
+        const timespec aged[2] = {{1000000000, 0}, {1000000000, 0}};      // long ago: kept parsed
+        ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), aged, 0), 0);
+    };
+    writeAged("[S]\nk=1\n");
+    EXPECT_EQ(ReadValue(file, "S", "k", ""), "1");
+    EXPECT_EQ(ReadValue(file, "S", "k", ""), "1");
+    writeAged("[S]\nk=2\n");
+    EXPECT_EQ(ReadValue(file, "S", "k", ""), "2");
+    ASSERT_TRUE(WriteValue(file, "S", "k", "3"));
+    EXPECT_EQ(ReadValue(file, "S", "k", ""), "3");
+    std::filesystem::remove(file);
+    EXPECT_EQ(ReadValue(file, "S", "k", "gone"), "gone");
 }
 
 TEST(SettingsWrite, ChangesOneValueAndKeepsEveryOtherByte) {
