@@ -13,9 +13,7 @@ namespace lumar::cli {
 
 const std::string kProbeUsage = CommandUsage("probe");
 int RunProbe(const Args& args) {
-    StandardUploadOptions options;
-    options.transport = TransportFromSettings(SettingsFile());
-    options.timeout = std::chrono::seconds(ReadTimeoutSeconds(SettingsFile()));
+    StandardUploadOptions options = ExchangeOptionsFromSettings(SettingsFile());
     RowAndFile chosen;
     if (const int usage =
             ParseRowAndFile(args, kProbeUsage.c_str(), false, options.transport, chosen))

@@ -234,21 +234,17 @@ void LoadSession(Session& session) {
     session.Strings() = LoadUiStrings(session.LanguageFile(), "");
 }
 
-// The run's options: the row, Lumar.ini's proxy and processing, the command line's choices.
-UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settings,
-                               const HosterTable& table, int hoster) {
-    UploadRunOptions options;
-    options.hosterIndex = hoster;
-    options.settingsFile = settings;
-    if (args.timeout) options.timeoutSeconds = ClampTimeoutSeconds(*args.timeout);
-    if (args.connections) options.connections = static_cast<int>(*args.connections);
-    options.reuse = !args.noReuse && ReadIntSetting(settings, keys::Reuse) == 1;
-    options.transport = TransportFromSettings(settings);
-    options.transport.caFile = args.transport.caFile;
-    options.transport.connectTo = args.transport.connectTo;
-    options.processing = ProcessingFor(settings, table.Row(hoster).Request == RequestKind::Standard,
-                                       args.processing);
-    return options;
+// What the command line chose over Lumar.ini.
+RunOverrides OverridesOf(const UploadArgs& args) {
+    RunOverrides overrides;
+    if (args.timeout) overrides.timeoutSeconds = ClampTimeoutSeconds(*args.timeout);
+    if (args.connections) overrides.connections = static_cast<int>(*args.connections);
+    overrides.noReuse = args.noReuse;
+    overrides.processing = args.processing;
+    overrides.caFile = args.transport.caFile;
+    overrides.connectTo = args.transport.connectTo;
+    overrides.answers = args.answers;
+    return overrides;
 }
 
 }  // namespace
@@ -284,13 +280,8 @@ int RunUpload(const Args& args) {
     const PostingState& state = session.Posting();
     CliObserver observer(session.Posting(), session.Blocks(), *posting, texts);
     UploadRun run(table, session.Strings(), observer);
-    HistoryStore history;
-    UploadRunOptions options = RunOptionsFor(*parsed, settings, table, hoster);
-    if (history.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
-        options.historySetAside = history.SetAsidePath();
-    options.history = &history;
-    options.answers = parsed->answers;
-    RunInterruptible(run, list, options);
+    RunSetup setup(session, hoster, OverridesOf(*parsed));
+    RunInterruptible(run, list, setup.Options());
     for (const std::string& output : run.Outputs()) std::cerr << Escaped(output) << "\n";
 
     const std::optional<int> part = parsed->posting.part;

@@ -128,14 +128,7 @@ OptionTaken TakePostingOption(const Args& args, size_t& i, PostingChoice& out) {
 
 std::optional<PostingOptions> PostingOptionsFor(const PostingChoice& choice,
                                                 const std::string& settingsFile) {
-    PostingOptions posting;
-    posting.format = choice.format.value_or(
-        static_cast<PostingFormat>(ReadIntSetting(settingsFile, keys::Code)));
-    posting.imagesPerLine = ReadIntSetting(settingsFile, keys::ImagesPerLine);
-    posting.center = choice.center.value_or(ReadIntSetting(settingsFile, keys::Center) == 1);
-    posting.split = choice.split || ReadIntSetting(settingsFile, keys::Split) == 1;
-    posting.splitSize = choice.split.value_or(ReadIntSetting(settingsFile, keys::SplitSize));
-    posting.selectedPart = choice.part.value_or(1) - 1;
+    PostingOptions posting = PostingOptionsFromSettings(settingsFile, choice);
     if (choice.part && !posting.split) {
         UsageError("--part needs --split");
         return std::nullopt;
@@ -194,13 +187,6 @@ int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
         return UsageError("--hoster takes a row number from 1 to " +
                           std::to_string(out.table.Count()) + " or a row ID");
     return CheckAnswers(out.table.Row(out.hoster), out.answers);
-}
-
-TransportOptions TransportFromSettings(const std::string& settingsFile) {
-    TransportOptions out;
-    out.proxy = ProxyFromSetting(ReadTextSetting(settingsFile, keys::Proxy),
-                                 ReadTextSetting(settingsFile, keys::NoProxy));
-    return out;
 }
 
 }  // namespace lumar::cli

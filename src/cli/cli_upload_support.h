@@ -10,6 +10,7 @@
 #include "hosters/hoster_table.h"
 #include "imagelist/image_processing.h"
 #include "posting/posting_builder.h"
+#include "session/run_setup.h"
 #include "upload/transport_options.h"
 
 namespace lumar::cli {
@@ -41,12 +42,6 @@ OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& o
 // problem on stderr.
 OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out);
 
-// The posting options a command line may give; what it leaves out comes from Lumar.ini.
-struct PostingChoice {
-    std::optional<PostingFormat> format;
-    std::optional<bool> center;
-    std::optional<int> split, part;  // images per part, the part shown (from 1)
-};
 inline constexpr const char* kPostingUsage =
     "[--html|--markdown] [--center|--no-center] [--split N [--part K]]";
 
@@ -80,9 +75,6 @@ struct RowAndFile {
 // 2 after naming the problem on stderr.
 int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
                     TransportOptions& transport, RowAndFile& out);
-
-// What Lumar.ini and the command line choose for the connections of a run.
-TransportOptions TransportFromSettings(const std::string& settingsFile);
 
 // While it lives, Ctrl+C sets `flag` instead of ending the process, so the command can stop
 // its exchange and clean up behind it; the earlier handling comes back when it goes.

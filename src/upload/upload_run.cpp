@@ -218,14 +218,13 @@ void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& optio
         observer_.ShowMessage(NotAllUploadedTitle(strings_), NotAllUploadedText(strings_));
     observer_.FinishPosting(rows);
 
-    if (options.settingsFile.empty()) {
+    if (!options.settings) {
         observer_.BringToFront();
         return;
     }
-    const std::string sound = ReadTextSetting(options.settingsFile, keys::Soundfile);
-    if (ReadIntSetting(options.settingsFile, keys::SoundAn) == 1 && !sound.empty())
-        observer_.PlaySound(sound);
-    if (ReadIntSetting(options.settingsFile, keys::Form) == 1) observer_.BringToFront();
+    const std::string sound = options.settings->Text(keys::Soundfile);
+    if (options.settings->Int(keys::SoundAn) == 1 && !sound.empty()) observer_.PlaySound(sound);
+    if (options.settings->Int(keys::Form) == 1) observer_.BringToFront();
 }
 
 void UploadRun::Log(const std::string& text, bool lineEnd) {
@@ -235,15 +234,12 @@ void UploadRun::Log(const std::string& text, bool lineEnd) {
 int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     // Read anew for every image, so a change in the options dialog applies to the next one.
     if (options.timeoutSeconds) return ClampTimeoutSeconds(*options.timeoutSeconds);
-    return ReadTimeoutSeconds(options.settingsFile);
+    return SettingsOf(options).TimeoutSeconds();
 }
 
 bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& options) {
     constexpr std::uint64_t kMegabyte = 1024 * 1024;
-    long long capMB = 0;
-    ParseInteger(keys::MaxFileMB.defaultValue, capMB);
-    if (!options.settingsFile.empty())
-        capMB = ReadIntSetting(options.settingsFile, keys::MaxFileMB);
+    const long long capMB = SettingsOf(options).Int(keys::MaxFileMB);
     struct stat st {};
     // A file that cannot be looked at fails where it is read, with that reason.
     if (::stat(path.c_str(), &st) != 0) return true;
@@ -402,12 +398,12 @@ void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string 
     Log(strings_.Get(kStrSucceeded) + note, true);
     row.checked = false;
     observer_.RowChanged(position);
-    if (options.settingsFile.empty()) return;
-    const TotalsUpdate update = AddUploadToTotals(options.settingsFile, totals_, fileBytes);
+    if (!options.settings) return;
+    const TotalsUpdate update = options.settings->AddUpload(totals_, fileBytes);
     totals_ = update.totals;
     if (!update.problem.empty() && totalsProblem_.empty()) {
         totalsProblem_ = update.problem;
-        observer_.TotalsNotSaved(options.settingsFile, update.problem);
+        observer_.TotalsNotSaved(options.settings->Place(), update.problem);
     }
     observer_.StatsChanged(totals_.files, totals_.bytes);
 }

@@ -31,6 +31,7 @@
 #include "shell/language_table.h"
 #include "shell/upload_totals.h"
 #include "upload/image_preparer.h"
+#include "upload/run_settings.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
 #include "upload/transport_options.h"
@@ -101,8 +102,9 @@ class UploadObserver {
 };
 
 struct UploadRunOptions {
-    int hosterIndex = 0;       // row of the hoster table: cbHoster's list index + 1
-    std::string settingsFile;  // Lumar.ini: Timeout, Form, Sound, Stat
+    int hosterIndex = 0;  // row of the hoster table: cbHoster's list index + 1
+    // Timeout, Form, Sound, the totals, the caps; none: every key's default, no totals kept.
+    RunSettings* settings = nullptr;
     // The totals on display when the run starts; they grow from here while the settings file
     // cannot be written.
     UploadTotals shownTotals;
@@ -110,6 +112,7 @@ struct UploadRunOptions {
     // The longest the run waits on its sockets before it pumps again: the window passes a
     // frame's length so it answers input during a run; lumar-cli keeps the longer slice.
     std::chrono::milliseconds pumpSlice{200};
+
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
     // The extra CA, connect-to redirections and proxy; see TransportOptions.
@@ -130,6 +133,11 @@ struct UploadRunOptions {
     // before the run (RowPrompts).
     PromptAnswers answers;
 };
+
+// The settings a run reads: the caller's, else every key's default.
+inline const RunSettings& SettingsOf(const UploadRunOptions& options) {
+    return options.settings ? *options.settings : DefaultRunSettings();
+}
 
 // The message shown at the end when image rows are still checked.
 inline constexpr std::string_view kNotAllUploadedTitle = "Lumar V1 - Information";

@@ -55,7 +55,7 @@ std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
     if (options.connections) return std::max(*options.connections, 1);
     // Without a settings file the key's default stands.
-    const int cap = ReadIntSetting(options.settingsFile, keys::Connections);
+    const int cap = SettingsOf(options).Int(keys::Connections);
     return std::clamp(ConnectionsFor(hoster), 1, cap);
 }
 
@@ -146,7 +146,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
-    const int retryCap = ReadIntSetting(options.settingsFile, keys::Retries);
+    const int retryCap = SettingsOf(options).Int(keys::Retries);
     upload.retries = std::min(RetriesFor(hoster), retryCap);
     upload.retryBaseDelay = options.retryBaseDelay;
     upload.retryWaitLimit = options.retryWaitLimit;

@@ -69,7 +69,8 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     run = std::make_unique<UploadRun>(hosters, strings, *recorder);
     UploadRunOptions options;
     options.hosterIndex = hoster;
-    options.settingsFile = settings;
+    SettingsFileForRun runSettings(settings);
+    if (!settings.empty()) options.settings = &runSettings;
     options.pump = pump;
     options.pumpSlice = pumpSlice;
     if (configure) configure(options);

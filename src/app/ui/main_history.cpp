@@ -11,10 +11,10 @@
 #include "posting/posting_builder.h"
 #include "posting/ui/code_panel.h"
 #include "session/history_rows.h"
+#include "session/run_setup.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
-#include "upload/standard_upload.h"
 #include "upload/ui/hoster_frame.h"
 
 namespace lumar::ui {
@@ -54,10 +54,7 @@ void MainWindow::OpenHistory() {
     if (history_) history_->deleteLater();
     HistoryWindowEnv env;
     env.historyFile = HistoryFile(session_.Paths().configFolder);
-    StandardUploadOptions deletion;
-    deletion.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
-                                                ReadTextSetting(settingsFile_, keys::NoProxy));
-    deletion.timeout = std::chrono::seconds(ReadTimeoutSeconds(settingsFile_));
+    StandardUploadOptions deletion = ExchangeOptionsFromSettings(settingsFile_);
     deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     deletion.control.slice = std::chrono::milliseconds(10);
     env.deleteOnHost = [deletion](const std::string& url) {

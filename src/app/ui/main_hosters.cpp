@@ -10,11 +10,11 @@
 #include "hosters/hoster_rows.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "imagelist/ui/image_list_view.h"
+#include "session/run_setup.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/dropped_paths.h"
 #include "shell/ui/qt_text.h"
-#include "upload/transport_options.h"
 #include "upload/ui/hoster_frame.h"
 #include "upload/ui/hosters_window.h"
 
@@ -46,8 +46,7 @@ void MainWindow::OpenHosters(QWidget* owner) {
             env.sampleImage = list_.Row(position).FullPath();
             break;
         }
-    env.upload.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
-                                                  ReadTextSetting(settingsFile_, keys::NoProxy));
+    env.upload.transport = TransportFromSettings(settingsFile_);
     if (ShowHostersWindow(owner, std::move(env), strings_, *hooks_.dialogs)) ReloadHosters();
 }
 

@@ -5,11 +5,11 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/run_notification.h"
-#include "history/history_store.h"
 #include "hosters/request_template.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
+#include "session/run_setup.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
@@ -125,25 +125,14 @@ void MainWindow::StartUpload() {
     WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.dialogs);
     UploadRun run(hosters_, strings_, observer);
     run_ = &run;
-    UploadRunOptions options;
-    options.hosterIndex = hosterFrame_->SelectedRow();
-    options.settingsFile = settingsFile_;
+    RunOverrides overrides;
+    overrides.answers = std::move(answers);
+    RunSetup setup(session_, hosterFrame_->SelectedRow(), std::move(overrides));
+    UploadRunOptions& options = setup.Options();
     options.shownTotals = {statFiles_, statBytes_};
     options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     // A frame: dragging or typing during a run must not wait for a socket.
     options.pumpSlice = std::chrono::milliseconds(10);
-    options.transport.proxy = ProxyFromSetting(ReadTextSetting(settingsFile_, keys::Proxy),
-                                               ReadTextSetting(settingsFile_, keys::NoProxy));
-    // Opened per run, so lumar-cli's uploads in between are seen; a damaged file is moved
-    // aside on the first opening only, and the log says so then.
-    HistoryStore history;
-    if (history.Open(HistoryFile(session_.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
-        options.historySetAside = history.SetAsidePath();
-    options.history = &history;
-    options.reuse = ReadIntSetting(settingsFile_, keys::Reuse) == 1;
-    options.processing = ProcessingFor(
-        settingsFile_, hosters_.Row(options.hosterIndex).Request == RequestKind::Standard);
-    options.answers = std::move(answers);
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
