@@ -153,8 +153,8 @@ class MainWindow : public QWidget {
     void AddHistoryButton();
     void CaptionHistoryButton();
     void OpenHistory();
-    // The entries of the history window as a posting in the code panel.
-    void ShowHistoryPosting(const std::vector<HistoryEntry>& entries);
+    // The entries of the history window as a posting, as the code panel's options make it.
+    std::string HistoryPosting(const std::vector<HistoryEntry>& entries);
     // cmRunLog beside the code panel's buttons, and the window it opens with the last run's
     // log.
     void AddRunLogButton();
