@@ -25,6 +25,9 @@ struct ImageEntry {
     std::string copy;        // column 6: never filled, carried along
     std::string upload;      // column 7: the posting code once the upload succeeded
     bool checked = true;     // still to be uploaded (image rows); marker rows start checked too
+    // Why the last run did not upload it, in the interface's words; kept with the row until a
+    // run tries it again. Never stored, never part of the posting.
+    std::string failure{};
     RowKind kind = RowKind::Image;
 
     bool IsMarker() const { return kind == RowKind::Marker; }

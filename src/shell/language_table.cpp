@@ -261,6 +261,12 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "359", "", "Aufbewahren (Tage, 0 = unbegrenzt):"},
     {"STRINGS", "360", "", "Bildschirmfoto: bitte im Dialog des Desktops wählen..."},
     {"STRINGS", "361", "", "der Bildschirm ließ sich nicht lesen"},
+    // A run that waits and a run that ends.
+    {"STRINGS", "420", "", "%1. Versuch in %2 s"},
+    {"STRINGS", "421", "", "Beende …"},
+    {"STRINGS", "422", "", "und %1 weitere"},
+    {"STRINGS", "423", "", "Upload-Protokoll"},
+    {"STRINGS", "424", "", "Posting kopieren"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

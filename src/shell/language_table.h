@@ -238,14 +238,24 @@ enum UiString : int {
     kStrClassicHosters = 286,
     kStrTodaysHosters = 287,
     kStrKeyStillMissing = 288,
-    kStrBreakRow = 289,     // how the image list shows a break row
-    kStrItalicButton = 290  // the BBCode editor's italic button
+    kStrBreakRow = 289,      // how the image list shows a break row
+    kStrItalicButton = 290,  // the BBCode editor's italic button
+    // A run that waits and a run that ends: the next try after a pause ("%1" its number, "%2"
+    // the seconds left), the window while quitting waits for the answers of the images sent,
+    // the end message's line after the first failed images ("%1" how many more), the code
+    // panel's button that shows the run's log (also the log window's title), and the history
+    // window's button that copies its posting.
+    kStrRetryIn = 420,
+    kStrClosing = 421,
+    kStrMoreFailed = 422,
+    kStrShowRunLog = 423,
+    kStrCopyPosting = 424
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 370;  // entries 0 .. 369
+    static constexpr int kSize = 425;  // entries 0 .. 424
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

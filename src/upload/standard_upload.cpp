@@ -230,6 +230,7 @@ StandardUploadJob::~StandardUploadJob() = default;
 void StandardUploadJob::StartAttempt() {
     ++attempts_;
     phase_ = Phase::Exchange;
+    receiving_ = false;
     const net::HttpUrl first = request_->prepared.request.url;
     request_->exchange = std::make_unique<net::FollowingExchange>(
         request_->prepared.request,
@@ -259,7 +260,31 @@ void StandardUploadJob::Step(short revents) {
     }
     if (phase_ != Phase::Exchange) return;
     request_->exchange->Step(revents);
+    NoteReceiving();
     if (request_->exchange->Finished()) OnExchangeEnd();
+}
+
+void StandardUploadJob::NoteReceiving() {
+    // A redirect starts another exchange, which sends before it receives again.
+    const bool receiving =
+        request_->exchange->Last().GetState() == net::HttpExchange::State::Receive;
+    if (receiving && !receiving_) receivingSince_ = std::chrono::steady_clock::now();
+    receiving_ = receiving;
+}
+
+void StandardUploadJob::StopRetrying() {
+    options_.retries = 0;
+    if (phase_ == Phase::Waiting) OnExchangeEnd();
+}
+
+UploadWait StandardUploadJob::Wait() const {
+    if (phase_ == Phase::Waiting)
+        return {UploadWait::Kind::Retry, request_->prepared.request.url.host, waitUntil_,
+                attempts_ + 1};
+    if (phase_ == Phase::Exchange && receiving_)
+        return {UploadWait::Kind::Answer, request_->exchange->Last().Request().url.host,
+                receivingSince_, 0};
+    return {};
 }
 
 void StandardUploadJob::Cancel() {

@@ -16,6 +16,7 @@
 #include "net/exchange_runner.h"
 #include "upload/response_parser.h"
 #include "upload/transport_options.h"
+#include "upload/upload_wait.h"
 
 namespace lumar {
 
@@ -81,6 +82,10 @@ class StandardUploadJob {
     std::chrono::steady_clock::time_point Deadline() const;
     void Step(short revents);
     void Cancel();
+    // No further try: a pause before one ends the job with the failure that asked for it.
+    void StopRetrying();
+    // The host's answer to the request that went out, or the pause before the next try.
+    UploadWait Wait() const;
 
     int Attempts() const { return attempts_; }  // requests begun, retries included
     const std::string& Path() const { return path_; }
@@ -93,6 +98,8 @@ class StandardUploadJob {
     enum class Phase { Exchange, Waiting, Done };
     void StartAttempt();
     void OnExchangeEnd();
+    // Notes when the request is out and the answer is awaited.
+    void NoteReceiving();
 
     HosterDef row_;
     std::string path_;
@@ -100,6 +107,8 @@ class StandardUploadJob {
     std::unique_ptr<Request> request_;
     Phase phase_ = Phase::Done;
     std::chrono::steady_clock::time_point waitUntil_;
+    bool receiving_ = false;
+    std::chrono::steady_clock::time_point receivingSince_;
     int attempts_ = 0;
     StandardUploadResult result_;
 };

@@ -124,7 +124,7 @@ void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& o
     for (size_t index = 0; index < rows.size(); ++index) {
         const ImageEntry& row = rows[index];
         if (!row.IsImageToUpload()) continue;
-        if (abortFlag_.load()) break;
+        if (!MayStartImage()) break;
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
         const int position = static_cast<int>(index) + 1;
@@ -137,21 +137,22 @@ void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& o
         const Clock::time_point imageStart = Clock::now();
         const bool succeeded = UploadImage(rows, position, options);
         ImageEnded(row, succeeded, true, imageStart);
-        if (abortFlag_.load()) break;
+        if (!MayStartImage()) break;
     }
 }
 
-bool UploadRun::RowTakes(const std::string& path) {
+bool UploadRun::RowTakes(int position, const std::string& path) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     // A picture the row does not take stays checked, so it can go to another host afterwards.
     // An unreadable file fails on the way as before.
     const ImageType type = ReadImageInfo(path).Type;
     if (type == ImageType::None || RowAccepts(hoster, type)) return true;
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
-            (RowTakesJpegOnly(hoster) ? strings_.Get(kStrSkippedJpegOnly)
-                                      : ReplaceAll(strings_.Get(kStrSkippedType), "%1",
-                                                   std::string(ImageTypeName(type)))),
-        true);
+    const std::string reason =
+        RowTakesJpegOnly(hoster)
+            ? strings_.Get(kStrSkippedJpegOnly)
+            : ReplaceAll(strings_.Get(kStrSkippedType), "%1", std::string(ImageTypeName(type)));
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + reason, true);
+    ReportFailure(position, reason);
     return false;
 }
 
@@ -184,6 +185,8 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
         Log(ReplaceAll(strings_.Get(kStrHistoryReplaced), "%1", options.historySetAside), true);
 
     abortFlag_.store(false);
+    stopStarting_.store(false);
+    shownWait_ = {};
     doneCount_ = 0;
     failedCount_ = 0;
     remainingCount_ = imageCount_;
@@ -237,7 +240,8 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return SettingsOf(options).TimeoutSeconds();
 }
 
-bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& options) {
+bool UploadRun::WithinSizeCap(int position, const std::string& path,
+                              const UploadRunOptions& options) {
     constexpr std::uint64_t kMegabyte = 1024 * 1024;
     const long long capMB = SettingsOf(options).Int(keys::MaxFileMB);
     struct stat st {};
@@ -250,6 +254,7 @@ bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& o
                               std::to_string((bytes + kMegabyte - 1) / kMegabyte)),
                    "%2", std::to_string(capMB));
     Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(reason), true);
+    ReportFailure(position, reason);
     return false;
 }
 
@@ -257,13 +262,28 @@ std::string UploadRun::Failed(const std::string& reason) const {
     return strings_.Get(kStrFailed) + " (" + reason + ")";
 }
 
+void UploadRun::ReportFailure(int position, const std::string& reason) {
+    observer_.ImageFailed(position, reason);
+}
+
+void UploadRun::ReportWait(const UploadWait& wait) {
+    if (wait == shownWait_) return;
+    shownWait_ = wait;
+    observer_.Waiting(wait);
+}
+
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                             const UploadRunOptions& options) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    if (!RowTakes(path) || !WithinSizeCap(path, options)) return false;
-    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
+    if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) return false;
+    // The log line ends in the reason's words; then the observer hears them.
+    auto fail = [&](const std::string& lineStart, int reason) {
+        Log(lineStart + Failed(strings_.Get(reason)), true);
+        ReportFailure(position, strings_.Get(reason));
+        return false;
+    };
     const bool history = options.history && options.history->IsOpen();
     // Without processing or history the file goes from the disk as it always did.
     std::optional<PreparedImage> picture;
@@ -271,6 +291,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         picture = PrepareNow(position, path, options, history);
         if (!picture->processed.error.empty() && options.processing.Changes()) {
             Log(imageLine + Failed(picture->processed.error), true);
+            ReportFailure(position, picture->processed.error);
             return false;
         }
     }
@@ -290,20 +311,17 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
     if (!connection.ConnectTo(redirection ? redirection->address : host,
                               redirection ? redirection->addressPort : hoster.Port, control(),
-                              &failure)) {
-        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
-            true);
-        return false;
-    }
+                              &failure))
+        return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ", ReasonFor(failure));
 
     switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr)) {
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
-            Log(imageLine + failed(kReasonFileUnreadable), true);
-            return false;
+            return fail(imageLine, kReasonFileUnreadable);
         case RequestProblem::BadForm:
             Log(imageLine + strings_.Get(kStrFailed), true);
+            ReportFailure(position, "");
             return false;
     }
     const size_t fileBytes = prepared_->FileBytes();
@@ -312,14 +330,13 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     Pump(options.pump);
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
-    if (sent < 0) {
-        Log(imageLine + failed(ReasonFor(failure)), true);
-        return false;
-    }
+    if (sent < 0) return fail(imageLine, ReasonFor(failure));
     Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
+    ReportWait({UploadWait::Kind::Answer, host, Clock::now()});
     const WaitEnd end = connection.WaitForAnswer(control());
+    ReportWait({});
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
                          strings_.Get(kStrReceived));
 
@@ -327,7 +344,9 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ResponseCollector& answer = connection.Response();
     if (answer.Status() >= 400) {
         const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
-        Log(Failed("HTTP " + std::to_string(answer.Status()) + text), true);
+        const std::string reason = "HTTP " + std::to_string(answer.Status()) + text;
+        Log(Failed(reason), true);
+        ReportFailure(position, reason);
         return false;
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
@@ -338,8 +357,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                            : end == WaitEnd::Timeout            ? kReasonTimeout
                            : end == WaitEnd::Cancelled          ? kReasonCancelled
                                                                 : kReasonNoCode;
-        Log(failed(reason), true);
-        return false;
+        return fail("", reason);
     }
     std::string code = DecodeFileText(cut.code).text;
     if (history) {
@@ -362,7 +380,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                     const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    if (!RowTakes(row.FullPath())) return ImageEnded(row, false, false, Clock::now());
+    if (!RowTakes(position, row.FullPath())) return ImageEnded(row, false, false, Clock::now());
     const bool hash = options.history && options.history->IsOpen();
     StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
     while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);

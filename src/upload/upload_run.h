@@ -35,6 +35,7 @@
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
 #include "upload/transport_options.h"
+#include "upload/upload_wait.h"
 
 namespace lumar {
 
@@ -77,6 +78,11 @@ class UploadObserver {
     virtual void CurrentFile(const std::string& /*path*/) {}
     // A row's "upload" column and check mark changed (position from 1).
     virtual void RowChanged(int /*position*/) {}
+    // The image of row `position` (from 1) was not uploaded, right after its line in the log;
+    // `reason` says why in the interface's language ("" when the log line says no more).
+    virtual void ImageFailed(int /*position*/, const std::string& /*reason*/) {}
+    // What the run waits for now; a wait of Kind::None: nothing (any more).
+    virtual void Waiting(const UploadWait& /*wait*/) {}
     // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
     virtual void StatsChanged(double /*files*/, double /*bytes*/) {}
     // The totals could not be written to the settings file; said once per run.
@@ -155,6 +161,10 @@ class UploadRun {
     // cmAbbruch: the run stops after the current image; a wait in progress ends at its next
     // slice. Safe to call from a signal handler (it only sets the flag).
     void Abort() { abortFlag_.store(true); }
+    // The program is ending: no further image starts and no retry is made, but the images
+    // already sent get their answers (up to the time-out), so their codes are kept; then the
+    // run ends as it always does. Abort() after it ends the run at once.
+    void StopStarting() { stopStarting_.store(true); }
     std::atomic<bool>& AbortFlag() { return abortFlag_; }
 
     // The state of the run, readable while it runs (from the observer) and afterwards.
@@ -176,7 +186,7 @@ class UploadRun {
     void RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
     void RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
-    bool RowTakes(const std::string& path);
+    bool RowTakes(int position, const std::string& path);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
     void UploadStandardAlone(std::span<ImageEntry> rows, int position,
                              const UploadRunOptions& options);
@@ -201,8 +211,15 @@ class UploadRun {
                    const UploadRunOptions& options, const std::string& note = "");
     int TimeoutSeconds(const UploadRunOptions& options) const;
     // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
-    bool WithinSizeCap(const std::string& path, const UploadRunOptions& options);
+    bool WithinSizeCap(int position, const std::string& path, const UploadRunOptions& options);
     std::string Failed(const std::string& reason) const;
+    // Tells the observer why the image of row `position` failed.
+    void ReportFailure(int position, const std::string& reason);
+    // Whether the next image may start: neither cancelled nor ending.
+    bool MayStartImage() const { return !abortFlag_.load() && !stopStarting_.load(); }
+    // Reports the wait of the oldest image in flight that waits, when it changed.
+    void ReportWait(const UploadWait& wait);
+    void ReportJobsWait();
     // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
     void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
                     std::chrono::steady_clock::time_point imageStart);
@@ -218,6 +235,8 @@ class UploadRun {
     const UiStrings& strings_;
     UploadObserver& observer_;
     std::atomic<bool> abortFlag_{false};
+    std::atomic<bool> stopStarting_{false};
+    UploadWait shownWait_;  // as last reported
     int hosterIndex_ = 0;
     int imageCount_ = 0;
     int doneCount_ = 0;

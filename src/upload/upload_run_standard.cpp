@@ -69,16 +69,18 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
             ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
-            if (!RowTakes(row.FullPath()) || !WithinSizeCap(row.FullPath(), options)) {
+            const int position = static_cast<int>(next);
+            if (!RowTakes(position, row.FullPath()) ||
+                !WithinSizeCap(position, row.FullPath(), options)) {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
             }
-            preparer_->Add(static_cast<int>(next), row.FullPath(), options.processing, hash);
+            preparer_->Add(position, row.FullPath(), options.processing, hash);
         }
     };
-    while (!abortFlag_.load()) {
+    while (MayStartImage()) {
         handOut();
-        while (jobs_.size() < limit && !abortFlag_.load()) {
+        while (jobs_.size() < limit && MayStartImage()) {
             std::optional<PreparedImage> ready = preparer_->TakeReady();
             if (!ready) break;
             StartStandardImage(rows, std::move(*ready), options);
@@ -120,6 +122,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     ProcessedImage& processed = prepared.processed;
     if (!processed.error.empty() && options.processing.Changes()) {
         Log(line + Failed(processed.error), true);
+        ReportFailure(position, processed.error);
         return ImageEnded(row, false, false, image->start);
     }
     const bool history = options.history && options.history->IsOpen();
@@ -163,7 +166,11 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                           std::chrono::milliseconds slice) {
     std::vector<StandardUploadJob*> tasks;
-    for (const auto& image : jobs_) tasks.push_back(image->job.get());
+    for (const auto& image : jobs_) {
+        // Ending: what was sent gets its answer, a pause before another try ends the image.
+        if (stopStarting_.load()) image->job->StopRetrying();
+        tasks.push_back(image->job.get());
+    }
     net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
     for (auto it = jobs_.begin(); it != jobs_.end();) {
         if (!(*it)->job->Finished()) {
@@ -174,6 +181,14 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
         it = jobs_.erase(it);
         EndStandardImage(rows, *image, options);
     }
+    ReportJobsWait();
+}
+
+void UploadRun::ReportJobsWait() {
+    for (const auto& image : jobs_)
+        if (UploadWait wait = image->job->Wait(); wait.kind != UploadWait::Kind::None)
+            return ReportWait(wait);
+    ReportWait({});
 }
 
 void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
@@ -209,7 +224,9 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& imag
         Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
                   note);
     } else {
-        Log(line + Failed(ReasonOf(result, job.Row(), strings_)) + note, true);
+        const std::string reason = ReasonOf(result, job.Row(), strings_);
+        Log(line + Failed(reason) + note, true);
+        ReportFailure(image.position, reason);
     }
     ImageEnded(row, succeeded, true, image.start);
 }

@@ -28,6 +28,10 @@ class RunRecorder : public PostingHandOver {
     void Progress(int value, int maximum) override;
     void CurrentFile(const std::string& path) override;
     void RowChanged(int position) override { changedRows.push_back(position); }
+    void ImageFailed(int position, const std::string& reason) override {
+        failures.emplace_back(position, reason);
+    }
+    void Waiting(const UploadWait& wait) override { waits.push_back(wait); }
     void StatsChanged(double files, double bytes) override { stats = {files, bytes}; }
     void TotalsNotSaved(const std::string&, const std::string&) override { ++totalsNotSaved; }
     void CollectPosting(std::span<ImageEntry> rows) override;
@@ -46,6 +50,8 @@ class RunRecorder : public PostingHandOver {
     std::vector<double> seconds;  // how long each image took
     std::chrono::steady_clock::time_point imageStart;
     std::vector<int> changedRows;
+    std::vector<std::pair<int, std::string>> failures;  // row position, reason
+    std::vector<UploadWait> waits;
     std::pair<double, double> stats{0, 0};
     int totalsNotSaved = 0;
 };

@@ -219,6 +219,10 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("a.jpg", "erfolgreich !"), middle,
                                                        Line("c.jpg", "erfolgreich !")}));
     EXPECT_EQ(rows[1].checked, fails);
+    // The front end hears the reason alone.
+    using Failures = std::vector<std::pair<int, std::string>>;
+    const std::string reason = c.reasonText ? c.reasonText : strings.Get(c.reason);
+    EXPECT_EQ(recorder->failures, (fails ? Failures{{2, reason}} : Failures{}));
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), fails ? "2" : "3");
 }
 

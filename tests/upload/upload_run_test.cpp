@@ -23,6 +23,7 @@ namespace {
 
 using tools::Misbehaviour;
 using Clock = std::chrono::steady_clock;
+using Failures = std::vector<std::pair<int, std::string>>;
 
 class UploadRunTest : public ::testing::Test, protected test::UploadFixture {};
 
@@ -110,6 +111,11 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
         EXPECT_EQ(rows[i].checked, fails);  // kept for a later try
     }
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "message"), 1);
+    // The front end hears each failure with its reason alone.
+    EXPECT_EQ(recorder->failures, (Failures{{2, "Datei nicht lesbar"},
+                                            {3, "Datei nicht lesbar"},
+                                            {4, skipped},
+                                            {5, "Bild zu groß: 201 MB, höchstens 200 MB"}}));
 
     // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
     std::vector<ImageEntry> again = {rows[0], rows[1], rows[5]};
@@ -360,6 +366,14 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
         EXPECT_EQ(rows[0].checked, !c.uploads);
         ASSERT_EQ(recorder->log.size(), 1u);
         EXPECT_EQ(recorder->log[0].ends_with(" (2. Versuch)"), c.sends == 2);
+        // The pause before it was reported, for the status line to count down.
+        const auto retry =
+            std::ranges::find(recorder->waits, UploadWait::Kind::Retry, &UploadWait::kind);
+        ASSERT_EQ(retry != recorder->waits.end(), c.sends == 2);
+        if (c.sends == 2) {
+            EXPECT_EQ(WaitText(*retry, strings, retry->at - std::chrono::milliseconds(2500)),
+                      "2. Versuch in 3 s");
+        }
     }
 }
 

@@ -1,6 +1,5 @@
 // The main window's side of the upload history: the button that opens the history window,
-// the options of the deletion requests it sends to hosts, and the posting it hands to the code
-// panel.
+// the options of the deletion requests it sends to hosts, and the postings it makes for it.
 #include <QBoxLayout>
 #include <QCoreApplication>
 #include <QPushButton>
@@ -61,21 +60,23 @@ void MainWindow::OpenHistory() {
         return RequestDeletion(url, deletion);
     };
     env.makePosting = [this](const std::vector<HistoryEntry>& entries) {
-        ShowHistoryPosting(entries);
+        return HistoryPosting(entries);
     };
     history_ = new HistoryWindow(std::move(env), strings_, *hooks_.dialogs, this);
     history_->setWindowFlag(Qt::Window);
     history_->show();
 }
 
-void MainWindow::ShowHistoryPosting(const std::vector<HistoryEntry>& entries) {
-    if (run_ || entries.empty()) return;
+std::string MainWindow::HistoryPosting(const std::vector<HistoryEntry>& entries) {
     std::vector<ImageEntry> rows = RowsOfHistory(entries);
-    CollectPosting(posting_, rows, blocks_);
-    codePanel_->ShowFinishedPosting(
-        FinishPosting(posting_, rows, blocks_, codePanel_->Options(), PostingTextsFrom(strings_)));
-    ShowCodePanel();
-    BringToFront();
+    // A state of its own: the code panel keeps the posting of the last run.
+    PostingState state;
+    PostingOptions options = codePanel_->Options();
+    options.split = false;  // one text: the history window has no part selector
+    const PostingTexts texts = PostingTextsFrom(strings_);
+    CollectPosting(state, rows, blocks_);
+    FinishPosting(state, rows, blocks_, options, texts);
+    return ExportText(state, options, texts, settingsFile_);
 }
 
 }  // namespace lumar::ui

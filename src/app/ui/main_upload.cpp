@@ -1,6 +1,11 @@
 // The upload run as the main window drives it: the run reports through an observer that
-// feeds the upload panel, the list, the status bar and the code panel.
+// feeds the upload panel, the list, the status bar and the code panel. What failed stays with
+// its rows and is named in the message at the end; the run's log stays at hand afterwards.
 #include <QApplication>
+#include <QBoxLayout>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <algorithm>
 
 #include "app/ui/main_window.h"
@@ -10,6 +15,7 @@
 #include "posting/ui/code_panel.h"
 #include "session/posting_hand_over.h"
 #include "session/run_setup.h"
+#include "shell/plain_text.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
@@ -20,6 +26,35 @@
 
 namespace lumar::ui {
 namespace {
+
+// Names in the end message, then "und N weitere".
+constexpr int kListedFailures = 10;
+
+// What a row keeps of a failure: the reason, or the word of failure when there is none.
+std::string FailureOfRow(const std::string& reason, const UiStrings& strings) {
+    return reason.empty() ? strings.Get(kStrFailed) : reason;
+}
+
+// One line of the end message: the image's name and why it failed.
+std::string FailedImageLine(const std::string& name, const std::string& reason) {
+    return Printable("• " + name + ": " + reason);
+}
+
+// The images still to upload that failed, for the end message: the first ones by name with
+// their reasons, then how many more; "" when none failed (a cancel left them untried).
+std::string FailedImagesText(const ImageList& list, const UiStrings& strings) {
+    std::string text;
+    int failed = 0;
+    for (int position = 1; position <= list.Count(); ++position) {
+        const ImageEntry& row = list.Row(position);
+        if (!row.IsImageToUpload() || row.failure.empty()) continue;
+        if (++failed <= kListedFailures) text += "\r\n" + FailedImageLine(row.text, row.failure);
+    }
+    if (failed > kListedFailures)
+        text += "\r\n" + ReplaceAll(strings.Get(kStrMoreFailed), "%1",
+                                    std::to_string(failed - kListedFailures));
+    return text.empty() ? text : "\r\n" + text;
+}
 
 class WindowUploadObserver final : public PostingHandOver {
   public:
@@ -35,6 +70,11 @@ class WindowUploadObserver final : public PostingHandOver {
 
     void RunStarted(int imageCount) override {
         imageCount_ = imageCount;
+        // A row tried again loses what the last run said about it.
+        ImageList& list = window_.List();
+        for (int position = 1; position <= list.Count(); ++position)
+            if (list.Row(position).IsImageToUpload()) list.Row(position).failure.clear();
+        if (!list.Empty()) list_.RowsEdited(1, list.Count());
         code_.SetStopVisible(false);
         window_.ShowUploadPanel();
         panel_.RunStarted(imageCount);
@@ -47,6 +87,11 @@ class WindowUploadObserver final : public PostingHandOver {
     void Progress(int value, int maximum) override { panel_.Progress(value, maximum); }
     void CurrentFile(const std::string& path) override { panel_.CurrentFile(path); }
     void RowChanged(int position) override { list_.RowsEdited(position, position); }
+    void ImageFailed(int position, const std::string& reason) override {
+        window_.List().Row(position).failure = FailureOfRow(reason, window_.Strings());
+        list_.RowsEdited(position, position);
+    }
+    void Waiting(const UploadWait& wait) override { panel_.Waiting(wait); }
     void StatsChanged(double files, double bytes) override { window_.SetUploadStats(files, bytes); }
     void TotalsNotSaved(const std::string& settingsFile, const std::string& reason) override {
         window_.ShowSettingsNotSaved(settingsFile, reason);
@@ -57,11 +102,15 @@ class WindowUploadObserver final : public PostingHandOver {
     }
     void RunFinished() override {
         panel_.RunFinished();
-        if (!window_.Quitting()) window_.ShowCodePanel();
+        if (window_.Quitting()) return;
+        window_.ShowCodePanel();
+        if (auto* log = code_.findChild<QPushButton*>("cmRunLog")) log->show();
     }
     void ShowMessage(const std::string& title, const std::string& text) override {
         // After the close image nothing more may pop up: the program is ending.
-        if (!window_.Quitting()) messages_.Inform(&window_, ToQ(title), ToQ(text));
+        if (window_.Quitting()) return;
+        messages_.Inform(&window_, ToQ(title),
+                         ToQ(text + FailedImagesText(window_.List(), window_.Strings())));
     }
     void FinishPosting(std::span<const ImageEntry> rows) override {
         PostingHandOver::FinishPosting(rows);
@@ -138,6 +187,7 @@ void MainWindow::StartUpload() {
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
     run.Run(rows, options);
     run_ = nullptr;
+    if (quitting_) return EndProgram();
     if (!run.Outputs().empty()) {
         QStringList outputs;
         for (const std::string& output : run.Outputs()) outputs << ToQ(output);
@@ -148,6 +198,42 @@ void MainWindow::StartUpload() {
 
 void MainWindow::CancelUpload() {
     if (run_) run_->Abort();
+}
+
+void MainWindow::AddRunLogButton() {
+    // Beside the code panel's own buttons; shown once there is a log. The caption comes with
+    // the other texts.
+    QPushButton* close = codePanel_->findChild<QPushButton*>("cmCode_2");
+    auto* button = new QPushButton(close->parentWidget());
+    button->setObjectName("cmRunLog");
+    button->hide();
+    for (QBoxLayout* row : codePanel_->findChildren<QBoxLayout*>())
+        if (const int at = row->indexOf(close); at >= 0) {
+            row->insertWidget(at + 1, button);
+            break;
+        }
+    connect(button, &QPushButton::clicked, this, &MainWindow::ShowRunLog);
+}
+
+void MainWindow::ShowRunLog() {
+    if (!runLog_) {
+        auto* window = new QDialog(this);
+        window->setObjectName("frmRunLog");
+        window->setWindowFlag(Qt::Window);
+        auto* text = new QPlainTextEdit(window);
+        text->setObjectName("txRunLog");
+        text->setReadOnly(true);
+        text->setLineWrapMode(QPlainTextEdit::NoWrap);
+        auto* layout = new QVBoxLayout(window);
+        layout->addWidget(text);
+        window->resize(620, 360);
+        runLog_ = window;
+    }
+    runLog_->setWindowTitle(ToQ(strings_.Get(kStrShowRunLog)));
+    runLog_->findChild<QPlainTextEdit*>("txRunLog")->setPlainText(uploadPanel_->LogText());
+    runLog_->show();
+    runLog_->raise();
+    runLog_->activateWindow();
 }
 
 }  // namespace lumar::ui

@@ -154,6 +154,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     codePanel_->SetDialogs(hooks_.dialogs);
     codePanel_->SetStopSound([] { StopSound(); });
     codePanel_->hide();
+    uploadPanel_->SetStrings(&strings_);
 
     BuildStatusBar();
 
@@ -168,6 +169,7 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
     connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
     connect(hosterFrame_, &HosterFrame::hostersRequested, this, [this] { OpenHosters(this); });
     AddHistoryButton();
+    AddRunLogButton();
     // Definitions dropped on the window or its list are taken before the list sees them.
     setAcceptDrops(true);
     installEventFilter(this);
@@ -318,6 +320,8 @@ void MainWindow::ApplyInterfaceTexts() {
                                 ToQ(strings_.Get(kStrClassicHosters)),
                                 ToQ(strings_.Get(kStrKeyStillMissing)));
     CaptionHistoryButton();
+    if (auto* runLog = codePanel_->findChild<QPushButton*>("cmRunLog"))
+        runLog->setText(ToQ(strings_.Get(kStrShowRunLog)));
 }
 
 QString MainWindow::StatusPanelText(int panel) const {

@@ -103,7 +103,9 @@ class MainWindow : public QWidget {
     // made (a second start's), which lets the window in front where a bare request is refused.
     void BringToFront(const QString& activationToken = {});
 
-    // The close image: stores the hoster, ends a running upload, removes the tray icon, quits.
+    // The close image: stores the hoster, removes the tray icon, quits. A running upload
+    // starts no further image and the program ends once the images sent have their answers;
+    // a second close ends it at once.
     void Quit();
     bool Quitting() const { return quitting_; }
 
@@ -151,8 +153,14 @@ class MainWindow : public QWidget {
     void AddHistoryButton();
     void CaptionHistoryButton();
     void OpenHistory();
-    // The entries of the history window as a posting in the code panel.
-    void ShowHistoryPosting(const std::vector<HistoryEntry>& entries);
+    // The entries of the history window as a posting, as the code panel's options make it.
+    std::string HistoryPosting(const std::vector<HistoryEntry>& entries);
+    // cmRunLog beside the code panel's buttons, and the window it opens with the last run's
+    // log.
+    void AddRunLogButton();
+    void ShowRunLog();
+    // The end of Quit, once no run is left.
+    void EndProgram();
     // Takes the .sxcu files of a drag (enter, move or drop) on the window; false when it holds
     // none and goes on as before.
     bool DropDefinitions(QEvent* event);
@@ -196,6 +204,7 @@ class MainWindow : public QWidget {
     bool dragging_ = false;
     lumar::UploadRun* run_ = nullptr;
     QPointer<HistoryWindow> history_;
+    QPointer<QWidget> runLog_;
     bool started_ = false;
     QStringList waitingPaths_;
     qint64 lastTrayContextMs_ = -1;

@@ -16,8 +16,10 @@
 #include "imagelist/ui/image_list_view.h"
 #include "session/hoster_choice.h"
 #include "shell/settings_keys.h"
+#include "shell/ui/qt_text.h"
 #include "shell/window_geometry.h"
 #include "upload/ui/hoster_frame.h"
+#include "upload/ui/upload_panel.h"
 #include "upload/upload_run.h"
 
 namespace lumar::ui {
@@ -99,8 +101,12 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The desktop may close a frameless window too (session end, a window manager's
     // shortcut); that goes the same way as the close image so nothing is left half done.
-    if (!quitting_) Quit();
-    event->accept();
+    // During a run the window stays until the answers are in (a second close: at once).
+    Quit();
+    if (run_)
+        event->ignore();
+    else
+        event->accept();
 }
 
 void MainWindow::MinimizeToTray() {
@@ -183,11 +189,25 @@ void MainWindow::BringToFront(const QString& activationToken) {
 }
 
 void MainWindow::Quit() {
-    if (quitting_) return;
+    if (quitting_) {
+        // The second close does not wait for the answers.
+        if (run_) run_->Abort();
+        return;
+    }
     quitting_ = true;
     RememberHosterRow(hosters_, hosterFrame_->SelectedRow(), settingsFile_);
-    // A running upload stops at its next wait slice; its end skips everything it would show.
-    if (run_) run_->Abort();
+    // The images already sent get their answers, so their codes reach the posting and the
+    // history; no other image starts, and the end of the run skips everything it would show.
+    // The program ends when the run is over (StartUpload).
+    if (run_) {
+        run_->StopStarting();
+        uploadPanel_->SetClosing(ToQ(strings_.Get(kStrClosing)));
+        return;
+    }
+    EndProgram();
+}
+
+void MainWindow::EndProgram() {
     if (tray_) tray_->hide();
     qApp->removeEventFilter(this);
     inTray_ = false;

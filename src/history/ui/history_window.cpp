@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "history/ui/history_model.h"
+#include "history/ui/history_posting_box.h"
 #include "shell/ui/desktop_services.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
@@ -110,6 +111,8 @@ HistoryWindow::HistoryWindow(HistoryWindowEnv env, const UiStrings& strings, Dia
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(search);
     layout->addLayout(body, 1);
+    posting_ = new HistoryPostingBox(Str(kStrCopyPosting), this);
+    layout->addWidget(posting_);
     resize(860, 480);
 
     connect(txSearch_, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -215,7 +218,7 @@ void HistoryWindow::MakePosting() {
     const std::vector<int> rows = SelectedRows();
     for (auto row = rows.rbegin(); row != rows.rend(); ++row)
         entries.push_back(model_->EntryAt(*row));
-    env_.makePosting(entries);
+    posting_->Show(ToQ(env_.makePosting(entries)));
 }
 
 void HistoryWindow::OpenLink() {

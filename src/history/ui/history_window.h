@@ -3,7 +3,7 @@
 // a preview of the chosen entry's local file, and what can be done with the selected entries:
 // copy their codes, make a posting of them, open a link, have the host delete the image, or
 // forget them. The window reads the history once when it opens; the requests that leave this
-// room (the deletion over the network, the posting in the code panel) come in through its env.
+// room (the deletion over the network, the making of the posting) come in through its env.
 #include <QDialog>
 #include <QString>
 #include <functional>
@@ -25,14 +25,15 @@ namespace lumar::ui {
 
 class Dialogs;
 class HistoryModel;
+class HistoryPostingBox;
 
 struct HistoryWindowEnv {
     std::string historyFile;
     // Asks the host to delete an image by its deletion URL, pumping the window's events while
     // it waits: "" when the host confirmed (2xx), else why not.
     std::function<std::string(const std::string& deletionUrl)> deleteOnHost;
-    // Shows the entries as a posting in the code panel, in the order given.
-    std::function<void(const std::vector<HistoryEntry>& entries)> makePosting;
+    // The entries as a posting, in the order given, for the window to show and copy.
+    std::function<std::string(const std::vector<HistoryEntry>& entries)> makePosting;
 };
 
 class HistoryWindow : public QDialog {
@@ -79,6 +80,7 @@ class HistoryWindow : public QDialog {
     QPushButton* cmOpenLink_;
     QPushButton* cmDeleteOnHost_;
     QPushButton* cmForget_;
+    HistoryPostingBox* posting_;
 };
 
 }  // namespace lumar::ui

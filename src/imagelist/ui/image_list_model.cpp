@@ -1,10 +1,24 @@
 #include "imagelist/ui/image_list_model.h"
 
+#include <QApplication>
+#include <QStyle>
 #include <QTimer>
 
 #include "shell/ui/qt_text.h"
 
 namespace lumar::ui {
+namespace {
+
+// The tool tip of a row the last run could not upload: its name, and below it why.
+QString FailedRowTip(const QString& name, const std::string& reason) {
+    return name + QStringLiteral("\n") + ToQ(reason);
+}
+
+QIcon FailedRowIcon() {
+    return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+}
+
+}  // namespace
 
 ImageListModel::ImageListModel(ImageList& list, char decimalSeparator, QObject* parent)
     : QAbstractTableModel(parent),
@@ -36,9 +50,16 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-        case Qt::ToolTipRole:
-            if (role == Qt::ToolTipRole && index.column() != kColumnText) return {};
             return ToQ(ColumnText(row, index.column(), decimalSeparator_));
+        case Qt::ToolTipRole:
+            if (index.column() != kColumnText) return {};
+            if (!row.failure.empty())
+                return FailedRowTip(ToQ(ColumnText(row, kColumnText, decimalSeparator_)),
+                                    row.failure);
+            return ToQ(ColumnText(row, kColumnText, decimalSeparator_));
+        case Qt::DecorationRole:
+            if (index.column() != kColumnText || row.failure.empty()) return {};
+            return FailedRowIcon();
         case Qt::CheckStateRole:
             if (index.column() != kColumnText) return {};
             return row.checked ? Qt::Checked : Qt::Unchecked;

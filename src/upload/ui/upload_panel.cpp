@@ -118,6 +118,10 @@ UploadPanel::UploadPanel(QWidget* parent) : QWidget(parent) {
     timer1_.setObjectName("Timer1");
     timer1_.setInterval(1000);
     connect(&timer1_, &QTimer::timeout, this, &UploadPanel::Tick);
+    // Finer than a second, so the count does not lag behind by most of one.
+    waitTimer_.setObjectName("tmWait");
+    waitTimer_.setInterval(250);
+    connect(&waitTimer_, &QTimer::timeout, this, &UploadPanel::ShowStatus);
     connect(cmAbbruch_, &QPushButton::clicked, this, &UploadPanel::cancelRequested);
 }
 
@@ -125,15 +129,41 @@ void UploadPanel::RunStarted(int imageCount) {
     txStatus_->clear();
     picProgress_->DrawProgress(0, 0, imageCount);
     runStart_.reset();
+    wait_ = {};
+    closing_.clear();
     timer1_.start();
 }
 
 void UploadPanel::RunFinished() {
     timer1_.stop();
+    waitTimer_.stop();
 }
 
 void UploadPanel::StatusLine(const std::string& text) {
-    lblstatus_->setText(ToQ(text));
+    status_ = ToQ(text);
+    ShowStatus();
+}
+
+void UploadPanel::Waiting(const UploadWait& wait) {
+    wait_ = wait;
+    if (wait.kind == UploadWait::Kind::None)
+        waitTimer_.stop();
+    else
+        waitTimer_.start();
+    ShowStatus();
+}
+
+void UploadPanel::SetClosing(const QString& text) {
+    closing_ = text;
+    ShowStatus();
+}
+
+void UploadPanel::ShowStatus() {
+    QString text = status_;
+    if (wait_.kind != UploadWait::Kind::None && strings_)
+        text = ToQ(WaitText(wait_, *strings_, std::chrono::steady_clock::now()));
+    if (!closing_.isEmpty()) text = closing_ + QStringLiteral(" – ") + text;
+    lblstatus_->setText(text);
 }
 
 void UploadPanel::AppendLog(const std::string& text, bool lineEnd) {

@@ -4,7 +4,8 @@
 // `lbfile`, the blinking status line `lblstatus`, the log `txStatus`, the progress bar
 // `picProgress` and the cancel button `cmAbbruch`. `Timer1` ticks once a second while a run
 // lasts: it shows the time since the run's start (as the run reports it) and blinks the status
-// line.
+// line. While the run waits for an answer or for its next try, `tmWait` counts the seconds on
+// the status line, and while the program ends the line says so first.
 #include <QColor>
 #include <QTimer>
 #include <QWidget>
@@ -50,10 +51,17 @@ class UploadPanel : public QWidget {
   public:
     explicit UploadPanel(QWidget* parent = nullptr);
 
+    // The texts of the wait lines; the table must outlive the panel.
+    void SetStrings(const UiStrings* strings) { strings_ = strings; }
+
     // Display side of the run.
     void RunStarted(int imageCount);
     void RunFinished();
     void StatusLine(const std::string& text);
+    // Until the wait is over, the status line counts its seconds instead.
+    void Waiting(const UploadWait& wait);
+    // Put before the status line for the rest of the run ("Beende …").
+    void SetClosing(const QString& text);
     void AppendLog(const std::string& text, bool lineEnd);
     void Figures(const UploadFigures& figures);
     void Progress(int value, int maximum);
@@ -72,6 +80,7 @@ class UploadPanel : public QWidget {
   private:
     void SetStatusColor(const QColor& color);
     void ShowElapsedTime();
+    void ShowStatus();
 
     QLabel* lbFTP_[4] = {};  // indexes 3..6
     QLabel* lbfile_;
@@ -80,6 +89,11 @@ class UploadPanel : public QWidget {
     ProgressBox* picProgress_;
     QPushButton* cmAbbruch_;
     QTimer timer1_;
+    QTimer waitTimer_;
+    const UiStrings* strings_ = nullptr;
+    QString status_;   // as the run last set it
+    UploadWait wait_;  // what the run waits for
+    QString closing_;
     std::optional<std::chrono::steady_clock::time_point> runStart_;  // from the run's figures
     QColor statusColor_ = Qt::black;
 };

@@ -1,27 +1,37 @@
 // A whole upload from a click on cmUpload to the posting in the code panel, against the
-// hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's timer. The program
-// runs under a German locale, as a German desktop session starts it, so the C library reads and
-// writes numbers with a decimal comma.
+// hoster emulator on 127.0.0.1; cancel and quit during a run; the upload panel's timer; what
+// the window says while it waits and about images that failed. The program runs under a
+// German locale, as a German desktop session starts it, so the C library reads and writes
+// numbers with a decimal comma.
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <clocale>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "hoster_emulator/hoster_emulator.h"
 #include "imagelist/row_text.h"
 #include "imagelist/ui/image_list_panel.h"
 #include "main_window_fakes.h"
+#include "shell/file_io.h"
 #include "shell/settings_store.h"
+#include "shell/ui/qt_text.h"
 #include "support/jpeg_maker.h"
 #include "support/test_http_server.h"
 #include "upload/ui/upload_panel.h"
 
 using namespace lumar;
+using ui::FromQ;
+using ui::ToQ;
 
 class MainWindowUploadTest : public QObject {
     Q_OBJECT
@@ -36,18 +46,45 @@ class MainWindowUploadTest : public QObject {
     }
     // A window on the emulator's hosters with the images a.jpg and b.jpg in its list.
     void StartWithTwoImages(const std::string& extraIni = "") {
+        StartWithImages(extraIni, {"a.jpg", "b.jpg"});
+    }
+    void StartWithImages(const std::string& extraIni, const std::vector<std::string>& names) {
         f_->dir.write("hosters.ini", emulator_->HostersIni());
         f_->dir.write("Lumar.ini", "[Bilder]\r\nTimeout=10\r\n" + extraIni);
         w_ = f_->Start();
         w_->show();
-        for (const char* name : {"pics/a.jpg", "pics/b.jpg"})
-            test::WriteJpeg(f_->dir.file(name), 64, 48);
+        for (const std::string& name : names) test::WriteJpeg(f_->dir.file("pics/" + name), 64, 48);
         w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("pics"))});
     }
+    // The definition "today" for a server of the test's, and the shipped texts of a language
+    // ("de", "en") as the settings folder's own.
+    void UseHostAndLanguage(const test::TestHttpServer& host, const QString& language) {
+        f_->dir.write("hosters.d/today.sxcu",
+                      "{\"DestinationType\": \"ImageUploader\", \"RequestURL\": \"" +
+                          host.Url("/up") +
+                          "\", \"FileFormName\": \"f\", \"URL\": \"{json:url}\", "
+                          "\"ErrorMessage\": \"{json:error}\"}");
+        const std::string lang = std::string(LUMAR_SOURCE_DIR) + "/data/lang/" + FromQ(language);
+        f_->dir.write("language.ini", ReadFileBytes(lang + ".ini").value_or(""));
+    }
+    // A JSON answer of the test's hosts.
+    static test::TestAnswer Json(const std::string& status, const std::string& json) {
+        const std::string head = "HTTP/1.1 " + status + "\r\nContent-Length: ";
+        return test::TestAnswer{head + std::to_string(json.size()) + "\r\n\r\n" + json};
+    }
+    QString Str(int entry) const { return ToQ(w_->Strings().Get(entry)); }
     // Saves a picture of the window for the documentation when LUMAR_SCREENSHOT_DIR is set.
     void Screenshot(const char* name) {
         const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR");
         if (!dir.isEmpty()) w_->grab().save(QString::fromLocal8Bit(dir) + "/" + name);
+    }
+    // The same for the end message as the real box shows it.
+    void MessageScreenshot(const QString& name, const QString& message) {
+        const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR");
+        if (dir.isEmpty()) return;
+        QMessageBox box(QMessageBox::Information, Str(kStrNotAllUploadedTitle), message);
+        box.show();
+        box.grab().save(QString::fromLocal8Bit(dir) + "/" + name);
     }
 
   private slots:
@@ -94,15 +131,16 @@ class MainWindowUploadTest : public QObject {
         QTest::newRow("quit") << "imWin_1";
     }
     // Cancel ends the run after the current image, which shows the code panel and reports the
-    // images left; quitting ends it without further questions. A file opened meanwhile joins
-    // the list once the run is over, unless the program is ending.
+    // images left; quitting ends it without further questions, at once when the close comes a
+    // second time. A file opened meanwhile joins the list once the run is over, unless the
+    // program is ending.
     void stoppingARunWhileTheHostIsSilent() {
         QFETCH(QString, control);
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWithTwoImages();
         double kb = 0;
         for (int p = 1; p <= 2; ++p) kb += Kilobytes(w_->List().Row(p).bytes);
-        QString remaining;
+        QString remaining, closing;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, this, [&] {
             if (!w_->UploadRunning() || emulator_->ConnectionCount() < 1) return;
@@ -111,6 +149,10 @@ class MainWindowUploadTest : public QObject {
             remaining = Find<QLabel>("lbFTP_4")->text();
             w_->OpenPaths({QString::fromStdString(f_->dir.file("pics/a.jpg"))});
             QCOMPARE(w_->List().Count(), 2);
+            test::Click(w_.get(), control);
+            if (control != "imWin_1") return;
+            QVERIFY(w_->UploadRunning());  // the first close waits for the answer
+            closing = Find<QLabel>("lblstatus")->text();
             test::Click(w_.get(), control);
         });
         poll.start(50);
@@ -123,6 +165,112 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(w_->Quitting(), quit);
         QCOMPARE(f_->dialogs->shown.size(), size_t(quit ? 0 : 1));
         QCOMPARE(w_->List().Count(), quit ? 2 : 3);
+        if (quit)
+            QVERIFY2(closing.startsWith(QString::fromUtf8("Beende … – ")), qPrintable(closing));
+        QCOMPARE(w_->isVisible(), !quit);
+    }
+
+    // The close image while the host is slow to answer: the window says it is ending and what
+    // it waits for; the two images sent get their answers, "busy" for one of them without
+    // another try, the other's code reaches the posting and the history; the third image never
+    // starts, and nothing is asked.
+    void quittingKeepsTheCodesOfTheImagesSent() {
+        std::mutex mutex;
+        std::condition_variable released;
+        bool closed = false;
+        int arrived = 0, served = 0;
+        test::TestServerOptions both;
+        both.concurrent = true;
+        test::TestHttpServer host(
+            [&](const std::string&) {
+                std::unique_lock lock(mutex);
+                ++arrived;
+                released.wait_for(lock, std::chrono::seconds(20), [&] { return closed; });
+                if (++served == 2) return Json("503 Service Unavailable", "{}");
+                return Json("200 OK", "{\"url\":\"http://h.test/a\"}");
+            },
+            both);
+        UseHostAndLanguage(host, "de");
+        StartWithImages("AnbieterId=today\r\nConnections=2\r\n", {"a.jpg", "b.jpg", "c.jpg"});
+        QString closing;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, this, [&] {
+            const std::lock_guard lock(mutex);
+            if (arrived < 2 || !Find<QLabel>("lblstatus")->text().startsWith(Str(kStrWaitingFor)))
+                return;
+            poll.stop();
+            test::Click(w_.get(), "imWin_1");
+            closing = Find<QLabel>("lblstatus")->text();
+            closed = true;
+            released.notify_all();
+        });
+        poll.start(20);
+        test::Click(w_.get(), "cmUpload");
+        QVERIFY(w_->Quitting() && !w_->UploadRunning() && !w_->isVisible());
+        QVERIFY2(closing.startsWith(
+                     QString::fromUtf8("Beende … – Warte auf Antwort von 127.0.0.1 … ")) &&
+                     closing.endsWith(" s"),
+                 qPrintable(closing));
+        QVERIFY(f_->dialogs->shown.empty());
+        QCOMPARE(host.Requests().size(), size_t(2));
+        int left = 0;
+        for (int row = 1; row <= 3; ++row) left += w_->List().Row(row).checked;
+        QCOMPARE(left, 2);
+        QVERIFY(w_->Posting().code.find("[IMG]http://h.test/a[/IMG]") != std::string::npos);
+        HistoryStore history;
+        history.Open(HistoryFile(f_->dir.path()));
+        QCOMPARE(history.List({}).size(), size_t(1));
+    }
+
+    void failedImagesShowTheirReasons_data() {
+        QTest::addColumn<QString>("language");
+        QTest::newRow("de") << "de";
+        QTest::newRow("en") << "en";
+    }
+    // At the end the message names the failed images with their reasons, the first ten and
+    // then how many more; each failed row shows a warning and its reason as its tool tip until
+    // it is tried again, and the code panel shows the run's log on request.
+    void failedImagesShowTheirReasons() {
+        QFETCH(QString, language);
+        std::atomic<bool> healed = false;
+        test::TestHttpServer host([&](const std::string& request) {
+            if (healed || request.find("filename=\"ok.jpg\"") != std::string::npos)
+                return Json("200 OK", "{\"url\":\"http://h.test/ok\"}");
+            return Json("500 Internal Server Error", "{\"error\":\"quota exceeded\"}");
+        });
+        UseHostAndLanguage(host, language);
+        std::vector<std::string> names = {"ok.jpg"};
+        for (int i = 1; i <= 11; ++i) names.push_back(FromQ(QString::asprintf("f%02d.jpg", i)));
+        StartWithImages("AnbieterId=today\r\nRetries=0\r\n", names);
+        test::Click(w_.get(), "cmUpload");
+
+        const QString reason = "HTTP 500 Internal Server Error: quota exceeded";
+        QString listed;
+        for (int i = 1; i <= 10; ++i)
+            listed += QString::fromUtf8("\r\n• f%1.jpg: ").arg(i, 2, 10, QChar('0')) + reason;
+        const QStringList messages = f_->dialogs->Texts("inform");
+        QCOMPARE(messages,
+                 QStringList{Str(kStrNotAllUploaded) + "\r\n\r\n" + Str(kStrNotAllUploadedHint) +
+                             "\r\n" + listed + "\r\n" + Str(kStrMoreFailed).replace("%1", "1")});
+        test::Click(w_.get(), "cmRunLog");
+        QVERIFY(Find<QPlainTextEdit>("txRunLog")->toPlainText().contains(reason));
+        test::Click(w_.get(), "cmCode_2");
+        const QAbstractItemModel* model = Find<QAbstractItemView>("lvBilder")->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex name = model->index(row, 0);
+            const bool failed = name.data().toString() != "ok.jpg";
+            QCOMPARE(name.data(Qt::DecorationRole).isNull(), !failed);
+            QCOMPARE(name.data(Qt::ToolTipRole).toString(),
+                     name.data().toString() + (failed ? "\n" + reason : QString()));
+        }
+        Screenshot(qPrintable("failed-rows-" + language + ".png"));
+        MessageScreenshot("failed-message-" + language + ".png", messages[0]);
+
+        healed = true;
+        test::Click(w_.get(), "cmUpload");
+        QCOMPARE(f_->dialogs->Texts("inform").size(), 1);
+        for (int row = 0; row < model->rowCount(); ++row)
+            QVERIFY(model->index(row, 0).data(Qt::DecorationRole).isNull());
     }
 
     // A definition's questions are asked once before the first image; a cancel starts no run.

@@ -1,5 +1,5 @@
 // The history window opened from the main window over a real history file: searching, copying
-// codes, a posting in the code panel, and a deletion asked of a server on the loopback.
+// codes, a posting in the window itself, and a deletion asked of a server on the loopback.
 #include "history/ui/history_window.h"
 
 #include <QApplication>
@@ -89,13 +89,20 @@ class HistoryWindowTest : public QObject {
         test::Click(history, "cmCopyCodes");
         QCOMPARE(QApplication::clipboard()->text(),
                  QString("[IMG]cat.jpg[/IMG]\n[IMG]dog.jpg[/IMG]\n[IMG]beach.jpg[/IMG]"));
-        // The posting lists them as they were uploaded.
+        // The posting lists them as they were uploaded, in the history window, which covers
+        // the main window; its copy button copies it, and the code panel keeps its own.
+        auto* code = test::Find<QPlainTextEdit>(w_.get(), "txcode");
+        const QString panel = code->toPlainText();
         test::Click(history, "cmPosting");
-        const QString posting = test::Find<QPlainTextEdit>(w_.get(), "txcode")->toPlainText();
+        const QString posting = test::Find<QPlainTextEdit>(history, "txPosting")->toPlainText();
         QVERIFY2(posting.indexOf("beach.jpg") < posting.indexOf("dog.jpg") &&
                      posting.indexOf("dog.jpg") < posting.indexOf("cat.jpg") &&
                      posting.indexOf("beach.jpg") >= 0,
                  qPrintable(posting));
+        QVERIFY(test::Find(history, "pHistoryPosting")->isVisible());
+        test::Click(history, "cmCopyPosting");
+        QCOMPARE(QApplication::clipboard()->text().remove('\r'), posting);
+        QCOMPARE(code->toPlainText(), panel);
     }
 
     // The host's answer may come while a search hides the entry: it is marked all the same.
