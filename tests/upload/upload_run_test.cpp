@@ -363,6 +363,27 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
     }
 }
 
+// A link too long for a posting fails its image, and what a host says goes into the log cut
+// to a line's worth, however much it says.
+TEST_F(StandardRunTest, OverlongLinksFailAndTheLogKeepsALineShort) {
+    Serve(false);
+    answer = [](const std::string& name, int) {
+        if (name == "a.jpg") return Link(name + std::string(9000, 'a'));
+        std::string words = "xxx";
+        for (int i = 0; i < 2500; ++i) words += "\xC3\xBC";  // ü, cut only between two
+        return Reply{"HTTP/1.1 403 " + words + "\r\nContent-Length: 0\r\n\r\n"};
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg")};
+    EXPECT_EQ(RunUpload(rows, 8), "");
+    EXPECT_TRUE(rows[0].checked && rows[1].checked);
+    ASSERT_EQ(recorder->log.size(), 2u);
+    EXPECT_THAT(recorder->log[0], ::testing::HasSubstr("URL is longer than 8 KiB"));
+    EXPECT_THAT(recorder->log[1], ::testing::HasSubstr("HTTP 403 xxx"));
+    for (const std::string& line : recorder->log) EXPECT_LE(line.size(), 1024u);
+    EXPECT_EQ(std::ranges::count(recorder->log[1], '\xC3'),
+              std::ranges::count(recorder->log[1], '\xBC'));
+}
+
 // Stripping sends the picture without its comment, the file left as it was; the history keys
 // it on the original's hash and keeps the sent bytes' hash beside it. A standard row reuses
 // that code unless told not to; a classic row, stripped the same way, never reuses one.
