@@ -3,9 +3,12 @@
 // program as a user starts it: the settings folder from --config-dir, the first start writing
 // only what the start-up writes, and a picture of the window on request; and two starts on one
 // settings folder, in one process: the second hands its paths (and a wish for a screenshot) to
-// the first, also when a start that died left its socket file behind.
+// the first, also when a start that died left its socket file behind; never through a folder
+// others may write to, nor to or from another user's process.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -66,15 +69,30 @@ QString Caption(QWidget* window, const QString& target) {
 constexpr const char* kDefinition =
     R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
 
-// What a crashed start leaves: a bound socket file that no one listens on.
-void LeaveDeadSocket(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+sockaddr_un SocketAddress(const QString& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray name = path.toUtf8();
     std::copy(name.begin(), name.end(), address.sun_path);
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return address;
+}
+
+// What a crashed start leaves: a bound socket file that no one listens on.
+void LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const sockaddr_un address = SocketAddress(path);
+    QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
+}
+
+// Runs `work` in a child process under the user "nobody"; gives its exit code.
+template <class Work>
+int AsNobody(Work work) {
+    const pid_t child = ::fork();
+    if (child == 0) _exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? work() : 99);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -281,6 +299,77 @@ class MainWindowTest : public QObject {
         QCOMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
         QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
+    }
+
+    // Without XDG_RUNTIME_DIR the socket goes to the settings folder only when no one else
+    // may write there; else every start runs alone.
+    void theSocketFolderIsOneOnlyTheUserMayWriteTo() {
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.path());
+        const auto folderOf = [&](const char* name, mode_t mode) {
+            const std::string path = dir.file(name);
+            ::mkdir(path.c_str(), mode);
+            ::chmod(path.c_str(), mode);
+            return QString::fromStdString(path);
+        };
+        const QString shared = folderOf("shared", 0777);
+        const QString runtime = folderOf("runtime", 0700);
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        const struct {
+            QString runtimeDir, settingsFolder, expected;
+        } cases[] = {
+            {runtime, shared, runtime}, {"", folder, folder}, {shared, folder, folder},
+            {"", shared, ""},           {shared, shared, ""},
+        };
+        for (const auto& c : cases) {
+            qputenv("XDG_RUNTIME_DIR", c.runtimeDir.toUtf8());
+            QCOMPARE(SingleInstance::SocketFolderFor(c.settingsFolder), c.expected);
+        }
+        qputenv("XDG_RUNTIME_DIR", saved);
+        SingleInstance alone(shared, "");
+        QCOMPARE(alone.ClaimOrHandOver({"/pics/a.jpg"}), SingleInstance::Claim::Alone);
+    }
+
+    // A socket another user listens on gets no paths, and a start of another user cannot
+    // hand any over.
+    void anotherUsersProcessNeitherGetsNorGivesPaths() {
+        if (::geteuid() != 0) QSKIP("needs root to act as another user");
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.path());
+        SingleInstance first(folder, folder);
+        const sockaddr_un address = SocketAddress(first.SocketPath());
+
+        // Another user's listener in its place: nothing is handed to it.
+        const int squatter = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        QCOMPARE(::bind(squatter, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        QCOMPARE(AsNobody([&] { return ::listen(squatter, 4); }), 0);
+        QCOMPARE(first.ClaimOrHandOver({"/home/me/private.jpg"}), SingleInstance::Claim::Alone);
+        const int taken = ::accept(squatter, nullptr, nullptr);
+        char byte = 0;
+        QVERIFY(taken < 0 || ::recv(taken, &byte, 1, 0) <= 0);
+        if (taken >= 0) ::close(taken);
+        ::close(squatter);
+        ::unlink(address.sun_path);
+
+        // Another user's start at our socket: its paths are not taken, ours are.
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
+        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+        QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0711), 0);
+        QCOMPARE(::chmod(address.sun_path, 0777), 0);
+        QCOMPARE(AsNobody([&] {
+                     const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+                     const char message[] = "/etc/shadow\n\n";
+                     return ::connect(fd, reinterpret_cast<const sockaddr*>(&address),
+                                      sizeof address) == 0 &&
+                                    ::send(fd, message, sizeof message - 1, 0) > 0
+                                ? 0
+                                : 1;
+                 }),
+                 0);
+        SingleInstance second(folder, folder);
+        QCOMPARE(second.ClaimOrHandOver({"/pics/mine.jpg"}), SingleInstance::Claim::HandedOver);
+        QTRY_COMPARE(arrived.count(), 1);
+        QCOMPARE(arrived.at(0).at(0).toStringList(), QStringList{"/pics/mine.jpg"});
     }
 };
 
