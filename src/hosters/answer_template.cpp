@@ -235,7 +235,7 @@ int XPathExponent(std::string_view xpath) {
     return exponent;
 }
 
-std::uint64_t NodeCount(const pugi::xml_document& document) {
+std::uint64_t NodeCount(pugi::xml_document& document) {
     struct Counter : pugi::xml_tree_walker {
         std::uint64_t nodes = 1;
         bool for_each(pugi::xml_node& node) override {
@@ -244,7 +244,7 @@ std::uint64_t NodeCount(const pugi::xml_document& document) {
             return true;
         }
     } counter;
-    const_cast<pugi::xml_document&>(document).traverse(counter);
+    document.traverse(counter);
     return counter.nodes;
 }
 
