@@ -7,6 +7,8 @@
 namespace lumar {
 namespace {
 
+constexpr size_t kMaxLinkBytes = 8 * 1024;
+
 std::string_view Trimmed(std::string_view text) {
     return Trim(text, " \t\r\n");
 }
@@ -74,9 +76,11 @@ AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumb
 }
 
 AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& answer) {
+    // One allowance for all of the answer's templates.
+    TemplateBudget budget;
     if (answer.status < 200 || answer.status > 299) {
         std::string reason = "the host answered with status " + std::to_string(answer.status);
-        const TextResult message = fields.error_message.Evaluate(answer);
+        const TextResult message = fields.error_message.Evaluate(answer, budget);
         if (message.Ok() && !Trimmed(message.text).empty())
             reason += ": " + Shortened(message.text);
         return LinksFailure(reason);
@@ -90,7 +94,7 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
                   {"ThumbnailURL", fields.thumbnail_url, links.thumbnail_url},
                   {"DeletionURL", fields.deletion_url, links.deletion_url}};
     for (const auto& field : wanted) {
-        const TextResult value = field.source.Evaluate(answer);
+        const TextResult value = field.source.Evaluate(answer, budget);
         if (!value.Ok()) return LinksFailure(std::string(field.name) + ": " + value.failure);
         field.target = std::string(Trimmed(value.text));
     }
@@ -99,6 +103,10 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
     for (const auto& field : wanted) {
         if (field.target.empty()) continue;
         std::string postable = PostableLink(field.target);
+        // A link goes into the posting and the history; no address is this long.
+        if (postable.size() > kMaxLinkBytes)
+            return LinksFailure(std::string(field.name) +
+                                " is longer than 8 KiB: " + Shortened(field.target));
         if (postable.empty()) {
             AnswerLinks refusal = LinksFailure(std::string(field.name) +
                                                " is no web address: " + Shortened(field.target));

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <pugixml.hpp>
 #include <random>
+#include <utility>
 
 #include "hosters/json_path.h"
 #include "hosters/regex_match.h"
@@ -56,12 +57,16 @@ std::optional<std::string> LiteralOf(const TemplateText& text) {
     return std::nullopt;
 }
 
+std::string ShownXPath(const std::string& xpath) {
+    return "\"" + xpath.substr(0, 200) + (xpath.size() > 200 ? "...\"" : "\"");
+}
+
 std::string XPathProblem(const std::string& xpath) {
     try {
         pugi::xpath_query query(xpath.c_str());
         return {};
     } catch (const pugi::xpath_exception& e) {
-        return "bad XPath \"" + xpath + "\": " + e.what();
+        return "bad XPath " + ShownXPath(xpath) + ": " + e.what();
     }
 }
 
@@ -195,16 +200,82 @@ std::string Base64(std::string_view bytes) {
     return out;
 }
 
-TextResult EvaluateXPath(const std::string& xml, const std::string& xpath) {
+// The most nodes a query may visit, as a power of the document's size: a predicate that walks
+// the document, a further '//' or a comparison may each go over the document once more for
+// every node the rest of the query reaches.
+int XPathExponent(std::string_view xpath) {
+    int exponent = 1;
+    int brackets = 0;
+    bool descendantSeen = false;
+    char quote = 0;
+    for (size_t i = 0; i < xpath.size(); ++i) {
+        const char c = xpath[i];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '\'' || c == '"') {
+            quote = c;
+        } else if (c == '[') {
+            ++brackets;
+            const size_t close = std::min(xpath.find(']', i), xpath.size());
+            // A predicate that walks from the node (".", "//a", "ancestor::a", a path from the
+            // root) may cost as much as the query; a position or an attribute test does not.
+            if (xpath.substr(i + 1, close - i - 1).find_first_of("/.:") != std::string_view::npos)
+                ++exponent;
+        } else if (c == ']') {
+            brackets = std::max(0, brackets - 1);
+        } else if (c == '/' && i + 1 < xpath.size() && xpath[i + 1] == '/') {
+            if (std::exchange(descendantSeen, true)) ++exponent;
+            ++i;
+        } else if (brackets == 0 &&
+                   (c == '<' || c == '>' ||
+                    (c == '=' && i > 0 && xpath[i - 1] != '<' && xpath[i - 1] != '>'))) {
+            ++exponent;
+        }
+    }
+    return exponent;
+}
+
+std::uint64_t NodeCount(pugi::xml_document& document) {
+    struct Counter : pugi::xml_tree_walker {
+        std::uint64_t nodes = 1;
+        bool for_each(pugi::xml_node& node) override {
+            ++nodes;
+            for ([[maybe_unused]] const pugi::xml_attribute& attribute : node.attributes()) ++nodes;
+            return true;
+        }
+    } counter;
+    document.traverse(counter);
+    return counter.nodes;
+}
+
+// nodes^exponent, or `cap` + 1 once it passes `cap`.
+std::uint64_t BoundedPower(std::uint64_t nodes, int exponent, std::uint64_t cap) {
+    std::uint64_t product = 1;
+    for (int i = 0; i < exponent; ++i) {
+        if (product > cap / nodes) return cap + 1;
+        product *= nodes;
+    }
+    return product;
+}
+
+TextResult EvaluateXPath(const std::string& xml, const std::string& xpath, TemplateBudget& budget) {
     pugi::xml_document document;
     const pugi::xml_parse_result parsed = document.load_buffer(xml.data(), xml.size());
     if (!parsed)
         return TextResult::Failure(std::string("the answer is not XML: ") + parsed.description());
+    // pugixml cannot be stopped midway, so the query is refused before it starts when the
+    // most it might visit is more than is left.
+    const std::uint64_t cost =
+        BoundedPower(NodeCount(document), XPathExponent(xpath), budget.xpathNodes);
+    if (cost > budget.xpathNodes)
+        return TextResult::Failure("the XPath " + ShownXPath(xpath) +
+                                   " would visit more nodes than this answer may cost");
+    budget.xpathNodes -= cost;
     try {
         pugi::xpath_query query(xpath.c_str());
         return TextResult::Text(query.evaluate_string(document));
     } catch (const pugi::xpath_exception& e) {
-        return TextResult::Failure("bad XPath \"" + xpath + "\": " + e.what());
+        return TextResult::Failure("bad XPath " + ShownXPath(xpath) + ": " + e.what());
     }
 }
 
@@ -214,7 +285,23 @@ const std::string& PickRandom(const std::vector<std::string>& choices) {
     return choices[pick(engine)];
 }
 
-TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer);
+TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer,
+                        TemplateBudget& budget);
+
+// Draws the text a function reads (an answer it searches) or makes from the budget.
+bool Spend(TemplateBudget& budget, size_t bytes) {
+    if (bytes > budget.textBytes) return false;
+    budget.textBytes -= bytes;
+    return true;
+}
+
+TextResult TooLong() {
+    return TextResult::Failure("a template's result would be longer than 1 MiB");
+}
+
+TextResult TextSpent() {
+    return TextResult::Failure("the templates made or read more text than this answer may cost");
+}
 
 std::string Joined(const std::vector<std::string>& items) {
     std::string out;
@@ -242,13 +329,28 @@ TextResult Output(const std::vector<std::string>& args, const AnswerContext& ans
     return TextResult::Text({});
 }
 
-TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
+// The text a function reads besides its arguments: the answer, or its first argument.
+size_t BytesRead(const TemplatePart& call, const std::vector<std::string>& args,
+                 const AnswerContext& answer) {
+    switch (*call.function) {
+        case TemplateFunction::Json:
+        case TemplateFunction::Xml:
+            return args.size() == 1 ? answer.body.size() : args[0].size();
+        case TemplateFunction::Regex:
+            return args.size() == 3 ? args[0].size() : answer.body.size();
+        default:
+            return 0;
+    }
+}
+
+TextResult Call(const TemplatePart& call, const AnswerContext& answer, TemplateBudget& budget) {
     std::vector<std::string> args;
     for (const TemplateText& argument : call.arguments) {
-        TextResult value = EvaluateText(argument, answer);
+        TextResult value = EvaluateText(argument, answer, budget);
         if (!value.Ok()) return value;
         args.push_back(std::move(value.text));
     }
+    if (!Spend(budget, BytesRead(call, args, answer))) return TextSpent();
     switch (*call.function) {
         case TemplateFunction::Response:
             return TextResult::Text(answer.body);
@@ -260,16 +362,18 @@ TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
             return args.size() == 1 ? EvaluateJsonPath(answer.body, args[0])
                                     : EvaluateJsonPath(args[0], args[1]);
         case TemplateFunction::Xml:
-            return args.size() == 1 ? EvaluateXPath(answer.body, args[0])
-                                    : EvaluateXPath(args[0], args[1]);
+            return args.size() == 1 ? EvaluateXPath(answer.body, args[0], budget)
+                                    : EvaluateXPath(args[0], args[1], budget);
         case TemplateFunction::Regex:
-            if (args.size() == 3) return MatchRegex(args[0], args[1], args[2]);
-            return MatchRegex(answer.body, args[0], args.size() == 2 ? args[1] : "");
+            if (args.size() == 3) return MatchRegex(args[0], args[1], args[2], &budget.regexSteps);
+            return MatchRegex(answer.body, args[0], args.size() == 2 ? args[1] : "",
+                              &budget.regexSteps);
         case TemplateFunction::FileName:
             return TextResult::Text(answer.file_name);
         case TemplateFunction::Random:
             return TextResult::Text(PickRandom(args));
         case TemplateFunction::Base64:
+            if (args[0].size() / 3 * 4 > TemplateBudget::kMaxResultBytes) return TooLong();
             return TextResult::Text(Base64(args[0]));
         case TemplateFunction::Input:
             return TextResult::Text(answer.input);
@@ -282,16 +386,20 @@ TextResult Call(const TemplatePart& call, const AnswerContext& answer) {
     return TextResult::Failure("unknown function");
 }
 
-TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer) {
+TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer,
+                        TemplateBudget& budget) {
     std::string out;
+    const auto append = [&](std::string_view piece) {
+        if (piece.size() > TemplateBudget::kMaxResultBytes - out.size()) return TooLong();
+        if (!Spend(budget, piece.size())) return TextSpent();
+        out += piece;
+        return TextResult::Text({});
+    };
     for (const TemplatePart& part : text) {
-        if (!part.function) {
-            out += part.literal;
-            continue;
-        }
-        TextResult value = Call(part, answer);
+        TextResult value = part.function ? Call(part, answer, budget) : TextResult::Text({});
         if (!value.Ok()) return value;
-        out += value.text;
+        const TextResult appended = append(part.function ? value.text : part.literal);
+        if (!appended.Ok()) return appended;
     }
     return TextResult::Text(std::move(out));
 }
@@ -334,7 +442,12 @@ TemplateParse AnswerTemplate::Parse(std::string_view source) {
 }
 
 TextResult AnswerTemplate::Evaluate(const AnswerContext& answer) const {
-    return EvaluateText(parts_, answer);
+    TemplateBudget budget;
+    return Evaluate(answer, budget);
+}
+
+TextResult AnswerTemplate::Evaluate(const AnswerContext& answer, TemplateBudget& budget) const {
+    return EvaluateText(parts_, answer, budget);
 }
 
 }  // namespace lumar

@@ -4,6 +4,8 @@
 // Functions nest ("{base64:{filename}}"); a backslash makes any of { } | : \ literal;
 // function names ignore case. A template is read once, when its row is loaded, so a typo is
 // reported there, and evaluated for every answer.
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -73,6 +75,18 @@ struct TemplatePart {
     std::vector<TemplateText> arguments;
 };
 
+// What evaluating the templates of one answer may cost, shared by all of them (the links and
+// the error message), so that a hostile definition or answer can neither exhaust memory nor
+// hold the upload: each template's result is capped, and the text made, the regular
+// expressions' steps and the XPath nodes visited are drawn from one allowance. What runs out
+// is a failure naming it.
+struct TemplateBudget {
+    static constexpr size_t kMaxResultBytes = 1024 * 1024;  // one evaluated template
+    size_t textBytes = 16 * 1024 * 1024;  // all text the functions and literals make
+    std::uint64_t regexSteps = 10'000'000;
+    std::uint64_t xpathNodes = 50'000'000;
+};
+
 struct TemplateParse;
 
 class AnswerTemplate {
@@ -83,7 +97,9 @@ class AnswerTemplate {
     static TemplateParse Parse(std::string_view source);
 
     bool Empty() const { return parts_.empty(); }
+    // With a budget of its own, or one shared with the answer's other templates.
     TextResult Evaluate(const AnswerContext& answer) const;
+    TextResult Evaluate(const AnswerContext& answer, TemplateBudget& budget) const;
     // The questions the template asks, in order, each once.
     std::vector<TemplatePrompt> Prompts() const;
 

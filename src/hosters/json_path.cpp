@@ -48,6 +48,11 @@ std::optional<Step> ParseBracket(std::string_view path, size_t& pos) {
     return *index;
 }
 
+// A path may be built from the answer itself; a failure quotes only its start.
+std::string Shown(std::string_view path) {
+    return "\"" + std::string(path.substr(0, 200)) + (path.size() > 200 ? "...\"" : "\"");
+}
+
 ParsedPath ParsePath(std::string_view path) {
     ParsedPath parsed;
     size_t pos = path.starts_with('$') ? 1 : 0;
@@ -55,13 +60,13 @@ ParsedPath ParsePath(std::string_view path) {
     while (pos < path.size()) {
         if (path[pos] == '[') {
             auto step = ParseBracket(path, pos);
-            if (!step) return {{}, "malformed index in JSON path \"" + std::string(path) + "\""};
+            if (!step) return {{}, "malformed index in JSON path " + Shown(path)};
             parsed.steps.push_back(std::move(*step));
             continue;
         }
         const bool dotted = path[pos] == '.';
         if (!dotted && !(bare_first_key && pos == 0))
-            return {{}, "unexpected character in JSON path \"" + std::string(path) + "\""};
+            return {{}, "unexpected character in JSON path " + Shown(path)};
         if (dotted) ++pos;
         // "$.['a']" is written for "$['a']".
         if (dotted && pos < path.size() && path[pos] == '[') continue;

@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <cctype>
+#include <cstdint>
 #include <memory>
 
 namespace lumar {
@@ -33,15 +34,31 @@ std::string ErrorText(int code) {
     return reinterpret_cast<const char*>(buffer);
 }
 
-Code Compile(std::string_view pattern, std::string& failure) {
+// A pattern may be built from the answer itself; a failure quotes only its start.
+std::string Quoted(std::string_view pattern) {
+    constexpr size_t kShown = 200;
+    return "\"" + std::string(pattern.substr(0, kShown)) +
+           (pattern.size() > kShown ? "...\"" : "\"");
+}
+
+Code Compile(std::string_view pattern, std::string& failure, uint32_t options = 0) {
     int error = 0;
     PCRE2_SIZE offset = 0;
     Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
-                            kCompileOptions, &error, &offset, nullptr));
+                            kCompileOptions | options, &error, &offset, nullptr));
     if (!code)
-        failure = "bad regular expression \"" + std::string(pattern) + "\": " + ErrorText(error) +
+        failure = "bad regular expression " + Quoted(pattern) + ": " + ErrorText(error) +
                   " at offset " + std::to_string(offset);
     return code;
+}
+
+// Called before every item the matcher tries (PCRE2_AUTO_CALLOUT): counts it against the
+// budget and abandons the match once the budget is gone.
+int CountStep(pcre2_callout_block* /*block*/, void* budget) {
+    auto* stepsLeft = static_cast<std::uint64_t*>(budget);
+    if (*stepsLeft == 0) return PCRE2_ERROR_CALLOUT;
+    --*stepsLeft;
+    return 0;
 }
 
 bool AllDigits(std::string_view text) {
@@ -73,9 +90,10 @@ std::string RegexPatternProblem(std::string_view pattern) {
     return failure;
 }
 
-TextResult MatchRegex(std::string_view input, std::string_view pattern, std::string_view group) {
+TextResult MatchRegex(std::string_view input, std::string_view pattern, std::string_view group,
+                      std::uint64_t* stepsLeft) {
     std::string failure;
-    const Code code = Compile(pattern, failure);
+    const Code code = Compile(pattern, failure, stepsLeft ? PCRE2_AUTO_CALLOUT : 0);
     if (!code) return TextResult::Failure(failure);
     const int number = GroupNumber(code.get(), group);
     if (number < 0)
@@ -89,14 +107,17 @@ TextResult MatchRegex(std::string_view input, std::string_view pattern, std::str
     if (!context || !data) return TextResult::Failure("out of memory for a regular expression");
     pcre2_set_match_limit(context.get(), kMatchLimit);
     pcre2_set_depth_limit(context.get(), kDepthLimit);
+    if (stepsLeft) pcre2_set_callout(context.get(), CountStep, stepsLeft);
 
     const int result = pcre2_match(code.get(), reinterpret_cast<PCRE2_SPTR>(input.data()),
                                    input.size(), 0, 0, data.get(), context.get());
     if (result == PCRE2_ERROR_NOMATCH) return TextResult::Text({});
+    if (result == PCRE2_ERROR_CALLOUT)
+        return TextResult::Failure("the regular expressions used up their work on this answer");
     if (result == PCRE2_ERROR_MATCHLIMIT || result == PCRE2_ERROR_DEPTHLIMIT ||
         result == PCRE2_ERROR_HEAPLIMIT)
-        return TextResult::Failure("the regular expression \"" + std::string(pattern) +
-                                   "\" gave up on the answer: " + ErrorText(result));
+        return TextResult::Failure("the regular expression " + Quoted(pattern) +
+                                   " gave up on the answer: " + ErrorText(result));
     if (result < 0) return TextResult::Failure("regular expression failed: " + ErrorText(result));
 
     const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data.get());

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "imagelist/metadata_strip.h"
+
 namespace lumar {
 namespace {
 
@@ -24,10 +26,30 @@ bool StartVips() {
     return started;
 }
 
-std::string VipsError() {
+// libjpeg keeps the segments libvips asks for (EXIF, colour profile, IPTC) in a list it walks
+// to its end for each new one, so a file of very many small segments takes time with their
+// square. A camera writes a few dozen; a colour profile takes at most 255.
+constexpr size_t kMaxJpegSegments = 1000;
+
+// The loader stops at a picture that ends early instead of filling in what is missing (a grey
+// band, a black picture) and reporting success.
+constexpr const char* kLoadOptions = "fail_on=truncated";
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string VipsError(ImageType type) {
     std::string text = vips_error_buffer();
     vips_error_clear();
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    // Worded as stripping words it, whichever loader found it.
+    if (Contains(text, "Premature end") || Contains(text, "truncated") ||
+        Contains(text, "not enough data") || Contains(text, "libpng read error"))
+        return std::string(type == ImageType::Png    ? "PNG"
+                           : type == ImageType::WebP ? "WebP"
+                                                     : "JPEG") +
+               " file cut short";
     return text.empty() ? "the picture could not be processed" : text;
 }
 
@@ -39,6 +61,10 @@ ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request)
         out.error = "the image library could not be started";
         return out;
     }
+    if (JpegSegmentCount(encoded) > kMaxJpegSegments) {
+        out.error = "JPEG file with more than " + std::to_string(kMaxJpegSegments) + " segments";
+        return out;
+    }
     VipsImage* raw = nullptr;
     // The colour profile is applied to the pixels when metadata is stripped, so colours stay
     // right without it; pictures without a profile are left alone.
@@ -46,12 +72,13 @@ ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request)
         request.strip
             ? vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
                                     request.maxSide, "height", request.maxSide, "size",
-                                    VIPS_SIZE_DOWN, "export_profile", "srgb", nullptr)
+                                    VIPS_SIZE_DOWN, "export_profile", "srgb", "option_string",
+                                    kLoadOptions, nullptr)
             : vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
                                     request.maxSide, "height", request.maxSide, "size",
-                                    VIPS_SIZE_DOWN, nullptr);
+                                    VIPS_SIZE_DOWN, "option_string", kLoadOptions, nullptr);
     if (failed) {
-        out.error = VipsError();
+        out.error = VipsError(request.type);
         return out;
     }
     const ImagePtr image(raw);
@@ -67,7 +94,7 @@ ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request)
             : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", request.quality, "strip",
                                    strip, nullptr);
     if (saveFailed) {
-        out.error = VipsError();
+        out.error = VipsError(request.type);
         return out;
     }
     out.bytes.assign(static_cast<const char*>(buffer), length);

@@ -122,6 +122,30 @@ int JpegOrientation(std::string_view jpeg) {
     return 1;
 }
 
+size_t JpegSegmentCount(std::string_view jpeg) {
+    if (jpeg.size() < 4 || BigEndian16(jpeg, 0) != 0xFFD8) return 0;
+    size_t count = 0;
+    for (size_t pos = 2; pos + 4 <= jpeg.size();) {
+        if (Byte(jpeg, pos) != 0xFF) {  // compressed data, or bytes no segment claims
+            pos = NextMarker(jpeg, pos);
+            continue;
+        }
+        const unsigned marker = Byte(jpeg, pos + 1);
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        if (marker == kEndOfImage) break;
+        if (IsStandalone(marker) || marker == 0x00) {
+            pos += 2;
+            continue;
+        }
+        ++count;
+        pos += 2 + BigEndian16(jpeg, pos + 2);
+    }
+    return count;
+}
+
 StripResult StripJpegMetadata(std::string_view jpeg) {
     if (jpeg.size() < 4 || BigEndian16(jpeg, 0) != 0xFFD8) return Failure("no JPEG file");
     std::string out("\xFF\xD8", 2);

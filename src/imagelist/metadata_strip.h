@@ -32,4 +32,8 @@ bool IsAnimation(std::string_view bytes);
 // The EXIF orientation (1..8) of a JPEG file, 1 when it names none.
 int JpegOrientation(std::string_view jpeg);
 
+// How many segments with a length (APPn, tables, frame and scan headers, comments) a JPEG file
+// holds up to its end of image, those between the scans included; 0 for no JPEG file.
+size_t JpegSegmentCount(std::string_view jpeg);
+
 }  // namespace lumar

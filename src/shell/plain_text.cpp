@@ -59,4 +59,13 @@ std::string Printable(std::string_view text, bool keepTabs) {
     return out;
 }
 
+std::string Shortened(std::string_view text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return std::string(text);
+    constexpr std::string_view kEllipsis = "...";
+    size_t keep = maxBytes > kEllipsis.size() ? maxBytes - kEllipsis.size() : 0;
+    // Back off continuation bytes, then the lead byte whose sequence they would leave unfinished.
+    while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+    return std::string(text.substr(0, keep)).append(kEllipsis.substr(0, maxBytes));
+}
+
 }  // namespace lumar

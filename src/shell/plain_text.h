@@ -21,4 +21,8 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // they are, for text shown as a block rather than in tab-separated columns.
 std::string Printable(std::string_view text, bool keepTabs = false);
 
+// At most `maxBytes` of `text`, never ending inside a UTF-8 sequence, with "..." in place of
+// what is cut (counted in `maxBytes`); `text` itself when it fits.
+std::string Shortened(std::string_view text, size_t maxBytes);
+
 }  // namespace lumar

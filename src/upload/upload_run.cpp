@@ -231,7 +231,9 @@ void UploadRun::Finish(std::span<ImageEntry> rows, const UploadRunOptions& optio
 }
 
 void UploadRun::Log(const std::string& text, bool lineEnd) {
-    observer_.AppendLog(Printable(text), lineEnd);
+    // What a host said goes into the log, and a host may say megabytes.
+    constexpr size_t kMaxLogBytes = 1024;
+    observer_.AppendLog(Shortened(Printable(text), kMaxLogBytes), lineEnd);
 }
 
 int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {

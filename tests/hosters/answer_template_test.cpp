@@ -120,8 +120,60 @@ TEST(AnswerTemplate, RandomPicksEveryChoiceAndDeepNestingIsRefused) {
     EXPECT_THAT(AnswerTemplate::Parse(deep).failure, HasSubstr("nested deeper"));
 }
 
+// One answer's evaluation ends with a reason once it would make or read too much, whatever
+// the template asks; the same functions within their limits still work.
+TEST(AnswerTemplate, AnAnswerCostsNoMoreThanItsBudget) {
+    const auto repeated = [](const std::string& piece, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += piece;
+        return out;
+    };
+    std::string elements;
+    for (int i = 0; i < 20000; ++i) elements += "<a>" + std::to_string(i) + "</a>";
+    const std::string megabyte(1024 * 1024, 'x');
+    const std::string jsonText = "\"" + std::string(64 * 1024, 'x') + "\"";
+    const std::string xml = "<r>" + elements + "</r>";
+    const std::string unbalanced(100000, '(');
+    const std::string letters = std::string(1000, 'a') + "z";
+    const std::string alternation = "{regex:^(?:a\\|b)*(z)|1}";
+    struct {
+        std::string source;
+        const std::string& body;
+        TemplateBudget budget;
+        const char* failure;  // a part of the reason, "" for a result
+    } cases[] = {
+        {repeated("{response}", 2000), megabyte, {}, "longer than 1 MiB"},
+        {"{random:" + repeated("{response}|", 40) + "x}", megabyte, {}, "more text than"},
+        {repeated("{json:a}", 40), jsonText, {.textBytes = 1 << 20}, "more text than"},
+        {"{response}", megabyte, {}, ""},
+        // Each call stays far below its own match limit; together they may not.
+        {repeated(alternation, 300), letters, {.regexSteps = 100'000}, "used up their work"},
+        {repeated(alternation, 3), letters, {.regexSteps = 100'000}, ""},
+        // A query comparing every element with every other is refused before it runs; one
+        // that walks the document once is not.
+        {"{xml://a[. = //a]}", xml, {}, "would visit more nodes"},
+        {"{xml:/r/a[20000]}{xml:count(//a)}{xml:/r/a[@id='none']}", xml, {}, ""},
+        // A failing pattern built from the answer is quoted by its start only.
+        {"{regex:{response}}", unbalanced, {}, "bad regular expression \"((((("},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.source.substr(0, 60));
+        const TemplateParse parsed = AnswerTemplate::Parse(c.source);
+        ASSERT_EQ(parsed.failure, "");
+        AnswerContext answer;
+        answer.body = c.body;
+        const TextResult result = parsed.parsed.Evaluate(answer, c.budget);
+        EXPECT_THAT(result.failure, HasSubstr(c.failure));
+        EXPECT_EQ(result.Ok(), *c.failure == '\0');
+        EXPECT_LT(result.failure.size(), 400u);
+    }
+}
+
 TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
     const char* kJson = R"({"data":{"url":"https://i/a.jpg","thumb":{"url":"https://i/t.jpg"}}})";
+    const std::string kLongestLink = "https://x/" + std::string(8192 - 10, 'a');
+    const std::string kLongestCode = "[IMG]" + kLongestLink + "[/IMG]";
+    const std::string kTooLongLink = kLongestLink + "a";
     const struct {
         const char* url;
         const char* thumbnail;
@@ -162,6 +214,10 @@ TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
         {"", "", 200, "http:///a.jpg", CodeStyle::FullImage, "", "URL is no web address"},
         {"{json:data.url}", "", 200, "<html>", CodeStyle::FullImage, "",
          "URL: the answer is not JSON"},
+        // A link goes into the posting and the history: 8 KiB and no more.
+        {"", "", 200, kLongestLink.c_str(), CodeStyle::FullImage, kLongestCode.c_str(), ""},
+        {"", "", 200, kTooLongLink.c_str(), CodeStyle::FullImage, "",
+         "URL is longer than 8 KiB: https://x/aaa"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.url) + " / " + c.body);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "imagelist/image_info.h"
+#include "imagelist/image_resize.h"
 #include "imagelist/metadata_strip.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
@@ -107,6 +108,31 @@ TEST(ImageProcessing, LosslessStripOfEachType) {
         EXPECT_EQ(out.error, c.error) << c.what;
         EXPECT_EQ(out.bytes, c.expected) << c.what;
     }
+}
+
+// Shrinking refuses a picture it cannot read whole, as stripping does, instead of sending it
+// with its missing part made up; and a JPEG of very many segments, which the decoder takes
+// time with their square for, is refused by their count.
+TEST(ImageProcessing, ShrinkingRefusesPicturesCutShortOrOfEndlessSegments) {
+    const std::string jpeg = test::MakeJpeg(2000, 1500);
+    const ResizeResult png = ResizeImage(jpeg, {1000, 85, false, ImageType::Png});
+    const auto withEmptyApp2 = [&](int count) {
+        std::string segments;
+        for (int i = 0; i < count; ++i) segments += std::string("\xFF\xE2\x00\x02", 4);
+        return jpeg.substr(0, 2) + segments + jpeg.substr(2);
+    };
+    for (const auto& [bytes, error] : std::vector<std::pair<std::string, std::string>>{
+             {jpeg.substr(0, jpeg.size() * 2 / 3), "JPEG file cut short"},
+             {png.bytes.substr(0, png.bytes.size() - 30), "PNG file cut short"},
+             {withEmptyApp2(1000 - 6), ""},
+             {withEmptyApp2(40000), "JPEG file with more than 1000 segments"}}) {
+        for (bool strip : {false, true}) {
+            const ProcessedImage out = ProcessImageBytes(bytes, {500, 85, strip});
+            EXPECT_EQ(out.error, error);
+            EXPECT_EQ(out.bytes.empty(), !error.empty());
+        }
+    }
+    EXPECT_EQ(JpegSegmentCount(withEmptyApp2(40000)), 40006u);
 }
 
 // Shrinking would keep the first frame alone.

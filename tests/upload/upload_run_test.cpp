@@ -333,10 +333,13 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
     const auto status = [](const std::string& line) {
         return "HTTP/1.1 " + line + "\r\nContent-Length: 0\r\n\r\n";
     };
+    // What a host says goes into the log cut to a line's worth, never inside a character.
+    std::string chatty = "404 xxx";
+    for (int i = 0; i < 2500; ++i) chatty += "\xC3\xBC";  // ü
     // A wait past its bound (an hour, or 2099) shows as a run still waiting at the deadline.
     for (const Case& c :
          {Case{"429 Too Many Requests", 2, true}, Case{"503 Service Unavailable", 2, true},
-          Case{"", 2, true}, Case{"404 Not Found", 1, false},
+          Case{"", 2, true}, Case{"404 Not Found", 1, false}, Case{chatty.c_str(), 1, false},
           Case{"200 OK", 1, false},  // an empty answer: no code
           Case{"503 Service Unavailable\r\nRetry-After: 1", 2, true, 0.9},
           Case{"503 Service Unavailable\r\nRetry-After: 3600", 2, true},
@@ -374,6 +377,9 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
             EXPECT_EQ(WaitText(*retry, strings, retry->at - std::chrono::milliseconds(2500)),
                       "2. Versuch in 3 s");
         }
+        EXPECT_LE(recorder->log[0].size(), 1024u);
+        EXPECT_EQ(std::ranges::count(recorder->log[0], '\xC3'),
+                  std::ranges::count(recorder->log[0], '\xBC'));
     }
 }
 

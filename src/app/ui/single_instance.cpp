@@ -1,7 +1,12 @@
 #include "app/ui/single_instance.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -27,21 +32,41 @@ QString FolderIdentity(const QString& folder) {
     return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
 }
 
+// A folder of the user's that no other user may write to: no one else can put a socket of
+// their own in place of ours, nor remove ours.
+bool IsPrivateFolder(const QString& folder) {
+    struct stat info {};
+    return !folder.isEmpty() && ::stat(QFile::encodeName(folder).constData(), &info) == 0 &&
+           S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 022) == 0;
+}
+
+// Whether the process at the other end of a local socket runs as this user.
+bool PeerIsThisUser(qintptr descriptor) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return descriptor >= 0 &&
+           ::getsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           peer.uid == ::geteuid();
+}
+
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& settingsFolder, const QString& socketFolder)
     : server_(new QLocalServer(this)) {
     const QByteArray hash = QCryptographicHash::hash(FolderIdentity(settingsFolder).toUtf8(),
                                                      QCryptographicHash::Sha256);
-    socketPath_ = QDir(socketFolder).absoluteFilePath("lumar-" + hash.toHex().left(16) + ".socket");
+    if (!socketFolder.isEmpty())
+        socketPath_ =
+            QDir(socketFolder).absoluteFilePath("lumar-" + hash.toHex().left(16) + ".socket");
     // In a shared folder another user must not be able to push paths into our list.
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &SingleInstance::Accept);
 }
 
 QString SingleInstance::SocketFolderFor(const QString& settingsFolder) {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : settingsFolder;
+    for (const QString& folder : {qEnvironmentVariable("XDG_RUNTIME_DIR"), settingsFolder})
+        if (IsPrivateFolder(folder)) return folder;
+    return {};
 }
 
 SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths,
@@ -49,17 +74,31 @@ SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths,
                                                       bool screenshot) {
     // File managers may start one process per file, all at once: only one of them may find
     // no listener and become the first, the others must wait and hand over to it.
+    if (socketPath_.isEmpty()) return Claim::Alone;
     QLockFile lock(socketPath_ + ".lock");
     lock.tryLock(kWaitMs);
-    if (HandOver(paths, activationToken, screenshot)) return Claim::HandedOver;
+    switch (HandOver(paths, activationToken, screenshot)) {
+        case HandOverResult::Delivered:
+            return Claim::HandedOver;
+        case HandOverResult::ForeignListener:
+            return Claim::Alone;
+        case HandOverResult::NoListener:
+            break;
+    }
     return Listen() ? Claim::First : Claim::Alone;
 }
 
-bool SingleInstance::HandOver(const QStringList& paths, const QString& activationToken,
-                              bool screenshot) const {
+SingleInstance::HandOverResult SingleInstance::HandOver(const QStringList& paths,
+                                                        const QString& activationToken,
+                                                        bool screenshot) const {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
-    if (!socket.waitForConnected(kWaitMs)) return false;
+    if (!socket.waitForConnected(kWaitMs)) return HandOverResult::NoListener;
+    if (!PeerIsThisUser(socket.socketDescriptor())) {
+        qWarning("lumar: the socket %s belongs to another user; not handing over",
+                 qPrintable(socketPath_));
+        return HandOverResult::ForeignListener;
+    }
     QByteArray message;
     if (!activationToken.isEmpty() && !activationToken.contains('\n'))
         message += kTokenLine + activationToken.toUtf8() + '\n';
@@ -74,9 +113,9 @@ bool SingleInstance::HandOver(const QStringList& paths, const QString& activatio
     }
     message += '\n';
     socket.write(message);
-    if (!socket.waitForBytesWritten(kWaitMs)) return false;
+    if (!socket.waitForBytesWritten(kWaitMs)) return HandOverResult::NoListener;
     socket.disconnectFromServer();
-    return true;
+    return HandOverResult::Delivered;
 }
 
 bool SingleInstance::Listen() {
@@ -90,6 +129,11 @@ bool SingleInstance::Listen() {
 void SingleInstance::Accept() {
     while (QLocalSocket* peer = server_->nextPendingConnection()) {
         connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+        if (!PeerIsThisUser(peer->socketDescriptor())) {
+            peer->abort();
+            peer->deleteLater();
+            continue;
+        }
         struct HandOverSoFar {
             QStringList paths;
             QString activationToken;

@@ -8,6 +8,10 @@
 // gave the later start (XDG_ACTIVATION_TOKEN): under Wayland only that token lets the running
 // window come to the front. A line "take-screenshot" asks the running window for a
 // screenshot (`lumar --screenshot`).
+//
+// Only the user's own starts talk to each other: the socket lives in a folder only the user
+// can write, and each side asks the kernel who the other is (SO_PEERCRED), so paths (private
+// file names) never go to a socket another user put in place, nor are taken from one.
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -22,10 +26,12 @@ class SingleInstance : public QObject {
     enum class Claim {
         First,       // listening; later starts hand their paths to this one
         HandedOver,  // a running start took the paths; this one ends
-        Alone,       // neither worked (folder unwritable, ...): run on without listening
+        Alone,  // neither worked (no private folder, another user's socket, ...): run on without
+                // listening
     };
 
-    // `socketFolder` holds the socket and its lock; see SocketFolderFor().
+    // `socketFolder` holds the socket and its lock; see SocketFolderFor(). Empty: none is safe,
+    // every start runs alone.
     SingleInstance(const QString& settingsFolder, const QString& socketFolder);
 
     // Hands `paths` (and the desktop's activation token, when there is one) to the start that
@@ -35,7 +41,8 @@ class SingleInstance : public QObject {
                           bool screenshot = false);
     QString SocketPath() const { return socketPath_; }
 
-    // $XDG_RUNTIME_DIR, private to the user and emptied at logout; else the settings folder.
+    // $XDG_RUNTIME_DIR, private to the user and emptied at logout; else the settings folder;
+    // each only when it is a folder of the user's that no one else may write to, else empty.
     static QString SocketFolderFor(const QString& settingsFolder);
 
   signals:
@@ -44,7 +51,9 @@ class SingleInstance : public QObject {
     void screenshotRequested();
 
   private:
-    bool HandOver(const QStringList& paths, const QString& activationToken, bool screenshot) const;
+    enum class HandOverResult { Delivered, NoListener, ForeignListener };
+    HandOverResult HandOver(const QStringList& paths, const QString& activationToken,
+                            bool screenshot) const;
     bool Listen();
     void Accept();
 

@@ -3,9 +3,12 @@
 // program as a user starts it: the settings folder from --config-dir, the first start writing
 // only what the start-up writes, and a picture of the window on request; and two starts on one
 // settings folder, in one process: the second hands its paths (and a wish for a screenshot) to
-// the first, also when a start that died left its socket file behind.
+// the first, also when a start that died left its socket file behind; never through a folder
+// others may write to, nor to or from another user's process.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -22,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QUrl>
+#include <functional>
 
 #include "app/ui/single_instance.h"
 #include "imagelist/ui/image_list_delegate.h"
@@ -66,15 +70,29 @@ QString Caption(QWidget* window, const QString& target) {
 constexpr const char* kDefinition =
     R"({"DestinationType":"ImageUploader","RequestURL":"https://x.test/u","FileFormName":"f"})";
 
-// What a crashed start leaves: a bound socket file that no one listens on.
-void LeaveDeadSocket(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+sockaddr_un SocketAddress(const QString& path) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     const QByteArray name = path.toUtf8();
     std::copy(name.begin(), name.end(), address.sun_path);
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return address;
+}
+
+// What a crashed start leaves: a bound socket file that no one listens on.
+void LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const sockaddr_un address = SocketAddress(path);
+    QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
+}
+
+// Runs `work` in a child process as the user "nobody"; gives its exit code.
+int AsNobody(const std::function<int()>& work) {
+    const pid_t child = ::fork();
+    if (child == 0) _exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? work() : 99);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -281,6 +299,54 @@ class MainWindowTest : public QObject {
         QCOMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
         QCOMPARE(arrived.at(0).at(1).toString(), "desktop-token-1");
+    }
+
+    // Without XDG_RUNTIME_DIR the socket goes to the settings folder only when no one else
+    // may write there; else every start runs alone.
+    void theSocketFolderIsOneOnlyTheUserMayWriteTo() {
+        test::TempDir dir;
+        const QString mine = QString::fromStdString(dir.path());
+        const QString shared = QString::fromStdString(dir.file("shared"));
+        ::mkdir(QFile::encodeName(shared).constData(), 0);
+        ::chmod(QFile::encodeName(shared).constData(), 0777);
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", shared.toUtf8());
+        QCOMPARE(SingleInstance::SocketFolderFor(mine), mine);
+        QCOMPARE(SingleInstance::SocketFolderFor(shared), QString());
+        qputenv("XDG_RUNTIME_DIR", mine.toUtf8());
+        QCOMPARE(SingleInstance::SocketFolderFor(shared), mine);
+        qputenv("XDG_RUNTIME_DIR", saved);
+        QCOMPARE(SingleInstance(shared, "").ClaimOrHandOver({}), SingleInstance::Claim::Alone);
+    }
+
+    // A socket another user listens on gets no paths, and a start of another user cannot
+    // hand any over.
+    void anotherUsersProcessNeitherGetsNorGivesPaths() {
+        if (::geteuid() != 0) QSKIP("needs root to act as another user");
+        test::TempDir dir;
+        const QString folder = QString::fromStdString(dir.path());
+        SingleInstance first(folder, folder);
+        const sockaddr_un address = SocketAddress(first.SocketPath());
+        const auto* target = reinterpret_cast<const sockaddr*>(&address);
+
+        const int squatter = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(::bind(squatter, target, sizeof address), 0);
+        QCOMPARE(AsNobody([&] { return ::listen(squatter, 4); }), 0);
+        QCOMPARE(first.ClaimOrHandOver({"/home/me/private.jpg"}), SingleInstance::Claim::Alone);
+        ::close(squatter);
+
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
+        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+        ::chmod(QFile::encodeName(folder).constData(), 0711);
+        ::chmod(address.sun_path, 0777);
+        const int intruder = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QCOMPARE(AsNobody([&] { return ::connect(intruder, target, sizeof address); }), 0);
+        QCOMPARE(::send(intruder, "/etc/shadow\n\n", 13, 0), 13);
+        QCOMPARE(SingleInstance(folder, folder).ClaimOrHandOver({"/pics/mine.jpg"}),
+                 SingleInstance::Claim::HandedOver);
+        QTRY_COMPARE(arrived.count(), 1);
+        QCOMPARE(arrived.at(0).at(0).toStringList(), QStringList{"/pics/mine.jpg"});
+        ::close(intruder);
     }
 };
 
