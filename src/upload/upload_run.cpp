@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "shell/file_io.h"
 #include "shell/number_text.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
@@ -53,21 +55,21 @@ std::string NotAllUploadedTitle(const UiStrings& strings) {
     return title.empty() ? std::string(kNotAllUploadedTitle) : WithVersion(title);
 }
 
-int ReasonFor(SocketFailure failure) {
+Reason ReasonFor(SocketFailure failure, const std::string& host, int port) {
     switch (failure) {
         case SocketFailure::HostNotFound:
-            return kReasonHostNotFound;
+            return {ReasonCode::kHostNotFound, {host}};
         case SocketFailure::SendFailed:
-            return kReasonSendFailed;
+            return {ReasonCode::kSendFailed, {host}};
         case SocketFailure::Timeout:
-            return kReasonTimeout;
+            return {ReasonCode::kTimeout, {host}};
         case SocketFailure::Cancelled:
-            return kReasonCancelled;
+            return ReasonCode::kCancelled;
         case SocketFailure::ConnectFailed:
         case SocketFailure::None:
             break;
     }
-    return kReasonConnectFailed;
+    return {ReasonCode::kConnectFailed, {host, std::to_string(port)}};
 }
 
 }  // namespace
@@ -238,7 +240,17 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return ReadTimeoutSeconds(options.settingsFile);
 }
 
-bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& options) {
+bool UploadRun::FileThere(int position, const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return true;
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
+            Failed(position, {ReasonCode::kFileMissing, {path}}),
+        true);
+    return false;
+}
+
+bool UploadRun::WithinSizeCap(int position, const std::string& path,
+                              const UploadRunOptions& options) {
     constexpr std::uint64_t kMegabyte = 1024 * 1024;
     long long capMB = 0;
     ParseInteger(keys::MaxFileMB.defaultValue, capMB);
@@ -249,16 +261,16 @@ bool UploadRun::WithinSizeCap(const std::string& path, const UploadRunOptions& o
     if (::stat(path.c_str(), &st) != 0) return true;
     const auto bytes = static_cast<std::uint64_t>(st.st_size);
     if (bytes <= static_cast<std::uint64_t>(capMB) * kMegabyte) return true;
-    const std::string reason =
-        ReplaceAll(ReplaceAll(strings_.Get(kStrPictureTooLarge), "%1",
-                              std::to_string((bytes + kMegabyte - 1) / kMegabyte)),
-                   "%2", std::to_string(capMB));
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(reason), true);
+    const Reason reason(
+        ReasonCode::kPictureTooLarge,
+        {std::to_string((bytes + kMegabyte - 1) / kMegabyte), std::to_string(capMB)});
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(position, reason), true);
     return false;
 }
 
-std::string UploadRun::Failed(const std::string& reason) const {
-    return strings_.Get(kStrFailed) + " (" + reason + ")";
+std::string UploadRun::Failed(int position, const Reason& reason) {
+    observer_.ImageFailed(position, reason);
+    return strings_.Get(kStrFailed) + " (" + ReasonText(reason, strings_) + ")";
 }
 
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
@@ -266,15 +278,17 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    if (!RowTakes(path) || !WithinSizeCap(path, options)) return false;
-    auto failed = [&](int reason) { return Failed(strings_.Get(reason)); };
+    // A file gone since it was added fails where it is read, with the line a classic row has
+    // always logged for it.
+    if (!RowTakes(path) || !WithinSizeCap(position, path, options)) return false;
+    auto failed = [&](const Reason& reason) { return Failed(position, reason); };
     const bool history = options.history && options.history->IsOpen();
     // Without processing or history the file goes from the disk as it always did.
     std::optional<PreparedImage> picture;
     if (options.processing.Changes() || history) {
         picture = PrepareNow(position, path, options, history);
-        if (!picture->processed.error.empty() && options.processing.Changes()) {
-            Log(imageLine + Failed(picture->processed.error), true);
+        if (picture->processed.error && options.processing.Changes()) {
+            Log(imageLine + failed(*picture->processed.error), true);
             return false;
         }
     }
@@ -295,7 +309,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (!connection.ConnectTo(redirection ? redirection->address : host,
                               redirection ? redirection->addressPort : hoster.Port, control(),
                               &failure)) {
-        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " + failed(ReasonFor(failure)),
+        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " +
+                failed(ReasonFor(failure, host, hoster.Port)),
             true);
         return false;
     }
@@ -304,9 +319,10 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
-            Log(imageLine + failed(kReasonFileUnreadable), true);
+            Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
             return false;
         case RequestProblem::BadForm:
+            observer_.ImageFailed(position, Reason());
             Log(imageLine + strings_.Get(kStrFailed), true);
             return false;
     }
@@ -317,7 +333,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
     if (sent < 0) {
-        Log(imageLine + failed(ReasonFor(failure)), true);
+        Log(imageLine + failed(ReasonFor(failure, host, hoster.Port)), true);
         return false;
     }
     Log(imageLine, false);
@@ -331,17 +347,17 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ResponseCollector& answer = connection.Response();
     if (answer.Status() >= 400) {
         const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
-        Log(Failed("HTTP " + std::to_string(answer.Status()) + text), true);
+        Log(failed({ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}}), true);
         return false;
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
     connection.ClearResponse();
     if (cut.problem != CutProblem::None) {
-        const int reason = cut.problem == CutProblem::Empty     ? kReasonEmptyCode
-                           : cut.problem == CutProblem::TooLong ? kReasonCodeTooLong
-                           : end == WaitEnd::Timeout            ? kReasonTimeout
-                           : end == WaitEnd::Cancelled          ? kReasonCancelled
-                                                                : kReasonNoCode;
+        const Reason reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
+                              : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong
+                              : end == WaitEnd::Timeout   ? Reason(ReasonCode::kTimeout, {host})
+                              : end == WaitEnd::Cancelled ? ReasonCode::kCancelled
+                                                          : ReasonCode::kNoCode;
         Log(failed(reason), true);
         return false;
     }
@@ -366,7 +382,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                     const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    if (!RowTakes(row.FullPath())) return ImageEnded(row, false, false, Clock::now());
+    if (!FileThere(position, row.FullPath()) || !RowTakes(row.FullPath()))
+        return ImageEnded(row, false, false, Clock::now());
     const bool hash = options.history && options.history->IsOpen();
     StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
     while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);

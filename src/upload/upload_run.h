@@ -11,9 +11,9 @@
 // and a picture the row already took is not sent again.
 //
 // Errors in this room: nothing throws. Each step names what went wrong with an enum
-// (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
-// logs it; a file a user wrote (hosters.ini, .sxcu) comes back with its problems as text
-// (empty when it was sound).
+// (RequestProblem, SocketFailure, CutProblem, WaitEnd) or a Reason (shell/outcome.h), turned
+// into words only where the run logs it; a file a user wrote (hosters.ini, .sxcu) comes back
+// with its problems as text (empty when it was sound).
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -29,6 +29,7 @@
 #include "imagelist/image_processing.h"
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
+#include "shell/outcome.h"
 #include "shell/upload_totals.h"
 #include "upload/image_preparer.h"
 #include "upload/socket_layer.h"
@@ -76,6 +77,9 @@ class UploadObserver {
     virtual void CurrentFile(const std::string& /*path*/) {}
     // A row's "upload" column and check mark changed (position from 1).
     virtual void RowChanged(int /*position*/) {}
+    // An image got no code, for `reason` (worded with ReasonText where it is shown); the log
+    // line that words it in the run's texts follows at once.
+    virtual void ImageFailed(int /*position*/, const Reason& /*reason*/) {}
     // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
     virtual void StatsChanged(double /*files*/, double /*bytes*/) {}
     // The totals could not be written to the settings file; said once per run.
@@ -169,6 +173,9 @@ class UploadRun {
     void RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(const std::string& path);
+    // False, with the image's failure in the log, for a file no longer there (removed or
+    // renamed since it was added); a standard row's check before it prepares the picture.
+    bool FileThere(int position, const std::string& path);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
     void UploadStandardAlone(std::span<ImageEntry> rows, int position,
                              const UploadRunOptions& options);
@@ -193,8 +200,9 @@ class UploadRun {
                    const UploadRunOptions& options, const std::string& note = "");
     int TimeoutSeconds(const UploadRunOptions& options) const;
     // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
-    bool WithinSizeCap(const std::string& path, const UploadRunOptions& options);
-    std::string Failed(const std::string& reason) const;
+    bool WithinSizeCap(int position, const std::string& path, const UploadRunOptions& options);
+    // The log's word of failure and the reason in brackets; tells the observer.
+    std::string Failed(int position, const Reason& reason);
     // Counts the image as processed; `uploaded` false: nothing was sent, so it gives no rate.
     void ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
                     std::chrono::steady_clock::time_point imageStart);

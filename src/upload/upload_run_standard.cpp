@@ -11,46 +11,6 @@
 #include "upload/upload_run.h"
 
 namespace lumar {
-namespace {
-
-// The file's size rounded up and the limit rounded down, so the one shown is always the larger.
-std::string KiloBytesUp(std::uint64_t bytes) {
-    return std::to_string((bytes + 1023) / 1024);
-}
-
-std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster,
-                     const UiStrings& strings) {
-    switch (result.failure) {
-        case StandardFailure::None:
-            break;
-        case StandardFailure::FileUnreadable:
-            return strings.Get(kReasonFileUnreadable);
-        case StandardFailure::TooLarge:
-            return ReplaceAll(
-                ReplaceAll(strings.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
-                "%2", std::to_string(hoster.MaxBytes / 1024));
-        case StandardFailure::MissingKey:
-            return strings.Get(kReasonMissingKey) + " " + result.reason;
-        case StandardFailure::Cancelled:
-            return strings.Get(kReasonCancelled);
-        case StandardFailure::Answer:
-            if (const std::optional<RefusedLink>& refused = result.links.refused)
-                return ReplaceAll(ReplaceAll(strings.Get(kReasonNotWebLink), "%1", refused->field),
-                                  "%2", refused->link);
-            return !result.reason.empty()              ? result.reason
-                   : result.cut == CutProblem::Empty   ? strings.Get(kReasonEmptyCode)
-                   : result.cut == CutProblem::TooLong ? strings.Get(kReasonCodeTooLong)
-                                                       : strings.Get(kReasonNoCode);
-        case StandardFailure::KeyRedirect:
-            return ReplaceAll(strings.Get(kStrKeyRedirectRefused), "%1", result.reason);
-        case StandardFailure::BadRequest:
-        case StandardFailure::Exchange:
-            return result.reason;
-    }
-    return {};
-}
-
-}  // namespace
 
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
     if (options.connections) return std::max(*options.connections, 1);
@@ -69,7 +29,9 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
             ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
-            if (!RowTakes(row.FullPath()) || !WithinSizeCap(row.FullPath(), options)) {
+            const int position = static_cast<int>(next);
+            if (!FileThere(position, row.FullPath()) || !RowTakes(row.FullPath()) ||
+                !WithinSizeCap(position, row.FullPath(), options)) {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
             }
@@ -118,8 +80,8 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
 
     ProcessedImage& processed = prepared.processed;
-    if (!processed.error.empty() && options.processing.Changes()) {
-        Log(line + Failed(processed.error), true);
+    if (processed.error && options.processing.Changes()) {
+        Log(line + Failed(position, *processed.error), true);
         return ImageEnded(row, false, false, image->start);
     }
     const bool history = options.history && options.history->IsOpen();
@@ -209,7 +171,7 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& imag
         Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
                   note);
     } else {
-        Log(line + Failed(ReasonOf(result, job.Row(), strings_)) + note, true);
+        Log(line + Failed(image.position, result.reason) + note, true);
     }
     ImageEnded(row, succeeded, true, image.start);
 }

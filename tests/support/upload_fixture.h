@@ -28,6 +28,9 @@ class RunRecorder : public PostingHandOver {
     void Progress(int value, int maximum) override;
     void CurrentFile(const std::string& path) override;
     void RowChanged(int position) override { changedRows.push_back(position); }
+    void ImageFailed(int position, const Reason& reason) override {
+        failures.emplace_back(position, reason);
+    }
     void StatsChanged(double files, double bytes) override { stats = {files, bytes}; }
     void TotalsNotSaved(const std::string&, const std::string&) override { ++totalsNotSaved; }
     void CollectPosting(std::span<ImageEntry> rows) override;
@@ -46,6 +49,7 @@ class RunRecorder : public PostingHandOver {
     std::vector<double> seconds;  // how long each image took
     std::chrono::steady_clock::time_point imageStart;
     std::vector<int> changedRows;
+    std::vector<std::pair<int, Reason>> failures;  // the observer's, in turn
     std::pair<double, double> stats{0, 0};
     int totalsNotSaved = 0;
 };

@@ -138,6 +138,17 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
             << hoster;
     }
     EXPECT_EQ(emulator.Uploads().size(), sent);
+
+    // A standard row names a file gone since it was added as missing, in one line, before
+    // anything is sent; the observer gets the same reason for its row.
+    std::vector<ImageEntry> gone = {rows[0]};
+    gone[0].checked = true;
+    RunUpload(gone, 8);
+    EXPECT_EQ(recorder->log, std::vector<std::string>{
+                                 Line("first.jpg", "fehlgeschlagen ! (Datei nicht gefunden)")});
+    EXPECT_EQ(recorder->failures, (std::vector<std::pair<int, Reason>>{
+                                      {1, {ReasonCode::kFileMissing, {dir.file("first.jpg")}}}}));
+    EXPECT_EQ(emulator.Uploads().size(), sent);
 }
 
 // A name goes out in the host's code page where it fits; a line break, which would end the
