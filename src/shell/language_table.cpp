@@ -310,6 +310,9 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "414", "", "%1-Datei beschädigt"},
     {"STRINGS", "415", "", "%1-Datei unvollständig"},
     {"STRINGS", "416", "", "%1-Datei ohne Bilddaten"},
+    {"STRINGS", "417", "", "die Antwort enthält keine Adresse"},
+    {"STRINGS", "418", "", "die Antwort passt nicht zu den Vorlagen des Hosters: %1"},
+    {"STRINGS", "419", "", "die Vorlagen der Anfrage schlugen fehl: %1"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -240,14 +240,14 @@ enum UiString : int {
     kStrKeyStillMissing = 288,
     kStrBreakRow = 289,     // how the image list shows a break row
     kStrItalicButton = 290  // the BBCode editor's italic button
-    // 370 to 416: the texts of the reason codes (shell/outcome.h) that have none above, in the
+    // 370 to 419: the texts of the reason codes (shell/outcome.h) that have none above, in the
     // order of ReasonCode; shell/reason_text.cpp maps them.
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 417;  // entries 0 .. 416
+    static constexpr int kSize = 420;  // entries 0 .. 419
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

@@ -84,6 +84,9 @@ enum class ReasonCode : int {
     kNotWebLink,       // %1 the field, %2 what it read
     kEmptyCode,
     kCodeTooLong,
+    kNoUrlInAnswer,
+    kAnswerTemplate,   // %1 the templates' own words
+    kRequestTemplate,  // %1 the templates' own words
 };
 
 struct Reason {

@@ -129,6 +129,12 @@ int TextEntry(ReasonCode code) {
             return 415;
         case ReasonCode::kNoImageData:
             return 416;
+        case ReasonCode::kNoUrlInAnswer:
+            return 417;
+        case ReasonCode::kAnswerTemplate:
+            return 418;
+        case ReasonCode::kRequestTemplate:
+            return 419;
         case ReasonCode::kOther:
             return 0;
     }

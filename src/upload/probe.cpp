@@ -103,8 +103,10 @@ std::string FailureText(const StandardUploadResult& upload, const std::string& p
             return "redirect to " + upload.reason.Arg(0) + " refused: the key would leave the host";
         case StandardFailure::Answer:
             if (upload.cut != CutProblem::None) return CutFailure(upload.cut);
+            if (!upload.links.failure.empty()) return upload.links.failure;
             break;
         default:
+            if (upload.reason.code == ReasonCode::kRequestTemplate) return upload.reason.Arg(0);
             break;
     }
     // The transport's and the answer's reasons in the built-in texts: a probe takes no language.

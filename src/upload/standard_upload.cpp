@@ -88,7 +88,7 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
     }
     const RequestTemplatesResult evaluated = EvaluateRequestTemplates(definedRow, image);
     if (!evaluated.failure.empty()) {
-        reason = {ReasonCode::kOther, {evaluated.failure}};
+        reason = {ReasonCode::kRequestTemplate, {evaluated.failure}};
         return StandardFailure::BadRequest;
     }
     const HosterDef& row = evaluated.row;
@@ -198,7 +198,9 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
             return;
         }
         if (!result.links.failure.empty()) {
-            result.reason = {ReasonCode::kOther, {result.links.failure}};
+            result.reason = result.links.noUrl
+                                ? Reason(ReasonCode::kNoUrlInAnswer)
+                                : Reason(ReasonCode::kAnswerTemplate, {result.links.failure});
             return;
         }
         result.code = CodeFromLinks(result.links, row.Style);

@@ -205,7 +205,7 @@ TEST(ReasonText, WordsEachReasonInTheLanguageOfTheTable) {
         EXPECT_EQ(ReasonText(c.reason, english), c.english);
     }
     // Every code but kOther has a text of its own, also where the English file is read.
-    for (int code = 0; code <= static_cast<int>(C::kCodeTooLong); ++code) {
+    for (int code = 0; code <= static_cast<int>(C::kRequestTemplate); ++code) {
         if (code == static_cast<int>(C::kOther) || code == static_cast<int>(C::kHttpStatus))
             continue;
         const Reason reason(static_cast<C>(code), {"\x01"});
