@@ -180,13 +180,7 @@ TEST(ReasonText, WordsEachReasonInTheLanguageOfTheTable) {
         {{C::kCannotConnect, {"127.0.0.1:1", "Connection refused"}},
          "keine Verbindung zu 127.0.0.1:1: Connection refused",
          "could not connect to 127.0.0.1:1: Connection refused"},
-        {{C::kAnswerTimedOut},
-         "Zeitüberschreitung beim Warten auf die Antwort",
-         "timed out waiting for the answer"},
         {{C::kPictureDamaged, {"JPEG"}}, "JPEG-Datei beschädigt", "JPEG file damaged"},
-        {{C::kTooLargeForHost, {"300", "200"}},
-         "Datei zu groß für diesen Hoster: 300 kB, höchstens 200 kB",
-         "file too large for this host: 300 kB, at most 200 kB"},
         {{C::kMissingKey, {"X-API-Key"}}, "Schlüssel fehlt: X-API-Key", "Key missing: X-API-Key"},
         {{C::kHttpStatus, {"500 Internal Server Error"}},
          "HTTP 500 Internal Server Error",
@@ -204,7 +198,7 @@ TEST(ReasonText, WordsEachReasonInTheLanguageOfTheTable) {
         EXPECT_EQ(ReasonText(c.reason, german), c.german);
         EXPECT_EQ(ReasonText(c.reason, english), c.english);
     }
-    // Every code but kOther has a text of its own, also where the English file is read.
+    // Every code but kOther has a text of its own, and the English file translates it.
     for (int code = 0; code <= static_cast<int>(C::kRequestTemplate); ++code) {
         if (code == static_cast<int>(C::kOther) || code == static_cast<int>(C::kHttpStatus))
             continue;
