@@ -8,7 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> fields = Fields(Text(data, size), '\t');
     fields.resize(3);
     const lumar::net::ProxyChoice choice = lumar::net::ParseProxy(fields[0]);
-    Check(choice.proxy.has_value() != !choice.error.empty());
+    Check(choice.proxy.has_value() != choice.error.has_value());
     if (choice.proxy) Check(!choice.proxy->host.empty() && choice.proxy->port != 0);
     lumar::net::MatchesNoProxy(fields[2], fields[1]);
     Check(lumar::net::MatchesNoProxy(fields[2], " * "));

@@ -16,13 +16,15 @@
 #include <vector>
 
 #include "imagelist/image_processing.h"
+#include "shell/reason_text.h"
 #include "upload/image_preparer.h"
 
 namespace {
 
 bool Save(const std::string& path, const lumar::ProcessedImage& made) {
-    if (!made.error.empty()) {
-        std::fprintf(stderr, "%s: %s\n", path.c_str(), made.error.c_str());
+    if (made.error) {
+        const std::string why = lumar::ReasonText(*made.error, lumar::LoadUiStrings("", ""));
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), why.c_str());
         return false;
     }
     std::ofstream(path + ".small.jpg", std::ios::binary) << made.bytes;

@@ -99,7 +99,11 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
         field.target = std::string(Trimmed(value.text));
     }
     if (fields.url.Empty()) links.url = std::string(Trimmed(answer.body));
-    if (links.url.empty()) return LinksFailure("the answer holds no URL");
+    if (links.url.empty()) {
+        AnswerLinks none = LinksFailure("the answer holds no URL");
+        none.noUrl = true;
+        return none;
+    }
     for (const auto& field : wanted) {
         if (field.target.empty()) continue;
         std::string postable = PostableLink(field.target);

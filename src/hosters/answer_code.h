@@ -36,6 +36,7 @@ struct AnswerLinks {
     std::string url, thumbnail_url, deletion_url;
     std::string failure;                 // why the answer gave no usable link; empty on success
     std::optional<RefusedLink> refused;  // set when that is why (then `failure` says it too)
+    bool noUrl = false;  // the answer gave no link at all (then `failure` says it too)
 };
 
 // The links of a 2xx answer. Any other status is a failure whose reason holds the row's

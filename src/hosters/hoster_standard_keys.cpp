@@ -125,8 +125,8 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
 std::vector<std::string> StandardRowProblems(const HosterDef& row) {
     std::vector<std::string> problems;
     if (row.Request != RequestKind::Standard) return problems;
-    const net::HttpUrlResult url = net::ParseHttpUrl(row.UploadUrl);
-    if (!url.url) problems.push_back("UploadUrl: " + url.error);
+    if (const Outcome<net::HttpUrl> url = net::ParseHttpUrl(row.UploadUrl); !url)
+        problems.push_back("UploadUrl: " + std::string(net::UrlProblemText(url.Why())));
     if (row.Body == BodyKind::Multipart && row.FileField.empty())
         problems.push_back("FileField is missing");
     const AnswerFieldsParse fields = ParseAnswerFields(row.UrlTemplate, row.ThumbnailTemplate,

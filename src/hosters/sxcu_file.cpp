@@ -278,8 +278,9 @@ void CheckRequestUrl(Reader& reader, SxcuUploader& uploader) {
                                "\" holds a blank, line break or control character");
     if (HostOf(url).empty())
         return reader.Fail("RequestURL \"" + url + "\" is no http or https address");
-    if (const net::HttpUrlResult parsed = net::ParseHttpUrl(url); !parsed.url)
-        reader.Fail("RequestURL \"" + url + "\": " + parsed.error);
+    if (const Outcome<net::HttpUrl> parsed = net::ParseHttpUrl(url); !parsed)
+        reader.Fail("RequestURL \"" + url +
+                    "\": " + std::string(net::UrlProblemText(parsed.Why())));
 }
 
 void CheckRequest(Reader& reader, SxcuUploader& uploader) {

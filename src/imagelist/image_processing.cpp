@@ -47,7 +47,7 @@ StripResult StripLossless(ImageType type, std::string_view bytes) {
         case ImageType::WebP:
             return StripWebPMetadata(bytes);
         default:
-            return {std::string(bytes), {}};
+            return std::string(bytes);
     }
 }
 
@@ -57,7 +57,7 @@ ProcessedImage ProcessImage(const std::string& path, const ProcessingOptions& op
     std::optional<std::string> bytes = ReadFileBytes(path);
     if (!bytes) {
         ProcessedImage out;
-        out.error = "file unreadable";
+        out.error = Reason(ReasonCode::kFileUnreadable, {path});
         return out;
     }
     return ProcessImageBytes(std::move(*bytes), options);
@@ -73,7 +73,7 @@ ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& opt
         return out;
     }
     if (info.Type == ImageType::None) {
-        out.error = "no picture Lumar can read";
+        out.error = Reason(ReasonCode::kNotAPicture);
         return out;
     }
     // A size the header does not tell (a progressive JPEG) is left to the library, which
@@ -83,7 +83,7 @@ ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& opt
     if (options.maxSide > 0 && tooLarge && !IsAnimation(bytes)) {
         ResizeRequest request{options.maxSide, options.quality, options.strip, info.Type};
         ResizeResult resized = ResizeImage(bytes, request);
-        out.error = std::move(resized.error);
+        if (resized.error) out.error = resized.error;
         out.bytes = std::move(resized.bytes);
         out.width = resized.width;
         out.height = resized.height;
@@ -94,8 +94,10 @@ ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& opt
         return out;
     }
     StripResult stripped = StripLossless(info.Type, bytes);
-    out.error = std::move(stripped.error);
-    out.bytes = std::move(stripped.bytes);
+    if (stripped)
+        out.bytes = std::move(stripped).Value();
+    else
+        out.error = stripped.Why();
     return out;
 }
 

@@ -4,9 +4,12 @@
 // what it says about its owner (EXIF, GPS, XMP, comments). Originals are never changed; the
 // bytes sent live in memory.
 //
-// Errors in this room: nothing throws; ProcessImage leaves the reason in `error`.
+// Errors in this room: nothing throws; ProcessImage leaves the reason in `error`, a code with its
+// arguments (shell/outcome.h).
 #include <optional>
 #include <string>
+
+#include "shell/outcome.h"
 
 namespace lumar {
 
@@ -25,7 +28,7 @@ struct ProcessedImage {
     std::string bytes;  // what to send
     int width = 0;      // of the bytes sent (0 when unknown)
     int height = 0;
-    std::string error;  // "" on success
+    std::optional<Reason> error;  // none on success
 };
 
 // What one run was asked for (the command line); what is left unset comes from the settings.

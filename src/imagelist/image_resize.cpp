@@ -39,18 +39,19 @@ bool Contains(const std::string& text, const char* part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string VipsError(ImageType type) {
+Reason VipsError(ImageType type) {
     std::string text = vips_error_buffer();
     vips_error_clear();
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     // Worded as stripping words it, whichever loader found it.
     if (Contains(text, "Premature end") || Contains(text, "truncated") ||
         Contains(text, "not enough data") || Contains(text, "libpng read error"))
-        return std::string(type == ImageType::Png    ? "PNG"
-                           : type == ImageType::WebP ? "WebP"
-                                                     : "JPEG") +
-               " file cut short";
-    return text.empty() ? "the picture could not be processed" : text;
+        return {ReasonCode::kPictureCutShort,
+                {type == ImageType::Png    ? "PNG"
+                 : type == ImageType::WebP ? "WebP"
+                                           : "JPEG"}};
+    return {ReasonCode::kImageLibrary,
+            {text.empty() ? "the picture could not be processed" : text}};
 }
 
 }  // namespace
@@ -58,11 +59,11 @@ std::string VipsError(ImageType type) {
 ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request) {
     ResizeResult out;
     if (!StartVips()) {
-        out.error = "the image library could not be started";
+        out.error = Reason(ReasonCode::kImageLibrary, {"the image library could not be started"});
         return out;
     }
     if (JpegSegmentCount(encoded) > kMaxJpegSegments) {
-        out.error = "JPEG file with more than " + std::to_string(kMaxJpegSegments) + " segments";
+        out.error = Reason(ReasonCode::kTooManySegments, {std::to_string(kMaxJpegSegments)});
         return out;
     }
     VipsImage* raw = nullptr;

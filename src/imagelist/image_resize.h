@@ -3,10 +3,12 @@
 // decoder because it streams the picture through in small regions, decodes a JPEG at a
 // fraction of its size when that is all the result needs (shrink-on-load), and reads and
 // writes PNG and WebP the same way, so a 12-megapixel photo costs little time and memory.
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "imagelist/image_info.h"
+#include "shell/outcome.h"
 
 namespace lumar {
 
@@ -21,7 +23,7 @@ struct ResizeResult {
     std::string bytes;
     int width = 0;
     int height = 0;
-    std::string error;  // "" on success
+    std::optional<Reason> error;  // none on success
 };
 
 // The picture in `encoded` with its EXIF orientation applied to the pixels, shrunk to fit

@@ -23,8 +23,8 @@ std::uint32_t LittleEndian32(std::string_view bytes, size_t at) {
            static_cast<std::uint32_t>(Byte(bytes, at + 3)) << 24;
 }
 
-StripResult Failure(std::string reason) {
-    return {{}, std::move(reason)};
+StripResult Failure(ReasonCode code, const char* type) {
+    return Reason(code, {type});
 }
 
 // --- JPEG -------------------------------------------------------------------------------
@@ -147,7 +147,8 @@ size_t JpegSegmentCount(std::string_view jpeg) {
 }
 
 StripResult StripJpegMetadata(std::string_view jpeg) {
-    if (jpeg.size() < 4 || BigEndian16(jpeg, 0) != 0xFFD8) return Failure("no JPEG file");
+    if (jpeg.size() < 4 || BigEndian16(jpeg, 0) != 0xFFD8)
+        return Failure(ReasonCode::kNotOfType, "JPEG");
     std::string out("\xFF\xD8", 2);
     bool exifWritten = false;
     bool inScan = false;
@@ -160,7 +161,8 @@ StripResult StripJpegMetadata(std::string_view jpeg) {
             if (marker >= jpeg.size()) break;
             pos = marker;
         }
-        if (pos + 2 > jpeg.size() || Byte(jpeg, pos) != 0xFF) return Failure("JPEG file damaged");
+        if (pos + 2 > jpeg.size() || Byte(jpeg, pos) != 0xFF)
+            return Failure(ReasonCode::kPictureDamaged, "JPEG");
         const unsigned marker = Byte(jpeg, pos + 1);
         if (marker == 0xFF) {  // fill byte
             ++pos;
@@ -168,7 +170,7 @@ StripResult StripJpegMetadata(std::string_view jpeg) {
         }
         if (marker == kEndOfImage) {
             // What follows the image (a second picture, a phone's video) keeps its own metadata.
-            if (!inScan) return Failure("JPEG file without image data");
+            if (!inScan) return Failure(ReasonCode::kNoImageData, "JPEG");
             out.append("\xFF\xD9", 2);
             break;
         }
@@ -177,9 +179,10 @@ StripResult StripJpegMetadata(std::string_view jpeg) {
             pos += 2;
             continue;
         }
-        if (pos + 4 > jpeg.size()) return Failure("JPEG file cut short");
+        if (pos + 4 > jpeg.size()) return Failure(ReasonCode::kPictureCutShort, "JPEG");
         const size_t length = BigEndian16(jpeg, pos + 2);
-        if (length < 2 || pos + 2 + length > jpeg.size()) return Failure("JPEG file cut short");
+        if (length < 2 || pos + 2 + length > jpeg.size())
+            return Failure(ReasonCode::kPictureCutShort, "JPEG");
         const std::string_view segment = jpeg.substr(pos, 2 + length);
         const std::string_view body = segment.substr(4);
         pos += segment.size();
@@ -198,7 +201,7 @@ StripResult StripJpegMetadata(std::string_view jpeg) {
         out.append(segment);
         if (marker == kStartOfScan) inScan = true;
     }
-    return {std::move(out), {}};
+    return out;
 }
 
 // --- PNG --------------------------------------------------------------------------------
@@ -219,14 +222,14 @@ bool IsAnimation(std::string_view bytes) {
 }
 
 StripResult StripPngMetadata(std::string_view png) {
-    if (!StartsWith(png, kPngSignature)) return Failure("no PNG file");
+    if (!StartsWith(png, kPngSignature)) return Failure(ReasonCode::kNotOfType, "PNG");
     static constexpr std::array<std::string_view, 5> kDropped = {"tEXt", "zTXt", "iTXt", "eXIf",
                                                                  "tIME"};
     std::string out(kPngSignature);
     for (size_t pos = kPngSignature.size();;) {
-        if (pos + 12 > png.size()) return Failure("PNG file cut short");
+        if (pos + 12 > png.size()) return Failure(ReasonCode::kPictureCutShort, "PNG");
         const std::uint64_t length = BigEndian32(png, pos);
-        if (length > png.size() - pos - 12) return Failure("PNG file cut short");
+        if (length > png.size() - pos - 12) return Failure(ReasonCode::kPictureCutShort, "PNG");
         const std::string_view chunk = png.substr(pos, 12 + length);
         const std::string_view type = chunk.substr(4, 4);
         pos += chunk.size();
@@ -235,21 +238,21 @@ StripResult StripPngMetadata(std::string_view png) {
         if (!dropped) out.append(chunk);
         if (type == "IEND") break;
     }
-    return {std::move(out), {}};
+    return out;
 }
 
 // --- WebP -------------------------------------------------------------------------------
 
 StripResult StripWebPMetadata(std::string_view webp) {
     if (webp.size() < 12 || !StartsWith(webp, "RIFF") || webp.substr(8, 4) != "WEBP")
-        return Failure("no WebP file");
+        return Failure(ReasonCode::kNotOfType, "WebP");
     std::string out(webp.substr(0, 12));
     size_t flagsAt = 0;
     for (size_t pos = 12; pos < webp.size();) {
-        if (pos + 8 > webp.size()) return Failure("WebP file cut short");
+        if (pos + 8 > webp.size()) return Failure(ReasonCode::kPictureCutShort, "WebP");
         const std::uint64_t length = LittleEndian32(webp, pos + 4);
         const std::uint64_t padded = length + (length & 1);
-        if (padded > webp.size() - pos - 8) return Failure("WebP file cut short");
+        if (padded > webp.size() - pos - 8) return Failure(ReasonCode::kPictureCutShort, "WebP");
         const std::string_view chunk = webp.substr(pos, 8 + padded);
         const std::string_view type = chunk.substr(0, 4);
         pos += chunk.size();
@@ -260,7 +263,7 @@ StripResult StripWebPMetadata(std::string_view webp) {
     if (flagsAt) out[flagsAt] = static_cast<char>(Byte(out, flagsAt) & ~0x0Cu);  // EXIF, XMP
     const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(riff >> (8 * i) & 0xFF);
-    return {std::move(out), {}};
+    return out;
 }
 
 }  // namespace lumar

@@ -5,12 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "shell/outcome.h"
+
 namespace lumar {
 
-struct StripResult {
-    std::string bytes;
-    std::string error;  // "" on success; the file's structure could not be followed
-};
+// The file's bytes without what was dropped, or why its structure could not be followed.
+using StripResult = Outcome<std::string>;
 
 // JPEG: drops EXIF, XMP, Photoshop (APP13) and every other APPn segment and the comments; keeps
 // JFIF (APP0), Adobe (APP14) and the colour profile (APP2 ICC_PROFILE), without which a

@@ -31,11 +31,11 @@ void FollowingExchange::Step(short revents) {
         return;
     }
     if (asked_.contains({next.next->method, next.next->url.ToString()})) {
-        error_ = "redirect loop at " + next.next->url.ToString();
+        error_ = lumar::Reason(ReasonCode::kRedirectLoop, {next.next->url.ToString()});
         return;
     }
     if (redirects_ == kMaxRedirects) {
-        error_ = "more than " + std::to_string(kMaxRedirects) + " redirects";
+        error_ = lumar::Reason(ReasonCode::kTooManyRedirects, {std::to_string(kMaxRedirects)});
         return;
     }
     ++redirects_;

@@ -92,7 +92,7 @@ class FollowingExchange {
     const HttpExchange& Last() const { return *exchange_; }
     std::unique_ptr<HttpExchange> TakeLast() { return std::move(exchange_); }
     // A redirect that was not followed: too many, a loop, https to http, a bad Location.
-    const std::string& Error() const { return error_; }
+    const std::optional<lumar::Reason>& Error() const { return error_; }
     // The host a redirect was not followed to because the request carries a key.
     const std::string& KeyRefusedHost() const { return keyRefusedHost_; }
 
@@ -104,7 +104,7 @@ class FollowingExchange {
     std::set<std::pair<std::string, std::string>> asked_;
     int redirects_ = 0;
     std::unique_ptr<HttpExchange> exchange_;
-    std::string error_;
+    std::optional<lumar::Reason> error_;
     std::string keyRefusedHost_;
 };
 
@@ -112,7 +112,7 @@ struct FollowedExchange {
     // The last exchange made; its Request().url is where the answer came from.
     std::unique_ptr<HttpExchange> exchange;
     // A redirect that was not followed: too many, a loop, https to http, a bad Location.
-    std::string error;
+    std::optional<lumar::Reason> error;
 };
 
 // FollowingExchange driven to its end.

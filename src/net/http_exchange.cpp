@@ -45,8 +45,8 @@ HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
         dialHost_ = options_.connectHost.empty() ? request_.url.host : options_.connectHost;
         dialPort_ = options_.connectPort ? options_.connectPort : request_.url.port;
     }
-    if (!options_.proxyError.empty()) {
-        Fail(ExchangeError::ProxyRefused, options_.proxyError);
+    if (options_.proxyError) {
+        Fail(ExchangeError::ProxyRefused, *options_.proxyError);
         return;
     }
     // A request that cannot be sent fails before any connection is made for it.
@@ -69,21 +69,21 @@ void HttpExchange::Step(short revents) {
         if (Clock::now() < deadline_) return;
         switch (state_) {
             case State::Resolve:
-                return Fail(ExchangeError::Timeout, "host name lookup timed out: " + dialHost_);
+                return Fail(ExchangeError::Timeout, {ReasonCode::kLookupTimedOut, {dialHost_}});
             case State::Connect:
-                connectError_ = "no answer from " + addresses_[nextAddress_ - 1].ToString();
+                connectError_ = lumar::Reason(ReasonCode::kNoAnswerFrom,
+                                              {addresses_[nextAddress_ - 1].ToString()});
                 if (nextAddress_ < addresses_.size() && Clock::now() < connectDeadline_)
                     return ConnectNext();
-                return Fail(ExchangeError::Timeout,
-                            "no connection to " + dialHost_ + " within the time-out");
+                return Fail(ExchangeError::Timeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
             case State::ProxyTunnel:
-                return Fail(ExchangeError::Timeout, "timed out waiting for the proxy");
+                return Fail(ExchangeError::Timeout, ReasonCode::kProxyTimedOut);
             case State::Handshake:
-                return Fail(ExchangeError::Timeout, "timed out during the TLS handshake");
+                return Fail(ExchangeError::Timeout, ReasonCode::kTlsTimedOut);
             case State::Send:
-                return Fail(ExchangeError::Timeout, "timed out while sending");
+                return Fail(ExchangeError::Timeout, ReasonCode::kSendTimedOut);
             default:
-                return Fail(ExchangeError::Timeout, "timed out waiting for the answer");
+                return Fail(ExchangeError::Timeout, ReasonCode::kAnswerTimedOut);
         }
     }
     switch (state_) {
@@ -108,7 +108,7 @@ void HttpExchange::Step(short revents) {
 }
 
 void HttpExchange::Cancel() {
-    if (!Finished()) Fail(ExchangeError::Cancelled, "cancelled");
+    if (!Finished()) Fail(ExchangeError::Cancelled, ReasonCode::kCancelled);
 }
 
 void HttpExchange::StartResolve() {
@@ -130,7 +130,7 @@ void HttpExchange::OnResolved() {
     lookup_.reset();
     addresses_ = std::move(*found);
     if (addresses_.empty())
-        return Fail(ExchangeError::HostNotFound, "host not found: " + dialHost_);
+        return Fail(ExchangeError::HostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
     ConnectNext();
 }
 
@@ -143,7 +143,8 @@ void HttpExchange::ConnectNext() {
         const SocketAddress& address = addresses_[nextAddress_++];
         socket_ = ::socket(address.Family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         if (socket_ < 0) {
-            connectError_ = "no socket for " + address.ToString() + ": " + ErrnoText(errno);
+            connectError_ =
+                lumar::Reason(ReasonCode::kNoSocket, {address.ToString(), ErrnoText(errno)});
             continue;
         }
         if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address.storage),
@@ -156,13 +157,13 @@ void HttpExchange::ConnectNext() {
             events_ = POLLOUT;
             return;
         }
-        connectError_ = "could not connect to " + address.ToString() + ": " + ErrnoText(errno);
+        connectError_ =
+            lumar::Reason(ReasonCode::kCannotConnect, {address.ToString(), ErrnoText(errno)});
         CloseSocket();
     }
-    if (nextAddress_ < addresses_.size() || connectError_.empty())
-        return Fail(ExchangeError::Timeout,
-                    "no connection to " + dialHost_ + " within the time-out");
-    Fail(ExchangeError::ConnectFailed, connectError_);
+    if (nextAddress_ < addresses_.size() || !connectError_)
+        return Fail(ExchangeError::Timeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
+    Fail(ExchangeError::ConnectFailed, *connectError_);
 }
 
 void HttpExchange::OnConnectReady(short) {
@@ -170,8 +171,8 @@ void HttpExchange::OnConnectReady(short) {
     socklen_t length = sizeof error;
     if (::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
     if (error != 0) {
-        connectError_ = "could not connect to " + addresses_[nextAddress_ - 1].ToString() + ": " +
-                        ErrnoText(error);
+        connectError_ = lumar::Reason(ReasonCode::kCannotConnect,
+                                      {addresses_[nextAddress_ - 1].ToString(), ErrnoText(error)});
         return ConnectNext();
     }
     AfterConnect();
@@ -207,14 +208,14 @@ void HttpExchange::OnTunnelAnswer(std::string_view bytes) {
             break;
         case HttpResponseReader::State::Failed:
             return Fail(ExchangeError::ProxyRefused,
-                        "bad answer from the proxy: " + tunnelAnswer_.Error());
+                        {ReasonCode::kProxyBadAnswer, {tunnelAnswer_.Error()}});
         default:
             return;
     }
     if (tunnelAnswer_.Status() / 100 == 2) return StartHandshake();
-    Fail(ExchangeError::ProxyRefused, "proxy refused the tunnel: HTTP " +
-                                          std::to_string(tunnelAnswer_.Status()) + " " +
-                                          tunnelAnswer_.Reason());
+    Fail(ExchangeError::ProxyRefused,
+         {ReasonCode::kProxyRefusedTunnel,
+          {std::to_string(tunnelAnswer_.Status()) + " " + tunnelAnswer_.Reason()}});
 }
 
 void HttpExchange::StartHandshake() {
@@ -233,7 +234,7 @@ void HttpExchange::OnHandshake() {
         case TlsStatus::WantWrite:
             return WaitIdle(POLLOUT);
         default:
-            return Fail(ExchangeError::Tls, tls_->Error());
+            return Fail(ExchangeError::Tls, {ReasonCode::kTlsFailed, {tls_->Error()}});
     }
 }
 
@@ -247,12 +248,12 @@ bool HttpExchange::BuildHead() {
     parts.extraHeaders = request_.headers;
     if (absoluteTarget && !options_.proxy->authorization.empty())
         parts.extraHeaders.emplace_back("Proxy-Authorization", options_.proxy->authorization);
-    HeadResult head = BuildRequestHead(parts);
-    if (!head.head) {
-        Fail(ExchangeError::BadRequest, head.error);
+    lumar::Outcome<std::string> head = BuildRequestHead(parts);
+    if (!head) {
+        Fail(ExchangeError::BadRequest, head.Why());
         return false;
     }
-    requestHead_ = std::move(*head.head);
+    requestHead_ = std::move(head).Value();
     return true;
 }
 
@@ -334,7 +335,7 @@ void HttpExchange::OnSendFailed() {
     // certificate.
     if (tls_ || state_ != State::Send) return Fail(ExchangeError::SendFailed, ioError_);
     // The peer stopped taking the request; what it said before that is the better reason.
-    const std::string sendError = ioError_;
+    const lumar::Reason sendError = ioError_;
     StartReceiving();
     OnReceiveReady();
     if (state_ == State::Failed && response_.Status() == 0) {
@@ -374,21 +375,21 @@ void HttpExchange::FeedAnswer(std::string_view bytes) {
     const HttpResponseReader::State state = response_.Feed(bytes);
     if (state == HttpResponseReader::State::Done) return Finish();
     if (state == HttpResponseReader::State::Failed)
-        Fail(ExchangeError::BadAnswer, response_.Error());
+        Fail(ExchangeError::BadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
 }
 
 void HttpExchange::OnEndOfStream(bool withoutCloseNotify) {
     if (state_ == State::ProxyTunnel)
-        return Fail(ExchangeError::ProxyRefused, "the proxy closed the connection");
+        return Fail(ExchangeError::ProxyRefused, ReasonCode::kProxyClosed);
     // Without close-notify, a body that runs until the close may have been cut by anyone on
     // the way.
     const bool closeDelimited = response_.GetState() == HttpResponseReader::State::Body &&
                                 !response_.Header("Content-Length") &&
                                 !response_.Header("Transfer-Encoding");
     if (withoutCloseNotify && closeDelimited)
-        return Fail(ExchangeError::BadAnswer, "answer cut off (no TLS close-notify)");
+        return Fail(ExchangeError::BadAnswer, ReasonCode::kAnswerCutOff);
     if (response_.Finish() == HttpResponseReader::State::Done) return Finish();
-    Fail(ExchangeError::BadAnswer, response_.Error());
+    Fail(ExchangeError::BadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
 }
 
 HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, short& waitFor) {
@@ -396,7 +397,7 @@ HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, sh
         const Io io = FromTls(tls_->Write(bytes, written), waitFor);
         // The peer ending the stream while the request is still going out is a failed send.
         if (io != Io::Eof && io != Io::EofWithoutNotify) return io;
-        ioError_ = tls_->Error();
+        ioError_ = {ReasonCode::kTlsFailed, {tls_->Error()}};
         return Io::Failed;
     }
     const ssize_t n = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -408,7 +409,7 @@ HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, sh
         waitFor = POLLOUT;
         return Io::Wait;
     }
-    ioError_ = "sending failed: " + ErrnoText(errno);
+    ioError_ = {ReasonCode::kSendError, {ErrnoText(errno)}};
     return Io::Failed;
 }
 
@@ -427,7 +428,7 @@ HttpExchange::Io HttpExchange::Read(char* buffer, size_t size, size_t& received,
         waitFor = POLLIN;
         return Io::Wait;
     }
-    ioError_ = "receiving failed: " + ErrnoText(errno);
+    ioError_ = {ReasonCode::kReceiveError, {ErrnoText(errno)}};
     return Io::Failed;
 }
 
@@ -448,7 +449,7 @@ HttpExchange::Io HttpExchange::FromTls(TlsStatus status, short& waitFor) {
         case TlsStatus::Failed:
             break;
     }
-    ioError_ = tls_->Error();
+    ioError_ = {ReasonCode::kTlsFailed, {tls_->Error()}};
     return Io::Failed;
 }
 
@@ -460,7 +461,7 @@ void HttpExchange::WaitIdle(short events) {
     if (state_ == State::Receive) deadline_ = std::min(deadline_, answerDeadline_);
 }
 
-void HttpExchange::Fail(ExchangeError error, std::string reason) {
+void HttpExchange::Fail(ExchangeError error, lumar::Reason reason) {
     CloseSocket();
     lookup_.reset();
     state_ = State::Failed;

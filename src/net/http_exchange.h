@@ -16,9 +16,9 @@
 // idle time-out, so a slow but moving upload is never cut off; the answer, from the request
 // sent to its last byte, has to come within one time-out however it moves.
 //
-// Errors in this room: nothing throws. A step that can fail returns its result as
-// std::optional beside a readable `error` text (empty when the result is there); a machine
-// that fails ends in Failed with Error() saying why.
+// Errors in this room: nothing throws. A step that can fail returns an Outcome (shell/outcome.h);
+// a machine that fails ends in Failed with Error() saying what kind of failure and Reason()
+// why, as a reason code with its arguments.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -33,6 +33,7 @@
 #include "net/multipart_body.h"
 #include "net/proxy_settings.h"
 #include "net/tls_stream.h"
+#include "shell/outcome.h"
 
 namespace lumar::net {
 
@@ -51,7 +52,7 @@ struct ExchangeOptions {
     std::optional<ProxyServer> proxy;
     // A proxy text that cannot be used: the exchange fails at once with it as its reason,
     // since going direct would bypass the proxy the user asked for.
-    std::string proxyError;
+    std::optional<lumar::Reason> proxyError;
     // Where the connection goes instead of the URL's host and port (empty, 0: the URL's);
     // the Host header and the TLS name stay the URL's. Through a proxy, the tunnel asked for
     // goes there; a plain request through a proxy names the URL as it is.
@@ -98,9 +99,9 @@ class HttpExchange {
     void Cancel();
 
     ExchangeError Error() const { return error_; }
-    // Why it failed, for the log: "connection refused by 127.0.0.1:80", "certificate has
-    // expired", "answer cut off", "proxy refused the tunnel: HTTP 403 Forbidden", ...
-    const std::string& Reason() const { return reason_; }
+    // Why it failed (a refused connection and the system's words, a certificate, an answer
+    // cut off, a proxy's refusal, ...); a default Reason while it has not failed.
+    const lumar::Reason& Reason() const { return reason_; }
     const ExchangeRequest& Request() const { return request_; }
     // Complete when Done.
     const HttpResponseReader& Response() const { return response_; }
@@ -137,7 +138,7 @@ class HttpExchange {
     Io FromTls(TlsStatus status, short& waitFor);
 
     void WaitIdle(short events);
-    void Fail(ExchangeError error, std::string reason);
+    void Fail(ExchangeError error, lumar::Reason reason);
     void Finish();
     void CloseSocket();
 
@@ -149,15 +150,15 @@ class HttpExchange {
     std::chrono::steady_clock::time_point connectDeadline_;
     std::chrono::steady_clock::time_point answerDeadline_;
     ExchangeError error_ = ExchangeError::None;
-    std::string reason_;
+    lumar::Reason reason_;
 
     std::string dialHost_;
     std::uint16_t dialPort_ = 0;
     std::unique_ptr<PendingLookup> lookup_;
     std::vector<SocketAddress> addresses_;
     size_t nextAddress_ = 0;
-    std::string connectError_;
-    std::string ioError_;
+    std::optional<lumar::Reason> connectError_;
+    lumar::Reason ioError_;
     int socket_ = -1;
     std::unique_ptr<TlsStream> tls_;
 

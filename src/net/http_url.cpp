@@ -32,8 +32,8 @@ bool HasControlCharacter(std::string_view s) {
     });
 }
 
-HttpUrlResult Fail(std::string why) {
-    return {std::nullopt, std::move(why)};
+lumar::Outcome<HttpUrl> Fail(ReasonCode code, std::string_view text) {
+    return lumar::Reason(code, {std::string(text)});
 }
 
 // The scheme of an absolute reference ("https" of "https://x"), empty for a relative one.
@@ -124,59 +124,51 @@ bool LooksLikeIpv4(std::string_view host) {
     return !label.empty() && std::all_of(label.begin(), label.end(), IsDigit);
 }
 
-// Splits "host:port" or "[v6]:port" and checks both; the reason in `error` on failure.
-bool ParseAuthority(std::string_view authority, HttpUrl& url, std::string& error) {
+// Splits "host:port" or "[v6]:port" and checks both; the code of what is wrong on failure.
+std::optional<ReasonCode> ParseAuthority(std::string_view authority, HttpUrl& url) {
     if (authority.find('@') != std::string_view::npos) {
-        error = "user name or password in URL not supported";
-        return false;
+        return ReasonCode::kUrlCredentials;
     }
     std::string_view host;
     std::string_view port;
     if (!authority.empty() && authority.front() == '[') {
         const size_t close = authority.find(']');
         if (close == std::string_view::npos) {
-            error = "unclosed [ in URL host";
-            return false;
+            return ReasonCode::kUrlBadHost;
         }
         host = authority.substr(1, close - 1);
         const std::string_view after = authority.substr(close + 1);
         if (!after.empty() && after.front() != ':') {
-            error = "unexpected text after ] in URL host";
-            return false;
+            return ReasonCode::kUrlBadHost;
         }
         if (!after.empty()) port = after.substr(1);
         in6_addr address{};
         if (inet_pton(AF_INET6, std::string(host).c_str(), &address) != 1) {
-            error = "bad IPv6 address in URL";
-            return false;
+            return ReasonCode::kUrlBadHost;
         }
     } else {
         const size_t colon = authority.rfind(':');
         host = authority.substr(0, colon);
         if (colon != std::string_view::npos) port = authority.substr(colon + 1);
         if (!std::all_of(host.begin(), host.end(), IsRegNameCharacter)) {
-            error = "bad character in URL host";
-            return false;
+            return ReasonCode::kUrlBadHost;
         }
         in_addr address{};
         if (LooksLikeIpv4(host) && inet_pton(AF_INET, std::string(host).c_str(), &address) != 1) {
-            error = "bad IPv4 address in URL";
-            return false;
+            return ReasonCode::kUrlBadHost;
         }
     }
     if (host.empty()) {
-        error = "no host in URL";
-        return false;
+        return ReasonCode::kUrlBadHost;
     }
     const std::optional<std::uint16_t> number = ParsePort(port, url.DefaultPort());
     if (!number) {
-        error = "bad port in URL";
-        return false;
+        return ReasonCode::kUrlBadPort;
     }
     url.host.clear();
     std::transform(host.begin(), host.end(), std::back_inserter(url.host), Lower);
     url.port = *number;
-    return true;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -191,28 +183,28 @@ std::string HttpUrl::ToString() const {
     return (https ? "https://" : "http://") + HostHeader() + target;
 }
 
-HttpUrlResult ParseHttpUrl(std::string_view text) {
+lumar::Outcome<HttpUrl> ParseHttpUrl(std::string_view text) {
     text = TrimUrl(text);
-    if (HasControlCharacter(text)) return Fail("control character in URL");
+    if (HasControlCharacter(text)) return Fail(ReasonCode::kUrlControl, text);
     std::string scheme(SchemeOf(text));
     std::transform(scheme.begin(), scheme.end(), scheme.begin(), Lower);
-    if (scheme != "http" && scheme != "https") return Fail("not an http or https URL");
+    if (scheme != "http" && scheme != "https") return Fail(ReasonCode::kUrlNotHttp, text);
     std::string_view rest = text.substr(scheme.size() + 1);
-    if (rest.substr(0, 2) != "//") return Fail("not an http or https URL");
+    if (rest.substr(0, 2) != "//") return Fail(ReasonCode::kUrlNotHttp, text);
     rest.remove_prefix(2);
 
     HttpUrl url;
     url.https = scheme == "https";
     const size_t authorityEnd = std::min(rest.find_first_of("/?#"), rest.size());
-    std::string error;
-    if (!ParseAuthority(rest.substr(0, authorityEnd), url, error)) return Fail(std::move(error));
+    if (const std::optional<ReasonCode> wrong = ParseAuthority(rest.substr(0, authorityEnd), url))
+        return Fail(*wrong, text);
     url.target = NormalTarget(rest.substr(authorityEnd));
-    return {std::move(url), {}};
+    return url;
 }
 
-HttpUrlResult ResolveHttpUrl(const HttpUrl& base, std::string_view location) {
+lumar::Outcome<HttpUrl> ResolveHttpUrl(const HttpUrl& base, std::string_view location) {
     location = TrimUrl(location);
-    if (HasControlCharacter(location)) return Fail("control character in URL");
+    if (HasControlCharacter(location)) return Fail(ReasonCode::kUrlControl, location);
     if (!SchemeOf(location).empty()) return ParseHttpUrl(location);
     if (location.substr(0, 2) == "//")
         return ParseHttpUrl((base.https ? "https:" : "http:") + std::string(location));
@@ -230,7 +222,22 @@ HttpUrlResult ResolveHttpUrl(const HttpUrl& base, std::string_view location) {
         const std::string_view folder = basePath.substr(0, basePath.rfind('/') + 1);
         url.target = NormalTarget(std::string(folder) + std::string(location));
     }
-    return {std::move(url), {}};
+    return url;
+}
+
+std::string_view UrlProblemText(const lumar::Reason& reason) {
+    switch (reason.code) {
+        case ReasonCode::kUrlControl:
+            return "control character in URL";
+        case ReasonCode::kUrlCredentials:
+            return "user name or password in URL not supported";
+        case ReasonCode::kUrlBadHost:
+            return "bad host in URL";
+        case ReasonCode::kUrlBadPort:
+            return "bad port in URL";
+        default:
+            return "not an http or https URL";
+    }
 }
 
 }  // namespace lumar::net

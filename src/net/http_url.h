@@ -3,15 +3,17 @@
 //
 // ParseHttpUrl takes the text of a URL (surrounding blanks are ignored) and returns its
 // scheme, host, port and request target; ResolveHttpUrl turns a redirect's Location (absolute
-// or relative) into the URL it names from the URL that was asked. Both fail with a readable
-// reason and no URL when the text is not an http(s) URL Lumar can connect to: another scheme,
-// a user name or password in it, an empty or malformed host, a bad port, control characters.
-// Blanks and bytes beyond ASCII in the path or query are percent-encoded, as browsers send
-// them; the fragment is dropped (it never travels).
+// or relative) into the URL it names from the URL that was asked. Both fail with a reason
+// (shell/outcome.h) and no URL when the text is not an http(s) URL Lumar can connect to: another
+// scheme, a user name or password in it, an empty or malformed host, a bad port, control
+// characters. Blanks and bytes beyond ASCII in the path or query are percent-encoded, as browsers
+// send them; the fragment is dropped (it never travels).
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "shell/outcome.h"
 
 namespace lumar::net {
 
@@ -32,15 +34,14 @@ struct HttpUrl {
     std::string ToString() const;
 };
 
-struct HttpUrlResult {
-    std::optional<HttpUrl> url;
-    std::string error;  // empty when url is set
-};
-
-HttpUrlResult ParseHttpUrl(std::string_view text);
+lumar::Outcome<HttpUrl> ParseHttpUrl(std::string_view text);
 
 // The URL a redirect's Location names, taken relative to `base` (RFC 3986 reference
 // resolution: "//host/x", "/x", "x", "../x", "?q" and absolute URLs).
-HttpUrlResult ResolveHttpUrl(const HttpUrl& base, std::string_view location);
+lumar::Outcome<HttpUrl> ResolveHttpUrl(const HttpUrl& base, std::string_view location);
+
+// What is wrong with an address, in the English of the problem lists of host definitions
+// (hosters.ini, .sxcu), which their authors read: "bad port in URL", ...
+std::string_view UrlProblemText(const lumar::Reason& reason);
 
 }  // namespace lumar::net

@@ -112,17 +112,18 @@ std::string RandomBoundary() {
     return boundary;
 }
 
-BodyResult BuildMultipartBody(const std::vector<FormField>& fields,
-                              const std::vector<FormFile>& files,
-                              const std::function<std::string()>& makeBoundary) {
+lumar::Outcome<RequestBody> BuildMultipartBody(const std::vector<FormField>& fields,
+                                               const std::vector<FormFile>& files,
+                                               const std::function<std::string()>& makeBoundary) {
     for (const FormFile& f : files)
-        if (!IsSafeHeaderText(f.contentType)) return {std::nullopt, "bad content type"};
+        if (!IsSafeHeaderText(f.contentType))
+            return lumar::Reason(ReasonCode::kBadContentType, {f.contentType});
     std::string boundary;
     for (int attempt = 0; attempt < kBoundaryTries && boundary.empty(); ++attempt) {
         boundary = makeBoundary();
         if (boundary.empty() || OccursInAnyPart(boundary, fields, files)) boundary.clear();
     }
-    if (boundary.empty()) return {std::nullopt, "no multipart boundary found"};
+    if (boundary.empty()) return lumar::Reason(ReasonCode::kNoBoundary);
 
     RequestBody body;
     RequestBodyWriter out(body, "multipart/form-data; boundary=" + boundary);
@@ -141,35 +142,36 @@ BodyResult BuildMultipartBody(const std::vector<FormField>& fields,
         out.Text("\r\n");
     }
     out.Text("--" + boundary + "--\r\n");
-    return {std::move(body), {}};
+    return body;
 }
 
-BodyResult BuildRawBody(std::string_view bytes, std::string contentType) {
-    if (!IsSafeHeaderText(contentType)) return {std::nullopt, "bad content type"};
+lumar::Outcome<RequestBody> BuildRawBody(std::string_view bytes, std::string contentType) {
+    if (!IsSafeHeaderText(contentType))
+        return lumar::Reason(ReasonCode::kBadContentType, {contentType});
     RequestBody body;
     RequestBodyWriter(body, contentType.empty() ? kDefaultContentType : std::move(contentType))
         .Bytes(bytes);
-    return {std::move(body), {}};
+    return body;
 }
 
-HeadResult BuildRequestHead(const RequestHeadParts& parts) {
-    if (!IsHttpToken(parts.method)) return {std::nullopt, "bad request method"};
+lumar::Outcome<std::string> BuildRequestHead(const RequestHeadParts& parts) {
+    using lumar::Reason;
+    if (!IsHttpToken(parts.method)) return Reason(ReasonCode::kBadMethod, {parts.method});
     if (parts.target.empty() || !IsSafeHeaderText(parts.target) ||
         parts.target.find_first_of(" \t") != std::string::npos)
-        return {std::nullopt, "bad request target"};
+        return Reason(ReasonCode::kBadTarget, {parts.target});
     if (!IsSafeHeaderText(parts.hostHeader) || parts.hostHeader.empty())
-        return {std::nullopt, "bad host"};
+        return Reason(ReasonCode::kBadHostHeader, {parts.hostHeader});
 
     std::string userAgent = "Lumar/" LUMAR_VERSION;
     std::string extra;
     for (const auto& [name, value] : parts.extraHeaders) {
-        if (!IsHttpToken(name)) return {std::nullopt, "bad header name: " + name};
-        if (!IsSafeHeaderText(value)) return {std::nullopt, "bad value of header " + name};
+        if (!IsHttpToken(name)) return Reason(ReasonCode::kBadHeaderName, {name});
+        if (!IsSafeHeaderText(value)) return Reason(ReasonCode::kBadHeaderValue, {name});
         // These describe the connection and the body; only the transport knows them.
         for (std::string_view own :
              {"Host", "Content-Length", "Content-Type", "Transfer-Encoding", "Connection"})
-            if (EqualNoCase(name, own))
-                return {std::nullopt, "header " + name + " is set by Lumar"};
+            if (EqualNoCase(name, own)) return Reason(ReasonCode::kOwnHeader, {name});
         if (EqualNoCase(name, "User-Agent")) {
             userAgent = value;
         } else {
@@ -185,7 +187,7 @@ HeadResult BuildRequestHead(const RequestHeadParts& parts) {
         head += "Content-Length: " + std::to_string(parts.body->Size()) + "\r\n";
     }
     head += "Connection: close\r\n" + extra + "\r\n";
-    return {std::move(head), {}};
+    return head;
 }
 
 }  // namespace lumar::net

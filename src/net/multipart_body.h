@@ -10,7 +10,7 @@
 // makes the bytes themselves the whole body. BuildRequestHead writes "METHOD target
 // HTTP/1.1" with Host, User-Agent "Lumar/<version>", the body's Content-Type and
 // Content-Length, "Connection: close" and the caller's own headers. Each fails with a
-// readable reason (and no result) when a header name, value or content type would break the
+// reason (and no result) when a header name, value or content type would break the
 // request: a CR, LF or other control character, or a header Lumar sets itself.
 #include <cstddef>
 #include <functional>
@@ -19,6 +19,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "shell/outcome.h"
 
 namespace lumar::net {
 
@@ -57,11 +59,6 @@ class RequestBody {
     size_t size_ = 0;
 };
 
-struct BodyResult {
-    std::optional<RequestBody> body;
-    std::string error;  // empty when body is set
-};
-
 // 24 random letters and digits after a fixed prefix.
 std::string RandomBoundary();
 
@@ -71,10 +68,10 @@ std::string RandomBoundary();
 std::string EscapeDispositionName(std::string_view name);
 
 // `makeBoundary` is asked again while its answer occurs in a part (a test passes its own).
-BodyResult BuildMultipartBody(const std::vector<FormField>& fields,
-                              const std::vector<FormFile>& files,
-                              const std::function<std::string()>& makeBoundary = RandomBoundary);
-BodyResult BuildRawBody(std::string_view bytes, std::string contentType);
+lumar::Outcome<RequestBody> BuildMultipartBody(
+    const std::vector<FormField>& fields, const std::vector<FormFile>& files,
+    const std::function<std::string()>& makeBoundary = RandomBoundary);
+lumar::Outcome<RequestBody> BuildRawBody(std::string_view bytes, std::string contentType);
 
 using HeaderList = std::vector<std::pair<std::string, std::string>>;
 
@@ -87,11 +84,6 @@ struct RequestHeadParts {
     HeaderList extraHeaders;
 };
 
-struct HeadResult {
-    std::optional<std::string> head;
-    std::string error;
-};
-
-HeadResult BuildRequestHead(const RequestHeadParts& parts);
+lumar::Outcome<std::string> BuildRequestHead(const RequestHeadParts& parts);
 
 }  // namespace lumar::net

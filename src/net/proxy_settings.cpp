@@ -159,7 +159,8 @@ ProxyChoice ParseProxy(const std::string& rawText) {
     const size_t schemeEnd = text.find("://");
     if (schemeEnd != std::string_view::npos) {
         const std::string scheme = ToLower(text.substr(0, schemeEnd));
-        if (scheme != "http") return {std::nullopt, "proxy scheme not supported: " + scheme};
+        if (scheme != "http")
+            return {std::nullopt, lumar::Reason(ReasonCode::kProxyScheme, {scheme})};
         text.remove_prefix(schemeEnd + 3);
     }
     text = text.substr(0, text.find_first_of("/?#"));
@@ -179,10 +180,10 @@ ProxyChoice ParseProxy(const std::string& rawText) {
     const bool hasPort = colon != std::string_view::npos &&
                          (!bracketed || colon > text.find(']')) &&
                          (bracketed || text.find(':') == colon);
-    const HttpUrlResult parsed =
+    const lumar::Outcome<HttpUrl> parsed =
         ParseHttpUrl("http://" + std::string(text) + (hasPort ? "" : ":1080") + "/");
-    if (!parsed.url) return {std::nullopt, "bad proxy: " + rawText};
-    return {ProxyServer{parsed.url->host, parsed.url->port, authorization}, {}};
+    if (!parsed) return {std::nullopt, lumar::Reason(ReasonCode::kBadProxy, {rawText})};
+    return {ProxyServer{parsed->host, parsed->port, authorization}, std::nullopt};
 }
 
 ProxyChoice ChooseProxy(const HttpUrl& url, const ProxySettings& settings, const Environment& env) {

@@ -40,8 +40,8 @@ struct ProxySettings {
 };
 
 struct ProxyChoice {
-    std::optional<ProxyServer> proxy;  // none: connect directly
-    std::string error;                 // a proxy text Lumar cannot use; the request must fail
+    std::optional<ProxyServer> proxy;    // none: connect directly
+    std::optional<lumar::Reason> error;  // a proxy text Lumar cannot use; the request must fail
 };
 
 ProxyChoice ChooseProxy(const HttpUrl& url, const ProxySettings& settings, const Environment& env);

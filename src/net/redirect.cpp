@@ -24,23 +24,21 @@ RedirectDecision FollowRedirect(const ExchangeRequest& sent, const HttpResponseR
         return {};
     const std::optional<std::string> location = answer.Header("Location");
     if (!location) return {};
-    const HttpUrlResult target = ResolveHttpUrl(sent.url, *location);
-    if (!target.url)
-        return {std::nullopt, "bad redirect to " + *location + ": " + target.error, {}};
-    if (sent.url.https && !target.url->https)
+    const lumar::Outcome<HttpUrl> target = ResolveHttpUrl(sent.url, *location);
+    if (!target) return {std::nullopt, lumar::Reason(ReasonCode::kBadRedirect, {*location}), {}};
+    if (sent.url.https && !target->https)
         return {
-            std::nullopt, "refused a redirect from https to http: " + target.url->ToString(), {}};
+            std::nullopt, lumar::Reason(ReasonCode::kRedirectDowngrade, {target->ToString()}), {}};
 
     ExchangeRequest next = sent;
-    next.url = *target.url;
+    next.url = target.Value();
     const bool toGet = status == 303 || ((status == 301 || status == 302) && sent.method == "POST");
     if (toGet) {
         if (next.method != "HEAD") next.method = "GET";
         next.body = nullptr;
     }
     if (!toGet && sent.carriesKey && next.url.host != sent.url.host) {
-        return {std::nullopt,
-                "redirect to " + next.url.host + " refused: the key would leave the host",
+        return {std::nullopt, lumar::Reason(ReasonCode::kKeyRedirect, {next.url.host}),
                 next.url.host};
     }
     if (!SameOrigin(sent.url, next.url)) {

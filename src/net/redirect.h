@@ -21,7 +21,7 @@ inline constexpr int kMaxRedirects = 5;
 
 struct RedirectDecision {
     std::optional<ExchangeRequest> next;  // none: the answer is final, or `error` says why not
-    std::string error;
+    std::optional<lumar::Reason> error;
     std::string keyRefusedHost;  // set when it was not followed to keep the key from this host
 };
 

@@ -240,6 +240,8 @@ enum UiString : int {
     kStrKeyStillMissing = 288,
     kStrBreakRow = 289,      // how the image list shows a break row
     kStrItalicButton = 290,  // the BBCode editor's italic button
+    // 370 to 419: the texts of the reason codes (shell/outcome.h) that have none above, in the
+    // order of ReasonCode; shell/reason_text.cpp maps them.
     // A run that waits and a run that ends: the next try after a pause ("%1" its number, "%2"
     // the seconds left), the window while quitting waits for the answers of the images sent,
     // the end message's line after the first failed images ("%1" how many more), the code
@@ -249,13 +251,15 @@ enum UiString : int {
     kStrClosing = 421,
     kStrMoreFailed = 422,
     kStrShowRunLog = 423,
-    kStrCopyPosting = 424
+    kStrCopyPosting = 424,
+    // Bounds of what a picture or an answer may cost.
+    kReasonTooManySegments = 470
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 425;  // entries 0 .. 424
+    static constexpr int kSize = 471;  // entries 0 .. 470
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

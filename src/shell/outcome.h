@@ -26,6 +26,72 @@ enum class ReasonCode : int {
     kCancelled,
     kHttpStatus,  // %1 the status, %2 the host's own words, may be empty
     kOther,       // %1 words already written (for texts not yet given a code)
+
+    // The transport: a name lookup, a connection, TLS, a proxy, a redirect, the answer.
+    kLookupTimedOut,   // %1 the host
+    kNoSuchHost,       // %1 the host
+    kNoSocket,         // %1 the address, %2 the system's words
+    kCannotConnect,    // %1 the address, %2 the system's words
+    kNoAnswerFrom,     // %1 the address
+    kConnectTimedOut,  // %1 the host
+    kProxyTimedOut,
+    kTlsTimedOut,
+    kSendTimedOut,
+    kAnswerTimedOut,
+    kTlsFailed,           // %1 the TLS library's words
+    kSendError,           // %1 the system's words
+    kReceiveError,        // %1 the system's words
+    kProxyBadAnswer,      // %1 the reader's words
+    kProxyRefusedTunnel,  // %1 the status and its words
+    kProxyClosed,
+    kBadProxy,           // %1 the proxy as it was given
+    kProxyScheme,        // %1 the scheme Lumar cannot use for a proxy
+    kAnswerCutOff,       // a TLS answer without close-notify that runs until the close
+    kBadAnswer,          // %1 the reader's words
+    kRedirectLoop,       // %1 the address
+    kTooManyRedirects,   // %1 the most that are followed
+    kRedirectDowngrade,  // %1 the http address
+    kBadRedirect,        // %1 the Location, no http(s) address Lumar can use
+    // An address that cannot be used; %1 the address.
+    kUrlControl,
+    kUrlNotHttp,
+    kUrlCredentials,
+    kUrlBadHost,
+    kUrlBadPort,
+    // A request that cannot be sent as the row describes it.
+    kBadMethod,       // %1 the method
+    kBadTarget,       // %1 the target
+    kBadHostHeader,   // %1 the host
+    kBadHeaderName,   // %1 the name
+    kBadHeaderValue,  // %1 the header's name
+    kOwnHeader,       // %1 the header's name
+    kBadContentType,  // %1 the type
+    kNoBoundary,
+    // Preparing a picture.
+    kNotAPicture,
+    kOutOfMemory,
+    kImageLibrary,  // %1 the library's words
+    // A picture file whose structure could not be followed; %1 its type ("JPEG").
+    kNotOfType,
+    kPictureDamaged,
+    kPictureCutShort,
+    kNoImageData,
+    // What a standard row's answer or settings gave instead of a code.
+    kMissingKey,       // %1 the key's name
+    kTooLargeForHost,  // %1 the file's kB, %2 the row's limit in kB
+    kPictureTooLarge,  // %1 the file's MB, %2 the cap in MB
+    kKeyRedirect,      // %1 the host not followed to
+    kNotWebLink,       // %1 the field, %2 what it read
+    kEmptyCode,
+    kCodeTooLong,
+    kNoUrlInAnswer,
+    kAnswerTemplate,   // %1 the templates' own words
+    kRequestTemplate,  // %1 the templates' own words
+    // A picture the row does not take, left checked for another host.
+    kSkippedJpegOnly,
+    kSkippedType,  // %1 the picture's type
+    // Bounds of what a picture or an answer may cost.
+    kTooManySegments,  // %1 the most segments a JPEG file may have to be shrunk
 };
 
 struct Reason {

@@ -85,7 +85,7 @@ PreparedImage ImagePreparer::Make(Task task) {
     } catch (const std::bad_alloc&) {
         out = PreparedImage{};
         out.position = task.position;
-        out.processed.error = "not enough memory for the picture";
+        out.processed.error = Reason(ReasonCode::kOutOfMemory);
     }
     out.path = std::move(task.path);
     return out;
@@ -95,7 +95,7 @@ void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
     // One read serves both the original's hash and the processing.
     std::optional<std::string> original = ReadFileBytes(task.path);
     if (!original) {
-        out.processed.error = "file unreadable";
+        out.processed.error = Reason(ReasonCode::kFileUnreadable, {task.path});
     } else {
         const bool changes = task.processing.Changes();
         if (task.hash && changes) out.originalSha256 = Sha256Hex(*original);

@@ -10,6 +10,7 @@
 #include "hosters/answer_code.h"
 #include "hosters/json_ordered.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
 #include "upload/socket_layer.h"
@@ -97,14 +98,20 @@ std::string FailureText(const StandardUploadResult& upload, const std::string& p
             return "the file has " + std::to_string(upload.fileBytes) +
                    " bytes, more than the row's MaxFileSize of " + std::to_string(row.MaxBytes);
         case StandardFailure::MissingKey:
-            return "the row needs a key: " + upload.reason;
+            return "the row needs a key: " + upload.reason.Arg(0);
         case StandardFailure::KeyRedirect:
-            return "redirect to " + upload.reason + " refused: the key would leave the host";
+            return "redirect to " + upload.reason.Arg(0) + " refused: the key would leave the host";
         case StandardFailure::Answer:
-            return upload.cut != CutProblem::None ? CutFailure(upload.cut) : upload.reason;
+            if (upload.cut != CutProblem::None) return CutFailure(upload.cut);
+            if (!upload.links.failure.empty()) return upload.links.failure;
+            break;
         default:
-            return upload.reason.empty() ? "the upload failed" : upload.reason;
+            if (upload.reason.code == ReasonCode::kRequestTemplate) return upload.reason.Arg(0);
+            break;
     }
+    // The transport's and the answer's reasons in the built-in texts: a probe takes no language.
+    const std::string text = ReasonText(upload.reason, LoadUiStrings("", ""));
+    return text.empty() ? "the upload failed" : text;
 }
 
 // The row's ErrorMessage on an answer with a failure status, as the log's reason takes it.

@@ -11,6 +11,7 @@
 #include "imagelist/image_info.h"
 #include "net/http_url.h"
 #include "shell/file_io.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/text_codec.h"
 #include "upload/response_parser.h"
@@ -56,16 +57,27 @@ struct PreparedRequest {
     net::ExchangeRequest request;
 };
 
+// The file's size rounded up and the limit rounded down, so the one shown is always the larger.
+std::string KiloBytesUp(std::uint64_t bytes) {
+    return std::to_string((bytes + 1023) / 1024);
+}
+
 // Fills `out`; returns the failure and sets `reason` when the request cannot be made.
 StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, std::string file,
-                        const PromptAnswers& answers, PreparedRequest& out, std::string& reason) {
-    if (file.empty()) return StandardFailure::FileUnreadable;
+                        const PromptAnswers& answers, PreparedRequest& out, Reason& reason) {
+    if (file.empty()) {
+        reason = {ReasonCode::kFileUnreadable, {path}};
+        return StandardFailure::FileUnreadable;
+    }
     out.file = std::move(file);
-    if (definedRow.MaxBytes != 0 && out.file.size() > definedRow.MaxBytes)
+    if (definedRow.MaxBytes != 0 && out.file.size() > definedRow.MaxBytes) {
+        reason = {ReasonCode::kTooLargeForHost,
+                  {KiloBytesUp(out.file.size()), std::to_string(definedRow.MaxBytes / 1024)}};
         return StandardFailure::TooLarge;
+    }
     // A request without its key can only fail at the host; say which key is missing instead.
     if (std::string key = MissingKey(definedRow); !key.empty()) {
-        reason = std::move(key);
+        reason = {ReasonCode::kMissingKey, {std::move(key)}};
         return StandardFailure::MissingKey;
     }
     RequestImage image{path.substr(path.rfind('/') + 1), 0, 0, &answers};
@@ -76,21 +88,21 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
     }
     const RequestTemplatesResult evaluated = EvaluateRequestTemplates(definedRow, image);
     if (!evaluated.failure.empty()) {
-        reason = evaluated.failure;
+        reason = {ReasonCode::kRequestTemplate, {evaluated.failure}};
         return StandardFailure::BadRequest;
     }
     const HosterDef& row = evaluated.row;
 
-    net::HttpUrlResult url = net::ParseHttpUrl(row.UploadUrl);
-    if (!url.url) {
-        reason = "UploadUrl: " + url.error;
+    Outcome<net::HttpUrl> url = net::ParseHttpUrl(row.UploadUrl);
+    if (!url) {
+        reason = url.Why();
         return StandardFailure::BadRequest;
     }
     for (const auto& [name, value] : row.Parameters) {
-        url.url->target += url.url->target.find('?') == std::string::npos ? '?' : '&';
-        url.url->target += QueryEncoded(name) + "=" + QueryEncoded(value);
+        url->target += url->target.find('?') == std::string::npos ? '?' : '&';
+        url->target += QueryEncoded(name) + "=" + QueryEncoded(value);
     }
-    net::BodyResult body;
+    Outcome<net::RequestBody> body = Reason(ReasonCode::kNoBoundary);
     if (row.Body == BodyKind::Binary) {
         body = net::BuildRawBody(out.file, ContentTypeOf(out.file));
     } else {
@@ -100,13 +112,13 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
         body = net::BuildMultipartBody(fields,
                                        {{row.FileField, path, ContentTypeOf(out.file), out.file}});
     }
-    if (!body.body) {
-        reason = body.error;
+    if (!body) {
+        reason = body.Why();
         return StandardFailure::BadRequest;
     }
-    out.body = std::move(body.body);
+    out.body = std::move(body).Value();
     out.request.method = row.Method;
-    out.request.url = std::move(*url.url);
+    out.request.url = std::move(url).Value();
     out.request.headers = row.Headers;
     out.request.body = &*out.body;
     out.request.carriesKey = RowSendsKey(row);
@@ -135,14 +147,19 @@ net::ExchangeOptions OptionsFor(const net::HttpUrl& url, const net::HttpUrl& fir
     return out;
 }
 
+// "500 Internal Server Error": the status and the words after it.
+std::string StatusText(const net::HttpResponseReader& answer) {
+    std::string text = std::to_string(answer.Status());
+    if (!answer.Reason().empty()) text += " " + answer.Reason();
+    return text;
+}
+
 // An answer with a status that failed the upload: the status, and what the host says about it.
-std::string StatusReason(const net::HttpResponseReader& answer, const AnswerFields& fields,
-                         const AnswerContext& context) {
-    std::string reason = "HTTP " + std::to_string(answer.Status());
-    if (!answer.Reason().empty()) reason += " " + answer.Reason();
+Reason StatusReason(const net::HttpResponseReader& answer, const AnswerFields& fields,
+                    const AnswerContext& context) {
     const TextResult message = fields.error_message.Evaluate(context);
-    if (message.Ok() && !message.text.empty()) reason += ": " + message.text.substr(0, 200);
-    return reason;
+    return {ReasonCode::kHttpStatus,
+            {StatusText(answer), message.Ok() ? message.text.substr(0, 200) : std::string()}};
 }
 
 // The code of a complete answer, into `result`.
@@ -166,13 +183,24 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
     if (row.UrlTemplate.empty() && !row.StartMarker.empty()) {
         const CodeCut cut = CutCode(answer.Body(), row);
         result.cut = cut.problem;
-        if (cut.problem != CutProblem::None) return;
+        if (cut.problem != CutProblem::None) {
+            result.reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
+                            : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong
+                                                                 : ReasonCode::kNoCode;
+            return;
+        }
         result.code = DecodeFileText(cut.code).text;
     } else {
         // Read once: a template may draw a random name, and the code must show the same links.
         result.links = ReadAnswerLinks(fields.fields, context);
+        if (const std::optional<RefusedLink>& refused = result.links.refused) {
+            result.reason = {ReasonCode::kNotWebLink, {refused->field, refused->link}};
+            return;
+        }
         if (!result.links.failure.empty()) {
-            result.reason = result.links.failure;
+            result.reason = result.links.noUrl
+                                ? Reason(ReasonCode::kNoUrlInAnswer)
+                                : Reason(ReasonCode::kAnswerTemplate, {result.links.failure});
             return;
         }
         result.code = CodeFromLinks(result.links, row.Style);
@@ -180,7 +208,7 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
     result.failure = StandardFailure::None;
 }
 
-net::HeadResult HeadOf(const PreparedRequest& prepared) {
+Outcome<std::string> HeadOf(const PreparedRequest& prepared) {
     net::RequestHeadParts parts;
     parts.method = prepared.request.method;
     parts.target = prepared.request.url.target;
@@ -213,15 +241,15 @@ StandardUploadJob::StandardUploadJob(HosterDef row, std::string path, std::strin
     request_->environment = options_.transport.environment.value_or(net::ProcessEnvironment());
     const net::ProxyChoice proxy =
         net::ChooseProxy(request.url, options_.transport.proxy, request_->environment);
-    if (!proxy.error.empty()) {
+    if (proxy.error) {
         result_.failure = StandardFailure::BadRequest;
-        result_.reason = proxy.error;
+        result_.reason = *proxy.error;
         return;
     }
     for (const auto& header : row_.Headers) request_->secrets.push_back(header.first);
     // Built from the same body, so it shows the boundary that goes out.
-    if (net::HeadResult head = HeadOf(request_->prepared); head.head)
-        result_.requestHead = *head.head;
+    if (Outcome<std::string> head = HeadOf(request_->prepared); head)
+        result_.requestHead = std::move(head).Value();
     StartAttempt();
 }
 
@@ -293,7 +321,7 @@ void StandardUploadJob::Cancel() {
         OnExchangeEnd();
     } else if (phase_ == Phase::Waiting) {
         result_.failure = StandardFailure::Cancelled;
-        result_.reason.clear();
+        result_.reason = ReasonCode::kCancelled;
         phase_ = Phase::Done;
     }
 }
@@ -314,12 +342,12 @@ void StandardUploadJob::OnExchangeEnd() {
     result_.finalUrl = last.Request().url.ToString();
     if (!exchange.KeyRefusedHost().empty()) {
         result_.failure = StandardFailure::KeyRedirect;
-        result_.reason = exchange.KeyRefusedHost();
+        result_.reason = {ReasonCode::kKeyRedirect, {exchange.KeyRefusedHost()}};
         return;
     }
-    if (last.GetState() != net::HttpExchange::State::Done || !exchange.Error().empty()) {
+    if (last.GetState() != net::HttpExchange::State::Done || exchange.Error()) {
         result_.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
-        result_.reason = exchange.Error().empty() ? last.Reason() : exchange.Error();
+        result_.reason = exchange.Error() ? *exchange.Error() : last.Reason();
         return;
     }
     ReadCode(row_, path_, last.Response(), options_.answers, result_);
@@ -332,12 +360,12 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     return job.Result();
 }
 
-std::string RequestDeletion(const std::string& url, const StandardUploadOptions& options) {
-    net::HttpUrlResult parsed = net::ParseHttpUrl(url);
-    if (!parsed.url) return parsed.error.empty() ? "bad URL" : parsed.error;
-    const net::HttpUrl first = *parsed.url;
+Status RequestDeletion(const std::string& url, const StandardUploadOptions& options) {
+    Outcome<net::HttpUrl> parsed = net::ParseHttpUrl(url);
+    if (!parsed) return parsed.Why();
+    const net::HttpUrl first = parsed.Value();
     net::ExchangeRequest request;
-    request.url = std::move(*parsed.url);
+    request.url = std::move(parsed).Value();
     const net::Environment environment =
         options.transport.environment.value_or(net::ProcessEnvironment());
     // No row: the link is the host's own, reached as the user's proxy setting says.
@@ -349,17 +377,15 @@ std::string RequestDeletion(const std::string& url, const StandardUploadOptions&
         },
         options.control);
     const net::HttpExchange& last = *done.exchange;
-    if (!done.error.empty()) return done.error;
+    if (done.error) return *done.error;
     if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
     const int status = last.Response().Status();
-    if (status >= 200 && status < 300) return "";
-    std::string reason = "HTTP " + std::to_string(status);
-    if (!last.Response().Reason().empty()) reason += " " + last.Response().Reason();
-    return reason;
+    if (status >= 200 && status < 300) return {};
+    return Reason(ReasonCode::kHttpStatus, {StatusText(last.Response())});
 }
 
-bool IsTransient(const net::HttpExchange& last, const std::string& redirectError) {
-    if (!redirectError.empty()) return false;
+bool IsTransient(const net::HttpExchange& last, const std::optional<Reason>& redirectError) {
+    if (redirectError) return false;
     if (last.GetState() == net::HttpExchange::State::Done) {
         const int status = last.Response().Status();
         return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 ||
@@ -398,7 +424,7 @@ std::optional<std::chrono::milliseconds> RetryAfter(const net::HttpResponseReade
 TextResult StandardRequestBytes(const HosterDef& row, const std::string& path,
                                 const PromptAnswers& answers) {
     PreparedRequest prepared;
-    std::string reason;
+    Reason reason;
     switch (Prepare(row, path, ReadFileBytes(path).value_or(""), answers, prepared, reason)) {
         case StandardFailure::None:
             break;
@@ -407,13 +433,13 @@ TextResult StandardRequestBytes(const HosterDef& row, const std::string& path,
         case StandardFailure::TooLarge:
             return TextResult::Failure("the file is larger than the row's MaxFileSize");
         case StandardFailure::MissingKey:
-            return TextResult::Failure("the row needs a key: " + reason);
+            return TextResult::Failure("the row needs a key: " + reason.Arg(0));
         default:
-            return TextResult::Failure(reason);
+            return TextResult::Failure(ReasonText(reason, LoadUiStrings("", "")));
     }
-    net::HeadResult head = HeadOf(prepared);
-    if (!head.head) return TextResult::Failure(head.error);
-    std::string bytes = std::move(*head.head);
+    Outcome<std::string> head = HeadOf(prepared);
+    if (!head) return TextResult::Failure(ReasonText(head.Why(), LoadUiStrings("", "")));
+    std::string bytes = std::move(head).Value();
     for (std::string_view piece : prepared.body->Pieces()) bytes += piece;
     return TextResult::Text(std::move(bytes));
 }

@@ -14,6 +14,7 @@
 #include "hosters/answer_code.h"
 #include "hosters/hoster_table.h"
 #include "net/exchange_runner.h"
+#include "shell/outcome.h"
 #include "upload/response_parser.h"
 #include "upload/transport_options.h"
 #include "upload/upload_wait.h"
@@ -49,7 +50,7 @@ enum class StandardFailure {
 
 struct StandardUploadResult {
     StandardFailure failure = StandardFailure::None;
-    std::string reason;  // why it failed, for the log ("certificate has expired", ...)
+    Reason reason;  // why it failed, complete for the log: worded where it is shown
     CutProblem cut = CutProblem::None;  // why the markers gave no code, when they were used
     std::string code;                   // the image's forum code, on success
     AnswerLinks links;                  // as the row's templates read them (none for a marker cut)
@@ -117,14 +118,14 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
                                     const StandardUploadOptions& options);
 
 // A GET of a deletion link a host gave for one of its uploads, redirects followed, with the
-// proxy, time-out and pump of `options`: "" when the host answered 2xx, else its status or why
+// proxy, time-out and pump of `options`: Ok when the host answered 2xx, else its status or why
 // no answer came.
-std::string RequestDeletion(const std::string& url, const StandardUploadOptions& options);
+Status RequestDeletion(const std::string& url, const StandardUploadOptions& options);
 
 // Whether trying again may help: no connection, a reset or time-out, or HTTP 408, 429, 500,
 // 502, 503 or 504. A certificate, a redirect, another status or an answer without a code
 // will not change.
-bool IsTransient(const net::HttpExchange& last, const std::string& redirectError);
+bool IsTransient(const net::HttpExchange& last, const std::optional<Reason>& redirectError);
 
 // How long Retry-After asks to wait ("120" or an HTTP date), from `now`; nullopt when absent
 // or unreadable.

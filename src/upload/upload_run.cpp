@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "shell/file_io.h"
 #include "shell/number_text.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
@@ -53,21 +55,21 @@ std::string NotAllUploadedTitle(const UiStrings& strings) {
     return title.empty() ? std::string(kNotAllUploadedTitle) : WithVersion(title);
 }
 
-int ReasonFor(SocketFailure failure) {
+Reason ReasonFor(SocketFailure failure, const std::string& host, int port) {
     switch (failure) {
         case SocketFailure::HostNotFound:
-            return kReasonHostNotFound;
+            return {ReasonCode::kHostNotFound, {host}};
         case SocketFailure::SendFailed:
-            return kReasonSendFailed;
+            return {ReasonCode::kSendFailed, {host}};
         case SocketFailure::Timeout:
-            return kReasonTimeout;
+            return {ReasonCode::kTimeout, {host}};
         case SocketFailure::Cancelled:
-            return kReasonCancelled;
+            return ReasonCode::kCancelled;
         case SocketFailure::ConnectFailed:
         case SocketFailure::None:
             break;
     }
-    return kReasonConnectFailed;
+    return {ReasonCode::kConnectFailed, {host, std::to_string(port)}};
 }
 
 }  // namespace
@@ -147,12 +149,12 @@ bool UploadRun::RowTakes(int position, const std::string& path) {
     // An unreadable file fails on the way as before.
     const ImageType type = ReadImageInfo(path).Type;
     if (type == ImageType::None || RowAccepts(hoster, type)) return true;
-    const std::string reason =
-        RowTakesJpegOnly(hoster)
-            ? strings_.Get(kStrSkippedJpegOnly)
-            : ReplaceAll(strings_.Get(kStrSkippedType), "%1", std::string(ImageTypeName(type)));
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + reason, true);
-    ReportFailure(position, reason);
+    const Reason reason = RowTakesJpegOnly(hoster)
+                              ? Reason(ReasonCode::kSkippedJpegOnly)
+                              : Reason(ReasonCode::kSkippedType, {std::string(ImageTypeName(type))});
+    // Not a failure of the image: the log says why it was passed over, the row keeps the reason.
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + ReasonText(reason, strings_), true);
+    observer_.ImageFailed(position, reason);
     return false;
 }
 
@@ -242,6 +244,15 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return SettingsOf(options).TimeoutSeconds();
 }
 
+bool UploadRun::FileThere(int position, const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return true;
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
+            Failed(position, {ReasonCode::kFileMissing, {path}}),
+        true);
+    return false;
+}
+
 bool UploadRun::WithinSizeCap(int position, const std::string& path,
                               const UploadRunOptions& options) {
     constexpr std::uint64_t kMegabyte = 1024 * 1024;
@@ -251,21 +262,16 @@ bool UploadRun::WithinSizeCap(int position, const std::string& path,
     if (::stat(path.c_str(), &st) != 0) return true;
     const auto bytes = static_cast<std::uint64_t>(st.st_size);
     if (bytes <= static_cast<std::uint64_t>(capMB) * kMegabyte) return true;
-    const std::string reason =
-        ReplaceAll(ReplaceAll(strings_.Get(kStrPictureTooLarge), "%1",
-                              std::to_string((bytes + kMegabyte - 1) / kMegabyte)),
-                   "%2", std::to_string(capMB));
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(reason), true);
-    ReportFailure(position, reason);
+    const Reason reason(
+        ReasonCode::kPictureTooLarge,
+        {std::to_string((bytes + kMegabyte - 1) / kMegabyte), std::to_string(capMB)});
+    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(position, reason), true);
     return false;
 }
 
-std::string UploadRun::Failed(const std::string& reason) const {
-    return strings_.Get(kStrFailed) + " (" + reason + ")";
-}
-
-void UploadRun::ReportFailure(int position, const std::string& reason) {
+std::string UploadRun::Failed(int position, const Reason& reason) {
     observer_.ImageFailed(position, reason);
+    return strings_.Get(kStrFailed) + " (" + ReasonText(reason, strings_) + ")";
 }
 
 void UploadRun::ReportWait(const UploadWait& wait) {
@@ -279,21 +285,17 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
+    // A file gone since it was added fails where it is read, with the line a classic row has
+    // always logged for it.
     if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) return false;
-    // The log line ends in the reason's words; then the observer hears them.
-    auto fail = [&](const std::string& lineStart, int reason) {
-        Log(lineStart + Failed(strings_.Get(reason)), true);
-        ReportFailure(position, strings_.Get(reason));
-        return false;
-    };
+    auto failed = [&](const Reason& reason) { return Failed(position, reason); };
     const bool history = options.history && options.history->IsOpen();
     // Without processing or history the file goes from the disk as it always did.
     std::optional<PreparedImage> picture;
     if (options.processing.Changes() || history) {
         picture = PrepareNow(position, path, options, history);
-        if (!picture->processed.error.empty() && options.processing.Changes()) {
-            Log(imageLine + Failed(picture->processed.error), true);
-            ReportFailure(position, picture->processed.error);
+        if (picture->processed.error && options.processing.Changes()) {
+            Log(imageLine + failed(*picture->processed.error), true);
             return false;
         }
     }
@@ -313,17 +315,22 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
     if (!connection.ConnectTo(redirection ? redirection->address : host,
                               redirection ? redirection->addressPort : hoster.Port, control(),
-                              &failure))
-        return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ", ReasonFor(failure));
+                              &failure)) {
+        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " +
+                failed(ReasonFor(failure, host, hoster.Port)),
+            true);
+        return false;
+    }
 
     switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr)) {
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
-            return fail(imageLine, kReasonFileUnreadable);
+            Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
+            return false;
         case RequestProblem::BadForm:
+            observer_.ImageFailed(position, Reason());
             Log(imageLine + strings_.Get(kStrFailed), true);
-            ReportFailure(position, "");
             return false;
     }
     const size_t fileBytes = prepared_->FileBytes();
@@ -332,7 +339,10 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     Pump(options.pump);
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
-    if (sent < 0) return fail(imageLine, ReasonFor(failure));
+    if (sent < 0) {
+        Log(imageLine + failed(ReasonFor(failure, host, hoster.Port)), true);
+        return false;
+    }
     Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
@@ -346,20 +356,19 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ResponseCollector& answer = connection.Response();
     if (answer.Status() >= 400) {
         const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
-        const std::string reason = "HTTP " + std::to_string(answer.Status()) + text;
-        Log(Failed(reason), true);
-        ReportFailure(position, reason);
+        Log(failed({ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}}), true);
         return false;
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
     connection.ClearResponse();
     if (cut.problem != CutProblem::None) {
-        const int reason = cut.problem == CutProblem::Empty     ? kReasonEmptyCode
-                           : cut.problem == CutProblem::TooLong ? kReasonCodeTooLong
-                           : end == WaitEnd::Timeout            ? kReasonTimeout
-                           : end == WaitEnd::Cancelled          ? kReasonCancelled
-                                                                : kReasonNoCode;
-        return fail("", reason);
+        const Reason reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
+                              : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong
+                              : end == WaitEnd::Timeout   ? Reason(ReasonCode::kTimeout, {host})
+                              : end == WaitEnd::Cancelled ? ReasonCode::kCancelled
+                                                          : ReasonCode::kNoCode;
+        Log(failed(reason), true);
+        return false;
     }
     std::string code = DecodeFileText(cut.code).text;
     if (history) {
@@ -382,7 +391,8 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                     const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    if (!RowTakes(position, row.FullPath())) return ImageEnded(row, false, false, Clock::now());
+    if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath()))
+        return ImageEnded(row, false, false, Clock::now());
     const bool hash = options.history && options.history->IsOpen();
     StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
     while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);

@@ -11,9 +11,9 @@
 // and a picture the row already took is not sent again.
 //
 // Errors in this room: nothing throws. Each step names what went wrong with an enum
-// (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
-// logs it; a file a user wrote (hosters.ini, .sxcu) comes back with its problems as text
-// (empty when it was sound).
+// (RequestProblem, SocketFailure, CutProblem, WaitEnd) or a Reason (shell/outcome.h), turned
+// into words only where the run logs it; a file a user wrote (hosters.ini, .sxcu) comes back
+// with its problems as text (empty when it was sound).
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -29,6 +29,7 @@
 #include "imagelist/image_processing.h"
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
+#include "shell/outcome.h"
 #include "shell/upload_totals.h"
 #include "upload/image_preparer.h"
 #include "upload/run_settings.h"
@@ -78,9 +79,9 @@ class UploadObserver {
     virtual void CurrentFile(const std::string& /*path*/) {}
     // A row's "upload" column and check mark changed (position from 1).
     virtual void RowChanged(int /*position*/) {}
-    // The image of row `position` (from 1) was not uploaded, right after its line in the log;
-    // `reason` says why in the interface's language ("" when the log line says no more).
-    virtual void ImageFailed(int /*position*/, const std::string& /*reason*/) {}
+    // An image got no code, for `reason` (worded with ReasonText where it is shown), right
+    // before its line in the log; a reason without words: the log line says no more.
+    virtual void ImageFailed(int /*position*/, const Reason& /*reason*/) {}
     // What the run waits for now; a wait of Kind::None: nothing (any more).
     virtual void Waiting(const UploadWait& /*wait*/) {}
     // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
@@ -187,6 +188,9 @@ class UploadRun {
     void RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(int position, const std::string& path);
+    // False, with the image's failure in the log, for a file no longer there (removed or
+    // renamed since it was added); a standard row's check before it prepares the picture.
+    bool FileThere(int position, const std::string& path);
     bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
     void UploadStandardAlone(std::span<ImageEntry> rows, int position,
                              const UploadRunOptions& options);
@@ -212,9 +216,8 @@ class UploadRun {
     int TimeoutSeconds(const UploadRunOptions& options) const;
     // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
     bool WithinSizeCap(int position, const std::string& path, const UploadRunOptions& options);
-    std::string Failed(const std::string& reason) const;
-    // Tells the observer why the image of row `position` failed.
-    void ReportFailure(int position, const std::string& reason);
+    // The log's word of failure and the reason in brackets; tells the observer.
+    std::string Failed(int position, const Reason& reason);
     // Whether the next image may start: neither cancelled nor ending.
     bool MayStartImage() const { return !abortFlag_.load() && !stopStarting_.load(); }
     // Reports the wait of the oldest image in flight that waits, when it changed.

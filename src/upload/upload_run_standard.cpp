@@ -11,46 +11,6 @@
 #include "upload/upload_run.h"
 
 namespace lumar {
-namespace {
-
-// The file's size rounded up and the limit rounded down, so the one shown is always the larger.
-std::string KiloBytesUp(std::uint64_t bytes) {
-    return std::to_string((bytes + 1023) / 1024);
-}
-
-std::string ReasonOf(const StandardUploadResult& result, const HosterDef& hoster,
-                     const UiStrings& strings) {
-    switch (result.failure) {
-        case StandardFailure::None:
-            break;
-        case StandardFailure::FileUnreadable:
-            return strings.Get(kReasonFileUnreadable);
-        case StandardFailure::TooLarge:
-            return ReplaceAll(
-                ReplaceAll(strings.Get(kStrFileTooLarge), "%1", KiloBytesUp(result.fileBytes)),
-                "%2", std::to_string(hoster.MaxBytes / 1024));
-        case StandardFailure::MissingKey:
-            return strings.Get(kReasonMissingKey) + " " + result.reason;
-        case StandardFailure::Cancelled:
-            return strings.Get(kReasonCancelled);
-        case StandardFailure::Answer:
-            if (const std::optional<RefusedLink>& refused = result.links.refused)
-                return ReplaceAll(ReplaceAll(strings.Get(kReasonNotWebLink), "%1", refused->field),
-                                  "%2", refused->link);
-            return !result.reason.empty()              ? result.reason
-                   : result.cut == CutProblem::Empty   ? strings.Get(kReasonEmptyCode)
-                   : result.cut == CutProblem::TooLong ? strings.Get(kReasonCodeTooLong)
-                                                       : strings.Get(kReasonNoCode);
-        case StandardFailure::KeyRedirect:
-            return ReplaceAll(strings.Get(kStrKeyRedirectRefused), "%1", result.reason);
-        case StandardFailure::BadRequest:
-        case StandardFailure::Exchange:
-            return result.reason;
-    }
-    return {};
-}
-
-}  // namespace
 
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
     if (options.connections) return std::max(*options.connections, 1);
@@ -70,7 +30,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
             ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
             const int position = static_cast<int>(next);
-            if (!RowTakes(position, row.FullPath()) ||
+            if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath()) ||
                 !WithinSizeCap(position, row.FullPath(), options)) {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
@@ -120,9 +80,8 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
 
     ProcessedImage& processed = prepared.processed;
-    if (!processed.error.empty() && options.processing.Changes()) {
-        Log(line + Failed(processed.error), true);
-        ReportFailure(position, processed.error);
+    if (processed.error && options.processing.Changes()) {
+        Log(line + Failed(position, *processed.error), true);
         return ImageEnded(row, false, false, image->start);
     }
     const bool history = options.history && options.history->IsOpen();
@@ -224,9 +183,7 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& imag
         Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
                   note);
     } else {
-        const std::string reason = ReasonOf(result, job.Row(), strings_);
-        Log(line + Failed(reason) + note, true);
-        ReportFailure(image.position, reason);
+        Log(line + Failed(image.position, result.reason) + note, true);
     }
     ImageEnded(row, succeeded, true, image.start);
 }

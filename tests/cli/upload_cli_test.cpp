@@ -490,7 +490,7 @@ TEST_F(HttpsUploadCliTest, RefusedUploadsNameTheirReason) {
     } cases[] = {
         {"(Datei zu groß für diesen Hoster: 1 kB, höchstens 0 kB)", "MaxFileSize=100\n"},
         {"(HTTP 413 Request Entity Too Large: too big)", "FormNames=too-big\n"},
-        {"(proxy scheme not supported: ftp)", "FormNames=elsewhere\n", "ftp://proxy.test"},
+        {"(Proxy-Schema nicht unterstützt: ftp)", "FormNames=elsewhere\n", "ftp://proxy.test"},
         {"(Schlüssel fehlt: key)", "Parameters=key=\n"},
     };
     for (const auto& c : cases) {

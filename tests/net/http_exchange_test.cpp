@@ -10,6 +10,7 @@
 #include "net/proxy_settings.h"
 #include "net/redirect.h"
 #include "net/tls_stream.h"
+#include "shell/reason_text.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 #include "support/test_proxy.h"
@@ -59,14 +60,16 @@ class HttpExchangeTest : public ::testing::Test {
 
 struct Outcome {
     ExchangeError error;
-    std::string reason, body;  // the exchange's reason, or the redirect error
+    std::string reason, body;  // the exchange's reason, or the redirect error, in English
 };
 
 Outcome Post(const std::string& url, const ExchangeOptions& options) {
-    const ExchangeRequest request{"POST", *ParseHttpUrl(url).url, {}, nullptr};
+    static const UiStrings english = LoadUiStrings(LUMAR_SOURCE_DIR "/data/lang/en.ini", "");
+    const ExchangeRequest request{"POST", ParseHttpUrl(url).Value(), {}, nullptr};
     const FollowedExchange done =
         RunFollowingRedirects(request, [&](const HttpUrl&) { return options; });
-    return {done.exchange->Error(), done.error.empty() ? done.exchange->Reason() : done.error,
+    return {done.exchange->Error(),
+            ReasonText(done.error ? *done.error : done.exchange->Reason(), english),
             done.exchange->Response().Body()};
 }
 
@@ -117,7 +120,7 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         ExchangeError error;
         std::string reason, body;
     } cases[] = {
-        {tls.Url("/cut"), base, E::BadAnswer, "answer cut off", "hello"},
+        {tls.Url("/cut"), base, E::BadAnswer, "bad answer: answer cut off", "hello"},
         {tls.Url("/close"), base, E::BadAnswer, "answer cut off (no TLS close-notify)", "hello"},
         {trickling.Url(), oneSecond, E::Timeout, "timed out waiting for the answer", ""},
         // The first of two addresses refuses.
@@ -156,23 +159,23 @@ TEST_F(HttpExchangeTest, ReadsARefusalThatComesBeforeTheWholeRequest) {
         },
         {.answerAfterHead = true});
     const std::string image(8 * 1024 * 1024, 'x');
-    const RequestBody body = *BuildRawBody(image, "image/jpeg").body;
-    HttpExchange exchange({"POST", *ParseHttpUrl(refusing.Url()).url, {}, &body}, {});
+    const RequestBody body = BuildRawBody(image, "image/jpeg").Value();
+    HttpExchange exchange({"POST", ParseHttpUrl(refusing.Url()).Value(), {}, &body}, {});
     RunExchange(exchange);
-    EXPECT_EQ(exchange.Reason(), "");
+    EXPECT_EQ(exchange.Reason(), lumar::Reason());
     EXPECT_EQ(exchange.Response().Status(), 413);
 }
 
 // Credentials stay with the origin they were meant for; 307 and 308 keep the method and body,
 // and a request carrying a key is repeated on its own host only.
 TEST(Redirect, DecidesTheNextRequest) {
-    const RequestBody body = *BuildRawBody("x", "").body;
-    ExchangeRequest sent{"POST", *ParseHttpUrl("https://a.example/up").url, {}, &body};
+    const RequestBody body = BuildRawBody("x", "").Value();
+    ExchangeRequest sent{"POST", ParseHttpUrl("https://a.example/up").Value(), {}, &body};
     sent.headers = {
         {"Authorization", "Bearer k"}, {"Cookie", "c=1"}, {"X-API-Key", "k"}, {"Accept", "*/*"}};
     ExchangeRequest keyed = sent;
     keyed.carriesKey = true;
-    keyed.url = *ParseHttpUrl("http://a.example/up").url;
+    keyed.url = ParseHttpUrl("http://a.example/up").Value();
     const struct {
         const ExchangeRequest& sent;
         int status;
@@ -228,8 +231,8 @@ TEST(ProxySettings, ChoosesAsCurlDoes) {
         {"https://x.intra.lan/", manualSome, ""},
     };
     for (const auto& c : cases) {
-        const ProxyChoice choice = ChooseProxy(*ParseHttpUrl(c.url).url, c.settings, env);
-        EXPECT_EQ(choice.error, "") << c.url;
+        const ProxyChoice choice = ChooseProxy(ParseHttpUrl(c.url).Value(), c.settings, env);
+        EXPECT_FALSE(choice.error) << c.url;
         const std::string got = choice.proxy ? choice.proxy->host + ":" +
                                                    std::to_string(choice.proxy->port) + " " +
                                                    choice.proxy->authorization
@@ -237,10 +240,10 @@ TEST(ProxySettings, ChoosesAsCurlDoes) {
         EXPECT_EQ(got, c.proxy) << c.url;
     }
     const Environment upper = {{"HTTPS_PROXY", "socks5://p:1"}, {"NO_PROXY", "other"}};
-    EXPECT_EQ(ChooseProxy(*ParseHttpUrl("https://a/").url, {}, upper).error,
-              "proxy scheme not supported: socks5");
+    EXPECT_EQ(ChooseProxy(ParseHttpUrl("https://a/").Value(), {}, upper).error,
+              lumar::Reason(ReasonCode::kProxyScheme, {"socks5"}));
     EXPECT_EQ(ParseProxy("http://[::1]:8080").proxy->host, "::1");
-    EXPECT_EQ(ParseProxy("bad host:1").error, "bad proxy: bad host:1");
+    EXPECT_EQ(ParseProxy("bad host:1").error, lumar::Reason(ReasonCode::kBadProxy, {"bad host:1"}));
 }
 
 using test::TestCertificate;
@@ -249,7 +252,7 @@ using test::TestPki;
 const std::string kAnswer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
 
 struct Fetched {
-    std::string error;
+    std::string error;  // the TLS library's words
     std::string answer;
     bool resumed = false;
 };
@@ -257,13 +260,13 @@ struct Fetched {
 // The stream as the transport drives it, inside an exchange.
 Fetched Fetch(int port, const std::string& serverName, const std::string& caFile) {
     ExchangeRequest request;
-    request.url = *ParseHttpUrl("https://" + serverName + ":" + std::to_string(port) + "/").url;
+    request.url = ParseHttpUrl("https://" + serverName + ":" + std::to_string(port) + "/").Value();
     ExchangeOptions options;
     options.caFile = caFile;
     options.connectHost = "127.0.0.1";
     HttpExchange exchange(request, options);
     RunExchange(exchange);
-    return {exchange.Reason(), exchange.Response().Body(), exchange.ResumedTls()};
+    return {exchange.Reason().Arg(0), exchange.Response().Body(), exchange.ResumedTls()};
 }
 
 TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {

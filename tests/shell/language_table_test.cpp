@@ -9,6 +9,7 @@
 
 #include "shell/file_io.h"
 #include "shell/interface_language.h"
+#include "shell/reason_text.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
 #include "support/temp_dir.h"
@@ -162,6 +163,49 @@ TEST(UiStrings, LoadOrderAndEntry19) {
         EXPECT_TRUE(n == kStrUploadOf || n == kStrInsertTextBlock ||
                     translated.Get(n) == defaults.Get(n))
             << n;
+}
+
+// A reason is worded where it is shown, in the interface's language, its arguments in their
+// places; the classic rows' reasons keep their texts whatever arguments they carry.
+TEST(ReasonText, WordsEachReasonInTheLanguageOfTheTable) {
+    const UiStrings german = LoadUiStrings("", "");
+    const UiStrings english = LoadUiStrings(kShippedFile, "");
+    using C = ReasonCode;
+    const struct {
+        Reason reason;
+        const char* german;
+        const char* english;
+    } cases[] = {
+        {{C::kFileMissing, {"/p/a.jpg"}}, "Datei nicht gefunden", "file not found"},
+        {{C::kCannotConnect, {"127.0.0.1:1", "Connection refused"}},
+         "keine Verbindung zu 127.0.0.1:1: Connection refused",
+         "could not connect to 127.0.0.1:1: Connection refused"},
+        {{C::kPictureDamaged, {"JPEG"}}, "JPEG-Datei beschädigt", "JPEG file damaged"},
+        {{C::kMissingKey, {"X-API-Key"}}, "Schlüssel fehlt: X-API-Key", "Key missing: X-API-Key"},
+        {{C::kHttpStatus, {"500 Internal Server Error"}},
+         "HTTP 500 Internal Server Error",
+         "HTTP 500 Internal Server Error"},
+        // A host's own "%1" is its text, not a place for the status.
+        {{C::kHttpStatus, {"400 Bad Request", "quota %1 used up"}},
+         "HTTP 400 Bad Request: quota %1 used up",
+         "HTTP 400 Bad Request: quota %1 used up"},
+        {{C::kConnectFailed, {"h.example", "80", "refused"}},
+         "Verbindung fehlgeschlagen",
+         "connection failed"},
+        {{C::kOther, {"as written"}}, "as written", "as written"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReasonText(c.reason, german), c.german);
+        EXPECT_EQ(ReasonText(c.reason, english), c.english);
+    }
+    // Every code but kOther has a text of its own, and the English file translates it.
+    for (int code = 0; code <= static_cast<int>(C::kRequestTemplate); ++code) {
+        if (code == static_cast<int>(C::kOther) || code == static_cast<int>(C::kHttpStatus))
+            continue;
+        const Reason reason(static_cast<C>(code), {"\x01"});
+        EXPECT_NE(ReasonText(reason, german), "\x01") << code;
+        EXPECT_NE(ReasonText(reason, english), ReasonText(reason, german)) << code;
+    }
 }
 
 TEST(StatsPanel, ReadsLikeTheStatusBarWithTwoDecimalsAndTheGivenSeparator) {

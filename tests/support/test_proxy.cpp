@@ -61,12 +61,12 @@ void Serve(int client, const std::function<void(std::string)>& record) {
     const std::string method = line.substr(0, space);
     const std::string target = line.substr(space + 1, line.rfind(' ') - space - 1);
     const bool tunnel = method == "CONNECT";
-    const net::HttpUrlResult url = net::ParseHttpUrl(tunnel ? "http://" + target + "/" : target);
-    const int server = url.url ? ConnectTo(*url.url) : -1;
+    const Outcome<net::HttpUrl> url = net::ParseHttpUrl(tunnel ? "http://" + target + "/" : target);
+    const int server = url ? ConnectTo(url.Value()) : -1;
     if (server < 0) return SendAll(client, "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
     // The origin server gets a plain request as a client would have sent it directly.
     SendAll(client, tunnel ? "HTTP/1.1 200 Connection established\r\n\r\n" : "");
-    SendAll(server, tunnel ? "" : method + " " + url.url->target + head.substr(line.rfind(' ')));
+    SendAll(server, tunnel ? "" : method + " " + url->target + head.substr(line.rfind(' ')));
     Relay(client, server);
     ::close(server);
 }

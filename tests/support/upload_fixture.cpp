@@ -1,5 +1,6 @@
 #include "support/upload_fixture.h"
 
+#include "shell/reason_text.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
 
@@ -76,6 +77,13 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     if (configure) configure(options);
     run->Run(rows, options);
     return recorder->View().shownText;
+}
+
+std::vector<std::pair<int, std::string>> UploadFixture::WordedFailures() const {
+    std::vector<std::pair<int, std::string>> out;
+    for (const auto& [position, reason] : recorder->failures)
+        out.emplace_back(position, ReasonText(reason, strings));
+    return out;
 }
 
 std::string UploadFixture::Line(const std::string& name, const std::string& outcome) const {

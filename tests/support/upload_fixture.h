@@ -28,7 +28,7 @@ class RunRecorder : public PostingHandOver {
     void Progress(int value, int maximum) override;
     void CurrentFile(const std::string& path) override;
     void RowChanged(int position) override { changedRows.push_back(position); }
-    void ImageFailed(int position, const std::string& reason) override {
+    void ImageFailed(int position, const Reason& reason) override {
         failures.emplace_back(position, reason);
     }
     void Waiting(const UploadWait& wait) override { waits.push_back(wait); }
@@ -50,7 +50,7 @@ class RunRecorder : public PostingHandOver {
     std::vector<double> seconds;  // how long each image took
     std::chrono::steady_clock::time_point imageStart;
     std::vector<int> changedRows;
-    std::vector<std::pair<int, std::string>> failures;  // row position, reason
+    std::vector<std::pair<int, Reason>> failures;  // the observer's, in turn
     std::vector<UploadWait> waits;
     std::pair<double, double> stats{0, 0};
     int totalsNotSaved = 0;
@@ -69,6 +69,8 @@ class UploadFixture {
     std::string RunUpload(std::vector<ImageEntry>& rows, int hoster, PostingOptions posting = {});
     // The log line of an image below the folder.
     std::string Line(const std::string& name, const std::string& outcome) const;
+    // The failures the observer heard, each worded as a front end words it.
+    std::vector<std::pair<int, std::string>> WordedFailures() const;
     std::vector<std::string> Codes() const { return test::Codes(emulator); }
 
     TempDir dir;

@@ -11,6 +11,7 @@
 #include "posting/ui/code_panel.h"
 #include "session/history_rows.h"
 #include "session/run_setup.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_text.h"
@@ -56,8 +57,9 @@ void MainWindow::OpenHistory() {
     StandardUploadOptions deletion = ExchangeOptionsFromSettings(settingsFile_);
     deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     deletion.control.slice = std::chrono::milliseconds(10);
-    env.deleteOnHost = [deletion](const std::string& url) {
-        return RequestDeletion(url, deletion);
+    env.deleteOnHost = [this, deletion](const std::string& url) {
+        const Status deleted = RequestDeletion(url, deletion);
+        return deleted ? std::string() : ReasonText(deleted.Why(), strings_);
     };
     env.makePosting = [this](const std::vector<HistoryEntry>& entries) {
         return HistoryPosting(entries);

@@ -16,6 +16,7 @@
 #include "session/posting_hand_over.h"
 #include "session/run_setup.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/qt_text.h"
@@ -87,8 +88,9 @@ class WindowUploadObserver final : public PostingHandOver {
     void Progress(int value, int maximum) override { panel_.Progress(value, maximum); }
     void CurrentFile(const std::string& path) override { panel_.CurrentFile(path); }
     void RowChanged(int position) override { list_.RowsEdited(position, position); }
-    void ImageFailed(int position, const std::string& reason) override {
-        window_.List().Row(position).failure = FailureOfRow(reason, window_.Strings());
+    void ImageFailed(int position, const Reason& reason) override {
+        window_.List().Row(position).failure =
+            FailureOfRow(ReasonText(reason, window_.Strings()), window_.Strings());
         list_.RowsEdited(position, position);
     }
     void Waiting(const UploadWait& wait) override { panel_.Waiting(wait); }

@@ -5,6 +5,7 @@
 // numbers with a decimal comma.
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -300,6 +301,28 @@ class MainWindowUploadTest : public QObject {
         QVERIFY2(Find<QPlainTextEdit>("txcode")->toPlainText().contains("http://h.test/a"),
                  qPrintable(Find<QPlainTextEdit>("txcode")->toPlainText()));
         QCOMPARE(f_->dialogs->Texts("inform"), QStringList{"Count: 7\nCount: 7"});
+    }
+
+    // A picture deleted after it was added fails as missing in one line of the log, and no
+    // message box interrupts the run; the other picture still goes up.
+    void aPictureGoneSinceItWasAddedIsReportedMissing() {
+        test::TestHttpServer host([](const std::string&) {
+            return test::TestAnswer{
+                "HTTP/1.1 200 OK\r\nContent-Length: 18\r\n\r\nhttp://h.test/b.jp"};
+        });
+        f_->dir.write("hosters.d/plain.sxcu",
+                      R"({"DestinationType": "ImageUploader", "RequestURL": ")" + host.Url("/up") +
+                          R"(", "FileFormName": "f", "URL": "{response}"})");
+        StartWithTwoImages("Preview=1\r\nAnbieterId=plain\r\n");
+        QVERIFY(QFile::remove(QString::fromStdString(f_->dir.file("pics/a.jpg"))));
+        test::Click(w_.get(), "cmUpload");
+        QCOMPARE(f_->dialogs->Texts("warn"), QStringList());
+        const QStringList log = w_->uploadPanel()->LogText().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(
+            log.filter("a.jpg"),
+            QStringList{"Upload von Bild: " + QString::fromStdString(f_->dir.file("pics/a.jpg")) +
+                        "...fehlgeschlagen ! (Datei nicht gefunden)"});
+        QCOMPARE(host.Requests().size(), size_t(1));
     }
 
     void theTimerShowsTheRunsOwnTime() {
