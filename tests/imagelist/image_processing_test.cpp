@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "imagelist/image_info.h"
+#include "imagelist/image_resize.h"
 #include "imagelist/metadata_strip.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
@@ -67,6 +68,15 @@ TEST(ImageProcessing, ResizeAndStripOfAPhoneJpeg) {
             EXPECT_EQ(FromScan(out.bytes), FromScan(original));
         }
     }
+    // A thumbnail is upright, fits the side asked for and keeps nothing of the metadata.
+    const ResizeResult thumb = MakeThumbnail(original, 350, 85);
+    ASSERT_EQ(thumb.error, "");
+    const ImageInfo info = ReadImageInfoFromBytes(thumb.bytes);
+    EXPECT_EQ(std::tuple(info.Type, info.Height, thumb.height),
+              std::tuple(ImageType::Jpeg, 350, 350));
+    EXPECT_LT(info.Width, info.Height);
+    EXPECT_EQ(JpegOrientation(thumb.bytes), 1);
+    EXPECT_EQ(thumb.bytes.find("HOMEPLACE"), std::string::npos);
     EXPECT_EQ(dir.read("photo.jpg"), original);
 }
 
