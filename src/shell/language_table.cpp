@@ -261,6 +261,19 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "359", "", "Aufbewahren (Tage, 0 = unbegrenzt):"},
     {"STRINGS", "360", "", "Bildschirmfoto: bitte im Dialog des Desktops wählen..."},
     {"STRINGS", "361", "", "der Bildschirm ließ sich nicht lesen"},
+    {"STRINGS", "490", "", "über %1 hochgeladen"},
+    {"STRINGS", "491", "", "auch über %1 fehlgeschlagen: %2"},
+    {"STRINGS", "492", "",
+     "Vorschaubild nicht hochgeladen: %1; das Bild steht in voller Größe im Posting"},
+    {"STRINGS", "493", "",
+     "Vorschaubild nicht erstellt: %1; das Bild steht in voller Größe im Posting"},
+    {"STRINGS", "494", "", "Vorschaubilder selbst erstellen, wenn der Hoster keine liefert"},
+    {"STRINGS", "495", "", "Ersatz, wenn ein Bild scheitert:"},
+    {"STRINGS", "496", "", "(kein Ersatz)"},
+    {"STRINGS", "497", "", "Kein Ersatz: %1 ist kein Hoster der Liste"},
+    {"STRINGS", "498", "", "Kein Ersatz: %1 ist der gewählte Hoster selbst"},
+    {"STRINGS", "499", "", "Kein Ersatz: %1 ist ein klassischer Hoster"},
+    {"STRINGS", "500", "", "Ersatz: %1"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

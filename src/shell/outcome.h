@@ -26,6 +26,10 @@ enum class ReasonCode : int {
     kCancelled,
     kHttpStatus,  // %1 the status, %2 the host's own words, may be empty
     kOther,       // %1 words already written (for texts not yet given a code)
+    // The fallback row (Bilder/Ersatz, lumar-cli upload --fallback) a run cannot use.
+    kFallbackUnknown,   // %1 the ID, which names no row
+    kFallbackIsChosen,  // %1 the row's name: the chosen row cannot stand in for itself
+    kFallbackClassic,   // %1 the row's name: a classic row cannot run beside the others
 };
 
 struct Reason {

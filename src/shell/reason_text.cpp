@@ -24,6 +24,12 @@ int TextEntry(ReasonCode code) {
             return kReasonNoCode;
         case ReasonCode::kCancelled:
             return kReasonCancelled;
+        case ReasonCode::kFallbackUnknown:
+            return kStrFallbackUnknown;
+        case ReasonCode::kFallbackIsChosen:
+            return kStrFallbackIsChosen;
+        case ReasonCode::kFallbackClassic:
+            return kStrFallbackClassic;
         case ReasonCode::kFileMissing:
         case ReasonCode::kHttpStatus:
         case ReasonCode::kOther:
