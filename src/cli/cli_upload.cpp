@@ -18,6 +18,7 @@
 #include "session/session.h"
 #include "shell/file_io.h"
 #include "shell/language_table.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "upload/upload_run.h"
 
@@ -104,6 +105,8 @@ struct UploadArgs {
     PostingChoice posting;
     std::optional<long long> timeout, connections;
     bool noReuse = false;
+    std::optional<bool> ownThumbs;
+    std::optional<std::string> fallback;  // a row number or ID, checked once the row is known
     TransportOptions transport;
     ProcessingChoice processing;
     PromptAnswers answers;
@@ -171,6 +174,10 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             out.connections = n;
         } else if (a == "--no-reuse") {
             out.noReuse = true;
+        } else if (a == "--own-thumbs" || a == "--no-own-thumbs") {
+            out.ownThumbs = a == "--own-thumbs";
+        } else if (a == "--fallback" && hasValue) {
+            out.fallback = args[++i];
         } else if (a == "--name" && hasValue) {
             out.name = args[++i];
         } else if (a == "-") {
@@ -248,7 +255,23 @@ UploadRunOptions RunOptionsFor(const UploadArgs& args, const std::string& settin
     options.transport.connectTo = args.transport.connectTo;
     options.processing = ProcessingFor(settings, table.Row(hoster).Request == RequestKind::Standard,
                                        args.processing);
+    options.ownThumbSide = OwnThumbSide(settings, args.ownThumbs);
+    options.fallbackId = ReadTextSetting(settings, keys::Ersatz);
     return options;
+}
+
+// The fallback the command line names, as the row's ID; a row that cannot stand in is bad
+// usage, said with its reason.
+std::optional<std::string> FallbackFromArgs(const std::string& text, const HosterTable& table,
+                                            int hoster, const UiStrings& strings) {
+    const int row = HosterRowFromText(table, text);
+    const std::string id = row > 0 ? table.Row(row).Id : text;
+    const Outcome<int> fallback = FallbackRow(table, id, hoster);
+    if (!fallback) {
+        UsageError("--fallback: " + ReasonText(fallback.Why(), strings));
+        return std::nullopt;
+    }
+    return id;
 }
 
 }  // namespace
@@ -266,6 +289,11 @@ int RunUpload(const Args& args) {
     if (!posting) return 2;
     const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
     if (const int unanswered = CheckAnswers(table.Row(hoster), parsed->answers)) return unanswered;
+    std::optional<std::string> fallback;
+    if (parsed->fallback) {
+        fallback = FallbackFromArgs(*parsed->fallback, table, hoster, session.Strings());
+        if (!fallback) return 2;
+    }
     const PostingTexts texts = PostingTextsFrom(session.Strings());
 
     ImageList& list = session.List();
@@ -286,6 +314,7 @@ int RunUpload(const Args& args) {
     UploadRun run(table, session.Strings(), observer);
     HistoryStore history;
     UploadRunOptions options = RunOptionsFor(*parsed, settings, table, hoster);
+    if (fallback) options.fallbackId = *fallback;
     if (history.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
         options.historySetAside = history.SetAsidePath();
     options.history = &history;

@@ -144,6 +144,8 @@ void MainWindow::StartUpload() {
     options.processing = ProcessingFor(
         settingsFile_, hosters_.Row(options.hosterIndex).Request == RequestKind::Standard);
     options.answers = std::move(answers);
+    options.ownThumbSide = OwnThumbSide(settingsFile_);
+    options.fallbackId = ReadTextSetting(settingsFile_, keys::Ersatz);
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
