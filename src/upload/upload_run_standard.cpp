@@ -276,8 +276,9 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<Sta
                                  const UploadRunOptions& options) {
     const StandardUploadJob& job = *image->job;
     const StandardUploadResult& result = job.Result();
-    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
+    // What the host says about a thumbnail would only repeat what it said about the picture.
     if (image->picture) return EndThumbnail(rows, *image, options);
+    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
     if (result.failure == StandardFailure::None) {
         if (TryThumbnail(rows, image, options)) return;
         return StandardSucceeded(rows, *image, job.Row(), result,

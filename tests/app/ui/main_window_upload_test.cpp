@@ -139,7 +139,8 @@ class MainWindowUploadTest : public QObject {
                       R"({"DestinationType": "ImageUploader", "RequestURL": ")" + host.Url("/up") +
                           R"(", "FileFormName": "f", "Headers": {"X-Tag": "{inputbox:Tag|none}"},
                           "URL": "{json:url}{outputbox:Count|{json:n}}"})");
-        StartWithTwoImages("AnbieterId=ask\r\n");
+        // One request per image: no thumbnails of Lumar's own beside them.
+        StartWithTwoImages("AnbieterId=ask\r\n[Posting]\r\nOwnThumbs=0\r\n");
         f_->dialogs->typed = std::nullopt;
         test::Click(w_.get(), "cmUpload");
         QCOMPARE(f_->dialogs->Texts("texts"), QStringList{"Tag"});
