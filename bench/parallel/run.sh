@@ -36,7 +36,7 @@ printf '%s\n' "[Hoster8]" "Name=bench" "Request=standard" "UploadUrl=http://127.
 printf '[Bilder]\r\nWerbung=0\r\nProxy=direct\r\nConnections=8\r\n' > "$work/cfg/Lumar.ini"
 
 lumar_upload() {  # connections; --no-reuse: every run sends every image
-  "$cli" --config-dir "$work/cfg" upload --hoster 8 --no-center --no-reuse --no-strip --timeout 60 \
+  "$cli" --config-dir "$work/cfg" upload --hoster 8 --no-center --no-reuse --no-strip --no-own-thumbs --timeout 60 \
     --connections "$1" "$work/img"
 }
 curl_upload() {  # one transfer per image (--next), each with its own form

@@ -66,7 +66,7 @@ fresh_settings() {  # folder
 
 # Sent as they are: stripping would drop what follows the end marker, which is all that tells
 # the copies apart.
-upload_args=(upload --hoster soak --connections 4 --no-center --no-strip --timeout 60 --ca-file "$work/ca.pem")
+upload_args=(upload --hoster soak --connections 4 --no-center --no-strip --no-own-thumbs --timeout 60 --ca-file "$work/ca.pem")
 start_upload() {  # settings posting log
   "$cli" --config-dir "$1" "${upload_args[@]}" --connect-to "soak.test:443:127.0.0.1:$port" \
     "$work/img" > "$2" 2> "$3" &

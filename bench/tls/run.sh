@@ -57,7 +57,7 @@ if [ -d /dev/shm ] && [ -w /dev/shm ]; then
 fi
 
 lumar_upload() {  # row port
-  "$cli" --config-dir "$cfg" upload --hoster "$1" --no-center --no-reuse --no-strip --timeout 60 \
+  "$cli" --config-dir "$cfg" upload --hoster "$1" --no-center --no-reuse --no-strip --no-own-thumbs --timeout 60 \
     --ca-file "$work/ca.pem" --connect-to "bench.test:443:127.0.0.1:$2" \
     --connect-to "bench.test:80:127.0.0.1:$2" "$work/img"
 }

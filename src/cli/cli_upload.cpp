@@ -18,6 +18,7 @@
 #include "session/session.h"
 #include "shell/file_io.h"
 #include "shell/language_table.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "upload/upload_run.h"
 
@@ -104,6 +105,8 @@ struct UploadArgs {
     PostingChoice posting;
     std::optional<long long> timeout, connections;
     bool noReuse = false;
+    std::optional<bool> ownThumbs;
+    std::optional<std::string> fallback;  // a row number or ID, checked once the row is known
     TransportOptions transport;
     ProcessingChoice processing;
     PromptAnswers answers;
@@ -171,6 +174,10 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             out.connections = n;
         } else if (a == "--no-reuse") {
             out.noReuse = true;
+        } else if (a == "--own-thumbs" || a == "--no-own-thumbs") {
+            out.ownThumbs = a == "--own-thumbs";
+        } else if (a == "--fallback" && hasValue) {
+            out.fallback = args[++i];
         } else if (a == "--name" && hasValue) {
             out.name = args[++i];
         } else if (a == "-") {
@@ -244,7 +251,22 @@ RunOverrides OverridesOf(const UploadArgs& args) {
     overrides.caFile = args.transport.caFile;
     overrides.connectTo = args.transport.connectTo;
     overrides.answers = args.answers;
+    overrides.ownThumbs = args.ownThumbs;
     return overrides;
+}
+
+// The fallback the command line names, as the row's ID; a row that cannot stand in is bad
+// usage, said with its reason.
+std::optional<std::string> FallbackFromArgs(const std::string& text, const HosterTable& table,
+                                            int hoster, const UiStrings& strings) {
+    const int row = HosterRowFromText(table, text);
+    const std::string id = row > 0 ? table.Row(row).Id : text;
+    const Outcome<int> fallback = FallbackRow(table, id, hoster);
+    if (!fallback) {
+        UsageError("--fallback: " + ReasonText(fallback.Why(), strings));
+        return std::nullopt;
+    }
+    return id;
 }
 
 }  // namespace
@@ -262,6 +284,11 @@ int RunUpload(const Args& args) {
     if (!posting) return 2;
     const int hoster = parsed->hoster.value_or(RememberedHosterRow(table, settings));
     if (const int unanswered = CheckAnswers(table.Row(hoster), parsed->answers)) return unanswered;
+    std::optional<std::string> fallback;
+    if (parsed->fallback) {
+        fallback = FallbackFromArgs(*parsed->fallback, table, hoster, session.Strings());
+        if (!fallback) return 2;
+    }
     const PostingTexts texts = PostingTextsFrom(session.Strings());
 
     ImageList& list = session.List();
@@ -280,7 +307,9 @@ int RunUpload(const Args& args) {
     const PostingState& state = session.Posting();
     CliObserver observer(session.Posting(), session.Blocks(), *posting, texts);
     UploadRun run(table, session.Strings(), observer);
-    RunSetup setup(session, hoster, OverridesOf(*parsed));
+    RunOverrides overrides = OverridesOf(*parsed);
+    if (fallback) overrides.fallbackId = *fallback;
+    RunSetup setup(session, hoster, std::move(overrides));
     RunInterruptible(run, list, setup.Options());
     for (const std::string& output : run.Outputs()) std::cerr << Escaped(output) << "\n";
 

@@ -19,8 +19,9 @@ const std::vector<Command>& Commands() {
          "print the exact upload request for FILE to hoster row N", RunRequest},
         {"upload",
          "[--hoster N] [--html|--markdown] [--center|--no-center] [--split N [--part K]] "
-         "[--timeout S] [--connections N] [--no-reuse] [--max-size N] [--quality Q] "
-         "[--strip|--no-strip] [--input TITLE=VALUE]... [--ca-file FILE] "
+         "[--timeout S] [--connections N] [--no-reuse] [--own-thumbs|--no-own-thumbs] "
+         "[--fallback ID] [--max-size N] [--quality Q] [--strip|--no-strip] [--input "
+         "TITLE=VALUE]... [--ca-file FILE] "
          "[--connect-to HOST:PORT:ADDR:PORT]... [--name NAME] PATH... (- for standard input)",
          "upload the pictures under PATH (- reads one from standard input) and print the "
          "posting (log on stderr)",

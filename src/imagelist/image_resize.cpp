@@ -54,55 +54,76 @@ Reason VipsError(ImageType type) {
             {text.empty() ? "the picture could not be processed" : text}};
 }
 
-}  // namespace
-
-ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request) {
-    ResizeResult out;
+// The picture decoded at the size it is shrunk to and turned upright; null with `error` set
+// when it cannot be read. `type` words a picture cut short.
+ImagePtr Shrunk(std::string_view encoded, int maxSide, bool strip, ImageType type,
+                std::optional<Reason>& error) {
     if (!StartVips()) {
-        out.error = Reason(ReasonCode::kImageLibrary, {"the image library could not be started"});
-        return out;
+        error = Reason(ReasonCode::kImageLibrary, {"the image library could not be started"});
+        return nullptr;
     }
     if (JpegSegmentCount(encoded) > kMaxJpegSegments) {
-        out.error = Reason(ReasonCode::kTooManySegments, {std::to_string(kMaxJpegSegments)});
-        return out;
+        error = Reason(ReasonCode::kTooManySegments, {std::to_string(kMaxJpegSegments)});
+        return nullptr;
     }
     VipsImage* raw = nullptr;
     // The colour profile is applied to the pixels when metadata is stripped, so colours stay
     // right without it; pictures without a profile are left alone.
     const int failed =
-        request.strip
-            ? vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
-                                    request.maxSide, "height", request.maxSide, "size",
-                                    VIPS_SIZE_DOWN, "export_profile", "srgb", "option_string",
-                                    kLoadOptions, nullptr)
-            : vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
-                                    request.maxSide, "height", request.maxSide, "size",
-                                    VIPS_SIZE_DOWN, "option_string", kLoadOptions, nullptr);
+        strip ? vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+                                      maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
+                                      "export_profile", "srgb", "option_string", kLoadOptions,
+                                      nullptr)
+              : vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+                                      maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
+                                      "option_string", kLoadOptions, nullptr);
     if (failed) {
-        out.error = VipsError(request.type);
-        return out;
+        error = VipsError(type);
+        return nullptr;
     }
-    const ImagePtr image(raw);
+    return ImagePtr(raw);
+}
+
+ResizeResult Saved(const ImagePtr& image, ImageType type, int quality, bool strip) {
+    ResizeResult out;
     void* buffer = nullptr;
     size_t length = 0;
-    const int strip = request.strip ? 1 : 0;
+    const int stripFlag = strip ? 1 : 0;
     const int saveFailed =
-        request.type == ImageType::Png
-            ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", strip, nullptr)
-        : request.type == ImageType::WebP
-            ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q", request.quality, "strip",
-                                   strip, nullptr)
-            : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q", request.quality, "strip",
-                                   strip, nullptr);
+        type == ImageType::Png
+            ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", stripFlag, nullptr)
+        : type == ImageType::WebP ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q",
+                                                         quality, "strip", stripFlag, nullptr)
+                                  : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q",
+                                                         quality, "strip", stripFlag, nullptr);
     if (saveFailed) {
-        out.error = VipsError(request.type);
+        out.error = VipsError(type);
         return out;
     }
     out.bytes.assign(static_cast<const char*>(buffer), length);
     g_free(buffer);
     out.width = vips_image_get_width(image.get());
     out.height = vips_image_get_height(image.get());
+    out.type = type == ImageType::Png || type == ImageType::WebP ? type : ImageType::Jpeg;
     return out;
+}
+
+}  // namespace
+
+ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request) {
+    ResizeResult out;
+    const ImagePtr image = Shrunk(encoded, request.maxSide, request.strip, request.type, out.error);
+    if (!image) return out;
+    return Saved(image, request.type, request.quality, request.strip);
+}
+
+ResizeResult MakeThumbnail(std::string_view encoded, int maxSide, int quality) {
+    ResizeResult out;
+    const ImagePtr image =
+        Shrunk(encoded, maxSide, true, ReadImageInfoFromBytes(encoded).Type, out.error);
+    if (!image) return out;
+    return Saved(image, vips_image_hasalpha(image.get()) ? ImageType::Png : ImageType::Jpeg,
+                 quality, true);
 }
 
 }  // namespace lumar

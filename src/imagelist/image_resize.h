@@ -23,11 +23,17 @@ struct ResizeResult {
     std::string bytes;
     int width = 0;
     int height = 0;
-    std::optional<Reason> error;  // none on success
+    ImageType type = ImageType::None;  // of `bytes`
+    std::optional<Reason> error;       // none on success
 };
 
 // The picture in `encoded` with its EXIF orientation applied to the pixels, shrunk to fit
 // maxSide x maxSide. Safe to call from several threads.
 ResizeResult ResizeImage(std::string_view encoded, const ResizeRequest& request);
+
+// A thumbnail of the picture in `encoded` (any type the library reads; an animation gives its
+// first frame): upright, at most maxSide x maxSide, without any metadata, as JPEG at `quality`,
+// or as PNG when the picture has transparency, which JPEG would turn black.
+ResizeResult MakeThumbnail(std::string_view encoded, int maxSide, int quality);
 
 }  // namespace lumar

@@ -48,6 +48,8 @@ RunSetup::RunSetup(const Session& session, int hosterIndex, RunOverrides overrid
     const bool standardRow = session.Hosters().Row(hosterIndex).Request == RequestKind::Standard;
     options_.processing = ProcessingFor(file, standardRow, overrides.processing);
     options_.answers = std::move(overrides.answers);
+    options_.ownThumbSide = OwnThumbSide(file, overrides.ownThumbs);
+    options_.fallbackId = overrides.fallbackId.value_or(ReadTextSetting(file, keys::Ersatz));
     if (history_.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
         options_.historySetAside = history_.SetAsidePath();
     options_.history = &history_;

@@ -26,6 +26,8 @@ struct RunOverrides {
     std::string caFile;
     std::vector<ConnectTo> connectTo;
     PromptAnswers answers;
+    std::optional<bool> ownThumbs;          // over Posting/OwnThumbs
+    std::optional<std::string> fallbackId;  // over Bilder/Ersatz, checked by the front end
 };
 
 // The posting options a front end may choose; what it leaves out comes from Lumar.ini.

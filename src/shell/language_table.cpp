@@ -321,6 +321,19 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "417", "", "die Antwort enthält keine Adresse"},
     {"STRINGS", "418", "", "die Antwort passt nicht zu den Vorlagen des Hosters: %1"},
     {"STRINGS", "419", "", "die Vorlagen der Anfrage schlugen fehl: %1"},
+    {"STRINGS", "490", "", "über %1 hochgeladen"},
+    {"STRINGS", "491", "", "auch über %1 fehlgeschlagen: %2"},
+    {"STRINGS", "492", "",
+     "Vorschaubild nicht hochgeladen: %1; das Bild steht in voller Größe im Posting"},
+    {"STRINGS", "493", "",
+     "Vorschaubild nicht erstellt: %1; das Bild steht in voller Größe im Posting"},
+    {"STRINGS", "494", "", "Vorschaubilder selbst erstellen, wenn der Hoster keine liefert"},
+    {"STRINGS", "495", "", "Ersatz, wenn ein Bild scheitert:"},
+    {"STRINGS", "496", "", "(kein Ersatz)"},
+    {"STRINGS", "497", "", "Kein Ersatz: %1 ist kein Hoster der Liste"},
+    {"STRINGS", "498", "", "Kein Ersatz: %1 ist der gewählte Hoster selbst"},
+    {"STRINGS", "499", "", "Kein Ersatz: %1 ist ein klassischer Hoster"},
+    {"STRINGS", "500", "", "Ersatz: %1"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

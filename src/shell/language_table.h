@@ -253,13 +253,25 @@ enum UiString : int {
     kStrShowRunLog = 423,
     kStrCopyPosting = 424,
     // Bounds of what a picture or an answer may cost.
-    kReasonTooManySegments = 470
+    kReasonTooManySegments = 470,
+    // Thumbnails Lumar makes for rows whose answer has none, and the fallback row.
+    kStrViaFallback = 490,       // upload log: "%1" the fallback row that took the image
+    kStrFallbackFailed = 491,    // upload log: "%1" the fallback row, "%2" why it failed too
+    kStrThumbNotUploaded = 492,  // upload log: "%1" why the thumbnail's upload failed
+    kStrThumbNotMade = 493,      // upload log: "%1" why no thumbnail could be made
+    kStrOwnThumbsCaption = 494,  // the options dialog's check box
+    kStrFallbackCaption = 495,   // the hosters window's fallback choice
+    kStrNoFallback = 496,        // its entry for none
+    kStrFallbackUnknown = 497,   // ReasonCode::kFallbackUnknown
+    kStrFallbackIsChosen = 498,  // ReasonCode::kFallbackIsChosen
+    kStrFallbackClassic = 499,   // ReasonCode::kFallbackClassic
+    kStrFallbackSaved = 500,     // the hosters window: "%1" the fallback chosen, or none
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 471;  // entries 0 .. 470
+    static constexpr int kSize = 510;  // entries 0 .. 509
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

@@ -92,6 +92,10 @@ enum class ReasonCode : int {
     kSkippedType,  // %1 the picture's type
     // Bounds of what a picture or an answer may cost.
     kTooManySegments,  // %1 the most segments a JPEG file may have to be shrunk
+    // The fallback row (Bilder/Ersatz, lumar-cli upload --fallback) a run cannot use.
+    kFallbackUnknown,   // %1 the ID, which names no row
+    kFallbackIsChosen,  // %1 the row's name: the chosen row cannot stand in for itself
+    kFallbackClassic,   // %1 the row's name: a classic row cannot run beside the others
 };
 
 struct Reason {

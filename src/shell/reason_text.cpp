@@ -37,6 +37,12 @@ int TextEntry(ReasonCode code) {
             return kReasonEmptyCode;
         case ReasonCode::kCodeTooLong:
             return kReasonCodeTooLong;
+        case ReasonCode::kFallbackUnknown:
+            return kStrFallbackUnknown;
+        case ReasonCode::kFallbackIsChosen:
+            return kStrFallbackIsChosen;
+        case ReasonCode::kFallbackClassic:
+            return kStrFallbackClassic;
         case ReasonCode::kFileMissing:
             return 370;
         case ReasonCode::kHttpStatus:

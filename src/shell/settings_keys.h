@@ -48,6 +48,8 @@ inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
 inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::Int, "4", 1, 8};
 inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 0, 10};
 inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
+// The ID of the row that takes an image the chosen row could not take; empty = none.
+inline constexpr SettingKey Ersatz{"Bilder", "Ersatz", SettingType::Path, ""};
 // The interface's language ("de", "en", ...); empty = from the locale. Read at start-up.
 inline constexpr SettingKey Sprache{"Bilder", "Sprache", SettingType::Path, ""};
 // The largest picture a run reads at all, in MB (1024 x 1024 bytes), whatever the row takes:
@@ -71,6 +73,10 @@ inline constexpr SettingKey ImagesPerLine{"Posting", "ImagesPerLine", SettingTyp
                                           32767};
 // The posting goes to the clipboard when an upload run ends.
 inline constexpr SettingKey AutoCopy{"Posting", "AutoCopy", SettingType::Flag, "0", 0, 1};
+// For a row whose answer gives the picture's address but no thumbnail, Lumar makes one of at
+// most ThumbSize pixels on its longest side and uploads it beside the picture.
+inline constexpr SettingKey OwnThumbs{"Posting", "OwnThumbs", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey ThumbSize{"Posting", "ThumbSize", SettingType::Int, "350", 16, 4096};
 inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::Flag, "0", 0, 1};
 inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::Path, ""};
 inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::Path, "~"};

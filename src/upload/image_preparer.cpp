@@ -25,10 +25,10 @@ ImagePreparer::~ImagePreparer() {
 }
 
 void ImagePreparer::Add(int position, std::string path, const ProcessingOptions& processing,
-                        bool hash) {
+                        bool hash, int thumbSide) {
     {
         const std::lock_guard lock(mutex_);
-        tasks_.push_back({position, std::move(path), processing, hash});
+        tasks_.push_back({position, std::move(path), processing, hash, thumbSide});
         if (threads_.size() < static_cast<size_t>(threadCount_) &&
             threads_.size() < tasks_.size() + static_cast<size_t>(working_))
             threads_.emplace_back([this] { Work(); });
@@ -104,6 +104,10 @@ void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
             out.sentSha256 = Sha256Hex(out.processed.bytes);
             if (!changes) out.originalSha256 = out.sentSha256;
         }
+        // Made of what is sent, so a thumbnail never shows more than the picture does.
+        if (task.thumbSide > 0 && !out.processed.bytes.empty())
+            out.thumbnail =
+                MakeThumbnail(out.processed.bytes, task.thumbSide, task.processing.quality);
     }
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "imagelist/image_processing.h"
+#include "imagelist/image_resize.h"
 
 namespace lumar {
 
@@ -25,6 +26,9 @@ struct PreparedImage {
     std::string path;
     ProcessedImage processed;
     std::string originalSha256, sentSha256;  // only when hashing was asked for
+    // Made of the bytes to send when a thumbnail side was asked for; `bytes` empty and
+    // `error` set when it could not be made.
+    std::optional<ResizeResult> thumbnail;
 };
 
 class ImagePreparer {
@@ -36,7 +40,9 @@ class ImagePreparer {
     // Drops what has not been started and waits for the pictures being made.
     ~ImagePreparer();
 
-    void Add(int position, std::string path, const ProcessingOptions& processing, bool hash);
+    // `thumbSide` above 0 also makes a thumbnail of at most that many pixels (MakeThumbnail).
+    void Add(int position, std::string path, const ProcessingOptions& processing, bool hash,
+             int thumbSide = 0);
     // A finished picture, without waiting; nullopt when none is ready.
     std::optional<PreparedImage> TakeReady();
     // Waits at most `limit` for a finished picture; true when one is ready.
@@ -52,6 +58,7 @@ class ImagePreparer {
         std::string path;
         ProcessingOptions processing;
         bool hash = false;
+        int thumbSide = 0;
     };
     void Work();
     static PreparedImage Make(Task task);

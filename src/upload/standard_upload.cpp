@@ -353,6 +353,16 @@ void StandardUploadJob::OnExchangeEnd() {
     ReadCode(row_, path_, last.Response(), options_.answers, result_);
 }
 
+std::string StandardUploadJob::TakeBytes() {
+    return phase_ == Phase::Done ? std::move(request_->prepared.file) : std::string();
+}
+
+bool RowLacksThumbnails(const HosterDef& row) {
+    const bool cutsCodes = row.UrlTemplate.empty() && !row.StartMarker.empty();
+    return row.Request == RequestKind::Standard && !cutsCodes && row.ThumbnailTemplate.empty() &&
+           row.Style == CodeStyle::LinkedThumbnail;
+}
+
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options) {
     StandardUploadJob job(row, path, ReadFileBytes(path).value_or(""), options);

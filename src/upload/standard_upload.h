@@ -93,6 +93,8 @@ class StandardUploadJob {
     const HosterDef& Row() const { return row_; }
     // Complete once Finished().
     const StandardUploadResult& Result() const { return result_; }
+    // The bytes the job was given, handed back once it finished (for another row to send).
+    std::string TakeBytes();
 
   private:
     struct Request;
@@ -113,6 +115,11 @@ class StandardUploadJob {
     int attempts_ = 0;
     StandardUploadResult result_;
 };
+
+// Whether a linked thumbnail of this row needs a thumbnail Lumar makes: a standard row that
+// reads the picture's address from the answer (not a whole code between markers), with the
+// linked-thumbnail code style and no ThumbnailURL.
+bool RowLacksThumbnails(const HosterDef& row);
 
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
                                     const StandardUploadOptions& options);

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "hosters/hoster_accepts.h"
+#include "hosters/hoster_rows.h"
 #include "imagelist/image_info.h"
 #include "imagelist/row_text.h"
 #include "shell/file_io.h"
@@ -73,6 +74,21 @@ Reason ReasonFor(SocketFailure failure, const std::string& host, int port) {
 }
 
 }  // namespace
+
+int OwnThumbSide(const std::string& settingsFile, std::optional<bool> ownThumbs) {
+    if (!ownThumbs.value_or(ReadIntSetting(settingsFile, keys::OwnThumbs) == 1)) return 0;
+    return ReadIntSetting(settingsFile, keys::ThumbSize);
+}
+
+Outcome<int> FallbackRow(const HosterTable& hosters, const std::string& id, int chosen) {
+    const int row = FindHosterRow(hosters, id);
+    if (row < 1) return Reason(ReasonCode::kFallbackUnknown, {id});
+    const HosterDef& fallback = hosters.Row(row);
+    if (row == chosen) return Reason(ReasonCode::kFallbackIsChosen, {fallback.Name});
+    if (fallback.Request != RequestKind::Standard)
+        return Reason(ReasonCode::kFallbackClassic, {fallback.Name});
+    return row;
+}
 
 std::string SecondsToClock(double seconds) {
     if (!(seconds > 0)) seconds = 0;
@@ -185,6 +201,14 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     observer_.Progress(0, imageCount_);
     if (!options.historySetAside.empty())
         Log(ReplaceAll(strings_.Get(kStrHistoryReplaced), "%1", options.historySetAside), true);
+    fallbackId_.clear();
+    if (!options.fallbackId.empty()) {
+        const Outcome<int> fallback = FallbackRow(hosters_, options.fallbackId, hosterIndex_);
+        if (fallback)
+            fallbackId_ = options.fallbackId;
+        else
+            Log(ReasonText(fallback.Why(), strings_), true);
+    }
 
     abortFlag_.store(false);
     stopStarting_.store(false);
@@ -382,7 +406,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         entry.width = row.width;
         entry.height = row.height;
         entry.code = code;
-        Record(std::move(entry), options);
+        Record(std::move(entry), hoster, options);
     }
     Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options);
     return true;
@@ -394,14 +418,16 @@ void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
     if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath()))
         return ImageEnded(row, false, false, Clock::now());
     const bool hash = options.history && options.history->IsOpen();
-    StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
+    StartStandardImage(
+        rows, PrepareNow(position, row.FullPath(), options, hash, ThumbSideNeeded(options)),
+        options);
     while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
 }
 
 PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
-                                    const UploadRunOptions& options, bool hash) {
+                                    const UploadRunOptions& options, bool hash, int thumbSide) {
     if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1);
-    preparer_->Add(position, path, options.processing, hash);
+    preparer_->Add(position, path, options.processing, hash, thumbSide);
     for (;;) {
         if (std::optional<PreparedImage> ready = preparer_->TakeReady()) return std::move(*ready);
         preparer_->WaitReady(options.pumpSlice);
@@ -409,8 +435,8 @@ PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
     }
 }
 
-void UploadRun::Record(HistoryEntry entry, const UploadRunOptions& options) {
-    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+void UploadRun::Record(HistoryEntry entry, const HosterDef& hoster,
+                       const UploadRunOptions& options) {
     entry.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
     if (entry.hosterId.empty()) entry.hosterId = hoster.Id;
     entry.hosterName = hoster.Name;

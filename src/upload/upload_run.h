@@ -42,13 +42,23 @@ namespace lumar {
 
 class PreparedUpload;
 
-// An image of a standard row in flight, and what the history needs of it at the end.
+// An image of a standard row in flight, and what the history needs of it at the end. Its job
+// is the picture's upload to the chosen row, then perhaps to the fallback row, then perhaps its
+// thumbnail's upload to the row that took it; the image ends once, after the last of them.
 struct StandardImage {
     int position = 0;  // of its row, from 1
+    std::string path;
     std::chrono::steady_clock::time_point start;
     std::unique_ptr<StandardUploadJob> job;
     std::string originalSha256, sentSha256;  // only with a history
     int width = 0, height = 0;
+    // Set once the chosen row failed and the fallback row has the picture: the chosen row's
+    // name and why it failed, for the log.
+    std::optional<std::pair<std::string, std::string>> chosenFailure;
+    std::optional<ResizeResult> thumbnail;  // made ahead, for a row whose answer has none
+    // The picture's upload while its thumbnail goes up, and the tries it took.
+    std::optional<StandardUploadResult> picture;
+    int pictureAttempts = 0;
 };
 
 // The four figures of the upload panel.
@@ -139,12 +149,27 @@ struct UploadRunOptions {
     // What the person answered to the row's questions ({inputbox}, {select}), asked once
     // before the run (RowPrompts).
     PromptAnswers answers;
+    // The longest side of the thumbnails made for a row whose answer gives none (see
+    // RowLacksThumbnails); 0: such a row's code shows the picture itself (OwnThumbSide).
+    int ownThumbSide = 0;
+    // The ID of the row that takes an image the chosen row failed for good (Bilder/Ersatz,
+    // checked with FallbackRow); "" = none.
+    std::string fallbackId;
 };
 
 // The settings a run reads: the caller's, else every key's default.
 inline const RunSettings& SettingsOf(const UploadRunOptions& options) {
     return options.settings ? *options.settings : DefaultRunSettings();
 }
+
+// The thumbnail side of a run from Posting/OwnThumbs and Posting/ThumbSize of `settingsFile`,
+// `ownThumbs` (lumar-cli --own-thumbs, --no-own-thumbs) overriding the first: 0 when off.
+int OwnThumbSide(const std::string& settingsFile, std::optional<bool> ownThumbs = {});
+
+// The row number of the fallback `id` for a run on row `chosen`, or why it cannot stand in:
+// no such row, the chosen row itself, or a classic row (which sends one image at a time and
+// cannot run beside the standard row's images).
+Outcome<int> FallbackRow(const HosterTable& hosters, const std::string& id, int chosen);
 
 // The message shown at the end when image rows are still checked.
 inline constexpr std::string_view kNotAllUploadedTitle = "Lumar V1 - Information";
@@ -196,19 +221,44 @@ class UploadRun {
                              const UploadRunOptions& options);
     // A picture made on the preparer's thread while the loop keeps pumping.
     PreparedImage PrepareNow(int position, const std::string& path, const UploadRunOptions& options,
-                             bool hash);
+                             bool hash, int thumbSide = 0);
     // Starts the prepared image's job, or ends the image at once (its code reused, or nothing
     // to send).
     void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
                             const UploadRunOptions& options);
+    StandardUploadOptions JobOptions(const HosterDef& row, const UploadRunOptions& options) const;
+    // Puts the image's job among those in flight, or ends it when it finished at once.
+    void Launch(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                const UploadRunOptions& options);
+    // The image's failed job goes again to the fallback row, when there is one for it; false
+    // (and `image` untouched) when not.
+    bool TryFallback(std::span<ImageEntry> rows, std::unique_ptr<StandardImage>& image,
+                     const UploadRunOptions& options);
+    // The picture is in; sends its thumbnail when the row needs one; false when not.
+    bool TryThumbnail(std::span<ImageEntry> rows, std::unique_ptr<StandardImage>& image,
+                      const UploadRunOptions& options);
+    void EndThumbnail(std::span<ImageEntry> rows, StandardImage& image,
+                      const UploadRunOptions& options);
+    // The image went up to `row`: history, row, log and totals.
+    void StandardSucceeded(std::span<ImageEntry> rows, StandardImage& image, const HosterDef& row,
+                           const StandardUploadResult& result, const std::string& note,
+                           const UploadRunOptions& options);
+    // The note of the log line on the fallback, when it took the image.
+    std::string FallbackNote(const StandardImage& image) const;
+    // The fallback row of this run; nullptr when there is none.
+    const HosterDef* Fallback() const;
+    // The thumbnail side the preparer is asked for: 0 unless the chosen row or the fallback
+    // lacks thumbnails and the run makes its own.
+    int ThumbSideNeeded(const UploadRunOptions& options) const;
     // One turn of the poll loop over the jobs in flight, at most `slice` long; ends the images
     // whose jobs finished.
     void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                    std::chrono::milliseconds slice);
-    void EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+    void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                           const UploadRunOptions& options);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
-    void Record(HistoryEntry entry, const UploadRunOptions& options);
+    // Into the history as taken by `row`.
+    void Record(HistoryEntry entry, const HosterDef& row, const UploadRunOptions& options);
     // The image's code goes into its row, its size into the totals; `note` follows the word
     // of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
@@ -241,6 +291,7 @@ class UploadRun {
     std::atomic<bool> stopStarting_{false};
     UploadWait shownWait_;  // as last reported
     int hosterIndex_ = 0;
+    std::string fallbackId_;  // of a fallback the run can use; "" = none
     int imageCount_ = 0;
     int doneCount_ = 0;
     int remainingCount_ = 0;

@@ -3,14 +3,27 @@
 #include <algorithm>
 #include <optional>
 
+#include "hosters/hoster_accepts.h"
+#include "hosters/hoster_rows.h"
+#include "imagelist/image_info.h"
 #include "shell/file_io.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
 #include "upload/standard_upload.h"
 #include "upload/upload_run.h"
 
 namespace lumar {
+namespace {
+
+// " (2. Versuch)" after the line of an image that needed more than one try.
+std::string AttemptsNote(int attempts, const UiStrings& strings) {
+    if (attempts <= 1) return "";
+    return " (" + ReplaceAll(strings.Get(kStrAttempt), "%1", std::to_string(attempts)) + ")";
+}
+
+}  // namespace
 
 int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const {
     if (options.connections) return std::max(*options.connections, 1);
@@ -22,6 +35,7 @@ int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& 
 void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     const size_t limit = static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
     const bool hash = options.history && options.history->IsOpen();
+    const int thumbSide = ThumbSideNeeded(options);
     preparer_ = std::make_unique<ImagePreparer>(PreparerThreads());
     size_t next = 0;  // the first row not yet handed to the preparer
     // One picture more than there are connections, so a free connection never waits for one.
@@ -35,7 +49,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
                 continue;
             }
-            preparer_->Add(position, row.FullPath(), options.processing, hash);
+            preparer_->Add(position, row.FullPath(), options.processing, hash, thumbSide);
         }
     };
     while (MayStartImage()) {
@@ -74,6 +88,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     const std::string line = strings_.Get(kStrUploadOf) + " " + path + "...";
     auto image = std::make_unique<StandardImage>();
     image->position = position;
+    image->path = path;
     image->start = std::chrono::steady_clock::now();
     ReportFigures();
     observer_.CurrentFile(path);
@@ -90,10 +105,13 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
         image->originalSha256 = std::move(prepared.originalSha256);
         image->width = processed.width ? processed.width : row.width;
         image->height = processed.height ? processed.height : row.height;
-        const std::optional<HistoryEntry> earlier =
-            options.reuse ? options.history->FindReusable(image->originalSha256,
-                                                          options.processing.Key(), hoster.Id)
-                          : std::nullopt;
+        // What the fallback took in an earlier run counts as taken, too.
+        std::optional<HistoryEntry> earlier;
+        for (const HosterDef* taker : {&hoster, Fallback()}) {
+            if (options.reuse && taker && !earlier)
+                earlier = options.history->FindReusable(image->originalSha256,
+                                                        options.processing.Key(), taker->Id);
+        }
         if (earlier) {
             row.upload = earlier->code;
             row.checked = false;
@@ -104,22 +122,29 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
             return ImageEnded(row, true, false, image->start);
         }
     }
+    image->thumbnail = std::move(prepared.thumbnail);
+    image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
+                                                     JobOptions(hoster, options));
+    Launch(rows, std::move(image), options);
+}
 
+StandardUploadOptions UploadRun::JobOptions(const HosterDef& row,
+                                            const UploadRunOptions& options) const {
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
     const int retryCap = SettingsOf(options).Int(keys::Retries);
-    upload.retries = std::min(RetriesFor(hoster), retryCap);
+    upload.retries = std::min(RetriesFor(row), retryCap);
     upload.retryBaseDelay = options.retryBaseDelay;
     upload.retryWaitLimit = options.retryWaitLimit;
     upload.answers = options.answers;
-    image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
-                                                     std::move(upload));
+    return upload;
+}
+
+void UploadRun::Launch(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                       const UploadRunOptions& options) {
+    if (image->job->Finished()) return EndStandardImage(rows, std::move(image), options);
     jobs_.push_back(std::move(image));
-    if (jobs_.back()->job->Finished()) {
-        EndStandardImage(rows, *jobs_.back(), options);
-        jobs_.pop_back();
-    }
 }
 
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
@@ -131,15 +156,19 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
         tasks.push_back(image->job.get());
     }
     net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
+    // Taken out first: an image that goes on (to the fallback, or with its thumbnail) comes
+    // back among those in flight.
+    std::vector<std::unique_ptr<StandardImage>> ended;
     for (auto it = jobs_.begin(); it != jobs_.end();) {
         if (!(*it)->job->Finished()) {
             ++it;
             continue;
         }
-        const std::unique_ptr<StandardImage> image = std::move(*it);
+        ended.push_back(std::move(*it));
         it = jobs_.erase(it);
-        EndStandardImage(rows, *image, options);
     }
+    for (std::unique_ptr<StandardImage>& image : ended)
+        EndStandardImage(rows, std::move(image), options);
     ReportJobsWait();
 }
 
@@ -150,42 +179,145 @@ void UploadRun::ReportJobsWait() {
     ReportWait({});
 }
 
-void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
-                                 const UploadRunOptions& options) {
-    const StandardUploadJob& job = *image.job;
-    const StandardUploadResult& result = job.Result();
-    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
-    const ImageEntry& row = rows[static_cast<size_t>(image.position - 1)];
-    const std::string line = strings_.Get(kStrUploadOf) + " " + job.Path() + "...";
-    const std::string note =
-        job.Attempts() > 1
-            ? " (" + ReplaceAll(strings_.Get(kStrAttempt), "%1", std::to_string(job.Attempts())) +
-                  ")"
-            : "";
-    const bool succeeded = result.failure == StandardFailure::None;
-    if (succeeded) {
-        if (options.history && options.history->IsOpen() && !image.sentSha256.empty()) {
-            HistoryEntry entry;
-            entry.hosterId = job.Row().Id;
-            entry.filePath = job.Path();
-            entry.fileBytes = row.bytes;
-            entry.originalSha256 = image.originalSha256;
-            entry.sentSha256 = image.sentSha256;
-            entry.width = image.width;
-            entry.height = image.height;
-            entry.code = result.code;
-            entry.url = result.links.url;
-            entry.thumbnailUrl = result.links.thumbnail_url;
-            entry.deletionUrl = result.links.deletion_url;
-            Record(std::move(entry), options);
-        }
-        Log(line, false);
-        Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
-                  note);
-    } else {
-        Log(line + Failed(image.position, result.reason) + note, true);
+const HosterDef* UploadRun::Fallback() const {
+    // Looked up by ID each time: the table may be reloaded while the run pumps.
+    const int row = fallbackId_.empty() ? 0 : FindHosterRow(hosters_, fallbackId_);
+    return row > 0 && row != hosterIndex_ ? &hosters_.Row(row) : nullptr;
+}
+
+int UploadRun::ThumbSideNeeded(const UploadRunOptions& options) const {
+    const HosterDef* fallback = Fallback();
+    const bool lacking = RowLacksThumbnails(hosters_.Row(hosterIndex_)) ||
+                         (fallback && RowLacksThumbnails(*fallback));
+    return lacking ? options.ownThumbSide : 0;
+}
+
+bool UploadRun::TryFallback(std::span<ImageEntry> rows, std::unique_ptr<StandardImage>& image,
+                            const UploadRunOptions& options) {
+    const HosterDef* fallback = Fallback();
+    const StandardUploadResult& result = image->job->Result();
+    if (!fallback || image->chosenFailure || result.failure == StandardFailure::Cancelled ||
+        abortFlag_.load())
+        return false;
+    // A file that could not be read is not there for the fallback either.
+    std::string bytes = image->job->TakeBytes();
+    if (bytes.empty() || !RowAccepts(*fallback, ReadImageInfoFromBytes(bytes).Type)) return false;
+    image->chosenFailure.emplace(image->job->Row().Name, ReasonText(result.reason, strings_));
+    image->job = std::make_unique<StandardUploadJob>(*fallback, image->path, std::move(bytes),
+                                                     JobOptions(*fallback, options));
+    Launch(rows, std::move(image), options);
+    return true;
+}
+
+bool UploadRun::TryThumbnail(std::span<ImageEntry> rows, std::unique_ptr<StandardImage>& image,
+                             const UploadRunOptions& options) {
+    const HosterDef row = image->job->Row();
+    if (!image->thumbnail || !RowLacksThumbnails(row)) return false;
+    ResizeResult thumbnail = std::move(*image->thumbnail);
+    image->thumbnail.reset();
+    // After a cancel nothing more is sent; the picture is in all the same.
+    const bool cancelled = abortFlag_.load();
+    if (thumbnail.bytes.empty() || cancelled) {
+        const std::string note =
+            FallbackNote(*image) + " (" +
+            (cancelled ? ReplaceAll(strings_.Get(kStrThumbNotUploaded), "%1",
+                                    strings_.Get(kReasonCancelled))
+                       : ReplaceAll(strings_.Get(kStrThumbNotMade), "%1",
+                                    thumbnail.error ? ReasonText(*thumbnail.error, strings_)
+                                                    : std::string())) +
+            ")" + AttemptsNote(image->job->Attempts(), strings_);
+        StandardSucceeded(rows, *image, row, image->job->Result(), note, options);
+        return true;
     }
-    ImageEnded(row, succeeded, true, image.start);
+    // The host sees a name of its own for the thumbnail, with the extension of what it is.
+    const std::string& path = image->path;
+    const size_t slash = path.rfind('/') + 1;
+    const size_t dot = path.rfind('.');
+    const std::string stem =
+        path.substr(0, dot == std::string::npos || dot < slash ? path.size() : dot);
+    const std::string name = stem + "-thumb" + (thumbnail.type == ImageType::Png ? ".png" : ".jpg");
+    image->picture = image->job->Result();
+    image->pictureAttempts = image->job->Attempts();
+    image->job = std::make_unique<StandardUploadJob>(row, name, std::move(thumbnail.bytes),
+                                                     JobOptions(row, options));
+    Launch(rows, std::move(image), options);
+    return true;
+}
+
+std::string UploadRun::FallbackNote(const StandardImage& image) const {
+    if (!image.chosenFailure) return "";
+    return " (" + ReplaceAll(strings_.Get(kStrViaFallback), "%1", image.job->Row().Name) + "; " +
+           image.chosenFailure->first + ": " + image.chosenFailure->second + ")";
+}
+
+void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                                 const UploadRunOptions& options) {
+    const StandardUploadJob& job = *image->job;
+    const StandardUploadResult& result = job.Result();
+    // What the host says about a thumbnail would only repeat what it said about the picture.
+    if (image->picture) return EndThumbnail(rows, *image, options);
+    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
+    if (result.failure == StandardFailure::None) {
+        if (TryThumbnail(rows, image, options)) return;
+        return StandardSucceeded(rows, *image, job.Row(), result,
+                                 FallbackNote(*image) + AttemptsNote(job.Attempts(), strings_),
+                                 options);
+    }
+    if (TryFallback(rows, image, options)) return;
+    Reason reason = result.reason;
+    if (image->chosenFailure)
+        reason =
+            Reason(ReasonCode::kOther,
+                   {image->chosenFailure->second + "; " +
+                    ReplaceAll(ReplaceAll(strings_.Get(kStrFallbackFailed), "%1", job.Row().Name),
+                               "%2", ReasonText(result.reason, strings_))});
+    Log(strings_.Get(kStrUploadOf) + " " + image->path + "..." + Failed(image->position, reason) +
+            AttemptsNote(job.Attempts(), strings_),
+        true);
+    ImageEnded(rows[static_cast<size_t>(image->position - 1)], false, true, image->start);
+}
+
+// The thumbnail's address goes into the picture's code; without it the picture stays inline.
+void UploadRun::EndThumbnail(std::span<ImageEntry> rows, StandardImage& image,
+                             const UploadRunOptions& options) {
+    const StandardUploadResult& thumb = image.job->Result();
+    StandardUploadResult picture = std::move(*image.picture);
+    std::string note = FallbackNote(image);
+    if (thumb.failure == StandardFailure::None) {
+        picture.links.thumbnail_url = thumb.links.url;
+        picture.code = CodeFromLinks(picture.links, CodeStyle::LinkedThumbnail);
+    } else {
+        note += " (" +
+                ReplaceAll(strings_.Get(kStrThumbNotUploaded), "%1",
+                           ReasonText(thumb.reason, strings_)) +
+                ")";
+    }
+    StandardSucceeded(rows, image, image.job->Row(), picture,
+                      note + AttemptsNote(image.pictureAttempts, strings_), options);
+}
+
+void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, StandardImage& image,
+                                  const HosterDef& row, const StandardUploadResult& result,
+                                  const std::string& note, const UploadRunOptions& options) {
+    const ImageEntry& entryRow = rows[static_cast<size_t>(image.position - 1)];
+    if (options.history && options.history->IsOpen() && !image.sentSha256.empty()) {
+        HistoryEntry entry;
+        entry.filePath = image.path;
+        entry.fileBytes = entryRow.bytes;
+        entry.originalSha256 = image.originalSha256;
+        entry.sentSha256 = image.sentSha256;
+        entry.width = image.width;
+        entry.height = image.height;
+        entry.code = result.code;
+        entry.url = result.links.url;
+        entry.thumbnailUrl = result.links.thumbnail_url;
+        entry.deletionUrl = result.links.deletion_url;
+        Record(std::move(entry), row, options);
+    }
+    Log(strings_.Get(kStrUploadOf) + " " + image.path + "...", false);
+    Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
+              note);
+    ImageEnded(entryRow, true, true, image.start);
 }
 
 }  // namespace lumar

@@ -142,7 +142,9 @@ TEST_F(UploadCliTest, FailuresAndBadUsageGiveTheirExitCodes) {
 
     for (const char* usage :
          {"upload --hoster 99 pics", "upload --hoster 1", "upload --part 2 pics",
-          "upload --bogus pics", "upload --quality 0 pics", "request pics/a.jpg"})
+          "upload --bogus pics", "upload --quality 0 pics", "request pics/a.jpg",
+          "upload --hoster 3 --fallback 3 pics", "upload --hoster 3 --fallback Hoster1 pics",
+          "upload --hoster 3 --fallback nosuch pics"})
         EXPECT_EQ(Run(usage).status, 2) << usage;
     EXPECT_EQ(Run("upload --hoster 1 nothing-here").status, 1);
 }
@@ -234,14 +236,15 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
             ++n;
         return n;
     };
-    const CliRun killed = Run("upload --hoster 8 many", kRecordingPid);
+    // One request per image: no thumbnails of Lumar's own beside them.
+    const CliRun killed = Run("upload --hoster 8 --no-own-thumbs many", kRecordingPid);
     killing = false;
     const size_t reported = count(killed.err, "erfolgreich !");
     ASSERT_GE(reported, 1u) << killed.err;
     ASSERT_LT(reported, 8u);
     const size_t sentBefore = host.Requests().size();
 
-    const CliRun again = Run("upload --hoster 8 many");
+    const CliRun again = Run("upload --hoster 8 --no-own-thumbs many");
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
     EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
@@ -368,7 +371,8 @@ TEST_F(UploadCliTest, APictureFromStandardInputIsSentUnderItsName) {
     for (const auto& c : cases) {
         const size_t before = host.Requests().size();
         const CliRun run =
-            Run(std::string("upload --hoster 8 --no-reuse --no-strip ") + c.args + " <" + c.input);
+            Run(std::string("upload --hoster 8 --no-reuse --no-strip --no-own-thumbs ") + c.args +
+                " <" + c.input);
         EXPECT_EQ(run.status, c.sentAs ? 0 : 1) << run.err;
         ASSERT_EQ(host.Requests().size() - before, c.sentAs ? 1u : 0u) << c.input;
         if (!c.sentAs) continue;

@@ -68,6 +68,15 @@ TEST(ImageProcessing, ResizeAndStripOfAPhoneJpeg) {
             EXPECT_EQ(FromScan(out.bytes), FromScan(original));
         }
     }
+    // A thumbnail is upright, fits the side asked for and keeps nothing of the metadata.
+    const ResizeResult thumb = MakeThumbnail(original, 350, 85);
+    ASSERT_FALSE(thumb.error);
+    const ImageInfo info = ReadImageInfoFromBytes(thumb.bytes);
+    EXPECT_EQ(std::tuple(info.Type, info.Height, thumb.height),
+              std::tuple(ImageType::Jpeg, 350, 350));
+    EXPECT_LT(info.Width, info.Height);
+    EXPECT_EQ(JpegOrientation(thumb.bytes), 1);
+    EXPECT_EQ(thumb.bytes.find("HOMEPLACE"), std::string::npos);
     EXPECT_EQ(dir.read("photo.jpg"), original);
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "imagelist/image_info.h"
 #include "shell/settings_store.h"
 #include "shell/text_codec.h"
 #include "support/jpeg_maker.h"
@@ -31,6 +32,8 @@ class UploadRunTest : public ::testing::Test, protected test::UploadFixture {};
 // Every row uploads each image and keeps its code; every link that code holds leads somewhere:
 // the thumbnail's page link to a page showing the picture, and the picture to the bytes sent.
 TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
+    // Rows that cut whole codes between markers never get thumbnails of Lumar's own.
+    configure = [](UploadRunOptions& o) { o.ownThumbSide = 350; };
     const std::string base = "http://127.0.0.1:" + std::to_string(emulator.Port());
     auto get = [&](const std::string& path) {
         UploadConnection c;
@@ -244,6 +247,8 @@ class StandardRunTest : public UploadRunTest {
                 const size_t at = request.find("filename=\"") + 10;
                 const std::string name = request.substr(at, request.find('"', at) - at);
                 std::unique_lock lock(mutex);
+                const size_t from = request.find(' ') + 1;
+                target = request.substr(from, request.find(' ', from) - from);
                 const Reply reply = answer(name, ++tries[name]);
                 mostInFlight = std::max(mostInFlight, ++inFlight);
                 changed.notify_all();
@@ -279,6 +284,7 @@ class StandardRunTest : public UploadRunTest {
     std::mutex mutex;
     std::condition_variable changed;
     std::map<std::string, int> tries;
+    std::string target;  // of the request being answered
     int inFlight = 0, mostInFlight = 0;
     size_t logged = 0;      // log lines the run had written when it last pumped
     bool released = false;  // every held answer goes out
@@ -435,6 +441,136 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         EXPECT_NE(entry.sentSha256, entry.originalSha256);
         EXPECT_EQ(entry.processing, "strip");
         EXPECT_EQ(entry.fileBytes, 1024);  // the original's size as the list has it, not the sent
+    }
+}
+
+// The file part of an upload named `name` among the requests, "" when none came.
+std::string FilePart(const std::vector<std::string>& requests, const std::string& name) {
+    for (const std::string& request : requests) {
+        const size_t at = request.find("filename=\"" + name + "\"");
+        if (at == std::string::npos) continue;
+        const size_t begin = request.find("\r\n\r\n", at) + 4;
+        return request.substr(begin, request.find("\r\n--", begin) - begin);
+    }
+    return "";
+}
+
+// A row whose answer gives the picture's address but no thumbnail gets one Lumar makes: both
+// files arrive, the code links the thumbnail to the picture, and the image counts once. A
+// thumbnail the host refuses leaves the picture inline, and the log says so; the history
+// keeps both addresses and a second run reuses them.
+TEST_F(StandardRunTest, RowsWithoutThumbnailsGetLinkedThumbnailsOfTheirOwn) {
+    Serve(true);
+    answer = [](const std::string& name, int) {
+        return name == "b-thumb.jpg" ? Reply{"HTTP/1.1 403 Forbidden\r\n\r\n"} : Link(name);
+    };
+    HistoryStore history;
+    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+    configure = [&](UploadRunOptions& o) {
+        o.pumpSlice = std::chrono::milliseconds(20);
+        o.ownThumbSide = 64;
+        o.history = &history;
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("dot.gif")};
+    test::WriteJpeg(dir.file("a.jpg"), 300, 200);
+    test::WriteJpeg(dir.file("b.jpg"), 300, 210);
+    // 1x1, its one colour transparent.
+    dir.write("dot.gif", std::string("GIF89a\x01\0\x01\0\x80\0\0\xFF\xFF\xFF\0\0\0!\xF9\x04\x01"
+                                     "\0\0\0\0,\0\0\0\0\x01\0\x01\0\0\x02\x02\x44\x01\0;",
+                                     43));
+    const std::string linked = "[URL=http://h/a.jpg][IMG]http://h/a-thumb.jpg[/IMG][/URL] " +
+                               Code("b.jpg") +
+                               " [URL=http://h/dot.gif][IMG]http://h/dot-thumb.png[/IMG][/URL] ";
+    EXPECT_EQ(RunUpload(rows, 8), linked);
+    EXPECT_EQ(std::multiset<std::string>(recorder->log.begin(), recorder->log.end()),
+              (std::multiset<std::string>{
+                  Line("a.jpg", "erfolgreich !"), Line("dot.gif", "erfolgreich !"),
+                  Line("b.jpg",
+                       "erfolgreich ! (Vorschaubild nicht hochgeladen: HTTP 403 "
+                       "Forbidden; das Bild steht in voller Größe im Posting)")}));
+    EXPECT_EQ(recorder->progress.size(), 4u);
+    EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
+    const ImageInfo thumb = ReadImageInfoFromBytes(FilePart(server->Requests(), "a-thumb.jpg"));
+    EXPECT_EQ(thumb.Type, ImageType::Jpeg);
+    EXPECT_EQ(std::pair(thumb.Width, thumb.Height), std::pair(64, 43));
+    EXPECT_EQ(ReadImageInfoFromBytes(FilePart(server->Requests(), "dot-thumb.png")).Type,
+              ImageType::Png);
+    const std::vector<HistoryEntry> entries = history.List({});
+    const auto a = std::ranges::find(entries, dir.file("a.jpg"), &HistoryEntry::filePath);
+    ASSERT_NE(a, entries.end());
+    EXPECT_EQ(a->url + " " + a->thumbnailUrl, "http://h/a.jpg http://h/a-thumb.jpg");
+
+    const size_t sent = server->Requests().size();
+    for (ImageEntry& row : rows) row.checked = true;
+    EXPECT_EQ(RunUpload(rows, 8), linked);
+    EXPECT_EQ(server->Requests().size(), sent);
+}
+
+// An image the chosen row refuses for good goes to the fallback row: the log says so, the
+// posting keeps the list's order and the history names the row that took it. There is one
+// fallback: when it fails too, the image fails with both reasons. A fallback that is the chosen
+// row is refused.
+TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
+    struct Case {
+        const char* fallback;
+        const char* spare;  // the fallback's answer to a.jpg; "" = a link
+        const char* line;   // of a.jpg
+    };
+    int runs = 0;
+    for (const Case& c :
+         {Case{"Hoster9", "", "erfolgreich ! (über Spare hochgeladen; Today: HTTP 403 Forbidden)"},
+          Case{"Hoster9", "HTTP/1.1 404 Not Found\r\n\r\n",
+               "fehlgeschlagen ! (HTTP 403 Forbidden; auch über Spare fehlgeschlagen: HTTP 404 "
+               "Not Found)"},
+          Case{"Hoster8", "", "fehlgeschlagen ! (HTTP 403 Forbidden)"}}) {
+        SCOPED_TRACE(c.spare + std::string(c.fallback));
+        Serve(false);
+        hosters = LoadHostersFromText(
+            emulator.HostersIni() +
+            "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" + server->Url("/up") +
+            "\nFileField=f\n[Hoster9]\nName=Spare\nRequest=standard\n"
+            "UploadUrl=" +
+            server->Url("/spare") + "\nFileField=f\n");
+        answer = [&](const std::string& name, int) {
+            if (target == "/up")
+                return name == "a.jpg" ? Reply{"HTTP/1.1 403 Forbidden\r\n\r\n"} : Link(name);
+            return *c.spare ? Reply{c.spare} : Link("spare-" + name);
+        };
+        tries.clear();
+        bool reuse = false;
+        HistoryStore history;
+        ASSERT_EQ(history.Open(dir.file("history" + std::to_string(++runs) + ".sqlite")),
+                  HistoryOpening::Created);
+        configure = [&](UploadRunOptions& o) {
+            o.pumpSlice = std::chrono::milliseconds(20);
+            o.fallbackId = c.fallback;
+            o.history = &history;
+            o.reuse = reuse;
+        };
+        // Different pictures, so none is taken for the other's earlier upload.
+        std::vector<ImageEntry> rows = {Image("a.jpg", 1, 1), Image("b.jpg")};
+        const std::string posting = RunUpload(rows, 8);
+        std::vector<std::string> lines = {Line("a.jpg", c.line), Line("b.jpg", "erfolgreich !")};
+        const bool spareAsked = c.fallback == std::string("Hoster9");
+        if (!spareAsked) lines.push_back("Kein Ersatz: Today ist der gewählte Hoster selbst");
+        EXPECT_EQ(std::multiset<std::string>(recorder->log.begin(), recorder->log.end()),
+                  std::multiset<std::string>(lines.begin(), lines.end()));
+        const bool taken = std::string(c.line).starts_with("erfolgreich");
+        EXPECT_EQ(posting, (taken ? Code("spare-a.jpg") + " " : "") + Code("b.jpg") + " ");
+        EXPECT_EQ(rows[0].checked, !taken);
+        EXPECT_EQ(tries["a.jpg"], spareAsked ? 2 : 1);
+        if (taken) {
+            const std::vector<HistoryEntry> entries = history.List({});
+            const auto a = std::ranges::find(entries, dir.file("a.jpg"), &HistoryEntry::filePath);
+            ASSERT_NE(a, entries.end());
+            EXPECT_EQ(a->hosterId + " " + a->hosterName, "Hoster9 Spare");
+            // A second run finds what the fallback took.
+            reuse = true;
+            std::vector<ImageEntry> again = {Image("a.jpg", 1, 1)};
+            RunUpload(again, 8);
+            EXPECT_EQ(again[0].upload, Code("spare-a.jpg"));
+            EXPECT_EQ(tries["a.jpg"], 2);
+        }
     }
 }
 

@@ -40,6 +40,8 @@ void MainWindow::OpenHosters(QWidget* owner) {
     HostersWindowEnv env;
     env.settingsFolder = session_.Paths().configFolder;
     env.dataFolder = session_.Paths().dataFolder;
+    env.settingsFile = settingsFile_;
+    env.chosenId = hosters_.Row(hosterFrame_->SelectedRow()).Id;
     // The chosen image of the list is what the user wants to see on the host.
     for (int position : list_.SelectedRows())
         if (!list_.Row(position).folder.empty()) {

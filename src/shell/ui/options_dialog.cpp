@@ -147,7 +147,10 @@ QWidget* OptionsDialog::MakePicturesFrame() {
     grid->addWidget(spMaxSide_, 2, 1);
     grid->addWidget(lbQuality, 3, 0);
     grid->addWidget(spQuality_, 3, 1);
-    AddCapturesRows(frame, grid, 4);
+    ckOwnThumbs_ =
+        Named(new QCheckBox(ToQ(strings_.Get(kStrOwnThumbsCaption)), frame), "ckOwnThumbs");
+    grid->addWidget(ckOwnThumbs_, 4, 0, 1, 3);
+    AddCapturesRows(frame, grid, 5);
     grid->setColumnStretch(2, 1);
     connect(ckStrip_, &QCheckBox::stateChanged, this,
             [this](int state) { lbStripAuto_->setVisible(state == Qt::PartiallyChecked); });
@@ -218,6 +221,7 @@ void OptionsDialog::Load() {
     spMaxSide_->setValue(ReadIntSetting(settingsFile_, keys::MaxSide));
     spQuality_->setValue(ReadIntSetting(settingsFile_, keys::Quality));
     spCaptureDays_->setValue(ReadIntSetting(settingsFile_, keys::CaptureDays));
+    ckOwnThumbs_->setChecked(ReadIntSetting(settingsFile_, keys::OwnThumbs) == 1);
     EnableSoundControls(ckSound_->isChecked());
     // A language no file of this installation has is shown as left to the locale.
     languageShown_ =
@@ -282,6 +286,9 @@ void OptionsDialog::SavePictures() {
                                    {spCaptureDays_, &keys::CaptureDays}})
         if (box->value() != ReadIntSetting(settingsFile_, *key))
             WriteSetting(settingsFile_, *key, box->value());
+    if (const int own = ckOwnThumbs_->isChecked() ? 1 : 0;
+        own != ReadIntSetting(settingsFile_, keys::OwnThumbs))
+        WriteSetting(settingsFile_, keys::OwnThumbs, own);
 }
 
 void OptionsDialog::done(int result) {

@@ -63,6 +63,7 @@ class OptionsDialog : public QDialog {
     QSpinBox* spMaxSide_;
     QSpinBox* spQuality_;
     QSpinBox* spCaptureDays_;
+    QCheckBox* ckOwnThumbs_;  // Posting/OwnThumbs
     QCheckBox* ckForm_;
     QCheckBox* ckSound_;
     QLineEdit* txSound_;

@@ -1,6 +1,7 @@
 #include "upload/ui/hosters_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QFormLayout>
@@ -17,10 +18,13 @@
 #include "hosters/hoster_rows.h"
 #include "hosters/sxcu_file.h"
 #include "shell/file_io.h"
+#include "shell/reason_text.h"
+#include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "upload/probe.h"
+#include "upload/upload_run.h"
 
 namespace lumar::ui {
 namespace {
@@ -122,11 +126,21 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     txResult_->setReadOnly(true);
     txResult_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
+    auto* lbFallback = Named(new QLabel(Str(kStrFallbackCaption), this), "lbFallback");
+    cbFallback_ = Named(new QComboBox(this), "cbFallback");
+    lbFallback->setBuddy(cbFallback_);
+    lbFallbackState_ = Named(new QLabel(this), "lbFallbackState");
+    auto* fallbackRow = new QHBoxLayout;
+    fallbackRow->addWidget(lbFallback);
+    fallbackRow->addWidget(cbFallback_, 1);
+
     auto* right = new QVBoxLayout;
     right->addWidget(form);
     right->addLayout(keyRow);
     right->addWidget(lbKeyState_);
     right->addStretch(1);
+    right->addLayout(fallbackRow);
+    right->addWidget(lbFallbackState_);
     auto* top = new QHBoxLayout;
     top->addWidget(lvHosters_, 1);
     top->addLayout(right, 1);
@@ -145,6 +159,7 @@ HostersWindow::HostersWindow(HostersWindowEnv env, const UiStrings& strings, Dia
     connect(txKey_, &QLineEdit::returnPressed, this, &HostersWindow::SaveKey);
     connect(cmRemoveKey_, &QPushButton::clicked, this, &HostersWindow::RemoveKey);
     connect(cmTest_, &QPushButton::clicked, this, &HostersWindow::Test);
+    connect(cbFallback_, &QComboBox::activated, this, &HostersWindow::ChooseFallback);
     Reload({});
 }
 
@@ -169,6 +184,35 @@ void HostersWindow::Reload(const std::string& selectId) {
     const int chosen = std::max(FindHosterRow(table_, selectId), 1);
     lvHosters_->setCurrentItem(lvHosters_->topLevelItem(chosen - 1));
     ShowRow();
+    FillFallbacks();
+}
+
+void HostersWindow::FillFallbacks() {
+    const QSignalBlocker block(cbFallback_);
+    cbFallback_->clear();
+    cbFallback_->addItem(Str(kStrNoFallback), QString());
+    for (int row = 1; row <= table_.Count(); ++row) {
+        const HosterDef& h = table_.Row(row);
+        // Only a row the run can send beside the others stands in.
+        if (h.Request == RequestKind::Standard && !h.Id.empty())
+            cbFallback_->addItem(ToQ(h.Name + " (" + h.Id + ")"), ToQ(h.Id));
+    }
+    const std::string stored = ReadTextSetting(env_.settingsFile, keys::Ersatz);
+    cbFallback_->setCurrentIndex(std::max(cbFallback_->findData(ToQ(stored)), 0));
+}
+
+void HostersWindow::ChooseFallback(int index) {
+    const std::string id = FromQ(cbFallback_->itemData(index).toString());
+    if (!id.empty()) {
+        const Outcome<int> fallback = FallbackRow(table_, id, FindHosterRow(table_, env_.chosenId));
+        if (!fallback) {
+            lbFallbackState_->setText(ToQ(ReasonText(fallback.Why(), strings_)));
+            FillFallbacks();
+            return;
+        }
+    }
+    WriteSetting(env_.settingsFile, keys::Ersatz, id);
+    lbFallbackState_->setText(Str(kStrFallbackSaved).replace("%1", cbFallback_->itemText(index)));
 }
 
 const HosterDef& HostersWindow::Selected() const {

@@ -14,6 +14,7 @@
 #include "upload/standard_upload.h"
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -33,6 +34,8 @@ struct HostersWindowEnv {
     std::string dataFolder;
     std::string sampleImage;       // what the test sends; "" = ask for a file
     StandardUploadOptions upload;  // the transport of the test; the window sets the pump
+    std::string settingsFile;      // Lumar.ini, which keeps the fallback row (Bilder/Ersatz)
+    std::string chosenId;          // the row the main window has chosen
 };
 
 class HostersWindow : public QDialog {
@@ -62,6 +65,9 @@ class HostersWindow : public QDialog {
     void RemoveKey();
     // Writes the chosen row with `key` in its key field as an own definition and says so.
     void StoreKey(const std::string& key);
+    // The fallback choice: every row that can stand in, the stored one current.
+    void FillFallbacks();
+    void ChooseFallback(int index);
     void Test();
     void ShowTestResult(const ProbeResult& result);
 
@@ -85,6 +91,8 @@ class HostersWindow : public QDialog {
     QPushButton* cmDuplicate_;
     QPushButton* cmTest_;
     QPlainTextEdit* txResult_;
+    QComboBox* cbFallback_;  // item data: the row's ID, "" = none
+    QLabel* lbFallbackState_;
 };
 
 // Imports the .sxcu files among `paths` into the settings folder's hosters.d and returns the

@@ -192,7 +192,8 @@ class MainWindowUploadTest : public QObject {
             },
             both);
         UseHostAndLanguage(host, "de");
-        StartWithImages("AnbieterId=today\r\nConnections=2\r\n", {"a.jpg", "b.jpg", "c.jpg"});
+        StartWithImages("AnbieterId=today\r\nConnections=2\r\n[Posting]\r\nOwnThumbs=0\r\n",
+                        {"a.jpg", "b.jpg", "c.jpg"});
         QString closing;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, this, [&] {
@@ -288,7 +289,8 @@ class MainWindowUploadTest : public QObject {
                       R"({"DestinationType": "ImageUploader", "RequestURL": ")" + host.Url("/up") +
                           R"(", "FileFormName": "f", "Headers": {"X-Tag": "{inputbox:Tag|none}"},
                           "URL": "{json:url}{outputbox:Count|{json:n}}"})");
-        StartWithTwoImages("AnbieterId=ask\r\n");
+        // One request per image: no thumbnails of Lumar's own beside them.
+        StartWithTwoImages("AnbieterId=ask\r\n[Posting]\r\nOwnThumbs=0\r\n");
         f_->dialogs->typed = std::nullopt;
         test::Click(w_.get(), "cmUpload");
         QCOMPARE(f_->dialogs->Texts("texts"), QStringList{"Tag"});
@@ -313,7 +315,7 @@ class MainWindowUploadTest : public QObject {
         f_->dir.write("hosters.d/plain.sxcu",
                       R"({"DestinationType": "ImageUploader", "RequestURL": ")" + host.Url("/up") +
                           R"(", "FileFormName": "f", "URL": "{response}"})");
-        StartWithTwoImages("Preview=1\r\nAnbieterId=plain\r\n");
+        StartWithTwoImages("Preview=1\r\nAnbieterId=plain\r\n[Posting]\r\nOwnThumbs=0\r\n");
         QVERIFY(QFile::remove(QString::fromStdString(f_->dir.file("pics/a.jpg"))));
         test::Click(w_.get(), "cmUpload");
         QCOMPARE(f_->dialogs->Texts("warn"), QStringList());

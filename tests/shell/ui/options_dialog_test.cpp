@@ -155,12 +155,14 @@ class OptionsDialogTest : public QObject {
             Find<QSpinBox>(d.get(), "spMaxSide")->setValue(1600);
             QCOMPARE(Find<QLineEdit>(d.get(), "txCaptures")->text(), ToQ(f.dir.file("captures/")));
             Find<QSpinBox>(d.get(), "spCaptureDays")->setValue(*strip ? 7 : 30);
+            Find<QCheckBox>(d.get(), "ckOwnThumbs")->click();
             d->accept();
             QCOMPARE(ReadValue(f.ini, "Bilder", "Strip", "unset"), std::string(strip));
         }
         QCOMPARE(ReadValue(f.ini, "Bilder", "MaxSide", ""), std::string("1600"));
         QCOMPARE(ReadValue(f.ini, "Bilder", "CaptureDays", ""), std::string("30"));
         QCOMPARE(ReadValue(f.ini, "Bilder", "Quality", "unset"), std::string("unset"));
+        QCOMPARE(ReadValue(f.ini, "Posting", "OwnThumbs", ""), std::string("0"));  // on, 3 clicks
     }
 
     // The language is offered in its own words; only a changed choice is written, so one this

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include "shell/settings_store.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 #include "support/ui/fake_dialogs.h"
@@ -44,9 +46,13 @@ struct Fixture {
 
     QTreeWidget* Open(std::string sample = {}) {
         dir.write("data/hosters.d/imgbb.sxcu", Definition("https://api.imgbb.com/1/upload"));
-        window = std::make_unique<HostersWindow>(
-            HostersWindowEnv{dir.path(), dir.file("data"), std::move(sample), {}}, strings,
-            dialogs);
+        window = std::make_unique<HostersWindow>(HostersWindowEnv{dir.path(),
+                                                                  dir.file("data"),
+                                                                  std::move(sample),
+                                                                  {},
+                                                                  dir.file("Lumar.ini"),
+                                                                  "imgbb"},
+                                                 strings, dialogs);
         window->show();
         return Find<QTreeWidget>(window.get(), "lvHosters");
     }
@@ -119,6 +125,20 @@ class HostersWindowTest : public QObject {
         key->setText("Client-ID 4f2a");
         QTest::keyClick(key, Qt::Key_Return);
         QVERIFY(f.dir.read("hosters.d/imgur.sxcu").find("\"Client-ID 4f2a\"") != std::string::npos);
+
+        // The fallback is one of today's rows, never the one the main window has chosen.
+        auto* fallback = Find<QComboBox>(f.window.get(), "cbFallback");
+        auto* said = Find<QLabel>(f.window.get(), "lbFallbackState");
+        QCOMPARE(fallback->findData(QString("Hoster1")), -1);
+        for (const auto& [id, text] :
+             {std::pair{"imgbb", "Kein Ersatz: api.imgbb.com ist der gewählte Hoster selbst"},
+              std::pair{"imgur", "Ersatz: api.imgur.com (imgur)"}}) {
+            const int index = fallback->findData(QString(id));
+            fallback->setCurrentIndex(index);
+            emit fallback->activated(index);
+            QCOMPARE(said->text(), QString::fromUtf8(text));
+        }
+        QCOMPARE(ReadValue(f.dir.file("Lumar.ini"), "Bilder", "Ersatz", ""), std::string("imgur"));
     }
 
     void testButtonShowsTheCode() {
