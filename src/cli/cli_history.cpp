@@ -67,24 +67,27 @@ void PrintEntries(const std::vector<HistoryEntry>& entries, bool json) {
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const HistoryEntry& e : entries)
-        list.push_back({{"id", e.id},
-                        {"uploadedAt", e.uploadedAt},
-                        {"date", LocalTimeText(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
-                        {"hosterId", e.hosterId},
-                        {"hosterName", e.hosterName},
-                        {"uploadUrl", e.uploadUrl},
-                        {"file", e.filePath},
-                        {"fileBytes", e.fileBytes},
-                        {"originalSha256", e.originalSha256},
-                        {"processing", e.processing},
-                        {"sentSha256", e.sentSha256},
-                        {"width", e.width},
-                        {"height", e.height},
-                        {"code", e.code},
-                        {"url", e.url},
-                        {"thumbnailUrl", e.thumbnailUrl},
-                        {"deletionUrl", e.deletionUrl},
-                        {"deletedOnHost", e.deletedOnHost}});
+        list.push_back(
+            {{"id", e.id},
+             {"uploadedAt", e.uploadedAt},
+             {"date", LocalTimeText(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
+             {"hosterId", e.hosterId},
+             {"hosterName", e.hosterName},
+             {"uploadUrl", e.uploadUrl},
+             {"file", e.filePath},
+             {"fileBytes", e.fileBytes},
+             {"originalSha256", e.originalSha256},
+             {"processing", e.processing},
+             {"sentSha256", e.sentSha256},
+             {"width", e.width},
+             {"height", e.height},
+             {"code", e.code},
+             {"url", e.url},
+             {"thumbnailUrl", e.thumbnailUrl},
+             {"deletionUrl", e.deletionUrl},
+             {"deletedOnHost", e.deletedOnHost},
+             {"deletionOpened", e.deletionOpened},
+             {"reusable", !e.reuseKey.empty() && !e.deletedOnHost && !e.deletionOpened}});
     // File names need not be UTF-8; a stray byte must not cost the whole listing.
     std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n"
               << std::flush;

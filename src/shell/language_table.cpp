@@ -261,6 +261,17 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "359", "", "Aufbewahren (Tage, 0 = unbegrenzt):"},
     {"STRINGS", "360", "", "Bildschirmfoto: bitte im Dialog des Desktops wählen..."},
     {"STRINGS", "361", "", "der Bildschirm ließ sich nicht lesen"},
+    // The upload history's failures and deletions on the host.
+    {"STRINGS", "450", "", "Upload-Verlauf %1 nicht nutzbar: %2"},
+    {"STRINGS", "451", "", "Upload-Verlauf %1 stammt von einem neueren Lumar (Aufbau %2)"},
+    {"STRINGS", "452", "", "Upload-Verlauf %1 ist von einem anderen Programm gesperrt"},
+    {"STRINGS", "453", "", "Upload-Verlauf nicht geschrieben: %1"},
+    {"STRINGS", "454", "", "hochgeladen, aber nicht im Verlauf gespeichert"},
+    {"STRINGS", "455", "", "%1 Bild(er) hochgeladen, aber nicht im Verlauf gespeichert: %2"},
+    {"STRINGS", "456", "", "die Antwort des Hosters bestätigt die Löschung nicht"},
+    {"STRINGS", "457", "",
+     "Die Löschseite des Hosters ist im Browser geöffnet; dort wird das Bild gelöscht. Der "
+     "Eintrag wird nicht mehr wiederverwendet."},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -238,14 +238,27 @@ enum UiString : int {
     kStrClassicHosters = 286,
     kStrTodaysHosters = 287,
     kStrKeyStillMissing = 288,
-    kStrBreakRow = 289,     // how the image list shows a break row
-    kStrItalicButton = 290  // the BBCode editor's italic button
+    kStrBreakRow = 289,      // how the image list shows a break row
+    kStrItalicButton = 290,  // the BBCode editor's italic button
+    // The upload history: why it cannot be used or written (ReasonCode kHistory...), the note
+    // after an image whose code it could not keep, and the line at the end of such a run ("%1"
+    // the images, "%2" why).
+    kReasonHistoryUnusable = 450,
+    kReasonHistoryNewer = 451,
+    kReasonHistoryLocked = 452,
+    kReasonHistoryNotWritten = 453,
+    kStrNotInHistory = 454,
+    kStrNotInHistoryEnd = 455,
+    // Deletion on the host: the answer did not confirm it, and the message after the deletion
+    // page was opened in the browser instead.
+    kReasonDeletionUnconfirmed = 456,
+    kStrDeletionPageOpened = 457,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 370;  // entries 0 .. 369
+    static constexpr int kSize = 458;  // entries 0 .. 457
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

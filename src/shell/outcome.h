@@ -26,6 +26,12 @@ enum class ReasonCode : int {
     kCancelled,
     kHttpStatus,  // %1 the status, %2 the host's own words, may be empty
     kOther,       // %1 words already written (for texts not yet given a code)
+    // The upload history.
+    kHistoryUnusable,      // %1 the file, %2 the system's words
+    kHistoryNewer,         // %1 the file, %2 the layout it is in
+    kHistoryLocked,        // %1 the file
+    kHistoryNotWritten,    // %1 the system's words
+    kDeletionUnconfirmed,  // the answer to the deletion address does not say it was deleted
 };
 
 struct Reason {

@@ -24,6 +24,16 @@ int TextEntry(ReasonCode code) {
             return kReasonNoCode;
         case ReasonCode::kCancelled:
             return kReasonCancelled;
+        case ReasonCode::kHistoryUnusable:
+            return kReasonHistoryUnusable;
+        case ReasonCode::kHistoryNewer:
+            return kReasonHistoryNewer;
+        case ReasonCode::kHistoryLocked:
+            return kReasonHistoryLocked;
+        case ReasonCode::kHistoryNotWritten:
+            return kReasonHistoryNotWritten;
+        case ReasonCode::kDeletionUnconfirmed:
+            return kReasonDeletionUnconfirmed;
         case ReasonCode::kFileMissing:
         case ReasonCode::kHttpStatus:
         case ReasonCode::kOther:

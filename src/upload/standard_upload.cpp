@@ -307,9 +307,11 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     return job.Result();
 }
 
-std::string RequestDeletion(const std::string& url, const StandardUploadOptions& options) {
+Status RequestDeletion(const std::string& url, const std::string& confirm,
+                       const StandardUploadOptions& options) {
     net::HttpUrlResult parsed = net::ParseHttpUrl(url);
-    if (!parsed.url) return parsed.error.empty() ? "bad URL" : parsed.error;
+    if (!parsed.url)
+        return Reason(ReasonCode::kOther, {parsed.error.empty() ? "bad URL" : parsed.error});
     const net::HttpUrl first = *parsed.url;
     net::ExchangeRequest request;
     request.url = std::move(*parsed.url);
@@ -324,13 +326,19 @@ std::string RequestDeletion(const std::string& url, const StandardUploadOptions&
         },
         options.control);
     const net::HttpExchange& last = *done.exchange;
-    if (!done.error.empty()) return done.error;
-    if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
+    if (!done.error.empty()) return Reason(ReasonCode::kOther, {done.error});
+    if (last.GetState() != net::HttpExchange::State::Done)
+        return Reason(ReasonCode::kOther, {last.Reason()});
     const int status = last.Response().Status();
-    if (status >= 200 && status < 300) return "";
-    std::string reason = "HTTP " + std::to_string(status);
-    if (!last.Response().Reason().empty()) reason += " " + last.Response().Reason();
-    return reason;
+    if (status < 200 || status >= 300) {
+        std::string reason = "HTTP " + std::to_string(status);
+        if (!last.Response().Reason().empty()) reason += " " + last.Response().Reason();
+        return Reason(ReasonCode::kOther, {reason});
+    }
+    // A page with a confirm step answers 200 as well: only the row's pattern tells a deletion.
+    if (!DeletionConfirmed(confirm, last.Response().Body()))
+        return Reason(ReasonCode::kDeletionUnconfirmed);
+    return {};
 }
 
 bool IsTransient(const net::HttpExchange& last, const std::string& redirectError) {

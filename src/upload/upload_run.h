@@ -7,8 +7,10 @@
 // row's pictures are resized, stripped and hashed ahead of their turn on an ImagePreparer's
 // threads, so that work never holds up the loop.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
-// lumar-cli share one run. With a history, every success is recorded before it is reported,
-// and a picture the row already took is not sent again.
+// lumar-cli share one run. With a history, every success is recorded before it is reported
+// (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
+// success the history could not keep says so with its image and once more at the end, and a
+// picture the row already took for the same destination is not sent again.
 //
 // Errors in this room: nothing throws. Each step names what went wrong with an enum
 // (RequestProblem, SocketFailure, CutProblem, WaitEnd), turned into words only where the run
@@ -30,6 +32,7 @@
 #include "shell/event_pump.h"
 #include "shell/language_table.h"
 #include "shell/upload_totals.h"
+#include "upload/history_writer.h"
 #include "upload/image_preparer.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
@@ -121,7 +124,9 @@ struct UploadRunOptions {
     // may make the run wait.
     std::chrono::milliseconds retryBaseDelay{1000};
     std::chrono::milliseconds retryWaitLimit{30000};
-    HistoryStore* history = nullptr;  // none: nothing is recorded or reused
+    // None: nothing is recorded or reused. One that could not be opened: every success says
+    // it was not kept (the store's Problem()).
+    HistoryStore* history = nullptr;
     // Where opening the history moved a damaged file; the run's log says so first.
     std::string historySetAside;
     bool reuse = true;             // take a standard row's code from the history (Bilder/Reuse)
@@ -159,6 +164,8 @@ class UploadRun {
     int FailedCount() const { return failedCount_; }
     // Why the totals could not be written during the run; "" when every write went through.
     const std::string& TotalsProblem() const { return totalsProblem_; }
+    // Successes of the run the history could not keep.
+    int UnrecordedCount() const { return unrecorded_; }
     // What the row's {outputbox} calls gave during the run, for the front end to show at its
     // end, in the order the images finished.
     const std::vector<std::string>& Outputs() const { return outputs_; }
@@ -183,10 +190,20 @@ class UploadRun {
     // whose jobs finished.
     void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                    std::chrono::milliseconds slice);
-    void EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+    // A finished job: a success waits for its entry to be written before it is reported.
+    void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                           const UploadRunOptions& options);
+    void ReportStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+                             const UploadRunOptions& options, const Status& recorded);
+    // Reports the images whose entries are written; with `wait`, waits a slice for the first.
+    void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options, bool wait);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
-    void Record(HistoryEntry entry, const UploadRunOptions& options);
+    // The entry with the fields of the row that took the picture, handed to the writer (ready
+    // at once when the history could not be opened).
+    std::future<Status> Record(HistoryEntry entry, const HosterDef& hoster,
+                               const UploadRunOptions& options);
+    // The words after the image's success when its entry was not written; counts it.
+    std::string RecordNote(const Status& recorded);
     // The image's code goes into its row, its size into the totals; `note` follows the word
     // of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
@@ -223,6 +240,15 @@ class UploadRun {
     std::string totalsProblem_;
     std::unique_ptr<PreparedUpload> prepared_;          // buffers kept from image to image
     std::vector<std::unique_ptr<StandardImage>> jobs_;  // in flight, oldest first
+    std::unique_ptr<HistoryWriter> writer_;             // while the run has an open history
+    // Successes whose entries are being written, reported once that is done.
+    struct Recording {
+        std::unique_ptr<StandardImage> image;
+        std::future<Status> written;
+    };
+    std::vector<Recording> recording_;
+    int unrecorded_ = 0;
+    Reason unrecordedReason_;                  // the first
     std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;

@@ -85,10 +85,11 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
             handOut();
         }
         const bool preparing = preparer_->Outstanding() > 0;
-        if (jobs_.empty() && !preparing) break;
-        if (jobs_.empty()) {
+        if (jobs_.empty() && !preparing && recording_.empty()) break;
+        if (jobs_.empty() && preparing) {
             preparer_->WaitReady(options.pumpSlice);
             Pump(options.pump);
+            ReportRecorded(rows, options, false);
         } else {
             // A picture that gets ready meanwhile waits for the end of this turn; with a
             // connection free, the turn is kept short so it does not wait long.
@@ -99,7 +100,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         }
     }
     preparer_->DropPending();
-    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
     preparer_.reset();
 }
 
@@ -129,9 +130,10 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
         image->width = processed.width ? processed.width : row.width;
         image->height = processed.height ? processed.height : row.height;
         const std::optional<HistoryEntry> earlier =
-            options.reuse ? options.history->FindReusable(image->originalSha256,
-                                                          options.processing.Key(), hoster.Id)
-                          : std::nullopt;
+            options.reuse
+                ? options.history->FindReusable(image->originalSha256, options.processing.Key(),
+                                                hoster.Id, ReuseKey(hoster))
+                : std::nullopt;
         if (earlier) {
             row.upload = earlier->code;
             row.checked = false;
@@ -153,15 +155,13 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     upload.answers = options.answers;
     image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
                                                      std::move(upload));
+    if (image->job->Finished()) return EndStandardImage(rows, std::move(image), options);
     jobs_.push_back(std::move(image));
-    if (jobs_.back()->job->Finished()) {
-        EndStandardImage(rows, *jobs_.back(), options);
-        jobs_.pop_back();
-    }
 }
 
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                           std::chrono::milliseconds slice) {
+    if (jobs_.empty()) return ReportRecorded(rows, options, true);
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) tasks.push_back(image->job.get());
     net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
@@ -170,17 +170,59 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
             ++it;
             continue;
         }
-        const std::unique_ptr<StandardImage> image = std::move(*it);
+        std::unique_ptr<StandardImage> image = std::move(*it);
         it = jobs_.erase(it);
-        EndStandardImage(rows, *image, options);
+        EndStandardImage(rows, std::move(image), options);
+    }
+    ReportRecorded(rows, options, false);
+}
+
+void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                                 const UploadRunOptions& options) {
+    const StandardUploadJob& job = *image->job;
+    const StandardUploadResult& result = job.Result();
+    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
+    // A picture the history was open for and never hashed (it could not be read) has no
+    // success to record.
+    const bool history =
+        options.history && (!options.history->IsOpen() || !image->sentSha256.empty());
+    if (result.failure != StandardFailure::None || !history)
+        return ReportStandardImage(rows, *image, options, {});
+    HistoryEntry entry;
+    entry.filePath = job.Path();
+    entry.fileBytes = rows[static_cast<size_t>(image->position - 1)].bytes;
+    entry.originalSha256 = image->originalSha256;
+    entry.sentSha256 = image->sentSha256;
+    entry.width = image->width;
+    entry.height = image->height;
+    entry.code = result.code;
+    entry.url = result.links.url;
+    entry.thumbnailUrl = result.links.thumbnail_url;
+    entry.deletionUrl = result.links.deletion_url;
+    std::future<Status> written = Record(std::move(entry), job.Row(), options);
+    recording_.push_back({std::move(image), std::move(written)});
+}
+
+void UploadRun::ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                               bool wait) {
+    if (wait && !recording_.empty() &&
+        recording_.front().written.wait_for(options.pumpSlice) != std::future_status::ready)
+        Pump(options.pump);
+    for (auto it = recording_.begin(); it != recording_.end();) {
+        if (it->written.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            ++it;
+            continue;
+        }
+        Recording done = std::move(*it);
+        it = recording_.erase(it);
+        ReportStandardImage(rows, *done.image, options, done.written.get());
     }
 }
 
-void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& image,
-                                 const UploadRunOptions& options) {
+void UploadRun::ReportStandardImage(std::span<ImageEntry> rows, StandardImage& image,
+                                    const UploadRunOptions& options, const Status& recorded) {
     const StandardUploadJob& job = *image.job;
     const StandardUploadResult& result = job.Result();
-    outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
     const ImageEntry& row = rows[static_cast<size_t>(image.position - 1)];
     const std::string line = strings_.Get(kStrUploadOf) + " " + job.Path() + "...";
     const std::string note =
@@ -190,24 +232,9 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, StandardImage& imag
             : "";
     const bool succeeded = result.failure == StandardFailure::None;
     if (succeeded) {
-        if (options.history && options.history->IsOpen() && !image.sentSha256.empty()) {
-            HistoryEntry entry;
-            entry.hosterId = job.Row().Id;
-            entry.filePath = job.Path();
-            entry.fileBytes = row.bytes;
-            entry.originalSha256 = image.originalSha256;
-            entry.sentSha256 = image.sentSha256;
-            entry.width = image.width;
-            entry.height = image.height;
-            entry.code = result.code;
-            entry.url = result.links.url;
-            entry.thumbnailUrl = result.links.thumbnail_url;
-            entry.deletionUrl = result.links.deletion_url;
-            Record(std::move(entry), options);
-        }
         Log(line, false);
         Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
-                  note);
+                  note + RecordNote(recorded));
     } else {
         Log(line + Failed(ReasonOf(result, job.Row(), strings_)) + note, true);
     }

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -405,6 +406,105 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         EXPECT_EQ(entry.processing, "strip");
         EXPECT_EQ(entry.fileBytes, 1024);  // the original's size as the list has it, not the sent
     }
+}
+
+// A code is reused only for the same picture sent where it went before: after the row's
+// address or file field changed under the same ID the picture goes to the new host. Classic
+// rows are recorded under their rows' IDs.
+TEST_F(StandardRunTest, TheHistoryReusesACodeOnlyWhereThePictureWent) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    HistoryStore history;
+    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    const struct {
+        const char* path;
+        const char* field;
+        bool sent;
+    } cases[] = {{"/up", "f", true},     {"/up", "f", false}, {"/other", "f", true},
+                 {"/up", "image", true}, {"/up", "f", false}, {"/other", "f", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " " + c.field);
+        hosters = LoadHostersFromText(emulator.HostersIni() +
+                                      "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
+                                      server->Url(c.path) + "\nFileField=" + c.field + "\n");
+        const size_t before = server->Requests().size();
+        std::vector<ImageEntry> rows = {Image("same.jpg")};
+        EXPECT_EQ(RunUpload(rows, 8), Code("same.jpg") + " ");
+        EXPECT_EQ(server->Requests().size() - before, c.sent ? 1u : 0u);
+        if (c.sent) {
+            EXPECT_TRUE(server->Requests().back().starts_with(std::string("POST ") + c.path));
+        }
+    }
+    std::vector<ImageEntry> rows = {Image("classic.jpg")};
+    RunUpload(rows, 1);
+    const std::vector<HistoryEntry> entries = history.List({});
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].hosterId, "Hoster1");
+    EXPECT_EQ(entries[0].reuseKey,
+              "http://127.0.0.1:" + std::to_string(emulator.Port()) + "/upload.php|userfile[]");
+    EXPECT_EQ(entries[1].hosterId, "Hoster8");
+    EXPECT_EQ(entries[1].reuseKey, server->Url("/up") + "|image");
+}
+
+// A success the history cannot keep (the file locked by another program, a folder in its
+// place) is still a success, with its code in the posting; the log says so with the image and
+// once more at the end, and a later run, the lock gone, sends the picture again.
+TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEnd) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    const std::string file = dir.file("history.sqlite");
+    HistoryStore history;
+    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::string locked =
+        "Upload-Verlauf " + file + " ist von einem anderen Programm gesperrt";
+    const std::string notKept = "hochgeladen, aber nicht im Verlauf gespeichert";
+    for (const int hoster : {8, 1}) {
+        SCOPED_TRACE(hoster);
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        const std::string posting = RunUpload(rows, hoster);
+        EXPECT_FALSE(rows[0].checked);
+        EXPECT_EQ(posting, rows[0].upload + " ");
+        EXPECT_EQ(recorder->log,
+                  (std::vector<std::string>{
+                      Line("a.jpg", "erfolgreich ! (" + notKept + ": " + locked + ")"),
+                      "1 Bild(er) " + notKept + ": " + locked}));
+        EXPECT_EQ(run->UnrecordedCount(), 1);
+    }
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    for (const size_t sent : {2u, 2u}) {  // sent again, then reused
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        RunUpload(rows, 8);
+        EXPECT_EQ(server->Requests().size(), sent);
+        EXPECT_EQ(run->UnrecordedCount(), 0);
+    }
+    EXPECT_EQ(history.List({}).size(), 1u);
+
+    // A folder where the file should be: no history this run, and every success says so.
+    test::TempDir elsewhere;
+    ASSERT_EQ(::mkdir(elsewhere.file("history.sqlite").c_str(), 0700), 0);
+    HistoryStore folder;
+    ASSERT_EQ(folder.Open(elsewhere.file("history.sqlite")), HistoryOpening::Failed);
+    configure = [&](UploadRunOptions& o) { o.history = &folder; };
+    std::vector<ImageEntry> rows = {Image("b.jpg")};
+    RunUpload(rows, 8);
+    const std::string unusable = "Upload-Verlauf " + elsewhere.file("history.sqlite") +
+                                 " nicht nutzbar: a folder stands in its place";
+    EXPECT_EQ(recorder->log,
+              (std::vector<std::string>{
+                  unusable, Line("b.jpg", "erfolgreich ! (" + notKept + ": " + unusable + ")"),
+                  "1 Bild(er) " + notKept + ": " + unusable}));
 }
 
 }  // namespace

@@ -60,8 +60,8 @@ void MainWindow::OpenHistory() {
     deletion.timeout = std::chrono::seconds(ReadTimeoutSeconds(settingsFile_));
     deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     deletion.control.slice = std::chrono::milliseconds(10);
-    env.deleteOnHost = [deletion](const std::string& url) {
-        return RequestDeletion(url, deletion);
+    env.deleteOnHost = [deletion](const std::string& url, const std::string& confirm) {
+        return RequestDeletion(url, confirm, deletion);
     };
     env.makePosting = [this](const std::vector<HistoryEntry>& entries) {
         ShowHistoryPosting(entries);

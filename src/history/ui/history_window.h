@@ -29,8 +29,9 @@ class HistoryModel;
 struct HistoryWindowEnv {
     std::string historyFile;
     // Asks the host to delete an image by its deletion URL, pumping the window's events while
-    // it waits: "" when the host confirmed (2xx), else why not.
-    std::function<std::string(const std::string& deletionUrl)> deleteOnHost;
+    // it waits: done when the answer matched `confirm` (the entry's deletionConfirm), else
+    // why not.
+    std::function<Status(const std::string& deletionUrl, const std::string& confirm)> deleteOnHost;
     // Shows the entries as a posting in the code panel, in the order given.
     std::function<void(const std::vector<HistoryEntry>& entries)> makePosting;
 };
