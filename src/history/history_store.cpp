@@ -2,11 +2,15 @@
 
 #include <openssl/evp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "history/history_schema.h"
@@ -22,6 +26,22 @@ using history::Statement;
 // ours lasts milliseconds, so only a hung process makes it run out, and meanwhile the image
 // whose entry it is waits for its report.
 constexpr int kBusyTimeoutMs = 2000;
+
+// Claims are written on the run's loop: one that cannot be written soon is not worth holding
+// the window up for, as a missing claim costs at most a picture sent twice.
+constexpr int kClaimBusyMs = 100;
+
+// The shorter wait for the life of one claim's writes.
+class ShortWait {
+  public:
+    explicit ShortWait(sqlite3* db) : db_(db) { sqlite3_busy_timeout(db_, kClaimBusyMs); }
+    ~ShortWait() { sqlite3_busy_timeout(db_, kBusyTimeoutMs); }
+    ShortWait(const ShortWait&) = delete;
+    ShortWait& operator=(const ShortWait&) = delete;
+
+  private:
+    sqlite3* db_;
+};
 
 constexpr const char* kColumns =
     "SELECT id, uploaded_at, hoster_id, hoster_name, upload_url, file_path, file_bytes, "
@@ -100,6 +120,24 @@ bool IsBusy(sqlite3* db) {
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }
 
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// When a process started (clock ticks since boot, /proc/PID/stat's 22nd field); 0 when there
+// is no such process. With its number, it names the process even after the number is reused.
+std::int64_t ProcessStart(std::int64_t pid) {
+    const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+    // The name in parentheses may hold blanks and parentheses; the fields follow the last ')'.
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos) return 0;
+    size_t at = name + 2;
+    for (int field = 3; field < 22 && at < stat.size(); ++field) at = stat.find(' ', at) + 1;
+    if (at == 0 || at >= stat.size()) return 0;
+    return std::strtoll(stat.c_str() + at, nullptr, 10);
+}
+
 bool IsPresent(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -140,11 +178,12 @@ std::string MoveAside(const std::string& file, std::string& error) {
 struct HistoryStore::Db {
     sqlite3* handle = nullptr;
     Statement insert, findReusable, list, count, byId, forget, markDeleted, markOpened;
+    Statement findClaim, addClaim, takeClaim, dropClaim;
 
     ~Db() {
         // Statements first: a connection with live statements does not close.
-        for (Statement* s :
-             {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted, &markOpened})
+        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted,
+                             &markOpened, &findClaim, &addClaim, &takeClaim, &dropClaim})
             s->Finalize();
         sqlite3_close(handle);
     }
@@ -206,7 +245,24 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
            markDeleted.Prepare(handle, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1",
                                error) &&
            markOpened.Prepare(handle, "UPDATE uploads SET deletion_opened = 1 WHERE id = ?1",
-                              error);
+                              error) &&
+           findClaim.Prepare(handle,
+                             "SELECT pid, process_start FROM claims WHERE original_sha256 = ?1 "
+                             "AND processing = ?2 AND reuse_key = ?3",
+                             error) &&
+           addClaim.Prepare(handle,
+                            "INSERT INTO claims VALUES (?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT DO "
+                            "NOTHING",
+                            error) &&
+           takeClaim.Prepare(handle,
+                             "UPDATE claims SET pid = ?4, process_start = ?5, claimed_at = ?6 "
+                             "WHERE original_sha256 = ?1 AND processing = ?2 AND reuse_key = ?3 "
+                             "AND pid = ?7 AND process_start = ?8",
+                             error) &&
+           dropClaim.Prepare(handle,
+                             "DELETE FROM claims WHERE original_sha256 = ?1 AND processing = ?2 "
+                             "AND reuse_key = ?3 AND pid = ?4 AND process_start = ?5",
+                             error);
 }
 
 HistoryStore::HistoryStore() = default;
@@ -419,6 +475,60 @@ bool HistoryStore::Mark(std::int64_t id, bool deleted) {
     if (sqlite3_changes(db_->handle) == 1) return true;
     error_ = "no entry " + std::to_string(id) + " in the history";
     return false;
+}
+
+PictureClaim HistoryStore::Claim(const std::string& originalSha256, const std::string& processing,
+                                 const std::string& reuseKey) {
+    if (!db_) return {true, 0};
+    // Read at each call: a forked child is another process than the one that called first.
+    const std::int64_t self = ::getpid();
+    const std::int64_t selfStart = ProcessStart(self);
+    auto bindKey = [&](Statement& s) {
+        s.Bind(1, originalSha256);
+        s.Bind(2, processing);
+        s.Bind(3, reuseKey);
+        s.Bind(4, self);
+        s.Bind(5, selfStart);
+        s.Bind(6, static_cast<std::int64_t>(std::time(nullptr)));
+    };
+    std::int64_t holder = 0, holderStart = 0;
+    {
+        Statement& s = db_->findClaim;
+        const InUse use(s);
+        bindKey(s);
+        if (s.Step() == SQLITE_ROW) {
+            holder = s.Int(0);
+            holderStart = s.Int(1);
+        }
+    }
+    if (holder == self && holderStart == selfStart) return {true, 0};
+    if (holder != 0 && ProcessStart(holder) == holderStart) return {false, holder};
+    // Free, or left by a process that is gone: whoever writes first has it.
+    Statement& s = holder == 0 ? db_->addClaim : db_->takeClaim;
+    const ShortWait wait(db_->handle);
+    const InUse use(s);
+    bindKey(s);
+    if (holder != 0) {
+        s.Bind(7, holder);
+        s.Bind(8, holderStart);
+    }
+    if (s.Step() != SQLITE_DONE) return {true, 0};
+    if (sqlite3_changes(db_->handle) == 1) return {true, 0};
+    return Claim(originalSha256, processing, reuseKey);  // another process was quicker
+}
+
+void HistoryStore::Release(const std::string& originalSha256, const std::string& processing,
+                           const std::string& reuseKey) {
+    if (!db_) return;
+    Statement& s = db_->dropClaim;
+    const ShortWait wait(db_->handle);
+    const InUse use(s);
+    s.Bind(1, originalSha256);
+    s.Bind(2, processing);
+    s.Bind(3, reuseKey);
+    s.Bind(4, static_cast<std::int64_t>(::getpid()));
+    s.Bind(5, ProcessStart(::getpid()));
+    s.Step();
 }
 
 std::string HistoryFile(const std::string& settingsFolder) {

@@ -64,6 +64,13 @@ enum class HistoryOpening {
     Failed,          // no history this session (LastError says why); uploads go on without it
 };
 
+// What stands in the way of sending a picture: nothing (it is claimed for this process now),
+// or a claim of another process that is still running.
+struct PictureClaim {
+    bool taken = false;
+    std::int64_t holder = 0;  // the other process's id when not taken
+};
+
 // One store is used by one thread at a time; each opens its own store on the same file.
 class HistoryStore {
   public:
@@ -102,6 +109,16 @@ class HistoryStore {
     std::vector<HistoryEntry> ByIds(const std::vector<std::int64_t>& ids);
     // Removes entries from the history (the images stay on the host).
     bool Forget(const std::vector<std::int64_t>& ids);
+
+    // Claims a picture about to be sent with this processing to this destination, so a second
+    // run on the same history waits for it instead of sending it too. A claim of a process
+    // that is gone (or whose number now names another process) is taken over. A history that
+    // cannot be written claims nothing and stands in no one's way: taken.
+    PictureClaim Claim(const std::string& originalSha256, const std::string& processing,
+                       const std::string& reuseKey);
+    // Gives up this process's claim (after the picture's success was recorded, or it failed).
+    void Release(const std::string& originalSha256, const std::string& processing,
+                 const std::string& reuseKey);
     // The host confirmed the deletion: kept for its code, never reused.
     bool MarkDeletedOnHost(std::int64_t id);
     // The deletion page was opened for the user: kept for its code, never reused.

@@ -272,6 +272,8 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "457", "",
      "Die Löschseite des Hosters ist im Browser geöffnet; dort wird das Bild gelöscht. Der "
      "Eintrag wird nicht mehr wiederverwendet."},
+    {"STRINGS", "458", "",
+     "übersprungen: ein anderer Lauf (Prozess %1) lädt dieses Bild gerade zum selben Ziel hoch"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

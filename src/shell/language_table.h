@@ -253,12 +253,15 @@ enum UiString : int {
     // page was opened in the browser instead.
     kReasonDeletionUnconfirmed = 456,
     kStrDeletionPageOpened = 457,
+    // Upload log: a picture skipped because another run ("%1" its process) kept sending it
+    // past the time-out.
+    kStrClaimedElsewhere = 458,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.
 class UiStrings {
   public:
-    static constexpr int kSize = 458;  // entries 0 .. 457
+    static constexpr int kSize = 459;  // entries 0 .. 458
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
     const std::string& Get(int index) const;

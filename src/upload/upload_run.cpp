@@ -193,6 +193,8 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     unrecorded_ = 0;
     unrecordedReason_ = {};
     recording_.clear();
+    waiting_.clear();
+    claimWaits_.clear();
     writer_.reset();
     if (options.history && options.history->IsOpen())
         writer_ = std::make_unique<HistoryWriter>(*options.history);
@@ -390,7 +392,8 @@ void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
     if (!RowTakes(row.FullPath())) return ImageEnded(row, false, false, Clock::now());
     const bool hash = options.history && options.history->IsOpen();
     StartStandardImage(rows, PrepareNow(position, row.FullPath(), options, hash), options);
-    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    while (!jobs_.empty() || !recording_.empty() || !waiting_.empty())
+        DriveJobs(rows, options, options.pumpSlice);
 }
 
 PreparedImage UploadRun::PrepareNow(int position, const std::string& path,

@@ -18,6 +18,7 @@
 // (empty when it was sound).
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -49,6 +50,8 @@ struct StandardImage {
     std::unique_ptr<StandardUploadJob> job;
     std::string originalSha256, sentSha256;  // only with a history
     int width = 0, height = 0;
+    // The destination this run claimed the picture for in the history; "" when unclaimed.
+    std::string claimKey;
 };
 
 // The four figures of the upload panel.
@@ -190,6 +193,13 @@ class UploadRun {
     // whose jobs finished.
     void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                    std::chrono::milliseconds slice);
+    // Before a picture is sent: a code the history holds for it ends the image; another run
+    // sending it makes it wait (in waiting_) until that run is done or the time-out ran out.
+    // True when the picture is to be sent, claimed for this run.
+    bool ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared, StandardImage& image,
+                      const HosterDef& hoster, const UploadRunOptions& options);
+    // Tries the waiting pictures again; after a cancel ends them.
+    void RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // A finished job: a success waits for its entry to be written before it is reported.
     void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                           const UploadRunOptions& options);
@@ -247,6 +257,9 @@ class UploadRun {
         std::future<Status> written;
     };
     std::vector<Recording> recording_;
+    // Pictures another run is sending, and until when each waits for it.
+    std::vector<PreparedImage> waiting_;
+    std::map<int, std::chrono::steady_clock::time_point> claimWaits_;
     int unrecorded_ = 0;
     Reason unrecordedReason_;                  // the first
     std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends

@@ -2,6 +2,7 @@
 // ending with one whole line in the log whatever order the answers come in.
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 #include "shell/file_io.h"
 #include "shell/plain_text.h"
@@ -78,6 +79,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
     };
     while (!abortFlag_.load()) {
         handOut();
+        RetryClaimed(rows, options);
         while (jobs_.size() < limit && !abortFlag_.load()) {
             std::optional<PreparedImage> ready = preparer_->TakeReady();
             if (!ready) break;
@@ -85,7 +87,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
             handOut();
         }
         const bool preparing = preparer_->Outstanding() > 0;
-        if (jobs_.empty() && !preparing && recording_.empty()) break;
+        if (jobs_.empty() && !preparing && recording_.empty() && waiting_.empty()) break;
         if (jobs_.empty() && preparing) {
             preparer_->WaitReady(options.pumpSlice);
             Pump(options.pump);
@@ -100,6 +102,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         }
     }
     preparer_->DropPending();
+    RetryClaimed(rows, options);  // cancelled: none waits any longer
     while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
     preparer_.reset();
 }
@@ -125,24 +128,11 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     }
     const bool history = options.history && options.history->IsOpen();
     if (history && !processed.bytes.empty()) {
+        if (options.reuse && !ReuseOrClaim(rows, prepared, *image, hoster, options)) return;
         image->sentSha256 = std::move(prepared.sentSha256);
         image->originalSha256 = std::move(prepared.originalSha256);
         image->width = processed.width ? processed.width : row.width;
         image->height = processed.height ? processed.height : row.height;
-        const std::optional<HistoryEntry> earlier =
-            options.reuse
-                ? options.history->FindReusable(image->originalSha256, options.processing.Key(),
-                                                hoster.Id, ReuseKey(hoster))
-                : std::nullopt;
-        if (earlier) {
-            row.upload = earlier->code;
-            row.checked = false;
-            Log(line +
-                    ReplaceAll(strings_.Get(kStrReused), "%1", LocalTimeText(earlier->uploadedAt)),
-                true);
-            observer_.RowChanged(position);
-            return ImageEnded(row, true, false, image->start);
-        }
     }
 
     StandardUploadOptions upload;
@@ -159,8 +149,72 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     jobs_.push_back(std::move(image));
 }
 
+bool UploadRun::ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared,
+                             StandardImage& image, const HosterDef& hoster,
+                             const UploadRunOptions& options) {
+    const int position = prepared.position;
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    const std::string line = strings_.Get(kStrUploadOf) + " " + prepared.path + "...";
+    const std::string key = ReuseKey(hoster);
+    const std::string processing = options.processing.Key();
+    if (const std::optional<HistoryEntry> earlier =
+            options.history->FindReusable(prepared.originalSha256, processing, hoster.Id, key)) {
+        claimWaits_.erase(position);
+        row.upload = earlier->code;
+        row.checked = false;
+        Log(line + ReplaceAll(strings_.Get(kStrReused), "%1", LocalTimeText(earlier->uploadedAt)),
+            true);
+        observer_.RowChanged(position);
+        ImageEnded(row, true, false, image.start);
+        return false;
+    }
+    const PictureClaim claim = options.history->Claim(prepared.originalSha256, processing, key);
+    if (claim.taken) {
+        claimWaits_.erase(position);
+        image.claimKey = key;
+        return true;
+    }
+    // Another run is sending it: its code will do, once recorded. Its upload is bounded by
+    // the time-out as ours is, so a claim that outlasts it is given up on.
+    const auto now = std::chrono::steady_clock::now();
+    const auto wait =
+        claimWaits_.try_emplace(position, now + std::chrono::seconds(TimeoutSeconds(options)))
+            .first;
+    if (now < wait->second) {
+        waiting_.push_back(std::move(prepared));
+        return false;
+    }
+    claimWaits_.erase(wait);
+    Log(line + ReplaceAll(strings_.Get(kStrClaimedElsewhere), "%1", std::to_string(claim.holder)),
+        true);
+    ImageEnded(row, false, false, image.start);
+    return false;
+}
+
+void UploadRun::RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    std::vector<PreparedImage> again = std::move(waiting_);
+    waiting_.clear();
+    for (PreparedImage& prepared : again) {
+        if (!abortFlag_.load()) {
+            StartStandardImage(rows, std::move(prepared), options);
+            continue;
+        }
+        const ImageEntry& row = rows[static_cast<size_t>(prepared.position - 1)];
+        Log(strings_.Get(kStrUploadOf) + " " + prepared.path + "..." +
+                Failed(strings_.Get(kReasonCancelled)),
+            true);
+        ImageEnded(row, false, false, std::chrono::steady_clock::now());
+    }
+}
+
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                           std::chrono::milliseconds slice) {
+    if (jobs_.empty() && recording_.empty()) {
+        // Only pictures another run is sending: look again after a slice.
+        std::this_thread::sleep_for(slice);
+        Pump(options.pump);
+        return RetryClaimed(rows, options);
+    }
     if (jobs_.empty()) return ReportRecorded(rows, options, true);
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) tasks.push_back(image->job.get());
@@ -231,6 +285,9 @@ void UploadRun::ReportStandardImage(std::span<ImageEntry> rows, StandardImage& i
                   ")"
             : "";
     const bool succeeded = result.failure == StandardFailure::None;
+    // After the entry is written, so a run waiting for the picture finds its code.
+    if (!image.claimKey.empty())
+        options.history->Release(image.originalSha256, options.processing.Key(), image.claimKey);
     if (succeeded) {
         Log(line, false);
         Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,

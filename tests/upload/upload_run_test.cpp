@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -505,6 +506,95 @@ TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEn
               (std::vector<std::string>{
                   unusable, Line("b.jpg", "erfolgreich ! (" + notKept + ": " + unusable + ")"),
                   "1 Bild(er) " + notKept + ": " + unusable}));
+}
+
+// Two runs at once: a picture another running process claimed is waited for and that run's
+// code reused once recorded, a claim held past the time-out skips the picture with a line in
+// the log, and a claim left by a process that is gone is taken over.
+TEST_F(StandardRunTest, APictureAnotherRunIsSendingIsWaitedForNotSentTwice) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    const std::string file = dir.file("history.sqlite");
+    HistoryStore history;
+    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
+    const ImageEntry shared = Image("shared.jpg");
+    const std::string sha = Sha256Hex(dir.read("shared.jpg"));
+    const std::string key = ReuseKey(hosters.Row(8));
+    int claimed[2], go[2];
+    ASSERT_EQ(::pipe(claimed), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    // The other run: claims the picture, and records and releases it when told to.
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        HistoryStore store;
+        store.Open(file);
+        char c = store.Claim(sha, "", key).taken ? 'c' : 'x';
+        if (::write(claimed[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(1);
+        HistoryEntry e;
+        e.hosterId = "Hoster8";
+        e.reuseKey = key;
+        e.originalSha256 = sha;
+        e.code = "[IMG]http://h/other.jpg[/IMG]";
+        const bool recorded = store.Record(e).Ok();
+        store.Release(sha, "", key);
+        ::_exit(recorded ? 0 : 1);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(claimed[0], &c, 1), 1);
+    ASSERT_EQ(c, 'c');
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.timeoutSeconds = 1;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    std::vector<ImageEntry> rows = {shared};
+    RunUpload(rows, 8);
+    EXPECT_EQ(recorder->log,
+              (std::vector<std::string>{Line(
+                  "shared.jpg", "übersprungen: ein anderer Lauf (Prozess " + std::to_string(other) +
+                                    ") lädt dieses Bild gerade zum selben Ziel hoch")}));
+    EXPECT_TRUE(rows[0].checked);
+
+    // Once this run met the claim (its first status line), the other one finishes.
+    pump = [&] {
+        if (!recorder->statuses.empty() && c == 'c') {
+            EXPECT_EQ(::write(go[1], &c, 1), 1);
+            c = 0;
+        }
+    };
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    RunUpload(rows, 8);
+    int status = -1;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(rows[0].upload, "[IMG]http://h/other.jpg[/IMG]");
+    ASSERT_EQ(recorder->log.size(), 1u);
+    EXPECT_TRUE(recorder->log[0].ends_with("Code wiederverwendet")) << recorder->log[0];
+    EXPECT_TRUE(server->Requests().empty());
+    for (int fd : {claimed[0], claimed[1], go[0], go[1]}) ::close(fd);
+
+    // A claim whose process is gone is taken over, and released once the picture went up.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, &status, 0), gone);
+    std::vector<ImageEntry> left = {Image("left.jpg", 1, 7)};  // another picture
+    const std::string plant = "INSERT INTO claims VALUES ('" + Sha256Hex(dir.read("left.jpg")) +
+                              "', '', '" + key + "', " + std::to_string(gone) + ", 1, 0)";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, plant.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    RunUpload(left, 8);
+    EXPECT_EQ(server->Requests().size(), 1u);
+    EXPECT_FALSE(left[0].checked);
+    EXPECT_EQ(sqlite3_exec(
+                  db, "SELECT 1 FROM claims", [](void*, int, char**, char**) { return 1; }, nullptr,
+                  nullptr),
+              SQLITE_OK);  // no row left: the callback would abort the query
+    sqlite3_close(db);
 }
 
 }  // namespace
