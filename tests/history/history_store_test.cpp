@@ -167,95 +167,48 @@ TEST(HistoryStore, MigratesEveryOlderLayout) {
 // What stands where history.sqlite should be, and what Open must make of it: a file it
 // cannot use is left as it is and said why, a FIFO without waiting for a writer.
 TEST(HistoryStore, SetsBrokenAndForeignFilesAsideAndSaysWhyOthersFail) {
-    enum class Make { Sql, Noise, Folder, Fifo };
     const struct {
-        Make make;
-        const char* sql;  // run by SQLite on the file
+        const char* make;  // SQL run on the file, or "noise", "folder", "fifo"
         HistoryOpening opening;
-        ReasonCode problem = ReasonCode::kOther;
-        std::vector<std::string> args = {};  // after the file
+        Reason problem = {};  // its arguments after the file
     } cases[] = {
-        {Make::Noise, nullptr, HistoryOpening::ReplacedBroken},
-        {Make::Sql, "CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('keep');",
+        {"noise", HistoryOpening::ReplacedBroken},
+        {"CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('keep');",
          HistoryOpening::ReplacedBroken},
-        {Make::Sql,
-         "CREATE TABLE uploads (x); PRAGMA application_id = 1282754665; PRAGMA user_version = 9;",
-         HistoryOpening::Failed,
-         ReasonCode::kHistoryNewer,
-         {"9"}},  // a newer Lumar's: left for it
-        {Make::Folder,
-         nullptr,
-         HistoryOpening::Failed,
-         ReasonCode::kHistoryUnusable,
-         {"a folder stands in its place"}},
-        {Make::Fifo,
-         nullptr,
-         HistoryOpening::Failed,
-         ReasonCode::kHistoryUnusable,
-         {"not a regular file"}},
+        {"CREATE TABLE uploads (x); PRAGMA application_id = 1282754665; PRAGMA user_version = 9;",
+         HistoryOpening::Failed, Reason(ReasonCode::kHistoryNewer, {"9"})},  // left for it
+        {"folder", HistoryOpening::Failed,
+         Reason(ReasonCode::kHistoryUnusable, {"a folder stands in its place"})},
+        {"fifo", HistoryOpening::Failed,
+         Reason(ReasonCode::kHistoryUnusable, {"not a regular file"})},
     };
     std::string noise(8192, '\0');
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 % 251);
     for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.make) * 10 + static_cast<int>(c.opening));
+        SCOPED_TRACE(c.make);
         test::TempDir dir;
         const std::string file = HistoryFile(dir.path());
-        if (c.make == Make::Sql) RunSql(file, c.sql);
-        if (c.make == Make::Noise) dir.write("history.sqlite", noise);
-        if (c.make == Make::Folder) {
-            ASSERT_EQ(::mkdir(file.c_str(), 0700), 0);
-        }
-        if (c.make == Make::Fifo) {
-            ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
-        }
-        const bool plain = c.make == Make::Sql || c.make == Make::Noise;
-        const std::string before = plain ? dir.read("history.sqlite") : "";
+        const std::string make = c.make;
+        if (make == "noise") dir.write("history.sqlite", noise);
+        if (make == "folder") ::mkdir(file.c_str(), 0700);
+        if (make == "fifo") ::mkfifo(file.c_str(), 0600);
+        if (make.starts_with("CREATE")) RunSql(file, c.make);
+        const std::string before =
+            make == "folder" || make == "fifo" ? "" : dir.read("history.sqlite");
 
         HistoryStore store;
         ASSERT_EQ(store.Open(file), c.opening);
         if (c.opening == HistoryOpening::Failed) {
-            if (plain) {
-                EXPECT_EQ(dir.read("history.sqlite"), before);
-            }
-            std::vector<std::string> args = {file};
-            args.insert(args.end(), c.args.begin(), c.args.end());
-            EXPECT_EQ(store.Problem().code, c.problem);
-            EXPECT_EQ(store.Problem().args, args);
-            HistoryEntry e = Entry("a.jpg", "aa", "Hoster1", 1);
-            const Status recorded = store.Record(e);
-            ASSERT_FALSE(recorded);
-            EXPECT_EQ(recorded.Why().code, c.problem);
+            EXPECT_EQ(before.empty() ? "" : dir.read("history.sqlite"), before);
+            Reason problem = c.problem;
+            problem.args.insert(problem.args.begin(), file);
+            EXPECT_EQ(store.Problem(), problem);
             continue;
         }
         const std::string aside = store.SetAsidePath();
         ASSERT_EQ(aside.rfind(file + ".broken-", 0), 0u) << aside;
         EXPECT_EQ(dir.read(aside.substr(dir.path().size() + 1)), before);
     }
-}
-
-// Another program holding the write lock: opening and recording wait a short while, then say
-// the file is locked; once the lock is gone the same store records again.
-TEST(HistoryStore, ALockHeldElsewhereFailsWithItsReason) {
-    test::TempDir dir;
-    const std::string file = HistoryFile(dir.path());
-    HistoryStore store;
-    ASSERT_EQ(store.Open(file), HistoryOpening::Created);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-
-    HistoryEntry e = Entry("a.jpg", "aa", "Hoster1", 1);
-    const Status recorded = store.Record(e);
-    ASSERT_FALSE(recorded);
-    EXPECT_EQ(recorded.Why(), Reason(ReasonCode::kHistoryLocked, {file}));
-    HistoryStore second;
-    EXPECT_EQ(second.Open(file), HistoryOpening::Failed);
-    EXPECT_EQ(second.Problem(), Reason(ReasonCode::kHistoryLocked, {file}));
-
-    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(other);
-    EXPECT_TRUE(store.Record(e));
-    EXPECT_EQ(store.List({}).size(), 1u);
 }
 
 TEST(HistoryStore, TwoProcessesWriteAtOnce) {
