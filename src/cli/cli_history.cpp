@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <ctime>
@@ -20,7 +21,9 @@
 #include "shell/config_paths.h"
 #include "shell/language_table.h"
 #include "shell/plain_text.h"
+#include "shell/reason_text.h"
 #include "shell/settings_keys.h"
+#include "upload/standard_upload.h"
 
 namespace lumar::cli {
 namespace {
@@ -67,24 +70,27 @@ void PrintEntries(const std::vector<HistoryEntry>& entries, bool json) {
     }
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const HistoryEntry& e : entries)
-        list.push_back({{"id", e.id},
-                        {"uploadedAt", e.uploadedAt},
-                        {"date", LocalTimeText(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
-                        {"hosterId", e.hosterId},
-                        {"hosterName", e.hosterName},
-                        {"uploadUrl", e.uploadUrl},
-                        {"file", e.filePath},
-                        {"fileBytes", e.fileBytes},
-                        {"originalSha256", e.originalSha256},
-                        {"processing", e.processing},
-                        {"sentSha256", e.sentSha256},
-                        {"width", e.width},
-                        {"height", e.height},
-                        {"code", e.code},
-                        {"url", e.url},
-                        {"thumbnailUrl", e.thumbnailUrl},
-                        {"deletionUrl", e.deletionUrl},
-                        {"deletedOnHost", e.deletedOnHost}});
+        list.push_back(
+            {{"id", e.id},
+             {"uploadedAt", e.uploadedAt},
+             {"date", LocalTimeText(e.uploadedAt, "%Y-%m-%dT%H:%M:%S%z")},
+             {"hosterId", e.hosterId},
+             {"hosterName", e.hosterName},
+             {"uploadUrl", e.uploadUrl},
+             {"file", e.filePath},
+             {"fileBytes", e.fileBytes},
+             {"originalSha256", e.originalSha256},
+             {"processing", e.processing},
+             {"sentSha256", e.sentSha256},
+             {"width", e.width},
+             {"height", e.height},
+             {"code", e.code},
+             {"url", e.url},
+             {"thumbnailUrl", e.thumbnailUrl},
+             {"deletionUrl", e.deletionUrl},
+             {"deletedOnHost", e.deletedOnHost},
+             {"deletionOpened", e.deletionOpened},
+             {"reusable", !e.reuseKey.empty() && !e.deletedOnHost && !e.deletionOpened}});
     // File names need not be UTF-8; a stray byte must not cost the whole listing.
     std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n"
               << std::flush;
@@ -235,6 +241,49 @@ int RunForget(const Args& args) {
     return missing ? 1 : 0;
 }
 
+// Deletion on the host. An entry whose row says how its host confirms a deletion is deleted
+// through its address; for the others (many deletion addresses are pages with a confirm step)
+// the address goes to standard output for the user to open, and the entry is never reused.
+int RunDelete(const Args& args) {
+    std::vector<std::int64_t> ids;
+    Args options;
+    if (!TakeIds(args, ids, options) || !options.empty()) return UsageError(kHistoryUsage);
+    HistoryStore store;
+    if (!OpenHistory(store)) return 1;
+    bool failed = false;
+    const Session session(SessionPaths::FromConfigFolder());
+    StandardUploadOptions deletion;
+    deletion.transport = TransportFromSettings(session.SettingsFile());
+    deletion.timeout = std::chrono::seconds(ReadTimeoutSeconds(session.SettingsFile()));
+    std::atomic<bool> interrupted{false};
+    const InterruptToFlag interrupt(interrupted);
+    deletion.control.abortFlag = &interrupted;
+    const UiStrings strings = LoadUiStrings(session.LanguageFile(), "");
+    for (const HistoryEntry& e : EntriesOf(store, ids, failed)) {
+        const std::string entry = "lumar-cli: entry " + std::to_string(e.id) + ": ";
+        if (e.deletionUrl.empty()) {
+            std::cerr << entry << "the host gave no deletion address\n";
+            failed = true;
+        } else if (e.deletionConfirm.empty()) {
+            std::cout << e.deletionUrl << "\n";
+            std::cerr << entry
+                      << "the host does not say how it confirms a deletion: open the address "
+                         "to delete the picture there; the entry will not be reused\n";
+            if (!store.MarkDeletionOpened(e.id)) failed = true;
+        } else if (const Status deleted =
+                       RequestDeletion(e.deletionUrl, e.deletionConfirm, deletion);
+                   !deleted) {
+            std::cerr << entry << "not deleted: " << OneLine(ReasonText(deleted.Why(), strings))
+                      << "\n";
+            failed = true;
+        } else {
+            std::cerr << entry << "deleted on the host\n";
+            if (!store.MarkDeletedOnHost(e.id)) failed = true;
+        }
+    }
+    return failed || !std::cout ? 1 : 0;
+}
+
 }  // namespace
 
 int RunHistory(const Args& args) {
@@ -244,6 +293,7 @@ int RunHistory(const Args& args) {
     if (what == "list" || what == "search") return RunList(rest, what == "search");
     if (what == "posting") return RunPosting(rest);
     if (what == "forget") return RunForget(rest);
+    if (what == "delete") return RunDelete(rest);
     return UsageError(kHistoryUsage);
 }
 

@@ -320,8 +320,12 @@ int RunUpload(const Args& args) {
     std::cout << ExportText(state, *posting, texts, settings) << std::flush;
     // A posting that never reached its reader (a full disk) is lost like a failed image.
     if (!std::cout) std::cerr << "lumar-cli: the posting could not be written\n";
-    // A script must learn that the totals were lost, as it learns of a failed image.
-    return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() || !std::cout ? 1 : 0;
+    // A script must learn that the totals or history entries were lost, as it learns of a
+    // failed image.
+    return ImagesLeft(list) || skipped || !run.TotalsProblem().empty() ||
+                   run.UnrecordedCount() > 0 || !std::cout
+               ? 1
+               : 0;
 }
 
 }  // namespace lumar::cli

@@ -44,9 +44,10 @@ const std::vector<Command>& Commands() {
         {"history",
          "list [--since YYYY-MM-DD] [--hoster N|ID] [--json] | search TEXT [--json] | "
          "posting ID... [--html|--markdown] [--center|--no-center] [--split N [--part K]] | "
-         "forget ID...",
+         "forget ID... | delete ID...",
          "past uploads (ID, date, hoster, file, code), newest first; a posting from some of "
-         "them; remove entries from the history (the images stay on the host)",
+         "them; remove entries from the history (the images stay on the host); delete images "
+         "on their hosts (or print the deletion page to open)",
          RunHistory},
     };
     return commands;

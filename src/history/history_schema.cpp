@@ -27,19 +27,50 @@ CREATE TABLE uploads (
     thumbnail_url TEXT NOT NULL,
     deletion_url TEXT NOT NULL,
     processing TEXT NOT NULL DEFAULT '',
-    deleted_on_host INTEGER NOT NULL DEFAULT 0);
-CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, hoster_id);
+    deleted_on_host INTEGER NOT NULL DEFAULT 0,
+    reuse_key TEXT NOT NULL DEFAULT '',
+    deletion_confirm TEXT NOT NULL DEFAULT '',
+    deletion_opened INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, reuse_key);
+)";
+
+// Pictures in flight: a run claims each before it sends it, so a second run on the same
+// settings folder waits for that upload instead of sending the picture again. A claim names
+// its process and the process's start, so one left by a process that is gone can be told
+// apart from one whose number was given again. Made by version 3 and by its migration.
+constexpr const char* kCreateClaims = R"(
+CREATE TABLE claims (
+    original_sha256 TEXT NOT NULL,
+    processing TEXT NOT NULL,
+    reuse_key TEXT NOT NULL,
+    pid INTEGER NOT NULL,
+    process_start INTEGER NOT NULL,
+    claimed_at INTEGER NOT NULL,
+    PRIMARY KEY (original_sha256, processing, reuse_key));
 )";
 
 // kMigrations[n] brings a file of version n + 1 to version n + 2. Version 1 knew neither the
 // processing of the picture nor deletions on the host: its entries were sent as they were
 // and are all still there.
-constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {R"(
+// Version 2 reused by the row's ID alone, which a replaced definition or a renumbered
+// hosters.ini row hands to another host: its entries get no reuse key and are listed but never
+// reused. Classic rows were recorded as "classic-N" while their IDs are "HosterN".
+constexpr std::array<const char*, kSchemaVersion - 1> kMigrations = {
+    R"(
 ALTER TABLE uploads ADD COLUMN processing TEXT NOT NULL DEFAULT '';
 ALTER TABLE uploads ADD COLUMN deleted_on_host INTEGER NOT NULL DEFAULT 0;
 DROP INDEX IF EXISTS uploads_by_picture;
 DROP INDEX IF EXISTS uploads_newest;
 CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, hoster_id);
+)",
+    R"(
+ALTER TABLE uploads ADD COLUMN reuse_key TEXT NOT NULL DEFAULT '';
+ALTER TABLE uploads ADD COLUMN deletion_confirm TEXT NOT NULL DEFAULT '';
+ALTER TABLE uploads ADD COLUMN deletion_opened INTEGER NOT NULL DEFAULT 0;
+UPDATE uploads SET hoster_id = 'Hoster' || substr(hoster_id, 9)
+    WHERE hoster_id GLOB 'classic-[0-9]*';
+DROP INDEX IF EXISTS uploads_for_reuse;
+CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, reuse_key);
 )"};
 
 struct FileFacts {
@@ -86,14 +117,15 @@ bool StampVersion(sqlite3* db, int version, std::string& error) {
 
 bool Create(sqlite3* db, std::string& error) {
     const std::string stampId = "PRAGMA application_id = " + std::to_string(kApplicationId);
-    return Execute(db, kCreateTables, error) && Execute(db, stampId.c_str(), error) &&
-           StampVersion(db, kSchemaVersion, error);
+    return Execute(db, kCreateTables, error) && Execute(db, kCreateClaims, error) &&
+           Execute(db, stampId.c_str(), error) && StampVersion(db, kSchemaVersion, error);
 }
 
 bool Migrate(sqlite3* db, std::int64_t from, std::string& error) {
     for (std::int64_t version = from; version < kSchemaVersion; ++version) {
         if (!Execute(db, kMigrations[static_cast<size_t>(version - 1)], error)) return false;
     }
+    if (from < 3 && !Execute(db, kCreateClaims, error)) return false;
     return StampVersion(db, kSchemaVersion, error);
 }
 
@@ -113,13 +145,14 @@ SchemaResult Decide(sqlite3* db, const FileFacts& facts, std::string& error) {
 
 }  // namespace
 
-SchemaResult PrepareSchema(sqlite3* db, std::string& error) {
+SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& version) {
     // IMMEDIATE: the write lock is taken before the file is looked at, so two processes
     // starting on a new file cannot both decide to create it.
     if (!Execute(db, "BEGIN IMMEDIATE", error)) return Failure(db, error);
     FileFacts facts;
     SchemaResult result =
         ReadFacts(db, facts, error) ? Decide(db, facts, error) : Failure(db, error);
+    version = facts.version;
     const bool keep = result == SchemaResult::Ready || result == SchemaResult::Created;
     if (keep && !Execute(db, "COMMIT", error)) result = Failure(db, error);
     if (!keep || result == SchemaResult::Failed)

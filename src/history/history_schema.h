@@ -12,7 +12,7 @@ namespace lumar::history {
 // same name is told apart from ours.
 inline constexpr std::int32_t kApplicationId = 0x4C754869;
 // PRAGMA user_version of the layout this build writes.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 enum class SchemaResult {
     Ready,    // ours, now at kSchemaVersion
@@ -23,7 +23,8 @@ enum class SchemaResult {
 };
 
 // Checks the open file and creates or migrates its tables in one transaction, so a second
-// process opening the same new file waits and then finds it complete.
-SchemaResult PrepareSchema(sqlite3* db, std::string& error);
+// process opening the same new file waits and then finds it complete. `version` gets the
+// layout the file was in (0 for a new file).
+SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& version);
 
 }  // namespace lumar::history

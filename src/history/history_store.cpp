@@ -2,11 +2,15 @@
 
 #include <openssl/evp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <limits>
 
 #include "history/history_schema.h"
@@ -18,14 +22,31 @@ namespace {
 using history::SchemaResult;
 using history::Statement;
 
-// A writer waits this long for the other program's transaction before giving up; each of
-// ours lasts milliseconds, so only a hung process makes it run out.
-constexpr int kBusyTimeoutMs = 5000;
+// A writer waits this long for the other program's transaction before giving up: each of
+// ours lasts milliseconds, so only a hung process makes it run out, and meanwhile the image
+// whose entry it is waits for its report.
+constexpr int kBusyTimeoutMs = 2000;
+
+// Claims are written on the run's loop: one that cannot be written soon is not worth holding
+// the window up for, as a missing claim costs at most a picture sent twice.
+constexpr int kClaimBusyMs = 100;
+
+// The shorter wait for the life of one claim's writes.
+class ShortWait {
+  public:
+    explicit ShortWait(sqlite3* db) : db_(db) { sqlite3_busy_timeout(db_, kClaimBusyMs); }
+    ~ShortWait() { sqlite3_busy_timeout(db_, kBusyTimeoutMs); }
+    ShortWait(const ShortWait&) = delete;
+    ShortWait& operator=(const ShortWait&) = delete;
+
+  private:
+    sqlite3* db_;
+};
 
 constexpr const char* kColumns =
     "SELECT id, uploaded_at, hoster_id, hoster_name, upload_url, file_path, file_bytes, "
     "original_sha256, processing, sent_sha256, width, height, code, url, thumbnail_url, "
-    "deletion_url, deleted_on_host FROM uploads ";
+    "deletion_url, deleted_on_host, reuse_key, deletion_confirm, deletion_opened FROM uploads ";
 
 void ReadEntryInto(const Statement& row, HistoryEntry& e) {
     e.id = row.Int(0);
@@ -45,6 +66,9 @@ void ReadEntryInto(const Statement& row, HistoryEntry& e) {
     e.thumbnailUrl = row.Text(14);
     e.deletionUrl = row.Text(15);
     e.deletedOnHost = row.Int(16) != 0;
+    e.reuseKey = row.Text(17);
+    e.deletionConfirm = row.Text(18);
+    e.deletionOpened = row.Int(19) != 0;
 }
 
 HistoryEntry ReadEntry(const Statement& row) {
@@ -80,6 +104,38 @@ std::string AsciiLower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
+}
+
+// A folder or a FIFO where the file should be: SQLite would fail on the one and wait for a
+// writer forever on the other. "" when the path is a regular file or nothing yet.
+std::string NotARegularFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return errno == ENOENT ? "" : std::strerror(errno);
+    if (S_ISREG(info.st_mode)) return "";
+    return S_ISDIR(info.st_mode) ? "a folder stands in its place" : "not a regular file";
+}
+
+bool IsBusy(sqlite3* db) {
+    const int code = sqlite3_errcode(db) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+std::string ReadSmallFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// When a process started (clock ticks since boot, /proc/PID/stat's 22nd field); 0 when there
+// is no such process. With its number, it names the process even after the number is reused.
+std::int64_t ProcessStart(std::int64_t pid) {
+    const std::string stat = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
+    // The name in parentheses may hold blanks and parentheses; the fields follow the last ')'.
+    const size_t name = stat.rfind(')');
+    if (name == std::string::npos) return 0;
+    size_t at = name + 2;
+    for (int field = 3; field < 22 && at < stat.size(); ++field) at = stat.find(' ', at) + 1;
+    if (at == 0 || at >= stat.size()) return 0;
+    return std::strtoll(stat.c_str() + at, nullptr, 10);
 }
 
 bool IsPresent(const std::string& path) {
@@ -121,22 +177,50 @@ std::string MoveAside(const std::string& file, std::string& error) {
 
 struct HistoryStore::Db {
     sqlite3* handle = nullptr;
-    Statement insert, findReusable, list, count, byId, forget, markDeleted;
+    Statement insert, findReusable, list, count, byId, forget, markDeleted, markOpened;
+    Statement findClaim, addClaim, takeClaim, dropClaim;
 
     ~Db() {
         // Statements first: a connection with live statements does not close.
-        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted})
+        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted,
+                             &markOpened, &findClaim, &addClaim, &takeClaim, &dropClaim})
             s->Finalize();
         sqlite3_close(handle);
     }
+    // Connects to `file` without creating it; false with the reason in `error`.
+    bool Connect(const std::string& file, int flags, std::string& error);
+    // The pragmas and functions of every connection, and the statements.
+    bool Prepare(std::string& error);
     bool PrepareStatements(std::string& error);
 };
+
+bool HistoryStore::Db::Connect(const std::string& file, int flags, std::string& error) {
+    if (sqlite3_open_v2(file.c_str(), &handle, flags | SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+        return true;
+    }
+    error = handle ? sqlite3_errmsg(handle) : "out of memory";
+    return false;
+}
+
+bool HistoryStore::Db::Prepare(std::string& error) {
+    // WAL lets the window read while lumar-cli writes. With synchronous=NORMAL a commit is
+    // in the WAL file (the operating system's cache) when Record returns, so a killed
+    // process loses nothing it reported; only a power cut may take the last commits.
+    return history::Execute(handle, "PRAGMA journal_mode = WAL", error) &&
+           history::Execute(handle, "PRAGMA synchronous = NORMAL", error) &&
+           sqlite3_create_function(handle, "file_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   nullptr, FileNameFunction, nullptr, nullptr) == SQLITE_OK &&
+           PrepareStatements(error);
+}
 
 bool HistoryStore::Db::PrepareStatements(std::string& error) {
     const std::string findSql =
         std::string(kColumns) +
-        "WHERE original_sha256 = ?1 AND processing = ?2 AND hoster_id = ?3 AND "
-        "deleted_on_host = 0 ORDER BY id DESC LIMIT 1";
+        "WHERE original_sha256 = ?1 AND processing = ?2 AND reuse_key = ?4 AND ?4 <> '' AND "
+        "hoster_id = ?3 AND deleted_on_host = 0 AND deletion_opened = 0 "
+        "ORDER BY id DESC LIMIT 1";
     // ?3 is lower case; lower() and the date are as plain as what the user types.
     const std::string listSql =
         std::string(kColumns) +
@@ -149,8 +233,9 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
                handle,
                "INSERT INTO uploads (uploaded_at, hoster_id, hoster_name, upload_url, "
                "file_path, file_bytes, original_sha256, processing, sent_sha256, width, height, "
-               "code, url, thumbnail_url, deletion_url, deleted_on_host) VALUES (?1, ?2, ?3, "
-               "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)",
+               "code, url, thumbnail_url, deletion_url, deleted_on_host, reuse_key, "
+               "deletion_confirm, deletion_opened) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+               "?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)",
                error) &&
            findReusable.Prepare(handle, findSql.c_str(), error) &&
            list.Prepare(handle, listSql.c_str(), error) &&
@@ -158,7 +243,26 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
            byId.Prepare(handle, byIdSql.c_str(), error) &&
            forget.Prepare(handle, "DELETE FROM uploads WHERE id = ?1", error) &&
            markDeleted.Prepare(handle, "UPDATE uploads SET deleted_on_host = 1 WHERE id = ?1",
-                               error);
+                               error) &&
+           markOpened.Prepare(handle, "UPDATE uploads SET deletion_opened = 1 WHERE id = ?1",
+                              error) &&
+           findClaim.Prepare(handle,
+                             "SELECT pid, process_start FROM claims WHERE original_sha256 = ?1 "
+                             "AND processing = ?2 AND reuse_key = ?3",
+                             error) &&
+           addClaim.Prepare(handle,
+                            "INSERT INTO claims VALUES (?1, ?2, ?3, ?4, ?5, ?6) ON CONFLICT DO "
+                            "NOTHING",
+                            error) &&
+           takeClaim.Prepare(handle,
+                             "UPDATE claims SET pid = ?4, process_start = ?5, claimed_at = ?6 "
+                             "WHERE original_sha256 = ?1 AND processing = ?2 AND reuse_key = ?3 "
+                             "AND pid = ?7 AND process_start = ?8",
+                             error) &&
+           dropClaim.Prepare(handle,
+                             "DELETE FROM claims WHERE original_sha256 = ?1 AND processing = ?2 "
+                             "AND reuse_key = ?3 AND pid = ?4 AND process_start = ?5",
+                             error);
 }
 
 HistoryStore::HistoryStore() = default;
@@ -166,28 +270,20 @@ HistoryStore::~HistoryStore() = default;
 
 HistoryOpening HistoryStore::Open(const std::string& file) {
     db_.reset();
+    file_ = file;
     setAside_.clear();
     error_.clear();
+    problem_ = {};
+    bool locked = false;  // the other program's transaction outlasted the wait
+    std::int64_t layout = 0;
     auto connect = [&]() -> SchemaResult {
+        if (error_ = NotARegularFile(file); !error_.empty()) return SchemaResult::Failed;
         auto db = std::make_unique<Db>();
-        if (sqlite3_open_v2(file.c_str(), &db->handle,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                            nullptr) != SQLITE_OK) {
-            error_ = db->handle ? sqlite3_errmsg(db->handle) : "out of memory";
-            return SchemaResult::Failed;
-        }
-        sqlite3_busy_timeout(db->handle, kBusyTimeoutMs);
-        const SchemaResult schema = history::PrepareSchema(db->handle, error_);
+        if (!db->Connect(file, SQLITE_OPEN_CREATE, error_)) return SchemaResult::Failed;
+        const SchemaResult schema = history::PrepareSchema(db->handle, error_, layout);
+        locked = schema == SchemaResult::Failed && IsBusy(db->handle);
         if (schema != SchemaResult::Ready && schema != SchemaResult::Created) return schema;
-        // WAL lets the window read while lumar-cli writes. With synchronous=NORMAL a commit is
-        // in the WAL file (the operating system's cache) when Record returns, so a killed
-        // process loses nothing it reported; only a power cut may take the last commits.
-        if (!history::Execute(db->handle, "PRAGMA journal_mode = WAL", error_) ||
-            !history::Execute(db->handle, "PRAGMA synchronous = NORMAL", error_) ||
-            sqlite3_create_function(db->handle, "file_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                                    nullptr, FileNameFunction, nullptr, nullptr) != SQLITE_OK ||
-            !db->PrepareStatements(error_))
-            return SchemaResult::Failed;
+        if (!db->Prepare(error_)) return SchemaResult::Failed;
         db_ = std::move(db);
         return schema;
     };
@@ -196,7 +292,10 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
     if (result == SchemaResult::Broken) {
         const std::string reason = error_;
         setAside_ = MoveAside(file, error_);
-        if (setAside_.empty()) return HistoryOpening::Failed;
+        if (setAside_.empty()) {
+            problem_ = Reason(ReasonCode::kHistoryUnusable, {file, error_});
+            return HistoryOpening::Failed;
+        }
         error_.clear();
         result = connect();
         if (result == SchemaResult::Ready || result == SchemaResult::Created) {
@@ -209,10 +308,31 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
             return HistoryOpening::Opened;
         case SchemaResult::Created:
             return HistoryOpening::Created;
+        case SchemaResult::Newer:
+            problem_ = Reason(ReasonCode::kHistoryNewer, {file, std::to_string(layout)});
+            break;
         default:
-            db_.reset();
-            return HistoryOpening::Failed;
+            problem_ = locked ? Reason(ReasonCode::kHistoryLocked, {file})
+                              : Reason(ReasonCode::kHistoryUnusable, {file, error_});
     }
+    db_.reset();
+    return HistoryOpening::Failed;
+}
+
+HistoryOpening HistoryStore::OpenBeside(const HistoryStore& first) {
+    db_.reset();
+    file_ = first.file_;
+    error_.clear();
+    problem_ = {};
+    auto db = std::make_unique<Db>();
+    if (!first.IsOpen()) {
+        error_ = "the history is not open";
+    } else if (db->Connect(file_, 0, error_) && db->Prepare(error_)) {
+        db_ = std::move(db);
+        return HistoryOpening::Opened;
+    }
+    problem_ = Reason(ReasonCode::kHistoryUnusable, {file_, error_});
+    return HistoryOpening::Failed;
 }
 
 bool HistoryStore::IsOpen() const {
@@ -224,9 +344,20 @@ const std::string& HistoryStore::SetAsidePath() const {
 const std::string& HistoryStore::LastError() const {
     return error_;
 }
+const std::string& HistoryStore::File() const {
+    return file_;
+}
+const Reason& HistoryStore::Problem() const {
+    return problem_;
+}
 
-bool HistoryStore::Record(HistoryEntry& entry) {
-    if (!db_) return error_ = "the history is not open", false;
+Status HistoryStore::Record(HistoryEntry& entry) {
+    if (!db_) {
+        error_ = "the history is not open";
+        return problem_.code == ReasonCode::kOther
+                   ? Reason(ReasonCode::kHistoryNotWritten, {error_})
+                   : problem_;
+    }
     Statement& s = db_->insert;
     const InUse use(s);
     s.Bind(1, entry.uploadedAt);
@@ -245,21 +376,30 @@ bool HistoryStore::Record(HistoryEntry& entry) {
     s.Bind(14, entry.thumbnailUrl);
     s.Bind(15, entry.deletionUrl);
     s.Bind(16, std::int64_t{entry.deletedOnHost ? 1 : 0});
+    s.Bind(17, entry.reuseKey);
+    s.Bind(18, entry.deletionConfirm);
+    s.Bind(19, std::int64_t{entry.deletionOpened ? 1 : 0});
     // Outside a transaction of ours the insert commits on its own before Step returns.
-    if (s.Step() != SQLITE_DONE) return error_ = sqlite3_errmsg(db_->handle), false;
+    if (s.Step() != SQLITE_DONE) {
+        error_ = sqlite3_errmsg(db_->handle);
+        return IsBusy(db_->handle) ? Reason(ReasonCode::kHistoryLocked, {file_})
+                                   : Reason(ReasonCode::kHistoryNotWritten, {error_});
+    }
     entry.id = sqlite3_last_insert_rowid(db_->handle);
-    return true;
+    return {};
 }
 
 std::optional<HistoryEntry> HistoryStore::FindReusable(const std::string& originalSha256,
                                                        const std::string& processing,
-                                                       const std::string& hosterId) {
+                                                       const std::string& hosterId,
+                                                       const std::string& reuseKey) {
     if (!db_) return std::nullopt;
     Statement& s = db_->findReusable;
     const InUse use(s);
     s.Bind(1, originalSha256);
     s.Bind(2, processing);
     s.Bind(3, hosterId);
+    s.Bind(4, reuseKey);
     const int step = s.Step();
     if (step == SQLITE_ROW) return ReadEntry(s);
     if (step != SQLITE_DONE) error_ = sqlite3_errmsg(db_->handle);
@@ -319,14 +459,76 @@ bool HistoryStore::Forget(const std::vector<std::int64_t>& ids) {
 }
 
 bool HistoryStore::MarkDeletedOnHost(std::int64_t id) {
+    return Mark(id, true);
+}
+
+bool HistoryStore::MarkDeletionOpened(std::int64_t id) {
+    return Mark(id, false);
+}
+
+bool HistoryStore::Mark(std::int64_t id, bool deleted) {
     if (!db_) return error_ = "the history is not open", false;
-    Statement& s = db_->markDeleted;
+    Statement& s = deleted ? db_->markDeleted : db_->markOpened;
     const InUse use(s);
     s.Bind(1, id);
     if (s.Step() != SQLITE_DONE) return error_ = sqlite3_errmsg(db_->handle), false;
     if (sqlite3_changes(db_->handle) == 1) return true;
     error_ = "no entry " + std::to_string(id) + " in the history";
     return false;
+}
+
+PictureClaim HistoryStore::Claim(const std::string& originalSha256, const std::string& processing,
+                                 const std::string& reuseKey) {
+    if (!db_) return {true, 0};
+    // Read at each call: a forked child is another process than the one that called first.
+    const std::int64_t self = ::getpid();
+    const std::int64_t selfStart = ProcessStart(self);
+    auto bindKey = [&](Statement& s) {
+        s.Bind(1, originalSha256);
+        s.Bind(2, processing);
+        s.Bind(3, reuseKey);
+        s.Bind(4, self);
+        s.Bind(5, selfStart);
+        s.Bind(6, static_cast<std::int64_t>(std::time(nullptr)));
+    };
+    std::int64_t holder = 0, holderStart = 0;
+    {
+        Statement& s = db_->findClaim;
+        const InUse use(s);
+        bindKey(s);
+        if (s.Step() == SQLITE_ROW) {
+            holder = s.Int(0);
+            holderStart = s.Int(1);
+        }
+    }
+    if (holder == self && holderStart == selfStart) return {true, 0};
+    if (holder != 0 && ProcessStart(holder) == holderStart) return {false, holder};
+    // Free, or left by a process that is gone: whoever writes first has it.
+    Statement& s = holder == 0 ? db_->addClaim : db_->takeClaim;
+    const ShortWait wait(db_->handle);
+    const InUse use(s);
+    bindKey(s);
+    if (holder != 0) {
+        s.Bind(7, holder);
+        s.Bind(8, holderStart);
+    }
+    if (s.Step() != SQLITE_DONE) return {true, 0};
+    if (sqlite3_changes(db_->handle) == 1) return {true, 0};
+    return Claim(originalSha256, processing, reuseKey);  // another process was quicker
+}
+
+void HistoryStore::Release(const std::string& originalSha256, const std::string& processing,
+                           const std::string& reuseKey) {
+    if (!db_) return;
+    Statement& s = db_->dropClaim;
+    const ShortWait wait(db_->handle);
+    const InUse use(s);
+    s.Bind(1, originalSha256);
+    s.Bind(2, processing);
+    s.Bind(3, reuseKey);
+    s.Bind(4, static_cast<std::int64_t>(::getpid()));
+    s.Bind(5, ProcessStart(::getpid()));
+    s.Step();
 }
 
 std::string HistoryFile(const std::string& settingsFolder) {

@@ -5,13 +5,16 @@
 // (WAL, a busy time-out); each write is its own transaction, committed before it returns.
 //
 // Errors in this room: nothing throws. Open reports what it had to do with the file (a
-// corrupt or foreign one is renamed aside and a new one started); the other calls return
-// false or an empty result and leave the reason in LastError().
+// corrupt or foreign one is renamed aside and a new one started) and, when it failed, why
+// (Problem()); Record says why an entry could not be written; the other calls return false or
+// an empty result and leave the reason in LastError().
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "shell/outcome.h"
 
 namespace lumar {
 
@@ -19,7 +22,7 @@ namespace lumar {
 struct HistoryEntry {
     std::int64_t id = 0;          // the row's number in the file, given by Record
     std::int64_t uploadedAt = 0;  // seconds since 1970 (UTC)
-    std::string hosterId;         // the row's ID (HosterDef::Id; for classic rows "classic-N")
+    std::string hosterId;         // the row's ID (HosterDef::Id)
     std::string hosterName;       // as the hoster list shows it
     std::string uploadUrl;        // where the image was sent
     std::string filePath;         // the original file
@@ -33,7 +36,16 @@ struct HistoryEntry {
     std::string url;             // the image's address, where the row reads one
     std::string thumbnailUrl;    // "" when the row gives none
     std::string deletionUrl;     // "" when the row gives none
-    bool deletedOnHost = false;  // deleted through the history window: never reused
+    bool deletedOnHost = false;  // the host confirmed its deletion: never reused
+    // Where the picture went (ReuseKey of the row); "" for entries of older layouts, which
+    // are listed but never reused.
+    std::string reuseKey;
+    // What the host's answer to the deletion address shows when it deleted the picture (the
+    // row's DeletionConfirm); "" when the row does not say: the page is opened for the user.
+    std::string deletionConfirm;
+    // The deletion page was opened for the user, who may have deleted the picture there:
+    // never reused.
+    bool deletionOpened = false;
 };
 
 // What to list; empty fields do not filter.
@@ -52,6 +64,13 @@ enum class HistoryOpening {
     Failed,          // no history this session (LastError says why); uploads go on without it
 };
 
+// What stands in the way of sending a picture: nothing (it is claimed for this process now),
+// or a claim of another process that is still running.
+struct PictureClaim {
+    bool taken = false;
+    std::int64_t holder = 0;  // the other process's id when not taken
+};
+
 // One store is used by one thread at a time; each opens its own store on the same file.
 class HistoryStore {
   public:
@@ -60,34 +79,59 @@ class HistoryStore {
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    // Opens or creates `file` (normally HistoryFile(settingsFolder)).
+    // Opens or creates `file` (normally HistoryFile(settingsFolder)). Only a regular file is
+    // opened: a folder, FIFO or device in its place fails.
     HistoryOpening Open(const std::string& file);
+    // A second connection to the open file of `first`, for another thread (the file is
+    // already in the current layout); Failed when `first` is not open.
+    HistoryOpening OpenBeside(const HistoryStore& first);
     bool IsOpen() const;
+    // The file given to Open.
+    const std::string& File() const;
     // Where a broken file was moved by Open ("" when none was).
     const std::string& SetAsidePath() const;
     const std::string& LastError() const;
+    // Why the last Open failed, as the run and the windows show it.
+    const Reason& Problem() const;
 
-    // Adds a success, committed when this returns true; sets entry.id.
-    bool Record(HistoryEntry& entry);
-    // The newest entry for the same picture, processing and row that was not deleted on the
-    // host; nullopt when there is none (or the history is not open).
+    // Adds a success, committed when this returns without a reason; sets entry.id.
+    Status Record(HistoryEntry& entry);
+    // The newest entry for the same picture, processing, row and reuse key that may be reused
+    // (not deleted on the host, no deletion page opened); nullopt when there is none, when
+    // `reuseKey` is empty, or when the history is not open.
     std::optional<HistoryEntry> FindReusable(const std::string& originalSha256,
                                              const std::string& processing,
-                                             const std::string& hosterId);
+                                             const std::string& hosterId,
+                                             const std::string& reuseKey);
     // Newest first: the last recorded entry leads (Record is called as an upload succeeds).
     std::vector<HistoryEntry> List(const HistoryQuery& query);
     // In the order of `ids`; ids the history does not hold are left out.
     std::vector<HistoryEntry> ByIds(const std::vector<std::int64_t>& ids);
     // Removes entries from the history (the images stay on the host).
     bool Forget(const std::vector<std::int64_t>& ids);
+
+    // Claims a picture about to be sent with this processing to this destination, so a second
+    // run on the same history waits for it instead of sending it too. A claim of a process
+    // that is gone (or whose number now names another process) is taken over. A history that
+    // cannot be written claims nothing and stands in no one's way: taken.
+    PictureClaim Claim(const std::string& originalSha256, const std::string& processing,
+                       const std::string& reuseKey);
+    // Gives up this process's claim (after the picture's success was recorded, or it failed).
+    void Release(const std::string& originalSha256, const std::string& processing,
+                 const std::string& reuseKey);
     // The host confirmed the deletion: kept for its code, never reused.
     bool MarkDeletedOnHost(std::int64_t id);
+    // The deletion page was opened for the user: kept for its code, never reused.
+    bool MarkDeletionOpened(std::int64_t id);
 
   private:
     struct Db;
+    bool Mark(std::int64_t id, bool deleted);
     std::unique_ptr<Db> db_;
+    std::string file_;
     std::string setAside_;
     std::string error_;
+    Reason problem_;
 };
 
 // history.sqlite in the settings folder.

@@ -135,6 +135,7 @@ HosterDef HosterFromSxcu(const SxcuUploader& uploader) {
     row.DeletionTemplate = uploader.deletion_url;
     row.ErrorTemplate = uploader.error_message;
     row.MaxBytes = uploader.max_file_size;
+    row.DeletionConfirm = uploader.deletion_confirm;
     if (row.MaxBytes > 0) row.MaxSizeText = std::to_string(row.MaxBytes / 1024) + "kB";
     return row;
 }
@@ -167,6 +168,7 @@ SxcuUploader SxcuFromHoster(const HosterDef& row) {
         uploader.error_message = row.ErrorTemplate;
     }
     uploader.max_file_size = row.MaxBytes;
+    uploader.deletion_confirm = row.DeletionConfirm;
     if (!row.RequestTemplates) AsTemplates(uploader);
     return uploader;
 }

@@ -107,6 +107,10 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
         const std::optional<std::string> types = ParseAcceptedTypes(value);
         if (!types) return "Accepts takes jpeg|png|gif|webp";
         row.Accepts = *types;
+    } else if (key == "DeletionConfirm") {
+        if (const std::string problem = DeletionConfirmProblem(value); !problem.empty())
+            return "DeletionConfirm: " + problem;
+        row.DeletionConfirm = value;
     } else if (key == "MaxFileSize") {
         const std::optional<std::uint64_t> bytes = ParseByteSize(value);
         if (!bytes) return "MaxFileSize is no size";

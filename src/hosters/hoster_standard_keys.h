@@ -13,10 +13,10 @@
 namespace lumar {
 
 // Request comes first: whether the other keys are needed depends on it.
-inline constexpr std::array<std::string_view, 16> kStandardKeys = {
-    "Request",     "Method",       "Body",        "Headers",      "Parameters", "CaFile",
-    "URL",         "ThumbnailURL", "DeletionURL", "ErrorMessage", "CodeStyle",  "MaxFileSize",
-    "Connections", "Retries",      "Accepts",     "Secrets"};
+inline constexpr std::array<std::string_view, 17> kStandardKeys = {
+    "Request",     "Method",       "Body",        "Headers",      "Parameters",     "CaFile",
+    "URL",         "ThumbnailURL", "DeletionURL", "ErrorMessage", "CodeStyle",      "MaxFileSize",
+    "Connections", "Retries",      "Accepts",     "Secrets",      "DeletionConfirm"};
 
 // Sets the field of one of kStandardKeys from its text; returns why the text is refused,
 // empty when it was taken.

@@ -4,7 +4,9 @@
 #include <array>
 
 #include "hosters/hoster_standard_keys.h"
+#include "hosters/regex_match.h"
 #include "net/host_name.h"
+#include "net/http_url.h"
 #include "shell/file_io.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
@@ -182,6 +184,37 @@ std::vector<HosterDef> InitHosters() {
     for (int number = 1; number <= kBuiltInHosterCount; ++number)
         rows[static_cast<size_t>(number)].Id = "Hoster" + std::to_string(number);
     return rows;
+}
+
+std::string ReuseKey(const HosterDef& row) {
+    std::string where;
+    if (row.Request == RequestKind::Classic) {
+        const size_t scheme = row.UploadUrl.find("://");
+        const size_t path = row.UploadUrl.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+        std::string host = row.ConnectHost;
+        std::ranges::transform(host, host.begin(), [](unsigned char c) {
+            return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        });
+        where = "http://" + net::HttpUrl{false, host, row.Port, "/"}.HostHeader() +
+                (path == std::string::npos ? "/" : row.UploadUrl.substr(path));
+    } else if (const Outcome<net::HttpUrl> url = net::ParseHttpUrl(row.UploadUrl); url) {
+        where = url->ToString();
+    } else {
+        where = row.UploadUrl;  // a template the request evaluates; its text is the address
+    }
+    // The query holds keys and per-image values more often than a destination.
+    where = where.substr(0, where.find_first_of("?#"));
+    return where + "|" + (row.Body == BodyKind::Multipart ? row.FileField : std::string());
+}
+
+std::string DeletionConfirmProblem(const std::string& pattern) {
+    return RegexPatternProblem(pattern);
+}
+
+bool DeletionConfirmed(const std::string& pattern, const std::string& body) {
+    if (pattern.empty()) return false;
+    const TextResult match = MatchRegex(body, "(?i)" + pattern, "");
+    return match.Ok() && !match.text.empty();
 }
 
 int ConnectionsFor(const HosterDef& row) {

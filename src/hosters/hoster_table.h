@@ -69,6 +69,10 @@ struct HosterDef {
     // Answer templates; an empty UrlTemplate with StartMarker set cuts the code between the
     // markers as classic rows do, without markers the whole answer is the URL.
     std::string UrlTemplate, ThumbnailTemplate, DeletionTemplate, ErrorTemplate;
+    // A regular expression (PCRE2, case ignored) that the host's answer to the deletion
+    // address matches once it deleted the picture; "" when the row does not know it (many
+    // deletion addresses are pages with a confirm step), so the page is opened for the user.
+    std::string DeletionConfirm;
     CodeStyle Style = CodeStyle::LinkedThumbnail;
     std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
     // Images in flight at once and tries after a transient failure; -1 = the default of the
@@ -84,6 +88,17 @@ struct HosterDef {
 
     bool operator==(const HosterDef&) const = default;
 };
+
+// What decides where a row's pictures went: the origin and path its requests go to and the
+// form field the file goes in (classic rows: ConnectHost and Port with UploadUrl's path). The
+// history reuses a code only for the same key, so a row replaced under the same ID, or one
+// whose address changed, never hands out another host's code.
+std::string ReuseKey(const HosterDef& row);
+
+// Why `pattern` cannot serve as a DeletionConfirm; "" when it can.
+std::string DeletionConfirmProblem(const std::string& pattern);
+// Whether the deletion answer `body` matches the row's DeletionConfirm `pattern`.
+bool DeletionConfirmed(const std::string& pattern, const std::string& body);
 
 // What a row asks for, its kind's default when it sets nothing: 3 connections and 2 retries
 // for standard rows, 1 and 0 for classic ones, whose hosts were made for one at a time.

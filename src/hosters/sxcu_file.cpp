@@ -345,6 +345,7 @@ SxcuRead ReadSxcu(std::string_view text) {
     uploader.deletion_url = reader.Text("DeletionURL");
     uploader.error_message = reader.Text("ErrorMessage");
     uploader.max_file_size = reader.Size("MaxFileSize");
+    uploader.deletion_confirm = reader.Text("DeletionConfirm");
 
     if (OlderGeneration(uploader.version, reader, uploader)) {
         ConvertOlderGeneration(uploader, reader.List("RegexList"), reader);
@@ -354,6 +355,9 @@ SxcuRead ReadSxcu(std::string_view text) {
     ReadBody(reader, uploader);
     CheckRequest(reader, uploader);
     CheckTemplates(reader, uploader);
+    if (const std::string problem = DeletionConfirmProblem(uploader.deletion_confirm);
+        !problem.empty())
+        reader.Fail("DeletionConfirm: " + problem);
     if (!reader.failure.empty()) return {{}, reader.failure};
     return {uploader, {}};
 }
@@ -389,6 +393,7 @@ std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
           {"ErrorMessage", uploader.error_message}})
         if (!value.empty()) out[key] = value;
     if (uploader.max_file_size > 0) out["MaxFileSize"] = uploader.max_file_size;
+    if (!uploader.deletion_confirm.empty()) out["DeletionConfirm"] = uploader.deletion_confirm;
     return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

@@ -29,6 +29,9 @@ struct SxcuUploader {
     // Lumar's own addition ("MaxFileSize", bytes; 0 = not known): the largest file the host
     // takes. Other readers of the format skip fields they do not know.
     std::uint64_t max_file_size = 0;
+    // Lumar's own addition ("DeletionConfirm"): what the answer to the deletion address
+    // matches once the host deleted the picture (HosterDef::DeletionConfirm).
+    std::string deletion_confirm;
 
     bool operator==(const SxcuUploader&) const = default;
 };

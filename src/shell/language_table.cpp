@@ -334,6 +334,19 @@ constexpr LanguageEntry kTable[] = {
     {"STRINGS", "498", "", "Kein Ersatz: %1 ist der gewählte Hoster selbst"},
     {"STRINGS", "499", "", "Kein Ersatz: %1 ist ein klassischer Hoster"},
     {"STRINGS", "500", "", "Ersatz: %1"},
+    // The upload history's failures and deletions on the host.
+    {"STRINGS", "450", "", "Upload-Verlauf %1 nicht nutzbar: %2"},
+    {"STRINGS", "451", "", "Upload-Verlauf %1 stammt von einem neueren Lumar (Aufbau %2)"},
+    {"STRINGS", "452", "", "Upload-Verlauf %1 ist von einem anderen Programm gesperrt"},
+    {"STRINGS", "453", "", "Upload-Verlauf nicht geschrieben: %1"},
+    {"STRINGS", "454", "", "hochgeladen, aber nicht im Verlauf gespeichert"},
+    {"STRINGS", "455", "", "%1 Bild(er) hochgeladen, aber nicht im Verlauf gespeichert: %2"},
+    {"STRINGS", "456", "", "die Antwort des Hosters bestätigt die Löschung nicht"},
+    {"STRINGS", "457", "",
+     "Die Löschseite des Hosters ist im Browser geöffnet; dort wird das Bild gelöscht. Der "
+     "Eintrag wird nicht mehr wiederverwendet."},
+    {"STRINGS", "458", "",
+     "übersprungen: ein anderer Lauf (Prozess %1) lädt dieses Bild gerade zum selben Ziel hoch"},
 };
 
 bool SameName(std::string_view a, std::string_view b) {

@@ -266,6 +266,22 @@ enum UiString : int {
     kStrFallbackIsChosen = 498,  // ReasonCode::kFallbackIsChosen
     kStrFallbackClassic = 499,   // ReasonCode::kFallbackClassic
     kStrFallbackSaved = 500,     // the hosters window: "%1" the fallback chosen, or none
+    // The upload history: why it cannot be used or written (ReasonCode kHistory...), the note
+    // after an image whose code it could not keep, and the line at the end of such a run ("%1"
+    // the images, "%2" why).
+    kReasonHistoryUnusable = 450,
+    kReasonHistoryNewer = 451,
+    kReasonHistoryLocked = 452,
+    kReasonHistoryNotWritten = 453,
+    kStrNotInHistory = 454,
+    kStrNotInHistoryEnd = 455,
+    // Deletion on the host: the answer did not confirm it, and the message after the deletion
+    // page was opened in the browser instead.
+    kReasonDeletionUnconfirmed = 456,
+    kStrDeletionPageOpened = 457,
+    // Upload log: a picture skipped because another run ("%1" its process) kept sending it
+    // past the time-out.
+    kStrClaimedElsewhere = 458,
 };
 
 // The runtime message texts, loaded once at start-up and read by every window.

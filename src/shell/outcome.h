@@ -96,6 +96,12 @@ enum class ReasonCode : int {
     kFallbackUnknown,   // %1 the ID, which names no row
     kFallbackIsChosen,  // %1 the row's name: the chosen row cannot stand in for itself
     kFallbackClassic,   // %1 the row's name: a classic row cannot run beside the others
+    // The upload history.
+    kHistoryUnusable,      // %1 the file, %2 the system's words
+    kHistoryNewer,         // %1 the file, %2 the layout it is in
+    kHistoryLocked,        // %1 the file
+    kHistoryNotWritten,    // %1 the system's words
+    kDeletionUnconfirmed,  // the answer to the deletion address does not say it was deleted
 };
 
 struct Reason {

@@ -43,6 +43,16 @@ int TextEntry(ReasonCode code) {
             return kStrFallbackIsChosen;
         case ReasonCode::kFallbackClassic:
             return kStrFallbackClassic;
+        case ReasonCode::kHistoryUnusable:
+            return kReasonHistoryUnusable;
+        case ReasonCode::kHistoryNewer:
+            return kReasonHistoryNewer;
+        case ReasonCode::kHistoryLocked:
+            return kReasonHistoryLocked;
+        case ReasonCode::kHistoryNotWritten:
+            return kReasonHistoryNotWritten;
+        case ReasonCode::kDeletionUnconfirmed:
+            return kReasonDeletionUnconfirmed;
         case ReasonCode::kFileMissing:
             return 370;
         case ReasonCode::kHttpStatus:

@@ -370,7 +370,8 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     return job.Result();
 }
 
-Status RequestDeletion(const std::string& url, const StandardUploadOptions& options) {
+Status RequestDeletion(const std::string& url, const std::string& confirm,
+                       const StandardUploadOptions& options) {
     Outcome<net::HttpUrl> parsed = net::ParseHttpUrl(url);
     if (!parsed) return parsed.Why();
     const net::HttpUrl first = parsed.Value();
@@ -390,8 +391,12 @@ Status RequestDeletion(const std::string& url, const StandardUploadOptions& opti
     if (done.error) return *done.error;
     if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
     const int status = last.Response().Status();
-    if (status >= 200 && status < 300) return {};
-    return Reason(ReasonCode::kHttpStatus, {StatusText(last.Response())});
+    if (status < 200 || status >= 300)
+        return Reason(ReasonCode::kHttpStatus, {StatusText(last.Response())});
+    // A page with a confirm step answers 200 as well: only the row's pattern tells a deletion.
+    if (!DeletionConfirmed(confirm, last.Response().Body()))
+        return Reason(ReasonCode::kDeletionUnconfirmed);
+    return {};
 }
 
 bool IsTransient(const net::HttpExchange& last, const std::optional<Reason>& redirectError) {

@@ -125,9 +125,11 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
                                     const StandardUploadOptions& options);
 
 // A GET of a deletion link a host gave for one of its uploads, redirects followed, with the
-// proxy, time-out and pump of `options`: Ok when the host answered 2xx, else its status or why
-// no answer came.
-Status RequestDeletion(const std::string& url, const StandardUploadOptions& options);
+// proxy, time-out and pump of `options`. Done only when the host answered 2xx with an answer
+// that matches `confirm` (the row's DeletionConfirm); else its status, why no answer came, or
+// that the answer does not confirm the deletion.
+Status RequestDeletion(const std::string& url, const std::string& confirm,
+                       const StandardUploadOptions& options);
 
 // Whether trying again may help: no connection, a reset or time-out, or HTTP 408, 429, 500,
 // 502, 503 or 504. A certificate, a redirect, another status or an answer without a code

@@ -134,6 +134,13 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
         RunStandard(rows, options);
     else
         RunClassic(rows, options);
+    writer_.reset();
+    // Said again where the run ends, so it is not lost among the images' lines.
+    if (unrecorded_ > 0)
+        Log(ReplaceAll(
+                ReplaceAll(strings_.Get(kStrNotInHistoryEnd), "%1", std::to_string(unrecorded_)),
+                "%2", ReasonText(unrecordedReason_, strings_)),
+            true);
     ReportFigures();
     Finish(rows, options);
 }
@@ -165,9 +172,9 @@ bool UploadRun::RowTakes(int position, const std::string& path) {
     // An unreadable file fails on the way as before.
     const ImageType type = ReadImageInfo(path).Type;
     if (type == ImageType::None || RowAccepts(hoster, type)) return true;
-    const Reason reason = RowTakesJpegOnly(hoster)
-                              ? Reason(ReasonCode::kSkippedJpegOnly)
-                              : Reason(ReasonCode::kSkippedType, {std::string(ImageTypeName(type))});
+    const Reason reason = RowTakesJpegOnly(hoster) ? Reason(ReasonCode::kSkippedJpegOnly)
+                                                   : Reason(ReasonCode::kSkippedType,
+                                                            {std::string(ImageTypeName(type))});
     // Not a failure of the image: the log says why it was passed over, the row keeps the reason.
     Log(strings_.Get(kStrUploadOf) + " " + path + "..." + ReasonText(reason, strings_), true);
     observer_.ImageFailed(position, reason);
@@ -209,6 +216,16 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
         else
             Log(ReasonText(fallback.Why(), strings_), true);
     }
+    unrecorded_ = 0;
+    unrecordedReason_ = {};
+    recording_.clear();
+    waiting_.clear();
+    claimWaits_.clear();
+    writer_.reset();
+    if (options.history && options.history->IsOpen())
+        writer_ = std::make_unique<HistoryWriter>(*options.history);
+    else if (options.history)
+        Log(ReasonText(options.history->Problem(), strings_), true);
 
     abortFlag_.store(false);
     stopStarting_.store(false);
@@ -395,20 +412,25 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return false;
     }
     std::string code = DecodeFileText(cut.code).text;
-    if (history) {
+    std::string note;
+    if (options.history) {
         const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
         HistoryEntry entry;
-        entry.hosterId = "classic-" + std::to_string(hosterIndex_);
-        entry.originalSha256 = std::move(picture->originalSha256);
-        entry.sentSha256 = std::move(picture->sentSha256);
+        if (picture) {
+            entry.originalSha256 = std::move(picture->originalSha256);
+            entry.sentSha256 = std::move(picture->sentSha256);
+        }
         entry.filePath = path;
         entry.fileBytes = row.bytes;
         entry.width = row.width;
         entry.height = row.height;
         entry.code = code;
-        Record(std::move(entry), hoster, options);
+        // The window keeps answering while a locked file makes the write wait.
+        std::future<Status> written = Record(std::move(entry), hoster, options);
+        while (written.wait_for(options.pumpSlice) != std::future_status::ready) Pump(options.pump);
+        note = RecordNote(written.get());
     }
-    Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options);
+    Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options, note);
     return true;
 }
 
@@ -421,7 +443,8 @@ void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
     StartStandardImage(
         rows, PrepareNow(position, row.FullPath(), options, hash, ThumbSideNeeded(options)),
         options);
-    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    while (!jobs_.empty() || !recording_.empty() || !waiting_.empty())
+        DriveJobs(rows, options, options.pumpSlice);
 }
 
 PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
@@ -435,15 +458,28 @@ PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
     }
 }
 
-void UploadRun::Record(HistoryEntry entry, const HosterDef& hoster,
-                       const UploadRunOptions& options) {
+std::future<Status> UploadRun::Record(HistoryEntry entry, const HosterDef& hoster,
+                                      const UploadRunOptions& options) {
     entry.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
-    if (entry.hosterId.empty()) entry.hosterId = hoster.Id;
+    entry.hosterId = hoster.Id;
     entry.hosterName = hoster.Name;
     entry.uploadUrl = hoster.UploadUrl;
     entry.processing = options.processing.Key();
-    // A history that cannot take the entry costs only a later reuse; the code itself is good.
-    options.history->Record(entry);
+    entry.reuseKey = ReuseKey(hoster);
+    entry.deletionConfirm = hoster.DeletionConfirm;
+    if (writer_) return writer_->Write(std::move(entry));
+    std::promise<Status> failed;
+    failed.set_value(options.history->Problem());
+    return failed.get_future();
+}
+
+std::string UploadRun::RecordNote(const Status& recorded) {
+    if (recorded) return "";
+    // The code is good and goes into the posting; what is lost is a later reuse, and a run
+    // after this one would send the picture again.
+    if (unrecorded_++ == 0) unrecordedReason_ = recorded.Why();
+    return " (" + strings_.Get(kStrNotInHistory) + ": " + ReasonText(recorded.Why(), strings_) +
+           ")";
 }
 
 void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string code,

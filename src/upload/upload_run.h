@@ -7,8 +7,10 @@
 // row's pictures are resized, stripped and hashed ahead of their turn on an ImagePreparer's
 // threads, so that work never holds up the loop.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
-// lumar-cli share one run. With a history, every success is recorded before it is reported,
-// and a picture the row already took is not sent again.
+// lumar-cli share one run. With a history, every success is recorded before it is reported
+// (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
+// success the history could not keep says so with its image and once more at the end, and a
+// picture the row already took for the same destination is not sent again.
 //
 // Errors in this room: nothing throws. Each step names what went wrong with an enum
 // (RequestProblem, SocketFailure, CutProblem, WaitEnd) or a Reason (shell/outcome.h), turned
@@ -16,6 +18,7 @@
 // with its problems as text (empty when it was sound).
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -31,6 +34,7 @@
 #include "shell/language_table.h"
 #include "shell/outcome.h"
 #include "shell/upload_totals.h"
+#include "upload/history_writer.h"
 #include "upload/image_preparer.h"
 #include "upload/run_settings.h"
 #include "upload/socket_layer.h"
@@ -59,6 +63,8 @@ struct StandardImage {
     // The picture's upload while its thumbnail goes up, and the tries it took.
     std::optional<StandardUploadResult> picture;
     int pictureAttempts = 0;
+    // The destination this run claimed the picture for in the history; "" when unclaimed.
+    std::string claimKey;
 };
 
 // The four figures of the upload panel.
@@ -141,7 +147,9 @@ struct UploadRunOptions {
     // may make the run wait.
     std::chrono::milliseconds retryBaseDelay{1000};
     std::chrono::milliseconds retryWaitLimit{30000};
-    HistoryStore* history = nullptr;  // none: nothing is recorded or reused
+    // None: nothing is recorded or reused. One that could not be opened: every success says
+    // it was not kept (the store's Problem()).
+    HistoryStore* history = nullptr;
     // Where opening the history moved a damaged file; the run's log says so first.
     std::string historySetAside;
     bool reuse = true;             // take a standard row's code from the history (Bilder/Reuse)
@@ -203,6 +211,8 @@ class UploadRun {
     int FailedCount() const { return failedCount_; }
     // Why the totals could not be written during the run; "" when every write went through.
     const std::string& TotalsProblem() const { return totalsProblem_; }
+    // Successes of the run the history could not keep.
+    int UnrecordedCount() const { return unrecorded_; }
     // What the row's {outputbox} calls gave during the run, for the front end to show at its
     // end, in the order the images finished.
     const std::vector<std::string>& Outputs() const { return outputs_; }
@@ -237,11 +247,12 @@ class UploadRun {
     // The picture is in; sends its thumbnail when the row needs one; false when not.
     bool TryThumbnail(std::span<ImageEntry> rows, std::unique_ptr<StandardImage>& image,
                       const UploadRunOptions& options);
-    void EndThumbnail(std::span<ImageEntry> rows, StandardImage& image,
+    void EndThumbnail(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                       const UploadRunOptions& options);
-    // The image went up to `row`: history, row, log and totals.
-    void StandardSucceeded(std::span<ImageEntry> rows, StandardImage& image, const HosterDef& row,
-                           const StandardUploadResult& result, const std::string& note,
+    // The image went up to `row` with `result`: its entry goes to the history, and once that
+    // is written the row, the log and the totals hear of it (ReportSucceeded).
+    void StandardSucceeded(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                           const HosterDef& row, StandardUploadResult result, std::string note,
                            const UploadRunOptions& options);
     // The note of the log line on the fallback, when it took the image.
     std::string FallbackNote(const StandardImage& image) const;
@@ -254,11 +265,31 @@ class UploadRun {
     // whose jobs finished.
     void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                    std::chrono::milliseconds slice);
+    // Before a picture is sent: a code the history holds for it ends the image; another run
+    // sending it makes it wait (in waiting_) until that run is done or the time-out ran out.
+    // True when the picture is to be sent, claimed for this run.
+    bool ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared, StandardImage& image,
+                      const HosterDef& hoster, const UploadRunOptions& options);
+    // Tries the waiting pictures again; after a cancel ends them.
+    void RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    // A finished job: a success waits for its entry to be written before it is reported.
     void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                           const UploadRunOptions& options);
+    struct Recording;
+    void ReportSucceeded(std::span<ImageEntry> rows, Recording& done, const Status& recorded,
+                         const UploadRunOptions& options);
+    // The claim of the picture, once its entry is written or it failed, so a run waiting for
+    // it finds its code or sends it itself.
+    void ReleaseClaim(const StandardImage& image, const UploadRunOptions& options);
+    // Reports the images whose entries are written; with `wait`, waits a slice for the first.
+    void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options, bool wait);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
-    // Into the history as taken by `row`.
-    void Record(HistoryEntry entry, const HosterDef& row, const UploadRunOptions& options);
+    // The entry with the fields of the row that took the picture, handed to the writer (ready
+    // at once when the history could not be opened).
+    std::future<Status> Record(HistoryEntry entry, const HosterDef& hoster,
+                               const UploadRunOptions& options);
+    // The words after the image's success when its entry was not written; counts it.
+    std::string RecordNote(const Status& recorded);
     // The image's code goes into its row, its size into the totals; `note` follows the word
     // of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
@@ -304,6 +335,20 @@ class UploadRun {
     std::string totalsProblem_;
     std::unique_ptr<PreparedUpload> prepared_;          // buffers kept from image to image
     std::vector<std::unique_ptr<StandardImage>> jobs_;  // in flight, oldest first
+    std::unique_ptr<HistoryWriter> writer_;             // while the run has an open history
+    // Successes whose entries are being written, reported once that is done.
+    struct Recording {
+        std::unique_ptr<StandardImage> image;
+        std::future<Status> written;
+        StandardUploadResult result;  // what the row gets (a thumbnail's makes it linked)
+        std::string note;             // after the word of success in the log
+    };
+    std::vector<Recording> recording_;
+    // Pictures another run is sending, and until when each waits for it.
+    std::vector<PreparedImage> waiting_;
+    std::map<int, std::chrono::steady_clock::time_point> claimWaits_;
+    int unrecorded_ = 0;
+    Reason unrecordedReason_;                  // the first
     std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;

@@ -2,6 +2,7 @@
 // ending with one whole line in the log whatever order the answers come in.
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 #include "hosters/hoster_accepts.h"
 #include "hosters/hoster_rows.h"
@@ -54,6 +55,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
     };
     while (MayStartImage()) {
         handOut();
+        RetryClaimed(rows, options);
         while (jobs_.size() < limit && MayStartImage()) {
             std::optional<PreparedImage> ready = preparer_->TakeReady();
             if (!ready) break;
@@ -61,10 +63,11 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
             handOut();
         }
         const bool preparing = preparer_->Outstanding() > 0;
-        if (jobs_.empty() && !preparing) break;
-        if (jobs_.empty()) {
+        if (jobs_.empty() && !preparing && recording_.empty() && waiting_.empty()) break;
+        if (jobs_.empty() && preparing) {
             preparer_->WaitReady(options.pumpSlice);
             Pump(options.pump);
+            ReportRecorded(rows, options, false);
         } else {
             // A picture that gets ready meanwhile waits for the end of this turn; with a
             // connection free, the turn is kept short so it does not wait long.
@@ -75,7 +78,8 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         }
     }
     preparer_->DropPending();
-    while (!jobs_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    RetryClaimed(rows, options);  // cancelled or ending: none waits any longer
+    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
     preparer_.reset();
 }
 
@@ -101,26 +105,11 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     }
     const bool history = options.history && options.history->IsOpen();
     if (history && !processed.bytes.empty()) {
+        if (options.reuse && !ReuseOrClaim(rows, prepared, *image, hoster, options)) return;
         image->sentSha256 = std::move(prepared.sentSha256);
         image->originalSha256 = std::move(prepared.originalSha256);
         image->width = processed.width ? processed.width : row.width;
         image->height = processed.height ? processed.height : row.height;
-        // What the fallback took in an earlier run counts as taken, too.
-        std::optional<HistoryEntry> earlier;
-        for (const HosterDef* taker : {&hoster, Fallback()}) {
-            if (options.reuse && taker && !earlier)
-                earlier = options.history->FindReusable(image->originalSha256,
-                                                        options.processing.Key(), taker->Id);
-        }
-        if (earlier) {
-            row.upload = earlier->code;
-            row.checked = false;
-            Log(line +
-                    ReplaceAll(strings_.Get(kStrReused), "%1", LocalTimeText(earlier->uploadedAt)),
-                true);
-            observer_.RowChanged(position);
-            return ImageEnded(row, true, false, image->start);
-        }
     }
     image->thumbnail = std::move(prepared.thumbnail);
     image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
@@ -147,8 +136,89 @@ void UploadRun::Launch(std::span<ImageEntry> rows, std::unique_ptr<StandardImage
     jobs_.push_back(std::move(image));
 }
 
+bool UploadRun::ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared,
+                             StandardImage& image, const HosterDef& hoster,
+                             const UploadRunOptions& options) {
+    const int position = prepared.position;
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    const std::string line = strings_.Get(kStrUploadOf) + " " + prepared.path + "...";
+    const std::string key = ReuseKey(hoster);
+    const std::string processing = options.processing.Key();
+    // What the fallback took in an earlier run counts as taken, too.
+    const auto findEarlier = [&] {
+        std::optional<HistoryEntry> found;
+        for (const HosterDef* taker : {&hoster, Fallback()})
+            if (taker && !found)
+                found = options.history->FindReusable(prepared.originalSha256, processing,
+                                                      taker->Id, ReuseKey(*taker));
+        return found;
+    };
+    std::optional<HistoryEntry> earlier = findEarlier();
+    PictureClaim claim;
+    if (!earlier) {
+        claim = options.history->Claim(prepared.originalSha256, processing, key);
+        // Another run may have recorded the picture and let go of it between the look and the
+        // claim: its code is there now, and sending the picture again would upload it twice.
+        if (claim.taken && (earlier = findEarlier()))
+            options.history->Release(prepared.originalSha256, processing, key);
+    }
+    if (earlier) {
+        claimWaits_.erase(position);
+        row.upload = earlier->code;
+        row.checked = false;
+        Log(line + ReplaceAll(strings_.Get(kStrReused), "%1", LocalTimeText(earlier->uploadedAt)),
+            true);
+        observer_.RowChanged(position);
+        ImageEnded(row, true, false, image.start);
+        return false;
+    }
+    if (claim.taken) {
+        claimWaits_.erase(position);
+        image.claimKey = key;
+        return true;
+    }
+    // Another run is sending it: its code will do, once recorded. Its upload is bounded by
+    // the time-out as ours is, so a claim that outlasts it is given up on.
+    const auto now = std::chrono::steady_clock::now();
+    const auto wait =
+        claimWaits_.try_emplace(position, now + std::chrono::seconds(TimeoutSeconds(options)))
+            .first;
+    if (now < wait->second) {
+        waiting_.push_back(std::move(prepared));
+        return false;
+    }
+    claimWaits_.erase(wait);
+    Log(line + ReplaceAll(strings_.Get(kStrClaimedElsewhere), "%1", std::to_string(claim.holder)),
+        true);
+    ImageEnded(row, false, false, image.start);
+    return false;
+}
+
+void UploadRun::RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    std::vector<PreparedImage> again = std::move(waiting_);
+    waiting_.clear();
+    for (PreparedImage& prepared : again) {
+        if (MayStartImage()) {
+            StartStandardImage(rows, std::move(prepared), options);
+            continue;
+        }
+        const ImageEntry& row = rows[static_cast<size_t>(prepared.position - 1)];
+        Log(strings_.Get(kStrUploadOf) + " " + prepared.path + "..." +
+                Failed(prepared.position, Reason(ReasonCode::kCancelled)),
+            true);
+        ImageEnded(row, false, false, std::chrono::steady_clock::now());
+    }
+}
+
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                           std::chrono::milliseconds slice) {
+    if (jobs_.empty() && recording_.empty()) {
+        // Only pictures another run is sending: look again after a slice.
+        std::this_thread::sleep_for(slice);
+        Pump(options.pump);
+        return RetryClaimed(rows, options);
+    }
+    if (jobs_.empty()) return ReportRecorded(rows, options, true);
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) {
         // Ending: what was sent gets its answer, a pause before another try ends the image.
@@ -169,6 +239,7 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
     }
     for (std::unique_ptr<StandardImage>& image : ended)
         EndStandardImage(rows, std::move(image), options);
+    ReportRecorded(rows, options, false);
     ReportJobsWait();
 }
 
@@ -226,7 +297,8 @@ bool UploadRun::TryThumbnail(std::span<ImageEntry> rows, std::unique_ptr<Standar
                                     thumbnail.error ? ReasonText(*thumbnail.error, strings_)
                                                     : std::string())) +
             ")" + AttemptsNote(image->job->Attempts(), strings_);
-        StandardSucceeded(rows, *image, row, image->job->Result(), note, options);
+        StandardUploadResult result = image->job->Result();
+        StandardSucceeded(rows, std::move(image), row, std::move(result), note, options);
         return true;
     }
     // The host sees a name of its own for the thumbnail, with the extension of what it is.
@@ -255,12 +327,14 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<Sta
     const StandardUploadJob& job = *image->job;
     const StandardUploadResult& result = job.Result();
     // What the host says about a thumbnail would only repeat what it said about the picture.
-    if (image->picture) return EndThumbnail(rows, *image, options);
+    if (image->picture) return EndThumbnail(rows, std::move(image), options);
     outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
     if (result.failure == StandardFailure::None) {
         if (TryThumbnail(rows, image, options)) return;
-        return StandardSucceeded(rows, *image, job.Row(), result,
-                                 FallbackNote(*image) + AttemptsNote(job.Attempts(), strings_),
+        const HosterDef row = job.Row();
+        std::string note = FallbackNote(*image) + AttemptsNote(job.Attempts(), strings_);
+        StandardUploadResult taken = result;
+        return StandardSucceeded(rows, std::move(image), row, std::move(taken), std::move(note),
                                  options);
     }
     if (TryFallback(rows, image, options)) return;
@@ -271,6 +345,7 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<Sta
                    {image->chosenFailure->second + "; " +
                     ReplaceAll(ReplaceAll(strings_.Get(kStrFallbackFailed), "%1", job.Row().Name),
                                "%2", ReasonText(result.reason, strings_))});
+    ReleaseClaim(*image, options);
     Log(strings_.Get(kStrUploadOf) + " " + image->path + "..." + Failed(image->position, reason) +
             AttemptsNote(job.Attempts(), strings_),
         true);
@@ -278,11 +353,11 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<Sta
 }
 
 // The thumbnail's address goes into the picture's code; without it the picture stays inline.
-void UploadRun::EndThumbnail(std::span<ImageEntry> rows, StandardImage& image,
+void UploadRun::EndThumbnail(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                              const UploadRunOptions& options) {
-    const StandardUploadResult& thumb = image.job->Result();
-    StandardUploadResult picture = std::move(*image.picture);
-    std::string note = FallbackNote(image);
+    const StandardUploadResult& thumb = image->job->Result();
+    StandardUploadResult picture = std::move(*image->picture);
+    std::string note = FallbackNote(*image);
     if (thumb.failure == StandardFailure::None) {
         picture.links.thumbnail_url = thumb.links.url;
         picture.code = CodeFromLinks(picture.links, CodeStyle::LinkedThumbnail);
@@ -292,32 +367,66 @@ void UploadRun::EndThumbnail(std::span<ImageEntry> rows, StandardImage& image,
                            ReasonText(thumb.reason, strings_)) +
                 ")";
     }
-    StandardSucceeded(rows, image, image.job->Row(), picture,
-                      note + AttemptsNote(image.pictureAttempts, strings_), options);
+    note += AttemptsNote(image->pictureAttempts, strings_);
+    const HosterDef row = image->job->Row();
+    StandardSucceeded(rows, std::move(image), row, std::move(picture), std::move(note), options);
 }
 
-void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, StandardImage& image,
-                                  const HosterDef& row, const StandardUploadResult& result,
-                                  const std::string& note, const UploadRunOptions& options) {
-    const ImageEntry& entryRow = rows[static_cast<size_t>(image.position - 1)];
-    if (options.history && options.history->IsOpen() && !image.sentSha256.empty()) {
-        HistoryEntry entry;
-        entry.filePath = image.path;
-        entry.fileBytes = entryRow.bytes;
-        entry.originalSha256 = image.originalSha256;
-        entry.sentSha256 = image.sentSha256;
-        entry.width = image.width;
-        entry.height = image.height;
-        entry.code = result.code;
-        entry.url = result.links.url;
-        entry.thumbnailUrl = result.links.thumbnail_url;
-        entry.deletionUrl = result.links.deletion_url;
-        Record(std::move(entry), row, options);
+void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
+                                  const HosterDef& row, StandardUploadResult result,
+                                  std::string note, const UploadRunOptions& options) {
+    Recording done{std::move(image), {}, std::move(result), std::move(note)};
+    const StandardImage& taken = *done.image;
+    // A picture the history was open for and never hashed (it could not be read) has no
+    // success to record; a history that could not be opened says so with the image.
+    if (!options.history || (options.history->IsOpen() && taken.sentSha256.empty()))
+        return ReportSucceeded(rows, done, {}, options);
+    HistoryEntry entry;
+    entry.filePath = taken.path;
+    entry.fileBytes = rows[static_cast<size_t>(taken.position - 1)].bytes;
+    entry.originalSha256 = taken.originalSha256;
+    entry.sentSha256 = taken.sentSha256;
+    entry.width = taken.width;
+    entry.height = taken.height;
+    entry.code = done.result.code;
+    entry.url = done.result.links.url;
+    entry.thumbnailUrl = done.result.links.thumbnail_url;
+    entry.deletionUrl = done.result.links.deletion_url;
+    done.written = Record(std::move(entry), row, options);
+    recording_.push_back(std::move(done));
+}
+
+void UploadRun::ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options,
+                               bool wait) {
+    if (wait && !recording_.empty() &&
+        recording_.front().written.wait_for(options.pumpSlice) != std::future_status::ready)
+        Pump(options.pump);
+    for (auto it = recording_.begin(); it != recording_.end();) {
+        if (it->written.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+            ++it;
+            continue;
+        }
+        Recording done = std::move(*it);
+        it = recording_.erase(it);
+        const Status recorded = done.written.get();
+        ReportSucceeded(rows, done, recorded, options);
     }
+}
+
+void UploadRun::ReportSucceeded(std::span<ImageEntry> rows, Recording& done, const Status& recorded,
+                                const UploadRunOptions& options) {
+    const StandardImage& image = *done.image;
+    // After the entry is written, so a run waiting for the picture finds its code.
+    ReleaseClaim(image, options);
     Log(strings_.Get(kStrUploadOf) + " " + image.path + "...", false);
-    Succeeded(rows, image.position, result.code, static_cast<double>(result.fileBytes), options,
-              note);
-    ImageEnded(entryRow, true, true, image.start);
+    Succeeded(rows, image.position, done.result.code, static_cast<double>(done.result.fileBytes),
+              options, done.note + RecordNote(recorded));
+    ImageEnded(rows[static_cast<size_t>(image.position - 1)], true, true, image.start);
+}
+
+void UploadRun::ReleaseClaim(const StandardImage& image, const UploadRunOptions& options) {
+    if (!image.claimKey.empty())
+        options.history->Release(image.originalSha256, options.processing.Key(), image.claimKey);
 }
 
 }  // namespace lumar

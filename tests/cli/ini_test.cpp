@@ -102,10 +102,14 @@ TEST(Cli, ListNamesWhatItsScanLeavesOut) {
         << run.err;
 }
 
-// history on entries recorded through the store.
-TEST(CliHistory, ListsSearchesPostsAndForgets) {
+// history on entries recorded through the store. Deletion on the host: an entry whose row
+// says how its host confirms is deleted; the others' deletion pages are printed to open.
+TEST(CliHistory, ListsSearchesPostsDeletesAndForgets) {
     test::TempDir dir;
     dir.write("cfg/Lumar.ini", "[Bilder]\r\nWerbung=0\r\nCenter=0\r\n");
+    const test::TestHttpServer host([](const std::string&) {
+        return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\nImage deleted"};
+    });
     {
         HistoryStore store;
         ASSERT_EQ(store.Open(HistoryFile(dir.file("cfg"))), HistoryOpening::Created);
@@ -121,6 +125,11 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
             e.hosterName = std::string(hoster) + " Name";
             e.filePath = file;
             e.code = code;
+            e.deletionUrl = at == 1704070800 + 2 * 86400 ? "http://c/del/b" : "";
+            if (at == 1704070800 + 3 * 86400) {
+                e.deletionUrl = host.Url("/delete/c");
+                e.deletionConfirm = "image deleted";
+            }
             ASSERT_TRUE(store.Record(e));
         }
     }
@@ -139,6 +148,8 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
         {"list --since 2024-02-30", 2, ""},
         {"posting 3 --part 2", 2, ""},  // as upload: a part only of a split posting
         {"posting 2 99", 1, "[IMG]http://c/b.jpg[/IMG] "},
+        {"delete 2", 0, "http://c/del/b\n"},
+        {"delete 3 1", 1, ""},  // 1 has no deletion address
         {"forget 1 2", 0, ""},
         {"list --hoster 1", 0,
          "3\t2024-01-03 01:00:00\tHoster1 Name\t/p/c d.jpg\t[IMG]http://h/c.jpg[/IMG]\n"},
@@ -149,7 +160,11 @@ TEST(CliHistory, ListsSearchesPostsAndForgets) {
         EXPECT_EQ(r.out, c.out) << c.args;
     }
     EXPECT_THAT(run("posting 2 99").err, HasSubstr("no entry 99"));
-    EXPECT_THAT(run("list --json").out, HasSubstr("\"id\": 3,\n    \"uploadedAt\": 1704243600,"));
+    const std::string json = run("list --json").out;
+    EXPECT_THAT(json, HasSubstr("\"id\": 3,\n    \"uploadedAt\": 1704243600,"));
+    EXPECT_THAT(json, HasSubstr("\"deletedOnHost\": true"));
+    ASSERT_EQ(host.Requests().size(), 1u);
+    EXPECT_THAT(host.Requests()[0], ::testing::StartsWith("GET /delete/c HTTP/1.1"));
 }
 
 std::string Field(const std::string& name, const std::string& value) {

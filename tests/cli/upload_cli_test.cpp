@@ -78,6 +78,12 @@ TEST_F(UploadCliTest, UploadsWhatADropWouldAddAndPrintsThePosting) {
 
     // The options given are not kept in Lumar.ini.
     EXPECT_EQ(ReadValue(Ini(), "Bilder", "Anbieter", "unset"), "unset");
+
+    // The history lists the uploads under the row they went to, by number and by ID.
+    for (const char* row : {"4", "Hoster4"}) {
+        const CliRun listed = Run(std::string("history list --hoster ") + row);
+        EXPECT_EQ(Lines(listed.out).size(), 6u) << row << listed.err;
+    }
 }
 
 TEST_F(UploadCliTest, OptionsLeftOutComeFromLumarIni) {
@@ -248,6 +254,41 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     EXPECT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
     EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
+}
+
+// A history that cannot keep the run's entries fails the command as lost totals do, each
+// image saying so and the run once more at its end, while the codes still make the posting:
+// a folder in the file's place, a full disk (a small tmpfs, where the test can mount one in a
+// namespace of its own).
+TEST_F(UploadCliTest, AHistoryThatCannotKeepTheEntriesFailsTheCommand) {
+    const std::string notKept = "hochgeladen, aber nicht im Verlauf gespeichert";
+    const std::string cli = std::string(LUMAR_CLI_PATH);
+    const std::string tmpfs =
+        "unshare -rm sh -c 'mkdir -p full && mount -t tmpfs -o size=256k "
+        "tmpfs full && cp cfg/hosters.ini cfg/Lumar.ini full/ && " +
+        cli + " --config-dir full upload --hoster 4 pics/a.jpg && ";
+    const struct {
+        const char* name;
+        std::string command;
+    } cases[] = {
+        {"folder",
+         "mkdir cfg/history.sqlite && " + cli + " --config-dir cfg upload --hoster 4 pics"},
+        {"full disk", tmpfs + "(head -c 1048576 /dev/zero >full/fill; " + cli +
+                          " --config-dir full upload --hoster 4 pics/sub/b.jpg)'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.name == std::string("full disk") &&
+            test::RunShell("unshare -rm sh -c 'mount -t tmpfs tmpfs /mnt' 2>&1").status != 0)
+            GTEST_SKIP() << "full disk: not tested, no tmpfs can be mounted here";
+        const CliRun run = test::RunShell("cd '" + dir.path() + "' && " + c.command + " 2>&1");
+        EXPECT_EQ(run.status, 1) << run.out;
+        const std::string last = c.name == std::string("full disk") ? "b.jpg" : "sub/b.jpg";
+        EXPECT_NE(run.out.find(last + "...erfolgreich ! (" + notKept + ": "), std::string::npos)
+            << run.out;
+        EXPECT_NE(run.out.find(" Bild(er) " + notKept + ": "), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(Codes().back()), std::string::npos) << run.out;  // the posting
+    }
 }
 
 // A form field's value in a multipart body, or "<missing>".

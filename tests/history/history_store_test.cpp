@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,8 +21,13 @@ HistoryEntry Entry(const std::string& file, const std::string& sha, const std::s
     e.filePath = "/pics/Holiday/" + file;
     e.originalSha256 = sha;
     e.processing = processing;
+    e.reuseKey = "https://" + hoster + ".test/up|file";
     e.code = "[IMG]" + file + "[/IMG]";
     return e;
+}
+
+std::string KeyOf(const std::string& hoster) {
+    return "https://" + hoster + ".test/up|file";
 }
 
 std::vector<std::string> Files(const std::vector<HistoryEntry>& entries) {
@@ -49,16 +55,29 @@ TEST(HistoryStore, RecordsFindsListsAndForgets) {
         Entry("b.JPG", "bb", "catbox", 11 * day + noon),
         Entry("a-again.jpg", "aa", "Hoster1", 12 * day + noon),
         Entry("a-small.jpg", "aa", "Hoster1", 13 * day + noon, "800x600"),
+        Entry("c.jpg", "cc", "Hoster1", 14 * day + noon),
+        Entry("c-again.jpg", "cc", "Hoster1", 15 * day + noon),
     };
+    entries[4].reuseKey = "";  // as an older layout left it
     for (HistoryEntry& e : entries) ASSERT_TRUE(store.Record(e)) << store.LastError();
     EXPECT_EQ(entries[3].id, 4);
 
-    // The newest entry of the same picture, processing and row; a deleted one never.
-    EXPECT_EQ(store.FindReusable("aa", "", "Hoster1")->id, 3);
-    EXPECT_EQ(store.FindReusable("aa", "800x600", "Hoster1")->code, "[IMG]a-small.jpg[/IMG]");
-    EXPECT_FALSE(store.FindReusable("aa", "", "catbox"));
+    // The newest entry of the same picture, processing, row and destination; one deleted on
+    // the host, one whose deletion page was opened, one without a destination never.
+    const std::string one = KeyOf("Hoster1");
+    EXPECT_EQ(store.FindReusable("aa", "", "Hoster1", one)->id, 3);
+    EXPECT_EQ(store.FindReusable("aa", "800x600", "Hoster1", one)->code, "[IMG]a-small.jpg[/IMG]");
+    EXPECT_FALSE(store.FindReusable("aa", "", "catbox", KeyOf("catbox")));
+    EXPECT_FALSE(store.FindReusable("aa", "", "Hoster1", KeyOf("elsewhere")));
+    EXPECT_FALSE(store.FindReusable("cc", "", "Hoster1", ""));
     ASSERT_TRUE(store.MarkDeletedOnHost(3));
-    EXPECT_EQ(store.FindReusable("aa", "", "Hoster1")->id, 1);
+    EXPECT_EQ(store.FindReusable("aa", "", "Hoster1", one)->id, 1);
+    ASSERT_TRUE(store.MarkDeletionOpened(1));
+    EXPECT_FALSE(store.FindReusable("aa", "", "Hoster1", one));
+    EXPECT_EQ(store.FindReusable("cc", "", "Hoster1", one)->id, 6);
+    ASSERT_TRUE(store.MarkDeletionOpened(6));
+    EXPECT_FALSE(store.FindReusable("cc", "", "Hoster1", one));  // nor the one without a key
+    ASSERT_TRUE(store.Forget({5, 6}));
 
     // The date and hoster filters are the command line's to show.
     struct Case {
@@ -88,10 +107,10 @@ TEST(HistoryStore, RecordsFindsListsAndForgets) {
     EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
 }
 
-TEST(HistoryStore, MigratesTheFirstLayout) {
-    test::TempDir dir;
-    const std::string file = HistoryFile(dir.path());
-    RunSql(file, R"(
+// Files of every older layout: their entries are listed, classic rows under their rows' IDs,
+// but none is reused, as none knows where its picture went.
+TEST(HistoryStore, MigratesEveryOlderLayout) {
+    constexpr const char* kFirst = R"(
         CREATE TABLE uploads (id INTEGER PRIMARY KEY, uploaded_at INTEGER NOT NULL,
             hoster_id TEXT NOT NULL, hoster_name TEXT NOT NULL, upload_url TEXT NOT NULL,
             file_path TEXT NOT NULL, file_bytes INTEGER NOT NULL, original_sha256 TEXT NOT NULL,
@@ -100,48 +119,90 @@ TEST(HistoryStore, MigratesTheFirstLayout) {
             deletion_url TEXT NOT NULL);
         CREATE INDEX uploads_by_picture ON uploads (original_sha256, hoster_id);
         CREATE INDEX uploads_newest ON uploads (uploaded_at);
-        INSERT INTO uploads VALUES (7, 100, 'Hoster2', 'Two', 'http://two/up', '/p/x.jpg', 5,
-            'cafe', 'cafe', 640, 480, '[IMG]x[/IMG]', 'http://two/x', '', '');
-        PRAGMA application_id = 1282754665;
-        PRAGMA user_version = 1;)");
+        INSERT INTO uploads VALUES (7, 100, 'classic-2', 'Two', 'http://two/up', '/p/x.jpg', 5,
+            'cafe', 'cafe', 640, 480, '[IMG]x[/IMG]', 'http://two/x', 'http://two/t', '');
+        PRAGMA application_id = 1282754665;)";
+    const struct {
+        std::string sql;
+        const char* hosterId;
+    } layouts[] = {
+        {std::string(kFirst) + "PRAGMA user_version = 1;", "Hoster2"},
+        {std::string(kFirst) + R"(
+            ALTER TABLE uploads ADD COLUMN processing TEXT NOT NULL DEFAULT '';
+            ALTER TABLE uploads ADD COLUMN deleted_on_host INTEGER NOT NULL DEFAULT 0;
+            DROP INDEX uploads_by_picture;
+            DROP INDEX uploads_newest;
+            CREATE INDEX uploads_for_reuse ON uploads (original_sha256, processing, hoster_id);
+            UPDATE uploads SET hoster_id = 'classic-12', processing = 'strip';
+            PRAGMA user_version = 2;)",
+         "Hoster12"},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.hosterId);
+        test::TempDir dir;
+        const std::string file = HistoryFile(dir.path());
+        RunSql(file, layout.sql.c_str());
 
-    HistoryStore store;
-    ASSERT_EQ(store.Open(file), HistoryOpening::Opened) << store.LastError();
-    const std::optional<HistoryEntry> found = store.FindReusable("cafe", "", "Hoster2");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->id, 7);
-    EXPECT_EQ(found->width, 640);
-    HistoryEntry next = Entry("y.jpg", "beef", "Hoster2", 200, "q80");
-    ASSERT_TRUE(store.Record(next));
-    EXPECT_EQ(store.List({}).size(), 2u);
+        HistoryStore store;
+        ASSERT_EQ(store.Open(file), HistoryOpening::Opened) << store.LastError();
+        HistoryQuery ofRow;
+        ofRow.hosterId = layout.hosterId;
+        const std::vector<HistoryEntry> old = store.List(ofRow);
+        ASSERT_EQ(old.size(), 1u);
+        EXPECT_EQ(old[0].id, 7);
+        EXPECT_EQ(old[0].thumbnailUrl, "http://two/t");
+        EXPECT_EQ(old[0].reuseKey, "");
+        for (const char* key : {"", "http://two/up|file"})
+            EXPECT_FALSE(store.FindReusable("cafe", old[0].processing, layout.hosterId, key));
+        HistoryEntry next = Entry("y.jpg", "cafe", layout.hosterId, 200, old[0].processing);
+        ASSERT_TRUE(store.Record(next));
+        EXPECT_EQ(
+            store.FindReusable("cafe", old[0].processing, layout.hosterId, KeyOf(layout.hosterId))
+                ->id,
+            8);
+        RunSql(file, "INSERT INTO claims VALUES ('cafe', '', 'k', 1, 2, 3)");
+    }
 }
 
-// What stands where history.sqlite should be, and what Open must make of it.
-TEST(HistoryStore, SetsBrokenAndForeignFilesAside) {
+// What stands where history.sqlite should be, and what Open must make of it: a file it
+// cannot use is left as it is and said why, a FIFO without waiting for a writer.
+TEST(HistoryStore, SetsBrokenAndForeignFilesAsideAndSaysWhyOthersFail) {
     const struct {
-        const char* sql;  // run by SQLite on the file; nullptr: random bytes
+        const char* make;  // SQL run on the file, or "noise", "folder", "fifo"
         HistoryOpening opening;
+        Reason problem = {};  // its arguments after the file
     } cases[] = {
-        {nullptr, HistoryOpening::ReplacedBroken},
+        {"noise", HistoryOpening::ReplacedBroken},
         {"CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('keep');",
          HistoryOpening::ReplacedBroken},
         {"CREATE TABLE uploads (x); PRAGMA application_id = 1282754665; PRAGMA user_version = 9;",
-         HistoryOpening::Failed},  // a newer Lumar's file: left for it
+         HistoryOpening::Failed, Reason(ReasonCode::kHistoryNewer, {"9"})},  // left for it
+        {"folder", HistoryOpening::Failed,
+         Reason(ReasonCode::kHistoryUnusable, {"a folder stands in its place"})},
+        {"fifo", HistoryOpening::Failed,
+         Reason(ReasonCode::kHistoryUnusable, {"not a regular file"})},
     };
     std::string noise(8192, '\0');
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 % 251);
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.sql ? c.sql : "random bytes");
+        SCOPED_TRACE(c.make);
         test::TempDir dir;
         const std::string file = HistoryFile(dir.path());
-        if (c.sql) RunSql(file, c.sql);
-        if (!c.sql) dir.write("history.sqlite", noise);
-        const std::string before = dir.read("history.sqlite");
+        const std::string make = c.make;
+        if (make == "noise") dir.write("history.sqlite", noise);
+        if (make == "folder") ::mkdir(file.c_str(), 0700);
+        if (make == "fifo") ::mkfifo(file.c_str(), 0600);
+        if (make.starts_with("CREATE")) RunSql(file, c.make);
+        const std::string before =
+            make == "folder" || make == "fifo" ? "" : dir.read("history.sqlite");
 
         HistoryStore store;
         ASSERT_EQ(store.Open(file), c.opening);
         if (c.opening == HistoryOpening::Failed) {
-            EXPECT_EQ(dir.read("history.sqlite"), before);
+            EXPECT_EQ(before.empty() ? "" : dir.read("history.sqlite"), before);
+            Reason problem = c.problem;
+            problem.args.insert(problem.args.begin(), file);
+            EXPECT_EQ(store.Problem(), problem);
             continue;
         }
         const std::string aside = store.SetAsidePath();
@@ -165,7 +226,7 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
             for (int i = 0; ok && i < kEach; ++i) {
                 HistoryEntry e = Entry(std::to_string(child) + "-" + std::to_string(i) + ".jpg",
                                        "s", "Hoster1", i);
-                ok = store.Record(e);
+                ok = store.Record(e).Ok();
             }
             ::_exit(ok ? 0 : 1);
         }

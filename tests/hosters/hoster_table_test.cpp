@@ -86,9 +86,10 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
         "Name=s\nRequest=standard\nUploadUrl=https://h.example/up?x=1\n"
         "FileField=image\nHeaders=X-API-Key: k:1|Accept: */*\nParameters=key=a b\n"
         "URL={json:data.url}\nCodeStyle=link\nMaxFileSize=2 MB\nConnections=5\n"
-        "Accepts=jpg, PNG|png\n";
+        "Accepts=jpg, PNG|png\nDeletionConfirm=has been (deleted|removed)\n";
     const HosterTable table = LoadHostersFromText("[Hoster8]\n" + standard);
     ASSERT_EQ(table.Count(), 8) << (table.problems.empty() ? "" : table.problems[0]);
+    EXPECT_EQ(table.Row(8).DeletionConfirm, "has been (deleted|removed)");
     EXPECT_EQ(table.Row(8).Headers, (NamedValues{{"X-API-Key", "k:1"}, {"Accept", "*/*"}}));
     EXPECT_EQ(table.Row(8).MaxBytes, 2u << 20);
     // What a row leaves out is its kind's: classic rows one image at a time, never retried.
@@ -104,7 +105,8 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
           "URL={nosuch:x}\n" + standard, "Headers=X-Key: a\rSet-Cookie: b\n" + standard,
           "Headers=Bad Name: v\n" + standard, "MaxFileSize=2 GB\n" + standard,
           "Connections=0\n" + standard, "Retries=many\n" + standard,
-          "Accepts=jpeg,bmp\n" + standard, AddedRow("r") + "FormNames=a|a\nFormValues=1|2\n",
+          "Accepts=jpeg,bmp\n" + standard, "DeletionConfirm=(gone\n" + standard,
+          AddedRow("r") + "FormNames=a|a\nFormValues=1|2\n",
           AddedRow("r") + "FormNames=a\nFormValues=1\x1B[2J\n"}) {
         const HosterTable refused = LoadHostersFromText("[Hoster8]\n" + bad);
         EXPECT_EQ(refused.Count(), 7) << bad;

@@ -130,6 +130,8 @@ TEST(Sxcu, RefusesWhatCannotUploadAnImage) {
          "cannot be sent as a form field"},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "MaxFileSize": -1})",
          "MaxFileSize must be a number of bytes"},
+        {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary", "DeletionConfirm": "(gone"})",
+         "DeletionConfirm: "},
         {R"({"DestinationType": "ImageUploader", "RequestURL": "https://h/", "Body": "Binary",
              "Headers": {"Content-length": "1"}})",
          "Headers: Content-length is written by Lumar itself"},
@@ -237,8 +239,10 @@ std::string WithRequest(const std::string& fields) {
 TEST(HosterDefinition, DefinitionsBecomeStandardRowsAndComeBackTheSame) {
     std::vector<HosterDef> rows = {Imported(R"({"DestinationType": "ImageUploader",
       "RequestURL": "https://img.example/up?key=k1", "Arguments": {"tags": "a|b"},
-      "FileFormName": "source", "URL": "{json:url}", "MaxFileSize": 2097152})")};
+      "FileFormName": "source", "URL": "{json:url}", "MaxFileSize": 2097152,
+      "DeletionConfirm": "has been deleted"})")};
     EXPECT_EQ(rows[0].Request, RequestKind::Standard);
+    EXPECT_EQ(rows[0].DeletionConfirm, "has been deleted");
     EXPECT_EQ(rows[0].UploadUrl + " " + rows[0].MaxSizeText, "https://img.example/up 2048kB");
     EXPECT_EQ(rows[0].Parameters, (NamedValues{{"key", "k1"}}));
     EXPECT_EQ(rows[0].Arguments, (NamedValues{{"tags", "a|b"}}));

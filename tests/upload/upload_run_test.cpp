@@ -2,7 +2,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -117,9 +119,9 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
     EXPECT_EQ(std::count(recorder->events.begin(), recorder->events.end(), "message"), 1);
     // The front end hears each failure with its reason alone.
     EXPECT_EQ(WordedFailures(), (Failures{{2, "Datei nicht lesbar"},
-                                            {3, "Datei nicht lesbar"},
-                                            {4, skipped},
-                                            {5, "Bild zu groß: 201 MB, höchstens 200 MB"}}));
+                                          {3, "Datei nicht lesbar"},
+                                          {4, skipped},
+                                          {5, "Bild zu groß: 201 MB, höchstens 200 MB"}}));
 
     // A second run uploads what is checked; a retry that fails keeps the row's earlier code.
     std::vector<ImageEntry> again = {rows[0], rows[1], rows[5]};
@@ -572,6 +574,182 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
             EXPECT_EQ(tries["a.jpg"], 2);
         }
     }
+}
+
+// A code is reused only for the same picture sent where it went before: after the row's
+// address or file field changed under the same ID the picture goes to the new host. Classic
+// rows are recorded under their rows' IDs.
+TEST_F(StandardRunTest, TheHistoryReusesACodeOnlyWhereThePictureWent) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    HistoryStore history;
+    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    const struct {
+        const char* path;
+        const char* field;
+        bool sent;
+    } cases[] = {{"/up", "f", true},     {"/up", "f", false}, {"/other", "f", true},
+                 {"/up", "image", true}, {"/up", "f", false}, {"/other", "f", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.path) + " " + c.field);
+        hosters = LoadHostersFromText(emulator.HostersIni() +
+                                      "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
+                                      server->Url(c.path) + "\nFileField=" + c.field + "\n");
+        const size_t before = server->Requests().size();
+        std::vector<ImageEntry> rows = {Image("same.jpg")};
+        EXPECT_EQ(RunUpload(rows, 8), Code("same.jpg") + " ");
+        EXPECT_EQ(server->Requests().size() - before, c.sent ? 1u : 0u);
+        if (c.sent) {
+            EXPECT_TRUE(server->Requests().back().starts_with(std::string("POST ") + c.path));
+        }
+    }
+    std::vector<ImageEntry> rows = {Image("classic.jpg")};
+    RunUpload(rows, 1);
+    const std::vector<HistoryEntry> entries = history.List({});
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].hosterId, "Hoster1");
+    EXPECT_EQ(entries[0].reuseKey,
+              "http://127.0.0.1:" + std::to_string(emulator.Port()) + "/upload.php|userfile[]");
+    EXPECT_EQ(entries[1].hosterId, "Hoster8");
+    EXPECT_EQ(entries[1].reuseKey, server->Url("/up") + "|image");
+}
+
+// A success the history cannot keep (the file locked by another program) is still a success,
+// with its code in the posting; the log says so with the image and once more at the end, and a
+// later run, the lock gone, sends the picture again.
+TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEnd) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    const std::string file = dir.file("history.sqlite");
+    HistoryStore history;
+    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::string locked =
+        "Upload-Verlauf " + file + " ist von einem anderen Programm gesperrt";
+    const std::string notKept = "hochgeladen, aber nicht im Verlauf gespeichert";
+    for (const int hoster : {8, 1}) {
+        SCOPED_TRACE(hoster);
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        const std::string posting = RunUpload(rows, hoster);
+        EXPECT_FALSE(rows[0].checked);
+        EXPECT_EQ(posting, rows[0].upload + " ");
+        EXPECT_EQ(recorder->log,
+                  (std::vector<std::string>{
+                      Line("a.jpg", "erfolgreich ! (" + notKept + ": " + locked + ")"),
+                      "1 Bild(er) " + notKept + ": " + locked}));
+        EXPECT_EQ(run->UnrecordedCount(), 1);
+    }
+    HistoryStore opening;  // the next run's
+    EXPECT_EQ(opening.Open(file), HistoryOpening::Failed);
+    EXPECT_EQ(opening.Problem(), Reason(ReasonCode::kHistoryLocked, {file}));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    for (const size_t sent : {2u, 2u}) {  // sent again, then reused
+        std::vector<ImageEntry> rows = {Image("a.jpg")};
+        RunUpload(rows, 8);
+        EXPECT_EQ(server->Requests().size(), sent);
+        EXPECT_EQ(run->UnrecordedCount(), 0);
+    }
+    EXPECT_EQ(history.List({}).size(), 1u);
+}
+
+// Two runs at once: a picture another running process claimed is waited for and that run's
+// code reused once recorded, a claim held past the time-out skips the picture with a line in
+// the log, and a claim left by a process that is gone is taken over.
+TEST_F(StandardRunTest, APictureAnotherRunIsSendingIsWaitedForNotSentTwice) {
+    Serve(true);
+    answer = [](const std::string& name, int) { return Link(name); };
+    const std::string file = dir.file("history.sqlite");
+    HistoryStore history;
+    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
+    const ImageEntry shared = Image("shared.jpg");
+    const std::string sha = Sha256Hex(dir.read("shared.jpg"));
+    const std::string key = ReuseKey(hosters.Row(8));
+    int claimed[2], go[2];
+    ASSERT_EQ(::pipe(claimed), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    // The other run: claims the picture, and records and releases it when told to.
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        HistoryStore store;
+        store.Open(file);
+        char c = store.Claim(sha, "", key).taken ? 'c' : 'x';
+        if (::write(claimed[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(1);
+        HistoryEntry e;
+        e.hosterId = "Hoster8";
+        e.reuseKey = key;
+        e.originalSha256 = sha;
+        e.code = "[IMG]http://h/other.jpg[/IMG]";
+        const bool recorded = store.Record(e).Ok();
+        store.Release(sha, "", key);
+        ::_exit(recorded ? 0 : 1);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(claimed[0], &c, 1), 1);
+    ASSERT_EQ(c, 'c');
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.timeoutSeconds = 1;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    std::vector<ImageEntry> rows = {shared};
+    RunUpload(rows, 8);
+    EXPECT_EQ(recorder->log,
+              (std::vector<std::string>{Line(
+                  "shared.jpg", "übersprungen: ein anderer Lauf (Prozess " + std::to_string(other) +
+                                    ") lädt dieses Bild gerade zum selben Ziel hoch")}));
+    EXPECT_TRUE(rows[0].checked);
+
+    // Once this run met the claim (its first status line), the other one finishes.
+    pump = [&] {
+        if (!recorder->statuses.empty() && c == 'c') {
+            EXPECT_EQ(::write(go[1], &c, 1), 1);
+            c = 0;
+        }
+    };
+    configure = [&](UploadRunOptions& o) {
+        o.history = &history;
+        o.pumpSlice = std::chrono::milliseconds(20);
+    };
+    RunUpload(rows, 8);
+    int status = -1;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(rows[0].upload, "[IMG]http://h/other.jpg[/IMG]");
+    ASSERT_EQ(recorder->log.size(), 1u);
+    EXPECT_TRUE(recorder->log[0].ends_with("Code wiederverwendet")) << recorder->log[0];
+    EXPECT_TRUE(server->Requests().empty());
+    for (int fd : {claimed[0], claimed[1], go[0], go[1]}) ::close(fd);
+
+    // A claim whose process is gone is taken over, and released once the picture went up.
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, &status, 0), gone);
+    std::vector<ImageEntry> left = {Image("left.jpg", 1, 7)};  // another picture
+    const std::string plant = "INSERT INTO claims VALUES ('" + Sha256Hex(dir.read("left.jpg")) +
+                              "', '', '" + key + "', " + std::to_string(gone) + ", 1, 0)";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, plant.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    RunUpload(left, 8);
+    EXPECT_EQ(server->Requests().size(), 1u);
+    EXPECT_FALSE(left[0].checked);
+    EXPECT_EQ(sqlite3_exec(
+                  db, "SELECT 1 FROM claims", [](void*, int, char**, char**) { return 1; }, nullptr,
+                  nullptr),
+              SQLITE_OK);  // no row left: the callback would abort the query
+    sqlite3_close(db);
 }
 
 }  // namespace

@@ -57,9 +57,8 @@ void MainWindow::OpenHistory() {
     StandardUploadOptions deletion = ExchangeOptionsFromSettings(settingsFile_);
     deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
     deletion.control.slice = std::chrono::milliseconds(10);
-    env.deleteOnHost = [this, deletion](const std::string& url) {
-        const Status deleted = RequestDeletion(url, deletion);
-        return deleted ? std::string() : ReasonText(deleted.Why(), strings_);
+    env.deleteOnHost = [deletion](const std::string& url, const std::string& confirm) {
+        return RequestDeletion(url, confirm, deletion);
     };
     env.makePosting = [this](const std::vector<HistoryEntry>& entries) {
         return HistoryPosting(entries);

@@ -84,10 +84,10 @@ void HistoryModel::Remove(const std::vector<std::int64_t>& ids) {
     SetEntries(std::move(kept));
 }
 
-void HistoryModel::MarkDeletedOnHost(std::int64_t id) {
+void HistoryModel::MarkDeletedOnHost(std::int64_t id, bool confirmed) {
     for (size_t i = 0; i < entries_.size(); ++i) {
         if (entries_[i].id != id) continue;
-        entries_[i].deletedOnHost = true;
+        (confirmed ? entries_[i].deletedOnHost : entries_[i].deletionOpened) = true;
         const auto shown = std::find(shown_.begin(), shown_.end(), static_cast<int>(i));
         if (shown == shown_.end()) return;
         const int row = static_cast<int>(shown - shown_.begin());

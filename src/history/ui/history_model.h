@@ -35,8 +35,9 @@ class HistoryModel : public QAbstractTableModel {
     const HistoryEntry& EntryAt(int row) const;
     // Drops the entries with these ids (forgotten).
     void Remove(const std::vector<std::int64_t>& ids);
-    // Marks the entry as deleted at its host, whether or not the search shows it now.
-    void MarkDeletedOnHost(std::int64_t id);
+    // Marks the entry as deleted at its host (`confirmed`) or as one whose deletion page was
+    // opened, whether or not the search shows it now.
+    void MarkDeletedOnHost(std::int64_t id, bool confirmed = true);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

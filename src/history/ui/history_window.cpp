@@ -19,6 +19,7 @@
 
 #include "history/ui/history_model.h"
 #include "history/ui/history_posting_box.h"
+#include "shell/reason_text.h"
 #include "shell/ui/desktop_services.h"
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
@@ -229,20 +230,30 @@ void HistoryWindow::OpenLink() {
 void HistoryWindow::DeleteOnHost() {
     const QModelIndex current = lvHistory_->currentIndex();
     if (!current.isValid() || !env_.deleteOnHost) return;
-    const int row = current.row();
-    const std::int64_t id = model_->EntryAt(row).id;
-    const std::string url = model_->EntryAt(row).deletionUrl;
-    if (!dialogs_.AskYesNo(
-            this, windowTitle(),
-            Str(kStrAskDeleteOnHost) + "\n" + HistoryFileName(model_->EntryAt(row).filePath)))
+    const HistoryEntry entry = model_->EntryAt(current.row());
+    const std::int64_t id = entry.id;
+    if (entry.deletionConfirm.empty()) {
+        // The row does not say how its host confirms a deletion, and many deletion addresses
+        // are pages with a confirm step: the user finishes it there. Whether that happened is
+        // not known, so the code is never handed out again.
+        OpenInShell(this, ToQ(entry.deletionUrl));
+        store_.MarkDeletionOpened(id);
+        model_->MarkDeletedOnHost(id, false);
+        dialogs_.Inform(this, windowTitle(), Str(kStrDeletionPageOpened));
+        CurrentChanged();
+        return;
+    }
+    if (!dialogs_.AskYesNo(this, windowTitle(),
+                           Str(kStrAskDeleteOnHost) + "\n" + HistoryFileName(entry.filePath)))
         return;
     cmDeleteOnHost_->setEnabled(false);
     busy_ = true;
-    const std::string failure = env_.deleteOnHost(url);
+    const Status deleted = env_.deleteOnHost(entry.deletionUrl, entry.deletionConfirm);
     busy_ = false;
     // The wait pumped events: the list may have been searched or changed meanwhile.
-    if (!failure.empty()) {
-        dialogs_.Warn(this, windowTitle(), Str(kStrDeletionFailed) + " " + ToQ(failure));
+    if (!deleted) {
+        dialogs_.Warn(this, windowTitle(),
+                      Str(kStrDeletionFailed) + " " + ToQ(ReasonText(deleted.Why(), strings_)));
     } else {
         store_.MarkDeletedOnHost(id);
         model_->MarkDeletedOnHost(id);

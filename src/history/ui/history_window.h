@@ -30,8 +30,9 @@ class HistoryPostingBox;
 struct HistoryWindowEnv {
     std::string historyFile;
     // Asks the host to delete an image by its deletion URL, pumping the window's events while
-    // it waits: "" when the host confirmed (2xx), else why not.
-    std::function<std::string(const std::string& deletionUrl)> deleteOnHost;
+    // it waits: done when the answer matched `confirm` (the entry's deletionConfirm), else
+    // why not.
+    std::function<Status(const std::string& deletionUrl, const std::string& confirm)> deleteOnHost;
     // The entries as a posting, in the order given, for the window to show and copy.
     std::function<std::string(const std::vector<HistoryEntry>& entries)> makePosting;
 };

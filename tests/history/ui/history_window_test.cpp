@@ -9,9 +9,12 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
+#include <QUrl>
+#include <cstring>
 
 #include "app/ui/main_window_fakes.h"
 #include "history/ui/history_model.h"
+#include "shell/ui/desktop_services.h"
 #include "support/test_http_server.h"
 
 using namespace lumar;
@@ -26,7 +29,8 @@ class HistoryWindowTest : public QObject {
     QWidget* Open(std::vector<HistoryEntry> entries) {
         HistoryStore store;
         store.Open(HistoryFile(f_->dir.path()));
-        for (HistoryEntry& entry : entries) store.Record(entry);
+        for (HistoryEntry& entry : entries)
+            if (!store.Record(entry)) return nullptr;
         w_ = f_->Start();
         w_->show();
         test::Click(w_.get(), "cmHistory");
@@ -119,28 +123,53 @@ class HistoryWindowTest : public QObject {
         QVERIFY(model.EntryAt(0).deletedOnHost && !model.EntryAt(1).deletedOnHost);
     }
 
-    // Only a 2xx answer marks the entry; the history keeps it either way.
-    void deleteOnHostMarksTheEntryWhenTheHostConfirms() {
-        for (const auto& [status, marked] :
-             {std::pair{"200 OK", true}, std::pair{"404 Not Found", false}}) {
+    // "Deleted" only when the answer is 2xx and shows what the row said a deletion shows; a
+    // row that does not say has its deletion page opened in the browser, and the entry is
+    // never reused. The history keeps the entry either way.
+    void deleteOnHostSaysDeletedOnlyWhenTheHostConfirms() {
+        const struct {
+            const char* status;
+            const char* body;
+            const char* confirm;
+            bool deleted, opened;
+            const char* box;
+        } cases[] = {
+            {"200 OK", "<p>Image deleted</p>", "image\\s+deleted", true, false, "inform"},
+            {"200 OK", "<form>Really delete?</form>", "image\\s+deleted", false, false, "warn"},
+            {"404 Not Found", "Image deleted", "image deleted", false, false, "warn"},
+            {"200 OK", "<form>Really delete?</form>", "", false, true, "inform"},
+        };
+        for (const auto& c : cases) {
             cleanup();
             init();
-            test::TestHttpServer server([status](const std::string&) {
-                return test::TestAnswer{std::string("HTTP/1.1 ") + status +
-                                        "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"};
+            test::TestHttpServer server([&c](const std::string&) {
+                return test::TestAnswer{std::string("HTTP/1.1 ") + c.status +
+                                        "\r\nContent-Length: " + std::to_string(strlen(c.body)) +
+                                        "\r\nConnection: close\r\n\r\n" + c.body};
             });
-            QWidget* history = Open({Entry("a.jpg", "imgbb", 1000, server.Url("/delete/a"))});
+            QStringList opened;
+            ui::SetDesktopOpener([&opened](const QUrl& url) {
+                opened << url.toString();
+                return true;
+            });
+            HistoryEntry entry = Entry("a.jpg", "imgbb", 1000, server.Url("/delete/a"));
+            entry.deletionConfirm = c.confirm;
+            QWidget* history = Open({entry});
             test::Find<QTableView>(history, "lvHistory")->selectRow(0);
             f_->dialogs->answers = {true};
             test::Click(history, "cmDeleteOnHost");
-            QCOMPARE(server.Requests().size(), size_t{1});
-            QVERIFY(server.Requests()[0].starts_with("GET /delete/a HTTP/1.1"));
+            ui::SetDesktopOpener({});
+            QCOMPARE(server.Requests().size(), size_t{c.opened ? 0u : 1u});
+            if (!c.opened) QVERIFY(server.Requests()[0].starts_with("GET /delete/a HTTP/1.1"));
+            QCOMPARE(opened, c.opened ? QStringList{QString::fromStdString(entry.deletionUrl)}
+                                      : QStringList{});
             HistoryStore store;
             store.Open(HistoryFile(f_->dir.path()));
             const std::vector<HistoryEntry> kept = store.List({});
             QCOMPARE(kept.size(), size_t{1});
-            QCOMPARE(kept[0].deletedOnHost, marked);
-            QCOMPARE(f_->dialogs->Texts(marked ? "inform" : "warn").size(), 1);
+            QCOMPARE(kept[0].deletedOnHost, c.deleted);
+            QCOMPARE(kept[0].deletionOpened, c.opened);
+            QCOMPARE(f_->dialogs->Texts(c.box).size(), 1);
         }
     }
 };
