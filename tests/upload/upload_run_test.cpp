@@ -174,32 +174,12 @@ TEST_F(UploadRunTest, UnusualNamesArriveWholeAndCannotBreakTheRequest) {
     EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/two%0D%0AContent-Type: x.jpg");
 }
 
-TEST_F(UploadRunTest, CancelDuringAWaitStopsAfterThatImage) {
-    emulator.SetMisbehaviour(Misbehaviour::NeverCloseSilent);
-    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
-    int pumps = 0;
-    bool waiting = false;
-    onStatus = [&] { waiting = recorder->statuses.back().rfind("Warte", 0) == 0; };
-    pump = [&] {
-        if (waiting && ++pumps == 3) run->Abort();
-    };
-    RunUpload(rows, 3);
-    EXPECT_EQ(recorder->log,
-              (std::vector<std::string>{Line("a.jpg", "fehlgeschlagen ! (abgebrochen)")}));
-    EXPECT_EQ(emulator.ConnectionCount(), 1);
-    EXPECT_TRUE(rows[2].checked);
-}
-
 // A stored time-out of 0 once failed every image at once; it is used as one second, long
-// enough for the answer of a host that keeps the connection open, and read for every image.
-TEST_F(UploadRunTest, TimeoutIsReadAnewForEveryImageAndZeroStillWaits) {
+// enough for the answer of a host that keeps the connection open.
+TEST_F(UploadRunTest, AStoredTimeoutOfZeroStillWaits) {
     WriteValue(settings, "Bilder", "Timeout", "0");
     emulator.SetMisbehaviour(Misbehaviour::NeverClose);
     std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg")};
-    onStatus = [&] {  // after the first image's wait, before the second image begins
-        if (recorder->statuses.back().rfind("Rückmeldung", 0) == 0)
-            WriteValue(settings, "Bilder", "Timeout", "-5");
-    };
     RunUpload(rows, 1);
     EXPECT_FALSE(rows[0].checked || rows[1].checked);
 }
@@ -230,7 +210,8 @@ class StandardRunTest : public UploadRunTest {
         std::string http;
         std::function<bool()> ready = nullptr;  // called with `mutex` held
     };
-    std::function<Reply(const std::string& name, int attempt)> answer;
+    std::function<Reply(const std::string& name, int attempt)> answer =
+        [](const std::string& name, int) { return Link(name); };
 
     ~StandardRunTest() override {
         {
@@ -261,9 +242,7 @@ class StandardRunTest : public UploadRunTest {
                 return test::TestAnswer{reply.http};
             },
             options);
-        hosters = LoadHostersFromText(emulator.HostersIni() +
-                                      "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
-                                      server->Url("/up") + "\nFileField=f\n" + rowKeys);
+        hosters = LoadHostersFromText(TodayRow("/up", "f") + rowKeys);
         configure = [](UploadRunOptions& o) {
             o.retryBaseDelay = std::chrono::milliseconds(10);
             o.pumpSlice = std::chrono::milliseconds(20);
@@ -282,6 +261,27 @@ class StandardRunTest : public UploadRunTest {
                 std::move(ready)};
     }
     static std::string Code(const std::string& name) { return "[IMG]http://h/" + name + "[/IMG]"; }
+    // The emulator's rows and row 8 on this test's server.
+    std::string TodayRow(const std::string& path, const std::string& field) const {
+        return emulator.HostersIni() +
+               "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" + server->Url(path) +
+               "\nFileField=" + field + "\n";
+    }
+    // The run keeps its history in history.sqlite; `more` sets what else a case needs.
+    void KeepHistory(std::function<void(UploadRunOptions&)> more = nullptr) {
+        if (!historyOpen) {
+            ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+            historyOpen = true;
+        }
+        configure = [this, more](UploadRunOptions& o) {
+            o.history = &history;
+            o.pumpSlice = std::chrono::milliseconds(20);
+            if (more) more(o);
+        };
+    }
+
+    HistoryStore history;
+    bool historyOpen = false;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -407,9 +407,6 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
 // that code unless told not to; a classic row, stripped the same way, never reuses one.
 TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
     Serve(true);
-    answer = [](const std::string& name, int) { return Link(name); };
-    HistoryStore history;
-    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
     std::string jpeg = test::MakeJpeg(16, 16);
     jpeg.insert(20, std::string("\xFF\xFE\x00\x0DHOMECOMMENT", 15));
     struct Case {
@@ -420,11 +417,10 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
     for (const Case& c : {Case{8, true, 1}, Case{8, true, 1}, Case{8, false, 2}, Case{1, true, 3},
                           Case{1, true, 4}}) {
         SCOPED_TRACE(c.hoster * 10 + c.reuse);
-        configure = [&](UploadRunOptions& o) {
-            o.history = &history;
+        KeepHistory([&](UploadRunOptions& o) {
             o.reuse = c.reuse;
             o.processing.strip = true;
-        };
+        });
         std::vector<ImageEntry> rows = {Image("phone.jpg")};
         dir.write("phone.jpg", jpeg);
         RunUpload(rows, c.hoster);
@@ -466,13 +462,7 @@ TEST_F(StandardRunTest, RowsWithoutThumbnailsGetLinkedThumbnailsOfTheirOwn) {
     answer = [](const std::string& name, int) {
         return name == "b-thumb.jpg" ? Reply{"HTTP/1.1 403 Forbidden\r\n\r\n"} : Link(name);
     };
-    HistoryStore history;
-    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
-    configure = [&](UploadRunOptions& o) {
-        o.pumpSlice = std::chrono::milliseconds(20);
-        o.ownThumbSide = 64;
-        o.history = &history;
-    };
+    KeepHistory([](UploadRunOptions& o) { o.ownThumbSide = 64; });
     std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("dot.gif")};
     test::WriteJpeg(dir.file("a.jpg"), 300, 200);
     test::WriteJpeg(dir.file("b.jpg"), 300, 210);
@@ -527,12 +517,9 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
           Case{"Hoster8", "", "fehlgeschlagen ! (HTTP 403 Forbidden)"}}) {
         SCOPED_TRACE(c.spare + std::string(c.fallback));
         Serve(false);
-        hosters = LoadHostersFromText(
-            emulator.HostersIni() +
-            "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" + server->Url("/up") +
-            "\nFileField=f\n[Hoster9]\nName=Spare\nRequest=standard\n"
-            "UploadUrl=" +
-            server->Url("/spare") + "\nFileField=f\n");
+        hosters = LoadHostersFromText(TodayRow("/up", "f") +
+                                      "[Hoster9]\nName=Spare\nRequest=standard\nUploadUrl=" +
+                                      server->Url("/spare") + "\nFileField=f\n");
         answer = [&](const std::string& name, int) {
             if (target == "/up")
                 return name == "a.jpg" ? Reply{"HTTP/1.1 403 Forbidden\r\n\r\n"} : Link(name);
@@ -540,13 +527,13 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
         };
         tries.clear();
         bool reuse = false;
-        HistoryStore history;
-        ASSERT_EQ(history.Open(dir.file("history" + std::to_string(++runs) + ".sqlite")),
+        HistoryStore store;  // one of its own per case
+        ASSERT_EQ(store.Open(dir.file("history" + std::to_string(++runs) + ".sqlite")),
                   HistoryOpening::Created);
         configure = [&](UploadRunOptions& o) {
             o.pumpSlice = std::chrono::milliseconds(20);
             o.fallbackId = c.fallback;
-            o.history = &history;
+            o.history = &store;
             o.reuse = reuse;
         };
         // Different pictures, so none is taken for the other's earlier upload.
@@ -562,7 +549,7 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
         EXPECT_EQ(rows[0].checked, !taken);
         EXPECT_EQ(tries["a.jpg"], spareAsked ? 2 : 1);
         if (taken) {
-            const std::vector<HistoryEntry> entries = history.List({});
+            const std::vector<HistoryEntry> entries = store.List({});
             const auto a = std::ranges::find(entries, dir.file("a.jpg"), &HistoryEntry::filePath);
             ASSERT_NE(a, entries.end());
             EXPECT_EQ(a->hosterId + " " + a->hosterName, "Hoster9 Spare");
@@ -581,13 +568,7 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
 // rows are recorded under their rows' IDs.
 TEST_F(StandardRunTest, TheHistoryReusesACodeOnlyWhereThePictureWent) {
     Serve(true);
-    answer = [](const std::string& name, int) { return Link(name); };
-    HistoryStore history;
-    ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
-    configure = [&](UploadRunOptions& o) {
-        o.history = &history;
-        o.pumpSlice = std::chrono::milliseconds(20);
-    };
+    KeepHistory();
     const struct {
         const char* path;
         const char* field;
@@ -596,9 +577,7 @@ TEST_F(StandardRunTest, TheHistoryReusesACodeOnlyWhereThePictureWent) {
                  {"/up", "image", true}, {"/up", "f", false}, {"/other", "f", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.path) + " " + c.field);
-        hosters = LoadHostersFromText(emulator.HostersIni() +
-                                      "[Hoster8]\nName=Today\nRequest=standard\nUploadUrl=" +
-                                      server->Url(c.path) + "\nFileField=" + c.field + "\n");
+        hosters = LoadHostersFromText(TodayRow(c.path, c.field));
         const size_t before = server->Requests().size();
         std::vector<ImageEntry> rows = {Image("same.jpg")};
         EXPECT_EQ(RunUpload(rows, 8), Code("same.jpg") + " ");
@@ -623,14 +602,8 @@ TEST_F(StandardRunTest, TheHistoryReusesACodeOnlyWhereThePictureWent) {
 // later run, the lock gone, sends the picture again.
 TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEnd) {
     Serve(true);
-    answer = [](const std::string& name, int) { return Link(name); };
     const std::string file = dir.file("history.sqlite");
-    HistoryStore history;
-    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
-    configure = [&](UploadRunOptions& o) {
-        o.history = &history;
-        o.pumpSlice = std::chrono::milliseconds(20);
-    };
+    KeepHistory();
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(file.c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
@@ -668,10 +641,8 @@ TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEn
 // the log, and a claim left by a process that is gone is taken over.
 TEST_F(StandardRunTest, APictureAnotherRunIsSendingIsWaitedForNotSentTwice) {
     Serve(true);
-    answer = [](const std::string& name, int) { return Link(name); };
     const std::string file = dir.file("history.sqlite");
-    HistoryStore history;
-    ASSERT_EQ(history.Open(file), HistoryOpening::Created);
+    KeepHistory([](UploadRunOptions& o) { o.timeoutSeconds = 1; });
     const ImageEntry shared = Image("shared.jpg");
     const std::string sha = Sha256Hex(dir.read("shared.jpg"));
     const std::string key = ReuseKey(hosters.Row(8));
@@ -698,11 +669,6 @@ TEST_F(StandardRunTest, APictureAnotherRunIsSendingIsWaitedForNotSentTwice) {
     char c = 0;
     ASSERT_EQ(::read(claimed[0], &c, 1), 1);
     ASSERT_EQ(c, 'c');
-    configure = [&](UploadRunOptions& o) {
-        o.history = &history;
-        o.timeoutSeconds = 1;
-        o.pumpSlice = std::chrono::milliseconds(20);
-    };
     std::vector<ImageEntry> rows = {shared};
     RunUpload(rows, 8);
     EXPECT_EQ(recorder->log,
@@ -718,10 +684,7 @@ TEST_F(StandardRunTest, APictureAnotherRunIsSendingIsWaitedForNotSentTwice) {
             c = 0;
         }
     };
-    configure = [&](UploadRunOptions& o) {
-        o.history = &history;
-        o.pumpSlice = std::chrono::milliseconds(20);
-    };
+    KeepHistory();
     RunUpload(rows, 8);
     int status = -1;
     ASSERT_EQ(::waitpid(other, &status, 0), other);
