@@ -212,7 +212,7 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     interrupt.join();
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(emulator.ConnectionCount(), 1);
-    EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos);
+    EXPECT_NE(run.err.find("a.jpg...fehlgeschlagen ! (abgebrochen)"), std::string::npos) << run.err;
     EXPECT_EQ(run.out, "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
 }
 
