@@ -200,9 +200,10 @@ TEST_F(UploadCliTest, NamedFilesThatAreNoImageAreNamedAndFailTheRun) {
 // enough under load to find the default handler back and end the process after its output.
 TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar) {
     emulator.SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
-    // Interrupted once the first image has reached the host.
+    // Interrupted once the first image has reached the host whole: a connection alone may not
+    // yet be the program's, which would then stop while connecting.
     std::thread interrupt([&] {
-        for (int turn = 0; turn < 6000 && emulator.ConnectionCount() == 0; ++turn)
+        for (int turn = 0; turn < 6000 && emulator.Uploads().empty(); ++turn)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         std::ifstream pid(dir.file("cli.pid"));
         pid_t cli = 0;
