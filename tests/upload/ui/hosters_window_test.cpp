@@ -46,13 +46,13 @@ struct Fixture {
 
     QTreeWidget* Open(std::string sample = {}) {
         dir.write("data/hosters.d/imgbb.sxcu", Definition("https://api.imgbb.com/1/upload"));
-        window = std::make_unique<HostersWindow>(HostersWindowEnv{dir.path(),
-                                                                  dir.file("data"),
-                                                                  std::move(sample),
-                                                                  {},
-                                                                  dir.file("Lumar.ini"),
-                                                                  "imgbb"},
-                                                 strings, dialogs);
+        HostersWindowEnv env;
+        env.settingsFolder = dir.path();
+        env.dataFolder = dir.file("data");
+        env.sampleImage = std::move(sample);
+        env.settingsFile = dir.file("Lumar.ini");
+        env.chosenId = "imgbb";
+        window = std::make_unique<HostersWindow>(std::move(env), strings, dialogs);
         window->show();
         return Find<QTreeWidget>(window.get(), "lvHosters");
     }
