@@ -218,7 +218,7 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
 }
 
 // A run killed in the middle loses no code it reported: run again, it sends only the images
-// that had not been reported, and takes the others' codes from the history.
+// the history had not recorded, and takes the others' codes from it.
 TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     // The first run dies as its fourth image reaches the host.
     int requests = 0;
@@ -252,10 +252,13 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     ASSERT_LT(reported, 8u);
     const size_t sentBefore = host.Requests().size();
 
+    // Every reported code is in the history; one recorded as the kill came may be there too,
+    // unreported: it is reused as well, and no picture goes up twice.
     const CliRun again = Run("upload --hoster 8 --no-own-thumbs many");
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reported);
-    EXPECT_EQ(count(again.err, "Code wiederverwendet"), reported);
+    const size_t reused = count(again.err, "Code wiederverwendet");
+    EXPECT_GE(reused, reported);
+    EXPECT_EQ(host.Requests().size() - sentBefore, 8 - reused);
 }
 
 // A history that cannot keep the run's entries fails the command as lost totals do, each
