@@ -247,9 +247,9 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
     // One request per image: no thumbnails of Lumar's own beside them.
     const CliRun killed = Run("upload --hoster 8 --no-own-thumbs many", kRecordingPid);
     killing = false;
+    // A success is reported once its entry is written, so the kill may come before any report.
     const size_t reported = count(killed.err, "erfolgreich !");
-    ASSERT_GE(reported, 1u) << killed.err;
-    ASSERT_LT(reported, 8u);
+    ASSERT_LT(reported, 8u) << killed.err;
     const size_t sentBefore = host.Requests().size();
 
     // Every reported code is in the history; one recorded as the kill came may be there too,
