@@ -243,7 +243,8 @@ class MainWindowUploadTest : public QObject {
         UseHostAndLanguage(host, language);
         std::vector<std::string> names = {"ok.jpg"};
         for (int i = 1; i <= 11; ++i) names.push_back(FromQ(QString::asprintf("f%02d.jpg", i)));
-        StartWithImages("AnbieterId=today\r\nRetries=0\r\n", names);
+        // The history keeps what the other language's run uploaded: nothing is reused here.
+        StartWithImages("AnbieterId=today\r\nRetries=0\r\nReuse=0\r\n", names);
         test::Click(w_.get(), "cmUpload");
 
         const QString reason = "HTTP 500 Internal Server Error: quota exceeded";
