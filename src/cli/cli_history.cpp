@@ -252,9 +252,7 @@ int RunDelete(const Args& args) {
     if (!OpenHistory(store)) return 1;
     bool failed = false;
     const Session session(SessionPaths::FromConfigFolder());
-    StandardUploadOptions deletion;
-    deletion.transport = TransportFromSettings(session.SettingsFile());
-    deletion.timeout = std::chrono::seconds(ReadTimeoutSeconds(session.SettingsFile()));
+    StandardUploadOptions deletion = ExchangeOptionsFromSettings(session.SettingsFile());
     std::atomic<bool> interrupted{false};
     const InterruptToFlag interrupt(interrupted);
     deletion.control.abortFlag = &interrupted;

@@ -14,6 +14,7 @@
 #include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/settings_store.h"
+#include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "upload/ui/hoster_frame.h"
 
@@ -25,15 +26,8 @@ constexpr int kStrHistoryButton = 150;
 }  // namespace
 
 void MainWindow::AddHistoryButton() {
-    QPushButton* hosters = hosterFrame_->hostersButton();
     // Its caption comes with the other texts (CaptionHistoryButton): they are not loaded yet.
-    auto* button = new QPushButton(hosters->parentWidget());
-    button->setObjectName("cmHistory");
-    for (QBoxLayout* row : hosterFrame_->findChildren<QBoxLayout*>())
-        if (const int at = row->indexOf(hosters); at >= 0) {
-            row->insertWidget(at + 1, button);
-            break;
-        }
+    QPushButton* button = AddButtonAfter(hosterFrame_, hosterFrame_->hostersButton(), "cmHistory");
     connect(button, &QPushButton::clicked, this, &MainWindow::OpenHistory);
 }
 

@@ -19,6 +19,7 @@
 #include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/ui/dialogs.h"
+#include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
 #include "upload/ui/hoster_frame.h"
@@ -205,15 +206,9 @@ void MainWindow::CancelUpload() {
 void MainWindow::AddRunLogButton() {
     // Beside the code panel's own buttons; shown once there is a log. The caption comes with
     // the other texts.
-    QPushButton* close = codePanel_->findChild<QPushButton*>("cmCode_2");
-    auto* button = new QPushButton(close->parentWidget());
-    button->setObjectName("cmRunLog");
+    QPushButton* button =
+        AddButtonAfter(codePanel_, codePanel_->findChild<QPushButton*>("cmCode_2"), "cmRunLog");
     button->hide();
-    for (QBoxLayout* row : codePanel_->findChildren<QBoxLayout*>())
-        if (const int at = row->indexOf(close); at >= 0) {
-            row->insertWidget(at + 1, button);
-            break;
-        }
     connect(button, &QPushButton::clicked, this, &MainWindow::ShowRunLog);
 }
 
