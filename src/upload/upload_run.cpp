@@ -160,8 +160,12 @@ void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& o
             continue;
         }
         const Clock::time_point imageStart = Clock::now();
-        const bool succeeded = UploadImage(rows, position, options);
-        ImageEnded(row, succeeded, true, imageStart);
+        std::optional<Reason> handOver;
+        const bool succeeded = UploadImage(rows, position, options, handOver);
+        if (handOver)
+            UploadToFallback(rows, position, *handOver, imageStart, options);
+        else
+            ImageEnded(row, succeeded, true, imageStart);
         if (!MayStartImage()) break;
     }
 }
@@ -322,7 +326,7 @@ void UploadRun::ReportWait(const UploadWait& wait) {
 }
 
 bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
-                            const UploadRunOptions& options) {
+                            const UploadRunOptions& options, std::optional<Reason>& handOver) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
@@ -330,6 +334,21 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     // always logged for it.
     if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) return false;
     auto failed = [&](const Reason& reason) { return Failed(position, reason); };
+    // Looked at again when the image fails: the table may be reloaded while the run pumps.
+    const ImageType type = Fallback() ? ReadImageInfo(path).Type : ImageType::None;
+    auto spared = [&] {
+        const HosterDef* fallback = Fallback();
+        return fallback && RowAccepts(*fallback, type);
+    };
+    // With a fallback at hand the image's line is written whole once it ends, on whichever row.
+    const bool spare = spared();
+    auto fail = [&](const std::string& lead, const Reason& reason) {
+        if (spare && spared() && reason.code != ReasonCode::kCancelled && MayStartImage())
+            handOver = reason;
+        else
+            Log(lead + failed(reason), true);
+        return false;
+    };
     const bool history = options.history && options.history->IsOpen();
     // Without processing or history the file goes from the disk as it always did.
     std::optional<PreparedImage> picture;
@@ -356,12 +375,9 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
     if (!connection.ConnectTo(redirection ? redirection->address : host,
                               redirection ? redirection->addressPort : hoster.Port, control(),
-                              &failure)) {
-        Log(JoinWords(strings_.Get(kStrConnectionTo), host) + " " +
-                failed(ReasonFor(failure, host, hoster.Port)),
-            true);
-        return false;
-    }
+                              &failure))
+        return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ",
+                    ReasonFor(failure, host, hoster.Port));
 
     switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr)) {
         case RequestProblem::None:
@@ -380,11 +396,9 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     Pump(options.pump);
     const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
     prepared_->Release();
-    if (sent < 0) {
-        Log(imageLine + failed(ReasonFor(failure, host, hoster.Port)), true);
-        return false;
-    }
-    Log(imageLine, false);
+    if (sent < 0) return fail(imageLine, ReasonFor(failure, host, hoster.Port));
+    const std::string lead = spare ? imageLine : "";
+    if (!spare) Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     ReportWait({UploadWait::Kind::Answer, host, Clock::now()});
@@ -397,8 +411,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ResponseCollector& answer = connection.Response();
     if (answer.Status() >= 400) {
         const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
-        Log(failed({ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}}), true);
-        return false;
+        return fail(lead, {ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}});
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
     connection.ClearResponse();
@@ -408,8 +421,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                               : end == WaitEnd::Timeout   ? Reason(ReasonCode::kTimeout, {host})
                               : end == WaitEnd::Cancelled ? ReasonCode::kCancelled
                                                           : ReasonCode::kNoCode;
-        Log(failed(reason), true);
-        return false;
+        return fail(lead, reason);
     }
     std::string code = DecodeFileText(cut.code).text;
     std::string note;
@@ -430,6 +442,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         while (written.wait_for(options.pumpSlice) != std::future_status::ready) Pump(options.pump);
         note = RecordNote(written.get());
     }
+    if (spare) Log(imageLine, false);
     Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options, note);
     return true;
 }
@@ -445,6 +458,40 @@ void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
         options);
     while (!jobs_.empty() || !recording_.empty() || !waiting_.empty())
         DriveJobs(rows, options, options.pumpSlice);
+}
+
+void UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, const Reason& why,
+                                 Clock::time_point start, const UploadRunOptions& options) {
+    ImageEntry& row = rows[static_cast<size_t>(position - 1)];
+    auto image = std::make_unique<StandardImage>();
+    image->position = position;
+    image->path = row.FullPath();
+    image->start = start;  // the image's time is both rows' time
+    image->chosenFailure.emplace(hosters_.Row(hosterIndex_).Name, ReasonText(why, strings_));
+    // Copied before anything pumps, as the table may be reloaded meanwhile.
+    const HosterDef fallback = *Fallback();
+    const int thumbSide = ThumbSideNeeded(options);
+    const bool hash = options.history && options.history->IsOpen();
+    observer_.StatusLine(strings_.Get(kStrSendingRequest));
+    PreparedImage prepared = PrepareNow(position, image->path, options, hash, thumbSide);
+    ProcessedImage& processed = prepared.processed;
+    if (processed.error && options.processing.Changes()) {
+        Log(strings_.Get(kStrUploadOf) + " " + image->path + "..." +
+                Failed(position, *processed.error),
+            true);
+        return ImageEnded(row, false, true, start);
+    }
+    if (hash && !processed.bytes.empty()) {
+        image->sentSha256 = std::move(prepared.sentSha256);
+        image->originalSha256 = std::move(prepared.originalSha256);
+        image->width = processed.width ? processed.width : row.width;
+        image->height = processed.height ? processed.height : row.height;
+    }
+    image->thumbnail = std::move(prepared.thumbnail);
+    image->job = std::make_unique<StandardUploadJob>(
+        fallback, image->path, std::move(processed.bytes), JobOptions(fallback, options));
+    Launch(rows, std::move(image), options);
+    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
 }
 
 PreparedImage UploadRun::PrepareNow(int position, const std::string& path,

@@ -2,10 +2,11 @@
 // The upload run: every checked image row of the list to one hoster; each image's code goes
 // into its row, and at the end the posting is built. A classic row takes one image after the
 // other; a standard row keeps several in flight on one poll loop, each a StandardUploadJob,
-// and retries what failed for a passing reason. The run works on the calling thread; the
-// window stays alive because the run calls `pump` between the slices of every wait. A standard
-// row's pictures are resized, stripped and hashed ahead of their turn on an ImagePreparer's
-// threads, so that work never holds up the loop.
+// and retries what failed for a passing reason. An image either row fails for good may go
+// on to the fallback row, a standard one, as one more StandardUploadJob.
+// The run works on the calling thread; the window stays alive because the run calls `pump`
+// between the slices of every wait. A standard row's pictures are resized, stripped and hashed
+// ahead of their turn on an ImagePreparer's threads, so that work never holds up the loop.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported
 // (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
@@ -48,7 +49,8 @@ class PreparedUpload;
 
 // An image of a standard row in flight, and what the history needs of it at the end. Its job
 // is the picture's upload to the chosen row, then perhaps to the fallback row, then perhaps its
-// thumbnail's upload to the row that took it; the image ends once, after the last of them.
+// thumbnail's upload to the row that took it; the image ends once, after the last of them. An
+// image a classic chosen row failed starts here with its upload to the fallback row.
 struct StandardImage {
     int position = 0;  // of its row, from 1
     std::string path;
@@ -226,7 +228,15 @@ class UploadRun {
     // False, with the image's failure in the log, for a file no longer there (removed or
     // renamed since it was added); a standard row's check before it prepares the picture.
     bool FileThere(int position, const std::string& path);
-    bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options);
+    // An image to the classic row, with its line in the log; false when it failed. A failure
+    // the fallback row may still mend goes to `handOver` instead, unlogged.
+    bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options,
+                     std::optional<Reason>& handOver);
+    // The image the classic row failed for `why` goes to the fallback row as a standard
+    // image, prepared as a standard run prepares it, and ends there.
+    void UploadToFallback(std::span<ImageEntry> rows, int position, const Reason& why,
+                          std::chrono::steady_clock::time_point start,
+                          const UploadRunOptions& options);
     void UploadStandardAlone(std::span<ImageEntry> rows, int position,
                              const UploadRunOptions& options);
     // A picture made on the preparer's thread while the loop keeps pumping.
