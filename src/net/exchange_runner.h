@@ -25,12 +25,16 @@ struct RunControl {
     PumpEvents pump;
     const std::atomic<bool>* abortFlag = nullptr;
     std::chrono::milliseconds slice{200};
+    // Polled for reading beside the tasks: once readable, the wait ends. The loop never reads
+    // it; its owner empties it (see shell/wake_fd.h). -1: none.
+    int wakeFd = -1;
 };
 
 // One turn of the loop over tasks that offer Finished(), Fd() (-1: only a deadline to wait
-// for), Events(), Deadline(), Step(revents) and Cancel(): waits at most one slice, steps what
-// is ready or past its deadline, then pumps. Returns false, without waiting, when every task
-// is finished.
+// for), Events(), Deadline(), Step(revents) and Cancel(): waits at most one slice, or until
+// the wake fd is readable, steps what is ready or past its deadline, then pumps. After an
+// abort each task is cancelled; one that Cancel() leaves unfinished is waited for as before.
+// Returns false, without waiting, when every task is finished.
 template <typename Task>
 bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
     using Clock = std::chrono::steady_clock;
@@ -41,13 +45,14 @@ bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
         if (task->Finished()) continue;
         if (control.abortFlag && control.abortFlag->load()) {
             task->Cancel();
-            continue;
+            if (task->Finished()) continue;
         }
         waits.push_back({task->Fd(), task->Events(), 0});
         waiting.push_back(task);
         next = std::min(next, task->Deadline());
     }
     if (waiting.empty()) return false;
+    if (control.wakeFd >= 0) waits.push_back({control.wakeFd, POLLIN, 0});
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
     ::poll(waits.data(), waits.size(), static_cast<int>(std::max<long long>(wait.count(), 0)));
     const Clock::time_point now = Clock::now();

@@ -12,7 +12,8 @@ int PreparerThreads() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2);
 }
 
-ImagePreparer::ImagePreparer(int threads) : threadCount_(std::max(threads, 1)) {}
+ImagePreparer::ImagePreparer(int threads, const WakeFd* wake)
+    : threadCount_(std::max(threads, 1)), wake_(wake) {}
 
 ImagePreparer::~ImagePreparer() {
     {
@@ -73,6 +74,7 @@ void ImagePreparer::Work() {
         --working_;
         results_.push_back(std::move(made));
         resultAdded_.notify_all();
+        if (wake_) wake_->Signal();
     }
 }
 

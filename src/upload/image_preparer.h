@@ -18,6 +18,7 @@
 
 #include "imagelist/image_processing.h"
 #include "imagelist/image_resize.h"
+#include "shell/wake_fd.h"
 
 namespace lumar {
 
@@ -34,7 +35,8 @@ struct PreparedImage {
 class ImagePreparer {
   public:
     // The threads start with the first picture, so a run that hands none out costs none.
-    explicit ImagePreparer(int threads);
+    // `wake`, when given, is signalled each time a picture is ready; it must outlive this.
+    explicit ImagePreparer(int threads, const WakeFd* wake = nullptr);
     ImagePreparer(const ImagePreparer&) = delete;
     ImagePreparer& operator=(const ImagePreparer&) = delete;
     // Drops what has not been started and waits for the pictures being made.
@@ -65,6 +67,7 @@ class ImagePreparer {
     static void Prepare(const Task& task, PreparedImage& out);
 
     const int threadCount_;
+    const WakeFd* wake_;
     mutable std::mutex mutex_;
     std::condition_variable taskAdded_, resultAdded_;
     std::deque<Task> tasks_;

@@ -14,6 +14,7 @@
 #include "shell/reason_text.h"
 #include "shell/settings_keys.h"
 #include "shell/text_codec.h"
+#include "upload/answer_evaluator.h"
 #include "upload/response_parser.h"
 
 namespace lumar {
@@ -253,7 +254,10 @@ StandardUploadJob::StandardUploadJob(HosterDef row, std::string path, std::strin
     StartAttempt();
 }
 
-StandardUploadJob::~StandardUploadJob() = default;
+// The evaluator reads into this job's members: they stay until it is done.
+StandardUploadJob::~StandardUploadJob() {
+    if (evaluated_.valid()) evaluated_.wait();
+}
 
 void StandardUploadJob::StartAttempt() {
     ++attempts_;
@@ -278,6 +282,7 @@ short StandardUploadJob::Events() const {
 }
 
 std::chrono::steady_clock::time_point StandardUploadJob::Deadline() const {
+    if (phase_ == Phase::Evaluating) return std::chrono::steady_clock::time_point::max();
     return phase_ == Phase::Exchange ? request_->exchange->Deadline() : waitUntil_;
 }
 
@@ -338,8 +343,8 @@ void StandardUploadJob::OnExchangeEnd() {
         phase_ = Phase::Waiting;
         return;
     }
-    phase_ = Phase::Done;
     result_.finalUrl = last.Request().url.ToString();
+    phase_ = Phase::Done;
     if (!exchange.KeyRefusedHost().empty()) {
         result_.failure = StandardFailure::KeyRedirect;
         result_.reason = {ReasonCode::kKeyRedirect, {exchange.KeyRefusedHost()}};
@@ -350,7 +355,20 @@ void StandardUploadJob::OnExchangeEnd() {
         result_.reason = exchange.Error() ? *exchange.Error() : last.Reason();
         return;
     }
-    ReadCode(row_, path_, last.Response(), options_.answers, result_);
+    if (!options_.evaluator)
+        return ReadCode(row_, path_, last.Response(), options_.answers, result_);
+    // Nothing else touches the answer, the row or the result until Collect() sees it done.
+    phase_ = Phase::Evaluating;
+    evaluated_ = options_.evaluator->Read(
+        [this, &last] { ReadCode(row_, path_, last.Response(), options_.answers, result_); });
+}
+
+void StandardUploadJob::Collect() {
+    if (phase_ != Phase::Evaluating ||
+        evaluated_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return;
+    evaluated_.get();
+    phase_ = Phase::Done;
 }
 
 std::string StandardUploadJob::TakeBytes() {

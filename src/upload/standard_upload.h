@@ -5,6 +5,7 @@
 // a single file.
 #include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,8 @@
 
 namespace lumar {
 
+class AnswerEvaluator;
+
 struct StandardUploadOptions {
     TransportOptions transport;
     std::chrono::seconds timeout{120};  // for connecting, and for each stall after that
@@ -33,6 +36,9 @@ struct StandardUploadOptions {
     std::chrono::milliseconds retryWaitLimit{30000};
     // What the person answered to the row's questions ({inputbox}, {select}) for this run.
     PromptAnswers answers;
+    // Reads the answer to the code on its thread, while the job waits (Evaluating); none: on
+    // the thread that drives the job. It must outlive the job.
+    AnswerEvaluator* evaluator = nullptr;
 };
 
 enum class StandardFailure {
@@ -78,6 +84,10 @@ class StandardUploadJob {
     StandardUploadJob& operator=(const StandardUploadJob&) = delete;
 
     bool Finished() const { return phase_ == Phase::Done; }
+    // The answer is in and being read on the evaluator's thread: no fd, no deadline, and
+    // Cancel() leaves it to end. Collect() ends the job once the evaluator has signalled.
+    bool Evaluating() const { return phase_ == Phase::Evaluating; }
+    void Collect();
     int Fd() const;
     short Events() const;
     std::chrono::steady_clock::time_point Deadline() const;
@@ -98,7 +108,7 @@ class StandardUploadJob {
 
   private:
     struct Request;
-    enum class Phase { Exchange, Waiting, Done };
+    enum class Phase { Exchange, Waiting, Evaluating, Done };
     void StartAttempt();
     void OnExchangeEnd();
     // Notes when the request is out and the answer is awaited.
@@ -113,7 +123,8 @@ class StandardUploadJob {
     bool receiving_ = false;
     std::chrono::steady_clock::time_point receivingSince_;
     int attempts_ = 0;
-    StandardUploadResult result_;
+    StandardUploadResult result_;  // written by the evaluator's thread while Evaluating
+    std::future<void> evaluated_;
 };
 
 // Whether a linked thumbnail of this row needs a thumbnail Lumar makes: a standard row that

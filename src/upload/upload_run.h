@@ -6,7 +6,9 @@
 // on to the fallback row, a standard one, as one more StandardUploadJob.
 // The run works on the calling thread; the window stays alive because the run calls `pump`
 // between the slices of every wait. A standard row's pictures are resized, stripped and hashed
-// ahead of their turn on an ImagePreparer's threads, so that work never holds up the loop.
+// ahead of their turn on an ImagePreparer's threads, and its answers read to their codes on an
+// AnswerEvaluator's, so neither holds up the loop; both wake it through an eventfd it polls
+// beside the sockets.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported
 // (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
@@ -19,6 +21,7 @@
 // with its problems as text (empty when it was sound).
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +38,8 @@
 #include "shell/language_table.h"
 #include "shell/outcome.h"
 #include "shell/upload_totals.h"
+#include "shell/wake_fd.h"
+#include "upload/answer_evaluator.h"
 #include "upload/history_writer.h"
 #include "upload/image_preparer.h"
 #include "upload/run_settings.h"
@@ -246,7 +251,7 @@ class UploadRun {
     // to send).
     void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
                             const UploadRunOptions& options);
-    StandardUploadOptions JobOptions(const HosterDef& row, const UploadRunOptions& options) const;
+    StandardUploadOptions JobOptions(const HosterDef& row, const UploadRunOptions& options);
     // Puts the image's job among those in flight, or ends it when it finished at once.
     void Launch(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                 const UploadRunOptions& options);
@@ -272,7 +277,7 @@ class UploadRun {
     // lacks thumbnails and the run makes its own.
     int ThumbSideNeeded(const UploadRunOptions& options) const;
     // One turn of the poll loop over the jobs in flight, at most `slice` long; ends the images
-    // whose jobs finished.
+    // whose jobs finished, in the order their answers came.
     void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                    std::chrono::milliseconds slice);
     // Before a picture is sent: a code the history holds for it ends the image; another run
@@ -343,9 +348,14 @@ class UploadRun {
     int failedCount_ = 0;
     UploadTotals totals_;
     std::string totalsProblem_;
-    std::unique_ptr<PreparedUpload> prepared_;          // buffers kept from image to image
+    std::unique_ptr<PreparedUpload> prepared_;  // buffers kept from image to image
+    // Ends the run's waits when a picture is prepared or an answer read.
+    WakeFd wake_;
+    AnswerEvaluator evaluator_{wake_};
     std::vector<std::unique_ptr<StandardImage>> jobs_;  // in flight, oldest first
-    std::unique_ptr<HistoryWriter> writer_;             // while the run has an open history
+    // Those of jobs_ whose answers came in or whose jobs ended, in that order.
+    std::deque<StandardImage*> ending_;
+    std::unique_ptr<HistoryWriter> writer_;  // while the run has an open history
     // Successes whose entries are being written, reported once that is done.
     struct Recording {
         std::unique_ptr<StandardImage> image;

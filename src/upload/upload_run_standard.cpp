@@ -2,7 +2,6 @@
 // ending with one whole line in the log whatever order the answers come in.
 #include <algorithm>
 #include <optional>
-#include <thread>
 
 #include "hosters/hoster_accepts.h"
 #include "hosters/hoster_rows.h"
@@ -37,7 +36,7 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
     const size_t limit = static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
     const bool hash = options.history && options.history->IsOpen();
     const int thumbSide = ThumbSideNeeded(options);
-    preparer_ = std::make_unique<ImagePreparer>(PreparerThreads());
+    preparer_ = std::make_unique<ImagePreparer>(PreparerThreads(), &wake_);
     size_t next = 0;  // the first row not yet handed to the preparer
     // One picture more than there are connections, so a free connection never waits for one.
     auto handOut = [&] {
@@ -65,16 +64,12 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         const bool preparing = preparer_->Outstanding() > 0;
         if (jobs_.empty() && !preparing && recording_.empty() && waiting_.empty()) break;
         if (jobs_.empty() && preparing) {
-            preparer_->WaitReady(options.pumpSlice);
+            wake_.Wait(std::chrono::steady_clock::now() + options.pumpSlice);
             Pump(options.pump);
             ReportRecorded(rows, options, false);
         } else {
-            // A picture that gets ready meanwhile waits for the end of this turn; with a
-            // connection free, the turn is kept short so it does not wait long.
-            DriveJobs(rows, options,
-                      preparing && jobs_.size() < limit
-                          ? std::min(options.pumpSlice, std::chrono::milliseconds(10))
-                          : options.pumpSlice);
+            // A picture that gets ready meanwhile ends the turn through the wake.
+            DriveJobs(rows, options, options.pumpSlice);
         }
     }
     preparer_->DropPending();
@@ -117,8 +112,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     Launch(rows, std::move(image), options);
 }
 
-StandardUploadOptions UploadRun::JobOptions(const HosterDef& row,
-                                            const UploadRunOptions& options) const {
+StandardUploadOptions UploadRun::JobOptions(const HosterDef& row, const UploadRunOptions& options) {
     StandardUploadOptions upload;
     upload.transport = options.transport;
     upload.timeout = std::chrono::seconds(TimeoutSeconds(options));
@@ -127,6 +121,7 @@ StandardUploadOptions UploadRun::JobOptions(const HosterDef& row,
     upload.retryBaseDelay = options.retryBaseDelay;
     upload.retryWaitLimit = options.retryWaitLimit;
     upload.answers = options.answers;
+    upload.evaluator = &evaluator_;
     return upload;
 }
 
@@ -213,8 +208,12 @@ void UploadRun::RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions&
 void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
                           std::chrono::milliseconds slice) {
     if (jobs_.empty() && recording_.empty()) {
-        // Only pictures another run is sending: look again after a slice.
-        std::this_thread::sleep_for(slice);
+        // Only pictures another run is sending: look again after a slice, or when the first
+        // claim runs out.
+        auto until = std::chrono::steady_clock::now() + slice;
+        for (const PreparedImage& prepared : waiting_)
+            until = std::min(until, claimWaits_.at(prepared.position));
+        wake_.Wait(until);
         Pump(options.pump);
         return RetryClaimed(rows, options);
     }
@@ -225,17 +224,28 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
         if (stopStarting_.load()) image->job->StopRetrying();
         tasks.push_back(image->job.get());
     }
-    net::PollTurn(std::span<StandardUploadJob* const>(tasks), {options.pump, &abortFlag_, slice});
+    net::PollTurn(std::span<StandardUploadJob* const>(tasks),
+                  {options.pump, &abortFlag_, slice, wake_.Fd()});
+    wake_.Drain();
+    // An answer is read on the evaluator's thread. The images end in the order their answers
+    // came in, or their jobs ended without one, as when the answers were read on this thread:
+    // an image waits for those before it, so the log does not depend on how long a reading took.
+    for (const auto& image : jobs_)
+        if ((image->job->Finished() || image->job->Evaluating()) &&
+            std::find(ending_.begin(), ending_.end(), image.get()) == ending_.end())
+            ending_.push_back(image.get());
     // Taken out first: an image that goes on (to the fallback, or with its thumbnail) comes
     // back among those in flight.
     std::vector<std::unique_ptr<StandardImage>> ended;
-    for (auto it = jobs_.begin(); it != jobs_.end();) {
-        if (!(*it)->job->Finished()) {
-            ++it;
-            continue;
-        }
+    while (!ending_.empty()) {
+        StandardImage* next = ending_.front();
+        next->job->Collect();
+        if (!next->job->Finished()) break;
+        ending_.pop_front();
+        const auto it = std::find_if(jobs_.begin(), jobs_.end(),
+                                     [next](const auto& image) { return image.get() == next; });
         ended.push_back(std::move(*it));
-        it = jobs_.erase(it);
+        jobs_.erase(it);
     }
     for (std::unique_ptr<StandardImage>& image : ended)
         EndStandardImage(rows, std::move(image), options);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <future>
 #include <map>
 #include <mutex>
 #include <set>
@@ -20,6 +21,7 @@
 #include "support/jpeg_maker.h"
 #include "support/test_http_server.h"
 #include "support/upload_fixture.h"
+#include "upload/answer_evaluator.h"
 #include "upload/socket_layer.h"
 
 namespace lumar {
@@ -338,6 +340,32 @@ TEST_F(StandardRunTest, CancelEndsAllImagesInFlight) {
     for (const ImageEntry& row : rows) EXPECT_TRUE(row.checked);
     const std::lock_guard lock(mutex);
     EXPECT_EQ(tries.size(), 3u);  // the fourth never went out
+}
+
+// The answer is read on the evaluator's thread: while that thread is held, the job waits with
+// its answer in; once read, the evaluator's wake ends the loop's wait (a slice far longer than
+// the test may take), and the job ends with its code.
+TEST_F(StandardRunTest, AnAnswerIsReadOffTheLoopAndItsReadingWakesIt) {
+    Serve(false);
+    Image("a.jpg");
+    const WakeFd wake;
+    AnswerEvaluator evaluator(wake);
+    StandardUploadOptions options;
+    options.evaluator = &evaluator;
+    StandardUploadJob job(hosters.Row(8), dir.file("a.jpg"), dir.read("a.jpg"), options);
+    std::promise<void> hold;  // gone first, so a failed case lets go of the thread too
+    evaluator.Read([held = hold.get_future().share()] { held.wait(); });
+    StandardUploadJob* const one[] = {&job};
+    const std::span<StandardUploadJob* const> tasks(one);
+    const net::RunControl control{nullptr, nullptr, std::chrono::minutes(10), wake.Fd()};
+    while (!job.Evaluating()) ASSERT_TRUE(net::PollTurn(tasks, control));
+    hold.set_value();
+    while (!job.Finished()) {
+        ASSERT_TRUE(net::PollTurn(tasks, control));
+        wake.Drain();
+        job.Collect();
+    }
+    EXPECT_EQ(job.Result().code, Code("a.jpg"));
 }
 
 // Each passing failure is tried again and recovers; a lasting one is not; Retry-After sets
