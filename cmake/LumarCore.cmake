@@ -20,7 +20,24 @@ lumar_core_library(lumar_net net lumar_shell OpenSSL::SSL OpenSSL::Crypto)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(VIPS REQUIRED IMPORTED_TARGET vips)
 lumar_core_library(lumar_imagelist imagelist lumar_shell)
-target_link_libraries(lumar_imagelist PRIVATE PkgConfig::VIPS)
+# Loaded when the first picture is shrunk (image_resize.cpp says why), so only its headers
+# here, and the name it is loaded by: the file the linker would take, under its soname.
+target_include_directories(lumar_imagelist SYSTEM PRIVATE ${VIPS_INCLUDE_DIRS})
+target_compile_options(lumar_imagelist PRIVATE ${VIPS_CFLAGS_OTHER})
+find_library(LUMAR_VIPS_FILE vips HINTS ${VIPS_LIBRARY_DIRS} REQUIRED)
+file(REAL_PATH ${LUMAR_VIPS_FILE} vips_real)
+get_filename_component(vips_real ${vips_real} NAME)
+string(REGEX MATCH "^libvips\\.so\\.[0-9]+" vips_soname ${vips_real})
+if(NOT vips_soname)
+  message(FATAL_ERROR "no soname for libvips in ${LUMAR_VIPS_FILE}")
+endif()
+target_compile_definitions(lumar_imagelist PRIVATE LUMAR_VIPS_LIBRARY="${vips_soname}")
+target_link_libraries(lumar_imagelist PRIVATE ${CMAKE_DL_LIBS})
+# Under the sanitizers it is there from the start all the same: LeakSanitizer crashes scanning
+# the thread-local storage of a library loaded later, and the loading then finds it loaded.
+if(LUMAR_SANITIZE OR LUMAR_SANITIZE_THREAD OR LUMAR_FUZZ)
+  target_link_libraries(lumar_imagelist PRIVATE PkgConfig::VIPS)
+endif()
 # The upload history: SQLite (the system's library), hashes through OpenSSL's libcrypto.
 find_package(SQLite3 REQUIRED)
 lumar_core_library(lumar_history history lumar_shell SQLite::SQLite3 OpenSSL::Crypto)

@@ -145,9 +145,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so shlibdeps cannot see them: the platform plugins (xcb, offscreen), the
 # system's certificate store that HTTPS uploads are checked against, the image-format plugins
-# that read WebP for the preview and Qt's own translations of its dialogs. SQLite (the history)
-# and libvips (resizing and stripping) are linked and found by shlibdeps as well; they are named
-# here so the package says what it needs even where the scan is switched off. The Wayland
+# that read WebP for the preview and Qt's own translations of its dialogs, and libvips
+# (resizing and stripping), loaded when the first picture is shrunk. SQLite (the history) is
+# linked and found by shlibdeps as well; it is named here so the package says what it needs
+# even where the scan is switched off. The Wayland
 # plugin is recommended: without it Qt runs the window through XWayland. D-Bus carries the
 # end-of-run notification, which is simply not shown without it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

@@ -146,10 +146,24 @@ SchemaResult Decide(sqlite3* db, const FileFacts& facts, std::string& error) {
 }  // namespace
 
 SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& version) {
-    // IMMEDIATE: the write lock is taken before the file is looked at, so two processes
+    FileFacts facts;
+    // A file in the current layout is only read: opening the history, to list it or for a
+    // run, writes nothing to it.
+    if (!Execute(db, "BEGIN", error)) return Failure(db, error);
+    if (!ReadFacts(db, facts, error)) {
+        const SchemaResult failed = Failure(db, error);  // before the end of the read resets it
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return failed;
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    version = facts.version;
+    if (facts.applicationId == kApplicationId && facts.hasUploads &&
+        facts.version == kSchemaVersion)
+        return SchemaResult::Ready;
+    // IMMEDIATE: the write lock is taken before the file is looked at again, so two processes
     // starting on a new file cannot both decide to create it.
     if (!Execute(db, "BEGIN IMMEDIATE", error)) return Failure(db, error);
-    FileFacts facts;
+    facts = {};
     SchemaResult result =
         ReadFacts(db, facts, error) ? Decide(db, facts, error) : Failure(db, error);
     version = facts.version;

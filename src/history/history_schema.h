@@ -22,8 +22,9 @@ enum class SchemaResult {
     Failed,   // could not be read or written (locked too long, disk full, ...)
 };
 
-// Checks the open file and creates or migrates its tables in one transaction, so a second
-// process opening the same new file waits and then finds it complete. `version` gets the
+// Checks the open file, which a file in the current layout only is read for; another is
+// created or migrated in one transaction, so a second process opening the same new file waits
+// and then finds it complete. `version` gets the
 // layout the file was in (0 for a new file).
 SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& version);
 

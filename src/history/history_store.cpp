@@ -138,6 +138,17 @@ std::int64_t ProcessStart(std::int64_t pid) {
     return std::strtoll(stat.c_str() + at, nullptr, 10);
 }
 
+// This process's start, read once per process: a forked child has a number of its own and
+// reads its own.
+std::int64_t OwnStart(std::int64_t pid) {
+    thread_local std::int64_t knownPid = 0, knownStart = 0;
+    if (knownPid != pid) {
+        knownStart = ProcessStart(pid);
+        knownPid = pid;
+    }
+    return knownStart;
+}
+
 bool IsPresent(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -178,13 +189,19 @@ std::string MoveAside(const std::string& file, std::string& error) {
 struct HistoryStore::Db {
     sqlite3* handle = nullptr;
     Statement insert, findReusable, list, count, byId, forget, markDeleted, markOpened;
-    Statement findClaim, addClaim, takeClaim, dropClaim;
+    Statement findClaim, addClaim, takeClaim, dropClaim, dropOwnClaims;
 
     ~Db() {
         // Statements first: a connection with live statements does not close.
-        for (Statement* s : {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted,
-                             &markOpened, &findClaim, &addClaim, &takeClaim, &dropClaim})
+        for (Statement* s :
+             {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted, &markOpened,
+              &findClaim, &addClaim, &takeClaim, &dropClaim, &dropOwnClaims})
             s->Finalize();
+        // What this connection wrote goes from the WAL into the file itself, as far as the
+        // other program's readers let it, so a copy of history.sqlite alone holds it; without
+        // waiting for them. The last connection to close does that with everything anyway.
+        if (handle != nullptr && sqlite3_total_changes64(handle) > 0)
+            sqlite3_wal_checkpoint_v2(handle, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         sqlite3_close(handle);
     }
     // Connects to `file` without creating it; false with the reason in `error`.
@@ -205,9 +222,13 @@ bool HistoryStore::Db::Connect(const std::string& file, int flags, std::string& 
 }
 
 bool HistoryStore::Db::Prepare(std::string& error) {
-    // WAL lets the window read while lumar-cli writes. With synchronous=NORMAL a commit is
-    // in the WAL file (the operating system's cache) when Record returns, so a killed
-    // process loses nothing it reported; only a power cut may take the last commits.
+    // WAL lets the window read while lumar-cli writes, and a commit appends the pages it
+    // changed instead of copying the old ones to a journal first. With synchronous=NORMAL a
+    // commit is in the WAL file (the operating system's cache) when Record returns, so a
+    // killed process loses nothing it reported: the next opening reads it from there. Only a
+    // power cut may take the last commits, whose pictures a later run then sends again.
+    // Closing moves the WAL into the file (see ~Db), so between runs the history is the one
+    // file to copy.
     return history::Execute(handle, "PRAGMA journal_mode = WAL", error) &&
            history::Execute(handle, "PRAGMA synchronous = NORMAL", error) &&
            sqlite3_create_function(handle, "file_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
@@ -262,7 +283,11 @@ bool HistoryStore::Db::PrepareStatements(std::string& error) {
            dropClaim.Prepare(handle,
                              "DELETE FROM claims WHERE original_sha256 = ?1 AND processing = ?2 "
                              "AND reuse_key = ?3 AND pid = ?4 AND process_start = ?5",
-                             error);
+                             error) &&
+           dropOwnClaims.Prepare(handle,
+                                 "DELETE FROM claims WHERE original_sha256 = ?1 AND "
+                                 "processing = ?2 AND pid = ?3 AND process_start = ?4",
+                                 error);
 }
 
 HistoryStore::HistoryStore() = default;
@@ -358,34 +383,55 @@ Status HistoryStore::Record(HistoryEntry& entry) {
                    ? Reason(ReasonCode::kHistoryNotWritten, {error_})
                    : problem_;
     }
-    Statement& s = db_->insert;
-    const InUse use(s);
-    s.Bind(1, entry.uploadedAt);
-    s.Bind(2, entry.hosterId);
-    s.Bind(3, entry.hosterName);
-    s.Bind(4, entry.uploadUrl);
-    s.Bind(5, entry.filePath);
-    s.Bind(6, entry.fileBytes);
-    s.Bind(7, entry.originalSha256);
-    s.Bind(8, entry.processing);
-    s.Bind(9, entry.sentSha256);
-    s.Bind(10, std::int64_t{entry.width});
-    s.Bind(11, std::int64_t{entry.height});
-    s.Bind(12, entry.code);
-    s.Bind(13, entry.url);
-    s.Bind(14, entry.thumbnailUrl);
-    s.Bind(15, entry.deletionUrl);
-    s.Bind(16, std::int64_t{entry.deletedOnHost ? 1 : 0});
-    s.Bind(17, entry.reuseKey);
-    s.Bind(18, entry.deletionConfirm);
-    s.Bind(19, std::int64_t{entry.deletionOpened ? 1 : 0});
-    // Outside a transaction of ours the insert commits on its own before Step returns.
-    if (s.Step() != SQLITE_DONE) {
-        error_ = sqlite3_errmsg(db_->handle);
-        return IsBusy(db_->handle) ? Reason(ReasonCode::kHistoryLocked, {file_})
-                                   : Reason(ReasonCode::kHistoryNotWritten, {error_});
+    sqlite3* db = db_->handle;
+    const auto failed = [&] {
+        error_ = sqlite3_errmsg(db);
+        const bool busy = IsBusy(db);
+        if (!sqlite3_get_autocommit(db)) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return busy ? Reason(ReasonCode::kHistoryLocked, {file_})
+                    : Reason(ReasonCode::kHistoryNotWritten, {error_});
+    };
+    // The entry and the end of this process's claims on the picture are one commit: one per
+    // recorded image, and a run waiting for the picture finds its code as the claim goes.
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed();
+    {
+        Statement& s = db_->insert;
+        const InUse use(s);
+        s.Bind(1, entry.uploadedAt);
+        s.Bind(2, entry.hosterId);
+        s.Bind(3, entry.hosterName);
+        s.Bind(4, entry.uploadUrl);
+        s.Bind(5, entry.filePath);
+        s.Bind(6, entry.fileBytes);
+        s.Bind(7, entry.originalSha256);
+        s.Bind(8, entry.processing);
+        s.Bind(9, entry.sentSha256);
+        s.Bind(10, std::int64_t{entry.width});
+        s.Bind(11, std::int64_t{entry.height});
+        s.Bind(12, entry.code);
+        s.Bind(13, entry.url);
+        s.Bind(14, entry.thumbnailUrl);
+        s.Bind(15, entry.deletionUrl);
+        s.Bind(16, std::int64_t{entry.deletedOnHost ? 1 : 0});
+        s.Bind(17, entry.reuseKey);
+        s.Bind(18, entry.deletionConfirm);
+        s.Bind(19, std::int64_t{entry.deletionOpened ? 1 : 0});
+        if (s.Step() != SQLITE_DONE) return failed();
     }
-    entry.id = sqlite3_last_insert_rowid(db_->handle);
+    const std::int64_t id = sqlite3_last_insert_rowid(db);
+    {
+        Statement& s = db_->dropOwnClaims;
+        const InUse use(s);
+        const std::int64_t self = ::getpid();
+        s.Bind(1, entry.originalSha256);
+        s.Bind(2, entry.processing);
+        s.Bind(3, self);
+        s.Bind(4, OwnStart(self));
+        if (s.Step() != SQLITE_DONE) return failed();
+    }
+    if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) return failed();
+    entry.id = id;
     return {};
 }
 
@@ -482,7 +528,7 @@ PictureClaim HistoryStore::Claim(const std::string& originalSha256, const std::s
     if (!db_) return {true, 0};
     // Read at each call: a forked child is another process than the one that called first.
     const std::int64_t self = ::getpid();
-    const std::int64_t selfStart = ProcessStart(self);
+    const std::int64_t selfStart = OwnStart(self);
     auto bindKey = [&](Statement& s) {
         s.Bind(1, originalSha256);
         s.Bind(2, processing);
@@ -526,8 +572,9 @@ void HistoryStore::Release(const std::string& originalSha256, const std::string&
     s.Bind(1, originalSha256);
     s.Bind(2, processing);
     s.Bind(3, reuseKey);
-    s.Bind(4, static_cast<std::int64_t>(::getpid()));
-    s.Bind(5, ProcessStart(::getpid()));
+    const std::int64_t self = ::getpid();
+    s.Bind(4, self);
+    s.Bind(5, OwnStart(self));
     s.Step();
 }
 

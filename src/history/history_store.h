@@ -2,7 +2,8 @@
 // The upload history: every image a run uploaded, kept in one SQLite file (history.sqlite in
 // the settings folder) so that a picture is not sent twice to the same row and the codes of
 // past uploads outlive the window. The window and lumar-cli may have the file open at once
-// (WAL, a busy time-out); each write is its own transaction, committed before it returns.
+// (WAL, a busy time-out); each write is its own transaction, committed before it returns, and
+// opening a file in the current layout writes nothing.
 //
 // Errors in this room: nothing throws. Open reports what it had to do with the file (a
 // corrupt or foreign one is renamed aside and a new one started) and, when it failed, why
@@ -94,7 +95,8 @@ class HistoryStore {
     // Why the last Open failed, as the run and the windows show it.
     const Reason& Problem() const;
 
-    // Adds a success, committed when this returns without a reason; sets entry.id.
+    // Adds a success, committed when this returns without a reason; sets entry.id. This
+    // process's claims on the picture with that processing end in the same commit.
     Status Record(HistoryEntry& entry);
     // The newest entry for the same picture, processing, row and reuse key that may be reused
     // (not deleted on the host, no deletion page opened); nullopt when there is none, when
@@ -116,7 +118,8 @@ class HistoryStore {
     // cannot be written claims nothing and stands in no one's way: taken.
     PictureClaim Claim(const std::string& originalSha256, const std::string& processing,
                        const std::string& reuseKey);
-    // Gives up this process's claim (after the picture's success was recorded, or it failed).
+    // Gives up this process's claim (after the picture failed; after its success was recorded
+    // there is none left, and nothing is written).
     void Release(const std::string& originalSha256, const std::string& processing,
                  const std::string& reuseKey);
     // The host confirmed the deletion: kept for its code, never reused.

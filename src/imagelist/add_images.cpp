@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <set>
 #include <utility>
@@ -17,15 +18,12 @@ namespace lumar {
 
 namespace {
 
-using FileId = std::pair<dev_t, ino_t>;
-
 struct Scan {
     bool recursive;
     const PumpEvents& pump;
     const ReportScanProblem& report;
-    std::vector<FileId> ancestors;  // the folders on the path being listed
-    std::set<FileId> complete;      // folders whose whole tree was listed without a problem
-    std::set<FileId> files;         // each file once, whichever path reaches it first
+    std::vector<FileKey> ancestors;  // the folders on the path being listed
+    std::set<FileKey> complete;      // folders whose whole tree was listed without a problem
     std::vector<FoundFile> found;
 
     void Report(ScanProblem::Kind kind, const std::string& path, int error = 0) const {
@@ -58,7 +56,7 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
         ::closedir(dir);
         return false;
     }
-    const FileId id{st.st_dev, st.st_ino};
+    const FileKey id{st.st_dev, st.st_ino};
     // A link back to an ancestor would list forever; a folder already listed whole by another
     // path has nothing new to give.
     if (std::find(scan.ancestors.begin(), scan.ancestors.end(), id) != scan.ancestors.end() ||
@@ -67,24 +65,26 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
         return true;
     }
     bool whole = true;
-    std::vector<std::pair<std::string, std::optional<FileId>>> files;
+    std::vector<std::pair<std::string, bool>> files;  // name, seen to be a regular file
     std::vector<std::string> folders;
     const std::string prefix = folder + kPathSeparator;
     errno = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") {
-            struct stat target {};
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
+            bool isFolder = entry->d_type == DT_DIR;
+            bool regular = entry->d_type == DT_REG;
             // Links are followed; a dangling one counts as a file, which the reader then skips.
-            const bool known =
-                entry->d_type != DT_DIR && ::fstatat(fd, entry->d_name, &target, 0) == 0;
-            if (entry->d_type == DT_DIR || (known && S_ISDIR(target.st_mode))) {
-                if (scan.recursive) folders.push_back(name);
-            } else {
-                files.emplace_back(
-                    name, known ? std::optional<FileId>(FileId{target.st_dev, target.st_ino})
-                                : std::nullopt);
+            struct stat target {};
+            if ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                ::fstatat(fd, name, &target, 0) == 0) {
+                isFolder = S_ISDIR(target.st_mode);
+                regular = S_ISREG(target.st_mode);
             }
+            if (!isFolder)
+                files.emplace_back(name, regular);
+            else if (scan.recursive)
+                folders.emplace_back(name);
         }
         Pump(scan.pump);
         errno = 0;
@@ -97,14 +97,13 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
     // A stable order independent of how the file system happens to store the entries.
     std::sort(files.begin(), files.end());
     std::sort(folders.begin(), folders.end());
-    for (auto& [name, fileId] : files) {
+    for (auto& [name, regular] : files) {
         if (TooLongToOpen(prefix + name)) {
             scan.Report(ScanProblem::Kind::PathTooLong, prefix + name);
             whole = false;
             continue;
         }
-        if (fileId && !scan.files.insert(*fileId).second) continue;
-        scan.found.push_back({prefix, std::move(name)});
+        scan.found.push_back({prefix, std::move(name), regular});
     }
     scan.ancestors.push_back(id);
     for (const std::string& name : folders) whole = ScanFolder(prefix + name, scan) && whole;
@@ -120,7 +119,7 @@ std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive, cons
     std::string start = folder;
     if (!start.empty() && start.back() == kPathSeparator) start.pop_back();
     if (start.empty() && folder.empty()) return {};  // no folder given
-    Scan scan{recursive, pump, report, {}, {}, {}, {}};
+    Scan scan{recursive, pump, report, {}, {}, {}};
     ScanFolder(start, scan);
     return std::move(scan.found);
 }
@@ -153,22 +152,27 @@ bool AddingAction::IsNew(const std::string& path) const {
     return ::stat(path.c_str(), &st) != 0 || taken_.count({st.st_dev, st.st_ino}) == 0;
 }
 
-void AddingAction::Took(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) taken_.insert({st.st_dev, st.st_ino});
-}
+namespace {
 
-bool AddImageFile(ImageList& list, const std::string& path, AddingAction* action) {
+// Reads first and asks the action after, with the key of the file it read: one look at the
+// file serves both.
+bool AddOneFile(ImageList& list, const std::string& path, AddingAction* action, bool regular) {
     const std::size_t slash = path.find_last_of(kPathSeparator);
     const std::string folder =
         slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty() || (action && !action->IsNew(path))) return false;
-    const ImageInfo info = ReadImageInfo(path);
-    if (!info.IsImage()) return false;
+    if (name.empty()) return false;
+    std::optional<FileKey> key;
+    const ImageInfo info = ReadImageInfo(path, key, regular);
+    if (!info.IsImage() || (action && key && !action->Take(*key))) return false;
     list.Append(MakeImageRow(folder, name, info, false));
-    if (action) action->Took(path);
     return true;
+}
+
+}  // namespace
+
+bool AddImageFile(ImageList& list, const std::string& path, AddingAction* action) {
+    return AddOneFile(list, path, action, false);
 }
 
 int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
@@ -178,15 +182,13 @@ int AddImageFolder(ImageList& list, const std::string& folder, bool recursive,
     const std::vector<FoundFile> files = FindFiles(folder, recursive, options.pump, options.report);
     std::vector<ImageEntry> rows;
     for (const FoundFile& file : files) {
-        const std::string path = file.folder + file.name;
-        // Only rows are remembered: a JPEG named .dat that the scan passes over is still
-        // taken when it is dropped by itself.
-        if (!HasImageExtension(file.name) || !action.IsNew(path)) continue;
-        const ImageInfo info = ReadImageInfo(path);
-        if (info.IsImage()) {
+        if (!HasImageExtension(file.name)) continue;
+        // Each file once, by the first path that gives a row. Only rows are remembered: a JPEG
+        // named .dat that the scan passes over is still taken when it is dropped by itself.
+        std::optional<FileKey> key;
+        const ImageInfo info = ReadImageInfo(file.folder + file.name, key, file.regular);
+        if (info.IsImage() && key && action.Take(*key))
             rows.push_back(MakeImageRow(file.folder, file.name, info, true));
-            action.Took(path);
-        }
         Pump(options.pump);
     }
     const int added = static_cast<int>(rows.size());
@@ -201,10 +203,15 @@ int AddDroppedPaths(ImageList& list, const std::vector<std::string>& paths,
     if (!within.action) within.action = &own;
     int added = 0;
     for (const std::string& path : paths) {
-        if (IsDirectory(path))
+        struct stat st {};
+        const bool there = ::stat(path.c_str(), &st) == 0;
+        if (there && S_ISDIR(st.st_mode)) {
             added += AddImageFolder(list, path, true, within);
-        else if (AddImageFile(list, path, within.action))
-            ++added;
+            continue;
+        }
+        // What the look found spares the reader its own; an empty file is still not opened.
+        const bool regular = there && S_ISREG(st.st_mode) && st.st_size > 0;
+        if (AddOneFile(list, path, within.action, regular)) ++added;
     }
     return added;
 }

@@ -2,13 +2,10 @@
 // Turning files and folders into image rows. Files are taken by content (a JPEG start marker,
 // or a whole PNG, GIF or WebP header); a folder scan also asks for a picture extension first. Files
 // that fail are skipped without a message.
-#include <sys/types.h>
-
 #include <functional>
 #include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "imagelist/image_entry.h"
@@ -19,8 +16,9 @@
 namespace lumar {
 
 struct FoundFile {
-    std::string folder;  // ends in the separator
-    std::string name;    // without folder
+    std::string folder;    // ends in the separator
+    std::string name;      // without folder
+    bool regular = false;  // the listing saw a regular file (also through a link)
 };
 
 // What a scan had to leave out, so the user learns that images may be missing.
@@ -37,11 +35,14 @@ using ReportScanProblem = std::function<void(const ScanProblem&)>;
 
 // The files under `folder` (one trailing separator is ignored): the files of a folder first,
 // then its subfolders one by one, depth first when `recursive`. Names within a folder are in
-// byte order. "." and ".." are skipped, hidden entries are taken. Every file is listed once,
-// also when links or hard links reach it by several paths; a link back to a folder's own
-// ancestor is not followed. A folder that cannot be listed and a file whose path is too long
-// to be opened are left out and passed to `report`. `pump` is called before the listing and
-// after every entry.
+// byte order. "." and ".." are skipped, hidden entries are taken. A folder already listed whole
+// by another path is not listed again, and a link back to a folder's own ancestor is not
+// followed. A file is listed under every path the listing reaches it by (hard links, links to
+// files): a caller that takes each file once goes by the FileKey its reading of the file gives,
+// as AddImageFolder does. The kind of an entry comes from the listing itself; only links and
+// entries of unknown kind are looked at. A folder that cannot be listed and a file whose path
+// is too long to be opened are left out and passed to `report`. `pump` is called before the
+// listing and after every entry.
 std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
                                  const PumpEvents& pump = {}, const ReportScanProblem& report = {});
 
@@ -50,18 +51,19 @@ std::vector<FoundFile> FindFiles(const std::string& folder, bool recursive,
 bool HasImageExtension(std::string_view name);
 
 // The files one adding action (one drop, one scan, one dialog choice) has turned into rows, by
-// device and inode, so a file reached twice in it (dropped together with its folder, or by a
-// second path) gives one row. A new action starts empty: adding the same file again later
-// still gives another row.
+// the FileKey of the reading, so a file reached twice in it (dropped together with its folder,
+// or by a second path) gives one row. A new action starts empty: adding the same file again
+// later still gives another row.
 class AddingAction {
   public:
     // False when this action already took the file at `path`. A file that cannot be looked at
     // counts as new; reading it then fails anyway.
     [[nodiscard]] bool IsNew(const std::string& path) const;
-    void Took(const std::string& path);
+    // Takes a file for a row; false when this action has taken it already.
+    bool Take(const FileKey& file) { return taken_.insert(file).second; }
 
   private:
-    std::set<std::pair<dev_t, ino_t>> taken_;
+    std::set<FileKey> taken_;
 };
 
 struct AddOptions {

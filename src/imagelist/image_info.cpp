@@ -1,11 +1,12 @@
 #include "imagelist/image_info.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <memory>
 
 #include "imagelist/jpeg_info.h"
 #include "shell/file_io.h"
@@ -14,8 +15,12 @@ namespace lumar {
 
 namespace {
 
-// Enough for every header read here: the WebP VP8X canvas ends at byte 30.
+// Enough for every header judged by its first bytes: the WebP VP8X canvas ends at byte 30.
 constexpr std::size_t kHeadBytes = 32;
+
+// The first read of a file: a JPEG's frame header lies within it unless an APP1 segment (at
+// most 64 KiB) or several fill the start, and then the walk reads on.
+constexpr std::int64_t kFirstRead = 64 * 1024;
 
 bool StartsWith(std::string_view bytes, std::string_view magic, std::size_t at = 0) {
     return bytes.size() >= at + magic.size() && bytes.substr(at, magic.size()) == magic;
@@ -99,29 +104,6 @@ ImageInfo FromJpeg(const JpegInfo& jpeg) {
     return info;
 }
 
-// The first bytes of a regular file, with its length; nothing for anything else.
-bool ReadFileHead(const std::string& path, std::string& head, std::int64_t& fileSize) {
-    struct stat st {};
-    // Only regular files: opening a FIFO or a device could block or never end.
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd) return false;
-    struct stat opened {};
-    if (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_size <= 0)
-        return false;
-    fileSize = static_cast<std::int64_t>(opened.st_size);
-    char buffer[kHeadBytes];
-    std::size_t have = 0;
-    while (have < kHeadBytes) {
-        const ssize_t got = ::read(fd.get(), buffer + have, kHeadBytes - have);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        have += static_cast<std::size_t>(got);
-    }
-    head.assign(buffer, have);
-    return true;
-}
-
 }  // namespace
 
 ImageInfo ReadImageInfoFromBytes(std::string_view bytes) {
@@ -134,11 +116,32 @@ ImageInfo ReadImageInfoFromBytes(std::string_view bytes) {
 }
 
 ImageInfo ReadImageInfo(const std::string& path) {
-    std::string head;
+    std::optional<FileKey> key;
+    return ReadImageInfo(path, key);
+}
+
+ImageInfo ReadImageInfo(const std::string& path, std::optional<FileKey>& key, bool knownRegular) {
+    key.reset();
+    struct stat opened {};
+    const FileDescriptor fd = OpenForHeader(path, knownRegular, opened);
+    if (!fd) return {};
+    key = FileKey{opened.st_dev, opened.st_ino};
+    if (opened.st_size <= 0) return {};
+    // Not cleared: only what the read fills is looked at.
+    const auto capacity =
+        static_cast<std::size_t>(std::min<std::int64_t>(opened.st_size, kFirstRead));
+    const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+    std::size_t have = 0;
+    while (have < capacity) {
+        const ssize_t got = ::read(fd.get(), buffer.get() + have, capacity - have);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
     ImageInfo info;
-    if (!ReadFileHead(path, head, info.FileSize)) return {};
-    if (ReadHead(head, info)) return info;
-    return FromJpeg(ReadJpegInfo(path));
+    info.FileSize = static_cast<std::int64_t>(opened.st_size);
+    if (ReadHead(std::string_view(buffer.get(), std::min(have, kHeadBytes)), info)) return info;
+    return FromJpeg(ReadJpegInfoFrom(fd.get(), opened, {buffer.get(), capacity}, have));
 }
 
 }  // namespace lumar

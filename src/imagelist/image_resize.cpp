@@ -1,30 +1,80 @@
 #include "imagelist/image_resize.h"
 
+#include <dlfcn.h>
 #include <vips/vips.h>
 
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "imagelist/metadata_strip.h"
 
 namespace lumar {
 namespace {
 
-struct ImageUnref {
-    void operator()(VipsImage* image) const { g_object_unref(image); }
+// libvips, and the hundred libraries it reads and writes pictures with, are loaded when the
+// first picture is shrunk, not when a program starts: loading them takes longer than a
+// lumar-cli listing of thousands of files, which never shrinks one.
+struct VipsLibrary {
+    decltype(&::vips_init) init = nullptr;
+    decltype(&::vips_cache_set_max) cache_set_max = nullptr;
+    decltype(&::vips_error_buffer) error_buffer = nullptr;
+    decltype(&::vips_error_clear) error_clear = nullptr;
+    decltype(&::vips_thumbnail_buffer) thumbnail_buffer = nullptr;
+    decltype(&::vips_jpegsave_buffer) jpegsave_buffer = nullptr;
+    decltype(&::vips_pngsave_buffer) pngsave_buffer = nullptr;
+    decltype(&::vips_webpsave_buffer) webpsave_buffer = nullptr;
+    decltype(&::vips_image_get_width) image_get_width = nullptr;
+    decltype(&::vips_image_get_height) image_get_height = nullptr;
+    decltype(&::vips_image_hasalpha) image_hasalpha = nullptr;
+    decltype(&::g_object_unref) object_unref = nullptr;
+    decltype(&::g_free) free = nullptr;
+
+    // False when the library or one of its functions is missing. It is never unloaded:
+    // libvips keeps threads and types of its own once started.
+    bool Load() {
+        void* handle = ::dlopen(LUMAR_VIPS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) return false;
+        bool complete = true;
+        const auto bind = [&](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+                ::dlsym(handle, name));
+            complete = complete && function != nullptr;
+        };
+        bind(init, "vips_init");
+        bind(cache_set_max, "vips_cache_set_max");
+        bind(error_buffer, "vips_error_buffer");
+        bind(error_clear, "vips_error_clear");
+        bind(thumbnail_buffer, "vips_thumbnail_buffer");
+        bind(jpegsave_buffer, "vips_jpegsave_buffer");
+        bind(pngsave_buffer, "vips_pngsave_buffer");
+        bind(webpsave_buffer, "vips_webpsave_buffer");
+        bind(image_get_width, "vips_image_get_width");
+        bind(image_get_height, "vips_image_get_height");
+        bind(image_hasalpha, "vips_image_hasalpha");
+        bind(object_unref, "g_object_unref");
+        bind(free, "g_free");
+        return complete;
+    }
 };
-using ImagePtr = std::unique_ptr<VipsImage, ImageUnref>;
+
+VipsLibrary vips;
 
 bool StartVips() {
     static std::once_flag once;
     static bool started = false;
     std::call_once(once, [] {
-        started = vips_init("lumar") == 0;
+        started = vips.Load() && vips.init("lumar") == 0;
         // Every picture is shrunk once; cached operations would only hold on to memory.
-        if (started) vips_cache_set_max(0);
+        if (started) vips.cache_set_max(0);
     });
     return started;
 }
+
+struct ImageUnref {
+    void operator()(VipsImage* image) const { vips.object_unref(image); }
+};
+using ImagePtr = std::unique_ptr<VipsImage, ImageUnref>;
 
 // libjpeg keeps the segments libvips asks for (EXIF, colour profile, IPTC) in a list it walks
 // to its end for each new one, so a file of very many small segments takes time with their
@@ -40,8 +90,8 @@ bool Contains(const std::string& text, const char* part) {
 }
 
 Reason VipsError(ImageType type) {
-    std::string text = vips_error_buffer();
-    vips_error_clear();
+    std::string text = vips.error_buffer();
+    vips.error_clear();
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     // Worded as stripping words it, whichever loader found it.
     if (Contains(text, "Premature end") || Contains(text, "truncated") ||
@@ -70,11 +120,11 @@ ImagePtr Shrunk(std::string_view encoded, int maxSide, bool strip, ImageType typ
     // The colour profile is applied to the pixels when metadata is stripped, so colours stay
     // right without it; pictures without a profile are left alone.
     const int failed =
-        strip ? vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+        strip ? vips.thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
                                       maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
                                       "export_profile", "srgb", "option_string", kLoadOptions,
                                       nullptr)
-              : vips_thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
+              : vips.thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
                                       maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
                                       "option_string", kLoadOptions, nullptr);
     if (failed) {
@@ -91,19 +141,19 @@ ResizeResult Saved(const ImagePtr& image, ImageType type, int quality, bool stri
     const int stripFlag = strip ? 1 : 0;
     const int saveFailed =
         type == ImageType::Png
-            ? vips_pngsave_buffer(image.get(), &buffer, &length, "strip", stripFlag, nullptr)
-        : type == ImageType::WebP ? vips_webpsave_buffer(image.get(), &buffer, &length, "Q",
+            ? vips.pngsave_buffer(image.get(), &buffer, &length, "strip", stripFlag, nullptr)
+        : type == ImageType::WebP ? vips.webpsave_buffer(image.get(), &buffer, &length, "Q",
                                                          quality, "strip", stripFlag, nullptr)
-                                  : vips_jpegsave_buffer(image.get(), &buffer, &length, "Q",
+                                  : vips.jpegsave_buffer(image.get(), &buffer, &length, "Q",
                                                          quality, "strip", stripFlag, nullptr);
     if (saveFailed) {
         out.error = VipsError(type);
         return out;
     }
     out.bytes.assign(static_cast<const char*>(buffer), length);
-    g_free(buffer);
-    out.width = vips_image_get_width(image.get());
-    out.height = vips_image_get_height(image.get());
+    vips.free(buffer);
+    out.width = vips.image_get_width(image.get());
+    out.height = vips.image_get_height(image.get());
     out.type = type == ImageType::Png || type == ImageType::WebP ? type : ImageType::Jpeg;
     return out;
 }
@@ -122,7 +172,7 @@ ResizeResult MakeThumbnail(std::string_view encoded, int maxSide, int quality) {
     const ImagePtr image =
         Shrunk(encoded, maxSide, true, ReadImageInfoFromBytes(encoded).Type, out.error);
     if (!image) return out;
-    return Saved(image, vips_image_hasalpha(image.get()) ? ImageType::Png : ImageType::Jpeg,
+    return Saved(image, vips.image_hasalpha(image.get()) ? ImageType::Png : ImageType::Jpeg,
                  quality, true);
 }
 

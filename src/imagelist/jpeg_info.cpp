@@ -32,18 +32,24 @@ class MemorySource {
     std::size_t pos_ = 0;
 };
 
-// Reads a file through a small buffer and passes over segment bodies without reading them, so
-// a large APP1 or the compressed data of a progressive file costs no more than a few reads.
+// Reads a file through the caller's buffer, which may hold the file's first bytes already, and
+// passes over segment bodies without reading them, so a large APP1 or the compressed data of a
+// progressive file costs no more than a few reads. Nothing past the length the file had when it
+// was opened is read: a walk that runs to the end of a file held whole needs no read to learn so.
 class FileSource {
   public:
-    explicit FileSource(int fd) : fd_(fd) {}
+    FileSource(int fd, std::int64_t fileSize, std::span<char> buffer, std::size_t have)
+        : fd_(fd),
+          buffer_(buffer),
+          len_(have),
+          unread_(fileSize - static_cast<std::int64_t>(have)) {}
     void Get(unsigned char* out, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
             if (pos_ == len_ && !Fill()) {
                 std::fill(out + i, out + n, 0);
                 return;
             }
-            out[i] = buffer_[pos_++];
+            out[i] = static_cast<unsigned char>(buffer_[pos_++]);
         }
     }
     void Skip(std::size_t n) {
@@ -54,17 +60,24 @@ class FileSource {
         }
         n -= buffered;
         pos_ = len_ = 0;
-        if (failed_) return;
-        // Moving the offset past the end is allowed; the next read then reports the end.
-        if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) failed_ = true;
+        if (failed_ || static_cast<std::int64_t>(n) >= unread_) {
+            unread_ = 0;  // at or past the end: only zeros follow
+            return;
+        }
+        if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0)
+            failed_ = true;
+        else
+            unread_ -= static_cast<std::int64_t>(n);
     }
 
   private:
     bool Fill() {
-        if (failed_) return false;
+        if (failed_ || unread_ <= 0 || buffer_.empty()) return false;
+        const auto want =
+            static_cast<std::size_t>(std::min<std::int64_t>(unread_, std::ssize(buffer_)));
         ssize_t got;
         do {
-            got = ::read(fd_, buffer_, sizeof buffer_);
+            got = ::read(fd_, buffer_.data(), want);
         } while (got < 0 && errno == EINTR);
         if (got <= 0) {
             failed_ = true;  // end of file or read error: zeros from now on
@@ -72,13 +85,15 @@ class FileSource {
         }
         pos_ = 0;
         len_ = static_cast<std::size_t>(got);
+        unread_ -= got;
         return true;
     }
 
     int fd_;
-    unsigned char buffer_[4096];
+    std::span<char> buffer_;
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
+    std::int64_t unread_;
     bool failed_ = false;
 };
 
@@ -138,21 +153,35 @@ JpegInfo ReadJpegInfoFromBytes(std::string_view bytes) {
     return info;
 }
 
-JpegInfo ReadJpegInfo(const std::string& path) {
-    JpegInfo info;
+FileDescriptor OpenForHeader(const std::string& path, bool knownRegular, struct stat& opened) {
     struct stat st {};
-    // Only regular files: opening a FIFO or a device could block or never end.
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return info;
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (!fd) return info;
-    struct stat opened {};
-    // The path may have been replaced between the two looks.
-    if (::fstat(fd.get(), &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_size > 0) {
-        info.FileSize = static_cast<std::int64_t>(opened.st_size);
-        FileSource source(fd.get());
-        Walk(source, info);
-    }
+    // An empty file has nothing to read: when it is looked at first, it is not opened.
+    if (!knownRegular &&
+        (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0))
+        return FileDescriptor();
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    // The path may have been replaced since it was looked at or listed.
+    if (fd && (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)))
+        return FileDescriptor();
+    return fd;
+}
+
+JpegInfo ReadJpegInfoFrom(int fd, const struct stat& opened, std::span<char> buffer,
+                          std::size_t have) {
+    JpegInfo info;
+    if (opened.st_size <= 0) return info;
+    info.FileSize = static_cast<std::int64_t>(opened.st_size);
+    FileSource source(fd, info.FileSize, buffer, have);
+    Walk(source, info);
     return info;
+}
+
+JpegInfo ReadJpegInfo(const std::string& path) {
+    struct stat opened {};
+    const FileDescriptor fd = OpenForHeader(path, false, opened);
+    if (!fd) return JpegInfo();
+    char buffer[4096];
+    return ReadJpegInfoFrom(fd.get(), opened, buffer, 0);
 }
 
 }  // namespace lumar

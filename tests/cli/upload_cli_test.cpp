@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include "history/history_store.h"
 #include "shell/file_io.h"
 #include "shell/settings_store.h"
 #include "shell/window_geometry.h"
@@ -59,7 +59,6 @@ class UploadCliTest : public ::testing::Test {
     std::vector<std::string> Codes() const { return test::Codes(emulator); }
 
     test::TempDir dir;
-    std::atomic<bool> killing = true;  // read by the server's thread
     tools::HosterEmulator emulator;
 };
 
@@ -217,17 +216,10 @@ TEST_F(UploadCliTest, InterruptStopsAfterTheCurrentImageAndPrintsThePostingSoFar
     EXPECT_EQ(run.out, "[CENTER][/CENTER]");  // the posting so far: empty, centred by default
 }
 
-// A run killed in the middle loses no code it reported: run again, it sends only the images
-// the history had not recorded, and takes the others' codes from it.
-TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
-    // The first run dies as its fourth image reaches the host.
-    int requests = 0;
+// A run killed right after it reported a success keeps it: the history holds the entry. Run
+// again, it sends only the images the history had not recorded, and takes the others' codes.
+TEST_F(UploadCliTest, RunKilledAfterASuccessKeepsItAndSendsOnlyTheMissingImagesAgain) {
     test::TestHttpServer host([&](const std::string& request) {
-        if (++requests == 4 && killing) {
-            std::ifstream pid(dir.file("cli.pid"));
-            pid_t cli = 0;
-            if (pid >> cli && cli > 0) ::kill(cli, SIGKILL);
-        }
         const size_t at = request.find("filename=\"") + 10;
         const std::string link = "http://h/" + request.substr(at, request.find('"', at) - at);
         return test::TestAnswer{"HTTP/1.1 200 OK\r\nContent-Length: " +
@@ -244,12 +236,31 @@ TEST_F(UploadCliTest, RunKilledMidwaySendsOnlyTheMissingImagesWhenRunAgain) {
             return line.find(word) != std::string::npos;
         }));
     };
-    // One request per image: no thumbnails of Lumar's own beside them.
-    const CliRun killed = Run("upload --hoster 8 --no-own-thumbs many", kRecordingPid);
-    killing = false;
-    // A success is reported once its entry is written, so the kill may come before any report.
-    const size_t reported = count(killed.err, "erfolgreich !");
-    ASSERT_LT(reported, 8u) << killed.err;
+    // One request per image: no thumbnails of Lumar's own beside them. Its standard error is
+    // read as it comes, and the first success it reports is followed by the kill.
+    const std::string command = "cd '" + dir.path() + "' && timeout " + kRecordingPid + " " +
+                                LUMAR_CLI_PATH +
+                                " --config-dir cfg upload --hoster 8 --no-own-thumbs many "
+                                "2>&1 >/dev/null";
+    FILE* err = ::popen(command.c_str(), "r");
+    ASSERT_NE(err, nullptr);
+    std::string killedErr, first;
+    for (char line[4096]; std::fgets(line, sizeof line, err);) {
+        killedErr += line;
+        if (!first.empty() || killedErr.find("erfolgreich !") == std::string::npos) continue;
+        first = line;
+        std::ifstream pid(dir.file("cli.pid"));
+        pid_t cli = 0;
+        if (pid >> cli && cli > 0) ::kill(cli, SIGKILL);
+    }
+    ::pclose(err);
+    ASSERT_FALSE(first.empty()) << killedErr;
+    HistoryStore history;
+    ASSERT_EQ(history.Open(dir.file("cfg/history.sqlite")), HistoryOpening::Opened);
+    EXPECT_TRUE(std::ranges::any_of(history.List({}), [&](const HistoryEntry& e) {
+        return first.find(e.filePath + "...erfolgreich !") != std::string::npos;
+    })) << first;
+    const size_t reported = count(killedErr, "erfolgreich !");
     const size_t sentBefore = host.Requests().size();
 
     // Every reported code is in the history; one recorded as the kill came may be there too,

@@ -128,6 +128,7 @@ TEST_F(Adding, SymbolicLinkLoopsAreListedOnceAndOutsideLinksFollowed) {
     EXPECT_EQ(AddDroppedPaths(list, {dir.file("top")}), 3);
     EXPECT_EQ(Paths(), (Strings{dir.file("top/a.jpg"), dir.file("top/lnk/b.jpg"),
                                 dir.file("top/zlink/c.jpg")}));
+    EXPECT_EQ(FindFiles(dir.file("top/sub"), false).size(), 2u);  // the listing keeps hard.jpg
 }
 
 // A drop keeps its order and skips what is not there. Within one drop a file is taken once,
