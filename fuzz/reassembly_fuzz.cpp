@@ -2,7 +2,7 @@
 // piece, the header goes exactly once, and the cap is never exceeded.
 
 #include "fuzz_check.h"
-#include "upload/response_collector.h"
+#include "net/response_collector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
@@ -11,9 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t cap = 16 + static_cast<size_t>(data[1]) * 8;
     const std::string answer = Text(data + 2, size - 2);
 
-    lumar::ResponseCollector whole(cap);
+    lumar::net::ResponseCollector whole(cap);
     whole.Append(answer);
-    lumar::ResponseCollector pieces(cap);
+    lumar::net::ResponseCollector pieces(cap);
     size_t at = 0;
     unsigned step = seed;
     while (at < answer.size()) {

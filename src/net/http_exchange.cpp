@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "net/host_name.h"
 #include "net/tls_stream.h"
 
 namespace lumar::net {
@@ -49,8 +50,9 @@ HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
         Fail(ExchangeError::ProxyRefused, *options_.proxyError);
         return;
     }
-    // A request that cannot be sent fails before any connection is made for it.
-    if (BuildHead()) StartResolve();
+    // A request that cannot be sent fails before any connection is made for it. A classic
+    // request is the caller's own, given once the connection is up.
+    if (Classic() || BuildHead()) StartResolve();
 }
 
 HttpExchange::~HttpExchange() {
@@ -96,8 +98,9 @@ void HttpExchange::Step(short revents) {
         case State::Handshake:
             return OnHandshake();
         case State::Send:
-            // A server that refuses the request (413) may answer before it has all of it.
-            if (!tls_ && (revents & POLLIN)) OnReceiveReady();
+            // A server that refuses the request (413) may answer before it has all of it. A
+            // classic request goes out whole before anything is read, as it always did.
+            if (!tls_ && !Classic() && (revents & POLLIN)) OnReceiveReady();
             if (state_ == State::Send) OnSendReady();
             return;
         case State::Receive:
@@ -111,11 +114,26 @@ void HttpExchange::Cancel() {
     if (!Finished()) Fail(ExchangeError::Cancelled, ReasonCode::kCancelled);
 }
 
+void HttpExchange::SendWritten(const std::vector<std::string_view>& pieces) {
+    if (state_ != State::Connected) return;
+    state_ = State::Send;
+    ownedSegments_.emplace_back();
+    QueueForSending(pieces);
+    OnSendReady();
+}
+
 void HttpExchange::StartResolve() {
     state_ = State::Resolve;
     connectDeadline_ = Clock::now() + options_.connectTimeout;
-    if (std::optional<SocketAddress> address = NumericAddress(dialHost_, dialPort_)) {
-        addresses_.push_back(*address);
+    // All bits set never names a host, and a name the lookup could only read loosely (digits
+    // and dots alone) or one of the reserved domain "invalid" is refused without asking a name
+    // server, whose time-out would only delay the failure.
+    std::optional<SocketAddress> numeric = NumericAddress(dialHost_, dialPort_);
+    if ((numeric && ParseDottedAddress(dialHost_) == 0xFFFFFFFFu) ||
+        (!numeric && (!IsHostName(dialHost_) || IsReservedInvalidName(dialHost_))))
+        return Fail(ExchangeError::HostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
+    if (numeric) {
+        addresses_.push_back(*numeric);
         return ConnectNext();
     }
     lookup_ = std::make_unique<PendingLookup>(options_.lookup, dialHost_, dialPort_);
@@ -146,6 +164,10 @@ void HttpExchange::ConnectNext() {
             connectError_ =
                 lumar::Reason(ReasonCode::kNoSocket, {address.ToString(), ErrnoText(errno)});
             continue;
+        }
+        if (Classic()) {
+            const linger reset{1, 0};
+            ::setsockopt(socket_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
         }
         if (::connect(socket_, reinterpret_cast<const sockaddr*>(&address.storage),
                       address.length) == 0)
@@ -183,6 +205,12 @@ void HttpExchange::AfterConnect() {
     // more to fill a segment only delays it.
     const int on = 1;
     ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (Classic()) {
+        state_ = State::Connected;
+        events_ = 0;
+        deadline_ = Clock::time_point::max();
+        return;
+    }
     if (options_.proxy && request_.url.https) return StartTunnel();
     if (request_.url.https) return StartHandshake();
     SendRequest();
@@ -303,8 +331,9 @@ void HttpExchange::OnSendReady() {
             case Io::Progress:
                 break;
             case Io::Wait:
-                return WaitIdle(
-                    tls_ || state_ != State::Send ? waitFor : static_cast<short>(waitFor | POLLIN));
+                return WaitIdle(tls_ || Classic() || state_ != State::Send
+                                    ? waitFor
+                                    : static_cast<short>(waitFor | POLLIN));
             default:
                 return OnSendFailed();
         }
@@ -333,7 +362,8 @@ void HttpExchange::OnSendFailed() {
     // Once the handshake is done a broken TLS connection is a broken connection like any
     // other (a reset, a host that went away): callers may try it again, unlike a refused
     // certificate.
-    if (tls_ || state_ != State::Send) return Fail(ExchangeError::SendFailed, ioError_);
+    if (tls_ || Classic() || state_ != State::Send)
+        return Fail(ExchangeError::SendFailed, ioError_);
     // The peer stopped taking the request; what it said before that is the better reason.
     const lumar::Reason sendError = ioError_;
     StartReceiving();
@@ -345,6 +375,7 @@ void HttpExchange::OnSendFailed() {
 }
 
 void HttpExchange::OnReceiveReady() {
+    if (Classic() && state_ == State::Receive) return OnClassicReadable();
     char buffer[kReadBufferBytes];
     // TLS may hold decrypted bytes the socket no longer signals, so read until it has to wait.
     while (!Finished()) {
@@ -390,6 +421,18 @@ void HttpExchange::OnEndOfStream(bool withoutCloseNotify) {
         return Fail(ExchangeError::BadAnswer, ReasonCode::kAnswerCutOff);
     if (response_.Finish() == HttpResponseReader::State::Done) return Finish();
     Fail(ExchangeError::BadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
+}
+
+// One read per readiness, as the answer of a classic row has always been read.
+void HttpExchange::OnClassicReadable() {
+    char buffer[kClassicReadBytes];
+    const ssize_t n = ::recv(socket_, buffer, sizeof buffer, 0);
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        return WaitIdle(POLLIN);
+    // A read that fails ends the answer as the close does: what came is all there is. An
+    // answer that reached the cap ends there as well.
+    if (n <= 0 || !collected_.Append({buffer, static_cast<size_t>(n)})) return Finish();
+    WaitIdle(POLLIN);
 }
 
 HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, short& waitFor) {
@@ -464,6 +507,7 @@ void HttpExchange::WaitIdle(short events) {
 void HttpExchange::Fail(ExchangeError error, lumar::Reason reason) {
     CloseSocket();
     lookup_.reset();
+    failedIn_ = state_;
     state_ = State::Failed;
     error_ = error;
     reason_ = std::move(reason);

@@ -16,6 +16,11 @@
 // idle time-out, so a slow but moving upload is never cut off; the answer, from the request
 // sent to its last byte, has to come within one time-out however it moves.
 //
+// A classic row's exchange (ExchangeMode::Http10UntilClose) runs the same machine with the
+// request written by the caller: once connected it waits in Connected until SendWritten() hands
+// it the whole HTTP/1.0 request, which goes out as it is; the answer is then read one read of
+// up to 8192 bytes per step, its header dropped (ResponseCollector), until the server closes.
+//
 // Errors in this room: nothing throws. A step that can fail returns an Outcome (shell/outcome.h);
 // a machine that fails ends in Failed with Error() saying what kind of failure and Reason()
 // why, as a reason code with its arguments.
@@ -32,6 +37,7 @@
 #include "net/http_url.h"
 #include "net/multipart_body.h"
 #include "net/proxy_settings.h"
+#include "net/response_collector.h"
 #include "net/tls_stream.h"
 #include "shell/outcome.h"
 
@@ -47,7 +53,20 @@ struct ExchangeRequest {
     bool carriesKey = false;
 };
 
+enum class ExchangeMode {
+    Http11,
+    // HTTP/1.0 over a plain connection, the request written by the caller, the answer read
+    // until the server closes it. A read that fails ends the answer as the close does, and what
+    // came before a time-out or a cancel stays in Collected(). Each connection closes with a
+    // reset (SO_LINGER 1, 0), so one given up on frees the host at once.
+    Http10UntilClose,
+};
+
+// One read of a classic exchange takes at most this many bytes.
+inline constexpr size_t kClassicReadBytes = 8192;
+
 struct ExchangeOptions {
+    ExchangeMode mode = ExchangeMode::Http11;
     std::string caFile;  // trusted in addition to the system's store
     std::optional<ProxyServer> proxy;
     // A proxy text that cannot be used: the exchange fails at once with it as its reason,
@@ -79,7 +98,18 @@ enum class ExchangeError {
 
 class HttpExchange {
   public:
-    enum class State { Resolve, Connect, ProxyTunnel, Handshake, Send, Receive, Done, Failed };
+    // Connected: a classic exchange's connection is up and waits for SendWritten().
+    enum class State {
+        Resolve,
+        Connect,
+        ProxyTunnel,
+        Handshake,
+        Connected,
+        Send,
+        Receive,
+        Done,
+        Failed
+    };
 
     HttpExchange(ExchangeRequest request, ExchangeOptions options);
     ~HttpExchange();
@@ -97,6 +127,9 @@ class HttpExchange {
     // Advances with the readiness seen on Fd(); 0 checks the deadline.
     void Step(short revents);
     void Cancel();
+    // A classic exchange in Connected sends `pieces`, in order, as the whole request. They must
+    // stay alive and unchanged until the state is past Send.
+    void SendWritten(const std::vector<std::string_view>& pieces);
 
     ExchangeError Error() const { return error_; }
     // Why it failed (a refused connection and the system's words, a certificate, an answer
@@ -105,6 +138,10 @@ class HttpExchange {
     const ExchangeRequest& Request() const { return request_; }
     // Complete when Done.
     const HttpResponseReader& Response() const { return response_; }
+    // A classic exchange's answer without its header, as far as it came.
+    const ResponseCollector& Collected() const { return collected_; }
+    // The state a failed exchange was in when it failed.
+    State FailedIn() const { return failedIn_; }
     // Of the request head and body, for progress.
     size_t BytesSent() const { return sentTotal_; }
     size_t BytesToSend() const { return sendSize_; }
@@ -130,6 +167,8 @@ class HttpExchange {
     void OnTunnelAnswer(std::string_view bytes);
     void FeedAnswer(std::string_view bytes);
     void OnEndOfStream(bool withoutCloseNotify);
+    void OnClassicReadable();
+    bool Classic() const { return options_.mode == ExchangeMode::Http10UntilClose; }
 
     // Plain or TLS transfer on the connection. Wait sets `waitFor`; Failed sets ioError_.
     enum class Io { Progress, Wait, Eof, EofWithoutNotify, Failed };
@@ -145,6 +184,7 @@ class HttpExchange {
     ExchangeRequest request_;
     ExchangeOptions options_;
     State state_ = State::Resolve;
+    State failedIn_ = State::Resolve;
     short events_ = 0;
     std::chrono::steady_clock::time_point deadline_;
     std::chrono::steady_clock::time_point connectDeadline_;
@@ -175,6 +215,7 @@ class HttpExchange {
 
     HttpResponseReader tunnelAnswer_;
     HttpResponseReader response_;
+    ResponseCollector collected_;
 };
 
 }  // namespace lumar::net

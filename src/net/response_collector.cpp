@@ -1,8 +1,8 @@
-#include "upload/response_collector.h"
+#include "net/response_collector.h"
 
 #include <algorithm>
 
-namespace lumar {
+namespace lumar::net {
 namespace {
 
 constexpr std::string_view kStatusStart = "HTTP/1.";
@@ -75,4 +75,4 @@ void ResponseCollector::Clear() {
     received_ = 0;
 }
 
-}  // namespace lumar
+}  // namespace lumar::net

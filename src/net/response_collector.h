@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace lumar {
+namespace lumar::net {
 
 // Answers beyond this size are cut here and treated as ended.
 inline constexpr size_t kMaxAnswerBytes = 16u * 1024u * 1024u;
@@ -44,4 +44,4 @@ class ResponseCollector {
     size_t maxBytes_;
 };
 
-}  // namespace lumar
+}  // namespace lumar::net
