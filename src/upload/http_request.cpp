@@ -158,6 +158,8 @@ std::string CHTTPRequest::Header(size_t bodySize) const {
     header += std::string("Accept: */*") + kCrLf;
     header += "User-Agent: " + userAgent_ + kCrLf;
     header += "Host: " + host_ + kCrLf;
+    if (!proxyAuthorization_.empty())
+        header += "Proxy-Authorization: " + proxyAuthorization_ + kCrLf;
     header += "Content-Type: multipart/form-data, boundary=" + Boundary() + kCrLf;
     header += "Content-Length: " + std::to_string(bodySize) + kCrLf;
     header += kCrLf;

@@ -19,6 +19,9 @@ class CHTTPRequest {
     void Proxy(std::string value) { proxy_ = std::move(value); }
     void Path(std::string value) { path_ = std::move(value); }
     void UserAgent(std::string value) { userAgent_ = std::move(value); }
+    // Sent to a proxy that asks for a user name, after the Host line; empty (the default): no
+    // such line.
+    void ProxyAuthorization(std::string value) { proxyAuthorization_ = std::move(value); }
     // The boundary the body is written with, unless a part holds that text (a file's bytes
     // may): then the body is written with one that no part holds.
     void MimeBoundary(std::string value) {
@@ -75,6 +78,7 @@ class CHTTPRequest {
     std::string proxy_;
     std::string path_;
     std::string userAgent_;
+    std::string proxyAuthorization_;
     std::string boundary_ = kDefaultMimeBoundary;
     mutable std::string chosenBoundary_;  // empty until the body is first written
     std::vector<Field> fields_;

@@ -126,8 +126,11 @@ std::string ErrorMessageOf(const HosterDef& row, const StandardUploadResult& upl
     return message.Ok() ? message.text : "(" + message.failure + ")";
 }
 
-std::string SocketFailureText(SocketFailure failure, const std::string& host) {
+std::string SocketFailureText(SocketFailure failure, const std::string& host,
+                              const UploadConnection& connection) {
     switch (failure) {
+        case SocketFailure::Proxy:
+            return ReasonText(connection.Why(), LoadUiStrings("", ""));
         case SocketFailure::HostNotFound:
             return "no address for " + host;
         case SocketFailure::SendFailed:
@@ -144,8 +147,12 @@ std::string SocketFailureText(SocketFailure failure, const std::string& host) {
 // A classic row's request, sent over the run's plain socket, its code cut between the markers.
 void ProbeClassic(const HosterDef& row, const std::string& path,
                   const StandardUploadOptions& options, ProbeResult& result) {
-    UploadRequest request;
-    switch (BuildUploadRequest(row, path, request)) {
+    CURL url = UploadAddress(row);
+    const ClassicRoute route = RouteClassic(options.transport, url, row.Port);
+    PreparedUpload request;
+    const std::string& authorization =
+        route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
+    switch (request.Prepare(row, url, path, nullptr, authorization)) {
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
@@ -155,26 +162,23 @@ void ProbeClassic(const HosterDef& row, const std::string& path,
             result.failure = "the row has repeated or unpaired form names";
             return;
     }
-    const std::string host = UploadAddress(row).Host();
-    const auto control = [&] {
-        return WaitControl{
-            std::chrono::steady_clock::now() + std::max(options.timeout, std::chrono::seconds(1)),
-            options.control.pump, options.control.abortFlag, options.control.slice};
-    };
+    const std::string& host = route.shownHost;
+    const net::RunControl& control = options.control;
     UploadConnection connection;
+    connection.SetProxy(route.proxy);
     SocketFailure failure = SocketFailure::None;
-    const ConnectTo* to = options.transport.Redirection(host, row.Port);
-    if (!connection.ConnectTo(to ? to->address : host, to ? to->addressPort : row.Port, control(),
-                              &failure)) {
-        result.failure = SocketFailureText(failure, host);
+    if (!connection.ConnectTo(route.host, route.port, std::max(options.timeout, std::chrono::seconds(1)),
+                              control, &failure)) {
+        result.failure = SocketFailureText(failure, host, connection);
         return;
     }
-    result.requestHead = request.bytes.substr(0, request.bytes.find("\r\n\r\n") + 4);
-    if (connection.SendData(request.bytes, control(), &failure) < 0) {
-        result.failure = SocketFailureText(failure, host);
+    const std::string_view head = request.Pieces().front();
+    result.requestHead = std::string(head.substr(0, head.find("\r\n\r\n") + 4));
+    if (connection.SendData(request.Pieces(), control, &failure) < 0) {
+        result.failure = SocketFailureText(failure, host, connection);
         return;
     }
-    const WaitEnd end = connection.WaitForAnswer(control());
+    const WaitEnd end = connection.WaitForAnswer(control);
     const ResponseCollector& answer = connection.Response();
     // The old hosts may answer without a status line; the body is all there is then.
     result.statusLine = answer.Status() == 0 ? "(none)" : "HTTP " + std::to_string(answer.Status());

@@ -1,41 +1,33 @@
 #pragma once
-// One plain TCP connection per image over POSIX sockets. The socket is non-blocking from the
-// start: connecting, sending and waiting for the answer all poll in slices (200 ms unless the
-// caller asks for shorter ones) and call the front end's PumpEvents between the slices, so the
-// window stays alive and a cancel takes effect within one slice. The answer is read on the calling
-// thread, up to 8192 bytes per readiness, into a ResponseCollector.
-#include <atomic>
+// The socket layer of a classic row: one plain connection per image, carried by net's HTTP/1.0
+// exchange (net::ExchangeMode::Http10UntilClose), so a classic row gets the name lookup, the
+// connect and the proxy a standard row gets: every address of the host, IPv6 included, tried in
+// order, and the proxy of the run's settings when one applies. Each step drives the exchange on
+// the caller's thread with net::PollTurn, which calls the front end's pump between its slices
+// and cancels within one slice once the abort flag is set. The answer is read up to 8192 bytes
+// per readiness into a ResponseCollector, its header dropped however the reads split it.
 #include <chrono>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "shell/event_pump.h"
-#include "upload/response_collector.h"
+#include "net/exchange_runner.h"
+#include "net/http_exchange.h"
+#include "net/response_collector.h"
+#include "upload/transport_options.h"
+#include "upload/url.h"
 
 namespace lumar {
 
-// The failure value of GetHostAddress (all bits set).
-inline constexpr std::uint32_t kAddressNone = 0xFFFFFFFFu;
-// One read takes at most this many bytes.
-inline constexpr size_t kReceiveBufferBytes = 8192;
-// Longest single wait between two calls of the pump, unless a WaitControl asks for another.
-inline constexpr std::chrono::milliseconds kWaitSlice{200};
+using net::ResponseCollector;
 
-// An IPv4 address in network order: a dotted address as it is, else the first address the
-// name lookup gives; kAddressNone when neither works (so 255.255.255.255 never connects).
-std::uint32_t GetHostAddress(const std::string& host);
-
-// Turns a host name into an IPv4 address in network order, blocking as long as it takes;
-// kAddressNone when the name has none. It runs on a lookup thread of its own and is copied
-// there, so it must not refer to anything the caller may destroy while it runs.
-using HostResolver = std::function<std::uint32_t(const std::string& host)>;
-
-// Sets SO_LINGER to (on, seconds) and reads it back; 0, or -1 when either call fails.
-int SetLinger(int socket, bool on, int seconds);
+// Opens /dev/null on each of the descriptors 0 to 2 that is closed, so a program started with
+// standard input (or output) closed never hands such a number to a connection or a file that
+// something else then takes for the standard stream. Called first thing in main.
+void ReserveStandardDescriptors();
 
 enum class SocketFailure {
     None,
@@ -44,27 +36,8 @@ enum class SocketFailure {
     SendFailed,     // the peer reset or closed while the request was going out
     Timeout,        // the time-out passed
     Cancelled,      // the abort flag was set
+    Proxy,          // the proxy text cannot be used; Why() says what is wrong with it
 };
-
-// Limits of one blocking step: until `deadline`, or until `abortFlag` is set.
-struct WaitControl {
-    std::chrono::steady_clock::time_point deadline;
-    PumpEvents pump;
-    const std::atomic<bool>* abortFlag = nullptr;
-    // The window passes a frame's length, so it answers input while the run waits.
-    std::chrono::milliseconds slice = kWaitSlice;
-
-    bool Aborted() const { return abortFlag && abortFlag->load(); }
-};
-
-// Opens /dev/null on each of the descriptors 0 to 2 that is closed, so a program started with
-// standard input (or output) closed never hands such a number to a connection or a file that
-// something else then takes for the standard stream. Called first thing in main.
-void ReserveStandardDescriptors();
-
-// Polls `fd` for `events` in slices, pumping after each. The revents seen, 0 when the
-// deadline passed, -1 when the abort flag was set.
-int WaitForReady(int fd, short events, const WaitControl& control);
 
 // How a wait for the answer ended.
 enum class WaitEnd {
@@ -73,57 +46,64 @@ enum class WaitEnd {
     Cancelled,
 };
 
+// Where a classic row's connection goes: to the proxy the transport options choose for the
+// plain URL of the CURL's host and `port`, its whole URL then written in front of the path
+// (CURL's Proxy, so the request line names it); else to the host or its redirection.
+struct ClassicRoute {
+    net::ProxyChoice proxy;
+    std::string host;  // what ConnectTo is given
+    std::uint16_t port = 0;
+    // The host and port a failed connect names: the proxy's when there is one.
+    std::string shownHost;
+    std::uint16_t shownPort = 0;
+};
+ClassicRoute RouteClassic(const TransportOptions& transport, CURL& url, std::uint16_t port);
+
 // The connection of one image and the answer collected from it. Closing happens in the
 // destructor at the latest, so nothing of one image's connection reaches the next.
 class UploadConnection {
   public:
-    UploadConnection() = default;
-    ~UploadConnection();
-    UploadConnection(const UploadConnection&) = delete;
-    UploadConnection& operator=(const UploadConnection&) = delete;
-
-    // 0 = no connection, -1 = the last connect failed, > 0 = open (a connection never gets
-    // descriptor 0 once ReserveStandardDescriptors has run).
-    int Socket() const { return fd_ >= 0 ? fd_ : connectFailed_ ? -1 : 0; }
+    // 0 = no connection, -1 = the last connect failed, > 0 = open.
+    int Socket() const;
 
     // The name lookup of later connects; empty (the default) = the system's.
-    void SetResolver(HostResolver resolver) { resolver_ = std::move(resolver); }
+    void SetLookup(net::NameLookup lookup) { lookup_ = std::move(lookup); }
+    // The proxy of later connects (none: direct). The request then has to name the whole URL.
+    void SetProxy(net::ProxyChoice proxy) { proxy_ = std::move(proxy); }
 
-    // ConnectTo: resolves without blocking the caller beyond one slice, connects without blocking
-    // the caller beyond one slice, with SO_LINGER (1, 0) so a close resets at once. False (Socket()
-    // -1) on failure.
-    bool ConnectTo(const std::string& host, std::uint16_t port, const WaitControl& control,
-                   SocketFailure* why = nullptr);
+    // ConnectTo: looks the name up and connects, within `timeout` for both; then waits for the
+    // request. False (Socket() -1) on failure.
+    bool ConnectTo(const std::string& host, std::uint16_t port, std::chrono::milliseconds timeout,
+                   const net::RunControl& control, SocketFailure* why = nullptr);
 
-    // SendData: sends every byte, waiting for the socket to take more when it is full; the
-    // time the control allows counts again from every step forward, so only a stall ends it. A
-    // failed send closes the connection (Socket() 0), so the image fails at once. Returns the
-    // number of bytes sent, or -1.
-    long long SendData(std::string_view data, const WaitControl& control,
+    // SendData: sends every byte, in order as one stream; the time-out counts again from every
+    // step forward, so only a stall ends it. A failed send closes the connection (Socket() 0),
+    // so the image fails at once. Returns the number of bytes sent, or -1.
+    long long SendData(std::span<const std::string_view> pieces, const net::RunControl& control,
                        SocketFailure* why = nullptr);
-    // The same for a request in pieces, sent in order as one stream.
-    long long SendData(std::span<const std::string_view> pieces, const WaitControl& control,
+    long long SendData(std::string_view data, const net::RunControl& control,
                        SocketFailure* why = nullptr);
 
-    // Waits until the server closes the connection, the deadline passes or the abort flag is
-    // set, reading whatever arrives; the handler runs between the slices, the pump after
-    // each. A wait that ends other than by the close gives the connection up (closes it).
-    WaitEnd WaitForAnswer(const WaitControl& control);
+    // Waits until the server closes the connection, the time-out passes (counted from the end
+    // of the send) or the abort flag is set, reading whatever arrives. A wait that ends other
+    // than by the close gives the connection up; what came until then stays in Response().
+    WaitEnd WaitForAnswer(const net::RunControl& control);
 
-    // The handler of one readiness: one read of up to 8192 bytes, appended to the answer.
-    // End of stream, a read error or a full answer close the connection (Socket() 0).
-    void OnReadable();
-
+    // The transport's reason for the last failure (a proxy text that cannot be used, ...).
+    const Reason& Why() const { return why_; }
+    const ResponseCollector& Response() const;
     void Close();
 
-    const ResponseCollector& Response() const { return response_; }
-    void ClearResponse() { response_.Clear(); }
-
   private:
-    int fd_ = -1;  // -1 = none: 0 is a descriptor like any other
+    // Drives the exchange until it has left `state` (and every state before it).
+    void DriveWhile(net::HttpExchange::State state, const net::RunControl& control);
+    SocketFailure Failure();
+
+    std::unique_ptr<net::HttpExchange> exchange_;
     bool connectFailed_ = false;
-    ResponseCollector response_;
-    HostResolver resolver_;
+    net::NameLookup lookup_;
+    net::ProxyChoice proxy_;
+    Reason why_;
 };
 
 }  // namespace lumar

@@ -64,6 +64,10 @@ const ConnectTo* TransportOptions::Redirection(std::string_view host, std::uint1
     return nullptr;
 }
 
+net::ProxyChoice TransportOptions::ProxyFor(const net::HttpUrl& url) const {
+    return net::ChooseProxy(url, proxy, environment ? *environment : net::ProcessEnvironment());
+}
+
 net::ProxySettings ProxyFromSetting(const std::string& proxy, const std::string& noProxy) {
     net::ProxySettings settings;
     const std::string_view text = Trim(proxy);

@@ -27,13 +27,14 @@ struct TransportOptions {
     // Trusted in addition to the system's store; when set it takes the place of a row's CaFile.
     std::string caFile;
     std::vector<ConnectTo> connectTo;
-    // Standard rows only: classic rows always connect directly.
     net::ProxySettings proxy;
     // Where the proxy variables are read; nullopt: the process's environment.
     std::optional<net::Environment> environment;
 
     // The redirection for host:port, or nullptr when there is none.
     const ConnectTo* Redirection(std::string_view host, std::uint16_t port) const;
+    // The proxy of a request to `url` (net::ChooseProxy with the environment set here).
+    net::ProxyChoice ProxyFor(const net::HttpUrl& url) const;
 };
 
 // The proxy setting's text: empty takes the environment's, "direct" uses none, anything else

@@ -23,7 +23,8 @@ CURL UploadAddress(const HosterDef& hoster) {
 }
 
 RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
-                                       const std::string& path, std::string* picture) {
+                                       const std::string& path, std::string* picture,
+                                       const std::string& proxyAuthorization) {
     Release();
     if (picture) {
         if (picture->empty()) return RequestProblem::FileUnreadable;
@@ -37,6 +38,7 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
     request_.Proxy(url.Proxy());
     request_.Path(url.Path());
     request_.UserAgent(kUploadUserAgent);
+    request_.ProxyAuthorization(proxyAuthorization);
     request_.MimeBoundary(kDefaultMimeBoundary);
     bool ok = true;
     for (const FormField& field : FormFields(hoster, &ok))

@@ -40,10 +40,12 @@ class PreparedUpload {
     PreparedUpload(const PreparedUpload&) = delete;
     PreparedUpload& operator=(const PreparedUpload&) = delete;
 
-    // `url` is UploadAddress(hoster), parsed once per image by the caller. `picture`, when
+    // `url` is UploadAddress(hoster), parsed once per image by the caller (its Proxy set when
+    // the request goes through one, which then gets `proxyAuthorization`). `picture`, when
     // given, is sent in place of the file's bytes (a resized or stripped copy) and taken.
     RequestProblem Prepare(const HosterDef& hoster, const CURL& url, const std::string& path,
-                           std::string* picture = nullptr);
+                           std::string* picture = nullptr,
+                           const std::string& proxyAuthorization = "");
     // The request in order; valid until the next Prepare or Release.
     const std::vector<std::string_view>& Pieces() const { return pieces_; }
     size_t FileBytes() const { return fileBytes_; }

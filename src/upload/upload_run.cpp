@@ -56,8 +56,12 @@ std::string NotAllUploadedTitle(const UiStrings& strings) {
     return title.empty() ? std::string(kNotAllUploadedTitle) : WithVersion(title);
 }
 
-Reason ReasonFor(SocketFailure failure, const std::string& host, int port) {
+// `host` and `port` are what the connection went to (a proxy, when there was one).
+Reason ReasonFor(SocketFailure failure, const std::string& host, int port,
+                 const UploadConnection& connection) {
     switch (failure) {
+        case SocketFailure::Proxy:
+            return connection.Why();
         case SocketFailure::HostNotFound:
             return {ReasonCode::kHostNotFound, {host}};
         case SocketFailure::SendFailed:
@@ -359,27 +363,29 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
             return false;
         }
     }
-    const CURL url = UploadAddress(hoster);
-    const std::string& host = url.Host();
+    CURL url = UploadAddress(hoster);
+    const std::string host = url.Host();
+    const ClassicRoute route = RouteClassic(options.transport, url, hoster.Port);
 
-    const int timeoutSeconds = TimeoutSeconds(options);
-    auto control = [&] {
-        return WaitControl{Clock::now() + std::chrono::seconds(timeoutSeconds), options.pump,
-                           &abortFlag_, options.pumpSlice};
+    const std::chrono::seconds timeout(TimeoutSeconds(options));
+    const net::RunControl control{options.pump, &abortFlag_, options.pumpSlice};
+    auto reasonFor = [&](SocketFailure failure, const UploadConnection& connection) {
+        return ReasonFor(failure, route.shownHost, route.shownPort, connection);
     };
 
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     Pump(options.pump);
     UploadConnection connection;
+    connection.SetProxy(route.proxy);
     SocketFailure failure = SocketFailure::None;
-    const ConnectTo* redirection = options.transport.Redirection(host, hoster.Port);
-    if (!connection.ConnectTo(redirection ? redirection->address : host,
-                              redirection ? redirection->addressPort : hoster.Port, control(),
-                              &failure))
+    if (!connection.ConnectTo(route.host, route.port, timeout, control, &failure))
         return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ",
-                    ReasonFor(failure, host, hoster.Port));
+                    reasonFor(failure, connection));
 
-    switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr)) {
+    const std::string& authorization =
+        route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
+    switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr,
+                               authorization)) {
         case RequestProblem::None:
             break;
         case RequestProblem::FileUnreadable:
@@ -394,15 +400,15 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
     Pump(options.pump);
-    const long long sent = connection.SendData(prepared_->Pieces(), control(), &failure);
+    const long long sent = connection.SendData(prepared_->Pieces(), control, &failure);
     prepared_->Release();
-    if (sent < 0) return fail(imageLine, ReasonFor(failure, host, hoster.Port));
+    if (sent < 0) return fail(imageLine, reasonFor(failure, connection));
     const std::string lead = spare ? imageLine : "";
     if (!spare) Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     ReportWait({UploadWait::Kind::Answer, host, Clock::now()});
-    const WaitEnd end = connection.WaitForAnswer(control());
+    const WaitEnd end = connection.WaitForAnswer(control);
     ReportWait({});
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
                          strings_.Get(kStrReceived));
@@ -414,7 +420,6 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return fail(lead, {ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}});
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
-    connection.ClearResponse();
     if (cut.problem != CutProblem::None) {
         const Reason reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
                               : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong

@@ -41,11 +41,9 @@ TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
     const std::string base = "http://127.0.0.1:" + std::to_string(emulator.Port());
     auto get = [&](const std::string& path) {
         UploadConnection c;
-        const WaitControl within{
-            std::chrono::steady_clock::now() + std::chrono::seconds(10), {}, nullptr};
-        EXPECT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), within));
-        EXPECT_GT(c.SendData("GET " + path + " HTTP/1.0\r\n\r\n", within), 0);
-        EXPECT_EQ(c.WaitForAnswer(within), WaitEnd::Closed);
+        EXPECT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), std::chrono::seconds(10), {}));
+        EXPECT_GT(c.SendData("GET " + path + " HTTP/1.0\r\n\r\n", {}), 0);
+        EXPECT_EQ(c.WaitForAnswer({}), WaitEnd::Closed);
         return c.Response().Answer();
     };
     // The address in `code` that starts with `prefix`, up to the next bracket or quote.
