@@ -167,8 +167,9 @@ void ProbeClassic(const HosterDef& row, const std::string& path,
     UploadConnection connection;
     connection.SetProxy(route.proxy);
     SocketFailure failure = SocketFailure::None;
-    if (!connection.ConnectTo(route.host, route.port, std::max(options.timeout, std::chrono::seconds(1)),
-                              control, &failure)) {
+    if (!connection.ConnectTo(route.host, route.port,
+                              std::max(options.timeout, std::chrono::seconds(1)), control,
+                              &failure)) {
         result.failure = SocketFailureText(failure, host, connection);
         return;
     }
