@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <csignal>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 #include <thread>
 
 #include "history/history_store.h"
@@ -388,6 +390,41 @@ TEST_F(UploadCliTest, DefinitionsSendTheirTemplatesAndAskThroughInput) {
         std::regex_match(Field(request.out, "id"),
                          std::regex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
                                     "[0-9a-f]{12}")));
+}
+
+// A classic row goes through the proxy of Lumar.ini, its request line then naming the whole URL,
+// and reaches a host on the IPv6 loopback.
+TEST_F(UploadCliTest, AClassicRowGoesThroughAProxyAndOverIpv6) {
+    const test::TestHttpServer proxy(nullptr, test::ProxyOptions());
+    WriteValue(Ini(), "Bilder", "Proxy", "http://127.0.0.1:" + std::to_string(proxy.Port()));
+    const std::string host = "127.0.0.1:" + std::to_string(emulator.Port());
+    const CliRun proxied = Run("upload --hoster 1 --no-center pics/a.jpg");
+    EXPECT_EQ(proxied.status, 0) << proxied.err;
+    ASSERT_EQ(Codes().size(), 1u);
+    EXPECT_EQ(proxied.out, Codes()[0] + " ");
+    ASSERT_EQ(proxy.Requests().size(), 1u);
+    EXPECT_EQ(proxy.Requests()[0].rfind("POST http://" + host + "/upload.php HTTP/1.0\r\n", 0), 0u);
+
+    const std::string code = "[URL=http://h/v/6][IMG]http://h/i/6.jpg[/IMG][/URL]";
+    std::unique_ptr<test::TestHttpServer> v6;
+    try {
+        v6 = std::make_unique<test::TestHttpServer>(
+            [&](const std::string&) {
+                return test::TestAnswer{
+                    "HTTP/1.0 200 OK\r\n\r\n" +
+                    tools::HosterEmulator::PageFor(tools::HosterStyle::ImageVenue, code)};
+            },
+            test::TestServerOptions{.ipv6 = true});
+    } catch (const std::runtime_error&) {
+        GTEST_SKIP() << "no IPv6 loopback";
+    }
+    WriteValue(Ini(), "Bilder", "Proxy", "direct");
+    const CliRun direct = Run("upload --hoster 1 --no-center --connect-to " + host +
+                              ":[::1]:" + std::to_string(v6->Port()) + " pics/a.jpg");
+    EXPECT_EQ(direct.status, 0) << direct.err;
+    EXPECT_EQ(direct.out, code + " ");
+    ASSERT_EQ(v6->Requests().size(), 1u);
+    EXPECT_EQ(v6->Requests()[0].rfind("POST /upload.php HTTP/1.0\r\n", 0), 0u);
 }
 
 // One picture from standard input, as `grim - | lumar-cli upload -` sends it: judged by its

@@ -54,6 +54,8 @@ void Serve(int client, const std::function<void(std::string)>& record) {
         if (n <= 0) return;
         head.append(buffer, static_cast<size_t>(n));
     }
+    // What came with the head is the start of the body (or of the tunnel's bytes).
+    const std::string rest = head.substr(end + 4);
     head.resize(end + 4);
     record(head);
     const std::string line = head.substr(0, head.find("\r\n"));
@@ -67,6 +69,7 @@ void Serve(int client, const std::function<void(std::string)>& record) {
     // The origin server gets a plain request as a client would have sent it directly.
     SendAll(client, tunnel ? "HTTP/1.1 200 Connection established\r\n\r\n" : "");
     SendAll(server, tunnel ? "" : method + " " + url->target + head.substr(line.rfind(' ')));
+    SendAll(server, rest);
     Relay(client, server);
     ::close(server);
 }
