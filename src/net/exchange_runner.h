@@ -30,39 +30,61 @@ struct RunControl {
     int wakeFd = -1;
 };
 
-// One turn of the loop over tasks that offer Finished(), Fd() (-1: only a deadline to wait
-// for), Events(), Deadline(), Step(revents) and Cancel(): waits at most one slice, or until
-// the wake fd is readable, steps what is ready or past its deadline, then pumps. After an
-// abort each task is cancelled; one that Cancel() leaves unfinished is waited for as before.
-// Returns false, without waiting, when every task is finished.
+// The waits of one turn over tasks that offer Finished(), Fd() (-1: only a deadline to wait
+// for), Events(), Deadline(), Step(revents) and Cancel(), for a caller that does the waiting
+// itself (the upload run, on its front end's loop): BeginTurn gathers them, EndTurn steps what
+// is ready or past its deadline once `waits` hold their revents. After an abort each task is
+// cancelled; one that Cancel() leaves unfinished is waited for as before.
 template <typename Task>
-bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
-    using Clock = std::chrono::steady_clock;
+struct Turn {
     std::vector<pollfd> waits;
     std::vector<Task*> waiting;
-    Clock::time_point next = Clock::now() + control.slice;
+    std::chrono::steady_clock::time_point next = std::chrono::steady_clock::time_point::max();
+};
+
+// False, with nothing to wait for, when every task is finished.
+template <typename Task>
+bool BeginTurn(std::span<Task* const> tasks, const std::atomic<bool>* abortFlag, Turn<Task>& turn) {
+    turn = {};
     for (Task* task : tasks) {
         if (task->Finished()) continue;
-        if (control.abortFlag && control.abortFlag->load()) {
+        if (abortFlag && abortFlag->load()) {
             task->Cancel();
             if (task->Finished()) continue;
         }
-        waits.push_back({task->Fd(), task->Events(), 0});
-        waiting.push_back(task);
-        next = std::min(next, task->Deadline());
+        turn.waits.push_back({task->Fd(), task->Events(), 0});
+        turn.waiting.push_back(task);
+        turn.next = std::min(turn.next, task->Deadline());
     }
-    if (waiting.empty()) return false;
-    if (control.wakeFd >= 0) waits.push_back({control.wakeFd, POLLIN, 0});
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
-    ::poll(waits.data(), waits.size(), static_cast<int>(std::max<long long>(wait.count(), 0)));
-    const Clock::time_point now = Clock::now();
-    for (size_t i = 0; i < waiting.size(); ++i) {
-        if (waits[i].revents) {
-            waiting[i]->Step(waits[i].revents);
-        } else if (now >= waiting[i]->Deadline()) {
-            waiting[i]->Step(0);
+    return !turn.waiting.empty();
+}
+
+template <typename Task>
+void EndTurn(Turn<Task>& turn) {
+    const std::chrono::steady_clock::time_point now = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < turn.waiting.size(); ++i) {
+        if (turn.waits[i].revents) {
+            turn.waiting[i]->Step(turn.waits[i].revents);
+        } else if (now >= turn.waiting[i]->Deadline()) {
+            turn.waiting[i]->Step(0);
         }
     }
+}
+
+// One turn of the loop over tasks (see Turn): waits at most one slice, or until the wake fd is
+// readable, steps what is ready or past its deadline, then pumps. Returns false, without
+// waiting, when every task is finished.
+template <typename Task>
+bool PollTurn(std::span<Task* const> tasks, const RunControl& control) {
+    using Clock = std::chrono::steady_clock;
+    Turn<Task> turn;
+    if (!BeginTurn(tasks, control.abortFlag, turn)) return false;
+    const Clock::time_point next = std::min(turn.next, Clock::now() + control.slice);
+    if (control.wakeFd >= 0) turn.waits.push_back({control.wakeFd, POLLIN, 0});
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now());
+    ::poll(turn.waits.data(), turn.waits.size(),
+           static_cast<int>(std::max<long long>(wait.count(), 0)));
+    EndTurn(turn);
     Pump(control.pump);
     return true;
 }

@@ -57,7 +57,7 @@ class RunSetup {
     RunSetup(const RunSetup&) = delete;
     RunSetup& operator=(const RunSetup&) = delete;
 
-    // Ready to run; the front end adds only what it shows (totals on display, its pump).
+    // Ready to run; the front end adds only what it shows (the totals on display).
     UploadRunOptions& Options() { return options_; }
 
   private:

@@ -3,7 +3,7 @@
 namespace lumar {
 
 // A connection that could not be opened answers every write with its reason.
-HistoryWriter::HistoryWriter(const HistoryStore& store) {
+HistoryWriter::HistoryWriter(const HistoryStore& store, const WakeFd* done) : done_(done) {
     store_.OpenBeside(store);
     thread_ = std::thread([this] { Work(); });
 }
@@ -37,6 +37,7 @@ void HistoryWriter::Work() {
         queue_.pop_front();
         lock.unlock();
         promise.set_value(store_.Record(entry));
+        if (done_) done_->Signal();
         lock.lock();
     }
 }

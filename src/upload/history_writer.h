@@ -13,13 +13,15 @@
 
 #include "history/history_store.h"
 #include "shell/outcome.h"
+#include "shell/wake_fd.h"
 
 namespace lumar {
 
 class HistoryWriter {
   public:
-    // Opens its connection to the file of `store`, which must be open.
-    explicit HistoryWriter(const HistoryStore& store);
+    // Opens its connection to the file of `store`, which must be open. `done`, when given, is
+    // signalled after each result; it must outlive this.
+    explicit HistoryWriter(const HistoryStore& store, const WakeFd* done = nullptr);
     HistoryWriter(const HistoryWriter&) = delete;
     HistoryWriter& operator=(const HistoryWriter&) = delete;
     // Writes what was handed in, then ends its thread.
@@ -36,6 +38,7 @@ class HistoryWriter {
     std::condition_variable wake_;
     std::deque<std::pair<HistoryEntry, std::promise<Status>>> queue_;
     bool ending_ = false;
+    const WakeFd* done_;
     std::thread thread_;
 };
 

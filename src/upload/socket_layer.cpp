@@ -87,19 +87,19 @@ SocketFailure UploadConnection::Failure() {
     }
 }
 
-bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port,
-                                 std::chrono::milliseconds timeout, const net::RunControl& control,
-                                 SocketFailure* why) {
+bool UploadConnection::FailConnect(SocketFailure reason, SocketFailure* why) {
+    exchange_.reset();
+    connectFailed_ = true;
+    if (why) *why = reason;
+    return false;
+}
+
+bool UploadConnection::BeginConnect(const std::string& host, std::uint16_t port,
+                                    std::chrono::milliseconds timeout, SocketFailure* why) {
     Close();
-    auto fail = [&](SocketFailure reason) {
-        exchange_.reset();
-        connectFailed_ = true;
-        if (why) *why = reason;
-        return false;
-    };
     why_ = {};
     // Port 65535 has always been refused (its network-order value was the failure value).
-    if (port == 0 || port == 0xFFFF) return fail(SocketFailure::ConnectFailed);
+    if (port == 0 || port == 0xFFFF) return FailConnect(SocketFailure::ConnectFailed, why);
     net::ExchangeRequest request;
     request.method = "POST";
     request.url.host = host;
@@ -111,20 +111,34 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port,
     options.lookup = lookup_;
     options.connectTimeout = options.idleTimeout = std::max(timeout, std::chrono::milliseconds(1));
     exchange_ = std::make_unique<net::HttpExchange>(std::move(request), std::move(options));
-    DriveWhile(State::Handshake, control);
-    if (exchange_->GetState() != State::Connected) return fail(Failure());
+    return true;
+}
+
+bool UploadConnection::ConnectEnded(SocketFailure* why) {
+    if (!exchange_) return FailConnect(SocketFailure::ConnectFailed, why);
+    if (exchange_->GetState() != State::Connected) return FailConnect(Failure(), why);
     if (why) *why = SocketFailure::None;
     return true;
 }
 
-long long UploadConnection::SendData(std::span<const std::string_view> pieces,
-                                     const net::RunControl& control, SocketFailure* why) {
+bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port,
+                                 std::chrono::milliseconds timeout, const net::RunControl& control,
+                                 SocketFailure* why) {
+    if (!BeginConnect(host, port, timeout, why)) return false;
+    DriveWhile(State::Handshake, control);
+    return ConnectEnded(why);
+}
+
+bool UploadConnection::BeginSend(std::span<const std::string_view> pieces, SocketFailure* why) {
     if (!exchange_ || exchange_->GetState() != State::Connected) {
         if (why) *why = SocketFailure::SendFailed;
-        return -1;
+        return false;
     }
     exchange_->SendWritten(std::vector<std::string_view>(pieces.begin(), pieces.end()));
-    DriveWhile(State::Send, control);
+    return true;
+}
+
+long long UploadConnection::SendEnded(SocketFailure* why) {
     if (exchange_->GetState() == State::Failed && exchange_->FailedIn() <= State::Send) {
         if (why) *why = Failure();
         exchange_.reset();
@@ -132,6 +146,13 @@ long long UploadConnection::SendData(std::span<const std::string_view> pieces,
     }
     if (why) *why = SocketFailure::None;
     return static_cast<long long>(exchange_->BytesSent());
+}
+
+long long UploadConnection::SendData(std::span<const std::string_view> pieces,
+                                     const net::RunControl& control, SocketFailure* why) {
+    if (!BeginSend(pieces, why)) return -1;
+    DriveWhile(State::Send, control);
+    return SendEnded(why);
 }
 
 long long UploadConnection::SendData(std::string_view data, const net::RunControl& control,
@@ -143,7 +164,11 @@ long long UploadConnection::SendData(std::string_view data, const net::RunContro
 WaitEnd UploadConnection::WaitForAnswer(const net::RunControl& control) {
     if (!exchange_) return WaitEnd::Closed;
     DriveWhile(State::Receive, control);
-    if (exchange_->GetState() != State::Failed) return WaitEnd::Closed;
+    return AnswerEnded();
+}
+
+WaitEnd UploadConnection::AnswerEnded() const {
+    if (!exchange_ || exchange_->GetState() != State::Failed) return WaitEnd::Closed;
     switch (exchange_->Error()) {
         case net::ExchangeError::Timeout:
             return WaitEnd::Timeout;

@@ -2,10 +2,12 @@
 // The socket layer of a classic row: one plain connection per image, carried by net's HTTP/1.0
 // exchange (net::ExchangeMode::Http10UntilClose), so a classic row gets the name lookup, the
 // connect and the proxy a standard row gets: every address of the host, IPv6 included, tried in
-// order, and the proxy of the run's settings when one applies. Each step drives the exchange on
-// the caller's thread with net::PollTurn, which calls the front end's pump between its slices
-// and cancels within one slice once the abort flag is set. The answer is read up to 8192 bytes
-// per readiness into a ResponseCollector, its header dropped however the reads split it.
+// order, and the proxy of the run's settings when one applies. ConnectTo, SendData and
+// WaitForAnswer each drive the exchange to the end of their step with net::PollTurn, which
+// cancels within one slice once the abort flag is set; the upload run instead drives the
+// exchange on its own loop between the Begin... and ...Ended halves of each step. The answer is
+// read up to 8192 bytes per readiness into a ResponseCollector, its header dropped however the
+// reads split it.
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -89,6 +91,17 @@ class UploadConnection {
     // than by the close gives the connection up; what came until then stays in Response().
     WaitEnd WaitForAnswer(const net::RunControl& control);
 
+    // The halves of the three steps, for a caller that drives Exchange() itself until it has
+    // left the step's state (Handshake, Send, Receive) or is finished: what ConnectTo,
+    // SendData and WaitForAnswer do before and after their waits.
+    bool BeginConnect(const std::string& host, std::uint16_t port,
+                      std::chrono::milliseconds timeout, SocketFailure* why = nullptr);
+    bool ConnectEnded(SocketFailure* why = nullptr);
+    bool BeginSend(std::span<const std::string_view> pieces, SocketFailure* why = nullptr);
+    long long SendEnded(SocketFailure* why = nullptr);
+    WaitEnd AnswerEnded() const;
+    net::HttpExchange* Exchange() { return exchange_.get(); }
+
     // The transport's reason for the last failure (a proxy text that cannot be used, ...).
     const Reason& Why() const { return why_; }
     const ResponseCollector& Response() const;
@@ -98,6 +111,7 @@ class UploadConnection {
     // Drives the exchange until it has left `state` (and every state before it).
     void DriveWhile(net::HttpExchange::State state, const net::RunControl& control);
     SocketFailure Failure();
+    bool FailConnect(SocketFailure reason, SocketFailure* why);
 
     std::unique_ptr<net::HttpExchange> exchange_;
     bool connectFailed_ = false;

@@ -13,6 +13,7 @@
 #include "hosters/hoster_rows.h"
 #include "imagelist/image_info.h"
 #include "imagelist/row_text.h"
+#include "net/task_loop.h"
 #include "shell/file_io.h"
 #include "shell/number_text.h"
 #include "shell/plain_text.h"
@@ -134,10 +135,56 @@ UploadRun::~UploadRun() = default;
 
 void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     Start(rows, options);
+    // lumar-cli's slice: a Ctrl+C just before a wait is seen within it.
+    net::DriveToEnd(*this, std::chrono::milliseconds(200));
+}
+
+void UploadRun::Start(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    body_ = Body(rows, options);
+    body_.Begin();
+}
+
+std::vector<pollfd> UploadRun::Waits() const {
+    std::vector<pollfd> waits;
+    if (Finished()) return waits;
+    if (waitsAt_) waits = *waitsAt_;
+    if (wake_.Fd() >= 0) waits.push_back({wake_.Fd(), POLLIN, 0});
+    return waits;
+}
+
+void UploadRun::Step(std::span<const pollfd> ready) {
+    if (Finished() || !resumeAt_) return;
+    if (waitsAt_)
+        for (const pollfd& one : ready)
+            for (pollfd& wait : *waitsAt_)
+                if (wait.fd == one.fd && wait.fd >= 0) wait.revents = one.revents;
+    std::exchange(resumeAt_, {}).resume();
+}
+
+UploadRun::Pause UploadRun::WaitFor(std::vector<pollfd>* waits, Clock::time_point deadline) {
+    waitsAt_ = waits;
+    // Without an eventfd nothing would end a wait for the workers: look again now and then.
+    if (wake_.Fd() < 0) deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(20));
+    deadline_ = deadline;
+    return Pause{*this};
+}
+
+RunStep<> UploadRun::DriveWhile(net::HttpExchange& exchange, net::HttpExchange::State state) {
+    net::HttpExchange* const one[] = {&exchange};
+    // The states come in the order an exchange goes through them.
+    while (!exchange.Finished() && exchange.GetState() <= state) {
+        const bool waited = co_await TurnOver(std::span<net::HttpExchange* const>(one));
+        if (!waited) break;
+    }
+}
+
+RunStep<> UploadRun::Body(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+    ResetFor(rows, options);
     if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard)
-        RunStandard(rows, options);
+        co_await RunStandard(rows, options);
     else
-        RunClassic(rows, options);
+        co_await RunClassic(rows, options);
+    deadline_ = Clock::time_point::max();
     writer_.reset();
     // Said again where the run ends, so it is not lost among the images' lines.
     if (unrecorded_ > 0)
@@ -149,7 +196,7 @@ void UploadRun::Run(std::span<ImageEntry> rows, const UploadRunOptions& options)
     Finish(rows, options);
 }
 
-void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+RunStep<> UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     for (size_t index = 0; index < rows.size(); ++index) {
         const ImageEntry& row = rows[index];
         if (!row.IsImageToUpload()) continue;
@@ -157,17 +204,17 @@ void UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& o
         ReportFigures();
         observer_.CurrentFile(row.FullPath());
         const int position = static_cast<int>(index) + 1;
-        // The table may be reloaded while the run pumps the window's events; a row that turned
-        // standard on the way takes its images one at a time as well.
+        // The table may be reloaded between the run's steps; a row that turned standard on the
+        // way takes its images one at a time as well.
         if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
-            UploadStandardAlone(rows, position, options);
+            co_await UploadStandardAlone(rows, position, options);
             continue;
         }
         const Clock::time_point imageStart = Clock::now();
         std::optional<Reason> handOver;
-        const bool succeeded = UploadImage(rows, position, options, handOver);
+        const bool succeeded = co_await UploadImage(rows, position, options, handOver);
         if (handOver)
-            UploadToFallback(rows, position, *handOver, imageStart, options);
+            co_await UploadToFallback(rows, position, *handOver, imageStart, options);
         else
             ImageEnded(row, succeeded, true, imageStart);
         if (!MayStartImage()) break;
@@ -205,7 +252,7 @@ void UploadRun::ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
     ReportFigures();
 }
 
-void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& options) {
+void UploadRun::ResetFor(std::span<const ImageEntry> rows, const UploadRunOptions& options) {
     runStart_ = Clock::now();
     hosterIndex_ = options.hosterIndex;
     totals_ = options.shownTotals;
@@ -231,7 +278,7 @@ void UploadRun::Start(std::span<const ImageEntry> rows, const UploadRunOptions& 
     claimWaits_.clear();
     writer_.reset();
     if (options.history && options.history->IsOpen())
-        writer_ = std::make_unique<HistoryWriter>(*options.history);
+        writer_ = std::make_unique<HistoryWriter>(*options.history, &wake_);
     else if (options.history)
         Log(ReasonText(options.history->Problem(), strings_), true);
 
@@ -329,16 +376,17 @@ void UploadRun::ReportWait(const UploadWait& wait) {
     observer_.Waiting(wait);
 }
 
-bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
-                            const UploadRunOptions& options, std::optional<Reason>& handOver) {
+RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
+                                     const UploadRunOptions& options,
+                                     std::optional<Reason>& handOver) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
     // A file gone since it was added fails where it is read, with the line a classic row has
     // always logged for it.
-    if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) return false;
+    if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) co_return false;
     auto failed = [&](const Reason& reason) { return Failed(position, reason); };
-    // Looked at again when the image fails: the table may be reloaded while the run pumps.
+    // Looked at again when the image fails: the table may be reloaded between the steps.
     const ImageType type = Fallback() ? ReadImageInfo(path).Type : ImageType::None;
     auto spared = [&] {
         const HosterDef* fallback = Fallback();
@@ -357,10 +405,10 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     // Without processing or history the file goes from the disk as it always did.
     std::optional<PreparedImage> picture;
     if (options.processing.Changes() || history) {
-        picture = PrepareNow(position, path, options, history);
+        picture = co_await PrepareNow(position, path, options, history);
         if (picture->processed.error && options.processing.Changes()) {
             Log(imageLine + failed(*picture->processed.error), true);
-            return false;
+            co_return false;
         }
     }
     CURL url = UploadAddress(hoster);
@@ -368,19 +416,22 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ClassicRoute route = RouteClassic(options.transport, url, hoster.Port);
 
     const std::chrono::seconds timeout(TimeoutSeconds(options));
-    const net::RunControl control{options.pump, &abortFlag_, options.pumpSlice};
     auto reasonFor = [&](SocketFailure failure, const UploadConnection& connection) {
         return ReasonFor(failure, route.shownHost, route.shownPort, connection);
     };
 
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
-    Pump(options.pump);
     UploadConnection connection;
     connection.SetProxy(route.proxy);
     SocketFailure failure = SocketFailure::None;
-    if (!connection.ConnectTo(route.host, route.port, timeout, control, &failure))
-        return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ",
-                    reasonFor(failure, connection));
+    bool connected = connection.BeginConnect(route.host, route.port, timeout, &failure);
+    if (connected) {
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Handshake);
+        connected = connection.ConnectEnded(&failure);
+    }
+    if (!connected)
+        co_return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ",
+                       reasonFor(failure, connection));
 
     const std::string& authorization =
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
@@ -390,25 +441,30 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
             break;
         case RequestProblem::FileUnreadable:
             Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
-            return false;
+            co_return false;
         case RequestProblem::BadForm:
             observer_.ImageFailed(position, Reason());
             Log(imageLine + strings_.Get(kStrFailed), true);
-            return false;
+            co_return false;
     }
     const size_t fileBytes = prepared_->FileBytes();
 
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
-    Pump(options.pump);
-    const long long sent = connection.SendData(prepared_->Pieces(), control, &failure);
+    long long sent = -1;
+    if (connection.BeginSend(prepared_->Pieces(), &failure)) {
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Send);
+        sent = connection.SendEnded(&failure);
+    }
     prepared_->Release();
-    if (sent < 0) return fail(imageLine, reasonFor(failure, connection));
+    if (sent < 0) co_return fail(imageLine, reasonFor(failure, connection));
     const std::string lead = spare ? imageLine : "";
     if (!spare) Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
     ReportWait({UploadWait::Kind::Answer, host, Clock::now()});
-    const WaitEnd end = connection.WaitForAnswer(control);
+    if (connection.Exchange())
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Receive);
+    const WaitEnd end = connection.AnswerEnded();
     ReportWait({});
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
                          strings_.Get(kStrReceived));
@@ -417,7 +473,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const ResponseCollector& answer = connection.Response();
     if (answer.Status() >= 400) {
         const std::string text = answer.StatusText().empty() ? "" : " " + answer.StatusText();
-        return fail(lead, {ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}});
+        co_return fail(lead, {ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}});
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
     if (cut.problem != CutProblem::None) {
@@ -426,7 +482,7 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                               : end == WaitEnd::Timeout   ? Reason(ReasonCode::kTimeout, {host})
                               : end == WaitEnd::Cancelled ? ReasonCode::kCancelled
                                                           : ReasonCode::kNoCode;
-        return fail(lead, reason);
+        co_return fail(lead, reason);
     }
     std::string code = DecodeFileText(cut.code).text;
     std::string note;
@@ -444,47 +500,51 @@ bool UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         entry.code = code;
         // The window keeps answering while a locked file makes the write wait.
         std::future<Status> written = Record(std::move(entry), hoster, options);
-        while (written.wait_for(options.pumpSlice) != std::future_status::ready) Pump(options.pump);
+        while (written.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            co_await WaitFor(nullptr, Clock::time_point::max());
         note = RecordNote(written.get());
     }
     if (spare) Log(imageLine, false);
     Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options, note);
-    return true;
+    co_return true;
 }
 
-void UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
-                                    const UploadRunOptions& options) {
+RunStep<> UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                                         const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath()))
-        return ImageEnded(row, false, false, Clock::now());
+    if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath())) {
+        ImageEnded(row, false, false, Clock::now());
+        co_return;
+    }
     const bool hash = options.history && options.history->IsOpen();
-    StartStandardImage(
-        rows, PrepareNow(position, row.FullPath(), options, hash, ThumbSideNeeded(options)),
-        options);
+    PreparedImage prepared =
+        co_await PrepareNow(position, row.FullPath(), options, hash, ThumbSideNeeded(options));
+    StartStandardImage(rows, std::move(prepared), options);
     while (!jobs_.empty() || !recording_.empty() || !waiting_.empty())
-        DriveJobs(rows, options, options.pumpSlice);
+        co_await DriveJobs(rows, options);
 }
 
-void UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, const Reason& why,
-                                 Clock::time_point start, const UploadRunOptions& options) {
+RunStep<> UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, Reason why,
+                                      Clock::time_point start, const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     auto image = std::make_unique<StandardImage>();
     image->position = position;
     image->path = row.FullPath();
     image->start = start;  // the image's time is both rows' time
     image->chosenFailure.emplace(hosters_.Row(hosterIndex_).Name, ReasonText(why, strings_));
-    // Copied before anything pumps, as the table may be reloaded meanwhile.
+    // Copied before the first wait, as the table may be reloaded meanwhile.
     const HosterDef fallback = *Fallback();
     const int thumbSide = ThumbSideNeeded(options);
     const bool hash = options.history && options.history->IsOpen();
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
-    PreparedImage prepared = PrepareNow(position, image->path, options, hash, thumbSide);
+    PreparedImage prepared = co_await PrepareNow(position, image->path, options, hash, thumbSide);
     ProcessedImage& processed = prepared.processed;
     if (processed.error && options.processing.Changes()) {
         Log(strings_.Get(kStrUploadOf) + " " + image->path + "..." +
                 Failed(position, *processed.error),
             true);
-        return ImageEnded(row, false, true, start);
+        ImageEnded(row, false, true, start);
+        co_return;
     }
     if (hash && !processed.bytes.empty()) {
         image->sentSha256 = std::move(prepared.sentSha256);
@@ -496,17 +556,18 @@ void UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, const
     image->job = std::make_unique<StandardUploadJob>(
         fallback, image->path, std::move(processed.bytes), JobOptions(fallback, options));
     Launch(rows, std::move(image), options);
-    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    while (!jobs_.empty() || !recording_.empty()) co_await DriveJobs(rows, options);
 }
 
-PreparedImage UploadRun::PrepareNow(int position, const std::string& path,
-                                    const UploadRunOptions& options, bool hash, int thumbSide) {
-    if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1);
+RunStep<PreparedImage> UploadRun::PrepareNow(int position, std::string path,
+                                             const UploadRunOptions& options, bool hash,
+                                             int thumbSide) {
+    if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
     preparer_->Add(position, path, options.processing, hash, thumbSide);
     for (;;) {
-        if (std::optional<PreparedImage> ready = preparer_->TakeReady()) return std::move(*ready);
-        preparer_->WaitReady(options.pumpSlice);
-        Pump(options.pump);
+        std::optional<PreparedImage> ready = preparer_->TakeReady();
+        if (ready) co_return std::move(*ready);
+        co_await WaitFor(nullptr, Clock::time_point::max());
     }
 }
 

@@ -4,11 +4,12 @@
 // other; a standard row keeps several in flight on one poll loop, each a StandardUploadJob,
 // and retries what failed for a passing reason. An image either row fails for good may go
 // on to the fallback row, a standard one, as one more StandardUploadJob.
-// The run works on the calling thread; the window stays alive because the run calls `pump`
-// between the slices of every wait. A standard row's pictures are resized, stripped and hashed
-// ahead of their turn on an ImagePreparer's threads, and its answers read to their codes on an
-// AnswerEvaluator's, so neither holds up the loop; both wake it through an eventfd it polls
-// beside the sockets.
+// The run is a task its front end drives on its own loop (a LoopTask): Start() goes as far as
+// the first wait, and every Step() as far as the next, so the window's loop stays its own and
+// other network work shares it. A standard row's pictures are resized, stripped and hashed
+// ahead of their turn on an ImagePreparer's threads, its answers read to their codes on an
+// AnswerEvaluator's and its successes recorded on a HistoryWriter's, so none of that holds up
+// the loop; each wakes it through an eventfd that is one of the run's waits.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported
 // (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
@@ -34,8 +35,8 @@
 #include "hosters/hoster_table.h"
 #include "imagelist/image_entry.h"
 #include "imagelist/image_processing.h"
-#include "shell/event_pump.h"
 #include "shell/language_table.h"
+#include "shell/loop_task.h"
 #include "shell/outcome.h"
 #include "shell/upload_totals.h"
 #include "shell/wake_fd.h"
@@ -43,6 +44,7 @@
 #include "upload/history_writer.h"
 #include "upload/image_preparer.h"
 #include "upload/run_settings.h"
+#include "upload/run_step.h"
 #include "upload/socket_layer.h"
 #include "upload/standard_upload.h"
 #include "upload/transport_options.h"
@@ -138,10 +140,6 @@ struct UploadRunOptions {
     // The totals on display when the run starts; they grow from here while the settings file
     // cannot be written.
     UploadTotals shownTotals;
-    PumpEvents pump;  // processes the window's pending events
-    // The longest the run waits on its sockets before it pumps again: the window passes a
-    // frame's length so it answers input during a run; lumar-cli keeps the longer slice.
-    std::chrono::milliseconds pumpSlice{200};
 
     // Overrides Bilder/Timeout (lumar-cli --timeout); nullopt reads the setting per image.
     std::optional<int> timeoutSeconds;
@@ -190,22 +188,35 @@ Outcome<int> FallbackRow(const HosterTable& hosters, const std::string& id, int 
 inline constexpr std::string_view kNotAllUploadedTitle = "Lumar V1 - Information";
 extern const std::string_view kNotAllUploadedText;
 
-class UploadRun {
+class UploadRun : public LoopTask {
   public:
     UploadRun(const HosterTable& hosters, const UiStrings& strings, UploadObserver& observer);
-    ~UploadRun();
+    ~UploadRun() override;
 
-    // Uploads every checked image row of `rows` (the click on cmUpload); returns when the
-    // run, posting and end-of-run requests included, is over.
+    // Uploads every checked image row of `rows` (the click on cmUpload): the run goes as far
+    // as its first wait; its caller steps it (LoopTask) until Finished(), the posting and the
+    // end-of-run requests included. `rows` and `options` must outlive the run's steps.
+    void Start(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    std::vector<pollfd> Waits() const override;
+    std::chrono::steady_clock::time_point Deadline() const override { return deadline_; }
+    void Step(std::span<const pollfd> ready) override;
+    bool Finished() const override { return body_.Done(); }
+    // Start() and the steps on a poll loop of its own (lumar-cli): returns when the run is over.
     void Run(std::span<ImageEntry> rows, const UploadRunOptions& options);
 
-    // cmAbbruch: the run stops after the current image; a wait in progress ends at its next
-    // slice. Safe to call from a signal handler (it only sets the flag).
-    void Abort() { abortFlag_.store(true); }
+    // cmAbbruch: the run stops after the current image; a wait in progress ends at once.
+    // Safe to call from a signal handler (it sets the flag and signals the run's eventfd).
+    void Abort() {
+        abortFlag_.store(true);
+        wake_.Signal();
+    }
     // The program is ending: no further image starts and no retry is made, but the images
     // already sent get their answers (up to the time-out), so their codes are kept; then the
     // run ends as it always does. Abort() after it ends the run at once.
-    void StopStarting() { stopStarting_.store(true); }
+    void StopStarting() {
+        stopStarting_.store(true);
+        wake_.Signal();
+    }
     std::atomic<bool>& AbortFlag() { return abortFlag_; }
 
     // The state of the run, readable while it runs (from the observer) and afterwards.
@@ -225,9 +236,30 @@ class UploadRun {
     const std::vector<std::string>& Outputs() const { return outputs_; }
 
   private:
-    void Start(std::span<const ImageEntry> rows, const UploadRunOptions& options);
-    void RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
-    void RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    using Clock = std::chrono::steady_clock;
+    // Where the run waits: for `waits` (their revents filled in by the step that goes on) and
+    // the wake, until the deadline.
+    struct Pause {
+        UploadRun& run;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> at) noexcept { run.resumeAt_ = at; }
+        void await_resume() const noexcept {
+            run.waitsAt_ = nullptr;
+            run.wake_.Drain();
+        }
+    };
+    Pause WaitFor(std::vector<pollfd>* waits, Clock::time_point deadline);
+    // One turn over tasks as net::PollTurn makes it, waiting on the run's loop; false, without
+    // a wait, when every task is finished.
+    template <typename Task>
+    RunStep<bool> TurnOver(std::span<Task* const> tasks);
+    // Drives a classic row's exchange until it has left `state` or is finished.
+    RunStep<> DriveWhile(net::HttpExchange& exchange, net::HttpExchange::State state);
+
+    RunStep<> Body(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    void ResetFor(std::span<const ImageEntry> rows, const UploadRunOptions& options);
+    RunStep<> RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
+    RunStep<> RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(int position, const std::string& path);
     // False, with the image's failure in the log, for a file no longer there (removed or
@@ -235,18 +267,19 @@ class UploadRun {
     bool FileThere(int position, const std::string& path);
     // An image to the classic row, with its line in the log; false when it failed. A failure
     // the fallback row may still mend goes to `handOver` instead, unlogged.
-    bool UploadImage(std::span<ImageEntry> rows, int position, const UploadRunOptions& options,
-                     std::optional<Reason>& handOver);
+    RunStep<bool> UploadImage(std::span<ImageEntry> rows, int position,
+                              const UploadRunOptions& options, std::optional<Reason>& handOver);
     // The image the classic row failed for `why` goes to the fallback row as a standard
     // image, prepared as a standard run prepares it, and ends there.
-    void UploadToFallback(std::span<ImageEntry> rows, int position, const Reason& why,
-                          std::chrono::steady_clock::time_point start,
-                          const UploadRunOptions& options);
-    void UploadStandardAlone(std::span<ImageEntry> rows, int position,
-                             const UploadRunOptions& options);
-    // A picture made on the preparer's thread while the loop keeps pumping.
-    PreparedImage PrepareNow(int position, const std::string& path, const UploadRunOptions& options,
-                             bool hash, int thumbSide = 0);
+    RunStep<> UploadToFallback(std::span<ImageEntry> rows, int position, Reason why,
+                               std::chrono::steady_clock::time_point start,
+                               const UploadRunOptions& options);
+    RunStep<> UploadStandardAlone(std::span<ImageEntry> rows, int position,
+                                  const UploadRunOptions& options);
+    // A picture made on the preparer's thread while the loop goes on.
+    RunStep<PreparedImage> PrepareNow(int position, std::string path,
+                                      const UploadRunOptions& options, bool hash,
+                                      int thumbSide = 0);
     // Starts the prepared image's job, or ends the image at once (its code reused, or nothing
     // to send).
     void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
@@ -276,10 +309,9 @@ class UploadRun {
     // The thumbnail side the preparer is asked for: 0 unless the chosen row or the fallback
     // lacks thumbnails and the run makes its own.
     int ThumbSideNeeded(const UploadRunOptions& options) const;
-    // One turn of the poll loop over the jobs in flight, at most `slice` long; ends the images
-    // whose jobs finished, in the order their answers came.
-    void DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
-                   std::chrono::milliseconds slice);
+    // One turn of the loop over the jobs in flight; ends the images whose jobs finished, in
+    // the order their answers came.
+    RunStep<> DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // Before a picture is sent: a code the history holds for it ends the image; another run
     // sending it makes it wait (in waiting_) until that run is done or the time-out ran out.
     // True when the picture is to be sent, claimed for this run.
@@ -296,8 +328,8 @@ class UploadRun {
     // The claim of the picture, once its entry is written or it failed, so a run waiting for
     // it finds its code or sends it itself.
     void ReleaseClaim(const StandardImage& image, const UploadRunOptions& options);
-    // Reports the images whose entries are written; with `wait`, waits a slice for the first.
-    void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options, bool wait);
+    // Reports the images whose entries are written.
+    void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options);
     int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
     // The entry with the fields of the row that took the picture, handed to the writer (ready
     // at once when the history could not be opened).
@@ -372,7 +404,21 @@ class UploadRun {
     std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;
+    // The wait the run is in.
+    std::vector<pollfd>* waitsAt_ = nullptr;
+    Clock::time_point deadline_ = Clock::time_point::max();
+    std::coroutine_handle<> resumeAt_;
+    RunStep<> body_;  // last, so its frame goes before what it uses
 };
+
+template <typename Task>
+RunStep<bool> UploadRun::TurnOver(std::span<Task* const> tasks) {
+    net::Turn<Task> turn;
+    if (!net::BeginTurn(tasks, &abortFlag_, turn)) co_return false;
+    co_await WaitFor(&turn.waits, turn.next);
+    net::EndTurn(turn);
+    co_return true;
+}
 
 // "HH:MM:SS" of a number of seconds (fractions cut off, negative counts as 0); hours beyond
 // 23 keep counting ("25:00:00").

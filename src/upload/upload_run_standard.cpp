@@ -32,7 +32,7 @@ int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& 
     return std::clamp(ConnectionsFor(hoster), 1, cap);
 }
 
-void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options) {
+RunStep<> UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     const size_t limit = static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
     const bool hash = options.history && options.history->IsOpen();
     const int thumbSide = ThumbSideNeeded(options);
@@ -64,17 +64,17 @@ void UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& 
         const bool preparing = preparer_->Outstanding() > 0;
         if (jobs_.empty() && !preparing && recording_.empty() && waiting_.empty()) break;
         if (jobs_.empty() && preparing) {
-            wake_.Wait(std::chrono::steady_clock::now() + options.pumpSlice);
-            Pump(options.pump);
-            ReportRecorded(rows, options, false);
+            // The preparer, the writer, a cancel: each ends the wait through the wake.
+            co_await WaitFor(nullptr, Clock::time_point::max());
+            ReportRecorded(rows, options);
         } else {
             // A picture that gets ready meanwhile ends the turn through the wake.
-            DriveJobs(rows, options, options.pumpSlice);
+            co_await DriveJobs(rows, options);
         }
     }
     preparer_->DropPending();
     RetryClaimed(rows, options);  // cancelled or ending: none waits any longer
-    while (!jobs_.empty() || !recording_.empty()) DriveJobs(rows, options, options.pumpSlice);
+    while (!jobs_.empty() || !recording_.empty()) co_await DriveJobs(rows, options);
     preparer_.reset();
 }
 
@@ -205,28 +205,33 @@ void UploadRun::RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions&
     }
 }
 
-void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options,
-                          std::chrono::milliseconds slice) {
+RunStep<> UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     if (jobs_.empty() && recording_.empty()) {
-        // Only pictures another run is sending: look again after a slice, or when the first
-        // claim runs out.
-        auto until = std::chrono::steady_clock::now() + slice;
+        // Only pictures another run is sending. That run lets go of them in its own process,
+        // which nothing here hears of: look again a little later, or when the first claim runs
+        // out.
+        auto until = Clock::now() + std::chrono::milliseconds(200);
         for (const PreparedImage& prepared : waiting_)
             until = std::min(until, claimWaits_.at(prepared.position));
-        wake_.Wait(until);
-        Pump(options.pump);
-        return RetryClaimed(rows, options);
+        co_await WaitFor(nullptr, until);
+        RetryClaimed(rows, options);
+        co_return;
     }
-    if (jobs_.empty()) return ReportRecorded(rows, options, true);
+    if (jobs_.empty()) {
+        // The writer ends the wait through the wake once an entry is written.
+        if (recording_.front().written.wait_for(std::chrono::seconds(0)) !=
+            std::future_status::ready)
+            co_await WaitFor(nullptr, Clock::time_point::max());
+        ReportRecorded(rows, options);
+        co_return;
+    }
     std::vector<StandardUploadJob*> tasks;
     for (const auto& image : jobs_) {
         // Ending: what was sent gets its answer, a pause before another try ends the image.
         if (stopStarting_.load()) image->job->StopRetrying();
         tasks.push_back(image->job.get());
     }
-    net::PollTurn(std::span<StandardUploadJob* const>(tasks),
-                  {options.pump, &abortFlag_, slice, wake_.Fd()});
-    wake_.Drain();
+    co_await TurnOver(std::span<StandardUploadJob* const>(tasks));
     // An answer is read on the evaluator's thread. The images end in the order their answers
     // came in, or their jobs ended without one, as when the answers were read on this thread:
     // an image waits for those before it, so the log does not depend on how long a reading took.
@@ -249,7 +254,7 @@ void UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& op
     }
     for (std::unique_ptr<StandardImage>& image : ended)
         EndStandardImage(rows, std::move(image), options);
-    ReportRecorded(rows, options, false);
+    ReportRecorded(rows, options);
     ReportJobsWait();
 }
 
@@ -261,7 +266,7 @@ void UploadRun::ReportJobsWait() {
 }
 
 const HosterDef* UploadRun::Fallback() const {
-    // Looked up by ID each time: the table may be reloaded while the run pumps.
+    // Looked up by ID each time: the table may be reloaded between the run's steps.
     const int row = fallbackId_.empty() ? 0 : FindHosterRow(hosters_, fallbackId_);
     return row > 0 && row != hosterIndex_ ? &hosters_.Row(row) : nullptr;
 }
@@ -406,11 +411,7 @@ void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, std::unique_ptr<St
     recording_.push_back(std::move(done));
 }
 
-void UploadRun::ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options,
-                               bool wait) {
-    if (wait && !recording_.empty() &&
-        recording_.front().written.wait_for(options.pumpSlice) != std::future_status::ready)
-        Pump(options.pump);
+void UploadRun::ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     for (auto it = recording_.begin(); it != recording_.end();) {
         if (it->written.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
             ++it;

@@ -1,5 +1,6 @@
 #include "support/upload_fixture.h"
 
+#include "net/task_loop.h"
 #include "shell/reason_text.h"
 #include "shell/settings_store.h"
 #include "support/jpeg_maker.h"
@@ -72,10 +73,9 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     options.hosterIndex = hoster;
     SettingsFileForRun runSettings(settings);
     if (!settings.empty()) options.settings = &runSettings;
-    options.pump = pump;
-    options.pumpSlice = pumpSlice;
     if (configure) configure(options);
-    run->Run(rows, options);
+    run->Start(rows, options);
+    net::DriveToEnd(*run, pumpSlice, pump);
     return recorder->View().shownText;
 }
 

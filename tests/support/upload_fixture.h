@@ -80,7 +80,8 @@ class UploadFixture {
     std::string settings;
     PostingState state;
     TextBlocks blocks;
-    PumpEvents pump;
+    // Runs after every step of the run, which waits at most pumpSlice for one.
+    std::function<void()> pump;
     std::chrono::milliseconds pumpSlice{200};
     std::function<void()> onStatus;
     std::function<void(const std::string&)> onFile;

@@ -243,10 +243,7 @@ class StandardRunTest : public UploadRunTest {
             },
             options);
         hosters = LoadHostersFromText(TodayRow("/up", "f") + rowKeys);
-        configure = [](UploadRunOptions& o) {
-            o.retryBaseDelay = std::chrono::milliseconds(10);
-            o.pumpSlice = std::chrono::milliseconds(20);
-        };
+        configure = [](UploadRunOptions& o) { o.retryBaseDelay = std::chrono::milliseconds(10); };
         pump = [this] {
             {
                 const std::lock_guard lock(mutex);
@@ -275,7 +272,6 @@ class StandardRunTest : public UploadRunTest {
         }
         configure = [this, more](UploadRunOptions& o) {
             o.history = &history;
-            o.pumpSlice = std::chrono::milliseconds(20);
             if (more) more(o);
         };
     }
@@ -560,7 +556,6 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
         ASSERT_EQ(store.Open(dir.file("history" + std::to_string(++runs) + ".sqlite")),
                   HistoryOpening::Created);
         configure = [&](UploadRunOptions& o) {
-            o.pumpSlice = std::chrono::milliseconds(20);
             o.fallbackId = c.fallback;
             o.history = &store;
             o.reuse = reuse;

@@ -22,6 +22,7 @@
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/sound.h"
+#include "shell/ui/task_driver.h"
 #include "upload/ui/hoster_frame.h"
 #include "upload/ui/upload_panel.h"
 #include "upload/upload_run.h"
@@ -168,32 +169,49 @@ bool AskQuestions(QWidget* owner, Dialogs& dialogs, const UiStrings& strings, co
 
 }  // namespace
 
+// What a run of the window needs while the loop steps it.
+struct MainWindow::RunParts {
+    RunParts(MainWindow& window, const HosterTable& hosters, const UiStrings& strings,
+             const Session& session, int row, RunOverrides overrides)
+        : observer(window, *window.uploadPanel_, *window.listPanel_, *window.codePanel_,
+                   *window.hooks_.dialogs),
+          run(hosters, strings, observer),
+          setup(session, row, std::move(overrides)) {}
+    WindowUploadObserver observer;
+    UploadRun run;
+    RunSetup setup;
+    std::unique_ptr<TaskDriver> driver;
+};
+
 void MainWindow::StartUpload() {
     if (run_ || quitting_) return;
     PromptAnswers answers;
     if (!AskQuestions(this, *hooks_.dialogs, strings_, hosters_.Row(hosterFrame_->SelectedRow()),
                       answers))
         return;
-    WindowUploadObserver observer(*this, *uploadPanel_, *listPanel_, *codePanel_, *hooks_.dialogs);
-    UploadRun run(hosters_, strings_, observer);
-    run_ = &run;
     RunOverrides overrides;
     overrides.answers = std::move(answers);
-    RunSetup setup(session_, hosterFrame_->SelectedRow(), std::move(overrides));
-    UploadRunOptions& options = setup.Options();
+    runParts_ = std::make_shared<RunParts>(*this, hosters_, strings_, session_,
+                                           hosterFrame_->SelectedRow(), std::move(overrides));
+    run_ = &runParts_->run;
+    UploadRunOptions& options = runParts_->setup.Options();
     options.shownTotals = {statFiles_, statBytes_};
-    options.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-    // A frame: dragging or typing during a run must not wait for a socket.
-    options.pumpSlice = std::chrono::milliseconds(10);
     std::span<ImageEntry> rows;
     if (!list_.Empty())
         rows = std::span<ImageEntry>(&list_.Row(1), static_cast<size_t>(list_.Count()));
-    run.Run(rows, options);
+    run_->Start(rows, options);
+    runParts_->driver = std::make_unique<TaskDriver>(*run_, [this] { UploadEnded(); });
+}
+
+void MainWindow::UploadEnded() {
+    // The driver is inside its own handler: it goes once that is over.
+    runParts_->driver.release()->deleteLater();
+    const std::shared_ptr<RunParts> parts = std::move(runParts_);
     run_ = nullptr;
     if (quitting_) return EndProgram();
-    if (!run.Outputs().empty()) {
+    if (!parts->run.Outputs().empty()) {
         QStringList outputs;
-        for (const std::string& output : run.Outputs()) outputs << ToQ(output);
+        for (const std::string& output : parts->run.Outputs()) outputs << ToQ(output);
         hooks_.dialogs->Inform(this, ToQ(strings_.Get(kStrHostOutput)), outputs.join("\n"));
     }
     OpenPaths({});

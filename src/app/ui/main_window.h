@@ -203,6 +203,10 @@ class MainWindow : public QWidget {
     QPoint pressedAt_;  // pixels, relative to the window
     bool dragging_ = false;
     lumar::UploadRun* run_ = nullptr;
+    // The run in progress and what it needs while the loop steps it.
+    struct RunParts;
+    std::shared_ptr<RunParts> runParts_;
+    void UploadEnded();
     QPointer<HistoryWindow> history_;
     QPointer<QWidget> runLog_;
     bool started_ = false;

@@ -88,6 +88,12 @@ class MainWindowUploadTest : public QObject {
         box.grab().save(QString::fromLocal8Bit(dir) + "/" + name);
     }
 
+    // A click on cmUpload; returns once the run it started is over.
+    void Upload() {
+        test::Click(w_.get(), "cmUpload");
+        QTRY_VERIFY_WITH_TIMEOUT(!w_->UploadRunning(), 120000);
+    }
+
   private slots:
     void initTestCase() {
         // Fails rather than skips: without the German locale the figures below prove nothing.
@@ -109,7 +115,7 @@ class MainWindowUploadTest : public QObject {
         StartWithTwoImages("[Stat]\r\nFiles=10\r\nSize=1572864.0\r\n");
         Screenshot("main-window.png");
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(Find<QLabel>("lbFTP_6")->text(), QString("00:00:00"));
         QVERIFY(f_->dialogs->shown.empty());
         Screenshot("code-panel.png");
@@ -157,7 +163,7 @@ class MainWindowUploadTest : public QObject {
             test::Click(w_.get(), control);
         });
         poll.start(50);
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(remaining, QLocale().toString(kb, 'f', 1) + " KB");
         QVERIFY(!w_->UploadRunning());
         QCOMPARE(emulator_->ConnectionCount(), 1);  // the second image was never tried
@@ -207,7 +213,7 @@ class MainWindowUploadTest : public QObject {
             released.notify_all();
         });
         poll.start(20);
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QVERIFY(w_->Quitting() && !w_->UploadRunning() && !w_->isVisible());
         QVERIFY2(closing.startsWith(
                      QString::fromUtf8("Beende … – Warte auf Antwort von 127.0.0.1 … ")) &&
@@ -245,7 +251,7 @@ class MainWindowUploadTest : public QObject {
         for (int i = 1; i <= 11; ++i) names.push_back(FromQ(QString::asprintf("f%02d.jpg", i)));
         // The history keeps what the other language's run uploaded: nothing is reused here.
         StartWithImages("AnbieterId=today\r\nRetries=0\r\nReuse=0\r\n", names);
-        test::Click(w_.get(), "cmUpload");
+        Upload();
 
         const QString reason = "HTTP 500 Internal Server Error: quota exceeded";
         QString listed;
@@ -270,7 +276,7 @@ class MainWindowUploadTest : public QObject {
         MessageScreenshot("failed-message-" + language + ".png", messages[0]);
 
         healed = true;
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(f_->dialogs->Texts("inform").size(), 1);
         for (int row = 0; row < model->rowCount(); ++row)
             QVERIFY(model->index(row, 0).data(Qt::DecorationRole).isNull());
@@ -292,12 +298,12 @@ class MainWindowUploadTest : public QObject {
         // One request per image: no thumbnails of Lumar's own beside them.
         StartWithTwoImages("AnbieterId=ask\r\n[Posting]\r\nOwnThumbs=0\r\n");
         f_->dialogs->typed = std::nullopt;
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(f_->dialogs->Texts("texts"), QStringList{"Tag"});
         QVERIFY(host.Requests().empty());
 
         f_->dialogs->typed = QStringList{"mine"};
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(f_->dialogs->Texts("texts"), (QStringList{"Tag", "Tag"}));
         QCOMPARE(host.Requests().size(), size_t(2));
         QVERIFY2(Find<QPlainTextEdit>("txcode")->toPlainText().contains("http://h.test/a"),
@@ -315,7 +321,7 @@ class MainWindowUploadTest : public QObject {
                           R"(", "FileFormName": "f", "URL": "{response}"})");
         StartWithTwoImages("Preview=1\r\nAnbieterId=plain\r\n[Posting]\r\nOwnThumbs=0\r\n");
         QVERIFY(QFile::remove(QString::fromStdString(f_->dir.file("pics/a.jpg"))));
-        test::Click(w_.get(), "cmUpload");
+        Upload();
         QCOMPARE(f_->dialogs->Texts("warn"), QStringList());
         QVERIFY(
             w_->uploadPanel()->LogText().contains("...fehlgeschlagen ! (Datei nicht gefunden)"));
