@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The mutation check: puts each fault of tests/mutations.txt into a copy of the tree, one at a
-# time, rebuilds only the test programs that link the changed file (Release, no sanitizers),
-# runs them, and prints per room which faults no test noticed, the score and the time taken.
+# time, rebuilds only the test programs that link the changed file (Release with the standard
+# library's bounds checks, no sanitizers), runs them, and prints per room which faults no test
+# noticed, the score and the time taken.
 #
 #   bash scripts/mutate.sh [ROOM...]        (all rooms when none is named)
 #
@@ -142,7 +143,10 @@ def main():
     copy_tree()
     launcher = ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"] if shutil.which("ccache") else []
     configure = run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
-                     "-DLUMAR_BUILD_UI=OFF", "-DLUMAR_BUILD_BENCH=OFF"] + launcher)
+                     "-DLUMAR_BUILD_UI=OFF", "-DLUMAR_BUILD_BENCH=OFF",
+                     # the library's bounds checks: an overread that only a sanitizer would
+                     # see stops the test program here too
+                     "-DCMAKE_CXX_FLAGS=-D_GLIBCXX_ASSERTIONS"] + launcher)
     jobs = str(os.cpu_count() or 2)
     baseline = run(["nice", "cmake", "--build", build, "-j", jobs])
     if configure.returncode or baseline.returncode:

@@ -90,6 +90,9 @@ TEST(HosterTable, AddedRowsNeedNoMarkersAndRefuseWhatWouldBreakTheRequest) {
     const HosterTable table = LoadHostersFromText("[Hoster8]\n" + standard);
     ASSERT_EQ(table.Count(), 8) << (table.problems.empty() ? "" : table.problems[0]);
     EXPECT_EQ(table.Row(8).DeletionConfirm, "has been (deleted|removed)");
+    // A page that asks first answers 200 too; only the pattern tells a deletion from it.
+    EXPECT_TRUE(DeletionConfirmed(table.Row(8).DeletionConfirm, "Image HAS BEEN removed"));
+    EXPECT_FALSE(DeletionConfirmed(table.Row(8).DeletionConfirm, "<form>Delete?</form>"));
     EXPECT_EQ(table.Row(8).Headers, (NamedValues{{"X-API-Key", "k:1"}, {"Accept", "*/*"}}));
     EXPECT_EQ(table.Row(8).MaxBytes, 2u << 20);
     // What a row leaves out is its kind's: classic rows one image at a time, never retried.

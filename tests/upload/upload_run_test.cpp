@@ -518,6 +518,15 @@ TEST_F(StandardRunTest, RowsWithoutThumbnailsGetLinkedThumbnailsOfTheirOwn) {
     for (ImageEntry& row : rows) row.checked = true;
     EXPECT_EQ(RunUpload(rows, 8), linked);
     EXPECT_EQ(server->Requests().size(), sent);
+
+    // A row that cuts the host's whole code between markers keeps that code as it came.
+    hosters = LoadHostersFromText(TodayRow("/cut", "f") + "StartMarker=[IMG]\nEndMarker=</b>\n");
+    answer = [](const std::string& name, int) {
+        return Reply{"HTTP/1.1 200 OK\r\n\r\n<b>[IMG]http://h/" + name + "[/IMG]</b>"};
+    };
+    rows = {Image("a.jpg")};
+    EXPECT_EQ(RunUpload(rows, 8), Code("a.jpg") + " ");
+    EXPECT_EQ(server->Requests().size(), sent + 1);
 }
 
 // An image the chosen row, standard or classic, refuses for good goes to the fallback row: the
