@@ -1,10 +1,8 @@
 #include "shell/wake_fd.h"
 
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
 
 namespace lumar {
@@ -24,14 +22,6 @@ void WakeFd::Signal() const {
 void WakeFd::Drain() const {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t read = ::read(fd_, &count, sizeof count);
-}
-
-void WakeFd::Wait(std::chrono::steady_clock::time_point until) const {
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    pollfd one{fd_, POLLIN, 0};
-    ::poll(&one, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30)));
-    Drain();
 }
 
 }  // namespace lumar

@@ -3,7 +3,6 @@
 // that waits in poll on its sockets wakes at once instead of at the end of its slice. Its
 // owner empties it after each wait and then looks at everything that may have signalled it:
 // a signal that comes after the look leaves it readable for the next wait, so none is lost.
-#include <chrono>
 
 namespace lumar {
 
@@ -19,8 +18,6 @@ class WakeFd {
     // Safe from any thread.
     void Signal() const;
     void Drain() const;
-    // Waits until signalled or `until`, then empties it.
-    void Wait(std::chrono::steady_clock::time_point until) const;
 
   private:
     int fd_ = -1;

@@ -9,6 +9,8 @@
 
 #include "hosters/answer_code.h"
 #include "hosters/json_ordered.h"
+#include "net/task_loop.h"
+#include "shell/file_io.h"
 #include "shell/plain_text.h"
 #include "shell/reason_text.h"
 #include "shell/text_codec.h"
@@ -144,43 +146,9 @@ std::string SocketFailureText(SocketFailure failure, const std::string& host,
     }
 }
 
-// A classic row's request, sent over the run's plain socket, its code cut between the markers.
-void ProbeClassic(const HosterDef& row, const std::string& path,
-                  const StandardUploadOptions& options, ProbeResult& result) {
-    CURL url = UploadAddress(row);
-    const ClassicRoute route = RouteClassic(options.transport, url, row.Port);
-    PreparedUpload request;
-    const std::string& authorization =
-        route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
-    switch (request.Prepare(row, url, path, nullptr, authorization)) {
-        case RequestProblem::None:
-            break;
-        case RequestProblem::FileUnreadable:
-            result.failure = "cannot read " + path + " (missing, empty or not a file)";
-            return;
-        case RequestProblem::BadForm:
-            result.failure = "the row has repeated or unpaired form names";
-            return;
-    }
-    const std::string& host = route.shownHost;
-    const net::RunControl& control = options.control;
-    UploadConnection connection;
-    connection.SetProxy(route.proxy);
-    SocketFailure failure = SocketFailure::None;
-    if (!connection.ConnectTo(route.host, route.port,
-                              std::max(options.timeout, std::chrono::seconds(1)), control,
-                              &failure)) {
-        result.failure = SocketFailureText(failure, host, connection);
-        return;
-    }
-    const std::string_view head = request.Pieces().front();
-    result.requestHead = std::string(head.substr(0, head.find("\r\n\r\n") + 4));
-    if (connection.SendData(request.Pieces(), control, &failure) < 0) {
-        result.failure = SocketFailureText(failure, host, connection);
-        return;
-    }
-    const WaitEnd end = connection.WaitForAnswer(control);
-    const ResponseCollector& answer = connection.Response();
+// The classic row's answer, as it came, its code cut between the markers.
+void ReadClassicAnswer(const HosterDef& row, const ResponseCollector& answer, WaitEnd end,
+                       ProbeResult& result) {
     // The old hosts may answer without a status line; the body is all there is then.
     result.statusLine = answer.Status() == 0 ? "(none)" : "HTTP " + std::to_string(answer.Status());
     if (!answer.StatusText().empty()) result.statusLine += " " + answer.StatusText();
@@ -196,6 +164,25 @@ void ProbeClassic(const HosterDef& row, const std::string& path,
     } else {
         result.code = DecodeFileText(cut.code).text;
     }
+}
+
+void ReadStandardResult(const HosterDef& row, const StandardUploadResult& upload,
+                        const std::string& path, ProbeResult& result) {
+    result.requestHead = upload.requestHead;
+    if (upload.status != 0) {
+        result.statusLine = "HTTP " + std::to_string(upload.status);
+        if (!upload.statusReason.empty()) result.statusLine += " " + upload.statusReason;
+    }
+    result.answerBytes = upload.answer.size();
+    const std::string shown = PrettyIfJson(upload.answer);
+    result.answer = Head(shown, kProbeAnswerBytes);
+    result.answerCut = result.answer.size() < shown.size();
+    result.url = upload.links.url;
+    result.thumbnailUrl = upload.links.thumbnail_url;
+    result.deletionUrl = upload.links.deletion_url;
+    result.errorMessage = ErrorMessageOf(row, upload, path);
+    result.code = upload.code;
+    result.failure = FailureText(upload, path, row);
 }
 
 void AddBlock(std::string& out, const char* title, std::string text) {
@@ -224,39 +211,157 @@ std::string_view ProbeImageBytes() {
     return {kProbeJpeg, sizeof kProbeJpeg - 1};
 }
 
+// A classic row goes through its connection's steps in order; a standard row is one job.
+struct ProbeTask::State {
+    enum class Phase { Connecting, Sending, Receiving, Standard, Done };
+
+    HosterDef row;
+    StandardUploadOptions options;
+    std::optional<GeneratedImage> generated;
+    std::string path;
+    ProbeResult result;
+    Phase phase = Phase::Done;
+    CURL url;
+    ClassicRoute route;
+    PreparedUpload request;
+    UploadConnection connection;
+    std::optional<StandardUploadJob> job;
+
+    void BeginClassic();
+    void Advance();
+    void Fail(SocketFailure failure) {
+        result.failure = SocketFailureText(failure, route.shownHost, connection);
+        phase = Phase::Done;
+    }
+    // The exchange the task waits on now; none in the standard phase or once done.
+    net::HttpExchange* Exchange() {
+        return phase == Phase::Standard || phase == Phase::Done ? nullptr : connection.Exchange();
+    }
+};
+
+void ProbeTask::State::BeginClassic() {
+    url = UploadAddress(row);
+    route = RouteClassic(options.transport, url, row.Port);
+    const std::string& authorization =
+        route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
+    switch (request.Prepare(row, url, path, nullptr, authorization)) {
+        case RequestProblem::None:
+            break;
+        case RequestProblem::FileUnreadable:
+            result.failure = "cannot read " + path + " (missing, empty or not a file)";
+            return;
+        case RequestProblem::BadForm:
+            result.failure = "the row has repeated or unpaired form names";
+            return;
+    }
+    connection.SetProxy(route.proxy);
+    SocketFailure failure = SocketFailure::None;
+    phase = Phase::Connecting;
+    if (!connection.BeginConnect(route.host, route.port,
+                                 std::max(options.timeout, std::chrono::seconds(1)), &failure))
+        return Fail(failure);
+    Advance();
+}
+
+// Moves on through every step the exchange has already left.
+void ProbeTask::State::Advance() {
+    using ExchangeState = net::HttpExchange::State;
+    SocketFailure failure = SocketFailure::None;
+    const auto left = [this](ExchangeState state) {
+        const net::HttpExchange* exchange = connection.Exchange();
+        return !exchange || exchange->Finished() || exchange->GetState() > state;
+    };
+    if (phase == Phase::Connecting && left(ExchangeState::Handshake)) {
+        if (!connection.ConnectEnded(&failure)) return Fail(failure);
+        const std::string_view head = request.Pieces().front();
+        result.requestHead = std::string(head.substr(0, head.find("\r\n\r\n") + 4));
+        if (!connection.BeginSend(request.Pieces(), &failure)) return Fail(failure);
+        phase = Phase::Sending;
+    }
+    if (phase == Phase::Sending && left(ExchangeState::Send)) {
+        if (connection.SendEnded(&failure) < 0) return Fail(failure);
+        phase = Phase::Receiving;
+    }
+    if (phase == Phase::Receiving && left(ExchangeState::Receive)) {
+        ReadClassicAnswer(row, connection.Response(), connection.AnswerEnded(), result);
+        phase = Phase::Done;
+    }
+}
+
+ProbeTask::ProbeTask(const HosterDef& row, const std::string& imagePath,
+                     StandardUploadOptions options)
+    : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.row = row;
+    s.options = std::move(options);
+    if (imagePath.empty()) s.generated.emplace();
+    s.path = s.generated ? s.generated->Path() : imagePath;
+    if (s.path.empty()) {
+        s.result.failure = "cannot write the generated image to the temporary folder";
+        return;
+    }
+    s.result.cutByMarkers = row.Request == RequestKind::Classic ||
+                            (row.UrlTemplate.empty() && !row.StartMarker.empty());
+    if (row.Request == RequestKind::Classic) {
+        s.BeginClassic();
+        return;
+    }
+    s.job.emplace(row, s.path, ReadFileBytes(s.path).value_or(""), s.options);
+    s.phase = State::Phase::Standard;
+    Step({});
+}
+
+ProbeTask::~ProbeTask() = default;
+
+std::vector<pollfd> ProbeTask::Waits() const {
+    State& s = *state_;
+    if (s.job && !s.job->Finished() && s.job->Fd() >= 0) return {{s.job->Fd(), s.job->Events(), 0}};
+    if (const net::HttpExchange* exchange = s.Exchange(); exchange && exchange->Fd() >= 0)
+        return {{exchange->Fd(), exchange->Events(), 0}};
+    return {};
+}
+
+std::chrono::steady_clock::time_point ProbeTask::Deadline() const {
+    State& s = *state_;
+    if (s.phase == State::Phase::Standard) return s.job->Deadline();
+    if (const net::HttpExchange* exchange = s.Exchange()) return exchange->Deadline();
+    return std::chrono::steady_clock::time_point::max();
+}
+
+void ProbeTask::Step(std::span<const pollfd> ready) {
+    State& s = *state_;
+    const bool abort = s.options.control.abortFlag && s.options.control.abortFlag->load();
+    const short revents = ready.empty() ? short(0) : ready.front().revents;
+    const bool due = revents != 0 || std::chrono::steady_clock::now() >= Deadline();
+    if (s.phase == State::Phase::Standard) {
+        StandardUploadJob& job = *s.job;
+        if (abort) job.Cancel();
+        if (job.Evaluating()) job.Collect();
+        if (!job.Finished() && due) job.Step(revents);
+        if (!job.Finished()) return;
+        ReadStandardResult(s.row, job.Result(), s.path, s.result);
+        s.phase = State::Phase::Done;
+    } else if (net::HttpExchange* exchange = s.Exchange()) {
+        if (abort) exchange->Cancel();
+        if (!exchange->Finished() && due) exchange->Step(revents);
+        s.Advance();
+    }
+}
+
+bool ProbeTask::Finished() const {
+    return state_->phase == State::Phase::Done;
+}
+
+const ProbeResult& ProbeTask::Result() const {
+    return state_->result;
+}
+
 ProbeResult Probe(const HosterDef& row, const std::string& imagePath,
                   const StandardUploadOptions& options) {
-    ProbeResult result;
-    std::optional<GeneratedImage> generated;
-    if (imagePath.empty()) generated.emplace();
-    const std::string& path = generated ? generated->Path() : imagePath;
-    if (path.empty()) {
-        result.failure = "cannot write the generated image to the temporary folder";
-        return result;
-    }
-    result.cutByMarkers = row.Request == RequestKind::Classic ||
-                          (row.UrlTemplate.empty() && !row.StartMarker.empty());
-    if (row.Request == RequestKind::Classic) {
-        ProbeClassic(row, path, options, result);
-        return result;
-    }
-    const StandardUploadResult upload = UploadStandard(row, path, options);
-    result.requestHead = upload.requestHead;
-    if (upload.status != 0) {
-        result.statusLine = "HTTP " + std::to_string(upload.status);
-        if (!upload.statusReason.empty()) result.statusLine += " " + upload.statusReason;
-    }
-    result.answerBytes = upload.answer.size();
-    const std::string shown = PrettyIfJson(upload.answer);
-    result.answer = Head(shown, kProbeAnswerBytes);
-    result.answerCut = result.answer.size() < shown.size();
-    result.url = upload.links.url;
-    result.thumbnailUrl = upload.links.thumbnail_url;
-    result.deletionUrl = upload.links.deletion_url;
-    result.errorMessage = ErrorMessageOf(row, upload, path);
-    result.code = upload.code;
-    result.failure = FailureText(upload, path, row);
-    return result;
+    ProbeTask task(row, imagePath, options);
+    // A wait of at most one slice, so a Ctrl+C's abort flag is seen within it.
+    net::DriveToEnd(task, options.control.slice, [&] { Pump(options.control.pump); });
+    return task.Result();
 }
 
 std::string ProbeReportText(const ProbeResult& result) {

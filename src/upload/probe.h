@@ -2,10 +2,12 @@
 // One upload of one image to a row, kept whole for a person checking the row: what was sent,
 // what came back, what the row's templates read from it and the code that came out. The
 // hosters window's test button and `lumar-cli probe` show the same report.
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "hosters/hoster_table.h"
+#include "shell/loop_task.h"
 #include "upload/standard_upload.h"
 
 namespace lumar {
@@ -29,8 +31,30 @@ struct ProbeResult {
 };
 
 // Uploads the image at `imagePath`, or a small generated JPEG when it is empty, to the row,
-// the way the run would: a classic row over a plain socket with its code cut between the
-// markers (its answer shown as it came), a standard row through UploadStandard.
+// the way the run would, as a task of its front end's loop: a classic row over the run's plain
+// connection with its code cut between the markers (its answer shown as it came), a standard
+// row as a StandardUploadJob. A set abort flag of `options.control` cancels it at its next step.
+class ProbeTask final : public LoopTask {
+  public:
+    ProbeTask(const HosterDef& row, const std::string& imagePath, StandardUploadOptions options);
+    ~ProbeTask() override;
+    ProbeTask(const ProbeTask&) = delete;
+    ProbeTask& operator=(const ProbeTask&) = delete;
+
+    std::vector<pollfd> Waits() const override;
+    std::chrono::steady_clock::time_point Deadline() const override;
+    void Step(std::span<const pollfd> ready) override;
+    bool Finished() const override;
+    // Complete once Finished().
+    const ProbeResult& Result() const;
+
+  private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// A ProbeTask driven to its end on a poll loop of its own, the pump of `options` between its
+// steps (lumar-cli).
 ProbeResult Probe(const HosterDef& row, const std::string& imagePath,
                   const StandardUploadOptions& options);
 

@@ -10,6 +10,7 @@
 #include "hosters/request_template.h"
 #include "imagelist/image_info.h"
 #include "net/http_url.h"
+#include "net/task_loop.h"
 #include "shell/file_io.h"
 #include "shell/reason_text.h"
 #include "shell/settings_keys.h"
@@ -388,33 +389,70 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
     return job.Result();
 }
 
-Status RequestDeletion(const std::string& url, const std::string& confirm,
-                       const StandardUploadOptions& options) {
+DeletionTask::DeletionTask(const std::string& url, std::string confirm,
+                           StandardUploadOptions options)
+    : confirm_(std::move(confirm)),
+      options_(std::move(options)),
+      environment_(options_.transport.environment.value_or(net::ProcessEnvironment())) {
     Outcome<net::HttpUrl> parsed = net::ParseHttpUrl(url);
-    if (!parsed) return parsed.Why();
-    const net::HttpUrl first = parsed.Value();
+    if (!parsed) {
+        refused_ = parsed.Why();
+        return;
+    }
+    first_ = parsed.Value();
     net::ExchangeRequest request;
     request.url = std::move(parsed).Value();
-    const net::Environment environment =
-        options.transport.environment.value_or(net::ProcessEnvironment());
     // No row: the link is the host's own, reached as the user's proxy setting says.
-    const HosterDef noRow;
-    const net::FollowedExchange done = net::RunFollowingRedirects(
-        std::move(request),
-        [&](const net::HttpUrl& target) {
-            return OptionsFor(target, first, noRow, options, environment);
-        },
-        options.control);
-    const net::HttpExchange& last = *done.exchange;
-    if (done.error) return *done.error;
+    following_.emplace(std::move(request), [this](const net::HttpUrl& target) {
+        static const HosterDef kNoRow;
+        return OptionsFor(target, *first_, kNoRow, options_, environment_);
+    });
+}
+
+std::vector<pollfd> DeletionTask::Waits() const {
+    if (Finished() || following_->Fd() < 0) return {};
+    return {{following_->Fd(), following_->Events(), 0}};
+}
+
+std::chrono::steady_clock::time_point DeletionTask::Deadline() const {
+    return Finished() ? std::chrono::steady_clock::time_point::max() : following_->Deadline();
+}
+
+void DeletionTask::Step(std::span<const pollfd> ready) {
+    if (Finished()) return;
+    if (options_.control.abortFlag && options_.control.abortFlag->load()) {
+        following_->Cancel();
+        return;
+    }
+    const short revents = ready.empty() ? short(0) : ready.front().revents;
+    if (revents != 0 || std::chrono::steady_clock::now() >= following_->Deadline())
+        following_->Step(revents);
+}
+
+bool DeletionTask::Finished() const {
+    return !following_ || following_->Finished();
+}
+
+Status DeletionTask::Result() const {
+    if (!following_) return refused_;
+    if (following_->Error()) return *following_->Error();
+    const net::HttpExchange& last = following_->Last();
     if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
     const int status = last.Response().Status();
     if (status < 200 || status >= 300)
         return Reason(ReasonCode::kHttpStatus, {StatusText(last.Response())});
     // A page with a confirm step answers 200 as well: only the row's pattern tells a deletion.
-    if (!DeletionConfirmed(confirm, last.Response().Body()))
+    if (!DeletionConfirmed(confirm_, last.Response().Body()))
         return Reason(ReasonCode::kDeletionUnconfirmed);
     return {};
+}
+
+Status RequestDeletion(const std::string& url, const std::string& confirm,
+                       const StandardUploadOptions& options) {
+    DeletionTask task(url, confirm, options);
+    // A wait of at most one slice, so a Ctrl+C's abort flag is seen within it.
+    net::DriveToEnd(task, options.control.slice, [&] { Pump(options.control.pump); });
+    return task.Result();
 }
 
 bool IsTransient(const net::HttpExchange& last, const std::optional<Reason>& redirectError) {

@@ -15,6 +15,7 @@
 #include "hosters/answer_code.h"
 #include "hosters/hoster_table.h"
 #include "net/exchange_runner.h"
+#include "shell/loop_task.h"
 #include "shell/outcome.h"
 #include "upload/response_parser.h"
 #include "upload/transport_options.h"
@@ -136,9 +137,33 @@ StandardUploadResult UploadStandard(const HosterDef& row, const std::string& pat
                                     const StandardUploadOptions& options);
 
 // A GET of a deletion link a host gave for one of its uploads, redirects followed, with the
-// proxy, time-out and pump of `options`. Done only when the host answered 2xx with an answer
-// that matches `confirm` (the row's DeletionConfirm); else its status, why no answer came, or
-// that the answer does not confirm the deletion.
+// proxy and time-out of `options`, as a task of its front end's loop; a set abort flag of
+// `options.control` cancels it at its next step. Result(), once finished: done only when the
+// host answered 2xx with an answer that matches `confirm` (the row's DeletionConfirm); else its
+// status, why no answer came, or that the answer does not confirm the deletion.
+class DeletionTask final : public LoopTask {
+  public:
+    DeletionTask(const std::string& url, std::string confirm, StandardUploadOptions options);
+    DeletionTask(const DeletionTask&) = delete;
+    DeletionTask& operator=(const DeletionTask&) = delete;
+
+    std::vector<pollfd> Waits() const override;
+    std::chrono::steady_clock::time_point Deadline() const override;
+    void Step(std::span<const pollfd> ready) override;
+    bool Finished() const override;
+    [[nodiscard]] Status Result() const;
+
+  private:
+    std::string confirm_;
+    StandardUploadOptions options_;
+    net::Environment environment_;
+    std::optional<net::HttpUrl> first_;
+    std::optional<net::FollowingExchange> following_;
+    Status refused_;  // why a link that is no HTTP address was not asked for
+};
+
+// A DeletionTask driven to its end on a poll loop of its own, the pump of `options` between
+// its steps (lumar-cli).
 Status RequestDeletion(const std::string& url, const std::string& confirm,
                        const StandardUploadOptions& options);
 

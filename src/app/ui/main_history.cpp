@@ -1,7 +1,6 @@
 // The main window's side of the upload history: the button that opens the history window,
 // the options of the deletion requests it sends to hosts, and the postings it makes for it.
 #include <QBoxLayout>
-#include <QCoreApplication>
 #include <QPushButton>
 
 #include "app/ui/main_window.h"
@@ -16,6 +15,7 @@
 #include "shell/settings_store.h"
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/task_driver.h"
 #include "upload/ui/hoster_frame.h"
 
 namespace lumar::ui {
@@ -48,11 +48,13 @@ void MainWindow::OpenHistory() {
     if (history_) history_->deleteLater();
     HistoryWindowEnv env;
     env.historyFile = HistoryFile(session_.Paths().configFolder);
-    StandardUploadOptions deletion = ExchangeOptionsFromSettings(settingsFile_);
-    deletion.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-    deletion.control.slice = std::chrono::milliseconds(10);
-    env.deleteOnHost = [deletion](const std::string& url, const std::string& confirm) {
-        return RequestDeletion(url, confirm, deletion);
+    // On the window's own loop, beside a run that may be going on.
+    env.deleteOnHost = [this](const std::string& url, const std::string& confirm,
+                              std::function<void(const Status&)> done) {
+        auto task = std::make_unique<DeletionTask>(url, confirm,
+                                                   ExchangeOptionsFromSettings(settingsFile_));
+        DriveTask<DeletionTask>(
+            std::move(task), [done](DeletionTask& ended) { done(ended.Result()); }, this);
     };
     env.makePosting = [this](const std::vector<HistoryEntry>& entries) {
         return HistoryPosting(entries);

@@ -10,6 +10,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
@@ -248,9 +249,15 @@ void HistoryWindow::DeleteOnHost() {
         return;
     cmDeleteOnHost_->setEnabled(false);
     busy_ = true;
-    const Status deleted = env_.deleteOnHost(entry.deletionUrl, entry.deletionConfirm);
+    const QPointer<HistoryWindow> self(this);
+    env_.deleteOnHost(entry.deletionUrl, entry.deletionConfirm, [self, id](const Status& deleted) {
+        if (self) self->DeletionEnded(id, deleted);
+    });
+}
+
+void HistoryWindow::DeletionEnded(std::int64_t id, const Status& deleted) {
     busy_ = false;
-    // The wait pumped events: the list may have been searched or changed meanwhile.
+    // The list may have been searched or changed while the host was asked.
     if (!deleted) {
         dialogs_.Warn(this, windowTitle(),
                       Str(kStrDeletionFailed) + " " + ToQ(ReasonText(deleted.Why(), strings_)));

@@ -29,10 +29,12 @@ class HistoryPostingBox;
 
 struct HistoryWindowEnv {
     std::string historyFile;
-    // Asks the host to delete an image by its deletion URL, pumping the window's events while
-    // it waits: done when the answer matched `confirm` (the entry's deletionConfirm), else
-    // why not.
-    std::function<Status(const std::string& deletionUrl, const std::string& confirm)> deleteOnHost;
+    // Starts asking the host to delete an image by its deletion URL and returns; `done` runs
+    // from the event loop once the host answered: done when the answer matched `confirm` (the
+    // entry's deletionConfirm), else why not.
+    std::function<void(const std::string& deletionUrl, const std::string& confirm,
+                       std::function<void(const Status& deleted)> done)>
+        deleteOnHost;
     // The entries as a posting, in the order given, for the window to show and copy.
     std::function<std::string(const std::vector<HistoryEntry>& entries)> makePosting;
 };
@@ -62,6 +64,7 @@ class HistoryWindow : public QDialog {
     void MakePosting();
     void OpenLink();
     void DeleteOnHost();
+    void DeletionEnded(std::int64_t id, const Status& deleted);
     void Forget();
 
     HistoryWindowEnv env_;

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <span>
 #include <utility>
 
@@ -37,5 +38,21 @@ class TaskDriver : public QObject {
     bool stepping_ = false;
     bool done_ = false;
 };
+
+// Drives `task`, already started, on Qt's loop and hands it to `finished` once it is finished;
+// then the task and its driver go. When `parent` goes first, it takes both with it unfinished,
+// and `finished` never runs.
+template <typename Task>
+void DriveTask(std::unique_ptr<Task> task, std::function<void(Task&)> finished, QObject* parent) {
+    std::shared_ptr<Task> owned(std::move(task));
+    auto driver = std::make_shared<TaskDriver*>(nullptr);
+    *driver = new TaskDriver(
+        *owned,
+        [owned, driver, finished = std::move(finished)] {
+            (*driver)->deleteLater();
+            finished(*owned);
+        },
+        parent);
+}
 
 }  // namespace lumar::ui

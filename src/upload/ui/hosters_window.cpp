@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -23,6 +22,7 @@
 #include "shell/ui/dialogs.h"
 #include "shell/ui/named_widget.h"
 #include "shell/ui/qt_text.h"
+#include "shell/ui/task_driver.h"
 #include "upload/probe.h"
 #include "upload/upload_run.h"
 
@@ -354,12 +354,16 @@ void HostersWindow::Test() {
     txResult_->setPlainText(Str(kStrTesting));
     StandardUploadOptions options = env_.upload;
     options.control.abortFlag = &abort_;
-    options.control.pump = [] { QCoreApplication::processEvents(QEventLoop::AllEvents); };
-    // Without an image chosen in the list the probe sends a small one of its own.
-    const ProbeResult result = Probe(row, env_.sampleImage, options);
-    testing_ = false;
-    ShowRow();
-    ShowTestResult(result);
+    // Without an image chosen in the list the probe sends a small one of its own. On the
+    // window's own loop; a window that goes first takes the probe with it.
+    DriveTask<ProbeTask>(
+        std::make_unique<ProbeTask>(row, env_.sampleImage, std::move(options)),
+        [this](ProbeTask& probe) {
+            testing_ = false;
+            ShowRow();
+            ShowTestResult(probe.Result());
+        },
+        this);
 }
 
 void HostersWindow::ShowTestResult(const ProbeResult& result) {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <atomic>
@@ -17,8 +18,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <set>
 #include <utility>
 
+#include "history/ui/history_window.h"
 #include "hoster_emulator/hoster_emulator.h"
 #include "imagelist/row_text.h"
 #include "imagelist/ui/image_list_panel.h"
@@ -228,6 +231,96 @@ class MainWindowUploadTest : public QObject {
         HistoryStore history;
         history.Open(HistoryFile(f_->dir.path()));
         QCOMPARE(history.List({}).size(), size_t(1));
+    }
+
+    void aDeletionAndARunBothEndWhicheverStartsFirst_data() {
+        QTest::addColumn<bool>("runFirst");
+        QTest::newRow("a deletion during a run") << true;
+        QTest::newRow("a run during a deletion") << false;
+    }
+    // Each host holds its answer until the other task went on past an answer of its own, so
+    // neither task can wait inside the other: a.jpg's host until the deletion was asked (run
+    // first) or was redirected (deletion first), the deletion's host until b.jpg came, which
+    // the run sends only after a.jpg's answer (one connection), or until a.jpg came.
+    void aDeletionAndARunBothEndWhicheverStartsFirst() {
+        QFETCH(bool, runFirst);
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::set<std::string> seen;
+        const auto note = [&](const std::string& what) {
+            const std::lock_guard lock(mutex);
+            seen.insert(what);
+            changed.notify_all();
+        };
+        const auto awaited = [&](const std::string& what) {
+            std::unique_lock lock(mutex);
+            return changed.wait_for(lock, std::chrono::seconds(20),
+                                    [&] { return seen.contains(what); });
+        };
+        const std::string uploadAwaits = runFirst ? "/delete/a" : "/deleted/a";
+        const std::string deletionAwaits = runFirst ? "b.jpg" : "a.jpg";
+        test::TestHttpServer host([&](const std::string& request) {
+            const size_t at = request.find("filename=\"");
+            if (at == std::string::npos) return Json("400 Bad Request", "{}");
+            const std::string name = request.substr(at + 10, request.find('"', at + 10) - at - 10);
+            note(name);
+            if (name == "a.jpg" && !awaited(uploadAwaits))
+                return Json("503 Service Unavailable", "{}");
+            return Json("200 OK", "{\"url\":\"http://h.test/" + name + "\"}");
+        });
+        test::TestHttpServer deletions([&](const std::string& request) {
+            if (!request.starts_with("GET /delete/a ")) {
+                note("/deleted/a");
+                return test::TestAnswer{
+                    "HTTP/1.1 200 OK\r\nContent-Length: 13\r\n\r\nImage deleted"};
+            }
+            note("/delete/a");
+            if (!awaited(deletionAwaits)) return Json("503 Service Unavailable", "{}");
+            return test::TestAnswer{
+                "HTTP/1.1 302 Found\r\nLocation: /deleted/a\r\nContent-Length: 0\r\n\r\n"};
+        });
+        HistoryEntry old;
+        old.filePath = f_->dir.file("old.jpg");
+        old.hosterId = old.hosterName = "today";
+        old.code = "[IMG]http://h.test/old.jpg[/IMG]";
+        old.deletionUrl = deletions.Url("/delete/a");
+        old.deletionConfirm = "image deleted";
+        {
+            HistoryStore store;
+            QVERIFY(store.Open(HistoryFile(f_->dir.path())) == HistoryOpening::Created);
+            QVERIFY(store.Record(old));
+        }
+        UseHostAndLanguage(host, "de");
+        StartWithTwoImages(
+            "AnbieterId=today\r\nConnections=1\r\nRetries=0\r\n[Posting]\r\nOwnThumbs=0\r\n");
+        const auto deleteOld = [&] {
+            test::Click(w_.get(), "cmHistory");
+            QWidget* history = Find("frmHistory");
+            test::Find<QTableView>(history, "lvHistory")->selectRow(0);
+            f_->dialogs->answers = {true};
+            test::Click(history, "cmDeleteOnHost");
+            return static_cast<ui::HistoryWindow*>(history);
+        };
+        ui::HistoryWindow* history = nullptr;
+        if (runFirst) test::Click(w_.get(), "cmUpload");
+        history = deleteOld();
+        if (!runFirst) test::Click(w_.get(), "cmUpload");
+        QVERIFY(w_->UploadRunning() && history->Busy());
+        QTRY_VERIFY_WITH_TIMEOUT(!w_->UploadRunning() && !history->Busy(), 60000);
+
+        QCOMPARE(f_->dialogs->Texts("warn"), QStringList{});
+        QCOMPARE(f_->dialogs->Texts("inform").size(), 1);
+        const std::string& code = w_->Posting().code;
+        QVERIFY2(code.find("[IMG]http://h.test/a.jpg[/IMG]") != std::string::npos &&
+                     code.find("[IMG]http://h.test/b.jpg[/IMG]") != std::string::npos,
+                 code.c_str());
+        HistoryStore store;
+        store.Open(HistoryFile(f_->dir.path()));
+        const std::vector<HistoryEntry> kept = store.List({});
+        QCOMPARE(kept.size(), size_t{3});
+        QVERIFY(std::ranges::any_of(kept, [&](const HistoryEntry& e) {
+            return e.filePath == old.filePath && e.deletedOnHost;
+        }));
     }
 
     void failedImagesShowTheirReasons_data() {

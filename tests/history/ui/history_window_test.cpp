@@ -158,6 +158,7 @@ class HistoryWindowTest : public QObject {
             test::Find<QTableView>(history, "lvHistory")->selectRow(0);
             f_->dialogs->answers = {true};
             test::Click(history, "cmDeleteOnHost");
+            QTRY_VERIFY_WITH_TIMEOUT(!static_cast<ui::HistoryWindow*>(history)->Busy(), 30000);
             ui::SetDesktopOpener({});
             QCOMPARE(server.Requests().size(), size_t{c.opened ? 0u : 1u});
             if (!c.opened) QVERIFY(server.Requests()[0].starts_with("GET /delete/a HTTP/1.1"));

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -148,6 +149,8 @@ class HostersWindowTest : public QObject {
         QTreeWidget* list = f.Open();
         list->setCurrentItem(list->topLevelItem(7));
         test::Click(f.window.get(), "cmTest");
+        // The probe runs on the window's loop; the button is back once it is over.
+        QTRY_VERIFY_WITH_TIMEOUT(Find<QPushButton>(f.window.get(), "cmTest")->isEnabled(), 30000);
         if (const QByteArray dir = qgetenv("LUMAR_SCREENSHOT_DIR"); !dir.isEmpty())
             f.window->grab().save(QString::fromLocal8Bit(dir) + "/hosters-window.png");
         const QString shown = Find<QPlainTextEdit>(f.window.get(), "txResult")->toPlainText();
