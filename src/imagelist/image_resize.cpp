@@ -3,8 +3,10 @@
 #include <dlfcn.h>
 #include <vips/vips.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <type_traits>
 
 #include "imagelist/metadata_strip.h"
@@ -18,6 +20,7 @@ namespace {
 struct VipsLibrary {
     decltype(&::vips_init) init = nullptr;
     decltype(&::vips_cache_set_max) cache_set_max = nullptr;
+    decltype(&::vips_concurrency_set) concurrency_set = nullptr;
     decltype(&::vips_error_buffer) error_buffer = nullptr;
     decltype(&::vips_error_clear) error_clear = nullptr;
     decltype(&::vips_thumbnail_buffer) thumbnail_buffer = nullptr;
@@ -43,6 +46,7 @@ struct VipsLibrary {
         };
         bind(init, "vips_init");
         bind(cache_set_max, "vips_cache_set_max");
+        bind(concurrency_set, "vips_concurrency_set");
         bind(error_buffer, "vips_error_buffer");
         bind(error_clear, "vips_error_clear");
         bind(thumbnail_buffer, "vips_thumbnail_buffer");
@@ -65,8 +69,12 @@ bool StartVips() {
     static bool started = false;
     std::call_once(once, [] {
         started = vips.Load() && vips.init("lumar") == 0;
+        if (!started) return;
         // Every picture is shrunk once; cached operations would only hold on to memory.
-        if (started) vips.cache_set_max(0);
+        vips.cache_set_max(0);
+        // One core stays with the window and the network loop.
+        const int cores = static_cast<int>(std::thread::hardware_concurrency());
+        vips.concurrency_set(std::max(cores - 1, 1));
     });
     return started;
 }

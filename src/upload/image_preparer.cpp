@@ -1,12 +1,33 @@
 #include "upload/image_preparer.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <new>
 
 #include "history/history_store.h"
 #include "shell/file_io.h"
 
 namespace lumar {
+namespace {
+
+// How far below the window a preparer thread runs.
+constexpr int kWorkerNiceness = 5;
+
+void LowerThreadPriority() {
+#ifdef __linux__
+    // Linux keeps a nice value per thread, and threads this one starts (libvips' own) inherit
+    // it: the window and the network loop go first when the cores are busy.
+    const auto self = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, self);
+    if (errno == 0) ::setpriority(PRIO_PROCESS, self, std::min(now + kWorkerNiceness, 19));
+#endif
+}
+
+}  // namespace
 
 int PreparerThreads() {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 2);
@@ -61,6 +82,7 @@ void ImagePreparer::DropPending() {
 }
 
 void ImagePreparer::Work() {
+    LowerThreadPriority();
     std::unique_lock lock(mutex_);
     for (;;) {
         taskAdded_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
