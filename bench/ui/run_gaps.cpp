@@ -1,11 +1,12 @@
 // How often the main window answers during an upload run: a real window (offscreen) uploads to
 // the hoster emulator on 127.0.0.1 (a) many small images and (b) a batch of 12-megapixel
 // photos, as they are, stripped and shrunk to 1600 pixels, while a zero-interval timer records
-// every turn of the event loop. Prints the longest and the mean gap between two turns for each
-// case; a window that must follow a drag wants every gap within a frame (20 ms). Run through
-// run_gaps.sh.
+// every turn of the event loop. Prints the 99th percentile, the longest and the mean gap between
+// two turns for each case; a window that must follow a drag wants the 99th percentile within a
+// frame (16 ms) and no gap over two (33 ms). Run through run_gaps.sh.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QLocale>
 #include <QRandomGenerator>
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ui/main_window.h"
 #include "hoster_emulator/hoster_emulator.h"
@@ -30,11 +32,24 @@
 namespace {
 
 struct Gaps {
+    double p99Ms = 0;
     double longestMs = 0;
     double meanMs = 0;
     long turns = 0;
     double totalMs = 0;
 };
+
+Gaps Summarise(std::vector<double> gapsMs, double totalMs) {
+    Gaps gaps;
+    gaps.turns = static_cast<long>(gapsMs.size());
+    gaps.totalMs = totalMs;
+    if (gapsMs.empty()) return gaps;
+    std::sort(gapsMs.begin(), gapsMs.end());
+    gaps.longestMs = gapsMs.back();
+    gaps.p99Ms = gapsMs[(gapsMs.size() - 1) * 99 / 100];
+    gaps.meanMs = totalMs / static_cast<double>(gapsMs.size());
+    return gaps;
+}
 
 // A photo-like picture: noise over a gradient, so it compresses as a camera's file does.
 void WritePhoto(const std::string& path, int seed) {
@@ -70,26 +85,32 @@ Gaps UploadAndWatch(const std::string& pictures, const std::string& bilder = "")
     window.listPanel()->AddDroppedPaths({QString::fromStdString(pictures)});
     QApplication::processEvents();
 
-    Gaps gaps;
+    std::vector<double> gapsMs;
     QElapsedTimer clock;
     QTimer ticker;
     ticker.setInterval(0);
     qint64 last = 0;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const auto recordGap = [&] {
         const qint64 now = clock.nsecsElapsed();
-        gaps.longestMs = std::max(gaps.longestMs, static_cast<double>(now - last) / 1e6);
+        gapsMs.push_back(static_cast<double>(now - last) / 1e6);
         last = now;
-        ++gaps.turns;
+    };
+    // The run goes on on this loop after the click; a second timer sees it end.
+    QEventLoop loop;
+    QTimer watcher;
+    watcher.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, recordGap);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!window.UploadRunning()) loop.quit();
     });
     clock.start();
     ticker.start();
-    // The click returns when the run and its posting are done; the ticker fires in every pump.
+    watcher.start();
     lumar::test::Click(&window, "cmUpload");
-    const qint64 end = clock.nsecsElapsed();
+    loop.exec();
+    recordGap();
     ticker.stop();
-    gaps.longestMs = std::max(gaps.longestMs, static_cast<double>(end - last) / 1e6);
-    gaps.totalMs = static_cast<double>(end) / 1e6;
-    gaps.meanMs = gaps.totalMs / static_cast<double>(std::max(gaps.turns, 1L));
+    const Gaps gaps = Summarise(std::move(gapsMs), static_cast<double>(clock.nsecsElapsed()) / 1e6);
     if (emulator.Uploads().empty()) {
         std::fprintf(stderr, "nothing was uploaded\n");
         std::exit(1);
@@ -98,8 +119,8 @@ Gaps UploadAndWatch(const std::string& pictures, const std::string& bilder = "")
 }
 
 void Print(const char* what, const Gaps& gaps) {
-    std::printf("  %-34s run %8.1f ms, %6ld turns, gap max %6.1f ms, mean %5.2f ms\n", what,
-                gaps.totalMs, gaps.turns, gaps.longestMs, gaps.meanMs);
+    std::printf("  %-34s run %8.1f ms, %6ld turns, gap p99 %5.1f ms, max %6.1f ms, mean %5.2f ms\n",
+                what, gaps.totalMs, gaps.turns, gaps.p99Ms, gaps.longestMs, gaps.meanMs);
 }
 
 }  // namespace
@@ -115,6 +136,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < smallCount; ++i)
         lumar::test::WriteJpeg(small + "/img" + std::to_string(i) + ".jpg", 640, 480);
     Print((std::to_string(smallCount) + " small images").c_str(), UploadAndWatch(small));
+    Print("  stripped and shrunk to 320 px", UploadAndWatch(small, "Strip=1\r\nMaxSide=320\r\n"));
 
     // Two distinct photos copied (not linked: the list takes a file once however it is named).
     const std::string photos = pictures.file("photos");
@@ -130,5 +152,7 @@ int main(int argc, char** argv) {
     Print(batch.c_str(), UploadAndWatch(photos));
     Print("  stripped", UploadAndWatch(photos, "Strip=1\r\n"));
     Print("  shrunk to 1600 px", UploadAndWatch(photos, "MaxSide=1600\r\n"));
+    Print("  stripped and shrunk to 1600 px",
+          UploadAndWatch(photos, "Strip=1\r\nMaxSide=1600\r\n"));
     return 0;
 }
