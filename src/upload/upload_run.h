@@ -318,6 +318,9 @@ class UploadRun : public LoopTask {
     bool ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared, StandardImage& image,
                       const HosterDef& hoster, const UploadRunOptions& options);
     // Tries the waiting pictures again; after a cancel ends them.
+    // The history's claim is this process's own, so it does not keep a second copy of a
+    // picture this run is sending from going up as well: the copy waits for the first's code.
+    bool SendingHere(const std::string& originalSha256, const std::string& key) const;
     void RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // A finished job: a success waits for its entry to be written before it is reported.
     void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,

@@ -167,7 +167,7 @@ bool UploadRun::ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared
         ImageEnded(row, true, false, image.start);
         return false;
     }
-    if (claim.taken) {
+    if (claim.taken && !SendingHere(prepared.originalSha256, key)) {
         claimWaits_.erase(position);
         image.claimKey = key;
         return true;
@@ -187,6 +187,16 @@ bool UploadRun::ReuseOrClaim(std::span<ImageEntry> rows, PreparedImage& prepared
         true);
     ImageEnded(row, false, false, image.start);
     return false;
+}
+
+bool UploadRun::SendingHere(const std::string& originalSha256, const std::string& key) const {
+    const auto same = [&](const StandardImage& image) {
+        return image.claimKey == key && image.originalSha256 == originalSha256;
+    };
+    return std::any_of(jobs_.begin(), jobs_.end(),
+                       [&](const auto& image) { return same(*image); }) ||
+           std::any_of(recording_.begin(), recording_.end(),
+                       [&](const Recording& done) { return same(*done.image); });
 }
 
 void UploadRun::RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options) {
