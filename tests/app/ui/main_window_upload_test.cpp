@@ -57,7 +57,10 @@ class MainWindowUploadTest : public QObject {
         f_->dir.write("Lumar.ini", "[Bilder]\r\nTimeout=10\r\n" + extraIni);
         w_ = f_->Start();
         w_->show();
-        for (const std::string& name : names) test::WriteJpeg(f_->dir.file("pics/" + name), 64, 48);
+        // Each picture its own bytes: copies of one picture would go up once.
+        int width = 64;
+        for (const std::string& name : names)
+            test::WriteJpeg(f_->dir.file("pics/" + name), width++, 48);
         w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("pics"))});
     }
     // The definition "today" for a server of the test's, and the shipped texts of a language
