@@ -81,8 +81,8 @@ class MainWindow : public QWidget {
     double StatFiles() const { return statFiles_; }
     double StatBytes() const { return statBytes_; }
     ImageListPanel* listPanel() const { return listPanel_; }
-    UploadPanel* uploadPanel() const { return uploadPanel_; }
-    HosterFrame* hosterFrame() const { return hosterFrame_; }
+    UploadPanel* UploadPanelWidget() const { return uploadPanel_; }
+    HosterFrame* HosterFrameWidget() const { return hosterFrame_; }
 
     // Status bar panel 1..3.
     QString StatusPanelText(int panel) const;
@@ -113,7 +113,7 @@ class MainWindow : public QWidget {
     void ShowListPanel();
     void ShowUploadPanel();
     void ShowCodePanel();
-    CodePanel* codePanel() const { return codePanel_; }
+    CodePanel* CodePanelWidget() const { return codePanel_; }
 
     // cmUpload: the whole upload run; returns when it is over.
     void StartUpload();

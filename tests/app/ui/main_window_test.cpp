@@ -121,7 +121,7 @@ class MainWindowTest : public QObject {
         f.dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=12\r\n");
         f.dir.write("language.ini", "[Frame1]\r\n002=<b>Max</b>\r\n");
         auto w = f.Start();
-        QCOMPARE(w->hosterFrame()->SelectedRow(), 7);
+        QCOMPARE(w->HosterFrameWidget()->SelectedRow(), 7);
         QCOMPARE(Find<QLabel>(w.get(), "lbPic_0")->textFormat(), Qt::PlainText);
         QCOMPARE(Caption(w.get(), "lbPic_0"), QString("<b>Max</b>"));
         // A definition dropped on the list becomes a row; the chosen row stays chosen.
@@ -135,7 +135,7 @@ class MainWindowTest : public QObject {
         QApplication::sendEvent(target, &event);
         QVERIFY(!f.dir.read("hosters.d/new.sxcu").empty());
         QCOMPARE(w->Hosters().Count(), 8);
-        QCOMPARE(w->hosterFrame()->SelectedRow(), 7);
+        QCOMPARE(w->HosterFrameWidget()->SelectedRow(), 7);
         // Today's row first, then the classic ones under a caption that cannot be chosen.
         auto* choice = Find<QComboBox>(w.get(), "cbHoster");
         QCOMPARE(choice->itemText(3), QString("Klassische Hoster (Lumar 1)"));
@@ -150,7 +150,8 @@ class MainWindowTest : public QObject {
         qputenv("LANG", "en_US.UTF-8");
         test::WindowFixture f;
         auto w = f.Start();
-        QCOMPARE(w->Hosters().Row(w->hosterFrame()->SelectedRow()).Id, std::string("pixhost"));
+        QCOMPARE(w->Hosters().Row(w->HosterFrameWidget()->SelectedRow()).Id,
+                 std::string("pixhost"));
         auto* choice = Find<QComboBox>(w.get(), "cbHoster");
         QCOMPARE(choice->itemText(0), QString("Hosts of today"));
         QVERIFY(choice->findText("imgbb (key missing)") > 0);

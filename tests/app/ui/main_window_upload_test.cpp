@@ -419,8 +419,8 @@ class MainWindowUploadTest : public QObject {
         QVERIFY(QFile::remove(QString::fromStdString(f_->dir.file("pics/a.jpg"))));
         Upload();
         QCOMPARE(f_->dialogs->Texts("warn"), QStringList());
-        QVERIFY(
-            w_->uploadPanel()->LogText().contains("...fehlgeschlagen ! (Datei nicht gefunden)"));
+        QVERIFY(w_->UploadPanelWidget()->LogText().contains(
+            "...fehlgeschlagen ! (Datei nicht gefunden)"));
         QCOMPARE(host.Requests().size(), size_t(1));
     }
 
