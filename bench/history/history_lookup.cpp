@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     std::string folder = "/tmp/lumar-history-bench-XXXXXX";
     if (!mkdtemp(folder.data())) return 1;
     lumar::HistoryStore store;
-    if (store.Open(lumar::HistoryFile(folder)) == lumar::HistoryOpening::Failed) {
+    if (store.Open(lumar::HistoryFile(folder)) == lumar::HistoryOpening::kFailed) {
         std::fprintf(stderr, "%s\n", store.LastError().c_str());
         return 1;
     }

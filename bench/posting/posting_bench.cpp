@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     }
     lumar::PostingOptions options;
     options.center = true;
-    options.format = lumar::PostingFormat::Html;
+    options.format = lumar::PostingFormat::kHtml;
     options.split = true;
     options.splitSize = 20;
     lumar::PostingState state;

@@ -80,23 +80,23 @@ int main(int argc, char** argv) {
     QApplication::processEvents();  // the first paint belongs to the opening
     const double openMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     std::printf("  history window open on %d entries: %.1f ms (cpu %.1f, %d rows shown)\n", count,
-                openMs, ThreadCpuMs() - cpu, window.model()->rowCount());
+                openMs, ThreadCpuMs() - cpu, window.Model()->rowCount());
 
     clock.restart();
     while (window.Loading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     QApplication::processEvents();
     std::printf("  every entry in the list %.1f ms later (%d rows)\n",
-                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.model()->rowCount());
+                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.Model()->rowCount());
 
     clock.restart();
     window.findChild<QLineEdit*>("txSearch")->setText("img4242");
     QApplication::processEvents();
     std::printf("  search by file name: %.1f ms (%d rows)\n",
-                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.model()->rowCount());
+                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.Model()->rowCount());
     clock.restart();
     window.findChild<QLineEdit*>("txSearch")->setText("2023-11-20");
     QApplication::processEvents();
     std::printf("  search by date: %.1f ms (%d rows)\n",
-                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.model()->rowCount());
+                static_cast<double>(clock.nsecsElapsed()) / 1e6, window.Model()->rowCount());
     return 0;
 }

@@ -151,7 +151,7 @@ struct Window {
         panel->show();
         QApplication::processEvents();
     }
-    lumar::ui::ImageListView* view() const { return panel->listView(); }
+    lumar::ui::ImageListView* View() const { return panel->ListView(); }
 };
 
 void PressKey(QWidget* target, int key) {
@@ -190,32 +190,32 @@ int main(int argc, char** argv) {
     byFiles.panel.reset();
 
     Window& w = byFolder;
-    Print("scroll to the last row:", Watch([&] { w.view()->scrollToBottom(); }));
+    Print("scroll to the last row:", Watch([&] { w.View()->scrollToBottom(); }));
     Print("header click, sort by name:",
-          Watch([&] { emit w.view()->horizontalHeader()->sectionClicked(0); }));
+          Watch([&] { emit w.View()->horizontalHeader()->sectionClicked(0); }));
 
     // The preview on, then the down arrow from the first row: each step draws the next file.
     w.list.SelectOnly(1);
-    w.view()->ShowListSelection();
+    w.View()->ShowListSelection();
     w.panel->findChild<QCheckBox*>("ckBilder")->click();
-    w.view()->setFocus();
+    w.View()->setFocus();
     const int steps = std::min(200, rows - 1);
-    const int loadsBefore = w.panel->preview()->LoadCount();
+    const int loadsBefore = w.panel->Preview()->LoadCount();
     double longestStep = 0;
     const Watched arrows = Watch([&] {
         for (int i = 0; i < steps; ++i) {
             QElapsedTimer step;
             step.start();
-            PressKey(w.view(), Qt::Key_Down);
+            PressKey(w.View(), Qt::Key_Down);
             QApplication::processEvents();
             longestStep = std::max(longestStep, static_cast<double>(step.nsecsElapsed()) / 1e6);
         }
     });
     std::printf("  %-44s %8.1f ms per step, longest step %5.1f ms (%d steps, %d pictures drawn)\n",
                 "arrow down with the preview on:", arrows.totalMs / steps, longestStep, steps,
-                w.panel->preview()->LoadCount() - loadsBefore);
+                w.panel->Preview()->LoadCount() - loadsBefore);
 
-    Print("select all:", Watch([&] { w.view()->selectAll(); }));
+    Print("select all:", Watch([&] { w.View()->selectAll(); }));
     Print("remove selected (command 3):", Watch([&] { w.panel->Command(3); }));
     std::printf("  rows left %d\n", w.list.Count());
 

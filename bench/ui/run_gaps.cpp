@@ -82,7 +82,7 @@ Gaps UploadAndWatch(const std::string& pictures, const std::string& bilder = "")
     lumar::ui::MainWindow window(session, hooks);
     window.Start();
     window.show();
-    window.listPanel()->AddDroppedPaths({QString::fromStdString(pictures)});
+    window.ListPanel()->AddDroppedPaths({QString::fromStdString(pictures)});
     QApplication::processEvents();
 
     std::vector<double> gapsMs;

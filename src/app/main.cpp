@@ -65,14 +65,14 @@ int main(int argc, char** argv) {
         grabWindow.isEmpty()
             ? instance.ClaimOrHandOver(openPaths, qEnvironmentVariable("XDG_ACTIVATION_TOKEN"),
                                        screenshot)
-            : Claim::Alone;
-    if (claim == Claim::HandedOver) return 0;
+            : Claim::kAlone;
+    if (claim == Claim::kHandedOver) return 0;
 
     // What this run works on; the window and its panels are handed it, none reaches for it.
     lumar::Session session(lumar::SessionPaths::FromConfigFolder());
     lumar::ui::LoadQtTranslations(session.LanguageFile());
     // Old captures go while no window holds them in its list: only the first start may know.
-    if (claim == Claim::First) {
+    if (claim == Claim::kFirst) {
         std::vector<std::string> keep;
         for (const QString& path : openPaths) keep.push_back(path.toStdString());
         lumar::TidyCaptures(session.Paths().capturesFolder,
@@ -87,17 +87,17 @@ int main(int argc, char** argv) {
             lumar::ui::UpdateCheckHooks check;
             check.languageFile = session.LanguageFile();
             return lumar::ui::RunUpdateCheck(owner, session.SettingsFile(), check) ==
-                   lumar::ui::UpdateCheckOutcome::Continue;
+                   lumar::ui::UpdateCheckOutcome::kContinue;
         };
     }
     lumar::ui::MainWindow window(session, hooks);
-    QObject::connect(&instance, &lumar::ui::SingleInstance::pathsArrived, &window,
+    QObject::connect(&instance, &lumar::ui::SingleInstance::PathsArrived, &window,
                      [&window](const QStringList& paths, const QString& activationToken) {
                          window.OpenPaths(paths);
                          if (window.Started() && !window.Quitting())
                              window.BringToFront(activationToken);
                      });
-    QObject::connect(&instance, &lumar::ui::SingleInstance::screenshotRequested, &window,
+    QObject::connect(&instance, &lumar::ui::SingleInstance::ScreenshotRequested, &window,
                      [&window] {
                          if (window.Started() && !window.Quitting()) window.TakeScreenshot();
                      });

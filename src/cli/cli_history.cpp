@@ -36,12 +36,12 @@ bool OpenHistory(HistoryStore& store) {
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0 && errno == ENOENT) return true;
     switch (store.Open(file)) {
-        case HistoryOpening::ReplacedBroken:
+        case HistoryOpening::kReplacedBroken:
             std::cerr << "lumar-cli: " << file << " was damaged or not Lumar's ("
                       << store.LastError() << "); moved to " << store.SetAsidePath()
                       << ", a new history started\n";
             return true;
-        case HistoryOpening::Failed:
+        case HistoryOpening::kFailed:
             std::cerr << "lumar-cli: the upload history " << file
                       << " cannot be opened: " << store.LastError() << "\n";
             return false;
@@ -193,8 +193,8 @@ std::optional<PostingOptions> PostingOptionsFrom(const Args& options, const std:
     PostingChoice choice;
     for (size_t i = 0; i < options.size(); ++i) {
         const OptionTaken taken = TakePostingOption(options, i, choice);
-        if (taken == OptionTaken::Bad) return std::nullopt;
-        if (taken == OptionTaken::No) {
+        if (taken == OptionTaken::kBad) return std::nullopt;
+        if (taken == OptionTaken::kNo) {
             UsageError(kHistoryUsage);
             return std::nullopt;
         }

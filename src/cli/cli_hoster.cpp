@@ -16,13 +16,13 @@ namespace {
 const std::string kHosterUsage = CommandUsage("hoster");
 const char* OriginName(RowOrigin origin) {
     switch (origin) {
-        case RowOrigin::BuiltIn:
+        case RowOrigin::kBuiltIn:
             return "built-in";
-        case RowOrigin::HostersIni:
+        case RowOrigin::kHostersIni:
             return "hosters.ini";
-        case RowOrigin::Definition:
+        case RowOrigin::kDefinition:
             return "own";
-        case RowOrigin::Preset:
+        case RowOrigin::kPreset:
             return "preset";
     }
     return "";
@@ -51,7 +51,7 @@ int Import(HosterTable table, const Args& files) {
         // Later files of the same name must not take this one's ID.
         HosterDef taken;
         taken.Id = done.id;
-        taken.Origin = RowOrigin::Definition;
+        taken.Origin = RowOrigin::kDefinition;
         table.Hosters.push_back(std::move(taken));
     }
     return status;
@@ -59,10 +59,10 @@ int Import(HosterTable table, const Args& files) {
 
 int Export(const HosterTable& table, const Args& args) {
     std::vector<std::string> positional;
-    Secrets secrets = Secrets::Omit;
+    Secrets secrets = Secrets::kOmit;
     for (const std::string& a : args) {
         if (a == "--with-secrets")
-            secrets = Secrets::Keep;
+            secrets = Secrets::kKeep;
         else if (!a.empty() && a[0] == '-')
             return UsageError(kHosterUsage);
         else
@@ -83,7 +83,7 @@ int Export(const HosterTable& table, const Args& args) {
         return std::cout ? 0 : 1;
     }
     const std::string path = AbsolutePath(positional[1]);
-    if (const std::string problem = WriteFileAtomically(path, shared.text, Flush::Yes, true);
+    if (const std::string problem = WriteFileAtomically(path, shared.text, Flush::kYes, true);
         !problem.empty()) {
         std::cerr << "lumar-cli: " << path << ": " << problem << "\n";
         return 1;

@@ -33,11 +33,11 @@ bool PipedPicture::Read(const std::string& name, const std::string& capturesFold
     if (tooLarge) return Refuse("larger than 200 MB");
     if (!bytes) return Refuse(std::strerror(errno));
     const ImageType type = ReadImageInfoFromBytes(*bytes).Type;
-    if (type == ImageType::None) return Refuse("not a JPEG, PNG, GIF or WebP picture");
+    if (type == ImageType::kNone) return Refuse("not a JPEG, PNG, GIF or WebP picture");
     const std::string fileName =
         name.empty() ? CaptureFileName(prefix, std::time(nullptr), ImageExtension(type)) : name;
     const CaptureResult kept = StorePipedCapture(capturesFolder, fileName, *bytes);
-    if (kept.problem == CaptureProblem::BadName)
+    if (kept.problem == CaptureProblem::kBadName)
         return Refuse("--name takes a file name without folders");
     if (!kept.Ok())
         return Refuse("cannot be kept in " + capturesFolder + " (" + std::strerror(kept.error) +

@@ -37,16 +37,16 @@ int RunRequest(const Args& args) {
     const HosterTable& table = chosen.table;
     const int hoster = chosen.hoster;
     const std::string path = AbsolutePath(chosen.file);
-    if (table.Row(hoster).Request == RequestKind::Standard)
+    if (table.Row(hoster).Request == RequestKind::kStandard)
         return PrintStandardRequest(table.Row(hoster), path, chosen.answers);
     UploadRequest request;
     switch (BuildUploadRequest(table.Row(hoster), path, request)) {
-        case RequestProblem::None:
+        case RequestProblem::kNone:
             break;
-        case RequestProblem::FileUnreadable:
+        case RequestProblem::kFileUnreadable:
             std::cerr << "lumar-cli: cannot read " << path << " (missing, empty or not a file)\n";
             return 1;
-        case RequestProblem::BadForm:
+        case RequestProblem::kBadForm:
             std::cerr << "lumar-cli: hoster " << hoster << " has repeated or unpaired form names\n";
             return 1;
     }

@@ -9,7 +9,7 @@ ReportScanProblem StderrScanReporter(bool& anyProblem) {
     return [&anyProblem](const ScanProblem& problem) {
         anyProblem = true;
         std::cerr << "lumar-cli: " << problem.path << ": ";
-        if (problem.kind == ScanProblem::Kind::PathTooLong)
+        if (problem.kind == ScanProblem::Kind::kPathTooLong)
             std::cerr << "path too long to open, left out\n";
         else
             std::cerr << "folder cannot be read (" << std::strerror(problem.error)

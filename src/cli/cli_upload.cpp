@@ -141,17 +141,17 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
         const bool hasValue = i + 1 < args.size();
         long long n = 0;
         const OptionTaken transport = TakeTransportOption(args, i, out.transport);
-        if (transport == OptionTaken::Bad) return std::nullopt;
-        if (transport == OptionTaken::Yes) continue;
+        if (transport == OptionTaken::kBad) return std::nullopt;
+        if (transport == OptionTaken::kYes) continue;
         const OptionTaken processing = TakeProcessingOption(args, i, out.processing);
-        if (processing == OptionTaken::Bad) return std::nullopt;
-        if (processing == OptionTaken::Yes) continue;
+        if (processing == OptionTaken::kBad) return std::nullopt;
+        if (processing == OptionTaken::kYes) continue;
         const OptionTaken input = TakeInputOption(args, i, out.answers);
-        if (input == OptionTaken::Bad) return std::nullopt;
-        if (input == OptionTaken::Yes) continue;
+        if (input == OptionTaken::kBad) return std::nullopt;
+        if (input == OptionTaken::kYes) continue;
         const OptionTaken posting = TakePostingOption(args, i, out.posting);
-        if (posting == OptionTaken::Bad) return std::nullopt;
-        if (posting == OptionTaken::Yes) continue;
+        if (posting == OptionTaken::kBad) return std::nullopt;
+        if (posting == OptionTaken::kYes) continue;
         if (a == "--hoster" && hasValue) {
             const int row = ParseHosterNumber(args[++i], table);
             if (row < 1) {

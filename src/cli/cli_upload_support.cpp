@@ -64,66 +64,66 @@ std::string AbsolutePath(const std::string& path) {
 
 OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out) {
     const std::string& name = args[i];
-    if (name != "--ca-file" && name != "--connect-to") return OptionTaken::No;
+    if (name != "--ca-file" && name != "--connect-to") return OptionTaken::kNo;
     if (i + 1 >= args.size()) {
         UsageError(name + " needs a value");
-        return OptionTaken::Bad;
+        return OptionTaken::kBad;
     }
     const std::string& value = args[++i];
     if (name == "--ca-file") {
         out.caFile = AbsolutePath(value);
-        return OptionTaken::Yes;
+        return OptionTaken::kYes;
     }
     std::optional<ConnectTo> to = ParseConnectTo(value);
     if (!to) {
         UsageError("--connect-to takes HOST:PORT:ADDR:PORT");
-        return OptionTaken::Bad;
+        return OptionTaken::kBad;
     }
     out.connectTo.push_back(std::move(*to));
-    return OptionTaken::Yes;
+    return OptionTaken::kYes;
 }
 
 OptionTaken TakeProcessingOption(const Args& args, size_t& i, ProcessingChoice& out) {
     const std::string& name = args[i];
     if (name == "--strip" || name == "--no-strip") {
         out.strip = name == "--strip";
-        return OptionTaken::Yes;
+        return OptionTaken::kYes;
     }
     const bool size = name == "--max-size";
-    if (!size && name != "--quality") return OptionTaken::No;
+    if (!size && name != "--quality") return OptionTaken::kNo;
     long long value = 0;
     // A longest side of 0 keeps the size, as in the options dialog.
     const long long min = size ? 0 : 1, max = size ? 65535 : 100;
     if (i + 1 >= args.size() || !ParseInteger(args[i + 1], value) || value < min || value > max) {
         UsageError(name + (size ? " takes pixels from 0 to 65535" : " takes 1 to 100"));
-        return OptionTaken::Bad;
+        return OptionTaken::kBad;
     }
     ++i;
     (size ? out.maxSide : out.quality) = static_cast<int>(value);
-    return OptionTaken::Yes;
+    return OptionTaken::kYes;
 }
 
 OptionTaken TakePostingOption(const Args& args, size_t& i, PostingChoice& out) {
     const std::string& name = args[i];
     if (name == "--html" || name == "--markdown") {
-        out.format = name == "--html" ? PostingFormat::Html : PostingFormat::Markdown;
-        return OptionTaken::Yes;
+        out.format = name == "--html" ? PostingFormat::kHtml : PostingFormat::kMarkdown;
+        return OptionTaken::kYes;
     }
     if (name == "--center" || name == "--no-center") {
         out.center = name == "--center";
-        return OptionTaken::Yes;
+        return OptionTaken::kYes;
     }
     const bool split = name == "--split";
-    if (!split && name != "--part") return OptionTaken::No;
+    if (!split && name != "--part") return OptionTaken::kNo;
     long long value = 0;
     if (i + 1 >= args.size() || !ParseInteger(args[i + 1], value) || value < 1 || value > 32767) {
         UsageError(split ? "--split takes a number of images from 1"
                          : "--part takes a part number from 1");
-        return OptionTaken::Bad;
+        return OptionTaken::kBad;
     }
     ++i;
     (split ? out.split : out.part) = static_cast<int>(value);
-    return OptionTaken::Yes;
+    return OptionTaken::kYes;
 }
 
 std::optional<PostingOptions> PostingOptionsFor(const PostingChoice& choice,
@@ -137,15 +137,15 @@ std::optional<PostingOptions> PostingOptionsFor(const PostingChoice& choice,
 }
 
 OptionTaken TakeInputOption(const Args& args, size_t& i, PromptAnswers& answers) {
-    if (args[i] != "--input") return OptionTaken::No;
+    if (args[i] != "--input") return OptionTaken::kNo;
     const size_t equals = i + 1 < args.size() ? args[i + 1].find('=') : std::string::npos;
     if (equals == std::string::npos) {
         UsageError("--input takes TITLE=VALUE");
-        return OptionTaken::Bad;
+        return OptionTaken::kBad;
     }
     const std::string& answer = args[++i];
     answers[answer.substr(0, equals)] = answer.substr(equals + 1);
-    return OptionTaken::Yes;
+    return OptionTaken::kYes;
 }
 
 int CheckAnswers(const HosterDef& row, const PromptAnswers& answers) {
@@ -167,11 +167,11 @@ int ParseRowAndFile(const Args& args, const char* usage, bool fileRequired,
     std::string hosterText;
     for (size_t i = 0; i < args.size(); ++i) {
         const OptionTaken taken = TakeTransportOption(args, i, transport);
-        if (taken == OptionTaken::Bad) return 2;
-        if (taken == OptionTaken::Yes) continue;
+        if (taken == OptionTaken::kBad) return 2;
+        if (taken == OptionTaken::kYes) continue;
         const OptionTaken input = TakeInputOption(args, i, out.answers);
-        if (input == OptionTaken::Bad) return 2;
-        if (input == OptionTaken::Yes) continue;
+        if (input == OptionTaken::kBad) return 2;
+        if (input == OptionTaken::kYes) continue;
         if (args[i] == "--hoster" && i + 1 < args.size()) {
             hosterText = args[++i];
         } else if (out.file.empty() && !args[i].empty() && args[i][0] != '-') {

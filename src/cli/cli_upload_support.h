@@ -32,7 +32,7 @@ std::string AbsolutePath(const std::string& path);
 inline constexpr const char* kTransportUsage =
     "[--ca-file FILE] [--connect-to HOST:PORT:ADDR:PORT]...";
 
-enum class OptionTaken { No, Yes, Bad };
+enum class OptionTaken { kNo, kYes, kBad };
 // Takes --ca-file or --connect-to at args[i] (and its value, moving `i` on) into `out`; Bad
 // has named the problem on stderr.
 OptionTaken TakeTransportOption(const Args& args, size_t& i, TransportOptions& out);

@@ -83,8 +83,8 @@ struct FileFacts {
 SchemaResult Failure(sqlite3* db, std::string& error) {
     const int code = sqlite3_errcode(db) & 0xff;
     if (error.empty()) error = sqlite3_errmsg(db);
-    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT ? SchemaResult::Broken
-                                                           : SchemaResult::Failed;
+    return code == SQLITE_NOTADB || code == SQLITE_CORRUPT ? SchemaResult::kBroken
+                                                           : SchemaResult::kFailed;
 }
 
 bool ReadNumber(sqlite3* db, const char* sql, std::int64_t& out, std::string& error) {
@@ -131,16 +131,16 @@ bool Migrate(sqlite3* db, std::int64_t from, std::string& error) {
 
 SchemaResult Decide(sqlite3* db, const FileFacts& facts, std::string& error) {
     if (facts.applicationId == 0 && facts.tables == 0)
-        return Create(db, error) ? SchemaResult::Created : Failure(db, error);
+        return Create(db, error) ? SchemaResult::kCreated : Failure(db, error);
     if (facts.applicationId != kApplicationId || !facts.hasUploads || facts.version < 1) {
         error = "not a Lumar history file";
-        return SchemaResult::Broken;
+        return SchemaResult::kBroken;
     }
     if (facts.version > kSchemaVersion) {
         error = "written by a newer Lumar (layout " + std::to_string(facts.version) + ")";
-        return SchemaResult::Newer;
+        return SchemaResult::kNewer;
     }
-    return Migrate(db, facts.version, error) ? SchemaResult::Ready : Failure(db, error);
+    return Migrate(db, facts.version, error) ? SchemaResult::kReady : Failure(db, error);
 }
 
 }  // namespace
@@ -159,7 +159,7 @@ SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& versio
     version = facts.version;
     if (facts.applicationId == kApplicationId && facts.hasUploads &&
         facts.version == kSchemaVersion)
-        return SchemaResult::Ready;
+        return SchemaResult::kReady;
     // IMMEDIATE: the write lock is taken before the file is looked at again, so two processes
     // starting on a new file cannot both decide to create it.
     if (!Execute(db, "BEGIN IMMEDIATE", error)) return Failure(db, error);
@@ -167,9 +167,9 @@ SchemaResult PrepareSchema(sqlite3* db, std::string& error, std::int64_t& versio
     SchemaResult result =
         ReadFacts(db, facts, error) ? Decide(db, facts, error) : Failure(db, error);
     version = facts.version;
-    const bool keep = result == SchemaResult::Ready || result == SchemaResult::Created;
+    const bool keep = result == SchemaResult::kReady || result == SchemaResult::kCreated;
     if (keep && !Execute(db, "COMMIT", error)) result = Failure(db, error);
-    if (!keep || result == SchemaResult::Failed)
+    if (!keep || result == SchemaResult::kFailed)
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
     return result;
 }

@@ -15,11 +15,11 @@ inline constexpr std::int32_t kApplicationId = 0x4C754869;
 inline constexpr int kSchemaVersion = 3;
 
 enum class SchemaResult {
-    Ready,    // ours, now at kSchemaVersion
-    Created,  // was empty, the tables are made
-    Broken,   // not a SQLite file, damaged, or another program's: to be set aside
-    Newer,    // ours, written by a later Lumar: left as it is
-    Failed,   // could not be read or written (locked too long, disk full, ...)
+    kReady,    // ours, now at kSchemaVersion
+    kCreated,  // was empty, the tables are made
+    kBroken,   // not a SQLite file, damaged, or another program's: to be set aside
+    kNewer,    // ours, written by a later Lumar: left as it is
+    kFailed,   // could not be read or written (locked too long, disk full, ...)
 };
 
 // Checks the open file, which a file in the current layout only is read for; another is

@@ -302,38 +302,38 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
     bool locked = false;  // the other program's transaction outlasted the wait
     std::int64_t layout = 0;
     auto connect = [&]() -> SchemaResult {
-        if (error_ = NotARegularFile(file); !error_.empty()) return SchemaResult::Failed;
+        if (error_ = NotARegularFile(file); !error_.empty()) return SchemaResult::kFailed;
         auto db = std::make_unique<Db>();
-        if (!db->Connect(file, SQLITE_OPEN_CREATE, error_)) return SchemaResult::Failed;
+        if (!db->Connect(file, SQLITE_OPEN_CREATE, error_)) return SchemaResult::kFailed;
         const SchemaResult schema = history::PrepareSchema(db->handle, error_, layout);
-        locked = schema == SchemaResult::Failed && IsBusy(db->handle);
-        if (schema != SchemaResult::Ready && schema != SchemaResult::Created) return schema;
-        if (!db->Prepare(error_)) return SchemaResult::Failed;
+        locked = schema == SchemaResult::kFailed && IsBusy(db->handle);
+        if (schema != SchemaResult::kReady && schema != SchemaResult::kCreated) return schema;
+        if (!db->Prepare(error_)) return SchemaResult::kFailed;
         db_ = std::move(db);
         return schema;
     };
 
     SchemaResult result = connect();
-    if (result == SchemaResult::Broken) {
+    if (result == SchemaResult::kBroken) {
         const std::string reason = error_;
         setAside_ = MoveAside(file, error_);
         if (setAside_.empty()) {
             problem_ = Reason(ReasonCode::kHistoryUnusable, {file, error_});
-            return HistoryOpening::Failed;
+            return HistoryOpening::kFailed;
         }
         error_.clear();
         result = connect();
-        if (result == SchemaResult::Ready || result == SchemaResult::Created) {
+        if (result == SchemaResult::kReady || result == SchemaResult::kCreated) {
             error_ = reason;
-            return HistoryOpening::ReplacedBroken;
+            return HistoryOpening::kReplacedBroken;
         }
     }
     switch (result) {
-        case SchemaResult::Ready:
-            return HistoryOpening::Opened;
-        case SchemaResult::Created:
-            return HistoryOpening::Created;
-        case SchemaResult::Newer:
+        case SchemaResult::kReady:
+            return HistoryOpening::kOpened;
+        case SchemaResult::kCreated:
+            return HistoryOpening::kCreated;
+        case SchemaResult::kNewer:
             problem_ = Reason(ReasonCode::kHistoryNewer, {file, std::to_string(layout)});
             break;
         default:
@@ -341,7 +341,7 @@ HistoryOpening HistoryStore::Open(const std::string& file) {
                               : Reason(ReasonCode::kHistoryUnusable, {file, error_});
     }
     db_.reset();
-    return HistoryOpening::Failed;
+    return HistoryOpening::kFailed;
 }
 
 HistoryOpening HistoryStore::OpenBeside(const HistoryStore& first) {
@@ -354,10 +354,10 @@ HistoryOpening HistoryStore::OpenBeside(const HistoryStore& first) {
         error_ = "the history is not open";
     } else if (db->Connect(file_, 0, error_) && db->Prepare(error_)) {
         db_ = std::move(db);
-        return HistoryOpening::Opened;
+        return HistoryOpening::kOpened;
     }
     problem_ = Reason(ReasonCode::kHistoryUnusable, {file_, error_});
-    return HistoryOpening::Failed;
+    return HistoryOpening::kFailed;
 }
 
 bool HistoryStore::IsOpen() const {

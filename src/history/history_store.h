@@ -59,10 +59,10 @@ struct HistoryQuery {
 
 // What Open had to do.
 enum class HistoryOpening {
-    Opened,          // an existing file, possibly migrated to the current schema
-    Created,         // there was none
-    ReplacedBroken,  // the file was corrupt or not ours: renamed aside (see SetAsidePath)
-    Failed,          // no history this session (LastError says why); uploads go on without it
+    kOpened,          // an existing file, possibly migrated to the current schema
+    kCreated,         // there was none
+    kReplacedBroken,  // the file was corrupt or not ours: renamed aside (see SetAsidePath)
+    kFailed,          // no history this session (LastError says why); uploads go on without it
 };
 
 // What stands in the way of sending a picture: nothing (it is claimed for this process now),

@@ -56,17 +56,17 @@ AnswerLinks LinksFailure(std::string reason) {
 
 }  // namespace
 
-AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnail_url,
-                                    std::string_view deletion_url, std::string_view error_message) {
+AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnailUrl,
+                                    std::string_view deletionUrl, std::string_view errorMessage) {
     AnswerFieldsParse result;
     const struct {
         const char* name;
         std::string_view source;
         AnswerTemplate& target;
     } fields[] = {{"URL", url, result.fields.url},
-                  {"ThumbnailURL", thumbnail_url, result.fields.thumbnail_url},
-                  {"DeletionURL", deletion_url, result.fields.deletion_url},
-                  {"ErrorMessage", error_message, result.fields.error_message}};
+                  {"ThumbnailURL", thumbnailUrl, result.fields.thumbnailUrl},
+                  {"DeletionURL", deletionUrl, result.fields.deletionUrl},
+                  {"ErrorMessage", errorMessage, result.fields.errorMessage}};
     for (const auto& field : fields) {
         TemplateParse parsed = AnswerTemplate::Parse(field.source);
         if (!parsed.failure.empty()) return {{}, std::string(field.name) + ": " + parsed.failure};
@@ -80,7 +80,7 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
     TemplateBudget budget;
     if (answer.status < 200 || answer.status > 299) {
         std::string reason = "the host answered with status " + std::to_string(answer.status);
-        const TextResult message = fields.error_message.Evaluate(answer, budget);
+        const TextResult message = fields.errorMessage.Evaluate(answer, budget);
         if (message.Ok() && !Trimmed(message.text).empty())
             reason += ": " + Shortened(message.text);
         return LinksFailure(reason);
@@ -91,8 +91,8 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
         const AnswerTemplate& source;
         std::string& target;
     } wanted[] = {{"URL", fields.url, links.url},
-                  {"ThumbnailURL", fields.thumbnail_url, links.thumbnail_url},
-                  {"DeletionURL", fields.deletion_url, links.deletion_url}};
+                  {"ThumbnailURL", fields.thumbnailUrl, links.thumbnailUrl},
+                  {"DeletionURL", fields.deletionUrl, links.deletionUrl}};
     for (const auto& field : wanted) {
         const TextResult value = field.source.Evaluate(answer, budget);
         if (!value.Ok()) return LinksFailure(std::string(field.name) + ": " + value.failure);
@@ -123,9 +123,9 @@ AnswerLinks ReadAnswerLinks(const AnswerFields& fields, const AnswerContext& ans
 }
 
 std::string CodeFromLinks(const AnswerLinks& links, CodeStyle style) {
-    if (style == CodeStyle::LinkOnly) return "[URL]" + links.url + "[/URL]";
-    if (style == CodeStyle::LinkedThumbnail && !links.thumbnail_url.empty())
-        return "[URL=" + links.url + "][IMG]" + links.thumbnail_url + "[/IMG][/URL]";
+    if (style == CodeStyle::kLinkOnly) return "[URL]" + links.url + "[/URL]";
+    if (style == CodeStyle::kLinkedThumbnail && !links.thumbnailUrl.empty())
+        return "[URL=" + links.url + "][IMG]" + links.thumbnailUrl + "[/IMG][/URL]";
     return "[IMG]" + links.url + "[/IMG]";
 }
 

@@ -12,8 +12,8 @@ namespace lumar {
 
 // How a row's answer is read. An empty `url` takes the whole answer, trimmed, as the link.
 struct AnswerFields {
-    AnswerTemplate url, thumbnail_url, deletion_url;
-    AnswerTemplate error_message;  // read when the host answers with a failure status
+    AnswerTemplate url, thumbnailUrl, deletionUrl;
+    AnswerTemplate errorMessage;  // read when the host answers with a failure status
 };
 
 // The four templates of a row, or the first that cannot be read, named in the failure.
@@ -21,8 +21,8 @@ struct AnswerFieldsParse {
     AnswerFields fields;
     std::string failure;
 };
-AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnail_url,
-                                    std::string_view deletion_url, std::string_view error_message);
+AnswerFieldsParse ParseAnswerFields(std::string_view url, std::string_view thumbnailUrl,
+                                    std::string_view deletionUrl, std::string_view errorMessage);
 
 // A link the answer gave that is no http or https address, so no code is made of it.
 struct RefusedLink {
@@ -33,7 +33,7 @@ struct RefusedLink {
 };
 
 struct AnswerLinks {
-    std::string url, thumbnail_url, deletion_url;
+    std::string url, thumbnailUrl, deletionUrl;
     std::string failure;                 // why the answer gave no usable link; empty on success
     std::optional<RefusedLink> refused;  // set when that is why (then `failure` says it too)
     bool noUrl = false;  // the answer gave no link at all (then `failure` says it too)

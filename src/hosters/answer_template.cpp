@@ -20,24 +20,24 @@ constexpr size_t kUnlimited = static_cast<size_t>(-1);
 struct FunctionInfo {
     std::string_view name;
     TemplateFunction function;
-    size_t min_arguments, max_arguments;
+    size_t minArguments, maxArguments;
 };
 
 constexpr std::array<FunctionInfo, 14> kFunctions{{
-    {"response", TemplateFunction::Response, 0, 0},
-    {"responseurl", TemplateFunction::ResponseUrl, 0, 0},
-    {"header", TemplateFunction::Header, 1, 1},
-    {"json", TemplateFunction::Json, 1, 2},
-    {"xml", TemplateFunction::Xml, 1, 2},
-    {"regex", TemplateFunction::Regex, 1, 3},
-    {"filename", TemplateFunction::FileName, 0, 0},
-    {"random", TemplateFunction::Random, 1, kUnlimited},
-    {"base64", TemplateFunction::Base64, 1, 1},
-    {"input", TemplateFunction::Input, 0, 0},
-    {"inputbox", TemplateFunction::InputBox, 0, 2},
-    {"prompt", TemplateFunction::InputBox, 0, 2},
-    {"select", TemplateFunction::Select, 1, kUnlimited},
-    {"outputbox", TemplateFunction::OutputBox, 1, 2},
+    {"response", TemplateFunction::kResponse, 0, 0},
+    {"responseurl", TemplateFunction::kResponseUrl, 0, 0},
+    {"header", TemplateFunction::kHeader, 1, 1},
+    {"json", TemplateFunction::kJson, 1, 2},
+    {"xml", TemplateFunction::kXml, 1, 2},
+    {"regex", TemplateFunction::kRegex, 1, 3},
+    {"filename", TemplateFunction::kFileName, 0, 0},
+    {"random", TemplateFunction::kRandom, 1, kUnlimited},
+    {"base64", TemplateFunction::kBase64, 1, 1},
+    {"input", TemplateFunction::kInput, 0, 0},
+    {"inputbox", TemplateFunction::kInputBox, 0, 2},
+    {"prompt", TemplateFunction::kInputBox, 0, 2},
+    {"select", TemplateFunction::kSelect, 1, kUnlimited},
+    {"outputbox", TemplateFunction::kOutputBox, 1, 2},
 }};
 
 bool IsSpecial(char c) {
@@ -90,7 +90,7 @@ class Parser {
     std::string Here() const { return " at position " + std::to_string(pos_ + 1); }
 
     // Literal text and calls up to the end; inside an argument up to its '|' or '}'.
-    TemplateText ParseText(bool in_argument, int depth) {
+    TemplateText ParseText(bool inArgument, int depth) {
         TemplateText text;
         std::string literal;
         auto flush = [&] {
@@ -105,7 +105,7 @@ class Parser {
             } else if (c == '{') {
                 flush();
                 if (auto call = ParseCall(depth + 1)) text.push_back(std::move(*call));
-            } else if (in_argument && (c == '|' || c == '}')) {
+            } else if (inArgument && (c == '|' || c == '}')) {
                 break;
             } else if (c == '}') {
                 Fail("'}' without '{'" + Here());
@@ -122,9 +122,9 @@ class Parser {
         const size_t open = pos_++;
         if (depth > kMaxNesting)
             return Fail("functions nested deeper than 16 levels" + Here()), std::nullopt;
-        const size_t name_end = std::min(source_.find_first_of("{}|:\\", pos_), source_.size());
-        const std::string name = Lower(source_.substr(pos_, name_end - pos_));
-        pos_ = name_end;
+        const size_t nameEnd = std::min(source_.find_first_of("{}|:\\", pos_), source_.size());
+        const std::string name = Lower(source_.substr(pos_, nameEnd - pos_));
+        pos_ = nameEnd;
         const auto unclosed = "'{' at position " + std::to_string(open + 1) + " is never closed";
         if (pos_ >= source_.size()) return Fail(unclosed), std::nullopt;
         const auto known = std::find_if(kFunctions.begin(), kFunctions.end(),
@@ -153,24 +153,24 @@ class Parser {
 
     bool CheckArguments(const FunctionInfo& known, const TemplatePart& call) {
         const size_t count = call.arguments.size();
-        if (count < known.min_arguments || count > known.max_arguments)
+        if (count < known.minArguments || count > known.maxArguments)
             return Fail("{" + std::string(known.name) + "} cannot take " + std::to_string(count) +
                         " argument" + (count == 1 ? "" : "s"));
         // A question is asked before the run, when no answer is there to fill it in.
-        if (known.function == TemplateFunction::InputBox ||
-            known.function == TemplateFunction::Select)
+        if (known.function == TemplateFunction::kInputBox ||
+            known.function == TemplateFunction::kSelect)
             for (const TemplateText& argument : call.arguments)
                 if (!LiteralOf(argument))
                     return Fail("{" + std::string(known.name) +
                                 "}: the title, default and choices must be plain text");
-        if (known.function == TemplateFunction::Regex) {
+        if (known.function == TemplateFunction::kRegex) {
             const auto pattern = LiteralOf(call.arguments[count == 3 ? 1 : 0]);
             if (pattern) {
                 const std::string problem = RegexPatternProblem(*pattern);
                 if (!problem.empty()) return Fail(problem);
             }
         }
-        if (known.function == TemplateFunction::Xml) {
+        if (known.function == TemplateFunction::kXml) {
             const auto xpath = LiteralOf(call.arguments.back());
             if (xpath) {
                 const std::string problem = XPathProblem(*xpath);
@@ -310,7 +310,7 @@ std::string Joined(const std::vector<std::string>& items) {
 }
 
 TemplatePrompt PromptOf(TemplateFunction function, const std::vector<std::string>& args) {
-    if (function == TemplateFunction::Select) return {Joined(args), {}, args};
+    if (function == TemplateFunction::kSelect) return {Joined(args), {}, args};
     return {args.empty() ? "Input" : args[0], args.size() > 1 ? args[1] : "", {}};
 }
 
@@ -333,10 +333,10 @@ TextResult Output(const std::vector<std::string>& args, const AnswerContext& ans
 size_t BytesRead(const TemplatePart& call, const std::vector<std::string>& args,
                  const AnswerContext& answer) {
     switch (*call.function) {
-        case TemplateFunction::Json:
-        case TemplateFunction::Xml:
+        case TemplateFunction::kJson:
+        case TemplateFunction::kXml:
             return args.size() == 1 ? answer.body.size() : args[0].size();
-        case TemplateFunction::Regex:
+        case TemplateFunction::kRegex:
             return args.size() == 3 ? args[0].size() : answer.body.size();
         default:
             return 0;
@@ -352,35 +352,35 @@ TextResult Call(const TemplatePart& call, const AnswerContext& answer, TemplateB
     }
     if (!Spend(budget, BytesRead(call, args, answer))) return TextSpent();
     switch (*call.function) {
-        case TemplateFunction::Response:
+        case TemplateFunction::kResponse:
             return TextResult::Text(answer.body);
-        case TemplateFunction::ResponseUrl:
-            return TextResult::Text(answer.final_url);
-        case TemplateFunction::Header:
+        case TemplateFunction::kResponseUrl:
+            return TextResult::Text(answer.finalUrl);
+        case TemplateFunction::kHeader:
             return TextResult::Text(answer.Header(args[0]));
-        case TemplateFunction::Json:
+        case TemplateFunction::kJson:
             return args.size() == 1 ? EvaluateJsonPath(answer.body, args[0])
                                     : EvaluateJsonPath(args[0], args[1]);
-        case TemplateFunction::Xml:
+        case TemplateFunction::kXml:
             return args.size() == 1 ? EvaluateXPath(answer.body, args[0], budget)
                                     : EvaluateXPath(args[0], args[1], budget);
-        case TemplateFunction::Regex:
+        case TemplateFunction::kRegex:
             if (args.size() == 3) return MatchRegex(args[0], args[1], args[2], &budget.regexSteps);
             return MatchRegex(answer.body, args[0], args.size() == 2 ? args[1] : "",
                               &budget.regexSteps);
-        case TemplateFunction::FileName:
-            return TextResult::Text(answer.file_name);
-        case TemplateFunction::Random:
+        case TemplateFunction::kFileName:
+            return TextResult::Text(answer.fileName);
+        case TemplateFunction::kRandom:
             return TextResult::Text(PickRandom(args));
-        case TemplateFunction::Base64:
+        case TemplateFunction::kBase64:
             if (args[0].size() / 3 * 4 > TemplateBudget::kMaxResultBytes) return TooLong();
             return TextResult::Text(Base64(args[0]));
-        case TemplateFunction::Input:
+        case TemplateFunction::kInput:
             return TextResult::Text(answer.input);
-        case TemplateFunction::InputBox:
-        case TemplateFunction::Select:
+        case TemplateFunction::kInputBox:
+        case TemplateFunction::kSelect:
             return Answered(PromptOf(*call.function, args), answer);
-        case TemplateFunction::OutputBox:
+        case TemplateFunction::kOutputBox:
             return Output(args, answer);
     }
     return TextResult::Failure("unknown function");
@@ -408,8 +408,8 @@ void CollectPrompts(const TemplateText& text, std::vector<TemplatePrompt>& promp
     for (const TemplatePart& part : text) {
         if (!part.function) continue;
         for (const TemplateText& argument : part.arguments) CollectPrompts(argument, prompts);
-        if (part.function != TemplateFunction::InputBox &&
-            part.function != TemplateFunction::Select)
+        if (part.function != TemplateFunction::kInputBox &&
+            part.function != TemplateFunction::kSelect)
             continue;
         std::vector<std::string> args;
         for (const TemplateText& argument : part.arguments) args.push_back(*LiteralOf(argument));

@@ -26,9 +26,9 @@ using PromptAnswers = std::map<std::string, std::string, std::less<>>;
 struct AnswerContext {
     int status = 200;
     std::string body;
-    std::string final_url;  // the URL after redirects
+    std::string finalUrl;  // the URL after redirects
     std::vector<std::pair<std::string, std::string>> headers;
-    std::string file_name;                   // the uploaded image's name
+    std::string fileName;                    // the uploaded image's name
     const PromptAnswers* answers = nullptr;  // for {inputbox} and {select}
     // {outputbox} texts are added here for the front end to show after the run; without a
     // place to put them they are dropped.
@@ -40,26 +40,26 @@ struct AnswerContext {
 };
 
 enum class TemplateFunction {
-    Response,
-    ResponseUrl,
-    Header,
-    Json,
-    Xml,
-    Regex,
-    FileName,
-    Random,
-    Base64,
-    Input,
-    InputBox,
-    Select,
-    OutputBox
+    kResponse,
+    kResponseUrl,
+    kHeader,
+    kJson,
+    kXml,
+    kRegex,
+    kFileName,
+    kRandom,
+    kBase64,
+    kInput,
+    kInputBox,
+    kSelect,
+    kOutputBox
 };
 
 // A question a template asks once per run: {inputbox:title|default} (also spelled {prompt})
 // or {select:a|b|c}, whose title is its choices as written, "a|b|c".
 struct TemplatePrompt {
     std::string title;
-    std::string default_text;
+    std::string defaultText;
     std::vector<std::string> choices;  // empty for a free text
 
     bool operator==(const TemplatePrompt&) const = default;

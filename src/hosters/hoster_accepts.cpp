@@ -11,11 +11,11 @@ struct TypeWord {
     std::string_view word;
     ImageType type;
 };
-constexpr std::array<TypeWord, 5> kWords = {{{"jpeg", ImageType::Jpeg},
-                                             {"jpg", ImageType::Jpeg},
-                                             {"png", ImageType::Png},
-                                             {"gif", ImageType::Gif},
-                                             {"webp", ImageType::WebP}}};
+constexpr std::array<TypeWord, 5> kWords = {{{"jpeg", ImageType::kJpeg},
+                                             {"jpg", ImageType::kJpeg},
+                                             {"png", ImageType::kPng},
+                                             {"gif", ImageType::kGif},
+                                             {"webp", ImageType::kWebP}}};
 
 std::optional<ImageType> TypeOf(std::string_view word) {
     for (const TypeWord& known : kWords)
@@ -49,28 +49,29 @@ std::optional<std::string> ParseAcceptedTypes(std::string_view text) {
 }
 
 bool RowAccepts(const HosterDef& row, ImageType type) {
-    if (row.Accepts.empty()) return type == ImageType::Jpeg || row.Request == RequestKind::Standard;
+    if (row.Accepts.empty())
+        return type == ImageType::kJpeg || row.Request == RequestKind::kStandard;
     const std::string list = "," + row.Accepts + ",";
     return list.find("," + std::string(WordOf(type)) + ",") != std::string::npos;
 }
 
 bool RowTakesJpegOnly(const HosterDef& row) {
-    for (ImageType type : {ImageType::Png, ImageType::Gif, ImageType::WebP})
+    for (ImageType type : {ImageType::kPng, ImageType::kGif, ImageType::kWebP})
         if (RowAccepts(row, type)) return false;
-    return RowAccepts(row, ImageType::Jpeg);
+    return RowAccepts(row, ImageType::kJpeg);
 }
 
 std::string_view ImageTypeName(ImageType type) {
     switch (type) {
-        case ImageType::Jpeg:
+        case ImageType::kJpeg:
             return "JPEG";
-        case ImageType::Png:
+        case ImageType::kPng:
             return "PNG";
-        case ImageType::Gif:
+        case ImageType::kGif:
             return "GIF";
-        case ImageType::WebP:
+        case ImageType::kWebP:
             return "WebP";
-        case ImageType::None:
+        case ImageType::kNone:
             break;
     }
     return "";

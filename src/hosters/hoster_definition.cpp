@@ -40,10 +40,9 @@ std::string TemplateLiteral(std::string_view text) {
     constexpr std::string_view kSpecial = "{}|:\\";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        const bool escapes_special = text[i] == '\\' && i + 1 < text.size() &&
-                                     kSpecial.find(text[i + 1]) != std::string_view::npos;
-        if (escapes_special ||
-            (text[i] != '\\' && kSpecial.find(text[i]) != std::string_view::npos))
+        const bool escapesSpecial = text[i] == '\\' && i + 1 < text.size() &&
+                                    kSpecial.find(text[i + 1]) != std::string_view::npos;
+        if (escapesSpecial || (text[i] != '\\' && kSpecial.find(text[i]) != std::string_view::npos))
             out += '\\';
         out += text[i];
     }
@@ -55,10 +54,10 @@ std::string TemplateLiteral(std::string_view text) {
 std::string MarkerTemplate(const HosterDef& row, std::string_view wanted) {
     const std::string start = RegexLiteral(row.StartMarker);
     // The code marker is searched from where the start marker begins, so the two may be one.
-    const std::string code_start =
+    const std::string codeStart =
         "(?=" + start + ")" +
         (row.CodeMarker.empty() ? "" : ".*?(?=" + RegexLiteral(row.CodeMarker) + ")");
-    const std::string pattern = "(?is)" + code_start + "(?:(?!" + RegexLiteral(row.EndMarker) +
+    const std::string pattern = "(?is)" + codeStart + "(?:(?!" + RegexLiteral(row.EndMarker) +
                                 ").)*?" + std::string(wanted);
     return "{regex:" + TemplateLiteral(pattern) + "|1}";
 }
@@ -66,7 +65,7 @@ std::string MarkerTemplate(const HosterDef& row, std::string_view wanted) {
 // A value of a row that sends its values as written, as a definition's template that gives
 // the same text: braces and the backslashes before special characters are escaped, and in
 // values with %-tokens the percent signs.
-std::string LiteralValue(std::string_view text, bool name_tokens) {
+std::string LiteralValue(std::string_view text, bool nameTokens) {
     constexpr std::string_view kSpecial = "{}|:\\%";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -76,19 +75,19 @@ std::string LiteralValue(std::string_view text, bool name_tokens) {
              (i + 1 == text.size() || kSpecial.find(text[i + 1]) != std::string_view::npos)))
             out += '\\';
         out += c;
-        if (c == '%' && name_tokens) out += '%';
+        if (c == '%' && nameTokens) out += '%';
     }
     return out;
 }
 
 void AsTemplates(SxcuUploader& uploader) {
-    uploader.request_url = LiteralValue(uploader.request_url, false);
+    uploader.requestUrl = LiteralValue(uploader.requestUrl, false);
     for (NamedValues* list : {&uploader.parameters, &uploader.headers, &uploader.arguments})
         for (auto& [name, value] : *list) value = LiteralValue(value, true);
 }
 
 bool CutsBetweenMarkers(const HosterDef& row) {
-    return row.Request == RequestKind::Classic ||
+    return row.Request == RequestKind::kClassic ||
            (row.UrlTemplate.empty() && !row.StartMarker.empty());
 }
 
@@ -120,22 +119,22 @@ bool LacksValue(std::string_view value) {
 HosterDef HosterFromSxcu(const SxcuUploader& uploader) {
     HosterDef row;
     row.Name = uploader.name;
-    row.HomeUrl = SiteOf(uploader.request_url);
-    row.UploadUrl = uploader.request_url;
-    row.Request = RequestKind::Standard;
-    row.Method = uploader.request_method;
-    row.Body = uploader.body == SxcuBody::Binary ? BodyKind::Binary : BodyKind::Multipart;
+    row.HomeUrl = SiteOf(uploader.requestUrl);
+    row.UploadUrl = uploader.requestUrl;
+    row.Request = RequestKind::kStandard;
+    row.Method = uploader.requestMethod;
+    row.Body = uploader.body == SxcuBody::kBinary ? BodyKind::kBinary : BodyKind::kMultipart;
     row.Headers = uploader.headers;
     row.Parameters = uploader.parameters;
     row.Arguments = uploader.arguments;
     row.RequestTemplates = true;
-    row.FileField = uploader.file_form_name;
+    row.FileField = uploader.fileFormName;
     row.UrlTemplate = uploader.url;
-    row.ThumbnailTemplate = uploader.thumbnail_url;
-    row.DeletionTemplate = uploader.deletion_url;
-    row.ErrorTemplate = uploader.error_message;
-    row.MaxBytes = uploader.max_file_size;
-    row.DeletionConfirm = uploader.deletion_confirm;
+    row.ThumbnailTemplate = uploader.thumbnailUrl;
+    row.DeletionTemplate = uploader.deletionUrl;
+    row.ErrorTemplate = uploader.errorMessage;
+    row.MaxBytes = uploader.maxFileSize;
+    row.DeletionConfirm = uploader.deletionConfirm;
     if (row.MaxBytes > 0) row.MaxSizeText = std::to_string(row.MaxBytes / 1024) + "kB";
     return row;
 }
@@ -143,32 +142,32 @@ HosterDef HosterFromSxcu(const SxcuUploader& uploader) {
 SxcuUploader SxcuFromHoster(const HosterDef& row) {
     SxcuUploader uploader;
     uploader.name = row.Name;
-    const bool classic = row.Request == RequestKind::Classic;
-    uploader.request_method = classic ? "POST" : row.Method;
-    uploader.request_url = classic ? ClassicRequestUrl(row) : row.UploadUrl;
+    const bool classic = row.Request == RequestKind::kClassic;
+    uploader.requestMethod = classic ? "POST" : row.Method;
+    uploader.requestUrl = classic ? ClassicRequestUrl(row) : row.UploadUrl;
     if (!classic) {
         uploader.headers = row.Headers;
         uploader.parameters = row.Parameters;
         uploader.body =
-            row.Body == BodyKind::Binary ? SxcuBody::Binary : SxcuBody::MultipartFormData;
+            row.Body == BodyKind::kBinary ? SxcuBody::kBinary : SxcuBody::kMultipartFormData;
     }
     for (const FormField& field : FormFields(row))
         uploader.arguments.emplace_back(field.name, field.value);
     if (!classic)
         uploader.arguments.insert(uploader.arguments.end(), row.Arguments.begin(),
                                   row.Arguments.end());
-    uploader.file_form_name = row.FileField;
+    uploader.fileFormName = row.FileField;
     if (CutsBetweenMarkers(row)) {
         uploader.url = MarkerTemplate(row, R"(\[URL=([^\]]*)\])");
-        uploader.thumbnail_url = MarkerTemplate(row, R"(\[IMG\]([^\[]*)\[/IMG\])");
+        uploader.thumbnailUrl = MarkerTemplate(row, R"(\[IMG\]([^\[]*)\[/IMG\])");
     } else {
         uploader.url = row.UrlTemplate;
-        uploader.thumbnail_url = row.ThumbnailTemplate;
-        uploader.deletion_url = row.DeletionTemplate;
-        uploader.error_message = row.ErrorTemplate;
+        uploader.thumbnailUrl = row.ThumbnailTemplate;
+        uploader.deletionUrl = row.DeletionTemplate;
+        uploader.errorMessage = row.ErrorTemplate;
     }
-    uploader.max_file_size = row.MaxBytes;
-    uploader.deletion_confirm = row.DeletionConfirm;
+    uploader.maxFileSize = row.MaxBytes;
+    uploader.deletionConfirm = row.DeletionConfirm;
     if (!row.RequestTemplates) AsTemplates(uploader);
     return uploader;
 }
@@ -176,15 +175,14 @@ SxcuUploader SxcuFromHoster(const HosterDef& row) {
 SharedDefinition ShareDefinition(const HosterDef& row, Secrets secrets) {
     SxcuUploader uploader = SxcuFromHoster(row);
     SharedDefinition shared;
-    if (secrets == Secrets::Omit) {
+    if (secrets == Secrets::kOmit) {
         for (NamedValues* list : {&uploader.headers, &uploader.parameters, &uploader.arguments})
             for (auto& [name, value] : *list)
                 if (!LacksValue(value) && IsRowKey(row, name, value)) {
                     shared.blanked.push_back(name);
                     value.clear();
                 }
-        uploader.request_url =
-            BlankKeyQuery(uploader.request_url, row.SecretNames, &shared.blanked);
+        uploader.requestUrl = BlankKeyQuery(uploader.requestUrl, row.SecretNames, &shared.blanked);
     }
     shared.text = WriteSxcu(uploader, secrets);
     return shared;

@@ -97,7 +97,7 @@ std::string IdFromFileName(const std::string& file) {
 
 bool TakenByOwnRow(const HosterTable& table, const std::string& id) {
     return std::any_of(table.Hosters.begin() + 1, table.Hosters.end(), [&](const HosterDef& row) {
-        return row.Origin != RowOrigin::Preset && row.Id == id;
+        return row.Origin != RowOrigin::kPreset && row.Id == id;
     });
 }
 
@@ -108,13 +108,13 @@ int WriteNewPrivateFile(const std::string& path, const std::string& bytes) {
     size_t done = 0;
     int error = 0;
     while (done < bytes.size() && error == 0) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
         if (n > 0)
             done += static_cast<size_t>(n);
         else if (n == 0 || errno != EINTR)
             error = n == 0 ? EIO : errno;
     }
-    if (error == 0 && (::fsync(fd.get()) != 0 || !fd.Close())) error = errno;
+    if (error == 0 && (::fsync(fd.Get()) != 0 || !fd.Close())) error = errno;
     if (error != 0) ::unlink(path.c_str());
     return error;
 }
@@ -127,10 +127,10 @@ HosterTable LoadHosterRows(const std::string& settingsFolder, const std::string&
     for (std::string& problem : table.problems) problem = hostersFile + ": " + problem;
 
     FolderRows own =
-        ReadDefinitions(DefinitionFolder(settingsFolder), RowOrigin::Definition, table.problems);
+        ReadDefinitions(DefinitionFolder(settingsFolder), RowOrigin::kDefinition, table.problems);
     FolderRows presets = dataFolder.empty() ? FolderRows{}
                                             : ReadDefinitions(DefinitionFolder(dataFolder),
-                                                              RowOrigin::Preset, table.problems);
+                                                              RowOrigin::kPreset, table.problems);
     for (HosterDef& row : own.rows) {
         // Choosing by ID could never reach a second row of the same ID.
         if (FindHosterRow(table, row.Id) > 0) {
@@ -196,7 +196,7 @@ std::string SaveDefinition(const std::string& settingsFolder, const std::string&
 }
 
 std::string DeleteDefinition(const std::string& settingsFolder, const HosterDef& row) {
-    if (row.Origin != RowOrigin::Definition) return row.Id + " is no definition of your own";
+    if (row.Origin != RowOrigin::kDefinition) return row.Id + " is no definition of your own";
     const std::string path =
         JoinPath(DefinitionFolder(settingsFolder), row.Id + std::string(kExtension));
     if (::unlink(path.c_str()) != 0) return std::strerror(errno);

@@ -57,12 +57,12 @@ std::string Choose(const std::array<Named<Choice>, N>& words, std::string_view k
 }
 
 constexpr std::array<Named<RequestKind>, 2> kRequests = {
-    {{"classic", RequestKind::Classic}, {"standard", RequestKind::Standard}}};
+    {{"classic", RequestKind::kClassic}, {"standard", RequestKind::kStandard}}};
 constexpr std::array<Named<BodyKind>, 2> kBodies = {
-    {{"multipart", BodyKind::Multipart}, {"binary", BodyKind::Binary}}};
-constexpr std::array<Named<CodeStyle>, 3> kStyles = {{{"thumbnail", CodeStyle::LinkedThumbnail},
-                                                      {"image", CodeStyle::FullImage},
-                                                      {"link", CodeStyle::LinkOnly}}};
+    {{"multipart", BodyKind::kMultipart}, {"binary", BodyKind::kBinary}}};
+constexpr std::array<Named<CodeStyle>, 3> kStyles = {{{"thumbnail", CodeStyle::kLinkedThumbnail},
+                                                      {"image", CodeStyle::kFullImage},
+                                                      {"link", CodeStyle::kLinkOnly}}};
 
 }  // namespace
 
@@ -128,10 +128,10 @@ std::string ApplyStandardKey(HosterDef& row, std::string_view key, const std::st
 
 std::vector<std::string> StandardRowProblems(const HosterDef& row) {
     std::vector<std::string> problems;
-    if (row.Request != RequestKind::Standard) return problems;
+    if (row.Request != RequestKind::kStandard) return problems;
     if (const Outcome<net::HttpUrl> url = net::ParseHttpUrl(row.UploadUrl); !url)
         problems.push_back("UploadUrl: " + std::string(net::UrlProblemText(url.Why())));
-    if (row.Body == BodyKind::Multipart && row.FileField.empty())
+    if (row.Body == BodyKind::kMultipart && row.FileField.empty())
         problems.push_back("FileField is missing");
     const AnswerFieldsParse fields = ParseAnswerFields(row.UrlTemplate, row.ThumbnailTemplate,
                                                        row.DeletionTemplate, row.ErrorTemplate);

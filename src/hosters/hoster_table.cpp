@@ -39,19 +39,19 @@ HosterDef Row(std::string name, std::string home, std::string maxSize, std::stri
 constexpr std::string_view kMissing = "\x01missing";
 
 enum class Field {
-    Name,
-    HomeUrl,
-    MaxSizeText,
-    ConnectHost,
-    UploadUrl,
-    FormNames,
-    FormValues,
-    FileField,
-    StartMarker,
-    CodeMarker,
-    EndMarker,
-    TrimCount,
-    Port
+    kName,
+    kHomeUrl,
+    kMaxSizeText,
+    kConnectHost,
+    kUploadUrl,
+    kFormNames,
+    kFormValues,
+    kFileField,
+    kStartMarker,
+    kCodeMarker,
+    kEndMarker,
+    kTrimCount,
+    kPort
 };
 
 struct KeyInfo {
@@ -61,47 +61,47 @@ struct KeyInfo {
 };
 
 constexpr std::array<KeyInfo, 13> kKeys = {{
-    {"Name", Field::Name, true},
-    {"HomeUrl", Field::HomeUrl, false},
-    {"MaxSizeText", Field::MaxSizeText, false},
-    {"ConnectHost", Field::ConnectHost, true},
-    {"UploadUrl", Field::UploadUrl, true},
-    {"FormNames", Field::FormNames, false},
-    {"FormValues", Field::FormValues, false},
-    {"FileField", Field::FileField, true},
-    {"StartMarker", Field::StartMarker, true},
-    {"CodeMarker", Field::CodeMarker, false},
-    {"EndMarker", Field::EndMarker, true},
-    {"TrimCount", Field::TrimCount, false},
-    {"Port", Field::Port, false},
+    {"Name", Field::kName, true},
+    {"HomeUrl", Field::kHomeUrl, false},
+    {"MaxSizeText", Field::kMaxSizeText, false},
+    {"ConnectHost", Field::kConnectHost, true},
+    {"UploadUrl", Field::kUploadUrl, true},
+    {"FormNames", Field::kFormNames, false},
+    {"FormValues", Field::kFormValues, false},
+    {"FileField", Field::kFileField, true},
+    {"StartMarker", Field::kStartMarker, true},
+    {"CodeMarker", Field::kCodeMarker, false},
+    {"EndMarker", Field::kEndMarker, true},
+    {"TrimCount", Field::kTrimCount, false},
+    {"Port", Field::kPort, false},
 }};
 
 std::string* TextField(HosterDef& h, Field f) {
     switch (f) {
-        case Field::Name:
+        case Field::kName:
             return &h.Name;
-        case Field::HomeUrl:
+        case Field::kHomeUrl:
             return &h.HomeUrl;
-        case Field::MaxSizeText:
+        case Field::kMaxSizeText:
             return &h.MaxSizeText;
-        case Field::ConnectHost:
+        case Field::kConnectHost:
             return &h.ConnectHost;
-        case Field::UploadUrl:
+        case Field::kUploadUrl:
             return &h.UploadUrl;
-        case Field::FormNames:
+        case Field::kFormNames:
             return &h.FormNames;
-        case Field::FormValues:
+        case Field::kFormValues:
             return &h.FormValues;
-        case Field::FileField:
+        case Field::kFileField:
             return &h.FileField;
-        case Field::StartMarker:
+        case Field::kStartMarker:
             return &h.StartMarker;
-        case Field::CodeMarker:
+        case Field::kCodeMarker:
             return &h.CodeMarker;
-        case Field::EndMarker:
+        case Field::kEndMarker:
             return &h.EndMarker;
-        case Field::TrimCount:
-        case Field::Port:
+        case Field::kTrimCount:
+        case Field::kPort:
             return nullptr;
     }
     return nullptr;
@@ -110,8 +110,8 @@ std::string* TextField(HosterDef& h, Field f) {
 // Fields that go into the request line, its headers or the part headers, where a line break
 // would end the line and let the file write lines of its own.
 bool GoesOnTheWire(Field f) {
-    return f == Field::ConnectHost || f == Field::UploadUrl || f == Field::FormNames ||
-           f == Field::FormValues || f == Field::FileField;
+    return f == Field::kConnectHost || f == Field::kUploadUrl || f == Field::kFormNames ||
+           f == Field::kFormValues || f == Field::kFileField;
 }
 
 bool HasControlCharacter(std::string_view value) {
@@ -123,9 +123,9 @@ bool HasControlCharacter(std::string_view value) {
 
 // A standard row finds its host in UploadUrl and may read its answer without markers.
 bool Required(const KeyInfo& info, const HosterDef& h) {
-    if (h.Request == RequestKind::Classic) return info.required;
-    return info.field == Field::Name || info.field == Field::UploadUrl ||
-           (info.field == Field::FileField && h.Body == BodyKind::Multipart);
+    if (h.Request == RequestKind::kClassic) return info.required;
+    return info.field == Field::kName || info.field == Field::kUploadUrl ||
+           (info.field == Field::kFileField && h.Body == BodyKind::kMultipart);
 }
 
 // Applies one value to the row; returns a problem text, empty when the value was taken.
@@ -134,7 +134,7 @@ std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
         if (Required(info, h) && value.empty()) return std::string(info.key) + " is empty";
         if (GoesOnTheWire(info.field) && HasControlCharacter(value))
             return std::string(info.key) + " holds a control character";
-        if (info.field == Field::ConnectHost && !net::IsHostName(value) &&
+        if (info.field == Field::kConnectHost && !net::IsHostName(value) &&
             !net::ParseDottedAddress(value))
             return "ConnectHost is no host name or address";
         *text = value;
@@ -142,7 +142,7 @@ std::string Apply(HosterDef& h, const KeyInfo& info, const std::string& value) {
     }
     long long number = 0;
     if (!ParseInteger(value, number)) return std::string(info.key) + " is not a number";
-    if (info.field == Field::TrimCount) {
+    if (info.field == Field::kTrimCount) {
         if (number < 0 || number > 32767) return "TrimCount is out of range";
         h.TrimCount = static_cast<std::int16_t>(number);
     } else {
@@ -188,7 +188,7 @@ std::vector<HosterDef> InitHosters() {
 
 std::string ReuseKey(const HosterDef& row) {
     std::string where;
-    if (row.Request == RequestKind::Classic) {
+    if (row.Request == RequestKind::kClassic) {
         const size_t scheme = row.UploadUrl.find("://");
         const size_t path = row.UploadUrl.find('/', scheme == std::string::npos ? 0 : scheme + 3);
         std::string host = row.ConnectHost;
@@ -204,7 +204,7 @@ std::string ReuseKey(const HosterDef& row) {
     }
     // The query holds keys and per-image values more often than a destination.
     where = where.substr(0, where.find_first_of("?#"));
-    return where + "|" + (row.Body == BodyKind::Multipart ? row.FileField : std::string());
+    return where + "|" + (row.Body == BodyKind::kMultipart ? row.FileField : std::string());
 }
 
 std::string DeletionConfirmProblem(const std::string& pattern) {
@@ -219,12 +219,12 @@ bool DeletionConfirmed(const std::string& pattern, const std::string& body) {
 
 int ConnectionsFor(const HosterDef& row) {
     if (row.Connections >= 1) return row.Connections;
-    return row.Request == RequestKind::Standard ? 3 : 1;
+    return row.Request == RequestKind::kStandard ? 3 : 1;
 }
 
 int RetriesFor(const HosterDef& row) {
     if (row.Retries >= 0) return row.Retries;
-    return row.Request == RequestKind::Standard ? 2 : 0;
+    return row.Request == RequestKind::kStandard ? 2 : 0;
 }
 
 const HosterDef& HosterTable::Row(int index) const {
@@ -354,7 +354,7 @@ void TakeRow(HosterTable& table, int number, const std::string& section, Section
         table.problems.push_back(std::move(line));
     } else {
         result.row.Id = section;
-        result.row.Origin = RowOrigin::HostersIni;
+        result.row.Origin = RowOrigin::kHostersIni;
         table.Hosters.push_back(std::move(result.row));
     }
 }

@@ -21,17 +21,17 @@ using NamedValues = std::vector<std::pair<std::string, std::string>>;
 // How a row's request is made. Classic rows send the bytes the old hosts were written for
 // (HTTP/1.0, the full path as file name); standard rows send what today's hosts expect
 // (HTTP/1.1, TLS, RFC 7578 multipart or the raw image, headers and query of their own).
-enum class RequestKind { Classic, Standard };
-enum class BodyKind { Multipart, Binary };
+enum class RequestKind { kClassic, kStandard };
+enum class BodyKind { kMultipart, kBinary };
 // Which code a standard row builds from the links of its answer.
 enum class CodeStyle {
-    LinkedThumbnail,  // [URL=<url>][IMG]<thumbnail>[/IMG][/URL], or the full image without one
-    FullImage,        // [IMG]<url>[/IMG]
-    LinkOnly,         // [URL]<url>[/URL]
+    kLinkedThumbnail,  // [URL=<url>][IMG]<thumbnail>[/IMG][/URL], or the full image without one
+    kFullImage,        // [IMG]<url>[/IMG]
+    kLinkOnly,         // [URL]<url>[/URL]
 };
 // Where a row comes from: the program, hosters.ini, a definition of the user's in hosters.d,
 // or a preset shipped in the data folder.
-enum class RowOrigin { BuiltIn, HostersIni, Definition, Preset };
+enum class RowOrigin { kBuiltIn, kHostersIni, kDefinition, kPreset };
 
 struct HosterDef {
     std::string Name;         // entry of the hoster choice
@@ -51,14 +51,14 @@ struct HosterDef {
     // Stable identity: "Hoster<N>" for built-in and hosters.ini rows, the file name without
     // ".sxcu" for definitions and presets.
     std::string Id;
-    RowOrigin Origin = RowOrigin::BuiltIn;
+    RowOrigin Origin = RowOrigin::kBuiltIn;
 
     // Standard rows only; classic rows ignore everything below.
-    RequestKind Request = RequestKind::Classic;
+    RequestKind Request = RequestKind::kClassic;
     std::string Method = "POST";
-    BodyKind Body = BodyKind::Multipart;  // multipart: FormNames/FormValues and FileField
-    NamedValues Headers;                  // sent after Lumar's own
-    NamedValues Parameters;               // added to UploadUrl's query
+    BodyKind Body = BodyKind::kMultipart;  // multipart: FormNames/FormValues and FileField
+    NamedValues Headers;                   // sent after Lumar's own
+    NamedValues Parameters;                // added to UploadUrl's query
     // Form fields of definitions, sent before the file; unlike the FormValues list a value
     // may hold "|".
     NamedValues Arguments;
@@ -73,7 +73,7 @@ struct HosterDef {
     // address matches once it deleted the picture; "" when the row does not know it (many
     // deletion addresses are pages with a confirm step), so the page is opened for the user.
     std::string DeletionConfirm;
-    CodeStyle Style = CodeStyle::LinkedThumbnail;
+    CodeStyle Style = CodeStyle::kLinkedThumbnail;
     std::uint64_t MaxBytes = 0;  // largest file the host takes; 0 = not known
     // Images in flight at once and tries after a transient failure; -1 = the default of the
     // row's kind (ConnectionsFor, RetriesFor).

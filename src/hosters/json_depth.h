@@ -11,16 +11,16 @@ inline constexpr size_t kMaxJsonDepth = 256;
 // The deepest nesting of arrays and objects in the text, ignoring brackets inside strings.
 inline size_t JsonNestingDepth(std::string_view text) {
     size_t depth = 0, deepest = 0;
-    bool in_string = false;
+    bool inString = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (in_string) {
+        if (inString) {
             if (c == '\\')
                 ++i;
             else if (c == '"')
-                in_string = false;
+                inString = false;
         } else if (c == '"') {
-            in_string = true;
+            inString = true;
         } else if (c == '[' || c == '{') {
             if (++depth > deepest) deepest = depth;
         } else if ((c == ']' || c == '}') && depth > 0) {

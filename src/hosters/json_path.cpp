@@ -33,12 +33,12 @@ std::optional<size_t> ParseIndex(std::string_view digits) {
 std::optional<Step> ParseBracket(std::string_view path, size_t& pos) {
     const size_t open = pos + 1;
     if (open < path.size() && (path[open] == '\'' || path[open] == '"')) {
-        const size_t close_quote = path.find(path[open], open + 1);
-        if (close_quote == std::string_view::npos || close_quote + 1 >= path.size() ||
-            path[close_quote + 1] != ']')
+        const size_t closeQuote = path.find(path[open], open + 1);
+        if (closeQuote == std::string_view::npos || closeQuote + 1 >= path.size() ||
+            path[closeQuote + 1] != ']')
             return std::nullopt;
-        pos = close_quote + 2;
-        return std::string(path.substr(open + 1, close_quote - open - 1));
+        pos = closeQuote + 2;
+        return std::string(path.substr(open + 1, closeQuote - open - 1));
     }
     const size_t close = path.find(']', open);
     if (close == std::string_view::npos) return std::nullopt;
@@ -56,7 +56,7 @@ std::string Shown(std::string_view path) {
 ParsedPath ParsePath(std::string_view path) {
     ParsedPath parsed;
     size_t pos = path.starts_with('$') ? 1 : 0;
-    const bool bare_first_key = pos == 0;
+    const bool bareFirstKey = pos == 0;
     while (pos < path.size()) {
         if (path[pos] == '[') {
             auto step = ParseBracket(path, pos);
@@ -65,7 +65,7 @@ ParsedPath ParsePath(std::string_view path) {
             continue;
         }
         const bool dotted = path[pos] == '.';
-        if (!dotted && !(bare_first_key && pos == 0))
+        if (!dotted && !(bareFirstKey && pos == 0))
             return {{}, "unexpected character in JSON path " + Shown(path)};
         if (dotted) ++pos;
         // "$.['a']" is written for "$['a']".
@@ -92,12 +92,12 @@ const nlohmann::json* Follow(const nlohmann::json& value, const Step& step) {
 
 }  // namespace
 
-TextResult EvaluateJsonPath(std::string_view json_text, std::string_view path) {
+TextResult EvaluateJsonPath(std::string_view jsonText, std::string_view path) {
     const ParsedPath parsed = ParsePath(path);
     if (!parsed.failure.empty()) return TextResult::Failure(parsed.failure);
-    if (JsonNestingDepth(json_text) > kMaxJsonDepth)
+    if (JsonNestingDepth(jsonText) > kMaxJsonDepth)
         return TextResult::Failure("the JSON answer is nested too deeply");
-    const auto document = nlohmann::json::parse(json_text, nullptr, false);
+    const auto document = nlohmann::json::parse(jsonText, nullptr, false);
     if (document.is_discarded()) return TextResult::Failure("the answer is not JSON");
     const nlohmann::json* value = &document;
     for (const Step& step : parsed.steps) {

@@ -11,6 +11,6 @@ namespace lumar {
 // A path that leads nowhere gives an empty text (optional links such as a thumbnail are
 // simply absent); an answer that is not JSON, nests deeper than a sane answer does, or a
 // malformed path is a failure with its reason.
-TextResult EvaluateJsonPath(std::string_view json_text, std::string_view path);
+TextResult EvaluateJsonPath(std::string_view jsonText, std::string_view path);
 
 }  // namespace lumar

@@ -201,11 +201,11 @@ RequestTemplatesResult EvaluateRequestTemplates(const HosterDef& row, const Requ
     AnswerContext context;
     context.status = 0;
     context.answers = image.answers;
-    context.file_name = UrlEncoded(image.file_name);
+    context.fileName = UrlEncoded(image.fileName);
     const TextResult url = Evaluated(row.UploadUrl, context);
     if (!url.Ok()) return {row, "RequestURL: " + url.failure};
     result.row.UploadUrl = url.text;
-    context.file_name = image.file_name;
+    context.fileName = image.fileName;
     for (auto [field, list] :
          {std::pair{"Parameters", &result.row.Parameters},
           std::pair{"Headers", &result.row.Headers}, std::pair{"Arguments", &result.row.Arguments}})

@@ -14,7 +14,7 @@ namespace lumar {
 
 // The image a request is built for.
 struct RequestImage {
-    std::string file_name;
+    std::string fileName;
     int width = 0, height = 0;  // 0 when not known: %width and %height stay empty
     const PromptAnswers* answers = nullptr;
 };

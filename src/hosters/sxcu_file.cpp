@@ -136,21 +136,21 @@ std::string PercentDecoded(std::string_view text, bool asTemplate) {
 // A query that decodes to bytes no JSON text can hold is refused: written back, they would
 // come out as other characters.
 void MoveQueryToParameters(Reader& reader, SxcuUploader& uploader) {
-    std::string& url = uploader.request_url;
+    std::string& url = uploader.requestUrl;
     url = url.substr(0, url.find('#'));
     const size_t question = url.find('?');
     if (question == std::string::npos) return;
-    NamedValues from_query;
+    NamedValues fromQuery;
     std::string_view query = std::string_view(url).substr(question + 1);
     while (!query.empty()) {
         const std::string_view pair = query.substr(0, query.find('&'));
         query.remove_prefix(std::min(query.size(), pair.size() + 1));
         if (pair.empty()) continue;
         const size_t equals = pair.find('=');
-        from_query.emplace_back(
+        fromQuery.emplace_back(
             PercentDecoded(pair.substr(0, equals), false),
             equals == std::string_view::npos ? "" : PercentDecoded(pair.substr(equals + 1), true));
-        if (!IsValidUtf8(from_query.back().first) || !IsValidUtf8(from_query.back().second)) {
+        if (!IsValidUtf8(fromQuery.back().first) || !IsValidUtf8(fromQuery.back().second)) {
             reader.Fail("RequestURL: the query " + std::string(pair) + " decodes to no UTF-8 text");
             return;
         }
@@ -166,7 +166,7 @@ void MoveQueryToParameters(Reader& reader, SxcuUploader& uploader) {
         else if (replace)
             same->second = value;
     };
-    for (const auto& [name, value] : from_query) set(name, value, false);
+    for (const auto& [name, value] : fromQuery) set(name, value, false);
     for (const auto& [name, value] : uploader.parameters) set(name, value, true);
     uploader.parameters = std::move(merged);
     url.resize(question);
@@ -185,22 +185,22 @@ std::string HostOf(std::string_view url) {
     return std::string(rest);
 }
 
-bool IsImageUploader(std::string_view destination_type) {
-    while (!destination_type.empty()) {
-        const std::string_view item = destination_type.substr(0, destination_type.find(','));
+bool IsImageUploader(std::string_view destinationType) {
+    while (!destinationType.empty()) {
+        const std::string_view item = destinationType.substr(0, destinationType.find(','));
         if (Lower(Trimmed(item)) == "imageuploader") return true;
-        destination_type.remove_prefix(std::min(destination_type.size(), item.size() + 1));
+        destinationType.remove_prefix(std::min(destinationType.size(), item.size() + 1));
     }
     return false;
 }
 
 // Every template-bearing string of the definition, named for the reason of a failure.
 std::vector<std::pair<std::string, std::string*>> Templates(SxcuUploader& u) {
-    std::vector<std::pair<std::string, std::string*>> all = {{"RequestURL", &u.request_url},
+    std::vector<std::pair<std::string, std::string*>> all = {{"RequestURL", &u.requestUrl},
                                                              {"URL", &u.url},
-                                                             {"ThumbnailURL", &u.thumbnail_url},
-                                                             {"DeletionURL", &u.deletion_url},
-                                                             {"ErrorMessage", &u.error_message}};
+                                                             {"ThumbnailURL", &u.thumbnailUrl},
+                                                             {"DeletionURL", &u.deletionUrl},
+                                                             {"ErrorMessage", &u.errorMessage}};
     for (auto [field, list] :
          {std::pair{"Parameters", &u.parameters}, std::pair{"Headers", &u.headers},
           std::pair{"Arguments", &u.arguments}})
@@ -209,10 +209,10 @@ std::vector<std::pair<std::string, std::string*>> Templates(SxcuUploader& u) {
     return all;
 }
 
-void ConvertOlderGeneration(SxcuUploader& uploader, const std::vector<std::string>& regex_list,
+void ConvertOlderGeneration(SxcuUploader& uploader, const std::vector<std::string>& regexList,
                             Reader& reader) {
     for (auto& [name, text] : Templates(uploader)) {
-        const TextResult converted = ConvertOlderSyntax(*text, regex_list);
+        const TextResult converted = ConvertOlderSyntax(*text, regexList);
         if (!converted.Ok()) return reader.Fail(name + ": " + converted.failure);
         *text = converted.text;
     }
@@ -228,24 +228,24 @@ bool OlderGeneration(const std::string& version, const Reader& reader, SxcuUploa
 
 void ReadBody(Reader& reader, SxcuUploader& uploader) {
     const std::string body = reader.Text("Body");
-    if (body.empty() && !uploader.file_form_name.empty())
-        uploader.body = SxcuBody::MultipartFormData;
+    if (body.empty() && !uploader.fileFormName.empty())
+        uploader.body = SxcuBody::kMultipartFormData;
     else if (Lower(body) == "multipartformdata")
-        uploader.body = SxcuBody::MultipartFormData;
+        uploader.body = SxcuBody::kMultipartFormData;
     else if (Lower(body) == "binary")
-        uploader.body = SxcuBody::Binary;
+        uploader.body = SxcuBody::kBinary;
     else if (body.empty())
         reader.Fail("the file names no Body that carries the image");
     else
         reader.Fail("Body " + body + " cannot carry an image; MultipartFormData or Binary can");
-    if (uploader.body == SxcuBody::MultipartFormData && uploader.file_form_name.empty())
+    if (uploader.body == SxcuBody::kMultipartFormData && uploader.fileFormName.empty())
         reader.Fail("a MultipartFormData body needs a FileFormName");
 }
 
 // Names and values end up in the request head and the multipart parts: a line break or a
 // quote there would let a file add headers or form fields of its own.
 void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
-    auto has_any = [](std::string_view text, std::string_view bad) {
+    auto hasAny = [](std::string_view text, std::string_view bad) {
         return text.find_first_of(bad) != std::string_view::npos;
     };
     using namespace std::string_view_literals;
@@ -258,15 +258,15 @@ void CheckRequestText(Reader& reader, const SxcuUploader& uploader) {
             reader.Fail("Headers: the value of " + name + " holds a line break");
     }
     for (const auto& [name, value] : uploader.arguments)
-        if (has_any(name, "\r\n\0\""sv) || has_any(value, "\0"sv))
+        if (hasAny(name, "\r\n\0\""sv) || hasAny(value, "\0"sv))
             reader.Fail("Arguments: \"" + name + "\" cannot be sent as a form field");
-    if (has_any(uploader.file_form_name, "\r\n\0\""sv))
+    if (hasAny(uploader.fileFormName, "\r\n\0\""sv))
         reader.Fail("FileFormName cannot be sent as a form field name");
 }
 
 // An address a definition can never reach is refused now rather than with the first image.
 void CheckRequestUrl(Reader& reader, SxcuUploader& uploader) {
-    std::string& url = uploader.request_url;
+    std::string& url = uploader.requestUrl;
     url = Trimmed(url);
     if (url.find("://") == std::string::npos && !url.empty() &&
         (url.find(' ') != std::string::npos || url.find('.') == std::string::npos))
@@ -285,28 +285,28 @@ void CheckRequestUrl(Reader& reader, SxcuUploader& uploader) {
 
 void CheckRequest(Reader& reader, SxcuUploader& uploader) {
     CheckRequestText(reader, uploader);
-    if (!IsImageUploader(uploader.destination_type))
-        reader.Fail("DestinationType \"" + uploader.destination_type + "\" names no ImageUploader");
-    for (char& c : uploader.request_method)
+    if (!IsImageUploader(uploader.destinationType))
+        reader.Fail("DestinationType \"" + uploader.destinationType + "\" names no ImageUploader");
+    for (char& c : uploader.requestMethod)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (uploader.request_method.empty()) uploader.request_method = "POST";
-    if (uploader.request_method != "POST" && uploader.request_method != "PUT" &&
-        uploader.request_method != "PATCH")
-        reader.Fail("RequestMethod " + uploader.request_method + " cannot send an image");
+    if (uploader.requestMethod.empty()) uploader.requestMethod = "POST";
+    if (uploader.requestMethod != "POST" && uploader.requestMethod != "PUT" &&
+        uploader.requestMethod != "PATCH")
+        reader.Fail("RequestMethod " + uploader.requestMethod + " cannot send an image");
     CheckRequestUrl(reader, uploader);
     MoveQueryToParameters(reader, uploader);
-    if (uploader.name.empty()) uploader.name = HostOf(uploader.request_url);
+    if (uploader.name.empty()) uploader.name = HostOf(uploader.requestUrl);
 }
 
 // A request value's %-tokens are put in before its template is read; what they give holds no
 // brace, so any image's value reads as this one does.
 void CheckTemplates(Reader& reader, SxcuUploader& uploader) {
     std::vector<std::pair<std::string, std::string>> all = {
-        {"RequestURL", uploader.request_url},
+        {"RequestURL", uploader.requestUrl},
         {"URL", uploader.url},
-        {"ThumbnailURL", uploader.thumbnail_url},
-        {"DeletionURL", uploader.deletion_url},
-        {"ErrorMessage", uploader.error_message}};
+        {"ThumbnailURL", uploader.thumbnailUrl},
+        {"DeletionURL", uploader.deletionUrl},
+        {"ErrorMessage", uploader.errorMessage}};
     for (auto [field, list] :
          {std::pair{"Parameters", &uploader.parameters}, std::pair{"Headers", &uploader.headers},
           std::pair{"Arguments", &uploader.arguments}})
@@ -332,20 +332,20 @@ SxcuRead ReadSxcu(std::string_view text) {
     SxcuUploader uploader;
     uploader.version = reader.Text("Version");
     uploader.name = reader.Text("Name");
-    uploader.destination_type = reader.Text("DestinationType");
-    uploader.request_method =
+    uploader.destinationType = reader.Text("DestinationType");
+    uploader.requestMethod =
         reader.Text(reader.Has("RequestMethod") ? "RequestMethod" : "RequestType");
-    uploader.request_url = reader.Text("RequestURL");
+    uploader.requestUrl = reader.Text("RequestURL");
     uploader.parameters = reader.Values("Parameters");
     uploader.headers = reader.Values("Headers");
     uploader.arguments = reader.Values("Arguments");
-    uploader.file_form_name = reader.Text("FileFormName");
+    uploader.fileFormName = reader.Text("FileFormName");
     uploader.url = reader.Text("URL");
-    uploader.thumbnail_url = reader.Text("ThumbnailURL");
-    uploader.deletion_url = reader.Text("DeletionURL");
-    uploader.error_message = reader.Text("ErrorMessage");
-    uploader.max_file_size = reader.Size("MaxFileSize");
-    uploader.deletion_confirm = reader.Text("DeletionConfirm");
+    uploader.thumbnailUrl = reader.Text("ThumbnailURL");
+    uploader.deletionUrl = reader.Text("DeletionURL");
+    uploader.errorMessage = reader.Text("ErrorMessage");
+    uploader.maxFileSize = reader.Size("MaxFileSize");
+    uploader.deletionConfirm = reader.Text("DeletionConfirm");
 
     if (OlderGeneration(uploader.version, reader, uploader)) {
         ConvertOlderGeneration(uploader, reader.List("RegexList"), reader);
@@ -355,7 +355,7 @@ SxcuRead ReadSxcu(std::string_view text) {
     ReadBody(reader, uploader);
     CheckRequest(reader, uploader);
     CheckTemplates(reader, uploader);
-    if (const std::string problem = DeletionConfirmProblem(uploader.deletion_confirm);
+    if (const std::string problem = DeletionConfirmProblem(uploader.deletionConfirm);
         !problem.empty())
         reader.Fail("DeletionConfirm: " + problem);
     if (!reader.failure.empty()) return {{}, reader.failure};
@@ -371,29 +371,29 @@ std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets) {
         Json object = Json::object();
         for (const auto& [name, value] : list)
             object[name] =
-                secrets == Secrets::Omit && (IsKeyName(name) || IsKeyValue(value)) ? "" : value;
+                secrets == Secrets::kOmit && (IsKeyName(name) || IsKeyValue(value)) ? "" : value;
         return object;
     };
     Json out;
     out["Version"] = uploader.version.empty() ? kCurrentVersion : uploader.version;
     out["Name"] = uploader.name;
-    out["DestinationType"] = uploader.destination_type;
-    out["RequestMethod"] = uploader.request_method;
+    out["DestinationType"] = uploader.destinationType;
+    out["RequestMethod"] = uploader.requestMethod;
     out["RequestURL"] =
-        secrets == Secrets::Omit ? BlankKeyQuery(uploader.request_url, {}) : uploader.request_url;
+        secrets == Secrets::kOmit ? BlankKeyQuery(uploader.requestUrl, {}) : uploader.requestUrl;
     if (!uploader.parameters.empty()) out["Parameters"] = values(uploader.parameters);
     if (!uploader.headers.empty()) out["Headers"] = values(uploader.headers);
-    out["Body"] = uploader.body == SxcuBody::Binary ? "Binary" : "MultipartFormData";
+    out["Body"] = uploader.body == SxcuBody::kBinary ? "Binary" : "MultipartFormData";
     if (!uploader.arguments.empty()) out["Arguments"] = values(uploader.arguments);
-    if (!uploader.file_form_name.empty()) out["FileFormName"] = uploader.file_form_name;
+    if (!uploader.fileFormName.empty()) out["FileFormName"] = uploader.fileFormName;
     for (const auto& [key, value] :
          {std::pair<const char*, const std::string&>{"URL", uploader.url},
-          {"ThumbnailURL", uploader.thumbnail_url},
-          {"DeletionURL", uploader.deletion_url},
-          {"ErrorMessage", uploader.error_message}})
+          {"ThumbnailURL", uploader.thumbnailUrl},
+          {"DeletionURL", uploader.deletionUrl},
+          {"ErrorMessage", uploader.errorMessage}})
         if (!value.empty()) out[key] = value;
-    if (uploader.max_file_size > 0) out["MaxFileSize"] = uploader.max_file_size;
-    if (!uploader.deletion_confirm.empty()) out["DeletionConfirm"] = uploader.deletion_confirm;
+    if (uploader.maxFileSize > 0) out["MaxFileSize"] = uploader.maxFileSize;
+    if (!uploader.deletionConfirm.empty()) out["DeletionConfirm"] = uploader.deletionConfirm;
     return out.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

@@ -13,25 +13,25 @@
 
 namespace lumar {
 
-enum class SxcuBody { MultipartFormData, Binary };
+enum class SxcuBody { kMultipartFormData, kBinary };
 
 // One definition, its templates always in the current brace syntax.
 struct SxcuUploader {
     std::string version;
     std::string name;
-    std::string destination_type = "ImageUploader";
-    std::string request_method = "POST";
-    std::string request_url;  // without query: its arguments are in `parameters`
+    std::string destinationType = "ImageUploader";
+    std::string requestMethod = "POST";
+    std::string requestUrl;  // without query: its arguments are in `parameters`
     NamedValues parameters, headers, arguments;
-    SxcuBody body = SxcuBody::MultipartFormData;
-    std::string file_form_name;
-    std::string url, thumbnail_url, deletion_url, error_message;
+    SxcuBody body = SxcuBody::kMultipartFormData;
+    std::string fileFormName;
+    std::string url, thumbnailUrl, deletionUrl, errorMessage;
     // Lumar's own addition ("MaxFileSize", bytes; 0 = not known): the largest file the host
     // takes. Other readers of the format skip fields they do not know.
-    std::uint64_t max_file_size = 0;
+    std::uint64_t maxFileSize = 0;
     // Lumar's own addition ("DeletionConfirm"): what the answer to the deletion address
     // matches once the host deleted the picture (HosterDef::DeletionConfirm).
-    std::string deletion_confirm;
+    std::string deletionConfirm;
 
     bool operator==(const SxcuUploader&) const = default;
 };
@@ -53,7 +53,7 @@ SxcuRead ReadSxcu(std::string_view text);
 // A current .sxcu text of the definition. With Secrets::Omit, values of headers, arguments
 // and parameters whose names suggest a key (Authorization, api_key, token, ...) are written
 // empty, so a shared file holds no one's credentials.
-enum class Secrets { Omit, Keep };
+enum class Secrets { kOmit, kKeep };
 std::string WriteSxcu(const SxcuUploader& uploader, Secrets secrets);
 
 // True for names such as "Authorization", "X-API-Key", "access_token", "password" (IsKeyName).

@@ -19,12 +19,12 @@ bool IsSpecial(char c) {
 
 // Escapes only what the current syntax would misread, so URLs and patterns stay legible:
 // braces, a bar inside an argument, and a backslash that would otherwise escape what follows.
-std::string Escaped(std::string_view text, bool in_argument) {
+std::string Escaped(std::string_view text, bool inArgument) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const bool last = i + 1 == text.size();
-        if (c == '{' || c == '}' || (in_argument && c == '|') ||
+        if (c == '{' || c == '}' || (inArgument && c == '|') ||
             (c == '\\' && (last || IsSpecial(text[i + 1]) || text[i + 1] == '$')))
             out += '\\';
         out += c;
@@ -43,28 +43,28 @@ std::vector<std::string_view> SplitArguments(std::string_view text) {
 
 // "$regex:N|G$" or "$regex:N,G$" with the pattern taken from the list.
 TextResult RegexCall(std::vector<std::string_view> args,
-                     const std::vector<std::string>& regex_list) {
+                     const std::vector<std::string>& regexList) {
     if (const size_t comma = args[0].find(','); args.size() == 1 && comma != std::string_view::npos)
         args = {args[0].substr(0, comma), args[0].substr(comma + 1)};
     size_t number = 0;
     const auto [end, error] =
         std::from_chars(args[0].data(), args[0].data() + args[0].size(), number);
     if (error != std::errc() || end != args[0].data() + args[0].size() || number < 1 ||
-        number > regex_list.size())
+        number > regexList.size())
         return TextResult::Failure("$regex:" + std::string(args[0]) +
                                    "$ names no entry of the RegexList");
-    std::string call = "{regex:" + Escaped(regex_list[number - 1], true);
+    std::string call = "{regex:" + Escaped(regexList[number - 1], true);
     if (args.size() > 1) call += "|" + Escaped(args[1], true);
     return TextResult::Text(call + "}");
 }
 
-TextResult ConvertCall(std::string_view inner, const std::vector<std::string>& regex_list) {
+TextResult ConvertCall(std::string_view inner, const std::vector<std::string>& regexList) {
     const size_t colon = inner.find(':');
     std::string name(inner.substr(0, colon));
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (colon == std::string_view::npos) return TextResult::Text("{" + name + "}");
     const auto args = SplitArguments(inner.substr(colon + 1));
-    if (name == "regex") return RegexCall(args, regex_list);
+    if (name == "regex") return RegexCall(args, regexList);
     std::string call = "{" + name + ":";
     for (size_t i = 0; i < args.size(); ++i) call += (i ? "|" : "") + Escaped(args[i], true);
     return TextResult::Text(call + "}");
@@ -92,7 +92,7 @@ bool HasOlderSyntax(std::string_view text) {
     return false;
 }
 
-TextResult ConvertOlderSyntax(std::string_view text, const std::vector<std::string>& regex_list) {
+TextResult ConvertOlderSyntax(std::string_view text, const std::vector<std::string>& regexList) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         const char c = text[i];
@@ -105,7 +105,7 @@ TextResult ConvertOlderSyntax(std::string_view text, const std::vector<std::stri
         const std::string_view inner =
             close == std::string_view::npos ? "" : text.substr(i + 1, close - i - 1);
         if (close != std::string_view::npos && IsFunctionName(inner.substr(0, inner.find(':')))) {
-            TextResult call = ConvertCall(inner, regex_list);
+            TextResult call = ConvertCall(inner, regexList);
             if (!call.Ok()) return call;
             out += call.text;
             i = close + 1;

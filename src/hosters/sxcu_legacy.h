@@ -19,6 +19,6 @@ bool HasOlderSyntax(std::string_view text);
 // The text in the current syntax: "$name:a|b$" becomes "{name:a|b}", "$regex:N|G$" (or "N,G")
 // embeds pattern N (counted from 1) of `regex_list`, and characters that are special in the current
 // syntax are escaped. "\$" is a literal dollar sign. A regex number outside the list fails.
-TextResult ConvertOlderSyntax(std::string_view text, const std::vector<std::string>& regex_list);
+TextResult ConvertOlderSyntax(std::string_view text, const std::vector<std::string>& regexList);
 
 }  // namespace lumar

@@ -44,15 +44,15 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
     DIR* dir = ::opendir(listed.c_str());
     if (dir == nullptr) {
         const int error = errno;
-        scan.Report(error == ENAMETOOLONG ? ScanProblem::Kind::PathTooLong
-                                          : ScanProblem::Kind::FolderUnreadable,
+        scan.Report(error == ENAMETOOLONG ? ScanProblem::Kind::kPathTooLong
+                                          : ScanProblem::Kind::kFolderUnreadable,
                     listed, error);
         return false;
     }
     const int fd = ::dirfd(dir);
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        scan.Report(ScanProblem::Kind::FolderUnreadable, listed, errno);
+        scan.Report(ScanProblem::Kind::kFolderUnreadable, listed, errno);
         ::closedir(dir);
         return false;
     }
@@ -90,7 +90,7 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
         errno = 0;
     }
     if (errno != 0) {
-        scan.Report(ScanProblem::Kind::FolderUnreadable, listed, errno);
+        scan.Report(ScanProblem::Kind::kFolderUnreadable, listed, errno);
         whole = false;
     }
     ::closedir(dir);
@@ -99,7 +99,7 @@ bool ScanFolder(const std::string& folder, Scan& scan) {
     std::sort(folders.begin(), folders.end());
     for (auto& [name, regular] : files) {
         if (TooLongToOpen(prefix + name)) {
-            scan.Report(ScanProblem::Kind::PathTooLong, prefix + name);
+            scan.Report(ScanProblem::Kind::kPathTooLong, prefix + name);
             whole = false;
             continue;
         }

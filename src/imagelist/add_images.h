@@ -24,10 +24,10 @@ struct FoundFile {
 // What a scan had to leave out, so the user learns that images may be missing.
 struct ScanProblem {
     enum class Kind {
-        FolderUnreadable,  // the folder could not be listed; `error` says why
-        PathTooLong,       // the path is too long to be opened (PATH_MAX)
+        kFolderUnreadable,  // the folder could not be listed; `error` says why
+        kPathTooLong,       // the path is too long to be opened (PATH_MAX)
     };
-    Kind kind = Kind::FolderUnreadable;
+    Kind kind = Kind::kFolderUnreadable;
     std::string path;
     int error = 0;  // errno
 };

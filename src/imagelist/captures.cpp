@@ -67,9 +67,9 @@ int WriteNewFile(const std::string& path, std::string_view bytes) {
 }
 
 CaptureResult CheckPicture(std::string_view bytes, ImageType& type) {
-    if (bytes.size() > kMaxCaptureBytes) return Failed(CaptureProblem::TooLarge);
+    if (bytes.size() > kMaxCaptureBytes) return Failed(CaptureProblem::kTooLarge);
     type = ReadImageInfoFromBytes(bytes).Type;
-    return type == ImageType::None ? Failed(CaptureProblem::NotAPicture) : CaptureResult{};
+    return type == ImageType::kNone ? Failed(CaptureProblem::kNotAPicture) : CaptureResult{};
 }
 
 bool IsKept(const std::string& path, const std::vector<std::string>& keep) {
@@ -103,15 +103,15 @@ std::string CapturesFolder() {
 
 std::string_view ImageExtension(ImageType type) {
     switch (type) {
-        case ImageType::Jpeg:
+        case ImageType::kJpeg:
             return "jpg";
-        case ImageType::Png:
+        case ImageType::kPng:
             return "png";
-        case ImageType::Gif:
+        case ImageType::kGif:
             return "gif";
-        case ImageType::WebP:
+        case ImageType::kWebP:
             return "webp";
-        case ImageType::None:
+        case ImageType::kNone:
             break;
     }
     return "";
@@ -129,9 +129,9 @@ std::string CaptureFileName(std::string_view prefix, std::time_t when, std::stri
 
 CaptureResult StoreCapture(const std::string& folder, std::string_view prefix,
                            std::string_view bytes, std::time_t when) {
-    ImageType type = ImageType::None;
+    ImageType type = ImageType::kNone;
     if (CaptureResult checked = CheckPicture(bytes, type); !checked.Ok()) return checked;
-    if (!MakeFolders(folder)) return Failed(CaptureProblem::FolderUnusable, errno);
+    if (!MakeFolders(folder)) return Failed(CaptureProblem::kFolderUnusable, errno);
     const std::string extension(ImageExtension(type));
     const std::string first = CaptureFileName(prefix, when, extension);
     const std::string stem = first.substr(0, first.size() - extension.size() - 1);
@@ -143,34 +143,34 @@ CaptureResult StoreCapture(const std::string& folder, std::string_view prefix,
         result.path = JoinPath(folder, name);
         const int error = WriteNewFile(result.path, bytes);
         if (error == 0) return result;
-        if (error != EEXIST) return Failed(CaptureProblem::WriteFailed, error);
+        if (error != EEXIST) return Failed(CaptureProblem::kWriteFailed, error);
     }
-    return Failed(CaptureProblem::WriteFailed, EEXIST);
+    return Failed(CaptureProblem::kWriteFailed, EEXIST);
 }
 
 CaptureResult CopyIntoCaptures(const std::string& folder, std::string_view prefix,
                                const std::string& source, std::time_t when) {
     bool tooLarge = false;
     const std::optional<std::string> bytes = ReadFileBytesUpTo(source, kMaxCaptureBytes, &tooLarge);
-    if (tooLarge) return Failed(CaptureProblem::TooLarge);
-    if (!bytes) return Failed(CaptureProblem::SourceUnusable, errno);
+    if (tooLarge) return Failed(CaptureProblem::kTooLarge);
+    if (!bytes) return Failed(CaptureProblem::kSourceUnusable, errno);
     return StoreCapture(folder, prefix, *bytes, when);
 }
 
 CaptureResult StorePipedCapture(const std::string& folder, const std::string& name,
                                 std::string_view bytes) {
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos)
-        return Failed(CaptureProblem::BadName);
-    ImageType type = ImageType::None;
+        return Failed(CaptureProblem::kBadName);
+    ImageType type = ImageType::kNone;
     if (CaptureResult checked = CheckPicture(bytes, type); !checked.Ok()) return checked;
-    if (!MakeFolders(folder)) return Failed(CaptureProblem::FolderUnusable, errno);
+    if (!MakeFolders(folder)) return Failed(CaptureProblem::kFolderUnusable, errno);
     std::string own = JoinPath(folder, std::string(kPipedFolderPrefix) + "XXXXXX");
-    if (!::mkdtemp(own.data())) return Failed(CaptureProblem::FolderUnusable, errno);
+    if (!::mkdtemp(own.data())) return Failed(CaptureProblem::kFolderUnusable, errno);
     CaptureResult result;
     result.path = JoinPath(own, name);
     if (const int error = WriteNewFile(result.path, bytes); error != 0) {
         ::rmdir(own.c_str());
-        return Failed(CaptureProblem::WriteFailed, error);
+        return Failed(CaptureProblem::kWriteFailed, error);
     }
     return result;
 }

@@ -29,21 +29,21 @@ std::string_view ImageExtension(ImageType type);
 std::string CaptureFileName(std::string_view prefix, std::time_t when, std::string_view extension);
 
 enum class CaptureProblem {
-    None,
-    NotAPicture,     // the bytes are none of the picture types the list takes
-    TooLarge,        // over kMaxCaptureBytes
-    SourceUnusable,  // the file to copy cannot be read; `error` says why
-    FolderUnusable,  // the captures folder cannot be made or written; `error` says why
-    WriteFailed,     // `error` says why; nothing is left behind
-    BadName,         // a given file name that is empty, "." or "..", or holds a "/"
+    kNone,
+    kNotAPicture,     // the bytes are none of the picture types the list takes
+    kTooLarge,        // over kMaxCaptureBytes
+    kSourceUnusable,  // the file to copy cannot be read; `error` says why
+    kFolderUnusable,  // the captures folder cannot be made or written; `error` says why
+    kWriteFailed,     // `error` says why; nothing is left behind
+    kBadName,         // a given file name that is empty, "." or "..", or holds a "/"
 };
 
 struct [[nodiscard]] CaptureResult {
     std::string path;  // the new file, when there is no problem
-    CaptureProblem problem = CaptureProblem::None;
+    CaptureProblem problem = CaptureProblem::kNone;
     int error = 0;  // errno of the failed step
 
-    bool Ok() const { return problem == CaptureProblem::None; }
+    bool Ok() const { return problem == CaptureProblem::kNone; }
 };
 
 // Writes the picture `bytes` as a new file in `folder` (made, private to the user, when

@@ -12,7 +12,7 @@ inline constexpr std::string_view kBreakRowText = "*UMBRUCH*";
 
 // What a row is, fixed when the row is made. A file name may hold any character, "*" included,
 // so the text cannot tell an image from a marker.
-enum class RowKind { Image, Marker };
+enum class RowKind { kImage, kMarker };
 
 struct ImageEntry {
     std::string text;    // column 0: file name, or the marker text
@@ -28,10 +28,10 @@ struct ImageEntry {
     // Why the last run did not upload it, in the interface's words; kept with the row until a
     // run tries it again. Never stored, never part of the posting.
     std::string failure{};
-    RowKind kind = RowKind::Image;
+    RowKind kind = RowKind::kImage;
 
-    bool IsMarker() const { return kind == RowKind::Marker; }
-    bool IsImage() const { return kind == RowKind::Image; }
+    bool IsMarker() const { return kind == RowKind::kMarker; }
+    bool IsImage() const { return kind == RowKind::kImage; }
     // An image row the next run still has to upload.
     bool IsImageToUpload() const { return checked && IsImage(); }
     // Folder followed by text, nothing in between.
@@ -41,7 +41,7 @@ struct ImageEntry {
 // A checked marker row with empty fields (its numbers are not shown).
 inline ImageEntry MarkerRow(std::string text) {
     ImageEntry row;
-    row.kind = RowKind::Marker;
+    row.kind = RowKind::kMarker;
     row.text = std::move(text);
     return row;
 }

@@ -56,19 +56,19 @@ bool SetSize(ImageInfo& info, ImageType type, std::uint32_t width, std::uint32_t
 // The first chunk after the signature must be IHDR: width and height, 4 bytes each.
 bool ReadPng(std::string_view head, ImageInfo& info) {
     return head.size() >= 24 && StartsWith(head, "IHDR", 12) &&
-           SetSize(info, ImageType::Png, BigEndian32(head, 16), BigEndian32(head, 20));
+           SetSize(info, ImageType::kPng, BigEndian32(head, 16), BigEndian32(head, 20));
 }
 
 // The logical screen follows the six-byte signature.
 bool ReadGif(std::string_view head, ImageInfo& info) {
     return head.size() >= 10 &&
-           SetSize(info, ImageType::Gif, LittleEndian16(head, 6), LittleEndian16(head, 8));
+           SetSize(info, ImageType::kGif, LittleEndian16(head, 6), LittleEndian16(head, 8));
 }
 
 // The first chunk after "RIFF" size "WEBP" tells the kind: lossy, lossless or extended.
 bool ReadWebP(std::string_view head, ImageInfo& info) {
     constexpr std::size_t kData = 20;
-    constexpr ImageType kType = ImageType::WebP;
+    constexpr ImageType kType = ImageType::kWebP;
     if (StartsWith(head, "VP8 ", 12) && head.size() >= kData + 10 &&
         StartsWith(head, "\x9D\x01\x2A", kData + 3))
         return SetSize(info, kType, LittleEndian16(head, kData + 6) & 0x3FFF,
@@ -98,7 +98,7 @@ ImageInfo FromJpeg(const JpegInfo& jpeg) {
     ImageInfo info;
     info.FileSize = jpeg.FileSize;
     if (!jpeg.IsJpeg) return info;
-    info.Type = ImageType::Jpeg;
+    info.Type = ImageType::kJpeg;
     info.Width = jpeg.Width;
     info.Height = jpeg.Height;
     return info;
@@ -133,7 +133,7 @@ ImageInfo ReadImageInfo(const std::string& path, std::optional<FileKey>& key, bo
     const auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
     std::size_t have = 0;
     while (have < capacity) {
-        const ssize_t got = ::read(fd.get(), buffer.get() + have, capacity - have);
+        const ssize_t got = ::read(fd.Get(), buffer.get() + have, capacity - have);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         have += static_cast<std::size_t>(got);
@@ -141,7 +141,7 @@ ImageInfo ReadImageInfo(const std::string& path, std::optional<FileKey>& key, bo
     ImageInfo info;
     info.FileSize = static_cast<std::int64_t>(opened.st_size);
     if (ReadHead(std::string_view(buffer.get(), std::min(have, kHeadBytes)), info)) return info;
-    return FromJpeg(ReadJpegInfoFrom(fd.get(), opened, {buffer.get(), capacity}, have));
+    return FromJpeg(ReadJpegInfoFrom(fd.Get(), opened, {buffer.get(), capacity}, have));
 }
 
 }  // namespace lumar

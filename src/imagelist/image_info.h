@@ -12,15 +12,15 @@
 
 namespace lumar {
 
-enum class ImageType { None, Jpeg, Png, Gif, WebP };
+enum class ImageType { kNone, kJpeg, kPng, kGif, kWebP };
 
 struct ImageInfo {
-    ImageType Type = ImageType::None;
+    ImageType Type = ImageType::kNone;
     int Width = 0;  // 0 when the header is cut short or names no size
     int Height = 0;
     std::int64_t FileSize = 0;
 
-    bool IsImage() const { return Type != ImageType::None; }
+    bool IsImage() const { return Type != ImageType::kNone; }
     friend bool operator==(const ImageInfo&, const ImageInfo&) = default;
 };
 

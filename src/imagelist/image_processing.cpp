@@ -40,11 +40,11 @@ namespace {
 
 StripResult StripLossless(ImageType type, std::string_view bytes) {
     switch (type) {
-        case ImageType::Jpeg:
+        case ImageType::kJpeg:
             return StripJpegMetadata(bytes);
-        case ImageType::Png:
+        case ImageType::kPng:
             return StripPngMetadata(bytes);
-        case ImageType::WebP:
+        case ImageType::kWebP:
             return StripWebPMetadata(bytes);
         default:
             return std::string(bytes);
@@ -68,11 +68,11 @@ ProcessedImage ProcessImageBytes(std::string bytes, const ProcessingOptions& opt
     const ImageInfo info = ReadImageInfoFromBytes(bytes);
     out.width = info.Width;
     out.height = info.Height;
-    if (!options.Changes() || info.Type == ImageType::Gif) {
+    if (!options.Changes() || info.Type == ImageType::kGif) {
         out.bytes = std::move(bytes);
         return out;
     }
-    if (info.Type == ImageType::None) {
+    if (info.Type == ImageType::kNone) {
         out.error = Reason(ReasonCode::kNotAPicture);
         return out;
     }

@@ -19,18 +19,18 @@ namespace {
 // lumar-cli listing of thousands of files, which never shrinks one.
 struct VipsLibrary {
     decltype(&::vips_init) init = nullptr;
-    decltype(&::vips_cache_set_max) cache_set_max = nullptr;
-    decltype(&::vips_concurrency_set) concurrency_set = nullptr;
-    decltype(&::vips_error_buffer) error_buffer = nullptr;
-    decltype(&::vips_error_clear) error_clear = nullptr;
-    decltype(&::vips_thumbnail_buffer) thumbnail_buffer = nullptr;
-    decltype(&::vips_jpegsave_buffer) jpegsave_buffer = nullptr;
-    decltype(&::vips_pngsave_buffer) pngsave_buffer = nullptr;
-    decltype(&::vips_webpsave_buffer) webpsave_buffer = nullptr;
-    decltype(&::vips_image_get_width) image_get_width = nullptr;
-    decltype(&::vips_image_get_height) image_get_height = nullptr;
-    decltype(&::vips_image_hasalpha) image_hasalpha = nullptr;
-    decltype(&::g_object_unref) object_unref = nullptr;
+    decltype(&::vips_cache_set_max) cacheSetMax = nullptr;
+    decltype(&::vips_concurrency_set) concurrencySet = nullptr;
+    decltype(&::vips_error_buffer) errorBuffer = nullptr;
+    decltype(&::vips_error_clear) errorClear = nullptr;
+    decltype(&::vips_thumbnail_buffer) thumbnailBuffer = nullptr;
+    decltype(&::vips_jpegsave_buffer) jpegsaveBuffer = nullptr;
+    decltype(&::vips_pngsave_buffer) pngsaveBuffer = nullptr;
+    decltype(&::vips_webpsave_buffer) webpsaveBuffer = nullptr;
+    decltype(&::vips_image_get_width) imageGetWidth = nullptr;
+    decltype(&::vips_image_get_height) imageGetHeight = nullptr;
+    decltype(&::vips_image_hasalpha) imageHasalpha = nullptr;
+    decltype(&::g_object_unref) objectUnref = nullptr;
     decltype(&::g_free) free = nullptr;
 
     // False when the library or one of its functions is missing. It is never unloaded:
@@ -45,18 +45,18 @@ struct VipsLibrary {
             complete = complete && function != nullptr;
         };
         bind(init, "vips_init");
-        bind(cache_set_max, "vips_cache_set_max");
-        bind(concurrency_set, "vips_concurrency_set");
-        bind(error_buffer, "vips_error_buffer");
-        bind(error_clear, "vips_error_clear");
-        bind(thumbnail_buffer, "vips_thumbnail_buffer");
-        bind(jpegsave_buffer, "vips_jpegsave_buffer");
-        bind(pngsave_buffer, "vips_pngsave_buffer");
-        bind(webpsave_buffer, "vips_webpsave_buffer");
-        bind(image_get_width, "vips_image_get_width");
-        bind(image_get_height, "vips_image_get_height");
-        bind(image_hasalpha, "vips_image_hasalpha");
-        bind(object_unref, "g_object_unref");
+        bind(cacheSetMax, "vips_cache_set_max");
+        bind(concurrencySet, "vips_concurrency_set");
+        bind(errorBuffer, "vips_error_buffer");
+        bind(errorClear, "vips_error_clear");
+        bind(thumbnailBuffer, "vips_thumbnail_buffer");
+        bind(jpegsaveBuffer, "vips_jpegsave_buffer");
+        bind(pngsaveBuffer, "vips_pngsave_buffer");
+        bind(webpsaveBuffer, "vips_webpsave_buffer");
+        bind(imageGetWidth, "vips_image_get_width");
+        bind(imageGetHeight, "vips_image_get_height");
+        bind(imageHasalpha, "vips_image_hasalpha");
+        bind(objectUnref, "g_object_unref");
         bind(free, "g_free");
         return complete;
     }
@@ -71,16 +71,16 @@ bool StartVips() {
         started = vips.Load() && vips.init("lumar") == 0;
         if (!started) return;
         // Every picture is shrunk once; cached operations would only hold on to memory.
-        vips.cache_set_max(0);
+        vips.cacheSetMax(0);
         // One core stays with the window and the network loop.
         const int cores = static_cast<int>(std::thread::hardware_concurrency());
-        vips.concurrency_set(std::max(cores - 1, 1));
+        vips.concurrencySet(std::max(cores - 1, 1));
     });
     return started;
 }
 
 struct ImageUnref {
-    void operator()(VipsImage* image) const { vips.object_unref(image); }
+    void operator()(VipsImage* image) const { vips.objectUnref(image); }
 };
 using ImagePtr = std::unique_ptr<VipsImage, ImageUnref>;
 
@@ -98,16 +98,16 @@ bool Contains(const std::string& text, const char* part) {
 }
 
 Reason VipsError(ImageType type) {
-    std::string text = vips.error_buffer();
-    vips.error_clear();
+    std::string text = vips.errorBuffer();
+    vips.errorClear();
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     // Worded as stripping words it, whichever loader found it.
     if (Contains(text, "Premature end") || Contains(text, "truncated") ||
         Contains(text, "not enough data") || Contains(text, "libpng read error"))
         return {ReasonCode::kPictureCutShort,
-                {type == ImageType::Png    ? "PNG"
-                 : type == ImageType::WebP ? "WebP"
-                                           : "JPEG"}};
+                {type == ImageType::kPng    ? "PNG"
+                 : type == ImageType::kWebP ? "WebP"
+                                            : "JPEG"}};
     return {ReasonCode::kImageLibrary,
             {text.empty() ? "the picture could not be processed" : text}};
 }
@@ -128,13 +128,13 @@ ImagePtr Shrunk(std::string_view encoded, int maxSide, bool strip, ImageType typ
     // The colour profile is applied to the pixels when metadata is stripped, so colours stay
     // right without it; pictures without a profile are left alone.
     const int failed =
-        strip ? vips.thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
-                                      maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
-                                      "export_profile", "srgb", "option_string", kLoadOptions,
-                                      nullptr)
-              : vips.thumbnail_buffer(const_cast<char*>(encoded.data()), encoded.size(), &raw,
-                                      maxSide, "height", maxSide, "size", VIPS_SIZE_DOWN,
-                                      "option_string", kLoadOptions, nullptr);
+        strip
+            ? vips.thumbnailBuffer(const_cast<char*>(encoded.data()), encoded.size(), &raw, maxSide,
+                                   "height", maxSide, "size", VIPS_SIZE_DOWN, "export_profile",
+                                   "srgb", "option_string", kLoadOptions, nullptr)
+            : vips.thumbnailBuffer(const_cast<char*>(encoded.data()), encoded.size(), &raw, maxSide,
+                                   "height", maxSide, "size", VIPS_SIZE_DOWN, "option_string",
+                                   kLoadOptions, nullptr);
     if (failed) {
         error = VipsError(type);
         return nullptr;
@@ -148,11 +148,11 @@ ResizeResult Saved(const ImagePtr& image, ImageType type, int quality, bool stri
     size_t length = 0;
     const int stripFlag = strip ? 1 : 0;
     const int saveFailed =
-        type == ImageType::Png
-            ? vips.pngsave_buffer(image.get(), &buffer, &length, "strip", stripFlag, nullptr)
-        : type == ImageType::WebP ? vips.webpsave_buffer(image.get(), &buffer, &length, "Q",
+        type == ImageType::kPng
+            ? vips.pngsaveBuffer(image.get(), &buffer, &length, "strip", stripFlag, nullptr)
+        : type == ImageType::kWebP ? vips.webpsaveBuffer(image.get(), &buffer, &length, "Q",
                                                          quality, "strip", stripFlag, nullptr)
-                                  : vips.jpegsave_buffer(image.get(), &buffer, &length, "Q",
+                                   : vips.jpegsaveBuffer(image.get(), &buffer, &length, "Q",
                                                          quality, "strip", stripFlag, nullptr);
     if (saveFailed) {
         out.error = VipsError(type);
@@ -160,9 +160,9 @@ ResizeResult Saved(const ImagePtr& image, ImageType type, int quality, bool stri
     }
     out.bytes.assign(static_cast<const char*>(buffer), length);
     vips.free(buffer);
-    out.width = vips.image_get_width(image.get());
-    out.height = vips.image_get_height(image.get());
-    out.type = type == ImageType::Png || type == ImageType::WebP ? type : ImageType::Jpeg;
+    out.width = vips.imageGetWidth(image.get());
+    out.height = vips.imageGetHeight(image.get());
+    out.type = type == ImageType::kPng || type == ImageType::kWebP ? type : ImageType::kJpeg;
     return out;
 }
 
@@ -180,7 +180,7 @@ ResizeResult MakeThumbnail(std::string_view encoded, int maxSide, int quality) {
     const ImagePtr image =
         Shrunk(encoded, maxSide, true, ReadImageInfoFromBytes(encoded).Type, out.error);
     if (!image) return out;
-    return Saved(image, vips.image_hasalpha(image.get()) ? ImageType::Png : ImageType::Jpeg,
+    return Saved(image, vips.imageHasalpha(image.get()) ? ImageType::kPng : ImageType::kJpeg,
                  quality, true);
 }
 

@@ -15,16 +15,16 @@ namespace lumar {
 struct ResizeRequest {
     int maxSide = 0;  // the longest side of the result, > 0; never enlarged
     int quality = 85;
-    bool strip = false;                // write no metadata at all
-    ImageType type = ImageType::Jpeg;  // the result's format: PNG and WebP stay, else JPEG
+    bool strip = false;                 // write no metadata at all
+    ImageType type = ImageType::kJpeg;  // the result's format: PNG and WebP stay, else JPEG
 };
 
 struct ResizeResult {
     std::string bytes;
     int width = 0;
     int height = 0;
-    ImageType type = ImageType::None;  // of `bytes`
-    std::optional<Reason> error;       // none on success
+    ImageType type = ImageType::kNone;  // of `bytes`
+    std::optional<Reason> error;        // none on success
 };
 
 // The picture in `encoded` with its EXIF orientation applied to the pixels, shrunk to fit

@@ -161,7 +161,7 @@ FileDescriptor OpenForHeader(const std::string& path, bool knownRegular, struct 
         return FileDescriptor();
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     // The path may have been replaced since it was looked at or listed.
-    if (fd && (::fstat(fd.get(), &opened) != 0 || !S_ISREG(opened.st_mode)))
+    if (fd && (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)))
         return FileDescriptor();
     return fd;
 }
@@ -181,7 +181,7 @@ JpegInfo ReadJpegInfo(const std::string& path) {
     const FileDescriptor fd = OpenForHeader(path, false, opened);
     if (!fd) return JpegInfo();
     char buffer[4096];
-    return ReadJpegInfoFrom(fd.get(), opened, buffer, 0);
+    return ReadJpegInfoFrom(fd.Get(), opened, buffer, 0);
 }
 
 }  // namespace lumar

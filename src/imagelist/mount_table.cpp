@@ -104,16 +104,16 @@ std::vector<MountedDrive> ParseMountTable(std::string_view procMounts,
         if (mountPoint.empty() || mountPoint.front() != kPathSeparator) continue;
         const bool root = mountPoint == "/";
         if (IsNetworkType(drive.fsType)) {
-            drive.kind = DriveKind::Network;
+            drive.kind = DriveKind::kNetwork;
             drive.label = drive.device;
         } else if (root) {
-            drive.kind = DriveKind::Fixed;
+            drive.kind = DriveKind::kFixed;
         } else if (IsRemovablePlace(mountPoint) && !IsPseudoType(drive.fsType)) {
-            drive.kind = DriveKind::Removable;
+            drive.kind = DriveKind::kRemovable;
         } else {
             continue;
         }
-        if (drive.kind != DriveKind::Network) {
+        if (drive.kind != DriveKind::kNetwork) {
             if (const auto it = labels.find(drive.device); it != labels.end())
                 drive.label = it->second;
         }
@@ -158,13 +158,13 @@ std::string DriveCaption(const MountedDrive& drive, const DriveKindCaptions& cap
     std::string label = drive.label;
     if (label.empty()) {
         switch (drive.kind) {
-            case DriveKind::Fixed:
+            case DriveKind::kFixed:
                 label = captions.fixed;
                 break;
-            case DriveKind::Removable:
+            case DriveKind::kRemovable:
                 label = captions.removable;
                 break;
-            case DriveKind::Network:
+            case DriveKind::kNetwork:
                 label = captions.network;
                 break;
         }

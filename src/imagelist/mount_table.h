@@ -8,13 +8,13 @@
 
 namespace lumar {
 
-enum class DriveKind { Fixed, Removable, Network };
+enum class DriveKind { kFixed, kRemovable, kNetwork };
 
 struct MountedDrive {
     std::string mountPoint;  // with trailing separator ("/", "/media/u/STICK/")
     std::string device;      // as the mount table names it ("/dev/sdb1", "server:/export")
     std::string fsType;
-    DriveKind kind = DriveKind::Fixed;
+    DriveKind kind = DriveKind::kFixed;
     std::string label;  // volume label, or the share for network drives; may be empty
 
     friend bool operator==(const MountedDrive&, const MountedDrive&) = default;

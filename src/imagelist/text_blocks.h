@@ -34,9 +34,9 @@ class TextBlocks {
 };
 
 // How the editor was opened by the image list.
-enum class TextBlockEditMode { New = 1, Change = 2 };
+enum class TextBlockEditMode { kNew = 1, kChange = 2 };
 
 // Where a new text-block row goes relative to the current row of the list.
-enum class TextBlockPlacement { Before = 0, After = 1 };  // "davor", "danach"
+enum class TextBlockPlacement { kBefore = 0, kAfter = 1 };  // "davor", "danach"
 
 }  // namespace lumar

@@ -22,7 +22,7 @@ void FollowingExchange::Begin(ExchangeRequest request) {
 
 void FollowingExchange::Step(short revents) {
     exchange_->Step(revents);
-    if (exchange_->GetState() != HttpExchange::State::Done) return;
+    if (exchange_->GetState() != HttpExchange::State::kDone) return;
     RedirectDecision next =
         FollowRedirect(exchange_->Request(), exchange_->Response(), secretHeaders_);
     if (!next.next) {

@@ -47,7 +47,7 @@ HttpExchange::HttpExchange(ExchangeRequest request, ExchangeOptions options)
         dialPort_ = options_.connectPort ? options_.connectPort : request_.url.port;
     }
     if (options_.proxyError) {
-        Fail(ExchangeError::ProxyRefused, *options_.proxyError);
+        Fail(ExchangeError::kProxyRefused, *options_.proxyError);
         return;
     }
     // A request that cannot be sent fails before any connection is made for it. A classic
@@ -61,7 +61,7 @@ HttpExchange::~HttpExchange() {
 
 int HttpExchange::Fd() const {
     if (Finished()) return -1;
-    if (state_ == State::Resolve) return lookup_ ? lookup_->Fd() : -1;
+    if (state_ == State::kResolve) return lookup_ ? lookup_->Fd() : -1;
     return socket_;
 }
 
@@ -70,40 +70,40 @@ void HttpExchange::Step(short revents) {
     if (revents == 0) {
         if (Clock::now() < deadline_) return;
         switch (state_) {
-            case State::Resolve:
-                return Fail(ExchangeError::Timeout, {ReasonCode::kLookupTimedOut, {dialHost_}});
-            case State::Connect:
+            case State::kResolve:
+                return Fail(ExchangeError::kTimeout, {ReasonCode::kLookupTimedOut, {dialHost_}});
+            case State::kConnect:
                 connectError_ = lumar::Reason(ReasonCode::kNoAnswerFrom,
                                               {addresses_[nextAddress_ - 1].ToString()});
                 if (nextAddress_ < addresses_.size() && Clock::now() < connectDeadline_)
                     return ConnectNext();
-                return Fail(ExchangeError::Timeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
-            case State::ProxyTunnel:
-                return Fail(ExchangeError::Timeout, ReasonCode::kProxyTimedOut);
-            case State::Handshake:
-                return Fail(ExchangeError::Timeout, ReasonCode::kTlsTimedOut);
-            case State::Send:
-                return Fail(ExchangeError::Timeout, ReasonCode::kSendTimedOut);
+                return Fail(ExchangeError::kTimeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
+            case State::kProxyTunnel:
+                return Fail(ExchangeError::kTimeout, ReasonCode::kProxyTimedOut);
+            case State::kHandshake:
+                return Fail(ExchangeError::kTimeout, ReasonCode::kTlsTimedOut);
+            case State::kSend:
+                return Fail(ExchangeError::kTimeout, ReasonCode::kSendTimedOut);
             default:
-                return Fail(ExchangeError::Timeout, ReasonCode::kAnswerTimedOut);
+                return Fail(ExchangeError::kTimeout, ReasonCode::kAnswerTimedOut);
         }
     }
     switch (state_) {
-        case State::Resolve:
+        case State::kResolve:
             return OnResolved();
-        case State::Connect:
+        case State::kConnect:
             return OnConnectReady(revents);
-        case State::ProxyTunnel:
+        case State::kProxyTunnel:
             return tunnelAsked_ ? OnReceiveReady() : OnSendReady();
-        case State::Handshake:
+        case State::kHandshake:
             return OnHandshake();
-        case State::Send:
+        case State::kSend:
             // A server that refuses the request (413) may answer before it has all of it. A
             // classic request goes out whole before anything is read, as it always did.
             if (!tls_ && !Classic() && (revents & POLLIN)) OnReceiveReady();
-            if (state_ == State::Send) OnSendReady();
+            if (state_ == State::kSend) OnSendReady();
             return;
-        case State::Receive:
+        case State::kReceive:
             return OnReceiveReady();
         default:
             return;
@@ -111,19 +111,19 @@ void HttpExchange::Step(short revents) {
 }
 
 void HttpExchange::Cancel() {
-    if (!Finished()) Fail(ExchangeError::Cancelled, ReasonCode::kCancelled);
+    if (!Finished()) Fail(ExchangeError::kCancelled, ReasonCode::kCancelled);
 }
 
 void HttpExchange::SendWritten(const std::vector<std::string_view>& pieces) {
-    if (state_ != State::Connected) return;
-    state_ = State::Send;
+    if (state_ != State::kConnected) return;
+    state_ = State::kSend;
     ownedSegments_.emplace_back();
     QueueForSending(pieces);
     OnSendReady();
 }
 
 void HttpExchange::StartResolve() {
-    state_ = State::Resolve;
+    state_ = State::kResolve;
     connectDeadline_ = Clock::now() + options_.connectTimeout;
     // All bits set never names a host, and a name the lookup could only read loosely (digits
     // and dots alone) or one of the reserved domain "invalid" is refused without asking a name
@@ -131,7 +131,7 @@ void HttpExchange::StartResolve() {
     std::optional<SocketAddress> numeric = NumericAddress(dialHost_, dialPort_);
     if ((numeric && ParseDottedAddress(dialHost_) == 0xFFFFFFFFu) ||
         (!numeric && (!IsHostName(dialHost_) || IsReservedInvalidName(dialHost_))))
-        return Fail(ExchangeError::HostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
+        return Fail(ExchangeError::kHostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
     if (numeric) {
         addresses_.push_back(*numeric);
         return ConnectNext();
@@ -148,13 +148,13 @@ void HttpExchange::OnResolved() {
     lookup_.reset();
     addresses_ = std::move(*found);
     if (addresses_.empty())
-        return Fail(ExchangeError::HostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
+        return Fail(ExchangeError::kHostNotFound, {ReasonCode::kNoSuchHost, {dialHost_}});
     ConnectNext();
 }
 
 void HttpExchange::ConnectNext() {
     CloseSocket();
-    state_ = State::Connect;
+    state_ = State::kConnect;
     while (nextAddress_ < addresses_.size()) {
         const Clock::time_point now = Clock::now();
         if (now >= connectDeadline_) break;
@@ -184,8 +184,8 @@ void HttpExchange::ConnectNext() {
         CloseSocket();
     }
     if (nextAddress_ < addresses_.size() || !connectError_)
-        return Fail(ExchangeError::Timeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
-    Fail(ExchangeError::ConnectFailed, *connectError_);
+        return Fail(ExchangeError::kTimeout, {ReasonCode::kConnectTimedOut, {dialHost_}});
+    Fail(ExchangeError::kConnectFailed, *connectError_);
 }
 
 void HttpExchange::OnConnectReady(short) {
@@ -206,7 +206,7 @@ void HttpExchange::AfterConnect() {
     const int on = 1;
     ::setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     if (Classic()) {
-        state_ = State::Connected;
+        state_ = State::kConnected;
         events_ = 0;
         deadline_ = Clock::time_point::max();
         return;
@@ -217,7 +217,7 @@ void HttpExchange::AfterConnect() {
 }
 
 void HttpExchange::StartTunnel() {
-    state_ = State::ProxyTunnel;
+    state_ = State::kProxyTunnel;
     const std::string target =
         Authority(options_.connectHost.empty() ? request_.url.host : options_.connectHost,
                   options_.connectPort ? options_.connectPort : request_.url.port);
@@ -232,37 +232,37 @@ void HttpExchange::StartTunnel() {
 
 void HttpExchange::OnTunnelAnswer(std::string_view bytes) {
     switch (tunnelAnswer_.Feed(bytes)) {
-        case HttpResponseReader::State::Done:
+        case HttpResponseReader::State::kDone:
             break;
-        case HttpResponseReader::State::Failed:
-            return Fail(ExchangeError::ProxyRefused,
+        case HttpResponseReader::State::kFailed:
+            return Fail(ExchangeError::kProxyRefused,
                         {ReasonCode::kProxyBadAnswer, {tunnelAnswer_.Error()}});
         default:
             return;
     }
     if (tunnelAnswer_.Status() / 100 == 2) return StartHandshake();
-    Fail(ExchangeError::ProxyRefused,
+    Fail(ExchangeError::kProxyRefused,
          {ReasonCode::kProxyRefusedTunnel,
           {std::to_string(tunnelAnswer_.Status()) + " " + tunnelAnswer_.Reason()}});
 }
 
 void HttpExchange::StartHandshake() {
-    state_ = State::Handshake;
+    state_ = State::kHandshake;
     tls_ = std::make_unique<TlsStream>(socket_, request_.url.host, options_.caFile);
     OnHandshake();
 }
 
 void HttpExchange::OnHandshake() {
     switch (tls_->Handshake()) {
-        case TlsStatus::Done:
+        case TlsStatus::kDone:
             resumedTls_ = tls_->Resumed();
             return SendRequest();
-        case TlsStatus::WantRead:
+        case TlsStatus::kWantRead:
             return WaitIdle(POLLIN);
-        case TlsStatus::WantWrite:
+        case TlsStatus::kWantWrite:
             return WaitIdle(POLLOUT);
         default:
-            return Fail(ExchangeError::Tls, {ReasonCode::kTlsFailed, {tls_->Error()}});
+            return Fail(ExchangeError::kTls, {ReasonCode::kTlsFailed, {tls_->Error()}});
     }
 }
 
@@ -278,7 +278,7 @@ bool HttpExchange::BuildHead() {
         parts.extraHeaders.emplace_back("Proxy-Authorization", options_.proxy->authorization);
     lumar::Outcome<std::string> head = BuildRequestHead(parts);
     if (!head) {
-        Fail(ExchangeError::BadRequest, head.Why());
+        Fail(ExchangeError::kBadRequest, head.Why());
         return false;
     }
     requestHead_ = std::move(head).Value();
@@ -286,7 +286,7 @@ bool HttpExchange::BuildHead() {
 }
 
 void HttpExchange::SendRequest() {
-    state_ = State::Send;
+    state_ = State::kSend;
     ownedSegments_.push_back(std::move(requestHead_));
     QueueForSending(request_.body ? request_.body->Pieces() : std::vector<std::string_view>{});
     OnSendReady();
@@ -328,10 +328,10 @@ void HttpExchange::OnSendReady() {
         size_t written = 0;
         short waitFor = 0;
         switch (Write(segments_[segment_].substr(offset_), written, waitFor)) {
-            case Io::Progress:
+            case Io::kProgress:
                 break;
-            case Io::Wait:
-                return WaitIdle(tls_ || Classic() || state_ != State::Send
+            case Io::kWait:
+                return WaitIdle(tls_ || Classic() || state_ != State::kSend
                                     ? waitFor
                                     : static_cast<short>(waitFor | POLLIN));
             default:
@@ -344,7 +344,7 @@ void HttpExchange::OnSendReady() {
             offset_ = 0;
         }
     }
-    if (state_ == State::ProxyTunnel) {
+    if (state_ == State::kProxyTunnel) {
         tunnelAsked_ = true;
     } else {
         StartReceiving();
@@ -353,8 +353,8 @@ void HttpExchange::OnSendReady() {
 }
 
 void HttpExchange::StartReceiving() {
-    if (state_ == State::Receive) return;
-    state_ = State::Receive;
+    if (state_ == State::kReceive) return;
+    state_ = State::kReceive;
     answerDeadline_ = Clock::now() + options_.idleTimeout;
 }
 
@@ -362,65 +362,65 @@ void HttpExchange::OnSendFailed() {
     // Once the handshake is done a broken TLS connection is a broken connection like any
     // other (a reset, a host that went away): callers may try it again, unlike a refused
     // certificate.
-    if (tls_ || Classic() || state_ != State::Send)
-        return Fail(ExchangeError::SendFailed, ioError_);
+    if (tls_ || Classic() || state_ != State::kSend)
+        return Fail(ExchangeError::kSendFailed, ioError_);
     // The peer stopped taking the request; what it said before that is the better reason.
     const lumar::Reason sendError = ioError_;
     StartReceiving();
     OnReceiveReady();
-    if (state_ == State::Failed && response_.Status() == 0) {
-        error_ = ExchangeError::SendFailed;
+    if (state_ == State::kFailed && response_.Status() == 0) {
+        error_ = ExchangeError::kSendFailed;
         reason_ = sendError;
     }
 }
 
 void HttpExchange::OnReceiveReady() {
-    if (Classic() && state_ == State::Receive) return OnClassicReadable();
+    if (Classic() && state_ == State::kReceive) return OnClassicReadable();
     char buffer[kReadBufferBytes];
     // TLS may hold decrypted bytes the socket no longer signals, so read until it has to wait.
     while (!Finished()) {
         size_t received = 0;
         short waitFor = 0;
         switch (Read(buffer, sizeof buffer, received, waitFor)) {
-            case Io::Progress:
-                if (state_ == State::ProxyTunnel) {
+            case Io::kProgress:
+                if (state_ == State::kProxyTunnel) {
                     OnTunnelAnswer({buffer, received});
-                    if (state_ != State::ProxyTunnel) return;
+                    if (state_ != State::kProxyTunnel) return;
                 } else {
                     FeedAnswer({buffer, received});
                 }
                 break;
-            case Io::Wait:
+            case Io::kWait:
                 return WaitIdle(waitFor);
-            case Io::Eof:
+            case Io::kEof:
                 return OnEndOfStream(false);
-            case Io::EofWithoutNotify:
+            case Io::kEofWithoutNotify:
                 return OnEndOfStream(true);
-            case Io::Failed:
-                return Fail(ExchangeError::BadAnswer, ioError_);
+            case Io::kFailed:
+                return Fail(ExchangeError::kBadAnswer, ioError_);
         }
     }
 }
 
 void HttpExchange::FeedAnswer(std::string_view bytes) {
     const HttpResponseReader::State state = response_.Feed(bytes);
-    if (state == HttpResponseReader::State::Done) return Finish();
-    if (state == HttpResponseReader::State::Failed)
-        Fail(ExchangeError::BadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
+    if (state == HttpResponseReader::State::kDone) return Finish();
+    if (state == HttpResponseReader::State::kFailed)
+        Fail(ExchangeError::kBadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
 }
 
 void HttpExchange::OnEndOfStream(bool withoutCloseNotify) {
-    if (state_ == State::ProxyTunnel)
-        return Fail(ExchangeError::ProxyRefused, ReasonCode::kProxyClosed);
+    if (state_ == State::kProxyTunnel)
+        return Fail(ExchangeError::kProxyRefused, ReasonCode::kProxyClosed);
     // Without close-notify, a body that runs until the close may have been cut by anyone on
     // the way.
-    const bool closeDelimited = response_.GetState() == HttpResponseReader::State::Body &&
+    const bool closeDelimited = response_.GetState() == HttpResponseReader::State::kBody &&
                                 !response_.Header("Content-Length") &&
                                 !response_.Header("Transfer-Encoding");
     if (withoutCloseNotify && closeDelimited)
-        return Fail(ExchangeError::BadAnswer, ReasonCode::kAnswerCutOff);
-    if (response_.Finish() == HttpResponseReader::State::Done) return Finish();
-    Fail(ExchangeError::BadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
+        return Fail(ExchangeError::kBadAnswer, ReasonCode::kAnswerCutOff);
+    if (response_.Finish() == HttpResponseReader::State::kDone) return Finish();
+    Fail(ExchangeError::kBadAnswer, {ReasonCode::kBadAnswer, {response_.Error()}});
 }
 
 // One read per readiness, as the answer of a classic row has always been read.
@@ -439,61 +439,61 @@ HttpExchange::Io HttpExchange::Write(std::string_view bytes, size_t& written, sh
     if (tls_) {
         const Io io = FromTls(tls_->Write(bytes, written), waitFor);
         // The peer ending the stream while the request is still going out is a failed send.
-        if (io != Io::Eof && io != Io::EofWithoutNotify) return io;
+        if (io != Io::kEof && io != Io::kEofWithoutNotify) return io;
         ioError_ = {ReasonCode::kTlsFailed, {tls_->Error()}};
-        return Io::Failed;
+        return Io::kFailed;
     }
     const ssize_t n = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (n >= 0) {
         written = static_cast<size_t>(n);
-        return Io::Progress;
+        return Io::kProgress;
     }
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
         waitFor = POLLOUT;
-        return Io::Wait;
+        return Io::kWait;
     }
     ioError_ = {ReasonCode::kSendError, {ErrnoText(errno)}};
-    return Io::Failed;
+    return Io::kFailed;
 }
 
 HttpExchange::Io HttpExchange::Read(char* buffer, size_t size, size_t& received, short& waitFor) {
     // The tunnel's answer is read unencrypted even when TLS follows it.
-    if (tls_ && state_ != State::ProxyTunnel) {
+    if (tls_ && state_ != State::kProxyTunnel) {
         return FromTls(tls_->Read({buffer, size}, received), waitFor);
     }
     const ssize_t n = ::recv(socket_, buffer, size, 0);
     if (n > 0) {
         received = static_cast<size_t>(n);
-        return Io::Progress;
+        return Io::kProgress;
     }
-    if (n == 0) return Io::Eof;
+    if (n == 0) return Io::kEof;
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
         waitFor = POLLIN;
-        return Io::Wait;
+        return Io::kWait;
     }
     ioError_ = {ReasonCode::kReceiveError, {ErrnoText(errno)}};
-    return Io::Failed;
+    return Io::kFailed;
 }
 
 HttpExchange::Io HttpExchange::FromTls(TlsStatus status, short& waitFor) {
     switch (status) {
-        case TlsStatus::Done:
-            return Io::Progress;
-        case TlsStatus::WantRead:
+        case TlsStatus::kDone:
+            return Io::kProgress;
+        case TlsStatus::kWantRead:
             waitFor = POLLIN;
-            return Io::Wait;
-        case TlsStatus::WantWrite:
+            return Io::kWait;
+        case TlsStatus::kWantWrite:
             waitFor = POLLOUT;
-            return Io::Wait;
-        case TlsStatus::Closed:
-            return Io::Eof;
-        case TlsStatus::EofWithoutNotify:
-            return Io::EofWithoutNotify;
-        case TlsStatus::Failed:
+            return Io::kWait;
+        case TlsStatus::kClosed:
+            return Io::kEof;
+        case TlsStatus::kEofWithoutNotify:
+            return Io::kEofWithoutNotify;
+        case TlsStatus::kFailed:
             break;
     }
     ioError_ = {ReasonCode::kTlsFailed, {tls_->Error()}};
-    return Io::Failed;
+    return Io::kFailed;
 }
 
 void HttpExchange::WaitIdle(short events) {
@@ -501,14 +501,14 @@ void HttpExchange::WaitIdle(short events) {
     deadline_ = Clock::now() + options_.idleTimeout;
     // A host that trickles its answer a byte at a time moves on every step; the answer as a
     // whole still has to come within the time-out.
-    if (state_ == State::Receive) deadline_ = std::min(deadline_, answerDeadline_);
+    if (state_ == State::kReceive) deadline_ = std::min(deadline_, answerDeadline_);
 }
 
 void HttpExchange::Fail(ExchangeError error, lumar::Reason reason) {
     CloseSocket();
     lookup_.reset();
     failedIn_ = state_;
-    state_ = State::Failed;
+    state_ = State::kFailed;
     error_ = error;
     reason_ = std::move(reason);
 }
@@ -516,7 +516,7 @@ void HttpExchange::Fail(ExchangeError error, lumar::Reason reason) {
 void HttpExchange::Finish() {
     if (tls_) tls_->Shutdown();
     CloseSocket();
-    state_ = State::Done;
+    state_ = State::kDone;
 }
 
 void HttpExchange::CloseSocket() {

@@ -54,19 +54,19 @@ struct ExchangeRequest {
 };
 
 enum class ExchangeMode {
-    Http11,
+    kHttp11,
     // HTTP/1.0 over a plain connection, the request written by the caller, the answer read
     // until the server closes it. A read that fails ends the answer as the close does, and what
     // came before a time-out or a cancel stays in Collected(). Each connection closes with a
     // reset (SO_LINGER 1, 0), so one given up on frees the host at once.
-    Http10UntilClose,
+    kHttp10UntilClose,
 };
 
 // One read of a classic exchange takes at most this many bytes.
 inline constexpr size_t kClassicReadBytes = 8192;
 
 struct ExchangeOptions {
-    ExchangeMode mode = ExchangeMode::Http11;
+    ExchangeMode mode = ExchangeMode::kHttp11;
     std::string caFile;  // trusted in addition to the system's store
     std::optional<ProxyServer> proxy;
     // A proxy text that cannot be used: the exchange fails at once with it as its reason,
@@ -84,31 +84,31 @@ struct ExchangeOptions {
 };
 
 enum class ExchangeError {
-    None,
-    HostNotFound,
-    ConnectFailed,
-    ProxyRefused,
-    Tls,  // the handshake failed (certificate, protocol); not worth another try
-    SendFailed,
-    Timeout,
-    BadAnswer,
-    BadRequest,  // the request itself cannot be sent (a header that would break it)
-    Cancelled,
+    kNone,
+    kHostNotFound,
+    kConnectFailed,
+    kProxyRefused,
+    kTls,  // the handshake failed (certificate, protocol); not worth another try
+    kSendFailed,
+    kTimeout,
+    kBadAnswer,
+    kBadRequest,  // the request itself cannot be sent (a header that would break it)
+    kCancelled,
 };
 
 class HttpExchange {
   public:
     // Connected: a classic exchange's connection is up and waits for SendWritten().
     enum class State {
-        Resolve,
-        Connect,
-        ProxyTunnel,
-        Handshake,
-        Connected,
-        Send,
-        Receive,
-        Done,
-        Failed
+        kResolve,
+        kConnect,
+        kProxyTunnel,
+        kHandshake,
+        kConnected,
+        kSend,
+        kReceive,
+        kDone,
+        kFailed
     };
 
     HttpExchange(ExchangeRequest request, ExchangeOptions options);
@@ -117,7 +117,7 @@ class HttpExchange {
     HttpExchange& operator=(const HttpExchange&) = delete;
 
     State GetState() const { return state_; }
-    bool Finished() const { return state_ == State::Done || state_ == State::Failed; }
+    bool Finished() const { return state_ == State::kDone || state_ == State::kFailed; }
 
     // What to wait for: -1 and 0 when Finished().
     int Fd() const;
@@ -168,10 +168,10 @@ class HttpExchange {
     void FeedAnswer(std::string_view bytes);
     void OnEndOfStream(bool withoutCloseNotify);
     void OnClassicReadable();
-    bool Classic() const { return options_.mode == ExchangeMode::Http10UntilClose; }
+    bool Classic() const { return options_.mode == ExchangeMode::kHttp10UntilClose; }
 
     // Plain or TLS transfer on the connection. Wait sets `waitFor`; Failed sets ioError_.
-    enum class Io { Progress, Wait, Eof, EofWithoutNotify, Failed };
+    enum class Io { kProgress, kWait, kEof, kEofWithoutNotify, kFailed };
     Io Write(std::string_view bytes, size_t& written, short& waitFor);
     Io Read(char* buffer, size_t size, size_t& received, short& waitFor);
     Io FromTls(TlsStatus status, short& waitFor);
@@ -183,13 +183,13 @@ class HttpExchange {
 
     ExchangeRequest request_;
     ExchangeOptions options_;
-    State state_ = State::Resolve;
-    State failedIn_ = State::Resolve;
+    State state_ = State::kResolve;
+    State failedIn_ = State::kResolve;
     short events_ = 0;
     std::chrono::steady_clock::time_point deadline_;
     std::chrono::steady_clock::time_point connectDeadline_;
     std::chrono::steady_clock::time_point answerDeadline_;
-    ExchangeError error_ = ExchangeError::None;
+    ExchangeError error_ = ExchangeError::kNone;
     lumar::Reason reason_;
 
     std::string dialHost_;

@@ -67,29 +67,29 @@ std::optional<size_t> ParseHex(std::string_view digits) {
 
 HttpResponseReader::State HttpResponseReader::GetState() const {
     switch (phase_) {
-        case Phase::StatusLine:
-        case Phase::HeaderLines:
-            return State::Head;
-        case Phase::Done:
-            return State::Done;
-        case Phase::Failed:
-            return State::Failed;
+        case Phase::kStatusLine:
+        case Phase::kHeaderLines:
+            return State::kHead;
+        case Phase::kDone:
+            return State::kDone;
+        case Phase::kFailed:
+            return State::kFailed;
         default:
-            return State::Body;
+            return State::kBody;
     }
 }
 
 HttpResponseReader::State HttpResponseReader::Feed(std::string_view bytes) {
     receivedAny_ = receivedAny_ || !bytes.empty();
-    while (!bytes.empty() && phase_ != Phase::Done && phase_ != Phase::Failed)
+    while (!bytes.empty() && phase_ != Phase::kDone && phase_ != Phase::kFailed)
         bytes.remove_prefix(Consume(bytes));
     return GetState();
 }
 
 HttpResponseReader::State HttpResponseReader::Finish() {
-    if (phase_ == Phase::CloseBody) {
-        phase_ = Phase::Done;
-    } else if (phase_ != Phase::Done && phase_ != Phase::Failed) {
+    if (phase_ == Phase::kCloseBody) {
+        phase_ = Phase::kDone;
+    } else if (phase_ != Phase::kDone && phase_ != Phase::kFailed) {
         Fail(receivedAny_ ? kCutOff : "connection closed without an answer");
     }
     return GetState();
@@ -105,27 +105,27 @@ std::optional<std::string> HttpResponseReader::Header(std::string_view name) con
 }
 
 void HttpResponseReader::Fail(std::string why) {
-    phase_ = Phase::Failed;
+    phase_ = Phase::kFailed;
     error_ = std::move(why);
 }
 
 size_t HttpResponseReader::Consume(std::string_view bytes) {
     switch (phase_) {
-        case Phase::StatusLine:
-        case Phase::HeaderLines:
+        case Phase::kStatusLine:
+        case Phase::kHeaderLines:
             return TakeLine(bytes, limits_.maxHeadBytes, "answer header too large");
-        case Phase::Trailers:
+        case Phase::kTrailers:
             return TakeLine(bytes, limits_.maxHeadBytes, "answer trailer too large");
-        case Phase::ChunkSize:
-        case Phase::ChunkDataEnd:
+        case Phase::kChunkSize:
+        case Phase::kChunkDataEnd:
             return TakeLine(bytes, kMaxChunkLineBytes, "bad chunk size");
-        case Phase::LengthBody:
-        case Phase::ChunkData:
+        case Phase::kLengthBody:
+        case Phase::kChunkData:
             return TakeBody(bytes, remaining_);
-        case Phase::CloseBody:
+        case Phase::kCloseBody:
             return TakeBody(bytes, bytes.size());
-        case Phase::Done:
-        case Phase::Failed:
+        case Phase::kDone:
+        case Phase::kFailed:
             break;
     }
     return bytes.size();
@@ -156,10 +156,10 @@ size_t HttpResponseReader::TakeBody(std::string_view bytes, size_t wanted) {
         return bytes.size();
     }
     body_.append(bytes.substr(0, take));
-    if (phase_ == Phase::CloseBody) return take;
+    if (phase_ == Phase::kCloseBody) return take;
     remaining_ -= take;
     if (remaining_ == 0) {
-        phase_ = phase_ == Phase::LengthBody ? Phase::Done : Phase::ChunkDataEnd;
+        phase_ = phase_ == Phase::kLengthBody ? Phase::kDone : Phase::kChunkDataEnd;
         lineBytes_ = 0;
     }
     return take;
@@ -167,24 +167,24 @@ size_t HttpResponseReader::TakeBody(std::string_view bytes, size_t wanted) {
 
 void HttpResponseReader::OnLine(std::string_view line) {
     switch (phase_) {
-        case Phase::StatusLine:
+        case Phase::kStatusLine:
             // Stray blank lines before the status line are tolerated, as browsers do.
             if (!line.empty()) OnStatusLine(line);
             return;
-        case Phase::HeaderLines:
+        case Phase::kHeaderLines:
             OnHeaderLine(line);
             return;
-        case Phase::ChunkSize:
+        case Phase::kChunkSize:
             OnChunkSizeLine(line);
             return;
-        case Phase::ChunkDataEnd:
+        case Phase::kChunkDataEnd:
             if (!line.empty()) return Fail("bad chunk end");
-            phase_ = Phase::ChunkSize;
+            phase_ = Phase::kChunkSize;
             lineBytes_ = 0;
             return;
-        case Phase::Trailers:
+        case Phase::kTrailers:
             // Trailer fields carry nothing Lumar reads; the empty line ends the answer.
-            if (line.empty()) phase_ = Phase::Done;
+            if (line.empty()) phase_ = Phase::kDone;
             return;
         default:
             return;
@@ -202,7 +202,7 @@ void HttpResponseReader::OnStatusLine(std::string_view line) {
     version_ = std::string(line.substr(0, 8));
     status_ = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
     reason_ = std::string(Trim(line.substr(12)));
-    phase_ = Phase::HeaderLines;
+    phase_ = Phase::kHeaderLines;
 }
 
 void HttpResponseReader::OnHeaderLine(std::string_view line) {
@@ -230,11 +230,11 @@ void HttpResponseReader::OnHeadComplete() {
         // host keeps the connection busy with nothing else.
         if (++interimAnswers_ > kMaxInterimAnswers) return Fail("too many interim answers");
         headers_.clear();
-        phase_ = Phase::StatusLine;
+        phase_ = Phase::kStatusLine;
         return;
     }
     if (answersHead_ || status_ == 204 || status_ == 304) {
-        phase_ = Phase::Done;
+        phase_ = Phase::kDone;
         return;
     }
     if (const std::optional<std::string> codings = Header("Transfer-Encoding")) {
@@ -242,7 +242,7 @@ void HttpResponseReader::OnHeadComplete() {
         for (std::string_view coding : ListMembers(*codings))
             if (!EqualNoCase(coding, "identity")) applied.push_back(coding);
         if (applied.size() == 1 && EqualNoCase(applied.front(), "chunked")) {
-            phase_ = Phase::ChunkSize;
+            phase_ = Phase::kChunkSize;
             return;
         }
         if (!applied.empty()) return Fail("unsupported transfer coding: " + *codings);
@@ -259,10 +259,10 @@ void HttpResponseReader::OnHeadComplete() {
         if (!length) return Fail("bad Content-Length");
         if (*length > limits_.maxBodyBytes) return Fail(kBodyTooLarge);
         remaining_ = *length;
-        phase_ = remaining_ == 0 ? Phase::Done : Phase::LengthBody;
+        phase_ = remaining_ == 0 ? Phase::kDone : Phase::kLengthBody;
         return;
     }
-    phase_ = Phase::CloseBody;
+    phase_ = Phase::kCloseBody;
 }
 
 void HttpResponseReader::OnChunkSizeLine(std::string_view line) {
@@ -270,12 +270,12 @@ void HttpResponseReader::OnChunkSizeLine(std::string_view line) {
     if (!size) return Fail("bad chunk size");
     lineBytes_ = 0;
     if (*size == 0) {
-        phase_ = Phase::Trailers;
+        phase_ = Phase::kTrailers;
         return;
     }
     if (*size > limits_.maxBodyBytes - body_.size()) return Fail(kBodyTooLarge);
     remaining_ = *size;
-    phase_ = Phase::ChunkData;
+    phase_ = Phase::kChunkData;
 }
 
 }  // namespace lumar::net

@@ -28,7 +28,7 @@ struct HttpReaderLimits {
 
 class HttpResponseReader {
   public:
-    enum class State { Head, Body, Done, Failed };
+    enum class State { kHead, kBody, kDone, kFailed };
 
     // `answersHead`: the request was a HEAD, so the answer carries no body whatever it says.
     explicit HttpResponseReader(HttpReaderLimits limits = {}, bool answersHead = false)
@@ -52,16 +52,16 @@ class HttpResponseReader {
 
   private:
     enum class Phase {
-        StatusLine,
-        HeaderLines,
-        LengthBody,
-        CloseBody,
-        ChunkSize,
-        ChunkData,
-        ChunkDataEnd,
-        Trailers,
-        Done,
-        Failed,
+        kStatusLine,
+        kHeaderLines,
+        kLengthBody,
+        kCloseBody,
+        kChunkSize,
+        kChunkData,
+        kChunkDataEnd,
+        kTrailers,
+        kDone,
+        kFailed,
     };
     // Returns how many bytes of `bytes` the current phase took (at least one).
     size_t Consume(std::string_view bytes);
@@ -76,7 +76,7 @@ class HttpResponseReader {
 
     HttpReaderLimits limits_;
     bool answersHead_;
-    Phase phase_ = Phase::StatusLine;
+    Phase phase_ = Phase::kStatusLine;
     std::string error_;
     std::string line_;      // the line being collected
     size_t lineBytes_ = 0;  // head (or trailer) bytes so far, against the limit

@@ -28,22 +28,22 @@ bool ResponseCollector::Append(std::string_view piece) {
     if (piece.size() > maxBytes_ - received_) piece = piece.substr(0, maxBytes_ - received_);
     received_ += piece.size();
 
-    if (state_ == State::Body) {
+    if (state_ == State::kBody) {
         body_.append(piece);
         return !Full();
     }
     pending_.append(piece);
-    if (state_ == State::Start) {
+    if (state_ == State::kStart) {
         const size_t n = std::min(pending_.size(), kStatusStart.size());
         if (pending_.compare(0, n, kStatusStart.substr(0, n)) != 0) {
             // No status line: the whole answer is body.
             body_ = std::move(pending_);
             pending_.clear();
-            state_ = State::Body;
+            state_ = State::kBody;
             return !Full();
         }
         if (pending_.size() < kStatusStart.size()) return !Full();
-        state_ = State::Header;
+        state_ = State::kHeader;
     }
     // Search only where a new end of header can be; the last three bytes of the previous
     // pending text may begin it.
@@ -56,18 +56,18 @@ bool ResponseCollector::Append(std::string_view piece) {
         body_ = pending_.substr(end + kHeaderEnd.size());
         pending_.clear();
         pending_.shrink_to_fit();
-        state_ = State::Body;
+        state_ = State::kBody;
     }
     return !Full();
 }
 
 const std::string& ResponseCollector::Answer() const {
-    if (state_ == State::Body) return body_;
+    if (state_ == State::kBody) return body_;
     return pending_;
 }
 
 void ResponseCollector::Clear() {
-    state_ = State::Start;
+    state_ = State::kStart;
     pending_.clear();
     body_.clear();
     status_ = 0;

@@ -34,8 +34,8 @@ class ResponseCollector {
     void Clear();
 
   private:
-    enum class State { Start, Header, Body };
-    State state_ = State::Start;
+    enum class State { kStart, kHeader, kBody };
+    State state_ = State::kStart;
     std::string pending_;  // the answer's beginning while the header is not yet complete
     std::string body_;
     int status_ = 0;

@@ -205,32 +205,32 @@ TlsStream::~TlsStream() {
 }
 
 TlsStatus TlsStream::Handshake() {
-    if (!error_.empty() || !ssl_) return TlsStatus::Failed;
+    if (!error_.empty() || !ssl_) return TlsStatus::kFailed;
     ERR_clear_error();
     const int result = SSL_do_handshake(ssl_);
-    if (result == 1) return TlsStatus::Done;
+    if (result == 1) return TlsStatus::kDone;
     const TlsStatus status = Map(result, "handshake");
-    if (status == TlsStatus::Closed || status == TlsStatus::EofWithoutNotify) {
+    if (status == TlsStatus::kClosed || status == TlsStatus::kEofWithoutNotify) {
         error_ = "connection closed during the TLS handshake";
-        return TlsStatus::Failed;
+        return TlsStatus::kFailed;
     }
     return status;
 }
 
 TlsStatus TlsStream::Write(std::span<const char> bytes, size_t& written) {
     written = 0;
-    if (!error_.empty() || !ssl_) return TlsStatus::Failed;
+    if (!error_.empty() || !ssl_) return TlsStatus::kFailed;
     ERR_clear_error();
     const int result = SSL_write_ex(ssl_, bytes.data(), bytes.size(), &written);
-    return result == 1 ? TlsStatus::Done : Map(result, "write");
+    return result == 1 ? TlsStatus::kDone : Map(result, "write");
 }
 
 TlsStatus TlsStream::Read(std::span<char> buffer, size_t& received) {
     received = 0;
-    if (!error_.empty() || !ssl_) return TlsStatus::Failed;
+    if (!error_.empty() || !ssl_) return TlsStatus::kFailed;
     ERR_clear_error();
     const int result = SSL_read_ex(ssl_, buffer.data(), buffer.size(), &received);
-    return result == 1 ? TlsStatus::Done : Map(result, "read");
+    return result == 1 ? TlsStatus::kDone : Map(result, "read");
 }
 
 void TlsStream::Shutdown() {
@@ -249,11 +249,11 @@ TlsStatus TlsStream::Map(int result, const char* step) {
     const int kind = SSL_get_error(ssl_, result);
     switch (kind) {
         case SSL_ERROR_WANT_READ:
-            return TlsStatus::WantRead;
+            return TlsStatus::kWantRead;
         case SSL_ERROR_WANT_WRITE:
-            return TlsStatus::WantWrite;
+            return TlsStatus::kWantWrite;
         case SSL_ERROR_ZERO_RETURN:
-            return TlsStatus::Closed;
+            return TlsStatus::kClosed;
         default:
             break;
     }
@@ -261,7 +261,7 @@ TlsStatus TlsStream::Map(int result, const char* step) {
     ERR_clear_error();
     if (kind == SSL_ERROR_SSL && ERR_GET_REASON(code) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
         error_ = "unexpected eof";
-        return TlsStatus::EofWithoutNotify;
+        return TlsStatus::kEofWithoutNotify;
     }
     const long verify = SSL_get_verify_result(ssl_);
     if (verify != X509_V_OK) {
@@ -273,7 +273,7 @@ TlsStatus TlsStream::Map(int result, const char* step) {
     } else {
         error_ = std::string("TLS ") + step + " failed";
     }
-    return TlsStatus::Failed;
+    return TlsStatus::kFailed;
 }
 
 }  // namespace lumar::net

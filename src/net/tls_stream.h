@@ -22,7 +22,7 @@ struct ssl_st;
 
 namespace lumar::net {
 
-enum class TlsStatus { Done, WantRead, WantWrite, Closed, EofWithoutNotify, Failed };
+enum class TlsStatus { kDone, kWantRead, kWantWrite, kClosed, kEofWithoutNotify, kFailed };
 
 class TlsClientContext;
 

@@ -46,7 +46,7 @@ class RowWriter {
   public:
     RowWriter(const TextBlocks& blocks, const PostingOptions& options)
         : blocks_(blocks),
-          markdown_(options.format == PostingFormat::Markdown),
+          markdown_(options.format == PostingFormat::kMarkdown),
           imagesPerLine_(options.imagesPerLine) {}
 
     void Add(std::string& out, const ImageEntry& row) {
@@ -109,7 +109,7 @@ std::string Wrap(std::string_view open, const std::string& text, std::string_vie
 
 // Centring and conversion, as applied to the whole posting and to every part.
 void Finish(std::string& text, const PostingOptions& options) {
-    if (options.format == PostingFormat::Markdown) {
+    if (options.format == PostingFormat::kMarkdown) {
         // A backslash ending the text would be shown rather than break a line; nothing follows
         // the last line anyway.
         bool trailingBreak = false;
@@ -123,7 +123,7 @@ void Finish(std::string& text, const PostingOptions& options) {
         return;
     }
     if (options.center) text = Wrap(kCenterOpen, text, kCenterClose);
-    if (options.format == PostingFormat::Html) text = ConvertToHtml(text);
+    if (options.format == PostingFormat::kHtml) text = ConvertToHtml(text);
 }
 
 PostingView ShowWhole(const PostingState& state) {
@@ -204,9 +204,9 @@ PostingView BuildPostingParts(PostingState& state, std::span<const ImageEntry> r
 }
 
 PostingView ApplyCentring(PostingState& state, bool on, const PostingOptions& options) {
-    if (options.format == PostingFormat::Markdown)
+    if (options.format == PostingFormat::kMarkdown)
         return ShowSelectedPart(state, options.selectedPart);
-    const bool html = options.format == PostingFormat::Html;
+    const bool html = options.format == PostingFormat::kHtml;
     const std::string open = html ? ConvertToHtml(kCenterOpen) : std::string(kCenterOpen);
     const std::string close = html ? ConvertToHtml(kCenterClose) : std::string(kCenterClose);
     auto apply = [&](std::string& text) {
@@ -243,12 +243,12 @@ PostingView ShowSelectedPart(const PostingState& state, int selectedPart) {
 
 std::string AdvertisingLine(bool centred, PostingFormat format, std::string_view text,
                             std::string_view homePageUrl) {
-    if (format == PostingFormat::Markdown) {
+    if (format == PostingFormat::kMarkdown) {
         const std::string literal = MarkdownLiteral(text);
         return homePageUrl.empty() ? literal : MarkdownLink(literal, homePageUrl);
     }
     std::string line;
-    if (format == PostingFormat::Html) {
+    if (format == PostingFormat::kHtml) {
         const bool link = !homePageUrl.empty();
         if (centred) line += "<CENTER>";
         if (link) line += "<a" + HtmlAttribute("href", homePageUrl) + ">";

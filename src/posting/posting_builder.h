@@ -47,13 +47,13 @@ struct PostingTexts {
 PostingTexts PostingTextsFrom(const UiStrings& strings);
 
 // The output formats, numbered as Posting/Code stores them.
-enum class PostingFormat { BBCode = 0, Html = 1, Markdown = 2 };
+enum class PostingFormat { kBbCode = 0, kHtml = 1, kMarkdown = 2 };
 
 // The state of the code panel's controls at the moment of the call.
 struct PostingOptions {
-    PostingFormat format = PostingFormat::BBCode;  // the selected opCode option
-    bool center = false;                           // ckCenter checked; Markdown is never centred
-    bool split = false;                            // ckSplit checked
+    PostingFormat format = PostingFormat::kBbCode;  // the selected opCode option
+    bool center = false;                            // ckCenter checked; Markdown is never centred
+    bool split = false;                             // ckSplit checked
     int splitSize = 0;     // images per part; 0 or beyond a 16-bit count: do not split
     int selectedPart = 0;  // selected entry index of cbSplit (0 = part 1)
     // Images per line: after that many images a line break follows as if a break row stood

@@ -207,8 +207,8 @@ EditorChoices ReadEditorChoices(const std::string& settingsFile) {
     choices.font = ReadIndex(settingsFile, keys::Font);
     choices.size = ReadIndex(settingsFile, keys::Size);
     choices.placement = ReadIndex(settingsFile, keys::Ausrichtung) == 1
-                            ? TextBlockPlacement::After
-                            : TextBlockPlacement::Before;
+                            ? TextBlockPlacement::kAfter
+                            : TextBlockPlacement::kBefore;
     return choices;
 }
 
@@ -219,7 +219,7 @@ std::optional<int> TakeOverTextBlock(const std::string& settingsFile, TextBlocks
     WriteSetting(settingsFile, keys::Font, choices.font);
     WriteSetting(settingsFile, keys::Size, choices.size);
     std::optional<int> stored;
-    if (mode == TextBlockEditMode::New) {
+    if (mode == TextBlockEditMode::kNew) {
         stored = blocks.Add(std::move(text));
     } else if (blocks.Set(editIndex, std::move(text))) {
         stored = editIndex;

@@ -58,7 +58,7 @@ struct EditorChoices {
     int color = 0;  // Black
     int font = 0;   // Arial
     int size = 2;   // 3
-    TextBlockPlacement placement = TextBlockPlacement::Before;
+    TextBlockPlacement placement = TextBlockPlacement::kBefore;
 };
 // Reads Color, Font, Size and Ausrichtung; a stored index outside its list (a hand-edited
 // file) gives that key's default.

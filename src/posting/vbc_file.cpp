@@ -12,7 +12,7 @@ namespace lumar {
 std::string VbcFileBytes(std::string_view text) {
     std::string withEnd(text);
     withEnd += "\r\n";
-    return EncodeFileText(withEnd, TextEncoding::Windows1252).bytes;
+    return EncodeFileText(withEnd, TextEncoding::kWindows1252).bytes;
 }
 
 std::string VbcTextFromBytes(std::string_view bytes) {

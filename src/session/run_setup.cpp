@@ -45,12 +45,12 @@ RunSetup::RunSetup(const Session& session, int hosterIndex, RunOverrides overrid
     options_.transport.caFile = std::move(overrides.caFile);
     options_.transport.connectTo = std::move(overrides.connectTo);
     options_.reuse = !overrides.noReuse && ReadIntSetting(file, keys::Reuse) == 1;
-    const bool standardRow = session.Hosters().Row(hosterIndex).Request == RequestKind::Standard;
+    const bool standardRow = session.Hosters().Row(hosterIndex).Request == RequestKind::kStandard;
     options_.processing = ProcessingFor(file, standardRow, overrides.processing);
     options_.answers = std::move(overrides.answers);
     options_.ownThumbSide = OwnThumbSide(file, overrides.ownThumbs);
     options_.fallbackId = overrides.fallbackId.value_or(ReadTextSetting(file, keys::Ersatz));
-    if (history_.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::ReplacedBroken)
+    if (history_.Open(HistoryFile(session.Paths().configFolder)) == HistoryOpening::kReplacedBroken)
         options_.historySetAside = history_.SetAsidePath();
     options_.history = &history_;
 }

@@ -68,7 +68,7 @@ std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t max
     // regular files are read; a FIFO or device in place of a settings file reads as missing.
     const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd) return std::nullopt;
-    return ReadDescriptorUpTo(fd.get(), maxBytes, tooLarge);
+    return ReadDescriptorUpTo(fd.Get(), maxBytes, tooLarge);
 }
 
 std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge) {

@@ -14,7 +14,7 @@ class FileDescriptor {
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    int get() const { return fd_; }
+    int Get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     // Closes now, reporting a failed close (a delayed write error) as errno.
     bool Close();
@@ -43,9 +43,9 @@ std::optional<std::string> ReadStreamUpTo(int fd, size_t maxBytes, bool* tooLarg
 // rewritten after every upload, skip that wait: the rename still never exposes a torn file.
 // With `ownerOnly` the file ends readable by its owner alone (0600), as a file that may hold
 // keys must, even where an older copy was readable by others.
-enum class Flush { Yes, No };
+enum class Flush { kYes, kNo };
 std::string WriteFileAtomically(const std::string& path, const std::string& bytes,
-                                Flush flush = Flush::Yes, bool ownerOnly = false);
+                                Flush flush = Flush::kYes, bool ownerOnly = false);
 
 // True when something (file or folder) exists at the path.
 bool PathExists(const std::string& path);

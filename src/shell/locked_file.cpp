@@ -134,7 +134,7 @@ std::string FillTemp(int fd, const std::string& bytes, const Target& target, Flu
     if (target.ownerOnly ? ::fchmod(fd, 0600) != 0
                          : target.exists && ::fchmod(fd, target.mode) != 0)
         return ErrorText(errno);
-    if (flush == Flush::Yes && ::fsync(fd) != 0) return ErrorText(errno);
+    if (flush == Flush::kYes && ::fsync(fd) != 0) return ErrorText(errno);
     return "";
 }
 
@@ -164,7 +164,7 @@ std::string WriteNamedTemp(const std::string& target, const std::string& bytes, 
             problem = ErrorText(errno);
             return "";
         }
-        problem = FillTemp(fd.get(), bytes, state, flush);
+        problem = FillTemp(fd.Get(), bytes, state, flush);
         if (problem.empty() && !fd.Close()) problem = ErrorText(errno);
         if (problem.empty()) return name;
         ::unlink(name.c_str());
@@ -181,23 +181,23 @@ std::string WriteInPlace(const std::string& target, const FileChange& change,
                          const LockedWriteOptions& options) {
     FileDescriptor fd(::open(target.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd) return ErrorText(errno);
-    LockExclusive(fd.get());
-    if (options.ownerOnly && ::fchmod(fd.get(), 0600) != 0) return ErrorText(errno);
+    LockExclusive(fd.Get());
+    if (options.ownerOnly && ::fchmod(fd.Get(), 0600) != 0) return ErrorText(errno);
     std::optional<std::string> current;
     if (options.readCurrent) {
         bool tooLarge = false;
-        current = ReadDescriptorUpTo(fd.get(), options.maxCurrentBytes, &tooLarge);
+        current = ReadDescriptorUpTo(fd.Get(), options.maxCurrentBytes, &tooLarge);
         if (!current) return tooLarge ? TooLargeReason(options.maxCurrentBytes) : ErrorText(errno);
     }
     std::string bytes;
     if (std::string problem = change(current, bytes); !problem.empty()) return problem;
     if (!bytes.empty()) {
-        const int error = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+        const int error = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(bytes.size()));
         if (error != 0 && error != EOPNOTSUPP && error != EINVAL) return ErrorText(error);
     }
-    if (!WriteAll(fd.get(), bytes) || ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0)
+    if (!WriteAll(fd.Get(), bytes) || ::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0)
         return ErrorText(errno);
-    if (options.flush == Flush::Yes && ::fsync(fd.get()) != 0) return ErrorText(errno);
+    if (options.flush == Flush::kYes && ::fsync(fd.Get()) != 0) return ErrorText(errno);
     return fd.Close() ? "" : ErrorText(errno);
 }
 
@@ -254,9 +254,9 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     std::string name;
     std::string problem;
     if (unnamed) {
-        problem = FillTemp(unnamed.get(), bytes, state, options.flush);
+        problem = FillTemp(unnamed.Get(), bytes, state, options.flush);
         if (!problem.empty()) return problem;
-        name = NameUnnamedTemp(unnamed.get(), target);
+        name = NameUnnamedTemp(unnamed.Get(), target);
     }
     if (name.empty()) {  // no unnamed files here, or no way to name one: a named file instead
         int openError = 0;
@@ -300,7 +300,7 @@ std::string WriteFileAtomically(const std::string& path, const std::string& byte
 
 std::string WriteOwnFile(const std::string& path, const std::string& bytes,
                          const std::string& lockFile) {
-    return ReplaceWhole(path, bytes, Flush::Yes, false, lockFile);
+    return ReplaceWhole(path, bytes, Flush::kYes, false, lockFile);
 }
 
 }  // namespace lumar

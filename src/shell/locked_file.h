@@ -35,7 +35,7 @@ using FileChange =
 struct LockedWriteOptions {
     bool readCurrent = true;  // false: the change does not look at the old content
     size_t maxCurrentBytes = std::numeric_limits<size_t>::max();  // a larger file is refused
-    Flush flush = Flush::No;
+    Flush flush = Flush::kNo;
     // The file is left readable by its owner only (0600), whatever mode it had.
     bool ownerOnly = false;
     // The lock all writers of the file take (SharedLockFile); "" takes none.

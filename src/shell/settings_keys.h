@@ -13,11 +13,11 @@
 namespace lumar {
 
 enum class SettingType {
-    Flag,   // "0" or "1" from a check box
-    Int,    // decimal integer
-    Index,  // zero-based list or option index
-    Path,   // full folder or file path
-    Count,  // decimal number held as a double (upload totals)
+    kFlag,   // "0" or "1" from a check box
+    kInt,    // decimal integer
+    kIndex,  // zero-based list or option index
+    kPath,   // full folder or file path
+    kCount,  // decimal number held as a double (upload totals)
 };
 
 struct SettingKey {
@@ -30,72 +30,72 @@ struct SettingKey {
 };
 
 namespace keys {
-inline constexpr SettingKey Preview{"Bilder", "Preview", SettingType::Flag, "1", 0, 1};
-inline constexpr SettingKey Center{"Bilder", "Center", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey Preview{"Bilder", "Preview", SettingType::kFlag, "1", 0, 1};
+inline constexpr SettingKey Center{"Bilder", "Center", SettingType::kFlag, "1", 0, 1};
 // Values above the last hoster select the last one; the caller clamps.
-inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::Index, "0", 0, 32767};
+inline constexpr SettingKey Anbieter{"Bilder", "Anbieter", SettingType::kIndex, "0", 0, 32767};
 // The chosen hoster's row ID; wins over Anbieter while a row of that ID exists.
-inline constexpr SettingKey AnbieterId{"Bilder", "AnbieterId", SettingType::Path, ""};
+inline constexpr SettingKey AnbieterId{"Bilder", "AnbieterId", SettingType::kPath, ""};
 // Read through ReadTimeoutSeconds: a stored value outside the range is used clamped, since a
 // time-out of 0 would fail every image at once and 99999 would wait for a day.
-inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::Int, "120", 1, 3600};
+inline constexpr SettingKey Timeout{"Bilder", "Timeout", SettingType::kInt, "120", 1, 3600};
 // The proxy of standard uploads: empty takes it from the environment, "direct" uses none,
 // anything else is the proxy's address; NoProxy lists the hosts reached without it.
-inline constexpr SettingKey Proxy{"Bilder", "Proxy", SettingType::Path, ""};
-inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::Path, ""};
+inline constexpr SettingKey Proxy{"Bilder", "Proxy", SettingType::kPath, ""};
+inline constexpr SettingKey NoProxy{"Bilder", "NoProxy", SettingType::kPath, ""};
 // Caps on what a row asks for: images in flight at once and tries after a transient failure;
 // Reuse takes a code from the upload history instead of sending the same picture again.
-inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::Int, "4", 1, 8};
-inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::Int, "3", 0, 10};
-inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey Connections{"Bilder", "Connections", SettingType::kInt, "4", 1, 8};
+inline constexpr SettingKey Retries{"Bilder", "Retries", SettingType::kInt, "3", 0, 10};
+inline constexpr SettingKey Reuse{"Bilder", "Reuse", SettingType::kFlag, "1", 0, 1};
 // The ID of the row that takes an image the chosen row could not take; empty = none.
-inline constexpr SettingKey Ersatz{"Bilder", "Ersatz", SettingType::Path, ""};
+inline constexpr SettingKey Ersatz{"Bilder", "Ersatz", SettingType::kPath, ""};
 // The interface's language ("de", "en", ...); empty = from the locale. Read at start-up.
-inline constexpr SettingKey Sprache{"Bilder", "Sprache", SettingType::Path, ""};
+inline constexpr SettingKey Sprache{"Bilder", "Sprache", SettingType::kPath, ""};
 // The largest picture a run reads at all, in MB (1024 x 1024 bytes), whatever the row takes:
 // a file of gigabytes would have to sit in memory whole before any host could refuse it.
-inline constexpr SettingKey MaxFileMB{"Bilder", "MaxFileMB", SettingType::Int, "200", 1, 1048576};
-inline constexpr SettingKey Form{"Bilder", "Form", SettingType::Flag, "1", 0, 1};
-inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey MaxFileMB{"Bilder", "MaxFileMB", SettingType::kInt, "200", 1, 1048576};
+inline constexpr SettingKey Form{"Bilder", "Form", SettingType::kFlag, "1", 0, 1};
+inline constexpr SettingKey Werbung{"Bilder", "Werbung", SettingType::kFlag, "1", 0, 1};
 // What a run does to a picture before sending it: the longest side in pixels (0 = as it is),
 // the JPEG quality of a shrunk picture, and the metadata stripping ("" = on for standard rows,
 // off for classic rows; "1"/"0" for all rows).
-inline constexpr SettingKey MaxSide{"Bilder", "MaxSide", SettingType::Int, "0", 0, 65535};
-inline constexpr SettingKey Quality{"Bilder", "Quality", SettingType::Int, "85", 1, 100};
-inline constexpr SettingKey Strip{"Bilder", "Strip", SettingType::Path, ""};
+inline constexpr SettingKey MaxSide{"Bilder", "MaxSide", SettingType::kInt, "0", 0, 65535};
+inline constexpr SettingKey Quality{"Bilder", "Quality", SettingType::kInt, "85", 1, 100};
+inline constexpr SettingKey Strip{"Bilder", "Strip", SettingType::kPath, ""};
 // Screenshots and pasted pictures are kept this many days in the captures folder (0 = for good).
-inline constexpr SettingKey CaptureDays{"Bilder", "CaptureDays", SettingType::Int, "30", 0, 3650};
-inline constexpr SettingKey Split{"Posting", "Split", SettingType::Flag, "0", 0, 1};
-inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::Int, "20", 0, 32767};
+inline constexpr SettingKey CaptureDays{"Bilder", "CaptureDays", SettingType::kInt, "30", 0, 3650};
+inline constexpr SettingKey Split{"Posting", "Split", SettingType::kFlag, "0", 0, 1};
+inline constexpr SettingKey SplitSize{"Posting", "SplitSize", SettingType::kInt, "20", 0, 32767};
 // 0 = BBCode, 1 = HTML, 2 = Markdown.
-inline constexpr SettingKey Code{"Posting", "Code", SettingType::Index, "0", 0, 2};
-inline constexpr SettingKey ImagesPerLine{"Posting", "ImagesPerLine", SettingType::Int, "0", 0,
+inline constexpr SettingKey Code{"Posting", "Code", SettingType::kIndex, "0", 0, 2};
+inline constexpr SettingKey ImagesPerLine{"Posting", "ImagesPerLine", SettingType::kInt, "0", 0,
                                           32767};
 // The posting goes to the clipboard when an upload run ends.
-inline constexpr SettingKey AutoCopy{"Posting", "AutoCopy", SettingType::Flag, "0", 0, 1};
+inline constexpr SettingKey AutoCopy{"Posting", "AutoCopy", SettingType::kFlag, "0", 0, 1};
 // For a row whose answer gives the picture's address but no thumbnail, Lumar makes one of at
 // most ThumbSize pixels on its longest side and uploads it beside the picture.
-inline constexpr SettingKey OwnThumbs{"Posting", "OwnThumbs", SettingType::Flag, "1", 0, 1};
-inline constexpr SettingKey ThumbSize{"Posting", "ThumbSize", SettingType::Int, "350", 16, 4096};
-inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::Flag, "0", 0, 1};
-inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::Path, ""};
-inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::Path, "~"};
-inline constexpr SettingKey SubDir{"Verzeichnis", "SubDir", SettingType::Flag, "1", 0, 1};
+inline constexpr SettingKey OwnThumbs{"Posting", "OwnThumbs", SettingType::kFlag, "1", 0, 1};
+inline constexpr SettingKey ThumbSize{"Posting", "ThumbSize", SettingType::kInt, "350", 16, 4096};
+inline constexpr SettingKey SoundAn{"Sound", "SoundAn", SettingType::kFlag, "0", 0, 1};
+inline constexpr SettingKey Soundfile{"Sound", "Soundfile", SettingType::kPath, ""};
+inline constexpr SettingKey LastAddDir{"Verzeichnis", "LastAddDir", SettingType::kPath, "~"};
+inline constexpr SettingKey SubDir{"Verzeichnis", "SubDir", SettingType::kFlag, "1", 0, 1};
 // Written as "Sounddir"; the same key, since names match without regard to case.
-inline constexpr SettingKey SoundDir{"Verzeichnis", "Sounddir", SettingType::Path, "~"};
-inline constexpr SettingKey SavePath{"VBCode", "SavePath", SettingType::Path, "~"};
-inline constexpr SettingKey Color{"VBCode", "Color", SettingType::Index, "0", 0, 39};
-inline constexpr SettingKey Font{"VBCode", "Font", SettingType::Index, "0", 0, 20};
-inline constexpr SettingKey Size{"VBCode", "Size", SettingType::Index, "2", 0, 6};
-inline constexpr SettingKey Ausrichtung{"VBCode", "Ausrichtung", SettingType::Index, "0", 0, 1};
-inline constexpr SettingKey SavePathCode{"VBCode", "SavePathCode", SettingType::Path, "~"};
-inline constexpr SettingKey StatFiles{"Stat", "Files", SettingType::Count, "0"};
-inline constexpr SettingKey StatSize{"Stat", "Size", SettingType::Count, "0"};
+inline constexpr SettingKey SoundDir{"Verzeichnis", "Sounddir", SettingType::kPath, "~"};
+inline constexpr SettingKey SavePath{"VBCode", "SavePath", SettingType::kPath, "~"};
+inline constexpr SettingKey Color{"VBCode", "Color", SettingType::kIndex, "0", 0, 39};
+inline constexpr SettingKey Font{"VBCode", "Font", SettingType::kIndex, "0", 0, 20};
+inline constexpr SettingKey Size{"VBCode", "Size", SettingType::kIndex, "2", 0, 6};
+inline constexpr SettingKey Ausrichtung{"VBCode", "Ausrichtung", SettingType::kIndex, "0", 0, 1};
+inline constexpr SettingKey SavePathCode{"VBCode", "SavePathCode", SettingType::kPath, "~"};
+inline constexpr SettingKey StatFiles{"Stat", "Files", SettingType::kCount, "0"};
+inline constexpr SettingKey StatSize{"Stat", "Size", SettingType::kCount, "0"};
 // Where the update check looks; an empty VersionUrl switches the check off. The defaults are
 // the build's addresses, empty unless the build sets them.
-inline constexpr SettingKey VersionUrl{"Update", "VersionUrl", SettingType::Path,
+inline constexpr SettingKey VersionUrl{"Update", "VersionUrl", SettingType::kPath,
                                        kBuiltInAddresses.versionDocument};
-inline constexpr SettingKey DownloadUrl{"Update", "DownloadUrl", SettingType::Path,
+inline constexpr SettingKey DownloadUrl{"Update", "DownloadUrl", SettingType::kPath,
                                         kBuiltInAddresses.downloadPage};
 }  // namespace keys
 

@@ -69,7 +69,7 @@ std::string UpdateIniFile(const std::string& file,
     return UpdateFileLocked(
         file,
         [&change](const std::optional<std::string>& current, std::string& replacement) {
-            DecodedText decoded{"", TextEncoding::Windows1252};
+            DecodedText decoded{"", TextEncoding::kWindows1252};
             if (current) decoded = DecodeFileText(*current);
             const std::string updated = change(IniDocument(std::move(decoded.text)));
             replacement = EncodeFileText(updated, decoded.encoding).bytes;

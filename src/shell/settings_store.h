@@ -39,7 +39,7 @@ inline constexpr size_t kMaxIniFileBytes = 4 * 1024 * 1024;
 // file over the size limit is an empty document and `problem` names the limit.
 struct IniFile {
     IniDocument document;
-    TextEncoding encoding = TextEncoding::Windows1252;
+    TextEncoding encoding = TextEncoding::kWindows1252;
     std::string problem;
 };
 IniFile LoadIniFile(const std::string& file);

@@ -78,9 +78,9 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 TextEncoding DetectEncoding(std::string_view bytes) {
-    if (bytes.starts_with(kBom)) return TextEncoding::Utf8Bom;
-    if (HasNonAscii(bytes) && IsValidUtf8(bytes)) return TextEncoding::Utf8;
-    return TextEncoding::Windows1252;
+    if (bytes.starts_with(kBom)) return TextEncoding::kUtf8Bom;
+    if (HasNonAscii(bytes) && IsValidUtf8(bytes)) return TextEncoding::kUtf8;
+    return TextEncoding::kWindows1252;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
@@ -120,29 +120,29 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view utf8) {
 
 DecodedText DecodeFileText(std::string_view bytes) {
     switch (DetectEncoding(bytes)) {
-        case TextEncoding::Utf8Bom:
-            return {std::string(bytes.substr(kBom.size())), TextEncoding::Utf8Bom};
-        case TextEncoding::Utf8:
-            return {std::string(bytes), TextEncoding::Utf8};
-        case TextEncoding::Windows1252:
+        case TextEncoding::kUtf8Bom:
+            return {std::string(bytes.substr(kBom.size())), TextEncoding::kUtf8Bom};
+        case TextEncoding::kUtf8:
+            return {std::string(bytes), TextEncoding::kUtf8};
+        case TextEncoding::kWindows1252:
             break;
     }
-    return {Windows1252ToUtf8(bytes), TextEncoding::Windows1252};
+    return {Windows1252ToUtf8(bytes), TextEncoding::kWindows1252};
 }
 
 EncodedText EncodeFileText(std::string_view utf8, TextEncoding preferred) {
-    if (preferred == TextEncoding::Windows1252) {
+    if (preferred == TextEncoding::kWindows1252) {
         // Windows-1252 bytes that happen to form valid UTF-8 (say "Ã¤") would be read back as
         // UTF-8 and change; a BOM keeps such a file unambiguous.
         if (auto ansi = Utf8ToWindows1252(utf8); ansi && DetectEncoding(*ansi) == preferred)
             return {std::move(*ansi), preferred};
-        if (DetectEncoding(utf8) == TextEncoding::Utf8)
-            return {std::string(utf8), TextEncoding::Utf8};
-        return {std::string(kBom) + std::string(utf8), TextEncoding::Utf8Bom};
+        if (DetectEncoding(utf8) == TextEncoding::kUtf8)
+            return {std::string(utf8), TextEncoding::kUtf8};
+        return {std::string(kBom) + std::string(utf8), TextEncoding::kUtf8Bom};
     }
-    if (preferred == TextEncoding::Utf8Bom)
+    if (preferred == TextEncoding::kUtf8Bom)
         return {std::string(kBom) + std::string(utf8), preferred};
-    return {std::string(utf8), TextEncoding::Utf8};
+    return {std::string(utf8), TextEncoding::kUtf8};
 }
 
 }  // namespace lumar

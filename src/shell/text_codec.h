@@ -12,9 +12,9 @@
 namespace lumar {
 
 enum class TextEncoding {
-    Windows1252,  // the classic code page; pure ASCII files count as this
-    Utf8,         // valid UTF-8 holding at least one non-ASCII character, without BOM
-    Utf8Bom,      // UTF-8 starting with EF BB BF
+    kWindows1252,  // the classic code page; pure ASCII files count as this
+    kUtf8,         // valid UTF-8 holding at least one non-ASCII character, without BOM
+    kUtf8Bom,      // UTF-8 starting with EF BB BF
 };
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).

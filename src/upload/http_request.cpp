@@ -95,7 +95,7 @@ void CHTTPRequest::WriteBody(Out& out) const {
         out("Content-Disposition: attachment; name=\""), out(f.name), out("\"; filename=\""),
             out(f.filename), out("\""), out(kCrLf);
         out("Content-Type: "), out(f.contentType), out(kCrLf), out(kCrLf);
-        out(f.content, PieceKind::FileContent);
+        out(f.content, PieceKind::kFileContent);
         out(kCrLf), out(delimiter);
         if (i + 1 < files_.size()) out(kCrLf);
     }
@@ -104,7 +104,7 @@ void CHTTPRequest::WriteBody(Out& out) const {
 
 size_t CHTTPRequest::BodySize() const {
     size_t size = 0;
-    auto count = [&size](std::string_view piece, PieceKind = PieceKind::Text) {
+    auto count = [&size](std::string_view piece, PieceKind = PieceKind::kText) {
         size += piece.size();
     };
     WriteBody(count);
@@ -123,8 +123,8 @@ std::vector<std::string_view> CHTTPRequest::GetPOSTQueryPieces(std::string& stor
     const size_t bodySize = BodySize();
     storage += Header(bodySize);
     size_t start = 0;
-    auto append = [&](std::string_view piece, PieceKind kind = PieceKind::Text) {
-        if (kind == PieceKind::Text || piece.empty()) {
+    auto append = [&](std::string_view piece, PieceKind kind = PieceKind::kText) {
+        if (kind == PieceKind::kText || piece.empty()) {
             storage.append(piece);
             return;
         }
@@ -170,7 +170,7 @@ std::string CHTTPRequest::GetPOSTQuery() const {
     const size_t bodySize = BodySize();
     std::string request = Header(bodySize);
     request.reserve(request.size() + bodySize);
-    auto append = [&request](std::string_view piece, PieceKind = PieceKind::Text) {
+    auto append = [&request](std::string_view piece, PieceKind = PieceKind::kText) {
         request.append(piece);
     };
     WriteBody(append);
@@ -227,13 +227,13 @@ bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of
     // 2 GiB and more do not fit the request's counting.
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
         st.st_size >= 0x80000000LL)
         return false;
     buffer.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
     while (done < buffer.size()) {
-        const ssize_t n = ::read(fd.get(), buffer.data() + done, buffer.size() - done);
+        const ssize_t n = ::read(fd.Get(), buffer.data() + done, buffer.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             buffer.clear();

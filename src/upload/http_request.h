@@ -64,7 +64,7 @@ class CHTTPRequest {
     };
     // What a piece of the body is: text written around the files, or a file's content, which
     // a sender may pass on where it lies instead of copying it.
-    enum class PieceKind { Text, FileContent };
+    enum class PieceKind { kText, kFileContent };
     // Calls out(piece) for the text and out(content, PieceKind::FileContent) for each file.
     template <typename Out>
     void WriteBody(Out& out) const;

@@ -80,9 +80,9 @@ std::string Head(const std::string& text, size_t limit) {
 
 std::string CutFailure(CutProblem problem) {
     switch (problem) {
-        case CutProblem::Empty:
+        case CutProblem::kEmpty:
             return "the code between the markers is empty";
-        case CutProblem::TooLong:
+        case CutProblem::kTooLong:
             return "the code between the markers is too long";
         default:
             return "the answer holds no code between the markers";
@@ -92,19 +92,19 @@ std::string CutFailure(CutProblem problem) {
 std::string FailureText(const StandardUploadResult& upload, const std::string& path,
                         const HosterDef& row) {
     switch (upload.failure) {
-        case StandardFailure::None:
+        case StandardFailure::kNone:
             return "";
-        case StandardFailure::FileUnreadable:
+        case StandardFailure::kFileUnreadable:
             return "cannot read " + path + " (missing, empty or not a file)";
-        case StandardFailure::TooLarge:
+        case StandardFailure::kTooLarge:
             return "the file has " + std::to_string(upload.fileBytes) +
                    " bytes, more than the row's MaxFileSize of " + std::to_string(row.MaxBytes);
-        case StandardFailure::MissingKey:
+        case StandardFailure::kMissingKey:
             return "the row needs a key: " + upload.reason.Arg(0);
-        case StandardFailure::KeyRedirect:
+        case StandardFailure::kKeyRedirect:
             return "redirect to " + upload.reason.Arg(0) + " refused: the key would leave the host";
-        case StandardFailure::Answer:
-            if (upload.cut != CutProblem::None) return CutFailure(upload.cut);
+        case StandardFailure::kAnswer:
+            if (upload.cut != CutProblem::kNone) return CutFailure(upload.cut);
             if (!upload.links.failure.empty()) return upload.links.failure;
             break;
         default:
@@ -124,22 +124,22 @@ std::string ErrorMessageOf(const HosterDef& row, const StandardUploadResult& upl
     if (!fields.failure.empty()) return "(" + fields.failure + ")";
     const AnswerContext context{upload.status, upload.answer, upload.finalUrl, upload.headers,
                                 path.substr(path.rfind('/') + 1)};
-    const TextResult message = fields.fields.error_message.Evaluate(context);
+    const TextResult message = fields.fields.errorMessage.Evaluate(context);
     return message.Ok() ? message.text : "(" + message.failure + ")";
 }
 
 std::string SocketFailureText(SocketFailure failure, const std::string& host,
                               const UploadConnection& connection) {
     switch (failure) {
-        case SocketFailure::Proxy:
+        case SocketFailure::kProxy:
             return ReasonText(connection.Why(), LoadUiStrings("", ""));
-        case SocketFailure::HostNotFound:
+        case SocketFailure::kHostNotFound:
             return "no address for " + host;
-        case SocketFailure::SendFailed:
+        case SocketFailure::kSendFailed:
             return "the connection broke while sending";
-        case SocketFailure::Timeout:
+        case SocketFailure::kTimeout:
             return "timed out";
-        case SocketFailure::Cancelled:
+        case SocketFailure::kCancelled:
             return "cancelled";
         default:
             return "could not connect to " + host;
@@ -155,11 +155,12 @@ void ReadClassicAnswer(const HosterDef& row, const ResponseCollector& answer, Wa
     result.answerBytes = answer.Answer().size();
     result.answer = Head(answer.Answer(), kProbeAnswerBytes);
     result.answerCut = result.answer.size() < answer.Answer().size();
-    if (end != WaitEnd::Closed) {
-        result.failure = end == WaitEnd::Timeout ? "timed out" : "cancelled";
+    if (end != WaitEnd::kClosed) {
+        result.failure = end == WaitEnd::kTimeout ? "timed out" : "cancelled";
     } else if (answer.Status() >= 400) {
         result.failure = result.statusLine;
-    } else if (const CodeCut cut = CutCode(answer.Answer(), row); cut.problem != CutProblem::None) {
+    } else if (const CodeCut cut = CutCode(answer.Answer(), row);
+               cut.problem != CutProblem::kNone) {
         result.failure = CutFailure(cut.problem);
     } else {
         result.code = DecodeFileText(cut.code).text;
@@ -178,8 +179,8 @@ void ReadStandardResult(const HosterDef& row, const StandardUploadResult& upload
     result.answer = Head(shown, kProbeAnswerBytes);
     result.answerCut = result.answer.size() < shown.size();
     result.url = upload.links.url;
-    result.thumbnailUrl = upload.links.thumbnail_url;
-    result.deletionUrl = upload.links.deletion_url;
+    result.thumbnailUrl = upload.links.thumbnailUrl;
+    result.deletionUrl = upload.links.deletionUrl;
     result.errorMessage = ErrorMessageOf(row, upload, path);
     result.code = upload.code;
     result.failure = FailureText(upload, path, row);
@@ -213,14 +214,14 @@ std::string_view ProbeImageBytes() {
 
 // A classic row goes through its connection's steps in order; a standard row is one job.
 struct ProbeTask::State {
-    enum class Phase { Connecting, Sending, Receiving, Standard, Done };
+    enum class Phase { kConnecting, kSending, kReceiving, kStandard, kDone };
 
     HosterDef row;
     StandardUploadOptions options;
     std::optional<GeneratedImage> generated;
     std::string path;
     ProbeResult result;
-    Phase phase = Phase::Done;
+    Phase phase = Phase::kDone;
     CURL url;
     ClassicRoute route;
     PreparedUpload request;
@@ -231,11 +232,11 @@ struct ProbeTask::State {
     void Advance();
     void Fail(SocketFailure failure) {
         result.failure = SocketFailureText(failure, route.shownHost, connection);
-        phase = Phase::Done;
+        phase = Phase::kDone;
     }
     // The exchange the task waits on now; none in the standard phase or once done.
     net::HttpExchange* Exchange() {
-        return phase == Phase::Standard || phase == Phase::Done ? nullptr : connection.Exchange();
+        return phase == Phase::kStandard || phase == Phase::kDone ? nullptr : connection.Exchange();
     }
 };
 
@@ -245,18 +246,18 @@ void ProbeTask::State::BeginClassic() {
     const std::string& authorization =
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
     switch (request.Prepare(row, url, path, nullptr, authorization)) {
-        case RequestProblem::None:
+        case RequestProblem::kNone:
             break;
-        case RequestProblem::FileUnreadable:
+        case RequestProblem::kFileUnreadable:
             result.failure = "cannot read " + path + " (missing, empty or not a file)";
             return;
-        case RequestProblem::BadForm:
+        case RequestProblem::kBadForm:
             result.failure = "the row has repeated or unpaired form names";
             return;
     }
     connection.SetProxy(route.proxy);
-    SocketFailure failure = SocketFailure::None;
-    phase = Phase::Connecting;
+    SocketFailure failure = SocketFailure::kNone;
+    phase = Phase::kConnecting;
     if (!connection.BeginConnect(route.host, route.port,
                                  std::max(options.timeout, std::chrono::seconds(1)), &failure))
         return Fail(failure);
@@ -266,25 +267,25 @@ void ProbeTask::State::BeginClassic() {
 // Moves on through every step the exchange has already left.
 void ProbeTask::State::Advance() {
     using ExchangeState = net::HttpExchange::State;
-    SocketFailure failure = SocketFailure::None;
+    SocketFailure failure = SocketFailure::kNone;
     const auto left = [this](ExchangeState state) {
         const net::HttpExchange* exchange = connection.Exchange();
         return !exchange || exchange->Finished() || exchange->GetState() > state;
     };
-    if (phase == Phase::Connecting && left(ExchangeState::Handshake)) {
+    if (phase == Phase::kConnecting && left(ExchangeState::kHandshake)) {
         if (!connection.ConnectEnded(&failure)) return Fail(failure);
         const std::string_view head = request.Pieces().front();
         result.requestHead = std::string(head.substr(0, head.find("\r\n\r\n") + 4));
         if (!connection.BeginSend(request.Pieces(), &failure)) return Fail(failure);
-        phase = Phase::Sending;
+        phase = Phase::kSending;
     }
-    if (phase == Phase::Sending && left(ExchangeState::Send)) {
+    if (phase == Phase::kSending && left(ExchangeState::kSend)) {
         if (connection.SendEnded(&failure) < 0) return Fail(failure);
-        phase = Phase::Receiving;
+        phase = Phase::kReceiving;
     }
-    if (phase == Phase::Receiving && left(ExchangeState::Receive)) {
+    if (phase == Phase::kReceiving && left(ExchangeState::kReceive)) {
         ReadClassicAnswer(row, connection.Response(), connection.AnswerEnded(), result);
-        phase = Phase::Done;
+        phase = Phase::kDone;
     }
 }
 
@@ -300,14 +301,14 @@ ProbeTask::ProbeTask(const HosterDef& row, const std::string& imagePath,
         s.result.failure = "cannot write the generated image to the temporary folder";
         return;
     }
-    s.result.cutByMarkers = row.Request == RequestKind::Classic ||
+    s.result.cutByMarkers = row.Request == RequestKind::kClassic ||
                             (row.UrlTemplate.empty() && !row.StartMarker.empty());
-    if (row.Request == RequestKind::Classic) {
+    if (row.Request == RequestKind::kClassic) {
         s.BeginClassic();
         return;
     }
     s.job.emplace(row, s.path, ReadFileBytes(s.path).value_or(""), s.options);
-    s.phase = State::Phase::Standard;
+    s.phase = State::Phase::kStandard;
     Step({});
 }
 
@@ -323,7 +324,7 @@ std::vector<pollfd> ProbeTask::Waits() const {
 
 std::chrono::steady_clock::time_point ProbeTask::Deadline() const {
     State& s = *state_;
-    if (s.phase == State::Phase::Standard) return s.job->Deadline();
+    if (s.phase == State::Phase::kStandard) return s.job->Deadline();
     if (const net::HttpExchange* exchange = s.Exchange()) return exchange->Deadline();
     return std::chrono::steady_clock::time_point::max();
 }
@@ -333,14 +334,14 @@ void ProbeTask::Step(std::span<const pollfd> ready) {
     const bool abort = s.options.control.abortFlag && s.options.control.abortFlag->load();
     const short revents = ready.empty() ? short(0) : ready.front().revents;
     const bool due = revents != 0 || std::chrono::steady_clock::now() >= Deadline();
-    if (s.phase == State::Phase::Standard) {
+    if (s.phase == State::Phase::kStandard) {
         StandardUploadJob& job = *s.job;
         if (abort) job.Cancel();
         if (job.Evaluating()) job.Collect();
         if (!job.Finished() && due) job.Step(revents);
         if (!job.Finished()) return;
         ReadStandardResult(s.row, job.Result(), s.path, s.result);
-        s.phase = State::Phase::Done;
+        s.phase = State::Phase::kDone;
     } else if (net::HttpExchange* exchange = s.Exchange()) {
         if (abort) exchange->Cancel();
         if (!exchange->Finished() && due) exchange->Step(revents);
@@ -349,7 +350,7 @@ void ProbeTask::Step(std::span<const pollfd> ready) {
 }
 
 bool ProbeTask::Finished() const {
-    return state_->phase == State::Phase::Done;
+    return state_->phase == State::Phase::kDone;
 }
 
 const ProbeResult& ProbeTask::Result() const {

@@ -55,7 +55,7 @@ size_t FindNoCase(std::string_view text, std::string_view needle, size_t from) {
 
 CodeCut CutCode(std::string_view answer, const HosterDef& hoster) {
     CodeCut cut;
-    cut.problem = CutProblem::NoCode;
+    cut.problem = CutProblem::kNoCode;
     // An empty start marker would "succeed" on any answer, error pages included.
     if (hoster.StartMarker.empty() || hoster.EndMarker.empty()) return cut;
     size_t p = FindNoCase(answer, hoster.StartMarker);
@@ -69,7 +69,7 @@ CodeCut CutCode(std::string_view answer, const HosterDef& hoster) {
     const size_t e = FindNoCase(answer, hoster.EndMarker, p);
     if (e == std::string_view::npos && answer.size() - p <= kMaxCodeBytes) return cut;
     if (e == std::string_view::npos || e - p > kMaxCodeBytes) {
-        cut.problem = CutProblem::TooLong;
+        cut.problem = CutProblem::kTooLong;
         return cut;
     }
     std::string code = ReplaceAmpEntities(answer.substr(p, e - p));
@@ -80,17 +80,17 @@ CodeCut CutCode(std::string_view answer, const HosterDef& hoster) {
     }
     std::erase_if(code, IsControl);
     if (code.empty()) {
-        cut.problem = CutProblem::Empty;
+        cut.problem = CutProblem::kEmpty;
         return cut;
     }
     cut.code = std::move(code);
-    cut.problem = CutProblem::None;
+    cut.problem = CutProblem::kNone;
     return cut;
 }
 
 std::optional<std::string> ExtractCode(std::string_view answer, const HosterDef& hoster) {
     CodeCut cut = CutCode(answer, hoster);
-    if (cut.problem != CutProblem::None) return std::nullopt;
+    if (cut.problem != CutProblem::kNone) return std::nullopt;
     return std::move(cut.code);
 }
 

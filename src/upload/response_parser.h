@@ -14,15 +14,15 @@ namespace lumar {
 inline constexpr size_t kMaxCodeBytes = 64 * 1024;
 
 enum class CutProblem {
-    None,
-    NoCode,   // the start marker is missing, or the cut cannot be made
-    Empty,    // the markers meet: nothing between them (after the trim)
-    TooLong,  // more than kMaxCodeBytes between the markers, or after the start without an end
+    kNone,
+    kNoCode,   // the start marker is missing, or the cut cannot be made
+    kEmpty,    // the markers meet: nothing between them (after the trim)
+    kTooLong,  // more than kMaxCodeBytes between the markers, or after the start without an end
 };
 
 struct CodeCut {
     std::string code;  // set only when `problem` is None
-    CutProblem problem = CutProblem::None;
+    CutProblem problem = CutProblem::kNone;
 };
 
 // The code begins with the marker found last and ends before the end marker; every "&amp;"

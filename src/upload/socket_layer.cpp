@@ -72,18 +72,18 @@ void UploadConnection::DriveWhile(State state, const net::RunControl& control) {
 SocketFailure UploadConnection::Failure() {
     why_ = exchange_->Reason();
     switch (exchange_->Error()) {
-        case net::ExchangeError::HostNotFound:
-            return SocketFailure::HostNotFound;
-        case net::ExchangeError::ProxyRefused:
-            return SocketFailure::Proxy;
-        case net::ExchangeError::SendFailed:
-            return SocketFailure::SendFailed;
-        case net::ExchangeError::Timeout:
-            return SocketFailure::Timeout;
-        case net::ExchangeError::Cancelled:
-            return SocketFailure::Cancelled;
+        case net::ExchangeError::kHostNotFound:
+            return SocketFailure::kHostNotFound;
+        case net::ExchangeError::kProxyRefused:
+            return SocketFailure::kProxy;
+        case net::ExchangeError::kSendFailed:
+            return SocketFailure::kSendFailed;
+        case net::ExchangeError::kTimeout:
+            return SocketFailure::kTimeout;
+        case net::ExchangeError::kCancelled:
+            return SocketFailure::kCancelled;
         default:
-            return SocketFailure::ConnectFailed;
+            return SocketFailure::kConnectFailed;
     }
 }
 
@@ -99,13 +99,13 @@ bool UploadConnection::BeginConnect(const std::string& host, std::uint16_t port,
     Close();
     why_ = {};
     // Port 65535 has always been refused (its network-order value was the failure value).
-    if (port == 0 || port == 0xFFFF) return FailConnect(SocketFailure::ConnectFailed, why);
+    if (port == 0 || port == 0xFFFF) return FailConnect(SocketFailure::kConnectFailed, why);
     net::ExchangeRequest request;
     request.method = "POST";
     request.url.host = host;
     request.url.port = port;
     net::ExchangeOptions options;
-    options.mode = net::ExchangeMode::Http10UntilClose;
+    options.mode = net::ExchangeMode::kHttp10UntilClose;
     options.proxy = proxy_.proxy;
     options.proxyError = proxy_.error;
     options.lookup = lookup_;
@@ -115,9 +115,9 @@ bool UploadConnection::BeginConnect(const std::string& host, std::uint16_t port,
 }
 
 bool UploadConnection::ConnectEnded(SocketFailure* why) {
-    if (!exchange_) return FailConnect(SocketFailure::ConnectFailed, why);
-    if (exchange_->GetState() != State::Connected) return FailConnect(Failure(), why);
-    if (why) *why = SocketFailure::None;
+    if (!exchange_) return FailConnect(SocketFailure::kConnectFailed, why);
+    if (exchange_->GetState() != State::kConnected) return FailConnect(Failure(), why);
+    if (why) *why = SocketFailure::kNone;
     return true;
 }
 
@@ -125,13 +125,13 @@ bool UploadConnection::ConnectTo(const std::string& host, std::uint16_t port,
                                  std::chrono::milliseconds timeout, const net::RunControl& control,
                                  SocketFailure* why) {
     if (!BeginConnect(host, port, timeout, why)) return false;
-    DriveWhile(State::Handshake, control);
+    DriveWhile(State::kHandshake, control);
     return ConnectEnded(why);
 }
 
 bool UploadConnection::BeginSend(std::span<const std::string_view> pieces, SocketFailure* why) {
-    if (!exchange_ || exchange_->GetState() != State::Connected) {
-        if (why) *why = SocketFailure::SendFailed;
+    if (!exchange_ || exchange_->GetState() != State::kConnected) {
+        if (why) *why = SocketFailure::kSendFailed;
         return false;
     }
     exchange_->SendWritten(std::vector<std::string_view>(pieces.begin(), pieces.end()));
@@ -139,19 +139,19 @@ bool UploadConnection::BeginSend(std::span<const std::string_view> pieces, Socke
 }
 
 long long UploadConnection::SendEnded(SocketFailure* why) {
-    if (exchange_->GetState() == State::Failed && exchange_->FailedIn() <= State::Send) {
+    if (exchange_->GetState() == State::kFailed && exchange_->FailedIn() <= State::kSend) {
         if (why) *why = Failure();
         exchange_.reset();
         return -1;
     }
-    if (why) *why = SocketFailure::None;
+    if (why) *why = SocketFailure::kNone;
     return static_cast<long long>(exchange_->BytesSent());
 }
 
 long long UploadConnection::SendData(std::span<const std::string_view> pieces,
                                      const net::RunControl& control, SocketFailure* why) {
     if (!BeginSend(pieces, why)) return -1;
-    DriveWhile(State::Send, control);
+    DriveWhile(State::kSend, control);
     return SendEnded(why);
 }
 
@@ -162,20 +162,20 @@ long long UploadConnection::SendData(std::string_view data, const net::RunContro
 }
 
 WaitEnd UploadConnection::WaitForAnswer(const net::RunControl& control) {
-    if (!exchange_) return WaitEnd::Closed;
-    DriveWhile(State::Receive, control);
+    if (!exchange_) return WaitEnd::kClosed;
+    DriveWhile(State::kReceive, control);
     return AnswerEnded();
 }
 
 WaitEnd UploadConnection::AnswerEnded() const {
-    if (!exchange_ || exchange_->GetState() != State::Failed) return WaitEnd::Closed;
+    if (!exchange_ || exchange_->GetState() != State::kFailed) return WaitEnd::kClosed;
     switch (exchange_->Error()) {
-        case net::ExchangeError::Timeout:
-            return WaitEnd::Timeout;
-        case net::ExchangeError::Cancelled:
-            return WaitEnd::Cancelled;
+        case net::ExchangeError::kTimeout:
+            return WaitEnd::kTimeout;
+        case net::ExchangeError::kCancelled:
+            return WaitEnd::kCancelled;
         default:
-            return WaitEnd::Closed;
+            return WaitEnd::kClosed;
     }
 }
 

@@ -32,20 +32,20 @@ using net::ResponseCollector;
 void ReserveStandardDescriptors();
 
 enum class SocketFailure {
-    None,
-    HostNotFound,   // no address for the host name
-    ConnectFailed,  // refused, unreachable, bad port, no socket
-    SendFailed,     // the peer reset or closed while the request was going out
-    Timeout,        // the time-out passed
-    Cancelled,      // the abort flag was set
-    Proxy,          // the proxy text cannot be used; Why() says what is wrong with it
+    kNone,
+    kHostNotFound,   // no address for the host name
+    kConnectFailed,  // refused, unreachable, bad port, no socket
+    kSendFailed,     // the peer reset or closed while the request was going out
+    kTimeout,        // the time-out passed
+    kCancelled,      // the abort flag was set
+    kProxy,          // the proxy text cannot be used; Why() says what is wrong with it
 };
 
 // How a wait for the answer ended.
 enum class WaitEnd {
-    Closed,  // the server closed the connection (or it failed, or the answer hit the cap)
-    Timeout,
-    Cancelled,
+    kClosed,  // the server closed the connection (or it failed, or the answer hit the cap)
+    kTimeout,
+    kCancelled,
 };
 
 // Where a classic row's connection goes: to the proxy the transport options choose for the

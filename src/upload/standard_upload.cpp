@@ -69,18 +69,18 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
                         const PromptAnswers& answers, PreparedRequest& out, Reason& reason) {
     if (file.empty()) {
         reason = {ReasonCode::kFileUnreadable, {path}};
-        return StandardFailure::FileUnreadable;
+        return StandardFailure::kFileUnreadable;
     }
     out.file = std::move(file);
     if (definedRow.MaxBytes != 0 && out.file.size() > definedRow.MaxBytes) {
         reason = {ReasonCode::kTooLargeForHost,
                   {KiloBytesUp(out.file.size()), std::to_string(definedRow.MaxBytes / 1024)}};
-        return StandardFailure::TooLarge;
+        return StandardFailure::kTooLarge;
     }
     // A request without its key can only fail at the host; say which key is missing instead.
     if (std::string key = MissingKey(definedRow); !key.empty()) {
         reason = {ReasonCode::kMissingKey, {std::move(key)}};
-        return StandardFailure::MissingKey;
+        return StandardFailure::kMissingKey;
     }
     RequestImage image{path.substr(path.rfind('/') + 1), 0, 0, &answers};
     if (definedRow.RequestTemplates) {
@@ -91,21 +91,21 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
     const RequestTemplatesResult evaluated = EvaluateRequestTemplates(definedRow, image);
     if (!evaluated.failure.empty()) {
         reason = {ReasonCode::kRequestTemplate, {evaluated.failure}};
-        return StandardFailure::BadRequest;
+        return StandardFailure::kBadRequest;
     }
     const HosterDef& row = evaluated.row;
 
     Outcome<net::HttpUrl> url = net::ParseHttpUrl(row.UploadUrl);
     if (!url) {
         reason = url.Why();
-        return StandardFailure::BadRequest;
+        return StandardFailure::kBadRequest;
     }
     for (const auto& [name, value] : row.Parameters) {
         url->target += url->target.find('?') == std::string::npos ? '?' : '&';
         url->target += QueryEncoded(name) + "=" + QueryEncoded(value);
     }
     Outcome<net::RequestBody> body = Reason(ReasonCode::kNoBoundary);
-    if (row.Body == BodyKind::Binary) {
+    if (row.Body == BodyKind::kBinary) {
         body = net::BuildRawBody(out.file, ContentTypeOf(out.file));
     } else {
         std::vector<net::FormField> fields;
@@ -116,7 +116,7 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
     }
     if (!body) {
         reason = body.Why();
-        return StandardFailure::BadRequest;
+        return StandardFailure::kBadRequest;
     }
     out.body = std::move(body).Value();
     out.request.method = row.Method;
@@ -124,7 +124,7 @@ StandardFailure Prepare(const HosterDef& definedRow, const std::string& path, st
     out.request.headers = row.Headers;
     out.request.body = &*out.body;
     out.request.carriesKey = RowSendsKey(row);
-    return StandardFailure::None;
+    return StandardFailure::kNone;
 }
 
 net::ExchangeOptions OptionsFor(const net::HttpUrl& url, const net::HttpUrl& first,
@@ -159,7 +159,7 @@ std::string StatusText(const net::HttpResponseReader& answer) {
 // An answer with a status that failed the upload: the status, and what the host says about it.
 Reason StatusReason(const net::HttpResponseReader& answer, const AnswerFields& fields,
                     const AnswerContext& context) {
-    const TextResult message = fields.error_message.Evaluate(context);
+    const TextResult message = fields.errorMessage.Evaluate(context);
     return {ReasonCode::kHttpStatus,
             {StatusText(answer), message.Ok() ? message.text.substr(0, 200) : std::string()}};
 }
@@ -177,7 +177,7 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
     context.outputs = &result.outputs;
     const AnswerFieldsParse fields = ParseAnswerFields(row.UrlTemplate, row.ThumbnailTemplate,
                                                        row.DeletionTemplate, row.ErrorTemplate);
-    result.failure = StandardFailure::Answer;
+    result.failure = StandardFailure::kAnswer;
     if (answer.Status() >= 400) {
         result.reason = StatusReason(answer, fields.fields, context);
         return;
@@ -185,10 +185,10 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
     if (row.UrlTemplate.empty() && !row.StartMarker.empty()) {
         const CodeCut cut = CutCode(answer.Body(), row);
         result.cut = cut.problem;
-        if (cut.problem != CutProblem::None) {
-            result.reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
-                            : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong
-                                                                 : ReasonCode::kNoCode;
+        if (cut.problem != CutProblem::kNone) {
+            result.reason = cut.problem == CutProblem::kEmpty     ? ReasonCode::kEmptyCode
+                            : cut.problem == CutProblem::kTooLong ? ReasonCode::kCodeTooLong
+                                                                  : ReasonCode::kNoCode;
             return;
         }
         result.code = DecodeFileText(cut.code).text;
@@ -207,7 +207,7 @@ void ReadCode(const HosterDef& row, const std::string& path, const net::HttpResp
         }
         result.code = CodeFromLinks(result.links, row.Style);
     }
-    result.failure = StandardFailure::None;
+    result.failure = StandardFailure::kNone;
 }
 
 Outcome<std::string> HeadOf(const PreparedRequest& prepared) {
@@ -238,13 +238,13 @@ StandardUploadJob::StandardUploadJob(HosterDef row, std::string path, std::strin
     result_.fileBytes = bytes.size();
     result_.failure = Prepare(row_, path_, std::move(bytes), options_.answers, request_->prepared,
                               result_.reason);
-    if (result_.failure != StandardFailure::None) return;
+    if (result_.failure != StandardFailure::kNone) return;
     const net::ExchangeRequest& request = request_->prepared.request;
     request_->environment = options_.transport.environment.value_or(net::ProcessEnvironment());
     const net::ProxyChoice proxy =
         net::ChooseProxy(request.url, options_.transport.proxy, request_->environment);
     if (proxy.error) {
-        result_.failure = StandardFailure::BadRequest;
+        result_.failure = StandardFailure::kBadRequest;
         result_.reason = *proxy.error;
         return;
     }
@@ -262,7 +262,7 @@ StandardUploadJob::~StandardUploadJob() {
 
 void StandardUploadJob::StartAttempt() {
     ++attempts_;
-    phase_ = Phase::Exchange;
+    phase_ = Phase::kExchange;
     receiving_ = false;
     const net::HttpUrl first = request_->prepared.request.url;
     request_->exchange = std::make_unique<net::FollowingExchange>(
@@ -275,24 +275,24 @@ void StandardUploadJob::StartAttempt() {
 }
 
 int StandardUploadJob::Fd() const {
-    return phase_ == Phase::Exchange ? request_->exchange->Fd() : -1;
+    return phase_ == Phase::kExchange ? request_->exchange->Fd() : -1;
 }
 
 short StandardUploadJob::Events() const {
-    return phase_ == Phase::Exchange ? request_->exchange->Events() : 0;
+    return phase_ == Phase::kExchange ? request_->exchange->Events() : 0;
 }
 
 std::chrono::steady_clock::time_point StandardUploadJob::Deadline() const {
-    if (phase_ == Phase::Evaluating) return std::chrono::steady_clock::time_point::max();
-    return phase_ == Phase::Exchange ? request_->exchange->Deadline() : waitUntil_;
+    if (phase_ == Phase::kEvaluating) return std::chrono::steady_clock::time_point::max();
+    return phase_ == Phase::kExchange ? request_->exchange->Deadline() : waitUntil_;
 }
 
 void StandardUploadJob::Step(short revents) {
-    if (phase_ == Phase::Waiting) {
+    if (phase_ == Phase::kWaiting) {
         if (std::chrono::steady_clock::now() >= waitUntil_) StartAttempt();
         return;
     }
-    if (phase_ != Phase::Exchange) return;
+    if (phase_ != Phase::kExchange) return;
     request_->exchange->Step(revents);
     NoteReceiving();
     if (request_->exchange->Finished()) OnExchangeEnd();
@@ -301,85 +301,85 @@ void StandardUploadJob::Step(short revents) {
 void StandardUploadJob::NoteReceiving() {
     // A redirect starts another exchange, which sends before it receives again.
     const bool receiving =
-        request_->exchange->Last().GetState() == net::HttpExchange::State::Receive;
+        request_->exchange->Last().GetState() == net::HttpExchange::State::kReceive;
     if (receiving && !receiving_) receivingSince_ = std::chrono::steady_clock::now();
     receiving_ = receiving;
 }
 
 void StandardUploadJob::StopRetrying() {
     options_.retries = 0;
-    if (phase_ == Phase::Waiting) OnExchangeEnd();
+    if (phase_ == Phase::kWaiting) OnExchangeEnd();
 }
 
 UploadWait StandardUploadJob::Wait() const {
-    if (phase_ == Phase::Waiting)
-        return {UploadWait::Kind::Retry, request_->prepared.request.url.host, waitUntil_,
+    if (phase_ == Phase::kWaiting)
+        return {UploadWait::Kind::kRetry, request_->prepared.request.url.host, waitUntil_,
                 attempts_ + 1};
-    if (phase_ == Phase::Exchange && receiving_)
-        return {UploadWait::Kind::Answer, request_->exchange->Last().Request().url.host,
+    if (phase_ == Phase::kExchange && receiving_)
+        return {UploadWait::Kind::kAnswer, request_->exchange->Last().Request().url.host,
                 receivingSince_, 0};
     return {};
 }
 
 void StandardUploadJob::Cancel() {
-    if (phase_ == Phase::Exchange) {
+    if (phase_ == Phase::kExchange) {
         request_->exchange->Cancel();
         OnExchangeEnd();
-    } else if (phase_ == Phase::Waiting) {
-        result_.failure = StandardFailure::Cancelled;
+    } else if (phase_ == Phase::kWaiting) {
+        result_.failure = StandardFailure::kCancelled;
         result_.reason = ReasonCode::kCancelled;
-        phase_ = Phase::Done;
+        phase_ = Phase::kDone;
     }
 }
 
 void StandardUploadJob::OnExchangeEnd() {
     const net::FollowingExchange& exchange = *request_->exchange;
     const net::HttpExchange& last = exchange.Last();
-    const bool cancelled = last.Error() == net::ExchangeError::Cancelled;
+    const bool cancelled = last.Error() == net::ExchangeError::kCancelled;
     if (!cancelled && attempts_ <= options_.retries && IsTransient(last, exchange.Error())) {
         auto wait = options_.retryBaseDelay * (1 << std::min(attempts_ - 1, 16));
-        if (last.GetState() == net::HttpExchange::State::Done)
+        if (last.GetState() == net::HttpExchange::State::kDone)
             wait = RetryAfter(last.Response(), std::chrono::system_clock::now()).value_or(wait);
         waitUntil_ = std::chrono::steady_clock::now() + std::min(wait, options_.retryWaitLimit);
-        phase_ = Phase::Waiting;
+        phase_ = Phase::kWaiting;
         return;
     }
     result_.finalUrl = last.Request().url.ToString();
-    phase_ = Phase::Done;
+    phase_ = Phase::kDone;
     if (!exchange.KeyRefusedHost().empty()) {
-        result_.failure = StandardFailure::KeyRedirect;
+        result_.failure = StandardFailure::kKeyRedirect;
         result_.reason = {ReasonCode::kKeyRedirect, {exchange.KeyRefusedHost()}};
         return;
     }
-    if (last.GetState() != net::HttpExchange::State::Done || exchange.Error()) {
-        result_.failure = cancelled ? StandardFailure::Cancelled : StandardFailure::Exchange;
+    if (last.GetState() != net::HttpExchange::State::kDone || exchange.Error()) {
+        result_.failure = cancelled ? StandardFailure::kCancelled : StandardFailure::kExchange;
         result_.reason = exchange.Error() ? *exchange.Error() : last.Reason();
         return;
     }
     if (!options_.evaluator)
         return ReadCode(row_, path_, last.Response(), options_.answers, result_);
     // Nothing else touches the answer, the row or the result until Collect() sees it done.
-    phase_ = Phase::Evaluating;
+    phase_ = Phase::kEvaluating;
     evaluated_ = options_.evaluator->Read(
         [this, &last] { ReadCode(row_, path_, last.Response(), options_.answers, result_); });
 }
 
 void StandardUploadJob::Collect() {
-    if (phase_ != Phase::Evaluating ||
+    if (phase_ != Phase::kEvaluating ||
         evaluated_.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
         return;
     evaluated_.get();
-    phase_ = Phase::Done;
+    phase_ = Phase::kDone;
 }
 
 std::string StandardUploadJob::TakeBytes() {
-    return phase_ == Phase::Done ? std::move(request_->prepared.file) : std::string();
+    return phase_ == Phase::kDone ? std::move(request_->prepared.file) : std::string();
 }
 
 bool RowLacksThumbnails(const HosterDef& row) {
     const bool cutsCodes = row.UrlTemplate.empty() && !row.StartMarker.empty();
-    return row.Request == RequestKind::Standard && !cutsCodes && row.ThumbnailTemplate.empty() &&
-           row.Style == CodeStyle::LinkedThumbnail;
+    return row.Request == RequestKind::kStandard && !cutsCodes && row.ThumbnailTemplate.empty() &&
+           row.Style == CodeStyle::kLinkedThumbnail;
 }
 
 StandardUploadResult UploadStandard(const HosterDef& row, const std::string& path,
@@ -437,7 +437,7 @@ Status DeletionTask::Result() const {
     if (!following_) return refused_;
     if (following_->Error()) return *following_->Error();
     const net::HttpExchange& last = following_->Last();
-    if (last.GetState() != net::HttpExchange::State::Done) return last.Reason();
+    if (last.GetState() != net::HttpExchange::State::kDone) return last.Reason();
     const int status = last.Response().Status();
     if (status < 200 || status >= 300)
         return Reason(ReasonCode::kHttpStatus, {StatusText(last.Response())});
@@ -457,17 +457,17 @@ Status RequestDeletion(const std::string& url, const std::string& confirm,
 
 bool IsTransient(const net::HttpExchange& last, const std::optional<Reason>& redirectError) {
     if (redirectError) return false;
-    if (last.GetState() == net::HttpExchange::State::Done) {
+    if (last.GetState() == net::HttpExchange::State::kDone) {
         const int status = last.Response().Status();
         return status == 408 || status == 429 || status == 500 || status == 502 || status == 503 ||
                status == 504;
     }
     switch (last.Error()) {
-        case net::ExchangeError::ConnectFailed:
-        case net::ExchangeError::SendFailed:
-        case net::ExchangeError::Timeout:
+        case net::ExchangeError::kConnectFailed:
+        case net::ExchangeError::kSendFailed:
+        case net::ExchangeError::kTimeout:
             return true;
-        case net::ExchangeError::BadAnswer:
+        case net::ExchangeError::kBadAnswer:
             // Closed or reset before a status line came: the host dropped the request.
             return last.Response().Status() == 0;
         default:
@@ -497,13 +497,13 @@ TextResult StandardRequestBytes(const HosterDef& row, const std::string& path,
     PreparedRequest prepared;
     Reason reason;
     switch (Prepare(row, path, ReadFileBytes(path).value_or(""), answers, prepared, reason)) {
-        case StandardFailure::None:
+        case StandardFailure::kNone:
             break;
-        case StandardFailure::FileUnreadable:
+        case StandardFailure::kFileUnreadable:
             return TextResult::Failure("cannot read " + path);
-        case StandardFailure::TooLarge:
+        case StandardFailure::kTooLarge:
             return TextResult::Failure("the file is larger than the row's MaxFileSize");
-        case StandardFailure::MissingKey:
+        case StandardFailure::kMissingKey:
             return TextResult::Failure("the row needs a key: " + reason.Arg(0));
         default:
             return TextResult::Failure(ReasonText(reason, LoadUiStrings("", "")));

@@ -43,25 +43,25 @@ struct StandardUploadOptions {
 };
 
 enum class StandardFailure {
-    None,
-    FileUnreadable,  // missing, unreadable or empty
-    TooLarge,        // larger than the row's MaxBytes; nothing was sent
-    MissingKey,      // the row needs a key the user has not filled in; `reason` names it
-    BadRequest,      // the row's request cannot be built (a bad URL, header or proxy)
-    Exchange,        // no answer: the connection, TLS, the proxy or a redirect failed
-    KeyRedirect,     // a redirect to another host not followed, to keep the row's key; `reason`
-                     // names that host
-    Cancelled,
-    Answer,  // an answer, but an error status or no code in it
+    kNone,
+    kFileUnreadable,  // missing, unreadable or empty
+    kTooLarge,        // larger than the row's MaxBytes; nothing was sent
+    kMissingKey,      // the row needs a key the user has not filled in; `reason` names it
+    kBadRequest,      // the row's request cannot be built (a bad URL, header or proxy)
+    kExchange,        // no answer: the connection, TLS, the proxy or a redirect failed
+    kKeyRedirect,     // a redirect to another host not followed, to keep the row's key; `reason`
+                      // names that host
+    kCancelled,
+    kAnswer,  // an answer, but an error status or no code in it
 };
 
 struct StandardUploadResult {
-    StandardFailure failure = StandardFailure::None;
+    StandardFailure failure = StandardFailure::kNone;
     Reason reason;  // why it failed, complete for the log: worded where it is shown
-    CutProblem cut = CutProblem::None;  // why the markers gave no code, when they were used
-    std::string code;                   // the image's forum code, on success
-    AnswerLinks links;                  // as the row's templates read them (none for a marker cut)
-    std::string finalUrl;               // where the answer came from, after redirects
+    CutProblem cut = CutProblem::kNone;  // why the markers gave no code, when they were used
+    std::string code;                    // the image's forum code, on success
+    AnswerLinks links;                   // as the row's templates read them (none for a marker cut)
+    std::string finalUrl;                // where the answer came from, after redirects
     int status = 0;
     std::string statusReason;                                  // the words after the status number
     std::vector<std::pair<std::string, std::string>> headers;  // of the answer
@@ -84,10 +84,10 @@ class StandardUploadJob {
     StandardUploadJob(const StandardUploadJob&) = delete;
     StandardUploadJob& operator=(const StandardUploadJob&) = delete;
 
-    bool Finished() const { return phase_ == Phase::Done; }
+    bool Finished() const { return phase_ == Phase::kDone; }
     // The answer is in and being read on the evaluator's thread: no fd, no deadline, and
     // Cancel() leaves it to end. Collect() ends the job once the evaluator has signalled.
-    bool Evaluating() const { return phase_ == Phase::Evaluating; }
+    bool Evaluating() const { return phase_ == Phase::kEvaluating; }
     void Collect();
     int Fd() const;
     short Events() const;
@@ -109,7 +109,7 @@ class StandardUploadJob {
 
   private:
     struct Request;
-    enum class Phase { Exchange, Waiting, Evaluating, Done };
+    enum class Phase { kExchange, kWaiting, kEvaluating, kDone };
     void StartAttempt();
     void OnExchangeEnd();
     // Notes when the request is out and the answer is awaited.
@@ -119,7 +119,7 @@ class StandardUploadJob {
     std::string path_;
     StandardUploadOptions options_;
     std::unique_ptr<Request> request_;
-    Phase phase_ = Phase::Done;
+    Phase phase_ = Phase::kDone;
     std::chrono::steady_clock::time_point waitUntil_;
     bool receiving_ = false;
     std::chrono::steady_clock::time_point receivingSince_;

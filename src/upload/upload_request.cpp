@@ -27,10 +27,10 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
                                        const std::string& proxyAuthorization) {
     Release();
     if (picture) {
-        if (picture->empty()) return RequestProblem::FileUnreadable;
+        if (picture->empty()) return RequestProblem::kFileUnreadable;
         file_ = std::move(*picture);
     } else if (!ReadWholeFileInto(path, file_)) {
-        return RequestProblem::FileUnreadable;
+        return RequestProblem::kFileUnreadable;
     }
 
     request_ = CHTTPRequest();
@@ -50,10 +50,10 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
          ok;
     if (!ok) {
         Release();
-        return RequestProblem::BadForm;
+        return RequestProblem::kBadForm;
     }
     pieces_ = request_.GetPOSTQueryPieces(storage_);
-    return RequestProblem::None;
+    return RequestProblem::kNone;
 }
 
 void PreparedUpload::Release() {
@@ -69,11 +69,11 @@ RequestProblem BuildUploadRequest(const HosterDef& hoster, const std::string& pa
                                   UploadRequest& out) {
     PreparedUpload prepared;
     const RequestProblem problem = prepared.Prepare(hoster, UploadAddress(hoster), path);
-    if (problem != RequestProblem::None) return problem;
+    if (problem != RequestProblem::kNone) return problem;
     out.bytes.clear();
     for (std::string_view piece : prepared.Pieces()) out.bytes.append(piece);
     out.fileBytes = prepared.FileBytes();
-    return RequestProblem::None;
+    return RequestProblem::kNone;
 }
 
 }  // namespace lumar

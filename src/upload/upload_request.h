@@ -12,9 +12,9 @@
 namespace lumar {
 
 enum class RequestProblem {
-    None,
-    FileUnreadable,  // missing, unreadable, empty, or 2 GiB and more
-    BadForm,         // the row's form names repeat or do not pair with its values
+    kNone,
+    kFileUnreadable,  // missing, unreadable, empty, or 2 GiB and more
+    kBadForm,         // the row's form names repeat or do not pair with its values
 };
 
 struct UploadRequest {

@@ -61,18 +61,18 @@ std::string NotAllUploadedTitle(const UiStrings& strings) {
 Reason ReasonFor(SocketFailure failure, const std::string& host, int port,
                  const UploadConnection& connection) {
     switch (failure) {
-        case SocketFailure::Proxy:
+        case SocketFailure::kProxy:
             return connection.Why();
-        case SocketFailure::HostNotFound:
+        case SocketFailure::kHostNotFound:
             return {ReasonCode::kHostNotFound, {host}};
-        case SocketFailure::SendFailed:
+        case SocketFailure::kSendFailed:
             return {ReasonCode::kSendFailed, {host}};
-        case SocketFailure::Timeout:
+        case SocketFailure::kTimeout:
             return {ReasonCode::kTimeout, {host}};
-        case SocketFailure::Cancelled:
+        case SocketFailure::kCancelled:
             return ReasonCode::kCancelled;
-        case SocketFailure::ConnectFailed:
-        case SocketFailure::None:
+        case SocketFailure::kConnectFailed:
+        case SocketFailure::kNone:
             break;
     }
     return {ReasonCode::kConnectFailed, {host, std::to_string(port)}};
@@ -90,7 +90,7 @@ Outcome<int> FallbackRow(const HosterTable& hosters, const std::string& id, int 
     if (row < 1) return Reason(ReasonCode::kFallbackUnknown, {id});
     const HosterDef& fallback = hosters.Row(row);
     if (row == chosen) return Reason(ReasonCode::kFallbackIsChosen, {fallback.Name});
-    if (fallback.Request != RequestKind::Standard)
+    if (fallback.Request != RequestKind::kStandard)
         return Reason(ReasonCode::kFallbackClassic, {fallback.Name});
     return row;
 }
@@ -180,7 +180,7 @@ RunStep<> UploadRun::DriveWhile(net::HttpExchange& exchange, net::HttpExchange::
 
 RunStep<> UploadRun::Body(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     ResetFor(rows, options);
-    if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard)
+    if (hosters_.Row(hosterIndex_).Request == RequestKind::kStandard)
         co_await RunStandard(rows, options);
     else
         co_await RunClassic(rows, options);
@@ -206,7 +206,7 @@ RunStep<> UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptio
         const int position = static_cast<int>(index) + 1;
         // The table may be reloaded between the run's steps; a row that turned standard on the
         // way takes its images one at a time as well.
-        if (hosters_.Row(hosterIndex_).Request == RequestKind::Standard) {
+        if (hosters_.Row(hosterIndex_).Request == RequestKind::kStandard) {
             co_await UploadStandardAlone(rows, position, options);
             continue;
         }
@@ -226,7 +226,7 @@ bool UploadRun::RowTakes(int position, const std::string& path) {
     // A picture the row does not take stays checked, so it can go to another host afterwards.
     // An unreadable file fails on the way as before.
     const ImageType type = ReadImageInfo(path).Type;
-    if (type == ImageType::None || RowAccepts(hoster, type)) return true;
+    if (type == ImageType::kNone || RowAccepts(hoster, type)) return true;
     const Reason reason = RowTakesJpegOnly(hoster) ? Reason(ReasonCode::kSkippedJpegOnly)
                                                    : Reason(ReasonCode::kSkippedType,
                                                             {std::string(ImageTypeName(type))});
@@ -387,7 +387,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) co_return false;
     auto failed = [&](const Reason& reason) { return Failed(position, reason); };
     // Looked at again when the image fails: the table may be reloaded between the steps.
-    const ImageType type = Fallback() ? ReadImageInfo(path).Type : ImageType::None;
+    const ImageType type = Fallback() ? ReadImageInfo(path).Type : ImageType::kNone;
     auto spared = [&] {
         const HosterDef* fallback = Fallback();
         return fallback && RowAccepts(*fallback, type);
@@ -423,10 +423,10 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     observer_.StatusLine(JoinWords(strings_.Get(kStrConnectingTo), host));
     UploadConnection connection;
     connection.SetProxy(route.proxy);
-    SocketFailure failure = SocketFailure::None;
+    SocketFailure failure = SocketFailure::kNone;
     bool connected = connection.BeginConnect(route.host, route.port, timeout, &failure);
     if (connected) {
-        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Handshake);
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::kHandshake);
         connected = connection.ConnectEnded(&failure);
     }
     if (!connected)
@@ -437,12 +437,12 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
     switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr,
                                authorization)) {
-        case RequestProblem::None:
+        case RequestProblem::kNone:
             break;
-        case RequestProblem::FileUnreadable:
+        case RequestProblem::kFileUnreadable:
             Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
             co_return false;
-        case RequestProblem::BadForm:
+        case RequestProblem::kBadForm:
             observer_.ImageFailed(position, Reason());
             Log(imageLine + strings_.Get(kStrFailed), true);
             co_return false;
@@ -452,7 +452,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
     long long sent = -1;
     if (connection.BeginSend(prepared_->Pieces(), &failure)) {
-        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Send);
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::kSend);
         sent = connection.SendEnded(&failure);
     }
     prepared_->Release();
@@ -461,9 +461,9 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (!spare) Log(imageLine, false);
 
     observer_.StatusLine(strings_.Get(kStrWaitingFor) + " " + host + "... ");
-    ReportWait({UploadWait::Kind::Answer, host, Clock::now()});
+    ReportWait({UploadWait::Kind::kAnswer, host, Clock::now()});
     if (connection.Exchange())
-        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::Receive);
+        co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::kReceive);
     const WaitEnd end = connection.AnswerEnded();
     ReportWait({});
     observer_.StatusLine(JoinWords(strings_.Get(kStrAnswerFrom), host) +
@@ -476,12 +476,12 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         co_return fail(lead, {ReasonCode::kHttpStatus, {std::to_string(answer.Status()) + text}});
     }
     CodeCut cut = CutCode(answer.Answer(), hoster);
-    if (cut.problem != CutProblem::None) {
-        const Reason reason = cut.problem == CutProblem::Empty     ? ReasonCode::kEmptyCode
-                              : cut.problem == CutProblem::TooLong ? ReasonCode::kCodeTooLong
-                              : end == WaitEnd::Timeout   ? Reason(ReasonCode::kTimeout, {host})
-                              : end == WaitEnd::Cancelled ? ReasonCode::kCancelled
-                                                          : ReasonCode::kNoCode;
+    if (cut.problem != CutProblem::kNone) {
+        const Reason reason = cut.problem == CutProblem::kEmpty     ? ReasonCode::kEmptyCode
+                              : cut.problem == CutProblem::kTooLong ? ReasonCode::kCodeTooLong
+                              : end == WaitEnd::kTimeout   ? Reason(ReasonCode::kTimeout, {host})
+                              : end == WaitEnd::kCancelled ? ReasonCode::kCancelled
+                                                           : ReasonCode::kNoCode;
         co_return fail(lead, reason);
     }
     std::string code = DecodeFileText(cut.code).text;

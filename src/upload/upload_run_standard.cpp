@@ -270,7 +270,7 @@ RunStep<> UploadRun::DriveJobs(std::span<ImageEntry> rows, const UploadRunOption
 
 void UploadRun::ReportJobsWait() {
     for (const auto& image : jobs_)
-        if (UploadWait wait = image->job->Wait(); wait.kind != UploadWait::Kind::None)
+        if (UploadWait wait = image->job->Wait(); wait.kind != UploadWait::Kind::kNone)
             return ReportWait(wait);
     ReportWait({});
 }
@@ -292,7 +292,7 @@ bool UploadRun::TryFallback(std::span<ImageEntry> rows, std::unique_ptr<Standard
                             const UploadRunOptions& options) {
     const HosterDef* fallback = Fallback();
     const StandardUploadResult& result = image->job->Result();
-    if (!fallback || image->chosenFailure || result.failure == StandardFailure::Cancelled ||
+    if (!fallback || image->chosenFailure || result.failure == StandardFailure::kCancelled ||
         abortFlag_.load())
         return false;
     // A file that could not be read is not there for the fallback either.
@@ -332,7 +332,8 @@ bool UploadRun::TryThumbnail(std::span<ImageEntry> rows, std::unique_ptr<Standar
     const size_t dot = path.rfind('.');
     const std::string stem =
         path.substr(0, dot == std::string::npos || dot < slash ? path.size() : dot);
-    const std::string name = stem + "-thumb" + (thumbnail.type == ImageType::Png ? ".png" : ".jpg");
+    const std::string name =
+        stem + "-thumb" + (thumbnail.type == ImageType::kPng ? ".png" : ".jpg");
     image->picture = image->job->Result();
     image->pictureAttempts = image->job->Attempts();
     image->job = std::make_unique<StandardUploadJob>(row, name, std::move(thumbnail.bytes),
@@ -354,7 +355,7 @@ void UploadRun::EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<Sta
     // What the host says about a thumbnail would only repeat what it said about the picture.
     if (image->picture) return EndThumbnail(rows, std::move(image), options);
     outputs_.insert(outputs_.end(), result.outputs.begin(), result.outputs.end());
-    if (result.failure == StandardFailure::None) {
+    if (result.failure == StandardFailure::kNone) {
         if (TryThumbnail(rows, image, options)) return;
         const HosterDef row = job.Row();
         std::string note = FallbackNote(*image) + AttemptsNote(job.Attempts(), strings_);
@@ -383,9 +384,9 @@ void UploadRun::EndThumbnail(std::span<ImageEntry> rows, std::unique_ptr<Standar
     const StandardUploadResult& thumb = image->job->Result();
     StandardUploadResult picture = std::move(*image->picture);
     std::string note = FallbackNote(*image);
-    if (thumb.failure == StandardFailure::None) {
-        picture.links.thumbnail_url = thumb.links.url;
-        picture.code = CodeFromLinks(picture.links, CodeStyle::LinkedThumbnail);
+    if (thumb.failure == StandardFailure::kNone) {
+        picture.links.thumbnailUrl = thumb.links.url;
+        picture.code = CodeFromLinks(picture.links, CodeStyle::kLinkedThumbnail);
     } else {
         note += " (" +
                 ReplaceAll(strings_.Get(kStrThumbNotUploaded), "%1",
@@ -415,8 +416,8 @@ void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, std::unique_ptr<St
     entry.height = taken.height;
     entry.code = done.result.code;
     entry.url = done.result.links.url;
-    entry.thumbnailUrl = done.result.links.thumbnail_url;
-    entry.deletionUrl = done.result.links.deletion_url;
+    entry.thumbnailUrl = done.result.links.thumbnailUrl;
+    entry.deletionUrl = done.result.links.deletionUrl;
     done.written = Record(std::move(entry), row, options);
     recording_.push_back(std::move(done));
 }

@@ -11,8 +11,8 @@
 namespace lumar {
 
 struct UploadWait {
-    enum class Kind { None, Answer, Retry };
-    Kind kind = Kind::None;
+    enum class Kind { kNone, kAnswer, kRetry };
+    Kind kind = Kind::kNone;
     std::string host;
     // Answer: when the request had gone out; Retry: when the next try starts.
     std::chrono::steady_clock::time_point at;

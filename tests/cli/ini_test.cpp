@@ -112,7 +112,7 @@ TEST(CliHistory, ListsSearchesPostsDeletesAndForgets) {
     });
     {
         HistoryStore store;
-        ASSERT_EQ(store.Open(HistoryFile(dir.file("cfg"))), HistoryOpening::Created);
+        ASSERT_EQ(store.Open(HistoryFile(dir.file("cfg"))), HistoryOpening::kCreated);
         std::int64_t at = 1704070800;  // 2024-01-01 01:00 UTC, then a day later each
         for (const auto& [hoster, file, code] :
              {std::tuple{"Hoster1", "/p/a.jpg", "[URL=http://h/a][IMG]http://h/ta.jpg[/IMG][/URL]"},

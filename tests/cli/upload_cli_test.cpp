@@ -265,7 +265,7 @@ TEST_F(UploadCliTest, RunKilledAfterASuccessKeepsItAndSendsOnlyTheMissingImagesA
     ::pclose(err);
     ASSERT_FALSE(first.empty()) << killedErr;
     HistoryStore history;
-    ASSERT_EQ(history.Open(dir.file("cfg/history.sqlite")), HistoryOpening::Opened);
+    ASSERT_EQ(history.Open(dir.file("cfg/history.sqlite")), HistoryOpening::kOpened);
     EXPECT_TRUE(std::ranges::any_of(history.List({}), [&](const HistoryEntry& e) {
         return first.find(e.filePath + "...erfolgreich !") != std::string::npos;
     })) << first;

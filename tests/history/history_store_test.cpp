@@ -48,7 +48,7 @@ TEST(HistoryStore, RecordsFindsListsAndForgets) {
     test::TempDir dir;
     const std::string file = HistoryFile(dir.path());
     HistoryStore store;
-    ASSERT_EQ(store.Open(file), HistoryOpening::Created) << store.LastError();
+    ASSERT_EQ(store.Open(file), HistoryOpening::kCreated) << store.LastError();
     const std::int64_t day = 86400, noon = 43200;  // noon: the same date in every time zone
     std::vector<HistoryEntry> entries = {
         Entry("a.jpg", "aa", "Hoster1", 10 * day + noon),
@@ -99,7 +99,7 @@ TEST(HistoryStore, RecordsFindsListsAndForgets) {
     EXPECT_EQ(Files(store.ByIds({2, 42, 1})), (std::vector<std::string>{"b.JPG", "a.jpg"}));
     ASSERT_TRUE(store.Forget({1, 2}));
     HistoryStore again;
-    ASSERT_EQ(again.Open(file), HistoryOpening::Opened);
+    ASSERT_EQ(again.Open(file), HistoryOpening::kOpened);
     const std::vector<HistoryEntry> left = again.List({});
     EXPECT_EQ(Files(left), (std::vector<std::string>{"a-small.jpg", "a-again.jpg"}));
     EXPECT_TRUE(left[1].deletedOnHost);
@@ -144,7 +144,7 @@ TEST(HistoryStore, MigratesEveryOlderLayout) {
         RunSql(file, layout.sql.c_str());
 
         HistoryStore store;
-        ASSERT_EQ(store.Open(file), HistoryOpening::Opened) << store.LastError();
+        ASSERT_EQ(store.Open(file), HistoryOpening::kOpened) << store.LastError();
         HistoryQuery ofRow;
         ofRow.hosterId = layout.hosterId;
         const std::vector<HistoryEntry> old = store.List(ofRow);
@@ -172,14 +172,14 @@ TEST(HistoryStore, SetsBrokenAndForeignFilesAsideAndSaysWhyOthersFail) {
         HistoryOpening opening;
         Reason problem = {};  // its arguments after the file
     } cases[] = {
-        {"noise", HistoryOpening::ReplacedBroken},
+        {"noise", HistoryOpening::kReplacedBroken},
         {"CREATE TABLE notes (t TEXT); INSERT INTO notes VALUES ('keep');",
-         HistoryOpening::ReplacedBroken},
+         HistoryOpening::kReplacedBroken},
         {"CREATE TABLE uploads (x); PRAGMA application_id = 1282754665; PRAGMA user_version = 9;",
-         HistoryOpening::Failed, Reason(ReasonCode::kHistoryNewer, {"9"})},  // left for it
-        {"folder", HistoryOpening::Failed,
+         HistoryOpening::kFailed, Reason(ReasonCode::kHistoryNewer, {"9"})},  // left for it
+        {"folder", HistoryOpening::kFailed,
          Reason(ReasonCode::kHistoryUnusable, {"a folder stands in its place"})},
-        {"fifo", HistoryOpening::Failed,
+        {"fifo", HistoryOpening::kFailed,
          Reason(ReasonCode::kHistoryUnusable, {"not a regular file"})},
     };
     std::string noise(8192, '\0');
@@ -198,7 +198,7 @@ TEST(HistoryStore, SetsBrokenAndForeignFilesAsideAndSaysWhyOthersFail) {
 
         HistoryStore store;
         ASSERT_EQ(store.Open(file), c.opening);
-        if (c.opening == HistoryOpening::Failed) {
+        if (c.opening == HistoryOpening::kFailed) {
             EXPECT_EQ(before.empty() ? "" : dir.read("history.sqlite"), before);
             Reason problem = c.problem;
             problem.args.insert(problem.args.begin(), file);
@@ -222,7 +222,7 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
         if (pid == 0) {
             HistoryStore store;
             const HistoryOpening opening = store.Open(file);
-            bool ok = opening == HistoryOpening::Created || opening == HistoryOpening::Opened;
+            bool ok = opening == HistoryOpening::kCreated || opening == HistoryOpening::kOpened;
             for (int i = 0; ok && i < kEach; ++i) {
                 HistoryEntry e = Entry(std::to_string(child) + "-" + std::to_string(i) + ".jpg",
                                        "s", "Hoster1", i);
@@ -238,7 +238,7 @@ TEST(HistoryStore, TwoProcessesWriteAtOnce) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     HistoryStore store;
-    ASSERT_EQ(store.Open(file), HistoryOpening::Opened);
+    ASSERT_EQ(store.Open(file), HistoryOpening::kOpened);
     EXPECT_EQ(store.List({}).size(), 2u * kEach);
 }
 

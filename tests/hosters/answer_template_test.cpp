@@ -12,16 +12,16 @@ namespace {
 
 using ::testing::HasSubstr;
 
-enum class Stage { Ok, LoadError, AnswerError };
+enum class Stage { kOk, kLoadError, kAnswerError };
 
 AnswerContext Answer() {
     AnswerContext answer;
     answer.body =
         R"({"data":{"url":"https://i.example/a.jpg","thumb":{"url":"https://i.example/a.th.jpg"},)"
         R"("list":[1,{"k":"v"}],"odd key":"o","n":null,"id":42}})";
-    answer.final_url = "https://i.example/api/1/upload";
+    answer.finalUrl = "https://i.example/api/1/upload";
     answer.headers = {{"Content-Type", "application/json"}, {"X-Long", std::string(40, 'a') + "b"}};
-    answer.file_name = "a b.jpg";
+    answer.fileName = "a b.jpg";
     static const PromptAnswers kAnswers{{"Input", "typed"}, {"Tag", "t1"}, {"a|b", "b"}};
     answer.answers = &kAnswers;
     return answer;
@@ -33,55 +33,56 @@ TEST(AnswerTemplate, EveryFunctionNestingEscapingAndErrors) {
         Stage stage;
         const char* expected;  // the text, or a part of the failure
     } cases[] = {
-        {"", Stage::Ok, ""},
-        {"{response}", Stage::Ok, R"({"data":{"url":")"},  // checked as a prefix below
-        {"{ResponseURL}", Stage::Ok, "https://i.example/api/1/upload"},
-        {"{header:content-TYPE}", Stage::Ok, "application/json"},
-        {"{header:missing}", Stage::Ok, ""},
-        {"{JSON:$.data.thumb.url}", Stage::Ok, "https://i.example/a.th.jpg"},
-        {"{json:$['data']['odd key']}", Stage::Ok, "o"},
-        {"{json:data.list[1]}", Stage::Ok, R"({"k":"v"})"},
-        {"{json:data.id}", Stage::Ok, "42"},
-        {"{json:data.n}{json:data.none.deeper}{json:data.list[9]}{json:data.list[2]}", Stage::Ok,
+        {"", Stage::kOk, ""},
+        {"{response}", Stage::kOk, R"({"data":{"url":")"},  // checked as a prefix below
+        {"{ResponseURL}", Stage::kOk, "https://i.example/api/1/upload"},
+        {"{header:content-TYPE}", Stage::kOk, "application/json"},
+        {"{header:missing}", Stage::kOk, ""},
+        {"{JSON:$.data.thumb.url}", Stage::kOk, "https://i.example/a.th.jpg"},
+        {"{json:$['data']['odd key']}", Stage::kOk, "o"},
+        {"{json:data.list[1]}", Stage::kOk, R"({"k":"v"})"},
+        {"{json:data.id}", Stage::kOk, "42"},
+        {"{json:data.n}{json:data.none.deeper}{json:data.list[9]}{json:data.list[2]}", Stage::kOk,
          ""},
-        {R"({json:\{"a":["x","y"]\}|a[1]})", Stage::Ok, "y"},
-        {R"({xml:<r><u a="1">x</u></r>|/r/u}{xml:<r><u a="1">x</u></r>|/r/u/@a})", Stage::Ok, "x1"},
-        {R"({regex:"id":(\d+)|1})", Stage::Ok, "42"},
-        {R"({regex:id=42 name=x|id=(?<num>\d+)|num})", Stage::Ok, "42"},
-        {R"({regex:https://[^"]+th\.jpg})", Stage::Ok, "https://i.example/a.th.jpg"},
-        {"{regex:abc|x(y)?|1}", Stage::Ok, ""},
-        {"{filename}|{random:only}", Stage::Ok, "a b.jpg|only"},
-        {"{base64:{filename}} {base64:ab} {base64:abc}", Stage::Ok, "YSBiLmpwZw== YWI= YWJj"},
-        {R"(https://h/{regex:{json:data.url}|/(\w+)\.jpg|1}.png)", Stage::Ok, "https://h/a.png"},
-        {R"(a\{b\}\|\:\\c \d x|y:z)", Stage::Ok, R"(a{b}|:\c \d x|y:z)"},
-        {"{nosuch}", Stage::LoadError, "unknown function {nosuch}"},
-        {"[{input}]{Prompt}|{inputbox:Tag|d}|{select:a|b}|{outputbox:T|x}", Stage::Ok,
+        {R"({json:\{"a":["x","y"]\}|a[1]})", Stage::kOk, "y"},
+        {R"({xml:<r><u a="1">x</u></r>|/r/u}{xml:<r><u a="1">x</u></r>|/r/u/@a})", Stage::kOk,
+         "x1"},
+        {R"({regex:"id":(\d+)|1})", Stage::kOk, "42"},
+        {R"({regex:id=42 name=x|id=(?<num>\d+)|num})", Stage::kOk, "42"},
+        {R"({regex:https://[^"]+th\.jpg})", Stage::kOk, "https://i.example/a.th.jpg"},
+        {"{regex:abc|x(y)?|1}", Stage::kOk, ""},
+        {"{filename}|{random:only}", Stage::kOk, "a b.jpg|only"},
+        {"{base64:{filename}} {base64:ab} {base64:abc}", Stage::kOk, "YSBiLmpwZw== YWI= YWJj"},
+        {R"(https://h/{regex:{json:data.url}|/(\w+)\.jpg|1}.png)", Stage::kOk, "https://h/a.png"},
+        {R"(a\{b\}\|\:\\c \d x|y:z)", Stage::kOk, R"(a{b}|:\c \d x|y:z)"},
+        {"{nosuch}", Stage::kLoadError, "unknown function {nosuch}"},
+        {"[{input}]{Prompt}|{inputbox:Tag|d}|{select:a|b}|{outputbox:T|x}", Stage::kOk,
          "[]typed|t1|b|"},
-        {"{inputbox:{filename}}", Stage::LoadError, "must be plain text"},
-        {"{select}", Stage::LoadError, "{select} cannot take 0 arguments"},
-        {"{inputbox:Nobody}", Stage::AnswerError, "no answer to the question \"Nobody\""},
-        {"{json:a", Stage::LoadError, "'{' at position 1 is never closed"},
-        {"a}", Stage::LoadError, "'}' without '{' at position 2"},
-        {"{json}", Stage::LoadError, "{json} cannot take 0 arguments"},
-        {"{regex:(}", Stage::LoadError, "bad regular expression"},
-        {"{xml:///[}", Stage::LoadError, "bad XPath"},
-        {"{json:x|data}", Stage::AnswerError, "the answer is not JSON"},
-        {"{xml:/a}", Stage::AnswerError, "the answer is not XML"},
-        {"{json:data[x]}", Stage::AnswerError, "malformed index"},
-        {"{regex:abc|(a)|7}", Stage::AnswerError, "no group \"7\""},
-        {"{regex:{header:x-long}|^(a+)+$|0}", Stage::AnswerError, "gave up on the answer"},
+        {"{inputbox:{filename}}", Stage::kLoadError, "must be plain text"},
+        {"{select}", Stage::kLoadError, "{select} cannot take 0 arguments"},
+        {"{inputbox:Nobody}", Stage::kAnswerError, "no answer to the question \"Nobody\""},
+        {"{json:a", Stage::kLoadError, "'{' at position 1 is never closed"},
+        {"a}", Stage::kLoadError, "'}' without '{' at position 2"},
+        {"{json}", Stage::kLoadError, "{json} cannot take 0 arguments"},
+        {"{regex:(}", Stage::kLoadError, "bad regular expression"},
+        {"{xml:///[}", Stage::kLoadError, "bad XPath"},
+        {"{json:x|data}", Stage::kAnswerError, "the answer is not JSON"},
+        {"{xml:/a}", Stage::kAnswerError, "the answer is not XML"},
+        {"{json:data[x]}", Stage::kAnswerError, "malformed index"},
+        {"{regex:abc|(a)|7}", Stage::kAnswerError, "no group \"7\""},
+        {"{regex:{header:x-long}|^(a+)+$|0}", Stage::kAnswerError, "gave up on the answer"},
     };
     const AnswerContext answer = Answer();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         const TemplateParse parsed = AnswerTemplate::Parse(c.source);
-        if (c.stage == Stage::LoadError) {
+        if (c.stage == Stage::kLoadError) {
             EXPECT_THAT(parsed.failure, HasSubstr(c.expected));
             continue;
         }
         ASSERT_EQ(parsed.failure, "");
         const TextResult result = parsed.parsed.Evaluate(answer);
-        if (c.stage == Stage::AnswerError) {
+        if (c.stage == Stage::kAnswerError) {
             EXPECT_THAT(result.failure, HasSubstr(c.expected));
         } else {
             EXPECT_EQ(result.failure, "");
@@ -183,40 +184,40 @@ TEST(BuildCodeFromAnswer, CodeStylesAndFailures) {
         const char* code;     // expected code, or
         const char* failure;  // a part of the expected reason
     } cases[] = {
-        {"{json:data.url}", "{json:data.thumb.url}", 200, kJson, CodeStyle::LinkedThumbnail,
+        {"{json:data.url}", "{json:data.thumb.url}", 200, kJson, CodeStyle::kLinkedThumbnail,
          "[URL=https://i/a.jpg][IMG]https://i/t.jpg[/IMG][/URL]", ""},
-        {"{json:data.url}", "{json:data.thumb.url}", 201, kJson, CodeStyle::FullImage,
+        {"{json:data.url}", "{json:data.thumb.url}", 201, kJson, CodeStyle::kFullImage,
          "[IMG]https://i/a.jpg[/IMG]", ""},
-        {"{json:data.url}", "{json:data.thumb.url}", 200, kJson, CodeStyle::LinkOnly,
+        {"{json:data.url}", "{json:data.thumb.url}", 200, kJson, CodeStyle::kLinkOnly,
          "[URL]https://i/a.jpg[/URL]", ""},
-        {"{json:data.url}", "{json:data.none}", 200, kJson, CodeStyle::LinkedThumbnail,
+        {"{json:data.url}", "{json:data.none}", 200, kJson, CodeStyle::kLinkedThumbnail,
          "[IMG]https://i/a.jpg[/IMG]", ""},
-        {"", "", 200, "  https://x/y.jpg\r\n", CodeStyle::LinkedThumbnail,
+        {"", "", 200, "  https://x/y.jpg\r\n", CodeStyle::kLinkedThumbnail,
          "[IMG]https://x/y.jpg[/IMG]", ""},
         {"{json:url}", "", 200, R"({"url":"https://x/a.jpg[/IMG][/URL]x y\"'<b>"})",
-         CodeStyle::FullImage, "[IMG]https://x/a.jpg%5B/IMG%5D%5B/URL%5Dx%20y%22%27%3Cb%3E[/IMG]",
+         CodeStyle::kFullImage, "[IMG]https://x/a.jpg%5B/IMG%5D%5B/URL%5Dx%20y%22%27%3Cb%3E[/IMG]",
          ""},
         {"{json:data.url}", "", 400, R"({"error":{"message":"Invalid API key"}})",
-         CodeStyle::FullImage, "", "the host answered with status 400: Invalid API key"},
-        {"{json:data.url}", "", 503, "", CodeStyle::FullImage, "",
+         CodeStyle::kFullImage, "", "the host answered with status 400: Invalid API key"},
+        {"{json:data.url}", "", 503, "", CodeStyle::kFullImage, "",
          "the host answered with status 503"},
-        {"{json:data.nothing}", "", 200, kJson, CodeStyle::FullImage, "",
+        {"{json:data.nothing}", "", 200, kJson, CodeStyle::kFullImage, "",
          "the answer holds no URL"},
-        {"", "", 200, "Error: quota exceeded", CodeStyle::FullImage, "",
+        {"", "", 200, "Error: quota exceeded", CodeStyle::kFullImage, "",
          "URL is no web address: Error: quota"},
-        {"{json:data.url}", "{response}", 200, kJson, CodeStyle::LinkedThumbnail, "",
+        {"{json:data.url}", "{response}", 200, kJson, CodeStyle::kLinkedThumbnail, "",
          "ThumbnailURL is no web address"},
-        {"", "", 200, "javascript:alert(1)", CodeStyle::LinkOnly, "",
+        {"", "", 200, "javascript:alert(1)", CodeStyle::kLinkOnly, "",
          "URL is no web address: javascript:alert(1)"},
         {"{json:data.url}", "{json:data.t}", 200,
          R"({"data":{"url":"https://i/a.jpg","t":"data:text/html,<script>"}})",
-         CodeStyle::LinkedThumbnail, "", "ThumbnailURL is no web address: data:text/html"},
-        {"", "", 200, "http:///a.jpg", CodeStyle::FullImage, "", "URL is no web address"},
-        {"{json:data.url}", "", 200, "<html>", CodeStyle::FullImage, "",
+         CodeStyle::kLinkedThumbnail, "", "ThumbnailURL is no web address: data:text/html"},
+        {"", "", 200, "http:///a.jpg", CodeStyle::kFullImage, "", "URL is no web address"},
+        {"{json:data.url}", "", 200, "<html>", CodeStyle::kFullImage, "",
          "URL: the answer is not JSON"},
         // A link goes into the posting and the history: 8 KiB and no more.
-        {"", "", 200, kLongestLink.c_str(), CodeStyle::FullImage, kLongestCode.c_str(), ""},
-        {"", "", 200, kTooLongLink.c_str(), CodeStyle::FullImage, "",
+        {"", "", 200, kLongestLink.c_str(), CodeStyle::kFullImage, kLongestCode.c_str(), ""},
+        {"", "", 200, kTooLongLink.c_str(), CodeStyle::kFullImage, "",
          "URL is longer than 8 KiB: https://x/aaa"},
     };
     for (const auto& c : cases) {

@@ -45,16 +45,16 @@ TEST(Sxcu, ReadsBothGenerations) {
     SxcuUploader expected;
     expected.version = "15.0.0";
     expected.name = "img.example.org";
-    expected.destination_type = "ImageUploader, FileUploader";
-    expected.request_url = "https://img.example.org/api/1/upload";
+    expected.destinationType = "ImageUploader, FileUploader";
+    expected.requestUrl = "https://img.example.org/api/1/upload";
     expected.parameters = {{"format", "json"}, {"key", "a b c"}, {"p", "%%y\\{"}};
     expected.headers = {{"X-API-Key", "s3cret"}, {"Accept", "application/json"}};
     expected.arguments = {{"title", "{filename}"}, {"album", "7"}};
-    expected.file_form_name = "source";
+    expected.fileFormName = "source";
     expected.url = "{json:image.url}";
-    expected.thumbnail_url = "{json:image.thumb.url}";
-    expected.error_message = "{json:error.message}";
-    expected.max_file_size = 1048576;
+    expected.thumbnailUrl = "{json:image.thumb.url}";
+    expected.errorMessage = "{json:error.message}";
+    expected.maxFileSize = 1048576;
     EXPECT_EQ(multipart.uploader, expected);
 
     const SxcuRead older = ReadSxcu(kOlderWithNamedGroups);
@@ -62,14 +62,14 @@ TEST(Sxcu, ReadsBothGenerations) {
     EXPECT_EQ(older.uploader.version, "14.0.0");
     EXPECT_EQ(older.uploader.arguments, (NamedValues{{"mode", "{random:a|b}"}}));
     EXPECT_EQ(older.uploader.url, R"~({regex:href="(?<link>[^"]+)"|link})~");
-    EXPECT_EQ(older.uploader.deletion_url, R"(\{x\} ${json:del})");
+    EXPECT_EQ(older.uploader.deletionUrl, R"(\{x\} ${json:del})");
 
     const SxcuRead comma = ReadSxcu(kOlderCommaForms);
     ASSERT_EQ(comma.failure, "");
     EXPECT_EQ(comma.uploader.arguments, (NamedValues{{"album", ""}}));
     EXPECT_EQ(comma.uploader.url, R"~({regex:"link":"([^"]+)"|1})~");
-    EXPECT_EQ(comma.uploader.thumbnail_url, R"~({regex:thumb=(?<ext>[^ ]+)|ext})~");
-    EXPECT_EQ(comma.uploader.deletion_url, "{json:['a'][0]['b']}");
+    EXPECT_EQ(comma.uploader.thumbnailUrl, R"~({regex:thumb=(?<ext>[^ ]+)|ext})~");
+    EXPECT_EQ(comma.uploader.deletionUrl, "{json:['a'][0]['b']}");
 }
 
 TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {
@@ -87,11 +87,11 @@ TEST(Sxcu, ConvertedAndPlainTextRowsBuildTheirCode) {
     for (const auto& c : cases) {
         const SxcuUploader u = ReadSxcu(c.file).uploader;
         const AnswerFieldsParse fields =
-            ParseAnswerFields(u.url, u.thumbnail_url, "", u.error_message);
+            ParseAnswerFields(u.url, u.thumbnailUrl, "", u.errorMessage);
         ASSERT_EQ(fields.failure, "");
         AnswerContext answer;
         answer.body = c.answer;
-        EXPECT_EQ(BuildCodeFromAnswer(fields.fields, answer, CodeStyle::LinkedThumbnail).text,
+        EXPECT_EQ(BuildCodeFromAnswer(fields.fields, answer, CodeStyle::kLinkedThumbnail).text,
                   c.code);
     }
 }
@@ -199,9 +199,9 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
         {"userhash", true}, {"pwd", true},          {"credential", true}, {"author", false},
         {"keyword", false}, {"passthrough", false}, {"uploadkey", true}};
     for (const auto& [name, key] : names) row.Arguments.emplace_back(name, "v");
-    const SharedDefinition out = ShareDefinition(row, Secrets::Omit);
+    const SharedDefinition out = ShareDefinition(row, Secrets::kOmit);
     const SxcuUploader read = ReadSxcu(out.text).uploader;
-    EXPECT_EQ(read.request_url, "https://h.example/up");
+    EXPECT_EQ(read.requestUrl, "https://h.example/up");
     EXPECT_EQ(read.parameters, (NamedValues{{"api_key", ""}, {"format", "json"}, {"sid", ""}}));
     EXPECT_EQ(read.headers, (NamedValues{{"X-Session", ""}, {"Accept", "*/*"}, {"X-Client", ""}}));
     ASSERT_EQ(read.arguments.size(), std::size(names) + 2);
@@ -213,10 +213,10 @@ TEST(Sxcu, SharedDefinitionsLeaveTheSecretsHome) {
     EXPECT_EQ(blanked,
               "X-Session X-Client album api_key apiKey APIKey client_id userhash pwd credential "
               "uploadkey api_key sid ");
-    EXPECT_THAT(ShareDefinition(row, Secrets::Keep).text, HasSubstr("?api_key=k1&format"));
+    EXPECT_THAT(ShareDefinition(row, Secrets::kKeep).text, HasSubstr("?api_key=k1&format"));
     SxcuUploader keyed = ReadSxcu(kMultipart).uploader;
     keyed.arguments.emplace_back("api_key", "k1");
-    const SxcuUploader shared = ReadSxcu(WriteSxcu(keyed, Secrets::Omit)).uploader;
+    const SxcuUploader shared = ReadSxcu(WriteSxcu(keyed, Secrets::kOmit)).uploader;
     EXPECT_EQ(shared.headers, (NamedValues{{"X-API-Key", ""}, {"Accept", "application/json"}}));
     EXPECT_EQ(shared.parameters, (NamedValues{{"format", "json"}, {"key", ""}, {"p", "%%y\\{"}}));
     EXPECT_EQ(shared.arguments.back(), (NamedValues::value_type{"api_key", ""}));
@@ -229,7 +229,7 @@ HosterDef Imported(const std::string& sxcu) {
 }
 
 HosterDef Shared(const HosterDef& row) {
-    return Imported(WriteSxcu(SxcuFromHoster(row), Secrets::Keep));
+    return Imported(WriteSxcu(SxcuFromHoster(row), Secrets::kKeep));
 }
 
 std::string WithRequest(const std::string& fields) {
@@ -241,13 +241,13 @@ TEST(HosterDefinition, DefinitionsBecomeStandardRowsAndComeBackTheSame) {
       "RequestURL": "https://img.example/up?key=k1", "Arguments": {"tags": "a|b"},
       "FileFormName": "source", "URL": "{json:url}", "MaxFileSize": 2097152,
       "DeletionConfirm": "has been deleted"})")};
-    EXPECT_EQ(rows[0].Request, RequestKind::Standard);
+    EXPECT_EQ(rows[0].Request, RequestKind::kStandard);
     EXPECT_EQ(rows[0].DeletionConfirm, "has been deleted");
     EXPECT_EQ(rows[0].UploadUrl + " " + rows[0].MaxSizeText, "https://img.example/up 2048kB");
     EXPECT_EQ(rows[0].Parameters, (NamedValues{{"key", "k1"}}));
     EXPECT_EQ(rows[0].Arguments, (NamedValues{{"tags", "a|b"}}));
     rows.push_back(Imported(WithRequest(R"("RequestMethod": "PUT", "Body": "Binary")")));
-    EXPECT_EQ(rows.back().Body, BodyKind::Binary);
+    EXPECT_EQ(rows.back().Body, BodyKind::kBinary);
     for (const char* preset : {"catbox", "pixhost", "imgbb", "imgur", "freeimage"})
         rows.push_back(Imported(
             *ReadFileBytes(std::string(LUMAR_SOURCE_DIR) + "/data/hosters.d/" + preset + ".sxcu")));
@@ -276,7 +276,7 @@ TEST(HosterDefinition, MarkerRowsExportTemplatesReadingTheirCode) {
         AnswerContext answer;
         answer.body = page;
         const AnswerLinks links = ReadAnswerLinks(fields.fields, answer);
-        EXPECT_EQ(links.url + " " + links.thumbnail_url,
+        EXPECT_EQ(links.url + " " + links.thumbnailUrl,
                   "http://h.example/p/1 http://h.example/t/1.jpg")
             << row.Name << "\n"
             << shared.UrlTemplate;

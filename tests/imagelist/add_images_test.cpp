@@ -186,11 +186,11 @@ TEST_F(Adding, CapturesAreNamedByTimeAndTypeAndNeverReplaceAFile) {
 
     const std::string blocked = dir.write("plain", "a file") + "/captures/";
     const std::pair<CaptureResult, CaptureProblem> refused[] = {
-        {StoreCapture(folder, "Bild", "GIF89", when), CaptureProblem::NotAPicture},
+        {StoreCapture(folder, "Bild", "GIF89", when), CaptureProblem::kNotAPicture},
         {CopyIntoCaptures(folder, "Bild", dir.file("gone.png"), when),
-         CaptureProblem::SourceUnusable},
-        {StoreCapture(blocked, "Bild", png, when), CaptureProblem::FolderUnusable},
-        {StorePipedCapture(folder, "../out.png", png), CaptureProblem::BadName}};
+         CaptureProblem::kSourceUnusable},
+        {StoreCapture(blocked, "Bild", png, when), CaptureProblem::kFolderUnusable},
+        {StorePipedCapture(folder, "../out.png", png), CaptureProblem::kBadName}};
     for (const auto& [result, problem] : refused) EXPECT_EQ(result.problem, problem);
 
     // A piped picture keeps its exact name beside a capture of that name, and goes after.
@@ -245,8 +245,9 @@ TEST(MountTable, RootRemovableAndNetworkMountsBecomeDrives) {
     for (const MountedDrive& d : drives) points.push_back(d.mountPoint);
     EXPECT_EQ(points,
               (std::vector<std::string>{"/", "/media/u/MY STICK/", "/net/fotos/", "/mnt/backup/"}));
-    EXPECT_EQ((std::vector<DriveKind>{drives[0].kind, drives[1].kind, drives[2].kind}),
-              (std::vector<DriveKind>{DriveKind::Fixed, DriveKind::Removable, DriveKind::Network}));
+    EXPECT_EQ(
+        (std::vector<DriveKind>{drives[0].kind, drives[1].kind, drives[2].kind}),
+        (std::vector<DriveKind>{DriveKind::kFixed, DriveKind::kRemovable, DriveKind::kNetwork}));
     // Mounted over: the last entry counts.
     EXPECT_EQ(
         drives[1].label + "|" + drives[2].label + "|" + drives[3].device + "|" + drives[3].label,

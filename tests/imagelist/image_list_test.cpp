@@ -169,7 +169,7 @@ TEST(ImageListTextBlocks, RowTextNamesTheBlockToChange) {
     EXPECT_TRUE(IsTextBlockRow(row));
     EXPECT_EQ(TextBlockEditIndexOf(row.text), 12);
     row.text = TextBlockRowText(1);
-    row.kind = RowKind::Image;  // a file may be named like a marker
+    row.kind = RowKind::kImage;  // a file may be named like a marker
     EXPECT_FALSE(IsTextBlockRow(row));
     EXPECT_EQ(TextBlockEditIndexOf("*UMBRUCH*") + TextBlockEditIndexOf("*VBCode_*"), 0);
 }

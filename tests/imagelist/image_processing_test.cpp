@@ -73,7 +73,7 @@ TEST(ImageProcessing, ResizeAndStripOfAPhoneJpeg) {
     ASSERT_FALSE(thumb.error);
     const ImageInfo info = ReadImageInfoFromBytes(thumb.bytes);
     EXPECT_EQ(std::tuple(info.Type, info.Height, thumb.height),
-              std::tuple(ImageType::Jpeg, 350, 350));
+              std::tuple(ImageType::kJpeg, 350, 350));
     EXPECT_LT(info.Width, info.Height);
     EXPECT_EQ(JpegOrientation(thumb.bytes), 1);
     EXPECT_EQ(thumb.bytes.find("HOMEPLACE"), std::string::npos);
@@ -129,7 +129,7 @@ TEST(ImageProcessing, LosslessStripOfEachType) {
 // time with their square for, is refused by their count.
 TEST(ImageProcessing, ShrinkingRefusesPicturesCutShortOrOfEndlessSegments) {
     const std::string jpeg = test::MakeJpeg(2000, 1500);
-    const ResizeResult png = ResizeImage(jpeg, {1000, 85, false, ImageType::Png});
+    const ResizeResult png = ResizeImage(jpeg, {1000, 85, false, ImageType::kPng});
     const auto withEmptyApp2 = [&](int count) {
         std::string segments;
         for (int i = 0; i < count; ++i) segments += std::string("\xFF\xE2\x00\x02", 4);

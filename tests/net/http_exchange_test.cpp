@@ -120,24 +120,24 @@ TEST_F(HttpExchangeTest, ReachesLoopbackServersDirectlyThroughProxiesAndRedirect
         ExchangeError error;
         std::string reason, body;
     } cases[] = {
-        {tls.Url("/cut"), base, E::BadAnswer, "bad answer: answer cut off", "hello"},
-        {tls.Url("/close"), base, E::BadAnswer, "answer cut off (no TLS close-notify)", "hello"},
-        {trickling.Url(), oneSecond, E::Timeout, "timed out waiting for the answer", ""},
+        {tls.Url("/cut"), base, E::kBadAnswer, "bad answer: answer cut off", "hello"},
+        {tls.Url("/close"), base, E::kBadAnswer, "answer cut off (no TLS close-notify)", "hello"},
+        {trickling.Url(), oneSecond, E::kTimeout, "timed out waiting for the answer", ""},
         // The first of two addresses refuses.
-        {viaName, resolving({"::1", "127.0.0.1"}), E::None, "", "hello"},
-        {"http://localhost/ok", refusedEverywhere, E::ConnectFailed,
+        {viaName, resolving({"::1", "127.0.0.1"}), E::kNone, "", "hello"},
+        {"http://localhost/ok", refusedEverywhere, E::kConnectFailed,
          "could not connect to [::1]:1: Connection refused", ""},
-        {"http://nowhere.invalid/", resolving({}), E::HostNotFound,
+        {"http://nowhere.invalid/", resolving({}), E::kHostNotFound,
          "host not found: nowhere.invalid", ""},
         // Redirects: a chain turning POST into GET, one too many, and https to http.
-        {tls.Url("/r/5"), base, E::None, "", "GET /r/0 HTTP/1.1"},
-        {tls.Url("/r/6"), base, E::None, "more than 5 redirects", ""},
-        {tls.Url("/to-http"), base, E::None,
+        {tls.Url("/r/5"), base, E::kNone, "", "GET /r/0 HTTP/1.1"},
+        {tls.Url("/r/6"), base, E::kNone, "more than 5 redirects", ""},
+        {tls.Url("/to-http"), base, E::kNone,
          "refused a redirect from https to http: " + plain.Url("/ok"), ""},
         // Through a proxy: plain, tunnelled, and refused.
-        {plain.Url("/r/0"), proxied(proxy), E::None, "", "POST /r/0 HTTP/1.1"},
-        {tls.Url("/ok"), proxied(proxy), E::None, "", "hello"},
-        {tls.Url("/ok"), proxied(refusing), E::ProxyRefused,
+        {plain.Url("/r/0"), proxied(proxy), E::kNone, "", "POST /r/0 HTTP/1.1"},
+        {tls.Url("/ok"), proxied(proxy), E::kNone, "", "hello"},
+        {tls.Url("/ok"), proxied(refusing), E::kProxyRefused,
          "proxy refused the tunnel: HTTP 403 Forbidden", ""},
     };
     for (const auto& c : cases) {
@@ -313,7 +313,7 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
     ASSERT_EQ(::mkfifo(dir.file("fifo.pem").c_str(), 0600), 0);
     for (const std::string& unusable : {dir.file("missing.pem"), dir.file("fifo.pem")}) {
         TlsStream noCa(-1, "localhost", unusable);
-        EXPECT_EQ(noCa.Handshake(), TlsStatus::Failed);
+        EXPECT_EQ(noCa.Handshake(), TlsStatus::kFailed);
         EXPECT_EQ(noCa.Error(), "CA file not readable: " + unusable);
     }
 }

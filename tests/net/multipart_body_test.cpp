@@ -155,7 +155,7 @@ class ParserServer {
             auto exchange = std::make_unique<HttpExchange>(ExchangeRequest{"POST", url, {}, &body},
                                                            ExchangeOptions{});
             RunExchange(*exchange);
-            if (exchange->Error() != ExchangeError::ConnectFailed || pid_ <= 0 ||
+            if (exchange->Error() != ExchangeError::kConnectFailed || pid_ <= 0 ||
                 std::chrono::steady_clock::now() > until)
                 return exchange;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -240,7 +240,7 @@ TEST(MultipartParsers, ReceiveEveryFieldAndTheFileAsWritten) {
     };
     for (const auto& p : parsers) {
         const std::unique_ptr<HttpExchange> exchange = ParserServer(p.argv).Post(body);
-        ASSERT_EQ(exchange->GetState(), HttpExchange::State::Done)
+        ASSERT_EQ(exchange->GetState(), HttpExchange::State::kDone)
             << p.name << ": " << exchange->Reason().Arg(0);
         EXPECT_EQ(SortedLines(exchange->Response().Body()),
                   SortedLines(expected(p.phpNames, p.quoteInFileName)))

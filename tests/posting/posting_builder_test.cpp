@@ -27,7 +27,7 @@ ImageEntry Row(const std::string& text, const std::string& code = "", bool image
 }
 ImageEntry Marker(const std::string& text) {
     ImageEntry row = Row(text, "", false);
-    row.kind = RowKind::Marker;
+    row.kind = RowKind::kMarker;
     return row;
 }
 
@@ -39,7 +39,7 @@ std::vector<ImageEntry> TenImages() {
 
 PostingOptions Options(bool center, bool html = false, bool split = false, int size = 20,
                        int part = 0) {
-    return PostingOptions{html ? PostingFormat::Html : PostingFormat::BBCode, center, split, size,
+    return PostingOptions{html ? PostingFormat::kHtml : PostingFormat::kBbCode, center, split, size,
                           part};
 }
 
@@ -113,11 +113,11 @@ TEST(PostingFormats, HostileLinksRenderAsExactlyOneLinkToThatAddress) {
     // What each format (BBCode, HTML, Markdown) must render; L stands for the link, T for the
     // thumbnail. CommonMark puts the posting into a paragraph.
     const std::pair<CodeStyle, std::array<std::string, 3>> styles[] = {
-        {CodeStyle::LinkedThumbnail,
+        {CodeStyle::kLinkedThumbnail,
          {"a href=L\n img src=T\n", "a href=L\n img border=0 src=T\n",
           "p\n a href=L\n  img alt=p src=T\n"}},
-        {CodeStyle::FullImage, {"img src=L\n", "img border=0 src=L\n", "p\n img alt=p src=L\n"}},
-        {CodeStyle::LinkOnly, {"a href=L\n", "a href=L\n", "p\n a href=L\n"}}};
+        {CodeStyle::kFullImage, {"img src=L\n", "img border=0 src=L\n", "p\n img alt=p src=L\n"}},
+        {CodeStyle::kLinkOnly, {"a href=L\n", "a href=L\n", "p\n a href=L\n"}}};
     const AnswerFields fields = ParseAnswerFields("{json:u}", "{json:t}", "", "").fields;
     // With "decoded" the renderer compares addresses percent-decoded, as a server reads them.
     nlohmann::json postings = nlohmann::json::array();
@@ -274,7 +274,7 @@ TEST(ExportText, AdvertisingLineReadAnewSelectedPartAndLoadedTexts) {
     EXPECT_EQ(ExportText(state, Options(true, true), texts, ini),
               "A \r\n\r\n<CENTER><a href=http://lumar.example><font size=1 face=Tahoma>"
               "made with Lumar &amp; &lt;Qt&gt;</font></a></CENTER>");
-    EXPECT_EQ(ExportText(state, {.format = PostingFormat::Markdown, .center = true}, texts, ini),
+    EXPECT_EQ(ExportText(state, {.format = PostingFormat::kMarkdown, .center = true}, texts, ini),
               "A \r\n\r\n[made with Lumar \\& \\<Qt\\>](http://lumar.example)");
 }
 
@@ -297,7 +297,7 @@ TEST(BuildPosting, MarkdownAndImagesPerLine) {
     std::vector<ImageEntry> tenWithMarkers = TenImages();
     tenWithMarkers.insert(tenWithMarkers.begin() + 8, Marker(TextBlockRowText(2)));
     tenWithMarkers.insert(tenWithMarkers.begin() + 5, lineBreak);
-    const auto md = PostingFormat::Markdown;
+    const auto md = PostingFormat::kMarkdown;
     struct Case {
         std::vector<ImageEntry> rows;
         PostingOptions options;

@@ -65,15 +65,15 @@ void ExpectChoices(const EditorChoices& c, int color, int font, int size,
 TEST(TakeOverTextBlock, NewNumbersChangeKeepsNumberAndChoicesAreRemembered) {
     test::TempDir dir;
     const std::string ini = dir.file("Lumar.ini");
-    ExpectChoices(ReadEditorChoices(ini), 0, 0, 2, TextBlockPlacement::Before);
+    ExpectChoices(ReadEditorChoices(ini), 0, 0, 2, TextBlockPlacement::kBefore);
 
     TextBlocks blocks;
-    const EditorChoices choices{5, 17, 0, TextBlockPlacement::After};
-    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::New, 0, "eins", choices), 1);
-    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::New, 0, "", choices), 2);
-    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 1, "EINS", choices), 1);
+    const EditorChoices choices{5, 17, 0, TextBlockPlacement::kAfter};
+    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::kNew, 0, "eins", choices), 1);
+    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::kNew, 0, "", choices), 2);
+    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::kChange, 1, "EINS", choices), 1);
     // Changing a block that was never stored stores nothing.
-    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::Change, 7, "x", choices),
+    EXPECT_EQ(TakeOverTextBlock(ini, blocks, TextBlockEditMode::kChange, 7, "x", choices),
               std::nullopt);
     EXPECT_EQ(blocks.Count(), 2);
     EXPECT_EQ(blocks.Get(1), "EINS");
@@ -82,10 +82,10 @@ TEST(TakeOverTextBlock, NewNumbersChangeKeepsNumberAndChoicesAreRemembered) {
     // Written in their order, read back at the next opening.
     EXPECT_EQ(dir.read("Lumar.ini"),
               "[VBCode]\r\nColor=5\r\nFont=17\r\nSize=0\r\nAusrichtung=1\r\n");
-    ExpectChoices(ReadEditorChoices(ini), 5, 17, 0, TextBlockPlacement::After);
+    ExpectChoices(ReadEditorChoices(ini), 5, 17, 0, TextBlockPlacement::kAfter);
     // A value outside its list (a hand-edited file) gives that key's default; the others stay.
     dir.write("Lumar.ini", "[VBCode]\r\nColor=40\r\nFont=3\r\nSize=-1\r\nAusrichtung=2\r\n");
-    ExpectChoices(ReadEditorChoices(ini), 0, 3, 2, TextBlockPlacement::Before);
+    ExpectChoices(ReadEditorChoices(ini), 0, 3, 2, TextBlockPlacement::kBefore);
 }
 
 TEST(VbcFile, RoundTripInBothEncodingsWithOneClosingCrLf) {

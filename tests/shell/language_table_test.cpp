@@ -81,7 +81,7 @@ void ExpectShapeKept(const std::string& file, const LanguageEntry& entry) {
 // entry or a count that differs.
 TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
     const std::vector<const LanguageEntry*> entries =
-        EntriesIn(kShippedFile, TextEncoding::Windows1252);
+        EntriesIn(kShippedFile, TextEncoding::kWindows1252);
     EXPECT_EQ(entries.size(), LanguageTable().size());
     EXPECT_EQ(std::count(entries.begin(), entries.end(), nullptr), 0);
     for (const LanguageEntry& entry : LanguageTable()) {
@@ -95,7 +95,7 @@ TEST(LanguageTable, ShippedEnglishFileTranslatesEveryKeyAndNothingElse) {
 // log's lines, which scripts read, are not among them.
 TEST(LanguageTable, ShippedGermanFileCorrectsOnlyWhatReadsBadly) {
     const std::string file = kData + "/lang/de.ini";
-    for (const LanguageEntry* entry : EntriesIn(file, TextEncoding::Utf8)) {
+    for (const LanguageEntry* entry : EntriesIn(file, TextEncoding::kUtf8)) {
         ASSERT_NE(entry, nullptr);
         EXPECT_NE(LookupText(file, *entry), WithoutTrailingBlanks(entry->defaultText));
         ExpectShapeKept(file, *entry);

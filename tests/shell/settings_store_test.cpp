@@ -250,13 +250,13 @@ TEST(TextCodec, EveryWindows1252ByteSurvivesTheRoundTrip) {
 }
 
 TEST(TextCodec, DetectsEncodings) {
-    EXPECT_EQ(DetectEncoding("plain ascii"), TextEncoding::Windows1252);
-    EXPECT_EQ(DetectEncoding("H\xF6he"), TextEncoding::Windows1252);
-    EXPECT_EQ(DetectEncoding("H\xC3\xB6he"), TextEncoding::Utf8);
-    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBFx"), TextEncoding::Utf8Bom);
-    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::Windows1252);      // overlong
-    EXPECT_EQ(DetectEncoding("\xED\xA0\x80"), TextEncoding::Windows1252);  // surrogate
-    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::Windows1252);      // truncated
+    EXPECT_EQ(DetectEncoding("plain ascii"), TextEncoding::kWindows1252);
+    EXPECT_EQ(DetectEncoding("H\xF6he"), TextEncoding::kWindows1252);
+    EXPECT_EQ(DetectEncoding("H\xC3\xB6he"), TextEncoding::kUtf8);
+    EXPECT_EQ(DetectEncoding("\xEF\xBB\xBFx"), TextEncoding::kUtf8Bom);
+    EXPECT_EQ(DetectEncoding("\xC0\xAF"), TextEncoding::kWindows1252);      // overlong
+    EXPECT_EQ(DetectEncoding("\xED\xA0\x80"), TextEncoding::kWindows1252);  // surrogate
+    EXPECT_EQ(DetectEncoding("\xE2\x82"), TextEncoding::kWindows1252);      // truncated
 }
 
 TEST(SettingKeys, MissingFileGivesDefaultsAndStaysMissing) {

@@ -29,24 +29,24 @@ constexpr int kTimeoutSeconds = 2;
 // What the middle image meets beyond an emulator mode: an answer of ours, a server of ours,
 // or no host at all.
 enum class Special {
-    None,
-    DripPastTimeout,
-    AnswerThenReset,
-    ErrorPageWithMarkers,
-    Refused,
+    kNone,
+    kDripPastTimeout,
+    kAnswerThenReset,
+    kErrorPageWithMarkers,
+    kRefused,
     // A standard row over TLS: a plain-text answer to the handshake, a handshake that never
     // ends.
-    NotTls,
-    TlsHandshakeStall,
+    kNotTls,
+    kTlsHandshakeStall,
     // A standard row whose form holds a key sends it to a host that redirects it elsewhere.
-    KeyRedirect
+    kKeyRedirect
 };
 
 struct FaultCase {
     const char* name;
     Misbehaviour mode;  // of the emulator, when special is None
     int reason = 0;     // kReason... of a failure; 0 = the image uploads
-    Special special = Special::None;
+    Special special = Special::kNone;
     size_t middlePadding = 0;          // bytes appended to the middle image
     const char* reasonText = nullptr;  // a failure whose reason is no entry of the table
 };
@@ -123,18 +123,18 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
     // Turns the fault on for the connection of the middle image and off again for the last.
     void Arm(const FaultCase& c) {
         switch (c.special) {
-            case Special::None:
+            case Special::kNone:
                 break;
-            case Special::DripPastTimeout:
+            case Special::kDripPastTimeout:
                 // The page padded in front, so its code would arrive only after the time-out:
                 // 400 pieces of 20 bytes, 10 ms apart.
                 rawAnswer = "HTTP/1.0 200 OK\r\n\r\n" + std::string(8000, ' ') + Page(rawCode);
                 rawPieces.assign(400, 20);
                 break;
-            case Special::ErrorPageWithMarkers:
+            case Special::kErrorPageWithMarkers:
                 rawAnswer = "HTTP/1.0 413 Request Entity Too Large\r\n\r\n" + Page(rawCode);
                 break;
-            case Special::AnswerThenReset:
+            case Special::kAnswerThenReset:
                 // The whole answer, then a reset instead of an orderly close.
                 own = Scripted([this](int fd) {
                     ReadSlowlyThenAnswer(fd, 65536, 0, rawCode);
@@ -142,22 +142,22 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
                 });
                 break;
-            case Special::Refused:
+            case Special::kRefused:
                 faultHosters = LocalHoster(ntohs(refusing.at.sin_port));
                 break;
-            case Special::NotTls:
+            case Special::kNotTls:
                 own = Scripted([](int fd) {
                     const std::string plain = "HTTP/1.0 200 OK\r\n\r\nno TLS here";
                     ::send(fd, plain.data(), plain.size(), MSG_NOSIGNAL);
                 });
                 break;
-            case Special::TlsHandshakeStall:
+            case Special::kTlsHandshakeStall:
                 own = Scripted([](int fd) {
                     pollfd p{fd, 0, 0};
                     ::poll(&p, 1, 10000);  // until the client gives up
                 });
                 break;
-            case Special::KeyRedirect:
+            case Special::kKeyRedirect:
                 // The same server under another name: the request must not get there.
                 own = Scripted([this](int fd) {
                     ReadSlowlyThenAnswer(
@@ -172,7 +172,7 @@ class FaultMatrixTest : public ::testing::TestWithParam<FaultCase>, protected te
                     "/up\nFormNames=album\nFormValues=s3cret\nSecrets=album\nRetries=0\n");
                 break;
         }
-        if (c.special == Special::NotTls || c.special == Special::TlsHandshakeStall) {
+        if (c.special == Special::kNotTls || c.special == Special::kTlsHandshakeStall) {
             dir.write("ca.pem", pki.Ca().certificatePem);
             faultHosters = LoadHostersFromText(
                 "[Hoster1]\nConnectHost=127.0.0.1\nRequest=standard\nUploadUrl=https://127.0.0.1:" +
@@ -214,8 +214,8 @@ TEST_P(FaultMatrixTest, FaultyImageIsHandledAndTheRunGoesOn) {
     const std::string outcome =
         !fails ? "erfolgreich !"
                : "fehlgeschlagen ! (" + (c.reasonText ? c.reasonText : strings.Get(c.reason)) + ")";
-    const std::string middle = c.special == Special::Refused ? "Verbindung zu 127.0.0.1 " + outcome
-                                                             : Line("b.jpg", outcome);
+    const std::string middle = c.special == Special::kRefused ? "Verbindung zu 127.0.0.1 " + outcome
+                                                              : Line("b.jpg", outcome);
     EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("a.jpg", "erfolgreich !"), middle,
                                                        Line("c.jpg", "erfolgreich !")}));
     EXPECT_EQ(rows[1].checked, fails);
@@ -233,21 +233,21 @@ INSTANTIATE_TEST_SUITE_P(
     EveryMisbehaviour, FaultMatrixTest,
     ::testing::Values(
         FaultCase{"NeverCloseAfterAnswer", M::NeverClose},
-        FaultCase{"AnswerThenReset", M::None, 0, Special::AnswerThenReset},
+        FaultCase{"AnswerThenReset", M::None, 0, Special::kAnswerThenReset},
         FaultCase{"OversizeAnswer", M::OverCap},
         FaultCase{"NeverCloseSilent", M::NeverCloseSilent, kReasonTimeout},
-        FaultCase{"DripPastTimeout", M::None, kReasonTimeout, Special::DripPastTimeout},
+        FaultCase{"DripPastTimeout", M::None, kReasonTimeout, Special::kDripPastTimeout},
         FaultCase{"CloseAtOnce", M::CloseWithoutAnswer, kReasonNoCode},
         FaultCase{"Reset", M::Reset, kReasonNoCode},
-        FaultCase{"ResetWhileSending", M::ResetWhileReceiving, kReasonSendFailed, Special::None,
+        FaultCase{"ResetWhileSending", M::ResetWhileReceiving, kReasonSendFailed, Special::kNone,
                   24u << 20},
-        FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::ErrorPageWithMarkers, 0,
+        FaultCase{"ErrorPageWithMarkers", M::None, 0, Special::kErrorPageWithMarkers, 0,
                   "HTTP 413 Request Entity Too Large"},
-        FaultCase{"Refused", M::None, kReasonConnectFailed, Special::Refused},
-        FaultCase{"NotTls", M::None, 0, Special::NotTls, 0, "TLS-Fehler: wrong version number"},
-        FaultCase{"TlsHandshakeStall", M::None, 0, Special::TlsHandshakeStall, 0,
+        FaultCase{"Refused", M::None, kReasonConnectFailed, Special::kRefused},
+        FaultCase{"NotTls", M::None, 0, Special::kNotTls, 0, "TLS-Fehler: wrong version number"},
+        FaultCase{"TlsHandshakeStall", M::None, 0, Special::kTlsHandshakeStall, 0,
                   "Zeitüberschreitung beim TLS-Handshake"},
-        FaultCase{"KeyRedirect", M::None, 0, Special::KeyRedirect, 0,
+        FaultCase{"KeyRedirect", M::None, 0, Special::kKeyRedirect, 0,
                   "Weiterleitung zu localhost abgelehnt: der Schlüssel bliebe nicht "
                   "beim Hoster"}),
     [](const ::testing::TestParamInfo<FaultCase>& c) { return std::string(c.param.name); });

@@ -32,7 +32,7 @@ TEST(UploadRequest, WorkedExampleOfDumpanimageByteForByte) {
     const std::string path = dir.write("My Pics/b\xC3\xA4r.jpg", image);
 
     UploadRequest request;
-    ASSERT_EQ(BuildUploadRequest(InitHosters()[4], path, request), RequestProblem::None);
+    ASSERT_EQ(BuildUploadRequest(InitHosters()[4], path, request), RequestProblem::kNone);
 
     const std::string fileName = dir.path() + "/My Pics/b\xE4r.jpg";  // sent in Windows-1252
     const std::string body =
@@ -49,13 +49,13 @@ TEST(UploadRequest, BlankFirstValueOfImagevenueIsSentAsABlank) {
     test::TempDir dir;
     const std::string path = dir.write("a.jpg", "x");
     UploadRequest request;
-    ASSERT_EQ(BuildUploadRequest(InitHosters()[1], path, request), RequestProblem::None);
+    ASSERT_EQ(BuildUploadRequest(InitHosters()[1], path, request), RequestProblem::kNone);
     EXPECT_NE(request.bytes.find(Field("MAX_FILE_SIZE", " ")), std::string::npos);
 
     EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.write("empty.jpg", ""), request),
-              RequestProblem::FileUnreadable);
+              RequestProblem::kFileUnreadable);
     EXPECT_EQ(BuildUploadRequest(InitHosters()[1], dir.path(), request),
-              RequestProblem::FileUnreadable);
+              RequestProblem::kFileUnreadable);
 }
 
 TEST(CHTTPRequest, RepeatedNamesAreRefused) {
@@ -157,13 +157,13 @@ TEST(CutCode, EmptyAndOverlongCodesFailWithTheirReasonAndControlCharactersGo) {
         CutProblem problem;
         std::string code;
     } cases[] = {
-        {meeting, "<textarea>[URL=a]</textarea>", CutProblem::Empty, ""},
-        {kRows[6], std::string("\r\n[URL=a\x1B[2J\r\n\tb\0c\x7F]</textarea>", 31), CutProblem::None,
-         "[URL=a[2J\tbc]"},
-        {kRows[6], longest + "</textarea>", CutProblem::None, longest},
-        {kRows[6], longest + "y</textarea>", CutProblem::TooLong, ""},
+        {meeting, "<textarea>[URL=a]</textarea>", CutProblem::kEmpty, ""},
+        {kRows[6], std::string("\r\n[URL=a\x1B[2J\r\n\tb\0c\x7F]</textarea>", 31),
+         CutProblem::kNone, "[URL=a[2J\tbc]"},
+        {kRows[6], longest + "</textarea>", CutProblem::kNone, longest},
+        {kRows[6], longest + "y</textarea>", CutProblem::kTooLong, ""},
         // Without an end marker: it may lie past the answer's cap.
-        {kRows[6], longest + "y", CutProblem::TooLong, ""},
+        {kRows[6], longest + "y", CutProblem::kTooLong, ""},
     };
     for (const auto& c : cases) {
         const CodeCut cut = CutCode(c.answer, c.row);

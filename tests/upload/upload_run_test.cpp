@@ -43,7 +43,7 @@ TEST_F(UploadRunTest, EveryHosterRowUploadsEachImageAndKeepsItsCode) {
         UploadConnection c;
         EXPECT_TRUE(c.ConnectTo("127.0.0.1", emulator.Port(), std::chrono::seconds(10), {}));
         EXPECT_GT(c.SendData("GET " + path + " HTTP/1.0\r\n\r\n", {}), 0);
-        EXPECT_EQ(c.WaitForAnswer({}), WaitEnd::Closed);
+        EXPECT_EQ(c.WaitForAnswer({}), WaitEnd::kClosed);
         return c.Response().Answer();
     };
     // The address in `code` that starts with `prefix`, up to the next bracket or quote.
@@ -267,7 +267,7 @@ class StandardRunTest : public UploadRunTest {
     // The run keeps its history in history.sqlite; `more` sets what else a case needs.
     void KeepHistory(std::function<void(UploadRunOptions&)> more = nullptr) {
         if (!historyOpen) {
-            ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::Created);
+            ASSERT_EQ(history.Open(dir.file("history.sqlite")), HistoryOpening::kCreated);
             historyOpen = true;
         }
         configure = [this, more](UploadRunOptions& o) {
@@ -413,7 +413,7 @@ TEST_F(StandardRunTest, TransientFailuresAreRetriedWithinTheirLimits) {
         EXPECT_EQ(recorder->log[0].ends_with(" (2. Versuch)"), c.sends == 2);
         // The pause before it was reported, for the status line to count down.
         const auto retry =
-            std::ranges::find(recorder->waits, UploadWait::Kind::Retry, &UploadWait::kind);
+            std::ranges::find(recorder->waits, UploadWait::Kind::kRetry, &UploadWait::kind);
         ASSERT_EQ(retry != recorder->waits.end(), c.sends == 2);
         if (c.sends == 2) {
             EXPECT_EQ(WaitText(*retry, strings, retry->at - std::chrono::milliseconds(2500)),
@@ -505,10 +505,10 @@ TEST_F(StandardRunTest, RowsWithoutThumbnailsGetLinkedThumbnailsOfTheirOwn) {
     EXPECT_EQ(recorder->progress.size(), 4u);
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
     const ImageInfo thumb = ReadImageInfoFromBytes(FilePart(server->Requests(), "a-thumb.jpg"));
-    EXPECT_EQ(thumb.Type, ImageType::Jpeg);
+    EXPECT_EQ(thumb.Type, ImageType::kJpeg);
     EXPECT_EQ(std::pair(thumb.Width, thumb.Height), std::pair(64, 43));
     EXPECT_EQ(ReadImageInfoFromBytes(FilePart(server->Requests(), "dot-thumb.png")).Type,
-              ImageType::Png);
+              ImageType::kPng);
     const std::vector<HistoryEntry> entries = history.List({});
     const auto a = std::ranges::find(entries, dir.file("a.jpg"), &HistoryEntry::filePath);
     ASSERT_NE(a, entries.end());
@@ -563,7 +563,7 @@ TEST_F(StandardRunTest, AFallbackRowTakesWhatTheChosenRowRefused) {
         bool reuse = false;
         HistoryStore store;  // one of its own per case
         ASSERT_EQ(store.Open(dir.file("history" + std::to_string(++runs) + ".sqlite")),
-                  HistoryOpening::Created);
+                  HistoryOpening::kCreated);
         configure = [&](UploadRunOptions& o) {
             o.fallbackId = c.fallback;
             o.history = &store;
@@ -673,7 +673,7 @@ TEST_F(StandardRunTest, ASuccessTheHistoryCannotKeepIsSaidWithItsImageAndAtTheEn
         EXPECT_EQ(run->UnrecordedCount(), 1);
     }
     HistoryStore opening;  // the next run's: opening only reads, which waits for no writer
-    EXPECT_EQ(opening.Open(file), HistoryOpening::Opened);
+    EXPECT_EQ(opening.Open(file), HistoryOpening::kOpened);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     for (const size_t sent : {2u, 2u}) {  // sent again, then reused

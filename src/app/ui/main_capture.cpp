@@ -33,7 +33,7 @@ void MainWindow::TakeScreenshot() {
         screenCapture_ = hooks_.screenCapture
                              ? hooks_.screenCapture(this)
                              : new PortalScreenshot(QDBusConnection::sessionBus(), this);
-        connect(screenCapture_, &ScreenCapture::finished, this, &MainWindow::OnScreenshotFinished);
+        connect(screenCapture_, &ScreenCapture::Finished, this, &MainWindow::OnScreenshotFinished);
     }
     if (screenCapture_->Busy()) return;
     ShowStatus(ToQ(strings_.Get(kStrScreenshotWaiting)));
@@ -45,26 +45,26 @@ void MainWindow::TakeScreenshot() {
 void MainWindow::OnScreenshotFinished(ScreenCapture::Outcome outcome, const QString& file,
                                       const QString& detail) {
     switch (outcome) {
-        case ScreenCapture::Outcome::Taken:
+        case ScreenCapture::Outcome::kTaken:
             AddCapture(CopyIntoCaptures(session_.Paths().capturesFolder,
                                         strings_.Get(kStrScreenshotName), FromQ(file),
                                         std::time(nullptr)));
             return;
-        case ScreenCapture::Outcome::Cancelled:
+        case ScreenCapture::Outcome::kCancelled:
             ShowStatus(ToQ(strings_.Get(kStrScreenshotCancelled)));
             return;
-        case ScreenCapture::Outcome::NoService: {
+        case ScreenCapture::Outcome::kNoService: {
             const bool offered = hooks_.wholeScreenOffered ? hooks_.wholeScreenOffered() : OnX11();
             if (offered && hooks_.dialogs->Ask(this, QStringLiteral("Lumar"),
                                                ToQ(strings_.Get(kStrWholeScreenQuestion)),
-                                               Dialogs::Button::Yes)) {
+                                               Dialogs::Button::kYes)) {
                 TakeWholeScreen();
                 return;
             }
             ShowStatus(ToQ(strings_.Get(kStrNoScreenshotService)));
             return;
         }
-        case ScreenCapture::Outcome::Failed:
+        case ScreenCapture::Outcome::kFailed:
             ShowStatus(ToQ(strings_.Get(kStrScreenshotFailed)) + " " + detail);
             return;
     }

@@ -27,7 +27,7 @@ constexpr int kStrHistoryButton = 150;
 
 void MainWindow::AddHistoryButton() {
     // Its caption comes with the other texts (CaptionHistoryButton): they are not loaded yet.
-    QPushButton* button = AddButtonAfter(hosterFrame_, hosterFrame_->hostersButton(), "cmHistory");
+    QPushButton* button = AddButtonAfter(hosterFrame_, hosterFrame_->HostersButton(), "cmHistory");
     connect(button, &QPushButton::clicked, this, &MainWindow::OpenHistory);
 }
 

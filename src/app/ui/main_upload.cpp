@@ -157,7 +157,7 @@ bool AskQuestions(QWidget* owner, Dialogs& dialogs, const UiStrings& strings, co
     for (const TemplatePrompt& prompt : prompts) {
         QStringList choices;
         for (const std::string& choice : prompt.choices) choices << ToQ(choice);
-        questions.push_back({ToQ(prompt.title), ToQ(prompt.default_text), choices});
+        questions.push_back({ToQ(prompt.title), ToQ(prompt.defaultText), choices});
     }
     const std::optional<QStringList> texts =
         dialogs.AskTexts(owner, ToQ(strings.Get(kStrHostQuestions)), questions);

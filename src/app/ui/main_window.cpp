@@ -158,28 +158,28 @@ MainWindow::MainWindow(Session& session, MainWindowHooks hooks, QWidget* parent)
 
     BuildStatusBar();
 
-    connect(listPanel_, &ImageListPanel::summaryChanged, this,
+    connect(listPanel_, &ImageListPanel::SummaryChanged, this,
             [this](const QString& text) { statusPanels_[1]->setText(text); });
-    connect(listPanel_, &ImageListPanel::scanProblemsFound, this,
+    connect(listPanel_, &ImageListPanel::ScanProblemsFound, this,
             [this](const QString& text) { statusPanels_[0]->setText(text); });
-    connect(listPanel_, &ImageListPanel::statusMessage, this, &MainWindow::ShowStatus);
-    connect(listPanel_, &ImageListPanel::screenshotRequested, this, &MainWindow::TakeScreenshot);
-    connect(hosterFrame_, &HosterFrame::homePageClicked, this,
+    connect(listPanel_, &ImageListPanel::StatusMessage, this, &MainWindow::ShowStatus);
+    connect(listPanel_, &ImageListPanel::ScreenshotRequested, this, &MainWindow::TakeScreenshot);
+    connect(hosterFrame_, &HosterFrame::HomePageClicked, this,
             [this](const QString& url) { OpenInShell(this, url); });
-    connect(hosterFrame_, &HosterFrame::configRequested, this, &MainWindow::OpenOptions);
-    connect(hosterFrame_, &HosterFrame::hostersRequested, this, [this] { OpenHosters(this); });
+    connect(hosterFrame_, &HosterFrame::ConfigRequested, this, &MainWindow::OpenOptions);
+    connect(hosterFrame_, &HosterFrame::HostersRequested, this, [this] { OpenHosters(this); });
     AddHistoryButton();
     AddRunLogButton();
     // Definitions dropped on the window or its list are taken before the list sees them.
     setAcceptDrops(true);
     installEventFilter(this);
-    listPanel_->listView()->viewport()->installEventFilter(this);
-    connect(hosterFrame_, &HosterFrame::uploadRequested, this, &MainWindow::StartUpload);
-    connect(uploadPanel_, &UploadPanel::cancelRequested, this, &MainWindow::CancelUpload);
-    connect(codePanel_, &CodePanel::closeRequested, this, &MainWindow::ShowListPanel);
-    connect(codePanel_, &CodePanel::statusMessage, this,
+    listPanel_->ListView()->viewport()->installEventFilter(this);
+    connect(hosterFrame_, &HosterFrame::UploadRequested, this, &MainWindow::StartUpload);
+    connect(uploadPanel_, &UploadPanel::CancelRequested, this, &MainWindow::CancelUpload);
+    connect(codePanel_, &CodePanel::CloseRequested, this, &MainWindow::ShowListPanel);
+    connect(codePanel_, &CodePanel::StatusMessage, this,
             [this](const QString& text) { statusPanels_[0]->setText(" " + text); });
-    connect(codePanel_, &CodePanel::rowChecksChanged, this, [this] {
+    connect(codePanel_, &CodePanel::RowChecksChanged, this, [this] {
         if (!list_.Empty()) listPanel_->RowsEdited(1, list_.Count());
     });
 
@@ -197,7 +197,7 @@ void MainWindow::BuildTitleArea() {
     image1_->setGeometry(14, 8, 40, 40);
     if (!forum.isEmpty()) {
         image1_->setToolTip(forum);
-        connect(image1_, &LinkLabel::clicked, this, [this, forum] { OpenInShell(this, forum); });
+        connect(image1_, &LinkLabel::Clicked, this, [this, forum] { OpenInShell(this, forum); });
     }
 
     auto* title = new QLabel("Lumar", this);
@@ -222,7 +222,7 @@ void MainWindow::BuildTitleArea() {
     spende_->setGeometry(484, 15, 82, 22);
     spende_->setToolTip(donation);
     spende_->setVisible(!donation.isEmpty());
-    connect(spende_, &LinkLabel::clicked, this, [this, donation] { OpenInShell(this, donation); });
+    connect(spende_, &LinkLabel::Clicked, this, [this, donation] { OpenInShell(this, donation); });
 
     for (int i = 0; i < 2; ++i) {
         imWin_[i] = new LinkLabel(QStringLiteral("imWin_%1").arg(i), this);
@@ -230,8 +230,8 @@ void MainWindow::BuildTitleArea() {
         imWin_[i]->setGeometry(i == 0 ? 580 : 606, 16, 20, 20);
         imWin_[i]->setCursor(Qt::ArrowCursor);
     }
-    connect(imWin_[0], &LinkLabel::clicked, this, &MainWindow::MinimizeToTray);
-    connect(imWin_[1], &LinkLabel::clicked, this, &MainWindow::Quit);
+    connect(imWin_[0], &LinkLabel::Clicked, this, &MainWindow::MinimizeToTray);
+    connect(imWin_[1], &LinkLabel::Clicked, this, &MainWindow::Quit);
 }
 
 void MainWindow::BuildStatusBar() {
@@ -315,7 +315,7 @@ void MainWindow::ApplyInterfaceTexts() {
     imWin_[1]->setToolTip(ToQ(strings_.Get(kStrQuitTip)));
     codePanel_->ApplyMessageTexts(strings_);
     listPanel_->ApplyMessageTexts();
-    hosterFrame_->hostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
+    hosterFrame_->HostersButton()->setText(ToQ(strings_.Get(kStrHostersButton)));
     hosterFrame_->SetGroupTexts(ToQ(strings_.Get(kStrTodaysHosters)),
                                 ToQ(strings_.Get(kStrClassicHosters)),
                                 ToQ(strings_.Get(kStrKeyStillMissing)));

@@ -80,7 +80,7 @@ class MainWindow : public QWidget {
     const HosterTable& Hosters() const { return hosters_; }
     double StatFiles() const { return statFiles_; }
     double StatBytes() const { return statBytes_; }
-    ImageListPanel* listPanel() const { return listPanel_; }
+    ImageListPanel* ListPanel() const { return listPanel_; }
     UploadPanel* UploadPanelWidget() const { return uploadPanel_; }
     HosterFrame* HosterFrameWidget() const { return hosterFrame_; }
 

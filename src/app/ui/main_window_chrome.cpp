@@ -141,7 +141,7 @@ bool IsXEmbedTrayIcon(const QObject* object) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
-        (watched == this || watched == listPanel_->listView()->viewport()) &&
+        (watched == this || watched == listPanel_->ListView()->viewport()) &&
         DropDefinitions(event))
         return true;
     // Qt's XEmbed icon turns the first press of a right double click into a context

@@ -53,7 +53,7 @@ PortalScreenshot::PortalScreenshot(QDBusConnection bus, QObject* parent)
     auto* watcher =
         new QDBusServiceWatcher(kService, bus_, QDBusServiceWatcher::WatchForUnregistration, this);
     connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
-        if (Busy()) Finish(Outcome::NoService);
+        if (Busy()) Finish(Outcome::kNoService);
     });
 }
 
@@ -62,14 +62,14 @@ void PortalScreenshot::Take(const QString& parentWindow) {
     if (!bus_.isConnected()) {
         // The answer always comes after the call returns, as it does from the portal.
         QMetaObject::invokeMethod(
-            this, [this] { emit finished(Outcome::NoService, {}, {}); }, Qt::QueuedConnection);
+            this, [this] { emit Finished(Outcome::kNoService, {}, {}); }, Qt::QueuedConnection);
         return;
     }
     const QString token =
         QStringLiteral("lumar%1_%2").arg(++requests_).arg(QRandomGenerator::global()->generate());
     if (!Listen(RequestPath(bus_.baseService(), token))) {
         QMetaObject::invokeMethod(
-            this, [this] { emit finished(Outcome::Failed, {}, bus_.lastError().message()); },
+            this, [this] { emit Finished(Outcome::kFailed, {}, bus_.lastError().message()); },
             Qt::QueuedConnection);
         return;
     }
@@ -109,33 +109,33 @@ void PortalScreenshot::OnCallAnswered(const QDBusPendingCall& call) {
     if (reply.isError()) {
         const QDBusError error = reply.error();
         if (MeansNoService(error))
-            Finish(Outcome::NoService);
+            Finish(Outcome::kNoService);
         else
-            Finish(Outcome::Failed, {}, error.message());
+            Finish(Outcome::kFailed, {}, error.message());
         return;
     }
     // Portals older than the handle_token option answer on a path of their own choosing.
     const QString handle = reply.value().path();
     if (!handle.isEmpty() && handle != requestPath_) {
         StopListening();
-        if (!Listen(handle)) Finish(Outcome::Failed, {}, bus_.lastError().message());
+        if (!Listen(handle)) Finish(Outcome::kFailed, {}, bus_.lastError().message());
     }
 }
 
 void PortalScreenshot::OnResponse(uint response, const QVariantMap& results) {
     if (!Busy()) return;
-    if (response == kResponseCancelled) return Finish(Outcome::Cancelled);
+    if (response == kResponseCancelled) return Finish(Outcome::kCancelled);
     if (response != kResponseSuccess)
-        return Finish(Outcome::Failed, {}, QStringLiteral("response %1").arg(response));
+        return Finish(Outcome::kFailed, {}, QStringLiteral("response %1").arg(response));
     const QUrl uri(results.value(QStringLiteral("uri")).toString());
     if (!uri.isLocalFile())
-        return Finish(Outcome::Failed, {}, QStringLiteral("no file: ") + uri.toString());
-    Finish(Outcome::Taken, uri.toLocalFile());
+        return Finish(Outcome::kFailed, {}, QStringLiteral("no file: ") + uri.toString());
+    Finish(Outcome::kTaken, uri.toLocalFile());
 }
 
 void PortalScreenshot::Finish(Outcome outcome, const QString& file, const QString& detail) {
     StopListening();
-    emit finished(outcome, file, detail);
+    emit Finished(outcome, file, detail);
 }
 
 }  // namespace lumar::ui

@@ -10,10 +10,10 @@ class ScreenCapture : public QObject {
     Q_OBJECT
   public:
     enum class Outcome {
-        Taken,      // `file` is the picture the desktop wrote; it stays the desktop's
-        Cancelled,  // the user closed the desktop's dialog
-        NoService,  // no screenshot service on this desktop (or no session bus)
-        Failed,     // `detail` says why
+        kTaken,      // `file` is the picture the desktop wrote; it stays the desktop's
+        kCancelled,  // the user closed the desktop's dialog
+        kNoService,  // no screenshot service on this desktop (or no session bus)
+        kFailed,     // `detail` says why
     };
     using QObject::QObject;
 
@@ -24,7 +24,7 @@ class ScreenCapture : public QObject {
     virtual bool Busy() const = 0;
 
   signals:
-    void finished(lumar::ui::ScreenCapture::Outcome outcome, const QString& file,
+    void Finished(lumar::ui::ScreenCapture::Outcome outcome, const QString& file,
                   const QString& detail);
 };
 

@@ -74,18 +74,18 @@ SingleInstance::Claim SingleInstance::ClaimOrHandOver(const QStringList& paths,
                                                       bool screenshot) {
     // File managers may start one process per file, all at once: only one of them may find
     // no listener and become the first, the others must wait and hand over to it.
-    if (socketPath_.isEmpty()) return Claim::Alone;
+    if (socketPath_.isEmpty()) return Claim::kAlone;
     QLockFile lock(socketPath_ + ".lock");
     lock.tryLock(kWaitMs);
     switch (HandOver(paths, activationToken, screenshot)) {
-        case HandOverResult::Delivered:
-            return Claim::HandedOver;
-        case HandOverResult::ForeignListener:
-            return Claim::Alone;
-        case HandOverResult::NoListener:
+        case HandOverResult::kDelivered:
+            return Claim::kHandedOver;
+        case HandOverResult::kForeignListener:
+            return Claim::kAlone;
+        case HandOverResult::kNoListener:
             break;
     }
-    return Listen() ? Claim::First : Claim::Alone;
+    return Listen() ? Claim::kFirst : Claim::kAlone;
 }
 
 SingleInstance::HandOverResult SingleInstance::HandOver(const QStringList& paths,
@@ -93,11 +93,11 @@ SingleInstance::HandOverResult SingleInstance::HandOver(const QStringList& paths
                                                         bool screenshot) const {
     QLocalSocket socket;
     socket.connectToServer(socketPath_);
-    if (!socket.waitForConnected(kWaitMs)) return HandOverResult::NoListener;
+    if (!socket.waitForConnected(kWaitMs)) return HandOverResult::kNoListener;
     if (!PeerIsThisUser(socket.socketDescriptor())) {
         qWarning("lumar: the socket %s belongs to another user; not handing over",
                  qPrintable(socketPath_));
-        return HandOverResult::ForeignListener;
+        return HandOverResult::kForeignListener;
     }
     QByteArray message;
     if (!activationToken.isEmpty() && !activationToken.contains('\n'))
@@ -113,9 +113,9 @@ SingleInstance::HandOverResult SingleInstance::HandOver(const QStringList& paths
     }
     message += '\n';
     socket.write(message);
-    if (!socket.waitForBytesWritten(kWaitMs)) return HandOverResult::NoListener;
+    if (!socket.waitForBytesWritten(kWaitMs)) return HandOverResult::kNoListener;
     socket.disconnectFromServer();
-    return HandOverResult::Delivered;
+    return HandOverResult::kDelivered;
 }
 
 bool SingleInstance::Listen() {
@@ -159,9 +159,9 @@ void SingleInstance::Accept() {
                     continue;
                 }
                 peer->disconnectFromServer();
-                emit pathsArrived(std::exchange(received->paths, {}),
+                emit PathsArrived(std::exchange(received->paths, {}),
                                   std::exchange(received->activationToken, {}));
-                if (std::exchange(received->screenshot, false)) emit screenshotRequested();
+                if (std::exchange(received->screenshot, false)) emit ScreenshotRequested();
                 return;
             }
             if (received->bytes + peer->bytesAvailable() > kMaxHandOverBytes) peer->abort();

@@ -24,10 +24,10 @@ class SingleInstance : public QObject {
     Q_OBJECT
   public:
     enum class Claim {
-        First,       // listening; later starts hand their paths to this one
-        HandedOver,  // a running start took the paths; this one ends
-        Alone,  // neither worked (no private folder, another user's socket, ...): run on without
-                // listening
+        kFirst,       // listening; later starts hand their paths to this one
+        kHandedOver,  // a running start took the paths; this one ends
+        kAlone,  // neither worked (no private folder, another user's socket, ...): run on without
+                 // listening
     };
 
     // `socketFolder` holds the socket and its lock; see SocketFolderFor(). Empty: none is safe,
@@ -46,12 +46,12 @@ class SingleInstance : public QObject {
     static QString SocketFolderFor(const QString& settingsFolder);
 
   signals:
-    void pathsArrived(const QStringList& paths, const QString& activationToken);
+    void PathsArrived(const QStringList& paths, const QString& activationToken);
     // After pathsArrived of the same hand-over.
-    void screenshotRequested();
+    void ScreenshotRequested();
 
   private:
-    enum class HandOverResult { Delivered, NoListener, ForeignListener };
+    enum class HandOverResult { kDelivered, kNoListener, kForeignListener };
     HandOverResult HandOver(const QStringList& paths, const QString& activationToken,
                             bool screenshot) const;
     bool Listen();

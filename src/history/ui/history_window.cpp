@@ -142,7 +142,7 @@ QString HistoryWindow::Str(int entry) const {
 }
 
 void HistoryWindow::Load() {
-    if (store_.Open(env_.historyFile) == HistoryOpening::Failed) {
+    if (store_.Open(env_.historyFile) == HistoryOpening::kFailed) {
         lbCount_->setText(Str(kStrHistoryNotOpened) + " " + ToQ(store_.LastError()));
         CurrentChanged();
         return;

@@ -47,7 +47,7 @@ class HistoryWindow : public QDialog {
                   QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
-    HistoryModel* model() const { return model_; }
+    HistoryModel* Model() const { return model_; }
     // True until every entry is in the list (the newest come first, the rest from a worker).
     bool Loading() const;
     // A deletion request is waiting for its host (the window must stay).

@@ -185,8 +185,8 @@ void DirTree::Rebuild() {
     for (const MountedDrive& drive : drives_) {
         QString icon = QStringLiteral("drive-harddisk");
         auto fallback = QAbstractFileIconProvider::Drive;
-        if (drive.kind == DriveKind::Removable) icon = QStringLiteral("drive-removable-media");
-        if (drive.kind == DriveKind::Network) {
+        if (drive.kind == DriveKind::kRemovable) icon = QStringLiteral("drive-removable-media");
+        if (drive.kind == DriveKind::kNetwork) {
             icon = QStringLiteral("folder-remote");
             fallback = QAbstractFileIconProvider::Network;
         }

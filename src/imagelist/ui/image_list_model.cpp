@@ -114,7 +114,7 @@ void ImageListModel::Refresh() {
     beginResetModel();
     shownRows_ = list_.Count();
     endResetModel();
-    emit listReset();
+    emit ListReset();
 }
 
 void ImageListModel::RowsEdited(int firstPosition, int lastPosition) {

@@ -42,11 +42,11 @@ class ImageListModel : public QAbstractTableModel {
     // Tells views that row fields changed in place (upload code, check marks).
     void RowsEdited(int firstPosition, int lastPosition);
 
-    ImageList& list() { return list_; }
+    ImageList& List() { return list_; }
 
   signals:
     // After every reset, so the view can restore the list's selection and current row.
-    void listReset();
+    void ListReset();
 
   private:
     void ListChanged();

@@ -75,13 +75,13 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     cmScreenshot_->setObjectName("cmScreenshot");
     cmScreenshot_->setAutoDefault(false);
     grid->addWidget(cmScreenshot_, 2, 1, Qt::AlignBottom);
-    connect(cmScreenshot_, &QPushButton::clicked, this, &ImageListPanel::screenshotRequested);
+    connect(cmScreenshot_, &QPushButton::clicked, this, &ImageListPanel::ScreenshotRequested);
     pasteAction_ = new QAction(lvBilder_);
     pasteAction_->setObjectName("actPaste");
     connect(pasteAction_, &QAction::triggered, this, &ImageListPanel::Paste);
     screenshotAction_ = new QAction(lvBilder_);
     screenshotAction_->setObjectName("actScreenshot");
-    connect(screenshotAction_, &QAction::triggered, this, &ImageListPanel::screenshotRequested);
+    connect(screenshotAction_, &QAction::triggered, this, &ImageListPanel::ScreenshotRequested);
     AddContextEntry(pasteAction_);
     AddContextEntry(screenshotAction_);
     ApplyMessageTexts();
@@ -90,17 +90,17 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
 
     connect(ckBilder_, &QCheckBox::clicked, this, &ImageListPanel::OnPreviewClicked);
     connect(lvBilder_, &QAbstractItemView::clicked, this, &ImageListPanel::OnListClicked);
-    connect(lvBilder_, &ImageListView::keyAboutToBeHandled, this, &ImageListPanel::OnListKey);
-    connect(lvBilder_, &ImageListView::pasteRequested, this, &ImageListPanel::Paste);
+    connect(lvBilder_, &ImageListView::KeyAboutToBeHandled, this, &ImageListPanel::OnListKey);
+    connect(lvBilder_, &ImageListView::PasteRequested, this, &ImageListPanel::Paste);
     // Queued: the rows are added once the drop has been answered, so the program the files
     // came from is not kept waiting while a large folder is read.
-    connect(lvBilder_, &ImageListView::pathsDropped, this, &ImageListPanel::AddDroppedPaths,
+    connect(lvBilder_, &ImageListView::PathsDropped, this, &ImageListPanel::AddDroppedPaths,
             Qt::QueuedConnection);
     connect(lvBilder_->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &ImageListPanel::OnHeaderClicked);
-    connect(picPreview_, &PreviewBox::doubleClicked, this, &ImageListPanel::OnPreviewDoubleClicked);
-    connect(lvBilder_, &ImageListView::rowsDropped, this, &ImageListPanel::MoveRows);
-    connect(lvBilder_, &ImageListView::rowsStepRequested, this, &ImageListPanel::MoveRowsBy);
+    connect(picPreview_, &PreviewBox::DoubleClicked, this, &ImageListPanel::OnPreviewDoubleClicked);
+    connect(lvBilder_, &ImageListView::RowsDropped, this, &ImageListPanel::MoveRows);
+    connect(lvBilder_, &ImageListView::RowsStepRequested, this, &ImageListPanel::MoveRowsBy);
     mnBilder_ = new QMenu(this);
     mnBilder_->setObjectName("mnBilder");
     lvBilder_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -164,7 +164,7 @@ void ImageListPanel::EnableButtonsForRowCount() {
 
 void ImageListPanel::UpdateListSummary() {
     const ListSummary summary = SummarizeList(list_.Rows());
-    emit summaryChanged(ToQ(ListSummaryText(summary, FromQ(Str(kStrImages)),
+    emit SummaryChanged(ToQ(ListSummaryText(summary, FromQ(Str(kStrImages)),
                                             FromQ(Str(kStrUploadSize)), env_.decimalSeparator)));
 }
 
@@ -189,7 +189,7 @@ void ImageListPanel::Paste() {
     const PastedPictures pasted =
         TakePastedPictures(QGuiApplication::clipboard()->mimeData(), env_.capturesFolder,
                            *env_.strings, std::time(nullptr));
-    if (!pasted.status.isEmpty()) emit statusMessage(pasted.status);
+    if (!pasted.status.isEmpty()) emit StatusMessage(pasted.status);
     if (!pasted.paths.isEmpty()) AddDroppedPaths(pasted.paths);
 }
 
@@ -337,10 +337,10 @@ void ImageListPanel::ShowScanProblems() {
     if (scanProblems_.empty()) return;
     QStringList named;
     for (const ScanProblem& problem : std::exchange(scanProblems_, {})) {
-        const bool tooLong = problem.kind == ScanProblem::Kind::PathTooLong;
+        const bool tooLong = problem.kind == ScanProblem::Kind::kPathTooLong;
         named << Str(tooLong ? kStrPathTooLong : kStrFolderUnreadable) + " " + ToQ(problem.path);
     }
-    emit scanProblemsFound(named.join(QStringLiteral("; ")));
+    emit ScanProblemsFound(named.join(QStringLiteral("; ")));
 }
 
 void ImageListPanel::AddDroppedPaths(const QStringList& paths) {
@@ -402,10 +402,10 @@ void ImageListPanel::RemoveSelected() {
 void ImageListPanel::TextBlock() {
     const int current = list_.CurrentRow();
     if (current < 1 || current > list_.Count() || !env_.editTextBlock || !env_.blocks) return;
-    TextBlockPlacement placement = TextBlockPlacement::Before;
+    TextBlockPlacement placement = TextBlockPlacement::kBefore;
     if (cmBilder_[4]->text() != Str(kStrInsertTextBlock)) {
         const int editIndex = TextBlockEditIndexOf(list_.Row(current).text);
-        env_.editTextBlock(window(), TextBlockEditMode::Change, editIndex, &placement);
+        env_.editTextBlock(window(), TextBlockEditMode::kChange, editIndex, &placement);
         // Editing a block means its text must go into the next posting again.
         if (current <= list_.Count()) {
             list_.Row(current).checked = true;
@@ -414,12 +414,12 @@ void ImageListPanel::TextBlock() {
         return;
     }
     const int countBefore = env_.blocks->Count();
-    env_.editTextBlock(window(), TextBlockEditMode::New, 0, &placement);
+    env_.editTextBlock(window(), TextBlockEditMode::kNew, 0, &placement);
     if (env_.blocks->Count() == countBefore) return;
-    const int position = placement == TextBlockPlacement::Before ? current : current + 1;
+    const int position = placement == TextBlockPlacement::kBefore ? current : current + 1;
     list_.InsertMarkerRow(position, TextBlockRowText(env_.blocks->Count()));
     lvBilder_->SyncFromList();
-    SetTextBlockCaption(placement == TextBlockPlacement::Before);
+    SetTextBlockCaption(placement == TextBlockPlacement::kBefore);
     FocusList();
 }
 

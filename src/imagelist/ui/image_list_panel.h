@@ -87,21 +87,21 @@ class ImageListPanel : public QGroupBox {
     // Remembers what a folder scan left out; named on the status line once the rows are in.
     void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
 
-    ImageListView* listView() const { return lvBilder_; }
+    ImageListView* ListView() const { return lvBilder_; }
 
     // The entries of the context menu, in their order; a window adds its own with
     // AddContextEntry (they come after the list's own entries, behind a separator).
     void AddContextEntry(QAction* action);
-    PreviewBox* preview() const { return picPreview_; }
+    PreviewBox* Preview() const { return picPreview_; }
 
   signals:
-    void summaryChanged(const QString& text);
+    void SummaryChanged(const QString& text);
     // The folders and files the last scan left out, for the status line.
-    void scanProblemsFound(const QString& text);
+    void ScanProblemsFound(const QString& text);
     // Any other news for the status line (what a paste added, or why it added nothing).
-    void statusMessage(const QString& text);
+    void StatusMessage(const QString& text);
     // The button "Bildschirmfoto…" or its menu entry; the window asks the desktop.
-    void screenshotRequested();
+    void ScreenshotRequested();
 
   private:
     QString Str(int entry) const;

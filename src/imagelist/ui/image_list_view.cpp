@@ -60,7 +60,7 @@ void ImageListView::SetListModel(ImageListModel* model) {
             &ImageListView::TakeSelection);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { TakeCurrent(current); });
-    connect(model, &ImageListModel::listReset, this, &ImageListView::ShowListSelection);
+    connect(model, &ImageListModel::ListReset, this, &ImageListView::ShowListSelection);
 }
 
 void ImageListView::SyncFromList() {
@@ -71,7 +71,7 @@ void ImageListView::SyncFromList() {
 
 void ImageListView::ShowListSelection() {
     if (!model_) return;
-    ImageList& list = model_->list();
+    ImageList& list = model_->List();
     syncing_ = true;
     QItemSelection selection;
     const std::vector<int> rows = list.SelectedRows();
@@ -104,7 +104,7 @@ void ImageListView::ShowListSelection() {
 void ImageListView::TakeSelection(const QItemSelection& selected,
                                   const QItemSelection& deselected) {
     if (syncing_ || !model_) return;
-    ImageList& list = model_->list();
+    ImageList& list = model_->List();
     auto apply = [&list](const QItemSelection& ranges, bool on) {
         for (const QItemSelectionRange& range : ranges)
             for (int r = range.top(); r <= range.bottom(); ++r)
@@ -116,7 +116,7 @@ void ImageListView::TakeSelection(const QItemSelection& selected,
 
 void ImageListView::TakeCurrent(const QModelIndex& current) {
     if (syncing_ || !model_) return;
-    ImageList& list = model_->list();
+    ImageList& list = model_->List();
     const int position = current.isValid() ? current.row() + 1 : 0;
     list.SetCurrentRow(position <= list.Count() ? position : 0);
 }
@@ -125,12 +125,12 @@ void ImageListView::keyPressEvent(QKeyEvent* event) {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (mods == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
         event->accept();
-        emit rowsStepRequested(event->key() == Qt::Key_Up ? -1 : 1);
+        emit RowsStepRequested(event->key() == Qt::Key_Up ? -1 : 1);
         return;
     }
-    emit keyAboutToBeHandled(event->key(), event->modifiers());
+    emit KeyAboutToBeHandled(event->key(), event->modifiers());
     if (event->matches(QKeySequence::Paste)) {
-        emit pasteRequested();
+        emit PasteRequested();
         event->accept();
         return;
     }
@@ -206,7 +206,7 @@ void ImageListView::dropEvent(QDropEvent* event) {
         setState(NoState);  // ends the indicator
         viewport()->update();
         event->acceptProposedAction();
-        emit rowsDropped(DropPosition(event->position().toPoint()));
+        emit RowsDropped(DropPosition(event->position().toPoint()));
         return;
     }
     const QStringList paths = LocalPaths(event->mimeData());
@@ -215,7 +215,7 @@ void ImageListView::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    emit pathsDropped(paths);
+    emit PathsDropped(paths);
 }
 
 }  // namespace lumar::ui

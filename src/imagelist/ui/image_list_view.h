@@ -28,15 +28,15 @@ class ImageListView : public QTableView {
 
   signals:
     // Before the view handles a key press itself (arrow keys move the selection after this).
-    void keyAboutToBeHandled(int key, Qt::KeyboardModifiers modifiers);
+    void KeyAboutToBeHandled(int key, Qt::KeyboardModifiers modifiers);
     // Local paths dropped onto the list, in the order given.
-    void pathsDropped(const QStringList& paths);
+    void PathsDropped(const QStringList& paths);
     // The selected rows are to go before position `before` (Count()+1: the end) or one
     // place up (-1) or down (+1).
-    void rowsDropped(int before);
-    void rowsStepRequested(int step);
+    void RowsDropped(int before);
+    void RowsStepRequested(int step);
     // Ctrl+V (the platform's paste key).
-    void pasteRequested();
+    void PasteRequested();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

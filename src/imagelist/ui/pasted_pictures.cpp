@@ -47,17 +47,17 @@ QByteArray PictureBytes(const QMimeData* mime) {
 
 int ReasonEntry(CaptureProblem problem) {
     switch (problem) {
-        case CaptureProblem::NotAPicture:
-        case CaptureProblem::BadName:
+        case CaptureProblem::kNotAPicture:
+        case CaptureProblem::kBadName:
             return kReasonCaptureNotAPicture;
-        case CaptureProblem::TooLarge:
+        case CaptureProblem::kTooLarge:
             return kReasonCaptureTooLarge;
-        case CaptureProblem::SourceUnusable:
+        case CaptureProblem::kSourceUnusable:
             return kReasonCaptureUnreadable;
-        case CaptureProblem::FolderUnusable:
+        case CaptureProblem::kFolderUnusable:
             return kReasonCaptureFolder;
-        case CaptureProblem::WriteFailed:
-        case CaptureProblem::None:
+        case CaptureProblem::kWriteFailed:
+        case CaptureProblem::kNone:
             break;
     }
     return kReasonCaptureWrite;

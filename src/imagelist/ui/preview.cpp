@@ -61,7 +61,7 @@ void PreviewBox::paintEvent(QPaintEvent*) {
 
 void PreviewBox::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
-    emit doubleClicked();
+    emit DoubleClicked();
 }
 
 }  // namespace lumar::ui

@@ -25,7 +25,7 @@ class PreviewBox : public QWidget {
     int LoadCount() const { return loads_; }
 
   signals:
-    void doubleClicked();
+    void DoubleClicked();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

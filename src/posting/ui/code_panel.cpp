@@ -269,7 +269,7 @@ void CodePanel::Show(const PostingView& view) {
 
 void CodePanel::OnOutputFormat() {
     // Markdown has no centring; the box keeps its state for the other formats.
-    ckCenter_->setEnabled(SelectedFormat() != static_cast<int>(PostingFormat::Markdown));
+    ckCenter_->setEnabled(SelectedFormat() != static_cast<int>(PostingFormat::kMarkdown));
     // The rebuild clears the check marks of marker rows; the list's rows are walked as a copy
     // and only those marks are written back.
     rowsCopy_.clear();
@@ -285,7 +285,7 @@ void CodePanel::OnOutputFormat() {
         }
     }
     rowsCopy_.clear();
-    if (changed) emit rowChecksChanged();
+    if (changed) emit RowChecksChanged();
 }
 
 void CodePanel::OnCenterToggled(bool on) {
@@ -339,7 +339,7 @@ void CodePanel::OnClipboard() {
     const std::string text = ExportedText();
     clipboard->clear();
     clipboard->setText(ToQ(text));
-    emit statusMessage(ExportedSummary(kStrPostingCopied, kStrPostingPartCopied, text));
+    emit StatusMessage(ExportedSummary(kStrPostingCopied, kStrPostingPartCopied, text));
 }
 
 void CodePanel::OnSave() {
@@ -358,12 +358,12 @@ void CodePanel::OnSave() {
         return;
     }
     RememberSaveFolder(settingsFile_, keys::SavePathCode, FromQ(path));
-    emit statusMessage(ExportedSummary(kStrPostingSaved, kStrPostingPartSaved, text));
+    emit StatusMessage(ExportedSummary(kStrPostingSaved, kStrPostingPartSaved, text));
 }
 
 void CodePanel::OnClose() {
     hide();
-    emit closeRequested();
+    emit CloseRequested();
     if (stopSound_) stopSound_();
     WriteSetting(settingsFile_, keys::Split, ckSplit_->isChecked() ? "1" : "0");
     WriteSetting(settingsFile_, keys::SplitSize, FromQ(txSplitSize_->text()));

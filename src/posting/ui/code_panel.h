@@ -82,11 +82,11 @@ class CodePanel : public QWidget {
 
   signals:
     // "Schliessen": the panel is hidden and the image list is to come back.
-    void closeRequested();
+    void CloseRequested();
     // A rebuild from the rows cleared the check marks of marker rows.
-    void rowChecksChanged();
+    void RowChecksChanged();
     // What a copy or a save did, for the status line.
-    void statusMessage(const QString& text);
+    void StatusMessage(const QString& text);
 
   private:
     void BuildControls();

@@ -60,7 +60,7 @@ VbCodeEditor::VbCodeEditor(TextBlocks& blocks, TextBlockEditMode mode, int editI
     ApplyCaptions(this, "Frame6", env_.languageFile);
     // "K" is German for italic; other languages name the style by their own initial.
     cmdFont_[1]->setText(ToQ(LookupString(env_.languageFile, kStrItalicButton)));
-    if (mode_ == TextBlockEditMode::Change) {
+    if (mode_ == TextBlockEditMode::kChange) {
         if (std::optional<std::string> text = blocks_.Get(editIndex_))
             txInfo_->setPlainText(ToQ(TextForBox(*text)));
     }
@@ -183,11 +183,11 @@ void VbCodeEditor::FillLists() {
     FillCombo(cbColor_, EditorColorNames(), choices.color);
     FillCombo(cbFont_, EditorFontNames(), choices.font);
     FillCombo(cbSize_, EditorSizeNames(), choices.size);
-    opAusrichung_[choices.placement == TextBlockPlacement::After ? 1 : 0]->setChecked(true);
+    opAusrichung_[choices.placement == TextBlockPlacement::kAfter ? 1 : 0]->setChecked(true);
 }
 
 TextBlockPlacement VbCodeEditor::Placement() const {
-    return opAusrichung_[1]->isChecked() ? TextBlockPlacement::After : TextBlockPlacement::Before;
+    return opAusrichung_[1]->isChecked() ? TextBlockPlacement::kAfter : TextBlockPlacement::kBefore;
 }
 
 QString VbCodeEditor::String(int entry, const char* fallback) const {

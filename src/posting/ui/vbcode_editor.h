@@ -94,7 +94,7 @@ std::string TextFromBox(std::string_view boxText);
 // The outcome of one opening of the editor for the image list's text-block command.
 struct TextBlockEditOutcome {
     std::optional<int> storedBlock;  // the block stored by "Übernehmen", else nullopt
-    TextBlockPlacement placement = TextBlockPlacement::Before;  // valid when a block was stored
+    TextBlockPlacement placement = TextBlockPlacement::kBefore;  // valid when a block was stored
 };
 
 // Opens the editor modally over `owner`: New writes a new block (its row goes before or after

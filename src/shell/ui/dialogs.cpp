@@ -19,7 +19,7 @@ class ModalBoxes final : public Dialogs {
         : owned_(std::move(owned)), fileDialog_(fileDialog) {}
 
     bool Ask(QWidget* owner, const QString& title, const QString& text, Button preset) override {
-        const auto presetButton = preset == Button::Yes ? QMessageBox::Yes : QMessageBox::No;
+        const auto presetButton = preset == Button::kYes ? QMessageBox::Yes : QMessageBox::No;
         return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No,
                                      presetButton) == QMessageBox::Yes;
     }

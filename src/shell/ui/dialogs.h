@@ -32,14 +32,14 @@ struct TextQuestion {
 
 class Dialogs {
   public:
-    enum class Button { Yes, No };
+    enum class Button { kYes, kNo };
     virtual ~Dialogs() = default;
 
     // Question icon, Yes and No; `preset` is the button Enter presses. True for Yes.
     virtual bool Ask(QWidget* owner, const QString& title, const QString& text, Button preset) = 0;
     // Most questions of the program would lose work on a careless Enter, so No is preset.
     bool AskYesNo(QWidget* owner, const QString& title, const QString& text) {
-        return Ask(owner, title, text, Button::No);
+        return Ask(owner, title, text, Button::kNo);
     }
     // Information icon, OK.
     virtual void Inform(QWidget* owner, const QString& title, const QString& text) = 0;

@@ -21,12 +21,12 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
     if (wasPressed && event->button() == Qt::LeftButton &&
         rect().contains(event->position().toPoint()))
-        emit clicked();
+        emit Clicked();
 }
 
 void LinkLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
-    emit doubleClicked();
+    emit DoubleClicked();
 }
 
 }  // namespace lumar::ui

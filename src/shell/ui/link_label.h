@@ -11,8 +11,8 @@ class LinkLabel : public QLabel {
     explicit LinkLabel(const QString& objectName, QWidget* parent, bool link = false);
 
   signals:
-    void clicked();
-    void doubleClicked();
+    void Clicked();
+    void DoubleClicked();
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -99,7 +99,7 @@ OptionsDialog::OptionsDialog(std::string settingsFile, const std::string& langua
 
     auto* cmHosters =
         Named(new QPushButton(ToQ(strings_.Get(kStrHostersButton)), this), "cmHosters");
-    connect(cmHosters, &QPushButton::clicked, this, &OptionsDialog::hostersRequested);
+    connect(cmHosters, &QPushButton::clicked, this, &OptionsDialog::HostersRequested);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(waitFrame);
@@ -304,7 +304,7 @@ void ShowOptionsDialog(QWidget* owner, const std::string& settingsFile,
     OptionsDialog dialog(settingsFile, languageFile, strings, ProgramSoundPlayer(), dialogs,
                          capturesFolder, owner);
     if (openHosters)
-        QObject::connect(&dialog, &OptionsDialog::hostersRequested, &dialog,
+        QObject::connect(&dialog, &OptionsDialog::HostersRequested, &dialog,
                          [&] { openHosters(&dialog); });
     dialog.exec();
 }

@@ -37,7 +37,7 @@ class OptionsDialog : public QDialog {
     void done(int result) override;
 
   signals:
-    void hostersRequested();
+    void HostersRequested();
 
   private:
     QWidget* MakePicturesFrame();

@@ -84,22 +84,22 @@ UpdateCheckOutcome RunUpdateCheck(QWidget* owner, const std::string& settingsFil
     const std::string address = ReadTextSetting(settingsFile, keys::VersionUrl);
     const QString page = ToQ(ReadTextSetting(settingsFile, keys::DownloadUrl));
     // Without a page to offer, a question would only end the program for nothing.
-    if (address.empty() || page.isEmpty()) return UpdateCheckOutcome::Continue;
+    if (address.empty() || page.isEmpty()) return UpdateCheckOutcome::kContinue;
     const std::string document = FetchVersionDocument(QUrl(ToQ(address)), hooks.timeoutMs);
-    if (!ShouldOfferUpdate(document)) return UpdateCheckOutcome::Continue;
+    if (!ShouldOfferUpdate(document)) return UpdateCheckOutcome::kContinue;
 
     const std::shared_ptr<Dialogs> modal = hooks.dialogs ? nullptr : ModalDialogs();
     Dialogs& dialogs = hooks.dialogs ? *hooks.dialogs : *modal;
     // Taking the offer is what the check is for, so Enter takes it.
     if (!dialogs.Ask(owner, ToQ(WithVersion(LookupString(hooks.languageFile, kStrUpdateTitle))),
                      ToQ(LookupString(hooks.languageFile, kStrUpdateQuestion)),
-                     Dialogs::Button::Yes))
-        return UpdateCheckOutcome::Continue;
+                     Dialogs::Button::kYes))
+        return UpdateCheckOutcome::kContinue;
     if (hooks.openPage)
         hooks.openPage(page);
     else
         OpenInBrowser(page);
-    return UpdateCheckOutcome::EndProgram;
+    return UpdateCheckOutcome::kEndProgram;
 }
 
 }  // namespace lumar::ui

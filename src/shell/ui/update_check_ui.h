@@ -26,8 +26,8 @@ struct UpdateCheckHooks {
 std::string FetchVersionDocument(const QUrl& url, int timeoutMs = kUpdateTimeoutMs);
 
 enum class UpdateCheckOutcome {
-    Continue,    // no offer, offer declined, check off or failed: start-up goes on
-    EndProgram,  // the user accepted; the download page was opened
+    kContinue,    // no offer, offer declined, check off or failed: start-up goes on
+    kEndProgram,  // the user accepted; the download page was opened
 };
 
 // Start-up step: fetches the document at Update/VersionUrl of the settings file (an empty

@@ -51,10 +51,10 @@ HosterFrame::HosterFrame(QWidget* parent) : QGroupBox(parent) {
     cmUpload_->setMinimumHeight(40);
 
     connect(cbHoster_, &QComboBox::currentIndexChanged, this, &HosterFrame::OnHosterChanged);
-    connect(cmConfig_, &QPushButton::clicked, this, &HosterFrame::configRequested);
-    connect(cmHosters_, &QPushButton::clicked, this, &HosterFrame::hostersRequested);
-    connect(cmUpload_, &QPushButton::clicked, this, &HosterFrame::uploadRequested);
-    connect(lbURL_, &LinkLabel::clicked, this, [this] { emit homePageClicked(lbURL_->text()); });
+    connect(cmConfig_, &QPushButton::clicked, this, &HosterFrame::ConfigRequested);
+    connect(cmHosters_, &QPushButton::clicked, this, &HosterFrame::HostersRequested);
+    connect(cmUpload_, &QPushButton::clicked, this, &HosterFrame::UploadRequested);
+    connect(lbURL_, &LinkLabel::Clicked, this, [this] { emit HomePageClicked(lbURL_->text()); });
 }
 
 void HosterFrame::SetHosters(const HosterTable& table) {
@@ -79,7 +79,7 @@ void HosterFrame::Fill() {
     cbHoster_->clear();
     int today = 0;
     for (int row = 1; row <= table_.Count(); ++row)
-        if (table_.Row(row).Request == RequestKind::Standard) ++today;
+        if (table_.Row(row).Request == RequestKind::kStandard) ++today;
     const bool grouped = today > 0 && today < table_.Count();
     const auto caption = [this](const QString& text) {
         cbHoster_->addItem(text);
@@ -102,7 +102,7 @@ void HosterFrame::Fill() {
 void HosterFrame::AddRows(bool today) {
     for (int row = 1; row <= table_.Count(); ++row) {
         const HosterDef& def = table_.Row(row);
-        if ((def.Request == RequestKind::Standard) != today) continue;
+        if ((def.Request == RequestKind::kStandard) != today) continue;
         QString name = QString::fromStdString(def.Name);
         if (!MissingKey(def).empty()) name += " (" + keyMissing_ + ")";
         cbHoster_->addItem(name, row);

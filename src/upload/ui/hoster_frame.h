@@ -33,14 +33,14 @@ class HosterFrame : public QGroupBox {
     // Table row of the selection (list index + 1).
     int SelectedRow() const { return SelectedIndex() + 1; }
 
-    QPushButton* uploadButton() const { return cmUpload_; }
-    QPushButton* hostersButton() const { return cmHosters_; }
+    QPushButton* UploadButton() const { return cmUpload_; }
+    QPushButton* HostersButton() const { return cmHosters_; }
 
   signals:
-    void configRequested();
-    void hostersRequested();
-    void uploadRequested();
-    void homePageClicked(const QString& url);
+    void ConfigRequested();
+    void HostersRequested();
+    void UploadRequested();
+    void HomePageClicked(const QString& url);
 
   private:
     void Fill();

@@ -31,13 +31,13 @@ namespace {
 
 QString OriginText(const UiStrings& strings, RowOrigin origin) {
     switch (origin) {
-        case RowOrigin::BuiltIn:
+        case RowOrigin::kBuiltIn:
             return ToQ(strings.Get(kStrOriginBuiltIn));
-        case RowOrigin::HostersIni:
+        case RowOrigin::kHostersIni:
             return QStringLiteral("hosters.ini");
-        case RowOrigin::Definition:
+        case RowOrigin::kDefinition:
             return ToQ(strings.Get(kStrOriginOwn));
-        case RowOrigin::Preset:
+        case RowOrigin::kPreset:
             return ToQ(strings.Get(kStrOriginPreset));
     }
     return {};
@@ -194,7 +194,7 @@ void HostersWindow::FillFallbacks() {
     for (int row = 1; row <= table_.Count(); ++row) {
         const HosterDef& h = table_.Row(row);
         // Only a row the run can send beside the others stands in.
-        if (h.Request == RequestKind::Standard && !h.Id.empty())
+        if (h.Request == RequestKind::kStandard && !h.Id.empty())
             cbFallback_->addItem(ToQ(h.Name + " (" + h.Id + ")"), ToQ(h.Id));
     }
     const std::string stored = ReadTextSetting(env_.settingsFile, keys::Ersatz);
@@ -222,18 +222,18 @@ const HosterDef& HostersWindow::Selected() const {
 void HostersWindow::ShowRow() {
     const HosterDef& row = Selected();
     // What an export without keys would hold, so the form never shows a key.
-    const SxcuUploader u = ReadSxcu(ShareDefinition(row, Secrets::Omit).text).uploader;
+    const SxcuUploader u = ReadSxcu(ShareDefinition(row, Secrets::kOmit).text).uploader;
     const std::string values[] = {row.Name,
-                                  u.request_method,
-                                  u.request_url,
-                                  u.body == SxcuBody::Binary ? "Binary" : "MultipartFormData",
-                                  u.file_form_name,
+                                  u.requestMethod,
+                                  u.requestUrl,
+                                  u.body == SxcuBody::kBinary ? "Binary" : "MultipartFormData",
+                                  u.fileFormName,
                                   JoinNamed(u.parameters),
                                   JoinNamed(u.headers),
                                   JoinNamed(u.arguments),
                                   u.url,
-                                  u.thumbnail_url,
-                                  u.error_message};
+                                  u.thumbnailUrl,
+                                  u.errorMessage};
     for (size_t i = 0; i < fieldTexts_.size() && i < std::size(values); ++i) {
         fieldTexts_[i]->setText(ToQ(values[i]));
         fieldTexts_[i]->setCursorPosition(0);
@@ -242,7 +242,7 @@ void HostersWindow::ShowRow() {
     // The key of an own definition or a preset can be given, changed and taken out again.
     const KeyField key = FindKeyField(row);
     const bool keyable = !key.name.empty() &&
-                         (row.Origin == RowOrigin::Definition || row.Origin == RowOrigin::Preset);
+                         (row.Origin == RowOrigin::kDefinition || row.Origin == RowOrigin::kPreset);
     const QString caption = Str(kStrKeyCaption) + " " + ToQ(key.name);
     lbKey_->setText(keyable ? caption + ":" : QString());
     txKey_->setText(keyable ? ToQ(key.key) : QString());
@@ -252,7 +252,7 @@ void HostersWindow::ShowRow() {
         w->setVisible(keyable);
     cmRemoveKey_->setEnabled(!key.key.empty());
     lbKeyState_->clear();
-    const bool own = row.Origin == RowOrigin::Definition;
+    const bool own = row.Origin == RowOrigin::kDefinition;
     cmDelete_->setEnabled(own && !testing_);
     cmDuplicate_->setEnabled(own && !testing_);
     cmExport_->setEnabled(!row.Id.empty());
@@ -261,7 +261,7 @@ void HostersWindow::ShowRow() {
 
 void HostersWindow::Changed(const std::string& selectId) {
     Reload(selectId);
-    emit hostersChanged();
+    emit HostersChanged();
 }
 
 void HostersWindow::Import() {
@@ -289,8 +289,8 @@ void HostersWindow::Export() {
     if (file.isEmpty()) return;
     const bool keys = ckWithKeys_->isChecked();
     const std::string path = FromQ(file);
-    const std::string text = ShareDefinition(row, keys ? Secrets::Keep : Secrets::Omit).text;
-    if (const std::string problem = WriteFileAtomically(path, text, Flush::Yes, true);
+    const std::string text = ShareDefinition(row, keys ? Secrets::kKeep : Secrets::kOmit).text;
+    if (const std::string problem = WriteFileAtomically(path, text, Flush::kYes, true);
         !problem.empty())
         dialogs_.Warn(this, windowTitle(), file + ": " + ToQ(problem));
 }
@@ -337,8 +337,8 @@ void HostersWindow::StoreKey(const std::string& key) {
     // A preset's copy under the preset's ID becomes an own definition that replaces it.
     const HosterDef keyed = WithKey(row, FindKeyField(row).name, key);
     const std::string id = row.Id;
-    if (const std::string problem = SaveDefinition(env_.settingsFolder, id,
-                                                   WriteSxcu(SxcuFromHoster(keyed), Secrets::Keep));
+    if (const std::string problem = SaveDefinition(
+            env_.settingsFolder, id, WriteSxcu(SxcuFromHoster(keyed), Secrets::kKeep));
         !problem.empty()) {
         dialogs_.Warn(this, windowTitle(), ToQ(id) + ": " + ToQ(problem));
         return;
@@ -392,7 +392,7 @@ QStringList ImportDroppedDefinitions(const QStringList& paths, const std::string
         // Later files of the same name must not take this one's ID.
         HosterDef row;
         row.Id = done.id;
-        row.Origin = RowOrigin::Definition;
+        row.Origin = RowOrigin::kDefinition;
         taken.Hosters.push_back(std::move(row));
     }
     if (!refused.isEmpty())
@@ -405,7 +405,7 @@ bool ShowHostersWindow(QWidget* owner, HostersWindowEnv env, const UiStrings& st
                        Dialogs& dialogs) {
     HostersWindow window(std::move(env), strings, dialogs, owner);
     bool changed = false;
-    QObject::connect(&window, &HostersWindow::hostersChanged, [&changed] { changed = true; });
+    QObject::connect(&window, &HostersWindow::HostersChanged, [&changed] { changed = true; });
     window.exec();
     return changed;
 }

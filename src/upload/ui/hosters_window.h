@@ -49,7 +49,7 @@ class HostersWindow : public QDialog {
     void done(int result) override;
 
   signals:
-    void hostersChanged();
+    void HostersChanged();
 
   private:
     QString Str(int entry) const;

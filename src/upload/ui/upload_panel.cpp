@@ -122,7 +122,7 @@ UploadPanel::UploadPanel(QWidget* parent) : QWidget(parent) {
     waitTimer_.setObjectName("tmWait");
     waitTimer_.setInterval(250);
     connect(&waitTimer_, &QTimer::timeout, this, &UploadPanel::ShowStatus);
-    connect(cmAbbruch_, &QPushButton::clicked, this, &UploadPanel::cancelRequested);
+    connect(cmAbbruch_, &QPushButton::clicked, this, &UploadPanel::CancelRequested);
 }
 
 void UploadPanel::RunStarted(int imageCount) {
@@ -146,7 +146,7 @@ void UploadPanel::StatusLine(const std::string& text) {
 
 void UploadPanel::Waiting(const UploadWait& wait) {
     wait_ = wait;
-    if (wait.kind == UploadWait::Kind::None)
+    if (wait.kind == UploadWait::Kind::kNone)
         waitTimer_.stop();
     else
         waitTimer_.start();
@@ -160,7 +160,7 @@ void UploadPanel::SetClosing(const QString& text) {
 
 void UploadPanel::ShowStatus() {
     QString text = status_;
-    if (wait_.kind != UploadWait::Kind::None && strings_)
+    if (wait_.kind != UploadWait::Kind::kNone && strings_)
         text = ToQ(WaitText(wait_, *strings_, std::chrono::steady_clock::now()));
     if (!closing_.isEmpty()) text = closing_ + QStringLiteral(" – ") + text;
     lblstatus_->setText(text);

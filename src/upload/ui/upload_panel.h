@@ -69,13 +69,13 @@ class UploadPanel : public QWidget {
 
     // One tick of Timer1 (public so that tests can tick without waiting).
     void Tick();
-    QTimer* timer() { return &timer1_; }
+    QTimer* Timer() { return &timer1_; }
     QColor StatusColor() const { return statusColor_; }
     QString LogText() const;
-    ProgressBox* progress() const { return picProgress_; }
+    ProgressBox* Progress() const { return picProgress_; }
 
   signals:
-    void cancelRequested();
+    void CancelRequested();
 
   private:
     void SetStatusColor(const QColor& color);

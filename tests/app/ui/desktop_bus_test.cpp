@@ -82,7 +82,7 @@ class DesktopBusTest : public QObject {
         bus_.waitForFinished();
     }
 
-    void theServiceReceivesSummaryAndBody() {
+    void TheServiceReceivesSummaryAndBody() {
         NotificationService service;
         QDBusConnection serviceBus = QDBusConnection::connectToBus(address_, "service");
         QVERIFY(serviceBus.registerObject("/org/freedesktop/Notifications", &service,
@@ -110,7 +110,7 @@ class DesktopBusTest : public QObject {
     // A picture the desktop took is copied into the captures folder and becomes a row; a
     // cancel and a desktop without the portal leave the list as it was; each is on the status
     // line.
-    void screenshotsThroughThePortalBecomeRows() {
+    void ScreenshotsThroughThePortalBecomeRows() {
         lumar::test::WindowFixture f;
         f.hooks.screenCapture = [this](QObject* parent) {
             return new lumar::ui::PortalScreenshot(QDBusConnection::connectToBus(address_, "lumar"),

@@ -104,7 +104,7 @@ class MainWindowTest : public QObject {
   private slots:
     // Every caption of the four frames in German, trailing blanks of the defaults removed, and the
     // version.
-    void firstStartWithoutAnyFileGivesEveryDefault() {
+    void FirstStartWithoutAnyFileGivesEveryDefault() {
         test::WindowFixture f;
         auto w = f.Start();
         for (const char* section : {"Frame0", "Frame1", "Frame2", "Frame3"})
@@ -116,7 +116,7 @@ class MainWindowTest : public QObject {
 
     // A stored hoster index beyond the list selects the last one; a label shows a translation as
     // typed, not as markup.
-    void storedOptionsHostersAndTranslationsAreRestored() {
+    void StoredOptionsHostersAndTranslationsAreRestored() {
         test::WindowFixture f;
         f.dir.write("Lumar.ini", "[Bilder]\r\nAnbieter=12\r\n");
         f.dir.write("language.ini", "[Frame1]\r\n002=<b>Max</b>\r\n");
@@ -145,7 +145,7 @@ class MainWindowTest : public QObject {
 
     // A first start chooses a host of today that needs no key (the built-in hosts are gone). In
     // an English session every button has its caption and a row without its key says so.
-    void aFirstStartChoosesAPresetOfTodayInTheLocalesLanguage() {
+    void AFirstStartChoosesAPresetOfTodayInTheLocalesLanguage() {
         qputenv("LUMAR_DATA_DIR", LUMAR_SOURCE_DIR "/data");
         qputenv("LANG", "en_US.UTF-8");
         test::WindowFixture f;
@@ -162,7 +162,7 @@ class MainWindowTest : public QObject {
 
     // The list shows a size below 1 kB with its zero and a break row by its meaning; the rows
     // keep what the posting and every command recognise them by.
-    void theListShowsSizesAndBreakRowsAsPeopleReadThem() {
+    void TheListShowsSizesAndBreakRowsAsPeopleReadThem() {
         test::WindowFixture f;
         auto w = f.Start();
         ImageEntry small;
@@ -186,7 +186,7 @@ class MainWindowTest : public QObject {
     }
 
     // The hoster list comes before the update check, the stored options after it.
-    void anAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
+    void AnAcceptedUpdateOfferEndsTheStartUpAtItsStep() {
         test::WindowFixture f;
         f.hooks.updateCheck = [](QWidget*) { return false; };
         ui::MainWindow w(f.NewSession(), f.hooks);
@@ -194,7 +194,7 @@ class MainWindowTest : public QObject {
         QVERIFY(f.dir.read("Lumar.ini").empty());
     }
 
-    void quittingStoresOnlyTheHosterChoice() {
+    void QuittingStoresOnlyTheHosterChoice() {
         test::WindowFixture f;
         auto w = f.Start();
         Find<QComboBox>(w.get(), "cbHoster")->setCurrentIndex(3);
@@ -209,7 +209,7 @@ class MainWindowTest : public QObject {
     // What an XEmbed notification area delivers for a right double click: one context
     // activation for the first press, then the double click on the icon's widget only. A
     // single click does nothing.
-    void trayIconRestoresOnADoubleClickOfEitherButtonOnly() {
+    void TrayIconRestoresOnADoubleClickOfEitherButtonOnly() {
         test::WindowFixture f;
         f.hooks.trayAvailable = [] { return true; };
         auto w = f.Start();
@@ -228,7 +228,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w->isVisible());
     }
 
-    void aSettingsFolderThatCannotBeWrittenIsNamed() {
+    void ASettingsFolderThatCannotBeWrittenIsNamed() {
         test::WindowFixture f;
         auto w = f.Start();
         const std::string folder = f.dir.write("plain", "a file") + "/lumar/";
@@ -241,7 +241,7 @@ class MainWindowTest : public QObject {
 
     // Targets the window lacks take nothing; an open dialog of the window has a "Frame_0" of
     // its own, which keeps its caption.
-    void captionsOfTableHeadersAndMissingControls() {
+    void CaptionsOfTableHeadersAndMissingControls() {
         test::WindowFixture f;
         auto w = f.Start();
         for (const char* target : {"lvBilder#0", "lvBilder#99", "nothing#1"})
@@ -254,7 +254,7 @@ class MainWindowTest : public QObject {
     }
 
     // The message boxes' Yes button as Qt words it in the installed language.
-    void qtsOwnTextsFollowTheInterfaceLanguage() {
+    void QtsOwnTextsFollowTheInterfaceLanguage() {
         test::TempDir dir;
         const auto yes = [] { return QCoreApplication::translate("QPlatformTheme", "&Yes"); };
         QVERIFY(ui::LoadQtTranslations(dir.file("language.ini")));  // no file: German
@@ -263,7 +263,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(yes(), QString("&Yes"));
     }
 
-    void firstStartUsesTheGivenSettingsFolder() {
+    void FirstStartUsesTheGivenSettingsFolder() {
         if (!QFile::exists(Program())) QSKIP("the lumar program is not built");
         test::TempDir dir;
         const QString shot = QString::fromStdString(dir.file("window.png"));
@@ -282,20 +282,20 @@ class MainWindowTest : public QObject {
         QVERIFY(!QImage(shot).isNull());
     }
 
-    void theSecondStartHandsItsPathsToTheFirst() {
+    void TheSecondStartHandsItsPathsToTheFirst() {
         test::TempDir dir;
         const QString folder = QString::fromStdString(dir.path());
         SingleInstance first(folder, folder);
         LeaveDeadSocket(first.SocketPath());
-        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
-        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
-        QSignalSpy screenshot(&first, &SingleInstance::screenshotRequested);
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::kFirst);
+        QSignalSpy arrived(&first, &SingleInstance::PathsArrived);
+        QSignalSpy screenshot(&first, &SingleInstance::ScreenshotRequested);
 
         // The same folder, spelt another way.
         SingleInstance second(folder + "/.", folder);
         const QStringList paths{"/pics/Grüße 1.jpg", "/pics/folder"};
         QCOMPARE(second.ClaimOrHandOver(paths, "desktop-token-1", true),
-                 SingleInstance::Claim::HandedOver);
+                 SingleInstance::Claim::kHandedOver);
         QTRY_COMPARE(screenshot.count(), 1);  // `lumar --screenshot`, after the paths
         QCOMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), paths);
@@ -304,7 +304,7 @@ class MainWindowTest : public QObject {
 
     // Without XDG_RUNTIME_DIR the socket goes to the settings folder only when no one else
     // may write there; else every start runs alone.
-    void theSocketFolderIsOneOnlyTheUserMayWriteTo() {
+    void TheSocketFolderIsOneOnlyTheUserMayWriteTo() {
         test::TempDir dir;
         const QString mine = QString::fromStdString(dir.path());
         const QString shared = QString::fromStdString(dir.file("shared"));
@@ -317,12 +317,12 @@ class MainWindowTest : public QObject {
         qputenv("XDG_RUNTIME_DIR", mine.toUtf8());
         QCOMPARE(SingleInstance::SocketFolderFor(shared), mine);
         qputenv("XDG_RUNTIME_DIR", saved);
-        QCOMPARE(SingleInstance(shared, "").ClaimOrHandOver({}), SingleInstance::Claim::Alone);
+        QCOMPARE(SingleInstance(shared, "").ClaimOrHandOver({}), SingleInstance::Claim::kAlone);
     }
 
     // A socket another user listens on gets no paths, and a start of another user cannot
     // hand any over.
-    void anotherUsersProcessNeitherGetsNorGivesPaths() {
+    void AnotherUsersProcessNeitherGetsNorGivesPaths() {
         if (::geteuid() != 0) QSKIP("needs root to act as another user");
         test::TempDir dir;
         const QString folder = QString::fromStdString(dir.path());
@@ -333,18 +333,18 @@ class MainWindowTest : public QObject {
         const int squatter = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QCOMPARE(::bind(squatter, target, sizeof address), 0);
         QCOMPARE(AsNobody([&] { return ::listen(squatter, 4); }), 0);
-        QCOMPARE(first.ClaimOrHandOver({"/home/me/private.jpg"}), SingleInstance::Claim::Alone);
+        QCOMPARE(first.ClaimOrHandOver({"/home/me/private.jpg"}), SingleInstance::Claim::kAlone);
         ::close(squatter);
 
-        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::First);
-        QSignalSpy arrived(&first, &SingleInstance::pathsArrived);
+        QCOMPARE(first.ClaimOrHandOver({}), SingleInstance::Claim::kFirst);
+        QSignalSpy arrived(&first, &SingleInstance::PathsArrived);
         ::chmod(QFile::encodeName(folder).constData(), 0711);
         ::chmod(address.sun_path, 0777);
         const int intruder = ::socket(AF_UNIX, SOCK_STREAM, 0);
         QCOMPARE(AsNobody([&] { return ::connect(intruder, target, sizeof address); }), 0);
         QCOMPARE(::send(intruder, "/etc/shadow\n\n", 13, 0), 13);
         QCOMPARE(SingleInstance(folder, folder).ClaimOrHandOver({"/pics/mine.jpg"}),
-                 SingleInstance::Claim::HandedOver);
+                 SingleInstance::Claim::kHandedOver);
         QTRY_COMPARE(arrived.count(), 1);
         QCOMPARE(arrived.at(0).at(0).toStringList(), QStringList{"/pics/mine.jpg"});
         ::close(intruder);

@@ -61,7 +61,7 @@ class MainWindowUploadTest : public QObject {
         int width = 64;
         for (const std::string& name : names)
             test::WriteJpeg(f_->dir.file("pics/" + name), width++, 48);
-        w_->listPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("pics"))});
+        w_->ListPanel()->AddDroppedPaths({QString::fromStdString(f_->dir.file("pics"))});
     }
     // The definition "today" for a server of the test's, and the shipped texts of a language
     // ("de", "en") as the settings folder's own.
@@ -117,7 +117,7 @@ class MainWindowUploadTest : public QObject {
         delete f_;
     }
 
-    void aWholeRunEndsWithThePostingInTheCodePanel() {
+    void AWholeRunEndsWithThePostingInTheCodePanel() {
         StartWithTwoImages("[Stat]\r\nFiles=10\r\nSize=1572864.0\r\n");
         Screenshot("main-window.png");
         Find<QLabel>("lbFTP_6")->setText("-");  // as a run without any estimate would leave it
@@ -138,7 +138,7 @@ class MainWindowUploadTest : public QObject {
         }
     }
 
-    void stoppingARunWhileTheHostIsSilent_data() {
+    void StoppingARunWhileTheHostIsSilent_data() {
         QTest::addColumn<QString>("control");
         QTest::newRow("cancel") << "cmAbbruch";
         QTest::newRow("quit") << "imWin_1";
@@ -147,7 +147,7 @@ class MainWindowUploadTest : public QObject {
     // images left; quitting ends it without further questions, at once when the close comes a
     // second time. A file opened meanwhile joins the list once the run is over, unless the
     // program is ending.
-    void stoppingARunWhileTheHostIsSilent() {
+    void StoppingARunWhileTheHostIsSilent() {
         QFETCH(QString, control);
         emulator_->SetMisbehaviour(tools::Misbehaviour::NeverCloseSilent);
         StartWithTwoImages();
@@ -187,7 +187,7 @@ class MainWindowUploadTest : public QObject {
     // it waits for; the two images sent get their answers, "busy" for one of them without
     // another try, the other's code reaches the posting and the history; the third image never
     // starts, and nothing is asked.
-    void quittingKeepsTheCodesOfTheImagesSent() {
+    void QuittingKeepsTheCodesOfTheImagesSent() {
         std::mutex mutex;
         std::condition_variable released;
         bool closed = false;
@@ -236,7 +236,7 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(history.List({}).size(), size_t(1));
     }
 
-    void aDeletionAndARunBothEndWhicheverStartsFirst_data() {
+    void ADeletionAndARunBothEndWhicheverStartsFirst_data() {
         QTest::addColumn<bool>("runFirst");
         QTest::newRow("a deletion during a run") << true;
         QTest::newRow("a run during a deletion") << false;
@@ -245,7 +245,7 @@ class MainWindowUploadTest : public QObject {
     // neither task can wait inside the other: a.jpg's host until the deletion was asked (run
     // first) or was redirected (deletion first), the deletion's host until b.jpg came, which
     // the run sends only after a.jpg's answer (one connection), or until a.jpg came.
-    void aDeletionAndARunBothEndWhicheverStartsFirst() {
+    void ADeletionAndARunBothEndWhicheverStartsFirst() {
         QFETCH(bool, runFirst);
         std::mutex mutex;
         std::condition_variable changed;
@@ -290,7 +290,7 @@ class MainWindowUploadTest : public QObject {
         old.deletionConfirm = "image deleted";
         {
             HistoryStore store;
-            QVERIFY(store.Open(HistoryFile(f_->dir.path())) == HistoryOpening::Created);
+            QVERIFY(store.Open(HistoryFile(f_->dir.path())) == HistoryOpening::kCreated);
             QVERIFY(store.Record(old));
         }
         UseHostAndLanguage(host, "de");
@@ -326,7 +326,7 @@ class MainWindowUploadTest : public QObject {
         }));
     }
 
-    void failedImagesShowTheirReasons_data() {
+    void FailedImagesShowTheirReasons_data() {
         QTest::addColumn<QString>("language");
         QTest::newRow("de") << "de";
         QTest::newRow("en") << "en";
@@ -334,7 +334,7 @@ class MainWindowUploadTest : public QObject {
     // At the end the message names the failed images with their reasons, the first ten and
     // then how many more; each failed row shows a warning and its reason as its tool tip until
     // it is tried again, and the code panel shows the run's log on request.
-    void failedImagesShowTheirReasons() {
+    void FailedImagesShowTheirReasons() {
         QFETCH(QString, language);
         std::atomic<bool> healed = false;
         test::TestHttpServer host([&](const std::string& request) {
@@ -380,7 +380,7 @@ class MainWindowUploadTest : public QObject {
 
     // A definition's questions are asked once before the first image; a cancel starts no run.
     // What its answers report through {outputbox} is shown once the run is over.
-    void aDefinitionAsksOnceAndReportsAfterTheRun() {
+    void ADefinitionAsksOnceAndReportsAfterTheRun() {
         test::TestHttpServer host([](const std::string& request) {
             const bool tagged = request.find("\r\nX-Tag: mine\r\n") != std::string::npos;
             const std::string json = std::string(R"({"url":"http://h.test/)") +
@@ -409,7 +409,7 @@ class MainWindowUploadTest : public QObject {
 
     // A picture deleted after it was added fails as missing in the log, and no message box
     // interrupts the run; the other picture still goes up.
-    void aPictureGoneSinceItWasAddedIsReportedMissing() {
+    void APictureGoneSinceItWasAddedIsReportedMissing() {
         test::TestHttpServer host(
             [](const std::string&) { return Json("200 OK", "http://h.test/b"); });
         f_->dir.write("hosters.d/plain.sxcu",
@@ -424,7 +424,7 @@ class MainWindowUploadTest : public QObject {
         QCOMPARE(host.Requests().size(), size_t(1));
     }
 
-    void theTimerShowsTheRunsOwnTime() {
+    void TheTimerShowsTheRunsOwnTime() {
         ui::UploadPanel panel;
         panel.RunStarted(3);
         UploadFigures figures;
@@ -432,7 +432,7 @@ class MainWindowUploadTest : public QObject {
         panel.Figures(figures);
         QCOMPARE(panel.findChild<QLabel*>("lbFTP_5")->text(), QString("01:02:05"));
         panel.RunFinished();
-        QVERIFY(!panel.timer()->isActive());
+        QVERIFY(!panel.Timer()->isActive());
     }
 };
 

@@ -62,7 +62,7 @@ class HistoryWindowTest : public QObject {
         delete f_;
     }
 
-    void searchCopyAndPosting() {
+    void SearchCopyAndPosting() {
         const std::int64_t day = 86400;
         QWidget* history = Open({Entry("beach.jpg", "imgbb", 20000 * day),
                                  Entry("dog.jpg", "catbox", 20001 * day + 43200),
@@ -110,7 +110,7 @@ class HistoryWindowTest : public QObject {
     }
 
     // The host's answer may come while a search hides the entry: it is marked all the same.
-    void aDeletionMarksAnEntryTheSearchHides() {
+    void ADeletionMarksAnEntryTheSearchHides() {
         std::vector<HistoryEntry> entries = {Entry("a.jpg", "imgbb", 1000),
                                              Entry("b.jpg", "imgbb", 2000)};
         entries[0].id = 1;
@@ -126,7 +126,7 @@ class HistoryWindowTest : public QObject {
     // "Deleted" only when the answer is 2xx and shows what the row said a deletion shows; a
     // row that does not say has its deletion page opened in the browser, and the entry is
     // never reused. The history keeps the entry either way.
-    void deleteOnHostSaysDeletedOnlyWhenTheHostConfirms() {
+    void DeleteOnHostSaysDeletedOnlyWhenTheHostConfirms() {
         const struct {
             const char* status;
             const char* body;

@@ -42,14 +42,14 @@ class DirTreeTest : public QObject {
         dir_->write("drive/leaf/file.jpg", "x");
         drive_ = Folder("drive");
         tree_ = std::make_unique<DirTree>();
-        tree_->SetDrives({{drive_.toStdString(), "/dev/test", "ext4", DriveKind::Fixed, "Test"}});
+        tree_->SetDrives({{drive_.toStdString(), "/dev/test", "ext4", DriveKind::kFixed, "Test"}});
         tree_->SetSpecialFolders({{"docs", Folder("docs").chopped(1), "folder-documents", false},
                                   {"empty", Folder("empty").chopped(1), "user-desktop", true}});
     }
 
     // Drives and special folders get an expand button before anything is known, also the
     // special folder without any subfolder; opening that one removes the button.
-    void freshTreeShowsDrivesAndSpecialFoldersClosed() {
+    void FreshTreeShowsDrivesAndSpecialFoldersClosed() {
         tree_->SetPath(drive_ + "leaf");
         QTreeWidgetItem* computer = tree_->FindNode(DirTree::kComputerKey);
         QCOMPARE(ChildKeys(computer), (QStringList{drive_, Folder("docs")}));
@@ -62,7 +62,7 @@ class DirTreeTest : public QObject {
 
     // Hidden folders are left out, names come sorted; opening again says nothing; a folder
     // that vanished before it was opened shows no children and no message.
-    void onlyFoldersWithSubfoldersCanBeOpened() {
+    void OnlyFoldersWithSubfoldersCanBeOpened() {
         tree_->SetPath(drive_);
         QSignalSpy changes(tree_.get(), &DirTree::ChangePath);
         QTreeWidgetItem* driveNode = tree_->FindNode(drive_);
@@ -81,7 +81,7 @@ class DirTreeTest : public QObject {
 
     // Writing the path opens the way to it; names are compared exactly; the computer node is
     // no folder.
-    void writingThePathOpensTheWay() {
+    void WritingThePathOpensTheWay() {
         tree_->setPath(drive_ + "with_sub/inner");
         QVERIFY(tree_->FindNode(drive_ + "with_sub/inner/deep/"));  // the target was opened too
         QVERIFY(tree_->Tree()->currentItem()->isSelected());
@@ -93,7 +93,7 @@ class DirTreeTest : public QObject {
 
     // The browser's choices are kept for the next time; a node that is no folder writes and
     // adds nothing.
-    void browserAddsTheChosenFolderAndRemembersTheChoices() {
+    void BrowserAddsTheChosenFolderAndRemembersTheChoices() {
         const std::string pics = dir_->file("pics"), ini = dir_->file("Lumar.ini");
         test::WriteJpeg(pics + "/a.jpg", 800, 600);
         test::WriteJpeg(pics + "/sub/b.JpE", 64, 48);

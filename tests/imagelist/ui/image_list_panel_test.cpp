@@ -36,15 +36,15 @@ class ImageListPanelTest : public QObject {
     UiStrings strings_;
     std::shared_ptr<test::FakeDialogs> dialogs_;
     std::unique_ptr<ImageListPanel> panel_;
-    QString summary_, problems_;                                 // what the status bar would show
-    TextBlockPlacement placement_ = TextBlockPlacement::Before;  // where the editor puts a block
+    QString summary_, problems_;                                  // what the status bar would show
+    TextBlockPlacement placement_ = TextBlockPlacement::kBefore;  // where the editor puts a block
 
     void Click(int button) {
         QTest::mouseClick(
             panel_->findChild<QPushButton*>(QStringLiteral("cmBilder_%1").arg(button)),
             Qt::LeftButton);
     }
-    ImageListView* View() { return panel_->listView(); }
+    ImageListView* View() { return panel_->ListView(); }
     void ClickRow(int position) {
         const QRect cell = View()->visualRect(View()->model()->index(position - 1, 1));
         QTest::mouseClick(View()->viewport(), Qt::LeftButton, {}, cell.center());
@@ -66,20 +66,20 @@ class ImageListPanelTest : public QObject {
         blocks_ = TextBlocks{};
         strings_ = LoadUiStrings(File("language.ini"), "VBCode einfügen");
         dialogs_ = std::make_shared<test::FakeDialogs>();
-        placement_ = TextBlockPlacement::Before;
+        placement_ = TextBlockPlacement::kBefore;
         ImageListPanelEnv env{&list_,   &blocks_, &strings_, File("Lumar.ini"), ',',
                               dialogs_, {},       {},        File("captures/")};
         // The editor stand-in stores a new block as "Übernehmen" does.
         env.editTextBlock = [this](QWidget*, TextBlockEditMode mode, int, TextBlockPlacement* at) {
-            if (mode == TextBlockEditMode::New) blocks_.Add("block");
+            if (mode == TextBlockEditMode::kNew) blocks_.Add("block");
             *at = placement_;
             return true;
         };
         panel_ = std::make_unique<ImageListPanel>(std::move(env));
-        connect(panel_.get(), &ImageListPanel::summaryChanged, [this](auto t) { summary_ = t; });
-        connect(panel_.get(), &ImageListPanel::scanProblemsFound,
+        connect(panel_.get(), &ImageListPanel::SummaryChanged, [this](auto t) { summary_ = t; });
+        connect(panel_.get(), &ImageListPanel::ScanProblemsFound,
                 [this](auto t) { problems_ = t; });
-        connect(panel_.get(), &ImageListPanel::statusMessage, [this](auto t) { problems_ = t; });
+        connect(panel_.get(), &ImageListPanel::StatusMessage, [this](auto t) { problems_ = t; });
         panel_->RestorePreviewSetting();
         panel_->resize(630, 300);
         panel_->show();
@@ -94,7 +94,7 @@ class ImageListPanelTest : public QObject {
     // A marker row and a clear switch sorting off with its arrow; clearing asks with No preset
     // (Enter keeps the list); the text blocks outlive the list, so a new one does not take an
     // old one's number.
-    void commandsReachTheListAndTheSortArrowFollows() {
+    void CommandsReachTheListAndTheSortArrowFollows() {
         Drop({"b.jpg", "a.jpg"});
         QHeaderView* header = View()->horizontalHeader();
         const QPoint first(header->sectionViewportPosition(0) + 10, header->height() / 2);
@@ -107,13 +107,13 @@ class ImageListPanelTest : public QObject {
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, first);
         dialogs_->answers = {false, true};
         Click(2);
-        QVERIFY(dialogs_->shown.back().preset == Dialogs::Button::No && list_.Count() == 4 &&
+        QVERIFY(dialogs_->shown.back().preset == Dialogs::Button::kNo && list_.Count() == 4 &&
                 header->isSortIndicatorShown());
         Click(2);
         QVERIFY(list_.Empty() && !list_.Sort().on && !header->isSortIndicatorShown());
         Drop({"a.jpg"});
         ClickRow(1);
-        placement_ = TextBlockPlacement::After;
+        placement_ = TextBlockPlacement::kAfter;
         Click(4);
         QVERIFY(list_.Count() == 2 && list_.Row(2).text == "*VBCode_2*");
     }
@@ -121,7 +121,7 @@ class ImageListPanelTest : public QObject {
     // Thousands of files may be chosen or dropped at once. The panel keeps handling events
     // while they are read; meanwhile the list commands wait and a further drop is taken after
     // the files in hand, and the summary at the end counts every row.
-    void largeAddsKeepThePanelAliveWithoutInterference() {
+    void LargeAddsKeepThePanelAliveWithoutInterference() {
         const int count = 30;
         std::vector<std::string> names;
         for (int i = 0; i < count; ++i) {
@@ -153,7 +153,7 @@ class ImageListPanelTest : public QObject {
     }
 
     // Only the arrow keys drive the preview; End selects the row it moves to.
-    void previewFollowsClicksAndKeys() {
+    void PreviewFollowsClicksAndKeys() {
         Drop({"a.jpg", "b.jpg"});
         panel_->Command(5);  // break before row 1
         ClickRow(2);
@@ -172,7 +172,7 @@ class ImageListPanelTest : public QObject {
     // A file gone after adding is named once; odd names, even no UTF-8, are previewed. A
     // double click opens the file, with the chooser where the desktop has no program for it,
     // and does nothing on a marker row.
-    void previewDrawsOddNamesAndOpensOnlyFiles() {
+    void PreviewDrawsOddNamesAndOpensOnlyFiles() {
         Drop({"two\nlines.jpg", "gone.jpg"});
         const std::string latin1 = File("latin/caf\xE9.jpg");
         test::WriteJpeg(latin1, 64, 48);
@@ -181,7 +181,7 @@ class ImageListPanelTest : public QObject {
         ::unlink(gone.c_str());
         for (int row : {1, 3, 2, 2}) {
             ClickRow(row);
-            QCOMPARE(panel_->preview()->IsEmpty(), row == 2);
+            QCOMPARE(panel_->Preview()->IsEmpty(), row == 2);
         }
         QCOMPARE(dialogs_->Texts("warn"),
                  QStringList(QString("Die Datei %1 ist kein gültiges Bild !")
@@ -190,9 +190,9 @@ class ImageListPanelTest : public QObject {
         SetDesktopOpener([](const QUrl&) { return false; });
         SetOpenWithChooser([&](const QString& p) { chosen << p; });
         ClickRow(1);
-        QTest::mouseDClick(panel_->preview(), Qt::LeftButton);
+        QTest::mouseDClick(panel_->Preview(), Qt::LeftButton);
         panel_->Command(5);
-        QTest::mouseDClick(panel_->preview(), Qt::LeftButton);
+        QTest::mouseDClick(panel_->Preview(), Qt::LeftButton);
         QCOMPARE(chosen, QStringList{QString::fromStdString(list_.Row(2).FullPath())});
     }
 
@@ -200,7 +200,7 @@ class ImageListPanelTest : public QObject {
     // menu, which also offers the buttons' commands under their present captions and the
     // entries a window adds; the preview follows the current row. A drag from elsewhere moves
     // nothing.
-    void rowsMoveByKeysDragAndContextMenu() {
+    void RowsMoveByKeysDragAndContextMenu() {
         Drop({"a", "b", "c", "d"});
         const auto texts = [this] {
             QString out;
@@ -248,7 +248,7 @@ class ImageListPanelTest : public QObject {
 
     // Ctrl+V (or the menu) takes copied files as a drop would, and picture data as a new file
     // of the captures folder: an accepted type byte for byte, any other picture as PNG.
-    void pastingTakesCopiedFilesAndPictureData() {
+    void PastingTakesCopiedFilesAndPictureData() {
         test::WriteJpeg(File("copied/a.jpg"), 64, 48);
         test::WriteJpeg(File("folder/b.jpg"), 64, 48);
         const std::string jpeg = test::MakeJpeg(20, 10), png = test::MakePngHead(4, 4);
@@ -296,7 +296,7 @@ class ImageListPanelTest : public QObject {
 
     // A real drop is answered at once and its files read afterwards, so the program they came
     // from is not kept waiting; a file too deep to open later is named.
-    void droppedFoldersAreReadAfterTheDropIsAnswered() {
+    void DroppedFoldersAreReadAfterTheDropIsAnswered() {
         test::WriteJpeg(File("drop/a.jpg"), 640, 480);
         const std::string deep = test::WriteTooDeepJpeg(File("drop/deep"));
         QMimeData mime;

@@ -35,7 +35,7 @@ struct Editor {
     std::unique_ptr<VbCodeEditor> dialog;
     QPlainTextEdit* box = nullptr;
 
-    void Open(TextBlockEditMode mode = TextBlockEditMode::New, int index = 0) {
+    void Open(TextBlockEditMode mode = TextBlockEditMode::kNew, int index = 0) {
         dialog = std::make_unique<VbCodeEditor>(
             blocks, mode, index,
             VbCodeEditorEnv{dir.file("Lumar.ini"), dir.file("language.ini"), nullptr, dialogs});
@@ -101,8 +101,8 @@ class CodePanelTest : public QObject {
 
     // The size box splits, the part chosen is the one copied (and the status line says which),
     // and an emptied box switches splitting off and shows the whole posting again.
-    void splitSizeBox() {
-        QSignalSpy said(panel_.get(), &CodePanel::statusMessage);
+    void SplitSizeBox() {
+        QSignalSpy said(panel_.get(), &CodePanel::StatusMessage);
         UploadTen();
         auto* size = Find<QLineEdit>("txSplitSize");
         auto* parts = Find<QComboBox>("cbSplit");
@@ -123,7 +123,7 @@ class CodePanelTest : public QObject {
     }
 
     // Markdown is never centred; the end of a run copies only when asked to.
-    void markdownDisablesCentringAndAutoCopyCopiesTheExport() {
+    void MarkdownDisablesCentringAndAutoCopyCopiesTheExport() {
         auto* center = Find<QCheckBox>("ckCenter");
         Find<QRadioButton>("opCode_2")->click();
         QVERIFY(!center->isEnabled() && center->isChecked());
@@ -139,8 +139,8 @@ class CodePanelTest : public QObject {
 
     // A save says what it wrote, numbers grouped as the interface's locale groups them, and
     // leaves nothing beside the file; a failed save names the file and claims nothing.
-    void savesSayWhatTheyWroteOrWhyNot() {
-        QSignalSpy said(panel_.get(), &CodePanel::statusMessage);
+    void SavesSayWhatTheyWroteOrWhyNot() {
+        QSignalSpy said(panel_.get(), &CodePanel::StatusMessage);
         UploadTen(std::string(120, 'x'));
         for (const char* file : {"missing/posting.vbc", "posting.vbc"}) {
             dialogs_->file = QString::fromStdString(dir_->file(file));
@@ -155,7 +155,7 @@ class CodePanelTest : public QObject {
     }
 
     // The next start runs the same handlers a click would.
-    void closeWritesItsKeysForTheNextStart() {
+    void CloseWritesItsKeysForTheNextStart() {
         Find<QCheckBox>("ckSplit")->click();
         Find<QLineEdit>("txSplitSize")->setText("7");
         Find<QCheckBox>("ckCenter")->click();
@@ -168,15 +168,16 @@ class CodePanelTest : public QObject {
         QCOMPARE(panel_->ShownText(), QString("C1 C2 C3 C4 C5 C6 C7 "));
     }
 
-    void takeOverStoresTheBlockCloseBoxNothing() {
+    void TakeOverStoresTheBlockCloseBoxNothing() {
         Editor e;
         e.Open();
         e.box->setPlainText("eins\nzwei");
         test::Find<QRadioButton>(e.dialog.get(), "opAusrichung_1")->click();
         test::Click(e.dialog.get(), "cmOK_2");
-        QVERIFY(e.dialog->StoredBlock() == 1 && e.dialog->Placement() == TextBlockPlacement::After);
+        QVERIFY(e.dialog->StoredBlock() == 1 &&
+                e.dialog->Placement() == TextBlockPlacement::kAfter);
 
-        e.Open(TextBlockEditMode::Change, 1);
+        e.Open(TextBlockEditMode::kChange, 1);
         QCOMPARE(e.box->toPlainText(), QString("eins\nzwei"));
         const std::string settings = e.dir.read("Lumar.ini");
         e.box->setPlainText("neu");
@@ -187,7 +188,7 @@ class CodePanelTest : public QObject {
 
     // Failures say whether saving or reading failed; "Yes" to replacing the text loses it
     // only once a file has been read; "No" appends the file.
-    void saveAndLoadAskAndReportFailures() {
+    void SaveAndLoadAskAndReportFailures() {
         Editor e;
         e.Open();
         e.box->setPlainText("Zeile");

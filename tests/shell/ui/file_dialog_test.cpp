@@ -28,14 +28,14 @@ class FileDialogTest : public QObject {
     Q_OBJECT
 
   private:
-    FileDialogRequest asked;
+    FileDialogRequest asked_;
     cFileDialog Answering(FileDialogAnswer answer) {
-        return cFileDialog(std::make_unique<ScriptedBackend>(std::move(answer), &asked));
+        return cFileDialog(std::make_unique<ScriptedBackend>(std::move(answer), &asked_));
     }
 
   private slots:
     // Files from two folders still come back whole; a filter without pattern is dropped.
-    void multiSelectionGivesTheFormatTheListReads() {
+    void MultiSelectionGivesTheFormatTheListReads() {
         const QStringList files{"/a/x.jpg", "/b/y.jpg"};
         cFileDialog dialog = Answering({true, files, 0});
         dialog.setFlags(kFileMustExist | kAllowMultiSelect);
@@ -45,13 +45,13 @@ class FileDialogTest : public QObject {
         for (const std::string& path : ParseMultiFileName(dialog.Filename()).FullPaths())
             paths << QString::fromStdString(path);
         QCOMPARE(paths, files);
-        QVERIFY(asked.multiple && asked.mustExist && !asked.save);
-        QCOMPARE(asked.nameFilters, QStringList{"JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"});
+        QVERIFY(asked_.multiple && asked_.mustExist && !asked_.save);
+        QCOMPARE(asked_.nameFilters, QStringList{"JPEG (*.jpg;*.jpeg) (*.jpg *.jpeg)"});
     }
 
     // A cancel leaves name and filter as they were. A save offers the first name of a
     // multi-selection and reports the chosen filter 1-based.
-    void saveReportsPathAndChosenFilter() {
+    void SaveReportsPathAndChosenFilter() {
         const std::string offered("/x/a.jpg\0b.jpg\0\0", 17);
         cFileDialog dialog = Answering({});
         dialog.SetFilter("VBCode (*.vbc)|*.vbc|Text (*.txt)|*.txt");
@@ -60,34 +60,34 @@ class FileDialogTest : public QObject {
         dialog.setFlags(kAllowMultiSelect);
         QVERIFY(!dialog.ShowSave());
         QVERIFY(dialog.Filename() == offered && dialog.FilterIndex() == 2);
-        QVERIFY(asked.save && !asked.multiple && asked.filterIndex == 1);
-        QCOMPARE(asked.fileName, QStringLiteral("/x/a.jpg"));
+        QVERIFY(asked_.save && !asked_.multiple && asked_.filterIndex == 1);
+        QCOMPARE(asked_.fileName, QStringLiteral("/x/a.jpg"));
         dialog.SetBackend(
-            std::make_unique<ScriptedBackend>(FileDialogAnswer{true, {"/t/p.txt"}, 0}, &asked));
+            std::make_unique<ScriptedBackend>(FileDialogAnswer{true, {"/t/p.txt"}, 0}, &asked_));
         QVERIFY(dialog.ShowSave());
         QVERIFY(dialog.Filename() == "/t/p.txt" && dialog.FilterIndex() == 1);
     }
 
     // Every file question of the program goes through the one object; each use sets what it
     // needs, so a name left by another window is neither offered nor taken for a choice.
-    void dialogsServiceAsksThroughTheSharedObject() {
+    void DialogsServiceAsksThroughTheSharedObject() {
         cFileDialog shared = Answering({true, {"/m/klang.wav"}, 0});
         const std::shared_ptr<Dialogs> dialogs = ModalDialogs(shared);
         shared.SetFilename("left over from another window");
         QWidget owner;
         QCOMPARE(dialogs->ChooseOpenFile(&owner, {"Sound", "/m/", "Sound|*.wav", {}, false}),
                  QString("/m/klang.wav"));
-        QVERIFY(asked.mustExist && !asked.save && asked.fileName.isEmpty());
-        QVERIFY(asked.owner == &owner && shared.hwnd() == nullptr);
+        QVERIFY(asked_.mustExist && !asked_.save && asked_.fileName.isEmpty());
+        QVERIFY(asked_.owner == &owner && shared.hwnd() == nullptr);
         // A name to save under is asked before replacing a file and gets the suffix.
         dialogs->ChooseSaveFile(nullptr, {"Save", "/f/", "VBCode (*.vbc)|*.vbc", "vbc", false});
-        QVERIFY(asked.save && asked.confirmOverwrite && asked.defaultSuffix == "vbc");
-        shared.SetBackend(std::make_unique<ScriptedBackend>(FileDialogAnswer{}, &asked));
+        QVERIFY(asked_.save && asked_.confirmOverwrite && asked_.defaultSuffix == "vbc");
+        shared.SetBackend(std::make_unique<ScriptedBackend>(FileDialogAnswer{}, &asked_));
         QCOMPARE(dialogs->ChooseOpenFile(nullptr, {}), QString());
     }
 
     // The desktop's dialog, set up and read without being shown.
-    void qtDialogTakesTheRequest() {
+    void QtDialogTakesTheRequest() {
         FileDialogRequest request;
         request.nameFilters = QtNameFilters("PNG|*.png|JPEG (*.jpg;*.jpeg)|*.jpg;*.jpeg");
         request.filterIndex = 1;

@@ -27,7 +27,7 @@ using namespace lumar::ui;
 using test::Find;
 
 // Qt's FFmpeg back end keeps a few small FFmpeg allocations until the process ends.
-extern "C" const char* __lsan_default_suppressions() {
+extern "C" const char* LsanDefaultSuppressions() {
     return "leak:libavutil\nleak:libavformat\nleak:libavcodec\nleak:libffmpegmediaplugin\n";
 }
 
@@ -116,7 +116,7 @@ class OptionsDialogTest : public QObject {
     // Nothing is stored before the dialog closes; Escape, the window's close button and
     // accept all end in the same save. The time-out takes digits only, an emptied field
     // stores the default and a value outside 1 to 3600 s is stored at the nearer end.
-    void everyWayOfClosingSaves() {
+    void EveryWayOfClosingSaves() {
         Fixture f;
         f.dir.write("Lumar.ini",
                     "[Bilder]\r\nTimeout=45\r\nForm=0\r\nWerbung=0\r\n[Sound]\r\nSoundAn=1\r\n");
@@ -144,7 +144,7 @@ class OptionsDialogTest : public QObject {
 
     // Stripping starts partly checked, left to the program; a click decides it for every row
     // and only what was changed is written. The captures folder is shown with its age limit.
-    void pictureOptions() {
+    void PictureOptions() {
         Fixture f;
         for (const char* strip : {"1", "0", ""}) {
             auto d = f.Open();
@@ -167,7 +167,7 @@ class OptionsDialogTest : public QObject {
 
     // The language is offered in its own words; only a changed choice is written, so one this
     // installation lacks stays stored.
-    void languageChoice() {
+    void LanguageChoice() {
         qputenv("LUMAR_DATA_DIR", LUMAR_SOURCE_DIR "/data");
         Fixture f;
         for (const auto& [stored, pick, written] :
@@ -186,7 +186,7 @@ class OptionsDialogTest : public QObject {
 
     // The chooser stops a playing sound first; play takes the path as typed; the box, clicked
     // on its indicator where a user clicks, switches the sound off and stops it.
-    void soundControls() {
+    void SoundControls() {
         Fixture f;
         WriteValue(f.ini, "Sound", "SoundAn", "1");
         const std::string path = f.dir.write("My Music/ding.mp3", "ID3");
@@ -210,7 +210,7 @@ class OptionsDialogTest : public QObject {
     // sound stops and nothing plays; the result still says whether a sound was ever started.
     // The back end reports an unplayable file on its own time; nothing reaches the user, and
     // the next sound plays as usual.
-    void soundsOpenOnlyWithAnOutputAndBadFilesAreSilent() {
+    void SoundsOpenOnlyWithAnOutputAndBadFilesAreSilent() {
         const bool output = AudioOutputAvailable();
         test::TempDir dir;
         const std::string first = dir.write("My Sounds/ding dong.wav", Wav());
@@ -232,7 +232,7 @@ class OptionsDialogTest : public QObject {
 
     // The play button pressed again and again while the sound runs, as a user would; each
     // round gives the back end time to start its audio thread.
-    void playAndStopSurviveWithoutAnOutput() {
+    void PlayAndStopSurviveWithoutAnOutput() {
         test::TempDir dir;
         const std::string path = dir.write("a.wav", Wav());
         MediaSoundPlayer player;
@@ -247,14 +247,14 @@ class OptionsDialogTest : public QObject {
 
     // Which answers offer an update is the core's table; here the window's request, the
     // question (Enter takes the offer) and where each answer leads.
-    void anotherVersionIsOfferedAndYesOpensTheDownloadPage() {
-        for (const auto& [yes, outcome] : {std::pair{false, UpdateCheckOutcome::Continue},
-                                           {true, UpdateCheckOutcome::EndProgram}}) {
+    void AnotherVersionIsOfferedAndYesOpensTheDownloadPage() {
+        for (const auto& [yes, outcome] : {std::pair{false, UpdateCheckOutcome::kContinue},
+                                           {true, UpdateCheckOutcome::kEndProgram}}) {
             const auto server = VersionServer();
             Check check(yes);
             QCOMPARE(check.Run(ToQ(server->Url("/version.txt"))), outcome);
             QVERIFY(check.question.shown.size() == 1 &&
-                    check.question.shown[0].preset == Dialogs::Button::Yes);
+                    check.question.shown[0].preset == Dialogs::Button::kYes);
             QCOMPARE(check.opened.size(), yes ? 1 : 0);
             QVERIFY(ToQ(server->Requests().at(0))
                         .toLower()
@@ -265,12 +265,12 @@ class OptionsDialogTest : public QObject {
     // No address, no download page to offer, or a server that never answers: the start goes on
     // without a question (a check that waited for the silent server for good would hang here
     // until the test's own time-out).
-    void noAnswerContinuesSilently() {
+    void NoAnswerContinuesSilently() {
         const auto server = VersionServer("V9"), silent = SilentServer();
         Check check(true);
         for (const auto& [version, download] :
              {std::pair{QString(), "/d"}, {ToQ(server->Url()), ""}, {ToQ(silent->Url()), "/d"}})
-            QCOMPARE(check.Run(version, download), UpdateCheckOutcome::Continue);
+            QCOMPARE(check.Run(version, download), UpdateCheckOutcome::kContinue);
         QVERIFY(server->Requests().empty() && check.question.shown.empty());
     }
 };

@@ -15,7 +15,7 @@ class FakeDialogs : public ui::Dialogs {
     struct Shown {
         QString kind;  // "ask", "inform", "warn", "open", "save", "texts" (one per question)
         QString text;  // the message, or the folder a file dialog starts in
-        Button preset = Button::No;
+        Button preset = Button::kNo;
     };
     bool Ask(QWidget*, const QString&, const QString& text, Button preset) override {
         shown.push_back({"ask", text, preset});

@@ -68,7 +68,7 @@ struct Fixture {
 class HostersWindowTest : public QObject {
     Q_OBJECT
   private slots:
-    void importsDeletesAndKeysDefinitions() {
+    void ImportsDeletesAndKeysDefinitions() {
         Fixture f;
         QTreeWidget* list = f.Open();
         QCOMPARE(list->topLevelItemCount(), 8);  // seven built-in rows and the preset
@@ -108,7 +108,7 @@ class HostersWindowTest : public QObject {
 
     // Fields are captioned in words with the definition's name as tool tip; a key after a
     // scheme is asked for alone, and a pasted whole header value does not double the scheme.
-    void captionsAndTheKeyFieldSayWhatToType() {
+    void CaptionsAndTheKeyFieldSayWhatToType() {
         Fixture f;
         f.dir.write(
             "data/hosters.d/imgur.sxcu",
@@ -142,7 +142,7 @@ class HostersWindowTest : public QObject {
         QCOMPARE(ReadValue(f.dir.file("Lumar.ini"), "Bilder", "Ersatz", ""), std::string("imgur"));
     }
 
-    void testButtonShowsTheCode() {
+    void TestButtonShowsTheCode() {
         test::TestHttpServer server(ImgbbAnswer);
         Fixture f;
         f.dir.write("hosters.d/local.sxcu", Definition(server.Url("/1/upload"), "k"));
