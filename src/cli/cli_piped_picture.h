@@ -18,7 +18,7 @@ class PipedPicture {
     // more than the captures' limit, or a captures folder that cannot be written.
     [[nodiscard]] bool Read(const std::string& name, const std::string& capturesFolder,
                             const std::string& prefix);
-    const std::string& Path() const { return path_; }
+    [[nodiscard]] const std::string& Path() const { return path_; }
 
   private:
     std::string path_;

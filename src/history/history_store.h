@@ -86,14 +86,14 @@ class HistoryStore {
     // A second connection to the open file of `first`, for another thread (the file is
     // already in the current layout); Failed when `first` is not open.
     HistoryOpening OpenBeside(const HistoryStore& first);
-    bool IsOpen() const;
+    [[nodiscard]] bool IsOpen() const;
     // The file given to Open.
-    const std::string& File() const;
+    [[nodiscard]] const std::string& File() const;
     // Where a broken file was moved by Open ("" when none was).
-    const std::string& SetAsidePath() const;
-    const std::string& LastError() const;
+    [[nodiscard]] const std::string& SetAsidePath() const;
+    [[nodiscard]] const std::string& LastError() const;
     // Why the last Open failed, as the run and the windows show it.
-    const Reason& Problem() const;
+    [[nodiscard]] const Reason& Problem() const;
 
     // Adds a success, committed when this returns without a reason; sets entry.id. This
     // process's claims on the picture with that processing end in the same commit.

@@ -24,7 +24,7 @@ class Statement {
         error = sqlite3_errmsg(db);
         return false;
     }
-    sqlite3_stmt* Get() const { return stmt_; }
+    [[nodiscard]] sqlite3_stmt* Get() const { return stmt_; }
     void Finalize() {
         sqlite3_finalize(stmt_);
         stmt_ = nullptr;
@@ -42,13 +42,13 @@ class Statement {
     void Bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
     int Step() { return sqlite3_step(stmt_); }
 
-    std::string Text(int column) const {
+    [[nodiscard]] std::string Text(int column) const {
         const auto* bytes = sqlite3_column_text(stmt_, column);
         return bytes ? std::string(reinterpret_cast<const char*>(bytes),
                                    static_cast<size_t>(sqlite3_column_bytes(stmt_, column)))
                      : std::string();
     }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+    [[nodiscard]] std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
 
   private:
     sqlite3_stmt* stmt_ = nullptr;

@@ -87,7 +87,7 @@ class Parser {
         return false;
     }
 
-    std::string Here() const { return " at position " + std::to_string(pos_ + 1); }
+    [[nodiscard]] std::string Here() const { return " at position " + std::to_string(pos_ + 1); }
 
     // Literal text and calls up to the end; inside an argument up to its '|' or '}'.
     TemplateText ParseText(bool inArgument, int depth) {

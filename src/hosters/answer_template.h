@@ -36,7 +36,7 @@ struct AnswerContext {
     std::string input{};  // the uploaded text: always empty, since images are uploaded
 
     // The first header of that name, ignoring case; empty when there is none.
-    std::string Header(std::string_view name) const;
+    [[nodiscard]] std::string Header(std::string_view name) const;
 };
 
 enum class TemplateFunction {
@@ -96,12 +96,12 @@ class AnswerTemplate {
     // or an unbalanced brace, with its position.
     static TemplateParse Parse(std::string_view source);
 
-    bool Empty() const { return parts_.empty(); }
+    [[nodiscard]] bool Empty() const { return parts_.empty(); }
     // With a budget of its own, or one shared with the answer's other templates.
-    TextResult Evaluate(const AnswerContext& answer) const;
+    [[nodiscard]] TextResult Evaluate(const AnswerContext& answer) const;
     TextResult Evaluate(const AnswerContext& answer, TemplateBudget& budget) const;
     // The questions the template asks, in order, each once.
-    std::vector<TemplatePrompt> Prompts() const;
+    [[nodiscard]] std::vector<TemplatePrompt> Prompts() const;
 
   private:
     TemplateText parts_;

@@ -116,9 +116,9 @@ struct HosterTable {
     std::vector<std::string> problems;  // one line per skipped row or ignored value
 
     // Rows 1..N; row 0 is not counted.
-    int Count() const { return static_cast<int>(Hosters.size()) - 1; }
+    [[nodiscard]] int Count() const { return static_cast<int>(Hosters.size()) - 1; }
     // The row, or the empty row 0 for an index outside 1..Count().
-    const HosterDef& Row(int index) const;
+    [[nodiscard]] const HosterDef& Row(int index) const;
 };
 
 // The built-in table changed and extended by the INI text of hosters.ini (UTF-8, as the

@@ -96,7 +96,7 @@ class Reader {
         return 0;
     }
 
-    bool Has(std::string_view name) const { return Field(object_, name) != nullptr; }
+    [[nodiscard]] bool Has(std::string_view name) const { return Field(object_, name) != nullptr; }
 
     void Fail(std::string reason) {
         if (failure.empty()) failure = std::move(reason);

@@ -10,7 +10,7 @@ struct TextResult {
     std::string text;     // the result; empty when `failure` is set
     std::string failure;  // why there is no result; empty on success
 
-    bool Ok() const { return failure.empty(); }
+    [[nodiscard]] bool Ok() const { return failure.empty(); }
 
     static TextResult Text(std::string text) { return {std::move(text), {}}; }
     static TextResult Failure(std::string reason) { return {{}, std::move(reason)}; }

@@ -43,7 +43,7 @@ struct [[nodiscard]] CaptureResult {
     CaptureProblem problem = CaptureProblem::kNone;
     int error = 0;  // errno of the failed step
 
-    bool Ok() const { return problem == CaptureProblem::kNone; }
+    [[nodiscard]] bool Ok() const { return problem == CaptureProblem::kNone; }
 };
 
 // Writes the picture `bytes` as a new file in `folder` (made, private to the user, when

@@ -30,12 +30,12 @@ struct ImageEntry {
     std::string failure{};
     RowKind kind = RowKind::kImage;
 
-    bool IsMarker() const { return kind == RowKind::kMarker; }
-    bool IsImage() const { return kind == RowKind::kImage; }
+    [[nodiscard]] bool IsMarker() const { return kind == RowKind::kMarker; }
+    [[nodiscard]] bool IsImage() const { return kind == RowKind::kImage; }
     // An image row the next run still has to upload.
-    bool IsImageToUpload() const { return checked && IsImage(); }
+    [[nodiscard]] bool IsImageToUpload() const { return checked && IsImage(); }
     // Folder followed by text, nothing in between.
-    std::string FullPath() const { return folder + text; }
+    [[nodiscard]] std::string FullPath() const { return folder + text; }
 };
 
 // A checked marker row with empty fields (its numbers are not shown).

@@ -20,7 +20,7 @@ struct ImageInfo {
     int Height = 0;
     std::int64_t FileSize = 0;
 
-    bool IsImage() const { return Type != ImageType::kNone; }
+    [[nodiscard]] bool IsImage() const { return Type != ImageType::kNone; }
     friend bool operator==(const ImageInfo&, const ImageInfo&) = default;
 };
 

@@ -55,13 +55,13 @@ class ImageList {
     using Observer = std::function<void()>;
     void SetObserver(Observer observer) { observer_ = std::move(observer); }
 
-    int Count() const { return static_cast<int>(rows_.size()); }
-    bool Empty() const { return rows_.empty(); }
+    [[nodiscard]] int Count() const { return static_cast<int>(rows_.size()); }
+    [[nodiscard]] bool Empty() const { return rows_.empty(); }
     // position in 1..Count()
-    const ImageEntry& Row(int position) const { return rows_[Index(position)]; }
+    [[nodiscard]] const ImageEntry& Row(int position) const { return rows_[Index(position)]; }
     // Field edits in place (upload code, check mark). They do not re-sort the list.
     ImageEntry& Row(int position) { return rows_[Index(position)]; }
-    const std::vector<ImageEntry>& Rows() const { return rows_; }
+    [[nodiscard]] const std::vector<ImageEntry>& Rows() const { return rows_; }
 
     // Adds a row at the end, or at its sorted place while sorting is on (after rows with an
     // equal sort text). When the list was empty, the first row becomes current.
@@ -94,7 +94,7 @@ class ImageList {
     bool MoveSelectedBy(int step);
 
     // The current row (the one with the focus), 0 when there is none.
-    int CurrentRow() const { return current_; }
+    [[nodiscard]] int CurrentRow() const { return current_; }
     // Makes `position` current without touching the selection; 0 or out of range clears it.
     void SetCurrentRow(int position);
     // Makes `position` current and the only selected row (a plain click).
@@ -102,18 +102,20 @@ class ImageList {
     void SetSelected(int position, bool selected);
     void SelectAll();
     void ClearSelection();
-    std::vector<int> SelectedRows() const;  // ascending positions
+    [[nodiscard]] std::vector<int> SelectedRows() const;  // ascending positions
 
     // The header click: the current sort column again reverses the direction, another column
     // sorts ascending by it; sorting is switched on. Rows with equal text keep their order. The
     // current row and the selection follow their rows.
     void SortByColumn(int column);
-    const SortState& Sort() const { return sort_; }
+    [[nodiscard]] const SortState& Sort() const { return sort_; }
     // Sets the state without reordering (start-up state); switching on sorts the rows.
     void SetSortState(const SortState& state);
 
   private:
-    std::size_t Index(int position) const { return static_cast<std::size_t>(position - 1); }
+    [[nodiscard]] std::size_t Index(int position) const {
+        return static_cast<std::size_t>(position - 1);
+    }
     // Sorts by the sort state; the first `sortedPrefix` rows are known to be in order already.
     void ApplySort(std::size_t sortedPrefix = 0);
     // Inserts one row at its sorted place while sorting is on.

@@ -18,10 +18,10 @@ struct ProcessingOptions {
     int quality = 85;    // JPEG quality of a re-encoded picture (1..100)
     bool strip = false;  // drop metadata; without resizing this never re-encodes
 
-    bool Changes() const { return maxSide > 0 || strip; }
+    [[nodiscard]] bool Changes() const { return maxSide > 0 || strip; }
     // What the history keys a picture on beside its bytes: "" when the bytes go as they are,
     // else e.g. "max=1600;q=85;strip".
-    std::string Key() const;
+    [[nodiscard]] std::string Key() const;
 };
 
 struct ProcessedImage {

@@ -22,12 +22,12 @@ class TextBlocks {
         return true;
     }
     // The block, or nullopt when the number names none.
-    std::optional<std::string> Get(int number) const {
+    [[nodiscard]] std::optional<std::string> Get(int number) const {
         if (number < 1 || number > Count()) return std::nullopt;
         return blocks_[number - 1];
     }
     // TextBlockCount: the number of the newest block, 0 before the first.
-    int Count() const { return static_cast<int>(blocks_.size()); }
+    [[nodiscard]] int Count() const { return static_cast<int>(blocks_.size()); }
 
   private:
     std::vector<std::string> blocks_;

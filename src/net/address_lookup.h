@@ -22,9 +22,9 @@ struct SocketAddress {
     sockaddr_storage storage{};
     socklen_t length = 0;
 
-    int Family() const { return storage.ss_family; }
+    [[nodiscard]] int Family() const { return storage.ss_family; }
     // "127.0.0.1:80", "[::1]:443"
-    std::string ToString() const;
+    [[nodiscard]] std::string ToString() const;
 };
 
 // Blocking: every address of `host` with `port` filled in; empty when the name has none. It runs
@@ -47,7 +47,7 @@ class PendingLookup {
     PendingLookup& operator=(const PendingLookup&) = delete;
 
     // Readable once the answer is there; -1 when no pipe could be had (Take() is ready then).
-    int Fd() const;
+    [[nodiscard]] int Fd() const;
     // The addresses once the lookup has ended, nullopt while it runs.
     std::optional<std::vector<SocketAddress>> Take();
 

@@ -108,20 +108,22 @@ class FollowingExchange {
     FollowingExchange(ExchangeRequest request, OptionsFor optionsFor,
                       std::vector<std::string> secretHeaders = {});
 
-    bool Finished() const { return exchange_->Finished(); }
-    int Fd() const { return exchange_->Fd(); }
-    short Events() const { return exchange_->Events(); }
-    std::chrono::steady_clock::time_point Deadline() const { return exchange_->Deadline(); }
+    [[nodiscard]] bool Finished() const { return exchange_->Finished(); }
+    [[nodiscard]] int Fd() const { return exchange_->Fd(); }
+    [[nodiscard]] short Events() const { return exchange_->Events(); }
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const {
+        return exchange_->Deadline();
+    }
     void Step(short revents);
     void Cancel() { exchange_->Cancel(); }
 
     // The last exchange made; its Request().url is where the answer came from.
-    const HttpExchange& Last() const { return *exchange_; }
+    [[nodiscard]] const HttpExchange& Last() const { return *exchange_; }
     std::unique_ptr<HttpExchange> TakeLast() { return std::move(exchange_); }
     // A redirect that was not followed: too many, a loop, https to http, a bad Location.
-    const std::optional<lumar::Reason>& Error() const { return error_; }
+    [[nodiscard]] const std::optional<lumar::Reason>& Error() const { return error_; }
     // The host a redirect was not followed to because the request carries a key.
-    const std::string& KeyRefusedHost() const { return keyRefusedHost_; }
+    [[nodiscard]] const std::string& KeyRefusedHost() const { return keyRefusedHost_; }
 
   private:
     void Begin(ExchangeRequest request);

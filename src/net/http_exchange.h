@@ -116,13 +116,15 @@ class HttpExchange {
     HttpExchange(const HttpExchange&) = delete;
     HttpExchange& operator=(const HttpExchange&) = delete;
 
-    State GetState() const { return state_; }
-    bool Finished() const { return state_ == State::kDone || state_ == State::kFailed; }
+    [[nodiscard]] State GetState() const { return state_; }
+    [[nodiscard]] bool Finished() const {
+        return state_ == State::kDone || state_ == State::kFailed;
+    }
 
     // What to wait for: -1 and 0 when Finished().
-    int Fd() const;
-    short Events() const { return Finished() ? 0 : events_; }
-    std::chrono::steady_clock::time_point Deadline() const { return deadline_; }
+    [[nodiscard]] int Fd() const;
+    [[nodiscard]] short Events() const { return Finished() ? 0 : events_; }
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const { return deadline_; }
 
     // Advances with the readiness seen on Fd(); 0 checks the deadline.
     void Step(short revents);
@@ -131,22 +133,22 @@ class HttpExchange {
     // stay alive and unchanged until the state is past Send.
     void SendWritten(const std::vector<std::string_view>& pieces);
 
-    ExchangeError Error() const { return error_; }
+    [[nodiscard]] ExchangeError Error() const { return error_; }
     // Why it failed (a refused connection and the system's words, a certificate, an answer
     // cut off, a proxy's refusal, ...); a default Reason while it has not failed.
-    const lumar::Reason& Reason() const { return reason_; }
-    const ExchangeRequest& Request() const { return request_; }
+    [[nodiscard]] const lumar::Reason& Reason() const { return reason_; }
+    [[nodiscard]] const ExchangeRequest& Request() const { return request_; }
     // Complete when Done.
-    const HttpResponseReader& Response() const { return response_; }
+    [[nodiscard]] const HttpResponseReader& Response() const { return response_; }
     // A classic exchange's answer without its header, as far as it came.
-    const ResponseCollector& Collected() const { return collected_; }
+    [[nodiscard]] const ResponseCollector& Collected() const { return collected_; }
     // The state a failed exchange was in when it failed.
-    State FailedIn() const { return failedIn_; }
+    [[nodiscard]] State FailedIn() const { return failedIn_; }
     // Of the request head and body, for progress.
-    size_t BytesSent() const { return sentTotal_; }
-    size_t BytesToSend() const { return sendSize_; }
+    [[nodiscard]] size_t BytesSent() const { return sentTotal_; }
+    [[nodiscard]] size_t BytesToSend() const { return sendSize_; }
     // Whether the TLS handshake resumed an earlier session with the server.
-    bool ResumedTls() const { return resumedTls_; }
+    [[nodiscard]] bool ResumedTls() const { return resumedTls_; }
 
   private:
     void StartResolve();
@@ -168,7 +170,7 @@ class HttpExchange {
     void FeedAnswer(std::string_view bytes);
     void OnEndOfStream(bool withoutCloseNotify);
     void OnClassicReadable();
-    bool Classic() const { return options_.mode == ExchangeMode::kHttp10UntilClose; }
+    [[nodiscard]] bool Classic() const { return options_.mode == ExchangeMode::kHttp10UntilClose; }
 
     // Plain or TLS transfer on the connection. Wait sets `waitFor`; Failed sets ioError_.
     enum class Io { kProgress, kWait, kEof, kEofWithoutNotify, kFailed };

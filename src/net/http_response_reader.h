@@ -37,18 +37,20 @@ class HttpResponseReader {
     State Feed(std::string_view bytes);
     State Finish();
 
-    State GetState() const;
-    const std::string& Error() const { return error_; }
+    [[nodiscard]] State GetState() const;
+    [[nodiscard]] const std::string& Error() const { return error_; }
 
-    int Status() const { return status_; }
+    [[nodiscard]] int Status() const { return status_; }
     // "HTTP/1.1"
-    const std::string& Version() const { return version_; }
-    const std::string& Reason() const { return reason_; }
+    [[nodiscard]] const std::string& Version() const { return version_; }
+    [[nodiscard]] const std::string& Reason() const { return reason_; }
     // The value of a header, names compared without regard to case; several headers of the
     // same name are joined with ", " (Set-Cookie lines are best read with Headers()).
-    std::optional<std::string> Header(std::string_view name) const;
-    const std::vector<std::pair<std::string, std::string>>& Headers() const { return headers_; }
-    const std::string& Body() const { return body_; }
+    [[nodiscard]] std::optional<std::string> Header(std::string_view name) const;
+    [[nodiscard]] const std::vector<std::pair<std::string, std::string>>& Headers() const {
+        return headers_;
+    }
+    [[nodiscard]] const std::string& Body() const { return body_; }
 
   private:
     enum class Phase {

@@ -25,13 +25,13 @@ struct HttpUrl {
     // Path and query as the request line carries them; never empty, always starts with "/".
     std::string target = "/";
 
-    std::uint16_t DefaultPort() const { return https ? 443 : 80; }
-    bool IsIpv6() const { return host.find(':') != std::string::npos; }
+    [[nodiscard]] std::uint16_t DefaultPort() const { return https ? 443 : 80; }
+    [[nodiscard]] bool IsIpv6() const { return host.find(':') != std::string::npos; }
     // The host as the Host header and the URL write it: IPv6 in brackets, the port only
     // when it is not the scheme's default.
-    std::string HostHeader() const;
+    [[nodiscard]] std::string HostHeader() const;
     // The whole URL again, in its normal form.
-    std::string ToString() const;
+    [[nodiscard]] std::string ToString() const;
 };
 
 lumar::Outcome<HttpUrl> ParseHttpUrl(std::string_view text);

@@ -38,12 +38,12 @@ struct FormFile {
 
 class RequestBody {
   public:
-    const std::string& ContentType() const { return contentType_; }
-    size_t Size() const { return size_; }
+    [[nodiscard]] const std::string& ContentType() const { return contentType_; }
+    [[nodiscard]] size_t Size() const { return size_; }
     // The body as pieces to send one after the other. The views point into this object and
     // into the caller's file bytes; they are made anew by each call, so moving the body
     // before the call is safe.
-    std::vector<std::string_view> Pieces() const;
+    [[nodiscard]] std::vector<std::string_view> Pieces() const;
 
   private:
     friend class RequestBodyWriter;

@@ -21,16 +21,16 @@ class ResponseCollector {
 
     // The answer so far without its header. A header still waiting for its empty line when
     // the answer ends is kept as it is (there is no body to tell it from).
-    const std::string& Answer() const;
+    [[nodiscard]] const std::string& Answer() const;
 
     // The status of the answer's header and its reason phrase ("413", "Request Entity Too
     // Large"); 0 and "" while no complete header came.
-    int Status() const { return status_; }
-    const std::string& StatusText() const { return statusText_; }
+    [[nodiscard]] int Status() const { return status_; }
+    [[nodiscard]] const std::string& StatusText() const { return statusText_; }
 
     // Bytes taken so far (header included).
-    size_t Received() const { return received_; }
-    bool Full() const { return received_ >= maxBytes_; }
+    [[nodiscard]] size_t Received() const { return received_; }
+    [[nodiscard]] bool Full() const { return received_ >= maxBytes_; }
     void Clear();
 
   private:

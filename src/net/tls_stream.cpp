@@ -115,7 +115,7 @@ class TlsClientContext {
         SSL_CTX_free(ctx_);
     }
 
-    SSL_CTX* Get() const { return ctx_; }
+    [[nodiscard]] SSL_CTX* Get() const { return ctx_; }
 
     SSL_SESSION* SessionFor(const std::string& serverName) {
         const std::lock_guard lock(mutex_);

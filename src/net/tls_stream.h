@@ -44,9 +44,9 @@ class TlsStream {
     // session from being resumed.
     void Shutdown();
 
-    const std::string& Error() const { return error_; }
+    [[nodiscard]] const std::string& Error() const { return error_; }
     // Whether the handshake resumed an earlier session.
-    bool Resumed() const;
+    [[nodiscard]] bool Resumed() const;
 
   private:
     TlsStatus Map(int result, const char* step);

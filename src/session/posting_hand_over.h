@@ -26,9 +26,9 @@ class PostingHandOver : public UploadObserver {
     }
 
     // What FinishPosting put into the code panel.
-    const PostingView& View() const { return view_; }
-    const PostingOptions& Options() const { return options_; }
-    const PostingTexts& Texts() const { return texts_; }
+    [[nodiscard]] const PostingView& View() const { return view_; }
+    [[nodiscard]] const PostingOptions& Options() const { return options_; }
+    [[nodiscard]] const PostingTexts& Texts() const { return texts_; }
 
   private:
     PostingState& state_;

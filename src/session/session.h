@@ -33,17 +33,17 @@ class Session {
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    const SessionPaths& Paths() const { return paths_; }
-    const std::string& SettingsFile() const { return paths_.settingsFile; }
-    const std::string& LanguageFile() const { return paths_.languageFile; }
+    [[nodiscard]] const SessionPaths& Paths() const { return paths_; }
+    [[nodiscard]] const std::string& SettingsFile() const { return paths_.settingsFile; }
+    [[nodiscard]] const std::string& LanguageFile() const { return paths_.languageFile; }
 
     ImageList& List() { return list_; }
     TextBlocks& Blocks() { return blocks_; }
     PostingState& Posting() { return posting_; }
     HosterTable& Hosters() { return hosters_; }
-    const HosterTable& Hosters() const { return hosters_; }
+    [[nodiscard]] const HosterTable& Hosters() const { return hosters_; }
     UiStrings& Strings() { return strings_; }
-    const UiStrings& Strings() const { return strings_; }
+    [[nodiscard]] const UiStrings& Strings() const { return strings_; }
 
   private:
     SessionPaths paths_;

@@ -14,7 +14,7 @@ class FileDescriptor {
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    int Get() const { return fd_; }
+    [[nodiscard]] int Get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     // Closes now, reporting a failed close (a delayed write error) as errno.
     bool Close();

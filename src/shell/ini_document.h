@@ -20,17 +20,18 @@ class IniDocument {
     // `text` is UTF-8 (see text_codec.h).
     explicit IniDocument(std::string text);
 
-    const std::string& Text() const { return text_; }
+    [[nodiscard]] const std::string& Text() const { return text_; }
 
     // The stored value after rules 2 and 4, or nullopt when the section or the key is missing.
-    std::optional<std::string> Find(std::string_view section, std::string_view key) const;
+    [[nodiscard]] std::optional<std::string> Find(std::string_view section,
+                                                  std::string_view key) const;
     // Find, or the default after rule 3.
-    std::string Read(std::string_view section, std::string_view key,
-                     std::string_view defaultValue) const;
+    [[nodiscard]] std::string Read(std::string_view section, std::string_view key,
+                                   std::string_view defaultValue) const;
     // The whole text with one key set: an existing value replaced in place, a missing key
     // added after the last non-blank line of its section, a missing section added at the end.
-    std::string WithValue(std::string_view section, std::string_view key,
-                          std::string_view value) const;
+    [[nodiscard]] std::string WithValue(std::string_view section, std::string_view key,
+                                        std::string_view value) const;
 
   private:
     struct Key {
@@ -43,11 +44,11 @@ class IniDocument {
         uint32_t contentEnd;          // offset after the line ending of its last non-blank line
     };
 
-    std::string_view View(uint32_t begin, uint32_t size) const {
+    [[nodiscard]] std::string_view View(uint32_t begin, uint32_t size) const {
         return std::string_view(text_).substr(begin, size);
     }
-    const Section* FindSection(std::string_view name) const;
-    const Key* FindKey(const Section& section, std::string_view name) const;
+    [[nodiscard]] const Section* FindSection(std::string_view name) const;
+    [[nodiscard]] const Key* FindKey(const Section& section, std::string_view name) const;
 
     std::string text_;
     std::vector<Section> sections_;  // in file order

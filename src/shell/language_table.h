@@ -290,7 +290,7 @@ class UiStrings {
     static constexpr int kSize = 510;  // entries 0 .. 509
 
     // The text of an entry; "" for an entry that was never set or lies outside the table.
-    const std::string& Get(int index) const;
+    [[nodiscard]] const std::string& Get(int index) const;
     void Set(int index, std::string text);
 
   private:

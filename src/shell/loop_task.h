@@ -16,13 +16,13 @@ class LoopTask {
     virtual ~LoopTask() = default;
 
     // What the task waits for now (fd and events; revents unused). A negative fd is no wait.
-    virtual std::vector<pollfd> Waits() const = 0;
+    [[nodiscard]] virtual std::vector<pollfd> Waits() const = 0;
     // When the task wants a step even without any of its waits ready; time_point::max(): never.
-    virtual std::chrono::steady_clock::time_point Deadline() const = 0;
+    [[nodiscard]] virtual std::chrono::steady_clock::time_point Deadline() const = 0;
     // Goes on with the waits that are ready (with their revents); an empty span: the deadline
     // passed, or the caller looks again. A step does not block.
     virtual void Step(std::span<const pollfd> ready) = 0;
-    virtual bool Finished() const = 0;
+    [[nodiscard]] virtual bool Finished() const = 0;
 };
 
 }  // namespace lumar

@@ -14,7 +14,7 @@ struct MultiFileSelection {
 
     // folder and name joined by exactly one separator, in order. A single chosen file thus
     // keeps its plain path instead of getting a doubled separator before the name.
-    std::vector<std::string> FullPaths() const;
+    [[nodiscard]] std::vector<std::string> FullPaths() const;
 };
 
 // Splits the dialog's Filename. An empty text (cancelled dialog) gives no names. Text after

@@ -113,7 +113,7 @@ struct Reason {
         : code(reasonCode), args(arguments) {}
 
     // The argument at `index`, "" when the reason has fewer.
-    const std::string& Arg(std::size_t index) const {
+    [[nodiscard]] const std::string& Arg(std::size_t index) const {
         static const std::string none;
         return index < args.size() ? args[index] : none;
     }
@@ -127,11 +127,11 @@ class [[nodiscard]] Outcome {
     Outcome(T value) : state_(std::move(value)) {}         // NOLINT(google-explicit-constructor)
     Outcome(Reason reason) : state_(std::move(reason)) {}  // NOLINT(google-explicit-constructor)
 
-    bool Ok() const { return state_.index() == 0; }
+    [[nodiscard]] bool Ok() const { return state_.index() == 0; }
     explicit operator bool() const { return Ok(); }
 
     // The value; only for an Ok() outcome.
-    const T& Value() const& {
+    [[nodiscard]] const T& Value() const& {
         assert(Ok());
         return std::get<0>(state_);
     }
@@ -147,7 +147,7 @@ class [[nodiscard]] Outcome {
     T* operator->() { return &Value(); }
 
     // The reason; only for a failed outcome.
-    const Reason& Why() const {
+    [[nodiscard]] const Reason& Why() const {
         assert(!Ok());
         return std::get<1>(state_);
     }
@@ -162,9 +162,9 @@ class [[nodiscard]] Outcome<void> {
     Outcome() = default;
     Outcome(Reason reason) : failed_(true), reason_(std::move(reason)) {}  // NOLINT
 
-    bool Ok() const { return !failed_; }
+    [[nodiscard]] bool Ok() const { return !failed_; }
     explicit operator bool() const { return Ok(); }
-    const Reason& Why() const {
+    [[nodiscard]] const Reason& Why() const {
         assert(failed_);
         return reason_;
     }

@@ -14,7 +14,7 @@ class WakeFd {
     WakeFd(const WakeFd&) = delete;
     WakeFd& operator=(const WakeFd&) = delete;
 
-    int Fd() const { return fd_; }
+    [[nodiscard]] int Fd() const { return fd_; }
     // Safe from any thread.
     void Signal() const;
     void Drain() const;

@@ -57,7 +57,7 @@ class GeneratedImage {
     GeneratedImage(const GeneratedImage&) = delete;
     GeneratedImage& operator=(const GeneratedImage&) = delete;
 
-    const std::string& Path() const { return path_; }
+    [[nodiscard]] const std::string& Path() const { return path_; }
 
   private:
     std::string folder_;

@@ -27,7 +27,7 @@ struct ProbeResult {
     std::string code;          // the image's forum code; empty on failure
     std::string failure;       // why no code came out
 
-    bool Ok() const { return failure.empty(); }
+    [[nodiscard]] bool Ok() const { return failure.empty(); }
 };
 
 // Uploads the image at `imagePath`, or a small generated JPEG when it is empty, to the row,
@@ -41,12 +41,12 @@ class ProbeTask final : public LoopTask {
     ProbeTask(const ProbeTask&) = delete;
     ProbeTask& operator=(const ProbeTask&) = delete;
 
-    std::vector<pollfd> Waits() const override;
-    std::chrono::steady_clock::time_point Deadline() const override;
+    [[nodiscard]] std::vector<pollfd> Waits() const override;
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const override;
     void Step(std::span<const pollfd> ready) override;
-    bool Finished() const override;
+    [[nodiscard]] bool Finished() const override;
     // Complete once Finished().
-    const ProbeResult& Result() const;
+    [[nodiscard]] const ProbeResult& Result() const;
 
   private:
     struct State;

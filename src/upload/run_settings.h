@@ -31,13 +31,17 @@ class SettingsFileForRun final : public RunSettings {
   public:
     explicit SettingsFileForRun(std::string settingsFile) : file_(std::move(settingsFile)) {}
 
-    int Int(const SettingKey& key) const override { return ReadIntSetting(file_, key); }
-    std::string Text(const SettingKey& key) const override { return ReadTextSetting(file_, key); }
-    int TimeoutSeconds() const override { return ReadTimeoutSeconds(file_); }
+    [[nodiscard]] int Int(const SettingKey& key) const override {
+        return ReadIntSetting(file_, key);
+    }
+    [[nodiscard]] std::string Text(const SettingKey& key) const override {
+        return ReadTextSetting(file_, key);
+    }
+    [[nodiscard]] int TimeoutSeconds() const override { return ReadTimeoutSeconds(file_); }
     TotalsUpdate AddUpload(const UploadTotals& shown, double bytes) override {
         return AddUploadToTotals(file_, shown, bytes);
     }
-    const std::string& Place() const override { return file_; }
+    [[nodiscard]] const std::string& Place() const override { return file_; }
 
   private:
     std::string file_;

@@ -56,7 +56,7 @@ class [[nodiscard]] RunStep {
         if (handle_) handle_.destroy();
     }
 
-    bool await_ready() const noexcept { return false; }
+    [[nodiscard]] bool await_ready() const noexcept { return false; }
     std::coroutine_handle<> await_suspend(std::coroutine_handle<> caller) noexcept {
         handle_.promise().continuation = caller;
         return handle_;
@@ -67,7 +67,7 @@ class [[nodiscard]] RunStep {
 
     // The outermost piece: runs it up to its first wait.
     void Begin() { handle_.resume(); }
-    bool Done() const { return !handle_ || handle_.done(); }
+    [[nodiscard]] bool Done() const { return !handle_ || handle_.done(); }
 
   private:
     Handle handle_;

@@ -66,7 +66,7 @@ ClassicRoute RouteClassic(const TransportOptions& transport, CURL& url, std::uin
 class UploadConnection {
   public:
     // 0 = no connection, -1 = the last connect failed, > 0 = open.
-    int Socket() const;
+    [[nodiscard]] int Socket() const;
 
     // The name lookup of later connects; empty (the default) = the system's.
     void SetLookup(net::NameLookup lookup) { lookup_ = std::move(lookup); }
@@ -99,12 +99,12 @@ class UploadConnection {
     bool ConnectEnded(SocketFailure* why = nullptr);
     bool BeginSend(std::span<const std::string_view> pieces, SocketFailure* why = nullptr);
     long long SendEnded(SocketFailure* why = nullptr);
-    WaitEnd AnswerEnded() const;
+    [[nodiscard]] WaitEnd AnswerEnded() const;
     net::HttpExchange* Exchange() { return exchange_.get(); }
 
     // The transport's reason for the last failure (a proxy text that cannot be used, ...).
-    const Reason& Why() const { return why_; }
-    const ResponseCollector& Response() const;
+    [[nodiscard]] const Reason& Why() const { return why_; }
+    [[nodiscard]] const ResponseCollector& Response() const;
     void Close();
 
   private:

@@ -84,26 +84,26 @@ class StandardUploadJob {
     StandardUploadJob(const StandardUploadJob&) = delete;
     StandardUploadJob& operator=(const StandardUploadJob&) = delete;
 
-    bool Finished() const { return phase_ == Phase::kDone; }
+    [[nodiscard]] bool Finished() const { return phase_ == Phase::kDone; }
     // The answer is in and being read on the evaluator's thread: no fd, no deadline, and
     // Cancel() leaves it to end. Collect() ends the job once the evaluator has signalled.
-    bool Evaluating() const { return phase_ == Phase::kEvaluating; }
+    [[nodiscard]] bool Evaluating() const { return phase_ == Phase::kEvaluating; }
     void Collect();
-    int Fd() const;
-    short Events() const;
-    std::chrono::steady_clock::time_point Deadline() const;
+    [[nodiscard]] int Fd() const;
+    [[nodiscard]] short Events() const;
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const;
     void Step(short revents);
     void Cancel();
     // No further try: a pause before one ends the job with the failure that asked for it.
     void StopRetrying();
     // The host's answer to the request that went out, or the pause before the next try.
-    UploadWait Wait() const;
+    [[nodiscard]] UploadWait Wait() const;
 
-    int Attempts() const { return attempts_; }  // requests begun, retries included
-    const std::string& Path() const { return path_; }
-    const HosterDef& Row() const { return row_; }
+    [[nodiscard]] int Attempts() const { return attempts_; }  // requests begun, retries included
+    [[nodiscard]] const std::string& Path() const { return path_; }
+    [[nodiscard]] const HosterDef& Row() const { return row_; }
     // Complete once Finished().
-    const StandardUploadResult& Result() const { return result_; }
+    [[nodiscard]] const StandardUploadResult& Result() const { return result_; }
     // The bytes the job was given, handed back once it finished (for another row to send).
     std::string TakeBytes();
 
@@ -147,10 +147,10 @@ class DeletionTask final : public LoopTask {
     DeletionTask(const DeletionTask&) = delete;
     DeletionTask& operator=(const DeletionTask&) = delete;
 
-    std::vector<pollfd> Waits() const override;
-    std::chrono::steady_clock::time_point Deadline() const override;
+    [[nodiscard]] std::vector<pollfd> Waits() const override;
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const override;
     void Step(std::span<const pollfd> ready) override;
-    bool Finished() const override;
+    [[nodiscard]] bool Finished() const override;
     [[nodiscard]] Status Result() const;
 
   private:

@@ -32,9 +32,9 @@ struct TransportOptions {
     std::optional<net::Environment> environment;
 
     // The redirection for host:port, or nullptr when there is none.
-    const ConnectTo* Redirection(std::string_view host, std::uint16_t port) const;
+    [[nodiscard]] const ConnectTo* Redirection(std::string_view host, std::uint16_t port) const;
     // The proxy of a request to `url` (net::ChooseProxy with the environment set here).
-    net::ProxyChoice ProxyFor(const net::HttpUrl& url) const;
+    [[nodiscard]] net::ProxyChoice ProxyFor(const net::HttpUrl& url) const;
 };
 
 // The proxy setting's text: empty takes the environment's, "direct" uses none, anything else

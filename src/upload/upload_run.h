@@ -197,10 +197,12 @@ class UploadRun : public LoopTask {
     // as its first wait; its caller steps it (LoopTask) until Finished(), the posting and the
     // end-of-run requests included. `rows` and `options` must outlive the run's steps.
     void Start(std::span<ImageEntry> rows, const UploadRunOptions& options);
-    std::vector<pollfd> Waits() const override;
-    std::chrono::steady_clock::time_point Deadline() const override { return deadline_; }
+    [[nodiscard]] std::vector<pollfd> Waits() const override;
+    [[nodiscard]] std::chrono::steady_clock::time_point Deadline() const override {
+        return deadline_;
+    }
     void Step(std::span<const pollfd> ready) override;
-    bool Finished() const override { return body_.Done(); }
+    [[nodiscard]] bool Finished() const override { return body_.Done(); }
     // Start() and the steps on a poll loop of its own (lumar-cli): returns when the run is over.
     void Run(std::span<ImageEntry> rows, const UploadRunOptions& options);
 
@@ -220,20 +222,20 @@ class UploadRun : public LoopTask {
     std::atomic<bool>& AbortFlag() { return abortFlag_; }
 
     // The state of the run, readable while it runs (from the observer) and afterwards.
-    int HosterIndex() const { return hosterIndex_; }
-    int ImageCount() const { return imageCount_; }
-    int DoneCount() const { return doneCount_; }
-    int RemainingCount() const { return remainingCount_; }
-    double RemainingKB() const { return remainingKB_; }
-    double SpeedKB() const { return speedKB_; }  // kB per second of the last image
-    int FailedCount() const { return failedCount_; }
+    [[nodiscard]] int HosterIndex() const { return hosterIndex_; }
+    [[nodiscard]] int ImageCount() const { return imageCount_; }
+    [[nodiscard]] int DoneCount() const { return doneCount_; }
+    [[nodiscard]] int RemainingCount() const { return remainingCount_; }
+    [[nodiscard]] double RemainingKB() const { return remainingKB_; }
+    [[nodiscard]] double SpeedKB() const { return speedKB_; }  // kB per second of the last image
+    [[nodiscard]] int FailedCount() const { return failedCount_; }
     // Why the totals could not be written during the run; "" when every write went through.
-    const std::string& TotalsProblem() const { return totalsProblem_; }
+    [[nodiscard]] const std::string& TotalsProblem() const { return totalsProblem_; }
     // Successes of the run the history could not keep.
-    int UnrecordedCount() const { return unrecorded_; }
+    [[nodiscard]] int UnrecordedCount() const { return unrecorded_; }
     // What the row's {outputbox} calls gave during the run, for the front end to show at its
     // end, in the order the images finished.
-    const std::vector<std::string>& Outputs() const { return outputs_; }
+    [[nodiscard]] const std::vector<std::string>& Outputs() const { return outputs_; }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -241,7 +243,7 @@ class UploadRun : public LoopTask {
     // the wake, until the deadline.
     struct Pause {
         UploadRun& run;
-        bool await_ready() const noexcept { return false; }
+        [[nodiscard]] bool await_ready() const noexcept { return false; }
         void await_suspend(std::coroutine_handle<> at) noexcept { run.resumeAt_ = at; }
         void await_resume() const noexcept {
             run.waitsAt_ = nullptr;
@@ -303,12 +305,12 @@ class UploadRun : public LoopTask {
                            const HosterDef& row, StandardUploadResult result, std::string note,
                            const UploadRunOptions& options);
     // The note of the log line on the fallback, when it took the image.
-    std::string FallbackNote(const StandardImage& image) const;
+    [[nodiscard]] std::string FallbackNote(const StandardImage& image) const;
     // The fallback row of this run; nullptr when there is none.
-    const HosterDef* Fallback() const;
+    [[nodiscard]] const HosterDef* Fallback() const;
     // The thumbnail side the preparer is asked for: 0 unless the chosen row or the fallback
     // lacks thumbnails and the run makes its own.
-    int ThumbSideNeeded(const UploadRunOptions& options) const;
+    [[nodiscard]] int ThumbSideNeeded(const UploadRunOptions& options) const;
     // One turn of the loop over the jobs in flight; ends the images whose jobs finished, in
     // the order their answers came.
     RunStep<> DriveJobs(std::span<ImageEntry> rows, const UploadRunOptions& options);
@@ -320,7 +322,7 @@ class UploadRun : public LoopTask {
     // Tries the waiting pictures again; after a cancel ends them.
     // The history's claim is this process's own, so it does not keep a second copy of a
     // picture this run is sending from going up as well: the copy waits for the first's code.
-    bool SendingHere(const std::string& originalSha256, const std::string& key) const;
+    [[nodiscard]] bool SendingHere(const std::string& originalSha256, const std::string& key) const;
     void RetryClaimed(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // A finished job: a success waits for its entry to be written before it is reported.
     void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
@@ -333,7 +335,8 @@ class UploadRun : public LoopTask {
     void ReleaseClaim(const StandardImage& image, const UploadRunOptions& options);
     // Reports the images whose entries are written.
     void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options);
-    int ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& options) const;
+    [[nodiscard]] int ConnectionLimit(const HosterDef& hoster,
+                                      const UploadRunOptions& options) const;
     // The entry with the fields of the row that took the picture, handed to the writer (ready
     // at once when the history could not be opened).
     std::future<Status> Record(HistoryEntry entry, const HosterDef& hoster,
@@ -344,13 +347,13 @@ class UploadRun : public LoopTask {
     // of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
                    const UploadRunOptions& options, const std::string& note = "");
-    int TimeoutSeconds(const UploadRunOptions& options) const;
+    [[nodiscard]] int TimeoutSeconds(const UploadRunOptions& options) const;
     // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
     bool WithinSizeCap(int position, const std::string& path, const UploadRunOptions& options);
     // The log's word of failure and the reason in brackets; tells the observer.
     std::string Failed(int position, const Reason& reason);
     // Whether the next image may start: neither cancelled nor ending.
-    bool MayStartImage() const { return !abortFlag_.load() && !stopStarting_.load(); }
+    [[nodiscard]] bool MayStartImage() const { return !abortFlag_.load() && !stopStarting_.load(); }
     // Reports the wait of the oldest image in flight that waits, when it changed.
     void ReportWait(const UploadWait& wait);
     void ReportJobsWait();

@@ -7,14 +7,14 @@ namespace lumar {
 
 class CURL {
   public:
-    const std::string& Host() const { return host_; }
+    [[nodiscard]] const std::string& Host() const { return host_; }
     void Host(std::string value) { host_ = std::move(value); }
-    const std::string& Path() const { return path_; }
+    [[nodiscard]] const std::string& Path() const { return path_; }
     void Path(std::string value) { path_ = std::move(value); }
-    std::int16_t Port() const { return port_; }
+    [[nodiscard]] std::int16_t Port() const { return port_; }
     void Port(std::int16_t value) { port_ = value; }
     // Written in front of the path in the request line; nothing sets it.
-    const std::string& Proxy() const { return proxy_; }
+    [[nodiscard]] const std::string& Proxy() const { return proxy_; }
     void Proxy(std::string value) { proxy_ = std::move(value); }
 
     // Takes the path of `strURL` and sets Host to `strProxy`, whatever host the URL names;

@@ -73,19 +73,19 @@ class MainWindow : public QWidget {
     bool Start();
 
     // The state other parts read.
-    const UiStrings& Strings() const { return strings_; }
+    [[nodiscard]] const UiStrings& Strings() const { return strings_; }
     ImageList& List() { return list_; }
     TextBlocks& Blocks() { return blocks_; }
     PostingState& Posting() { return posting_; }
-    const HosterTable& Hosters() const { return hosters_; }
-    double StatFiles() const { return statFiles_; }
-    double StatBytes() const { return statBytes_; }
-    ImageListPanel* ListPanel() const { return listPanel_; }
-    UploadPanel* UploadPanelWidget() const { return uploadPanel_; }
-    HosterFrame* HosterFrameWidget() const { return hosterFrame_; }
+    [[nodiscard]] const HosterTable& Hosters() const { return hosters_; }
+    [[nodiscard]] double StatFiles() const { return statFiles_; }
+    [[nodiscard]] double StatBytes() const { return statBytes_; }
+    [[nodiscard]] ImageListPanel* ListPanel() const { return listPanel_; }
+    [[nodiscard]] UploadPanel* UploadPanelWidget() const { return uploadPanel_; }
+    [[nodiscard]] HosterFrame* HosterFrameWidget() const { return hosterFrame_; }
 
     // Status bar panel 1..3.
-    QString StatusPanelText(int panel) const;
+    [[nodiscard]] QString StatusPanelText(int panel) const;
     // ShowStatsPanel: the upload totals into panel 3.
     void ShowStatsPanel();
     // Adds to the upload totals (after a successful upload), writes and shows them.
@@ -97,7 +97,7 @@ class MainWindow : public QWidget {
     void MinimizeToTray();
     // The notification-area icon's activation; a double click of either button restores.
     void OnTrayActivated(QSystemTrayIcon::ActivationReason reason);
-    bool InTray() const { return inTray_; }
+    [[nodiscard]] bool InTray() const { return inTray_; }
     // Takes the window out of the notification area and raises it. Under Wayland the
     // compositor decides; `activationToken` is a token the desktop issued for a start the user
     // made (a second start's), which lets the window in front where a bare request is refused.
@@ -107,24 +107,24 @@ class MainWindow : public QWidget {
     // starts no further image and the program ends once the images sent have their answers;
     // a second close ends it at once.
     void Quit();
-    bool Quitting() const { return quitting_; }
+    [[nodiscard]] bool Quitting() const { return quitting_; }
 
     // Panels in the shared area.
     void ShowListPanel();
     void ShowUploadPanel();
     void ShowCodePanel();
-    CodePanel* CodePanelWidget() const { return codePanel_; }
+    [[nodiscard]] CodePanel* CodePanelWidget() const { return codePanel_; }
 
     // cmUpload: the whole upload run; returns when it is over.
     void StartUpload();
     // cmAbbruch.
     void CancelUpload();
-    bool UploadRunning() const { return run_ != nullptr; }
+    [[nodiscard]] bool UploadRunning() const { return run_ != nullptr; }
 
     // Paths the program was opened with (its command line, a later start): added to the list
     // as a drop adds them. Until the start-up is over and while a run goes on they wait.
     void OpenPaths(const QStringList& paths);
-    bool Started() const { return started_; }
+    [[nodiscard]] bool Started() const { return started_; }
 
     // "Bildschirmfoto…": asks the desktop for a screenshot; the picture, copied into the
     // captures folder, becomes a row and the window comes back. The status line tells what
@@ -164,7 +164,7 @@ class MainWindow : public QWidget {
     // Takes the .sxcu files of a drag (enter, move or drop) on the window; false when it holds
     // none and goes on as before.
     bool DropDefinitions(QEvent* event);
-    char DecimalSeparator() const;
+    [[nodiscard]] char DecimalSeparator() const;
     void OnScreenshotFinished(ScreenCapture::Outcome outcome, const QString& file,
                               const QString& detail);
     void TakeWholeScreen();

@@ -20,7 +20,7 @@ class PortalScreenshot : public ScreenCapture {
                               QObject* parent = nullptr);
 
     void Take(const QString& parentWindow) override;
-    bool Busy() const override { return !requestPath_.isEmpty(); }
+    [[nodiscard]] bool Busy() const override { return !requestPath_.isEmpty(); }
 
   private slots:
     void OnResponse(uint response, const QVariantMap& results);

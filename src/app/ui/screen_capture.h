@@ -21,7 +21,7 @@ class ScreenCapture : public QObject {
     // ("x11:1a00003", or "" where it cannot be named). A request made while one is open is
     // dropped: the desktop's dialog of the first is still on the screen.
     virtual void Take(const QString& parentWindow) = 0;
-    virtual bool Busy() const = 0;
+    [[nodiscard]] virtual bool Busy() const = 0;
 
   signals:
     void Finished(lumar::ui::ScreenCapture::Outcome outcome, const QString& file,

@@ -39,7 +39,7 @@ class SingleInstance : public QObject {
     // With `screenshot`, the running start takes a screenshot after adding the paths.
     Claim ClaimOrHandOver(const QStringList& paths, const QString& activationToken = {},
                           bool screenshot = false);
-    QString SocketPath() const { return socketPath_; }
+    [[nodiscard]] QString SocketPath() const { return socketPath_; }
 
     // $XDG_RUNTIME_DIR, private to the user and emptied at logout; else the settings folder;
     // each only when it is a folder of the user's that no one else may write to, else empty.
@@ -52,8 +52,8 @@ class SingleInstance : public QObject {
 
   private:
     enum class HandOverResult { kDelivered, kNoListener, kForeignListener };
-    HandOverResult HandOver(const QStringList& paths, const QString& activationToken,
-                            bool screenshot) const;
+    [[nodiscard]] HandOverResult HandOver(const QStringList& paths, const QString& activationToken,
+                                          bool screenshot) const;
     bool Listen();
     void Accept();
 

@@ -31,18 +31,19 @@ class HistoryModel : public QAbstractTableModel {
     // Headers in column order.
     void SetHeaders(const QStringList& headers);
 
-    int AllCount() const { return static_cast<int>(entries_.size()); }
-    const HistoryEntry& EntryAt(int row) const;
+    [[nodiscard]] int AllCount() const { return static_cast<int>(entries_.size()); }
+    [[nodiscard]] const HistoryEntry& EntryAt(int row) const;
     // Drops the entries with these ids (forgotten).
     void Remove(const std::vector<std::int64_t>& ids);
     // Marks the entry as deleted at its host (`confirmed`) or as one whose deletion page was
     // opened, whether or not the search shows it now.
     void MarkDeletedOnHost(std::int64_t id, bool confirmed = true);
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role) const override;
 
   private:
     // Adds the positions from `from` on that the filter lets through to `out`.

@@ -47,17 +47,17 @@ class HistoryWindow : public QDialog {
                   QWidget* parent = nullptr);
     ~HistoryWindow() override;
 
-    HistoryModel* Model() const { return model_; }
+    [[nodiscard]] HistoryModel* Model() const { return model_; }
     // True until every entry is in the list (the newest come first, the rest from a worker).
-    bool Loading() const;
+    [[nodiscard]] bool Loading() const;
     // A deletion request is waiting for its host (the window must stay).
-    bool Busy() const { return busy_; }
+    [[nodiscard]] bool Busy() const { return busy_; }
 
   private:
-    QString Str(int entry) const;
+    [[nodiscard]] QString Str(int entry) const;
     void Load();
     // The selected entries' view rows, top to bottom.
-    std::vector<int> SelectedRows() const;
+    [[nodiscard]] std::vector<int> SelectedRows() const;
     void CurrentChanged();
     void ShowPreview();
     void CopyCodes();

@@ -42,7 +42,7 @@ class DirTree : public QWidget {
     // The language file the drive captions come from. Takes effect with the next rebuild.
     void SetLanguageFile(std::string file) { languageFile_ = std::move(file); }
 
-    QString Path() const;
+    [[nodiscard]] QString Path() const;
     // Stores the path (with a trailing separator added), rebuilds the tree, opens the nodes
     // down to the folder, selects it and raises ChangePath with the stored path. Folder names
     // are compared exactly (case-sensitive file systems); a level that is not found ends the
@@ -51,9 +51,9 @@ class DirTree : public QWidget {
     // Stores the path and rebuilds the tree; no selection, no event.
     void SetPath(const QString& path);
 
-    QTreeWidget* Tree() const { return tree_; }
+    [[nodiscard]] QTreeWidget* Tree() const { return tree_; }
     // The node with this key among the loaded nodes, or nullptr.
-    QTreeWidgetItem* FindNode(const QString& key) const;
+    [[nodiscard]] QTreeWidgetItem* FindNode(const QString& key) const;
     static QString KeyOf(const QTreeWidgetItem* node);
     // True while the node's children are not loaded yet (it shows the placeholder).
     static bool IsUnloaded(const QTreeWidgetItem* node);

@@ -23,9 +23,9 @@ class frmBrowseFolder : public QDialog {
     frmBrowseFolder(ImageList& list, std::string settingsFile, AddOptions options,
                     std::string languageFile, QWidget* parent = nullptr);
 
-    DirTree* Tree() const { return tree_; }
+    [[nodiscard]] DirTree* Tree() const { return tree_; }
     // Rows appended by OK; 0 before and after cancel.
-    int AddedRows() const { return added_; }
+    [[nodiscard]] int AddedRows() const { return added_; }
 
   private:
     void OnOk();

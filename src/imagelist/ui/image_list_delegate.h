@@ -17,7 +17,7 @@ class ImageListDelegate : public StripedRowDelegate {
     ImageListDelegate(const ImageList& list, const UiStrings* strings, QObject* parent = nullptr);
 
     // The text a cell shows.
-    QString ShownText(const QModelIndex& index) const;
+    [[nodiscard]] QString ShownText(const QModelIndex& index) const;
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

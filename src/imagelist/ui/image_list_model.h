@@ -21,19 +21,22 @@ class ImageListModel : public QAbstractTableModel {
     ImageListModel(ImageList& list, char decimalSeparator, QObject* parent = nullptr);
     ~ImageListModel() override;
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
+    [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+    [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                      int role) const override;
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role) override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    [[nodiscard]] Qt::ItemFlags flags(const QModelIndex& index) const override;
     // A drag of the list's own rows, so the view shows where they would go; the view moves
     // them itself.
     static constexpr const char* kRowDragFormat = "application/x-lumar-list-rows";
-    QStringList mimeTypes() const override { return {QString::fromLatin1(kRowDragFormat)}; }
-    Qt::DropActions supportedDropActions() const override {
+    [[nodiscard]] QStringList mimeTypes() const override {
+        return {QString::fromLatin1(kRowDragFormat)};
+    }
+    [[nodiscard]] Qt::DropActions supportedDropActions() const override {
         return Qt::CopyAction | Qt::MoveAction;
     }
 

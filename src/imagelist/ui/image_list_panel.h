@@ -66,7 +66,7 @@ class ImageListPanel : public QGroupBox {
     // Start-up: the caption `cmBilder_4` carries now is the insert-mode caption (entry 19).
     void SetStrings(const UiStrings* strings) { env_.strings = strings; }
 
-    int PreviewRowIndex() const { return previewRowIndex_; }
+    [[nodiscard]] int PreviewRowIndex() const { return previewRowIndex_; }
     void ResetPreviewRowIndex() { previewRowIndex_ = -1; }
 
     // Buttons 2 to 5 follow the row count; with rows the summary is refreshed.
@@ -87,12 +87,12 @@ class ImageListPanel : public QGroupBox {
     // Remembers what a folder scan left out; named on the status line once the rows are in.
     void NoteScanProblem(const ScanProblem& problem) { scanProblems_.push_back(problem); }
 
-    ImageListView* ListView() const { return lvBilder_; }
+    [[nodiscard]] ImageListView* ListView() const { return lvBilder_; }
 
     // The entries of the context menu, in their order; a window adds its own with
     // AddContextEntry (they come after the list's own entries, behind a separator).
     void AddContextEntry(QAction* action);
-    PreviewBox* Preview() const { return picPreview_; }
+    [[nodiscard]] PreviewBox* Preview() const { return picPreview_; }
 
   signals:
     void SummaryChanged(const QString& text);
@@ -104,7 +104,7 @@ class ImageListPanel : public QGroupBox {
     void ScreenshotRequested();
 
   private:
-    QString Str(int entry) const;
+    [[nodiscard]] QString Str(int entry) const;
     void RefreshPreview(int position);
     void DrawRow(int position);
     void ClearPreview();

@@ -24,7 +24,7 @@ class ImageListView : public QTableView {
     // Copies the core list's selection and current row into the view.
     void ShowListSelection();
     // What a drag of the selected rows carries; a drop of it on this view moves them.
-    QMimeData* RowDragData() const;
+    [[nodiscard]] QMimeData* RowDragData() const;
 
   signals:
     // Before the view handles a key press itself (arrow keys move the selection after this).
@@ -51,7 +51,7 @@ class ImageListView : public QTableView {
     bool IsOwnRowDrag(const QMimeData* mime) const;
     // The position a drop at `pos` puts rows before: the row under it, or the next one when
     // the lower half of a row is hit; the end below the last row.
-    int DropPosition(const QPoint& pos) const;
+    [[nodiscard]] int DropPosition(const QPoint& pos) const;
     void TakeSelection(const QItemSelection& selected, const QItemSelection& deselected);
     void TakeCurrent(const QModelIndex& current);
 

@@ -18,11 +18,11 @@ class PreviewBox : public QWidget {
     // it cannot be loaded or drawn - also for a FIFO or device in its place, which is never
     // waited on; the box is then empty.
     bool ShowFile(const std::string& path);
-    bool IsEmpty() const { return picture_.isNull(); }
+    [[nodiscard]] bool IsEmpty() const { return picture_.isNull(); }
     // Where the picture was drawn inside the box, in pixels (empty when nothing is shown).
-    QRect PictureRect() const { return placed_; }
+    [[nodiscard]] QRect PictureRect() const { return placed_; }
     // How many files were loaded since the box was made (lets tests tell a redraw from none).
-    int LoadCount() const { return loads_; }
+    [[nodiscard]] int LoadCount() const { return loads_; }
 
   signals:
     void DoubleClicked();

@@ -72,13 +72,13 @@ class CodePanel : public QWidget {
     // copied as "Clipboard" would copy it when the auto-copy box is checked.
     void ShowFinishedPosting(const PostingView& view);
     // Whether ShowFinishedPosting puts the posting into the clipboard.
-    bool AutoCopy() const;
+    [[nodiscard]] bool AutoCopy() const;
 
     // The state of the option controls, as the builder takes it.
-    PostingOptions Options() const;
-    QString ShownText() const;
+    [[nodiscard]] PostingOptions Options() const;
+    [[nodiscard]] QString ShownText() const;
     // ExportText for the shown text, as "Clipboard" and "Speichern...." take it.
-    std::string ExportedText() const;
+    [[nodiscard]] std::string ExportedText() const;
 
   signals:
     // "Schliessen": the panel is hidden and the image list is to come back.
@@ -95,10 +95,10 @@ class CodePanel : public QWidget {
     QHBoxLayout* BuildButtons();
     void ConnectControls();
     void Show(const PostingView& view);
-    PostingTexts Texts() const;
+    [[nodiscard]] PostingTexts Texts() const;
     std::span<const ImageEntry> RowsView();
     void OnOutputFormat();
-    int SelectedFormat() const;
+    [[nodiscard]] int SelectedFormat() const;
     void OnCenterToggled(bool on);
     void OnSplitToggled(bool on);
     void OnSplitSizeEdited(const QString& text);
@@ -106,7 +106,8 @@ class CodePanel : public QWidget {
     void OnPartActivated(int index);
     // The status text after `text` was copied or saved: its characters, with the number
     // grouping of the interface's locale, and the part when a part is shown.
-    QString ExportedSummary(int wholeEntry, int partEntry, const std::string& text) const;
+    [[nodiscard]] QString ExportedSummary(int wholeEntry, int partEntry,
+                                          const std::string& text) const;
     void OnClipboard();
     void OnSave();
     void OnClose();

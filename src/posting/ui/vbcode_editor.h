@@ -49,9 +49,9 @@ class VbCodeEditor : public QDialog {
     ~VbCodeEditor() override;
 
     // The number of the block "Übernehmen" stored, nullopt while nothing was stored.
-    std::optional<int> StoredBlock() const { return stored_; }
+    [[nodiscard]] std::optional<int> StoredBlock() const { return stored_; }
     // The placement option as chosen ("davor" / "danach").
-    TextBlockPlacement Placement() const;
+    [[nodiscard]] TextBlockPlacement Placement() const;
 
   private:
     void BuildControls();
@@ -61,7 +61,7 @@ class VbCodeEditor : public QDialog {
     void BuildTextBox();
     QHBoxLayout* BuildBottomRow();
     void FillLists();
-    EditorText Current() const;
+    [[nodiscard]] EditorText Current() const;
     void Apply(const EditorText& edit);
     void OnStyle(int index);
     void OnInsert(int index);

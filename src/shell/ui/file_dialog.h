@@ -65,7 +65,7 @@ class FileDialogCancelled : public std::runtime_error {
     explicit FileDialogCancelled(std::string source)
         : std::runtime_error("User selected cancel."), source_(std::move(source)) {}
     static constexpr int kNumber = 32755;
-    const std::string& Source() const { return source_; }
+    [[nodiscard]] const std::string& Source() const { return source_; }
 
   private:
     std::string source_;
@@ -83,30 +83,30 @@ class cFileDialog {
     void SetBackend(std::unique_ptr<FileDialogBackend> backend);
 
     // Properties (UTF-8 text).
-    bool CancelError() const { return cancelError_; }
+    [[nodiscard]] bool CancelError() const { return cancelError_; }
     void SetCancelError(bool value) { cancelError_ = value; }
     // Before showing: the offered name. After a confirmed Open with kAllowMultiSelect: the
     // multi-selection result (see ParseMultiFileName); otherwise the chosen path. Unchanged on
     // cancel.
-    const std::string& Filename() const { return filename_; }
+    [[nodiscard]] const std::string& Filename() const { return filename_; }
     void SetFilename(std::string value) { filename_ = std::move(value); }
-    const std::string& FileTitle() const { return fileTitle_; }
+    [[nodiscard]] const std::string& FileTitle() const { return fileTitle_; }
     void SetFileTitle(std::string value) { fileTitle_ = std::move(value); }
-    const std::string& Filter() const { return filter_; }
+    [[nodiscard]] const std::string& Filter() const { return filter_; }
     void SetFilter(std::string value) { filter_ = std::move(value); }
     // 1-based; after a confirmed dialog, the filter the user chose.
-    int FilterIndex() const { return filterIndex_; }
+    [[nodiscard]] int FilterIndex() const { return filterIndex_; }
     void SetFilterIndex(int value) { filterIndex_ = value; }
-    const std::string& DefaultExt() const { return defaultExt_; }
+    [[nodiscard]] const std::string& DefaultExt() const { return defaultExt_; }
     void SetDefaultExt(std::string value) { defaultExt_ = std::move(value); }
     // Unset: the platform's title.
-    const std::string& DialogTitle() const { return dialogTitle_; }
+    [[nodiscard]] const std::string& DialogTitle() const { return dialogTitle_; }
     void SetDialogTitle(std::string value) { dialogTitle_ = std::move(value); }
-    int flags() const { return flags_; }
+    [[nodiscard]] int flags() const { return flags_; }
     void setFlags(int value) { flags_ = value; }
-    QWidget* hwnd() const { return owner_; }
+    [[nodiscard]] QWidget* hwnd() const { return owner_; }
     void setHwnd(QWidget* owner) { owner_ = owner; }
-    const std::string& InitDir() const { return initDir_; }
+    [[nodiscard]] const std::string& InitDir() const { return initDir_; }
     void SetInitDir(std::string value) { initDir_ = std::move(value); }
 
     // Show the dialog; true when the user confirmed.
@@ -114,7 +114,7 @@ class cFileDialog {
     bool ShowSave();
 
   private:
-    FileDialogRequest Request(bool save) const;
+    [[nodiscard]] FileDialogRequest Request(bool save) const;
     bool Finish(const FileDialogAnswer& answer, bool multiResult);
 
     std::unique_ptr<FileDialogBackend> backend_;

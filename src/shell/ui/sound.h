@@ -38,9 +38,9 @@ class MediaSoundPlayer : public QObject, public SoundPlayer {
     void StopSound() override;
 
     // The file that is open, empty when none is.
-    QUrl OpenFile() const;
+    [[nodiscard]] QUrl OpenFile() const;
     // nullptr until a sound found an output.
-    QMediaPlayer* Player() const { return player_; }
+    [[nodiscard]] QMediaPlayer* Player() const { return player_; }
 
   private:
     QMediaPlayer* player_ = nullptr;

@@ -29,12 +29,12 @@ class HosterFrame : public QGroupBox {
     // selects the last hoster); runs the change handler like a user's choice.
     void SelectHoster(int index);
     // Selected list index (row - 1), -1 when the choice is empty.
-    int SelectedIndex() const;
+    [[nodiscard]] int SelectedIndex() const;
     // Table row of the selection (list index + 1).
-    int SelectedRow() const { return SelectedIndex() + 1; }
+    [[nodiscard]] int SelectedRow() const { return SelectedIndex() + 1; }
 
-    QPushButton* UploadButton() const { return cmUpload_; }
-    QPushButton* HostersButton() const { return cmHosters_; }
+    [[nodiscard]] QPushButton* UploadButton() const { return cmUpload_; }
+    [[nodiscard]] QPushButton* HostersButton() const { return cmHosters_; }
 
   signals:
     void ConfigRequested();

@@ -52,9 +52,9 @@ class HostersWindow : public QDialog {
     void HostersChanged();
 
   private:
-    QString Str(int entry) const;
+    [[nodiscard]] QString Str(int entry) const;
     void Reload(const std::string& selectId);
-    const HosterDef& Selected() const;
+    [[nodiscard]] const HosterDef& Selected() const;
     void ShowRow();
     void Changed(const std::string& selectId);
     void Import();

@@ -29,17 +29,17 @@ class ProgressBox : public QWidget {
     explicit ProgressBox(QWidget* parent = nullptr);
     // DrawProgress: value of minimum..maximum, with or without the percentage label.
     void DrawProgress(double value, double minimum, double maximum, bool withLabel = true);
-    int Percent() const { return percent_; }
-    int FilledWidth() const;
-    QString LabelText() const;
+    [[nodiscard]] int Percent() const { return percent_; }
+    [[nodiscard]] int FilledWidth() const;
+    [[nodiscard]] QString LabelText() const;
     // The colour the label is drawn in (white over the bar, black beside it).
-    QColor LabelColor() const;
+    [[nodiscard]] QColor LabelColor() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    QRect LabelRect() const;
+    [[nodiscard]] QRect LabelRect() const;
 
     int percent_ = 0;
     bool filled_ = false;
@@ -70,9 +70,9 @@ class UploadPanel : public QWidget {
     // One tick of Timer1 (public so that tests can tick without waiting).
     void Tick();
     QTimer* Timer() { return &timer1_; }
-    QColor StatusColor() const { return statusColor_; }
-    QString LogText() const;
-    ProgressBox* Progress() const { return picProgress_; }
+    [[nodiscard]] QColor StatusColor() const { return statusColor_; }
+    [[nodiscard]] QString LogText() const;
+    [[nodiscard]] ProgressBox* Progress() const { return picProgress_; }
 
   signals:
     void CancelRequested();
