@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lumar::AnswerContext answer;
     answer.body = body;
     answer.headers = {{"Location", answer.body}};
-    answer.final_url = "https://h.example/" + source;
-    answer.file_name = source;
+    answer.finalUrl = "https://h.example/" + source;
+    answer.fileName = source;
     const lumar::TemplateParse parsed = lumar::AnswerTemplate::Parse(source);
     if (!parsed.failure.empty()) return 0;
     const lumar::TextResult result = parsed.parsed.Evaluate(answer);

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(lumar::RetriesFor(taken) >= 0 && lumar::RetriesFor(taken) <= 99);
         if (row <= lumar::kBuiltInHosterCount) continue;
         Check(!taken.Name.empty() && !taken.UploadUrl.empty());
-        Check(taken.Request == lumar::RequestKind::Standard || !taken.ConnectHost.empty());
+        Check(taken.Request == lumar::RequestKind::kStandard || !taken.ConnectHost.empty());
     }
     // The standard keys one by one on an empty row: refused or taken, never in between.
     for (const std::string& line : Fields(Text(data, size), '\n')) {

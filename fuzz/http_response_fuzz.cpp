@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(whole.Body() == pieces.Body());
     Check(whole.Error() == pieces.Error());
     Check(whole.Body().size() <= size && whole.Body().size() <= limits.maxBodyBytes);
-    Check(whole.GetState() == HttpResponseReader::State::Done ||
-          whole.GetState() == HttpResponseReader::State::Failed);
-    Check((whole.GetState() == HttpResponseReader::State::Failed) == !whole.Error().empty());
+    Check(whole.GetState() == HttpResponseReader::State::kDone ||
+          whole.GetState() == HttpResponseReader::State::kFailed);
+    Check((whole.GetState() == HttpResponseReader::State::kFailed) == !whole.Error().empty());
     return 0;
 }

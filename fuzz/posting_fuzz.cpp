@@ -12,9 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view head = lines.front();
     const uint8_t flags = head.empty() ? 0 : static_cast<uint8_t>(head[0]);
     lumar::PostingOptions options;
-    options.format = (flags & 1)      ? lumar::PostingFormat::Html
-                     : (flags & 0x80) ? lumar::PostingFormat::Markdown
-                                      : lumar::PostingFormat::BBCode;
+    options.format = (flags & 1)      ? lumar::PostingFormat::kHtml
+                     : (flags & 0x80) ? lumar::PostingFormat::kMarkdown
+                                      : lumar::PostingFormat::kBBCode;
     options.imagesPerLine = (flags >> 5) & 3;
     options.center = flags & 2;
     options.split = flags & 4;
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(view.shownText == state.parts.front());
         // Without centring, conversion and line lengths the parts put together are the whole
         // posting.
-        if (!options.center && options.format == lumar::PostingFormat::BBCode &&
+        if (!options.center && options.format == lumar::PostingFormat::kBBCode &&
             options.imagesPerLine == 0) {
             std::string joined;
             for (const std::string& part : state.parts) joined += part;
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(view.shownText == state.code);
     }
     // Every "<" of an HTML posting opens one of the harmless elements the writer writes.
-    for (size_t at = 0; options.format == lumar::PostingFormat::Html &&
+    for (size_t at = 0; options.format == lumar::PostingFormat::kHtml &&
                         (at = state.code.find('<', at)) != std::string::npos;) {
         const size_t name = state.code.find_first_not_of('/', ++at);
         std::string tag = state.code.substr(name, state.code.find_first_of(" =>", name) - name);

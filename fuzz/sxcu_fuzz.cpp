@@ -20,13 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const lumar::SxcuRead read = lumar::ReadSxcu(Text(data, size));
     if (!read.failure.empty()) return 0;
     const lumar::SxcuRead again =
-        lumar::ReadSxcu(lumar::WriteSxcu(read.uploader, lumar::Secrets::Keep));
+        lumar::ReadSxcu(lumar::WriteSxcu(read.uploader, lumar::Secrets::kKeep));
     Check(again.failure.empty() && again.uploader == read.uploader);
 
     const lumar::HosterDef row = lumar::HosterFromSxcu(read.uploader);
     lumar::PromptAnswers answers;
     for (const lumar::TemplatePrompt& prompt : lumar::RowPrompts(row))
-        answers[prompt.title] = prompt.choices.empty() ? prompt.default_text : prompt.choices[0];
+        answers[prompt.title] = prompt.choices.empty() ? prompt.defaultText : prompt.choices[0];
     const lumar::RequestTemplatesResult evaluated =
         lumar::EvaluateRequestTemplates(row, {"a b.jpg", 640, 480, &answers});
     if (!evaluated.failure.empty()) return 0;

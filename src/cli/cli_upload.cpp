@@ -180,12 +180,11 @@ std::optional<UploadArgs> ParseUploadArgs(const Args& args, const HosterTable& t
             out.fallback = args[++i];
         } else if (a == "--name" && hasValue) {
             out.name = args[++i];
-        } else if (a == "-") {
-            out.paths.push_back(a);
         } else if (a == "--") {
             out.paths.insert(out.paths.end(), args.begin() + static_cast<long>(i) + 1, args.end());
             break;
-        } else if (!a.empty() && a[0] == '-') {
+        } else if (a.size() > 1 && a[0] == '-') {
+            // A lone "-" is standard input and goes with the paths.
             UsageError(kUploadUsage);
             return std::nullopt;
         } else {

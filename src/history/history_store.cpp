@@ -171,7 +171,7 @@ std::string FreeAsideName(const std::string& file) {
 // Moves the file aside under a free name and returns that name; "" (with the reason in
 // `error`) when it cannot.
 std::string MoveAside(const std::string& file, std::string& error) {
-    const std::string aside = FreeAsideName(file);
+    std::string aside = FreeAsideName(file);
     // The journal files belong to the broken file: left behind, SQLite would play them into
     // the new one.
     for (const char* part : {"", "-wal", "-shm", "-journal"}) {

@@ -398,7 +398,7 @@ TextResult EvaluateText(const TemplateText& text, const AnswerContext& answer,
     for (const TemplatePart& part : text) {
         TextResult value = part.function ? Call(part, answer, budget) : TextResult::Text({});
         if (!value.Ok()) return value;
-        const TextResult appended = append(part.function ? value.text : part.literal);
+        TextResult appended = append(part.function ? value.text : part.literal);
         if (!appended.Ok()) return appended;
     }
     return TextResult::Text(std::move(out));

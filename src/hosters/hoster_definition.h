@@ -20,7 +20,7 @@ HosterDef HosterFromSxcu(const SxcuUploader& uploader);
 SxcuUploader SxcuFromHoster(const HosterDef& row);
 
 // A definition of the row to share, and the names whose values it left out. With
-// Secrets::Omit every key of the row (IsRowKey, key_names.h) is written empty: in headers,
+// Secrets::kOmit every key of the row (IsRowKey, key_names.h) is written empty: in headers,
 // parameters and form fields, and in the query of its request URL.
 struct SharedDefinition {
     std::string text;

@@ -115,8 +115,8 @@ class TokenExpander {
         if (token == "y") return std::to_string(local_.tm_year + 1900);
         if (token == "yy") return Padded((local_.tm_year + 1900) % 100, 2);
         if (token == "mo") return Padded(local_.tm_mon + 1, 2);
-        if (token == "mon" || token == "mon2") return kMonths[local_.tm_mon];
-        if (token == "w" || token == "w2") return kDays[local_.tm_wday];
+        if (token == "mon" || token == "mon2") return kMonths[static_cast<size_t>(local_.tm_mon)];
+        if (token == "w" || token == "w2") return kDays[static_cast<size_t>(local_.tm_wday)];
         if (token == "wy") return std::to_string(local_.tm_yday / 7 + 1);
         if (token == "d") return Padded(local_.tm_mday, 2);
         if (token == "h") return Padded(local_.tm_hour, 2);

@@ -228,9 +228,7 @@ bool OlderGeneration(const std::string& version, const Reader& reader, SxcuUploa
 
 void ReadBody(Reader& reader, SxcuUploader& uploader) {
     const std::string body = reader.Text("Body");
-    if (body.empty() && !uploader.fileFormName.empty())
-        uploader.body = SxcuBody::kMultipartFormData;
-    else if (Lower(body) == "multipartformdata")
+    if (Lower(body) == "multipartformdata" || (body.empty() && !uploader.fileFormName.empty()))
         uploader.body = SxcuBody::kMultipartFormData;
     else if (Lower(body) == "binary")
         uploader.body = SxcuBody::kBinary;

@@ -50,7 +50,7 @@ struct SxcuRead {
 // Content-Length, Transfer-Encoding) or a header name that is no HTTP token.
 SxcuRead ReadSxcu(std::string_view text);
 
-// A current .sxcu text of the definition. With Secrets::Omit, values of headers, arguments
+// A current .sxcu text of the definition. With Secrets::kOmit, values of headers, arguments
 // and parameters whose names suggest a key (Authorization, api_key, token, ...) are written
 // empty, so a shared file holds no one's credentials.
 enum class Secrets { kOmit, kKeep };

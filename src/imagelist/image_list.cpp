@@ -11,7 +11,7 @@ namespace lumar {
 namespace {
 
 // A number column: nothing on marker rows, right-aligned on rows from a folder scan.
-std::string NumberText(const ImageEntry& row, std::string text, std::size_t paddedWidth) {
+std::string NumberText(const ImageEntry& row, const std::string& text, std::size_t paddedWidth) {
     if (row.IsMarker()) return {};
     return row.padded ? AlignRight(text, paddedWidth) : text;
 }

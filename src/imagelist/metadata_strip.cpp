@@ -262,7 +262,7 @@ StripResult StripWebPMetadata(std::string_view webp) {
     }
     if (flagsAt) out[flagsAt] = static_cast<char>(Byte(out, flagsAt) & ~0x0Cu);  // EXIF, XMP
     const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
-    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(riff >> (8 * i) & 0xFF);
+    for (size_t i = 0; i < 4; ++i) out[4 + i] = static_cast<char>(riff >> (8 * i) & 0xFF);
     return out;
 }
 

@@ -18,13 +18,13 @@ class TextBlocks {
     // Replaces block `number`; false when no such block exists.
     bool Set(int number, std::string text) {
         if (number < 1 || number > Count()) return false;
-        blocks_[number - 1] = std::move(text);
+        blocks_[static_cast<size_t>(number - 1)] = std::move(text);
         return true;
     }
     // The block, or nullopt when the number names none.
     [[nodiscard]] std::optional<std::string> Get(int number) const {
         if (number < 1 || number > Count()) return std::nullopt;
-        return blocks_[number - 1];
+        return blocks_[static_cast<size_t>(number - 1)];
     }
     // TextBlockCount: the number of the newest block, 0 before the first.
     [[nodiscard]] int Count() const { return static_cast<int>(blocks_.size()); }

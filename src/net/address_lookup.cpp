@@ -103,7 +103,7 @@ std::vector<SocketAddress> RunGuarded(const NameLookup& lookup, const std::strin
 
 }  // namespace
 
-PendingLookup::PendingLookup(const NameLookup& lookup, std::string host, std::uint16_t port)
+PendingLookup::PendingLookup(const NameLookup& lookup, const std::string& host, std::uint16_t port)
     : shared_(std::make_shared<Shared>()) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {

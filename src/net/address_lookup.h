@@ -41,7 +41,7 @@ std::optional<SocketAddress> NumericAddress(const std::string& host, std::uint16
 class PendingLookup {
   public:
     // An empty `lookup` means the system's.
-    PendingLookup(const NameLookup& lookup, std::string host, std::uint16_t port);
+    PendingLookup(const NameLookup& lookup, const std::string& host, std::uint16_t port);
     ~PendingLookup();
     PendingLookup(const PendingLookup&) = delete;
     PendingLookup& operator=(const PendingLookup&) = delete;

@@ -293,7 +293,7 @@ void HttpExchange::SendRequest() {
 }
 
 // Queues the last owned segment followed by `pieces`, joining the small ones.
-void HttpExchange::QueueForSending(std::vector<std::string_view> pieces) {
+void HttpExchange::QueueForSending(const std::vector<std::string_view>& pieces) {
     std::vector<std::string> owned{std::move(ownedSegments_.back())};
     std::vector<bool> isOwned{true};
     std::vector<std::string_view> external{{}};

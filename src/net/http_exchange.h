@@ -16,7 +16,7 @@
 // idle time-out, so a slow but moving upload is never cut off; the answer, from the request
 // sent to its last byte, has to come within one time-out however it moves.
 //
-// A classic row's exchange (ExchangeMode::Http10UntilClose) runs the same machine with the
+// A classic row's exchange (ExchangeMode::kHttp10UntilClose) runs the same machine with the
 // request written by the caller: once connected it waits in Connected until SendWritten() hands
 // it the whole HTTP/1.0 request, which goes out as it is; the answer is then read one read of
 // up to 8192 bytes per step, its header dropped (ResponseCollector), until the server closes.
@@ -161,7 +161,7 @@ class HttpExchange {
     void OnHandshake();
     bool BuildHead();
     void SendRequest();
-    void QueueForSending(std::vector<std::string_view> pieces);
+    void QueueForSending(const std::vector<std::string_view>& pieces);
     void OnSendReady();
     void OnSendFailed();
     void StartReceiving();

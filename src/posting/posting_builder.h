@@ -47,11 +47,11 @@ struct PostingTexts {
 PostingTexts PostingTextsFrom(const UiStrings& strings);
 
 // The output formats, numbered as Posting/Code stores them.
-enum class PostingFormat { kBbCode = 0, kHtml = 1, kMarkdown = 2 };
+enum class PostingFormat { kBBCode = 0, kHtml = 1, kMarkdown = 2 };
 
 // The state of the code panel's controls at the moment of the call.
 struct PostingOptions {
-    PostingFormat format = PostingFormat::kBbCode;  // the selected opCode option
+    PostingFormat format = PostingFormat::kBBCode;  // the selected opCode option
     bool center = false;                            // ckCenter checked; Markdown is never centred
     bool split = false;                             // ckSplit checked
     int splitSize = 0;     // images per part; 0 or beyond a 16-bit count: do not split

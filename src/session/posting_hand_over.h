@@ -16,7 +16,7 @@ class PostingHandOver : public UploadObserver {
   public:
     PostingHandOver(PostingState& state, const TextBlocks& blocks, PostingOptions options,
                     PostingTexts texts)
-        : state_(state), blocks_(blocks), options_(std::move(options)), texts_(std::move(texts)) {}
+        : state_(state), blocks_(blocks), options_(options), texts_(std::move(texts)) {}
 
     void CollectPosting(std::span<ImageEntry> rows) override {
         lumar::CollectPosting(state_, rows, blocks_);

@@ -57,7 +57,7 @@ std::string ChooseConfigFolder(const ConfigSources& sources) {
     if (!sources.commandLineDir.empty()) return WithTrailingSeparator(sources.commandLineDir);
     if (!sources.environmentDir.empty()) return WithTrailingSeparator(sources.environmentDir);
     if (!sources.programDir.empty()) {
-        const std::string program = WithTrailingSeparator(sources.programDir);
+        std::string program = WithTrailingSeparator(sources.programDir);
         const bool portable = !sources.buildTree && ::access(program.c_str(), W_OK) == 0;
         if (!IsSystemProgramFolder(program) && (PathExists(program + "Lumar.ini") || portable))
             return program;

@@ -39,7 +39,7 @@ std::optional<std::string> ReadStreamUpTo(int fd, size_t maxBytes, bool* tooLarg
 // left beside it; see UpdateFileLocked (locked_file.h) for how, and WriteOwnFile for Lumar's
 // own files. Returns an empty string on success, else a short reason, and leaves the old file
 // untouched.
-// With Flush::Yes the data reaches the disk before the rename (user documents); settings,
+// With Flush::kYes the data reaches the disk before the rename (user documents); settings,
 // rewritten after every upload, skip that wait: the rename still never exposes a torn file.
 // With `ownerOnly` the file ends readable by its owner alone (0600), as a file that may hold
 // keys must, even where an older copy was readable by others.

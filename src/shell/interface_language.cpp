@@ -72,7 +72,7 @@ std::string ChooseLanguage(const LocaleVariables& locale, std::string_view chose
     std::string_view preferences = locale.language;
     while (!preferences.empty()) {
         const size_t colon = preferences.find(':');
-        const std::string code = LanguageOf(preferences.substr(0, colon));
+        std::string code = LanguageOf(preferences.substr(0, colon));
         if (known(code)) return code;
         preferences = colon == std::string_view::npos ? "" : preferences.substr(colon + 1);
     }
@@ -83,10 +83,10 @@ std::string ChooseLanguage(const LocaleVariables& locale, std::string_view chose
 std::string LanguageFileFor(const std::string& configFolder, const std::string& dataFolder,
                             const std::string& language) {
     // Only a regular file counts: a folder or FIFO of that name must not hide the shipped texts.
-    const std::string local = JoinPath(configFolder, "language.ini");
+    std::string local = JoinPath(configFolder, "language.ini");
     if (IsRegularFile(local)) return local;
     if (IsLanguageCode(language)) {
-        const std::string shipped = JoinPath(JoinPath(dataFolder, "lang"), language + ".ini");
+        std::string shipped = JoinPath(JoinPath(dataFolder, "lang"), language + ".ini");
         if (IsRegularFile(shipped)) return shipped;
     }
     return local;

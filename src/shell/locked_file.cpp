@@ -142,7 +142,7 @@ std::string FillTemp(int fd, const std::string& bytes, const Target& target, Flu
 std::string NameUnnamedTemp(int fd, const std::string& target) {
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = TempName(target);
+        std::string name = TempName(target);
         if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
             return name;
         if (errno != EEXIST) return "";
@@ -155,7 +155,7 @@ std::string WriteNamedTemp(const std::string& target, const std::string& bytes, 
                            Flush flush, std::string& problem, int& openError) {
     openError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = TempName(target);
+        std::string name = TempName(target);
         FileDescriptor fd(
             ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode));
         if (!fd) {

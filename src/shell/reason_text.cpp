@@ -197,7 +197,7 @@ std::string ReasonText(const Reason& reason, const UiStrings& strings) {
     if (entry == 0) return reason.Arg(0);
     if (reason.code == ReasonCode::kHttpStatus && !reason.Arg(1).empty())
         entry = kHttpStatusWithWords;
-    std::string text = strings.Get(entry);
+    const std::string& text = strings.Get(entry);
     // The missing key's text ends where its name follows.
     if (reason.code == ReasonCode::kMissingKey) return text + " " + reason.Arg(0);
     return WithArguments(text, reason.args);

@@ -37,7 +37,7 @@ std::optional<char32_t> NextCodePoint(std::string_view bytes, size_t& i) {
         ++i;
         return b0;
     }
-    int extra;
+    size_t extra;
     char32_t cp;
     char32_t minimum;
     if ((b0 & 0xE0) == 0xC0) {
@@ -50,7 +50,7 @@ std::optional<char32_t> NextCodePoint(std::string_view bytes, size_t& i) {
         return std::nullopt;
     }
     if (i + extra >= bytes.size()) return std::nullopt;
-    for (int k = 1; k <= extra; ++k) {
+    for (size_t k = 1; k <= extra; ++k) {
         const auto b = static_cast<uint8_t>(bytes[i + k]);
         if ((b & 0xC0) != 0x80) return std::nullopt;
         cp = (cp << 6) | (b & 0x3F);

@@ -65,7 +65,7 @@ class CHTTPRequest {
     // What a piece of the body is: text written around the files, or a file's content, which
     // a sender may pass on where it lies instead of copying it.
     enum class PieceKind { kText, kFileContent };
-    // Calls out(piece) for the text and out(content, PieceKind::FileContent) for each file.
+    // Calls out(piece) for the text and out(content, PieceKind::kFileContent) for each file.
     template <typename Out>
     void WriteBody(Out& out) const;
     // The boundary used: MimeBoundary when no part holds it, else one chosen once that none holds.

@@ -1,6 +1,6 @@
 #pragma once
 // The socket layer of a classic row: one plain connection per image, carried by net's HTTP/1.0
-// exchange (net::ExchangeMode::Http10UntilClose), so a classic row gets the name lookup, the
+// exchange (net::ExchangeMode::kHttp10UntilClose), so a classic row gets the name lookup, the
 // connect and the proxy a standard row gets: every address of the host, IPv6 included, tried in
 // order, and the proxy of the run's settings when one applies. ConnectTo, SendData and
 // WaitForAnswer each drive the exchange to the end of their step with net::PollTurn, which

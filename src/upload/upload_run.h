@@ -107,7 +107,7 @@ class UploadObserver {
     // An image got no code, for `reason` (worded with ReasonText where it is shown), right
     // before its line in the log; a reason without words: the log line says no more.
     virtual void ImageFailed(int /*position*/, const Reason& /*reason*/) {}
-    // What the run waits for now; a wait of Kind::None: nothing (any more).
+    // What the run waits for now; a wait of Kind::kNone: nothing (any more).
     virtual void Waiting(const UploadWait& /*wait*/) {}
     // The upload totals (Stat/Files and Stat/Size) grew; refresh the status panel.
     virtual void StatsChanged(double /*files*/, double /*bytes*/) {}

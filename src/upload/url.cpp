@@ -17,7 +17,7 @@ bool StartsWithHttp(std::string_view s) {
 
 }  // namespace
 
-void CURL::ParseURL(std::string strURL, std::string strProxy) {
+void CURL::ParseURL(const std::string& strURL, std::string strProxy) {
     std::string_view s = Trim(strURL, " ");
     if (s.size() < 6) return;
     if (StartsWithHttp(s)) {

@@ -20,7 +20,7 @@ class CURL {
     // Takes the path of `strURL` and sets Host to `strProxy`, whatever host the URL names;
     // Port becomes 80 (a port in the URL is not recognised). A URL of fewer than 6
     // characters (after trimming blanks) changes nothing.
-    void ParseURL(std::string strURL, std::string strProxy);
+    void ParseURL(const std::string& strURL, std::string strProxy);
 
   private:
     std::string host_;

@@ -39,7 +39,7 @@ std::vector<ImageEntry> TenImages() {
 
 PostingOptions Options(bool center, bool html = false, bool split = false, int size = 20,
                        int part = 0) {
-    return PostingOptions{html ? PostingFormat::kHtml : PostingFormat::kBbCode, center, split, size,
+    return PostingOptions{html ? PostingFormat::kHtml : PostingFormat::kBBCode, center, split, size,
                           part};
 }
 

@@ -10,7 +10,7 @@
 
 namespace lumar::ui {
 
-EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialogs) {
+EditTextBlockFn TextBlockEditor(Session& session, const std::shared_ptr<Dialogs>& dialogs) {
     return [&session, dialogs](QWidget* owner, TextBlockEditMode mode, int editIndex,
                                TextBlockPlacement* placement) {
         VbCodeEditorEnv env;
@@ -26,7 +26,8 @@ EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialo
     };
 }
 
-std::function<void(QWidget* owner)> FolderBrowser(Session& session, ReportScanProblem report) {
+std::function<void(QWidget* owner)> FolderBrowser(Session& session,
+                                                  const ReportScanProblem& report) {
     return [&session, report](QWidget* owner) {
         AddOptions options;
         options.report = report;

@@ -19,10 +19,11 @@ using EditTextBlockFn = std::function<bool(QWidget* owner, TextBlockEditMode mod
                                            TextBlockPlacement* placement)>;
 
 // The text-block editor over the session's blocks; stores the text itself on "Übernehmen".
-EditTextBlockFn TextBlockEditor(Session& session, std::shared_ptr<Dialogs> dialogs);
+EditTextBlockFn TextBlockEditor(Session& session, const std::shared_ptr<Dialogs>& dialogs);
 
 // The folder browser of command 1: appends the JPEG files of the chosen folder itself and
 // passes what its scan left out to `report`.
-std::function<void(QWidget* owner)> FolderBrowser(Session& session, ReportScanProblem report = {});
+std::function<void(QWidget* owner)> FolderBrowser(Session& session,
+                                                  const ReportScanProblem& report = {});
 
 }  // namespace lumar::ui

@@ -50,7 +50,7 @@ void MainWindow::OpenHistory() {
     env.historyFile = HistoryFile(session_.Paths().configFolder);
     // On the window's own loop, beside a run that may be going on.
     env.deleteOnHost = [this](const std::string& url, const std::string& confirm,
-                              std::function<void(const Status&)> done) {
+                              const std::function<void(const Status&)>& done) {
         auto task = std::make_unique<DeletionTask>(url, confirm,
                                                    ExchangeOptionsFromSettings(settingsFile_));
         DriveTask<DeletionTask>(

@@ -18,7 +18,7 @@ std::string RunNotificationText(const UiStrings& strings, int uploaded, int tota
     return text;
 }
 
-void SendRunNotification(const std::string& body, QDBusConnection bus) {
+void SendRunNotification(const std::string& body, const QDBusConnection& bus) {
     if (!bus.isConnected()) return;
     QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
                                                        "/org/freedesktop/Notifications",

@@ -17,6 +17,6 @@ std::string RunNotificationText(const UiStrings& strings, int uploaded, int tota
 // an answer: a desktop without such a service (or without a session bus) shows nothing, and
 // the window never stalls on a busy bus.
 void SendRunNotification(const std::string& body,
-                         QDBusConnection bus = QDBusConnection::sessionBus());
+                         const QDBusConnection& bus = QDBusConnection::sessionBus());
 
 }  // namespace lumar::ui

@@ -92,7 +92,7 @@ bool DirTree::IsUnloaded(const QTreeWidgetItem* node) {
 QString DirTree::Path() const {
     const QTreeWidgetItem* node = tree_->currentItem();
     if (node == nullptr || !node->isSelected()) return stored_;
-    const QString key = KeyOf(node);
+    QString key = KeyOf(node);
     // The desktop and computer nodes are no folders: nothing to add from there.
     if (key == kRootKey || key == kComputerKey) return QString();
     return key;

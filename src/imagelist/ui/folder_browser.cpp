@@ -14,7 +14,7 @@
 namespace lumar::ui {
 
 frmBrowseFolder::frmBrowseFolder(ImageList& list, std::string settingsFile, AddOptions options,
-                                 std::string languageFile, QWidget* parent)
+                                 const std::string& languageFile, QWidget* parent)
     : QDialog(parent),
       list_(list),
       settingsFile_(std::move(settingsFile)),

@@ -21,7 +21,7 @@ class frmBrowseFolder : public QDialog {
     // `settingsFile` holds Verzeichnis/LastAddDir and SubDir; captions come from section Frame4
     // of `languageFile` (German defaults when it has none).
     frmBrowseFolder(ImageList& list, std::string settingsFile, AddOptions options,
-                    std::string languageFile, QWidget* parent = nullptr);
+                    const std::string& languageFile, QWidget* parent = nullptr);
 
     [[nodiscard]] DirTree* Tree() const { return tree_; }
     // Rows appended by OK; 0 before and after cancel.

@@ -64,11 +64,12 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
     auto* buttons = new QGridLayout;
     buttons->setSpacing(3);
     for (int i = 0; i < 6; ++i) {
-        cmBilder_[i] = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), this);
-        cmBilder_[i]->setObjectName(QStringLiteral("cmBilder_%1").arg(i));
-        cmBilder_[i]->setAutoDefault(false);
-        buttons->addWidget(cmBilder_[i], i / 3, i % 3);
-        connect(cmBilder_[i], &QPushButton::clicked, this, [this, i] { Command(i); });
+        auto* button = new QPushButton(QString::fromUtf8(kButtonCaptions[i]), this);
+        cmBilder_[static_cast<size_t>(i)] = button;
+        button->setObjectName(QStringLiteral("cmBilder_%1").arg(i));
+        button->setAutoDefault(false);
+        buttons->addWidget(button, i / 3, i % 3);
+        connect(button, &QPushButton::clicked, this, [this, i] { Command(i); });
     }
     grid->addLayout(buttons, 3, 0, 1, 2);
     cmScreenshot_ = new QPushButton(this);
@@ -108,7 +109,7 @@ ImageListPanel::ImageListPanel(ImageListPanelEnv env, QWidget* parent)
             &ImageListPanel::ShowContextMenu);
 
     StripeList();
-    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+    for (size_t i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
 }
 
 ImageListPanel::~ImageListPanel() = default;
@@ -159,7 +160,7 @@ void ImageListPanel::EnableListButtons() {
 
 void ImageListPanel::EnableButtonsForRowCount() {
     const std::array<bool, 6> enabled = ListButtonsEnabled(list_.Count());
-    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(enabled[i]);
+    for (size_t i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(enabled[i]);
 }
 
 void ImageListPanel::UpdateListSummary() {
@@ -380,7 +381,7 @@ void ImageListPanel::ClearList() {
     list_.Clear();
     lvBilder_->SyncFromList();
     picPreview_->Clear();
-    for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+    for (size_t i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
     UpdateListSummary();
     previewRowIndex_ = -1;
 }
@@ -391,10 +392,10 @@ void ImageListPanel::RemoveSelected() {
     UpdateListSummary();
     if (ckBilder_->isChecked() && !list_.Empty()) RefreshPreview(list_.CurrentRow());
     if (list_.Empty()) {
-        for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
+        for (size_t i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(false);
         previewRowIndex_ = -1;
     } else {
-        for (int i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(true);
+        for (size_t i = 2; i < 6; ++i) cmBilder_[i]->setEnabled(true);
     }
     FocusList();
 }

@@ -31,7 +31,7 @@ QStringList GnomeCopiedFiles(const QMimeData* mime) {
 QByteArray PictureBytes(const QMimeData* mime) {
     for (const char* format : kPictureFormats) {
         if (!mime->hasFormat(format)) continue;
-        const QByteArray bytes = mime->data(format);
+        QByteArray bytes = mime->data(format);
         if (ReadImageInfoFromBytes(std::string_view(bytes.constData(), size_t(bytes.size())))
                 .IsImage())
             return bytes;
