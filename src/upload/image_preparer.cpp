@@ -1,6 +1,8 @@
 #include "upload/image_preparer.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +17,9 @@ namespace {
 
 // How far below the window a preparer thread runs.
 constexpr int kWorkerNiceness = 5;
+// What the type check of a file too large to read looks at: any picture type's mark and size
+// header lie within it.
+constexpr size_t kHeadBytes = 64 * 1024;
 
 void LowerThreadPriority() {
 #ifdef __linux__
@@ -48,14 +53,25 @@ ImagePreparer::~ImagePreparer() {
 
 void ImagePreparer::Add(int position, std::string path, const ProcessingOptions& processing,
                         bool hash, int thumbSide) {
+    PrepareRequest request;
+    request.processing = processing;
+    request.hash = hash;
+    request.thumbSide = thumbSide;
+    Add(position, std::move(path), request);
+}
+
+std::uint64_t ImagePreparer::Add(int position, std::string path, const PrepareRequest& request) {
+    std::uint64_t ticket = 0;
     {
         const std::lock_guard lock(mutex_);
-        tasks_.push_back({position, std::move(path), processing, hash, thumbSide});
+        ticket = ++lastTicket_;
+        tasks_.push_back({ticket, position, std::move(path), request});
         if (threads_.size() < static_cast<size_t>(threadCount_) &&
             threads_.size() < tasks_.size() + static_cast<size_t>(working_))
             threads_.emplace_back([this] { Work(); });
     }
     taskAdded_.notify_one();
+    return ticket;
 }
 
 std::optional<PreparedImage> ImagePreparer::TakeReady() {
@@ -102,13 +118,18 @@ void ImagePreparer::Work() {
 
 PreparedImage ImagePreparer::Make(Task task) {
     PreparedImage out;
+    out.ticket = task.ticket;
     out.position = task.position;
+    out.request = task.request;
     // A picture that needs more memory than is left fails alone; the list and the run stay.
     try {
         Prepare(task, out);
     } catch (const std::bad_alloc&) {
         out = PreparedImage{};
+        out.ticket = task.ticket;
         out.position = task.position;
+        out.request = task.request;
+        out.read = PictureRead::kUnreadable;
         out.processed.error = Reason(ReasonCode::kOutOfMemory);
     }
     out.path = std::move(task.path);
@@ -116,23 +137,63 @@ PreparedImage ImagePreparer::Make(Task task) {
 }
 
 void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
-    // One read serves both the original's hash and the processing.
-    std::optional<std::string> original = ReadFileBytes(task.path);
+    const PrepareRequest& request = task.request;
+    // One read serves the type check, the original's hash and the processing.
+    std::optional<std::string> original = ReadPicture(task, out);
     if (!original) {
-        out.processed.error = Reason(ReasonCode::kFileUnreadable, {task.path});
-    } else {
-        const bool changes = task.processing.Changes();
-        if (task.hash && changes) out.originalSha256 = Sha256Hex(*original);
-        out.processed = ProcessImageBytes(std::move(*original), task.processing);
-        if (task.hash && !out.processed.bytes.empty()) {
-            out.sentSha256 = Sha256Hex(out.processed.bytes);
-            if (!changes) out.originalSha256 = out.sentSha256;
-        }
-        // Made of what is sent, so a thumbnail never shows more than the picture does.
-        if (task.thumbSide > 0 && !out.processed.bytes.empty())
-            out.thumbnail =
-                MakeThumbnail(out.processed.bytes, task.thumbSide, task.processing.quality);
+        if (out.read != PictureRead::kTooLarge && out.read != PictureRead::kTypeRefused)
+            out.processed.error = Reason(ReasonCode::kFileUnreadable, {task.path});
+        return;
     }
+    const bool changes = request.processing.Changes();
+    if (request.hash && changes) out.originalSha256 = Sha256Hex(*original);
+    out.processed = ProcessImageBytes(std::move(*original), request.processing);
+    if (request.hash && !out.processed.bytes.empty()) {
+        out.sentSha256 = Sha256Hex(out.processed.bytes);
+        if (!changes) out.originalSha256 = out.sentSha256;
+    }
+    // Made of what is sent, so a thumbnail never shows more than the picture does.
+    if (request.thumbSide > 0 && !out.processed.bytes.empty())
+        out.thumbnail =
+            MakeThumbnail(out.processed.bytes, request.thumbSide, request.processing.quality);
+}
+
+std::optional<std::string> ImagePreparer::ReadPicture(const Task& task, PreparedImage& out) {
+    // O_NONBLOCK: a FIFO put in a picture's place must not hold the thread.
+    const FileDescriptor fd(
+        ::open(task.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat st {};
+    if (!fd || ::fstat(fd.Get(), &st) != 0) {
+        out.read =
+            errno == ENOENT || errno == ENOTDIR ? PictureRead::kMissing : PictureRead::kUnreadable;
+        return std::nullopt;
+    }
+    out.read = PictureRead::kUnreadable;
+    if (!S_ISREG(st.st_mode)) return std::nullopt;
+    out.fileBytes = static_cast<std::uint64_t>(st.st_size);
+    bool tooLarge = out.fileBytes > task.request.maxBytes;
+    std::optional<std::string> bytes;
+    if (!tooLarge) bytes = ReadDescriptorUpTo(fd.Get(), task.request.maxBytes, &tooLarge);
+    if (tooLarge) {
+        // Only the head, for the type check that is made first.
+        std::string head(kHeadBytes, '\0');
+        const ssize_t got = ::pread(fd.Get(), head.data(), head.size(), 0);
+        head.resize(got > 0 ? static_cast<size_t>(got) : 0);
+        out.type = ReadImageInfoFromBytes(head).Type;
+        out.fileBytes = std::max(out.fileBytes, task.request.maxBytes + 1);
+        out.read = PictureRead::kTooLarge;
+        return std::nullopt;
+    }
+    if (!bytes) return std::nullopt;
+    out.fileBytes = bytes->size();
+    out.type = ReadImageInfoFromBytes(*bytes).Type;
+    if (out.type != ImageType::kNone &&
+        (task.request.acceptedTypes & ImageTypeBit(out.type)) == 0) {
+        out.read = PictureRead::kTypeRefused;
+        return std::nullopt;
+    }
+    out.read = PictureRead::kRead;
+    return bytes;
 }
 
 }  // namespace lumar

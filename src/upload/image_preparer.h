@@ -9,6 +9,7 @@
 // `processed.error`.
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -16,15 +17,47 @@
 #include <thread>
 #include <vector>
 
+#include "imagelist/image_info.h"
 #include "imagelist/image_processing.h"
 #include "imagelist/image_resize.h"
 #include "shell/wake_fd.h"
 
 namespace lumar {
 
+// Bit `1 << type` set for each picture type a row takes.
+inline constexpr unsigned ImageTypeBit(ImageType type) {
+    return 1U << static_cast<unsigned>(type);
+}
+inline constexpr unsigned kAllImageTypes = ~0U;
+
+// What a picture is made for. The file is opened once: its descriptor gives the size, its
+// bytes the type and everything sent, so nothing looks at the path again before the upload.
+struct PrepareRequest {
+    ProcessingOptions processing;
+    bool hash = false;
+    int thumbSide = 0;  // above 0 also makes a thumbnail of at most that many pixels
+    // A larger file is not read (only its head, for the type); nothing is processed for a type
+    // outside `acceptedTypes` (ImageTypeBit).
+    std::uint64_t maxBytes = UINT64_MAX;
+    unsigned acceptedTypes = kAllImageTypes;
+
+    [[nodiscard]] bool SameAs(const PrepareRequest& other) const {
+        return hash == other.hash && thumbSide == other.thumbSide && maxBytes == other.maxBytes &&
+               acceptedTypes == other.acceptedTypes && processing.Key() == other.processing.Key();
+    }
+};
+
+// How the file's read went, before any processing.
+enum class PictureRead { kRead, kMissing, kUnreadable, kTooLarge, kTypeRefused };
+
 struct PreparedImage {
-    int position = 0;  // of its row, from 1
+    std::uint64_t ticket = 0;  // what Add gave for it
+    int position = 0;          // of its row, from 1
     std::string path;
+    PrepareRequest request;  // as asked
+    PictureRead read = PictureRead::kRead;
+    ImageType type = ImageType::kNone;  // from the file's own bytes
+    std::uint64_t fileBytes = 0;        // the file's size on its descriptor
     ProcessedImage processed;
     std::string originalSha256, sentSha256;  // only when hashing was asked for
     // Made of the bytes to send when a thumbnail side was asked for; `bytes` empty and
@@ -45,6 +78,8 @@ class ImagePreparer {
     // `thumbSide` above 0 also makes a thumbnail of at most that many pixels (MakeThumbnail).
     void Add(int position, std::string path, const ProcessingOptions& processing, bool hash,
              int thumbSide = 0);
+    // Returns the picture's ticket, unique for this preparer.
+    std::uint64_t Add(int position, std::string path, const PrepareRequest& request);
     // A finished picture, without waiting; nullopt when none is ready.
     std::optional<PreparedImage> TakeReady();
     // Waits at most `limit` for a finished picture; true when one is ready.
@@ -56,15 +91,15 @@ class ImagePreparer {
 
   private:
     struct Task {
+        std::uint64_t ticket = 0;
         int position = 0;
         std::string path;
-        ProcessingOptions processing;
-        bool hash = false;
-        int thumbSide = 0;
+        PrepareRequest request;
     };
     void Work();
     static PreparedImage Make(Task task);
     static void Prepare(const Task& task, PreparedImage& out);
+    static std::optional<std::string> ReadPicture(const Task& task, PreparedImage& out);
 
     const int threadCount_;
     const WakeFd* wake_;
@@ -73,6 +108,7 @@ class ImagePreparer {
     std::deque<Task> tasks_;
     std::deque<PreparedImage> results_;
     int working_ = 0;
+    std::uint64_t lastTicket_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> threads_;
 };

@@ -1,13 +1,11 @@
 #include "upload/upload_run.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <utility>
 
 #include "hosters/hoster_accepts.h"
 #include "hosters/hoster_rows.h"
@@ -37,6 +35,7 @@ const std::string_view kNotAllUploadedText =
 namespace {
 
 using Clock = std::chrono::steady_clock;
+constexpr std::uint64_t kMegabyte = 1024 * 1024;  // Bilder/MaxFileMB's unit
 
 // Status texts end in a blank in the language file, but the lookup drops trailing blanks;
 // put one back so the host name does not stick to the word before it.
@@ -219,13 +218,16 @@ RunStep<> UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptio
             ImageEnded(row, succeeded, true, imageStart);
         if (!MayStartImage()) break;
     }
+    // The picture made ahead for a turn that does not come is dropped with the preparer.
+    if (preparer_) preparer_->DropPending();
+    ahead_.reset();
+    early_.reset();
 }
 
-bool UploadRun::RowTakes(int position, const std::string& path) {
+bool UploadRun::RowTakes(int position, const std::string& path, ImageType type) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     // A picture the row does not take stays checked, so it can go to another host afterwards.
     // An unreadable file fails on the way as before.
-    const ImageType type = ReadImageInfo(path).Type;
     if (type == ImageType::kNone || RowAccepts(hoster, type)) return true;
     const Reason reason = RowTakesJpegOnly(hoster) ? Reason(ReasonCode::kSkippedJpegOnly)
                                                    : Reason(ReasonCode::kSkippedType,
@@ -340,29 +342,36 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return SettingsOf(options).TimeoutSeconds();
 }
 
-bool UploadRun::FileThere(int position, const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR)) return true;
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." +
-            Failed(position, {ReasonCode::kFileMissing, {path}}),
-        true);
-    return false;
+PrepareRequest UploadRun::RequestFor(const UploadRunOptions& options, bool hash,
+                                     int thumbSide) const {
+    PrepareRequest request;
+    request.processing = options.processing;
+    request.hash = hash;
+    request.thumbSide = thumbSide;
+    const auto capMB = static_cast<std::uint64_t>(SettingsOf(options).Int(keys::MaxFileMB));
+    request.maxBytes = capMB * kMegabyte;
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    request.acceptedTypes = 0;
+    for (ImageType type : {ImageType::kJpeg, ImageType::kPng, ImageType::kGif, ImageType::kWebP})
+        if (RowAccepts(hoster, type)) request.acceptedTypes |= ImageTypeBit(type);
+    return request;
 }
 
-bool UploadRun::WithinSizeCap(int position, const std::string& path,
-                              const UploadRunOptions& options) {
-    constexpr std::uint64_t kMegabyte = 1024 * 1024;
-    const long long capMB = SettingsOf(options).Int(keys::MaxFileMB);
-    struct stat st {};
-    // A file that cannot be looked at fails where it is read, with that reason.
-    if (::stat(path.c_str(), &st) != 0) return true;
-    const auto bytes = static_cast<std::uint64_t>(st.st_size);
-    if (bytes <= static_cast<std::uint64_t>(capMB) * kMegabyte) return true;
+UploadRun::Admission UploadRun::Admit(const PreparedImage& picture, bool missingFails) {
+    const std::string line = strings_.Get(kStrUploadOf) + " " + picture.path + "...";
+    if (picture.read == PictureRead::kMissing && missingFails) {
+        Log(line + Failed(picture.position, {ReasonCode::kFileMissing, {picture.path}}), true);
+        return Admission::kRefuse;
+    }
+    if (!RowTakes(picture.position, picture.path, picture.type)) return Admission::kRefuse;
+    if (picture.read == PictureRead::kTypeRefused) return Admission::kPrepareAgain;
+    if (picture.read != PictureRead::kTooLarge) return Admission::kTake;
+    const std::uint64_t capMB = picture.request.maxBytes / kMegabyte;
     const Reason reason(
         ReasonCode::kPictureTooLarge,
-        {std::to_string((bytes + kMegabyte - 1) / kMegabyte), std::to_string(capMB)});
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + Failed(position, reason), true);
-    return false;
+        {std::to_string((picture.fileBytes + kMegabyte - 1) / kMegabyte), std::to_string(capMB)});
+    Log(line + Failed(picture.position, reason), true);
+    return Admission::kRefuse;
 }
 
 std::string UploadRun::Failed(int position, const Reason& reason) {
@@ -382,12 +391,15 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
+    const bool history = options.history && options.history->IsOpen();
     // A file gone since it was added fails where it is read, with the line a classic row has
     // always logged for it.
-    if (!RowTakes(position, path) || !WithinSizeCap(position, path, options)) co_return false;
+    std::optional<PreparedImage> picture =
+        co_await PrepareAdmitted(position, path, options, history, 0, false);
+    if (!picture) co_return false;
     auto failed = [&](const Reason& reason) { return Failed(position, reason); };
     // Looked at again when the image fails: the table may be reloaded between the steps.
-    const ImageType type = Fallback() ? ReadImageInfo(path).Type : ImageType::kNone;
+    const ImageType type = picture->type;
     auto spared = [&] {
         const HosterDef* fallback = Fallback();
         return fallback && RowAccepts(*fallback, type);
@@ -401,15 +413,9 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
             Log(lead + failed(reason), true);
         return false;
     };
-    const bool history = options.history && options.history->IsOpen();
-    // Without processing or history the file goes from the disk as it always did.
-    std::optional<PreparedImage> picture;
-    if (options.processing.Changes() || history) {
-        picture = co_await PrepareNow(position, path, options, history);
-        if (picture->processed.error && options.processing.Changes()) {
-            Log(imageLine + failed(*picture->processed.error), true);
-            co_return false;
-        }
+    if (picture->processed.error && options.processing.Changes()) {
+        Log(imageLine + failed(*picture->processed.error), true);
+        co_return false;
     }
     CURL url = UploadAddress(hoster);
     const std::string host = url.Host();
@@ -435,9 +441,9 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 
     const std::string& authorization =
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
-    switch (prepared_->Prepare(hoster, url, path, picture ? &picture->processed.bytes : nullptr,
-                               authorization)) {
+    switch (prepared_->Prepare(hoster, url, path, &picture->processed.bytes, authorization)) {
         case RequestProblem::kNone:
+            PrepareAhead(rows, position, options);
             break;
         case RequestProblem::kFileUnreadable:
             Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
@@ -489,10 +495,8 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (options.history) {
         const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
         HistoryEntry entry;
-        if (picture) {
-            entry.originalSha256 = std::move(picture->originalSha256);
-            entry.sentSha256 = std::move(picture->sentSha256);
-        }
+        entry.originalSha256 = std::move(picture->originalSha256);
+        entry.sentSha256 = std::move(picture->sentSha256);
         entry.filePath = path;
         entry.fileBytes = row.bytes;
         entry.width = row.width;
@@ -512,14 +516,14 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 RunStep<> UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                          const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath())) {
+    const bool hash = options.history && options.history->IsOpen();
+    std::optional<PreparedImage> prepared = co_await PrepareAdmitted(
+        position, row.FullPath(), options, hash, ThumbSideNeeded(options), true);
+    if (!prepared) {
         ImageEnded(row, false, false, Clock::now());
         co_return;
     }
-    const bool hash = options.history && options.history->IsOpen();
-    PreparedImage prepared =
-        co_await PrepareNow(position, row.FullPath(), options, hash, ThumbSideNeeded(options));
-    StartStandardImage(rows, std::move(prepared), options);
+    StartStandardImage(rows, std::move(*prepared), options);
     while (!jobs_.empty() || !recording_.empty() || !waiting_.empty())
         co_await DriveJobs(rows, options);
 }
@@ -537,7 +541,9 @@ RunStep<> UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, 
     const int thumbSide = ThumbSideNeeded(options);
     const bool hash = options.history && options.history->IsOpen();
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
-    PreparedImage prepared = co_await PrepareNow(position, image->path, options, hash, thumbSide);
+    PrepareRequest request = RequestFor(options, hash, thumbSide);
+    request.acceptedTypes = kAllImageTypes;  // the fallback row was asked before the hand-over
+    PreparedImage prepared = co_await PrepareNow(position, image->path, request);
     ProcessedImage& processed = prepared.processed;
     if (processed.error && options.processing.Changes()) {
         Log(strings_.Get(kStrUploadOf) + " " + image->path + "..." +
@@ -559,15 +565,61 @@ RunStep<> UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, 
     while (!jobs_.empty() || !recording_.empty()) co_await DriveJobs(rows, options);
 }
 
-RunStep<PreparedImage> UploadRun::PrepareNow(int position, std::string path,
-                                             const UploadRunOptions& options, bool hash,
-                                             int thumbSide) {
+RunStep<std::optional<PreparedImage>> UploadRun::PrepareAdmitted(int position,
+                                                                 const std::string& path,
+                                                                 const UploadRunOptions& options,
+                                                                 bool hash, int thumbSide,
+                                                                 bool missingFails) {
+    PrepareRequest request = RequestFor(options, hash, thumbSide);
+    PreparedImage picture = co_await PrepareNow(position, path, request);
+    Admission admission = Admit(picture, missingFails);
+    if (admission == Admission::kPrepareAgain) {
+        request.acceptedTypes = kAllImageTypes;
+        picture = co_await PrepareNow(position, path, request);
+        admission = Admit(picture, missingFails);
+    }
+    if (admission != Admission::kTake) co_return std::nullopt;
+    co_return std::move(picture);
+}
+
+RunStep<PreparedImage> UploadRun::PrepareNow(int position, const std::string& path,
+                                             const PrepareRequest& request) {
     if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
-    preparer_->Add(position, path, options.processing, hash, thumbSide);
+    const bool madeAhead =
+        ahead_ && ahead_->position == position && ahead_->request.SameAs(request);
+    const std::uint64_t ticket =
+        madeAhead ? ahead_->ticket : preparer_->Add(position, path, request);
+    if (madeAhead) ahead_.reset();
     for (;;) {
-        std::optional<PreparedImage> ready = preparer_->TakeReady();
-        if (ready) co_return std::move(*ready);
-        co_await WaitFor(nullptr, Clock::time_point::max());
+        std::optional<PreparedImage> ready;
+        if (early_ && early_->ticket == ticket)
+            ready = std::exchange(early_, std::nullopt);
+        else
+            ready = preparer_->TakeReady();
+        if (!ready) {
+            co_await WaitFor(nullptr, Clock::time_point::max());
+            continue;
+        }
+        if (ready->ticket == ticket) co_return std::move(*ready);
+        // Made ahead for a turn still to come: kept for it. Anything else was made for a turn
+        // that went another way.
+        if (ahead_ && ready->ticket == ahead_->ticket) early_ = std::move(ready);
+    }
+}
+
+void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
+                             const UploadRunOptions& options) {
+    for (size_t index = static_cast<size_t>(position); index < rows.size(); ++index) {
+        if (!rows[index].IsImageToUpload()) continue;
+        const bool hash = options.history && options.history->IsOpen();
+        Ahead next;
+        next.position = static_cast<int>(index) + 1;
+        next.request = RequestFor(options, hash, 0);
+        if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
+        next.ticket = preparer_->Add(next.position, rows[index].FullPath(), next.request);
+        ahead_ = std::move(next);
+        early_.reset();
+        return;
     }
 }
 

@@ -263,10 +263,16 @@ class UploadRun : public LoopTask {
     RunStep<> RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
     RunStep<> RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
-    bool RowTakes(int position, const std::string& path);
-    // False, with the image's failure in the log, for a file no longer there (removed or
-    // renamed since it was added); a standard row's check before it prepares the picture.
-    bool FileThere(int position, const std::string& path);
+    bool RowTakes(int position, const std::string& path, ImageType type);
+    // What the preparer is asked for: the run's processing, the row's types and the size cap.
+    PrepareRequest RequestFor(const UploadRunOptions& options, bool hash, int thumbSide) const;
+    // Whether a prepared picture goes on to its upload. Refused, with the image's failure or
+    // skip in the log: a file no longer there (when `missingFails`; a classic row fails it
+    // where it is read, as it always did), a type the row does not take, a file over
+    // Bilder/MaxFileMB. kPrepareAgain: the table was reloaded and the row now takes the type
+    // the preparer passed over.
+    enum class Admission { kTake, kRefuse, kPrepareAgain };
+    Admission Admit(const PreparedImage& picture, bool missingFails);
     // An image to the classic row, with its line in the log; false when it failed. A failure
     // the fallback row may still mend goes to `handOver` instead, unlogged.
     RunStep<bool> UploadImage(std::span<ImageEntry> rows, int position,
@@ -278,10 +284,17 @@ class UploadRun : public LoopTask {
                                const UploadRunOptions& options);
     RunStep<> UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                   const UploadRunOptions& options);
-    // A picture made on the preparer's thread while the loop goes on.
-    RunStep<PreparedImage> PrepareNow(int position, std::string path,
-                                      const UploadRunOptions& options, bool hash,
-                                      int thumbSide = 0);
+    // A picture made on the preparer's thread while the loop goes on; nullopt when Admit
+    // refused it.
+    RunStep<std::optional<PreparedImage>> PrepareAdmitted(int position, const std::string& path,
+                                                          const UploadRunOptions& options,
+                                                          bool hash, int thumbSide,
+                                                          bool missingFails);
+    RunStep<PreparedImage> PrepareNow(int position, const std::string& path,
+                                      const PrepareRequest& request);
+    // Hands the next image a classic row sends to the preparer, so it is ready by its turn.
+    void PrepareAhead(std::span<const ImageEntry> rows, int position,
+                      const UploadRunOptions& options);
     // Starts the prepared image's job, or ends the image at once (its code reused, or nothing
     // to send).
     void StartStandardImage(std::span<ImageEntry> rows, PreparedImage prepared,
@@ -348,8 +361,6 @@ class UploadRun : public LoopTask {
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
                    const UploadRunOptions& options, const std::string& note = "");
     [[nodiscard]] int TimeoutSeconds(const UploadRunOptions& options) const;
-    // False, with the image's failure in the log, for a file over Bilder/MaxFileMB.
-    bool WithinSizeCap(int position, const std::string& path, const UploadRunOptions& options);
     // The log's word of failure and the reason in brackets; tells the observer.
     std::string Failed(int position, const Reason& reason);
     // Whether the next image may start: neither cancelled nor ending.
@@ -407,7 +418,16 @@ class UploadRun : public LoopTask {
     std::map<int, std::chrono::steady_clock::time_point> claimWaits_;
     int unrecorded_ = 0;
     Reason unrecordedReason_;                  // the first
-    std::unique_ptr<ImagePreparer> preparer_;  // a standard run's; joined when the run ends
+    std::unique_ptr<ImagePreparer> preparer_;  // joined when the run ends
+    // A classic row's next image, handed out while the current one is sent, and its picture
+    // when it got ready while another was awaited.
+    struct Ahead {
+        int position = 0;
+        std::uint64_t ticket = 0;
+        PrepareRequest request;
+    };
+    std::optional<Ahead> ahead_;
+    std::optional<PreparedImage> early_;
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;
     // The wait the run is in.

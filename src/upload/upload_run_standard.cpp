@@ -41,27 +41,44 @@ RunStep<> UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOpti
     // One picture more than there are connections, so a free connection never waits for one.
     auto handOut = [&] {
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
-            ImageEntry& row = rows[next++];
+            const ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
-            const int position = static_cast<int>(next);
-            if (!FileThere(position, row.FullPath()) || !RowTakes(position, row.FullPath()) ||
-                !WithinSizeCap(position, row.FullPath(), options)) {
+            preparer_->Add(static_cast<int>(next), row.FullPath(),
+                           RequestFor(options, hash, thumbSide));
+        }
+    };
+    // A picture ready and admitted, waiting for a free connection. One that is refused ends at
+    // once, whether a connection is free or not.
+    std::optional<PreparedImage> admitted;
+    auto takeAdmitted = [&] {
+        while (!admitted) {
+            std::optional<PreparedImage> ready = preparer_->TakeReady();
+            if (!ready) return;
+            const Admission admission = Admit(*ready, true);
+            ImageEntry& row = rows[static_cast<size_t>(ready->position - 1)];
+            if (admission == Admission::kTake) {
+                admitted = std::move(ready);
+            } else if (admission == Admission::kPrepareAgain) {
+                PrepareRequest request = ready->request;
+                request.acceptedTypes = kAllImageTypes;
+                preparer_->Add(ready->position, row.FullPath(), request);
+            } else {
                 ImageEnded(row, false, false, std::chrono::steady_clock::now());
-                continue;
+                handOut();
             }
-            preparer_->Add(position, row.FullPath(), options.processing, hash, thumbSide);
         }
     };
     while (MayStartImage()) {
         handOut();
         RetryClaimed(rows, options);
-        while (jobs_.size() < limit && MayStartImage()) {
-            std::optional<PreparedImage> ready = preparer_->TakeReady();
-            if (!ready) break;
-            StartStandardImage(rows, std::move(*ready), options);
+        while (MayStartImage()) {
+            takeAdmitted();
+            if (!admitted || jobs_.size() >= limit) break;
+            StartStandardImage(rows, std::move(*admitted), options);
+            admitted.reset();
             handOut();
         }
-        const bool preparing = preparer_->Outstanding() > 0;
+        const bool preparing = preparer_->Outstanding() > 0 || admitted;
         if (jobs_.empty() && !preparing && recording_.empty() && waiting_.empty()) break;
         if (jobs_.empty() && preparing) {
             // The preparer, the writer, a cancel: each ends the wait through the wake.

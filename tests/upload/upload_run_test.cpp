@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +33,32 @@ using Clock = std::chrono::steady_clock;
 using Failures = std::vector<std::pair<int, std::string>>;
 
 class UploadRunTest : public ::testing::Test, protected test::UploadFixture {};
+
+// How often a file in a folder was opened since the last call, as the kernel reports it.
+class OpenCount {
+  public:
+    explicit OpenCount(const std::string& folder) : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        // With the closes between them, two opens in a row are not merged into one event.
+        EXPECT_GE(::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_CLOSE), 0);
+    }
+    ~OpenCount() { ::close(fd_); }
+    OpenCount(const OpenCount&) = delete;
+    OpenCount& operator=(const OpenCount&) = delete;
+    int Of(const std::string& name) {
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = ::read(fd_, buffer, sizeof buffer)) > 0;)
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && (event->mask & IN_OPEN) != 0) ++opens_[event->name];
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        return std::exchange(opens_[name], 0);
+    }
+
+  private:
+    int fd_;
+    std::map<std::string, int> opens_;
+};
 
 // Every row uploads each image and keeps its code; every link that code holds leads somewhere:
 // the thumbnail's page link to a page showing the picture, and the picture to the bytes sent.
@@ -445,8 +472,11 @@ TEST_F(StandardRunTest, StrippedPicturesGoOutAndTheHistoryKeepsBothHashes) {
         });
         std::vector<ImageEntry> rows = {Image("phone.jpg")};
         dir.write("phone.jpg", jpeg);
+        OpenCount opens(dir.path());
         RunUpload(rows, c.hoster);
         EXPECT_FALSE(rows[0].checked);
+        // Read once for the hashes, the stripping and the request alike.
+        EXPECT_EQ(opens.Of("phone.jpg"), 1);
         std::vector<std::string> sent = server->Requests();
         for (const tools::ReceivedUpload& upload : emulator.Uploads()) sent.push_back(upload.body);
         ASSERT_EQ(sent.size(), static_cast<size_t>(c.sendsAfter));
