@@ -617,7 +617,7 @@ void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
         next.request = RequestFor(options, hash, 0);
         if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
         next.ticket = preparer_->Add(next.position, rows[index].FullPath(), next.request);
-        ahead_ = std::move(next);
+        ahead_ = next;
         early_.reset();
         return;
     }

@@ -265,7 +265,8 @@ class UploadRun : public LoopTask {
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(int position, const std::string& path, ImageType type);
     // What the preparer is asked for: the run's processing, the row's types and the size cap.
-    PrepareRequest RequestFor(const UploadRunOptions& options, bool hash, int thumbSide) const;
+    [[nodiscard]] PrepareRequest RequestFor(const UploadRunOptions& options, bool hash,
+                                            int thumbSide) const;
     // Whether a prepared picture goes on to its upload. Refused, with the image's failure or
     // skip in the log: a file no longer there (when `missingFails`; a classic row fails it
     // where it is read, as it always did), a type the row does not take, a file over
