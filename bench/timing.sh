@@ -6,6 +6,9 @@ elapsed() {  # command... ; prints its wall time in seconds
   echo "$t1 - $t0" | bc -l
 }
 min() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
+median() {  # numbers...: the middle one (the lower of the two middle ones for an even count)
+  printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+}
 
 # Pictures and certificates the upload benchmarks share.
 make_padded_jpegs() {  # folder count KiB: JPEGs of exactly KiB each, a sample padded after its end

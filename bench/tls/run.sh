@@ -80,7 +80,6 @@ curl_upload() {  # scheme port
 lumar_upload 8 "$tls_port" > /dev/null 2> "$work/check.log" ||
   { echo "lumar-cli upload over TLS failed:" >&2; cat "$work/check.log" >&2; exit 1; }
 
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 compare() {  # label row scheme port
   local lumar=() memory=() curls=()
   for _ in 1 2 3 4 5; do

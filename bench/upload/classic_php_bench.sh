@@ -34,19 +34,22 @@ done
 make_padded_jpegs "$work/img" "$count" 200
 mkdir -p "$work/cfg"
 printf '[Hoster4]\nConnectHost=127.0.0.1\nPort=%s\n' "$port" > "$work/cfg/hosters.ini"
+first=1
 for f in "$work"/img/*.jpg; do
+  [ $first = 1 ] || echo next
+  first=0
   printf 'url = "http://127.0.0.1:%s/upload.php"\noutput = /dev/null\nsilent\n' "$port"
   printf 'header = "Connection: close"\n'
   for kv in max=1 vsnr=2940 ts=200 gal=no snr=2940 tos=yes; do printf 'form = "%s"\n' "$kv"; done
-  printf 'form = "file[0]=@%s;type=image/jpeg"\nnext\n' "$f"
+  printf 'form = "file[0]=@%s;type=image/jpeg"\n' "$f"
 done > "$work/curl.cfg"
 
 lumar_upload() { "$cli" --config-dir "$work/cfg" upload --hoster 4 --no-center --timeout 60 "$work/img"; }
 curl_upload() { curl -K "$work/curl.cfg"; }
+curl_upload > /dev/null || { echo "curl -K failed" >&2; exit 1; }
 lumar_upload > "$work/out" 2>&1 || { echo "lumar-cli upload failed:" >&2; cat "$work/out" >&2; exit 1; }
 [ "$(grep -c 'IMG' "$work/out")" -ge 1 ] || { echo "no codes came back" >&2; exit 1; }
 
-median() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 lumar_times=() curl_times=()
 for _ in $(seq 1 "$runs"); do
   lumar_times+=("$(elapsed lumar_upload)")
