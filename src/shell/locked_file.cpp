@@ -10,7 +10,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <random>
+#include <set>
 
 namespace lumar {
 namespace {
@@ -96,8 +98,16 @@ bool IsOurTempName(std::string_view name, std::string_view base) {
 }
 
 // Called with the lock held: no writer is between creating and renaming a temporary file, so
-// every one of our pattern was left by a writer that was killed.
+// every one of our pattern was left by a writer that was killed. Once per file and process:
+// the settings are written after every image, and a leftover only costs its few bytes until
+// the next start.
 void RemoveStaleTemps(const std::string& target) {
+    static std::mutex mutex;
+    static std::set<std::string> cleaned;
+    {
+        const std::lock_guard guard(mutex);
+        if (!cleaned.insert(target).second) return;
+    }
     const std::string folder = FolderOrDot(target);
     const std::string base = BaseName(target);
     DIR* dir = ::opendir(folder.c_str());
