@@ -2,11 +2,11 @@
 // Prepares the pictures of a run ahead of their upload on a few threads of its own: shrinking
 // a 12-megapixel photo or hashing a 20 MB file takes long enough to stall the window and the
 // connections in flight, so the loop thread only hands the work out and picks results up.
-// The network, the history and the observer stay on the loop thread; only ProcessImage and
-// the hashing run here.
+// The network, the history and the observer stay on the loop thread; only the file's read,
+// ProcessImage and the hashing run here.
 //
-// Errors in this room: nothing throws; a picture that could not be made says so in
-// `processed.error`.
+// Errors in this room: nothing throws; a picture that could not be read says so in `read`, one
+// that could not be made in `processed.error`.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
