@@ -1,6 +1,5 @@
 #include "imagelist/jpeg_info.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,7 +158,7 @@ FileDescriptor OpenForHeader(const std::string& path, bool knownRegular, struct 
     if (!knownRegular &&
         (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0))
         return FileDescriptor();
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    FileDescriptor fd = OpenForReading(path);
     // The path may have been replaced since it was looked at or listed.
     if (fd && (::fstat(fd.Get(), &opened) != 0 || !S_ISREG(opened.st_mode)))
         return FileDescriptor();

@@ -57,6 +57,10 @@ std::optional<std::string> ReadRegularUpTo(int fd, const struct stat& st, size_t
 
 }  // namespace
 
+FileDescriptor OpenForReading(const std::string& path) {
+    return FileDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+}
+
 std::optional<std::string> ReadFileBytes(const std::string& path) {
     return ReadFileBytesUpTo(path, std::numeric_limits<size_t>::max(), nullptr);
 }
@@ -64,9 +68,9 @@ std::optional<std::string> ReadFileBytes(const std::string& path) {
 std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t maxBytes,
                                              bool* tooLarge) {
     if (tooLarge) *tooLarge = false;
-    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever. Only
-    // regular files are read; a FIFO or device in place of a settings file reads as missing.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    // Only regular files are read; a FIFO or device in place of a settings file reads as
+    // missing.
+    const FileDescriptor fd = OpenForReading(path);
     if (!fd) return std::nullopt;
     return ReadDescriptorUpTo(fd.Get(), maxBytes, tooLarge);
 }
@@ -75,6 +79,12 @@ std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* too
     if (tooLarge) *tooLarge = false;
     struct stat st {};
     if (fstat(fd, &st) != 0) return std::nullopt;
+    return ReadStatedUpTo(fd, st, maxBytes, tooLarge);
+}
+
+std::optional<std::string> ReadStatedUpTo(int fd, const struct stat& st, size_t maxBytes,
+                                          bool* tooLarge) {
+    if (tooLarge) *tooLarge = false;
     if (!S_ISREG(st.st_mode)) {
         errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return std::nullopt;

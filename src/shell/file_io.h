@@ -1,5 +1,7 @@
 #pragma once
 // Whole-file reads and crash-safe whole-file writes.
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 
@@ -23,6 +25,10 @@ class FileDescriptor {
     int fd_;
 };
 
+// Opens the path for reading. O_NONBLOCK: opening a FIFO put in a file's place would otherwise
+// wait for a writer forever; O_NOCTTY: a terminal there never becomes ours.
+FileDescriptor OpenForReading(const std::string& path);
+
 // The whole file as bytes, or nullopt when it cannot be opened or read or is no regular file
 // (folder, FIFO, device); never waits for a writer.
 std::optional<std::string> ReadFileBytes(const std::string& path);
@@ -32,6 +38,9 @@ std::optional<std::string> ReadFileBytesUpTo(const std::string& path, size_t max
                                              bool* tooLarge);
 // The same on an open descriptor, from its start.
 std::optional<std::string> ReadDescriptorUpTo(int fd, size_t maxBytes, bool* tooLarge);
+// The same on a descriptor its caller has already looked at with fstat (`st`).
+std::optional<std::string> ReadStatedUpTo(int fd, const struct stat& st, size_t maxBytes,
+                                          bool* tooLarge);
 // A pipe or terminal read to its end (standard input), with the same limit.
 std::optional<std::string> ReadStreamUpTo(int fd, size_t maxBytes, bool* tooLarge);
 

@@ -1,6 +1,5 @@
 #include "upload/http_request.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -221,8 +220,7 @@ std::string GetMimeType(const std::string& fileName) {
 bool ReadWholeFileInto(const std::string& path, std::string& buffer) {
     buffer.clear();
     if (path.empty()) return false;
-    // O_NONBLOCK: a FIFO in place of the image would otherwise wait for a writer forever.
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const FileDescriptor fd = OpenForReading(path);
     if (!fd) return false;
     struct stat st {};
     // The size decides how much is read, as it is taken when the file is opened; files of

@@ -1,6 +1,5 @@
 #include "upload/image_preparer.h"
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -159,9 +158,7 @@ void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
 }
 
 std::optional<std::string> ImagePreparer::ReadPicture(const Task& task, PreparedImage& out) {
-    // O_NONBLOCK: a FIFO put in a picture's place must not hold the thread.
-    const FileDescriptor fd(
-        ::open(task.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const FileDescriptor fd = OpenForReading(task.path);
     struct stat st {};
     if (!fd || ::fstat(fd.Get(), &st) != 0) {
         out.read =
@@ -171,9 +168,10 @@ std::optional<std::string> ImagePreparer::ReadPicture(const Task& task, Prepared
     out.read = PictureRead::kUnreadable;
     if (!S_ISREG(st.st_mode)) return std::nullopt;
     out.fileBytes = static_cast<std::uint64_t>(st.st_size);
-    bool tooLarge = out.fileBytes > task.request.maxBytes;
-    std::optional<std::string> bytes;
-    if (!tooLarge) bytes = ReadDescriptorUpTo(fd.Get(), task.request.maxBytes, &tooLarge);
+    // A file over the cap is refused before its read: its head is enough for the type.
+    bool tooLarge = false;
+    std::optional<std::string> bytes =
+        ReadStatedUpTo(fd.Get(), st, task.request.maxBytes, &tooLarge);
     if (tooLarge) {
         // Only the head, for the type check that is made first.
         std::string head(kHeadBytes, '\0');

@@ -584,18 +584,17 @@ RunStep<std::optional<PreparedImage>> UploadRun::PrepareAdmitted(int position,
 
 RunStep<PreparedImage> UploadRun::PrepareNow(int position, const std::string& path,
                                              const PrepareRequest& request) {
-    if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
+    ImagePreparer& preparer = ClassicPreparer();
     const bool madeAhead =
         ahead_ && ahead_->position == position && ahead_->request.SameAs(request);
-    const std::uint64_t ticket =
-        madeAhead ? ahead_->ticket : preparer_->Add(position, path, request);
+    const std::uint64_t ticket = madeAhead ? ahead_->ticket : preparer.Add(position, path, request);
     if (madeAhead) ahead_.reset();
     for (;;) {
         std::optional<PreparedImage> ready;
         if (early_ && early_->ticket == ticket)
             ready = std::exchange(early_, std::nullopt);
         else
-            ready = preparer_->TakeReady();
+            ready = preparer.TakeReady();
         if (!ready) {
             co_await WaitFor(nullptr, Clock::time_point::max());
             continue;
@@ -607,6 +606,12 @@ RunStep<PreparedImage> UploadRun::PrepareNow(int position, const std::string& pa
     }
 }
 
+ImagePreparer& UploadRun::ClassicPreparer() {
+    // One thread: a classic row sends one picture at a time and prepares the next.
+    if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
+    return *preparer_;
+}
+
 void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
                              const UploadRunOptions& options) {
     for (size_t index = static_cast<size_t>(position); index < rows.size(); ++index) {
@@ -615,8 +620,7 @@ void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
         Ahead next;
         next.position = static_cast<int>(index) + 1;
         next.request = RequestFor(options, hash, 0);
-        if (!preparer_) preparer_ = std::make_unique<ImagePreparer>(1, &wake_);
-        next.ticket = preparer_->Add(next.position, rows[index].FullPath(), next.request);
+        next.ticket = ClassicPreparer().Add(next.position, rows[index].FullPath(), next.request);
         ahead_ = next;
         early_.reset();
         return;

@@ -293,6 +293,7 @@ class UploadRun : public LoopTask {
                                                           bool missingFails);
     RunStep<PreparedImage> PrepareNow(int position, const std::string& path,
                                       const PrepareRequest& request);
+    ImagePreparer& ClassicPreparer();
     // Hands the next image a classic row sends to the preparer, so it is ready by its turn.
     void PrepareAhead(std::span<const ImageEntry> rows, int position,
                       const UploadRunOptions& options);
