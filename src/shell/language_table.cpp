@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 #include "shell/number_text.h"
 #include "shell/plain_text.h"
@@ -365,9 +366,13 @@ std::string KeyOf(int number) {
     return key;
 }
 
-void LoadEntry(UiStrings& strings, const IniDocument& languageFile, int number) {
-    if (const LanguageEntry* entry = FindLanguageEntry(kStringsSection, KeyOf(number)))
-        strings.Set(number, LookupText(languageFile, *entry));
+// The STRINGS entries by key, looked up once per program start for every text.
+using StringsByKey = std::unordered_map<std::string_view, const LanguageEntry*>;
+
+void LoadEntry(UiStrings& strings, const IniDocument& languageFile, const StringsByKey& byKey,
+               int number) {
+    if (const auto found = byKey.find(KeyOf(number)); found != byKey.end())
+        strings.Set(number, LookupText(languageFile, *found->second));
 }
 
 }  // namespace
@@ -418,15 +423,18 @@ void UiStrings::Set(int index, std::string text) {
 UiStrings LoadUiStrings(const std::string& languageFilePath, std::string_view cmBilder4Caption) {
     UiStrings strings;
     const IniDocument languageFile = LoadIniFile(languageFilePath).document;
-    for (int n = 1; n <= 18; ++n) LoadEntry(strings, languageFile, n);
-    for (int n = 21; n <= 24; ++n) LoadEntry(strings, languageFile, n);
+    StringsByKey byKey;
+    for (const LanguageEntry& entry : LanguageSection(kStringsSection))
+        byKey.emplace(entry.key, &entry);
+    auto load = [&](int number) { LoadEntry(strings, languageFile, byKey, number); };
+    for (int n = 1; n <= 18; ++n) load(n);
+    for (int n = 21; n <= 24; ++n) load(n);
     strings.Set(kStrInsertTextBlock, std::string(cmBilder4Caption));
-    LoadEntry(strings, languageFile, kStrChangeTextBlock);
-    LoadEntry(strings, languageFile, kStrStatusReady);
-    for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n)
-        LoadEntry(strings, languageFile, n);
-    LoadEntry(strings, languageFile, kStrSettingsNotSaved);
-    for (int n = kStrDonation; n < UiStrings::kSize; ++n) LoadEntry(strings, languageFile, n);
+    load(kStrChangeTextBlock);
+    load(kStrStatusReady);
+    for (int n = kReasonFileUnreadable; n <= kReasonCancelled; ++n) load(n);
+    load(kStrSettingsNotSaved);
+    for (int n = kStrDonation; n < UiStrings::kSize; ++n) load(n);
     return strings;
 }
 
