@@ -206,18 +206,21 @@ RunStep<> UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptio
         // The table may be reloaded between the run's steps; a row that turned standard on the
         // way takes its images one at a time as well.
         if (hosters_.Row(hosterIndex_).Request == RequestKind::kStandard) {
+            co_await Settle();
             co_await UploadStandardAlone(rows, position, options);
             continue;
         }
         const Clock::time_point imageStart = Clock::now();
         std::optional<Reason> handOver;
-        const bool succeeded = co_await UploadImage(rows, position, options, handOver);
+        // A success is told by the next image's upload once its request is out, or below.
+        const bool succeeded = co_await UploadImage(rows, position, options, handOver, imageStart);
         if (handOver)
             co_await UploadToFallback(rows, position, *handOver, imageStart, options);
-        else
-            ImageEnded(row, succeeded, true, imageStart);
+        else if (!succeeded)
+            ImageEnded(row, false, true, imageStart);
         if (!MayStartImage()) break;
     }
+    co_await Settle();
     // The picture made ahead for a turn that does not come is dropped with the preparer.
     if (preparer_) preparer_->DropPending();
     ahead_.reset();
@@ -374,6 +377,13 @@ UploadRun::Admission UploadRun::Admit(const PreparedImage& picture, bool missing
     return Admission::kRefuse;
 }
 
+bool UploadRun::TakenQuietly(const PreparedImage& picture, bool missingFails) const {
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    if (picture.read == PictureRead::kMissing && missingFails) return false;
+    if (picture.type != ImageType::kNone && !RowAccepts(hoster, picture.type)) return false;
+    return picture.read != PictureRead::kTypeRefused && picture.read != PictureRead::kTooLarge;
+}
+
 std::string UploadRun::Failed(int position, const Reason& reason) {
     observer_.ImageFailed(position, reason);
     return strings_.Get(kStrFailed) + " (" + ReasonText(reason, strings_) + ")";
@@ -387,7 +397,7 @@ void UploadRun::ReportWait(const UploadWait& wait) {
 
 RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                                      const UploadRunOptions& options,
-                                     std::optional<Reason>& handOver) {
+                                     std::optional<Reason>& handOver, Clock::time_point start) {
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
@@ -414,6 +424,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         return false;
     };
     if (picture->processed.error && options.processing.Changes()) {
+        co_await Settle();
         Log(imageLine + failed(*picture->processed.error), true);
         co_return false;
     }
@@ -435,13 +446,18 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         co_await DriveWhile(*connection.Exchange(), net::HttpExchange::State::kHandshake);
         connected = connection.ConnectEnded(&failure);
     }
-    if (!connected)
+    if (!connected) {
+        co_await Settle();
         co_return fail(JoinWords(strings_.Get(kStrConnectionTo), host) + " ",
                        reasonFor(failure, connection));
+    }
 
     const std::string& authorization =
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
-    switch (prepared_->Prepare(hoster, url, path, &picture->processed.bytes, authorization)) {
+    const RequestProblem problem =
+        prepared_->Prepare(hoster, url, path, &picture->processed.bytes, authorization);
+    if (problem != RequestProblem::kNone) co_await Settle();
+    switch (problem) {
         case RequestProblem::kNone:
             PrepareAhead(rows, position, options);
             break;
@@ -462,6 +478,8 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         sent = connection.SendEnded(&failure);
     }
     prepared_->Release();
+    // The host works on this picture while the one before is recorded and told.
+    co_await Settle();
     if (sent < 0) co_return fail(imageLine, reasonFor(failure, connection));
     const std::string lead = spare ? imageLine : "";
     if (!spare) Log(imageLine, false);
@@ -490,8 +508,15 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
                                                            : ReasonCode::kNoCode;
         co_return fail(lead, reason);
     }
-    std::string code = DecodeFileText(cut.code).text;
-    std::string note;
+    Settling done{.rows = rows,
+                  .options = &options,
+                  .position = position,
+                  .code = DecodeFileText(cut.code).text,
+                  .fileBytes = static_cast<double>(fileBytes),
+                  .spare = spare,
+                  .imageLine = imageLine,
+                  .start = start,
+                  .written = {}};
     if (options.history) {
         const ImageEntry& row = rows[static_cast<size_t>(position - 1)];
         HistoryEntry entry;
@@ -501,16 +526,27 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         entry.fileBytes = row.bytes;
         entry.width = row.width;
         entry.height = row.height;
-        entry.code = code;
-        // The window keeps answering while a locked file makes the write wait.
-        std::future<Status> written = Record(std::move(entry), hoster, options);
-        while (written.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
-            co_await WaitFor(nullptr, Clock::time_point::max());
-        note = RecordNote(written.get());
+        entry.code = done.code;
+        done.written = Record(std::move(entry), hoster, options);
     }
-    if (spare) Log(imageLine, false);
-    Succeeded(rows, position, std::move(code), static_cast<double>(fileBytes), options, note);
+    settling_ = std::move(done);
     co_return true;
+}
+
+RunStep<> UploadRun::Settle() {
+    if (!settling_) co_return;
+    Settling done = std::move(*settling_);
+    settling_.reset();
+    std::string note;
+    if (done.written) {
+        // The window keeps answering while a locked file makes the write wait.
+        while (done.written->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            co_await WaitFor(nullptr, Clock::time_point::max());
+        note = RecordNote(done.written->get());
+    }
+    if (done.spare) Log(done.imageLine, false);
+    Succeeded(done.rows, done.position, std::move(done.code), done.fileBytes, *done.options, note);
+    ImageEnded(done.rows[static_cast<size_t>(done.position - 1)], true, true, done.start);
 }
 
 RunStep<> UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
@@ -572,6 +608,8 @@ RunStep<std::optional<PreparedImage>> UploadRun::PrepareAdmitted(int position,
                                                                  bool missingFails) {
     PrepareRequest request = RequestFor(options, hash, thumbSide);
     PreparedImage picture = co_await PrepareNow(position, path, request);
+    // Its refusal is logged after the image before it.
+    if (!TakenQuietly(picture, missingFails)) co_await Settle();
     Admission admission = Admit(picture, missingFails);
     if (admission == Admission::kPrepareAgain) {
         request.acceptedTypes = kAllImageTypes;

@@ -274,10 +274,18 @@ class UploadRun : public LoopTask {
     // the preparer passed over.
     enum class Admission { kTake, kRefuse, kPrepareAgain };
     Admission Admit(const PreparedImage& picture, bool missingFails);
+    // Whether Admit takes the picture without a word in the log.
+    [[nodiscard]] bool TakenQuietly(const PreparedImage& picture, bool missingFails) const;
     // An image to the classic row, with its line in the log; false when it failed. A failure
-    // the fallback row may still mend goes to `handOver` instead, unlogged.
+    // the fallback row may still mend goes to `handOver` instead, unlogged. A success waits in
+    // settling_ for its entry to be written; the image before this one is told (Settle) once
+    // this one's request is out, or before this one's first word in the log.
     RunStep<bool> UploadImage(std::span<ImageEntry> rows, int position,
-                              const UploadRunOptions& options, std::optional<Reason>& handOver);
+                              const UploadRunOptions& options, std::optional<Reason>& handOver,
+                              Clock::time_point start);
+    // Tells the classic row's success in settling_, once its entry is written: the log, the
+    // row, the totals, the figures. Nothing when none waits.
+    RunStep<> Settle();
     // The image the classic row failed for `why` goes to the fallback row as a standard
     // image, prepared as a standard run prepares it, and ends there.
     RunStep<> UploadToFallback(std::span<ImageEntry> rows, int position, Reason why,
@@ -429,6 +437,19 @@ class UploadRun : public LoopTask {
         PrepareRequest request;
     };
     std::optional<Ahead> ahead_;
+    // A classic row's success whose entry is being written while the next image goes out.
+    struct Settling {
+        std::span<ImageEntry> rows;
+        const UploadRunOptions* options = nullptr;
+        int position = 0;
+        std::string code;
+        double fileBytes = 0;
+        bool spare = false;  // the line is written whole: a fallback was at hand
+        std::string imageLine;
+        Clock::time_point start;
+        std::optional<std::future<Status>> written;  // with a history
+    };
+    std::optional<Settling> settling_;
     std::optional<PreparedImage> early_;
     // When the last image ended; with several in flight an image's rate counts from here.
     std::chrono::steady_clock::time_point lastImageEnd_;

@@ -118,6 +118,27 @@ TEST_F(UploadRunTest, StatusLinesFiguresProgressAndTheEndInOrder) {
     EXPECT_DOUBLE_EQ(recorder->figures.back().remainingKB, 0);
 }
 
+// A classic row sends the next picture before it tells the success of the one before, so the
+// host works on one while the other's entry is written; the log keeps the images' order.
+TEST_F(UploadRunTest, TheNextRequestGoesOutWhileTheSuccessBeforeIsRecorded) {
+    HistoryStore store;
+    ASSERT_EQ(store.Open(dir.file("history.sqlite")), HistoryOpening::kCreated);
+    configure = [&](UploadRunOptions& o) { o.history = &store; };
+    std::vector<size_t> linesAtSending;  // the log's finished lines as each request goes out
+    onStatus = [&] {
+        if (recorder->statuses.back() == "Sende Request...")
+            linesAtSending.push_back(recorder->log.size());
+    };
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
+    RunUpload(rows, 1);
+    EXPECT_EQ(linesAtSending, (std::vector<size_t>{0, 0, 1}));
+    EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("a.jpg", "erfolgreich !"),
+                                                       Line("b.jpg", "erfolgreich !"),
+                                                       Line("c.jpg", "erfolgreich !")}));
+    EXPECT_EQ(recorder->progress.size(), 4u);
+    EXPECT_EQ(store.List({}).size(), 3u);
+}
+
 // Files that went bad after they were added each fail with their own line and stay checked,
 // as does a PNG, which a built-in host does not take; the run goes on, waits on none of them,
 // and a second run uploads only what failed.
