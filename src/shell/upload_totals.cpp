@@ -19,7 +19,7 @@ TotalsUpdate AddUploadToTotals(const std::string& settingsFile, const UploadTota
                                    FormatCount(written.bytes));
     });
     if (problem.empty()) return {written, ""};
-    return {{shown.files + 1, shown.bytes + addedBytes}, problem};
+    return {OneMoreUpload(shown, addedBytes), problem};
 }
 
 }  // namespace lumar

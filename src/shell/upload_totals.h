@@ -14,6 +14,11 @@ struct TotalsUpdate {
     std::string problem;  // why the file was not written; "" when it was
 };
 
+// `shown` with one more file of `addedBytes`.
+inline UploadTotals OneMoreUpload(const UploadTotals& shown, double addedBytes) {
+    return {shown.files + 1, shown.bytes + addedBytes};
+}
+
 // One more uploaded file of `addedBytes`: the totals are read from the settings file, grown
 // and written back (Files, then Size) as one step under the file's lock, so the window and
 // lumar-cli uploading at the same time lose no count, and the result is what was written.

@@ -17,12 +17,13 @@ HistoryWriter::~HistoryWriter() {
     thread_.join();
 }
 
-std::future<Status> HistoryWriter::Write(HistoryEntry entry) {
-    std::promise<Status> promise;
-    std::future<Status> result = promise.get_future();
+std::future<SuccessWritten> HistoryWriter::Write(HistoryEntry entry, RunSettings* totals,
+                                                 double fileBytes) {
+    Job job{std::move(entry), totals, fileBytes, {}};
+    std::future<SuccessWritten> result = job.done.get_future();
     {
         const std::lock_guard lock(mutex_);
-        queue_.emplace_back(std::move(entry), std::move(promise));
+        queue_.push_back(std::move(job));
     }
     wake_.notify_all();
     return result;
@@ -33,10 +34,13 @@ void HistoryWriter::Work() {
     for (;;) {
         wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
         if (queue_.empty()) return;
-        auto [entry, promise] = std::move(queue_.front());
+        Job job = std::move(queue_.front());
         queue_.pop_front();
         lock.unlock();
-        promise.set_value(store_.Record(entry));
+        SuccessWritten written{store_.Record(job.entry), std::nullopt};
+        // After the entry: a success is kept before anything else tells of it.
+        if (job.totals) written.totals = job.totals->AddUpload({}, job.fileBytes);
+        job.done.set_value(std::move(written));
         if (done_) done_->Signal();
         lock.lock();
     }

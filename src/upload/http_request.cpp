@@ -7,7 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
-#include <functional>
+#include <cstring>
 #include <random>
 
 #include "shell/file_io.h"
@@ -38,11 +38,11 @@ bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::st
 }
 
 bool CHTTPRequest::AnyPartHolds(std::string_view text) const {
-    // Skips ahead by the boundary's length where a plain find stops at every byte that begins
-    // it (a file of 'Z' bytes would cost seconds).
-    const std::boyer_moore_horspool_searcher searcher(text.begin(), text.end());
-    auto holds = [&searcher](std::string_view part) {
-        return std::search(part.begin(), part.end(), searcher) != part.end();
+    // The C library's memmem is linear in the worst case (a file of 'Z' bytes, where a plain
+    // find stops at every byte) and compares many bytes at a time: every picture is scanned
+    // whole for the boundary, and the scan was a tenth of a classic upload's time on the loop.
+    auto holds = [text](std::string_view part) {
+        return ::memmem(part.data(), part.size(), text.data(), text.size()) != nullptr;
     };
     for (const Field& f : fields_)
         if (holds(f.name) || holds(f.value)) return true;

@@ -527,7 +527,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         entry.width = row.width;
         entry.height = row.height;
         entry.code = done.code;
-        done.written = Record(std::move(entry), hoster, options);
+        done.written = Record(std::move(entry), hoster, options, done.fileBytes);
     }
     settling_ = std::move(done);
     co_return true;
@@ -537,15 +537,17 @@ RunStep<> UploadRun::Settle() {
     if (!settling_) co_return;
     Settling done = std::move(*settling_);
     settling_.reset();
-    std::string note;
+    SuccessWritten written;
     if (done.written) {
         // The window keeps answering while a locked file makes the write wait.
         while (done.written->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
             co_await WaitFor(nullptr, Clock::time_point::max());
-        note = RecordNote(done.written->get());
+        written = done.written->get();
     }
+    const std::string note = done.written ? RecordNote(written.entry) : "";
     if (done.spare) Log(done.imageLine, false);
-    Succeeded(done.rows, done.position, std::move(done.code), done.fileBytes, *done.options, note);
+    Succeeded(done.rows, done.position, std::move(done.code), done.fileBytes, *done.options, note,
+              std::move(written.totals));
     ImageEnded(done.rows[static_cast<size_t>(done.position - 1)], true, true, done.start);
 }
 
@@ -665,8 +667,8 @@ void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
     }
 }
 
-std::future<Status> UploadRun::Record(HistoryEntry entry, const HosterDef& hoster,
-                                      const UploadRunOptions& options) {
+std::future<SuccessWritten> UploadRun::Record(HistoryEntry entry, const HosterDef& hoster,
+                                              const UploadRunOptions& options, double fileBytes) {
     entry.uploadedAt = static_cast<std::int64_t>(std::time(nullptr));
     entry.hosterId = hoster.Id;
     entry.hosterName = hoster.Name;
@@ -674,9 +676,9 @@ std::future<Status> UploadRun::Record(HistoryEntry entry, const HosterDef& hoste
     entry.processing = options.processing.Key();
     entry.reuseKey = ReuseKey(hoster);
     entry.deletionConfirm = hoster.DeletionConfirm;
-    if (writer_) return writer_->Write(std::move(entry));
-    std::promise<Status> failed;
-    failed.set_value(options.history->Problem());
+    if (writer_) return writer_->Write(std::move(entry), options.settings, fileBytes);
+    std::promise<SuccessWritten> failed;
+    failed.set_value({options.history->Problem(), std::nullopt});
     return failed.get_future();
 }
 
@@ -691,14 +693,17 @@ std::string UploadRun::RecordNote(const Status& recorded) {
 
 void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string code,
                           double fileBytes, const UploadRunOptions& options,
-                          const std::string& note) {
+                          const std::string& note, std::optional<TotalsUpdate> written) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     row.upload = std::move(code);
     Log(strings_.Get(kStrSucceeded) + note, true);
     row.checked = false;
     observer_.RowChanged(position);
     if (!options.settings) return;
-    const TotalsUpdate update = options.settings->AddUpload(totals_, fileBytes);
+    TotalsUpdate update =
+        written ? std::move(*written) : options.settings->AddUpload(totals_, fileBytes);
+    // The writer did not know the totals on display.
+    if (written && !update.problem.empty()) update.totals = OneMoreUpload(totals_, fileBytes);
     totals_ = update.totals;
     if (!update.problem.empty() && totalsProblem_.empty()) {
         totalsProblem_ = update.problem;

@@ -351,7 +351,7 @@ class UploadRun : public LoopTask {
     void EndStandardImage(std::span<ImageEntry> rows, std::unique_ptr<StandardImage> image,
                           const UploadRunOptions& options);
     struct Recording;
-    void ReportSucceeded(std::span<ImageEntry> rows, Recording& done, const Status& recorded,
+    void ReportSucceeded(std::span<ImageEntry> rows, Recording& done, SuccessWritten written,
                          const UploadRunOptions& options);
     // The claim of the picture, once its entry is written or it failed, so a run waiting for
     // it finds its code or sends it itself.
@@ -360,16 +360,18 @@ class UploadRun : public LoopTask {
     void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options);
     [[nodiscard]] int ConnectionLimit(const HosterDef& hoster,
                                       const UploadRunOptions& options) const;
-    // The entry with the fields of the row that took the picture, handed to the writer (ready
-    // at once when the history could not be opened).
-    std::future<Status> Record(HistoryEntry entry, const HosterDef& hoster,
-                               const UploadRunOptions& options);
+    // The entry with the fields of the row that took the picture, handed to the writer with
+    // the file's bytes for the totals (ready at once, the totals left to Succeeded, when the
+    // history could not be opened).
+    std::future<SuccessWritten> Record(HistoryEntry entry, const HosterDef& hoster,
+                                       const UploadRunOptions& options, double fileBytes);
     // The words after the image's success when its entry was not written; counts it.
     std::string RecordNote(const Status& recorded);
-    // The image's code goes into its row, its size into the totals; `note` follows the word
-    // of success in the log.
+    // The image's code goes into its row, its size into the totals (`written` when the writer
+    // wrote them already); `note` follows the word of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
-                   const UploadRunOptions& options, const std::string& note = "");
+                   const UploadRunOptions& options, const std::string& note = "",
+                   std::optional<TotalsUpdate> written = std::nullopt);
     [[nodiscard]] int TimeoutSeconds(const UploadRunOptions& options) const;
     // The log's word of failure and the reason in brackets; tells the observer.
     std::string Failed(int position, const Reason& reason);
@@ -418,7 +420,7 @@ class UploadRun : public LoopTask {
     // Successes whose entries are being written, reported once that is done.
     struct Recording {
         std::unique_ptr<StandardImage> image;
-        std::future<Status> written;
+        std::future<SuccessWritten> written;
         StandardUploadResult result;  // what the row gets (a thumbnail's makes it linked)
         std::string note;             // after the word of success in the log
     };
@@ -447,7 +449,7 @@ class UploadRun : public LoopTask {
         bool spare = false;  // the line is written whole: a fallback was at hand
         std::string imageLine;
         Clock::time_point start;
-        std::optional<std::future<Status>> written;  // with a history
+        std::optional<std::future<SuccessWritten>> written;  // with a history
     };
     std::optional<Settling> settling_;
     std::optional<PreparedImage> early_;

@@ -435,7 +435,8 @@ void UploadRun::StandardSucceeded(std::span<ImageEntry> rows, std::unique_ptr<St
     entry.url = done.result.links.url;
     entry.thumbnailUrl = done.result.links.thumbnailUrl;
     entry.deletionUrl = done.result.links.deletionUrl;
-    done.written = Record(std::move(entry), row, options);
+    done.written =
+        Record(std::move(entry), row, options, static_cast<double>(done.result.fileBytes));
     recording_.push_back(std::move(done));
 }
 
@@ -447,19 +448,18 @@ void UploadRun::ReportRecorded(std::span<ImageEntry> rows, const UploadRunOption
         }
         Recording done = std::move(*it);
         it = recording_.erase(it);
-        const Status recorded = done.written.get();
-        ReportSucceeded(rows, done, recorded, options);
+        ReportSucceeded(rows, done, done.written.get(), options);
     }
 }
 
-void UploadRun::ReportSucceeded(std::span<ImageEntry> rows, Recording& done, const Status& recorded,
+void UploadRun::ReportSucceeded(std::span<ImageEntry> rows, Recording& done, SuccessWritten written,
                                 const UploadRunOptions& options) {
     const StandardImage& image = *done.image;
     // After the entry is written, so a run waiting for the picture finds its code.
     ReleaseClaim(image, options);
     Log(strings_.Get(kStrUploadOf) + " " + image.path + "...", false);
     Succeeded(rows, image.position, done.result.code, static_cast<double>(done.result.fileBytes),
-              options, done.note + RecordNote(recorded));
+              options, done.note + RecordNote(written.entry), std::move(written.totals));
     ImageEnded(rows[static_cast<size_t>(image.position - 1)], true, true, image.start);
 }
 
