@@ -345,14 +345,15 @@ int UploadRun::TimeoutSeconds(const UploadRunOptions& options) const {
     return SettingsOf(options).TimeoutSeconds();
 }
 
-PrepareRequest UploadRun::RequestFor(const UploadRunOptions& options, bool hash,
-                                     int thumbSide) const {
+PrepareRequest UploadRun::RequestFor(const UploadRunOptions& options, bool hash, int thumbSide,
+                                     std::optional<std::uint64_t> maxBytes) const {
     PrepareRequest request;
     request.processing = options.processing;
     request.hash = hash;
     request.thumbSide = thumbSide;
-    const auto capMB = static_cast<std::uint64_t>(SettingsOf(options).Int(keys::MaxFileMB));
-    request.maxBytes = capMB * kMegabyte;
+    request.maxBytes =
+        maxBytes ? *maxBytes
+                 : static_cast<std::uint64_t>(SettingsOf(options).Int(keys::MaxFileMB)) * kMegabyte;
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     request.acceptedTypes = 0;
     for (ImageType type : {ImageType::kJpeg, ImageType::kPng, ImageType::kGif, ImageType::kWebP})
@@ -459,7 +460,6 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     if (problem != RequestProblem::kNone) co_await Settle();
     switch (problem) {
         case RequestProblem::kNone:
-            PrepareAhead(rows, position, options);
             break;
         case RequestProblem::kFileUnreadable:
             Log(imageLine + failed({ReasonCode::kFileUnreadable, {path}}), true);
@@ -478,7 +478,8 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         sent = connection.SendEnded(&failure);
     }
     prepared_->Release();
-    // The host works on this picture while the one before is recorded and told.
+    // The host works on this picture while the next is made and the one before is told.
+    PrepareAhead(rows, position, options);
     co_await Settle();
     if (sent < 0) co_return fail(imageLine, reasonFor(failure, connection));
     const std::string lead = spare ? imageLine : "";
@@ -608,7 +609,12 @@ RunStep<std::optional<PreparedImage>> UploadRun::PrepareAdmitted(int position,
                                                                  const UploadRunOptions& options,
                                                                  bool hash, int thumbSide,
                                                                  bool missingFails) {
-    PrepareRequest request = RequestFor(options, hash, thumbSide);
+    // A picture made ahead keeps the cap read when it was handed out: reading it again for its
+    // turn would parse the settings file, written once more since, a second time per image.
+    const bool madeAhead = ahead_ && ahead_->position == position;
+    PrepareRequest request =
+        RequestFor(options, hash, thumbSide,
+                   madeAhead ? std::optional(ahead_->request.maxBytes) : std::nullopt);
     PreparedImage picture = co_await PrepareNow(position, path, request);
     // Its refusal is logged after the image before it.
     if (!TakenQuietly(picture, missingFails)) co_await Settle();

@@ -264,9 +264,11 @@ class UploadRun : public LoopTask {
     RunStep<> RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
     // False, with a line in the log, for a picture of a type the row does not take.
     bool RowTakes(int position, const std::string& path, ImageType type);
-    // What the preparer is asked for: the run's processing, the row's types and the size cap.
+    // What the preparer is asked for: the run's processing, the row's types and the size cap
+    // (read from the settings unless `maxBytes` gives it).
     [[nodiscard]] PrepareRequest RequestFor(const UploadRunOptions& options, bool hash,
-                                            int thumbSide) const;
+                                            int thumbSide,
+                                            std::optional<std::uint64_t> maxBytes = {}) const;
     // Whether a prepared picture goes on to its upload. Refused, with the image's failure or
     // skip in the log: a file no longer there (when `missingFails`; a classic row fails it
     // where it is read, as it always did), a type the row does not take, a file over
@@ -431,7 +433,7 @@ class UploadRun : public LoopTask {
     int unrecorded_ = 0;
     Reason unrecordedReason_;                  // the first
     std::unique_ptr<ImagePreparer> preparer_;  // joined when the run ends
-    // A classic row's next image, handed out while the current one is sent, and its picture
+    // A classic row's next image, handed out once the current one is sent, and its picture
     // when it got ready while another was awaited.
     struct Ahead {
         int position = 0;

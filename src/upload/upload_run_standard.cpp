@@ -39,12 +39,14 @@ RunStep<> UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOpti
     preparer_ = std::make_unique<ImagePreparer>(PreparerThreads(), &wake_);
     size_t next = 0;  // the first row not yet handed to the preparer
     // One picture more than there are connections, so a free connection never waits for one.
+    // The pictures handed out together share one reading of the settings.
     auto handOut = [&] {
+        std::optional<PrepareRequest> request;
         while (next < rows.size() && static_cast<size_t>(preparer_->Outstanding()) < limit + 1) {
             const ImageEntry& row = rows[next++];
             if (!row.IsImageToUpload()) continue;
-            preparer_->Add(static_cast<int>(next), row.FullPath(),
-                           RequestFor(options, hash, thumbSide));
+            if (!request) request = RequestFor(options, hash, thumbSide);
+            preparer_->Add(static_cast<int>(next), row.FullPath(), *request);
         }
     };
     // A picture ready and admitted, waiting for a free connection. One that is refused ends at

@@ -137,6 +137,14 @@ TEST_F(UploadRunTest, TheNextRequestGoesOutWhileTheSuccessBeforeIsRecorded) {
                                                        Line("c.jpg", "erfolgreich !")}));
     EXPECT_EQ(recorder->progress.size(), 4u);
     EXPECT_EQ(store.List({}).size(), 3u);
+    // The writer's thread grows the totals after each entry, as the loop does without one.
+    EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
+    EXPECT_EQ(recorder->stats.first, 3);
+    settings = dir.file("a.jpg/Lumar.ini");  // cannot be written
+    std::vector<ImageEntry> more = {Image("d.jpg"), Image("e.jpg")};
+    RunUpload(more, 1);
+    EXPECT_EQ(recorder->stats.first, 2);
+    EXPECT_EQ(recorder->totalsNotSaved, 1);
 }
 
 // Files that went bad after they were added each fail with their own line and stay checked,
