@@ -362,6 +362,9 @@ class UploadRun : public LoopTask {
     void ReportRecorded(std::span<ImageEntry> rows, const UploadRunOptions& options);
     [[nodiscard]] int ConnectionLimit(const HosterDef& hoster,
                                       const UploadRunOptions& options) const;
+    // The jobs in flight that hold a connection or may take one again: one whose answer is
+    // being read holds none, so the next image need not wait for the reading.
+    [[nodiscard]] size_t ConnectionsTaken(const UploadRunOptions& options) const;
     // The entry with the fields of the row that took the picture, handed to the writer with
     // the file's bytes for the totals (ready at once, the totals left to Succeeded, when the
     // history could not be opened).

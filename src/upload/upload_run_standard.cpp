@@ -75,7 +75,7 @@ RunStep<> UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOpti
         RetryClaimed(rows, options);
         while (MayStartImage()) {
             takeAdmitted();
-            if (!admitted || jobs_.size() >= limit) break;
+            if (!admitted || ConnectionsTaken(options) >= limit) break;
             StartStandardImage(rows, std::move(*admitted), options);
             admitted.reset();
             handOut();
@@ -129,6 +129,14 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
     image->job = std::make_unique<StandardUploadJob>(hoster, path, std::move(processed.bytes),
                                                      JobOptions(hoster, options));
     Launch(rows, std::move(image), options);
+}
+
+size_t UploadRun::ConnectionsTaken(const UploadRunOptions& options) const {
+    // Only the fallback row and a thumbnail of the run's own send an image again after its
+    // answer came.
+    const bool mayGoOn = Fallback() != nullptr || ThumbSideNeeded(options) > 0;
+    return static_cast<size_t>(std::ranges::count_if(
+        jobs_, [mayGoOn](const auto& image) { return mayGoOn || !image->job->Evaluating(); }));
 }
 
 StandardUploadOptions UploadRun::JobOptions(const HosterDef& row, const UploadRunOptions& options) {
