@@ -9,10 +9,12 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
 
 #include "shell/file_io.h"
 
@@ -42,6 +44,75 @@ bool AddCaFile(SSL_CTX* ctx, const std::string& caFile) {
     }
     sk_X509_INFO_pop_free(infos, X509_INFO_free);
     return added > 0;
+}
+
+// A certificate file read the first time a chain needs an issuer the store does not hold:
+// parsing a system bundle of some 150 certificates takes longer than ten uploads on a fast
+// line, and a host whose issuer is the extra CA, or in the hashed folder, never needs it.
+struct LazyFile {
+    std::string path;
+    std::once_flag read;
+};
+
+int LazyFileBySubject(X509_LOOKUP* lookup, X509_LOOKUP_TYPE type, const X509_NAME* name,
+                      X509_OBJECT* found) {
+    auto* file = static_cast<LazyFile*>(X509_LOOKUP_get_method_data(lookup));
+    if (!file) return 0;
+    std::call_once(file->read, [&] {
+        // A bundle that is missing or broken adds nothing, as it would have added nothing
+        // at the start; the chain then fails with the issuer it lacks.
+        X509_load_cert_crl_file(lookup, file->path.c_str(), X509_FILETYPE_PEM);
+        ERR_clear_error();
+    });
+    X509_STORE* store = X509_LOOKUP_get_store(lookup);
+    if (X509_STORE_lock(store) != 1) return 0;
+    const X509_OBJECT* held =
+        X509_OBJECT_retrieve_by_subject(X509_STORE_get0_objects(store), type, name);
+    // The caller takes a reference of its own to what a lookup finds, as the store keeps
+    // it: `found` borrows the store's, so the one set1 adds is given back.
+    int ok = 0;
+    if (X509* cert = held && type == X509_LU_X509 ? X509_OBJECT_get0_X509(held) : nullptr) {
+        ok = X509_OBJECT_set1_X509(found, cert);
+        if (ok) X509_free(cert);
+    } else if (X509_CRL* crl =
+                   held && type == X509_LU_CRL ? X509_OBJECT_get0_X509_CRL(held) : nullptr) {
+        ok = X509_OBJECT_set1_X509_CRL(found, crl);
+        if (ok) X509_CRL_free(crl);
+    }
+    X509_STORE_unlock(store);
+    return ok;
+}
+
+void FreeLazyFile(X509_LOOKUP* lookup) {
+    delete static_cast<LazyFile*>(X509_LOOKUP_get_method_data(lookup));
+}
+
+X509_LOOKUP_METHOD* LazyFileMethod() {
+    static X509_LOOKUP_METHOD* const method = [] {
+        X509_LOOKUP_METHOD* m = X509_LOOKUP_meth_new("lumar certificate file on demand");
+        X509_LOOKUP_meth_set_get_by_subject(m, LazyFileBySubject);
+        X509_LOOKUP_meth_set_free(m, FreeLazyFile);
+        return m;
+    }();
+    return method;
+}
+
+// The system's certificates where OpenSSL's defaults have them (SSL_CERT_FILE and
+// SSL_CERT_DIR, else the library's own places): the folder of hashed names is looked up one
+// issuer at a time, as the defaults do; the bundle file is read only once a chain needs it.
+bool TrustSystemCertificates(SSL_CTX* ctx) {
+    X509_STORE* store = SSL_CTX_get_cert_store(ctx);
+    const char* dirEnv = std::getenv(X509_get_default_cert_dir_env());
+    const char* fileEnv = std::getenv(X509_get_default_cert_file_env());
+    X509_LOOKUP* byDir = X509_STORE_add_lookup(store, X509_LOOKUP_hash_dir());
+    X509_LOOKUP* byFile = X509_STORE_add_lookup(store, LazyFileMethod());
+    if (!byDir || !byFile) return false;
+    X509_LOOKUP_add_dir(byDir, dirEnv ? dirEnv : X509_get_default_cert_dir(), X509_FILETYPE_PEM);
+    auto* file = new LazyFile;
+    file->path = fileEnv ? fileEnv : X509_get_default_cert_file();
+    X509_LOOKUP_set_method_data(byFile, file);
+    ERR_clear_error();
+    return true;
 }
 
 // The socket's own BIO sends with MSG_NOSIGNAL: a peer that went away must give an error,
@@ -134,7 +205,10 @@ class TlsClientContext {
         }
         SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
         SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
-        SSL_CTX_set_default_verify_paths(ctx_);
+        if (!TrustSystemCertificates(ctx_)) {
+            error = "TLS not available";
+            return false;
+        }
         if (!caFile.empty() && !AddCaFile(ctx_, caFile)) {
             ERR_clear_error();
             error = "CA file not readable: " + caFile;

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "net/exchange_runner.h"
 #include "net/proxy_settings.h"
@@ -316,6 +320,49 @@ TEST(TlsStream, VerifiesTheServerAndNamesEachRefusal) {
         EXPECT_EQ(noCa.Handshake(), TlsStatus::kFailed);
         EXPECT_EQ(noCa.Error(), "CA file not readable: " + unusable);
     }
+}
+
+// The system's certificates are where SSL_CERT_DIR and SSL_CERT_FILE put them: a folder of
+// hashed names, and a bundle that is read once a chain needs it. Each fetch names a file of
+// an unrelated certificate as its extra CA (under a name of its own, for a context of its
+// own), so only the system's certificates can vouch for the server.
+TEST(TlsStream, TrustsTheSystemsHashedFolderAndBundle) {
+    const TestPki pki;
+    const test::TempDir dir;
+    const TestCertificate valid = pki.Leaf({"localhost"});
+    const std::string unrelated = TestPki().Leaf({"unrelated.example"}).certificatePem;
+    const test::TestHttpServer server(
+        [](const std::string&) {
+            return test::TestAnswer{kAnswer, true};
+        },
+        {&valid, 0});
+    char hashed[16];
+    std::snprintf(hashed, sizeof hashed, "%08lx.0",
+                  X509_NAME_hash_ex(X509_get_subject_name(pki.Ca().certificate.get()), nullptr,
+                                    nullptr, nullptr));
+    dir.write("hashed/" + std::string(hashed), pki.Ca().certificatePem);
+    dir.write("empty/.keep", "");
+    dir.write("bundle.pem", unrelated + pki.Ca().certificatePem);
+    const struct {
+        const char* folder;
+        const char* bundle;
+        const char* error;
+    } cases[] = {
+        {"hashed", "missing.pem", ""},
+        {"empty", "bundle.pem", ""},
+        {"empty", "missing.pem", "unable to get local issuer certificate"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        ::setenv("SSL_CERT_DIR", dir.file(c.folder).c_str(), 1);
+        ::setenv("SSL_CERT_FILE", dir.file(c.bundle).c_str(), 1);
+        const std::string extra = dir.write("extra" + std::to_string(++n) + ".pem", unrelated);
+        const Fetched fetched = Fetch(server.Port(), "localhost", extra);
+        EXPECT_EQ(fetched.error, c.error) << c.folder << " " << c.bundle;
+        EXPECT_EQ(fetched.answer, *c.error ? "" : "ok") << c.folder << " " << c.bundle;
+    }
+    ::unsetenv("SSL_CERT_DIR");
+    ::unsetenv("SSL_CERT_FILE");
 }
 
 }  // namespace
