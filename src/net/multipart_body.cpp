@@ -8,6 +8,7 @@
 #include <random>
 
 #include "net/header_text.h"
+#include "shell/plain_text.h"
 
 namespace lumar::net {
 namespace {
@@ -32,18 +33,13 @@ std::string_view WithoutFolders(std::string_view fileName) {
     return slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
 }
 
-bool Contains(std::string_view haystack, std::string_view needle) {
-    const std::boyer_moore_horspool_searcher searcher(needle.begin(), needle.end());
-    return std::search(haystack.begin(), haystack.end(), searcher) != haystack.end();
-}
-
 bool OccursInAnyPart(std::string_view boundary, const std::vector<FormField>& fields,
                      const std::vector<FormFile>& files) {
     for (const FormField& f : fields)
-        if (Contains(f.name, boundary) || Contains(f.value, boundary)) return true;
+        if (Holds(f.name, boundary) || Holds(f.value, boundary)) return true;
     for (const FormFile& f : files)
-        if (Contains(f.field, boundary) || Contains(f.fileName, boundary) ||
-            Contains(f.contentType, boundary) || Contains(f.bytes, boundary))
+        if (Holds(f.field, boundary) || Holds(f.fileName, boundary) ||
+            Holds(f.contentType, boundary) || Holds(f.bytes, boundary))
             return true;
     return false;
 }

@@ -1,5 +1,7 @@
 #include "shell/plain_text.h"
 
+#include <cstring>
+
 namespace lumar {
 namespace {
 
@@ -8,6 +10,12 @@ char Lower(char c) {
 }
 
 }  // namespace
+
+bool Holds(std::string_view haystack, std::string_view needle) {
+    // The C library's memmem compares many bytes at a time and stays linear where a plain
+    // find stops at every byte that begins the needle.
+    return ::memmem(haystack.data(), haystack.size(), needle.data(), needle.size()) != nullptr;
+}
 
 std::string_view Trim(std::string_view text, std::string_view blanks) {
     const size_t first = text.find_first_not_of(blanks);

@@ -12,6 +12,10 @@ std::string_view Trim(std::string_view text, std::string_view blanks = " \t");
 // `text` with every `from` replaced by `to`, left to right, never rescanning a replacement.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// Whether `needle` occurs in `haystack`, in time linear in both even for a haystack of the
+// needle's first byte over and over (a picture scanned for a multipart boundary).
+bool Holds(std::string_view haystack, std::string_view needle);
+
 // Whether `text` starts with `prefix`, ASCII letters compared without regard to case.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 

@@ -7,10 +7,10 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <random>
 
 #include "shell/file_io.h"
+#include "shell/plain_text.h"
 
 namespace lumar {
 namespace {
@@ -38,12 +38,7 @@ bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::st
 }
 
 bool CHTTPRequest::AnyPartHolds(std::string_view text) const {
-    // The C library's memmem is linear in the worst case (a file of 'Z' bytes, where a plain
-    // find stops at every byte) and compares many bytes at a time: every picture is scanned
-    // whole for the boundary, and the scan was a tenth of a classic upload's time on the loop.
-    auto holds = [text](std::string_view part) {
-        return ::memmem(part.data(), part.size(), text.data(), text.size()) != nullptr;
-    };
+    auto holds = [text](std::string_view part) { return Holds(part, text); };
     for (const Field& f : fields_)
         if (holds(f.name) || holds(f.value)) return true;
     for (const FilePart& f : files_)
