@@ -408,6 +408,9 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     std::optional<PreparedImage> picture =
         co_await PrepareAdmitted(position, path, options, history, 0, false);
     if (!picture) co_return false;
+    // The next picture is made while this one is sent and answered: made any later, the
+    // preparer's read and hash of it outlast a fast host's answer.
+    PrepareAhead(rows, position, options);
     auto failed = [&](const Reason& reason) { return Failed(position, reason); };
     // Looked at again when the image fails: the table may be reloaded between the steps.
     const ImageType type = picture->type;
@@ -478,8 +481,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
         sent = connection.SendEnded(&failure);
     }
     prepared_->Release();
-    // The host works on this picture while the next is made and the one before is told.
-    PrepareAhead(rows, position, options);
+    // The host works on this picture while the one before is told.
     co_await Settle();
     if (sent < 0) co_return fail(imageLine, reasonFor(failure, connection));
     const std::string lead = spare ? imageLine : "";

@@ -436,8 +436,8 @@ class UploadRun : public LoopTask {
     int unrecorded_ = 0;
     Reason unrecordedReason_;                  // the first
     std::unique_ptr<ImagePreparer> preparer_;  // joined when the run ends
-    // A classic row's next image, handed out once the current one is sent, and its picture
-    // when it got ready while another was awaited.
+    // A classic row's next image, handed out once the current one's picture is taken, and
+    // its picture when it got ready while another was awaited.
     struct Ahead {
         int position = 0;
         std::uint64_t ticket = 0;
