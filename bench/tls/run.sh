@@ -7,8 +7,8 @@
 # with --connect-to and trust the CA with their CA option. Prints the median of five interleaved
 # runs of each and the ratio, then the same over plain HTTP. Lumar writes the
 # upload totals to Lumar.ini after every image, which curl does not; Lumar is measured with the
-# settings folder on disk, as users have it, and again in memory (/dev/shm), which leaves the
-# transport to compare.
+# settings folder on disk, as users have it, again in memory (/dev/shm), and without a history
+# (no hashing, no entries), which leaves the transport to compare.
 #   bash bench/tls/run.sh [N]        (default 100)
 # Builds an optimised build in build-bench (no sanitizers) first.
 set -euo pipefail
@@ -52,6 +52,9 @@ printf '%s\n' "[Hoster8]" "Name=bench" "Request=standard" "UploadUrl=https://ben
   "UploadUrl=http://bench.test/upload" "FileField=file" "URL={json:data.url}" > "$work/cfg/hosters.ini"
 printf '[Bilder]\r\nWerbung=0\r\nProxy=direct\r\n' > "$work/cfg/Lumar.ini"
 cfg=$work/cfg
+# A history that cannot be opened (a folder in its place): no hashing, no entries.
+mkdir -p "$work/nohistory/history.sqlite"
+cp "$work/cfg/hosters.ini" "$work/cfg/Lumar.ini" "$work/nohistory/"
 if [ -d /dev/shm ] && [ -w /dev/shm ]; then
   shm=$(mktemp -d /dev/shm/lumar-bench.XXXXXX)
   cp "$work/cfg/hosters.ini" "$work/cfg/Lumar.ini" "$shm/"
@@ -81,7 +84,7 @@ lumar_upload 8 "$tls_port" > /dev/null 2> "$work/check.log" ||
   { echo "lumar-cli upload over TLS failed:" >&2; cat "$work/check.log" >&2; exit 1; }
 
 compare() {  # label row scheme port
-  local lumar=() memory=() curls=()
+  local lumar=() memory=() curls=() bare=()
   for _ in 1 2 3 4 5; do
     cfg=$work/cfg
     lumar+=("$(elapsed lumar_upload "$2" "$4")")
@@ -90,13 +93,18 @@ compare() {  # label row scheme port
       cfg=$shm
       memory+=("$(elapsed lumar_upload "$2" "$4")")
     fi
+    cfg=$work/nohistory
+    bare+=("$(elapsed lumar_upload "$2" "$4")")
   done
+  cfg=$work/cfg
   lumar=$(median "${lumar[@]}")
   curl_time=$(median "${curls[@]}")
+  bare=$(median "${bare[@]}")
   [ -z "$shm" ] || memory=$(median "${memory[@]}")
   printf '%-6s curl --next: %7.3f s   lumar-cli upload, settings on disk: %7.3f s (%.2f x curl)' \
     "$1" "$curl_time" "$lumar" "$(echo "$lumar / $curl_time" | bc -l)"
   [ -z "$shm" ] || printf ', in RAM: %7.3f s (%.2f x curl)' "$memory" "$(echo "$memory / $curl_time" | bc -l)"
+  printf ', without a history: %7.3f s (%.2f x curl)' "$bare" "$(echo "$bare / $curl_time" | bc -l)"
   echo
 }
 echo "$count images of 200 KiB, one connection each (lumar-cli --connections 1), medians of 5 interleaved runs, load average $(cut -d' ' -f1 /proc/loadavg)"
