@@ -8,8 +8,10 @@
 // the first wait, and every Step() as far as the next, so the window's loop stays its own and
 // other network work shares it. A standard row's pictures are resized, stripped and hashed
 // ahead of their turn on an ImagePreparer's threads, its answers read to their codes on an
-// AnswerEvaluator's and its successes recorded on a HistoryWriter's, so none of that holds up
-// the loop; each wakes it through an eventfd that is one of the run's waits.
+// AnswerEvaluator's and its successes recorded (the entry, then the totals) on a
+// HistoryWriter's, so none of that holds up the loop; each wakes it through an eventfd that is
+// one of the run's waits. A classic row's pictures are made one ahead the same way, and its
+// next picture goes out while the success before it is recorded.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported
 // (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
