@@ -129,19 +129,22 @@ TEST_F(UploadRunTest, TheNextRequestGoesOutWhileTheSuccessBeforeIsRecorded) {
         if (recorder->statuses.back() == "Sende Request...")
             linesAtSending.push_back(recorder->log.size());
     };
-    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.jpg")};
+    // A PNG, which the row does not take, is passed over after the success before it is told.
+    std::vector<ImageEntry> rows = {Image("a.jpg"), Image("b.jpg"), Image("c.png"), Image("d.jpg")};
+    dir.write("c.png", test::MakePngHead(16, 16));
     RunUpload(rows, 1);
-    EXPECT_EQ(linesAtSending, (std::vector<size_t>{0, 0, 1}));
-    EXPECT_EQ(recorder->log, (std::vector<std::string>{Line("a.jpg", "erfolgreich !"),
-                                                       Line("b.jpg", "erfolgreich !"),
-                                                       Line("c.jpg", "erfolgreich !")}));
-    EXPECT_EQ(recorder->progress.size(), 4u);
+    EXPECT_EQ(linesAtSending, (std::vector<size_t>{0, 0, 3}));
+    EXPECT_EQ(recorder->log, (std::vector<std::string>{
+                                 Line("a.jpg", "erfolgreich !"), Line("b.jpg", "erfolgreich !"),
+                                 Line("c.png", "übersprungen: dieser Hoster nimmt nur JPEG"),
+                                 Line("d.jpg", "erfolgreich !")}));
+    EXPECT_EQ(recorder->progress.size(), 5u);
     EXPECT_EQ(store.List({}).size(), 3u);
     // The writer's thread grows the totals after each entry, as the loop does without one.
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
     EXPECT_EQ(recorder->stats.first, 3);
     settings = dir.file("a.jpg/Lumar.ini");  // cannot be written
-    std::vector<ImageEntry> more = {Image("d.jpg"), Image("e.jpg")};
+    std::vector<ImageEntry> more = {Image("e.jpg"), Image("f.jpg")};
     RunUpload(more, 1);
     EXPECT_EQ(recorder->stats.first, 2);
     EXPECT_EQ(recorder->totalsNotSaved, 1);
