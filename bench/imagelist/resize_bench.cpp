@@ -40,8 +40,10 @@ bool OneAfterTheOther(const std::vector<std::string>& paths,
 
 bool AsTheRunDoes(const std::vector<std::string>& paths, const lumar::ProcessingOptions& options) {
     lumar::ImagePreparer preparer(lumar::PreparerThreads());
+    lumar::PrepareRequest request;
+    request.processing = options;
     for (size_t i = 0; i < paths.size(); ++i)
-        preparer.Add(static_cast<int>(i + 1), paths[i], options, false);
+        preparer.Add(static_cast<int>(i + 1), paths[i], request);
     for (size_t done = 0; done < paths.size();) {
         preparer.WaitReady(std::chrono::milliseconds(100));
         while (std::optional<lumar::PreparedImage> ready = preparer.TakeReady()) {

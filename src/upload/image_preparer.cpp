@@ -50,15 +50,6 @@ ImagePreparer::~ImagePreparer() {
     for (std::thread& thread : threads_) thread.join();
 }
 
-void ImagePreparer::Add(int position, std::string path, const ProcessingOptions& processing,
-                        bool hash, int thumbSide) {
-    PrepareRequest request;
-    request.processing = processing;
-    request.hash = hash;
-    request.thumbSide = thumbSide;
-    Add(position, std::move(path), request);
-}
-
 std::uint64_t ImagePreparer::Add(int position, std::string path, const PrepareRequest& request) {
     std::uint64_t ticket = 0;
     {

@@ -75,9 +75,6 @@ class ImagePreparer {
     // Drops what has not been started and waits for the pictures being made.
     ~ImagePreparer();
 
-    // `thumbSide` above 0 also makes a thumbnail of at most that many pixels (MakeThumbnail).
-    void Add(int position, std::string path, const ProcessingOptions& processing, bool hash,
-             int thumbSide = 0);
     // Returns the picture's ticket, unique for this preparer.
     std::uint64_t Add(int position, std::string path, const PrepareRequest& request);
     // A finished picture, without waiting; nullopt when none is ready.

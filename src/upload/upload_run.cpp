@@ -227,20 +227,6 @@ RunStep<> UploadRun::RunClassic(std::span<ImageEntry> rows, const UploadRunOptio
     early_.reset();
 }
 
-bool UploadRun::RowTakes(int position, const std::string& path, ImageType type) {
-    const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    // A picture the row does not take stays checked, so it can go to another host afterwards.
-    // An unreadable file fails on the way as before.
-    if (type == ImageType::kNone || RowAccepts(hoster, type)) return true;
-    const Reason reason = RowTakesJpegOnly(hoster) ? Reason(ReasonCode::kSkippedJpegOnly)
-                                                   : Reason(ReasonCode::kSkippedType,
-                                                            {std::string(ImageTypeName(type))});
-    // Not a failure of the image: the log says why it was passed over, the row keeps the reason.
-    Log(strings_.Get(kStrUploadOf) + " " + path + "..." + ReasonText(reason, strings_), true);
-    observer_.ImageFailed(position, reason);
-    return false;
-}
-
 void UploadRun::ImageEnded(const ImageEntry& row, bool succeeded, bool uploaded,
                            Clock::time_point imageStart) {
     if (!succeeded) ++failedCount_;
@@ -282,7 +268,7 @@ void UploadRun::ResetFor(std::span<const ImageEntry> rows, const UploadRunOption
     waiting_.clear();
     claimWaits_.clear();
     writer_.reset();
-    if (options.history && options.history->IsOpen())
+    if (HistoryOpen(options))
         writer_ = std::make_unique<HistoryWriter>(*options.history, &wake_);
     else if (options.history)
         Log(ReasonText(options.history->Problem(), strings_), true);
@@ -361,28 +347,40 @@ PrepareRequest UploadRun::RequestFor(const UploadRunOptions& options, bool hash,
     return request;
 }
 
-UploadRun::Admission UploadRun::Admit(const PreparedImage& picture, bool missingFails) {
-    const std::string line = strings_.Get(kStrUploadOf) + " " + picture.path + "...";
-    if (picture.read == PictureRead::kMissing && missingFails) {
-        Log(line + Failed(picture.position, {ReasonCode::kFileMissing, {picture.path}}), true);
-        return Admission::kRefuse;
+UploadRun::Verdict UploadRun::Judge(const PreparedImage& picture, bool missingFails) const {
+    const HosterDef& hoster = hosters_.Row(hosterIndex_);
+    if (picture.read == PictureRead::kMissing && missingFails)
+        return {Admission::kRefuse, {ReasonCode::kFileMissing, {picture.path}}, false};
+    // A picture the row does not take stays checked, so it can go to another host afterwards.
+    // An unreadable file fails on the way as before.
+    if (picture.type != ImageType::kNone && !RowAccepts(hoster, picture.type)) {
+        const Reason reason =
+            RowTakesJpegOnly(hoster)
+                ? Reason(ReasonCode::kSkippedJpegOnly)
+                : Reason(ReasonCode::kSkippedType, {std::string(ImageTypeName(picture.type))});
+        return {Admission::kRefuse, reason, true};
     }
-    if (!RowTakes(picture.position, picture.path, picture.type)) return Admission::kRefuse;
-    if (picture.read == PictureRead::kTypeRefused) return Admission::kPrepareAgain;
-    if (picture.read != PictureRead::kTooLarge) return Admission::kTake;
+    if (picture.read == PictureRead::kTypeRefused) return {Admission::kPrepareAgain, {}, false};
+    if (picture.read != PictureRead::kTooLarge) return {};
     const std::uint64_t capMB = picture.request.maxBytes / kMegabyte;
     const Reason reason(
         ReasonCode::kPictureTooLarge,
         {std::to_string((picture.fileBytes + kMegabyte - 1) / kMegabyte), std::to_string(capMB)});
-    Log(line + Failed(picture.position, reason), true);
-    return Admission::kRefuse;
+    return {Admission::kRefuse, reason, false};
 }
 
-bool UploadRun::TakenQuietly(const PreparedImage& picture, bool missingFails) const {
-    const HosterDef& hoster = hosters_.Row(hosterIndex_);
-    if (picture.read == PictureRead::kMissing && missingFails) return false;
-    if (picture.type != ImageType::kNone && !RowAccepts(hoster, picture.type)) return false;
-    return picture.read != PictureRead::kTypeRefused && picture.read != PictureRead::kTooLarge;
+UploadRun::Admission UploadRun::Tell(const PreparedImage& picture, const Verdict& verdict) {
+    if (verdict.admission != Admission::kRefuse) return verdict.admission;
+    const std::string line = strings_.Get(kStrUploadOf) + " " + picture.path + "...";
+    if (verdict.passedOver) {
+        // Not a failure of the image: the log says why it was passed over, the row keeps the
+        // reason.
+        Log(line + ReasonText(verdict.reason, strings_), true);
+        observer_.ImageFailed(picture.position, verdict.reason);
+    } else {
+        Log(line + Failed(picture.position, verdict.reason), true);
+    }
+    return Admission::kRefuse;
 }
 
 std::string UploadRun::Failed(int position, const Reason& reason) {
@@ -402,7 +400,7 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
     const HosterDef& hoster = hosters_.Row(hosterIndex_);
     const std::string path = rows[static_cast<size_t>(position - 1)].FullPath();
     const std::string imageLine = strings_.Get(kStrUploadOf) + " " + path + "...";
-    const bool history = options.history && options.history->IsOpen();
+    const bool history = HistoryOpen(options);
     // A file gone since it was added fails where it is read, with the line a classic row has
     // always logged for it.
     std::optional<PreparedImage> picture =
@@ -557,7 +555,7 @@ RunStep<> UploadRun::Settle() {
 RunStep<> UploadRun::UploadStandardAlone(std::span<ImageEntry> rows, int position,
                                          const UploadRunOptions& options) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
-    const bool hash = options.history && options.history->IsOpen();
+    const bool hash = HistoryOpen(options);
     std::optional<PreparedImage> prepared = co_await PrepareAdmitted(
         position, row.FullPath(), options, hash, ThumbSideNeeded(options), true);
     if (!prepared) {
@@ -580,7 +578,7 @@ RunStep<> UploadRun::UploadToFallback(std::span<ImageEntry> rows, int position, 
     // Copied before the first wait, as the table may be reloaded meanwhile.
     const HosterDef fallback = *Fallback();
     const int thumbSide = ThumbSideNeeded(options);
-    const bool hash = options.history && options.history->IsOpen();
+    const bool hash = HistoryOpen(options);
     observer_.StatusLine(strings_.Get(kStrSendingRequest));
     PrepareRequest request = RequestFor(options, hash, thumbSide);
     request.acceptedTypes = kAllImageTypes;  // the fallback row was asked before the hand-over
@@ -618,15 +616,15 @@ RunStep<std::optional<PreparedImage>> UploadRun::PrepareAdmitted(int position,
         RequestFor(options, hash, thumbSide,
                    madeAhead ? std::optional(ahead_->request.maxBytes) : std::nullopt);
     PreparedImage picture = co_await PrepareNow(position, path, request);
-    // Its refusal is logged after the image before it.
-    if (!TakenQuietly(picture, missingFails)) co_await Settle();
-    Admission admission = Admit(picture, missingFails);
-    if (admission == Admission::kPrepareAgain) {
+    Verdict verdict = Judge(picture, missingFails);
+    if (verdict.admission == Admission::kPrepareAgain) {
         request.acceptedTypes = kAllImageTypes;
         picture = co_await PrepareNow(position, path, request);
-        admission = Admit(picture, missingFails);
+        verdict = Judge(picture, missingFails);
     }
-    if (admission != Admission::kTake) co_return std::nullopt;
+    // A refusal is logged after the image before it is told.
+    if (verdict.admission == Admission::kRefuse) co_await Settle();
+    if (Tell(picture, verdict) != Admission::kTake) co_return std::nullopt;
     co_return std::move(picture);
 }
 
@@ -664,10 +662,9 @@ void UploadRun::PrepareAhead(std::span<const ImageEntry> rows, int position,
                              const UploadRunOptions& options) {
     for (size_t index = static_cast<size_t>(position); index < rows.size(); ++index) {
         if (!rows[index].IsImageToUpload()) continue;
-        const bool hash = options.history && options.history->IsOpen();
         Ahead next;
         next.position = static_cast<int>(index) + 1;
-        next.request = RequestFor(options, hash, 0);
+        next.request = RequestFor(options, HistoryOpen(options), 0);
         next.ticket = ClassicPreparer().Add(next.position, rows[index].FullPath(), next.request);
         ahead_ = next;
         early_.reset();

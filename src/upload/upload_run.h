@@ -177,6 +177,11 @@ inline const RunSettings& SettingsOf(const UploadRunOptions& options) {
     return options.settings ? *options.settings : DefaultRunSettings();
 }
 
+// Whether the run records its successes: its pictures are hashed for the history then.
+inline bool HistoryOpen(const UploadRunOptions& options) {
+    return options.history && options.history->IsOpen();
+}
+
 // The thumbnail side of a run from Posting/OwnThumbs and Posting/ThumbSize of `settingsFile`,
 // `ownThumbs` (lumar-cli --own-thumbs, --no-own-thumbs) overriding the first: 0 when off.
 int OwnThumbSide(const std::string& settingsFile, std::optional<bool> ownThumbs = {});
@@ -264,8 +269,6 @@ class UploadRun : public LoopTask {
     void ResetFor(std::span<const ImageEntry> rows, const UploadRunOptions& options);
     RunStep<> RunClassic(std::span<ImageEntry> rows, const UploadRunOptions& options);
     RunStep<> RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options);
-    // False, with a line in the log, for a picture of a type the row does not take.
-    bool RowTakes(int position, const std::string& path, ImageType type);
     // What the preparer is asked for: the run's processing, the row's types and the size cap
     // (read from the settings unless `maxBytes` gives it).
     [[nodiscard]] PrepareRequest RequestFor(const UploadRunOptions& options, bool hash,
@@ -277,9 +280,19 @@ class UploadRun : public LoopTask {
     // Bilder/MaxFileMB. kPrepareAgain: the table was reloaded and the row now takes the type
     // the preparer passed over.
     enum class Admission { kTake, kRefuse, kPrepareAgain };
-    Admission Admit(const PreparedImage& picture, bool missingFails);
-    // Whether Admit takes the picture without a word in the log.
-    [[nodiscard]] bool TakenQuietly(const PreparedImage& picture, bool missingFails) const;
+    Admission Admit(const PreparedImage& picture, bool missingFails) {
+        return Tell(picture, Judge(picture, missingFails));
+    }
+    // Admit's decision before anything is logged: a refusal's reason, and whether it passes
+    // the picture over (a type the row does not take: the row keeps it checked) or fails it.
+    struct Verdict {
+        Admission admission = Admission::kTake;
+        Reason reason;
+        bool passedOver = false;
+    };
+    [[nodiscard]] Verdict Judge(const PreparedImage& picture, bool missingFails) const;
+    // A refusal's line in the log and its reason to the observer; the verdict's admission.
+    Admission Tell(const PreparedImage& picture, const Verdict& verdict);
     // An image to the classic row, with its line in the log; false when it failed. A failure
     // the fallback row may still mend goes to `handOver` instead, unlogged. A success waits in
     // settling_ for its entry to be written; the image before this one is told (Settle) once

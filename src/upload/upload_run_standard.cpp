@@ -34,7 +34,7 @@ int UploadRun::ConnectionLimit(const HosterDef& hoster, const UploadRunOptions& 
 
 RunStep<> UploadRun::RunStandard(std::span<ImageEntry> rows, const UploadRunOptions& options) {
     const size_t limit = static_cast<size_t>(ConnectionLimit(hosters_.Row(hosterIndex_), options));
-    const bool hash = options.history && options.history->IsOpen();
+    const bool hash = HistoryOpen(options);
     const int thumbSide = ThumbSideNeeded(options);
     preparer_ = std::make_unique<ImagePreparer>(PreparerThreads(), &wake_);
     size_t next = 0;  // the first row not yet handed to the preparer
@@ -117,7 +117,7 @@ void UploadRun::StartStandardImage(std::span<ImageEntry> rows, PreparedImage pre
         Log(line + Failed(position, *processed.error), true);
         return ImageEnded(row, false, false, image->start);
     }
-    const bool history = options.history && options.history->IsOpen();
+    const bool history = HistoryOpen(options);
     if (history && !processed.bytes.empty()) {
         if (options.reuse && !ReuseOrClaim(rows, prepared, *image, hoster, options)) return;
         image->sentSha256 = std::move(prepared.sentSha256);
