@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -117,9 +118,11 @@ void RemoveStaleTemps(const std::string& target) {
     ::closedir(dir);
 }
 
+// A random start drawn once, then counted on: a random_device per name costs more than the
+// write it names, and a name taken meanwhile is only tried again.
 std::string TempName(const std::string& target) {
-    std::random_device random;
-    std::string digits = std::to_string(random() % 1000000);
+    static std::atomic<unsigned> next{std::random_device{}()};
+    std::string digits = std::to_string(next.fetch_add(1, std::memory_order_relaxed) % 1000000);
     digits.insert(0, kTempDigits - digits.size(), '0');
     return target + std::string(kTempInfix) + digits;
 }

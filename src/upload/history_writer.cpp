@@ -1,11 +1,14 @@
 #include "upload/history_writer.h"
 
+#include "shell/thread_priority.h"
+
 namespace lumar {
 
 // A connection that could not be opened answers every write with its reason.
 HistoryWriter::HistoryWriter(const HistoryStore& store, const WakeFd* done) : done_(done) {
     store_.OpenBeside(store);
-    thread_ = std::thread([this] { Work(); });
+    entryThread_ = std::thread([this] { WriteEntries(); });
+    totalsThread_ = std::thread([this] { WriteTotals(); });
 }
 
 HistoryWriter::~HistoryWriter() {
@@ -13,8 +16,14 @@ HistoryWriter::~HistoryWriter() {
         const std::lock_guard lock(mutex_);
         ending_ = true;
     }
-    wake_.notify_all();
-    thread_.join();
+    entryAdded_.notify_all();
+    entryThread_.join();
+    {
+        const std::lock_guard lock(mutex_);
+        entriesDone_ = true;
+    }
+    totalsAdded_.notify_all();
+    totalsThread_.join();
 }
 
 std::future<SuccessWritten> HistoryWriter::Write(HistoryEntry entry, RunSettings* totals,
@@ -23,24 +32,47 @@ std::future<SuccessWritten> HistoryWriter::Write(HistoryEntry entry, RunSettings
     std::future<SuccessWritten> result = job.done.get_future();
     {
         const std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(job));
+        entries_.push_back(std::move(job));
     }
-    wake_.notify_all();
+    entryAdded_.notify_all();
     return result;
 }
 
-void HistoryWriter::Work() {
+void HistoryWriter::WriteEntries() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return ending_ || !queue_.empty(); });
-        if (queue_.empty()) return;
-        Job job = std::move(queue_.front());
-        queue_.pop_front();
+        entryAdded_.wait(lock, [this] { return ending_ || !entries_.empty(); });
+        if (entries_.empty()) return;
+        Job job = std::move(entries_.front());
+        entries_.pop_front();
         lock.unlock();
         SuccessWritten written{store_.Record(job.entry), std::nullopt};
-        // After the entry: a success is kept before anything else tells of it.
-        if (job.totals) written.totals = job.totals->AddUpload({}, job.fileBytes);
+        if (job.totals) {
+            // Handed on only now: a success is kept before anything else tells of it.
+            TotalsJob next{job.totals, job.fileBytes, {}};
+            written.totals = next.done.get_future();
+            {
+                const std::lock_guard hold(mutex_);
+                totals_.push_back(std::move(next));
+            }
+            totalsAdded_.notify_all();
+        }
         job.done.set_value(std::move(written));
+        if (done_) done_->Signal();
+        lock.lock();
+    }
+}
+
+void HistoryWriter::WriteTotals() {
+    LowerThisThreadsPriority();
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        totalsAdded_.wait(lock, [this] { return entriesDone_ || !totals_.empty(); });
+        if (totals_.empty()) return;
+        TotalsJob job = std::move(totals_.front());
+        totals_.pop_front();
+        lock.unlock();
+        job.done.set_value(job.totals->AddUpload({}, job.fileBytes));
         if (done_) done_->Signal();
         lock.lock();
     }

@@ -1,6 +1,5 @@
 #include "upload/image_preparer.h"
 
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,26 +9,14 @@
 
 #include "history/history_store.h"
 #include "shell/file_io.h"
+#include "shell/thread_priority.h"
 
 namespace lumar {
 namespace {
 
-// How far below the window a preparer thread runs.
-constexpr int kWorkerNiceness = 5;
 // What the type check of a file too large to read looks at: any picture type's mark and size
 // header lie within it.
 constexpr size_t kHeadBytes = 64 * 1024;
-
-void LowerThreadPriority() {
-#ifdef __linux__
-    // Linux keeps a nice value per thread, and threads this one starts (libvips' own) inherit
-    // it: the window and the network loop go first when the cores are busy.
-    const auto self = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int now = ::getpriority(PRIO_PROCESS, self);
-    if (errno == 0) ::setpriority(PRIO_PROCESS, self, std::min(now + kWorkerNiceness, 19));
-#endif
-}
 
 }  // namespace
 
@@ -88,7 +75,8 @@ void ImagePreparer::DropPending() {
 }
 
 void ImagePreparer::Work() {
-    LowerThreadPriority();
+    // Threads libvips starts from here inherit the lower priority.
+    LowerThisThreadsPriority();
     std::unique_lock lock(mutex_);
     for (;;) {
         taskAdded_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });

@@ -153,6 +153,8 @@ std::vector<pollfd> UploadRun::Waits() const {
 
 void UploadRun::Step(std::span<const pollfd> ready) {
     if (Finished() || !resumeAt_) return;
+    // The writer wakes the loop when it has written an image's totals, whatever the run waits for.
+    ShowWrittenTotals();
     if (waitsAt_)
         for (const pollfd& one : ready)
             for (pollfd& wait : *waitsAt_)
@@ -183,6 +185,7 @@ RunStep<> UploadRun::Body(std::span<ImageEntry> rows, const UploadRunOptions& op
         co_await RunStandard(rows, options);
     else
         co_await RunClassic(rows, options);
+    co_await AwaitTotals();
     deadline_ = Clock::time_point::max();
     writer_.reset();
     // Said again where the run ends, so it is not lost among the images' lines.
@@ -698,23 +701,46 @@ std::string UploadRun::RecordNote(const Status& recorded) {
 
 void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string code,
                           double fileBytes, const UploadRunOptions& options,
-                          const std::string& note, std::optional<TotalsUpdate> written) {
+                          const std::string& note,
+                          std::optional<std::future<TotalsUpdate>> coming) {
     ImageEntry& row = rows[static_cast<size_t>(position - 1)];
     row.upload = std::move(code);
     Log(strings_.Get(kStrSucceeded) + note, true);
     row.checked = false;
     observer_.RowChanged(position);
     if (!options.settings) return;
-    TotalsUpdate update =
-        written ? std::move(*written) : options.settings->AddUpload(totals_, fileBytes);
+    if (!coming) {
+        ShowTotals(options.settings->AddUpload(totals_, fileBytes), fileBytes, *options.settings);
+        return;
+    }
+    totalsComing_.push_back({std::move(*coming), fileBytes, options.settings});
+    ShowWrittenTotals();
+}
+
+void UploadRun::ShowTotals(TotalsUpdate update, double fileBytes, const RunSettings& settings) {
     // The writer did not know the totals on display.
-    if (written && !update.problem.empty()) update.totals = OneMoreUpload(totals_, fileBytes);
+    if (!update.problem.empty()) update.totals = OneMoreUpload(totals_, fileBytes);
     totals_ = update.totals;
     if (!update.problem.empty() && totalsProblem_.empty()) {
         totalsProblem_ = update.problem;
-        observer_.TotalsNotSaved(options.settings->Place(), update.problem);
+        observer_.TotalsNotSaved(settings.Place(), update.problem);
     }
     observer_.StatsChanged(totals_.files, totals_.bytes);
+}
+
+void UploadRun::ShowWrittenTotals() {
+    while (!totalsComing_.empty()) {
+        TotalsComing& oldest = totalsComing_.front();
+        if (oldest.update.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        TotalsComing written = std::move(oldest);
+        totalsComing_.pop_front();
+        ShowTotals(written.update.get(), written.fileBytes, *written.settings);
+    }
+}
+
+RunStep<> UploadRun::AwaitTotals() {
+    for (ShowWrittenTotals(); !totalsComing_.empty(); ShowWrittenTotals())
+        co_await WaitFor(nullptr, Clock::time_point::max());
 }
 
 }  // namespace lumar

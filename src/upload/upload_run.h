@@ -14,7 +14,8 @@
 // next picture goes out while the success before it is recorded.
 // Everything the user sees goes out through an UploadObserver, so the desktop window and
 // lumar-cli share one run. With a history, every success is recorded before it is reported
-// (on the HistoryWriter's thread, so a locked file holds up only that image's report), a
+// (on the HistoryWriter's thread, so a locked history holds up only that image's report, and
+// a locked settings file only its totals), a
 // success the history could not keep says so with its image and once more at the end, and a
 // picture the row already took for the same destination is not sent again.
 //
@@ -25,6 +26,7 @@
 #include <atomic>
 #include <chrono>
 #include <deque>
+#include <future>
 #include <map>
 #include <memory>
 #include <optional>
@@ -387,11 +389,18 @@ class UploadRun : public LoopTask {
                                        const UploadRunOptions& options, double fileBytes);
     // The words after the image's success when its entry was not written; counts it.
     std::string RecordNote(const Status& recorded);
-    // The image's code goes into its row, its size into the totals (`written` when the writer
-    // wrote them already); `note` follows the word of success in the log.
+    // The image's code goes into its row, its size into the totals (`coming` when the writer
+    // writes them: they are shown once written); `note` follows the word of success in the log.
     void Succeeded(std::span<ImageEntry> rows, int position, std::string code, double fileBytes,
                    const UploadRunOptions& options, const std::string& note = "",
-                   std::optional<TotalsUpdate> written = std::nullopt);
+                   std::optional<std::future<TotalsUpdate>> coming = std::nullopt);
+    // The totals grown by a file of `fileBytes` as `update` says, shown; a write that failed
+    // grows the totals on display instead and is told once per run.
+    void ShowTotals(TotalsUpdate update, double fileBytes, const RunSettings& settings);
+    // Shows the totals the writer has written so far, in the order of their images.
+    void ShowWrittenTotals();
+    // Waits until the writer has written every image's totals, and shows them.
+    RunStep<> AwaitTotals();
     [[nodiscard]] int TimeoutSeconds(const UploadRunOptions& options) const;
     // The log's word of failure and the reason in brackets; tells the observer.
     std::string Failed(int position, const Reason& reason);
@@ -429,6 +438,13 @@ class UploadRun : public LoopTask {
     int failedCount_ = 0;
     UploadTotals totals_;
     std::string totalsProblem_;
+    // Totals the writer is still writing, oldest first.
+    struct TotalsComing {
+        std::future<TotalsUpdate> update;
+        double fileBytes = 0;
+        const RunSettings* settings = nullptr;
+    };
+    std::deque<TotalsComing> totalsComing_;
     std::unique_ptr<PreparedUpload> prepared_;  // buffers kept from image to image
     // Ends the run's waits when a picture is prepared or an answer read.
     WakeFd wake_;

@@ -1,8 +1,10 @@
 #include "upload/upload_run.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -143,6 +145,25 @@ TEST_F(UploadRunTest, TheNextRequestGoesOutWhileTheSuccessBeforeIsRecorded) {
     // The writer's thread grows the totals after each entry, as the loop does without one.
     EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "3");
     EXPECT_EQ(recorder->stats.first, 3);
+
+    // Another program holding the settings' lock holds up the totals, not the reports: every
+    // success is told while the lock is held, and the totals follow once it is let go.
+    const int lock = ::open(dir.file("Lumar.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    std::vector<ImageEntry> held = {Image("g.jpg"), Image("h.jpg")};
+    std::pair<double, double> statsWhileHeld{-1, -1};
+    pump = [&] {
+        if (recorder->log.size() == 2 && statsWhileHeld.first < 0) {
+            statsWhileHeld = recorder->stats;
+            ::close(lock);
+        }
+    };
+    RunUpload(held, 1);
+    pump = nullptr;
+    EXPECT_EQ(statsWhileHeld.first, 0);
+    EXPECT_EQ(recorder->stats.first, 5);
+    EXPECT_EQ(ReadValue(settings, "Stat", "Files", ""), "5");
+
     settings = dir.file("a.jpg/Lumar.ini");  // cannot be written
     std::vector<ImageEntry> more = {Image("e.jpg"), Image("f.jpg")};
     RunUpload(more, 1);
