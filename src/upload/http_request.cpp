@@ -28,11 +28,11 @@ bool CHTTPRequest::AddFormData(std::string name, std::string value) {
 }
 
 bool CHTTPRequest::AddFile(std::string strName, std::string strFilename, std::string strContent,
-                           std::string strContentType) {
+                           std::string strContentType, std::string absent) {
     for (const FilePart& f : files_)
         if (f.name == strName) return false;
     files_.push_back({std::move(strName), std::move(strFilename), std::move(strContent),
-                      std::move(strContentType)});
+                      std::move(strContentType), std::move(absent)});
     chosenBoundary_.clear();
     return true;
 }
@@ -42,7 +42,8 @@ bool CHTTPRequest::AnyPartHolds(std::string_view text) const {
     for (const Field& f : fields_)
         if (holds(f.name) || holds(f.value)) return true;
     for (const FilePart& f : files_)
-        if (holds(f.name) || holds(f.filename) || holds(f.contentType) || holds(f.content))
+        if (holds(f.name) || holds(f.filename) || holds(f.contentType) ||
+            ((f.absent.empty() || f.absent != text) && holds(f.content)))
             return true;
     return false;
 }

@@ -32,8 +32,10 @@ class CHTTPRequest {
     // Adds one form field. False (nothing added) when a field of that name exists already.
     [[nodiscard]] bool AddFormData(std::string name, std::string value);
     // Adds one file part. False (nothing added) when a part of that name exists already.
+    // `absent`, when given, is a text the content is known not to hold (a worker searched it
+    // already), so the choice of the boundary does not search the content for it again.
     [[nodiscard]] bool AddFile(std::string strName, std::string strFilename, std::string strContent,
-                               std::string strContentType);
+                               std::string strContentType, std::string absent = "");
 
     // The multipart POST: header, then the body (fields, then files, in the order added).
     std::string GetPOSTQuery() const;
@@ -61,6 +63,7 @@ class CHTTPRequest {
         std::string filename;
         std::string content;
         std::string contentType;
+        std::string absent;  // not held by the content; "" when unknown
     };
     // What a piece of the body is: text written around the files, or a file's content, which
     // a sender may pass on where it lies instead of copying it.

@@ -9,6 +9,7 @@
 
 #include "history/history_store.h"
 #include "shell/file_io.h"
+#include "shell/plain_text.h"
 #include "shell/thread_priority.h"
 
 namespace lumar {
@@ -130,6 +131,7 @@ void ImagePreparer::Prepare(const Task& task, PreparedImage& out) {
         out.sentSha256 = Sha256Hex(out.processed.bytes);
         if (!changes) out.originalSha256 = out.sentSha256;
     }
+    if (!request.boundary.empty()) out.holdsBoundary = Holds(out.processed.bytes, request.boundary);
     // Made of what is sent, so a thumbnail never shows more than the picture does.
     if (request.thumbSide > 0 && !out.processed.bytes.empty())
         out.thumbnail =

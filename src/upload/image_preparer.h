@@ -40,10 +40,14 @@ struct PrepareRequest {
     // outside `acceptedTypes` (ImageTypeBit).
     std::uint64_t maxBytes = UINT64_MAX;
     unsigned acceptedTypes = kAllImageTypes;
+    // The boundary the request will be written with, looked for in the bytes to send while
+    // they are at hand (PreparedImage::holdsBoundary); "" looks for nothing.
+    std::string boundary;
 
     [[nodiscard]] bool SameAs(const PrepareRequest& other) const {
         return hash == other.hash && thumbSide == other.thumbSide && maxBytes == other.maxBytes &&
-               acceptedTypes == other.acceptedTypes && processing.Key() == other.processing.Key();
+               acceptedTypes == other.acceptedTypes && boundary == other.boundary &&
+               processing.Key() == other.processing.Key();
     }
 };
 
@@ -60,6 +64,8 @@ struct PreparedImage {
     std::uint64_t fileBytes = 0;        // the file's size on its descriptor
     ProcessedImage processed;
     std::string originalSha256, sentSha256;  // only when hashing was asked for
+    // Whether processed.bytes hold request.boundary; unknown when none was asked about.
+    std::optional<bool> holdsBoundary;
     // Made of the bytes to send when a thumbnail side was asked for; `bytes` empty and
     // `error` set when it could not be made.
     std::optional<ResizeResult> thumbnail;

@@ -24,7 +24,8 @@ CURL UploadAddress(const HosterDef& hoster) {
 
 RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
                                        const std::string& path, std::string* picture,
-                                       const std::string& proxyAuthorization) {
+                                       const std::string& proxyAuthorization,
+                                       std::optional<bool> pictureHoldsBoundary) {
     Release();
     if (picture) {
         if (picture->empty()) return RequestProblem::kFileUnreadable;
@@ -45,8 +46,10 @@ RequestProblem PreparedUpload::Prepare(const HosterDef& hoster, const CURL& url,
         ok = request_.AddFormData(ToRequestBytes(field.name), ToRequestBytes(field.value)) && ok;
     fileBytes_ = file_.size();
     fileField_ = ToRequestBytes(hoster.FileField);
+    const bool boundaryAbsent = picture && !pictureHoldsBoundary.value_or(true);
     ok = request_.AddFile(fileField_, net::EscapeDispositionName(ToRequestBytes(path)),
-                          std::move(file_), GetMimeType(path)) &&
+                          std::move(file_), GetMimeType(path),
+                          boundaryAbsent ? kDefaultMimeBoundary : "") &&
          ok;
     if (!ok) {
         Release();

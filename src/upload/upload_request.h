@@ -1,6 +1,7 @@
 #pragma once
 // The one request an image is uploaded with: the hoster row's form fields and the image file
 // as a multipart POST to the row's path.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,10 +43,12 @@ class PreparedUpload {
 
     // `url` is UploadAddress(hoster), parsed once per image by the caller (its Proxy set when
     // the request goes through one, which then gets `proxyAuthorization`). `picture`, when
-    // given, is sent in place of the file's bytes (a resized or stripped copy) and taken.
+    // given, is sent in place of the file's bytes (a resized or stripped copy) and taken;
+    // `pictureHoldsBoundary` says whether it holds kDefaultMimeBoundary, when a worker looked.
     RequestProblem Prepare(const HosterDef& hoster, const CURL& url, const std::string& path,
                            std::string* picture = nullptr,
-                           const std::string& proxyAuthorization = "");
+                           const std::string& proxyAuthorization = "",
+                           std::optional<bool> pictureHoldsBoundary = std::nullopt);
     // The request in order; valid until the next Prepare or Release.
     const std::vector<std::string_view>& Pieces() const { return pieces_; }
     size_t FileBytes() const { return fileBytes_; }

@@ -347,6 +347,9 @@ PrepareRequest UploadRun::RequestFor(const UploadRunOptions& options, bool hash,
     request.acceptedTypes = 0;
     for (ImageType type : {ImageType::kJpeg, ImageType::kPng, ImageType::kGif, ImageType::kWebP})
         if (RowAccepts(hoster, type)) request.acceptedTypes |= ImageTypeBit(type);
+    // A classic request's fixed boundary is looked for on the worker, where the bytes are at
+    // hand, not on the loop just before they go out.
+    if (hoster.Request != RequestKind::kStandard) request.boundary = kDefaultMimeBoundary;
     return request;
 }
 
@@ -459,8 +462,8 @@ RunStep<bool> UploadRun::UploadImage(std::span<ImageEntry> rows, int position,
 
     const std::string& authorization =
         route.proxy.proxy ? route.proxy.proxy->authorization : std::string();
-    const RequestProblem problem =
-        prepared_->Prepare(hoster, url, path, &picture->processed.bytes, authorization);
+    const RequestProblem problem = prepared_->Prepare(hoster, url, path, &picture->processed.bytes,
+                                                      authorization, picture->holdsBoundary);
     if (problem != RequestProblem::kNone) co_await Settle();
     switch (problem) {
         case RequestProblem::kNone:

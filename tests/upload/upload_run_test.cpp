@@ -245,13 +245,18 @@ TEST_F(UploadRunTest, UnreadableFilesFailAloneAndASecondRunUploadsOnlyThem) {
 
 // A name goes out in the host's code page where it fits; a line break, which would end the
 // part's header line early, goes out escaped as browsers send it, and the log writes it out.
+// A picture that holds the request's boundary arrives whole all the same.
 TEST_F(UploadRunTest, UnusualNamesArriveWholeAndCannotBreakTheRequest) {
-    std::vector<ImageEntry> rows = {Image("caf\xE9.jpg"), Image("two\r\nContent-Type: x.jpg")};
+    std::vector<ImageEntry> rows = {Image("caf\xE9.jpg"), Image("two\r\nContent-Type: x.jpg"),
+                                    Image("inside.jpg")};
+    const std::string inside = test::MakeJpeg(16, 16) + "\r\n--ZoBaRmInTeRiX--\r\nafter";
+    dir.write("inside.jpg", inside);
     RunUpload(rows, 1);
     EXPECT_EQ(recorder->log.at(1), Line("two\\r\\nContent-Type: x.jpg", "erfolgreich !"));
-    ASSERT_EQ(emulator.Uploads().size(), 2u);
+    ASSERT_EQ(emulator.Uploads().size(), 3u);
     EXPECT_EQ(emulator.Uploads()[0].fileName, dir.path() + "/caf\xE9.jpg");
     EXPECT_EQ(emulator.Uploads()[1].fileName, dir.path() + "/two%0D%0AContent-Type: x.jpg");
+    EXPECT_EQ(emulator.Uploads()[2].fileBytes, inside);
 }
 
 // A stored time-out of 0 once failed every image at once; it is used as one second, long
