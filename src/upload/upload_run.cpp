@@ -268,6 +268,7 @@ void UploadRun::ResetFor(std::span<const ImageEntry> rows, const UploadRunOption
     unrecorded_ = 0;
     unrecordedReason_ = {};
     recording_.clear();
+    totalsComing_.clear();
     waiting_.clear();
     claimWaits_.clear();
     writer_.reset();
@@ -721,7 +722,7 @@ void UploadRun::Succeeded(std::span<ImageEntry> rows, int position, std::string 
 }
 
 void UploadRun::ShowTotals(TotalsUpdate update, double fileBytes, const RunSettings& settings) {
-    // The writer did not know the totals on display.
+    // The writer's thread did not know the totals on display.
     if (!update.problem.empty()) update.totals = OneMoreUpload(totals_, fileBytes);
     totals_ = update.totals;
     if (!update.problem.empty() && totalsProblem_.empty()) {
