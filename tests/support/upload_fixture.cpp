@@ -17,6 +17,7 @@ void RunRecorder::AppendLog(const std::string& text, bool lineEnd) {
     if (!lineEnd) return;
     log.push_back(pending);
     pending.clear();
+    if (onLine) onLine();
 }
 
 void RunRecorder::Progress(int value, int maximum) {
@@ -68,6 +69,7 @@ std::string UploadFixture::RunUpload(std::vector<ImageEntry>& rows, int hoster,
     recorder = std::make_unique<RunRecorder>(state, blocks, posting, PostingTexts{});
     recorder->onStatus = onStatus;
     recorder->onFile = onFile;
+    recorder->onLine = onLine;
     run = std::make_unique<UploadRun>(hosters, strings, *recorder);
     UploadRunOptions options;
     options.hosterIndex = hoster;

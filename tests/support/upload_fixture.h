@@ -20,6 +20,7 @@ class RunRecorder : public PostingHandOver {
     using PostingHandOver::PostingHandOver;
     std::function<void()> onStatus;                  // runs after every status line
     std::function<void(const std::string&)> onFile;  // runs before each image's upload
+    std::function<void()> onLine;                    // runs after every finished log line
 
     void RunStarted(int count) override { events.push_back("started " + std::to_string(count)); }
     void StatusLine(const std::string& text) override;
@@ -85,6 +86,7 @@ class UploadFixture {
     std::chrono::milliseconds pumpSlice{200};
     std::function<void()> onStatus;
     std::function<void(const std::string&)> onFile;
+    std::function<void()> onLine;
     std::function<void(UploadRunOptions&)> configure;  // last say over the run's options
     std::unique_ptr<RunRecorder> recorder;
     std::unique_ptr<UploadRun> run;
