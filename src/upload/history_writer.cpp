@@ -38,14 +38,26 @@ std::future<SuccessWritten> HistoryWriter::Write(HistoryEntry entry, RunSettings
     return result;
 }
 
-void HistoryWriter::WriteEntries() {
+// Serves `queue` in order, without the lock while a job is done, until `ended` holds and the
+// queue is empty; the loop hears of each result.
+template <typename Item, typename Work>
+void HistoryWriter::Serve(std::condition_variable& added, std::deque<Item>& queue,
+                          const bool& ended, Work work) {
     std::unique_lock lock(mutex_);
     for (;;) {
-        entryAdded_.wait(lock, [this] { return ending_ || !entries_.empty(); });
-        if (entries_.empty()) return;
-        Job job = std::move(entries_.front());
-        entries_.pop_front();
+        added.wait(lock, [&] { return ended || !queue.empty(); });
+        if (queue.empty()) return;
+        Item job = std::move(queue.front());
+        queue.pop_front();
         lock.unlock();
+        work(job);
+        if (done_) done_->Signal();
+        lock.lock();
+    }
+}
+
+void HistoryWriter::WriteEntries() {
+    Serve(entryAdded_, entries_, ending_, [this](Job& job) {
         SuccessWritten written{store_.Record(job.entry), std::nullopt};
         if (job.totals) {
             // Handed on only now: a success is kept before anything else tells of it.
@@ -58,24 +70,13 @@ void HistoryWriter::WriteEntries() {
             totalsAdded_.notify_all();
         }
         job.done.set_value(std::move(written));
-        if (done_) done_->Signal();
-        lock.lock();
-    }
+    });
 }
 
 void HistoryWriter::WriteTotals() {
     LowerThisThreadsPriority();
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        totalsAdded_.wait(lock, [this] { return entriesDone_ || !totals_.empty(); });
-        if (totals_.empty()) return;
-        TotalsJob job = std::move(totals_.front());
-        totals_.pop_front();
-        lock.unlock();
-        job.done.set_value(job.totals->AddUpload({}, job.fileBytes));
-        if (done_) done_->Signal();
-        lock.lock();
-    }
+    Serve(totalsAdded_, totals_, entriesDone_,
+          [](TotalsJob& job) { job.done.set_value(job.totals->AddUpload({}, job.fileBytes)); });
 }
 
 }  // namespace lumar

@@ -51,6 +51,9 @@ class HistoryWriter {
   private:
     void WriteEntries();
     void WriteTotals();
+    template <typename Item, typename Work>
+    void Serve(std::condition_variable& added, std::deque<Item>& queue, const bool& ended,
+               Work work);
 
     HistoryStore store_;
     std::mutex mutex_;

@@ -43,7 +43,7 @@ bool CHTTPRequest::AnyPartHolds(std::string_view text) const {
         if (holds(f.name) || holds(f.value)) return true;
     for (const FilePart& f : files_)
         if (holds(f.name) || holds(f.filename) || holds(f.contentType) ||
-            ((f.absent.empty() || f.absent != text) && holds(f.content)))
+            (f.absent != text && holds(f.content)))
             return true;
     return false;
 }
