@@ -197,11 +197,6 @@ struct HistoryStore::Db {
              {&insert, &findReusable, &list, &count, &byId, &forget, &markDeleted, &markOpened,
               &findClaim, &addClaim, &takeClaim, &dropClaim, &dropOwnClaims})
             s->Finalize();
-        // What this connection wrote goes from the WAL into the file itself, as far as the
-        // other program's readers let it, so a copy of history.sqlite alone holds it; without
-        // waiting for them. The last connection to close does that with everything anyway.
-        if (handle != nullptr && sqlite3_total_changes64(handle) > 0)
-            sqlite3_wal_checkpoint_v2(handle, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
         sqlite3_close(handle);
     }
     // Connects to `file` without creating it; false with the reason in `error`.
@@ -215,6 +210,9 @@ bool HistoryStore::Db::Connect(const std::string& file, int flags, std::string& 
     if (sqlite3_open_v2(file.c_str(), &handle, flags | SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
                         nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(handle, kBusyTimeoutMs);
+        // The WAL stays when the program ends (see Prepare): moving it into the file then
+        // would wait for the disk twice at the end of every run.
+        sqlite3_db_config(handle, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         return true;
     }
     error = handle ? sqlite3_errmsg(handle) : "out of memory";
@@ -227,10 +225,13 @@ bool HistoryStore::Db::Prepare(std::string& error) {
     // commit is in the WAL file (the operating system's cache) when Record returns, so a
     // killed process loses nothing it reported: the next opening reads it from there. Only a
     // power cut may take the last commits, whose pictures a later run then sends again.
-    // Closing moves the WAL into the file (see ~Db), so between runs the history is the one
-    // file to copy.
+    // The WAL is moved into the file once it holds 1000 pages (SQLite's automatic
+    // checkpoint), not when a connection closes, so history.sqlite-wal and -shm stay beside
+    // the file between runs and belong to it (a copy of the history takes all three). After
+    // a checkpoint a WAL that a large change made longer is cut back to 8 MiB.
     return history::Execute(handle, "PRAGMA journal_mode = WAL", error) &&
            history::Execute(handle, "PRAGMA synchronous = NORMAL", error) &&
+           history::Execute(handle, "PRAGMA journal_size_limit = 8388608", error) &&
            sqlite3_create_function(handle, "file_name", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                    nullptr, FileNameFunction, nullptr, nullptr) == SQLITE_OK &&
            PrepareStatements(error);
