@@ -19,6 +19,7 @@ namespace lumar {
 namespace {
 
 constexpr std::string_view kTempInfix = ".tmp";
+constexpr std::string_view kSpareSuffix = ".spare";
 constexpr size_t kTempDigits = 6;
 constexpr mode_t kNewFileMode = 0644;
 
@@ -141,9 +142,11 @@ bool UnnamedTempsUnsupported(int error) {
     return error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
 }
 
-// Fills `fd` with the bytes and gives it the target's permission bits.
+// Fills `fd` with the bytes, cut to their length, and gives it the target's permission bits.
 std::string FillTemp(int fd, const std::string& bytes, const Target& target, Flush flush) {
-    if (!WriteAll(fd, bytes)) return ErrorText(errno);
+    // Cut after the write: a spare cut first would have its block freed after all.
+    if (!WriteAll(fd, bytes) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0)
+        return ErrorText(errno);
     if (target.ownerOnly ? ::fchmod(fd, 0600) != 0
                          : target.exists && ::fchmod(fd, target.mode) != 0)
         return ErrorText(errno);
@@ -224,6 +227,80 @@ FileDescriptor TakeLock(const std::string& path) {
     return FileDescriptor(fd);
 }
 
+// The bytes `change` makes of the target's current content; returns "" or why there are none.
+std::string NewContent(const std::string& target, const Target& state, const FileChange& change,
+                       const LockedWriteOptions& options, std::string& bytes) {
+    std::optional<std::string> current;
+    if (options.readCurrent && state.exists) {
+        bool tooLarge = false;
+        current = ReadFileBytesUpTo(target, options.maxCurrentBytes, &tooLarge);
+        if (!current) return tooLarge ? TooLargeReason(options.maxCurrentBytes) : ErrorText(errno);
+    }
+    return change(current, bytes);
+}
+
+// Set once a swap of names was refused: the file system has none, and every later write
+// replaces the file.
+std::atomic<bool> swapUnsupported{false};
+
+bool IsSwapUnsupported(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+// Swaps what the two names point to in one step; 0, else the error.
+int SwapNames(const std::string& one, const std::string& other) {
+#ifdef RENAME_EXCHANGE
+    if (::renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE) == 0) return 0;
+    return errno;
+#else
+    return ENOSYS;
+#endif
+}
+
+// The spare beside the target, when it is ours to overwrite: a plain file of this user with no
+// other name (never a link, a FIFO or a file linked elsewhere).
+FileDescriptor OpenSpare(const std::string& target) {
+    FileDescriptor fd(::open((target + std::string(kSpareSuffix)).c_str(),
+                             O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                             kNewFileMode));
+    struct stat st {};
+    if (fd && (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 ||
+               st.st_uid != ::geteuid()))
+        return FileDescriptor();
+    return fd;
+}
+
+// The write of a file that exists, through its spare: the new content overwrites the spare's
+// blocks and the two names are swapped, so no block is freed (a file system mounted to discard
+// every freed block waits for the disk there). nullopt, with nothing changed, when no spare can
+// be used here.
+std::optional<std::string> UpdateThroughSpare(const std::string& target, const FileChange& change,
+                                              const LockedWriteOptions& options) {
+    const FileDescriptor lock = TakeLock(options.lockFile);  // held to the end of this function
+    if (!lock) return std::nullopt;
+    Target state = Inspect(target);
+    if (!state.refusal.empty()) return state.refusal;
+    if (!state.exists) return std::nullopt;
+    state.ownerOnly = options.ownerOnly;
+    FileDescriptor spare = OpenSpare(target);
+    if (!spare) return std::nullopt;
+    RemoveStaleTemps(target);
+
+    std::string bytes;
+    if (std::string problem = NewContent(target, state, change, options, bytes); !problem.empty())
+        return problem;
+    if (std::string problem = FillTemp(spare.Get(), bytes, state, options.flush); !problem.empty())
+        return problem;
+    if (!spare.Close()) return ErrorText(errno);
+    const std::string spareName = target + std::string(kSpareSuffix);
+    const int error = SwapNames(spareName, target);
+    if (error == 0) return "";
+    if (!IsSwapUnsupported(error)) return ErrorText(error);
+    swapUnsupported = true;
+    ::unlink(spareName.c_str());
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string SharedLockFile(const std::string& settingsFolder) {
@@ -238,6 +315,9 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
                              const LockedWriteOptions& options) {
     const std::string target = ResolveForWrite(path);
     if (std::string refusal = Inspect(target).refusal; !refusal.empty()) return refusal;
+    if (options.throughSpare && !options.lockFile.empty() && !swapUnsupported)
+        if (std::optional<std::string> done = UpdateThroughSpare(target, change, options))
+            return *done;
 
     FileDescriptor unnamed = OpenUnnamedTemp(target);
     const int unnamedError = unnamed ? 0 : errno;
@@ -255,14 +335,9 @@ std::string UpdateFileLocked(const std::string& path, const FileChange& change,
     // Without the lock another writer's temporary file may be in use.
     if (lock) RemoveStaleTemps(target);
 
-    std::optional<std::string> current;
-    if (options.readCurrent && state.exists) {
-        bool tooLarge = false;
-        current = ReadFileBytesUpTo(target, options.maxCurrentBytes, &tooLarge);
-        if (!current) return tooLarge ? TooLargeReason(options.maxCurrentBytes) : ErrorText(errno);
-    }
     std::string bytes;
-    if (std::string problem = change(current, bytes); !problem.empty()) return problem;
+    if (std::string problem = NewContent(target, state, change, options, bytes); !problem.empty())
+        return problem;
 
     std::string name;
     std::string problem;

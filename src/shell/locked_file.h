@@ -15,6 +15,13 @@
 // files, a named temporary file is used, and leftovers of our own pattern ("<file>.tmpNNNNNN")
 // from a killed writer are removed by the next writer that holds the lock, so none is in use.
 //
+// A file written after every upload (Lumar.ini's totals) may go through a spare instead
+// (throughSpare): "<file>.spare" in the same folder is overwritten with the new content and the
+// two names are swapped in one step (renameat2 RENAME_EXCHANGE), so the spare then holds the
+// content before. Nothing is allocated or freed, which a file system that discards every freed
+// block makes slow; a kill leaves the file whole as a rename does. Where the names cannot be
+// swapped, or the spare is not a plain file of this user with one name, the file is replaced.
+//
 // A file without write permission is refused, as the classic profile write did; a writable
 // file in a folder that refuses new files (a portable program folder) is rewritten in place
 // under a lock on the file itself, since then nothing is renamed.
@@ -40,6 +47,8 @@ struct LockedWriteOptions {
     bool ownerOnly = false;
     // The lock all writers of the file take (SharedLockFile); "" takes none.
     std::string lockFile;
+    // An existing file is written through its spare (see above); only with a lock.
+    bool throughSpare = false;
 };
 
 // The one lock file of the files Lumar keeps in `settingsFolder`.

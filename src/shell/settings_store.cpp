@@ -61,11 +61,13 @@ std::string ReadValue(const std::string& file, std::string_view section, std::st
 }
 
 std::string UpdateIniFile(const std::string& file,
-                          const std::function<std::string(const IniDocument&)>& change) {
+                          const std::function<std::string(const IniDocument&)>& change,
+                          IniWrite how) {
     LockedWriteOptions options;
     options.maxCurrentBytes = kMaxIniFileBytes;
     // An INI file Lumar writes lies in its settings folder.
     options.lockFile = SharedLockFile(FolderOf(file));
+    options.throughSpare = how == IniWrite::kThroughSpare;
     return UpdateFileLocked(
         file,
         [&change](const std::optional<std::string>& current, std::string& replacement) {

@@ -67,9 +67,12 @@ std::string WriteValueOrReason(const std::string& file, std::string_view section
 
 // Reads, changes and writes the file as one step under its lock (see locked_file.h), so a
 // second program writing at the same time loses nothing: `change` gets the file's current
-// text and returns the new text (UTF-8). Returns "" when written, else why not.
+// text and returns the new text (UTF-8). Returns "" when written, else why not. A file written
+// after every upload goes through its spare (kThroughSpare, see locked_file.h).
+enum class IniWrite { kNewFile, kThroughSpare };
 std::string UpdateIniFile(const std::string& file,
-                          const std::function<std::string(const IniDocument&)>& change);
+                          const std::function<std::string(const IniDocument&)>& change,
+                          IniWrite how = IniWrite::kNewFile);
 
 // The same rules on INI text already in memory (UTF-8), so tests and fuzzers can feed
 // strings. ReadValueFromText applies rules 1 to 4; SetValueInText returns the text with the

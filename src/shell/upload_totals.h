@@ -21,7 +21,8 @@ inline UploadTotals OneMoreUpload(const UploadTotals& shown, double addedBytes) 
 
 // One more uploaded file of `addedBytes`: the totals are read from the settings file, grown
 // and written back (Files, then Size) as one step under the file's lock, so the window and
-// lumar-cli uploading at the same time lose no count, and the result is what was written.
+// lumar-cli uploading at the same time lose no count, and the result is what was written. The
+// file goes through its spare (Lumar.ini.spare, see locked_file.h): it is written this often.
 // When the file cannot be written, `shown` (the totals on display) grows instead, so the
 // status bar still counts every image of this program.
 TotalsUpdate AddUploadToTotals(const std::string& settingsFile, const UploadTotals& shown,

@@ -236,6 +236,38 @@ TEST(UploadTotals, TwoProcessesCountingAtOnceLoseNothing) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '_'), 2 * kEach);
 }
 
+// The totals go through Lumar.ini's spare: the file holds the newest totals with its own mode,
+// the spare those before (a longer leftover of a killed write cut to them). A spare that is a
+// link, a folder or a file with a second name is left alone, and the totals land all the same.
+TEST(UploadTotals, GoThroughASpareThatIsOursAlone) {
+    test::TempDir dir;
+    const std::string file = dir.write("Lumar.ini", "[S]\r\nk=v\r\n");
+    chmod(file.c_str(), 0640);
+    dir.write("Lumar.ini.spare", std::string(10000, '#') + "\r\n");
+    ASSERT_EQ(AddUploadToTotals(file, {}, 100).problem, "");
+    ASSERT_EQ(AddUploadToTotals(file, {}, 100).problem, "");
+    const std::string before = "[S]\r\nk=v\r\n[Stat]\r\nFiles=1\r\nSize=100\r\n";
+    EXPECT_EQ(dir.read("Lumar.ini.spare"), before);
+    EXPECT_EQ(dir.read("Lumar.ini"), "[S]\r\nk=v\r\n[Stat]\r\nFiles=2\r\nSize=200\r\n");
+    EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+
+    const std::string other = dir.write("other.txt", "not a spare");
+    const auto plant = [&](int kind) {
+        std::filesystem::remove_all(dir.file("Lumar.ini.spare"));
+        const std::string spare = dir.file("Lumar.ini.spare");
+        return kind == 0   ? ::symlink(other.c_str(), spare.c_str())
+               : kind == 1 ? ::link(other.c_str(), spare.c_str())
+                           : ::mkdir(spare.c_str(), 0755);
+    };
+    for (int kind = 0; kind < 3; ++kind) {
+        ASSERT_EQ(plant(kind), 0) << kind;
+        ASSERT_EQ(AddUploadToTotals(file, {}, 100).problem, "") << kind;
+        EXPECT_EQ(ReadValue(file, "Stat", "Files", ""), std::to_string(3 + kind)) << kind;
+        EXPECT_EQ(dir.read("other.txt"), "not a spare") << kind;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("Lumar.ini.spare")));
+}
+
 TEST(TextCodec, EveryWindows1252ByteSurvivesTheRoundTrip) {
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
