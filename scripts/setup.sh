@@ -27,6 +27,8 @@ packages=(
   locales
   # the multipart parsers the tests post to (run with Debian's own /usr/bin/python3)
   php-cli python3-werkzeug
+  # the peers and counts of the benchmarks in bench/ (vipsthumbnail, strace -c)
+  libvips-tools strace
 )
 # Node and npm for the Node parsers; a machine may carry its own build of Node, which brings
 # npm along and must not be replaced by Debian's.
