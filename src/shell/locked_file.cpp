@@ -257,10 +257,10 @@ int SwapNames(const std::string& one, const std::string& other) {
 #endif
 }
 
-// The spare beside the target, when it is ours to overwrite: a plain file of this user with no
-// other name (never a link, a FIFO or a file linked elsewhere).
-FileDescriptor OpenSpare(const std::string& target) {
-    FileDescriptor fd(::open((target + std::string(kSpareSuffix)).c_str(),
+// The spare, when it is ours to overwrite: a plain file of this user with no other name (never
+// a link, a FIFO or a file linked elsewhere).
+FileDescriptor OpenSpare(const std::string& spareName) {
+    FileDescriptor fd(::open(spareName.c_str(),
                              O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
                              kNewFileMode));
     struct stat st {};
@@ -282,7 +282,8 @@ std::optional<std::string> UpdateThroughSpare(const std::string& target, const F
     if (!state.refusal.empty()) return state.refusal;
     if (!state.exists) return std::nullopt;
     state.ownerOnly = options.ownerOnly;
-    FileDescriptor spare = OpenSpare(target);
+    const std::string spareName = target + std::string(kSpareSuffix);
+    FileDescriptor spare = OpenSpare(spareName);
     if (!spare) return std::nullopt;
     RemoveStaleTemps(target);
 
@@ -292,7 +293,6 @@ std::optional<std::string> UpdateThroughSpare(const std::string& target, const F
     if (std::string problem = FillTemp(spare.Get(), bytes, state, options.flush); !problem.empty())
         return problem;
     if (!spare.Close()) return ErrorText(errno);
-    const std::string spareName = target + std::string(kSpareSuffix);
     const int error = SwapNames(spareName, target);
     if (error == 0) return "";
     if (!IsSwapUnsupported(error)) return ErrorText(error);

@@ -19,8 +19,10 @@
 // (throughSpare): "<file>.spare" in the same folder is overwritten with the new content and the
 // two names are swapped in one step (renameat2 RENAME_EXCHANGE), so the spare then holds the
 // content before. Nothing is allocated or freed, which a file system that discards every freed
-// block makes slow; a kill leaves the file whole as a rename does. Where the names cannot be
-// swapped, or the spare is not a plain file of this user with one name, the file is replaced.
+// block makes slow. A kill leaves the file whole as a rename does; a power cut before the disk
+// has the new content may leave an earlier one, as a rename without a flush may. Where the
+// names cannot be swapped, or the spare is not a plain file of this user with one name, the
+// file is replaced.
 //
 // A file without write permission is refused, as the classic profile write did; a writable
 // file in a folder that refuses new files (a portable program folder) is rewritten in place
