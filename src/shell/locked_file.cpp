@@ -314,10 +314,11 @@ std::string TooLargeReason(size_t maxBytes) {
 std::string UpdateFileLocked(const std::string& path, const FileChange& change,
                              const LockedWriteOptions& options) {
     const std::string target = ResolveForWrite(path);
-    if (std::string refusal = Inspect(target).refusal; !refusal.empty()) return refusal;
-    if (options.throughSpare && !options.lockFile.empty() && !swapUnsupported)
+    // The spare's way looks at the file under the lock only: it is taken after every upload.
+    if (options.throughSpare && !swapUnsupported)
         if (std::optional<std::string> done = UpdateThroughSpare(target, change, options))
             return *done;
+    if (std::string refusal = Inspect(target).refusal; !refusal.empty()) return refusal;
 
     FileDescriptor unnamed = OpenUnnamedTemp(target);
     const int unnamedError = unnamed ? 0 : errno;
